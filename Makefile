@@ -1,0 +1,57 @@
+# The README's commands. Each one does all of its own set-up on a fresh Debian 12 machine.
+#   make demo        install dependencies, build, run the main job (headless without a display)
+#   make test        install dependencies, build, run every test
+#   make asan-test   the tests under AddressSanitizer + UndefinedBehaviorSanitizer
+#   make fuzz-smoke  every fuzz target for a few seconds over its corpus
+#   make bench       the benchmarks, ending with one ratio line per peer
+#   make exports     give newly exported symbols their ordinals
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+WERROR ?= OFF
+FUZZ_SECONDS ?= 5
+CMAKE_FLAGS = -DVEXA_WERROR=$(WERROR)
+CTEST_ENV = SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
+
+.PHONY: deps demo test asan-test fuzz-smoke bench exports release debug asan fuzz clean
+
+deps:
+	@scripts/install-deps
+
+release: deps
+	cmake --preset release $(CMAKE_FLAGS) >/dev/null
+	cmake --build --preset release -j $(JOBS)
+
+debug: deps
+	cmake --preset debug $(CMAKE_FLAGS) >/dev/null
+	cmake --build --preset debug -j $(JOBS)
+
+asan: deps
+	cmake --preset asan $(CMAKE_FLAGS) >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+
+fuzz: deps
+	cmake --preset fuzz $(CMAKE_FLAGS) >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+
+demo: release
+	$(CTEST_ENV) build/release/tools/demo/vexa-demo
+
+test: release
+	$(CTEST_ENV) ctest --preset release -j $(JOBS)
+
+asan-test: asan
+	$(CTEST_ENV) ctest --preset asan -j $(JOBS)
+
+fuzz-smoke: fuzz
+	@scripts/fuzz-smoke build/fuzz $(FUZZ_SECONDS)
+
+bench: release
+	build/release/bench/vexa_bench --benchmark_min_time=0.2
+
+exports: deps
+	cmake --preset debug $(CMAKE_FLAGS) >/dev/null
+	cmake --build --preset debug -j $(JOBS) --target vexa_objs
+	cmake --build --preset debug --target exports
+
+clean:
+	rm -rf build

@@ -1,0 +1,38 @@
+// Benchmarks that measure one of our routines beside its peers in the same run.
+//
+// A case has a name, a unit ("Mpix/s", "MB/s", "tests/s"), the amount of that unit one
+// iteration processes, and implementations: the first is ours ("vexa"), the others are the
+// peers. Each becomes a Google Benchmark named "<case>/<implementation>" that reports its
+// rate; after the run the summary prints, for every peer,
+//   ratio <case> <peer> <vexa rate> <peer rate> <vexa/peer>
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vexabench {
+
+// One implementation of a case: runs the work once per call.
+struct Impl {
+  std::string name;
+  std::function<void()> run;
+};
+
+void RegisterCase(const std::string& caseName, const std::string& unit, double unitsPerIteration,
+                  std::vector<Impl> impls);
+
+// Keeps a value alive so that the compiler cannot drop the work that made it.
+template <typename T>
+inline void Keep(T&& value) {
+  benchmark::DoNotOptimize(value);
+}
+
+// Registration at static-initialisation time: `static vexabench::Registrar r([]{...});`
+struct Registrar {
+  explicit Registrar(const std::function<void()>& registerCases) { registerCases(); }
+};
+
+}  // namespace vexabench

@@ -1,0 +1,89 @@
+// The benchmark driver: Google Benchmark's console output, then one ratio line per peer.
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench_pairs.h"
+
+namespace vexabench {
+namespace {
+
+struct CaseInfo {
+  std::string unit;
+  std::vector<std::string> impls;  // ours first
+};
+
+std::vector<std::string>& CaseOrder() {
+  static std::vector<std::string> order;
+  return order;
+}
+std::map<std::string, CaseInfo>& Cases() {
+  static std::map<std::string, CaseInfo> cases;
+  return cases;
+}
+
+// Collects each benchmark's rate (the median when repetitions are asked for).
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+      const auto it = run.counters.find("rate");
+      if (it == run.counters.end()) continue;
+      const std::string name = run.run_name.function_name;
+      if (run.run_type == Run::RT_Aggregate || !rates_.count(name)) rates_[name] = it->second.value;
+    }
+  }
+  void PrintSummary() const {
+    std::printf("\n");
+    for (const std::string& caseName : CaseOrder()) {
+      const CaseInfo& info = Cases().at(caseName);
+      const auto ours = rates_.find(caseName + "/" + info.impls[0]);
+      if (ours == rates_.end()) continue;
+      for (size_t i = 1; i < info.impls.size(); ++i) {
+        const auto peer = rates_.find(caseName + "/" + info.impls[i]);
+        if (peer == rates_.end() || peer->second <= 0) continue;
+        std::printf("ratio %s %s %.1f %.1f %.2f\n", caseName.c_str(), info.impls[i].c_str(),
+                    ours->second, peer->second, ours->second / peer->second);
+      }
+    }
+  }
+
+ private:
+  std::map<std::string, double> rates_;
+};
+
+}  // namespace
+
+void RegisterCase(const std::string& caseName, const std::string& unit, double unitsPerIteration,
+                  std::vector<Impl> impls) {
+  CaseInfo info{unit, {}};
+  for (Impl& impl : impls) {
+    info.impls.push_back(impl.name);
+    auto run = impl.run;
+    benchmark::RegisterBenchmark(
+        (caseName + "/" + impl.name).c_str(), [run, unitsPerIteration, unit](benchmark::State& state) {
+          for (auto _ : state) run();
+          state.counters["rate"] = benchmark::Counter(
+              unitsPerIteration * static_cast<double>(state.iterations()) / 1e6,
+              benchmark::Counter::kIsRate);
+          state.SetLabel(unit);
+        });
+  }
+  CaseOrder().push_back(caseName);
+  Cases()[caseName] = std::move(info);
+}
+
+}  // namespace vexabench
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  vexabench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintSummary();
+  benchmark::Shutdown();
+  return 0;
+}

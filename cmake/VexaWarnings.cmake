@@ -1,0 +1,16 @@
+# Compiler warnings and sanitizer flags shared by every target of the project.
+if(VEXA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(VEXA_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+function(vexa_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(VEXA_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()

@@ -1,0 +1,15 @@
+#include "platform/thread/thread.h"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace plat {
+
+std::uint32_t CurrentThreadId() {
+  thread_local const auto id = static_cast<std::uint32_t>(syscall(SYS_gettid));
+  return id;
+}
+
+std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
+
+}  // namespace plat
