@@ -1,0 +1,16 @@
+// Per-level kernels of RemapIndexes (palette_remap_pixels.h). Declarations only, so that the
+// SIMD files share no inline code with other files.
+#pragma once
+
+#include <cstddef>
+
+#include <vexa/wintypes.h>
+
+namespace vexa {
+
+void RemapIndexesScalar(BYTE* pixels, std::size_t count, const BYTE* table);
+#if defined(__x86_64__) || defined(__i386__)
+void RemapIndexesAvx2(BYTE* pixels, std::size_t count, const BYTE* table);
+#endif
+
+}  // namespace vexa
