@@ -1,0 +1,7 @@
+#include <new>
+
+#include <vexa/stream.h>
+
+CInputBufFile* NewInputBufFile() { return new (std::nothrow) CInputBufFile(); }
+
+CInputMemFile* NewInputMemFile() { return new (std::nothrow) CInputMemFile(); }
