@@ -41,8 +41,9 @@ inline constexpr std::size_t kInverseTableSize = 32768;
 // ---- the calling thread's registry record -------------------------------------------------
 
 // Registers the calling thread (again) and returns a reference to its default palette, or
-// null when memory runs out. The first registration of a thread also arranges that the
-// thread's palettes are freed when the thread ends, should it never unregister.
+// null when memory runs out. The first registration of a thread other than the process's main
+// thread also arranges that the thread's palettes are freed when the thread ends, should it
+// never unregister (the main thread's go when the library is unloaded).
 VEXA_API PaletteObject* RegisterPaletteThread();
 
 // Undoes one registration; the last one frees every palette of the thread, whatever their

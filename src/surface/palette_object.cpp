@@ -41,8 +41,8 @@ void NormaliseRecord(const LOGPALETTE& record, PaletteObject* out) {
   }
 }
 
-PaletteObject* FindEqual(const RegistryLock& lock, ThreadPalettes* record, const PaletteObject& wanted) {
-  (void)lock;
+// The calling thread's palette with the wanted colours, or null (the registry lock is held).
+PaletteObject* FindEqual(const RegistryLock&, ThreadPalettes* record, const PaletteObject& wanted) {
   PaletteObject** end = record->palettes + record->paletteCount;
   PaletteObject** found = std::find_if(record->palettes, end, [&](const PaletteObject* p) {
     return SamePaletteColours(*p, wanted);

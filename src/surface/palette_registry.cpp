@@ -96,7 +96,12 @@ struct ThreadExitGuard {
   }
 };
 
+// The process's main thread is left out: it ends only with the process, whose exit frees every
+// record at the library's unload (FreeAllPaletteThreads). Freeing its palettes earlier, before
+// the static objects that may still hold references to them are destroyed, would leave those
+// references dangling.
 void ArmThreadExitGuard() {
+  if (plat::CurrentThreadId() == plat::CurrentProcessId()) return;
   static thread_local ThreadExitGuard guard;
   guard.armed = true;
 }

@@ -5,7 +5,8 @@
 // records are added and removed while other threads run, and the library's unload frees them
 // all, so every access goes through the registry lock (RegistryLock). Linux tells a shared
 // library nothing when a thread ends: a thread-local guard, armed at the thread's first
-// registration, frees the thread's record when the thread ends without unregistering.
+// registration, frees the thread's record when the thread ends without unregistering (the
+// main thread excepted: its palettes go at the library's unload).
 #pragma once
 
 #include <cstdint>

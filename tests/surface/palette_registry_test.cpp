@@ -208,13 +208,5 @@ TEST_F(PaletteCapture, SixteenColourDisplayReplacesTheSixteenColourRecord) {
   EXPECT_EQ(record.palPalEntry[3].peFlags, 0);
 }
 
-TEST_F(PaletteCapture, TrueColourScreenKeepsTheBuiltInColours) {
-  FakeDisplay display{0};
-  Install(&display);
-  CaptureSystemPalette();
-  EXPECT_EQ(RgbOf(DefaultLogPalette().palPalEntry[3]), 0x008080u);
-  EXPECT_EQ(RgbOf(DefaultLogPalette16().palPalEntry[8]), 0x808080u);
-}
-
 }  // namespace
 }  // namespace vexa

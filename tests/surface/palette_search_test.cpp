@@ -81,11 +81,6 @@ TEST(PaletteSearch, FullPalettesKeepIndexZeroForBlack) {
   }
 }
 
-TEST(PaletteSearch, FeatureWordBitZeroSelectsTheForm) {
-  EXPECT_EQ(PaletteSearchFor(0x6, SimdLevel::Scalar), SearchPlain);
-  EXPECT_EQ(PaletteSearchFor(0x7, SimdLevel::Scalar), SearchVectorScalar);
-}
-
 // Random palettes that provoke every rule: few distinct colours (ties and exact matches),
 // full-range colours (distances above 65535), random flag bytes and colour top bytes.
 std::vector<PALETTEENTRY> RandomPalette(std::mt19937& rng, int count) {
