@@ -1,0 +1,176 @@
+// cSurfaceObject: the public surface handle.
+//
+// A small value-like object that owns one surface implementation (never null: an empty
+// object points at the library's error surface) and forwards nearly every call to it after
+// translating coordinates by its own origin. The origin is subtracted from every x and y the
+// caller passes that address this surface (for a two-surface operation each surface's own
+// origin from its own coordinates) and added to coordinates returned. Failures return 0 or
+// null; some also record a code in lastError.
+#pragma once
+
+#include <cstdint>
+
+#include <vexa/export.h>
+#include <vexa/surface_implementation.h>
+#include <vexa/wintypes.h>
+
+// Result codes recorded in lastError (shared with the stream functions).
+inline constexpr std::uint32_t kErrorNoMemory = 0x40000000;
+inline constexpr std::uint32_t kErrorRead = 0x40000001;
+inline constexpr std::uint32_t kErrorEndOfFile = 0x40000002;
+inline constexpr std::uint32_t kErrorWrite = 0x40000003;
+inline constexpr std::uint32_t kErrorDiskFull = 0x40000004;
+inline constexpr std::uint32_t kErrorCannotOpen = 0x40000005;
+inline constexpr std::uint32_t kErrorCannotCreate = 0x40000006;
+inline constexpr std::uint32_t kErrorNotSupported = 0x40010000;
+inline constexpr std::uint32_t kErrorNoDeviceContext = 0x40010002;
+
+class VEXA_API cSurfaceObject {
+ public:
+  cSurfaceImplementation* implementation;
+  std::int32_t originX;
+  std::int32_t originY;
+  std::uint32_t lastError;
+
+  // ---- lifetime and implementation ------------------------------------------------------
+  cSurfaceObject();
+  cSurfaceObject(const cSurfaceObject& source);  // Clone at the source's size
+  cSurfaceObject& operator=(const cSurfaceObject& source);
+  ~cSurfaceObject();
+
+  // Releases the current implementation and makes one of width x height (at least 1 x 1)
+  // from the prototype; null and 0x40000000 on failure.
+  cSurfaceImplementation* Create(int width, int height, const cSurfaceObject* prototype);
+  // Device-context surfaces: on the given context (null: the screen), or on a window.
+  cSurfaceImplementation* CreateForDC(HDC dc);
+  cSurfaceImplementation* CreateForWindow(HWND window, int wholeWindow);
+  // A copy of source; with width and height other than -1 a stretched copy of that size.
+  void Clone(const cSurfaceObject& source, int width, int height);
+  // Shrinks the surface to the box of its opaque pixels; 1 if it was cropped.
+  int CropToOpaque(RECT* box);
+  void SetImplementation(cSurfaceImplementation* newImplementation);
+  int ReleaseImplementation();
+  int ReleaseImplementationAndClearError();  // also clears lastError; returns 0
+  // Destroys `object` unless it is this object itself.
+  void DeleteSurfaceObject(cSurfaceObject* object);
+
+  int IsValid() const;
+  cSurfaceImplementation* GetImplementation() const { return implementation; }
+  cSurfaceObject* GetRenderTarget();
+  void NotifyImplementation(int code, HookArg value);
+  void NotifyPair(int code, cSurfaceObject* other);
+
+  // ---- queries --------------------------------------------------------------------------
+  int GetWidth() const;
+  int GetHeight() const;
+  int GetDepth() const;
+  int GetPitch() const;
+  int GetInfo(int* width, int* height, int* depth) const;
+  int IsPaletted() const;
+  int HasAlpha() const;
+  int GetAlphaPitch() const;
+  std::uint8_t* GetAlphaPointer() const;
+  int GetType() const;
+  int GetDriver() const;
+  std::uint32_t GetLastError() const { return lastError; }
+  void GetOrigin(int* x, int* y) const;
+  void GetOrigin(POINT* point) const;
+  std::uint32_t GetDIBSizeOf() const;
+
+  // ---- origin ---------------------------------------------------------------------------
+  int SetOrigin(int x, int y);
+  int SetOrigin(const POINT& point);
+  int OffsetOrigin(int dx, int dy);
+  int OffsetOrigin(const POINT& delta);
+
+  // ---- pixels ---------------------------------------------------------------------------
+  int GetPixelValue(int x, int y, std::uint32_t* value);
+  int GetPixelColor(int x, int y, COLORREF* colour);
+  int GetPixelRGB(int x, int y, BYTE* red, BYTE* green, BYTE* blue);
+  void SetPixelValue(int x, int y, std::uint32_t value);
+  void SetPixelColor(int x, int y, COLORREF colour);
+  void SetPixelRGB(int x, int y, BYTE red, BYTE green, BYTE blue);
+  // Unclipped direct access to the storage (see the pixel formats); without storage the
+  // read falls back to GetPixelColor and the write does nothing.
+  COLORREF GetPixelFast(int x, int y);
+  void SetPixelFast(int x, int y, COLORREF colour);
+  void SetPixelIndexFast(int x, int y, BYTE index);  // 8-bit surfaces only
+  // Locks and returns row 0; end with Unlock.
+  std::uint8_t* LockBits();
+  int Lock();
+  void Unlock();
+
+  // ---- clip rectangle and device context --------------------------------------------------
+  void GetClipRect(int* x, int* y, int* width, int* height);
+  void GetClipRect(RECT* rect);
+  void SetClipRect(int x, int y, int width, int height);
+  void ResetClipRect();
+  HDC GetDC();
+  void ReleaseDC(HDC dc);
+
+  // ---- transparency ---------------------------------------------------------------------
+  void SetTransparentColor(COLORREF colour);
+  COLORREF GetTransparentColor();
+  std::uint32_t GetTransparentValue();
+
+  // ---- palette --------------------------------------------------------------------------
+  int SetPalette(PaletteObject* palette, int remap);
+  int SetPaletteEntries(const LOGPALETTE* record, int remap);
+  int SetPaletteEntries(HPALETTE systemPalette, int remap);
+  PaletteObject* GetPalette();
+  int GetPaletteEntries(PALETTEENTRY* out, int first, int count);
+  int GetNearestIndex(COLORREF colour);
+  COLORREF GetPaletteColor(int index);
+  int GetDarkestIndex();
+  void RemapPixels(const std::uint8_t* table);
+
+  // ---- alpha plane ----------------------------------------------------------------------
+  std::uint8_t* CreateAlpha();
+  void AttachAlpha(std::uint8_t* firstRow, int pitch);
+  std::uint8_t* DetachAlpha(int* pitch);
+  int SetAlphaFromBuffer(const std::uint8_t* source, int sourcePitch);
+  cSurfaceObject* GetAlphaSurface();
+  void PremultiplyAlpha();
+  void DemultiplyAlpha();
+
+  // ---- display mode ---------------------------------------------------------------------
+  void EnumDisplayModes(DisplayModeCallback callback, void* userValue);
+  int SetDisplayMode(HWND window, int width, int height, int bitsPerPixel);
+  void RestoreDisplayMode(HWND window);
+  void CopyDisplayModeState(cSurfaceObject* other);
+  int SetWindow(HWND window);
+
+  // ---- rendering (called on the source, destination first) ---------------------------------
+  int Blit(cSurfaceObject* destination, int x, int y, int sourceX, int sourceY, int width,
+           int height, int mode, std::uint32_t effect, EffectParam parameter, std::uint32_t flags);
+  int Blit(cSurfaceObject* destination, int x, int y, int mode, std::uint32_t effect,
+           EffectParam parameter, std::uint32_t flags);
+  int BlitTransformed(cSurfaceObject* destination, float x, float y, int a1, int a2, int a3,
+                      int a4, int a5, int a6, int a7, int a8, int a9, int a10, int a11, int a12);
+  int BlitCallback(cSurfaceObject* destination, int x, int y, int sourceX, int sourceY, int width,
+                   int height, int mode, BlitCallbackFn callback, void* userValue);
+  int BlitEx(cSurfaceObject* destination, int x, int y, int sourceX, int sourceY, int width,
+             int height, int windowWidth, int windowHeight, int centreX, int centreY, int marginX,
+             int marginY, BlitExFilterFn filter, void* userValue);
+  int StretchBlit(cSurfaceObject* destination, int x, int y, int width, int height, int sourceX,
+                  int sourceY, int sourceWidth, int sourceHeight, int mode, std::uint32_t effect,
+                  EffectParam parameter, std::uint32_t flags);
+  int StretchBlit(cSurfaceObject* destination, int x, int y, int width, int height, int mode,
+                  std::uint32_t effect, EffectParam parameter, std::uint32_t flags);
+  int MoveRect(int x, int y, int sourceX, int sourceY, int width, int height);
+  int FillRectValue(int x, int y, int width, int height, std::uint32_t value);
+  int FillRectColor(int x, int y, int width, int height, COLORREF colour);
+  int FillRectRGB(int x, int y, int width, int height, BYTE red, BYTE green, BYTE blue);
+  int FillColor(COLORREF colour);
+  int FlipHorizontal(int x, int y, int width, int height);
+  int FlipHorizontal();
+  int FlipVertical(int x, int y, int width, int height);
+  int FlipVertical();
+  int ReplaceColor(COLORREF oldColour, COLORREF newColour);
+  int GetOpaqueBounds(RECT* bounds);
+  int IsAllTransparent();
+  int IsAllOpaque();
+};
+
+VEXA_API cSurfaceObject* NewSurfaceObject();
+VEXA_API void DeleteSurfaceObject(cSurfaceObject* object);

@@ -1,0 +1,61 @@
+// Rendering operations of cSurfaceImplementation whose software paths are not built yet.
+//
+// FIXME: each of these answers the failure result (0, or nothing done) until its renderer
+// component lands: blits and ink effects, the kernels' surface queries and fills, stretching,
+// rotation, text, and collision masks. Callers see an honest failure, never a half result.
+#include <vexa/surface_implementation.h>
+
+int cSurfaceImplementation::Blit(cSurfaceImplementation*, int, int, int, int, int, int, int,
+                                 std::uint32_t, EffectParam, std::uint32_t) {
+  return 0;
+}
+int cSurfaceImplementation::MoveRect(int, int, int, int, int, int) { return 0; }
+int cSurfaceImplementation::BlitCallback(cSurfaceImplementation*, int, int, int, int, int, int,
+                                         int, BlitCallbackFn, void*) {
+  return 0;
+}
+int cSurfaceImplementation::BlitEx(cSurfaceImplementation*, int, int, int, int, int, int, int,
+                                   int, int, int, int, int, BlitExFilterFn, void*) {
+  return 0;
+}
+int cSurfaceImplementation::StretchBlit(cSurfaceImplementation*, int, int, int, int, int, int,
+                                        int, int, int, std::uint32_t, EffectParam,
+                                        std::uint32_t) {
+  return 0;
+}
+int cSurfaceImplementation::FlipHorizontal(int, int, int, int) { return 0; }
+int cSurfaceImplementation::FlipVertical(int, int, int, int) { return 0; }
+int cSurfaceImplementation::GetOpaqueBounds(RECT*) { return 0; }
+int cSurfaceImplementation::FillRectValue(int, int, int, int, std::uint32_t) { return 0; }
+int cSurfaceImplementation::FillRectColor(int, int, int, int, COLORREF) { return 0; }
+int cSurfaceImplementation::Rotate(cSurfaceImplementation*, float, int, COLORREF, int) {
+  return 0;
+}
+int cSurfaceImplementation::RotateQuarter(cSurfaceImplementation*, int) { return 0; }
+int cSurfaceImplementation::DrawTextW(const WCHAR*, int, int, int, std::uint32_t, const RECT*,
+                                      COLORREF, HFONT, HookArg, std::uint32_t, EffectParam,
+                                      std::uint32_t) {
+  return 0;
+}
+int cSurfaceImplementation::DrawTextA(const char*, int, int, int, std::uint32_t, const RECT*,
+                                      COLORREF, HFONT, HookArg, std::uint32_t, EffectParam,
+                                      std::uint32_t) {
+  return 0;
+}
+int cSurfaceImplementation::DrawTextExW(const WCHAR*, int, RECT*, std::uint32_t, COLORREF, HFONT,
+                                        HookArg, std::uint32_t, EffectParam, std::uint32_t, int,
+                                        int, int) {
+  return 0;
+}
+int cSurfaceImplementation::DrawTextExA(const char*, int, RECT*, std::uint32_t, COLORREF, HFONT,
+                                        HookArg, std::uint32_t, EffectParam, std::uint32_t, int,
+                                        int, int) {
+  return 0;
+}
+int cSurfaceImplementation::IsAllTransparent() { return 0; }
+int cSurfaceImplementation::IsAllOpaque() { return 0; }
+int cSurfaceImplementation::ReplaceColor(COLORREF, COLORREF) { return 0; }
+int cSurfaceImplementation::BuildMask(CollisionMask*, std::uint32_t) { return 0; }
+int cSurfaceImplementation::FillRectBlend(int, int, int, int, COLORREF, int, std::uint32_t) {
+  return 0;
+}

@@ -1,0 +1,21 @@
+// The five standard pixel routine tables, built once at load.
+//
+// Each family of routines contributes its entries through one Install* function; tables are
+// complete before any surface is made (they are built on first use, under C++'s guarantee
+// for function-local statics).
+#pragma once
+
+#include <array>
+
+#include <vexa/pixel_routines.h>
+
+namespace vexa {
+
+using PixelRoutineTableSet = std::array<PixelRoutineTable, 5>;
+
+const PixelRoutineTableSet& PixelRoutineTables();
+
+// Entries 0 and 1: single-pixel write and read.
+void InstallPixelAccessRoutines(PixelRoutineTableSet& tables);
+
+}  // namespace vexa
