@@ -1,11 +1,17 @@
 // Umbrella header: every public header of libvexa.
 #pragma once
 
+#include <vexa/alpha_buffer_surface.h>
+#include <vexa/buffer_surface.h>
+#include <vexa/dib_section_surface.h>
+#include <vexa/dib_surface.h>
+#include <vexa/blit.h>
 #include <vexa/error_surface.h>
 #include <vexa/export.h>
 #include <vexa/exports.h>
 #include <vexa/library.h>
 #include <vexa/memory.h>
+#include <vexa/palette.h>
 #include <vexa/pixel_routines.h>
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>

@@ -1,6 +1,7 @@
 #include <vexa/library.h>
 
 #include "frame/cpu_features.h"
+#include "frame/simd_level.h"
 
 namespace {
 constexpr int kLibraryVersion = 196900;
@@ -10,9 +11,4 @@ int GetLibraryVersion() { return kLibraryVersion; }
 
 DWORD GetCpuFeatureWord() { return vexa::LibraryCpuFeatureWord(); }
 
-const char* GetDispatchLevelName() {
-  // FIXME: reads the processor directly until the kernel dispatch level exists.
-  if (__builtin_cpu_supports("avx2")) return "avx2";
-  if (__builtin_cpu_supports("sse2")) return "sse2";
-  return "scalar";
-}
+const char* GetDispatchLevelName() { return vexa::SimdLevelName(vexa::ActiveSimdLevel()); }

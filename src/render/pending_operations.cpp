@@ -5,19 +5,7 @@
 // rotation, text, and collision masks. Callers see an honest failure, never a half result.
 #include <vexa/surface_implementation.h>
 
-int cSurfaceImplementation::Blit(cSurfaceImplementation*, int, int, int, int, int, int, int,
-                                 std::uint32_t, EffectParam, std::uint32_t) {
-  return 0;
-}
 int cSurfaceImplementation::MoveRect(int, int, int, int, int, int) { return 0; }
-int cSurfaceImplementation::BlitCallback(cSurfaceImplementation*, int, int, int, int, int, int,
-                                         int, BlitCallbackFn, void*) {
-  return 0;
-}
-int cSurfaceImplementation::BlitEx(cSurfaceImplementation*, int, int, int, int, int, int, int,
-                                   int, int, int, int, int, BlitExFilterFn, void*) {
-  return 0;
-}
 int cSurfaceImplementation::StretchBlit(cSurfaceImplementation*, int, int, int, int, int, int,
                                         int, int, int, std::uint32_t, EffectParam,
                                         std::uint32_t) {
