@@ -6,7 +6,7 @@
 // offset is m_position + m_buffered. Keeping the delivered part lets a short backward Seek
 // stay inside the buffer; emptying the buffer (EmptyBuffer) forgets both parts.
 //
-// A read larger than the buffered bytes takes those, then reads whole 16384-byte chunks
+// A read larger than the buffered bytes takes those, then reads the whole 16384-byte chunks
 // straight into the caller's memory, then refills the buffer once for the remainder. Every
 // system read is cut at the end of the range (start + length; length 0 means no limit).
 #include <fcntl.h>
@@ -173,12 +173,16 @@ int CInputBufFile::ReadExact(void* buffer, int size) {
   m_position += taken;
   int remaining = size - taken;
   EmptyBuffer();
-  while (remaining >= kStreamBufferSize) {
-    const int got = ReadChunk(out, kStreamBufferSize);
+  // The whole 16384-byte chunks go straight into the caller's memory. They are asked for in
+  // one system read: on a file that is the same as chunk by chunk (a short chunk ends the
+  // read with the bytes that came) without a system call per chunk.
+  const int chunks = remaining / kStreamBufferSize * kStreamBufferSize;
+  if (chunks > 0) {
+    const int got = ReadChunk(out, chunks);
     out += got;
     m_position += got;
     remaining -= got;
-    if (got != kStreamBufferSize) return kStreamEndOfFile;
+    if (got != chunks) return kStreamEndOfFile;
   }
   if (remaining == 0) return kStreamOk;
   if (!m_buffer) return kStreamNoBuffer;

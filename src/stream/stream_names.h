@@ -24,7 +24,7 @@ void FreeNames(char*& narrow, WCHAR*& wide);
 // slot 0 of every stream class.
 template <typename Stream>
 void DestroyStream(Stream* stream, unsigned flags) {
-  stream->~Stream();
+  stream->Stream::~Stream();  // deliberately the static type: slot 0 is the virtual step
   if (flags & 1) ::operator delete(static_cast<void*>(stream));
 }
 

@@ -1,0 +1,79 @@
+// CInputBufFile driven by arbitrary operations over a memory-backed file of known bytes.
+// Every byte it delivers must be the file's byte at the stream's position, and its
+// position must stay inside its range: buffer, direct chunks, seeks and ranges together.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include <vexa/stream.h>
+
+namespace {
+
+constexpr int kFileSize = 50000;
+
+std::uint8_t ByteAt(int offset) { return static_cast<std::uint8_t>((offset * 7) ^ (offset >> 9)); }
+
+struct Reader {
+  const std::uint8_t* data;
+  std::size_t size;
+  std::size_t at = 0;
+  int Next(int bytes) {
+    int value = 0;
+    for (int i = 0; i < bytes; ++i) value = (value << 8) | (at < size ? data[at++] : 0);
+    return value;
+  }
+  bool More() const { return at < size; }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const int fd = memfd_create("ops", MFD_CLOEXEC);
+  if (fd < 0) return 0;
+  std::vector<std::uint8_t> file(kFileSize);
+  for (int i = 0; i < kFileSize; ++i) file[i] = ByteAt(i);
+  if (write(fd, file.data(), file.size()) != kFileSize) std::abort();
+  Reader ops{data, size};
+  const int start = ops.Next(2) % kFileSize;
+  const int length = ops.Next(2) % (kFileSize - start + 1);
+  CInputBufFile in;
+  if (in.Create(fd, start, length) != kStreamOk) std::abort();
+  const int end = length ? start + length : kFileSize;
+  std::vector<std::uint8_t> buffer(40000);
+  while (ops.More()) {
+    const int before = in.Tell();
+    switch (ops.Next(1) % 4) {
+      case 0: {
+        const int want = ops.Next(2) % 40000;
+        int count = -1;
+        const int code = in.Read(buffer.data(), want, &count);
+        if (count < 0 || count > want || in.Tell() != before + count) std::abort();
+        if ((code == kStreamOk) != (count == want)) std::abort();
+        for (int i = 0; i < count; ++i) {
+          if (buffer[i] != ByteAt(start + before + i)) std::abort();
+        }
+        break;
+      }
+      case 1: {
+        BYTE b = 0;
+        if (in.ReadByte(&b) == kStreamOk && b != ByteAt(start + before)) std::abort();
+        break;
+      }
+      default: {
+        const int origin = ops.Next(1) % 4;
+        const int offset = static_cast<std::int16_t>(ops.Next(2)) * 3;
+        if (in.Seek(offset, origin) != in.Tell()) std::abort();
+        break;
+      }
+    }
+    if (in.Tell() < 0 || start + in.Tell() > end) std::abort();
+  }
+  in.Detach();
+  close(fd);
+  return 0;
+}
