@@ -30,9 +30,15 @@ inline void Keep(T&& value) {
   benchmark::DoNotOptimize(value);
 }
 
-// Registration at static-initialisation time: `static vexabench::Registrar r([]{...});`
+// True when the renderer's routines exist: the memory prototypes are filled and their
+// transparent copy is installed. Cases over surfaces register only then.
+bool KernelsAvailable();
+
+// Registration: `static const vexabench::Registrar r([]{ RegisterCase(...); });`. The
+// callbacks run from main, after the library has loaded and built its prototypes.
 struct Registrar {
-  explicit Registrar(const std::function<void()>& registerCases) { registerCases(); }
+  explicit Registrar(std::function<void()> registerCases);
 };
+void RunRegistrars();
 
 }  // namespace vexabench

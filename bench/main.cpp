@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include <vexa/library.h>
+#include <vexa/surface_object.h>
+
 #include "bench_pairs.h"
 
 namespace vexabench {
@@ -76,9 +79,30 @@ void RegisterCase(const std::string& caseName, const std::string& unit, double u
   Cases()[caseName] = std::move(info);
 }
 
+std::vector<std::function<void()>>& Registrars() {
+  static std::vector<std::function<void()>> registrars;
+  return registrars;
+}
+
+Registrar::Registrar(std::function<void()> registerCases) {
+  Registrars().push_back(std::move(registerCases));
+}
+
+void RunRegistrars() {
+  for (auto& registerCases : Registrars()) registerCases();
+}
+
+bool KernelsAvailable() {
+  cSurfaceObject* prototype = nullptr;
+  if (!GetPrototype(&prototype, 32, kTypeMemory, kDriverNone)) return false;
+  const PixelRoutineTable* t = prototype->implementation->pixelRoutines;
+  return t && t->copyTransparent && t->copyOpaque;
+}
+
 }  // namespace vexabench
 
 int main(int argc, char** argv) {
+  vexabench::RunRegistrars();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   vexabench::RatioReporter reporter;
