@@ -11,6 +11,7 @@ constexpr int kFileOutputBuffer = 4096;
 // write that fails there fails the operation instead of vanishing in the destructor.
 template <typename Work>
 int ToFile(HFILE file, Work work) {
+  if (file == kInvalidFile) return kStreamWriteError;
   COutputBufFile output;
   output.Create(file, kFileOutputBuffer);
   const int code = work(&output);
@@ -22,6 +23,9 @@ int ToFile(HFILE file, Work work) {
 // handle is left just after the bytes the work consumed, not after the stream's read-ahead.
 template <typename Work>
 int FromFile(HFILE file, Work work) {
+  // An input stream accepts -1 as "no file" and reads nothing; here that would make an
+  // empty success of a missing input.
+  if (file == kInvalidFile) return kStreamReadError;
   CInputBufFile input;
   if (int code = input.Attach(file)) return code;
   const int code = work(&input);

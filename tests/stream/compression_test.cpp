@@ -187,10 +187,13 @@ TEST_F(StreamCompressionFiles, FileFormsRoundTripAndLeaveHandlesAfterTheirData) 
   EXPECT_EQ(ReadBack(PathOf("mem.bin")), data);
 }
 
-TEST_F(StreamCompressionFiles, FailedFinalFlushIsReported) {
+TEST_F(StreamCompressionFiles, FailuresOfTheFileSidesAreReported) {
   const HFILE full = Open("/dev/full", O_WRONLY);
   const std::vector<std::uint8_t> data = Sample(100);
+  // Everything fits the 4096-byte buffer: only the final flush can fail.
   EXPECT_EQ(DeflateMemoryToFile(full, data.data(), 100, 6), kStreamDiskFull);
+  EXPECT_EQ(DeflateFileToFile(full, kInvalidFile, -1, 6), kStreamReadError);
+  EXPECT_EQ(InflateMemoryToFile(kInvalidFile, data.data(), 100), kStreamWriteError);
 }
 
 std::vector<std::uint8_t> Lz4Reference(const std::vector<std::uint8_t>& data, int hcLevel) {

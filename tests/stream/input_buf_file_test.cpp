@@ -219,16 +219,4 @@ TEST_F(StreamInputBufFile, ReadAllocReturnsTheBytesOrNothing) {
   EXPECT_EQ(in.Tell(), 100);
 }
 
-TEST(StreamFactories, MakeEmptyHeapStreamsReleasedWithDelete) {
-  CInputBufFile* file = NewInputBufFile();
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(file->Tell(), 0);
-  EXPECT_EQ(file->Detach(), kInvalidFile);
-  file->Delete();
-  CInputMemFile* mem = NewInputMemFile();
-  ASSERT_NE(mem, nullptr);
-  EXPECT_EQ(mem->GetSize(), 0);
-  mem->Delete();
-}
-
 }  // namespace

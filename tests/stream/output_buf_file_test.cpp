@@ -66,14 +66,6 @@ TEST_F(StreamOutputBufFile, CreateByNameTruncatesAndDestructionFlushesAndCloses)
   EXPECT_EQ(bad.Create(PathOf("no/such/dir.bin").c_str(), 16), kStreamCannotCreate);
 }
 
-TEST_F(StreamOutputBufFile, UnbufferedStreamWritesAtOnce) {
-  const HFILE fd = Open(PathOf("raw.bin"), O_RDWR | O_CREAT | O_TRUNC);
-  COutputBufFile out;
-  ASSERT_EQ(out.Create(fd, 0), kStreamOk);
-  ASSERT_EQ(out.Write("abc", 3), kStreamOk);
-  EXPECT_EQ(SizeOnDisk(fd), 3);
-}
-
 TEST_F(StreamOutputBufFile, FullDeviceAndBadHandleGiveTheirCodes) {
   const HFILE full = Open("/dev/full", O_WRONLY);
   COutputBufFile out;
