@@ -116,9 +116,22 @@ def exported_object_symbols(objects_file, source_root):
             if len(fields) < 8 or not fields[0].endswith(":"):
                 continue
             _, _, _, typ, bind, vis, ndx, name = fields[:8]
-            if bind == "GLOBAL" and vis == "DEFAULT" and ndx != "UND" and typ in ("FUNC", "OBJECT"):
+            if vis != "DEFAULT" or ndx == "UND" or typ not in ("FUNC", "OBJECT"):
+                continue
+            if bind == "GLOBAL" or (bind == "WEAK" and is_class_data(name)):
                 found[name] = source_of(current, source_root)
     return found
+
+
+# Virtual tables and type information of classes without a key function are emitted as weak
+# symbols; those of the library's exported classes belong in the table, those of the standard
+# library (which has default visibility too) do not.
+CLASS_DATA = re.compile(r"^_ZT[VIS]")
+STD_CLASS_DATA = re.compile(r"^_ZT[VIS](St|N(St|9__gnu_cxx|10__cxxabiv1))")
+
+
+def is_class_data(name):
+    return bool(CLASS_DATA.match(name)) and not STD_CLASS_DATA.match(name)
 
 
 def source_of(obj, source_root):

@@ -6,6 +6,7 @@
 #include <vexa/dib_section_surface.h>
 #include <vexa/dib_surface.h>
 #include <vexa/blit.h>
+#include <vexa/compression.h>
 #include <vexa/error_surface.h>
 #include <vexa/export.h>
 #include <vexa/exports.h>
@@ -13,6 +14,7 @@
 #include <vexa/memory.h>
 #include <vexa/palette.h>
 #include <vexa/pixel_routines.h>
+#include <vexa/stream.h>
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>
 #include <vexa/text.h>
