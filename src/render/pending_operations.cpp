@@ -6,11 +6,6 @@
 #include <vexa/surface_implementation.h>
 
 int cSurfaceImplementation::MoveRect(int, int, int, int, int, int) { return 0; }
-int cSurfaceImplementation::StretchBlit(cSurfaceImplementation*, int, int, int, int, int, int,
-                                        int, int, int, std::uint32_t, EffectParam,
-                                        std::uint32_t) {
-  return 0;
-}
 int cSurfaceImplementation::FlipHorizontal(int, int, int, int) { return 0; }
 int cSurfaceImplementation::FlipVertical(int, int, int, int) { return 0; }
 int cSurfaceImplementation::GetOpaqueBounds(RECT*) { return 0; }

@@ -1,0 +1,76 @@
+// The scalar row kernels of the smooth resampler and the choice of kernels per level.
+#include "render/resample_kernels.h"
+
+namespace vexa {
+namespace {
+
+constexpr std::uint32_t kRounding = 0x8000;
+constexpr std::uint32_t kCeiling = 0xFF0000;
+
+// min(sum, 0xFF0000) >> 16
+std::uint32_t Finish(std::uint32_t sum) { return (sum < kCeiling ? sum : kCeiling) >> 16; }
+
+}  // namespace
+
+void HorizontalColourScalar(const std::uint32_t* line, std::uint32_t* out, const WeightView& w) {
+  for (int j = 0; j < w.count; ++j) {
+    const std::int32_t* weight = w.weights + static_cast<std::ptrdiff_t>(j) * w.maxTaps;
+    const std::uint32_t* source = line + w.first[j];
+    std::uint32_t blue = kRounding, green = kRounding, red = kRounding;
+    for (int k = 0; k < w.taps[j]; ++k) {
+      const std::uint32_t p = source[k];
+      const auto wk = static_cast<std::uint32_t>(weight[k]);
+      blue += wk * (p & 0xFF);
+      green += wk * ((p >> 8) & 0xFF);
+      red += wk * ((p >> 16) & 0xFF);
+    }
+    out[j] = w.taps[j] == 0 ? 0 : Finish(blue) | Finish(green) << 8 | Finish(red) << 16;
+  }
+}
+
+void HorizontalBytesScalar(const std::uint8_t* line, std::uint8_t* out, const WeightView& w) {
+  for (int j = 0; j < w.count; ++j) {
+    const std::int32_t* weight = w.weights + static_cast<std::ptrdiff_t>(j) * w.maxTaps;
+    const std::uint8_t* source = line + w.first[j];
+    std::uint32_t sum = kRounding;
+    for (int k = 0; k < w.taps[j]; ++k) sum += static_cast<std::uint32_t>(weight[k]) * source[k];
+    out[j] = static_cast<std::uint8_t>(w.taps[j] == 0 ? 0 : Finish(sum));
+  }
+}
+
+void VerticalBytesScalar(const std::uint8_t* firstRow, std::ptrdiff_t pitch, int taps,
+                         const std::int32_t* weights, std::uint8_t* out, int bytes,
+                         std::uint32_t keep) {
+  for (int i = 0; i < bytes; ++i) {
+    std::uint32_t sum = kRounding;
+    const std::uint8_t* source = firstRow + i;
+    for (int k = 0; k < taps; ++k, source += pitch) {
+      sum += static_cast<std::uint32_t>(weights[k]) * *source;
+    }
+    const std::uint32_t keepByte = (keep >> (8 * (i & 3))) & 0xFF;
+    out[i] = static_cast<std::uint8_t>((taps == 0 ? 0 : Finish(sum)) & keepByte);
+  }
+}
+
+ResampleKernels ResampleKernelsAt(SimdLevel level) {
+  ResampleKernels kernels{HorizontalColourScalar, HorizontalBytesScalar, VerticalBytesScalar};
+#if defined(__x86_64__) || defined(__i386__)
+  if (level >= SimdLevel::Avx2 && SimdLevelSupported(SimdLevel::Avx2)) {
+    kernels.horizontalColour = HorizontalColourAvx2;
+    kernels.verticalBytes = VerticalBytesAvx2;
+  } else if (level >= SimdLevel::Sse2 && SimdLevelSupported(SimdLevel::Sse2)) {
+    kernels.horizontalColour = HorizontalColourSse2;
+    kernels.verticalBytes = VerticalBytesSse2;
+  }
+#else
+  (void)level;
+#endif
+  return kernels;
+}
+
+const ResampleKernels& ActiveResampleKernels() {
+  static const ResampleKernels kernels = ResampleKernelsAt(ActiveSimdLevel());
+  return kernels;
+}
+
+}  // namespace vexa
