@@ -5,12 +5,6 @@
 // rotation, text, and collision masks. Callers see an honest failure, never a half result.
 #include <vexa/surface_implementation.h>
 
-int cSurfaceImplementation::MoveRect(int, int, int, int, int, int) { return 0; }
-int cSurfaceImplementation::FlipHorizontal(int, int, int, int) { return 0; }
-int cSurfaceImplementation::FlipVertical(int, int, int, int) { return 0; }
-int cSurfaceImplementation::GetOpaqueBounds(RECT*) { return 0; }
-int cSurfaceImplementation::FillRectValue(int, int, int, int, std::uint32_t) { return 0; }
-int cSurfaceImplementation::FillRectColor(int, int, int, int, COLORREF) { return 0; }
 int cSurfaceImplementation::Rotate(cSurfaceImplementation*, float, int, COLORREF, int) {
   return 0;
 }
@@ -35,10 +29,4 @@ int cSurfaceImplementation::DrawTextExA(const char*, int, RECT*, std::uint32_t, 
                                         int, int) {
   return 0;
 }
-int cSurfaceImplementation::IsAllTransparent() { return 0; }
-int cSurfaceImplementation::IsAllOpaque() { return 0; }
-int cSurfaceImplementation::ReplaceColor(COLORREF, COLORREF) { return 0; }
 int cSurfaceImplementation::BuildMask(CollisionMask*, std::uint32_t) { return 0; }
-int cSurfaceImplementation::FillRectBlend(int, int, int, int, COLORREF, int, std::uint32_t) {
-  return 0;
-}
