@@ -3,12 +3,26 @@
 // the surface; an attached plane is the caller's memory.
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
+#include <vexa/alpha_buffer_surface.h>
 #include <vexa/surface_implementation.h>
+#include <vexa/surface_object.h>
+
+#include "surface/alpha_plane_kernels.h"
+#include "surface/buffer_surface_storage.h"
+#include "surface/pixel_format.h"
 
 namespace {
 
-int AlphaStrideOf(int width) { return (width + 3) & ~3; }
+// Runs a row kernel over every row of a surface above 8 bits that has an alpha plane.
+void ConvertRows(cSurfaceImplementation& surface, const vexa::AlphaRowFn* kernels) {
+  if (!surface.alphaFirstRow || surface.depth <= 8) return;
+  const vexa::AlphaRowFn convert = kernels[vexa::FormatOfDepth(surface.depth)];
+  if (!surface.Lock()) return;
+  for (int y = 0; y < surface.height; ++y) convert(surface.Row(y), surface.AlphaRow(y), surface.width);
+  surface.Unlock();
+}
 
 }  // namespace
 
@@ -16,32 +30,36 @@ void cSurfaceImplementation::DeleteAlpha() {
   if ((flags & kSurfaceFlagOwnsAlpha) && alphaStorage) std::free(alphaStorage);
   flags &= ~kSurfaceFlagOwnsAlpha;
   alphaStorage = alphaFirstRow = nullptr;
+  alphaStride = alphaPitch = 0;
 }
 
 std::uint8_t* cSurfaceImplementation::CreateAlpha() {
   DeleteAlpha();
-  const int planeStride = AlphaStrideOf(width > 0 ? width : 0);
-  const size_t bytes = static_cast<size_t>(planeStride) * static_cast<size_t>(height > 0 ? height : 0);
-  auto* plane = static_cast<std::uint8_t*>(std::calloc(bytes ? bytes : 1, 1));
-  if (!plane) {
-    alphaStride = alphaPitch = 0;
-    return nullptr;
-  }
+  // The plane's rows follow the 8-bit stride rule: width + 3 with the two low bits cleared.
+  vexa::RowLayout layout;
+  if (!vexa::ComputeRowLayout(width, height, 8, &layout)) return nullptr;
+  auto* plane = static_cast<std::uint8_t*>(std::calloc(layout.bytes ? layout.bytes : 1, 1));
+  if (!plane) return nullptr;
   flags |= kSurfaceFlagOwnsAlpha;
   alphaStorage = alphaFirstRow = plane;
-  alphaStride = alphaPitch = planeStride;
+  alphaStride = alphaPitch = layout.stride;
   return plane;
 }
 
 void cSurfaceImplementation::AttachAlpha(std::uint8_t* planeFirstRow, int planePitch) {
   DeleteAlpha();
-  const int planeStride = planePitch < 0 ? -planePitch : planePitch;
+  // abs() in 64 bits: INT_MIN has no positive int.
+  const std::int64_t planeStride = planePitch < 0 ? -std::int64_t{planePitch} : planePitch;
   alphaFirstRow = planeFirstRow;
   alphaPitch = planePitch;
-  alphaStride = planeStride;
+  alphaStride = static_cast<std::int32_t>(planeStride > 0x7FFFFFFF ? 0x7FFFFFFF : planeStride);
   alphaStorage = planeFirstRow;
-  if (planePitch < 0 && planeFirstRow && height > 0) {
-    alphaStorage = planeFirstRow - static_cast<std::ptrdiff_t>(planeStride) * (height - 1);
+  if (planePitch < 0 && planeFirstRow && height > 1) {
+    // The lowest address of the plane, computed on integers: the caller's block need not
+    // extend below row 0 by more than the rows it holds.
+    const auto first = reinterpret_cast<std::uintptr_t>(planeFirstRow);
+    alphaStorage = reinterpret_cast<std::uint8_t*>(first - static_cast<std::uintptr_t>(planeStride) *
+                                                               static_cast<std::uintptr_t>(height - 1));
   }
 }
 
@@ -50,6 +68,7 @@ std::uint8_t* cSurfaceImplementation::DetachAlpha(int* planePitch) {
   if (planePitch) *planePitch = alphaPitch;
   flags &= ~kSurfaceFlagOwnsAlpha;
   alphaStorage = alphaFirstRow = nullptr;
+  alphaStride = alphaPitch = 0;
   return plane;
 }
 
@@ -57,17 +76,31 @@ int cSurfaceImplementation::SetAlphaFromBuffer(const std::uint8_t* source, int s
   if (!source) return 0;
   if (!alphaFirstRow && !CreateAlpha()) return 0;
   if (sourcePitch == 0) sourcePitch = alphaPitch;
-  const int sourceStride = sourcePitch < 0 ? -sourcePitch : sourcePitch;
-  const int bytes = sourceStride < alphaStride ? sourceStride : alphaStride;
+  const std::int64_t sourceStride = sourcePitch < 0 ? -std::int64_t{sourcePitch} : sourcePitch;
+  const auto bytes = static_cast<std::size_t>(sourceStride < alphaStride ? sourceStride : alphaStride);
   for (int y = 0; y < height; ++y) {
-    std::memcpy(AlphaRow(y), source + static_cast<std::ptrdiff_t>(y) * sourcePitch,
-                static_cast<size_t>(bytes));
+    std::memcpy(AlphaRow(y), source + static_cast<std::ptrdiff_t>(y) * sourcePitch, bytes);
   }
   return height;
 }
 
-// FIXME: the alpha view object and the premultiplication rules land with the memory
-// surfaces; until then there is no view and nothing is converted.
-cSurfaceObject* cSurfaceImplementation::GetAlphaSurface() { return nullptr; }
-void cSurfaceImplementation::PremultiplyAlpha() {}
-void cSurfaceImplementation::DemultiplyAlpha() {}
+cSurfaceObject* cSurfaceImplementation::GetAlphaSurface() {
+  if (!alphaFirstRow) return nullptr;
+  cSurfaceObject* object = NewSurfaceObject();
+  if (!object) return nullptr;
+  auto* view = new (std::nothrow) cAlphaBufferSurface(alphaFirstRow, width, height, alphaPitch);
+  if (!view) {
+    DeleteSurfaceObject(object);
+    return nullptr;
+  }
+  object->SetImplementation(view);
+  return object;
+}
+
+void cSurfaceImplementation::PremultiplyAlpha() {
+  ConvertRows(*this, vexa::ActiveAlphaKernels().premultiply);
+}
+
+void cSurfaceImplementation::DemultiplyAlpha() {
+  ConvertRows(*this, vexa::ActiveAlphaKernels().demultiply);
+}
