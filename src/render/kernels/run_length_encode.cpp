@@ -35,6 +35,7 @@ void RowPairs(const std::uint8_t* row, int width, int bytesPerPixel, std::uint32
            LoadPixel(row + (x + skip + copy) * bytesPerPixel, bytesPerPixel) != key)
       ++copy;
     const int firstOpaque = x + skip;
+    x += skip + copy;
     while (skip > 255) {
       emit(255, 0, firstOpaque);
       skip -= 255;
@@ -45,7 +46,6 @@ void RowPairs(const std::uint8_t* row, int width, int bytesPerPixel, std::uint32
       piece = copy - done > 255 ? 255 : copy - done;
       emit(0, piece, firstOpaque + done);
     }
-    x += skip + copy;
   }
 }
 

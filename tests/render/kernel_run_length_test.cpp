@@ -1,0 +1,201 @@
+// The run-length form: its bytes, measuring, checking, and the run-length tables' blits,
+// which must draw exactly what the standard blits draw from the plain image.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "frame/simd_level.h"
+#include "render/kernel_test_support.h"
+#include "render/kernels/kernel_routines.h"
+#include "render/kernels/run_length_form.h"
+
+namespace vexa {
+namespace {
+
+using test::TestImage;
+using test::TestPalette;
+
+std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {
+  std::uint32_t v;
+  std::memcpy(&v, b.data() + at, 4);
+  return v;
+}
+
+std::vector<std::uint8_t> Encode(const PixelDescriptor& image, std::uint32_t key) {
+  const std::uint32_t size = MeasureRunLengthForm(image.bytesPerPixel, nullptr, image.firstRow, image.width,
+                                                  image.height, image.pitch, key);
+  std::vector<std::uint8_t> block(size);
+  EXPECT_EQ(EncodeRunLengthForm(image.bytesPerPixel, block.data(), image.firstRow, image.width, image.height,
+                                image.pitch, key),
+            size);
+  return block;
+}
+
+// The run bytes of row `row`.
+std::vector<int> RunsOf(const std::vector<std::uint8_t>& block, int row, int rows) {
+  const std::uint32_t begin = 4 + U32(block, 4 + 8 * row);
+  const std::uint32_t end = row + 1 < rows ? 4 + U32(block, 4 + 8 * (row + 1)) : 4 + U32(block, 8);
+  return std::vector<int>(block.begin() + begin, block.begin() + end);
+}
+
+TEST(RunLengthForm, LongRunsSplitAt255) {
+  TestImage image(300, 3, 32);
+  const std::uint32_t key = 0x00FF00FF;
+  for (int x = 0; x < 300; ++x) {
+    image.SetPixel(x, 0, 0x123);                    // 300 opaque
+    image.SetPixel(x, 1, key);                      // 300 transparent
+    image.SetPixel(x, 2, x < 10 || x >= 290 ? key : 7);  // 10 transparent, 280 opaque, 10 transparent
+  }
+  const std::vector<std::uint8_t> block = Encode(*image.get(), key);
+  EXPECT_EQ(RunsOf(block, 0, 3), (std::vector<int>{0, 255, 0, 45}));
+  EXPECT_EQ(RunsOf(block, 1, 3), (std::vector<int>{255, 0, 45, 0}));
+  EXPECT_EQ(RunsOf(block, 2, 3), (std::vector<int>{10, 255, 0, 25, 10, 0}));
+  // 4 + 8 x rows + run bytes + pixel bytes, the size field included.
+  EXPECT_EQ(block.size(), 4u + 24 + 14 + 580 * 4);
+  EXPECT_EQ(U32(block, 0), block.size());
+  EXPECT_TRUE(RunLengthBlockValid(block.data(), block.size(), 300, 3, 4));
+
+  std::uint8_t header[12] = {};
+  MeasureRunLengthForm(4, header, image->firstRow, 300, 3, image->pitch, key);
+  EXPECT_EQ(U32(std::vector<std::uint8_t>(header, header + 12), 4), 24u);
+  EXPECT_EQ(U32(std::vector<std::uint8_t>(header, header + 12), 8), 24u + 14);
+}
+
+TEST(RunLengthForm, PixelBytesFollowTheRunsRowAfterRow) {
+  TestImage image(4, 2, 24);
+  image.SetPixel(0, 0, 0xAABBCC);
+  image.SetPixel(3, 1, 0x010203);
+  const std::vector<std::uint8_t> block = Encode(*image.get(), 0);
+  // Row 0: 0 1 3 0; row 1: 3 1. Pixels: CC BB AA 03 02 01.
+  EXPECT_EQ(RunsOf(block, 0, 2), (std::vector<int>{0, 1, 3, 0}));
+  EXPECT_EQ(RunsOf(block, 1, 2), (std::vector<int>{3, 1}));
+  const std::vector<std::uint8_t> pixels(block.end() - 6, block.end());
+  EXPECT_EQ(pixels, (std::vector<std::uint8_t>{0xCC, 0xBB, 0xAA, 0x03, 0x02, 0x01}));
+  EXPECT_EQ(U32(block, 8), 16u + 6);
+  EXPECT_EQ(U32(block, 16), 16u + 6 + 3);
+}
+
+TEST(RunLengthForm, ValidationRefusesDamagedBlocks) {
+  TestImage image(20, 4, 16);
+  std::mt19937 random(3);
+  image.Randomise(random);
+  image.Sprinkle(random, 0, 40);
+  const std::vector<std::uint8_t> good = Encode(*image.get(), 0);
+  EXPECT_TRUE(RunLengthBlockValid(good.data(), good.size(), 20, 4, 2));
+  EXPECT_FALSE(RunLengthBlockValid(good.data(), good.size() - 1, 20, 4, 2));  // size field too big
+  EXPECT_FALSE(RunLengthBlockValid(good.data(), good.size(), 21, 4, 2));      // runs cover 20
+  EXPECT_FALSE(RunLengthBlockValid(good.data(), good.size(), 20, 400, 2));    // no such row table
+  std::vector<std::uint8_t> bad = good;
+  bad[4 + 8 * 3] = 0xF0;  // row 3's runs far beyond the block
+  bad[4 + 8 * 3 + 3] = 0x7F;
+  EXPECT_FALSE(RunLengthBlockValid(bad.data(), bad.size(), 20, 4, 2));
+  bad = good;
+  bad[4 + 8 * 4 + 1] = 255;  // row 0's first copy count: the runs no longer add up to 20
+  EXPECT_FALSE(RunLengthBlockValid(bad.data(), bad.size(), 20, 4, 2));
+  const std::uint8_t tiny[4] = {2, 0, 0, 0};
+  EXPECT_FALSE(RunLengthSizeFits(tiny, 4));
+}
+
+// A surface over the run-length form of `image`.
+struct RunLengthImage {
+  std::vector<std::uint8_t> block;
+  PixelDescriptor descriptor;
+  RunLengthImage(TestImage& image) {
+    block = Encode(*image.get(), image->transparentValue);
+    descriptor = *image.get();
+    descriptor.storage = descriptor.firstRow = block.data();
+    descriptor.pixelRoutines = RunLengthPixelRoutines(image->formatIndex);
+  }
+};
+
+TEST(RunLengthBlits, DrawExactlyWhatTheStandardBlitsDrawFromThePlainImage) {
+  TestPalette palette;
+  std::mt19937 random(11);
+  const struct {
+    int effect;
+    std::uintptr_t parameter;
+  } effects[] = {{0, 0}, {1, 50}, {3, 0}, {9, 0}, {6, 70u << 24 | 0x102030}, {12, 64u << 24 | 0x0000FF}};
+  const struct {
+    int x, y, width, height;
+  } rects[] = {{0, 0, 37, 9}, {5, 2, 20, 5}, {36, 8, 1, 1}, {1, 0, 35, 1}};
+  for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+    const KernelSet& k = KernelsAt(level);
+    for (int depth : {8, 15, 16, 24, 32})
+      for (bool withAlpha : {false, true}) {
+        TestImage plain(37, 9, depth, withAlpha);
+        plain.Randomise(random);
+        plain->palette = palette.get();
+        plain->transparentValue = depth == 8 ? 0 : 0x1F & random();
+        plain.Sprinkle(random, plain->transparentValue, 45);
+        if (withAlpha) plain.RandomiseAlpha(random, {0, 0, 255, 255, 1, 127, 90});
+        RunLengthImage packed(plain);
+        for (const auto& e : effects)
+          for (const auto& r : rects)
+            for (bool transparent : {false, true}) {
+              TestImage expected(40, 12, depth), actual(40, 12, depth);
+              expected.Randomise(random);
+              std::memcpy(actual.bytes().data(), expected.bytes().data(), expected.bytes().size());
+              expected->palette = actual->palette = palette.get();
+              if (transparent) {
+                CopyTransparentEffectWith(k, expected.get(), 2, 1, plain.get(), r.x, r.y, r.width, r.height,
+                                          e.effect, e.parameter);
+                RunLengthCopyTransparentWith(k, actual.get(), 2, 1, &packed.descriptor, r.x, r.y, r.width,
+                                             r.height, e.effect, e.parameter);
+              } else {
+                CopyOpaqueEffectWith(k, expected.get(), 2, 1, plain.get(), r.x, r.y, r.width, r.height,
+                                     e.effect, e.parameter);
+                RunLengthCopyOpaqueWith(k, actual.get(), 2, 1, &packed.descriptor, r.x, r.y, r.width, r.height,
+                                        e.effect, e.parameter);
+              }
+              ASSERT_EQ(actual.bytes(), expected.bytes())
+                  << SimdLevelName(level) << " depth " << depth << " alpha " << withAlpha << " effect "
+                  << e.effect << " rect " << r.x << "," << r.y << " transparent " << transparent;
+            }
+      }
+  }
+}
+
+TEST(RunLengthBlits, TableEntriesDrawTheBlock) {
+  TestImage plain(10, 2, 32);
+  plain->transparentValue = 0;
+  plain.SetPixel(4, 1, 0x00ABCDEF);
+  RunLengthImage packed(plain);
+  TestImage target(10, 2, 32);
+  for (auto& b : target.bytes()) b = 0x11;
+  const PixelRoutineTable* t = RunLengthPixelRoutines(kFormat32);
+  t->copyTransparent(target.get(), 0, 0, &packed.descriptor, 0, 0, 10, 2);
+  EXPECT_EQ(target.Pixel(4, 1), 0x00ABCDEFu);
+  EXPECT_EQ(target.Pixel(3, 1), 0x11111111u);
+  t->copyOpaque(target.get(), 0, 0, &packed.descriptor, 0, 0, 10, 2);
+  EXPECT_EQ(target.Pixel(3, 1), 0u);  // transparent pixels are the key's value
+}
+
+// Damaged blocks (anything but a size field larger than the memory) draw without reading
+// outside the block; AddressSanitizer builds check the "outside".
+TEST(RunLengthBlits, DamagedBlocksStayInsideTheBlock) {
+  std::mt19937 random(5);
+  TestImage plain(33, 6, 16, true);
+  plain.Randomise(random);
+  plain->transparentValue = 0;
+  plain.Sprinkle(random, 0, 50);
+  const std::vector<std::uint8_t> good = Encode(*plain.get(), 0);
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::uint8_t> damaged = good;
+    for (int i = 0; i < 1 + round % 6; ++i) damaged[4 + random() % (damaged.size() - 4)] = static_cast<std::uint8_t>(random());
+    if (round % 7 == 0) {  // a size field that cuts the block short
+      const std::uint32_t cut = static_cast<std::uint32_t>(random() % damaged.size());
+      std::memcpy(damaged.data(), &cut, 4);
+    }
+    damaged.shrink_to_fit();
+    PixelDescriptor source = *plain.get();
+    source.firstRow = source.storage = damaged.data();
+    if (round % 2) source.alphaFirstRow = nullptr;
+    TestImage target(33, 6, 16);
+    RunLengthCopyTransparentWith(ActiveKernels(), target.get(), 0, 0, &source, 0, 0, 33, 6, 1, 64);
+    RunLengthCopyOpaqueWith(ActiveKernels(), target.get(), 0, 0, &source, 3, 1, 30, 5, 9, 0);
+    RunLengthCopyOpaqueWith(ActiveKernels(), target.get(), 0, 0, &source, 0, 0, 33, 6, 0, 0);
+  }
+}
+
+}  // namespace
+}  // namespace vexa
