@@ -37,7 +37,7 @@ cAlphaBufferSurface::~cAlphaBufferSurface() {
 }
 
 cSurfaceImplementation* cAlphaBufferSurface::Destroy(unsigned destroyFlags) {
-  this->~cAlphaBufferSurface();
+  this->cAlphaBufferSurface::~cAlphaBufferSurface();
   if (destroyFlags & 1) ::operator delete(this);
   return this;
 }

@@ -31,7 +31,7 @@ cBufferSurface::~cBufferSurface() {
 }
 
 cSurfaceImplementation* cBufferSurface::Destroy(unsigned destroyFlags) {
-  this->~cBufferSurface();
+  this->cBufferSurface::~cBufferSurface();
   if (destroyFlags & 1) ::operator delete(this);
   return this;
 }

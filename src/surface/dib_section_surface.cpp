@@ -28,7 +28,7 @@ cDIBSectionSurface::~cDIBSectionSurface() {
 }
 
 cSurfaceImplementation* cDIBSectionSurface::Destroy(unsigned destroyFlags) {
-  this->~cDIBSectionSurface();
+  this->cDIBSectionSurface::~cDIBSectionSurface();
   if (destroyFlags & 1) ::operator delete(this);
   return this;
 }
@@ -96,7 +96,7 @@ cDIBDCSurface::cDIBDCSurface() = default;
 cDIBDCSurface::~cDIBDCSurface() = default;
 
 cSurfaceImplementation* cDIBDCSurface::Destroy(unsigned destroyFlags) {
-  this->~cDIBDCSurface();
+  this->cDIBDCSurface::~cDIBDCSurface();
   if (destroyFlags & 1) ::operator delete(this);
   return this;
 }

@@ -54,7 +54,7 @@ cDIBSurface::~cDIBSurface() {
 }
 
 cSurfaceImplementation* cDIBSurface::Destroy(unsigned destroyFlags) {
-  this->~cDIBSurface();
+  this->cDIBSurface::~cDIBSurface();
   if (destroyFlags & 1) ::operator delete(this);
   return this;
 }
