@@ -35,6 +35,7 @@ fuzz: deps
 
 demo: release
 	$(CTEST_ENV) build/release/tools/demo/vexa-demo
+	$(CTEST_ENV) build/release/tools/demo/vexa-demo gallery --out $(CURDIR)/gallery.png
 
 test: release
 	$(CTEST_ENV) ctest --preset release -j $(JOBS)
@@ -46,7 +47,9 @@ fuzz-smoke: fuzz
 	@scripts/fuzz-smoke build/fuzz $(FUZZ_SECONDS)
 
 bench: release
-	build/release/bench/vexa_bench --benchmark_min_time=0.2
+	build/release/bench/vexa_bench --benchmark_min_time=0.2 \
+	  --benchmark_out=build/release/bench/vexa_bench.json --benchmark_out_format=json
+	/usr/bin/python3 bench/pygame_masks.py build/release/bench/vexa_bench.json
 
 exports: deps
 	cmake --preset debug $(CMAKE_FLAGS) >/dev/null

@@ -1,11 +1,111 @@
 // vexa-demo: the library's main job.
+//
+//   vexa-demo                 library version, CPU features, dispatch level, prototypes
+//   vexa-demo gallery [--out FILE] [--check | --update] [--sums FILE]
+//                             renders the gallery (gallery.png); --check compares every tile's
+//                             checksum with the checked-in values, --update rewrites them
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
 
 #include <vexa/vexa.h>
 
-int main() {
+#include "gallery.h"
+#include "png_writer.h"
+
+#ifndef VEXA_DEMO_SUMS
+#define VEXA_DEMO_SUMS "gallery.sums"
+#endif
+
+namespace {
+
+int PrintInfo() {
   std::printf("vexa library version %d\n", GetLibraryVersion());
   std::printf("CPU feature word 0x%02X\n", static_cast<unsigned>(GetCpuFeatureWord()));
   std::printf("dispatch level %s\n", GetDispatchLevelName());
+  std::printf("screen mode code %d\n", GetScreenModeCode());
+  std::printf("prototype slots:\n");
+  static const char* kTypes[] = {"memory", "DIB section", "DIB section with DC"};
+  for (int type = 0; type < 3; ++type) {
+    for (int depth : {8, 15, 16, 24, 32}) {
+      cSurfaceObject* prototype = nullptr;
+      GetPrototype(&prototype, depth, type, kDriverNone);
+      std::printf("  %-20s %2d bit  kind %d  %s\n", kTypes[type], depth,
+                  prototype->GetImplementation()->GetKind(), prototype->IsValid() ? "filled" : "empty");
+    }
+  }
   return 0;
+}
+
+std::map<std::string, unsigned> ReadSums(const std::string& path) {
+  std::map<std::string, unsigned> sums;
+  std::ifstream in(path);
+  std::string name;
+  std::string value;
+  while (in >> name >> value) sums[name] = static_cast<unsigned>(std::stoul(value, nullptr, 16));
+  return sums;
+}
+
+int RunGallery(int argc, char** argv) {
+  std::string out = "gallery.png", sumsPath = VEXA_DEMO_SUMS;
+  bool check = false, update = false;
+  for (int i = 2; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--check")) check = true;
+    else if (!std::strcmp(argv[i], "--update")) update = true;
+    else if (!std::strcmp(argv[i], "--out") && i + 1 < argc) out = argv[++i];
+    else if (!std::strcmp(argv[i], "--sums") && i + 1 < argc) sumsPath = argv[++i];
+  }
+  demo::Gallery gallery;
+  if (!gallery.Render()) {
+    std::fprintf(stderr, "vexa-demo: the gallery canvas could not be made\n");
+    return 1;
+  }
+  if (!demo::WritePng(gallery.Canvas(), out)) {
+    std::fprintf(stderr, "vexa-demo: cannot write %s\n", out.c_str());
+    return 1;
+  }
+  std::printf("gallery written to %s (%zu tiles)\n", out.c_str(), gallery.Tiles().size());
+  if (update) {
+    std::ofstream sums(sumsPath);
+    for (const demo::Tile& tile : gallery.Tiles()) {
+      sums << tile.name << ' ' << std::hex << gallery.TileChecksum(tile) << std::dec << '\n';
+    }
+    std::printf("checksums written to %s\n", sumsPath.c_str());
+  }
+  if (!check) return 0;
+  const auto expected = ReadSums(sumsPath);
+  int failures = 0;
+  for (const demo::Tile& tile : gallery.Tiles()) {
+    const auto it = expected.find(tile.name);
+    const unsigned actual = gallery.TileChecksum(tile);
+    if (it == expected.end() || it->second != actual) {
+      if (it == expected.end()) {
+        std::printf("MISMATCH %s: %08x, no checksum recorded\n", tile.name.c_str(), actual);
+      } else {
+        std::printf("MISMATCH %s: %08x, expected %08x\n", tile.name.c_str(), actual, it->second);
+      }
+      ++failures;
+    }
+  }
+  if (expected.size() != gallery.Tiles().size()) {
+    std::printf("MISMATCH tile count: %zu rendered, %zu checksums\n", gallery.Tiles().size(),
+                expected.size());
+    ++failures;
+  }
+  std::printf("%d passed, %d failed\n", static_cast<int>(gallery.Tiles().size()) - failures, failures);
+  return failures ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && !std::strcmp(argv[1], "gallery")) return RunGallery(argc, argv);
+  if (argc > 1) {
+    std::fprintf(stderr, "usage: vexa-demo [gallery [--out FILE] [--check|--update] [--sums FILE]]\n");
+    return 2;
+  }
+  return PrintInfo();
 }
