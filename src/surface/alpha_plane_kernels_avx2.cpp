@@ -22,14 +22,18 @@ __m256i SpreadAlpha(const std::uint8_t* alpha) {
 
 __m256i MultiplyDivide255(__m256i c, __m256i a) {
   const __m256i product = _mm256_mullo_epi16(c, a);
-  return _mm256_srli_epi16(
-      _mm256_mulhi_epu16(product, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
+  return _mm256_srli_epi16(_mm256_mulhi_epu16(product, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
 }
 
-// Two pixels (the low eight bytes of `c` and `a`) as c * 255 / a in 32-bit lanes, truncated.
-__m256i DividePixelPair(__m128i c, __m128i a) {
-  const __m256 numerator = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(c)), _mm256_set1_ps(255.0f));
-  return _mm256_cvttps_epi32(_mm256_div_ps(numerator, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(a))));
+// Pixels 2k and 2k + 1 (the low eight bytes of `c`) demultiplied in 32-bit lanes: each
+// pixel's reciprocal for its colour bytes, 1 / 255 for its fourth byte.
+template <int K>
+__m256i DividePixelPair(__m128i c, __m256 reciprocals) {
+  const __m256i pick = _mm256_setr_epi32(2 * K, 2 * K, 2 * K, 0, 2 * K + 1, 2 * K + 1, 2 * K + 1, 0);
+  const __m256 spread = _mm256_blend_ps(_mm256_permutevar8x32_ps(reciprocals, pick), _mm256_set1_ps(1.0f / 255.0f), 0x88);
+  const __m256 scaled = _mm256_fmadd_ps(_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(c)), _mm256_set1_ps(255.0f),
+                                        _mm256_set1_ps(0.5f));
+  return _mm256_cvttps_epi32(_mm256_mul_ps(scaled, spread));
 }
 
 }  // namespace
@@ -50,21 +54,20 @@ void PremultiplyRow32Avx2(std::uint8_t* pixels, const std::uint8_t* alpha, int w
 }
 
 void DemultiplyRow32Avx2(std::uint8_t* pixels, const std::uint8_t* alpha, int width) {
-  // Pixel k's four results sit in the k-th dword after the packs; this puts them in order.
+  // After the per-lane packs pixel k sits in dword (0, 4, 1, 5, 2, 6, 3, 7)[k].
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
   int x = 0;
   for (; x + 8 <= width; x += 8) {
     auto* block = reinterpret_cast<__m256i*>(pixels + 4 * x);
     const __m256i p = _mm256_loadu_si256(block);
-    const __m256i a = SpreadAlpha(alpha + x);
-    const __m128i pLow = _mm256_castsi256_si128(p);
-    const __m128i pHigh = _mm256_extracti128_si256(p, 1);
-    const __m128i aLow = _mm256_castsi256_si128(a);
-    const __m128i aHigh = _mm256_extracti128_si256(a, 1);
-    const __m256i q0 = DividePixelPair(pLow, aLow);
-    const __m256i q1 = DividePixelPair(_mm_srli_si128(pLow, 8), _mm_srli_si128(aLow, 8));
-    const __m256i q2 = DividePixelPair(pHigh, aHigh);
-    const __m256i q3 = DividePixelPair(_mm_srli_si128(pHigh, 8), _mm_srli_si128(aHigh, 8));
+    const __m256i a = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(alpha + x)));
+    const __m256 reciprocals = _mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_cvtepi32_ps(a));  // infinity for 0
+    const __m128i low = _mm256_castsi256_si128(p);
+    const __m128i high = _mm256_extracti128_si256(p, 1);
+    const __m256i q0 = DividePixelPair<0>(low, reciprocals);
+    const __m256i q1 = DividePixelPair<1>(_mm_srli_si128(low, 8), reciprocals);
+    const __m256i q2 = DividePixelPair<2>(high, reciprocals);
+    const __m256i q3 = DividePixelPair<3>(_mm_srli_si128(high, 8), reciprocals);
     const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(q0, q1), _mm256_packs_epi32(q2, q3));
     _mm256_storeu_si256(block, _mm256_permutevar8x32_epi32(packed, order));
   }
