@@ -167,6 +167,11 @@ class VEXA_API cSurfaceObject {
   int FlipVertical(int x, int y, int width, int height);
   int FlipVertical();
   int ReplaceColor(COLORREF oldColour, COLORREF newColour);
+  // A rotated copy of this surface in `target` (sized by the caller, see GetRotatedRect). The
+  // angle (degrees, counter-clockwise) is reduced into [0, 360): 90 and 270 turn by quarters,
+  // 180 makes the target a mirrored copy, any other angle samples (antialias: bilinear).
+  int Rotate(cSurfaceObject* target, int angle, int antialias, COLORREF fill, int transparency);
+  int Rotate(cSurfaceObject* target, double angle, int antialias, COLORREF fill, int transparency);
   int GetOpaqueBounds(RECT* bounds);
   int IsAllTransparent();
   int IsAllOpaque();

@@ -14,6 +14,7 @@
 #include <vexa/memory.h>
 #include <vexa/palette.h>
 #include <vexa/pixel_routines.h>
+#include <vexa/rotation.h>
 #include <vexa/stream.h>
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>

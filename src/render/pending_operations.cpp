@@ -5,10 +5,6 @@
 // rotation, text, and collision masks. Callers see an honest failure, never a half result.
 #include <vexa/surface_implementation.h>
 
-int cSurfaceImplementation::Rotate(cSurfaceImplementation*, float, int, COLORREF, int) {
-  return 0;
-}
-int cSurfaceImplementation::RotateQuarter(cSurfaceImplementation*, int) { return 0; }
 int cSurfaceImplementation::DrawTextW(const WCHAR*, int, int, int, std::uint32_t, const RECT*,
                                       COLORREF, HFONT, HookArg, std::uint32_t, EffectParam,
                                       std::uint32_t) {

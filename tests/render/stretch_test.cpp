@@ -12,8 +12,13 @@
 #include <vexa/stretch.h>
 #include <vexa/surface_object.h>
 
+#include <vexa/palette.h>
+
+#include "render/resample.h"
+#include "render/resample_kernels.h"
 #include "render/resample_weights.h"
 #include "render/stretch_nearest.h"
+#include "render/stretch_nearest_kernels.h"
 #include "support/recording_surface.h"
 #include "support/surface_factory.h"
 
@@ -368,6 +373,195 @@ TEST(ResampleSurface, WithinRoundingOfTheIdealFilter) {
           ASSERT_LE(std::fabs(got - value), 1.0) << sw << "x" << sh << " -> " << tw << "x" << th
                                                  << " at " << i << "," << j << " channel " << c;
         }
+      }
+    }
+  }
+}
+
+// ---- StretchBlit around the scalers ---------------------------------------------------------
+
+bool SamePixels(const cSurfaceImplementation& a, const cSurfaceImplementation& b, std::uint32_t mask = 0xFFFFFFFF) {
+  for (int y = 0; y < a.height; ++y) {
+    for (int x = 0; x < a.width; ++x) {
+      if ((RawPixel(a, x, y) & mask) != (RawPixel(b, x, y) & mask)) return false;
+    }
+  }
+  return true;
+}
+
+TEST(StretchBlit, EqualSizesAreABlitThatClipsTheSource) {
+  auto source = MakeSurface(32, 4, 4);
+  std::mt19937 random(1);
+  testsupport::FillRandom(*source->implementation, random);
+  auto stretched = Cleared(32, 6, 6), blitted = Cleared(32, 6, 6);
+  EXPECT_EQ(source->implementation->StretchBlit(stretched->implementation, 1, 1, 4, 4, -2, 0, 4, 4, 0, 0, 0, kStretchCopyAlpha), 1);
+  EXPECT_EQ(source->implementation->Blit(blitted->implementation, 1, 1, -2, 0, 4, 4, 0, 0, 0, kBlitCopyAlpha), 1);
+  EXPECT_TRUE(SamePixels(*stretched->implementation, *blitted->implementation));
+  EXPECT_NE(RawPixel(*stretched->implementation, 3, 1), 0u) << "the source's left edge lands two pixels in";
+}
+
+TEST(StretchBlit, TransparentModeGoesThroughATemporary) {
+  const COLORREF key = 0x00FF00FF;
+  auto source = MakeSurface(32, 2, 1);
+  source->implementation->SetTransparentColor(key);
+  source->implementation->SetPixelColor(0, 0, key);
+  source->implementation->SetPixelColor(1, 0, 0x000000F0);
+  auto target = MakeSurface(32, 6, 2);
+  target->implementation->FillRectColor(0, 0, 6, 2, 0x00F00000);
+  target->implementation->SetClipRect(1, 0, 4, 2);
+  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, 0, 0, 4, 2, 0, 0, 2, 1, kModeTransparent, 0, 0, 0), 1);
+  COLORREF row[6];
+  for (int x = 0; x < 6; ++x) target->implementation->SetClipRect(0, 0, 6, 2), target->implementation->GetPixelColor(x, 1, &row[x]);
+  EXPECT_EQ(std::vector<COLORREF>(row, row + 6),
+            (std::vector<COLORREF>{0x00F00000, 0x00F00000, 0x000000F0, 0x000000F0, 0x00F00000, 0x00F00000}))
+      << "transparent pixels skipped; the clip keeps column 4 and beyond";
+}
+
+// Effects and depth changes: the scaled image is produced first, then blitted with the effect.
+TEST(StretchBlit, EffectsAndDepthChangesMatchScaleThenBlit) {
+  std::mt19937 random(4);
+  auto source = MakeSurface(32, 5, 3);
+  testsupport::FillRandom(*source->implementation, random);
+  for (int depth : {32, 16}) {
+    for (std::uint32_t effect : {std::uint32_t{kEffectXor}, std::uint32_t{kEffectSemiTransparent}, std::uint32_t{kEffectNone}}) {
+      if (depth == 32 && effect == kEffectNone) continue;  // the direct path, tested above
+      auto direct = MakeSurface(depth, 12, 9), staged = MakeSurface(depth, 12, 9);
+      for (auto* t : {direct.get(), staged.get()}) t->implementation->FillRectColor(0, 0, 12, 9, 0x00405060);
+      direct->implementation->SetClipRect(2, 1, 7, 6);
+      staged->implementation->SetClipRect(2, 1, 7, 6);
+      ASSERT_EQ(source->implementation->StretchBlit(direct->implementation, 1, 0, 11, 7, 0, 0, 5, 3, 0, effect, 50, 0), 1);
+      auto scaled = MakeSurface(32, 11, 7);
+      ASSERT_EQ(source->implementation->StretchBlit(scaled->implementation, 0, 0, 11, 7, 0, 0, 5, 3, 0, 0, 0, 0), 1);
+      ASSERT_EQ(scaled->implementation->Blit(staged->implementation, 1, 0, 0, 0, 11, 7, 0, effect, 50, 0), 1);
+      EXPECT_TRUE(SamePixels(*direct->implementation, *staged->implementation)) << "depth " << depth << " effect " << effect;
+    }
+  }
+}
+
+TEST(StretchBlit, SmoothPathsAgreeWithTheResampler) {
+  std::mt19937 random(8);
+  for (int depth : {8, 16, 24, 32}) {
+    auto source = MakeSurface(depth, 9, 7);
+    testsupport::FillRandom(*source->implementation, random);
+    auto reference = MakeSurface(depth, 14, 4);
+    ASSERT_EQ(ResampleSurface(source->implementation, 1, 1, 7, 5, reference->implementation, 14, 4, 0, 0), 1);
+    auto whole = Cleared(depth, 20, 10), clipped = Cleared(depth, 20, 10);
+    ASSERT_EQ(source->implementation->StretchBlit(whole->implementation, 3, 2, 14, 4, 1, 1, 7, 5, 0, 0, 0, kStretchResample), 1);
+    clipped->implementation->SetClipRect(5, 0, 6, 5);
+    ASSERT_EQ(source->implementation->StretchBlit(clipped->implementation, 3, 2, 14, 4, 1, 1, 7, 5, 0, 0, 0, kStretchResample), 1);
+    for (int y = 0; y < 10; ++y) {
+      for (int x = 0; x < 20; ++x) {
+        const bool inside = x >= 3 && x < 17 && y >= 2 && y < 6;
+        const std::uint32_t expected = inside ? RawPixel(*reference->implementation, x - 3, y - 2) : 0;
+        ASSERT_EQ(RawPixel(*whole->implementation, x, y), expected) << "depth " << depth << " at " << x << "," << y;
+        const std::uint32_t expectClipped = clipped->implementation->InClip(x, y) ? expected : 0;
+        ASSERT_EQ(RawPixel(*clipped->implementation, x, y), expectClipped) << "clipped, depth " << depth;
+      }
+    }
+  }
+}
+
+TEST(StretchBlit, SmoothCopyAlphaResamplesThePlane) {
+  auto source = MakeSurface(32, 4, 4);
+  std::uint8_t* alpha = source->implementation->CreateAlpha();
+  ASSERT_NE(alpha, nullptr);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) source->implementation->AlphaRow(y)[x] = std::uint8_t(x < 2 ? 0 : 200);
+  }
+  auto target = MakeSurface(32, 8, 8);
+  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, 0, 0, 8, 8, 0, 0, 4, 4, 0, 0, 0,
+                                                kStretchResample | kStretchCopyAlpha), 1);
+  const cSurfaceImplementation& t = *target->implementation;
+  ASSERT_NE(t.alphaFirstRow, nullptr);
+  std::vector<std::uint8_t> expected(8 * 8);
+  ASSERT_TRUE(vexa::ResamplePlane(source->implementation->alphaFirstRow, source->implementation->alphaPitch, 4, 4,
+                                  expected.data(), 8, 8, 8));
+  for (int y = 0; y < 8; ++y) {
+    EXPECT_EQ(std::vector<std::uint8_t>(t.AlphaRow(y), t.AlphaRow(y) + 8),
+              std::vector<std::uint8_t>(expected.begin() + 8 * y, expected.begin() + 8 * y + 8));
+  }
+  EXPECT_EQ(t.AlphaRow(0)[0], 0);
+  EXPECT_EQ(t.AlphaRow(0)[7], 200);
+}
+
+TEST(StretchBlit, CloneWithASizeStretchesWithTheAlphaPlane) {
+  auto source = Row32({0xA, 0xB, 0xC});
+  source->implementation->CreateAlpha()[1] = 99;
+  cSurfaceObject copy;
+  copy.Clone(*source, 6, 2);
+  ASSERT_TRUE(copy.IsValid());
+  EXPECT_EQ(RowOf(*copy.implementation, 1), (Pixels{0xA, 0xA, 0xB, 0xB, 0xC, 0xC}));
+  ASSERT_NE(copy.implementation->alphaFirstRow, nullptr);
+  EXPECT_EQ(copy.implementation->AlphaRow(1)[3], 99);
+}
+
+TEST(ResampleSurface, PalettedResultIsTheNearestIndex) {
+  auto source = MakeSurface(8, 2, 1);
+  cSurfaceImplementation* s = source->implementation;
+  const int a = s->GetNearestIndex(0x00103050), b = s->GetNearestIndex(0x00F0D0B0);
+  SetRawPixel(*s, 0, 0, std::uint32_t(a));
+  SetRawPixel(*s, 1, 0, std::uint32_t(b));
+  auto target = MakeSurface(8, 1, 1);
+  ASSERT_EQ(ResampleSurface(s, 0, 0, 2, 1, target->implementation, 1, 1, 0, 0), 1);
+  const COLORREF ca = s->GetPaletteColor(a), cb = s->GetPaletteColor(b);
+  COLORREF mix = 0;
+  for (int k = 0; k < 3; ++k) {
+    mix |= ((0x8000 + 49152 * ((ca >> (8 * k)) & 0xFF) + 16384 * ((cb >> (8 * k)) & 0xFF)) >> 16) << (8 * k);
+  }
+  EXPECT_EQ(RawPixel(*target->implementation, 0, 0), std::uint32_t(GetNearestIndex(s->palette, mix)));
+}
+
+// ---- every instruction level against the scalar kernels -----------------------------------
+
+TEST(StretchKernels, ResampleRowsMatchScalarAtEveryLevel) {
+  const vexa::ResampleKernels scalar = vexa::ResampleKernelsAt(vexa::SimdLevel::Scalar);
+  std::mt19937 random(17);
+  for (vexa::SimdLevel level : {vexa::SimdLevel::Sse2, vexa::SimdLevel::Avx2}) {
+    if (!vexa::SimdLevelSupported(level)) continue;
+    const vexa::ResampleKernels vector = vexa::ResampleKernelsAt(level);
+    for (int round = 0; round < 150; ++round) {
+      const int m = 1 + int(random() % 70), n = 1 + int(random() % 71);
+      vexa::ResampleWeights table;
+      ASSERT_TRUE(table.Build(n, m));
+      std::vector<std::int32_t> first(static_cast<size_t>(n)), taps(static_cast<size_t>(n));
+      for (int j = 0; j < n; ++j) first[size_t(j)] = table.First(j), taps[size_t(j)] = table.Taps(j);
+      const vexa::WeightView view{first.data(), taps.data(), table.Weights(0), table.MaxTaps(), n};
+      std::vector<std::uint32_t> line(static_cast<size_t>(m));
+      for (auto& p : line) p = std::uint32_t(random());
+      std::vector<std::uint32_t> a(static_cast<size_t>(n)), b(static_cast<size_t>(n));
+      scalar.horizontalColour(line.data(), a.data(), view);
+      vector.horizontalColour(line.data(), b.data(), view);
+      ASSERT_EQ(a, b) << vexa::SimdLevelName(level) << " horizontal " << n << " from " << m;
+      // The vertical kernel over `n * 4` bytes of rows taken `taps` at a time.
+      const int j = int(random() % unsigned(n));
+      const int bytes = int(random() % 290);
+      std::vector<std::uint8_t> rows(static_cast<size_t>(m) * 300);
+      for (auto& v : rows) v = std::uint8_t(random());
+      std::vector<std::uint8_t> va(static_cast<size_t>(bytes) + 1), vb(static_cast<size_t>(bytes) + 1);
+      const std::uint32_t keep = round & 1 ? 0x00FFFFFF : 0xFFFFFFFF;
+      scalar.verticalBytes(rows.data() + first[size_t(j)] * 300, 300, taps[size_t(j)], table.Weights(j), va.data(), bytes, keep);
+      vector.verticalBytes(rows.data() + first[size_t(j)] * 300, 300, taps[size_t(j)], table.Weights(j), vb.data(), bytes, keep);
+      ASSERT_EQ(va, vb) << vexa::SimdLevelName(level) << " vertical " << bytes << " bytes";
+    }
+  }
+}
+
+TEST(StretchKernels, NearestRowsMatchScalarAtEveryLevel) {
+  const vexa::NearestRowKernels scalar = vexa::NearestRowKernelsAt(vexa::SimdLevel::Scalar);
+  std::mt19937 random(23);
+  for (vexa::SimdLevel level : {vexa::SimdLevel::Sse2, vexa::SimdLevel::Avx2}) {
+    if (!vexa::SimdLevelSupported(level)) continue;
+    const vexa::NearestRowKernels vector = vexa::NearestRowKernelsAt(level);
+    for (int count = 0; count <= 70; ++count) {
+      std::vector<std::uint8_t> source(64 * 4);
+      for (auto& v : source) v = std::uint8_t(random());
+      std::vector<std::int32_t> columns(static_cast<size_t>(count));
+      for (auto& c : columns) c = std::int32_t(random() % 64);
+      for (int bytes = 1; bytes <= 4; ++bytes) {
+        std::vector<std::uint8_t> a(static_cast<size_t>(count) * 4 + 1), b(static_cast<size_t>(count) * 4 + 1);
+        scalar.rows[bytes - 1](source.data(), columns.data(), a.data(), count);
+        vector.rows[bytes - 1](source.data(), columns.data(), b.data(), count);
+        ASSERT_EQ(a, b) << vexa::SimdLevelName(level) << " " << bytes << " bytes, " << count << " pixels";
       }
     }
   }
