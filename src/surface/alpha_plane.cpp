@@ -54,12 +54,9 @@ void cSurfaceImplementation::AttachAlpha(std::uint8_t* planeFirstRow, int planeP
   alphaPitch = planePitch;
   alphaStride = static_cast<std::int32_t>(planeStride > 0x7FFFFFFF ? 0x7FFFFFFF : planeStride);
   alphaStorage = planeFirstRow;
+  // A bottom-up plane's lowest address is its last row.
   if (planePitch < 0 && planeFirstRow && height > 1) {
-    // The lowest address of the plane, computed on integers: the caller's block need not
-    // extend below row 0 by more than the rows it holds.
-    const auto first = reinterpret_cast<std::uintptr_t>(planeFirstRow);
-    alphaStorage = reinterpret_cast<std::uint8_t*>(first - static_cast<std::uintptr_t>(planeStride) *
-                                                               static_cast<std::uintptr_t>(height - 1));
+    alphaStorage = planeFirstRow - static_cast<std::ptrdiff_t>(planeStride) * (height - 1);
   }
 }
 
