@@ -3,6 +3,7 @@
 
 #include <vexa/alpha_buffer_surface.h>
 #include <vexa/buffer_surface.h>
+#include <vexa/collision_mask.h>
 #include <vexa/dib_section_surface.h>
 #include <vexa/dib_surface.h>
 #include <vexa/blit.h>

@@ -25,4 +25,3 @@ int cSurfaceImplementation::DrawTextExA(const char*, int, RECT*, std::uint32_t, 
                                         int, int) {
   return 0;
 }
-int cSurfaceImplementation::BuildMask(CollisionMask*, std::uint32_t) { return 0; }
