@@ -7,7 +7,7 @@ cErrorSurface::cErrorSurface() { flags = 0; }
 cErrorSurface::~cErrorSurface() { ReleaseBaseResources(); }
 
 cSurfaceImplementation* cErrorSurface::Destroy(unsigned destroyFlags) {
-  this->~cErrorSurface();
+  this->cErrorSurface::~cErrorSurface();
   if (destroyFlags & 1) ::operator delete(this);  // only ever so for a heap instance
   return this;
 }

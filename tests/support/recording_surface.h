@@ -26,7 +26,7 @@ class RecordingSurface : public cSurfaceImplementation {
 
   cSurfaceImplementation* Destroy(unsigned flags) override {
     ++destroyed;
-    this->~RecordingSurface();
+    this->RecordingSurface::~RecordingSurface();
     if (flags & 1) ::operator delete(this);
     return this;
   }
