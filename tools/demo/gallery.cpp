@@ -84,6 +84,7 @@ bool Gallery::Render() {
   cursorY_ += 2 * kGlyphHeight + 8;
   DrawEffectsSection(*this);
   DrawTransformSection(*this);
+  DrawMaskSection(*this);
   return true;
 }
 

@@ -45,6 +45,7 @@ class Gallery {
 // Sections, each drawing below the previous one.
 void DrawEffectsSection(Gallery& gallery);
 void DrawTransformSection(Gallery& gallery);
+void DrawMaskSection(Gallery& gallery);
 
 // Surfaces and sprites shared by the sections.
 std::unique_ptr<cSurfaceObject> MakeSurface(int depth, int width, int height);
