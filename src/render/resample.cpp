@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "render/resample_kernels.h"
 #include "render/resample_lines.h"
@@ -28,7 +29,7 @@ Buffer<T> Allocate(std::int64_t count) {
 }
 
 WeightView ViewOf(const ResampleWeights& w, const std::int32_t* first, const std::int32_t* taps) {
-  return WeightView{first, taps, w.Weights(0), w.MaxTaps(), w.DestinationCount()};
+  return WeightView{first, taps, w.Weights(0), w.MaxTaps(), w.DestinationCount(), {nullptr, nullptr, 0}};
 }
 
 // The weight table with its per-index arrays exposed for the kernels.
@@ -37,8 +38,10 @@ struct Axis {
   std::int32_t* first = nullptr;
   std::int32_t* taps = nullptr;
   Buffer<std::int32_t> storage;
+  Buffer<std::int32_t> laneStorage;
+  LaneBlocks lanes{nullptr, nullptr, 0};
 
-  bool Build(int destination, int source) {
+  bool Build(int destination, int source, bool withLanes) {
     if (!table.Build(destination, source)) return false;
     storage = Allocate<std::int32_t>(2 * std::int64_t{destination});
     if (!storage) return false;
@@ -48,10 +51,66 @@ struct Axis {
       first[j] = table.First(j);
       taps[j] = table.Taps(j);
     }
+    return !withLanes || BuildLanes(source);
+  }
+  // The rearranged table of the horizontal vector kernels.
+  bool BuildLanes(int source) {
+    const WeightView plain = View();
+    const int blocks = (plain.count + 7) / 8;
+    laneStorage = Allocate<std::int32_t>(blocks + LaneBlockInts(plain));
+    if (!laneStorage) return false;
+    BuildLaneBlocks(plain, source, laneStorage.get(), laneStorage.get() + blocks);
+    lanes = LaneBlocks{laneStorage.get(), laneStorage.get() + blocks, blocks};
     return true;
   }
-  WeightView View() const { return ViewOf(table, first, taps); }
+  WeightView View() const {
+    WeightView view = ViewOf(table, first, taps);
+    view.lanes = lanes;
+    return view;
+  }
 };
+
+// Stretched images are mostly redrawn at the same sizes frame after frame, so each thread
+// keeps its last few tables. A table too large to be worth keeping is built for the call.
+class AxisCache {
+ public:
+  // The table for `destination` from `source`; null when it cannot be built.
+  const Axis* Get(int destination, int source, bool withLanes, std::unique_ptr<Axis>& owned) {
+    for (Entry& e : entries_) {
+      if (e.axis && e.destination == destination && e.source == source && e.withLanes == withLanes) {
+        e.used = ++clock_;
+        return e.axis.get();
+      }
+    }
+    auto axis = std::unique_ptr<Axis>(new (std::nothrow) Axis);
+    if (!axis || !axis->Build(destination, source, withLanes)) return nullptr;
+    const std::int64_t size = std::int64_t{destination} * axis->table.MaxTaps();
+    if (size > kLargestKept) {
+      owned = std::move(axis);
+      return owned.get();
+    }
+    Entry* oldest = &entries_[0];
+    for (Entry& e : entries_) oldest = e.used < oldest->used ? &e : oldest;
+    *oldest = Entry{std::move(axis), destination, source, withLanes, ++clock_};
+    return oldest->axis.get();
+  }
+
+ private:
+  static constexpr std::int64_t kLargestKept = 1 << 18;  // weights
+  struct Entry {
+    std::unique_ptr<Axis> axis;
+    int destination = 0, source = 0;
+    bool withLanes = false;
+    std::uint64_t used = 0;
+  };
+  Entry entries_[4];
+  std::uint64_t clock_ = 0;
+};
+
+const Axis* AcquireAxis(int destination, int source, bool withLanes, std::unique_ptr<Axis>& owned) {
+  thread_local AxisCache cache;
+  return cache.Get(destination, source, withLanes, owned);
+}
 
 // What decides whether a source pixel is transparent in an aware pass.
 struct Transparency {
@@ -145,8 +204,8 @@ class Resampler {
   bool Run() {
     const bool horizontal = sw_ != tw_;
     const bool vertical = sh_ != th_;
-    if (horizontal && !columns_.Build(tw_, sw_)) return false;
-    if (vertical && !rows_.Build(th_, sh_)) return false;
+    if (horizontal && !(columns_ = AcquireAxis(tw_, sw_, true, ownedColumns_))) return false;
+    if (vertical && !(rows_ = AcquireAxis(th_, sh_, false, ownedRows_))) return false;
     line_ = Allocate<std::uint32_t>(std::max(sw_, tw_));
     if (!line_) return false;
     if (horizontal && vertical) return BothPasses();
@@ -164,9 +223,9 @@ class Resampler {
   void HorizontalRow(int y, std::uint32_t* out, std::uint32_t* buffer) const {
     const std::uint32_t* in = sourceLines_.Read(sx_, sy_ + y, sw_, buffer);
     if (aware_) {
-      HorizontalAware(in, out, columns_.View(), Transparency{key_, SourceAlpha(y)});
+      HorizontalAware(in, out, columns_->View(), Transparency{key_, SourceAlpha(y)});
     } else {
-      kernels_.horizontalColour(in, out, columns_.View());
+      kernels_.horizontalColour(in, out, columns_->View());
     }
   }
 
@@ -187,7 +246,7 @@ class Resampler {
     if (!middle.Allocate(tw_, sh_)) return false;
     for (int y = 0; y < sh_; ++y) {
       HorizontalRow(y, middle.Row(y), line_.get());
-      sourceLines_.RoundTrip(middle.Row(y), tw_);
+      if (!sourceLines_.Lossless()) sourceLines_.RoundTrip(middle.Row(y), tw_);
     }
     // The middle image has no alpha plane: its transparent pixels are known by colour.
     VerticalPass(middle.rows, middle.pitch, nullptr, 0, tw_);
@@ -215,7 +274,7 @@ class Resampler {
   // Vertical pass from working rows (`pitch` pixels apart) into the target.
   void VerticalPass(const std::uint32_t* rows, std::ptrdiff_t pitch, const std::uint8_t* alpha,
                     std::ptrdiff_t alphaPitch, int width) {
-    const WeightView w = rows_.View();
+    const WeightView w = rows_->View();
     const bool inPlace = targetLines_.ReadsInPlace();
     for (int j = 0; j < th_; ++j) {
       const std::int32_t* weights = w.weights + static_cast<std::ptrdiff_t>(j) * w.maxTaps;
@@ -257,7 +316,9 @@ class Resampler {
   bool aware_;
   std::uint32_t key_;
   const ResampleKernels& kernels_;
-  Axis columns_, rows_;
+  const Axis* columns_ = nullptr;
+  const Axis* rows_ = nullptr;
+  std::unique_ptr<Axis> ownedColumns_, ownedRows_;
   Buffer<std::uint32_t> line_;
 };
 
@@ -276,10 +337,12 @@ bool ResamplePlane(const std::uint8_t* source, std::ptrdiff_t sourcePitch, int s
                    std::uint8_t* target, std::ptrdiff_t targetPitch, int tw, int th) {
   if (sw < 1 || sh < 1 || tw < 1 || th < 1) return false;
   const ResampleKernels& kernels = ActiveResampleKernels();
-  Axis columns, rows;
+  const Axis* columns = nullptr;
+  const Axis* rows = nullptr;
+  std::unique_ptr<Axis> ownedColumns, ownedRows;
   const bool horizontal = sw != tw, vertical = sh != th;
-  if (horizontal && !columns.Build(tw, sw)) return false;
-  if (vertical && !rows.Build(th, sh)) return false;
+  if (horizontal && !(columns = AcquireAxis(tw, sw, true, ownedColumns))) return false;
+  if (vertical && !(rows = AcquireAxis(th, sh, false, ownedRows))) return false;
   // After the horizontal pass the plane is tw wide: kept in `middle` when a vertical pass
   // follows, else written straight to the target.
   Buffer<std::uint8_t> middle;
@@ -292,13 +355,13 @@ bool ResamplePlane(const std::uint8_t* source, std::ptrdiff_t sourcePitch, int s
     }
     for (int y = 0; y < sh && (vertical || y < th); ++y) {
       std::uint8_t* out = vertical ? middle.get() + static_cast<std::ptrdiff_t>(y) * tw : target + y * targetPitch;
-      kernels.horizontalBytes(source + y * sourcePitch, out, columns.View());
+      kernels.horizontalBytes(source + y * sourcePitch, out, columns->View());
     }
     verticalSource = middle.get();
     verticalPitch = tw;
   }
   if (vertical) {
-    const WeightView w = rows.View();
+    const WeightView w = rows->View();
     for (int j = 0; j < th; ++j) {
       kernels.verticalBytes(verticalSource + w.first[j] * verticalPitch, verticalPitch, w.taps[j],
                             w.weights + static_cast<std::ptrdiff_t>(j) * w.maxTaps,

@@ -21,7 +21,18 @@
 #include <vexa/pixel_routines.h>
 #include <vexa/wintypes.h>
 
+class cSurfaceImplementation;
+
 namespace vexa {
+
+// The resampler as an operation of its own (thumbnails, icons): the source rectangle onto the
+// whole (0, 0)-(targetWidth, targetHeight) of the target; equal sizes are a plain opaque
+// blit. Returns 1 when drawn; 0 for a null surface, a source rectangle not wholly inside the
+// source, a target size that is not positive or larger than the target, a failed lock, or
+// memory that runs out (nothing is drawn then).
+int ResampleSurface(cSurfaceImplementation* source, int sourceX, int sourceY, int sourceWidth,
+                    int sourceHeight, cSurfaceImplementation* target, int targetWidth,
+                    int targetHeight, int transparencyAware, COLORREF transparentColour);
 
 // Resamples the source rectangle (sourceX, sourceY, sourceWidth x sourceHeight) of a locked
 // surface onto (0, 0)-(targetWidth, targetHeight) of a locked target, which may be a view

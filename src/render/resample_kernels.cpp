@@ -52,6 +52,59 @@ void VerticalBytesScalar(const std::uint8_t* firstRow, std::ptrdiff_t pitch, int
   }
 }
 
+std::int64_t LaneBlockInts(const WeightView& w) {
+  std::int64_t total = 0;
+  for (int b = 0; b * 8 < w.count; ++b) {
+    int steps = 0;
+    for (int j = 8 * b; j < w.count && j < 8 * b + 8; ++j) steps = w.taps[j] > steps ? w.taps[j] : steps;
+    total += kLaneBlockHeader + std::int64_t{steps} * kLaneStepInts;
+  }
+  return total;
+}
+
+void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start, std::int32_t* data) {
+  std::int32_t* out = data;
+  for (int b = 0; b * 8 < w.count; ++b) {
+    const int lanes = w.count - 8 * b < 8 ? w.count - 8 * b : 8;
+    const int* taps = w.taps + 8 * b;
+    const int* first = w.first + 8 * b;
+    int steps = 0;
+    for (int l = 0; l < lanes; ++l) steps = taps[l] > steps ? taps[l] : steps;
+    start[b] = static_cast<std::int32_t>(out - data);
+    std::int32_t* header = out;
+    out += kLaneBlockHeader;
+    int loads = 1;              // source vectors each step needs (3: too many, gather)
+    int room = sourceCount;     // pixels readable from the lowest base
+    for (int k = 0; k < steps; ++k, out += kLaneStepInts) {
+      std::int32_t index[8];
+      int fallback = 0;
+      for (int l = 0; l < lanes; ++l) {
+        if (taps[l] > 0) {
+          fallback = first[l];
+          break;
+        }
+      }
+      for (int l = 0; l < 8; ++l) {
+        const bool live = l < lanes && taps[l] > 0;
+        index[l] = live ? first[l] + (k < taps[l] ? k : taps[l] - 1) : fallback;
+        out[9 + l] = live && k < taps[l] ? w.weights[static_cast<std::ptrdiff_t>(8 * b + l) * w.maxTaps + k] : 0;
+      }
+      int lowest = index[0], highest = index[0];
+      for (int l = 1; l < 8; ++l) {
+        lowest = index[l] < lowest ? index[l] : lowest;
+        highest = index[l] > highest ? index[l] : highest;
+      }
+      out[0] = lowest;
+      for (int l = 0; l < 8; ++l) out[1 + l] = index[l] - lowest;
+      const int needed = highest - lowest < 8 ? 1 : highest - lowest < 16 ? 2 : 3;
+      loads = needed > loads ? needed : loads;
+      room = sourceCount - lowest < room ? sourceCount - lowest : room;
+    }
+    header[0] = steps;
+    header[1] = loads < 3 && room >= 8 * loads ? loads : 0;
+  }
+}
+
 ResampleKernels ResampleKernelsAt(SimdLevel level) {
   ResampleKernels kernels{HorizontalColourScalar, HorizontalBytesScalar, VerticalBytesScalar};
 #if defined(__x86_64__) || defined(__i386__)

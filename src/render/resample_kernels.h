@@ -17,6 +17,20 @@
 
 namespace vexa {
 
+// The horizontal table rearranged for kernels that compute eight destination indices at once
+// (one per lane). Block b (destination indices 8b .. 8b + 7) starts at data + start[b] with
+// its step count and load kind, then per step: a base source index, eight lane offsets from
+// it and eight weights. A lane past its own taps (or past the destination) weighs 0 and
+// repeats a valid index. Load kinds: 1 when every step's pixels lie within 8 from the base
+// and 8 pixels can be read there, 2 likewise within 16, 0 otherwise (gathered).
+struct LaneBlocks {
+  const std::int32_t* start;
+  const std::int32_t* data;
+  int blocks;
+};
+inline constexpr int kLaneStepInts = 17;
+inline constexpr int kLaneBlockHeader = 2;
+
 // A weight table as the kernels see it (see ResampleWeights).
 struct WeightView {
   const std::int32_t* first;
@@ -24,10 +38,17 @@ struct WeightView {
   const std::int32_t* weights;  // maxTaps per destination index
   int maxTaps;
   int count;                    // destination indices
+  LaneBlocks lanes;             // for the horizontal vector kernel; empty otherwise
 };
 
+// Number of int32 the lane blocks of `w` over a source of `sourceCount` pixels need, and the
+// blocks themselves (start holds (count + 7) / 8 entries).
+std::int64_t LaneBlockInts(const WeightView& w);
+void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start, std::int32_t* data);
+
 // Horizontal pass over one row: out[j] for every destination index j of `weights`, from
-// `line`, the source row's working pixels (index 0 = the source rectangle's left edge).
+// `line`, the source row's working pixels (index 0 = the source rectangle's left edge). The
+// vector kernels need the view's lane blocks.
 using HorizontalColourFn = void (*)(const std::uint32_t* line, std::uint32_t* out,
                                     const WeightView& weights);
 

@@ -1,7 +1,7 @@
 // AVX2 forms of the resampler's plain row kernels, bit-exact with the scalar ones: channel
-// bytes are widened to 32-bit lanes and multiplied by their weights exactly (pmulld). Sums
-// stay below 2^24, so min(sum, 0xFF0000) >> 16 equals the unsigned saturation of sum >> 16
-// to a byte that the packing steps perform.
+// bytes are widened to 32-bit lanes and multiplied by their weights exactly (pmulld). In the
+// vertical kernel sums stay below 2^24 for weights of a real table, and min(sum, 0xFF0000)
+// >> 16 equals the unsigned saturation of sum >> 16 to a byte that the packing performs.
 #include <immintrin.h>
 
 #include <cstring>
@@ -11,37 +11,66 @@
 namespace vexa {
 namespace {
 
-__m128i LoadPixel(const std::uint32_t* p) { return _mm_cvtsi32_si128(static_cast<int>(*p)); }
-
 __m256i Widen8(const std::uint8_t* p) {
   return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
 }
 
+// A byte shuffle that takes byte `channel` of each 32-bit pixel into its own lane, zero above.
+__m256i ChannelShuffle(int channel) {
+  const char c = static_cast<char>(channel);
+  return _mm256_setr_epi8(c, -1, -1, -1, c + 4, -1, -1, -1, c + 8, -1, -1, -1, c + 12, -1, -1, -1,
+                          c, -1, -1, -1, c + 4, -1, -1, -1, c + 8, -1, -1, -1, c + 12, -1, -1, -1);
+}
+
 }  // namespace
 
+// Eight destination pixels at once, one per lane (see LaneBlocks): each step fetches the
+// lanes' source pixels with one or two loads and a permutation, or a gather, and adds each
+// channel times the lane's weight.
 void HorizontalColourAvx2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w) {
-  const __m128i rounding = _mm_set1_epi32(0x8000);
-  for (int j = 0; j < w.count; ++j) {
-    const int taps = w.taps[j];
-    const std::uint32_t* source = line + w.first[j];
-    const std::int32_t* weight = w.weights + static_cast<std::ptrdiff_t>(j) * w.maxTaps;
-    if (taps == 0) {
-      out[j] = 0;
-      continue;
+  if (!w.lanes.data) return HorizontalColourScalar(line, out, w);
+  const __m256i rounding = _mm256_set1_epi32(0x8000);
+  const __m256i ceiling = _mm256_set1_epi32(0xFF0000);
+  const __m256i seven = _mm256_set1_epi32(7);
+  // Byte shuffles that take one channel of each pixel into its own 32-bit lane.
+  const __m256i blue = ChannelShuffle(0), green = ChannelShuffle(1), red = ChannelShuffle(2);
+  const auto* base = reinterpret_cast<const int*>(line);
+  for (int b = 0; b < w.lanes.blocks; ++b) {
+    const std::int32_t* record = w.lanes.data + w.lanes.start[b];
+    const int steps = record[0], kind = record[1];
+    const std::int32_t* step = record + kLaneBlockHeader;
+    __m256i sumB = rounding, sumG = rounding, sumR = rounding;
+    for (int k = 0; k < steps; ++k, step += kLaneStepInts) {
+      const __m256i offsets = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(step + 1));
+      const __m256i weights = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(step + 9));
+      const int* from = base + step[0];
+      __m256i pixels;
+      if (kind == 1) {
+        pixels = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)), offsets);
+      } else if (kind == 2) {
+        const __m256i low = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)), offsets);
+        const __m256i high = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 8)), offsets);
+        pixels = _mm256_blendv_epi8(low, high, _mm256_cmpgt_epi32(offsets, seven));
+      } else {
+        pixels = _mm256_i32gather_epi32(from, offsets, 4);
+      }
+      sumB = _mm256_add_epi32(sumB, _mm256_mullo_epi32(_mm256_shuffle_epi8(pixels, blue), weights));
+      sumG = _mm256_add_epi32(sumG, _mm256_mullo_epi32(_mm256_shuffle_epi8(pixels, green), weights));
+      sumR = _mm256_add_epi32(sumR, _mm256_mullo_epi32(_mm256_shuffle_epi8(pixels, red), weights));
     }
-    if (taps == 1 && weight[0] == 65536) {
-      out[j] = source[0] & 0xFFFFFF;
-      continue;
+    const __m256i levelB = _mm256_srli_epi32(_mm256_min_epu32(sumB, ceiling), 16);
+    const __m256i levelG = _mm256_srli_epi32(_mm256_min_epu32(sumG, ceiling), 16);
+    const __m256i levelR = _mm256_srli_epi32(_mm256_min_epu32(sumR, ceiling), 16);
+    const __m256i packed = _mm256_or_si256(_mm256_or_si256(levelB, _mm256_slli_epi32(levelG, 8)),
+                                           _mm256_slli_epi32(levelR, 16));
+    const int lanes = w.count - 8 * b;
+    if (lanes >= 8) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * b), packed);
+    } else {
+      alignas(32) std::uint32_t last[8];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(last), packed);
+      std::memcpy(out + 8 * b, last, static_cast<std::size_t>(lanes) * 4);
     }
-    __m128i sums = rounding;
-    for (int k = 0; k < taps; ++k) {
-      const __m128i channels = _mm_cvtepu8_epi32(LoadPixel(source + k));
-      sums = _mm_add_epi32(sums, _mm_mullo_epi32(channels, _mm_set1_epi32(weight[k])));
-    }
-    const __m128i shifted = _mm_srli_epi32(sums, 16);
-    const __m128i words = _mm_packus_epi32(shifted, shifted);
-    out[j] = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(words, words))) &
-             0xFFFFFF;
   }
 }
 

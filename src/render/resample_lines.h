@@ -24,6 +24,9 @@ class WorkingLines {
   void Write(int x, int y, int count, const std::uint32_t* line) const;
   // Replaces each working pixel by what Write stores and Read gives back.
   void RoundTrip(std::uint32_t* line, int count) const;
+  // True when RoundTrip changes nothing that the passes write (24 and 32 bits: the passes
+  // already write a fourth byte of 0).
+  bool Lossless() const { return surface_.depth > 16; }
   // True when Read returns the row itself for every rectangle.
   bool ReadsInPlace() const { return readsInPlace_; }
 

@@ -1,15 +1,15 @@
 // ResampleSurface: the smooth resampler as an operation of its own (thumbnails, icons).
 #include <vexa/blit.h>
-#include <vexa/stretch.h>
 #include <vexa/surface_implementation.h>
 
 #include "render/resample.h"
 #include "render/stretch_support.h"
 
+namespace vexa {
+
 int ResampleSurface(cSurfaceImplementation* source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, cSurfaceImplementation* target, int targetWidth,
                     int targetHeight, int transparencyAware, COLORREF transparentColour) {
-  using namespace vexa;
   if (!source || !target) return 0;
   if (sourceX < 0 || sourceY < 0 || sourceWidth < 1 || sourceHeight < 1 ||
       std::int64_t{sourceX} + sourceWidth > source->width ||
@@ -37,3 +37,5 @@ int ResampleSurface(cSurfaceImplementation* source, int sourceX, int sourceY, in
              ? 1
              : 0;
 }
+
+}  // namespace vexa

@@ -13,11 +13,11 @@
 #include <algorithm>
 
 #include <vexa/blit.h>
-#include <vexa/stretch.h>
 #include <vexa/surface_implementation.h>
 
 #include "render/blit_setup.h"
 #include "render/resample.h"
+#include "render/stretch_flags.h"
 #include "render/stretch_nearest.h"
 #include "render/stretch_support.h"
 

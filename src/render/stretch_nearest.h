@@ -26,12 +26,36 @@ namespace vexa {
 class NearestAxis {
  public:
   NearestAxis(std::int64_t destination, std::int64_t source);
-  // Source pixel of destination pixel d (0 <= d < destination).
-  int Column(std::int64_t d) const;
-  // Source row of destination row d.
-  int Row(std::int64_t d) const;
+
+  // Successive source indices of destination indices from, from + 1, ... without a division
+  // per index: each is floor((base + d x 0x10000) / step) + bias, kept from `frozen` on and
+  // capped at the source's last index.
+  class Walker {
+   public:
+    int Value() const { return value_; }
+    void Next();
+
+   private:
+    friend class NearestAxis;
+    std::uint64_t quotient_ = 0, remainder_ = 0;  // of (base + d x 0x10000) / step
+    std::uint64_t stepQuotient_ = 0, stepRemainder_ = 0, step_ = 1;  // 0x10000 / step
+    std::int64_t index_ = 0, frozen_ = 0;
+    std::int64_t bias_ = 0, last_ = 0;
+    int value_ = 0;
+    void Settle();
+  };
+
+  // Source pixel of destination pixel d (0 <= d < destination), and the walk from d.
+  int Column(std::int64_t d) const { return Columns(d).Value(); }
+  Walker Columns(std::int64_t from) const;
+  // Source row of destination row d, and the walk from d.
+  int Row(std::int64_t d) const { return Rows(d).Value(); }
+  Walker Rows(std::int64_t from) const;
 
  private:
+  Walker Walk(std::int64_t from, std::uint64_t base, std::int64_t frozen, std::int64_t bias) const;
+  Walker Constant(int value) const;
+
   std::uint64_t step_;
   std::int64_t source_;
   std::int64_t produced_;  // indices the stepping itself produces before the source runs out

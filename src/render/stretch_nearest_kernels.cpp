@@ -15,15 +15,23 @@ void NearestRow(const std::uint8_t* source, const std::int32_t* columns, std::ui
 
 }  // namespace
 
-void NearestRow1(const std::uint8_t* s, const std::int32_t* c, std::uint8_t* o, int n) { NearestRow<1>(s, c, o, n); }
-void NearestRow2(const std::uint8_t* s, const std::int32_t* c, std::uint8_t* o, int n) { NearestRow<2>(s, c, o, n); }
-void NearestRow3(const std::uint8_t* s, const std::int32_t* c, std::uint8_t* o, int n) { NearestRow<3>(s, c, o, n); }
-void NearestRow4(const std::uint8_t* s, const std::int32_t* c, std::uint8_t* o, int n) { NearestRow<4>(s, c, o, n); }
+void NearestRow1(const std::uint8_t* s, int, const std::int32_t* c, std::uint8_t* o, int n) {
+  NearestRow<1>(s, c, o, n);
+}
+void NearestRow2(const std::uint8_t* s, int, const std::int32_t* c, std::uint8_t* o, int n) {
+  NearestRow<2>(s, c, o, n);
+}
+void NearestRow3(const std::uint8_t* s, int, const std::int32_t* c, std::uint8_t* o, int n) {
+  NearestRow<3>(s, c, o, n);
+}
+void NearestRow4(const std::uint8_t* s, int, const std::int32_t* c, std::uint8_t* o, int n) {
+  NearestRow<4>(s, c, o, n);
+}
 
 NearestRowKernels NearestRowKernelsAt(SimdLevel level) {
   NearestRowKernels kernels{{NearestRow1, NearestRow2, NearestRow3, NearestRow4}};
 #if defined(__x86_64__) || defined(__i386__)
-  // Only 4-byte pixels gain from vector gathers (AVX2); SSE2 has none.
+  // Only 4-byte pixels have a vector form (AVX2 permutes and gathers); SSE2 has neither.
   if (level >= SimdLevel::Avx2 && SimdLevelSupported(SimdLevel::Avx2)) kernels.rows[3] = NearestRow4Avx2;
 #else
   (void)level;

@@ -2,7 +2,8 @@
 // Declarations only: the vector files include this header.
 //
 // A kernel writes `count` pixels to `out`, pixel i being the source pixel at index
-// columns[i] of `source` (indices count pixels, not bytes). Pixels are moved as raw values.
+// columns[i] of `source` (indices count pixels, not bytes; they never decrease, and all are
+// below `sourceCount`, the pixels the row holds). Pixels are moved as raw values.
 #pragma once
 
 #include <cstdint>
@@ -11,16 +12,21 @@
 
 namespace vexa {
 
-using NearestRowFn = void (*)(const std::uint8_t* source, const std::int32_t* columns,
-                              std::uint8_t* out, int count);
+using NearestRowFn = void (*)(const std::uint8_t* source, int sourceCount,
+                              const std::int32_t* columns, std::uint8_t* out, int count);
 
-void NearestRow1(const std::uint8_t* source, const std::int32_t* columns, std::uint8_t* out, int count);
-void NearestRow2(const std::uint8_t* source, const std::int32_t* columns, std::uint8_t* out, int count);
-void NearestRow3(const std::uint8_t* source, const std::int32_t* columns, std::uint8_t* out, int count);
-void NearestRow4(const std::uint8_t* source, const std::int32_t* columns, std::uint8_t* out, int count);
+void NearestRow1(const std::uint8_t* source, int sourceCount, const std::int32_t* columns,
+                  std::uint8_t* out, int count);
+void NearestRow2(const std::uint8_t* source, int sourceCount, const std::int32_t* columns,
+                  std::uint8_t* out, int count);
+void NearestRow3(const std::uint8_t* source, int sourceCount, const std::int32_t* columns,
+                  std::uint8_t* out, int count);
+void NearestRow4(const std::uint8_t* source, int sourceCount, const std::int32_t* columns,
+                  std::uint8_t* out, int count);
 
 #if defined(__x86_64__) || defined(__i386__)
-void NearestRow4Avx2(const std::uint8_t* source, const std::int32_t* columns, std::uint8_t* out, int count);
+void NearestRow4Avx2(const std::uint8_t* source, int sourceCount, const std::int32_t* columns,
+                  std::uint8_t* out, int count);
 #endif
 
 // Entry n - 1 scales pixels of n bytes.

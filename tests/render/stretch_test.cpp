@@ -9,7 +9,6 @@
 #include <vector>
 
 #include <vexa/blit.h>
-#include <vexa/stretch.h>
 #include <vexa/surface_object.h>
 
 #include <vexa/palette.h>
@@ -17,6 +16,7 @@
 #include "render/resample.h"
 #include "render/resample_kernels.h"
 #include "render/resample_weights.h"
+#include "render/stretch_flags.h"
 #include "render/stretch_nearest.h"
 #include "render/stretch_nearest_kernels.h"
 #include "support/recording_surface.h"
@@ -27,6 +27,7 @@ namespace {
 using testsupport::MakeSurface;
 using testsupport::RawPixel;
 using testsupport::SetRawPixel;
+using vexa::ResampleSurface;
 
 constexpr int kDepths[] = {8, 15, 16, 24, 32};
 
@@ -85,9 +86,16 @@ TEST(StretchNearestMapping, MatchesTheSteppingLoops) {
       const vexa::NearestAxis axis(destination, source);
       const std::vector<int> columns = ReferenceColumns(destination, source);
       const auto rows = ReferenceRows(destination, source);
+      const int start = destination / 3;  // walks also start inside the rectangle (clipping)
+      vexa::NearestAxis::Walker column = axis.Columns(start), row = axis.Rows(start);
       for (int d = 0; d < destination; ++d) {
         ASSERT_EQ(axis.Column(d), columns[d]) << destination << " from " << source << " at " << d;
         ASSERT_EQ(axis.Row(d), rows[d].first) << destination << " from " << source << " at " << d;
+        if (d < start) continue;
+        ASSERT_EQ(column.Value(), columns[d]) << "walk: " << destination << " from " << source << " at " << d;
+        ASSERT_EQ(row.Value(), rows[d].first) << "walk: " << destination << " from " << source << " at " << d;
+        column.Next();
+        row.Next();
       }
     }
   }
@@ -96,7 +104,11 @@ TEST(StretchNearestMapping, MatchesTheSteppingLoops) {
     for (int destination : {source - 1, source / 3, 7}) {
       const vexa::NearestAxis axis(destination, source);
       const std::vector<int> columns = ReferenceColumns(destination, source);
-      for (int d = 0; d < destination; ++d) ASSERT_EQ(axis.Column(d), columns[d]) << source << " " << d;
+      vexa::NearestAxis::Walker column = axis.Columns(0);
+      for (int d = 0; d < destination; ++d, column.Next()) {
+        ASSERT_EQ(axis.Column(d), columns[d]) << source << " " << d;
+        ASSERT_EQ(column.Value(), columns[d]) << source << " " << d;
+      }
     }
   }
 }
@@ -525,7 +537,10 @@ TEST(StretchKernels, ResampleRowsMatchScalarAtEveryLevel) {
       ASSERT_TRUE(table.Build(n, m));
       std::vector<std::int32_t> first(static_cast<size_t>(n)), taps(static_cast<size_t>(n));
       for (int j = 0; j < n; ++j) first[size_t(j)] = table.First(j), taps[size_t(j)] = table.Taps(j);
-      const vexa::WeightView view{first.data(), taps.data(), table.Weights(0), table.MaxTaps(), n};
+      vexa::WeightView view{first.data(), taps.data(), table.Weights(0), table.MaxTaps(), n, {nullptr, nullptr, 0}};
+      std::vector<std::int32_t> lanes(static_cast<size_t>((n + 7) / 8 + vexa::LaneBlockInts(view)));
+      vexa::BuildLaneBlocks(view, m, lanes.data(), lanes.data() + (n + 7) / 8);
+      view.lanes = vexa::LaneBlocks{lanes.data(), lanes.data() + (n + 7) / 8, (n + 7) / 8};
       std::vector<std::uint32_t> line(static_cast<size_t>(m));
       for (auto& p : line) p = std::uint32_t(random());
       std::vector<std::uint32_t> a(static_cast<size_t>(n)), b(static_cast<size_t>(n));
@@ -555,12 +570,15 @@ TEST(StretchKernels, NearestRowsMatchScalarAtEveryLevel) {
     for (int count = 0; count <= 70; ++count) {
       std::vector<std::uint8_t> source(64 * 4);
       for (auto& v : source) v = std::uint8_t(random());
+      // Columns never decrease; steps of up to 4 reach the one-load, two-load and gathered
+      // groups, and the last pixels of the row.
       std::vector<std::int32_t> columns(static_cast<size_t>(count));
-      for (auto& c : columns) c = std::int32_t(random() % 64);
+      std::int32_t at = std::int32_t(random() % 8);
+      for (auto& c : columns) c = std::min<std::int32_t>(at += std::int32_t(random() % 5), 63);
       for (int bytes = 1; bytes <= 4; ++bytes) {
         std::vector<std::uint8_t> a(static_cast<size_t>(count) * 4 + 1), b(static_cast<size_t>(count) * 4 + 1);
-        scalar.rows[bytes - 1](source.data(), columns.data(), a.data(), count);
-        vector.rows[bytes - 1](source.data(), columns.data(), b.data(), count);
+        scalar.rows[bytes - 1](source.data(), 64, columns.data(), a.data(), count);
+        vector.rows[bytes - 1](source.data(), 64, columns.data(), b.data(), count);
         ASSERT_EQ(a, b) << vexa::SimdLevelName(level) << " " << bytes << " bytes, " << count << " pixels";
       }
     }
