@@ -269,6 +269,30 @@ TEST(MaskRunLength, DecodesRunsOfEveryLength) {
   }
 }
 
+// The form the kernels' encoder writes gives the same mask as the surface it was made from.
+TEST(MaskRunLength, MatchesTheSurfaceItWasEncodedFrom) {
+  std::mt19937 rng(15);
+  for (int depth : kDepths) {
+    auto object = MakeSurface(depth, 300, 7);
+    cSurfaceImplementation& s = *object->implementation;
+    s.SetTransparentColor(0x00FF00FF);
+    FillWithKeyPixels(s, rng);
+    const PixelRoutineTable& routines = *s.pixelRoutines;
+    const std::uint32_t key = s.GetTransparentValue();
+    const std::uint32_t blockSize =
+        routines.measureRunLength(&s, nullptr, s.Row(0), s.width, s.height, s.pitch, key);
+    std::vector<std::uint8_t> block(blockSize);
+    ASSERT_EQ(routines.encodeRunLength(&s, block.data(), s.Row(0), s.width, s.height, s.pitch, key),
+              blockSize);
+    for (std::uint32_t flags : {0u, kMaskTopEdge}) {
+      MaskBlock fromSurface(s.BuildMask(nullptr, flags)), fromBlock(s.BuildMask(nullptr, flags));
+      ASSERT_GT(s.BuildMask(fromSurface.Header(), flags), 0);
+      ASSERT_GT(BuildFromBlock(block, s.width, s.height, fromBlock, flags, block.size()), 0);
+      EXPECT_EQ(fromBlock.bytes, fromSurface.bytes) << "depth " << depth << " flags " << flags;
+    }
+  }
+}
+
 TEST(MaskRunLength, BrokenBlocksFailAndLeaveNoMask) {
   std::mt19937 rng(6);
   const int width = 40, height = 5;

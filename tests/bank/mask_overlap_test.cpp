@@ -124,12 +124,13 @@ TEST(MaskOverlap, EmptyArgumentsGiveNoCollision) {
   EXPECT_EQ(TestMaskOverlap(p, p, 0, 0, -8, 8, 1, 1, 8, 8), 0);
 }
 
-// Widths across the 16-, 64-, 128- and 256-bit edges, every offset of the 3 x 3 neighbourhood
-// of the corners and of the far edges, single bits so that each masked-off bit shows.
+// Widths across the 16-, 64-, 128- and 256-bit edges (and rows too long for the scratch rows),
+// every offset of the 3 x 3 neighbourhood of the corners and of the far edges, single bits so
+// that each masked-off bit shows.
 TEST(MaskOverlap, SingleBitsAtEveryEdgeMatchTheReference) {
   for (SimdLevel level : Levels()) {
-    for (int wA : {1, 7, 8, 9, 15, 16, 17, 63, 64, 65, 129, 257, 300}) {
-      for (int wB : {1, 8, 17, 64, 65, 130, 260}) {
+    for (int wA : {1, 7, 8, 9, 15, 16, 17, 63, 64, 65, 129, 257, 300, 2100}) {
+      for (int wB : {1, 8, 17, 64, 65, 130, 260, 2050}) {
         Bits a(wA, 3), b(wB, 3);
         a.Fill();
         // One bit of B at its last column, then at its first.
