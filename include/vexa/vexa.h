@@ -10,6 +10,8 @@
 #include <vexa/compression.h>
 #include <vexa/error_surface.h>
 #include <vexa/export.h>
+#include <vexa/image_bank.h>
+#include <vexa/image_surface.h>
 #include <vexa/exports.h>
 #include <vexa/library.h>
 #include <vexa/memory.h>
