@@ -53,7 +53,8 @@ const std::vector<Offset>& RectPlaces() {
 // Rows y with (y % 2 == parity) fully set.
 std::vector<std::uint8_t> RowParityMask(int parity) {
   std::vector<std::uint8_t> bits(static_cast<size_t>(kRowBytes) * kSize, 0);
-  for (int y = parity; y < kSize; y += 2) std::fill_n(bits.begin() + y * kRowBytes, kRowBytes, 0xFF);
+  for (int y = parity; y < kSize; y += 2)
+    std::fill_n(bits.begin() + y * kRowBytes, kRowBytes, 0xFF);
   return bits;
 }
 
@@ -118,7 +119,8 @@ cSurfaceImplementation* MakeSurface(bool alpha) {
   if (alpha) {
     s->CreateAlpha();
     for (int y = 0; y < kSize; ++y)
-      for (int x = 0; x < kSize; ++x) s->AlphaRow(y)[x] = random() % 2 ? 0 : static_cast<std::uint8_t>(random());
+      for (int x = 0; x < kSize; ++x)
+        s->AlphaRow(y)[x] = random() % 2 ? 0 : static_cast<std::uint8_t>(random());
   }
   return s;
 }
@@ -156,14 +158,12 @@ const vexabench::Registrar kRegistrar([] {
   vexabench::RegisterCase("mask_rect_64_in_256", "M tests/s", kTests,
                           {{"vexa", [] { vexabench::Keep(RectAll(vexa::ActiveMaskKernels())); }},
                            {"scalar", [] { vexabench::Keep(RectAll(Scalar())); }}});
-  vexabench::RegisterCase(
-      "mask_build_256_colourkey", "Mpix/s", double{kSize} * kSize,
-      {{"vexa", [] { Build(KeyedSurface(), vexa::ActiveMaskKernels()); }},
-       {"scalar", [] { Build(KeyedSurface(), Scalar()); }}});
-  vexabench::RegisterCase(
-      "mask_build_256_alpha", "Mpix/s", double{kSize} * kSize,
-      {{"vexa", [] { Build(AlphaSurface(), vexa::ActiveMaskKernels()); }},
-       {"scalar", [] { Build(AlphaSurface(), Scalar()); }}});
+  vexabench::RegisterCase("mask_build_256_colourkey", "Mpix/s", double{kSize} * kSize,
+                          {{"vexa", [] { Build(KeyedSurface(), vexa::ActiveMaskKernels()); }},
+                           {"scalar", [] { Build(KeyedSurface(), Scalar()); }}});
+  vexabench::RegisterCase("mask_build_256_alpha", "Mpix/s", double{kSize} * kSize,
+                          {{"vexa", [] { Build(AlphaSurface(), vexa::ActiveMaskKernels()); }},
+                           {"scalar", [] { Build(AlphaSurface(), Scalar()); }}});
 });
 
 }  // namespace

@@ -27,7 +27,7 @@ std::vector<std::uint8_t> Build(const std::uint8_t* block, std::size_t size, int
   if (bytes != MaskBlockSize(width, height)) std::abort();
   std::vector<std::uint8_t> mask(static_cast<std::size_t>(bytes), 0xEE);
   *result = vexa::BuildMaskFromRunLength(block, size, width, height,
-                                          reinterpret_cast<CollisionMask*>(mask.data()), flags);
+                                         reinterpret_cast<CollisionMask*>(mask.data()), flags);
   return mask;
 }
 
@@ -46,7 +46,8 @@ bool ReferenceOverlap(const CollisionMask* m, int dx, int dy) {
   for (int y = 0; y < m->height; ++y)
     for (int x = 0; x < m->width; ++x) {
       const int u = x - dx, v = y - dy;
-      if (u >= 0 && v >= 0 && u < m->width && v < m->height && Bit(m, x, y) && Bit(m, u, v)) return true;
+      if (u >= 0 && v >= 0 && u < m->width && v < m->height && Bit(m, x, y) && Bit(m, u, v))
+        return true;
     }
   return false;
 }
@@ -63,8 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t* blockBytes = block.empty() ? nullptr : block.data();
 
   int full = 0, top = 0;
-  const std::vector<std::uint8_t> fullMask = Build(blockBytes, block.size(), width, height, 0, &full);
-  const std::vector<std::uint8_t> topMask = Build(blockBytes, block.size(), width, height, kMaskTopEdge, &top);
+  const std::vector<std::uint8_t> fullMask =
+      Build(blockBytes, block.size(), width, height, 0, &full);
+  const std::vector<std::uint8_t> topMask =
+      Build(blockBytes, block.size(), width, height, kMaskTopEdge, &top);
   if ((full == 0) != (top == 0)) std::abort();
   if (full == 0) {
     CheckFailed(fullMask);
@@ -85,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (kept > kMaskTopEdgeDepth) std::abort();
   }
-  const int hit = TestMaskOverlap(MaskBits(f), MaskBits(f), 0, 0, width, height, dx, dy, width, height);
+  const int hit =
+      TestMaskOverlap(MaskBits(f), MaskBits(f), 0, 0, width, height, dx, dy, width, height);
   if ((hit != 0) != ReferenceOverlap(f, dx, dy)) std::abort();
   return 0;
 }

@@ -37,11 +37,11 @@
 #include <vexa/wintypes.h>
 
 struct CollisionMask {
-  std::int32_t bitsOffset;   // from the start of the header to the first bit row; always 44
-  std::int32_t width;        // pixels
-  std::int32_t height;       // pixels
-  std::int32_t rowBytes;     // ((width + 15) >> 4) * 2
-  std::int32_t hotSpotX;     // the point placed at an object's position
+  std::int32_t bitsOffset;  // from the start of the header to the first bit row; always 44
+  std::int32_t width;       // pixels
+  std::int32_t height;      // pixels
+  std::int32_t rowBytes;    // ((width + 15) >> 4) * 2
+  std::int32_t hotSpotX;    // the point placed at an object's position
   std::int32_t hotSpotY;
   std::int32_t reserved[5];  // written as zero
 };
@@ -88,8 +88,8 @@ VEXA_API int TestMaskRect(const std::uint8_t* bits, int width, int height, int x
 
 // 1 when some pixel is set in both masks placed with their top-left corners at (xA, yA) and
 // (xB, yB).
-VEXA_API int TestMaskOverlap(const std::uint8_t* bitsA, const std::uint8_t* bitsB, int xA,
-                             int yA, int wA, int hA, int xB, int yB, int wB, int hB);
+VEXA_API int TestMaskOverlap(const std::uint8_t* bitsA, const std::uint8_t* bitsB, int xA, int yA,
+                             int wA, int hA, int xB, int yB, int wB, int hB);
 
 // As TestMaskOverlap with B drawn scaled by (scaleX, scaleY) from its top-left corner: its
 // drawn size is (int(wB * scaleX), int(hB * scaleY)), and drawn pixel (u, v) shows B's pixel
@@ -108,9 +108,8 @@ VEXA_API int TestMaskOverlapRotated(const std::uint8_t* bitsA, const std::uint8_
 // rotation. A scale of 0 gives 0.
 VEXA_API int TestMaskOverlapRotatedScaled(const std::uint8_t* bitsA, const std::uint8_t* bitsB,
                                           int xA, int yA, int wA, int hA, int x, int y,
-                                          int hotSpotX, int hotSpotY, int wB, int hB,
-                                          float scaleX, float scaleY, float angle,
-                                          int bottomRows);
+                                          int hotSpotX, int hotSpotY, int wB, int hB, float scaleX,
+                                          float scaleY, float angle, int bottomRows);
 
 // 1 when a set pixel of `mask`, placed with its hot spot at (x, y), scaled and rotated,
 // falls inside `rectangle` (left and top inclusive, right and bottom exclusive).

@@ -12,8 +12,8 @@ namespace {
 // `block(p)` returns one bit per pixel (bit i for pixel i) for kBlock pixels at p;
 // `pixel(p)` the bit of the pixel at p. Bits at and after `width` stay 0.
 template <int kBlock, int kBytesPerPixel, class BlockFn, class PixelFn>
-inline void ClassifyRowWith(const std::uint8_t* row, int width, std::uint64_t* words,
-                            BlockFn block, PixelFn pixel) {
+inline void ClassifyRowWith(const std::uint8_t* row, int width, std::uint64_t* words, BlockFn block,
+                            PixelFn pixel) {
   static_assert(64 % kBlock == 0);
   for (int x = 0; x < width; x += 64) {
     const int count = width - x < 64 ? width - x : 64;

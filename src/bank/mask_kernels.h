@@ -40,7 +40,8 @@ using ClassifyRowFn = void (*)(const std::uint8_t* row, int width, std::uint32_t
                                std::uint64_t* words);
 
 struct MaskKernels {
-  bool (*anyOverlap)(const MaskRowSpan& span);  // true when some shared pixel is set in both
+  // True when some shared pixel is set in both masks.
+  bool (*anyOverlap)(const MaskRowSpan& span);
   ClassifyRowFn classify8;   // bytes (8-bit indices, alpha planes with key 0)
   ClassifyRowFn classify16;  // 16-bit values
   ClassifyRowFn classify24;  // 3-byte pixels against the key's low 24 bits

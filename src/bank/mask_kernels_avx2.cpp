@@ -16,9 +16,7 @@ struct Vec256 {
     __m128i right;  // 8 - shift
   };
   static constexpr int kBytes = 32;
-  static T Load(const std::uint8_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const T*>(p));
-  }
+  static T Load(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const T*>(p)); }
   static T FromWords(const std::uint64_t* w) {
     return _mm256_set_epi64x(static_cast<long long>(w[3]), static_cast<long long>(w[2]),
                              static_cast<long long>(w[1]), static_cast<long long>(w[0]));
@@ -26,7 +24,9 @@ struct Vec256 {
   static T And(T a, T b) { return _mm256_and_si256(a, b); }
   static T Or(T a, T b) { return _mm256_or_si256(a, b); }
   static bool IsZero(T a) { return _mm256_testz_si256(a, a) != 0; }
-  static Count Counts(int shift) { return {_mm_cvtsi32_si128(shift), _mm_cvtsi32_si128(8 - shift)}; }
+  static Count Counts(int shift) {
+    return {_mm_cvtsi32_si128(shift), _mm_cvtsi32_si128(8 - shift)};
+  }
   static T ShiftPair(T current, T earlier, const Count& counts) {
     return _mm256_or_si256(_mm256_sll_epi64(current, counts.left),
                            _mm256_srl_epi64(earlier, counts.right));
@@ -51,8 +51,7 @@ bool AnyOverlapAvx2(const MaskRowSpan& span) {
   return AnyOverlapRows<Vec256>(span);
 }
 
-void ClassifyRow8Avx2(const std::uint8_t* row, int width, std::uint32_t key,
-                      std::uint64_t* words) {
+void ClassifyRow8Avx2(const std::uint8_t* row, int width, std::uint32_t key, std::uint64_t* words) {
   const auto k = static_cast<std::uint8_t>(key);
   const __m256i keys = _mm256_set1_epi8(static_cast<char>(k));
   ClassifyRowWith<32, 1>(
@@ -87,12 +86,13 @@ void ClassifyRow32Avx2(const std::uint8_t* row, int width, std::uint32_t key,
   ClassifyRowWith<32, 4>(
       row, width, words,
       [equal8](const std::uint8_t* p) {
-        const std::uint32_t equal = equal8(p) | (equal8(p + 32) << 8) | (equal8(p + 64) << 16) |
-                                    (equal8(p + 96) << 24);
+        const std::uint32_t equal =
+            equal8(p) | (equal8(p + 32) << 8) | (equal8(p + 64) << 16) | (equal8(p + 96) << 24);
         return ~equal;
       },
       [key](const std::uint8_t* p) {
-        return (p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24)) != key;
+        return (p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24)) !=
+               key;
       });
 }
 

@@ -25,7 +25,9 @@ struct Vec128 {
   static bool IsZero(T a) {
     return _mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_setzero_si128())) == 0xFFFF;
   }
-  static Count Counts(int shift) { return {_mm_cvtsi32_si128(shift), _mm_cvtsi32_si128(8 - shift)}; }
+  static Count Counts(int shift) {
+    return {_mm_cvtsi32_si128(shift), _mm_cvtsi32_si128(8 - shift)};
+  }
   static T ShiftPair(T current, T earlier, const Count& counts) {
     return _mm_or_si128(_mm_sll_epi64(current, counts.left), _mm_srl_epi64(earlier, counts.right));
   }
@@ -47,12 +49,12 @@ bool AnyOverlapSse2(const MaskRowSpan& span) {
   return AnyOverlapRows<Vec128>(span);
 }
 
-void ClassifyRow8Sse2(const std::uint8_t* row, int width, std::uint32_t key,
-                      std::uint64_t* words) {
+void ClassifyRow8Sse2(const std::uint8_t* row, int width, std::uint32_t key, std::uint64_t* words) {
   const auto k = static_cast<std::uint8_t>(key);
   const __m128i keys = _mm_set1_epi8(static_cast<char>(k));
   ClassifyRowWith<16, 1>(
-      row, width, words, [keys](const std::uint8_t* p) { return Differing(_mm_cmpeq_epi8(Load(p), keys)); },
+      row, width, words,
+      [keys](const std::uint8_t* p) { return Differing(_mm_cmpeq_epi8(Load(p), keys)); },
       [k](const std::uint8_t* p) { return *p != k; });
 }
 
@@ -84,7 +86,8 @@ void ClassifyRow32Sse2(const std::uint8_t* row, int width, std::uint32_t key,
         return Differing(_mm_packs_epi16(_mm_packs_epi32(e0, e1), _mm_packs_epi32(e2, e3)));
       },
       [key](const std::uint8_t* p) {
-        return (p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24)) != key;
+        return (p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24)) !=
+               key;
       });
 }
 

@@ -33,7 +33,8 @@ inline std::uint64_t ChunkMaskWord(std::int64_t wordBit, std::int64_t low, std::
   const std::int64_t first = std::clamp<std::int64_t>(low - wordBit, 0, 64);
   const std::int64_t last = std::clamp<std::int64_t>(high - wordBit, 0, 64);
   if (last <= first) return 0;
-  const std::uint64_t ones = last - first == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (last - first)) - 1;
+  const std::uint64_t ones =
+      last - first == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (last - first)) - 1;
   return ones << first;
 }
 

@@ -47,23 +47,22 @@ bool PlacedBitSet(const MaskTransform& t, const PlacedMask& b, std::int64_t px, 
   return my >= b.firstRow && MaskRowBit(b.bits + my * MaskRowBytes(b.width), mx);
 }
 
-int RotatedOverlap(const std::uint8_t* bitsA, int xA, int yA, int wA, int hA,
-                   const PlacedMask& b, const MaskTransform& t) {
+int RotatedOverlap(const std::uint8_t* bitsA, int xA, int yA, int wA, int hA, const PlacedMask& b,
+                   const MaskTransform& t) {
   const ScreenBox box = ClipToPlaced(t, b, {xA, yA, std::int64_t{xA} + wA, std::int64_t{yA} + hA});
   const std::int64_t rowBytesA = MaskRowBytes(wA);
   for (std::int64_t y = box.top; y < box.bottom; ++y) {
     const std::uint8_t* rowA = bitsA + (y - yA) * rowBytesA;
-    const bool hit = AnySetBitIn(rowA, box.left - xA, box.right - xA, [&](std::int64_t x) {
-      return PlacedBitSet(t, b, x + xA, y);
-    });
+    const bool hit = AnySetBitIn(rowA, box.left - xA, box.right - xA,
+                                 [&](std::int64_t x) { return PlacedBitSet(t, b, x + xA, y); });
     if (hit) return 1;
   }
   return 0;
 }
 
 int RotatedOverlapChecked(const std::uint8_t* bitsA, const std::uint8_t* bitsB, int xA, int yA,
-                          int wA, int hA, int x, int y, int hotSpotX, int hotSpotY, int wB,
-                          int hB, float scaleX, float scaleY, float angle, int bottomRows) {
+                          int wA, int hA, int x, int y, int hotSpotX, int hotSpotY, int wB, int hB,
+                          float scaleX, float scaleY, float angle, int bottomRows) {
   if (!bitsA || !bitsB || wA <= 0 || hA <= 0 || wB <= 0 || hB <= 0) return 0;
   if (scaleX == 0.0f || scaleY == 0.0f) return 0;
   const int firstRow = bottomRows > 0 ? hB - std::min(bottomRows, hB) : 0;
@@ -104,8 +103,14 @@ int UnrotatedRectTest(const RECT& r, const CollisionMask& mask, int x, int y, fl
 
 int RotatedRectTest(const RECT& r, const CollisionMask& mask, int x, int y,
                     const MaskTransform& t) {
-  const PlacedMask b{MaskBits(&mask), mask.width, mask.height, mask.hotSpotX, mask.hotSpotY,
-                     x, y, 0};
+  PlacedMask b{};
+  b.bits = MaskBits(&mask);
+  b.width = mask.width;
+  b.height = mask.height;
+  b.hotSpotX = mask.hotSpotX;
+  b.hotSpotY = mask.hotSpotY;
+  b.x = x;
+  b.y = y;
   const ScreenBox box = ClipToPlaced(t, b, {r.left, r.top, r.right, r.bottom});
   for (std::int64_t py = box.top; py < box.bottom; ++py) {
     for (std::int64_t px = box.left; px < box.right; ++px) {
@@ -119,18 +124,18 @@ int RotatedRectTest(const RECT& r, const CollisionMask& mask, int x, int y,
 }  // namespace vexa
 
 int TestMaskOverlapRotated(const std::uint8_t* bitsA, const std::uint8_t* bitsB, int xA, int yA,
-                           int wA, int hA, int x, int y, int hotSpotX, int hotSpotY, int wB,
-                           int hB, float angle, int bottomRows) {
-  return vexa::RotatedOverlapChecked(bitsA, bitsB, xA, yA, wA, hA, x, y, hotSpotX, hotSpotY, wB,
-                                     hB, 1.0f, 1.0f, angle, bottomRows);
+                           int wA, int hA, int x, int y, int hotSpotX, int hotSpotY, int wB, int hB,
+                           float angle, int bottomRows) {
+  return vexa::RotatedOverlapChecked(bitsA, bitsB, xA, yA, wA, hA, x, y, hotSpotX, hotSpotY, wB, hB,
+                                     1.0f, 1.0f, angle, bottomRows);
 }
 
 int TestMaskOverlapRotatedScaled(const std::uint8_t* bitsA, const std::uint8_t* bitsB, int xA,
-                                 int yA, int wA, int hA, int x, int y, int hotSpotX,
-                                 int hotSpotY, int wB, int hB, float scaleX, float scaleY,
-                                 float angle, int bottomRows) {
-  return vexa::RotatedOverlapChecked(bitsA, bitsB, xA, yA, wA, hA, x, y, hotSpotX, hotSpotY, wB,
-                                     hB, scaleX, scaleY, angle, bottomRows);
+                                 int yA, int wA, int hA, int x, int y, int hotSpotX, int hotSpotY,
+                                 int wB, int hB, float scaleX, float scaleY, float angle,
+                                 int bottomRows) {
+  return vexa::RotatedOverlapChecked(bitsA, bitsB, xA, yA, wA, hA, x, y, hotSpotX, hotSpotY, wB, hB,
+                                     scaleX, scaleY, angle, bottomRows);
 }
 
 int TestRectMask(const RECT* rectangle, const CollisionMask* mask, int x, int y, float scaleX,

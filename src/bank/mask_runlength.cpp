@@ -44,8 +44,8 @@ bool DecodeRow(const std::uint8_t* block, std::size_t limit, std::size_t offset,
 
 }  // namespace
 
-int BuildMaskFromRunLength(const std::uint8_t* block, std::size_t blockSize, int width,
-                           int height, CollisionMask* mask, std::uint32_t flags) {
+int BuildMaskFromRunLength(const std::uint8_t* block, std::size_t blockSize, int width, int height,
+                           CollisionMask* mask, std::uint32_t flags) {
   const std::int32_t size = MaskSizeFor(width, height);
   if (size == 0 || !mask) return size;
   auto fail = [&] {
@@ -56,13 +56,15 @@ int BuildMaskFromRunLength(const std::uint8_t* block, std::size_t blockSize, int
   const std::size_t declared = Read32(block);
   const std::size_t limit = std::min(blockSize, declared);
   constexpr std::size_t kRowTable = 4;
-  if (limit < kRowTable || (limit - kRowTable) / 8 < static_cast<std::size_t>(height)) return fail();
+  if (limit < kRowTable || (limit - kRowTable) / 8 < static_cast<std::size_t>(height))
+    return fail();
 
   FillMaskHeader(mask, width, height);
   MaskRowWriter writer(mask, flags);
   if (!writer.Ready()) return fail();
   for (int y = 0; y < height; ++y) {
-    const std::size_t runs = kRowTable + Read32(block + kRowTable + 8 * static_cast<std::size_t>(y));
+    const std::size_t runs =
+        kRowTable + Read32(block + kRowTable + 8 * static_cast<std::size_t>(y));
     if (!DecodeRow(block, limit, runs, width, writer.Row())) return fail();
     writer.Store(y);
   }

@@ -23,7 +23,7 @@ namespace vexa {
 // a block that is too short, whose row table or runs point outside it, or whose runs do not
 // add up to the width gives 0 with the whole mask block (header included) zeroed, so that a
 // half-built mask is never taken for a good one. Otherwise returns 44 + height x rowBytes.
-int BuildMaskFromRunLength(const std::uint8_t* block, std::size_t blockSize, int width,
-                           int height, CollisionMask* mask, std::uint32_t flags);
+int BuildMaskFromRunLength(const std::uint8_t* block, std::size_t blockSize, int width, int height,
+                           CollisionMask* mask, std::uint32_t flags);
 
 }  // namespace vexa

@@ -16,7 +16,9 @@ int MaskRectHasSetBit(const MaskKernels& kernels, const std::uint8_t* bits, int 
                       int x, int y, int w, int h);
 
 // Bit x of a mask row.
-inline bool MaskRowBit(const std::uint8_t* row, std::int64_t x) { return (row[x >> 3] >> (x & 7)) & 1; }
+inline bool MaskRowBit(const std::uint8_t* row, std::int64_t x) {
+  return (row[x >> 3] >> (x & 7)) & 1;
+}
 
 // Calls hit(x) for every set bit x in [begin, end) of a row, in order, until it returns true;
 // true when one did. Whole zero bytes are skipped.

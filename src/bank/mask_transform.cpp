@@ -33,8 +33,8 @@ MaskTransform MakeMaskTransform(float angle, float scaleX, float scaleY) {
   return t;
 }
 
-bool MapToMask(const MaskTransform& t, std::int64_t dx, std::int64_t dy, int hotSpotX,
-               int hotSpotY, int width, int height, int* x, int* y) {
+bool MapToMask(const MaskTransform& t, std::int64_t dx, std::int64_t dy, int hotSpotX, int hotSpotY,
+               int width, int height, int* x, int* y) {
   if (!t.rotated) {
     std::int64_t mx = dx;
     std::int64_t my = dy;
@@ -74,7 +74,8 @@ OffsetBox PlacedBounds(const MaskTransform& t, int hotSpotX, int hotSpotY, int w
                        int firstRow) {
   // The corners of the image one pixel larger on every side, taken back to screen offsets:
   // scaled, then turned by the inverse of MapToMask's rotation.
-  const double xs[2] = {static_cast<double>(-1 - hotSpotX), static_cast<double>(width + 1 - hotSpotX)};
+  const double xs[2] = {static_cast<double>(-1 - hotSpotX),
+                        static_cast<double>(width + 1 - hotSpotX)};
   const double ys[2] = {static_cast<double>(firstRow - 1 - hotSpotY),
                         static_cast<double>(height + 1 - hotSpotY)};
   double left = 0, right = 0, top = 0, bottom = 0;
@@ -117,5 +118,8 @@ int TestMaskPointPlaced(const CollisionMask* mask, int dx, int dy, float angle, 
                        mask->hotSpotY, mask->width, mask->height, &x, &y)) {
     return 0;
   }
-  return vexa::MaskRowBit(MaskBits(mask) + static_cast<std::int64_t>(y) * MaskRowBytes(mask->width), x) ? 1 : 0;
+  return vexa::MaskRowBit(MaskBits(mask) + static_cast<std::int64_t>(y) * MaskRowBytes(mask->width),
+                          x)
+             ? 1
+             : 0;
 }

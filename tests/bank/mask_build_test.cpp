@@ -97,8 +97,9 @@ Picture FillWithKeyPixels(cSurfaceImplementation& s, std::mt19937& rng) {
       if (choice < 2) {
         SetRawPixel(s, x, y, key);
       } else if (choice == 2) {
-        const int bit = s.depth == 32 && rng() % 2 ? 24 + static_cast<int>(rng() % 8)
-                                                   : static_cast<int>(rng() % (8 * s.bytesPerPixel));
+        const int bit = s.depth == 32 && rng() % 2
+                            ? 24 + static_cast<int>(rng() % 8)
+                            : static_cast<int>(rng() % (8 * s.bytesPerPixel));
         SetRawPixel(s, x, y, (key ^ (1u << bit)) & valueMask);
       }
       solid[y][x] = (RawPixel(s, x, y) & valueMask) != (key & valueMask);
@@ -145,7 +146,8 @@ TEST(MaskBuild, ThirtyTwoBitPixelsDifferingOnlyInTheTopByteAreSolid) {
   s.SetTransparentColor(0x00123456);
   const std::uint32_t key = s.GetTransparentValue();
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 20; ++x) SetRawPixel(s, x, y, key | (static_cast<std::uint32_t>(x + 1) << 24));
+    for (int x = 0; x < 20; ++x)
+      SetRawPixel(s, x, y, key | (static_cast<std::uint32_t>(x + 1) << 24));
   MaskBlock mask(s.BuildMask(nullptr, 0));
   ASSERT_GT(s.BuildMask(mask.Header(), 0), 0);
   ExpectMask(mask, Picture(4, std::vector<bool>(20, true)), "top byte");
@@ -215,8 +217,10 @@ std::vector<std::uint8_t> EncodeRunLength(const Picture& p, int width) {
       x += skip + copy;
       pixelBytes += static_cast<size_t>(copy);
       for (; skip > 255; skip -= 255) runs[y].insert(runs[y].end(), {255, 0});
-      runs[y].insert(runs[y].end(), {static_cast<std::uint8_t>(skip), static_cast<std::uint8_t>(std::min(copy, 255))});
-      for (copy -= 255; copy > 0; copy -= 255) runs[y].insert(runs[y].end(), {0, static_cast<std::uint8_t>(std::min(copy, 255))});
+      runs[y].insert(runs[y].end(), {static_cast<std::uint8_t>(skip),
+                                     static_cast<std::uint8_t>(std::min(copy, 255))});
+      for (copy -= 255; copy > 0; copy -= 255)
+        runs[y].insert(runs[y].end(), {0, static_cast<std::uint8_t>(std::min(copy, 255))});
     }
   }
   std::vector<std::uint8_t> block(4 + 8 * rows);
@@ -260,7 +264,8 @@ TEST(MaskRunLength, DecodesRunsOfEveryLength) {
     const Picture p = RandomPicture(rng, width, 8);
     const std::vector<std::uint8_t> block = EncodeRunLength(p, width);
     for (std::uint32_t flags : {0u, kMaskTopEdge}) {
-      const int size = vexa::BuildMaskFromRunLength(block.data(), block.size(), width, 8, nullptr, flags);
+      const int size =
+          vexa::BuildMaskFromRunLength(block.data(), block.size(), width, 8, nullptr, flags);
       ASSERT_EQ(size, 44 + 8 * ((width + 15) >> 4) * 2);
       MaskBlock mask(size);
       ASSERT_EQ(BuildFromBlock(block, width, 8, mask, flags, block.size()), size);
@@ -298,13 +303,15 @@ TEST(MaskRunLength, BrokenBlocksFailAndLeaveNoMask) {
   const int width = 40, height = 5;
   const std::vector<std::uint8_t> good = EncodeRunLength(RandomPicture(rng, width, height), width);
   const int size = 44 + height * 6;
-  auto expectFailure = [&](const std::vector<std::uint8_t>& block, size_t available, const char* what) {
+  auto expectFailure = [&](const std::vector<std::uint8_t>& block, size_t available,
+                           const char* what) {
     MaskBlock mask(size);
     EXPECT_EQ(BuildFromBlock(block, width, height, mask, 0, available), 0) << what;
     EXPECT_EQ(mask.bytes, std::vector<std::uint8_t>(static_cast<size_t>(size), 0)) << what;
   };
   auto read32 = [&](size_t at) {
-    return good[at] | (good[at + 1] << 8) | (good[at + 2] << 16) | (static_cast<size_t>(good[at + 3]) << 24);
+    return good[at] | (good[at + 1] << 8) | (good[at + 2] << 16) |
+           (static_cast<size_t>(good[at + 3]) << 24);
   };
   const size_t lastRuns = 4 + read32(4 + 8 * (height - 1));
   const size_t firstRuns = 4 + read32(4);

@@ -25,10 +25,14 @@ struct Bits {
   std::vector<std::uint8_t> bytes;
 
   Bits(int w, int h)
-      : width(w), height(h), rowBytes(static_cast<int>(MaskRowBytes(w))),
+      : width(w),
+        height(h),
+        rowBytes(static_cast<int>(MaskRowBytes(w))),
         bytes(static_cast<size_t>(h) * static_cast<size_t>(MaskRowBytes(w))) {}
   bool Get(int x, int y) const { return (bytes[y * rowBytes + (x >> 3)] >> (x & 7)) & 1; }
-  void Set(int x, int y) { bytes[y * rowBytes + (x >> 3)] |= static_cast<std::uint8_t>(1 << (x & 7)); }
+  void Set(int x, int y) {
+    bytes[y * rowBytes + (x >> 3)] |= static_cast<std::uint8_t>(1 << (x & 7));
+  }
   void Fill() {
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x) Set(x, y);
@@ -47,7 +51,8 @@ bool ReferenceOverlap(const Bits& a, int xA, int yA, const Bits& b, int xB, int 
     for (int x = 0; x < a.width; ++x) {
       const int u = x + xA - xB;
       const int v = y + yA - yB;
-      if (u >= 0 && v >= 0 && u < b.width && v < b.height && a.Get(x, y) && b.Get(u, v)) return true;
+      if (u >= 0 && v >= 0 && u < b.width && v < b.height && a.Get(x, y) && b.Get(u, v))
+        return true;
     }
   }
   return false;
@@ -76,9 +81,9 @@ int Overlap(SimdLevel level, const Bits& a, int xA, int yA, const Bits& b, int x
 TEST(MaskPoint, BitOrderIsLeastSignificantFirst) {
   Bits m(17, 3);
   EXPECT_EQ(m.rowBytes, 4);
-  m.bytes[0] = 0x01;             // pixel 0 of row 0
-  m.bytes[1] = 0x01;             // pixel 8 of row 0
-  m.bytes[2 * 4 + 2] = 0x01;     // pixel 16 of row 2
+  m.bytes[0] = 0x01;          // pixel 0 of row 0
+  m.bytes[1] = 0x01;          // pixel 8 of row 0
+  m.bytes[2 * 4 + 2] = 0x01;  // pixel 16 of row 2
   EXPECT_EQ(TestMaskPoint(m.bytes.data(), 0, 0, 17, 3), 1);
   EXPECT_EQ(TestMaskPoint(m.bytes.data(), 7, 0, 17, 3), 0);
   EXPECT_EQ(TestMaskPoint(m.bytes.data(), 8, 0, 17, 3), 1);
@@ -103,12 +108,12 @@ TEST(MaskOverlap, TouchingEdgesDoNotCollide) {
   b.Fill();
   const std::uint8_t* pa = a.bytes.data();
   const std::uint8_t* pb = b.bytes.data();
-  EXPECT_EQ(TestMaskOverlap(pa, pb, 5, 5, 20, 10, 25, 5, 13, 7), 0);   // B right of A
+  EXPECT_EQ(TestMaskOverlap(pa, pb, 5, 5, 20, 10, 25, 5, 13, 7), 0);  // B right of A
   EXPECT_EQ(TestMaskOverlap(pa, pb, 5, 5, 20, 10, 24, 5, 13, 7), 1);
-  EXPECT_EQ(TestMaskOverlap(pa, pb, 5, 5, 20, 10, -8, 5, 13, 7), 0);   // B left of A
+  EXPECT_EQ(TestMaskOverlap(pa, pb, 5, 5, 20, 10, -8, 5, 13, 7), 0);  // B left of A
   EXPECT_EQ(TestMaskOverlap(pa, pb, 5, 5, 20, 10, -7, 5, 13, 7), 1);
-  EXPECT_EQ(TestMaskOverlap(pa, pb, 5, 5, 20, 10, 5, 15, 13, 7), 0);   // B below A
-  EXPECT_EQ(TestMaskOverlap(pa, pb, 5, 5, 20, 10, 5, -2, 13, 7), 0);   // B above A
+  EXPECT_EQ(TestMaskOverlap(pa, pb, 5, 5, 20, 10, 5, 15, 13, 7), 0);  // B below A
+  EXPECT_EQ(TestMaskOverlap(pa, pb, 5, 5, 20, 10, 5, -2, 13, 7), 0);  // B above A
   EXPECT_EQ(TestMaskOverlap(pa, pb, 5, 5, 20, 10, 5, -1, 13, 7), 1);
 }
 
@@ -137,7 +142,8 @@ TEST(MaskOverlap, SingleBitsAtEveryEdgeMatchTheReference) {
         for (int column : {wB - 1, 0}) {
           Bits single(wB, 3);
           single.Set(column, 1);
-          for (int dx : {-wB - 1, -wB, -wB + 1, -1, 0, 1, wA - 1, wA, wA + 1, wA - wB, wA - wB + 1}) {
+          for (int dx :
+               {-wB - 1, -wB, -wB + 1, -1, 0, 1, wA - 1, wA, wA + 1, wA - wB, wA - wB + 1}) {
             for (int dy : {-2, -1, 0, 1, 2}) {
               const bool expected = ReferenceOverlap(a, 0, 0, single, dx, dy);
               ASSERT_EQ(Overlap(level, a, 0, 0, single, dx, dy), expected)
@@ -163,7 +169,8 @@ TEST(MaskOverlap, RandomMasksMatchTheReferenceAndStayUnchanged) {
       a.Randomise(rng, density);
       b.Randomise(rng, density);
       const Bits copyA = a, copyB = b;
-      std::uniform_int_distribution<int> dx(-b.width - 2, a.width + 2), dy(-b.height - 2, a.height + 2);
+      std::uniform_int_distribution<int> dx(-b.width - 2, a.width + 2),
+          dy(-b.height - 2, a.height + 2);
       const int xA = round % 7 - 3, yA = round % 5 - 2;
       const int xB = xA + dx(rng), yB = yA + dy(rng);
       ASSERT_EQ(Overlap(level, a, xA, yA, b, xB, yB), ReferenceOverlap(a, xA, yA, b, xB, yB))
@@ -183,8 +190,8 @@ TEST(MaskRect, RandomRectanglesMatchTheReference) {
     for (int round = 0; round < 1500; ++round) {
       Bits m(width(rng), height(rng));
       m.Randomise(rng, 0.01);
-      std::uniform_int_distribution<int> x(-10, m.width + 2), y(-3, m.height + 1), w(-2, m.width + 12),
-          h(-2, m.height + 4);
+      std::uniform_int_distribution<int> x(-10, m.width + 2), y(-3, m.height + 1),
+          w(-2, m.width + 12), h(-2, m.height + 4);
       const int rx = x(rng), ry = y(rng), rw = w(rng), rh = h(rng);
       ASSERT_EQ(vexa::MaskRectHasSetBit(kernels, m.bytes.data(), m.width, m.height, rx, ry, rw, rh),
                 ReferenceRect(m, rx, ry, rw, rh))

@@ -16,8 +16,7 @@ namespace {
 // A whole mask block (header and rows), allocated to its exact size.
 struct Mask {
   std::vector<std::uint8_t> block;
-  Mask(int w, int h, int hotX = 0, int hotY = 0)
-      : block(static_cast<size_t>(MaskBlockSize(w, h))) {
+  Mask(int w, int h, int hotX = 0, int hotY = 0) : block(static_cast<size_t>(MaskBlockSize(w, h))) {
     CollisionMask* m = Header();
     m->bitsOffset = 44;
     m->width = w;
@@ -27,7 +26,9 @@ struct Mask {
     m->hotSpotY = hotY;
   }
   CollisionMask* Header() { return reinterpret_cast<CollisionMask*>(block.data()); }
-  const CollisionMask* Header() const { return reinterpret_cast<const CollisionMask*>(block.data()); }
+  const CollisionMask* Header() const {
+    return reinterpret_cast<const CollisionMask*>(block.data());
+  }
   const std::uint8_t* Bits() const { return MaskBits(Header()); }
   int W() const { return Header()->width; }
   int H() const { return Header()->height; }
@@ -36,7 +37,8 @@ struct Mask {
            ((Bits()[y * Header()->rowBytes + (x >> 3)] >> (x & 7)) & 1);
   }
   void Set(int x, int y) {
-    MaskBits(Header())[y * Header()->rowBytes + (x >> 3)] |= static_cast<std::uint8_t>(1 << (x & 7));
+    MaskBits(Header())[y * Header()->rowBytes + (x >> 3)] |=
+        static_cast<std::uint8_t>(1 << (x & 7));
   }
   void Randomise(std::mt19937& rng, double density) {
     std::bernoulli_distribution solid(density);
@@ -52,7 +54,8 @@ struct Mask {
 
 // The documented placement, written out for the references: the pixel of a mask drawn with
 // `angle` and the scales that the offset (dx, dy) from its hot spot shows, if any.
-bool ReferencePixel(const Mask& m, long dx, long dy, float angle, float sx, float sy, int* x, int* y) {
+bool ReferencePixel(const Mask& m, long dx, long dy, float angle, float sx, float sy, int* x,
+                    int* y) {
   double mx, my;
   if (angle == 0.0f) {
     long ix = dx, iy = dy;
@@ -63,7 +66,8 @@ bool ReferencePixel(const Mask& m, long dx, long dy, float angle, float sx, floa
     mx = static_cast<double>(ix + m.Header()->hotSpotX);
     my = static_cast<double>(iy + m.Header()->hotSpotY);
   } else {
-    double c = std::cos(angle * 3.141592653589 / 180.0), s = std::sin(angle * 3.141592653589 / 180.0);
+    double c = std::cos(angle * 3.141592653589 / 180.0),
+           s = std::sin(angle * 3.141592653589 / 180.0);
     if (angle == 90.0f) c = 0, s = 1;
     if (angle == 180.0f) c = -1, s = 0;
     if (angle == 270.0f) c = 0, s = -1;
@@ -79,8 +83,8 @@ bool ReferencePixel(const Mask& m, long dx, long dy, float angle, float sx, floa
 }
 
 // A at (xA, yA) against B drawn at (x, y) with its hot spot: every pixel of A, no box.
-bool ReferenceRotated(const Mask& a, int xA, int yA, const Mask& b, int x, int y, float sx, float sy,
-                      float angle, int bottomRows) {
+bool ReferenceRotated(const Mask& a, int xA, int yA, const Mask& b, int x, int y, float sx,
+                      float sy, float angle, int bottomRows) {
   const int firstRow = bottomRows > 0 ? b.H() - std::min(bottomRows, b.H()) : 0;
   for (int v = 0; v < a.H(); ++v) {
     for (int u = 0; u < a.W(); ++u) {
@@ -93,22 +97,24 @@ bool ReferenceRotated(const Mask& a, int xA, int yA, const Mask& b, int x, int y
   return false;
 }
 
-bool ReferenceScaled(const Mask& a, int xA, int yA, const Mask& b, int xB, int yB, float sx, float sy) {
+bool ReferenceScaled(const Mask& a, int xA, int yA, const Mask& b, int xB, int yB, float sx,
+                     float sy) {
   const int drawnW = static_cast<int>(static_cast<float>(b.W()) * sx);
   const int drawnH = static_cast<int>(static_cast<float>(b.H()) * sy);
   for (int v = 0; v < a.H(); ++v) {
     for (int u = 0; u < a.W(); ++u) {
       const int du = u + xA - xB, dv = v + yA - yB;
       if (!a.Get(u, v) || du < 0 || dv < 0 || du >= drawnW || dv >= drawnH) continue;
-      if (b.Get(static_cast<int>(static_cast<float>(du) / sx), static_cast<int>(static_cast<float>(dv) / sy)))
+      if (b.Get(static_cast<int>(static_cast<float>(du) / sx),
+                static_cast<int>(static_cast<float>(dv) / sy)))
         return true;
     }
   }
   return false;
 }
 
-int Rotated(const Mask& a, int xA, int yA, const Mask& b, int x, int y, float sx, float sy, float angle,
-            int bottomRows = 0) {
+int Rotated(const Mask& a, int xA, int yA, const Mask& b, int x, int y, float sx, float sy,
+            float angle, int bottomRows = 0) {
   const CollisionMask& h = *b.Header();
   if (sx == 1.0f && sy == 1.0f) {
     return TestMaskOverlapRotated(a.Bits(), b.Bits(), xA, yA, a.W(), a.H(), x, y, h.hotSpotX,
@@ -149,7 +155,8 @@ TEST(MaskPlacedPoint, RightAnglesArePixelPermutations) {
     for (int i = 0; i < h; ++i) {
       // Turned by 90: destination (i, j) holds source (w - 1 - j, i), its top-left at
       // (-hy, hx - w + 1) from the hot spot.
-      EXPECT_EQ(TestMaskPointPlaced(m.Header(), i - hy, j + hx - w + 1, 90, 1, 1), m.Get(w - 1 - j, i))
+      EXPECT_EQ(TestMaskPointPlaced(m.Header(), i - hy, j + hx - w + 1, 90, 1, 1),
+                m.Get(w - 1 - j, i))
           << i << "," << j;
     }
   }
@@ -219,8 +226,8 @@ TEST(MaskRotatedOverlap, WithoutAngleOrScaleItIsThePlainOverlap) {
     const int x = static_cast<int>(rng() % 110) - 50, y = static_cast<int>(rng() % 50) - 20;
     const CollisionMask& h = *b.Header();
     ASSERT_EQ(Rotated(a, 0, 0, b, x, y, 1, 1, 0),
-              TestMaskOverlap(a.Bits(), b.Bits(), 0, 0, a.W(), a.H(), x - h.hotSpotX, y - h.hotSpotY,
-                              b.W(), b.H()));
+              TestMaskOverlap(a.Bits(), b.Bits(), 0, 0, a.W(), a.H(), x - h.hotSpotX,
+                              y - h.hotSpotY, b.W(), b.H()));
   }
 }
 
@@ -246,7 +253,8 @@ TEST(MaskScaledOverlap, RandomPlacementsMatchTheReference) {
     const float scales[] = {0.5f, 1.0f, 1.5f, 2.0f, 3.0f, 0.3f, 0.25f, 1.1f};
     const float sx = scales[rng() % 8], sy = scales[rng() % 8];
     const int xB = static_cast<int>(rng() % 140) - 70, yB = static_cast<int>(rng() % 70) - 35;
-    ASSERT_EQ(TestMaskOverlapScaled(a.Bits(), b.Bits(), 0, 0, a.W(), a.H(), xB, yB, b.W(), b.H(), sx, sy) != 0,
+    ASSERT_EQ(TestMaskOverlapScaled(a.Bits(), b.Bits(), 0, 0, a.W(), a.H(), xB, yB, b.W(), b.H(),
+                                    sx, sy) != 0,
               ReferenceScaled(a, 0, 0, b, xB, yB, sx, sy))
         << "round " << round << " scale " << sx << "," << sy << " at " << xB << "," << yB;
   }
@@ -299,7 +307,8 @@ TEST(RectMask, RotatedRectanglesMatchTheReference) {
     const float angle = 1.0f + static_cast<float>(rng() % 358);
     const float s = round % 2 ? 1.0f : 0.5f + static_cast<float>(rng() % 20) / 10.0f;
     const int left = static_cast<int>(rng() % 60) - 30, top = static_cast<int>(rng() % 60) - 30;
-    const RECT r{left, top, left + static_cast<int>(rng() % 25) + 1, top + static_cast<int>(rng() % 25) + 1};
+    const RECT r{left, top, left + static_cast<int>(rng() % 25) + 1,
+                 top + static_cast<int>(rng() % 25) + 1};
     bool expected = false;
     for (int y = r.top; y < r.bottom && !expected; ++y) {
       for (int x = r.left; x < r.right && !expected; ++x) {
