@@ -261,3 +261,12 @@ VEXA_API cSurfaceImplementation* GetImageDriverSurface(ImageBank* bank, int numb
 VEXA_API int ReleaseImageDriverSurface(ImageBank* bank, int number);
 // Releases the image's masks (lists 3 then 2); 1 when the image exists.
 VEXA_API int DeleteImageMasks(ImageBank* bank, int number);
+
+// ---- collision masks of images -----------------------------------------------------------
+
+// Builds the collision mask of image `number` (flag bit 0: the top-edge kind, kept in list 3;
+// otherwise the full mask, list 2) with the image's hot spot, and stores it under the image's
+// number, replacing one already there. The mask header, owned by the bank, or null.
+VEXA_API CollisionMask* BuildImageMask(ImageBank* bank, int number, std::uint32_t flags);
+// The stored mask of that kind, built when there is none.
+VEXA_API CollisionMask* GetImageMask(ImageBank* bank, int number, std::uint32_t flags);

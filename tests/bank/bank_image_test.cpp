@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <vexa/blit.h>
+#include <vexa/collision_mask.h>
 #include <vexa/image_bank.h>
 #include <vexa/image_surface.h>
 #include <vexa/palette.h>
@@ -544,6 +545,53 @@ TEST(BankImages, FromBitmaps) {
   EXPECT_EQ(AddImageFromDIB(bank.get(), nullptr, MakeDib(2, 1, 8, 1, {}, {0, 0, 0, 0}).info()), 0);
   EXPECT_EQ(AddImageFromDIB(bank.get(), nullptr, MakeDib(0, 1, 24, 0, {}, {}).info()), 0);
   EXPECT_EQ(AddImageFromDIB(bank.get(), nullptr, nullptr), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BankImageMasks, BuiltOnceStoredPerKindAndReleasedWithTheImage) {
+  BankPtr bank = NewBank(8);
+  std::mt19937 rng(3);
+  const Bytes rows = RandomImage(8, 37, 11, rng);
+  const int plain = AddImage(bank.get(), 37, 11, 4, -2, 0, 0, 0, 0, rows.data(), nullptr);
+  const int rle = AddImage(bank.get(), 37, 11, 4, -2, 0, 0, 0, kAddRunLength, rows.data(), nullptr);
+  const int lz4 = AddImage(bank.get(), 37, 11, 4, -2, 0, 0, 0, kAddCompress, rows.data(), nullptr);
+  for (std::uint32_t kind : {0u, kMaskTopEdge}) {
+    SCOPED_TRACE(kind);
+    const CollisionMask* reference = GetImageMask(bank.get(), plain, kind);
+    ASSERT_NE(reference, nullptr);
+    EXPECT_EQ(reference->width, 37);
+    EXPECT_EQ(reference->height, 11);
+    EXPECT_EQ(reference->hotSpotX, 4);
+    EXPECT_EQ(reference->hotSpotY, -2);
+    EXPECT_EQ(GetImageMask(bank.get(), plain, kind), reference) << "stored, not rebuilt";
+    const int list = kind ? kListTopEdgeMasks : kListMasks;
+    EXPECT_EQ(reinterpret_cast<const std::uint8_t*>(reference),
+              reinterpret_cast<const std::uint8_t*>(GetEntry(bank.get(), list, plain)) + 16);
+    const size_t bytes = static_cast<size_t>(reference->height * reference->rowBytes);
+    for (int other : {rle, lz4}) {
+      const CollisionMask* mask = GetImageMask(bank.get(), other, kind);
+      ASSERT_NE(mask, nullptr);
+      EXPECT_EQ(std::memcmp(MaskBits(mask), MaskBits(reference), bytes), 0) << other;
+    }
+    // Every solid pixel of the full mask is a non-key pixel of the image.
+    if (!kind) {
+      for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 37; ++x) {
+          std::uint32_t v = 0;
+          std::memcpy(&v, &rows[static_cast<size_t>(y * 37 * 4 + x * 4)], 4);
+          EXPECT_EQ(TestMaskPoint(MaskBits(reference), x, y, 37, 11), v != 0 ? 1 : 0) << x << "," << y;
+        }
+    }
+  }
+  EXPECT_NE(BuildImageMask(bank.get(), plain, 0), nullptr) << "rebuilding replaces the mask";
+  EXPECT_EQ(DeleteImage(bank.get(), plain), 0);
+  EXPECT_EQ(GetEntry(bank.get(), kListMasks, plain), nullptr);
+  EXPECT_EQ(GetEntry(bank.get(), kListTopEdgeMasks, plain), nullptr);
+  EXPECT_EQ(GetImageMask(bank.get(), plain, 0), nullptr);
+  EXPECT_EQ(GetImageMask(nullptr, 1, 0), nullptr);
 }
 
 }  // namespace
