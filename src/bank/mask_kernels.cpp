@@ -25,7 +25,7 @@ struct Word64 {
   static T FromWords(const std::uint64_t* words) { return words[0]; }
   static T And(T a, T b) { return a & b; }
   static T Or(T a, T b) { return a | b; }
-  static bool IsZero(T a) { return a == 0; }
+  static bool Disjoint(T a, T b) { return (a & b) == 0; }
   static Count Counts(int shift) { return shift; }
   static T ShiftPair(T current, T earlier, Count shift) {
     return (current << shift) | (earlier >> (8 - shift));

@@ -23,7 +23,7 @@ struct Vec256 {
   }
   static T And(T a, T b) { return _mm256_and_si256(a, b); }
   static T Or(T a, T b) { return _mm256_or_si256(a, b); }
-  static bool IsZero(T a) { return _mm256_testz_si256(a, a) != 0; }
+  static bool Disjoint(T a, T b) { return _mm256_testz_si256(a, b) != 0; }
   static Count Counts(int shift) {
     return {_mm_cvtsi32_si128(shift), _mm_cvtsi32_si128(8 - shift)};
   }

@@ -22,8 +22,9 @@ struct Vec128 {
   }
   static T And(T a, T b) { return _mm_and_si128(a, b); }
   static T Or(T a, T b) { return _mm_or_si128(a, b); }
-  static bool IsZero(T a) {
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_setzero_si128())) == 0xFFFF;
+  static bool Disjoint(T a, T b) {
+    const __m128i both = _mm_and_si128(a, b);
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(both, _mm_setzero_si128())) == 0xFFFF;
   }
   static Count Counts(int shift) {
     return {_mm_cvtsi32_si128(shift), _mm_cvtsi32_si128(8 - shift)};

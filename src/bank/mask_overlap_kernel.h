@@ -11,7 +11,8 @@
 // masks, so whole chunks may be read across row ends. Rows whose chunks would leave a mask's
 // block are copied into zero-padded scratch rows first.
 //
-// V provides: T, kBytes, Load(p), FromWords(64-bit words), And, Or, IsZero, Counts(shift) and
+// V provides: T, kBytes, Load(p), FromWords(64-bit words), And, Or, Disjoint (no common bit),
+// Counts(shift) and
 // ShiftPair(current, earlier, counts).
 #pragma once
 
@@ -103,7 +104,8 @@ bool EdgeRowOverlaps(const OverlapPlan<V>& plan, const MaskRowSpan& span, const 
     std::memset(scratchB, 0, V::kBytes);
     std::memcpy(scratchB + V::kBytes, b, static_cast<std::size_t>(bBytes));
     std::memset(scratchB + V::kBytes + bBytes, 0, reach - static_cast<std::size_t>(bBytes));
-    return !V::IsZero(RowAnd(plan, scratchA, scratchB + V::kBytes));
+    const typename V::T any = RowAnd(plan, scratchA, scratchB + V::kBytes);
+    return !V::Disjoint(any, any);
   }
   const int high = span.shift + span.bits;
   for (int i = 0; i < aBytes; ++i) {
@@ -155,13 +157,13 @@ bool FastRowsOverlap(const OverlapPlan<V>& plan, const MaskRowSpan& span, int be
         V::Or(V::Or(row(a, b), row(a + aStride, b + bStride)),
               V::Or(row(a + 2 * aStride, b + 2 * bStride), row(a + 3 * aStride, b + 3 * bStride)));
     // (With one chunk its mask is applied once to the four rows together.)
-    if (!V::IsZero(kOneChunk ? V::And(any, plan.first) : any)) return true;
+    if (!V::Disjoint(any, kOneChunk ? plan.first : any)) return true;
     a += 4 * aStride;
     b += 4 * bStride;
   }
   for (; i < end; ++i, a += aStride, b += bStride) {
     const typename V::T any = row(a, b);
-    if (!V::IsZero(kOneChunk ? V::And(any, plan.first) : any)) return true;
+    if (!V::Disjoint(any, kOneChunk ? plan.first : any)) return true;
   }
   return false;
 }
