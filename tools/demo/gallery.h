@@ -46,6 +46,7 @@ class Gallery {
 void DrawEffectsSection(Gallery& gallery);
 void DrawTransformSection(Gallery& gallery);
 void DrawMaskSection(Gallery& gallery);
+void DrawBankSection(Gallery& gallery);
 
 // Surfaces and sprites shared by the sections.
 std::unique_ptr<cSurfaceObject> MakeSurface(int depth, int width, int height);

@@ -85,7 +85,7 @@ void DrawMaskSection(Gallery& gallery) {
   DrawMasked(gallery, *keySprite, kMaskTopEdge, 8 + 72, y, "mask-key-top-edge");
   DrawMasked(gallery, *alphaSprite, 0, 8 + 144, y, "mask-alpha-full");
   int x = 8 + 230;
-  const int offsets[][2] = {{30, 0}, {27, 12}, {24, 20}, {20, 20}};
+  const int offsets[][2] = {{30, 0}, {26, 4}, {20, 20}, {16, 16}};  // miss, hit, touch, hit
   for (const auto& o : offsets) {
     DrawPair(gallery, *keySprite, o[0], o[1], x, y,
              "mask-pair-" + std::to_string(o[0]) + "-" + std::to_string(o[1]));
