@@ -4,6 +4,7 @@
 //   vexa-demo gallery [--out FILE] [--check | --update] [--sums FILE]
 //                             renders the gallery (gallery.png); --check compares every tile's
 //                             checksum with the checked-in values, --update rewrites them
+//   vexa-demo bench           the renderer's benchmarks beside their peers, briefly, as a table
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -99,12 +100,41 @@ int RunGallery(int argc, char** argv) {
   return failures ? 1 : 0;
 }
 
+// Runs the benchmark program built beside the demo over the renderer's cases with a short
+// measuring time and prints its ratio lines as a table.
+int RunBench() {
+#ifdef VEXA_BENCH_PATH
+  const std::string command = std::string("'") + VEXA_BENCH_PATH +
+                              "' --benchmark_min_time=0.05 "
+                              "--benchmark_filter='^(kernels|blit_call|stretch|rotate30|mask)' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return 1;
+  std::printf("%-34s %-22s %12s %12s %8s\n", "case", "peer", "vexa", "peer", "ratio");
+  char line[512];
+  int rows = 0;
+  while (std::fgets(line, sizeof line, pipe)) {
+    char name[128], peer[128];
+    double ours = 0, theirs = 0, ratio = 0;
+    if (std::sscanf(line, "ratio %127s %127s %lf %lf %lf", name, peer, &ours, &theirs, &ratio) == 5) {
+      std::printf("%-34s %-22s %12.1f %12.1f %8.2f\n", name, peer, ours, theirs, ratio);
+      ++rows;
+    }
+  }
+  const int status = pclose(pipe);
+  return (rows > 0 && status == 0) ? 0 : 1;
+#else
+  std::fprintf(stderr, "vexa-demo: this build has no benchmarks (configure without sanitizers)\n");
+  return 1;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc > 1 && !std::strcmp(argv[1], "gallery")) return RunGallery(argc, argv);
+  if (argc > 1 && !std::strcmp(argv[1], "bench")) return RunBench();
   if (argc > 1) {
-    std::fprintf(stderr, "usage: vexa-demo [gallery [--out FILE] [--check|--update] [--sums FILE]]\n");
+    std::fprintf(stderr, "usage: vexa-demo [gallery [--out FILE] [--check|--update] [--sums FILE] | bench]\n");
     return 2;
   }
   return PrintInfo();
