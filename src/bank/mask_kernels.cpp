@@ -70,16 +70,24 @@ void ClassifyRow32Scalar(const std::uint8_t* row, int width, std::uint32_t key,
   ClassifyRowWith<1, 4>(row, width, words, pixel, pixel);
 }
 
-constexpr MaskKernels kScalarKernels{AnyOverlapScalar, ClassifyRow8Scalar, ClassifyRow16Scalar,
-                                     ClassifyRow24Scalar, ClassifyRow32Scalar};
-constexpr MaskKernels kSse2Kernels{AnyOverlapSse2, ClassifyRow8Sse2, ClassifyRow16Sse2,
-                                   ClassifyRow24Scalar, ClassifyRow32Sse2};
-constexpr MaskKernels kAvx2Kernels{AnyOverlapAvx2, ClassifyRow8Avx2, ClassifyRow16Avx2,
-                                   ClassifyRow24Scalar, ClassifyRow32Avx2};
+// Each level's table; 3-byte pixels have no vector form.
+constexpr MaskKernels kScalarKernels{
+    AnyOverlapScalar,    AnySetScalar,        ClassifyRow8Scalar,
+    ClassifyRow16Scalar, ClassifyRow24Scalar, ClassifyRow32Scalar,
+};
+constexpr MaskKernels kSse2Kernels{
+    AnyOverlapSse2,    AnySetSse2,          ClassifyRow8Sse2,
+    ClassifyRow16Sse2, ClassifyRow24Scalar, ClassifyRow32Sse2,
+};
+constexpr MaskKernels kAvx2Kernels{
+    AnyOverlapAvx2,    AnySetAvx2,          ClassifyRow8Avx2,
+    ClassifyRow16Avx2, ClassifyRow24Scalar, ClassifyRow32Avx2,
+};
 
 }  // namespace
 
 bool AnyOverlapScalar(const MaskRowSpan& span) { return AnyOverlapRows<Word64>(span); }
+bool AnySetScalar(const MaskRowSpan& span) { return AnyOverlapRows<Word64, true>(span); }
 
 const MaskKernels& MaskKernelsForLevel(SimdLevel level) {
   if (level > DetectedSimdLevel()) level = DetectedSimdLevel();

@@ -16,7 +16,7 @@ namespace vexa {
 // columns u = 0 .. bits-1 of each of `rows` rows, where dx = 8 * (a - A's row start) + shift.
 // The kernels never read outside [aBegin, aEnd) and [bBegin, bEnd), the masks' whole blocks
 // of bit rows, but may read across row ends inside them: bits outside the shared columns are
-// masked off before they are compared.
+// masked off before they are compared. The rectangle test (anySet) leaves B's fields unset.
 struct MaskRowSpan {
   const std::uint8_t* a;  // A's first shared row, at byte dx >> 3
   const std::uint8_t* b;  // B's first shared row
@@ -42,6 +42,9 @@ using ClassifyRowFn = void (*)(const std::uint8_t* row, int width, std::uint32_t
 struct MaskKernels {
   // True when some shared pixel is set in both masks.
   bool (*anyOverlap)(const MaskRowSpan& span);
+  // True when some pixel of A's shared columns is set (B's fields are not used: the
+  // rectangle test, B taken as all ones).
+  bool (*anySet)(const MaskRowSpan& span);
   ClassifyRowFn classify8;   // bytes (8-bit indices, alpha planes with key 0)
   ClassifyRowFn classify16;  // 16-bit values
   ClassifyRowFn classify24;  // 3-byte pixels against the key's low 24 bits
@@ -57,6 +60,9 @@ const MaskKernels& ActiveMaskKernels();
 bool AnyOverlapScalar(const MaskRowSpan& span);
 bool AnyOverlapSse2(const MaskRowSpan& span);
 bool AnyOverlapAvx2(const MaskRowSpan& span);
+bool AnySetScalar(const MaskRowSpan& span);
+bool AnySetSse2(const MaskRowSpan& span);
+bool AnySetAvx2(const MaskRowSpan& span);
 void ClassifyRow8Sse2(const std::uint8_t* row, int width, std::uint32_t key, std::uint64_t* words);
 void ClassifyRow16Sse2(const std::uint8_t* row, int width, std::uint32_t key, std::uint64_t* words);
 void ClassifyRow32Sse2(const std::uint8_t* row, int width, std::uint32_t key, std::uint64_t* words);

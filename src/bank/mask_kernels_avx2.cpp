@@ -51,6 +51,13 @@ bool AnyOverlapAvx2(const MaskRowSpan& span) {
   return AnyOverlapRows<Vec256>(span);
 }
 
+bool AnySetAvx2(const MaskRowSpan& span) {
+  const int bytes = SpanBytes(span);
+  if (bytes <= 8) return AnySetScalar(span);
+  if (bytes <= 16) return AnySetSse2(span);
+  return AnyOverlapRows<Vec256, true>(span);
+}
+
 void ClassifyRow8Avx2(const std::uint8_t* row, int width, std::uint32_t key, std::uint64_t* words) {
   const auto k = static_cast<std::uint8_t>(key);
   const __m256i keys = _mm256_set1_epi8(static_cast<char>(k));

@@ -50,6 +50,11 @@ bool AnyOverlapSse2(const MaskRowSpan& span) {
   return AnyOverlapRows<Vec128>(span);
 }
 
+bool AnySetSse2(const MaskRowSpan& span) {
+  if (SpanBytes(span) <= 8) return AnySetScalar(span);
+  return AnyOverlapRows<Vec128, true>(span);
+}
+
 void ClassifyRow8Sse2(const std::uint8_t* row, int width, std::uint32_t key, std::uint64_t* words) {
   const auto k = static_cast<std::uint8_t>(key);
   const __m128i keys = _mm_set1_epi8(static_cast<char>(k));

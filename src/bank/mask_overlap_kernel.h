@@ -69,14 +69,18 @@ struct OverlapPlan {
 };
 
 // AND of one row pair over all chunks; `a` at the first shared byte, `b` at B's row start
-// (b[-1] is read and masked off).
-template <class V>
+// (b[-1] is read and masked off). With kSolidB, B is taken as all ones and not read.
+template <class V, bool kSolidB>
 inline typename V::T RowAnd(const OverlapPlan<V>& plan, const std::uint8_t* a,
                             const std::uint8_t* b) {
   using T = typename V::T;
   auto chunk = [&](std::ptrdiff_t offset) {
-    const T shifted = V::ShiftPair(V::Load(b + offset), V::Load(b + offset - 1), plan.counts);
-    return V::And(V::Load(a + offset), shifted);
+    if constexpr (kSolidB) {
+      return V::Load(a + offset);
+    } else {
+      const T shifted = V::ShiftPair(V::Load(b + offset), V::Load(b + offset - 1), plan.counts);
+      return V::And(V::Load(a + offset), shifted);
+    }
   };
   if (plan.chunks == 1) return V::And(chunk(0), plan.first);
   T any = V::And(chunk(0), plan.first);
@@ -89,11 +93,11 @@ inline typename V::T RowAnd(const OverlapPlan<V>& plan, const std::uint8_t* a,
 
 // A row whose chunks would leave a block: through scratch copies, or byte by byte when the
 // row is too long for the scratch rows.
-template <class V>
+template <class V, bool kSolidB>
 bool EdgeRowOverlaps(const OverlapPlan<V>& plan, const MaskRowSpan& span, const std::uint8_t* a,
                      const std::uint8_t* b) {
   const int aBytes = SpanBytes(span);
-  const int bBytes = (span.bits + 7) >> 3;
+  const int bBytes = kSolidB ? 0 : (span.bits + 7) >> 3;
   if (plan.reach <= kScratchBytes) {
     // Only the bytes a chunk reads are prepared: the shared bytes, zeros around them.
     alignas(32) std::uint8_t scratchA[kScratchBytes];
@@ -101,17 +105,20 @@ bool EdgeRowOverlaps(const OverlapPlan<V>& plan, const MaskRowSpan& span, const 
     const auto reach = static_cast<std::size_t>(plan.reach);
     std::memcpy(scratchA, a, static_cast<std::size_t>(aBytes));
     std::memset(scratchA + aBytes, 0, reach - static_cast<std::size_t>(aBytes));
-    std::memset(scratchB, 0, V::kBytes);
-    std::memcpy(scratchB + V::kBytes, b, static_cast<std::size_t>(bBytes));
-    std::memset(scratchB + V::kBytes + bBytes, 0, reach - static_cast<std::size_t>(bBytes));
-    const typename V::T any = RowAnd(plan, scratchA, scratchB + V::kBytes);
+    if constexpr (!kSolidB) {
+      std::memset(scratchB, 0, V::kBytes);
+      std::memcpy(scratchB + V::kBytes, b, static_cast<std::size_t>(bBytes));
+      std::memset(scratchB + V::kBytes + bBytes, 0, reach - static_cast<std::size_t>(bBytes));
+    }
+    const typename V::T any = RowAnd<V, kSolidB>(plan, scratchA, scratchB + V::kBytes);
     return !V::Disjoint(any, any);
   }
   const int high = span.shift + span.bits;
   for (int i = 0; i < aBytes; ++i) {
     const unsigned current = i < bBytes ? b[i] : 0u;
-    const unsigned earlier = i >= 1 ? b[i - 1] : 0u;
-    const unsigned shifted = (current << span.shift) | (earlier >> (8 - span.shift));
+    const unsigned earlier = i >= 1 && i - 1 < bBytes ? b[i - 1] : 0u;
+    const unsigned shifted =
+        kSolidB ? 0xFFu : (current << span.shift) | (earlier >> (8 - span.shift));
     unsigned keep = 0xFF;
     if (8 * i < span.shift) keep &= 0xFFu << span.shift;
     if (8 * i + 8 > high) keep &= 0xFFu >> (8 * i + 8 - high);
@@ -122,33 +129,39 @@ bool EdgeRowOverlaps(const OverlapPlan<V>& plan, const MaskRowSpan& span, const 
 
 // The rows [begin, end) of the span whose reads stay inside both blocks: all but B's row 0
 // (its look-back byte) and the last few rows, whose chunks reach past a block's end. Found by
-// walking back from the last row, which costs less than dividing for short spans. A stride of
-// 0 reads the same row every time (the rectangle test's row of ones).
+// walking back from the last row, which costs less than dividing for short spans.
+template <bool kSolidB>
 inline void FastRows(const MaskRowSpan& span, std::ptrdiff_t reach, int* begin, int* end) {
   // A's row i reads [a, a + reach); B's row i reads [b - 1, b + reach).
-  const std::ptrdiff_t aRoom = span.aEnd - span.a - reach;
-  const std::ptrdiff_t bRoom = span.bEnd - span.b - reach;
+  auto outside = [&](int row) {
+    if (row * span.aStride > span.aEnd - span.a - reach) return true;
+    if constexpr (kSolidB) {
+      return false;
+    } else {
+      return row * span.bStride > span.bEnd - span.b - reach;
+    }
+  };
   int rows = span.rows;
-  while (rows > 0 && ((rows - 1) * span.aStride > aRoom || (rows - 1) * span.bStride > bRoom)) {
-    --rows;
-  }
+  while (rows > 0 && outside(rows - 1)) --rows;
   *end = rows;
-  *begin = std::min(span.b - 1 < span.bBegin ? 1 : 0, rows);
+  *begin = kSolidB ? 0 : std::min(span.b - 1 < span.bBegin ? 1 : 0, rows);
 }
 
 // The fast rows, four per exit test: the test costs as much as a narrow row.
-template <class V, bool kOneChunk>
+template <class V, bool kSolidB, bool kOneChunk>
 bool FastRowsOverlap(const OverlapPlan<V>& plan, const MaskRowSpan& span, int begin, int end) {
   const std::uint8_t* a = span.a + begin * span.aStride;
   const std::uint8_t* b = span.b + begin * span.bStride;
   const std::ptrdiff_t aStride = span.aStride;
   const std::ptrdiff_t bStride = span.bStride;
   auto row = [&plan](const std::uint8_t* ra, const std::uint8_t* rb) {
-    if constexpr (kOneChunk) {
+    if constexpr (kOneChunk && kSolidB) {
+      return V::Load(ra);
+    } else if constexpr (kOneChunk) {
       const typename V::T shifted = V::ShiftPair(V::Load(rb), V::Load(rb - 1), plan.counts);
       return V::And(V::Load(ra), shifted);
     } else {
-      return RowAnd(plan, ra, rb);
+      return RowAnd<V, kSolidB>(plan, ra, rb);
     }
   };
   int i = begin;
@@ -168,18 +181,22 @@ bool FastRowsOverlap(const OverlapPlan<V>& plan, const MaskRowSpan& span, int be
   return false;
 }
 
-template <class V>
+// True when some shared pixel is set in both masks; with kSolidB, when some pixel of A's
+// shared columns is set (B is taken as all ones and its fields are not used).
+template <class V, bool kSolidB = false>
 bool AnyOverlapRows(const MaskRowSpan& span) {
   const OverlapPlan<V> plan(span);
   int begin = 0;
   int end = 0;
-  FastRows(span, plan.reach, &begin, &end);
+  FastRows<kSolidB>(span, plan.reach, &begin, &end);
   // Fast rows first: a hit is as likely there, and found sooner.
-  const bool fastHit = plan.chunks == 1 ? FastRowsOverlap<V, true>(plan, span, begin, end)
-                                        : FastRowsOverlap<V, false>(plan, span, begin, end);
+  const bool fastHit = plan.chunks == 1
+                           ? FastRowsOverlap<V, kSolidB, true>(plan, span, begin, end)
+                           : FastRowsOverlap<V, kSolidB, false>(plan, span, begin, end);
   if (fastHit) return true;
   auto edgeRow = [&](int i) {
-    return EdgeRowOverlaps(plan, span, span.a + i * span.aStride, span.b + i * span.bStride);
+    const std::uint8_t* b = kSolidB ? nullptr : span.b + i * span.bStride;
+    return EdgeRowOverlaps<V, kSolidB>(plan, span, span.a + i * span.aStride, b);
   };
   for (int i = 0; i < begin; ++i) {
     if (edgeRow(i)) return true;
