@@ -50,33 +50,27 @@ class SuppliedPalette {
   bool failed_;
 };
 
-// The entry of a new image, released unless the add succeeds.
-class PendingImage {
+// An image block not yet in a list, freed unless handed over.
+class ImageBlock {
  public:
-  explicit PendingImage(ImageBank& bank) : bank_(bank) {}
-  ~PendingImage() {
-    if (number_) RemoveEntry(bank_, kListImages, number_);
+  ImageBlock() = default;
+  explicit ImageBlock(ImageEntryHeader* block) : block_(block) {}
+  ~ImageBlock() { Reset(nullptr); }
+  ImageBlock(const ImageBlock&) = delete;
+  ImageBlock& operator=(const ImageBlock&) = delete;
+  void Reset(ImageEntryHeader* block) {
+    if (block_) FreeEntry(&block_->entry);
+    block_ = block;
   }
-  PendingImage(const PendingImage&) = delete;
-  PendingImage& operator=(const PendingImage&) = delete;
-
-  bool Create(std::uint32_t dataSize, bool append, bool zeroFill) {
-    BankEntryHeader* entry = nullptr;
-    const std::uint32_t flags = (append ? kAddEntryAppend : 0) | (zeroFill ? kAddEntryZeroFill : 0);
-    number_ = AddEntry(bank_, kListImages, sizeof(ImageEntryHeader), dataSize, flags, &entry);
-    return number_ != 0;
-  }
-  int number() const { return number_; }
-  ImageEntryHeader* image() const { return FindImage(&bank_, number_); }
-  int Commit() {
-    const int n = number_;
-    number_ = 0;
-    return n;
+  ImageEntryHeader* get() const { return block_; }
+  ImageEntryHeader* release() {
+    ImageEntryHeader* b = block_;
+    block_ = nullptr;
+    return b;
   }
 
  private:
-  ImageBank& bank_;
-  int number_ = 0;
+  ImageEntryHeader* block_ = nullptr;
 };
 
 COLORREF BankTransparentColor(const ImageBank& bank, COLORREF colour) {
@@ -96,6 +90,7 @@ COLORREF BankTransparentColor(const ImageBank& bank, COLORREF colour) {
 }
 
 void FillHeader(ImageEntryHeader& image, const AddRequest& r, int mode, std::uint32_t flags) {
+  image.entry = BankEntryHeader{sizeof(ImageEntryHeader), 0, 1, 0};
   image.width = r.width;
   image.height = r.height;
   image.format = static_cast<std::uint32_t>(mode);
@@ -163,6 +158,18 @@ bool WritePixels(const ImageBank& bank, const SuppliedPixels& in, PaletteObject*
   return true;
 }
 
+// Puts a finished image block into the list: checksum (when pixels were supplied), number,
+// de-duplication.
+int Commit(ImageBank& bank, const AddRequest& r, ImageBlock& block, bool supplied) {
+  ImageEntryHeader* image = block.get();
+  if (supplied) image->entry.checksum = EntryChecksum(image->entry);
+  const int number = InsertEntry(bank, kListImages, &image->entry,
+                                 (r.flags & kAddAppend) ? kAddEntryAppend : 0);
+  if (!number) return 0;
+  block.release();
+  return (r.flags & kAddDeduplicate) ? MergeDuplicate(bank, kListImages, number) : number;
+}
+
 // The compressed stored form kept as it is: the entry's data is its bytes.
 int AddStoredCompressed(ImageBank& bank, const AddRequest& r, SuppliedBytes& input) {
   const int mode = BankMode(bank);
@@ -184,14 +191,22 @@ int AddStoredCompressed(ImageBank& bank, const AddRequest& r, SuppliedBytes& inp
                               bytes[2] << 16 | static_cast<std::int64_t>(bytes[3]) << 24;
   const bool pixelsOnly = layout.alphaBytes && (imageFlags & (kImageSwapRedBlue | kImageAlphaInPixels));
   if (stated != layout.Total() && !(pixelsOnly && stated == layout.pixelBytes)) return 0;
-  PendingImage pending(bank);
-  if (!pending.Create(count, r.flags & kAddAppend, false)) return 0;
-  ImageEntryHeader* image = pending.image();
-  FillHeader(*image, r, mode, imageFlags);
-  std::memcpy(image->Data(), bytes, count);
-  image->entry.checksum = EntryChecksum(image->entry);
-  const int number = pending.Commit();
-  return (r.flags & kAddDeduplicate) ? MergeDuplicate(bank, kListImages, number) : number;
+  ImageBlock block(reinterpret_cast<ImageEntryHeader*>(
+      AllocateEntry(sizeof(ImageEntryHeader), count, false)));
+  if (!block.get()) return 0;
+  FillHeader(*block.get(), r, mode, imageFlags);
+  block.get()->entry.dataSize = count;
+  std::memcpy(block.get()->Data(), bytes, count);
+  return Commit(bank, r, block, true);
+}
+
+// The supplied pixels can be stored without conversion: same format, and at 8 bits no palette
+// of their own. Their alpha plane (when there is one) follows them directly.
+bool UsableAsIs(const ImageBank& bank, const SuppliedPixels& in, const AddRequest& r,
+                const ImageLayout& layout) {
+  if (in.layout.mode != layout.mode || in.layout.rowBytes != layout.rowBytes) return false;
+  if (layout.mode == kMode8 && r.palette && bank.palette) return false;
+  return !layout.alphaBytes || in.alpha == in.pixels + layout.pixelBytes;
 }
 
 int AddPixels(ImageBank& bank, const AddRequest& r, SuppliedBytes* input) {
@@ -208,24 +223,34 @@ int AddPixels(ImageBank& bank, const AddRequest& r, SuppliedBytes* input) {
   const bool alpha = r.flags & kAddAlphaPlane;
   ImageLayout layout;
   if (!ComputeImageLayout(bankMode, r.width, r.height, alpha, &layout)) return 0;
-  PendingImage pending(bank);
-  if (!pending.Create(static_cast<std::uint32_t>(layout.Total()), r.flags & kAddAppend, !input)) {
-    return 0;
+  ImageEntryHeader header{};
+  FillHeader(header, r, bankMode, alpha ? kImageAlphaPlane : 0);
+  // No pixels: a blank image, stored plain.
+  if (!input) {
+    ImageBlock blank(MakePlainEntry(header, layout, nullptr));
+    return blank.get() ? Commit(bank, r, blank, false) : 0;
   }
-  ImageEntryHeader* image = pending.image();
-  FillHeader(*image, r, bankMode, alpha ? kImageAlphaPlane : 0);
-  if (!input) return pending.Commit();  // no pixels: a blank image, stored plain
-  if (!WritePixels(bank, in, r.palette, layout, r.transparentColor, image->Data())) return 0;
-  // A form that cannot be made leaves the image plain rather than losing it.
+  // The plain pixels in the bank's format: the supplied ones, or converted into a plain block.
+  ImageBlock plainBlock;
+  const std::uint8_t* plain = in.pixels;
+  if (!UsableAsIs(bank, in, r, layout)) {
+    plainBlock.Reset(MakePlainEntry(header, layout, nullptr));
+    if (!plainBlock.get() ||
+        !WritePixels(bank, in, r.palette, layout, r.transparentColor, plainBlock.get()->Data())) {
+      return 0;
+    }
+    plain = plainBlock.get()->Data();
+  }
+  ImageBlock stored;
   if ((r.flags & kAddRunLength) && !alpha && !(r.flags & kAddCompress)) {
-    StoreRunLength(bank, pending.number());
+    stored.Reset(MakeRunLengthEntry(header, layout, plain, bank.palette));
   } else if (r.flags & kAddCompress) {
-    StoreCompressed(bank, pending.number());
+    stored.Reset(MakeCompressedEntry(header, layout, plain));
   }
-  image = pending.image();
-  image->entry.checksum = EntryChecksum(image->entry);
-  const int number = pending.Commit();
-  return (r.flags & kAddDeduplicate) ? MergeDuplicate(bank, kListImages, number) : number;
+  // A form that cannot be made leaves the image plain rather than losing it.
+  if (!stored.get()) stored.Reset(plainBlock.get() ? plainBlock.release() : MakePlainEntry(header, layout, plain));
+  if (!stored.get()) return 0;
+  return Commit(bank, r, stored, true);
 }
 
 int AddImageEntry(ImageBank& bank, AddRequest r) {

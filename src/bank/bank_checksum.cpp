@@ -1,5 +1,6 @@
 #include "bank/bank_checksum.h"
 
+#include <bit>
 #include <cstring>
 
 #include "bank/bank_list.h"
@@ -23,12 +24,13 @@ bool SameContent(const BankEntryHeader& a, const BankEntryHeader& b) {
 }  // namespace
 
 std::uint16_t BankChecksum(const std::uint8_t* bytes, std::size_t count) {
-  std::uint32_t sum = 0;
+  // Each step depends on the carry of the one before: a 16-bit add and rotate per byte is the
+  // whole chain, kept in one register.
+  std::uint16_t sum = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    sum = (sum + bytes[i]) & 0xFFFF;
-    sum = ((sum << 1) | (sum >> 15)) & 0xFFFF;
+    sum = std::rotl(static_cast<std::uint16_t>(sum + bytes[i]), 1);
   }
-  return static_cast<std::uint16_t>(sum);
+  return sum;
 }
 
 std::uint16_t EntryChecksum(const BankEntryHeader& entry) {

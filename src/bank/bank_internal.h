@@ -27,7 +27,7 @@ void DestroyDriverSurfaceEntry(ImageBank& bank, int number);
 // Destroys every driver surface and frees list 4.
 void FreeDriverSurfaceList(ImageBank& bank);
 
-// Frees an image's derived entries: its driver surface and both masks.
+// Frees a freed image's derived entries: its driver surface and both masks.
 void ReleaseImageDerivatives(ImageBank& bank, int number);
 
 // A 1 x 1 memory surface in the bank's depth (the bank palette at 8 bits) replaces the work

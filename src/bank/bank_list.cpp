@@ -96,25 +96,32 @@ BankEntryHeader* FindEntry(const ImageBank* bank, int list, int number) {
   return l->Slots()[number - 1];
 }
 
+int InsertEntry(ImageBank& bank, int list, BankEntryHeader* block, std::uint32_t flags) {
+  if (!ValidList(list) || !block) return 0;
+  BankList* l = EnsureList(bank, list);
+  if (!l) return 0;
+  const std::uint32_t slot = (flags & kAddEntryAppend) ? AppendSlot(*l) : FirstFreeSlot(*l);
+  l = GrowList(bank, list, slot);
+  if (!l) return 0;
+  l->Slots()[slot] = block;
+  if (slot == l->freeHint) ++l->freeHint;
+  if (slot + 1 > l->count) l->count = slot + 1;
+  return static_cast<int>(slot + 1);
+}
+
 int AddEntry(ImageBank& bank, int list, std::uint32_t headerSize, std::uint32_t dataSize,
              std::uint32_t flags, BankEntryHeader** entry) {
   *entry = nullptr;
   if (!ValidList(list)) return 0;
-  BankList* l = EnsureList(bank, list);
-  if (!l) return 0;
-  const std::uint32_t slot = (flags & kAddEntryAppend) ? AppendSlot(*l) : FirstFreeSlot(*l);
   BankEntryHeader* block = AllocateEntry(headerSize, dataSize, flags & kAddEntryZeroFill);
   if (!block) return 0;
-  l = GrowList(bank, list, slot);
-  if (!l) {
+  const int number = InsertEntry(bank, list, block, flags);
+  if (!number) {
     FreeEntry(block);
     return 0;
   }
-  l->Slots()[slot] = block;
-  if (slot == l->freeHint) ++l->freeHint;
-  if (slot + 1 > l->count) l->count = slot + 1;
   *entry = block;
-  return static_cast<int>(slot + 1);
+  return number;
 }
 
 bool SetEntryAt(ImageBank& bank, int list, int number, BankEntryHeader* block) {

@@ -34,6 +34,10 @@ BankList* EnsureList(ImageBank& bank, int index);
 // The slot of `number` when it holds an entry, else null (bad list, number 0, beyond count).
 BankEntryHeader* FindEntry(const ImageBank* bank, int list, int number);
 
+// Puts `block` (an AllocateEntry block) into a new slot of the list and returns its number;
+// 0 (the block not taken) when the list cannot be made or grown.
+int InsertEntry(ImageBank& bank, int list, BankEntryHeader* block, std::uint32_t flags);
+
 // Adds a new entry of the given sizes and returns its number (0 when memory runs out); the
 // block comes back through `entry`.
 int AddEntry(ImageBank& bank, int list, std::uint32_t headerSize, std::uint32_t dataSize,

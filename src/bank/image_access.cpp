@@ -39,8 +39,10 @@ ImageEntryHeader* FindImage(const ImageBank* bank, int number) {
 
 void ReleaseImageDerivatives(ImageBank& bank, int number) {
   DestroyDriverSurfaceEntry(bank, number);
-  ReleaseEntry(bank, kListTopEdgeMasks, number);
-  ReleaseEntry(bank, kListMasks, number);
+  // The masks are caches of this image: whatever their reference counts, they must not
+  // survive to be taken for the masks of the next image given this number.
+  RemoveEntry(bank, kListTopEdgeMasks, number);
+  RemoveEntry(bank, kListMasks, number);
 }
 
 }  // namespace vexa
