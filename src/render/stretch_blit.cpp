@@ -88,14 +88,14 @@ void ResampleAlphaInto(const cSurfaceImplementation& source, const StretchReques
 
 // Smooth resampling, through a temporary surface compatible with the source that is then
 // blitted with the caller's mode, effect and alpha flag. When that blit could only copy the
-// pixels unchanged (opaque, no effect, one depth, wholly visible) the resampler writes into
-// the destination directly, with the same result.
+// pixels unchanged (opaque, no effect, one depth, wholly visible, another surface) the
+// resampler writes into the destination directly, with the same result.
 void StretchSmooth(cSurfaceImplementation* source, cSurfaceImplementation* destination,
                    const StretchRequest& r, const NormalisedEffect& ink, const Visible& visible) {
   const bool aware = source->alphaFirstRow || (r.flags & kStretchResampleTransparent);
   const bool copyAlpha = (r.flags & kStretchCopyAlpha) != 0;
   if (r.mode == kModeOpaque && ink.code == kEffectNone && !visible.clipped &&
-      source->depth == destination->depth) {
+      source->depth == destination->depth && source != destination) {
     PixelDescriptor view = DestinationView(*destination, *source, r);
     if (!ResamplePixels(*source, r.sourceX, r.sourceY, r.sourceWidth, r.sourceHeight, view,
                         r.width, r.height, aware, source->transparentColor)) {
@@ -128,13 +128,14 @@ void StretchNearestInto(cSurfaceImplementation* source, cSurfaceImplementation* 
                              visible.bottom - r.y};
   const NearestPlane from{source->PixelAddress(r.sourceX, r.sourceY), source->pitch,
                           source->bytesPerPixel};
-  const NearestPlane to{destination->PixelAddress(r.x, r.y), destination->pitch,
+  const int left = static_cast<int>(visible.left), top = static_cast<int>(visible.top);
+  const NearestPlane to{destination->PixelAddress(left, top), destination->pitch,
                         destination->bytesPerPixel};
   StretchNearest(from, r.sourceWidth, r.sourceHeight, to, r.width, r.height, window);
   if (!(r.flags & kStretchCopyAlpha) || !source->alphaFirstRow) return;
   if (!destination->alphaFirstRow && !destination->CreateAlpha()) return;
   const NearestPlane alphaFrom{source->AlphaRow(r.sourceY) + r.sourceX, source->alphaPitch, 1};
-  const NearestPlane alphaTo{destination->AlphaRow(r.y) + r.x, destination->alphaPitch, 1};
+  const NearestPlane alphaTo{destination->AlphaRow(top) + left, destination->alphaPitch, 1};
   StretchNearest(alphaFrom, r.sourceWidth, r.sourceHeight, alphaTo, r.width, r.height, window);
 }
 

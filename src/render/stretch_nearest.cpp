@@ -96,7 +96,7 @@ void StretchNearest(const NearestPlane& source, int sourceWidth, int sourceHeigh
     int previousRow = -1;
     NearestAxis::Walker row = rows.Rows(window.top);
     for (std::int64_t d = window.top; d < window.bottom; ++d, row.Next()) {
-      std::uint8_t* out = destination.Row(d) + left * bytes;
+      std::uint8_t* out = destination.Row(d - window.top) + (left - window.left) * bytes;
       // A destination row that repeats the one above is a copy of it, when that row was drawn.
       if (row.Value() == previousRow) {
         std::memcpy(out, out - destination.pitch, spanBytes);

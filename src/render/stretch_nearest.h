@@ -76,8 +76,9 @@ struct NearestWindow {
 };
 
 // Scales the whole source rectangle (sourceWidth x sourceHeight at `source`) onto a
-// destination rectangle of destWidth x destHeight whose origin is at `destination`, writing
-// only the pixels inside `window`.
+// destination rectangle of destWidth x destHeight, writing only the pixels inside `window`;
+// `destination` addresses the window's first pixel (the rectangle's origin may lie outside
+// the surface).
 void StretchNearest(const NearestPlane& source, int sourceWidth, int sourceHeight,
                     const NearestPlane& destination, std::int64_t destWidth,
                     std::int64_t destHeight, const NearestWindow& window);

@@ -11,6 +11,7 @@
 #include <vexa/blit.h>
 #include <vexa/surface_object.h>
 
+#include <vexa/library.h>
 #include <vexa/palette.h>
 
 #include "render/resample.h"
@@ -31,7 +32,7 @@ using vexa::ResampleSurface;
 
 constexpr int kDepths[] = {8, 15, 16, 24, 32};
 
-// ---- the documented stepping loops, written out literally, as the reference -------------
+// ---- the stepping loops, written out literally, as the reference ---------------------------
 
 // Source pixel of every destination pixel of one row.
 std::vector<int> ReferenceColumns(int destination, int source) {
@@ -215,6 +216,18 @@ TEST(StretchNearest, ClippedVariantDrawsTheVisiblePartOnly) {
   }
 }
 
+// A huge destination rectangle seen through a small clip: only the visible pixels are
+// worked out, each exactly where the stepping puts it.
+TEST(StretchNearest, HugeRectanglesThroughASmallClip) {
+  auto source = Row32({0xA, 0xB});
+  auto target = Cleared(32, 8, 2);
+  const int half = 1 << 29;  // destination pixels per source pixel
+  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, 3 - half, 0, 2 * half, 2, 0, 0, 2, 1, 0, 0, 0, 0), 1);
+  EXPECT_EQ(RowOf(*target->implementation, 1), (Pixels{0xA, 0xA, 0xA, 0xB, 0xB, 0xB, 0xB, 0xB}));
+  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, -0x7FFFFFF0, 0, 0x7FFFFFFF, 1, 0, 0, 2, 1, 0, 0, 0, 0), 1);
+  EXPECT_EQ(RawPixel(*target->implementation, 7, 0), 0xBu);
+}
+
 TEST(StretchNearest, CopyAlphaScalesThePlaneWithTheSameMapping) {
   auto source = Row32({1, 2, 3});
   std::uint8_t* alpha = source->implementation->CreateAlpha();
@@ -233,7 +246,7 @@ TEST(StretchNearest, CopyAlphaScalesThePlaneWithTheSameMapping) {
 
 // ---- the smooth resampler ------------------------------------------------------------------
 
-TEST(ResampleWeights, DocumentedTables) {
+TEST(ResampleWeights, KnownTables) {
   vexa::ResampleWeights half;
   ASSERT_TRUE(half.Build(1, 2));
   ASSERT_EQ(half.Taps(0), 2) << "centre on source index 0; index 1 at distance 1 x 0.5";
@@ -414,7 +427,7 @@ TEST(StretchBlit, EqualSizesAreABlitThatClipsTheSource) {
 
 TEST(StretchBlit, TransparentModeGoesThroughATemporary) {
   const COLORREF key = 0x00FF00FF;
-  auto source = MakeSurface(32, 2, 1);
+  auto source = Cleared(32, 2, 1);  // the fourth bytes too: transparency compares whole pixels
   source->implementation->SetTransparentColor(key);
   source->implementation->SetPixelColor(0, 0, key);
   source->implementation->SetPixelColor(1, 0, 0x000000F0);
@@ -581,6 +594,32 @@ TEST(StretchKernels, NearestRowsMatchScalarAtEveryLevel) {
         vector.rows[bytes - 1](source.data(), 64, columns.data(), b.data(), count);
         ASSERT_EQ(a, b) << vexa::SimdLevelName(level) << " " << bytes << " bytes, " << count << " pixels";
       }
+    }
+  }
+}
+
+// DIB sections keep their rows bottom-up; scaling must not care.
+TEST(StretchBlit, BottomUpSurfacesGiveTheSamePixels) {
+  std::mt19937 random(31);
+  cSurfaceObject* sectionPrototype = nullptr;
+  for (int depth : {24, 32}) {
+    GetPrototype(&sectionPrototype, depth, kTypeDIBSection, kDriverNone);
+    auto source = MakeSurface(depth, 13, 9);
+    testsupport::FillRandom(*source->implementation, random);
+    cSurfaceObject section;
+    section.Create(13, 9, sectionPrototype);
+    ASSERT_LT(section.implementation->pitch, 0) << "a bottom-up surface";
+    ASSERT_EQ(source->implementation->Blit(section.implementation, 0, 0, 0, 0, 13, 9, 0, 0, 0, 0), 1);
+    for (std::uint32_t flags : {0u, kStretchResample}) {
+      auto fromTop = Cleared(depth, 30, 20);
+      cSurfaceObject toBottom;
+      toBottom.Create(30, 20, sectionPrototype);
+      ASSERT_EQ(toBottom.implementation->Lock(), 1);
+      for (int y = 0; y < 20; ++y) std::memset(toBottom.implementation->Row(y), 0, size_t(toBottom.implementation->stride));
+      ASSERT_EQ(source->implementation->StretchBlit(fromTop->implementation, 2, 1, 27, 17, 1, 1, 11, 7, 0, 0, 0, flags), 1);
+      ASSERT_EQ(section.implementation->StretchBlit(toBottom.implementation, 2, 1, 27, 17, 1, 1, 11, 7, 0, 0, 0, flags), 1);
+      toBottom.implementation->Unlock();
+      EXPECT_TRUE(SamePixels(*fromTop->implementation, *toBottom.implementation)) << "depth " << depth << " flags " << flags;
     }
   }
 }
