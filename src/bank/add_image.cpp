@@ -113,7 +113,8 @@ SuppliedBytes OpenData(const std::uint8_t* data, std::uint32_t flags, bool* ok) 
   return SuppliedBytes(data + 4, size);
 }
 
-// An 8-bit source surface over supplied rows: its palette is the supplied one or the bank's.
+// A surface over the supplied rows, in their format; at 8 bits its palette is the supplied one
+// or the bank's.
 cSaveBufferSurface* SourceSurface(const SuppliedPixels& in, PaletteObject* palette) {
   auto* source = new (std::nothrow) cSaveBufferSurface();
   if (!source) return nullptr;

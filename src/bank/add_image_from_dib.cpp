@@ -91,6 +91,17 @@ std::uint8_t Index(const std::uint8_t* row, int x, int bitCount) {
   return (row[x >> 3] >> (7 - (x & 7))) & 1;
 }
 
+// The bits a bitmap leaves unused (the spare byte of 32-bit pixels, the top bit of 5-5-5 ones)
+// may hold anything; stored pixels are compared whole against the colour key, so they are
+// cleared.
+void ClearUnusedBits(std::uint8_t* row, const ImageLayout& layout) {
+  if (layout.mode == kMode32) {
+    for (int x = 0; x < layout.width; ++x) row[4 * x + 3] = 0;
+  } else if (layout.mode == kMode15) {
+    for (int x = 0; x < layout.width; ++x) row[2 * x + 1] &= 0x7F;
+  }
+}
+
 void CopyRows(const std::uint8_t* bits, const DibFormat& f, bool topDown, std::int64_t dibStride,
               const ImageLayout& layout, std::uint8_t* out) {
   const int bytesPerPixel = ModeBytesPerPixel(layout.mode);
@@ -101,6 +112,7 @@ void CopyRows(const std::uint8_t* bits, const DibFormat& f, bool topDown, std::i
       for (int x = 0; x < layout.width; ++x) row[x] = Index(in, x, f.bitCount);
     } else {
       std::memcpy(row, in, static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(bytesPerPixel));
+      ClearUnusedBits(row, layout);
     }
   }
 }

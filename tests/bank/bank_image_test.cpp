@@ -14,7 +14,6 @@
 #include <vexa/image_bank.h>
 #include <vexa/image_surface.h>
 #include <vexa/palette.h>
-#include <vexa/rotation.h>
 #include <vexa/surface_object.h>
 
 #include "bank/image_layout.h"
@@ -382,17 +381,16 @@ TEST(BankImages, TransformedInfo) {
   EXPECT_EQ(info.hotSpotY, 6);
   EXPECT_EQ(info.actionPointX, 10);
   EXPECT_EQ(info.actionPointY, 9);
-  // A quarter turn about the hot spot (3, 4): the box is 20 x 10.
+  // A quarter turn about the hot spot (3, 4): corners (-3, -4) .. (7, 16) turn to (y, -x), a
+  // 20 x 10 box from (-4, -7); the hot spot lands on (4, 7), the action point (2, 2) from it
+  // on (2, -2) + (4, 7).
   ASSERT_EQ(GetImageTransformedInfo(bank.get(), n, 90.0f, 1.0f, 1.0f, &info), 1);
-  RECT box{0, 0, 10, 20};
-  POINT hot{3, 4}, action{5, 6};
-  GetRotatedRect(&box, &hot, &action, 90.0f);
   EXPECT_EQ(info.width, 20);
   EXPECT_EQ(info.height, 10);
-  EXPECT_EQ(info.hotSpotX, hot.x);
-  EXPECT_EQ(info.hotSpotY, hot.y);
-  EXPECT_EQ(info.actionPointX, action.x);
-  EXPECT_EQ(info.actionPointY, action.y);
+  EXPECT_EQ(info.hotSpotX, 4);
+  EXPECT_EQ(info.hotSpotY, 7);
+  EXPECT_EQ(info.actionPointX, 6);
+  EXPECT_EQ(info.actionPointY, 5);
   EXPECT_EQ(GetImageTransformedInfo(bank.get(), n + 1, 0.0f, 1.0f, 1.0f, &info), 0);
 }
 
@@ -539,6 +537,18 @@ TEST(BankImages, FromBitmaps) {
   ASSERT_EQ(GetImageSurface(bank16.get(), k, &s, 0), 1);
   EXPECT_EQ(RawPixel(*s.implementation, 0, 0), 0x1234u);
   EXPECT_EQ(RawPixel(*s.implementation, 1, 0), 0xABCDu);
+
+  // The spare byte of 32-bit pixels and the top bit of 5-5-5 ones are not kept: they would
+  // hide the colour key.
+  const Dib spare = MakeDib(1, 1, 32, 0, {}, {0, 0, 0, 0x7F});
+  const int z = AddImageFromDIB(bank.get(), nullptr, spare.info(), 0, kAddRunLength);
+  EXPECT_EQ(Info(bank.get(), z).flags, kImageRunLength);
+  ASSERT_EQ(GetImageSurface(bank.get(), z, &s, kImageSurfacePlain), 1);
+  EXPECT_EQ(s.IsAllTransparent(), 1);
+  BankPtr bank15 = NewBank(6);
+  const int t = AddImageFromDIB(bank15.get(), nullptr, MakeDib(1, 1, 16, 0, {}, {0x00, 0x80, 0, 0}).info(), 0, 0);
+  ASSERT_EQ(GetImageSurface(bank15.get(), t, &s, 0), 1);
+  EXPECT_EQ(RawPixel(*s.implementation, 0, 0), 0u);
 
   // Forms the bank cannot read.
   EXPECT_EQ(AddImageFromDIB(bank.get(), nullptr, MakeDib(2, 1, 16, 3, {0xF00, 0xF0, 0xF}, {0, 0, 0, 0}).info()), 0);
