@@ -56,6 +56,13 @@ void ApplyPixelRules(const ImageLayout& layout, std::uint32_t flags, COLORREF tr
   }
 }
 
+bool CompressedSizePlausible(std::size_t dataSize, const ImageLayout& layout) {
+  if (dataSize < 4) return false;
+  constexpr std::uint64_t kMaxExpansion = 255;
+  constexpr std::uint64_t kSlack = 64;
+  return static_cast<std::uint64_t>(layout.pixelBytes) <= (dataSize - 4) * kMaxExpansion + kSlack;
+}
+
 bool DecompressImageData(const std::uint8_t* data, std::size_t dataSize,
                          const ImageLayout& layout, std::uint32_t flags,
                          COLORREF transparentColor, std::uint8_t* out) {

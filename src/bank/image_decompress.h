@@ -20,6 +20,11 @@ namespace vexa {
 // True when image flags 0x20 / 0x80 can apply to pixels of this mode (only 32 bits).
 bool PixelRulesFit(int mode, std::uint32_t imageFlags);
 
+// True when `dataSize` bytes of compressed data could hold the layout's image: the size field is
+// there and one LZ4 block of the rest could expand that far (at most 255 times, plus a few
+// bytes). Lets callers refuse a small damaged block before allocating for a large image.
+bool CompressedSizePlausible(std::size_t dataSize, const ImageLayout& layout);
+
 // Decompresses `dataSize` bytes of compressed image data into `out` (layout.Total() bytes)
 // and applies the rules of `imageFlags`. False, with `out` in an undefined state, when the
 // data is shorter than its size field, the stated size is not one the layout allows, the LZ4

@@ -84,6 +84,7 @@ cImageSurface* MakeImageSurface(const ImageBank& bank, const ImageEntryHeader& i
     return surface;
   }
   if (image.flags & kImageCompressed) {
+    if (!CompressedSizePlausible(dataSize, layout)) return nullptr;
     OwnedBlock block;
     if (!block.Allocate(static_cast<std::size_t>(layout.Total()), false)) return nullptr;
     if (!DecompressImageData(data, dataSize, layout, image.flags, image.transparentColor,

@@ -21,6 +21,7 @@ bool FromCompressedForm(SuppliedBytes& input, std::uint32_t flags, const ImageLa
   const std::uint8_t* bytes = nullptr;
   std::uint32_t count = 0;
   if (!ReadCompressedForm(input, &bytes, &count)) return false;
+  if (!CompressedSizePlausible(count, layout)) return false;
   if (!scratch.Allocate(static_cast<std::size_t>(layout.Total()), false)) return false;
   if (!DecompressImageData(bytes, count, layout, RuleFlags(flags), transparentColor,
                            scratch.get())) {

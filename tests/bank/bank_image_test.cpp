@@ -417,6 +417,9 @@ TEST(BankUntrustedData, RefusedCleanly) {
   broken[0] = static_cast<std::uint8_t>(broken.size() - 4);
   refuses(kAddCompressedForm, broken);
   refuses(kAddCompressedForm | kAddSizedData, Sized(CompressedForm(rows), 20));
+  // A few bytes that claim a 2 GB image.
+  const Bytes tiny = CompressedForm(Bytes(16, 0), 65535u * 8000u * 4u);
+  refuses(kAddCompressedForm, tiny, 65535, 8000);
   // Packet data: overrun, no terminator within the stated size, wrong pixel size.
   refuses(kAddPackets24, Bytes{17, 1, 2, 3, 0});
   refuses(kAddPackets24, Bytes{0x8F, 1, 2, 3, 0});
