@@ -1,7 +1,6 @@
 #include "surface/pixel_routine_tables.h"
 
 #include "render/kernels/kernel_routines.h"
-#include "render/kernels/run_length_form.h"
 #include "surface/pixel_format.h"
 
 namespace vexa {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "render/kernel_test_support.h"
+#include "render/kernels/inks.h"
 #include "render/kernels/kernel_routines.h"
 #include "surface/palette_ops.h"
 
@@ -52,6 +53,25 @@ TEST(KernelEffects, SemiTransparencyPlainClearsTheFourthByteMmxBlendsIt) {
   // A share of 128 keeps the destination's colour, 0 the source's.
   EXPECT_EQ(Blend32(0x123456, 0x654321, 1, 128), 0x654321u);
   EXPECT_EQ(Blend32(0x123456, 0x654321, 1, 0), 0x123456u);
+}
+
+TEST(KernelEffects, MmxBlendIsTheByteFormulaOnEveryByte) {
+  // The scalar MMX form works on pairs of bytes; it must equal s + ((d - s) x c >> 7) with an
+  // arithmetic shift and saturation on each byte, for every byte pair and share.
+  for (std::uint32_t c = 0; c <= 128; c += (c < 4 || c > 124) ? 1 : 31) {
+    EffectContext context;
+    context.destinationShare = c;
+    context.sourceShare = 128 - c;
+    for (int s = 0; s < 256; ++s)
+      for (int d = 0; d < 256; ++d) {
+        int expected = s + (((d - s) * static_cast<int>(c)) >> 7);
+        expected = expected < 0 ? 0 : (expected > 255 ? 255 : expected);
+        const std::uint32_t sp = static_cast<std::uint32_t>(s) * 0x01010101u;
+        const std::uint32_t dp = static_cast<std::uint32_t>(d) * 0x01010101u;
+        ASSERT_EQ(BlendAllBytes(context, sp, dp), static_cast<std::uint32_t>(expected) * 0x01010101u)
+            << "s " << s << " d " << d << " c " << c;
+      }
+  }
 }
 
 TEST(KernelEffects, ChannelEffectsAt32Bits) {

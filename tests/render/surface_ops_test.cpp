@@ -6,6 +6,7 @@
 
 #include "render/kernel_test_support.h"
 #include "render/kernels/run_length_form.h"
+#include "surface/pixel_routine_tables.h"
 
 namespace vexa {
 namespace {

@@ -90,6 +90,11 @@ const KernelSet& ActiveKernels();
 // The four arrays of one format, indexed by effect code: the plain form or the MMX form.
 const EffectRoutineSet* EffectRoutines(int formatIndex, bool mmx);
 
+// The 8-bit result of a working colour: the inverse-table entry, found by the nearest-colour
+// search (and stored) when it is still 0. For the vector rows, which look up whole vectors
+// and call this only for lanes whose entry is 0.
+std::uint32_t InverseIndexOf(const EffectContext& context, std::uint32_t colour);
+
 // The vector parts of each level, installed over the scalar sets.
 void InstallVectorRowsSse2(KernelSet& kernels);
 void InstallVectorRowsAvx2(KernelSet& kernels);

@@ -130,6 +130,10 @@ const KernelSet& ActiveKernels() {
   return active;
 }
 
+std::uint32_t InverseIndexOf(const EffectContext& context, std::uint32_t colour) {
+  return InverseIndex(context, colour);
+}
+
 const EffectRoutineSet* EffectRoutines(int formatIndex, bool mmx) {
   if (formatIndex < 0 || formatIndex >= kFormatCount) return nullptr;
   return ActiveKernels().sets[mmx ? 1 : 0][formatIndex];

@@ -49,8 +49,8 @@ inline void StoreU24(std::uint8_t* p, std::uint32_t v) {
 
 // A palette entry as a 32-bit value, red in the low byte, the flag byte on top.
 inline std::uint32_t EntryValue(const PALETTEENTRY& e) {
-  return std::uint32_t{e.peRed} | std::uint32_t{e.peGreen} << 8 | std::uint32_t{e.peBlue} << 16 |
-         std::uint32_t{e.peFlags} << 24;
+  const std::uint8_t bytes[4] = {e.peRed, e.peGreen, e.peBlue, e.peFlags};
+  return LoadU32(bytes);
 }
 
 // The index for a working colour at 8 bits: the inverse table's entry, filled by the

@@ -27,17 +27,21 @@ inline void CopyBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
     } else {
       for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
     }
-    return;
-  }
-  if (n <= 32) {
+  } else if (n <= 32) {
     std::memcpy(d, s, 16);
     std::memcpy(d + n - 16, s + n - 16, 16);
-    return;
+  } else if (n <= 64) {
+    std::memcpy(d, s, 32);
+    std::memcpy(d + n - 32, s + n - 32, 32);
+  } else if (n <= 128) {
+    std::memcpy(d, s, 64);
+    std::memcpy(d + n - 64, s + n - 64, 64);
+  } else {
+    std::memcpy(d, s, n);
   }
-  std::memcpy(d, s, n);
 }
 
-// The transparent value in `count` (at most kKeyChunk) consecutive pixels, for the alpha path.
+// The transparent value in kKeyChunk consecutive pixels, for the alpha path.
 constexpr int kKeyChunk = 64;
 void FillKeyPixels(std::uint8_t* out, int bytesPerPixel, std::uint32_t key) {
   for (int i = 0; i < kKeyChunk; ++i) std::memcpy(out + i * bytesPerPixel, &key, static_cast<std::size_t>(bytesPerPixel));
@@ -46,43 +50,55 @@ void FillKeyPixels(std::uint8_t* out, int bytesPerPixel, std::uint32_t key) {
 struct RunBlit {
   const EffectRoutineSet* set;
   EffectContext context;
-  int bytesPerPixel;
   Pass pass;
-  std::uint32_t effect;
+  bool copy;       // effect code 0
+  bool withAlpha;  // the transparent pass over a source with an alpha plane
   std::uint32_t key;
 };
 
-void DrawRow(const RunBlit& b, const PixelDescriptor* s, std::uint8_t* d, const std::uint8_t* alpha,
-             int row, int sx, int width, const std::uint8_t* keyPixels) {
-  const int bpp = b.bytesPerPixel;
-  RunLengthRowReader reader(s->firstRow, row, bpp, sx, sx + width);
-  RunLengthRowReader::Span span;
-  const bool copy = (b.effect & 0xFFF) == 0;
-  while (reader.Next(span)) {
-    std::uint8_t* out = d + static_cast<std::ptrdiff_t>(span.x - sx) * bpp;
-    if (alpha && b.pass == Pass::Transparent) {
-      const std::uint8_t* a = alpha + (span.x - sx);
-      if (span.pixels) {
-        RunAlphaRow(*b.set, b.context, out, span.pixels, a, span.count, bpp);
-        continue;
-      }
-      for (int done = 0; done < span.count; done += kKeyChunk) {
-        const int n = span.count - done < kKeyChunk ? span.count - done : kKeyChunk;
-        RunAlphaRow(*b.set, b.context, out + done * bpp, keyPixels, a + done, n, bpp);
-      }
-      continue;
+// Every row of the rectangle; the pixel size is a constant so that run lengths scale without
+// multiplications, and the kind of blit is settled once, outside the row loop.
+template <int bpp>
+void DrawRows(const RunBlit& b, const PixelDescriptor* s, std::uint8_t* d, int pitch, int sx, int sy,
+              int width, int height) {
+  std::uint8_t* row = d;
+  const std::uint8_t* alpha = nullptr;
+  std::uint8_t keyPixels[kKeyChunk * bpp];
+  if (b.withAlpha) FillKeyPixels(keyPixels, bpp, b.key);
+  const auto out = [&](int column) { return row + static_cast<std::ptrdiff_t>(column - sx) * bpp; };
+  const auto eachRow = [&](auto&& onSkip, auto&& onCopy) {
+    for (int i = 0; i < height; ++i, row += pitch) {
+      if (b.withAlpha) alpha = s->AlphaRow(sy + i) + sx;
+      WalkRunLengthRow(FindRunLengthRow(s->firstRow, sy + i), bpp, sx, sx + width, onSkip, onCopy);
     }
-    if (span.pixels) {
-      if (copy)
-        CopyBytes(out, span.pixels, static_cast<std::size_t>(span.count) * static_cast<std::size_t>(bpp));
-      else
-        RunOpaqueRow(*b.set, b.context, out, span.pixels, span.count, bpp);
-    } else if (b.pass == Pass::Opaque) {
-      if (copy)
-        FillPixelRows(out, 0, span.count, 1, bpp, b.key);
-      else
-        RunConstantRow(*b.set, b.context, out, b.key, span.count, bpp);
-    }
+  };
+  const auto nothing = [](int, int) {};
+  const auto copyRun = [&](int column, const std::uint8_t* p, int n) {
+    CopyBytes(out(column), p, static_cast<std::size_t>(n) * bpp);
+  };
+  const auto effectRun = [&](int column, const std::uint8_t* p, int n) {
+    RunOpaqueRow(*b.set, b.context, out(column), p, n, bpp);
+  };
+  if (b.withAlpha) {
+    eachRow(
+        [&](int column, int n) {
+          for (int done = 0; done < n; done += kKeyChunk) {
+            const int part = n - done < kKeyChunk ? n - done : kKeyChunk;
+            RunAlphaRow(*b.set, b.context, out(column + done), keyPixels, alpha + (column + done - sx), part, bpp);
+          }
+        },
+        [&](int column, const std::uint8_t* p, int n) {
+          RunAlphaRow(*b.set, b.context, out(column), p, alpha + (column - sx), n, bpp);
+        });
+  } else if (b.pass == Pass::Transparent) {
+    if (b.copy)
+      eachRow(nothing, copyRun);
+    else
+      eachRow(nothing, effectRun);
+  } else if (b.copy) {
+    eachRow([&](int column, int n) { FillPixelRows(out(column), 0, n, 1, bpp, b.key); }, copyRun);
+  } else {
+    eachRow([&](int column, int n) { RunConstantRow(*b.set, b.context, out(column), b.key, n, bpp); }, effectRun);
   }
 }
 
@@ -90,22 +106,24 @@ void RunLengthBlit(const KernelSet& k, Pass pass, PixelDescriptor* t, int x, int
                    const PixelDescriptor* s, int sx, int sy, int width, int height,
                    std::uint32_t effect, std::uintptr_t parameter) {
   if (width <= 0 || height <= 0 || !s->firstRow) return;
-  const int format = FormatOfDepth(s->depth);
   RunBlit b;
-  b.set = BlitEffectSet(k, t, format, effect);
+  b.set = BlitEffectSet(k, t, FormatOfDepth(s->depth), effect);
   if (!b.set) return;
   b.set->setup(b.context, t, s, parameter);
-  b.bytesPerPixel = BytesPerPixel(s->depth);
   b.pass = pass;
-  b.effect = effect;
+  b.copy = (effect & 0xFFF) == 0;
+  b.withAlpha = pass == Pass::Transparent && s->alphaFirstRow;
   b.key = s->transparentValue;
-  const bool withAlpha = pass == Pass::Transparent && s->alphaFirstRow;
-  std::uint8_t keyPixels[kKeyChunk * 4];
-  if (withAlpha) FillKeyPixels(keyPixels, b.bytesPerPixel, b.key);
   std::uint8_t* d = t->PixelAddress(x, y);
-  for (int row = 0; row < height; ++row, d += t->pitch) {
-    const std::uint8_t* alpha = withAlpha ? s->AlphaRow(sy + row) + sx : nullptr;
-    DrawRow(b, s, d, alpha, sy + row, sx, width, keyPixels);
+  switch (BytesPerPixel(s->depth)) {
+    case 1:
+      return DrawRows<1>(b, s, d, t->pitch, sx, sy, width, height);
+    case 2:
+      return DrawRows<2>(b, s, d, t->pitch, sx, sy, width, height);
+    case 3:
+      return DrawRows<3>(b, s, d, t->pitch, sx, sy, width, height);
+    default:
+      return DrawRows<4>(b, s, d, t->pitch, sx, sy, width, height);
   }
 }
 

@@ -1,8 +1,8 @@
 // The run-length form of a transparent image.
 //
 // Image-bank images with many transparent pixels may be kept in this form instead of plain
-// rows; surfaces over such an image use the run-length tables (RunLengthPixelRoutines), whose
-// entries 3-6 draw straight from it. The form is a data format: its byte layout is fixed and
+// rows; surfaces over such an image use the run-length tables (RunLengthPixelRoutines in
+// surface/pixel_routine_tables.h), whose entries 3-6 draw straight from it. The form is a data format: its byte layout is fixed and
 // all numbers are 32-bit little-endian.
 //
 //   offset  size      field
@@ -37,8 +37,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include <vexa/pixel_routines.h>
+
+#include "surface/pixel_routine_tables.h"
 
 namespace vexa {
 
@@ -68,37 +71,81 @@ bool RunLengthSizeFits(const std::uint8_t* block, std::size_t available);
 bool RunLengthBlockValid(const std::uint8_t* block, std::size_t available, int width, int height,
                          int bytesPerPixel);
 
-// The run-length tables (only entries 3-6), and whether a table is one of them.
-const PixelRoutineTable* RunLengthPixelRoutines(int formatIndex);
-bool IsRunLengthTable(const PixelRoutineTable* table);
-
 // ---- reading ----------------------------------------------------------------------------
 
-// The spans of one row between two columns, in order, bounds-checked against the block.
-class RunLengthRowReader {
- public:
-  // Row `row` of the block at `block` (the size field read from it), pixels of
-  // `bytesPerPixel` bytes, spans clipped to columns [begin, end).
-  RunLengthRowReader(const std::uint8_t* block, int row, int bytesPerPixel, int begin, int end);
-
-  struct Span {
-    int x;                        // first column of the span
-    int count;                    // pixels, at least 1
-    const std::uint8_t* pixels;   // opaque spans: their pixels; null for transparent spans
-  };
-  // The next span, false once the row (or the readable part of it) is done.
-  bool Next(Span& span);
-
- private:
-  const std::uint8_t* runs_ = nullptr;
-  const std::uint8_t* runsEnd_ = nullptr;
-  const std::uint8_t* pixels_ = nullptr;
-  const std::uint8_t* pixelsEnd_ = nullptr;
-  int bytesPerPixel_ = 1;
-  int x_ = 0;
-  int begin_ = 0;
-  int end_ = 0;
-  int pendingCopy_ = 0;  // copy count of the current pair, still to hand out
+// Where one row's run bytes and pixel bytes start, checked against the block's size field;
+// `end` is the block's end. A row outside the row table has no runs.
+struct RunLengthRow {
+  const std::uint8_t* runs = nullptr;
+  const std::uint8_t* pixels = nullptr;
+  const std::uint8_t* end = nullptr;
 };
+
+inline RunLengthRow FindRunLengthRow(const std::uint8_t* block, int row) {
+  std::uint32_t size;
+  std::memcpy(&size, block, 4);
+  const std::uint64_t entry = kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::uint64_t>(row);
+  if (row < 0 || size < kRunLengthSizeBytes || entry + kRunLengthRowEntryBytes > size) return {};
+  std::uint32_t offsets[2];
+  std::memcpy(offsets, block + entry, 8);
+  const std::uint64_t runs = kRunLengthSizeBytes + std::uint64_t{offsets[0]};
+  const std::uint64_t pixels = kRunLengthSizeBytes + std::uint64_t{offsets[1]};
+  RunLengthRow r;
+  r.end = block + size;
+  r.runs = runs <= size ? block + runs : r.end;
+  r.pixels = pixels <= size ? block + pixels : r.end;
+  return r;
+}
+
+template <bool kClipLeft, class OnSkip, class OnCopy>
+inline void WalkRunLengthRowPart(const RunLengthRow& r, int bytesPerPixel, int begin, int end,
+                                 OnSkip&& onSkip, OnCopy&& onCopy) {
+  const std::uint8_t* runs = r.runs;
+  const std::uint8_t* lastPair = r.end - 1;  // a pair from here on would end past the block
+  const std::uint8_t* pixels = r.pixels;
+  int x = 0;
+  while (x < end && runs < lastPair) {
+    const int skip = runs[0];
+    int copy = runs[1];
+    runs += 2;
+    if constexpr (kClipLeft) {
+      const int low = x > begin ? x : begin;
+      const int high = x + skip < end ? x + skip : end;
+      if (high > low) onSkip(low, high - low);
+    } else if (skip) {
+      onSkip(x, x + skip < end ? skip : end - x);
+    }
+    x += skip;
+    if (copy > end - x) copy = end > x ? end - x : 0;
+    if (static_cast<std::ptrdiff_t>(copy) * bytesPerPixel > r.end - pixels) {
+      copy = static_cast<int>((r.end - pixels) / bytesPerPixel);  // the pixel bytes end here
+      runs = lastPair;
+    }
+    if constexpr (kClipLeft) {
+      const int low = x > begin ? x : begin;
+      if (x + copy > low)
+        onCopy(low, pixels + static_cast<std::ptrdiff_t>(low - x) * bytesPerPixel, x + copy - low);
+    } else if (copy > 0) {
+      onCopy(x, pixels, copy);
+    }
+    x += copy;
+    pixels += static_cast<std::ptrdiff_t>(copy) * bytesPerPixel;
+  }
+}
+
+// Hands the spans of one row inside columns [begin, end) to onSkip(column, count) for
+// transparent pixels and onCopy(column, pixels, count) for opaque ones, in order. Pairs and
+// pixels outside the block end the row; runs past `end` are cut there. Written for inlining:
+// with a constant `bytesPerPixel` every product is a shift, and rows read from column 0 (the
+// common case) take a loop without the left clip.
+template <class OnSkip, class OnCopy>
+inline void WalkRunLengthRow(const RunLengthRow& r, int bytesPerPixel, int begin, int end,
+                             OnSkip&& onSkip, OnCopy&& onCopy) {
+  if (!r.runs) return;  // a row outside the block
+  if (begin <= 0)
+    WalkRunLengthRowPart<false>(r, bytesPerPixel, 0, end, onSkip, onCopy);
+  else
+    WalkRunLengthRowPart<true>(r, bytesPerPixel, begin, end, onSkip, onCopy);
+}
 
 }  // namespace vexa

@@ -28,76 +28,6 @@ using V = Ops::V;
 
 enum class Match { None, Substitute, DestinationKey };
 
-// ---- vector formats ------------------------------------------------------------------------
-
-// 32-bit pixels: one working colour per 32-bit lane, the pixel as it is.
-struct V32 {
-  static constexpr int kPixelBytes = 4;
-  static constexpr int kPixels = Ops::kBytes / 4;
-  static constexpr bool kRedLow = false;
-  static V Broadcast(std::uint32_t v) { return Ops::Set32(v); }
-  static V Equal(V a, V b) { return Ops::CmpEq32(a, b); }
-  static V BitwiseMask() { return Ops::Set32(0xFFFFFFFF); }
-  static V LoadAlpha(const std::uint8_t* alpha) { return Ops::LoadAlpha32(alpha); }
-};
-
-// 16-bit pixels (5-5-5 or 5-6-5): unpacked into two vectors of working colours.
-template <bool k555>
-struct V16 {
-  static constexpr int kPixelBytes = 2;
-  static constexpr int kPixels = Ops::kBytes / 2;
-  static constexpr bool kRedLow = true;
-  static V Broadcast(std::uint32_t v) { return Ops::Set16(v); }
-  static V Equal(V a, V b) { return Ops::CmpEq16(a, b); }
-  static V BitwiseMask() { return Ops::Set16(k555 ? 0x7FFF : 0xFFFF); }
-  static V LoadAlpha(const std::uint8_t* alpha) { return Ops::LoadAlpha16(alpha); }
-
-  // 32-bit lanes holding pixel values -> working colours.
-  static V Widen(V p) {
-    const V red = k555 ? Ops::And(Ops::template Srli32<7>(p), Ops::Set32(0xF8))
-                       : Ops::And(Ops::template Srli32<8>(p), Ops::Set32(0xF8));
-    const V green = k555 ? Ops::And(Ops::template Slli32<6>(p), Ops::Set32(0xF800))
-                         : Ops::And(Ops::template Slli32<5>(p), Ops::Set32(0xFC00));
-    const V blue = Ops::And(Ops::template Slli32<19>(p), Ops::Set32(0xF80000));
-    return Ops::Or(red, Ops::Or(green, blue));
-  }
-  // Working colours -> 32-bit lanes holding pixel values (top bits of each byte kept).
-  static V Narrow(V w) {
-    const V blue = Ops::template Srli32<19>(Ops::And(w, Ops::Set32(0xF80000)));
-    const V green = k555 ? Ops::template Srli32<6>(Ops::And(w, Ops::Set32(0xF800)))
-                         : Ops::template Srli32<5>(Ops::And(w, Ops::Set32(0xFC00)));
-    const V red = k555 ? Ops::template Slli32<7>(Ops::And(w, Ops::Set32(0xF8)))
-                       : Ops::template Slli32<8>(Ops::And(w, Ops::Set32(0xF8)));
-    return Ops::Or(red, Ops::Or(green, blue));
-  }
-  static V Low(V raw) { return Ops::UnpackLo16(raw, Ops::Zero()); }
-  static V High(V raw) { return Ops::UnpackHi16(raw, Ops::Zero()); }
-  // Two vectors of 32-bit lanes (values below 0x10000) back to one of 16-bit lanes.
-  static V Pack(V low, V high) {
-    return Ops::PackS32(Ops::template Srai32<16>(Ops::template Slli32<16>(low)),
-                        Ops::template Srai32<16>(Ops::template Slli32<16>(high)));
-  }
-};
-
-// ---- constants of one call -----------------------------------------------------------------
-
-template <class VF>
-struct Consts {
-  V sourceShare, destinationShare;  // 16-bit lanes
-  V substitute;                     // 32-bit lanes, working form
-  V substituteWhen, destinationKey, sourceKey;  // raw pixel lanes
-  V low24, bitwiseMask;
-  explicit Consts(const EffectContext& c)
-      : sourceShare(Ops::Set16(c.sourceShare)),
-        destinationShare(Ops::Set16(c.destinationShare)),
-        substitute(Ops::Set32(c.substitute)),
-        substituteWhen(VF::Broadcast(c.substituteWhen)),
-        destinationKey(VF::Broadcast(c.destinationKey)),
-        sourceKey(VF::Broadcast(c.sourceKey)),
-        low24(Ops::Set32(0x00FFFFFF)),
-        bitwiseMask(VF::BitwiseMask()) {}
-};
-
 // ---- channel arithmetic on working colours ---------------------------------------------
 
 // (s x (128 - c) + d x c) >> 7 per channel; fourth byte 0.
@@ -137,12 +67,13 @@ inline V BlendAlphaV(V e, V d, V a32) {
 }
 
 // ---- the inks (see inks.h for each formula) ----------------------------------------------
+// Colour inks work on working colours and get, in `match`, the lanes whose destination pixel
+// equals the value their kMatch names.
 
 struct VInkCopy {
   static constexpr bool kCopy = true, kBitwise = false;
   static constexpr Match kMatch = Match::None;
 };
-template <class Derived>
 struct VBitwise {
   static constexpr bool kCopy = false, kBitwise = true;
   static constexpr Match kMatch = Match::None;
@@ -153,68 +84,164 @@ struct VColour {
   static constexpr Match kMatch = M;
 };
 
-struct VInkInvert : VBitwise<VInkInvert> {
+struct VInkInvert : VBitwise {
   template <class K>
   static V Bitwise(const K& k, V s, V) { return Ops::AndNot(s, k.bitwiseMask); }
 };
-struct VInkXor : VBitwise<VInkXor> {
+struct VInkXor : VBitwise {
   template <class K>
   static V Bitwise(const K& k, V s, V d) { return Ops::And(Ops::Xor(d, s), k.bitwiseMask); }
 };
-struct VInkAnd : VBitwise<VInkAnd> {
+struct VInkAnd : VBitwise {
   template <class K>
   static V Bitwise(const K& k, V s, V d) { return Ops::And(Ops::And(d, s), k.bitwiseMask); }
 };
-struct VInkOr : VBitwise<VInkOr> {
+struct VInkOr : VBitwise {
   template <class K>
   static V Bitwise(const K& k, V s, V d) { return Ops::And(Ops::Or(d, s), k.bitwiseMask); }
 };
-struct VInkAndNot : VBitwise<VInkAndNot> {
+struct VInkAndNot : VBitwise {
   template <class K>
   static V Bitwise(const K& k, V s, V d) { return Ops::And(Ops::AndNot(s, d), k.bitwiseMask); }
 };
 
 struct VInkSemiTransparent : VColour<> {
-  template <class VF, class K>
+  template <bool kRedLow, class K>
   static V Colour(const K& k, V s, V d, V) { return BlendPlainV(k, s, d); }
 };
 struct VInkSemiTransparentMmx : VColour<> {
-  template <class VF, class K>
+  template <bool kRedLow, class K>
   static V Colour(const K& k, V s, V d, V) { return BlendAllBytesV(k, s, d); }
 };
 struct VInkBlendSubstitute : VColour<Match::Substitute> {
-  template <class VF, class K>
+  template <bool kRedLow, class K>
   static V Colour(const K& k, V s, V d, V match) {
     return BlendPlainV(k, s, Ops::Select(match, k.substitute, d));
   }
 };
 struct VInkBlendExceptKey : VColour<Match::DestinationKey> {
-  template <class VF, class K>
+  template <bool kRedLow, class K>
   static V Colour(const K& k, V s, V d, V) { return BlendPlainV(k, s, d); }
 };
 struct VInkAdd : VColour<> {
-  template <class VF, class K>
+  template <bool kRedLow, class K>
   static V Colour(const K& k, V s, V d, V) { return Ops::And(Ops::AddSatU8(s, d), k.low24); }
 };
 struct VInkSubtract : VColour<> {
-  template <class VF, class K>
+  template <bool kRedLow, class K>
   static V Colour(const K& k, V s, V d, V) { return Ops::And(Ops::SubSatU8(d, s), k.low24); }
 };
 struct VInkMono : VColour<> {
-  template <class VF, class K>
+  template <bool kRedLow, class K>
   static V Colour(const K&, V s, V, V) {
     const V byte = Ops::Set32(0xFF);
     const V low = Ops::And(s, byte);
     const V green = Ops::And(Ops::template Srli32<8>(s), byte);
     const V high = Ops::And(Ops::template Srli32<16>(s), byte);
-    const V red = VF::kRedLow ? low : high;
-    const V blue = VF::kRedLow ? high : low;
+    const V red = kRedLow ? low : high;
+    const V blue = kRedLow ? high : low;
     // 16-bit products in lanes whose upper halves are 0.
     const V sum = Ops::Add32(Ops::Add32(Ops::Mullo16(red, Ops::Set32(5)), Ops::Mullo16(green, Ops::Set32(9))),
                              Ops::Mullo16(blue, Ops::Set32(2)));
     const V grey = Ops::template Srli32<4>(sum);
     return Ops::Or(grey, Ops::Or(Ops::template Slli32<8>(grey), Ops::template Slli32<16>(grey)));
   }
+};
+
+// ---- vector formats ------------------------------------------------------------------------
+// Each format loads and compares raw pixels and gives, for one vector of raw pixels, an
+// ink's colour result (Colour) and the alpha weighing of two raw vectors (BlendAlpha), both
+// back in raw form.
+
+// 32-bit pixels: one working colour per 32-bit lane, the pixel as it is.
+struct V32 {
+  static constexpr bool kAlphaRows = true;
+  static constexpr int kPixelBytes = 4;
+  static constexpr int kPixels = Ops::kBytes / 4;
+  static V Broadcast(std::uint32_t v) { return Ops::Set32(v); }
+  static V Equal(V a, V b) { return Ops::CmpEq32(a, b); }
+  static V BitwiseMask() { return Ops::Set32(0xFFFFFFFF); }
+  static V LoadAlpha(const std::uint8_t* alpha) { return Ops::LoadAlpha32(alpha); }
+
+  template <class Ink, class K>
+  static V Colour(const K& k, V s, V d, V match, V) {
+    return Ink::template Colour<false>(k, s, d, match);
+  }
+  template <class K>
+  static V BlendAlpha(const K&, V e, V d, V alpha) { return BlendAlphaV(e, d, alpha); }
+};
+
+// 16-bit pixels (5-5-5 or 5-6-5): unpacked into two vectors of working colours.
+template <bool k555>
+struct V16 {
+  static constexpr bool kAlphaRows = true;
+  static constexpr int kPixelBytes = 2;
+  static constexpr int kPixels = Ops::kBytes / 2;
+  static V Broadcast(std::uint32_t v) { return Ops::Set16(v); }
+  static V Equal(V a, V b) { return Ops::CmpEq16(a, b); }
+  static V BitwiseMask() { return Ops::Set16(k555 ? 0x7FFF : 0xFFFF); }
+  static V LoadAlpha(const std::uint8_t* alpha) { return Ops::LoadAlpha16(alpha); }
+
+  // 32-bit lanes holding pixel values -> working colours.
+  static V Widen(V p) {
+    const V red = k555 ? Ops::And(Ops::template Srli32<7>(p), Ops::Set32(0xF8))
+                       : Ops::And(Ops::template Srli32<8>(p), Ops::Set32(0xF8));
+    const V green = k555 ? Ops::And(Ops::template Slli32<6>(p), Ops::Set32(0xF800))
+                         : Ops::And(Ops::template Slli32<5>(p), Ops::Set32(0xFC00));
+    const V blue = Ops::And(Ops::template Slli32<19>(p), Ops::Set32(0xF80000));
+    return Ops::Or(red, Ops::Or(green, blue));
+  }
+  // Working colours -> 32-bit lanes holding pixel values (top bits of each byte kept).
+  static V Narrow(V w) {
+    const V blue = Ops::template Srli32<19>(Ops::And(w, Ops::Set32(0xF80000)));
+    const V green = k555 ? Ops::template Srli32<6>(Ops::And(w, Ops::Set32(0xF800)))
+                         : Ops::template Srli32<5>(Ops::And(w, Ops::Set32(0xFC00)));
+    const V red = k555 ? Ops::template Slli32<7>(Ops::And(w, Ops::Set32(0xF8)))
+                       : Ops::template Slli32<8>(Ops::And(w, Ops::Set32(0xF8)));
+    return Ops::Or(red, Ops::Or(green, blue));
+  }
+  static V Low(V raw) { return Ops::UnpackLo16(raw, Ops::Zero()); }
+  static V High(V raw) { return Ops::UnpackHi16(raw, Ops::Zero()); }
+  // Two vectors of 32-bit lanes (values below 0x10000) back to one of 16-bit lanes.
+  static V Pack(V low, V high) {
+    return Ops::PackS32(Ops::template Srai32<16>(Ops::template Slli32<16>(low)),
+                        Ops::template Srai32<16>(Ops::template Slli32<16>(high)));
+  }
+
+  template <class Ink, class K>
+  static V Colour(const K& k, V s, V d, V match, V) {
+    const V low = Ink::template Colour<true>(k, Widen(Low(s)), Widen(Low(d)), Ops::UnpackLo16(match, match));
+    const V high = Ink::template Colour<true>(k, Widen(High(s)), Widen(High(d)), Ops::UnpackHi16(match, match));
+    return Pack(Narrow(low), Narrow(high));
+  }
+  template <class K>
+  static V BlendAlpha(const K&, V e, V d, V alpha) {
+    const V z = Ops::Zero();
+    const V low = BlendAlphaV(Widen(Low(e)), Widen(Low(d)), Ops::UnpackLo16(alpha, z));
+    const V high = BlendAlphaV(Widen(High(e)), Widen(High(d)), Ops::UnpackHi16(alpha, z));
+    return Pack(Narrow(low), Narrow(high));
+  }
+};
+
+// ---- constants of one call -----------------------------------------------------------------
+
+template <class VF>
+struct Consts {
+  V sourceShare, destinationShare;  // 16-bit lanes
+  V substitute;                     // 32-bit lanes, working form
+  V substituteWhen, destinationKey, sourceKey;  // raw pixel lanes
+  V low24, bitwiseMask;
+  const EffectContext* context;     // palette, inverse table and search at 8 bits
+  explicit Consts(const EffectContext& c)
+      : sourceShare(Ops::Set16(c.sourceShare)),
+        destinationShare(Ops::Set16(c.destinationShare)),
+        substitute(Ops::Set32(c.substitute)),
+        substituteWhen(VF::Broadcast(c.substituteWhen)),
+        destinationKey(VF::Broadcast(c.destinationKey)),
+        sourceKey(VF::Broadcast(c.sourceKey)),
+        low24(Ops::Set32(0x00FFFFFF)),
+        bitwiseMask(VF::BitwiseMask()),
+        context(&c) {}
 };
 
 // ---- one vector of pixels through an ink ---------------------------------------------------
@@ -226,26 +253,19 @@ V MatchOf(const Consts<VF>& k, V d) {
   return Ops::Zero();
 }
 
-// Raw pixels in, raw pixels out.
+// Raw pixels in, raw pixels out. `live` marks the lanes whose result will be stored (the
+// 8-bit format fills its inverse table only for those, as the scalar rows do).
 template <class VF, class Ink>
-V Apply(const Consts<VF>& k, V s, V d) {
+V Apply(const Consts<VF>& k, V s, V d, V live = Ops::Set32(0xFFFFFFFF)) {
   if constexpr (Ink::kCopy) {
     return s;
   } else if constexpr (Ink::kBitwise) {
     return Ink::Bitwise(k, s, d);
   } else {
     const V match = MatchOf<VF, Ink>(k, d);
-    V r;
-    if constexpr (VF::kPixelBytes == 4) {
-      r = Ink::template Colour<VF>(k, s, d, match);
-    } else {
-      const V low = Ink::template Colour<VF>(k, VF::Widen(VF::Low(s)), VF::Widen(VF::Low(d)),
-                                             Ops::UnpackLo16(match, match));
-      const V high = Ink::template Colour<VF>(k, VF::Widen(VF::High(s)), VF::Widen(VF::High(d)),
-                                              Ops::UnpackHi16(match, match));
-      r = VF::Pack(VF::Narrow(low), VF::Narrow(high));
-    }
-    if constexpr (Ink::kMatch == Match::DestinationKey) r = Ops::Select(match, d, r);
+    if constexpr (Ink::kMatch == Match::DestinationKey) live = Ops::AndNot(match, live);
+    const V r = VF::template Colour<Ink>(k, s, d, match, live);
+    if constexpr (Ink::kMatch == Match::DestinationKey) return Ops::Select(match, d, r);
     return r;
   }
 }
@@ -254,15 +274,7 @@ V Apply(const Consts<VF>& k, V s, V d) {
 template <class VF, class Ink>
 V ApplyAlpha(const Consts<VF>& k, V s, V d, V alpha) {
   const V e = Apply<VF, Ink>(k, s, d);
-  V blended;
-  if constexpr (VF::kPixelBytes == 4) {
-    blended = BlendAlphaV(e, d, alpha);
-  } else {
-    const V z = Ops::Zero();
-    const V low = BlendAlphaV(VF::Widen(VF::Low(e)), VF::Widen(VF::Low(d)), Ops::UnpackLo16(alpha, z));
-    const V high = BlendAlphaV(VF::Widen(VF::High(e)), VF::Widen(VF::High(d)), Ops::UnpackHi16(alpha, z));
-    blended = VF::Pack(VF::Narrow(low), VF::Narrow(high));
-  }
+  const V blended = VF::BlendAlpha(k, e, d, alpha);
   const V none = VF::Equal(alpha, Ops::Zero());
   const V full = VF::Equal(alpha, VF::Broadcast(255));
   return Ops::Select(full, e, Ops::Select(none, d, blended));
@@ -291,7 +303,7 @@ int KeyedRowV(const EffectContext& c, std::uint8_t* d, const std::uint8_t* s, in
     const V transparent = VF::Equal(sv, k.sourceKey);
     if (Ops::AllSet(transparent)) continue;
     const V dv = Ops::Load(d + at);
-    Ops::Store(d + at, Ops::Select(transparent, dv, Apply<VF, Ink>(k, sv, dv)));
+    Ops::Store(d + at, Ops::Select(transparent, dv, Apply<VF, Ink>(k, sv, dv, Ops::AndNot(transparent, Ops::Set32(0xFFFFFFFF)))));
   }
   return i;
 }
@@ -328,7 +340,7 @@ template <class VF, class Ink>
 void PutRows(EffectRoutineSet& set) {
   if constexpr (!Ink::kCopy) set.opaqueVector = OpaqueRowV<VF, Ink>;  // copies are moves
   set.keyedVector = KeyedRowV<VF, Ink>;
-  set.alphaVector = AlphaRowV<VF, Ink>;
+  if constexpr (VF::kAlphaRows) set.alphaVector = AlphaRowV<VF, Ink>;
   set.constantVector = ConstantRowV<VF, Ink>;
 }
 
