@@ -51,7 +51,8 @@ inline constexpr std::uint32_t kEffectCodeCount = 14;
 // software renderer asks only for its RGBA coefficient (0xAARRGGBB).
 class VEXA_API IEffectObject {
  public:
-  /* 0 */ virtual IEffectObject* Destroy(unsigned flags) = 0;
+  // The object belongs to the component that made it: the base Destroy does nothing.
+  /* 0 */ virtual IEffectObject* Destroy(unsigned flags);
   /* 1 */ virtual DWORD GetRGBACoefficient() = 0;
 
  protected:

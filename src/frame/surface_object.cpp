@@ -9,7 +9,7 @@
 namespace {
 
 constexpr int kCopyAlphaFlag = 2;      // opaque copies also copy the alpha plane
-constexpr int kStretchResampleFlag = 4;
+constexpr int kStretchCopyAlphaFlag = 4;  // stretched copies also scale the alpha plane
 
 int TypeOfKind(int kind) {
   switch (kind) {
@@ -124,7 +124,7 @@ void cSurfaceObject::Clone(const cSurfaceObject& source, int width, int height) 
       lastError = kErrorNoMemory;
     } else if (stretch) {
       from->StretchBlit(made, 0, 0, width, height, 0, 0, from->width, from->height, 0, 0, 0,
-                        kStretchResampleFlag);
+                        kStretchCopyAlphaFlag);
     } else {
       from->Blit(made, 0, 0, 0, 0, from->width, from->height, 0, 0, 0, kCopyAlphaFlag);
     }

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+// Out of line, so that the interface's table and type information live in the library.
+IEffectObject* IEffectObject::Destroy(unsigned) { return this; }
+
 namespace vexa {
 namespace {
 
