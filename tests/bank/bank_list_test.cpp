@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include <vexa/image_bank.h>
@@ -211,6 +212,23 @@ TEST(ImageBankContext, ThreadListAndFormat) {
   DestroyImageBank(b);
   EXPECT_EQ(contexts.size(), before);
   DestroyImageBank(nullptr);
+}
+
+TEST(ImageBankContext, EachThreadListsItsOwnBanks) {
+  const size_t mainBefore = vexa::ThreadApplicationContexts().size();
+  size_t inThread = 0;
+  int paletteMode = 0;
+  std::thread worker([&] {
+    // A thread that never registered for palettes: the bank has no palette.
+    ImageBank* bank = CreateImageBank(0, nullptr);
+    inThread = vexa::ThreadApplicationContexts().size();
+    paletteMode = GetPaletteMode(bank);
+    DestroyImageBank(bank);
+  });
+  worker.join();
+  EXPECT_EQ(inThread, 1u);
+  EXPECT_EQ(paletteMode, 4);
+  EXPECT_EQ(vexa::ThreadApplicationContexts().size(), mainBefore);
 }
 
 TEST(ImageBankContext, PaletteFromSource) {
