@@ -154,7 +154,7 @@ bool FastRowsOverlap(const OverlapPlan<V>& plan, const MaskRowSpan& span, int be
   const std::uint8_t* b = span.b + begin * span.bStride;
   const std::ptrdiff_t aStride = span.aStride;
   const std::ptrdiff_t bStride = span.bStride;
-  auto row = [&plan](const std::uint8_t* ra, const std::uint8_t* rb) {
+  auto row = [&](const std::uint8_t* ra, const std::uint8_t* rb) {
     if constexpr (kOneChunk && kSolidB) {
       return V::Load(ra);
     } else if constexpr (kOneChunk) {
