@@ -126,7 +126,7 @@ def exported_object_symbols(objects_file, source_root):
 # Virtual tables and type information of classes without a key function are emitted as weak
 # symbols; those of the library's exported classes belong in the table, those of the standard
 # library (which has default visibility too) do not.
-CLASS_DATA = re.compile(r"^_ZT[VIS]")
+CLASS_DATA = re.compile(r"^_ZT[VIS](\d|N)")  # of a named class, not of a function type
 STD_CLASS_DATA = re.compile(r"^_ZT[VIS](St|N(St|9__gnu_cxx|10__cxxabiv1))")
 
 

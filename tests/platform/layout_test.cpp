@@ -14,9 +14,12 @@ TEST(RecordLayout, BitmapFileHeaderIsPackedLikeTheFile) {
   const unsigned char file[14] = {'B', 'M', 0x36, 0x10, 0, 0, 0, 0, 0, 0, 0x36, 0, 0, 0};
   BITMAPFILEHEADER h;
   std::memcpy(&h, file, sizeof h);
-  EXPECT_EQ(h.bfType, 0x4D42);
-  EXPECT_EQ(h.bfSize, 0x1036u);
-  EXPECT_EQ(h.bfOffBits, 54u);
+  // Copies: the packed fields themselves are not aligned for reference binding.
+  const WORD type = h.bfType;
+  const DWORD size = h.bfSize, offset = h.bfOffBits;
+  EXPECT_EQ(type, 0x4D42);
+  EXPECT_EQ(size, 0x1036u);
+  EXPECT_EQ(offset, 54u);
 }
 
 TEST(RecordLayout, FieldOffsetsMatchTheWireFormat) {
