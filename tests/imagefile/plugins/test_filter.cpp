@@ -30,7 +30,7 @@ int gCalls = 0;
 #define TF_ANIMATIONS 0
 #endif
 
-class TestFilter : public CFilterImpl {
+class TestFilter final : public CFilterImpl {
  public:
   void Release() override { delete this; }
   std::uint32_t GetID() override {
