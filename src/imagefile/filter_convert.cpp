@@ -11,6 +11,7 @@
 #include <vexa/filter_impl.h>
 
 #include "imagefile/filter_blocks.h"
+#include "imagefile/filter_convert_rows.h"
 
 namespace {
 
@@ -78,41 +79,58 @@ void ConvertColour(BYTE* d, const BYTE* s, int count, const PALETTEENTRY* palett
   }
 }
 
-// The 5-6-5 cache index of a source pixel.
-template <int From>
+// The 5-6-5 cache index of a source pixel. wide: the pixel's bytes may be read as 32 bits
+// (always for 32-bit pixels; for 24-bit ones when another pixel follows).
+template <int From, bool wide>
 std::uint32_t CacheKey(const BYTE* s) {
   if constexpr (From == 15) {
     const std::uint32_t p = Load16(s);
     return (p & 0x7FE0) << 1 | (p & 0x1F);
   } else if constexpr (From == 16) {
     return Load16(s);
+  } else if constexpr (wide) {
+    std::uint32_t v;  // blue, green, red in bits 0-23
+    std::memcpy(&v, s, 4);
+    return ((v >> 8) & 0xF800) | ((v >> 5) & 0x07E0) | ((v >> 3) & 0x1F);
   } else {
     return (s[2] >> 3) << 11 | (s[1] >> 2) << 5 | s[0] >> 3;
   }
 }
 
-// Reduces a row to palette indexes through the colour cache, searching the target palette for
-// slots still marked empty.
+// The cache's index for a pixel, searching the target palette when the slot is still empty.
+template <int From>
+[[gnu::noinline]] BYTE FillCacheSlot(const BYTE* p, std::uint32_t key, BYTE* cache,
+                                     const LOGPALETTE* target) {
+  int red, green, blue;
+  if constexpr (From == 15 || From == 16) {
+    red = static_cast<int>(key >> 11) << 3;
+    green = static_cast<int>((key >> 5) & 63) << 2;
+    blue = static_cast<int>(key & 31) << 3;
+  } else {
+    red = p[2], green = p[1], blue = p[0];
+  }
+  const auto index = static_cast<BYTE>(CFilterImpl::FindNearestColor(target, red, green, blue));
+  cache[key] = index;
+  return index;
+}
+
+// Reduces a row to palette indexes through the colour cache.
 template <int From>
 void ConvertToIndexes(BYTE* d, const BYTE* s, int count, BYTE* cache,
                       const LOGPALETTE* target) {
-  for (int i = 0; i < count; ++i) {
+  const int wideCount = From == 24 ? count - 1 : count;
+  int i = 0;
+  for (; i < wideCount; ++i) {
     const BYTE* p = s + i * BytesOf(From);
-    const std::uint32_t key = CacheKey<From>(p);
-    BYTE index = cache[key];
-    if (index == kColourCacheEmpty) {
-      int red, green, blue;
-      if constexpr (From == 15 || From == 16) {
-        red = static_cast<int>(key >> 11) << 3;
-        green = static_cast<int>((key >> 5) & 63) << 2;
-        blue = static_cast<int>(key & 31) << 3;
-      } else {
-        red = p[2], green = p[1], blue = p[0];
-      }
-      index = static_cast<BYTE>(CFilterImpl::FindNearestColor(target, red, green, blue));
-      cache[key] = index;
-    }
-    d[i] = index;
+    const std::uint32_t key = CacheKey<From, true>(p);
+    const BYTE index = cache[key];
+    d[i] = index != kColourCacheEmpty ? index : FillCacheSlot<From>(p, key, cache, target);
+  }
+  for (; i < count; ++i) {
+    const BYTE* p = s + i * BytesOf(From);
+    const std::uint32_t key = CacheKey<From, false>(p);
+    const BYTE index = cache[key];
+    d[i] = index != kColourCacheEmpty ? index : FillCacheSlot<From>(p, key, cache, target);
   }
 }
 
@@ -141,7 +159,37 @@ using IndexRowFn = void (*)(BYTE*, const BYTE*, int, BYTE*, const LOGPALETTE*);
 constexpr IndexRowFn kIndexRows[5] = {nullptr, ConvertToIndexes<15>, ConvertToIndexes<16>,
                                       ConvertToIndexes<24>, ConvertToIndexes<32>};
 
+// The row for a pair at the library's SIMD level: vector forms where they exist.
+ColourRowFn ColourRowFor(int from, int to) {
+  static const ColourRowFn kPalette8To32 =
+      vexa::FilterRowAt(vexa::FilterRowKind::Palette8To32, vexa::ActiveSimdLevel());
+  static const ColourRowFn kBgr24To32 =
+      vexa::FilterRowAt(vexa::FilterRowKind::Bgr24To32, vexa::ActiveSimdLevel());
+  static const ColourRowFn kBgrx32To24 =
+      vexa::FilterRowAt(vexa::FilterRowKind::Bgrx32To24, vexa::ActiveSimdLevel());
+  if (from == 0 && to == 4) return kPalette8To32;
+  if (from == 3 && to == 4) return kBgr24To32;
+  if (from == 4 && to == 3) return kBgrx32To24;
+  return kColourRows[to - 1][from];
+}
+
 }  // namespace
+
+namespace vexa {
+
+FilterRowFn FilterRowAt(FilterRowKind kind, SimdLevel level) {
+  if (level == SimdLevel::Avx2 && SimdLevelSupported(level)) {
+    if (FilterRowFn row = FilterRowAvx2(kind)) return row;
+  }
+  switch (kind) {
+    case FilterRowKind::Palette8To32: return ConvertColour<8, 32>;
+    case FilterRowKind::Bgr24To32: return ConvertColour<24, 32>;
+    case FilterRowKind::Bgrx32To24: return ConvertColour<32, 24>;
+  }
+  return nullptr;
+}
+
+}  // namespace vexa
 
 int CFilterImpl::FindNearestColor(const LOGPALETTE* palette, int red, int green, int blue) {
   if (!palette) return 0;
@@ -178,7 +226,7 @@ void CFilterImpl::ConvertRow(BYTE* destination, const BYTE* source, int count) {
     return;
   }
   if (from == 0 && !palette) return;
-  kColourRows[to - 1][from](destination, source, count, palette ? EntriesOf(palette) : nullptr);
+  ColourRowFor(from, to)(destination, source, count, palette ? EntriesOf(palette) : nullptr);
 }
 
 BOOL CFilterImpl::BuildConversion() {

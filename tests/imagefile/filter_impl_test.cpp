@@ -9,6 +9,8 @@
 #include <vexa/filter_impl.h>
 #include <vexa/stream.h>
 
+#include "imagefile/filter_convert_rows.h"
+
 namespace {
 
 class PlainFilter final : public CFilterImpl {
@@ -419,6 +421,33 @@ TEST(FilterOutputFormat, ANearestIndexOf253IsSearchedEveryTime) {
   reinterpret_cast<LOGPALETTE256*>(f.targetPalette)->palPalEntry[11] = {12, 12, 12, 0};
   f.ConvertRow(&out, dark, 1);
   EXPECT_EQ(out, found);
+}
+
+TEST(FilterConvertRow, VectorRowsMatchTheScalarOnesAtEveryWidth) {
+  if (!vexa::SimdLevelSupported(vexa::SimdLevel::Avx2)) GTEST_SKIP() << "no AVX2";
+  std::mt19937 rng(26);
+  struct Kind {
+    vexa::FilterRowKind kind;
+    int from, to;
+  } kinds[] = {{vexa::FilterRowKind::Palette8To32, 8, 32},
+               {vexa::FilterRowKind::Bgr24To32, 24, 32},
+               {vexa::FilterRowKind::Bgrx32To24, 32, 24}};
+  Palette palette = RandomPalette(rng, 256);
+  for (const Kind& k : kinds) {
+    const auto scalar = vexa::FilterRowAt(k.kind, vexa::SimdLevel::Scalar);
+    const auto vector = vexa::FilterRowAt(k.kind, vexa::SimdLevel::Avx2);
+    ASSERT_NE(scalar, vector);
+    for (int width = 0; width <= 70; ++width) {
+      // Rows end exactly at their buffers' ends: a vector form must not read or write past.
+      std::vector<BYTE> source(static_cast<std::size_t>(width) * Bytes(k.from));
+      for (BYTE& b : source) b = BYTE(rng());
+      std::vector<BYTE> want(static_cast<std::size_t>(width) * Bytes(k.to), 0xEE);
+      std::vector<BYTE> got(want.size(), 0x11);
+      scalar(want.data(), source.data(), width, palette.record.palPalEntry);
+      vector(got.data(), source.data(), width, palette.record.palPalEntry);
+      ASSERT_EQ(got, want) << k.from << " -> " << k.to << " width " << width;
+    }
+  }
 }
 
 }  // namespace
