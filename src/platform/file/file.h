@@ -79,6 +79,15 @@ struct FoundFile {
 // order (the system returns them in no particular order). Empty when the folder cannot be read.
 std::vector<FoundFile> FindMatches(const WCHAR* pattern);
 
+// True when the path names a regular file or nothing: a save may then go through a temporary
+// file renamed over it. Devices, pipes and folders are written in place.
+bool IsRegularOrMissing(const WCHAR* path);
+// A name for a temporary file beside path (same folder), unique within the process.
+std::u16string TemporaryBeside(const WCHAR* path);
+// Renames from over to (replacing it atomically); false on failure.
+bool ReplaceFile(const WCHAR* from, const WCHAR* to);
+bool RemoveFile(const WCHAR* path);
+
 // True when a file name matches a pattern of '*' (any run) and '?' (one UTF-16 unit),
 // case-sensitively. A pattern ending in ".*" also matches names without an extension, so
 // "*.*" matches every name.
