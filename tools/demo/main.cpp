@@ -15,7 +15,7 @@
 #include <vexa/vexa.h>
 
 #include "gallery.h"
-#include "png_writer.h"
+#include "image_export.h"
 
 #ifndef VEXA_DEMO_SUMS
 #define VEXA_DEMO_SUMS "gallery.sums"
@@ -64,7 +64,7 @@ int RunGallery(int argc, char** argv) {
     std::fprintf(stderr, "vexa-demo: the gallery canvas could not be made\n");
     return 1;
   }
-  if (!demo::WritePng(gallery.Canvas(), out)) {
+  if (!demo::SavePng(gallery.Canvas(), out)) {
     std::fprintf(stderr, "vexa-demo: cannot write %s\n", out.c_str());
     return 1;
   }
