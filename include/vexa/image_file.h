@@ -135,6 +135,7 @@ class VEXA_API CImageFile {
   std::int32_t readWidth = 0, readHeight = 0, readDepth = 0;
   const LOGPALETTE* readPalette = nullptr;
   std::int64_t previousSize = 0;
+  std::int32_t previousPitch = 0;  // the pitch previousRows is laid out for
   WCHAR* pendingTarget = nullptr;     // named animation: the file to replace at Close
   WCHAR* pendingTemporary = nullptr;  // and the temporary it is written to
   HFILE outputHandle = kInvalidFile;  // the handle under an owned output
@@ -149,6 +150,7 @@ class VEXA_API CImageFile {
                                                int pitch, int depth, const LOGPALETTE* palette,
                                                int v1, int v2, int v3, int v4);
   [[gnu::visibility("hidden")]] int FinishOutput();
+  [[gnu::visibility("hidden")]] bool RelayPreviousRows(int pitch, int height);
 };
 
 // 1 when the surface holds the image; the identifier of the filter used goes to *id.

@@ -160,6 +160,7 @@ int CImageFile::Close() {
   FreeBlockAndClear(&rows);
   previousRows = nullptr;
   previousSize = 0;
+  previousPitch = 0;
   int result = kImageOk;
   if (output) {
     if (filter) filter->EndWrite(output);

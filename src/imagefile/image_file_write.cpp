@@ -1,5 +1,6 @@
 // CImageFile: the writing side. Named output goes to a temporary file beside the target that
 // replaces it only once everything was written, flushed and closed.
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -171,12 +172,18 @@ int CImageFile::WriteFrame(const BYTE* previous, bool keepCopy, const BYTE* rows
   if (depth != filter->GetDepth()) return kImageBadDepth;
   if (!rows || width <= 0 || height <= 0) return kImageBadArgument;
   const std::int64_t rowBytes = pitch < 0 ? -static_cast<std::int64_t>(pitch) : pitch;
+  const std::int64_t size = rowBytes * height;
   if (keepCopy) {
     if (filter->GetCurrentFrame() == -1) {
       void* block = previousRows;
       FreeBlockAndClear(&block);
       previousRows = nullptr;
       previousSize = 0;
+    }
+    // The filter walks the previous rows with this frame's pitch: lay them out for it (a
+    // larger pitch would otherwise read past the block).
+    if (previousRows && pitch != previousPitch && !RelayPreviousRows(pitch, height)) {
+      return kImageNoMemory;
     }
     previous = previousRows;
     if (previous && pitch < 0) previous += (height - 1) * rowBytes;
@@ -186,7 +193,6 @@ int CImageFile::WriteFrame(const BYTE* previous, bool keepCopy, const BYTE* rows
                         v3, v4);
   if (result != kImageOk || !keepCopy) return result;
   // Keep this frame for the next one. The block grows when a later frame needs more room.
-  const std::int64_t size = rowBytes * height;
   if (size > previousSize) {
     void* block = previousRows;
     if (!ReallocBlock(&block, static_cast<std::size_t>(size))) return kImageNoMemory;
@@ -195,7 +201,29 @@ int CImageFile::WriteFrame(const BYTE* previous, bool keepCopy, const BYTE* rows
   }
   const BYTE* lowest = pitch < 0 ? rows + static_cast<std::ptrdiff_t>(height - 1) * pitch : rows;
   std::memcpy(previousRows, lowest, static_cast<std::size_t>(size));
+  previousPitch = pitch;
   return kImageOk;
+}
+
+bool CImageFile::RelayPreviousRows(int pitch, int height) {
+  const std::int64_t oldRow = previousPitch < 0 ? -std::int64_t{previousPitch} : previousPitch;
+  const std::int64_t newRow = pitch < 0 ? -std::int64_t{pitch} : pitch;
+  void* block = nullptr;
+  if (!AllocBlockZero(&block, static_cast<std::size_t>(newRow * height))) return false;
+  auto* relaid = static_cast<BYTE*>(block);
+  const std::int64_t rows = std::min<std::int64_t>(height, oldRow ? previousSize / oldRow : 0);
+  for (std::int64_t y = 0; y < rows; ++y) {
+    // Blocks hold their rows from the lowest address: bottom-up rows in reverse.
+    const std::int64_t from = (previousPitch < 0 ? rows - 1 - y : y) * oldRow;
+    const std::int64_t to = (pitch < 0 ? height - 1 - y : y) * newRow;
+    std::memcpy(relaid + to, previousRows + from, static_cast<std::size_t>(std::min(oldRow, newRow)));
+  }
+  void* old = previousRows;
+  FreeBlockAndClear(&old);
+  previousRows = relaid;
+  previousSize = newRow * height;
+  previousPitch = pitch;
+  return true;
 }
 
 int CImageFile::WriteRows(const BYTE* rows, int width, int height, int pitch, int depth,

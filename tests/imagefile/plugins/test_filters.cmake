@@ -57,3 +57,10 @@ vexa_test_filter(preferred_all a.ift TF_ID=${ID_JPEG} TF_NAME=1 TF_PRIORITY=1)
 vexa_test_filter(preferred_all b.ift TF_ID=${ID_BMP} TF_NAME=1 TF_PRIORITY=2)
 vexa_test_filter(preferred_all c.ift TF_ID=${ID_XXXX} TF_NAME=1 TF_PRIORITY=3)
 vexa_test_filter(preferred_all d.ift TF_ID=${ID_PNG} TF_NAME=1 TF_PRIORITY=4)
+
+# "images": a reader of test images and two savers, one of which fails part-way.
+set(ID_RDER 0x52454452)  # "RDER"
+set(ID_FAIL 0x4C494146)  # "FAIL"
+vexa_test_filter(images reader.ift TF_ID=${ID_RDER} TF_NAME=1 TF_MAGIC TF_READS TF_SAVES
+                 TF_IMAGES=1)
+vexa_test_filter(images failing.ift TF_ID=${ID_FAIL} TF_NAME=1 TF_SAVES TF_SAVE_FAILS)
