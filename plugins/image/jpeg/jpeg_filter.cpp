@@ -266,7 +266,14 @@ int JpegFilter::Decode(BYTE* pixels, int pitch, BYTE* row) {
     if (jpeg_read_scanlines(decoder_, rows, 1) != 1) return kNotJpeg;
     if (direct) {
       if (outputDepth == 32) {
-        for (int x = 0; x < width; ++x) target[4 * x + 3] = 0;
+        // libjpeg fills the spare byte with 255; the library's pixels keep it 0.
+        const int count = width;  // a local: the loop then vectorises
+        for (int x = 0; x < count; ++x) {
+          std::uint32_t pixel;
+          std::memcpy(&pixel, target + 4 * x, 4);
+          pixel &= 0x00FFFFFFu;
+          std::memcpy(target + 4 * x, &pixel, 4);
+        }
       }
       continue;
     }
