@@ -14,9 +14,9 @@
 #include <vexa/library.h>
 #include <vexa/surface_object.h>
 
-#include "bank/collision_mask_build.h"
-#include "bank/mask_kernels.h"
-#include "bank/mask_tests.h"
+#include "bank/mask/collision_mask_build.h"
+#include "bank/mask/mask_kernels.h"
+#include "bank/mask/mask_tests.h"
 #include "bench_pairs.h"
 
 namespace {

@@ -8,9 +8,9 @@
 
 #include "bank/image_decompress.h"
 #include "bank/supplied_bytes.h"
-#include "render/kernels/run_length_form.h"
-#include "surface/pixel_routine_tables.h"
-#include "surface/pixel_format.h"
+#include "pixels/kernels/run_length_form.h"
+#include "pixels/pixel_routine_tables.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {

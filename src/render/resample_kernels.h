@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "frame/simd_level.h"
+#include "base/simd_level.h"
 
 namespace vexa {
 

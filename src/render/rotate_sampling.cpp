@@ -8,7 +8,7 @@
 
 #include "render/rotate_angle.h"
 #include "render/rotate_kernels.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <emmintrin.h>

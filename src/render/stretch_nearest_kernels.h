@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "frame/simd_level.h"
+#include "base/simd_level.h"
 
 namespace vexa {
 

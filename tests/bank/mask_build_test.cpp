@@ -14,9 +14,9 @@
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>
 
-#include "bank/collision_mask_build.h"
-#include "bank/mask_kernels.h"
-#include "bank/mask_runlength.h"
+#include "bank/mask/collision_mask_build.h"
+#include "bank/mask/mask_kernels.h"
+#include "bank/mask/mask_runlength.h"
 #include "support/surface_factory.h"
 
 namespace {

@@ -10,8 +10,8 @@
 
 #include <vexa/collision_mask.h>
 
-#include "bank/mask_kernels.h"
-#include "bank/mask_tests.h"
+#include "bank/mask/mask_kernels.h"
+#include "bank/mask/mask_tests.h"
 
 namespace {
 
