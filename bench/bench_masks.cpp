@@ -144,7 +144,7 @@ void Build(cSurfaceImplementation* s, const vexa::MaskKernels& kernels) {
   vexabench::Keep(vexa::BuildSurfaceMask(*s, mask, 0, kernels));
 }
 
-const vexa::MaskKernels& Scalar() { return vexa::MaskKernelsForLevel(vexa::SimdLevel::Scalar); }
+const vexa::MaskKernels& Scalar() { return vexa::MaskKernelsAt(vexa::SimdLevel::Scalar); }
 
 const vexabench::Registrar kRegistrar([] {
   vexabench::RegisterCase(

@@ -2,9 +2,7 @@
 
 #include <atomic>
 
-#if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
-#endif
 
 namespace vexa {
 namespace {
@@ -12,7 +10,6 @@ std::atomic<std::uint32_t> gCpuFeatureWord{0};
 }
 
 std::uint32_t ProbeCpuFeatureWord() {
-#if defined(__x86_64__) || defined(__i386__)
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
   if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return 0;
   std::uint32_t word = 0;
@@ -22,9 +19,6 @@ std::uint32_t ProbeCpuFeatureWord() {
   if (edx & (1u << 31)) word += 8;   // feature bit 31
   if (edx & (1u << 30)) word += 16;  // feature bit 30
   return word;
-#else
-  return 0;
-#endif
 }
 
 std::uint32_t LibraryCpuFeatureWord() { return gCpuFeatureWord.load(std::memory_order_relaxed); }

@@ -9,7 +9,7 @@
 
 namespace vexa {
 
-// Probes the processor (cpuid on x86, 0 elsewhere).
+// Probes the processor (cpuid).
 std::uint32_t ProbeCpuFeatureWord();
 
 // The library-wide word, refreshed at every thread registration; surfaces copy its low

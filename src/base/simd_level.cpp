@@ -33,12 +33,10 @@ SimdLevel CapForWord(std::string_view word, SimdLevel current) {
 }  // namespace
 
 SimdLevel DetectedSimdLevel() {
-#if defined(__x86_64__) || defined(__i386__)
   // The run-time check also confirms that the operating system saves the wide registers.
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx2")) return SimdLevel::Avx2;
   if (__builtin_cpu_supports("sse2")) return SimdLevel::Sse2;
-#endif
   return SimdLevel::Scalar;
 }
 
@@ -61,6 +59,11 @@ SimdLevel ActiveSimdLevel() {
 }
 
 bool SimdLevelSupported(SimdLevel level) { return level <= DetectedSimdLevel(); }
+
+SimdLevel SupportedSimdLevel(SimdLevel level) {
+  const SimdLevel detected = DetectedSimdLevel();
+  return level <= detected ? level : detected;
+}
 
 const char* SimdLevelName(SimdLevel level) {
   switch (level) {

@@ -9,8 +9,6 @@
 namespace vexa {
 
 void RemapIndexesScalar(BYTE* pixels, std::size_t count, const BYTE* table);
-#if defined(__x86_64__) || defined(__i386__)
 void RemapIndexesAvx2(BYTE* pixels, std::size_t count, const BYTE* table);
-#endif
 
 }  // namespace vexa

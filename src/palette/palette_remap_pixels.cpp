@@ -6,18 +6,20 @@ void RemapIndexesScalar(BYTE* pixels, std::size_t count, const BYTE* table) {
   for (std::size_t i = 0; i < count; ++i) pixels[i] = table[pixels[i]];
 }
 
-RemapIndexesFn RemapIndexesAt(SimdLevel level) {
-#if defined(__x86_64__) || defined(__i386__)
-  if (level >= SimdLevel::Avx2 && SimdLevelSupported(SimdLevel::Avx2)) return RemapIndexesAvx2;
-#else
-  (void)level;
-#endif
-  return RemapIndexesScalar;
+namespace {
+
+RemapIndexesFn BuildRemapIndexes(SimdLevel level) {
+  return level == SimdLevel::Avx2 ? RemapIndexesAvx2 : RemapIndexesScalar;
 }
 
+using RemapKernels = SimdTables<RemapIndexesFn, BuildRemapIndexes>;
+
+}  // namespace
+
+RemapIndexesFn RemapIndexesAt(SimdLevel level) { return RemapKernels::At(level); }
+
 void RemapIndexes(BYTE* pixels, std::size_t count, const BYTE* table) {
-  static const RemapIndexesFn kernel = RemapIndexesAt(ActiveSimdLevel());
-  kernel(pixels, count, table);
+  RemapKernels::Active()(pixels, count, table);
 }
 
 void RemapIndexRect(BYTE* firstRow, std::ptrdiff_t pitch, int width, int height, const BYTE* table) {

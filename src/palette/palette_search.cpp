@@ -62,23 +62,26 @@ int SearchVectorScalar(const PALETTEENTRY* entries, int count, COLORREF colour) 
   return result;
 }
 
-PaletteSearchFn VectorSearchAt(SimdLevel level) {
-#if defined(__x86_64__) || defined(__i386__)
-  if (level >= SimdLevel::Avx2 && SimdLevelSupported(SimdLevel::Avx2)) return SearchVectorAvx2;
-  if (level >= SimdLevel::Sse2 && SimdLevelSupported(SimdLevel::Sse2)) return SearchVectorSse2;
-#else
-  (void)level;
-#endif
+namespace {
+
+PaletteSearchFn BuildVectorSearch(SimdLevel level) {
+  if (level == SimdLevel::Avx2) return SearchVectorAvx2;
+  if (level == SimdLevel::Sse2) return SearchVectorSse2;
   return SearchVectorScalar;
 }
+
+using VectorSearches = SimdTables<PaletteSearchFn, BuildVectorSearch>;
+
+}  // namespace
+
+PaletteSearchFn VectorSearchAt(SimdLevel level) { return VectorSearches::At(level); }
 
 PaletteSearchFn PaletteSearchFor(std::uint32_t featureWord, SimdLevel level) {
   return (featureWord & 1) != 0 ? VectorSearchAt(level) : SearchPlain;
 }
 
 PaletteSearchFn PaletteSearchFor(std::uint32_t featureWord) {
-  static const PaletteSearchFn activeVector = VectorSearchAt(ActiveSimdLevel());
-  return (featureWord & 1) != 0 ? activeVector : SearchPlain;
+  return (featureWord & 1) != 0 ? VectorSearches::Active() : SearchPlain;
 }
 
 PaletteSearchFn LibraryPaletteSearch() { return PaletteSearchFor(LibraryCpuFeatureWord()); }

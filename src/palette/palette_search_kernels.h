@@ -8,9 +8,7 @@
 namespace vexa {
 
 int SearchVectorScalar(const PALETTEENTRY* entries, int count, COLORREF colour);
-#if defined(__x86_64__) || defined(__i386__)
 int SearchVectorSse2(const PALETTEENTRY* entries, int count, COLORREF colour);
 int SearchVectorAvx2(const PALETTEENTRY* entries, int count, COLORREF colour);
-#endif
 
 }  // namespace vexa

@@ -89,8 +89,7 @@ constexpr MaskKernels kAvx2Kernels{
 bool AnyOverlapScalar(const MaskRowSpan& span) { return AnyOverlapRows<Word64>(span); }
 bool AnySetScalar(const MaskRowSpan& span) { return AnyOverlapRows<Word64, true>(span); }
 
-const MaskKernels& MaskKernelsForLevel(SimdLevel level) {
-  if (level > DetectedSimdLevel()) level = DetectedSimdLevel();
+MaskKernels BuildMaskKernels(SimdLevel level) {
   switch (level) {
     case SimdLevel::Avx2:
       return kAvx2Kernels;
@@ -102,9 +101,10 @@ const MaskKernels& MaskKernelsForLevel(SimdLevel level) {
   return kScalarKernels;
 }
 
-const MaskKernels& ActiveMaskKernels() {
-  static const MaskKernels& kernels = MaskKernelsForLevel(ActiveSimdLevel());
-  return kernels;
+const MaskKernels& MaskKernelsAt(SimdLevel level) {
+  return SimdTables<MaskKernels, BuildMaskKernels>::At(level);
 }
+
+const MaskKernels& ActiveMaskKernels() { return SimdTables<MaskKernels, BuildMaskKernels>::Active(); }
 
 }  // namespace vexa

@@ -52,7 +52,7 @@ struct MaskKernels {
 };
 
 // The kernels of a level (levels the processor lacks give the highest one it has).
-const MaskKernels& MaskKernelsForLevel(SimdLevel level);
+const MaskKernels& MaskKernelsAt(SimdLevel level);
 // The kernels of the active SIMD level, bound once.
 const MaskKernels& ActiveMaskKernels();
 

@@ -95,40 +95,16 @@ KernelSet BuildKernels(SimdLevel level) {
   InstallScalarFormat<Format565>(k);
   InstallScalarFormat<Format24>(k);
   InstallScalarFormat<Format32>(k);
-#if defined(__x86_64__) || defined(__i386__)
   if (level >= SimdLevel::Sse2) InstallVectorRowsSse2(k);
   if (level >= SimdLevel::Avx2) InstallVectorRowsAvx2(k);
-#else
-  (void)level;
-#endif
   return k;
 }
 
 }  // namespace
 
-const KernelSet& KernelsAt(SimdLevel level) {
-  if (level == SimdLevel::Avx2 && !SimdLevelSupported(SimdLevel::Avx2)) level = SimdLevel::Sse2;
-  if (level == SimdLevel::Sse2 && !SimdLevelSupported(SimdLevel::Sse2)) level = SimdLevel::Scalar;
-  switch (level) {
-    case SimdLevel::Avx2: {
-      static const KernelSet avx2 = BuildKernels(SimdLevel::Avx2);
-      return avx2;
-    }
-    case SimdLevel::Sse2: {
-      static const KernelSet sse2 = BuildKernels(SimdLevel::Sse2);
-      return sse2;
-    }
-    case SimdLevel::Scalar:
-      break;
-  }
-  static const KernelSet scalar = BuildKernels(SimdLevel::Scalar);
-  return scalar;
-}
+const KernelSet& KernelsAt(SimdLevel level) { return SimdTables<KernelSet, BuildKernels>::At(level); }
 
-const KernelSet& ActiveKernels() {
-  static const KernelSet& active = KernelsAt(ActiveSimdLevel());
-  return active;
-}
+const KernelSet& ActiveKernels() { return SimdTables<KernelSet, BuildKernels>::Active(); }
 
 std::uint32_t InverseIndexOf(const EffectContext& context, std::uint32_t colour) {
   return InverseIndex(context, colour);
