@@ -14,20 +14,20 @@ static_assert(std::endian::native == std::endian::little,
               "mask rows are read as little-endian words");
 
 struct Word64 {
-  using T = std::uint64_t;
+  using V = std::uint64_t;
   using Count = int;
   static constexpr int kBytes = 8;
-  static T Load(const std::uint8_t* p) {
-    T value;
+  static V Load(const std::uint8_t* p) {
+    V value;
     std::memcpy(&value, p, sizeof value);
     return value;
   }
-  static T FromWords(const std::uint64_t* words) { return words[0]; }
-  static T And(T a, T b) { return a & b; }
-  static T Or(T a, T b) { return a | b; }
-  static bool Disjoint(T a, T b) { return (a & b) == 0; }
+  static V FromWords(const std::uint64_t* words) { return words[0]; }
+  static V And(V a, V b) { return a & b; }
+  static V Or(V a, V b) { return a | b; }
+  static bool Disjoint(V a, V b) { return (a & b) == 0; }
   static Count Counts(int shift) { return shift; }
-  static T ShiftPair(T current, T earlier, Count shift) {
+  static V ShiftPair(V current, V earlier, Count shift) {
     return (current << shift) | (earlier >> (8 - shift));
   }
 };

@@ -1,8 +1,9 @@
-// The overlap kernel of the collision masks, written once over a "vector" type V and built
-// for 64-bit words, SSE2 and AVX2 in their own files (hence the anonymous namespace: every
-// instruction set gets its own private copy).
+// The overlap kernel of the collision masks, written once over an instruction policy `Isa` and
+// built for 64-bit words (Word64 in mask_kernels.cpp), SSE2 and AVX2 (base/simd_sse2.h,
+// base/simd_avx2.h) in their own files (hence the anonymous namespace: every instruction set
+// gets its own private copy).
 //
-// A chunk is V::kBytes bytes of A's row, starting at the first shared byte. B's matching bits
+// A chunk is Isa::kBytes bytes of A's row, starting at the first shared byte. B's matching bits
 // are B's bytes shifted left by `shift` (0-7) bits, carried across bytes. Within each 64-bit
 // lane that is (B << shift) | (B' >> (8 - shift)) where B' is the same load one byte earlier:
 // the lower load supplies the top bits of the byte before each lane; with shift 0 the second
@@ -11,9 +12,8 @@
 // masks, so whole chunks may be read across row ends. Rows whose chunks would leave a mask's
 // block are copied into zero-padded scratch rows first.
 //
-// V provides: T, kBytes, Load(p), FromWords(64-bit words), And, Or, Disjoint (no common bit),
-// Counts(shift) and
-// ShiftPair(current, earlier, counts).
+// Isa provides: V, Count, kBytes, Load(p), FromWords(64-bit words), And, Or, Disjoint (no
+// common bit), Counts(shift) and ShiftPair(current, earlier, counts).
 #pragma once
 
 #include <algorithm>
@@ -41,77 +41,77 @@ inline std::uint64_t ChunkMaskWord(std::int64_t wordBit, std::int64_t low, std::
 
 // The mask of the chunk starting at chunkBit, built in registers (a vector load of words
 // just stored would wait for the stores to drain).
-template <class V>
-inline typename V::T ChunkMask(std::int64_t chunkBit, std::int64_t low, std::int64_t high) {
-  std::uint64_t words[V::kBytes / 8];
-  for (int i = 0; i < V::kBytes / 8; ++i) words[i] = ChunkMaskWord(chunkBit + 64 * i, low, high);
-  return V::FromWords(words);
+template <class Isa>
+inline typename Isa::V ChunkMask(std::int64_t chunkBit, std::int64_t low, std::int64_t high) {
+  std::uint64_t words[Isa::kBytes / 8];
+  for (int i = 0; i < Isa::kBytes / 8; ++i) words[i] = ChunkMaskWord(chunkBit + 64 * i, low, high);
+  return Isa::FromWords(words);
 }
 
-template <class V>
+template <class Isa>
 struct OverlapPlan {
   int chunks;
-  std::ptrdiff_t reach;  // chunks * V::kBytes
-  typename V::T first;   // mask of chunk 0
-  typename V::T last;    // mask of the last chunk (chunk 0 again when there is one)
-  typename V::Count counts;
+  std::ptrdiff_t reach;  // chunks * Isa::kBytes
+  typename Isa::V first;   // mask of chunk 0
+  typename Isa::V last;    // mask of the last chunk (chunk 0 again when there is one)
+  typename Isa::Count counts;
 
   explicit OverlapPlan(const MaskRowSpan& span) {
     const int bytes = SpanBytes(span);
-    chunks = (bytes + V::kBytes - 1) / V::kBytes;
-    reach = static_cast<std::ptrdiff_t>(chunks) * V::kBytes;
+    chunks = (bytes + Isa::kBytes - 1) / Isa::kBytes;
+    reach = static_cast<std::ptrdiff_t>(chunks) * Isa::kBytes;
     const std::int64_t low = span.shift;
     const std::int64_t high = low + span.bits;
-    first = ChunkMask<V>(0, low, high);
-    last = chunks == 1 ? first : ChunkMask<V>(std::int64_t{chunks - 1} * V::kBytes * 8, low, high);
-    counts = V::Counts(span.shift);
+    first = ChunkMask<Isa>(0, low, high);
+    last = chunks == 1 ? first : ChunkMask<Isa>(std::int64_t{chunks - 1} * Isa::kBytes * 8, low, high);
+    counts = Isa::Counts(span.shift);
   }
 };
 
 // AND of one row pair over all chunks; `a` at the first shared byte, `b` at B's row start
 // (b[-1] is read and masked off). With kSolidB, B is taken as all ones and not read.
-template <class V, bool kSolidB>
-inline typename V::T RowAnd(const OverlapPlan<V>& plan, const std::uint8_t* a,
+template <class Isa, bool kSolidB>
+inline typename Isa::V RowAnd(const OverlapPlan<Isa>& plan, const std::uint8_t* a,
                             const std::uint8_t* b) {
-  using T = typename V::T;
+  using T = typename Isa::V;
   auto chunk = [&](std::ptrdiff_t offset) {
     if constexpr (kSolidB) {
-      return V::Load(a + offset);
+      return Isa::Load(a + offset);
     } else {
-      const T shifted = V::ShiftPair(V::Load(b + offset), V::Load(b + offset - 1), plan.counts);
-      return V::And(V::Load(a + offset), shifted);
+      const T shifted = Isa::ShiftPair(Isa::Load(b + offset), Isa::Load(b + offset - 1), plan.counts);
+      return Isa::And(Isa::Load(a + offset), shifted);
     }
   };
-  if (plan.chunks == 1) return V::And(chunk(0), plan.first);
-  T any = V::And(chunk(0), plan.first);
-  const std::ptrdiff_t lastOffset = plan.reach - V::kBytes;
-  for (std::ptrdiff_t offset = V::kBytes; offset < lastOffset; offset += V::kBytes) {
-    any = V::Or(any, chunk(offset));
+  if (plan.chunks == 1) return Isa::And(chunk(0), plan.first);
+  T any = Isa::And(chunk(0), plan.first);
+  const std::ptrdiff_t lastOffset = plan.reach - Isa::kBytes;
+  for (std::ptrdiff_t offset = Isa::kBytes; offset < lastOffset; offset += Isa::kBytes) {
+    any = Isa::Or(any, chunk(offset));
   }
-  return V::Or(any, V::And(chunk(lastOffset), plan.last));
+  return Isa::Or(any, Isa::And(chunk(lastOffset), plan.last));
 }
 
 // A row whose chunks would leave a block: through scratch copies, or byte by byte when the
 // row is too long for the scratch rows.
-template <class V, bool kSolidB>
-bool EdgeRowOverlaps(const OverlapPlan<V>& plan, const MaskRowSpan& span, const std::uint8_t* a,
+template <class Isa, bool kSolidB>
+bool EdgeRowOverlaps(const OverlapPlan<Isa>& plan, const MaskRowSpan& span, const std::uint8_t* a,
                      const std::uint8_t* b) {
   const int aBytes = SpanBytes(span);
   const int bBytes = kSolidB ? 0 : (span.bits + 7) >> 3;
   if (plan.reach <= kScratchBytes) {
     // Only the bytes a chunk reads are prepared: the shared bytes, zeros around them.
     alignas(32) std::uint8_t scratchA[kScratchBytes];
-    alignas(32) std::uint8_t scratchB[kScratchBytes + V::kBytes];
+    alignas(32) std::uint8_t scratchB[kScratchBytes + Isa::kBytes];
     const auto reach = static_cast<std::size_t>(plan.reach);
     std::memcpy(scratchA, a, static_cast<std::size_t>(aBytes));
     std::memset(scratchA + aBytes, 0, reach - static_cast<std::size_t>(aBytes));
     if constexpr (!kSolidB) {
-      std::memset(scratchB, 0, V::kBytes);
-      std::memcpy(scratchB + V::kBytes, b, static_cast<std::size_t>(bBytes));
-      std::memset(scratchB + V::kBytes + bBytes, 0, reach - static_cast<std::size_t>(bBytes));
+      std::memset(scratchB, 0, Isa::kBytes);
+      std::memcpy(scratchB + Isa::kBytes, b, static_cast<std::size_t>(bBytes));
+      std::memset(scratchB + Isa::kBytes + bBytes, 0, reach - static_cast<std::size_t>(bBytes));
     }
-    const typename V::T any = RowAnd<V, kSolidB>(plan, scratchA, scratchB + V::kBytes);
-    return !V::Disjoint(any, any);
+    const typename Isa::V any = RowAnd<Isa, kSolidB>(plan, scratchA, scratchB + Isa::kBytes);
+    return !Isa::Disjoint(any, any);
   }
   const int high = span.shift + span.bits;
   for (int i = 0; i < aBytes; ++i) {
@@ -148,55 +148,55 @@ inline void FastRows(const MaskRowSpan& span, std::ptrdiff_t reach, int* begin, 
 }
 
 // The fast rows, four per exit test: the test costs as much as a narrow row.
-template <class V, bool kSolidB, bool kOneChunk>
-bool FastRowsOverlap(const OverlapPlan<V>& plan, const MaskRowSpan& span, int begin, int end) {
+template <class Isa, bool kSolidB, bool kOneChunk>
+bool FastRowsOverlap(const OverlapPlan<Isa>& plan, const MaskRowSpan& span, int begin, int end) {
   const std::uint8_t* a = span.a + begin * span.aStride;
   const std::uint8_t* b = span.b + begin * span.bStride;
   const std::ptrdiff_t aStride = span.aStride;
   const std::ptrdiff_t bStride = span.bStride;
   auto row = [&](const std::uint8_t* ra, const std::uint8_t* rb) {
     if constexpr (kOneChunk && kSolidB) {
-      return V::Load(ra);
+      return Isa::Load(ra);
     } else if constexpr (kOneChunk) {
-      const typename V::T shifted = V::ShiftPair(V::Load(rb), V::Load(rb - 1), plan.counts);
-      return V::And(V::Load(ra), shifted);
+      const typename Isa::V shifted = Isa::ShiftPair(Isa::Load(rb), Isa::Load(rb - 1), plan.counts);
+      return Isa::And(Isa::Load(ra), shifted);
     } else {
-      return RowAnd<V, kSolidB>(plan, ra, rb);
+      return RowAnd<Isa, kSolidB>(plan, ra, rb);
     }
   };
   int i = begin;
   for (; i + 4 <= end; i += 4) {
-    const typename V::T any =
-        V::Or(V::Or(row(a, b), row(a + aStride, b + bStride)),
-              V::Or(row(a + 2 * aStride, b + 2 * bStride), row(a + 3 * aStride, b + 3 * bStride)));
+    const typename Isa::V any =
+        Isa::Or(Isa::Or(row(a, b), row(a + aStride, b + bStride)),
+              Isa::Or(row(a + 2 * aStride, b + 2 * bStride), row(a + 3 * aStride, b + 3 * bStride)));
     // (With one chunk its mask is applied once to the four rows together.)
-    if (!V::Disjoint(any, kOneChunk ? plan.first : any)) return true;
+    if (!Isa::Disjoint(any, kOneChunk ? plan.first : any)) return true;
     a += 4 * aStride;
     b += 4 * bStride;
   }
   for (; i < end; ++i, a += aStride, b += bStride) {
-    const typename V::T any = row(a, b);
-    if (!V::Disjoint(any, kOneChunk ? plan.first : any)) return true;
+    const typename Isa::V any = row(a, b);
+    if (!Isa::Disjoint(any, kOneChunk ? plan.first : any)) return true;
   }
   return false;
 }
 
 // True when some shared pixel is set in both masks; with kSolidB, when some pixel of A's
 // shared columns is set (B is taken as all ones and its fields are not used).
-template <class V, bool kSolidB = false>
+template <class Isa, bool kSolidB = false>
 bool AnyOverlapRows(const MaskRowSpan& span) {
-  const OverlapPlan<V> plan(span);
+  const OverlapPlan<Isa> plan(span);
   int begin = 0;
   int end = 0;
   FastRows<kSolidB>(span, plan.reach, &begin, &end);
   // Fast rows first: a hit is as likely there, and found sooner.
   const bool fastHit = plan.chunks == 1
-                           ? FastRowsOverlap<V, kSolidB, true>(plan, span, begin, end)
-                           : FastRowsOverlap<V, kSolidB, false>(plan, span, begin, end);
+                           ? FastRowsOverlap<Isa, kSolidB, true>(plan, span, begin, end)
+                           : FastRowsOverlap<Isa, kSolidB, false>(plan, span, begin, end);
   if (fastHit) return true;
   auto edgeRow = [&](int i) {
     const std::uint8_t* b = kSolidB ? nullptr : span.b + i * span.bStride;
-    return EdgeRowOverlaps<V, kSolidB>(plan, span, span.a + i * span.aStride, b);
+    return EdgeRowOverlaps<Isa, kSolidB>(plan, span, span.a + i * span.aStride, b);
   };
   for (int i = 0; i < begin; ++i) {
     if (edgeRow(i)) return true;

@@ -1,5 +1,5 @@
 // The vector parts of the row operations, written once over an instruction-set policy `Ops`
-// (128-bit SSE2 or 256-bit AVX2 registers) and included only by effect_rows_sse2.cpp and
+// (base/simd_sse2.h or base/simd_avx2.h) and included only by effect_rows_sse2.cpp and
 // effect_rows_avx2.cpp.
 //
 // Everything here sits in an unnamed namespace, so each of the two files gets its own copy
@@ -161,7 +161,7 @@ struct V32 {
   static V Broadcast(std::uint32_t v) { return Ops::Set32(v); }
   static V Equal(V a, V b) { return Ops::CmpEq32(a, b); }
   static V BitwiseMask() { return Ops::Set32(0xFFFFFFFF); }
-  static V LoadAlpha(const std::uint8_t* alpha) { return Ops::LoadAlpha32(alpha); }
+  static V LoadAlpha(const std::uint8_t* alpha) { return Ops::Widen8To32(alpha); }
 
   template <class Ink, class K>
   static V Colour(const K& k, V s, V d, V match, V) {
@@ -180,7 +180,7 @@ struct V16 {
   static V Broadcast(std::uint32_t v) { return Ops::Set16(v); }
   static V Equal(V a, V b) { return Ops::CmpEq16(a, b); }
   static V BitwiseMask() { return Ops::Set16(k555 ? 0x7FFF : 0xFFFF); }
-  static V LoadAlpha(const std::uint8_t* alpha) { return Ops::LoadAlpha16(alpha); }
+  static V LoadAlpha(const std::uint8_t* alpha) { return Ops::Widen8To16(alpha); }
 
   // 32-bit lanes holding pixel values -> working colours.
   static V Widen(V p) {
