@@ -53,6 +53,21 @@ void ClassifyRow16Scalar(const std::uint8_t* row, int width, std::uint32_t key,
   ClassifyRowWith<1, 2>(row, width, words, pixel, pixel);
 }
 
+// The spare fourth byte counts: pixels that differ from the key only there are solid.
+void ClassifyRow32Scalar(const std::uint8_t* row, int width, std::uint32_t key,
+                         std::uint64_t* words) {
+  auto pixel = [key](const std::uint8_t* p) { return LoadPixel<std::uint32_t>(p) != key; };
+  ClassifyRowWith<1, 4>(row, width, words, pixel, pixel);
+}
+
+// The scalar table; 3-byte pixels have no vector form at any level.
+constexpr MaskKernels kScalarKernels{
+    AnyOverlapScalar,    AnySetScalar,        ClassifyRow8Scalar,
+    ClassifyRow16Scalar, ClassifyRow24Scalar, ClassifyRow32Scalar,
+};
+
+}  // namespace
+
 // Pixels are stored blue, green, red: a pixel is solid when any of its three bytes differs.
 void ClassifyRow24Scalar(const std::uint8_t* row, int width, std::uint32_t key,
                          std::uint64_t* words) {
@@ -63,38 +78,15 @@ void ClassifyRow24Scalar(const std::uint8_t* row, int width, std::uint32_t key,
   ClassifyRowWith<1, 3>(row, width, words, pixel, pixel);
 }
 
-// The spare fourth byte counts: pixels that differ from the key only there are solid.
-void ClassifyRow32Scalar(const std::uint8_t* row, int width, std::uint32_t key,
-                         std::uint64_t* words) {
-  auto pixel = [key](const std::uint8_t* p) { return LoadPixel<std::uint32_t>(p) != key; };
-  ClassifyRowWith<1, 4>(row, width, words, pixel, pixel);
-}
-
-// Each level's table; 3-byte pixels have no vector form.
-constexpr MaskKernels kScalarKernels{
-    AnyOverlapScalar,    AnySetScalar,        ClassifyRow8Scalar,
-    ClassifyRow16Scalar, ClassifyRow24Scalar, ClassifyRow32Scalar,
-};
-constexpr MaskKernels kSse2Kernels{
-    AnyOverlapSse2,    AnySetSse2,          ClassifyRow8Sse2,
-    ClassifyRow16Sse2, ClassifyRow24Scalar, ClassifyRow32Sse2,
-};
-constexpr MaskKernels kAvx2Kernels{
-    AnyOverlapAvx2,    AnySetAvx2,          ClassifyRow8Avx2,
-    ClassifyRow16Avx2, ClassifyRow24Scalar, ClassifyRow32Avx2,
-};
-
-}  // namespace
-
 bool AnyOverlapScalar(const MaskRowSpan& span) { return AnyOverlapRows<Word64>(span); }
 bool AnySetScalar(const MaskRowSpan& span) { return AnyOverlapRows<Word64, true>(span); }
 
 MaskKernels BuildMaskKernels(SimdLevel level) {
   switch (level) {
     case SimdLevel::Avx2:
-      return kAvx2Kernels;
+      return MaskKernelsAvx2();
     case SimdLevel::Sse2:
-      return kSse2Kernels;
+      return MaskKernelsSse2();
     case SimdLevel::Scalar:
       break;
   }

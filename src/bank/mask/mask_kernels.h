@@ -56,18 +56,15 @@ const MaskKernels& MaskKernelsAt(SimdLevel level);
 // The kernels of the active SIMD level, bound once.
 const MaskKernels& ActiveMaskKernels();
 
-// Level members, defined beside their instruction sets.
+// The scalar members the vector tables share: the 64-bit overlap tests, which the vector
+// levels use for narrow rows, and the 3-byte builder, which has no vector form.
 bool AnyOverlapScalar(const MaskRowSpan& span);
-bool AnyOverlapSse2(const MaskRowSpan& span);
-bool AnyOverlapAvx2(const MaskRowSpan& span);
 bool AnySetScalar(const MaskRowSpan& span);
-bool AnySetSse2(const MaskRowSpan& span);
-bool AnySetAvx2(const MaskRowSpan& span);
-void ClassifyRow8Sse2(const std::uint8_t* row, int width, std::uint32_t key, std::uint64_t* words);
-void ClassifyRow16Sse2(const std::uint8_t* row, int width, std::uint32_t key, std::uint64_t* words);
-void ClassifyRow32Sse2(const std::uint8_t* row, int width, std::uint32_t key, std::uint64_t* words);
-void ClassifyRow8Avx2(const std::uint8_t* row, int width, std::uint32_t key, std::uint64_t* words);
-void ClassifyRow16Avx2(const std::uint8_t* row, int width, std::uint32_t key, std::uint64_t* words);
-void ClassifyRow32Avx2(const std::uint8_t* row, int width, std::uint32_t key, std::uint64_t* words);
+void ClassifyRow24Scalar(const std::uint8_t* row, int width, std::uint32_t key,
+                         std::uint64_t* words);
+
+// The tables of the vector levels, made in the files built with their instruction sets.
+MaskKernels MaskKernelsSse2();
+MaskKernels MaskKernelsAvx2();
 
 }  // namespace vexa

@@ -1,5 +1,6 @@
 // The vector mask kernels, written once over an instruction policy `Isa` (base/simd_sse2.h,
-// base/simd_avx2.h) and instantiated by mask_kernels_sse2.cpp and mask_kernels_avx2.cpp.
+// base/simd_avx2.h) and instantiated by mask_kernels_sse2.cpp and mask_kernels_avx2.cpp
+// (the SSE2 policy is part of every x86-64 instruction set, so the AVX2 file may use it too).
 // Everything sits in an anonymous namespace, so each of those files gets its own copy
 // compiled with its own instruction-set flags.
 //
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 
+#include "base/simd_sse2.h"
 #include "bank/mask/mask_classify.h"
 #include "bank/mask/mask_kernels.h"
 #include "bank/mask/mask_overlap_kernel.h"
@@ -69,6 +71,24 @@ void ClassifyRow32With(const std::uint8_t* row, int width, std::uint32_t key,
         return (p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24)) !=
                key;
       });
+}
+
+// The overlap tests at a level: rows of at most 8 shared bytes go to the 64-bit kernel and,
+// under AVX2, rows of at most 16 to the SSE2 one, which read less past the rows.
+template <class Isa, bool kSolidB>
+bool AnyOverlapWith(const MaskRowSpan& span) {
+  const int bytes = SpanBytes(span);
+  if (bytes <= 8) return kSolidB ? AnySetScalar(span) : AnyOverlapScalar(span);
+  if constexpr (Isa::kBytes > Sse2::kBytes) {
+    if (bytes <= Sse2::kBytes) return AnyOverlapRows<Sse2, kSolidB>(span);
+  }
+  return AnyOverlapRows<Isa, kSolidB>(span);
+}
+
+template <class Isa>
+MaskKernels MaskKernelsWith() {
+  return {AnyOverlapWith<Isa, false>, AnyOverlapWith<Isa, true>, ClassifyRow8With<Isa>,
+          ClassifyRow16With<Isa>,     ClassifyRow24Scalar,        ClassifyRow32With<Isa>};
 }
 
 }  // namespace
