@@ -70,10 +70,12 @@ constexpr int kShared16 = -1;  // the 15- and 16-bit entries
 template <class F>
 void FillRect(PixelDescriptor* t, int x, int y, int pitch, int width, int height,
               std::uint32_t colour) {
-  std::uint32_t value = SwapRedBlue(colour);
-  if (F::kIndex == kFormat8) value = colour & 0xFF;
-  if (F::kIndex == kFormat15) value = ColorTo555(colour);
-  if (F::kIndex == kFormat16) value = ColorTo565(colour);
+  std::uint32_t value;
+  if constexpr (F::kIndex == kFormat8) {
+    value = colour & 0xFF;
+  } else {
+    value = F::PixelOfColor(colour);
+  }
   FillPixelRows(t->PixelAddress(x, y), pitch, width, height, F::kBytes, value);
 }
 

@@ -12,29 +12,12 @@ namespace {
 constexpr std::uint32_t kIndexFlag = 0x01000000;
 
 template <class F>
-std::uint32_t ColourOfPixel(const PaletteObject* palette, std::uint32_t p) {
-  if constexpr (F::kIndex == kFormat8) {
-    return palette ? RgbOf(palette->entries[p & 0xFF]) : 0;
-  } else if constexpr (F::kIndex == kFormat15) {
-    return ColorFrom555(p);
-  } else if constexpr (F::kIndex == kFormat16) {
-    return ColorFrom565(p);
-  } else {
-    return SwapRedBlue(p & 0xFFFFFF);
-  }
-}
-
-template <class F>
 std::uint32_t PixelOfColour(const EffectContext& c, COLORREF colour) {
   if constexpr (F::kIndex == kFormat8) {
     if (colour & kIndexFlag) return colour & 0xFF;
     return InverseIndex(c, RgbOf(colour));
-  } else if constexpr (F::kIndex == kFormat15) {
-    return ColorTo555(colour);
-  } else if constexpr (F::kIndex == kFormat16) {
-    return ColorTo565(colour);
   } else {
-    return SwapRedBlue(colour);
+    return F::PixelOfColor(colour);
   }
 }
 
@@ -47,18 +30,16 @@ void CallbackCopy(PixelDescriptor* t, int x, int y, const PixelDescriptor* s, in
   c.inverse = t->palette ? t->palette->inverseTable : nullptr;
   c.search = PaletteSearchFor(t->flags);
   const PaletteObject* sourcePalette = s->palette ? s->palette : t->palette;
-  std::uint8_t* d = t->PixelAddress(x, y);
-  const std::uint8_t* src = s->PixelAddress(sx, sy);
-  for (int row = 0; row < height; ++row, d += t->pitch, src += s->pitch) {
+  ForEachRowPair(t, x, y, s, sx, sy, height, [&](std::uint8_t* d, const std::uint8_t* src) {
     for (int i = 0; i < width; ++i) {
       const std::uint32_t sp = F::Load(src + i * F::kBytes);
       if (kTransparent && sp == s->transparentValue) continue;
       std::uint8_t* dp = d + i * F::kBytes;
-      const COLORREF result = callback(ColourOfPixel<F>(t->palette, F::Load(dp)),
-                                       ColourOfPixel<F>(sourcePalette, sp), userValue);
+      const COLORREF result = callback(F::ColorOfPixel(t->palette, F::Load(dp)),
+                                       F::ColorOfPixel(sourcePalette, sp), userValue);
       F::Store(dp, PixelOfColour<F>(c, result));
     }
-  }
+  });
 }
 
 template <class F>

@@ -21,27 +21,14 @@ using ConvertRowFn = void (*)(const ConvertContext& c, std::uint8_t* d, const st
                               int width);
 
 template <class F>
-COLORREF ColourOf(const ConvertContext& c, std::uint32_t p) {
-  if constexpr (F::kIndex == kFormat8) {
-    return c.sourcePalette ? RgbOf(c.sourcePalette->entries[p & 0xFF]) : 0;
-  } else if constexpr (F::kIndex == kFormat15) {
-    return ColorFrom555(p);
-  } else if constexpr (F::kIndex == kFormat16) {
-    return ColorFrom565(p);
-  } else {
-    return SwapRedBlue(p & 0xFFFFFF);
-  }
-}
-
-template <class F>
 std::uint32_t PixelOf(const ConvertContext& c, COLORREF colour) {
   if constexpr (F::kIndex == kFormat8) {
     return static_cast<std::uint32_t>(NearestIndexWith(c.destinationPalette, colour, c.search));
   } else if constexpr (F::kIndex == kFormat15 || F::kIndex == kFormat16) {
-    const std::uint32_t v = F::kIndex == kFormat15 ? ColorTo555(colour) : ColorTo565(colour);
+    const std::uint32_t v = F::PixelOfColor(colour);
     return v == 0 && colour != 0 ? 1 : v;  // black stays black, and only black
   } else {
-    return SwapRedBlue(colour);
+    return F::PixelOfColor(colour);
   }
 }
 
@@ -51,7 +38,7 @@ void ConvertRow(const ConvertContext& c, std::uint8_t* d, const std::uint8_t* s,
     std::memcpy(d, s, static_cast<std::size_t>(width) * S::kBytes);
   } else {
     for (int i = 0; i < width; ++i, d += D::kBytes, s += S::kBytes)
-      D::Store(d, PixelOf<D>(c, ColourOf<S>(c, S::Load(s))));
+      D::Store(d, PixelOf<D>(c, S::ColorOfPixel(c.sourcePalette, S::Load(s))));
   }
 }
 
@@ -67,9 +54,8 @@ void ConvertRectFrom(PixelDescriptor* d, int x, int y, const PixelDescriptor* s,
                      int width, int height) {
   const ConvertContext c{s->palette, d->palette, PaletteSearchFor(d->flags)};
   const ConvertRowFn row = RowsFrom<S>::kTo[FormatOfDepth(d->depth)];
-  std::uint8_t* dr = d->PixelAddress(x, y);
-  const std::uint8_t* sr = s->PixelAddress(sx, sy);
-  for (int r = 0; r < height; ++r, dr += d->pitch, sr += s->pitch) row(c, dr, sr, width);
+  ForEachRowPair(d, x, y, s, sx, sy, height,
+                 [&](std::uint8_t* dr, const std::uint8_t* sr) { row(c, dr, sr, width); });
 }
 
 template <class S>

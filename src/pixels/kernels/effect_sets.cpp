@@ -14,15 +14,10 @@ const PALETTEENTRY kNoPalette[256] = {};
 // The effect-12 key (a 0x00BBGGRR colour) as a destination pixel.
 template <class F>
 std::uint32_t KeyAsPixel(const EffectContext& c, std::uint32_t key) {
-  switch (F::kIndex) {
-    case kFormat8:
-      return static_cast<std::uint32_t>(NearestIndexWith(c.palette, key, c.search));
-    case kFormat15:
-      return ColorTo555(key);
-    case kFormat16:
-      return ColorTo565(key);
-    default:
-      return SwapRedBlue(key);
+  if constexpr (F::kIndex == kFormat8) {
+    return static_cast<std::uint32_t>(NearestIndexWith(c.palette, key, c.search));
+  } else {
+    return F::PixelOfColor(key);
   }
 }
 

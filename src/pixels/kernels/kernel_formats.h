@@ -9,6 +9,11 @@
 //   24      bytes blue, green, red     0x00RRGGBB
 //   32      bytes blue, green, red, x  the pixel as is, 0xXXRRGGBB
 //
+// ColorOfPixel gives a stored pixel's colour value (0x00BBGGRR), at 8 bits through a palette
+// (black without one); PixelOfColor stores a colour value in the formats above 8 bits, where
+// it needs no palette (8-bit callers choose their own rule: an index, the nearest entry or the
+// inverse table). A 32-bit pixel made from a colour has its fourth byte 0.
+//
 // Narrowing back to 15 or 16 bits keeps the top bits of each byte. `kBitwiseMask` is what the
 // bitwise effects keep of a result: every stored bit, except bit 15 of a 5-5-5 pixel, which
 // the library never sets.
@@ -76,6 +81,9 @@ struct Format8 {
   static std::uint32_t FromWorking(const EffectContext& c, std::uint32_t w) {
     return InverseIndex(c, w);
   }
+  static COLORREF ColorOfPixel(const PaletteObject* palette, std::uint32_t p) {
+    return palette ? RgbOf(palette->entries[p & 0xFF]) : 0;
+  }
 };
 
 struct Format555 {
@@ -87,6 +95,8 @@ struct Format555 {
   static void Store(std::uint8_t* p, std::uint32_t v) { StoreU16(p, v); }
   static std::uint32_t ToWorking(const EffectContext&, std::uint32_t p) { return ColorFrom555(p); }
   static std::uint32_t FromWorking(const EffectContext&, std::uint32_t w) { return ColorTo555(w); }
+  static COLORREF ColorOfPixel(const PaletteObject*, std::uint32_t p) { return ColorFrom555(p); }
+  static std::uint32_t PixelOfColor(COLORREF c) { return ColorTo555(c); }
 };
 
 struct Format565 {
@@ -98,6 +108,8 @@ struct Format565 {
   static void Store(std::uint8_t* p, std::uint32_t v) { StoreU16(p, v); }
   static std::uint32_t ToWorking(const EffectContext&, std::uint32_t p) { return ColorFrom565(p); }
   static std::uint32_t FromWorking(const EffectContext&, std::uint32_t w) { return ColorTo565(w); }
+  static COLORREF ColorOfPixel(const PaletteObject*, std::uint32_t p) { return ColorFrom565(p); }
+  static std::uint32_t PixelOfColor(COLORREF c) { return ColorTo565(c); }
 };
 
 struct Format24 {
@@ -109,6 +121,8 @@ struct Format24 {
   static void Store(std::uint8_t* p, std::uint32_t v) { StoreU24(p, v); }
   static std::uint32_t ToWorking(const EffectContext&, std::uint32_t p) { return p; }
   static std::uint32_t FromWorking(const EffectContext&, std::uint32_t w) { return w & 0xFFFFFF; }
+  static COLORREF ColorOfPixel(const PaletteObject*, std::uint32_t p) { return SwapRedBlue(p & 0xFFFFFF); }
+  static std::uint32_t PixelOfColor(COLORREF c) { return SwapRedBlue(c); }
 };
 
 struct Format32 {
@@ -120,7 +134,19 @@ struct Format32 {
   static void Store(std::uint8_t* p, std::uint32_t v) { StoreU32(p, v); }
   static std::uint32_t ToWorking(const EffectContext&, std::uint32_t p) { return p; }
   static std::uint32_t FromWorking(const EffectContext&, std::uint32_t w) { return w; }
+  static COLORREF ColorOfPixel(const PaletteObject*, std::uint32_t p) { return SwapRedBlue(p & 0xFFFFFF); }
+  static std::uint32_t PixelOfColor(COLORREF c) { return SwapRedBlue(c); }
 };
+
+// Calls row(d, s) for `height` rows of a target rectangle at (x, y) and a source rectangle at
+// (sx, sy), top row first.
+template <class RowFn>
+void ForEachRowPair(PixelDescriptor* t, int x, int y, const PixelDescriptor* s, int sx, int sy,
+                    int height, RowFn&& row) {
+  std::uint8_t* d = t->PixelAddress(x, y);
+  const std::uint8_t* src = s->PixelAddress(sx, sy);
+  for (int r = 0; r < height; ++r, d += t->pitch, src += s->pitch) row(d, src);
+}
 
 // Calls f(FormatTag{}) with the format of `formatIndex` (the 16-bit formats by depth).
 template <class Fn>
