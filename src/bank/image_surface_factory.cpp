@@ -103,15 +103,4 @@ cImageSurface* MakeImageSurface(const ImageBank& bank, const ImageEntryHeader& i
                                image.transparentColor);
 }
 
-cSurfaceImplementation* PlainCopy(cSurfaceImplementation* surface) {
-  cSurfaceImplementation* copy = surface->CreateCompatible(surface->width, surface->height);
-  if (!copy) return nullptr;
-  if (!surface->Blit(copy, 0, 0, 0, 0, surface->width, surface->height, kModeOpaque, 0, 0,
-                     kBlitCopyAlpha)) {
-    copy->Delete();
-    return nullptr;
-  }
-  return copy;
-}
-
 }  // namespace vexa
