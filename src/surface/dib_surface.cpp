@@ -6,6 +6,7 @@
 #include <vexa/palette.h>
 
 #include "surface/dib_surface_header.h"
+#include "surface/surface_lifetime.h"
 
 namespace {
 
@@ -55,8 +56,7 @@ cDIBSurface::~cDIBSurface() {
 
 cSurfaceImplementation* cDIBSurface::Destroy(unsigned destroyFlags) {
   this->cDIBSurface::~cDIBSurface();
-  if (destroyFlags & 1) ::operator delete(this);
-  return this;
+  return vexa::FreeDestroyed(this, destroyFlags);
 }
 
 cSurfaceImplementation* cDIBSurface::CreateCompatible(int, int) { return nullptr; }
