@@ -17,6 +17,7 @@
 #include <vexa/surface_object.h>
 
 #include "bank/image_layout.h"
+#include "support/bank_fixture.h"
 #include "support/surface_factory.h"
 #include "pixels/pixel_format.h"
 
@@ -24,18 +25,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using testsupport::MakeSurface;
+using testsupport::BankPtr;
+using testsupport::NewBank;
 using testsupport::RawPixel;
-
-struct BankDeleter {
-  void operator()(ImageBank* bank) const { DestroyImageBank(bank); }
-};
-using BankPtr = std::unique_ptr<ImageBank, BankDeleter>;
-
-BankPtr NewBank(int mode) {
-  BankPtr bank(CreateImageBank(0, nullptr));
-  if (bank) SetImageBankFormat(bank.get(), mode);
-  return bank;
-}
 
 constexpr int kModes[] = {3, 6, 7, 4, 8};
 

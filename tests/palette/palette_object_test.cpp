@@ -12,6 +12,7 @@
 #include "palette/palette_default.h"
 #include "palette/palette_object.h"
 #include "palette/palette_ops.h"
+#include "support/palette_records.h"
 
 namespace vexa {
 namespace {
@@ -32,15 +33,8 @@ struct RegisteredThread {
   }
 };
 
-LOGPALETTE256 GreyRecord() {
-  LOGPALETTE256 record{};
-  record.palVersion = 0x300;
-  record.palNumEntries = 256;
-  for (int i = 0; i < 256; ++i) record.palPalEntry[i] = PALETTEENTRY{BYTE(i), BYTE(i), BYTE(i), 0};
-  return record;
-}
-
-const LOGPALETTE* AsRecord(const LOGPALETTE256& record) { return reinterpret_cast<const LOGPALETTE*>(&record); }
+using testsupport::AsRecord;
+using testsupport::GreyRecord;
 
 TEST(PaletteObject, DefaultPaletteHoldsTheBuiltInColours) {
   OnFreshThread([] {

@@ -13,19 +13,13 @@
 #include "palette/palette_object.h"
 #include "palette/palette_registry.h"
 #include "palette/palette_search.h"
+#include "support/palette_records.h"
 
 namespace vexa {
 namespace {
 
-LOGPALETTE256 GreyRecord() {
-  LOGPALETTE256 record{};
-  record.palVersion = 0x300;
-  record.palNumEntries = 256;
-  for (int i = 0; i < 256; ++i) record.palPalEntry[i] = PALETTEENTRY{BYTE(i), BYTE(i), BYTE(i), 0};
-  return record;
-}
-
-const LOGPALETTE* AsRecord(const LOGPALETTE256& record) { return reinterpret_cast<const LOGPALETTE*>(&record); }
+using testsupport::AsRecord;
+using testsupport::GreyRecord;
 
 TEST(PaletteRegistry, ThreadsKeepSeparatePalettes) {
   const LOGPALETTE256 record = GreyRecord();

@@ -6,6 +6,7 @@
 
 #include "base/simd_level.h"
 #include "palette/palette_search.h"
+#include "support/simd_levels.h"
 
 namespace vexa {
 namespace {
@@ -106,11 +107,7 @@ COLORREF RandomColour(std::mt19937& rng, const std::vector<PALETTEENTRY>& entrie
 }
 
 TEST(PaletteSearch, EverySimdLevelMatchesTheScalarReference) {
-  for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
-    if (!SimdLevelSupported(level)) {
-      GTEST_LOG_(INFO) << "skipping " << SimdLevelName(level) << ": not supported here";
-      continue;
-    }
+  for (SimdLevel level : testsupport::SupportedVectorLevels()) {
     const PaletteSearchFn search = VectorSearchAt(level);
     std::mt19937 rng(1234);
     for (int round = 0; round < 4000; ++round) {
