@@ -121,12 +121,9 @@ ResampleKernels BuildResampleKernels(SimdLevel level) {
 
 }  // namespace
 
-const ResampleKernels& ResampleKernelsAt(SimdLevel level) {
-  return SimdTables<ResampleKernels, BuildResampleKernels>::At(level);
-}
+using ResampleTables = SimdTables<ResampleKernels, BuildResampleKernels>;
 
-const ResampleKernels& ActiveResampleKernels() {
-  return SimdTables<ResampleKernels, BuildResampleKernels>::Active();
-}
+const ResampleKernels& ResampleKernelsAt(SimdLevel level) { return ResampleTables::At(level); }
+const ResampleKernels& ActiveResampleKernels() { return ResampleTables::Active(); }
 
 }  // namespace vexa

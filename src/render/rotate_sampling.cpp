@@ -213,13 +213,10 @@ RotateKernels BuildRotateKernels(SimdLevel level) {
 
 }  // namespace
 
-const RotateKernels& RotateKernelsAt(SimdLevel level) {
-  return SimdTables<RotateKernels, BuildRotateKernels>::At(level);
-}
+using RotateTables = SimdTables<RotateKernels, BuildRotateKernels>;
 
-const RotateKernels& ActiveRotateKernels() {
-  return SimdTables<RotateKernels, BuildRotateKernels>::Active();
-}
+const RotateKernels& RotateKernelsAt(SimdLevel level) { return RotateTables::At(level); }
+const RotateKernels& ActiveRotateKernels() { return RotateTables::Active(); }
 
 RotationFrame MakeRotationFrame(float angle, int sourceWidth, int sourceHeight, int width,
                                 int height) {

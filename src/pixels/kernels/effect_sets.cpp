@@ -97,9 +97,10 @@ KernelSet BuildKernels(SimdLevel level) {
 
 }  // namespace
 
-const KernelSet& KernelsAt(SimdLevel level) { return SimdTables<KernelSet, BuildKernels>::At(level); }
+using KernelTables = SimdTables<KernelSet, BuildKernels>;
 
-const KernelSet& ActiveKernels() { return SimdTables<KernelSet, BuildKernels>::Active(); }
+const KernelSet& KernelsAt(SimdLevel level) { return KernelTables::At(level); }
+const KernelSet& ActiveKernels() { return KernelTables::Active(); }
 
 std::uint32_t InverseIndexOf(const EffectContext& context, std::uint32_t colour) {
   return InverseIndex(context, colour);
