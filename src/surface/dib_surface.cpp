@@ -14,7 +14,7 @@ constexpr WORD kLogPaletteVersion = 0x300;
 
 // A palette object from the record's colour table: each (blue, green, red, reserved) entry
 // becomes (red, green, blue, 0).
-PaletteObject* PaletteFromColourTable(const BITMAPINFO* info, int count) {
+PaletteObject* PaletteFromColorTable(const BITMAPINFO* info, int count) {
   LOGPALETTE256 record{};
   record.palVersion = kLogPaletteVersion;
   record.palNumEntries = static_cast<WORD>(count);
@@ -44,7 +44,7 @@ cDIBSurface::cDIBSurface(const BITMAPINFO* info, const void* bits, int createPal
   firstRow = layout.topDown ? pixels : pixels + static_cast<std::ptrdiff_t>(height - 1) * stride;
   storage = pixels;
   ResetClipRect();
-  if (layout.depth == 8 && createPalette) palette = PaletteFromColourTable(info, layout.colourCount);
+  if (layout.depth == 8 && createPalette) palette = PaletteFromColorTable(info, layout.colorCount);
   SetPixelFormat(layout.depth);
   if (depth == 32) KeepAlphaIfTranslucent();
 }

@@ -330,7 +330,7 @@ TEST(BankImageConversion, SuppliedFormatsAndPalettes) {
   for (int i = 0; i < 6; ++i) EXPECT_EQ(RawPixel(*s.implementation, i % 3, i / 3), wide[i]);
 }
 
-TEST(BankImages, HeaderFieldsAndColourKeys) {
+TEST(BankImages, HeaderFieldsAndColorKeys) {
   BankPtr bank15 = NewBank(6);
   const int n = AddImage(bank15.get(), 0x10003, 2, 0x18000, -1, 7, 0x12345, 0x123456, 0, nullptr, nullptr);
   ASSERT_NE(n, 0) << "sizes are their low 16 bits";

@@ -149,9 +149,9 @@ TEST(ImageSurface, RunLengthBlockSurvivesEveryOperation) {
   cSurfaceObject s;
   ASSERT_EQ(GetImageSurface(bank.get(), n, &s, 0), 1);
   auto target = testsupport::MakeSurface(32, 320, 10);
-  COLORREF colour = 0;
+  COLORREF color = 0;
   RECT box{};
-  s.GetPixelColor(5, 1, &colour);
+  s.GetPixelColor(5, 1, &color);
   s.SetPixelColor(5, 1, 0x010203);
   s.FillRectColor(0, 0, 10, 2, 0x445566);
   s.FlipHorizontal();

@@ -148,7 +148,7 @@ TEST(MaskBuild, ThirtyTwoBitPixelsDifferingOnlyInTheTopByteAreSolid) {
   ExpectMask(mask, Picture(4, std::vector<bool>(20, true)), "top byte");
 }
 
-TEST(MaskBuild, AlphaPlaneDecidesOverTheColourKey) {
+TEST(MaskBuild, AlphaPlaneDecidesOverTheColorKey) {
   std::mt19937 rng(11);
   for (SimdLevel level : Levels()) {
     for (int depth : {16, 24, 32}) {

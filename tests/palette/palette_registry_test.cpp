@@ -152,8 +152,8 @@ TEST(PaletteRegistryDeathTest, UnloadFreesEveryThreadsPalettes) {
 
 // A pretend palette display whose system palette is entry i = (i, 255 - i, 7, 9).
 struct FakeDisplay {
-  int colours;
-  static int Count(void* self) { return static_cast<FakeDisplay*>(self)->colours; }
+  int colors;
+  static int Count(void* self) { return static_cast<FakeDisplay*>(self)->colors; }
   static void Read(void*, int first, int count, PALETTEENTRY* out) {
     for (int i = 0; i < count; ++i) out[i] = PALETTEENTRY{BYTE(first + i), BYTE(255 - first - i), 7, 9};
   }
@@ -171,7 +171,7 @@ class PaletteCapture : public testing::Test {
   }
 };
 
-TEST_F(PaletteCapture, PaletteDisplayReplacesTheStaticColours) {
+TEST_F(PaletteCapture, PaletteDisplayReplacesTheStaticColors) {
   FakeDisplay display{256};
   Install(&display);
   std::thread([] {
@@ -188,7 +188,7 @@ TEST_F(PaletteCapture, PaletteDisplayReplacesTheStaticColours) {
   EXPECT_EQ(DefaultLogPalette16().palPalEntry[3].peRed, 0x80);  // 16-colour record untouched
 }
 
-TEST_F(PaletteCapture, SixteenColourDisplayReplacesTheSixteenColourRecord) {
+TEST_F(PaletteCapture, SixteenColorDisplayReplacesTheSixteenColorRecord) {
   FakeDisplay display{16};
   Install(&display);
   std::thread([] {

@@ -97,7 +97,7 @@ TEST(PaletteArrange, DefaultPaletteIsAlreadyArranged) {
   }
 }
 
-TEST(PaletteArrange, StaticColoursMoveBackAndTheRemapFollows) {
+TEST(PaletteArrange, StaticColorsMoveBackAndTheRemapFollows) {
   // A static colour found among entries i..255 is swapped in.
   const LOGPALETTE256 low = DefaultSwapped(3, 100);
   PALETTEENTRY arranged[256];

@@ -557,8 +557,8 @@ TEST(StretchKernels, ResampleRowsMatchScalarAtEveryLevel) {
       std::vector<std::uint32_t> line(static_cast<size_t>(m));
       for (auto& p : line) p = std::uint32_t(random());
       std::vector<std::uint32_t> a(static_cast<size_t>(n)), b(static_cast<size_t>(n));
-      scalar.horizontalColour(line.data(), a.data(), view);
-      vector.horizontalColour(line.data(), b.data(), view);
+      scalar.horizontalColor(line.data(), a.data(), view);
+      vector.horizontalColor(line.data(), b.data(), view);
       ASSERT_EQ(a, b) << vexa::SimdLevelName(level) << " horizontal " << n << " from " << m;
       // The vertical kernel over `n * 4` bytes of rows taken `taps` at a time.
       const int j = int(random() % unsigned(n));
