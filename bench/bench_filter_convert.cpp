@@ -75,11 +75,11 @@ LOGPALETTE256 CubePalette() {
 
 SDL_Palette* SdlPalette(const LOGPALETTE256& p) {
   SDL_Palette* palette = SDL_AllocPalette(256);
-  SDL_Color colours[256];
+  SDL_Color colors[256];
   for (int i = 0; i < 256; ++i) {
-    colours[i] = {p.palPalEntry[i].peRed, p.palPalEntry[i].peGreen, p.palPalEntry[i].peBlue, 255};
+    colors[i] = {p.palPalEntry[i].peRed, p.palPalEntry[i].peGreen, p.palPalEntry[i].peBlue, 255};
   }
-  SDL_SetPaletteColors(palette, colours, 0, 256);
+  SDL_SetPaletteColors(palette, colors, 0, 256);
   return palette;
 }
 

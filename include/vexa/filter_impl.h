@@ -31,7 +31,7 @@ inline constexpr int kFilterNotSupported = 8;
 inline constexpr int kFilterBadArgument = 14;
 
 // A cache slot of the 5-6-5 colour cache that has not been computed yet.
-inline constexpr BYTE kColourCacheEmpty = 253;
+inline constexpr BYTE kColorCacheEmpty = 253;
 
 // Bits of GetSupportedDepths.
 enum FilterDepthBits : int {
@@ -80,7 +80,7 @@ class VEXA_API CFilterImpl {
   virtual int GetDepth();                      // 21
   virtual int GetImageSize();                  // 22: fileLineBytes x height
   virtual LOGPALETTE* GetPalette();            // 23: may be null
-  virtual int GetTransparentColor(COLORREF* colour);       // 24: 0
+  virtual int GetTransparentColor(COLORREF* color);       // 24: 0
   virtual int HasAlpha();                                  // 25
   virtual int SetOutputFormat(int depth, const LOGPALETTE* palette);  // 26
   virtual int IsAnimated();                                // 27: 0
@@ -137,7 +137,7 @@ class VEXA_API CFilterImpl {
   LOGPALETTE* targetPalette = nullptr;      // copy of the 8-bit output palette, owned
   LOGPALETTE* lastSourcePalette = nullptr;  // source palette the remap was built for, owned
   BYTE* remap = nullptr;                    // 256 bytes: source index -> target index
-  BYTE* colourCache = nullptr;              // 65536 bytes: 5-6-5 colour -> target index
+  BYTE* colorCache = nullptr;              // 65536 bytes: 5-6-5 colour -> target index
 };
 
 // Bytes of a palette block: the record with 256 entries.

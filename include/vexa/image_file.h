@@ -106,7 +106,7 @@ class VEXA_API CImageFile {
   int GetLineBytes();
   int GetImageSize();
   LOGPALETTE* GetPalette();
-  int GetTransparentColor(COLORREF* colour);
+  int GetTransparentColor(COLORREF* color);
   int HasAlpha();
   int GetFrameCount();
   int GetCurrentFrame();

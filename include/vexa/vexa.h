@@ -14,6 +14,7 @@
 #include <vexa/filter_manager.h>
 #include <vexa/filter_plugin.h>
 #include <vexa/image_bank.h>
+#include <vexa/image_file.h>
 #include <vexa/image_surface.h>
 #include <vexa/exports.h>
 #include <vexa/library.h>

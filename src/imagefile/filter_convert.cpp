@@ -69,7 +69,7 @@ constexpr int BytesOf(int depth) { return (depth + 1) / 8; }
 
 // One row between two true-colour layouts, or from 8 bits through the source palette.
 template <int From, int To>
-void ConvertColour(BYTE* d, const BYTE* s, int count, const PALETTEENTRY* palette) {
+void ConvertColor(BYTE* d, const BYTE* s, int count, const PALETTEENTRY* palette) {
   if constexpr (From == To) {
     std::memcpy(d, s, static_cast<std::size_t>(count) * BytesOf(From));
   } else {
@@ -124,13 +124,13 @@ void ConvertToIndexes(BYTE* d, const BYTE* s, int count, BYTE* cache,
     const BYTE* p = s + i * BytesOf(From);
     const std::uint32_t key = CacheKey<From, true>(p);
     const BYTE index = cache[key];
-    d[i] = index != kColourCacheEmpty ? index : FillCacheSlot<From>(p, key, cache, target);
+    d[i] = index != kColorCacheEmpty ? index : FillCacheSlot<From>(p, key, cache, target);
   }
   for (; i < count; ++i) {
     const BYTE* p = s + i * BytesOf(From);
     const std::uint32_t key = CacheKey<From, false>(p);
     const BYTE index = cache[key];
-    d[i] = index != kColourCacheEmpty ? index : FillCacheSlot<From>(p, key, cache, target);
+    d[i] = index != kColorCacheEmpty ? index : FillCacheSlot<From>(p, key, cache, target);
   }
 }
 
@@ -145,14 +145,14 @@ int FormatIndex(int depth) {
   }
 }
 
-using ColourRowFn = void (*)(BYTE*, const BYTE*, int, const PALETTEENTRY*);
+using ColorRowFn = void (*)(BYTE*, const BYTE*, int, const PALETTEENTRY*);
 
 template <int To>
-constexpr ColourRowFn kFromEach[5] = {ConvertColour<8, To>, ConvertColour<15, To>,
-                                      ConvertColour<16, To>, ConvertColour<24, To>,
-                                      ConvertColour<32, To>};
+constexpr ColorRowFn kFromEach[5] = {ConvertColor<8, To>, ConvertColor<15, To>,
+                                      ConvertColor<16, To>, ConvertColor<24, To>,
+                                      ConvertColor<32, To>};
 // [output format - 1][source format]; output 8 is handled on its own.
-constexpr const ColourRowFn* kColourRows[4] = {kFromEach<15>, kFromEach<16>, kFromEach<24>,
+constexpr const ColorRowFn* kColorRows[4] = {kFromEach<15>, kFromEach<16>, kFromEach<24>,
                                                kFromEach<32>};
 
 using IndexRowFn = void (*)(BYTE*, const BYTE*, int, BYTE*, const LOGPALETTE*);
@@ -160,17 +160,17 @@ constexpr IndexRowFn kIndexRows[5] = {nullptr, ConvertToIndexes<15>, ConvertToIn
                                       ConvertToIndexes<24>, ConvertToIndexes<32>};
 
 // The row for a pair at the library's SIMD level: vector forms where they exist.
-ColourRowFn ColourRowFor(int from, int to) {
-  static const ColourRowFn kPalette8To32 =
+ColorRowFn ColorRowFor(int from, int to) {
+  static const ColorRowFn kPalette8To32 =
       vexa::FilterRowAt(vexa::FilterRowKind::Palette8To32, vexa::ActiveSimdLevel());
-  static const ColourRowFn kBgr24To32 =
+  static const ColorRowFn kBgr24To32 =
       vexa::FilterRowAt(vexa::FilterRowKind::Bgr24To32, vexa::ActiveSimdLevel());
-  static const ColourRowFn kBgrx32To24 =
+  static const ColorRowFn kBgrx32To24 =
       vexa::FilterRowAt(vexa::FilterRowKind::Bgrx32To24, vexa::ActiveSimdLevel());
   if (from == 0 && to == 4) return kPalette8To32;
   if (from == 3 && to == 4) return kBgr24To32;
   if (from == 4 && to == 3) return kBgrx32To24;
-  return kColourRows[to - 1][from];
+  return kColorRows[to - 1][from];
 }
 
 }  // namespace
@@ -182,9 +182,9 @@ FilterRowFn FilterRowAt(FilterRowKind kind, SimdLevel level) {
     if (FilterRowFn row = FilterRowAvx2(kind)) return row;
   }
   switch (kind) {
-    case FilterRowKind::Palette8To32: return ConvertColour<8, 32>;
-    case FilterRowKind::Bgr24To32: return ConvertColour<24, 32>;
-    case FilterRowKind::Bgrx32To24: return ConvertColour<32, 24>;
+    case FilterRowKind::Palette8To32: return ConvertColor<8, 32>;
+    case FilterRowKind::Bgr24To32: return ConvertColor<24, 32>;
+    case FilterRowKind::Bgrx32To24: return ConvertColor<32, 24>;
   }
   return nullptr;
 }
@@ -221,12 +221,12 @@ void CFilterImpl::ConvertRow(BYTE* destination, const BYTE* source, int count) {
       for (int i = 0; i < count; ++i) destination[i] = remap[source[i]];
       return;
     }
-    if (!colourCache || !targetPalette) return;
-    kIndexRows[from](destination, source, count, colourCache, targetPalette);
+    if (!colorCache || !targetPalette) return;
+    kIndexRows[from](destination, source, count, colorCache, targetPalette);
     return;
   }
   if (from == 0 && !palette) return;
-  ColourRowFor(from, to)(destination, source, count, palette ? EntriesOf(palette) : nullptr);
+  ColorRowFor(from, to)(destination, source, count, palette ? EntriesOf(palette) : nullptr);
 }
 
 BOOL CFilterImpl::BuildConversion() {
@@ -260,15 +260,15 @@ BOOL CFilterImpl::BuildConversion() {
     return 1;
   }
   if (depth < 8) return 1;
-  if (!colourCache) {
-    if (!vexa::EnsureFilterBlock(&colourCache, kCacheSize)) return 0;
+  if (!colorCache) {
+    if (!vexa::EnsureFilterBlock(&colorCache, kCacheSize)) return 0;
     paletteChanged = 1;
   }
   if (paletteChanged) {
-    std::memset(colourCache, kColourCacheEmpty, kCacheSize);
+    std::memset(colorCache, kColorCacheEmpty, kCacheSize);
     const PALETTEENTRY* entries = EntriesOf(targetPalette);
     for (int i = 0; i < targetPalette->palNumEntries && i < 256; ++i) {
-      colourCache[(entries[i].peRed >> 3) << 11 | (entries[i].peGreen >> 2) << 5 |
+      colorCache[(entries[i].peRed >> 3) << 11 | (entries[i].peGreen >> 2) << 5 |
                   entries[i].peBlue >> 3] = static_cast<BYTE>(i);
     }
     paletteChanged = 0;
@@ -285,7 +285,7 @@ int CFilterImpl::SetOutputFormat(int newDepth, const LOGPALETTE* newPalette) {
       vexa::FreeFilterBlock(&targetPalette);
       vexa::FreeFilterBlock(&lastSourcePalette);
       vexa::FreeFilterBlock(&remap);
-      vexa::FreeFilterBlock(&colourCache);
+      vexa::FreeFilterBlock(&colorCache);
       convert = 0;
       return 0;
     }

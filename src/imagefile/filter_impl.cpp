@@ -11,7 +11,7 @@ CFilterImpl::~CFilterImpl() {
   vexa::FreeFilterBlock(&targetPalette);
   vexa::FreeFilterBlock(&lastSourcePalette);
   vexa::FreeFilterBlock(&remap);
-  vexa::FreeFilterBlock(&colourCache);
+  vexa::FreeFilterBlock(&colorCache);
 }
 
 void CFilterImpl::Destroy(unsigned flags) {

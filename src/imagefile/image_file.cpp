@@ -179,8 +179,8 @@ int CImageFile::GetDepth() { return filter ? filter->GetDepth() : 0; }
 int CImageFile::GetLineBytes() { return filter ? filter->GetLineBytes() : 0; }
 int CImageFile::GetImageSize() { return filter ? filter->GetImageSize() : 0; }
 LOGPALETTE* CImageFile::GetPalette() { return filter ? filter->GetPalette() : nullptr; }
-int CImageFile::GetTransparentColor(COLORREF* colour) {
-  return filter ? filter->GetTransparentColor(colour) : 0;
+int CImageFile::GetTransparentColor(COLORREF* color) {
+  return filter ? filter->GetTransparentColor(color) : 0;
 }
 int CImageFile::HasAlpha() { return filter ? filter->HasAlpha() : 0; }
 int CImageFile::GetFrameCount() { return filter ? filter->GetFrameCount() : 0; }

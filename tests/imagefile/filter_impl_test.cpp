@@ -108,7 +108,7 @@ TEST(FilterImpl, ConstructionValues) {
   EXPECT_EQ(f.palette, nullptr);
   EXPECT_EQ(f.convert, 0);
   EXPECT_EQ(f.outputDepth, 0);
-  EXPECT_EQ(f.colourCache, nullptr);
+  EXPECT_EQ(f.colorCache, nullptr);
 }
 
 TEST(FilterImpl, LineBytesFollowTheDepth) {
@@ -143,7 +143,7 @@ TEST(FilterImpl, CreatePaletteRefusesCountsTheBlockCannotHold) {
   EXPECT_EQ(reinterpret_cast<LOGPALETTE256*>(f.palette)->palPalEntry[255].peRed, 0);
 }
 
-TEST(FilterImpl, NearestColourTiesGiveTheLowerIndex) {
+TEST(FilterImpl, NearestColorTiesGiveTheLowerIndex) {
   Palette p;
   p.Add(10, 0, 0);
   p.Add(0, 10, 0);  // same distance from (5, 5, 0) as entry 0
@@ -391,9 +391,9 @@ TEST(FilterOutputFormat, AReplacedTargetPaletteRebuildsTheCache) {
   EXPECT_EQ(out, 0);
   // The same palette again keeps the cache: a slot filled before stays.
   const int key = (250 / 8) * 2048;
-  EXPECT_EQ(f.colourCache[key], 0);
+  EXPECT_EQ(f.colorCache[key], 0);
   ASSERT_EQ(f.SetOutputFormat(8, second.get()), 0);
-  EXPECT_EQ(f.colourCache[key], 0);
+  EXPECT_EQ(f.colorCache[key], 0);
 }
 
 TEST(FilterOutputFormat, ANearestIndexOf253IsSearchedEveryTime) {
@@ -409,7 +409,7 @@ TEST(FilterOutputFormat, ANearestIndexOf253IsSearchedEveryTime) {
   BYTE out = 0;
   f.ConvertRow(&out, grey, 1);
   EXPECT_EQ(out, 253);
-  EXPECT_EQ(f.colourCache[key], 253);  // indistinguishable from "not computed"
+  EXPECT_EQ(f.colorCache[key], 253);  // indistinguishable from "not computed"
   // The slot is searched again: a changed copy of the palette gives the new answer at once.
   reinterpret_cast<LOGPALETTE256*>(f.targetPalette)->palPalEntry[10] = {98, 98, 98, 0};
   f.ConvertRow(&out, grey, 1);

@@ -37,7 +37,7 @@ std::vector<BYTE> TestImage(int width, int height, int depth, int flags,
 }
 
 // 3 x 2 at 24 bits: red, green, blue / white, black, (10, 20, 30).
-const std::vector<BYTE> kColourRows = {0, 0, 255, 0, 255, 0, 255, 0, 0,
+const std::vector<BYTE> kColorRows = {0, 0, 255, 0, 255, 0, 255, 0, 0,
                                        255, 255, 255, 0, 0, 0, 30, 20, 10};
 
 class ImageFile : public ::testing::Test {
@@ -67,7 +67,7 @@ class ImageFile : public ::testing::Test {
 };
 
 TEST_F(ImageFile, OpeningChecksTheStreamsAndTheImage) {
-  const std::vector<BYTE> bytes = TestImage(3, 2, 24, 0, kColourRows);
+  const std::vector<BYTE> bytes = TestImage(3, 2, 24, 0, kColorRows);
   CInputMemFile input;
   input.Create(bytes.data(), static_cast<int>(bytes.size()));
   CImageFile file(&mgr);
@@ -95,7 +95,7 @@ TEST_F(ImageFile, OpeningChecksTheStreamsAndTheImage) {
 }
 
 TEST_F(ImageFile, ReadWithAnotherFormatThanTheOneSetSetsItAgain) {
-  const std::vector<BYTE> bytes = TestImage(3, 2, 24, 0, kColourRows);
+  const std::vector<BYTE> bytes = TestImage(3, 2, 24, 0, kColorRows);
   CInputMemFile input;
   input.Create(bytes.data(), static_cast<int>(bytes.size()));
   CImageFile file(&mgr);
@@ -116,7 +116,7 @@ TEST_F(ImageFile, ReadWithAnotherFormatThanTheOneSetSetsItAgain) {
 }
 
 TEST_F(ImageFile, SeekingNeedsAnAnimatedFormat) {
-  const std::vector<BYTE> bytes = TestImage(3, 2, 24, 0, kColourRows);
+  const std::vector<BYTE> bytes = TestImage(3, 2, 24, 0, kColorRows);
   CInputMemFile input;
   input.Create(bytes.data(), static_cast<int>(bytes.size()));
   CImageFile file(&mgr);
@@ -192,7 +192,7 @@ TEST_F(ImageFile, AnimationsKeepThePreviousFrameAsThePitchGrows) {
 }
 
 TEST_F(ImageFile, ImportCreatesTheSurfaceAtTheFilesDepth) {
-  const std::string path = Write("colour.img", TestImage(3, 2, 24, 2, kColourRows));
+  const std::string path = Write("colour.img", TestImage(3, 2, 24, 2, kColorRows));
   cSurfaceObject surface;  // empty: flag 0x01 has no depth to keep
   std::uint32_t id = 0;
   ASSERT_EQ(ImportImage(&mgr, path.c_str(), &surface, &id, kImportKeepDepth), 1);
@@ -212,8 +212,8 @@ TEST_F(ImageFile, ImportCreatesTheSurfaceAtTheFilesDepth) {
   EXPECT_EQ(ImportImage(&mgr, "", &surface, nullptr, 0), 0);
 }
 
-TEST_F(ImageFile, TrueColourIntoAKeptEightBitSurfaceUsesItsPalette) {
-  const std::string path = Write("colour.img", TestImage(3, 2, 24, 0, kColourRows));
+TEST_F(ImageFile, TrueColorIntoAKeptEightBitSurfaceUsesItsPalette) {
+  const std::string path = Write("colour.img", TestImage(3, 2, 24, 0, kColorRows));
   auto surface = testsupport::MakeSurface(8, 3, 2);
   const COLORREF before = surface->GetPaletteColor(7);
   ASSERT_EQ(ImportImage(&mgr, path.c_str(), surface.get(), nullptr, kImportKeepDepth), 1);
@@ -248,8 +248,8 @@ TEST_F(ImageFile, EightBitFilesBringTheirPaletteUnlessTheSurfacesIsKept) {
 }
 
 TEST_F(ImageFile, AKeptAlphaPlaneGoesWithAFileWithoutAlpha) {
-  const std::string withAlpha = Write("alpha.img", TestImage(3, 2, 24, 1, kColourRows));
-  const std::string without = Write("plain.img", TestImage(3, 2, 24, 0, kColourRows));
+  const std::string withAlpha = Write("alpha.img", TestImage(3, 2, 24, 1, kColorRows));
+  const std::string without = Write("plain.img", TestImage(3, 2, 24, 0, kColorRows));
   auto surface = testsupport::MakeSurface(24, 3, 2);
   ASSERT_EQ(ImportImage(&mgr, withAlpha.c_str(), surface.get(), nullptr, 0), 1);
   ASSERT_TRUE(surface->HasAlpha());
@@ -264,7 +264,7 @@ TEST_F(ImageFile, AKeptAlphaPlaneGoesWithAFileWithoutAlpha) {
 }
 
 TEST_F(ImageFile, PremultiplicationFollowsTheManagerAndTheFlag) {
-  const std::string path = Write("alpha.img", TestImage(3, 2, 24, 1, kColourRows));
+  const std::string path = Write("alpha.img", TestImage(3, 2, 24, 1, kColorRows));
   mgr.SetPremultiplyAlpha(1);
   cSurfaceObject premultiplied, straight;
   ASSERT_EQ(ImportImage(&mgr, path.c_str(), &premultiplied, nullptr, 0), 1);
@@ -280,12 +280,12 @@ TEST_F(ImageFile, PremultiplicationFollowsTheManagerAndTheFlag) {
 TEST_F(ImageFile, QueriesAndPalettes) {
   const std::string grey = Write("grey.img", TestImage(2, 1, 8, 0, {5, 6}));
   const std::string big = Write("big.img", TestImage(2, 1, 8, 4, {5, 6}));
-  const std::string colour = Write("colour.img", TestImage(3, 2, 24, 0, kColourRows));
+  const std::string color = Write("colour.img", TestImage(3, 2, 24, 0, kColorRows));
   EXPECT_EQ(IsImageFile(&mgr, grey.c_str()), 1);
   EXPECT_EQ(IsImageFile(&mgr, Write("four.img", TestImage(4, 1, 4, 0, {1, 2})).c_str()), 1);
   EXPECT_EQ(IsImageFile(&mgr, Write("junk.img", {1, 2, 3}).c_str()), 0);
   int still = -1;
-  EXPECT_EQ(GetImageFileInfo(&mgr, colour.c_str(), &still), 1);
+  EXPECT_EQ(GetImageFileInfo(&mgr, color.c_str(), &still), 1);
   EXPECT_EQ(still, 1);
   LOGPALETTE256 palette{};
   ASSERT_EQ(GetImageFilePalette(&mgr, grey.c_str(), reinterpret_cast<LOGPALETTE*>(&palette)), 1);
@@ -293,7 +293,7 @@ TEST_F(ImageFile, QueriesAndPalettes) {
   EXPECT_EQ(palette.palPalEntry[77].peRed, 77);
   // A palette claiming more entries than the caller's record holds is refused.
   EXPECT_EQ(GetImageFilePalette(&mgr, big.c_str(), reinterpret_cast<LOGPALETTE*>(&palette)), 0);
-  EXPECT_EQ(GetImageFilePalette(&mgr, colour.c_str(), reinterpret_cast<LOGPALETTE*>(&palette)), 0);
+  EXPECT_EQ(GetImageFilePalette(&mgr, color.c_str(), reinterpret_cast<LOGPALETTE*>(&palette)), 0);
 }
 
 TEST_F(ImageFile, ExportNeedsASavingFilterAndAValidSurface) {
@@ -323,7 +323,7 @@ TEST_F(ImageFile, FrameByFrameExportAndImport) {
   ASSERT_EQ(EndImageExport(&mgr, &writer), 1);
   EXPECT_EQ(Contents(target).size(), 2u * 12u);
 
-  const std::string image = Write("one.img", TestImage(3, 2, 24, 2, kColourRows));
+  const std::string image = Write("one.img", TestImage(3, 2, 24, 2, kColorRows));
   CImageFile reader(&mgr);
   cSurfaceObject into;
   ASSERT_EQ(BeginImageImport(&mgr, image.c_str(), &into, &reader, 0), 1);

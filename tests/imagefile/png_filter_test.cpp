@@ -50,8 +50,8 @@ std::string Difference(cSurfaceObject& s, const vexa::test::Reference& ref, COLO
       const bool transparentByKey = keyed && want[3] == 0;
       if (transparentByKey) {
         // A grey or RGB tRNS is our transparent colour: the pixel must hold the key.
-        const COLORREF colour = got[0] | got[1] << 8 | got[2] << 16;
-        if (colour != key) return "key at " + std::to_string(x) + "," + std::to_string(y);
+        const COLORREF color = got[0] | got[1] << 8 | got[2] << 16;
+        if (color != key) return "key at " + std::to_string(x) + "," + std::to_string(y);
         continue;
       }
       // Fully transparent pixels of an alpha plane may have any colour.
@@ -208,14 +208,14 @@ TEST_F(PngRoundTrip, TheKeyBecomesTransparencyOnlyWhenAsked) {
   CImageFile file(&Plugins());
   ASSERT_TRUE(file.SelectFilterByID(kPng));
   BYTE* rows = source->LockBits();
-  COLORREF colour = 0x123456;
-  ASSERT_EQ(file.SaveImage(key.c_str(), rows, 37, 11, 24, source->GetPitch(), nullptr, &colour, 0), 0);
+  COLORREF color = 0x123456;
+  ASSERT_EQ(file.SaveImage(key.c_str(), rows, 37, 11, 24, source->GetPitch(), nullptr, &color, 0), 0);
   CImageFile plain(&Plugins());
   ASSERT_EQ(plain.Open(key.c_str()), 0);
-  EXPECT_EQ(plain.GetTransparentColor(&colour), 0);
+  EXPECT_EQ(plain.GetTransparentColor(&color), 0);
   plain.Close();
   file.filter->SetOption(1);
-  ASSERT_EQ(file.SaveImage(key.c_str(), rows, 37, 11, 24, source->GetPitch(), nullptr, &colour, 0), 0);
+  ASSERT_EQ(file.SaveImage(key.c_str(), rows, 37, 11, 24, source->GetPitch(), nullptr, &color, 0), 0);
   source->Unlock();
   CImageFile keyed(&Plugins());
   ASSERT_EQ(keyed.Open(key.c_str()), 0);

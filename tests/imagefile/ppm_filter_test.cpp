@@ -49,7 +49,7 @@ class PpmFilter : public ::testing::Test {
 };
 
 // 3 x 2 colour image: red, green, blue / white, grey, black.
-const std::vector<BYTE> kColour = Bytes("P6\n# made by hand\n3 2\n255\n",
+const std::vector<BYTE> kColor = Bytes("P6\n# made by hand\n3 2\n255\n",
                                         {255, 0, 0, 0, 255, 0, 0, 0, 255,  //
                                          255, 255, 255, 128, 130, 132, 0, 0, 0});
 
@@ -65,7 +65,7 @@ TEST_F(PpmFilter, IsListedWithItsNameAndExtensions) {
   EXPECT_EQ(mgr.FilterSupportsAnimations(index), 0);
 }
 
-TEST_F(PpmFilter, ReadsColourPixelsAtEveryOutputDepth) {
+TEST_F(PpmFilter, ReadsColorPixelsAtEveryOutputDepth) {
   struct Case {
     int depth;
     std::vector<BYTE> firstRow;  // red, green, blue
@@ -81,7 +81,7 @@ TEST_F(PpmFilter, ReadsColourPixelsAtEveryOutputDepth) {
       {16, {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00}, {0xFF, 0xFF, 0x10, 0x84, 0x00, 0x00}},
   };
   for (const Case& c : cases) {
-    ASSERT_EQ(Open(kColour), 0);
+    ASSERT_EQ(Open(kColor), 0);
     EXPECT_EQ(filter->GetID(), kPpm);
     EXPECT_EQ(filter->GetWidth(), 3);
     EXPECT_EQ(filter->GetHeight(), 2);
@@ -102,8 +102,8 @@ TEST_F(PpmFilter, ReadsColourPixelsAtEveryOutputDepth) {
   }
 }
 
-TEST_F(PpmFilter, ReadsColourIntoAPalette) {
-  ASSERT_EQ(Open(kColour), 0);
+TEST_F(PpmFilter, ReadsColorIntoAPalette) {
+  ASSERT_EQ(Open(kColor), 0);
   LOGPALETTE256 target{0x300, 4, {}};
   target.palPalEntry[0] = {0, 0, 0, 0};
   target.palPalEntry[1] = {255, 255, 255, 0};
@@ -163,7 +163,7 @@ TEST_F(PpmFilter, RefusesBadHeadersWithACode) {
   EXPECT_EQ(Open(Bytes("BM", {})), -1);
 }
 
-TEST_F(PpmFilter, SavesColourAsP6AndReadsItBack) {
+TEST_F(PpmFilter, SavesColorAsP6AndReadsItBack) {
   CFilterImpl* saver = static_cast<CFilterImpl*>(mgr.CreateFilterFromID(kPpm));
   ASSERT_NE(saver, nullptr);
   EXPECT_EQ(saver->CanSaveImage(), 1);

@@ -124,7 +124,7 @@ class GifFilter final : public CFilterImpl {
   PALETTEENTRY global_[256] = {};
   int globalCount_ = 0;
   std::vector<BYTE> indexes_;  // 8-bit images: the screen's indexes
-  std::vector<BYTE> colours_;  // 24-bit images: the screen's blue, green, red
+  std::vector<BYTE> colors_;  // 24-bit images: the screen's blue, green, red
   std::vector<BYTE> alpha_;    // the screen's coverage
   std::vector<BYTE> saved_;    // the picture before a "restore to previous" frame
   // Writing.
@@ -301,7 +301,7 @@ int GifFilter::DecodeNextImage() {
     if (!decoder_) return kNotGif;
     try {
       indexes_.assign(depth == 8 ? area : 0, 0);
-      colours_.assign(depth == 24 ? area * 3 : 0, 0);
+      colors_.assign(depth == 24 ? area * 3 : 0, 0);
       alpha_.assign(area, 0);
     } catch (const std::bad_alloc&) {
       return kOutOfMemory;
@@ -318,20 +318,20 @@ int GifFilter::DecodeNextImage() {
         const std::size_t row = static_cast<std::size_t>(y) * width;
         std::fill_n(alpha_.begin() + row + p.left, p.width, 0);
         if (depth == 8) std::fill_n(indexes_.begin() + row + p.left, p.width, 0);
-        if (depth == 24) std::fill_n(colours_.begin() + (row + p.left) * 3, p.width * 3, 0);
+        if (depth == 24) std::fill_n(colors_.begin() + (row + p.left) * 3, p.width * 3, 0);
       }
     } else if (p.disposal == DISPOSE_PREVIOUS && !saved_.empty()) {
-      const std::size_t colourBytes = depth == 8 ? area : area * 3;
-      std::memcpy(depth == 8 ? indexes_.data() : colours_.data(), saved_.data(), colourBytes);
-      std::memcpy(alpha_.data(), saved_.data() + colourBytes, area);
+      const std::size_t colorBytes = depth == 8 ? area : area * 3;
+      std::memcpy(depth == 8 ? indexes_.data() : colors_.data(), saved_.data(), colorBytes);
+      std::memcpy(alpha_.data(), saved_.data() + colorBytes, area);
     }
   }
   const FrameInfo& f = frames_[next];
   if (f.disposal == DISPOSE_PREVIOUS) {
-    const std::size_t colourBytes = depth == 8 ? area : area * 3;
-    saved_.resize(colourBytes + area);
-    std::memcpy(saved_.data(), depth == 8 ? indexes_.data() : colours_.data(), colourBytes);
-    std::memcpy(saved_.data() + colourBytes, alpha_.data(), area);
+    const std::size_t colorBytes = depth == 8 ? area : area * 3;
+    saved_.resize(colorBytes + area);
+    std::memcpy(saved_.data(), depth == 8 ? indexes_.data() : colors_.data(), colorBytes);
+    std::memcpy(saved_.data() + colorBytes, alpha_.data(), area);
   }
   if (empty_) {
     currentImage_ = next;
@@ -404,9 +404,9 @@ int GifFilter::DecodeNextImage() {
         } else {
           const GifColorType c =
               index < map->ColorCount ? map->Colors[index] : GifColorType{0, 0, 0};
-          colours_[at * 3] = c.Blue;
-          colours_[at * 3 + 1] = c.Green;
-          colours_[at * 3 + 2] = c.Red;
+          colors_[at * 3] = c.Blue;
+          colors_[at * 3 + 1] = c.Green;
+          colors_[at * 3 + 2] = c.Red;
         }
       }
     }
@@ -423,7 +423,7 @@ int GifFilter::ReadImage(CInputFile*, BYTE* pixels, int pitch, BYTE* alpha, int 
   for (int y = 0; y < height; ++y) {
     const std::size_t row = static_cast<std::size_t>(y) * width;
     ConvertRow(pixels + static_cast<std::ptrdiff_t>(y) * pitch,
-               depth == 8 ? indexes_.data() + row : colours_.data() + row * 3, width);
+               depth == 8 ? indexes_.data() + row : colors_.data() + row * 3, width);
     if (alpha) std::memcpy(alpha + static_cast<std::ptrdiff_t>(y) * alphaPitch, alpha_.data() + row, width);
   }
   return kOk;
@@ -435,10 +435,10 @@ ColorMapObject* MapOf(const LOGPALETTE* palette, int* count) {
   *count = palette ? std::min<int>(palette->palNumEntries, 256) : 0;
   int size = 2;
   while (size < *count) size *= 2;
-  GifColorType colours[256] = {};
+  GifColorType colors[256] = {};
   const auto* e = palette ? reinterpret_cast<const LOGPALETTE256*>(palette)->palPalEntry : nullptr;
-  for (int i = 0; i < *count; ++i) colours[i] = {e[i].peRed, e[i].peGreen, e[i].peBlue};
-  return GifMakeMapObject(size, colours);
+  for (int i = 0; i < *count; ++i) colors[i] = {e[i].peRed, e[i].peGreen, e[i].peBlue};
+  return GifMakeMapObject(size, colors);
 }
 
 int GifFilter::PutFrame(GifFileType* gif, const BYTE* rows, int w, int h, int pitch,
@@ -465,12 +465,12 @@ int GifFilter::PutFrame(GifFileType* gif, const BYTE* rows, int w, int h, int pi
 // The palette index of the colour key, or -1 when no entry has exactly that colour.
 int KeyIndex(const LOGPALETTE* palette, const void* key) {
   if (!palette || !key) return -1;
-  COLORREF colour = 0;
-  std::memcpy(&colour, key, sizeof colour);
+  COLORREF color = 0;
+  std::memcpy(&color, key, sizeof color);
   const auto* e = reinterpret_cast<const LOGPALETTE256*>(palette)->palPalEntry;
   for (int i = 0; i < std::min<int>(palette->palNumEntries, 256); ++i) {
     if ((static_cast<COLORREF>(e[i].peRed) | e[i].peGreen << 8 | e[i].peBlue << 16) ==
-        (colour & 0xFFFFFF)) {
+        (color & 0xFFFFFF)) {
       return i;
     }
   }

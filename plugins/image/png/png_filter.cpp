@@ -69,9 +69,9 @@ class PngFilter final : public CFilterImpl {
   int BeginRead(CInputFile* input) override;
   int ReadImage(CInputFile* input, BYTE* pixels, int pitch, BYTE* alpha, int alphaPitch) override;
   void EndRead(CInputFile*) override { EndDecoding(); }
-  int GetTransparentColor(COLORREF* colour) override {
+  int GetTransparentColor(COLORREF* color) override {
     if (!hasKey_) return 0;
-    if (colour) *colour = key_;
+    if (color) *color = key_;
     return 1;
   }
   int SaveImage(COutputFile* output, const BYTE* pixels, int width, int height, int depth,
@@ -135,8 +135,8 @@ int PngFilter::ReadHeader(CInputFile* input) {
   png_set_crc_action(png_, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
   png_read_info(png_, info_);
   png_uint_32 w = 0, h = 0;
-  int bitDepth = 0, colourType = 0, interlace = 0;
-  png_get_IHDR(png_, info_, &w, &h, &bitDepth, &colourType, &interlace, nullptr, nullptr);
+  int bitDepth = 0, colorType = 0, interlace = 0;
+  png_get_IHDR(png_, info_, &w, &h, &bitDepth, &colorType, &interlace, nullptr, nullptr);
   if (w == 0 || h == 0) return kNotPng;
   if (static_cast<std::int64_t>(w) * h > kMaxPixels) return kOutOfMemory;
 
@@ -155,7 +155,7 @@ int PngFilter::ReadHeader(CInputFile* input) {
   int transparentCount = 0;
   const bool hasTrns =
       png_get_tRNS(png_, info_, &transparentIndexes, &transparentCount, &transparent) != 0;
-  switch (colourType) {
+  switch (colorType) {
     case PNG_COLOR_TYPE_GRAY: {
       if (bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png_);
       depth = 8;
@@ -172,13 +172,13 @@ int PngFilter::ReadHeader(CInputFile* input) {
     }
     case PNG_COLOR_TYPE_PALETTE: {
       if (bitDepth < 8) png_set_packing(png_);
-      png_colorp colours = nullptr;
+      png_colorp colors = nullptr;
       int count = 0;
-      if (!png_get_PLTE(png_, info_, &colours, &count)) return kNotPng;
+      if (!png_get_PLTE(png_, info_, &colors, &count)) return kNotPng;
       if (count > 256) count = 256;
       if (!CreatePalette(count)) return kOutOfMemory;
       auto* e = reinterpret_cast<LOGPALETTE256*>(palette)->palPalEntry;
-      for (int i = 0; i < count; ++i) e[i] = {colours[i].red, colours[i].green, colours[i].blue, 0};
+      for (int i = 0; i < count; ++i) e[i] = {colors[i].red, colors[i].green, colors[i].blue, 0};
       depth = 8;
       decodedBytes_ = 1;
       std::memset(paletteAlpha_, 255, sizeof paletteAlpha_);
@@ -293,18 +293,18 @@ struct SaveJob {
 
 int WritePng(png_structp png, png_infop info, const SaveJob& job) {
   if (setjmp(png_jmpbuf(png))) return kWriteFailed;
-  const int colourType = job.depth == 8   ? PNG_COLOR_TYPE_PALETTE
+  const int colorType = job.depth == 8   ? PNG_COLOR_TYPE_PALETTE
                          : job.alpha      ? PNG_COLOR_TYPE_RGB_ALPHA
                                           : PNG_COLOR_TYPE_RGB;
-  png_set_IHDR(png, info, job.width, job.height, 8, colourType, PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, job.width, job.height, 8, colorType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (job.depth == 8) {
-    png_color colours[256] = {};
+    png_color colors[256] = {};
     const int count = job.palette ? (job.palette->palNumEntries > 256 ? 256 : job.palette->palNumEntries) : 0;
     const auto* e = job.palette ? reinterpret_cast<const LOGPALETTE256*>(job.palette)->palPalEntry : nullptr;
-    for (int i = 0; i < count; ++i) colours[i] = {e[i].peRed, e[i].peGreen, e[i].peBlue};
+    for (int i = 0; i < count; ++i) colors[i] = {e[i].peRed, e[i].peGreen, e[i].peBlue};
     // PNG needs at least one palette entry, and as many as the pixels can name.
-    png_set_PLTE(png, info, colours, count > 0 ? count : 256);
+    png_set_PLTE(png, info, colors, count > 0 ? count : 256);
     // The key is a colour: the first entry of exactly that colour becomes transparent.
     int index = -1;
     for (int i = 0; job.key && i < count && index < 0; ++i) {
@@ -320,11 +320,11 @@ int WritePng(png_structp png, png_infop info, const SaveJob& job) {
       png_set_tRNS(png, info, alpha, index + 1, nullptr);
     }
   } else if (job.key && !job.alpha) {
-    png_color_16 colour{};
-    colour.red = static_cast<png_uint_16>(*job.key & 0xFF);
-    colour.green = static_cast<png_uint_16>((*job.key >> 8) & 0xFF);
-    colour.blue = static_cast<png_uint_16>((*job.key >> 16) & 0xFF);
-    png_set_tRNS(png, info, nullptr, 0, &colour);
+    png_color_16 color{};
+    color.red = static_cast<png_uint_16>(*job.key & 0xFF);
+    color.green = static_cast<png_uint_16>((*job.key >> 8) & 0xFF);
+    color.blue = static_cast<png_uint_16>((*job.key >> 16) & 0xFF);
+    png_set_tRNS(png, info, nullptr, 0, &color);
   }
   png_write_info(png, info);
   if (job.depth != 8) png_set_bgr(png);

@@ -89,9 +89,9 @@ class TestFilter final : public CFilterImpl {
     currentFrame = 0;
     return 0;
   }
-  int GetTransparentColor(COLORREF* colour) override {
+  int GetTransparentColor(COLORREF* color) override {
     if (!(flags_ & 2)) return 0;
-    *colour = 0x00FF00FF;
+    *color = 0x00FF00FF;
     return 1;
   }
 #else
