@@ -44,12 +44,7 @@ int CImageFile::Open(const WCHAR* name) {
 }
 
 int CImageFile::Open(const char* name) {
-  if (!name) return Open(static_cast<const WCHAR*>(nullptr));
-  WCHAR* wide = ConvertToWide(name, -1);
-  if (!wide) return kImageNoMemory;
-  const int result = Open(wide);
-  FreeConvertedString(wide);
-  return result;
+  return vexa::WithWideName(name, kImageNoMemory, [this](const WCHAR* wide) { return Open(wide); });
 }
 
 int CImageFile::OpenStream(CInputFile* stream) {

@@ -27,17 +27,18 @@
 #include <vexa/filter_plugin.h>
 #include <vexa/stream.h>
 
+#include "common/filter_support.h"
+
 namespace {
+
+using filters::kBadDepth;
+using filters::kOk;
+using filters::kOutOfMemory;
+using filters::kWriteFailed;
 
 constexpr std::uint32_t kGifID = FilterID("GIF ");
 
-constexpr int kOk = 0;
-constexpr int kOutOfMemory = 1;
-constexpr int kWriteFailed = 3;
-constexpr int kNotGif = 5;
-constexpr int kBadDepth = 10;
-
-constexpr std::int64_t kMaxPixels = std::int64_t{1} << 28;
+constexpr int kNotGif = filters::kNotOurs;
 // Frames decoded over the whole file, in pixels: bounds the work of a file of many frames.
 constexpr std::int64_t kMaxDecodedPixels = std::int64_t{1} << 30;
 
@@ -244,7 +245,7 @@ int GifFilter::BeginRead(CInputFile* input) {
     DGifCloseFile(gif, nullptr);
     return kNotGif;
   }
-  if (static_cast<std::int64_t>(width) * height > kMaxPixels) {
+  if (filters::TooLarge(width, height)) {
     DGifCloseFile(gif, nullptr);
     return kOutOfMemory;
   }

@@ -24,17 +24,18 @@
 #include <vexa/filter_plugin.h>
 #include <vexa/stream.h>
 
+#include "common/filter_support.h"
+
 namespace {
+
+using filters::kBadDepth;
+using filters::kOk;
+using filters::kOutOfMemory;
+using filters::kWriteFailed;
 
 constexpr std::uint32_t kJpegID = FilterID("JPEG");
 
-constexpr int kOk = 0;
-constexpr int kOutOfMemory = 1;
-constexpr int kWriteFailed = 3;
-constexpr int kNotJpeg = 5;
-constexpr int kBadDepth = 10;
-
-constexpr std::int64_t kMaxPixels = std::int64_t{1} << 28;
+constexpr int kNotJpeg = filters::kNotOurs;
 // Work memory libjpeg may take (whole-image buffers of progressive files): beyond it the file
 // is refused rather than allocated.
 constexpr long kMaxWorkMemory = 512L << 20;
@@ -148,20 +149,23 @@ class JpegFilter final : public CFilterImpl {
   int ReadHeader();
   int Decode(BYTE* pixels, int pitch, BYTE* row);
   void EndDecoding() {
-    if (decoder_) {
-      jpeg_destroy_decompress(decoder_);
-      delete decoder_;
-      delete errors_;
-      delete source_;
-    }
+    if (decoder_ && decoderCreated_) jpeg_destroy_decompress(decoder_);
+    FreeBlocks();
+  }
+  void FreeBlocks() {
+    delete decoder_;
+    delete errors_;
+    delete source_;
     decoder_ = nullptr;
     errors_ = nullptr;
     source_ = nullptr;
+    decoderCreated_ = false;
   }
 
   jpeg_decompress_struct* decoder_ = nullptr;
   ErrorManager* errors_ = nullptr;
   StreamSource* source_ = nullptr;
+  bool decoderCreated_ = false;
   bool cmyk_ = false;
   bool adobeInverted_ = false;
   int quality_ = 90;
@@ -182,28 +186,18 @@ int JpegFilter::BeginRead(CInputFile* input) {
   errors_ = new (std::nothrow) ErrorManager;
   source_ = new (std::nothrow) StreamSource;
   if (!decoder_ || !errors_ || !source_) {
-    delete decoder_;
-    delete errors_;
-    delete source_;
-    decoder_ = nullptr;
-    errors_ = nullptr;
-    source_ = nullptr;
+    FreeBlocks();
     return kOutOfMemory;
   }
   std::memset(decoder_, 0, sizeof *decoder_);
   UseErrorManager(errors_);
   decoder_->err = &errors_->base;
   if (setjmp(errors_->jump)) {
-    // Failed before the decoder existed: nothing of it to destroy but the blocks.
-    delete decoder_;
-    delete errors_;
-    delete source_;
-    decoder_ = nullptr;
-    errors_ = nullptr;
-    source_ = nullptr;
+    EndDecoding();  // creating the decoder failed
     return kOutOfMemory;
   }
   jpeg_create_decompress(decoder_);
+  decoderCreated_ = true;
   source_->input = input;
   source_->base.init_source = InitSource;
   source_->base.fill_input_buffer = FillInput;
@@ -223,9 +217,7 @@ int JpegFilter::ReadHeader() {
   if (setjmp(errors_->jump)) return kNotJpeg;
   if (jpeg_read_header(decoder_, TRUE) != JPEG_HEADER_OK) return kNotJpeg;
   if (decoder_->image_width == 0 || decoder_->image_height == 0) return kNotJpeg;
-  if (static_cast<std::int64_t>(decoder_->image_width) * decoder_->image_height > kMaxPixels) {
-    return kOutOfMemory;
-  }
+  if (filters::TooLarge(decoder_->image_width, decoder_->image_height)) return kOutOfMemory;
   width = static_cast<std::int32_t>(decoder_->image_width);
   height = static_cast<std::int32_t>(decoder_->image_height);
   hasAlpha = 0;
@@ -235,9 +227,7 @@ int JpegFilter::ReadHeader() {
   adobeInverted_ = cmyk_ && decoder_->saw_Adobe_marker;
   if (decoder_->jpeg_color_space == JCS_GRAYSCALE) {
     depth = 8;
-    if (!CreatePalette(256)) return kOutOfMemory;
-    auto* e = reinterpret_cast<LOGPALETTE256*>(palette)->palPalEntry;
-    for (int i = 0; i < 256; ++i) e[i] = {BYTE(i), BYTE(i), BYTE(i), 0};
+    if (!filters::SetGreyPalette(this)) return kOutOfMemory;
   } else {
     depth = 24;
   }

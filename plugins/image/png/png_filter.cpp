@@ -22,17 +22,18 @@
 #include <vexa/filter_plugin.h>
 #include <vexa/stream.h>
 
+#include "common/filter_support.h"
+
 namespace {
+
+using filters::kBadDepth;
+using filters::kOk;
+using filters::kOutOfMemory;
+using filters::kWriteFailed;
 
 constexpr std::uint32_t kPngID = FilterID("PNG ");
 
-constexpr int kOk = 0;
-constexpr int kOutOfMemory = 1;
-constexpr int kWriteFailed = 3;
-constexpr int kNotPng = 5;
-constexpr int kBadDepth = 10;
-
-constexpr std::int64_t kMaxPixels = std::int64_t{1} << 28;
+constexpr int kNotPng = filters::kNotOurs;
 
 // SetOption value: write the colour key of 8- and 24-bit saves as tRNS.
 constexpr int kOptionKeyAsTransparency = 1;
@@ -138,7 +139,7 @@ int PngFilter::ReadHeader(CInputFile* input) {
   int bitDepth = 0, colorType = 0, interlace = 0;
   png_get_IHDR(png_, info_, &w, &h, &bitDepth, &colorType, &interlace, nullptr, nullptr);
   if (w == 0 || h == 0) return kNotPng;
-  if (static_cast<std::int64_t>(w) * h > kMaxPixels) return kOutOfMemory;
+  if (filters::TooLarge(w, h)) return kOutOfMemory;
 
   width = static_cast<std::int32_t>(w);
   height = static_cast<std::int32_t>(h);
@@ -160,9 +161,7 @@ int PngFilter::ReadHeader(CInputFile* input) {
       if (bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png_);
       depth = 8;
       decodedBytes_ = 1;
-      if (!CreatePalette(256)) return kOutOfMemory;
-      auto* e = reinterpret_cast<LOGPALETTE256*>(palette)->palPalEntry;
-      for (int i = 0; i < 256; ++i) e[i] = {BYTE(i), BYTE(i), BYTE(i), 0};
+      if (!filters::SetGreyPalette(this)) return kOutOfMemory;
       if (hasTrns && transparent) {
         const int grey = ScaleGrey(transparent->gray, bitDepth);
         hasKey_ = true;
@@ -354,7 +353,7 @@ int PngFilter::SaveImage(COutputFile* output, const BYTE* pixels, int w, int h, 
                          const LOGPALETTE* pal, const void* alphaOrKey, int alphaPitch) {
   if (!output || !pixels || w <= 0 || h <= 0) return kFilterBadArgument;
   if (d != 8 && d != 24 && d != 32) return kBadDepth;
-  if (static_cast<std::int64_t>(w) * h > kMaxPixels) return kOutOfMemory;
+  if (filters::TooLarge(w, h)) return kOutOfMemory;
   SaveJob job{pixels, w, h, d, pitch, pal, nullptr, 0, nullptr, nullptr};
   COLORREF key = 0;
   if (d == 32 && alphaPitch != 0) {

@@ -14,19 +14,18 @@
 #include <vexa/filter_plugin.h>
 #include <vexa/stream.h>
 
+#include "common/filter_support.h"
+
 namespace {
+
+using filters::kBadDepth;
+using filters::kOk;
+using filters::kOutOfMemory;
+using filters::kWriteFailed;
 
 constexpr std::uint32_t kPpmID = FilterID("PPM ");
 
-// Error codes, shared with the library's image file object.
-constexpr int kOk = 0;
-constexpr int kOutOfMemory = 1;   // also: an image too large to accept
-constexpr int kWriteFailed = 3;
-constexpr int kNotPpm = 5;        // not a binary Netpbm file, or a damaged one
-constexpr int kBadDepth = 10;     // sample values other than 0-255, or a depth PPM cannot save
-
-// Images above 2^28 pixels are refused before anything is allocated.
-constexpr std::int64_t kMaxPixels = std::int64_t{1} << 28;
+constexpr int kNotPpm = filters::kNotOurs;  // not a binary Netpbm file, or a damaged one
 
 bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -94,7 +93,7 @@ int PpmFilter::BeginRead(CInputFile* input) {
     return kNotPpm;
   }
   if (w == 0 || h == 0) return kNotPpm;
-  if (w * h > kMaxPixels) return kOutOfMemory;
+  if (filters::TooLarge(w, h)) return kOutOfMemory;
   if (maxval != 255) return kBadDepth;
   // The samples must all be there: a short file is refused before anything is allocated.
   const std::int64_t samples = w * h * (grey ? 1 : 3);
@@ -109,11 +108,7 @@ int PpmFilter::BeginRead(CInputFile* input) {
   ComputeLineBytes();
   fileLineBytes = lineBytes;
   if (grey) {
-    if (!CreatePalette(256)) return kOutOfMemory;
-    auto* entries = reinterpret_cast<PALETTEENTRY*>(reinterpret_cast<BYTE*>(palette) + 4);
-    for (int i = 0; i < 256; ++i) {
-      entries[i] = PALETTEENTRY{static_cast<BYTE>(i), static_cast<BYTE>(i), static_cast<BYTE>(i), 0};
-    }
+    if (!filters::SetGreyPalette(this)) return kOutOfMemory;
   }
   return kOk;
 }
