@@ -171,7 +171,9 @@ class VEXA_API CInputMemFile : public CInputFile {
 
 class VEXA_API COutputFile {
  public:
-  COutputFile() = default;
+  // Out of line: the class has no key function, and an inline constructor would make every
+  // file that creates an output stream emit its table under some build options.
+  COutputFile();
   COutputFile(const COutputFile&) = delete;
   COutputFile& operator=(const COutputFile&) = delete;
 

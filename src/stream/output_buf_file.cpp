@@ -18,6 +18,8 @@
 #include "stream/file_codes.h"
 #include "stream/stream_names.h"
 
+COutputFile::COutputFile() = default;
+
 COutputBufFile::~COutputBufFile() { Release(); }
 
 void COutputBufFile::Destroy(unsigned flags) { vexa::DestroyStream(this, flags); }

@@ -24,7 +24,7 @@
 #include <vexa/filter_plugin.h>
 #include <vexa/stream.h>
 
-#include "common/filter_support.h"
+#include "../common/filter_support.h"
 
 namespace {
 
