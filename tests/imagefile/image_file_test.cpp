@@ -314,6 +314,7 @@ TEST_F(ImageFile, ExportNeedsASavingFilterAndAValidSurface) {
 
 TEST_F(ImageFile, FrameByFrameExportAndImport) {
   auto surface = testsupport::MakeSurface(8, 4, 3);
+  surface->FillRectValue(0, 0, 4, 3, 7);  // new memory surfaces hold whatever was there
   CImageFile writer(&mgr);
   ASSERT_TRUE(writer.SelectFilterByID(kReader));
   const std::string target = (dir / "frames.img").string();
