@@ -29,7 +29,8 @@ TEST(FrameRobustness, BitmapSizesThatDoNotFitAreZero) {
   EXPECT_EQ(GetDIBSize(40000, 40000, 32), 0) << "6,400,000,040 bytes";
   EXPECT_EQ(GetStride(INT_MAX, 32), 0);
   EXPECT_EQ(GetStride(INT_MAX / 8, 32), INT_MAX / 8 * 4) << "1,073,741,820 bytes still fit";
-  EXPECT_EQ(GetStride(INT_MAX / 4, 32), 0);
+  EXPECT_EQ(GetStride(INT_MAX / 4, 32), INT_MAX - 3);
+  EXPECT_EQ(GetStride(INT_MAX / 4 + 1, 32), 0) << "2^31 bytes";
   EXPECT_EQ(GetStride(-5, 32), 0);
   EXPECT_EQ(GetDIBSize(-5, 2, 32), 0);
   EXPECT_EQ(GetDIBSize(5, -2, 32), 0);
