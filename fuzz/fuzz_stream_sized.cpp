@@ -1,7 +1,7 @@
 // The sized readers over a memory-backed file holding arbitrary bytes: they are run one
 // after another (chosen by the first byte) until one fails. Each must give a documented
 // code, never read past its block, never allocate more than the file holds, and leave the
-// block null on failure.
+// block null on failure. One memory-backed file is made once and refilled for each input.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -24,9 +24,10 @@ bool Documented(int code) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const int fd = memfd_create("sized", MFD_CLOEXEC);
+  static const int fd = memfd_create("sized", MFD_CLOEXEC);
   if (fd < 0) return 0;
-  if (write(fd, data + 1, size - 1) != static_cast<ssize_t>(size - 1)) std::abort();
+  if (ftruncate(fd, 0) != 0) std::abort();
+  if (pwrite(fd, data + 1, size - 1, 0) != static_cast<ssize_t>(size - 1)) std::abort();
   lseek(fd, 0, SEEK_SET);
   for (unsigned choice = data[0];; choice /= 3) {
     const off_t before = lseek(fd, 0, SEEK_CUR);
@@ -57,6 +58,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (static_cast<std::size_t>(lseek(fd, 0, SEEK_CUR) - before) > size) std::abort();
     FreeBlockAndClear(&block);
   }
-  close(fd);
   return 0;
 }
