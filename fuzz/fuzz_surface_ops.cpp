@@ -8,7 +8,8 @@
 // A refused AddImage must leave the bank's image count as it was.
 //
 // Input: a byte picking each surface's depth and size, then operations, each an opcode byte
-// followed by the argument bytes it reads (missing bytes read as 0).
+// followed by the argument bytes it reads (missing bytes read as 0). With VEXA_FUZZ_TRACE set,
+// replaying an input prints each operation.
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <cstdio>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -129,6 +131,28 @@ struct GuardedSurface {
   }
 };
 
+// The object an effect of code 13 names: its parameter is a pointer to one, never a number.
+class FuzzEffect : public IEffectObject {
+ public:
+  DWORD rgba = 0;
+  DWORD GetRGBACoefficient() override { return rgba; }
+};
+
+struct Effect {
+  std::uint32_t code;
+  EffectParam parameter;
+};
+
+Effect PickEffect(Reader& in, FuzzEffect& object) {
+  const std::uint8_t b = in.Byte();
+  std::uint32_t code = b % kEffectCodeCount;
+  if (b & 0x80) code |= kEffectParamIsRGBA;
+  const std::uint32_t value = in.U32();
+  if ((code & kEffectCodeMask) != kEffectObject) return {code, value};
+  object.rgba = value;
+  return {code, (b & 0x40) ? 0 : reinterpret_cast<EffectParam>(&object)};
+}
+
 struct BankDeleter {
   void operator()(ImageBank* bank) const { DestroyImageBank(bank); }
 };
@@ -139,6 +163,7 @@ struct World {
   cSurfaceObject empty;   // never created
   std::unique_ptr<ImageBank, BankDeleter> bank{CreateImageBank(0, nullptr)};
   cSurfaceObject image;   // a bank image, once there is one
+  FuzzEffect effectObject;
 
   cSurfaceObject* Pick(std::uint8_t b) {
     switch (b % 5) {
@@ -206,30 +231,36 @@ struct Outcome {
 
 Outcome Operate(World& world, Reader& in) {
   const std::uint8_t op = in.Byte();
-  cSurfaceObject* a = world.Pick(in.Byte());
-  cSurfaceObject* b = world.Pick(in.Byte());
+  const std::uint8_t pa = in.Byte(), pb = in.Byte();
+  cSurfaceObject* a = world.Pick(pa);
+  cSurfaceObject* b = world.Pick(pb);
+  static const bool trace = std::getenv("VEXA_FUZZ_TRACE") != nullptr;
+  if (trace) std::fprintf(stderr, "operation %d on surfaces %d, %d\n", op % 13, pa % 5, pb % 5);
   Outcome out;
   switch (op % 13) {
     case 0: {
       const int x = in.Int(), y = in.Int(), sx = in.Int(), sy = in.Int(), w = in.Int(),
                 h = in.Int();
       const int mode = in.Byte() % 2;
-      const std::uint32_t effect = in.Byte() % 14, flags = in.Byte() % 4;
-      out = {b, a->Blit(b, x, y, sx, sy, w, h, mode, effect, in.U32(), flags) == 0};
+      const Effect e = PickEffect(in, world.effectObject);
+      const std::uint32_t flags = in.Byte() % 4;
+      out = {b, a->Blit(b, x, y, sx, sy, w, h, mode, e.code, e.parameter, flags) == 0};
       break;
     }
     case 1: {
-      const int x = in.Int(), y = in.Int();
-      out = {b, a->Blit(b, x, y, in.Byte() % 2, in.Byte() % 14, in.U32(), in.Byte() % 4) == 0};
+      const int x = in.Int(), y = in.Int(), mode = in.Byte() % 2;
+      const Effect e = PickEffect(in, world.effectObject);
+      out = {b, a->Blit(b, x, y, mode, e.code, e.parameter, in.Byte() % 4) == 0};
       break;
     }
     case 2: {
       const int x = in.Int(), y = in.Int(), w = in.Int(), h = in.Int();
       const int sx = in.Int(), sy = in.Int(), sw = in.Int(), sh = in.Int();
       const int mode = in.Byte() % 2;
-      const std::uint32_t effect = in.Byte() % 14;
+      const Effect e = PickEffect(in, world.effectObject);
       const std::uint32_t flags = in.Byte() % 16;
-      out = {b, a->StretchBlit(b, x, y, w, h, sx, sy, sw, sh, mode, effect, in.U32(), flags) == 0};
+      out = {b, a->StretchBlit(b, x, y, w, h, sx, sy, sw, sh, mode, e.code, e.parameter, flags) ==
+                    0};
       break;
     }
     case 3: {

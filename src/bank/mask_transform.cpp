@@ -84,10 +84,8 @@ OffsetBox PlacedBounds(const MaskTransform& t, int hotSpotX, int hotSpotY, int w
                        int firstRow) {
   // The corners of the image one pixel larger on every side, taken back to screen offsets:
   // scaled, then turned by the inverse of MapToMask's rotation.
-  const double xs[2] = {static_cast<double>(-1 - hotSpotX),
-                        static_cast<double>(width + 1 - hotSpotX)};
-  const double ys[2] = {static_cast<double>(firstRow - 1 - hotSpotY),
-                        static_cast<double>(height + 1 - hotSpotY)};
+  const double xs[2] = {-1.0 - hotSpotX, width + 1.0 - hotSpotX};
+  const double ys[2] = {firstRow - 1.0 - hotSpotY, height + 1.0 - hotSpotY};
   double left = 0, right = 0, top = 0, bottom = 0;
   for (int i = 0; i < 4; ++i) {
     const double mx = xs[i & 1] * t.scaleX;

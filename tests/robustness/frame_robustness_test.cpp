@@ -94,6 +94,31 @@ TEST(FrameRobustness, OriginsNeverWrapCoordinatesRound) {
   }
 }
 
+TEST(FrameRobustness, ClipRectanglesNeverWrapWider) {
+  auto target = MakeSurface(16, 6, 9);
+  ASSERT_EQ(target->FillColor(0), 1);
+  const std::vector<std::uint32_t> clear = Pixels(*target);
+  // A start at INT_MIN with a negative size ends below the int range; cut to 32 bits that end
+  // became INT_MAX, a clip rectangle far wider than the surface that drawing then trusted.
+  for (int size : {-1, -7, INT_MIN}) {
+    SCOPED_TRACE(size);
+    target->SetClipRect(INT_MIN, INT_MIN, size, size);
+    int x = 0, y = 0, w = 0, h = 0;
+    target->GetClipRect(&x, &y, &w, &h);
+    EXPECT_LE(w, 0);
+    EXPECT_LE(h, 0);
+    target->FillRectColor(0, 0, 6, 9, 0xFFFFFF);
+    target->SetPixelColor(3, 3, 0xFFFFFF);
+    EXPECT_EQ(Pixels(*target), clear) << "nothing is inside an empty clip rectangle";
+  }
+  target->ResetClipRect();
+  target->SetClipRect(-5, -5, INT_MAX, INT_MAX);
+  RECT clip{};
+  target->GetClipRect(&clip);
+  EXPECT_EQ(clip.right, 6);
+  EXPECT_EQ(clip.bottom, 9);
+}
+
 TEST(FrameRobustness, ForkedChildKeepsItsPalettes) {
   RegisterThread();
   PaletteObject* before = GetDefaultPalette();
