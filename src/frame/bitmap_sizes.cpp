@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstdint>
 
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 int GetDIBHeaderSize(int depth) {
   if (depth >= 0 && depth <= 8) return 40 + 4 * (1 << depth);
