@@ -5,7 +5,8 @@
 // Two of the surfaces draw into memory owned here, with guard bytes before, after and between
 // their rows: after every call each guard must be intact (nothing written outside a surface),
 // and a drawing call that answers 0 must have left its destination's pixels as they were.
-// A refused AddImage must leave the bank's image count as it was.
+// A refused AddImage must leave the bank's image count as it was, a refused GetImageSurface
+// the object it was asked to fill.
 //
 // Input: a byte picking each surface's depth and size, then operations, each an opcode byte
 // followed by the argument bytes it reads (missing bytes read as 0). With VEXA_FUZZ_TRACE set,
@@ -219,8 +220,12 @@ void BankCalls(World& world, Reader& in) {
   }
   ImageInfo info{};
   if (!GetImageInfo(bank, n, &info) || info.width != width || info.height != height) std::abort();
-  world.image.ReleaseImplementation();
-  GetImageSurface(bank, n, &world.image, in.Byte() % 2);
+  // A refusal leaves the object as it was.
+  const cSurfaceImplementation* held = world.image.implementation;
+  if (!GetImageSurface(bank, n, &world.image, in.Byte() % 3) &&
+      world.image.implementation != held) {
+    std::abort();
+  }
 }
 
 // One operation; the destination it may draw on (null for none) and whether it answered 0.

@@ -15,7 +15,9 @@ int GetDIBHeaderSize(int depth) {
 // an int, is 0 rather than a wrapped (often negative) value a caller would allocate.
 namespace {
 
-int SizeOrZero(std::int64_t bytes) { return bytes >= 0 && bytes <= INT_MAX ? static_cast<int>(bytes) : 0; }
+int SizeOrZero(std::int64_t bytes) {
+  return bytes >= 0 && bytes <= INT_MAX ? static_cast<int>(bytes) : 0;
+}
 
 }  // namespace
 

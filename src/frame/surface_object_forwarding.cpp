@@ -341,7 +341,8 @@ int cSurfaceObject::FlipVertical(int x, int y, int width, int height) {
   return implementation->FlipVertical(Local(x, originX), Local(y, originY), width, height);
 }
 int cSurfaceObject::FlipVertical() {
-  return implementation->FlipVertical(Local(0, originX), Local(0, originY), GetWidth(), GetHeight());
+  return implementation->FlipVertical(Local(0, originX), Local(0, originY), GetWidth(),
+                                      GetHeight());
 }
 
 int cSurfaceObject::ReplaceColor(COLORREF oldColour, COLORREF newColour) {

@@ -17,6 +17,7 @@
 #include <vexa/surface_object.h>
 
 #include "bank/image_layout.h"
+#include "support/bank_factory.h"
 #include "support/surface_factory.h"
 #include "pixels/pixel_format.h"
 
@@ -26,16 +27,8 @@ using Bytes = std::vector<std::uint8_t>;
 using testsupport::MakeSurface;
 using testsupport::RawPixel;
 
-struct BankDeleter {
-  void operator()(ImageBank* bank) const { DestroyImageBank(bank); }
-};
-using BankPtr = std::unique_ptr<ImageBank, BankDeleter>;
-
-BankPtr NewBank(int mode) {
-  BankPtr bank(CreateImageBank(0, nullptr));
-  if (bank) SetImageBankFormat(bank.get(), mode);
-  return bank;
-}
+using testsupport::BankPtr;
+using testsupport::NewBank;
 
 constexpr int kModes[] = {3, 6, 7, 4, 8};
 
@@ -342,7 +335,8 @@ TEST(BankImages, HeaderFieldsAndColourKeys) {
   BankPtr bank15 = NewBank(6);
   EXPECT_EQ(AddImage(bank15.get(), 0x10003, 2, 0, 0, 0, 0, 0, 0, nullptr, nullptr), 0)
       << "a size beyond 16 bits is refused, not cut to its low bits";
-  const int n = AddImage(bank15.get(), 3, 2, 0x18000, -1, 7, 0x12345, 0x123456, 0, nullptr, nullptr);
+  const int n =
+      AddImage(bank15.get(), 3, 2, 0x18000, -1, 7, 0x12345, 0x123456, 0, nullptr, nullptr);
   ASSERT_NE(n, 0);
   ImageInfo info = Info(bank15.get(), n);
   EXPECT_EQ(info.width, 3);

@@ -14,6 +14,7 @@
 #include <vexa/surface_object.h>
 
 #include "pixels/kernels/run_length_form.h"
+#include "support/bank_factory.h"
 #include "support/surface_factory.h"
 #include "pixels/pixel_format.h"
 
@@ -21,16 +22,8 @@ namespace {
 
 using testsupport::RawPixel;
 
-struct BankDeleter {
-  void operator()(ImageBank* bank) const { DestroyImageBank(bank); }
-};
-using BankPtr = std::unique_ptr<ImageBank, BankDeleter>;
-
-BankPtr NewBank(int mode) {
-  BankPtr bank(CreateImageBank(0, nullptr));
-  if (bank) SetImageBankFormat(bank.get(), mode);
-  return bank;
-}
+using testsupport::BankPtr;
+using testsupport::NewBank;
 
 const ImageEntryHeader* Entry(ImageBank* bank, int n) {
   return reinterpret_cast<const ImageEntryHeader*>(GetEntry(bank, kListImages, n));

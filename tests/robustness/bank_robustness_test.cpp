@@ -13,22 +13,15 @@
 #include <vexa/image_bank.h>
 #include <vexa/surface_object.h>
 
+#include "support/bank_factory.h"
 #include "support/surface_factory.h"
 
 namespace {
 
 using testsupport::RawPixel;
 
-struct BankDeleter {
-  void operator()(ImageBank* bank) const { DestroyImageBank(bank); }
-};
-using BankPtr = std::unique_ptr<ImageBank, BankDeleter>;
-
-BankPtr NewBank(int mode) {
-  BankPtr bank(CreateImageBank(0, nullptr));
-  if (bank) SetImageBankFormat(bank.get(), mode);
-  return bank;
-}
+using testsupport::BankPtr;
+using testsupport::NewBank;
 
 // A packed bitmap: a header of headerSize bytes (the 40 common fields, then zeros or colour
 // masks), then `tail` (colour table and rows), in a block of exactly that size.

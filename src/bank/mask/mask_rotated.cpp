@@ -1,9 +1,11 @@
 // The rotated mask tests and TestRectMask.
 //
 // The transformed mask B is never drawn: its bounding box on the screen is intersected with
-// the other side (a mask or a rectangle), and every set pixel of the other side inside that
-// box is mapped back into B through MapToMask, the same mapping the placed point test uses,
-// so that the point test and these tests always agree about which pixels of B are hit.
+// the other side (a mask or a rectangle). Every set pixel of a mask inside that box is mapped
+// back into B through MapToMask, the same mapping the placed point test uses; a rectangle's
+// part of the box is halved until each part is settled by where its corners map (the same
+// mapping again). So the point test and these tests always agree about which pixels of B
+// are hit.
 #include <algorithm>
 #include <iterator>
 
@@ -122,7 +124,7 @@ bool BoxShowsSetPixel(const MaskTransform& t, const PlacedMask& b, const ScreenB
                                PlacedCell(t, b, box.right - 1, box.top),
                                PlacedCell(t, b, box.left, box.bottom - 1),
                                PlacedCell(t, b, box.right - 1, box.bottom - 1)};
-  std::int64_t left = corners[0].x, right = corners[0].x, top = corners[0].y, bottom = corners[0].y;
+  std::int64_t left = corners[0].x, right = left, top = corners[0].y, bottom = top;
   for (const MaskCell& c : corners) {
     left = std::min(left, c.x);
     right = std::max(right, c.x);
@@ -201,7 +203,7 @@ int TestRectMask(const RECT* rectangle, const CollisionMask* mask, int x, int y,
   if (!rectangle || !mask || mask->width <= 0 || mask->height <= 0) return 0;
   if (!vexa::UsableMaskTransform(angle, scaleX, scaleY)) return 0;
   if (rectangle->right <= rectangle->left || rectangle->bottom <= rectangle->top) return 0;
-  // Mirroring (negative) scales take the per-pixel path, which maps them like the point test.
+  // Mirroring (negative) scales take the placed path, which maps them like the point test.
   if (angle == 0.0f && scaleX > 0.0f && scaleY > 0.0f) {
     return vexa::UnrotatedRectTest(*rectangle, *mask, x, y, scaleX, scaleY);
   }
