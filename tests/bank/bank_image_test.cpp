@@ -17,7 +17,7 @@
 #include <vexa/surface_object.h>
 
 #include "bank/image_layout.h"
-#include "support/bank_factory.h"
+#include "support/bank_fixture.h"
 #include "support/surface_factory.h"
 #include "pixels/pixel_format.h"
 
@@ -25,10 +25,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using testsupport::MakeSurface;
-using testsupport::RawPixel;
-
 using testsupport::BankPtr;
 using testsupport::NewBank;
+using testsupport::RawPixel;
 
 constexpr int kModes[] = {3, 6, 7, 4, 8};
 
@@ -331,7 +330,7 @@ TEST(BankImageConversion, SuppliedFormatsAndPalettes) {
   for (int i = 0; i < 6; ++i) EXPECT_EQ(RawPixel(*s.implementation, i % 3, i / 3), wide[i]);
 }
 
-TEST(BankImages, HeaderFieldsAndColourKeys) {
+TEST(BankImages, HeaderFieldsAndColorKeys) {
   BankPtr bank15 = NewBank(6);
   EXPECT_EQ(AddImage(bank15.get(), 0x10003, 2, 0, 0, 0, 0, 0, 0, nullptr, nullptr), 0)
       << "a size beyond 16 bits is refused, not cut to its low bits";

@@ -13,7 +13,7 @@
 #include <vexa/image_bank.h>
 #include <vexa/surface_object.h>
 
-#include "support/bank_factory.h"
+#include "support/bank_fixture.h"
 #include "support/surface_factory.h"
 
 namespace {
@@ -76,7 +76,7 @@ TEST(BankRobustness, BitmapRowsMustFitTheStatedImageSize) {
             0);
 }
 
-TEST(BankRobustness, LongHeadersHoldTheirColourMasks) {
+TEST(BankRobustness, LongHeadersHoldTheirColorMasks) {
   BankPtr bank = NewBank(7);
   ASSERT_TRUE(bank);
   const std::vector<std::uint32_t> masks565 = {0xF800, 0x07E0, 0x001F};

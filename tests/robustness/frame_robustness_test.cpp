@@ -70,8 +70,8 @@ TEST(FrameRobustness, OriginsNeverWrapCoordinatesRound) {
     target->SetOrigin(origin, origin);
     target->SetPixelColor(at, at, 0xFFFFFF);
     target->SetPixelValue(at, at, 0xFFFFFF);
-    COLORREF colour = 0;
-    EXPECT_EQ(target->GetPixelColor(at, at, &colour), 0);
+    COLORREF color = 0;
+    EXPECT_EQ(target->GetPixelColor(at, at, &color), 0);
     target->FillRectColor(at, at, 3, 3, 0xFFFFFF);
     target->FillRectValue(at, at, INT_MAX, INT_MAX, 0xFFFFFF);
     source->Blit(target.get(), at, at, 0, 0, 6, 6, kModeOpaque, kEffectNone, {}, 0);

@@ -1,4 +1,4 @@
-// Image banks for tests, destroyed with their owner.
+// Image banks for tests: owned by a unique_ptr that destroys the bank.
 #pragma once
 
 #include <memory>
@@ -12,8 +12,8 @@ struct BankDeleter {
 };
 using BankPtr = std::unique_ptr<ImageBank, BankDeleter>;
 
-// A bank of the given mode code (3, 4, 6, 7 or 8), or null when memory runs out.
-inline BankPtr NewBank(int mode) {
+// A new bank whose images are stored in the pixel format of `mode` (8: 32 bits).
+inline BankPtr NewBank(int mode = 8) {
   BankPtr bank(CreateImageBank(0, nullptr));
   if (bank) SetImageBankFormat(bank.get(), mode);
   return bank;
