@@ -11,10 +11,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "base/simd_sse2.h"
 #include "bank/mask/mask_classify.h"
 #include "bank/mask/mask_kernels.h"
 #include "bank/mask/mask_overlap_kernel.h"
+#include "base/simd_sse2.h"
 
 namespace vexa {
 namespace {
@@ -65,7 +65,8 @@ template <int kBytesPerPixel>
 bool PixelDiffers(const std::uint8_t* p, std::uint32_t key) {
   std::uint32_t value = 0;
   std::memcpy(&value, p, kBytesPerPixel);
-  constexpr std::uint32_t kMask = kBytesPerPixel == 4 ? 0xFFFFFFFFu : (1u << (8 * kBytesPerPixel)) - 1;
+  constexpr std::uint32_t kMask =
+      kBytesPerPixel == 4 ? 0xFFFFFFFFu : (1u << (8 * kBytesPerPixel)) - 1;
   return value != (key & kMask);
 }
 
@@ -93,8 +94,8 @@ bool AnyOverlapWith(const MaskRowSpan& span) {
 
 template <class Isa>
 MaskKernels MaskKernelsWith() {
-  return {AnyOverlapWith<Isa, false>,    AnyOverlapWith<Isa, true>, ClassifyRowVector<Isa, 1>,
-          ClassifyRowVector<Isa, 2>,     ClassifyRow24Scalar,       ClassifyRowVector<Isa, 4>};
+  return {AnyOverlapWith<Isa, false>, AnyOverlapWith<Isa, true>, ClassifyRowVector<Isa, 1>,
+          ClassifyRowVector<Isa, 2>,  ClassifyRow24Scalar,       ClassifyRowVector<Isa, 4>};
 }
 
 }  // namespace
