@@ -241,8 +241,12 @@ int cSurfaceObject::SetOrigin(int x, int y) {
 int cSurfaceObject::SetOrigin(const POINT& point) { return SetOrigin(point.x, point.y); }
 
 int cSurfaceObject::OffsetOrigin(int dx, int dy) {
-  originX += dx;
-  originY += dy;
+  // Wraps round like the 32-bit fields it updates, without the undefined signed overflow.
+  const auto add = [](std::int32_t a, int b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+  };
+  originX = add(originX, dx);
+  originY = add(originY, dy);
   return implementation->HandlesOrigin() ? implementation->SetDeviceOrigin(originX, originY) : 0;
 }
 
