@@ -57,7 +57,7 @@ inline std::uint32_t EntryValue(const PALETTEENTRY& e) {
 // nearest-colour search when it is still 0.
 inline std::uint32_t InverseIndex(const EffectContext& c, std::uint32_t colour) {
   if (c.inverse) {
-    const std::uint8_t slot = c.inverse[ColourKey(colour)];
+    const std::uint8_t slot = LoadInverseCell(c.inverse, ColourKey(colour));
     if (slot) return slot;
   }
   return static_cast<std::uint32_t>(LookupInverseWith(c.palette, colour, c.search));
