@@ -203,8 +203,9 @@ int Stretch(cSurfaceImplementation* source, cSurfaceImplementation* destination,
   const bool plainCopy =
       source->depth == destination->depth && r.mode == kModeOpaque && ink.code == kEffectNone;
   if (!resample && !plainCopy) return StretchThroughTemporary(source, destination, r, visible);
-  if (source->HasCustomPixelRoutines()) {
-    // Their pixels cannot be read directly: scale a plain copy of the source rectangle.
+  // Private pixels cannot be read directly, and nearest scaling of a surface onto itself
+  // would read pixels it has already written: both scale a plain copy of the source rectangle.
+  if (source->HasCustomPixelRoutines() || (!resample && source == destination)) {
     TemporarySurface plain(MakePlainCopy(source, r.sourceX, r.sourceY, r.sourceWidth, r.sourceHeight));
     if (!plain) return 0;
     StretchRequest copied = r;

@@ -146,6 +146,28 @@ TEST(BlitRobustness, OverlappingBlitOntoItselfIsATrueCopy) {
   EXPECT_EQ(compared, 5 * 2 * 12 * 2 * 5);
 }
 
+// The edge-smoothing pass and nearest stretching read the source too: onto itself they give
+// what an untouched copy gives.
+TEST(BlitRobustness, SmoothedEdgesAndStretchesOntoItselfReadTheSourceAsItWas) {
+  std::mt19937 rng(5);
+  for (int depth : {8, 16, 32}) {
+    Surface surface = RandomSurface(depth, 40, 30, rng, false);
+    ASSERT_TRUE(surface->IsValid());
+    surface->implementation->transparentValue = testsupport::RawPixel(*surface->implementation, 1, 1);
+    Surface expected = CopyOf(*surface), untouched = CopyOf(*surface);
+    expected->implementation->transparentValue = untouched->implementation->transparentValue =
+        surface->implementation->transparentValue;
+    ASSERT_EQ(untouched->Blit(expected.get(), 3, 2, 1, 1, 30, 20, kModeTransparent, kEffectNone, 0, kBlitAntialias),
+              surface->Blit(surface.get(), 3, 2, 1, 1, 30, 20, kModeTransparent, kEffectNone, 0, kBlitAntialias));
+    EXPECT_EQ(Contents(*surface), Contents(*expected)) << "smoothed edges, depth " << depth;
+
+    untouched = CopyOf(*surface);
+    ASSERT_EQ(untouched->StretchBlit(expected.get(), 2, 1, 37, 28, 0, 0, 20, 15, kModeOpaque, kEffectNone, 0, 0),
+              surface->StretchBlit(surface.get(), 2, 1, 37, 28, 0, 0, 20, 15, kModeOpaque, kEffectNone, 0, 0));
+    EXPECT_EQ(Contents(*surface), Contents(*expected)) << "nearest stretch, depth " << depth;
+  }
+}
+
 // ---- smooth stretching of large rectangles ------------------------------------------------
 
 // A smooth stretch through a small destination gives exactly the pixels that the same stretch
