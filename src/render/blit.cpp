@@ -12,45 +12,10 @@
 
 #include "render/blit_setup.h"
 #include "render/edge_smoother.h"
+#include "render/surface_scope.h"
 
 namespace vexa {
 namespace {
-
-// Locks two surfaces for the length of a scope; a failed second lock releases the first.
-class LockPair {
- public:
-  LockPair(cSurfaceImplementation* first, cSurfaceImplementation* second)
-      : first_(first), second_(second) {
-    if (!first_->Lock()) return;
-    if (!second_->Lock()) {
-      first_->Unlock();
-      return;
-    }
-    locked_ = true;
-  }
-  ~LockPair() {
-    if (!locked_) return;
-    second_->Unlock();
-    first_->Unlock();
-  }
-  LockPair(const LockPair&) = delete;
-  LockPair& operator=(const LockPair&) = delete;
-  bool locked() const { return locked_; }
-
- private:
-  cSurfaceImplementation* first_;
-  cSurfaceImplementation* second_;
-  bool locked_ = false;
-};
-
-// A temporary implementation that is deleted on every path.
-struct Temporary {
-  cSurfaceImplementation* surface;
-  explicit Temporary(cSurfaceImplementation* s) : surface(s) {}
-  ~Temporary() { DeleteImplementation(surface); }
-  Temporary(const Temporary&) = delete;
-  Temporary& operator=(const Temporary&) = delete;
-};
 
 // Copies the source's alpha rectangle onto the destination's alpha plane, creating a
 // zero-filled (fully transparent) plane on the destination when it has none.
@@ -95,14 +60,11 @@ bool RunRoutine(cSurfaceImplementation* source, cSurfaceImplementation* destinat
 // source with private routines is first copied to a standard surface.
 void AntialiasEdges(cSurfaceImplementation* source, cSurfaceImplementation* destination, int x,
                     int y, const NormalisedEffect& effect) {
-  cSurfaceImplementation* edges = source;
-  Temporary copy(nullptr);
-  if (source->HasCustomPixelRoutines()) {
-    copy.surface = source->CreateCompatible(source->width, source->height);
-    if (!copy.surface) return;  // the copy stands; only the smoothing is skipped
-    source->Blit(copy.surface, 0, 0, 0, 0, source->width, source->height, kModeOpaque, 0, 0, 0);
-    edges = copy.surface;
-  }
+  const bool needsCopy = source->HasCustomPixelRoutines() != 0;
+  TemporarySurface copy(needsCopy ? MakePlainCopy(source, 0, 0, source->width, source->height)
+                                  : nullptr);
+  if (needsCopy && !copy) return;  // the blit stands; only the smoothing is skipped
+  cSurfaceImplementation* edges = needsCopy ? copy.get() : source;
   if (effect.code == kEffectBlendSubstitute && (effect.parameter & 0xFFFFFFFFu) != 0) {
     edges->BlitEx(destination, x, y, 0, 0, edges->width, edges->height, 3, 3, 1, 1, 1, 1,
                   SubstituteEdgeSmoother,
@@ -144,14 +106,10 @@ int BlitFromCopy(cSurfaceImplementation* source, cSurfaceImplementation* destina
   const bool whole = (flags & kBlitAntialias) != 0;
   const int left = whole ? 0 : r.sourceX, top = whole ? 0 : r.sourceY;
   const int width = whole ? source->width : r.width, height = whole ? source->height : r.height;
-  Temporary copy(source->CreateCompatible(width, height));
-  if (!copy.surface) return 0;
-  if (!source->Blit(copy.surface, 0, 0, left, top, width, height, kModeOpaque, 0, 0,
-                    kBlitCopyAlpha)) {
-    return 0;
-  }
-  return copy.surface->Blit(destination, r.x, r.y, r.sourceX - left, r.sourceY - top, r.width,
-                            r.height, mode, effect, parameter, flags);
+  TemporarySurface copy(MakePlainCopy(source, left, top, width, height));
+  if (!copy) return 0;
+  return copy->Blit(destination, r.x, r.y, r.sourceX - left, r.sourceY - top, r.width, r.height,
+                    mode, effect, parameter, flags);
 }
 
 // Source and destination of different depths.
@@ -159,35 +117,30 @@ int BlitAcrossDepths(cSurfaceImplementation* source, cSurfaceImplementation* des
                      const BlitRect& r, int mode, std::uint32_t effect, EffectParam parameter,
                      std::uint32_t flags) {
   if (source->HasCustomPixelRoutines()) {
-    Temporary plain(source->CreateCompatible(r.width, r.height));
-    if (!plain.surface) return 0;
-    // A copy that failed holds no pixels worth drawing.
-    if (!source->Blit(plain.surface, 0, 0, r.sourceX, r.sourceY, r.width, r.height, kModeOpaque, 0,
-                      0, kBlitCopyAlpha)) {
-      return 0;
-    }
-    return plain.surface->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect,
-                               parameter, flags);
+    TemporarySurface plain(MakePlainCopy(source, r.sourceX, r.sourceY, r.width, r.height));
+    if (!plain) return 0;  // a copy that failed holds no pixels worth drawing
+    return plain->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect, parameter,
+                       flags);
   }
   const bool plainCopy = mode == kModeOpaque && (effect & kEffectCodeMask) == kEffectNone &&
                          !(effect & kEffectParamIsRGBA) && !(flags & kBlitAntialias);
   if (!plainCopy) {
-    Temporary converted(destination->CreateCompatible(r.width, r.height));
-    if (!converted.surface) return 0;
-    converted.surface->SetTransparentColor(source->GetTransparentColor());
+    TemporarySurface converted(destination->CreateCompatible(r.width, r.height));
+    if (!converted) return 0;
+    converted->SetTransparentColor(source->GetTransparentColor());
     // The conversion fails for an 8-bit source without a palette: nothing is drawn then.
-    if (!source->Blit(converted.surface, 0, 0, r.sourceX, r.sourceY, r.width, r.height, kModeOpaque,
+    if (!source->Blit(converted.get(), 0, 0, r.sourceX, r.sourceY, r.width, r.height, kModeOpaque,
                       0, 0, kBlitCopyAlpha)) {
       return 0;
     }
-    return converted.surface->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect,
-                                   parameter, flags);
+    return converted->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect,
+                           parameter, flags);
   }
   if (source->depth == 8 && !BuildInverseTable(source->palette)) return 0;
   if (destination->depth == 8 && !BuildInverseTable(destination->palette)) return 0;
   const PixelRoutineTable* t = source->pixelRoutines;
   if (!t || !t->convertRect) return 0;
-  LockPair locks(source, destination);
+  SurfaceLocks locks(source, destination);
   if (!locks.locked()) return 0;
   t->convertRect(destination, r.x, r.y, r.width * destination->bytesPerPixel, source, r.sourceX,
                  r.sourceY, r.width, r.height);
@@ -225,7 +178,7 @@ int cSurfaceImplementation::Blit(cSurfaceImplementation* destination, int x, int
     return 0;
   }
   {
-    LockPair locks(this, destination);
+    SurfaceLocks locks(this, destination);
     if (!locks.locked()) return 0;
     if (!RunRoutine(this, destination, r, mode, ink)) return 0;
     if (mode == kModeOpaque && (flags & kBlitCopyAlpha)) CopyAlphaRect(this, destination, r);

@@ -14,10 +14,10 @@
 #include <vexa/library.h>
 #include <vexa/surface_object.h>
 
-#include "frame/cpu_features.h"
+#include "base/cpu_features.h"
+#include "palette/grey_palette.h"
 #include "support/inverse_table_model.h"
 #include "support/surface_factory.h"
-#include "surface/grey_palette.h"
 
 namespace {
 
