@@ -3,6 +3,7 @@
 // or scales that are not numbers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include <vexa/blit.h>
+#include <vexa/collision_mask.h>
 #include <vexa/image_bank.h>
 #include <vexa/rotation.h>
 #include <vexa/surface_object.h>
@@ -265,6 +267,41 @@ TEST(TransformRobustness, NonFiniteAnglesAreRefusedAndChangeNothing) {
     EXPECT_EQ(source->Rotate(target.get(), static_cast<double>(angle), 1, 0x123456, 0), 0);
     EXPECT_EQ(source->implementation->Rotate(target->implementation, angle, 0, 0x123456, 1), 0);
     EXPECT_EQ(Contents(*target), before);
+  }
+}
+
+// Placed collision masks find no contact for an angle or scale that is not a number, where a
+// finite one does.
+TEST(TransformRobustness, MasksFindNoContactForNonFiniteAnglesAndScales) {
+  constexpr int kWidth = 16, kHeight = 12;
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(MaskBlockSize(kWidth, kHeight)));
+  auto* mask = reinterpret_cast<CollisionMask*>(block.data());
+  mask->bitsOffset = kCollisionMaskHeaderSize;
+  mask->width = kWidth;
+  mask->height = kHeight;
+  mask->rowBytes = static_cast<int>(MaskRowBytes(kWidth));
+  mask->hotSpotX = 8;
+  mask->hotSpotY = 6;
+  std::fill(block.begin() + kCollisionMaskHeaderSize, block.end(), 0xFF);
+  const std::uint8_t* bits = MaskBits(mask);
+  const RECT around{-30, -30, 30, 30};
+  const auto contacts = [&](float angle, float scaleX, float scaleY) {
+    return TestMaskPointPlaced(mask, 1, 1, angle, scaleX, scaleY) +
+           TestRectMask(&around, mask, 0, 0, scaleX, scaleY, angle) +
+           TestMaskOverlapRotatedScaled(bits, bits, 0, 0, kWidth, kHeight, 8, 6, 8, 6, kWidth, kHeight,
+                                        scaleX, scaleY, angle, 0) +
+           (angle == 0.0f ? TestMaskOverlapScaled(bits, bits, 0, 0, kWidth, kHeight, 4, 4, kWidth, kHeight,
+                                                  scaleX, scaleY)
+                          : 1);
+  };
+  ASSERT_EQ(contacts(30.0f, 1.5f, 0.5f), 4);
+  ASSERT_EQ(contacts(0.0f, 1.5f, 0.5f), 4);
+  for (float bad : kNotFinite) {
+    EXPECT_EQ(contacts(bad, 1.0f, 1.0f), 1) << bad;  // the last test takes no angle
+    EXPECT_EQ(contacts(30.0f, bad, 1.0f), 1) << bad;
+    EXPECT_EQ(contacts(0.0f, 1.0f, bad), 0) << bad;
+    EXPECT_EQ(contacts(0.0f, bad, 2.0f), 0) << bad;
+    EXPECT_EQ(TestMaskOverlapRotated(bits, bits, 0, 0, kWidth, kHeight, 8, 6, 8, 6, kWidth, kHeight, bad, 0), 0);
   }
 }
 

@@ -64,7 +64,7 @@ int RotatedOverlapChecked(const std::uint8_t* bitsA, const std::uint8_t* bitsB, 
                           int wA, int hA, int x, int y, int hotSpotX, int hotSpotY, int wB, int hB,
                           float scaleX, float scaleY, float angle, int bottomRows) {
   if (!bitsA || !bitsB || wA <= 0 || hA <= 0 || wB <= 0 || hB <= 0) return 0;
-  if (scaleX == 0.0f || scaleY == 0.0f) return 0;
+  if (!PlaceableTransform(angle, scaleX, scaleY)) return 0;
   const int firstRow = bottomRows > 0 ? hB - std::min(bottomRows, hB) : 0;
   const PlacedMask b{bitsB, wB, hB, hotSpotX, hotSpotY, x, y, firstRow};
   return RotatedOverlap(bitsA, xA, yA, wA, hA, b, MakeMaskTransform(angle, scaleX, scaleY));
@@ -141,7 +141,7 @@ int TestMaskOverlapRotatedScaled(const std::uint8_t* bitsA, const std::uint8_t* 
 int TestRectMask(const RECT* rectangle, const CollisionMask* mask, int x, int y, float scaleX,
                  float scaleY, float angle) {
   if (!rectangle || !mask || mask->width <= 0 || mask->height <= 0) return 0;
-  if (scaleX == 0.0f || scaleY == 0.0f) return 0;
+  if (!vexa::PlaceableTransform(angle, scaleX, scaleY)) return 0;
   if (rectangle->right <= rectangle->left || rectangle->bottom <= rectangle->top) return 0;
   // Mirroring (negative) scales take the per-pixel path, which maps them like the point test.
   if (angle == 0.0f && scaleX > 0.0f && scaleY > 0.0f) {

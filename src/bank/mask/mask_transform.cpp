@@ -9,6 +9,11 @@
 
 namespace vexa {
 
+bool PlaceableTransform(float angle, float scaleX, float scaleY) {
+  return std::isfinite(angle) && std::isfinite(scaleX) && std::isfinite(scaleY) &&
+         scaleX != 0.0f && scaleY != 0.0f;
+}
+
 MaskTransform MakeMaskTransform(float angle, float scaleX, float scaleY) {
   MaskTransform t{};
   t.rotated = angle != 0.0f;
@@ -100,7 +105,7 @@ OffsetBox PlacedBounds(const MaskTransform& t, int hotSpotX, int hotSpotY, int w
 
 bool PointInPlacedRect(int dx, int dy, int hotSpotX, int hotSpotY, int width, int height,
                        float angle, float scaleX, float scaleY) {
-  if (scaleX == 0.0f || scaleY == 0.0f) return false;
+  if (!PlaceableTransform(angle, scaleX, scaleY)) return false;
   int x = 0;
   int y = 0;
   return MapToMask(MakeMaskTransform(angle, scaleX, scaleY), dx, dy, hotSpotX, hotSpotY, width,
@@ -111,7 +116,7 @@ bool PointInPlacedRect(int dx, int dy, int hotSpotX, int hotSpotY, int width, in
 
 int TestMaskPointPlaced(const CollisionMask* mask, int dx, int dy, float angle, float scaleX,
                         float scaleY) {
-  if (!mask || scaleX == 0.0f || scaleY == 0.0f) return 0;
+  if (!mask || !vexa::PlaceableTransform(angle, scaleX, scaleY)) return 0;
   int x = 0;
   int y = 0;
   if (!vexa::MapToMask(vexa::MakeMaskTransform(angle, scaleX, scaleY), dx, dy, mask->hotSpotX,

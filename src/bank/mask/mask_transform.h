@@ -21,6 +21,11 @@ struct MaskTransform {
 
 MaskTransform MakeMaskTransform(float angle, float scaleX, float scaleY);
 
+// Whether a mask can be placed with these at all: a finite angle and finite scales other than
+// 0. Any other placement touches nothing (an infinite scale would otherwise map every offset
+// onto the hot spot's pixel).
+bool PlaceableTransform(float angle, float scaleX, float scaleY);
+
 // The offset (dx, dy) from the object's position (where the hot spot is drawn) as a pixel of
 // a width x height image: true with (*x, *y) when it lies inside. Unrotated, scaled offsets are
 // divided by the scales and truncated toward zero; rotated ones become
