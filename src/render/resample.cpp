@@ -14,7 +14,7 @@
 namespace vexa {
 namespace {
 
-constexpr std::uint32_t kColourBytes = 0x00FFFFFF;
+constexpr std::uint32_t kColorBytes = 0x00FFFFFF;
 
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
@@ -125,7 +125,7 @@ struct Transparency {
   std::uint32_t key;             // the transparent colour as a working pixel
   const std::uint8_t* alpha;     // alpha bytes of the pixels read (null: the colour decides)
   bool IsTransparent(std::uint32_t pixel, std::int64_t index) const {
-    return alpha ? alpha[index] == 0 : (pixel & kColourBytes) == key;
+    return alpha ? alpha[index] == 0 : (pixel & kColorBytes) == key;
   }
 };
 
@@ -179,7 +179,7 @@ void VerticalAware(const std::uint32_t* rows, std::ptrdiff_t pitch, const std::u
     AwareSums sums;
     for (int k = 0; k < taps; ++k) {
       const std::uint32_t pixel = rows[k * pitch + x];
-      const bool transparent = alpha ? alpha[k * alphaPitch + x] == 0 : (pixel & kColourBytes) == key;
+      const bool transparent = alpha ? alpha[k * alphaPitch + x] == 0 : (pixel & kColorBytes) == key;
       sums.Add(pixel, static_cast<std::uint32_t>(weights[k]), transparent);
     }
     out[x] = sums.Result(taps, key);
@@ -210,7 +210,7 @@ class Resampler {
       : source_(source), target_(target), sourceLines_(source), targetLines_(target),
         sx_(sx), sy_(sy), sw_(sw), sh_(sh), fullWidth_(fullWidth), fullHeight_(fullHeight),
         wx_(window.left), wy_(window.top), tw_(window.width), th_(window.height), aware_(aware),
-        key_(SwapRedBlue(key) & kColourBytes), kernels_(ActiveResampleKernels()) {}
+        key_(SwapRedBlue(key) & kColorBytes), kernels_(ActiveResampleKernels()) {}
 
   bool Run() {
     const bool horizontal = sw_ != fullWidth_;
@@ -236,7 +236,7 @@ class Resampler {
     if (aware_) {
       HorizontalAware(in, out, columns_->View(), Transparency{key_, SourceAlpha(y)});
     } else {
-      kernels_.horizontalColour(in, out, columns_->View());
+      kernels_.horizontalColor(in, out, columns_->View());
     }
   }
 
@@ -320,7 +320,7 @@ class Resampler {
       } else {
         kernels_.verticalBytes(reinterpret_cast<const std::uint8_t*>(first), pitch * 4, w.taps[j],
                                weights, reinterpret_cast<std::uint8_t*>(out), width * 4,
-                               kColourBytes);
+                               kColorBytes);
       }
       if (inPlace) {
         // Aware results carry a clean fourth byte already; the kernel masks its own.
@@ -368,18 +368,18 @@ bool WindowInside(int width, int height, const ResampleWindow& w) {
 
 bool ResamplePixels(const PixelDescriptor& source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, PixelDescriptor& target, int targetWidth, int targetHeight,
-                    bool transparencyAware, COLORREF transparentColour) {
+                    bool transparencyAware, COLORREF transparentColor) {
   return ResamplePixels(source, sourceX, sourceY, sourceWidth, sourceHeight, target, targetWidth,
                         targetHeight, {0, 0, targetWidth, targetHeight}, transparencyAware,
-                        transparentColour);
+                        transparentColor);
 }
 
 bool ResamplePixels(const PixelDescriptor& source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, PixelDescriptor& target, int targetWidth, int targetHeight,
-                    const ResampleWindow& window, bool transparencyAware, COLORREF transparentColour) {
+                    const ResampleWindow& window, bool transparencyAware, COLORREF transparentColor) {
   if (sourceWidth < 1 || sourceHeight < 1 || !WindowInside(targetWidth, targetHeight, window)) return false;
   Resampler resampler(source, sourceX, sourceY, sourceWidth, sourceHeight, target, targetWidth,
-                      targetHeight, window, transparencyAware, transparentColour);
+                      targetHeight, window, transparencyAware, transparentColor);
   return resampler.Run();
 }
 

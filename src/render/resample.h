@@ -32,7 +32,7 @@ namespace vexa {
 // memory that runs out (nothing is drawn then).
 int ResampleSurface(cSurfaceImplementation* source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, cSurfaceImplementation* target, int targetWidth,
-                    int targetHeight, int transparencyAware, COLORREF transparentColour);
+                    int targetHeight, int transparencyAware, COLORREF transparentColor);
 
 // The part of a targetWidth x targetHeight result that is computed: `width` x `height` pixels
 // from column `left` and row `top`. The target receives it at its own (0, 0); each pixel is
@@ -48,12 +48,12 @@ struct ResampleWindow {
 // with nothing drawn, when a weight table or the intermediate image cannot be allocated.
 bool ResamplePixels(const PixelDescriptor& source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, PixelDescriptor& target, int targetWidth, int targetHeight,
-                    bool transparencyAware, COLORREF transparentColour);
+                    bool transparencyAware, COLORREF transparentColor);
 // The same for a window of the result (false as well for a window outside it).
 bool ResamplePixels(const PixelDescriptor& source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, PixelDescriptor& target, int targetWidth, int targetHeight,
                     const ResampleWindow& window, bool transparencyAware,
-                    COLORREF transparentColour);
+                    COLORREF transparentColor);
 
 // The same filter on an 8-bit plane (alpha planes), not transparency-aware: `source` and
 // `target` address the rectangles' first bytes, rows `pitch` bytes apart.

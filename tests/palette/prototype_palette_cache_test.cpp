@@ -14,7 +14,7 @@
 
 namespace {
 
-using testsupport::ColourInCell;
+using testsupport::ColorInCell;
 using testsupport::InverseTableModel;
 
 bool VectorForm() { return (vexa::LibraryCpuFeatureWord() & 1) != 0; }
@@ -22,14 +22,14 @@ bool VectorForm() { return (vexa::LibraryCpuFeatureWord() & 1) != 0; }
 // Colours for the cache: `cells` empty cells each reached by two colours in turn, with random
 // colours anywhere in between.
 std::vector<COLORREF> CacheSequence(const std::vector<unsigned>& empty, int cells, std::mt19937& rng) {
-  std::vector<COLORREF> colours;
+  std::vector<COLORREF> colors;
   for (int i = 0; i < cells; ++i) {
     const unsigned cell = empty[rng() % empty.size()];
-    colours.push_back(ColourInCell(cell, rng() & 0x1FF));
-    colours.push_back(rng() & 0xFFFFFF);
-    colours.push_back(ColourInCell(cell, rng() & 0x1FF));
+    colors.push_back(ColorInCell(cell, rng() & 0x1FF));
+    colors.push_back(rng() & 0xFFFFFF);
+    colors.push_back(ColorInCell(cell, rng() & 0x1FF));
   }
-  return colours;
+  return colors;
 }
 
 struct Fresh8BitSurface {
@@ -52,7 +52,7 @@ struct Fresh8BitSurface {
   }
 };
 
-TEST(PrototypePaletteCache, PixelColoursFollowTheFirstColourOfEachCell) {
+TEST(PrototypePaletteCache, PixelColorsFollowTheFirstColorOfEachCell) {
   Fresh8BitSurface fresh;
   if (!fresh.Ready()) return;
   InverseTableModel model(*fresh.palette, VectorForm());
@@ -60,20 +60,20 @@ TEST(PrototypePaletteCache, PixelColoursFollowTheFirstColourOfEachCell) {
   const COLORREF probe = 0x00A81B07;
   const bool probeCellEmpty = fresh.palette->inverseTable[testsupport::CellOf(probe)] == 0;
   std::mt19937 rng(16);
-  std::vector<COLORREF> colours = {probe};
-  for (COLORREF c : CacheSequence(fresh.empty, 1300, rng)) colours.push_back(c);
-  ASSERT_LE(colours.size(), 64u * 64u);
+  std::vector<COLORREF> colors = {probe};
+  for (COLORREF c : CacheSequence(fresh.empty, 1300, rng)) colors.push_back(c);
+  ASSERT_LE(colors.size(), 64u * 64u);
 
-  int decidedByEarlierColour = 0;
-  for (std::size_t i = 0; i < colours.size(); ++i) {
-    const COLORREF c = colours[i];
+  int decidedByEarlierColor = 0;
+  for (std::size_t i = 0; i < colors.size(); ++i) {
+    const COLORREF c = colors[i];
     const int x = static_cast<int>(i % 64), y = static_cast<int>(i / 64);
     const int expected = model.Index(c);
-    decidedByEarlierColour += expected != model.Search(c);
+    decidedByEarlierColor += expected != model.Search(c);
     fresh.surface->SetPixelColor(x, y, c);
     COLORREF got = 0xFFFFFFFF;
     ASSERT_EQ(fresh.surface->GetPixelColor(x, y, &got), 1);
-    ASSERT_EQ(got, model.ColourOf(expected)) << std::hex << "colour " << c << " at " << std::dec << i;
+    ASSERT_EQ(got, model.ColorOf(expected)) << std::hex << "colour " << c << " at " << std::dec << i;
   }
   if (probeCellEmpty) {
     COLORREF got = 0;
@@ -81,17 +81,17 @@ TEST(PrototypePaletteCache, PixelColoursFollowTheFirstColourOfEachCell) {
     EXPECT_EQ(got, 0x00970000u);
   }
   // The sequence holds second colours whose own search differs from their cell's answer.
-  EXPECT_GT(decidedByEarlierColour, 0);
+  EXPECT_GT(decidedByEarlierColor, 0);
 }
 
-TEST(PrototypePaletteCache, TransparentColoursFollowTheFirstColourOfEachCell) {
+TEST(PrototypePaletteCache, TransparentColorsFollowTheFirstColorOfEachCell) {
   Fresh8BitSurface fresh;
   if (!fresh.Ready()) return;
   InverseTableModel model(*fresh.palette, VectorForm());
   std::mt19937 rng(1234);
-  std::vector<COLORREF> colours = {0xDF1934};  // own search 0x70, cell centre 0x71
-  for (COLORREF c : CacheSequence(fresh.empty, 300, rng)) colours.push_back(c);
-  for (COLORREF c : colours) {
+  std::vector<COLORREF> colors = {0xDF1934};  // own search 0x70, cell centre 0x71
+  for (COLORREF c : CacheSequence(fresh.empty, 300, rng)) colors.push_back(c);
+  for (COLORREF c : colors) {
     fresh.surface->SetTransparentColor(c);
     ASSERT_EQ(fresh.surface->GetTransparentValue(), static_cast<std::uint32_t>(model.Index(c)))
         << std::hex << c;

@@ -21,7 +21,7 @@
 
 namespace {
 
-using testsupport::ColourInCell;
+using testsupport::ColorInCell;
 
 // Starts all workers at once so that their work overlaps.
 class StartLine {
@@ -62,11 +62,11 @@ TEST(PaletteThreads, ConvertingThreadsAgreeOnEveryCell) {
   std::shuffle(cells.begin(), cells.end(), pick);
   cells.resize(48);
 
-  std::vector<std::vector<COLORREF>> colours(kThreads);
+  std::vector<std::vector<COLORREF>> colors(kThreads);
   for (int t = 0; t < kThreads; ++t) {
     std::mt19937 rng(100 + t);
     for (int i = 0; i < kWidth * kBand; ++i)
-      colours[t].push_back(ColourInCell(cells[rng() % cells.size()], rng() & 0x1FF));
+      colors[t].push_back(ColorInCell(cells[rng() % cells.size()], rng() & 0x1FF));
   }
   // Each thread also blends between surfaces of its own that share the palette, so that the
   // renderer's table reads run while cells fill.
@@ -90,7 +90,7 @@ TEST(PaletteThreads, ConvertingThreadsAgreeOnEveryCell) {
     workers.emplace_back([&, t] {
       start.Arrive();
       for (int i = 0; i < kWidth * kBand; ++i) {
-        shared->SetPixelColor(i % kWidth, t * kBand + i / kWidth, colours[t][i]);
+        shared->SetPixelColor(i % kWidth, t * kBand + i / kWidth, colors[t][i]);
         if (i % 2048 == 0) {
           sources[t]->Blit(targets[t].get(), 0, 0, 0, 0, 48, 48, kModeOpaque,
                            kEffectSemiTransparent, 40 + i / 2048, 0);
@@ -105,7 +105,7 @@ TEST(PaletteThreads, ConvertingThreadsAgreeOnEveryCell) {
   const bool vectorForm = (vexa::LibraryCpuFeatureWord() & 1) != 0;
   std::vector<std::set<int>> answers(kInverseTableSize);
   for (int t = 0; t < kThreads; ++t)
-    for (COLORREF c : colours[t])
+    for (COLORREF c : colors[t])
       answers[testsupport::CellOf(c)].insert(testsupport::ModelNearest(palette->entries, c, vectorForm));
   for (unsigned cell : cells) {
     const int stored = palette->inverseTable[cell];
@@ -116,7 +116,7 @@ TEST(PaletteThreads, ConvertingThreadsAgreeOnEveryCell) {
     for (int i = 0; i < kWidth * kBand; ++i) {
       std::uint32_t index = 0;
       shared->GetPixelValue(i % kWidth, t * kBand + i / kWidth, &index);
-      const COLORREF c = colours[t][i];
+      const COLORREF c = colors[t][i];
       const bool exactByRed = testsupport::EntryRgb(palette->entries[c & 0xFF]) == c;
       const std::uint32_t expected = exactByRed ? (c & 0xFF) : palette->inverseTable[testsupport::CellOf(c)];
       ASSERT_EQ(index, expected) << "thread " << t << " pixel " << i;

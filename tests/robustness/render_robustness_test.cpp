@@ -19,6 +19,7 @@
 #include <vexa/surface_object.h>
 
 #include "render/stretch_flags.h"
+#include "support/bank_fixture.h"
 #include "support/surface_factory.h"
 
 namespace {
@@ -306,7 +307,8 @@ TEST(TransformRobustness, MasksFindNoContactForNonFiniteAnglesAndScales) {
 }
 
 TEST(TransformRobustness, ImageInfoRefusesNonFiniteAnglesAndScales) {
-  ImageBank* bank = CreateImageBank(0, nullptr);
+  testsupport::BankPtr owned = testsupport::NewBank();
+  ImageBank* bank = owned.get();
   ASSERT_NE(bank, nullptr);
   const int number = AddImage(bank, 20, 10, 5, 4, 7, 8, 0, 0, nullptr, nullptr);
   ASSERT_NE(number, 0);
@@ -325,7 +327,6 @@ TEST(TransformRobustness, ImageInfoRefusesNonFiniteAnglesAndScales) {
         << t[0] << " " << t[1] << " " << t[2];
     EXPECT_EQ(std::memcmp(&out, &untouched, sizeof out), 0);
   }
-  DestroyImageBank(bank);
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ class InverseTableModel {
     return cell;
   }
   int Search(COLORREF c) const { return ModelNearest(entries_.data(), c, vectorForm_); }
-  COLORREF ColourOf(int index) const { return EntryRgb(entries_[index]); }
+  COLORREF ColorOf(int index) const { return EntryRgb(entries_[index]); }
   const PALETTEENTRY* Entries() const { return entries_.data(); }
 
  private:
@@ -92,7 +92,7 @@ inline std::vector<unsigned> EmptyCells(const PaletteObject& palette) {
 }
 
 // A colour of `cell` with the low three bits of each channel taken from `low` (9 bits).
-inline COLORREF ColourInCell(unsigned cell, unsigned low) {
+inline COLORREF ColorInCell(unsigned cell, unsigned low) {
   const unsigned r = (cell >> 10 & 0x1F) << 3 | (low & 7);
   const unsigned g = (cell >> 5 & 0x1F) << 3 | (low >> 3 & 7);
   const unsigned b = (cell & 0x1F) << 3 | (low >> 6 & 7);
