@@ -1,7 +1,8 @@
 // The sized readers over a memory-backed file holding arbitrary bytes: they are run one
-// after another (chosen by the first byte) until one fails. Each must give a documented
-// code, never read past its block, never allocate more than the file holds, and leave the
-// block null on failure. One memory-backed file is made once and refilled for each input.
+// after another (chosen by the first byte) until one fails. Each must answer one of the
+// four stream result codes, never read past its block, never allocate more than the file
+// holds, and leave the block null on failure. One memory-backed file is made once and
+// refilled for each input.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -15,7 +16,7 @@
 
 namespace {
 
-bool Documented(int code) {
+bool IsStreamResult(int code) {
   return code == kStreamOk || code == kStreamEndOfFile || code == kStreamReadError ||
          code == kStreamOutOfMemory;
 }
@@ -50,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (code == kStreamOk) length = std::strlen(text);  // must find the added zero
         break;
     }
-    if (!Documented(code)) std::abort();
+    if (!IsStreamResult(code)) std::abort();
     if (code != kStreamOk) {
       if (block != nullptr) std::abort();
       break;

@@ -16,7 +16,7 @@ namespace {
 
 using testsupport::Mask;
 
-// The documented placement, written out for the references: the pixel of a mask drawn with
+// The placement rule, written out for the references: the pixel of a mask drawn with
 // `angle` and the scales that the offset (dx, dy) from its hot spot shows, if any.
 bool ReferencePixel(const Mask& m, long dx, long dy, float angle, float sx, float sy, int* x,
                     int* y) {
