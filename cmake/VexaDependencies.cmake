@@ -5,6 +5,7 @@ pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 pkg_check_modules(LZ4 REQUIRED IMPORTED_TARGET liblz4)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
+pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 
 set(VEXA_LIBRARY_DEPS PkgConfig::ZLIB PkgConfig::LZ4 PkgConfig::SDL2 Threads::Threads ${CMAKE_DL_LIBS})
 set(VEXA_PKGCONFIG_REQUIRES "zlib liblz4 sdl2")
