@@ -10,6 +10,9 @@
 #include <vexa/compression.h>
 #include <vexa/error_surface.h>
 #include <vexa/export.h>
+#include <vexa/filter_impl.h>
+#include <vexa/filter_manager.h>
+#include <vexa/filter_plugin.h>
 #include <vexa/image_bank.h>
 #include <vexa/image_surface.h>
 #include <vexa/exports.h>
@@ -22,4 +25,5 @@
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>
 #include <vexa/text.h>
+#include <vexa/wide_calls.h>
 #include <vexa/wintypes.h>

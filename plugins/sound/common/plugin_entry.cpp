@@ -2,22 +2,22 @@
 #include <cstring>
 #include <new>
 
-#include "plugin_entry.h"
+#include <vexa/filter_plugin.h>
 
-#define VEXA_PLUGIN_ENTRY extern "C" __attribute__((visibility("default")))
+#include "plugin_entry.h"
 
 using vexa_plugin::kPlugin;
 
-VEXA_PLUGIN_ENTRY CSoundFilter* CreateFilter(int /*userValue*/) {
-  return new (std::nothrow) vexa_plugin::SndfileFilter(kPlugin.kind);
+VEXA_PLUGIN_ENTRY void* CreateFilter(std::uint32_t /*userValue*/) {
+  return static_cast<CSoundFilter*>(new (std::nothrow) vexa_plugin::SndfileFilter(kPlugin.kind));
 }
 
-VEXA_PLUGIN_ENTRY int CanReadFile(CInputFile* stream) {
-  return vexa_plugin::CanRead(kPlugin.kind, stream) ? 1 : 0;
+VEXA_PLUGIN_ENTRY int CanReadFile(CInputFile* input) {
+  return vexa_plugin::CanRead(kPlugin.kind, input) ? 1 : 0;
 }
 
-VEXA_PLUGIN_ENTRY DWORD GetFilterID() {
-  DWORD id = 0;
+VEXA_PLUGIN_ENTRY std::uint32_t GetFilterID() {
+  std::uint32_t id = 0;
   std::memcpy(&id, kPlugin.id, 4);
   return id;
 }

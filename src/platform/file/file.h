@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <vexa/wintypes.h>
 
@@ -61,6 +62,22 @@ std::int64_t BytesLeft(HFILE file);
 // True when the path names an existing file or directory; the last component may hold the
 // wildcards '*' and '?'.
 bool FindFirstMatch(const WCHAR* pattern);
+
+// One directory entry found by FindMatches. Times are 100-nanosecond steps since 1601-01-01
+// (UTC), as the library's callers expect them.
+struct FoundFile {
+  std::u16string name;
+  bool directory = false;
+  std::uint64_t size = 0;
+  std::uint64_t creationTime = 0;  // the status-change time: Linux keeps no creation time
+  std::uint64_t accessTime = 0;
+  std::uint64_t writeTime = 0;
+};
+
+// The entries of the pattern's folder whose names match its last component ('*' and '?'),
+// without "." and "..", sorted by name in UTF-16 code units so that every run sees the same
+// order (the system returns them in no particular order). Empty when the folder cannot be read.
+std::vector<FoundFile> FindMatches(const WCHAR* pattern);
 
 // True when a file name matches a pattern of '*' (any run) and '?' (one UTF-16 unit),
 // case-sensitively. A pattern ending in ".*" also matches names without an extension, so
