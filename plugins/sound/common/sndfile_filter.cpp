@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <new>
+#include <vector>
 
 namespace vexa_plugin {
 namespace {
@@ -46,6 +48,13 @@ bool Accepts(const SndfileKind& kind, const SF_INFO& info) {
   return !kind.acceptsSubtype || kind.acceptsSubtype(info.format & SF_FORMAT_SUBMASK);
 }
 
+sf_count_t CountFrames(SNDFILE* file, int channels) {
+  std::vector<short> scratch(std::size_t(4096) * channels);
+  sf_count_t total = 0, got;
+  while ((got = sf_readf_short(file, scratch.data(), 4096)) > 0) total += got;
+  return total;
+}
+
 }  // namespace
 
 bool CanRead(const SndfileKind& kind, CInputFile* stream) {
@@ -77,9 +86,16 @@ int SndfileFilter::Open(CInputFile* stream) {
   }
   const int subtype = info_.format & SF_FORMAT_SUBMASK;
   raw8_ = subtype == SF_FORMAT_PCM_U8;
-  // Float data is scaled to the full 16-bit range rather than read unscaled.
-  if (subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE) {
-    sf_command(file_, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+  float_ = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
+  // MPEG audio reports an estimated length: count the decoded frames once so the length is
+  // exact, then start again.
+  if (subtype == SF_FORMAT_MPEG_LAYER_I || subtype == SF_FORMAT_MPEG_LAYER_II ||
+      subtype == SF_FORMAT_MPEG_LAYER_III) {
+    info_.frames = CountFrames(file_, info_.channels);
+    if (info_.frames < 0 || sf_seek(file_, 0, SEEK_SET) < 0) {
+      Close();
+      return 1;
+    }
   }
   WAVEFORMATEX& f = m_nativeFormat;
   f = WAVEFORMATEX{};
@@ -118,11 +134,35 @@ int SndfileFilter::Read(void* buffer, DWORD bytes, DWORD* read) {
   if (!file_ || !buffer) return 1;
   const DWORD frame = m_nativeFormat.nBlockAlign;
   const sf_count_t frames = bytes / frame;
-  sf_count_t got = raw8_ ? sf_read_raw(file_, buffer, frames * info_.channels) / info_.channels
-                         : sf_readf_short(file_, static_cast<short*>(buffer), frames);
+  sf_count_t got;
+  if (raw8_) {
+    got = sf_read_raw(file_, buffer, frames * info_.channels) / info_.channels;
+  } else if (float_) {
+    got = ReadFloatFrames(static_cast<short*>(buffer), frames);
+  } else {
+    got = sf_readf_short(file_, static_cast<short*>(buffer), frames);
+  }
   got = std::clamp<sf_count_t>(got, 0, frames);
   *read = DWORD(got) * frame;
   return 0;
+}
+
+// libsndfile hands float data to 16-bit reads unscaled; full scale (-1 to 1) maps to -32767
+// to 32767 here, rounded, and louder samples are clipped.
+sf_count_t SndfileFilter::ReadFloatFrames(short* out, sf_count_t frames) {
+  constexpr sf_count_t kChunk = 1024;
+  float scratch[kChunk * 2];
+  sf_count_t total = 0;
+  while (total < frames) {
+    const sf_count_t got = sf_readf_float(file_, scratch, std::min(kChunk, frames - total));
+    if (got <= 0) break;
+    for (sf_count_t i = 0; i < got * info_.channels; ++i) {
+      out[total * info_.channels + i] =
+          short(std::lrint(std::clamp(scratch[i], -1.0f, 1.0f) * 32767.0f));
+    }
+    total += got;
+  }
+  return total;
 }
 
 }  // namespace vexa_plugin

@@ -3,7 +3,8 @@
 // libsndfile reads the caller's CInputFile through its virtual I/O; the data is presented from
 // the stream position at Open on, so sounds embedded in a larger stream work. 8-bit and 16-bit
 // PCM keep their native sample size (8-bit bytes pass through raw; 16-bit samples arrive in
-// host order, so big-endian files are swapped); every other encoding is decoded to 16-bit.
+// host order, so big-endian files are swapped); every other encoding is decoded to 16-bit
+// (float data at full scale -1 to 1).
 // Data with more than two channels, or an encoding libsndfile cannot decode, is refused.
 #pragma once
 
@@ -44,7 +45,10 @@ class SndfileFilter : public CSoundFilter {
   const SndfileKind& kind_;
   SNDFILE* file_ = nullptr;
   SF_INFO info_{};
-  bool raw8_ = false;  // 8-bit unsigned data passed through as stored
+  bool raw8_ = false;   // 8-bit unsigned data passed through as stored
+  bool float_ = false;  // float data, scaled to 16 bits here
+
+  sf_count_t ReadFloatFrames(short* out, sf_count_t frames);
 };
 
 // Opens the stream with libsndfile and tells whether this kind accepts it; the stream's
