@@ -138,6 +138,9 @@ class MemoryFilter : public CSoundFilter {
     m_nativeFormat = format;
     m_outputFormat = format;
   }
+  MemoryFilter(const MemoryFilter&) = default;
+  MemoryFilter& operator=(const MemoryFilter&) = default;
+  ~MemoryFilter() = default;
   void Destroy(unsigned flags) override {
     this->MemoryFilter::~MemoryFilter();
     if (flags & 1) ::operator delete(static_cast<void*>(this));
@@ -170,7 +173,6 @@ class MemoryFilter : public CSoundFilter {
   DWORD largestRead = 0;
 
  private:
-  ~MemoryFilter() = default;
   std::vector<BYTE> data_;
   std::size_t position_ = 0;
 };
