@@ -12,6 +12,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -30,16 +32,22 @@ void Put(std::vector<BYTE>& v, unsigned x, int bytes) {
   for (int i = 0; i < bytes; ++i) v.push_back(BYTE(x >> (8 * i)));
 }
 
+void PutTag(std::vector<BYTE>& v, const char* tag) {
+  for (int i = 0; i < 4; ++i) v.push_back(BYTE(tag[i]));
+}
+
 std::vector<BYTE> Wave(int rate, int bits, int channels, int seconds) {
   const int block = channels * bits / 8;
   const unsigned dataBytes = unsigned(rate * block * seconds);
   std::vector<BYTE> v;
-  v.insert(v.end(), {'R', 'I', 'F', 'F'});
+  v.reserve(44 + dataBytes);
+  PutTag(v, "RIFF");
   Put(v, 36 + dataBytes, 4);
-  v.insert(v.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+  PutTag(v, "WAVE");
+  PutTag(v, "fmt ");
   Put(v, 16, 4), Put(v, 1, 2), Put(v, unsigned(channels), 2), Put(v, unsigned(rate), 4);
   Put(v, unsigned(rate * block), 4), Put(v, unsigned(block), 2), Put(v, unsigned(bits), 2);
-  v.insert(v.end(), {'d', 'a', 't', 'a'});
+  PutTag(v, "data");
   Put(v, dataBytes, 4);
   std::uint32_t state = 7;
   for (unsigned i = 0; i < dataBytes; ++i) v.push_back(BYTE((state = state * 1664525u + 1013904223u) >> 24));

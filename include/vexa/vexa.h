@@ -21,6 +21,8 @@
 #include <vexa/palette.h>
 #include <vexa/pixel_routines.h>
 #include <vexa/rotation.h>
+#include <vexa/sound.h>
+#include <vexa/sound_filter.h>
 #include <vexa/stream.h>
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>
