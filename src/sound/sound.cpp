@@ -15,6 +15,17 @@ DWORD BytesToMs(DWORD bytes, DWORD avg) {
   return DWORD((std::uint64_t(bytes) * 1000 + avg / 2) / avg);
 }
 
+// Closes and releases the filter, then lets its plug-in go.
+void ReleaseFilter(CSound& sound) {
+  if (sound.m_filter) {
+    sound.m_filter->Close();
+    sound.m_filter->Release();
+    sound.m_filter = nullptr;
+  }
+  plat::FreeModule(sound.m_filterModule);
+  sound.m_filterModule = nullptr;
+}
+
 }  // namespace
 
 CSound::CSound(CSoundManager* manager) : m_manager(manager) {}
@@ -29,13 +40,7 @@ DWORD CSound::StreamingBufferBytes(const WAVEFORMATEX& f) {
 
 void CSound::ReleaseSource() {
   // The filter reads the stream: close it before the stream goes.
-  if (m_filter) {
-    m_filter->Close();
-    m_filter->Release();
-    m_filter = nullptr;
-  }
-  plat::FreeModule(m_filterModule);
-  m_filterModule = nullptr;
+  ReleaseFilter(*this);
   if (m_stream && m_ownsStream) m_stream->Delete();
   m_stream = nullptr;
   m_ownsStream = 0;
@@ -57,13 +62,7 @@ void CSound::Destroy() {
 int CSound::Load(CInputFile* stream, int ownsStream, int flags) {
   m_globalFocus = (flags & kSoundGlobalFocus) != 0;
   m_deferredStart = (flags & kSoundDeferredStart) != 0;
-  if (m_filter) {
-    m_filter->Close();
-    m_filter->Release();
-    m_filter = nullptr;
-    plat::FreeModule(m_filterModule);
-    m_filterModule = nullptr;
-  }
+  ReleaseFilter(*this);
   CSoundAPI* api = m_manager ? m_manager->m_api : nullptr;
   if (!api || !stream) return kSoundNoFilter;
   void* module = nullptr;
@@ -75,13 +74,10 @@ int CSound::Load(CInputFile* stream, int ownsStream, int flags) {
   filter->SetOutputFormat(&out);
   m_filter = filter;
   m_filterModule = module;
-  const int result = SetFormat(filter->GetOutputFormat(), filter->GetLength(flags & kSoundLengthFlag));
+  const int result =
+      SetFormat(filter->GetOutputFormat(), filter->GetLength(flags & kSoundLengthFlag));
   if (result != 0) {
-    m_filter->Close();
-    m_filter->Release();
-    m_filter = nullptr;
-    plat::FreeModule(m_filterModule);
-    m_filterModule = nullptr;
+    ReleaseFilter(*this);
     return result;
   }
   // A second load replaces the stream: an owned earlier one is destroyed.
