@@ -112,6 +112,8 @@ class VEXA_API CSoundManager {
 
  protected:
   ~CSoundManager();
+  // Destroys every sound still in the list (a manager that was never activated may have some).
+  [[gnu::visibility("hidden")]] void DestroySounds();
 };
 
 class VEXA_API CSound {

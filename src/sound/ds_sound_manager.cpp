@@ -12,6 +12,7 @@ CDSSoundManager::~CDSSoundManager() = default;
 
 void CDSSoundManager::Destroy(unsigned flags) {
   Deactivate();
+  DestroySounds();
   if (CDSSoundAPI* api = DSApi()) api->ManagerDestroyed(this);
   this->CDSSoundManager::~CDSSoundManager();
   if (flags & 1) ::operator delete(static_cast<void*>(this));

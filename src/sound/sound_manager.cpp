@@ -21,6 +21,7 @@ CSoundManager::~CSoundManager() = default;
 
 void CSoundManager::Destroy(unsigned flags) {
   Deactivate();
+  DestroySounds();
   this->CSoundManager::~CSoundManager();
   if (flags & 1) ::operator delete(static_cast<void*>(this));
 }
@@ -44,9 +45,13 @@ void CSoundManager::Deactivate() {
     if (m_api) std::erase(m_api->m_managers, this);
   }
   if (m_api) m_api->UnlockTimer(held);
-  for (CSound* sound : SnapshotOf(*this)) sound->Destroy();
+  DestroySounds();
   m_active = 0;
   if (m_api) m_api->StopTimerIfIdle();
+}
+
+void CSoundManager::DestroySounds() {
+  for (CSound* sound : SnapshotOf(*this)) sound->Destroy();
 }
 
 void CSoundManager::Delete() { Destroy(1); }

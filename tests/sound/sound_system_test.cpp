@@ -414,6 +414,16 @@ TEST_F(SoundSystem, ManagersShareOneDevice) {
   manager_ = CreateSoundManager(nullptr);
 }
 
+TEST_F(SoundSystem, ManagersDestroyTheirSoundsEvenWhenNeverActivated) {
+  CSoundManager* idle = CreateSoundManager(nullptr);
+  CSound* s = Load(kSlow, 1000, 0, idle);
+  ASSERT_NE(s, nullptr);
+  ASSERT_EQ(s->Play(), 1);
+  EXPECT_EQ(audio::LiveBuffers(), 2);  // the fixture manager's primary buffer and this one
+  idle->Delete();
+  EXPECT_EQ(audio::LiveBuffers(), 1);
+}
+
 TEST_F(SoundSystem, OneBackEndForSeveralFilterManagers) {
   CSoundAPI* backEnd = vexa::SoundBackEnd();
   ASSERT_NE(backEnd, nullptr);
