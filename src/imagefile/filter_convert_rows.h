@@ -4,7 +4,7 @@
 
 #include <vexa/wintypes.h>
 
-#include "frame/simd_level.h"
+#include "base/simd_level.h"
 
 namespace vexa {
 

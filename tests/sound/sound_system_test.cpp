@@ -419,7 +419,8 @@ TEST_F(SoundSystem, ManagersDestroyTheirSoundsEvenWhenNeverActivated) {
   CSound* s = Load(kSlow, 1000, 0, idle);
   ASSERT_NE(s, nullptr);
   ASSERT_EQ(s->Play(), 1);
-  EXPECT_EQ(audio::LiveBuffers(), 2);  // the fixture manager's primary buffer and this one
+  // Both managers' primary buffers (Play opened one for the idle manager) and the sound's.
+  EXPECT_EQ(audio::LiveBuffers(), 3);
   idle->Delete();
   EXPECT_EQ(audio::LiveBuffers(), 1);
 }
