@@ -19,6 +19,6 @@ std::uint8_t* GetDIBBits(BITMAPINFO* info) {
   auto* base = reinterpret_cast<std::uint8_t*>(info);
   const BITMAPINFOHEADER& h = info->bmiHeader;
   if (h.biBitCount > 8) return base + 40 + (h.biCompression == 3 ? 12 : 0);
-  const std::uint32_t colours = h.biClrUsed ? h.biClrUsed : (1u << h.biBitCount);
-  return base + 40 + 4 * static_cast<std::size_t>(colours);
+  const std::uint32_t colors = h.biClrUsed ? h.biClrUsed : (1u << h.biBitCount);
+  return base + 40 + 4 * static_cast<std::size_t>(colors);
 }

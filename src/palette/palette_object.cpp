@@ -45,7 +45,7 @@ void NormaliseRecord(const LOGPALETTE& record, PaletteObject* out) {
 PaletteObject* FindEqual(const RegistryLock&, ThreadPalettes* record, const PaletteObject& wanted) {
   PaletteObject** end = record->palettes + record->paletteCount;
   PaletteObject** found = std::find_if(record->palettes, end, [&](const PaletteObject* p) {
-    return SamePaletteColours(*p, wanted);
+    return SamePaletteColors(*p, wanted);
   });
   return found != end ? *found : nullptr;
 }
@@ -71,7 +71,7 @@ void FreePaletteObject(PaletteObject* palette) {
 
 int LivePaletteObjectCount() { return gLivePalettes.load(std::memory_order_relaxed); }
 
-bool SamePaletteColours(const PaletteObject& a, const PaletteObject& b) {
+bool SamePaletteColors(const PaletteObject& a, const PaletteObject& b) {
   if (a.entryCount != b.entryCount) return false;
   constexpr int kQuickCheck = 10;  // differing palettes usually differ here already
   if (!EntriesMatch(a.entries[kQuickCheck], b.entries[kQuickCheck], kQuickCheck)) return false;

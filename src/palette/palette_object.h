@@ -16,6 +16,6 @@ int LivePaletteObjectCount();
 
 // Whether two palettes hold the same colours: the same entry count and red, green and blue
 // of all 256 entries equal, where from entry 1 on (0, 0, 0) and (8, 0, 0) count as equal.
-bool SamePaletteColours(const PaletteObject& a, const PaletteObject& b);
+bool SamePaletteColors(const PaletteObject& a, const PaletteObject& b);
 
 }  // namespace vexa

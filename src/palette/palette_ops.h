@@ -11,12 +11,12 @@
 namespace vexa {
 
 // The 15-bit key of a colour in the inverse table: the top five bits of red, green and blue.
-constexpr unsigned ColourKey(COLORREF colour) {
-  return ((colour >> 3) & 0x1F) << 10 | ((colour >> 11) & 0x1F) << 5 | ((colour >> 19) & 0x1F);
+constexpr unsigned ColorKey(COLORREF color) {
+  return ((color >> 3) & 0x1F) << 10 | ((color >> 11) & 0x1F) << 5 | ((color >> 19) & 0x1F);
 }
 
-int NearestIndexWith(PaletteObject* palette, COLORREF colour, PaletteSearchFn search);
-int LookupInverseWith(PaletteObject* palette, COLORREF colour, PaletteSearchFn search);
+int NearestIndexWith(PaletteObject* palette, COLORREF color, PaletteSearchFn search);
+int LookupInverseWith(PaletteObject* palette, COLORREF color, PaletteSearchFn search);
 bool BuildRemapTableWith(BYTE* out, const PaletteObject* destination, const PaletteObject* source,
                          bool keepIndexZero, PaletteSearchFn search);
 

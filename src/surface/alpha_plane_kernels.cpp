@@ -91,12 +91,9 @@ AlphaRowKernels BuildAlphaKernels(SimdLevel level) {
 
 }  // namespace
 
-const AlphaRowKernels& AlphaKernelsAt(SimdLevel level) {
-  return SimdTables<AlphaRowKernels, BuildAlphaKernels>::At(level);
-}
+using AlphaTables = SimdTables<AlphaRowKernels, BuildAlphaKernels>;
 
-const AlphaRowKernels& ActiveAlphaKernels() {
-  return SimdTables<AlphaRowKernels, BuildAlphaKernels>::Active();
-}
+const AlphaRowKernels& AlphaKernelsAt(SimdLevel level) { return AlphaTables::At(level); }
+const AlphaRowKernels& ActiveAlphaKernels() { return AlphaTables::Active(); }
 
 }  // namespace vexa

@@ -21,14 +21,14 @@ using ConvertRowFn = void (*)(const ConvertContext& c, std::uint8_t* d, const st
                               int width);
 
 template <class F>
-std::uint32_t PixelOf(const ConvertContext& c, COLORREF colour) {
+std::uint32_t PixelOf(const ConvertContext& c, COLORREF color) {
   if constexpr (F::kIndex == kFormat8) {
-    return static_cast<std::uint32_t>(NearestIndexWith(c.destinationPalette, colour, c.search));
+    return static_cast<std::uint32_t>(NearestIndexWith(c.destinationPalette, color, c.search));
   } else if constexpr (F::kIndex == kFormat15 || F::kIndex == kFormat16) {
-    const std::uint32_t v = F::PixelOfColor(colour);
-    return v == 0 && colour != 0 ? 1 : v;  // black stays black, and only black
+    const std::uint32_t v = F::PixelOfColor(color);
+    return v == 0 && color != 0 ? 1 : v;  // black stays black, and only black
   } else {
-    return F::PixelOfColor(colour);
+    return F::PixelOfColor(color);
   }
 }
 
