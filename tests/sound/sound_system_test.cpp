@@ -1,6 +1,7 @@
 // Sound managers and sounds on the null audio device, ticked by the manual clock.
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <list>
 #include <thread>
 
@@ -63,6 +64,23 @@ class SoundSystem : public ::testing::Test {
       const BYTE expected = p < end ? data_[p % data_.size()] : 128;
       ASSERT_EQ(info.data[o], expected) << "offset " << o << " position " << p;
     }
+  }
+
+  // Ticks `step` frames at a time until `end` bytes were played, checking the buffer after each
+  // tick and that the sound does not finish early; two more ticks play the tail out.
+  void PlayToTheEnd(CSound* s, std::size_t step, std::size_t end,
+                    const std::function<void(std::size_t consumed)>& eachTick = {}) {
+    std::size_t consumed = 0;
+    while (consumed < end) {
+      EXPECT_EQ(s->IsFinished(), 0) << consumed;
+      if (eachTick) eachTick(consumed);
+      Tick(DWORD(step));
+      consumed += step;
+      if (consumed < end) ExpectBufferHolds(s, consumed, end);
+    }
+    Tick(DWORD(step));
+    Tick(DWORD(step));
+    EXPECT_EQ(s->IsFinished(), 1);
   }
 
   CSoundFilterMgr* filters_ = nullptr;
@@ -164,17 +182,9 @@ TEST_F(SoundSystem, CountedLoopsPlayBackToBackThenStop) {
   CSound* s = Load(kSlow, 3000);
   s->SetLoop(1, 2);
   ASSERT_EQ(s->Play(), 1);
-  std::size_t consumed = 0;
-  while (consumed < 6000) {
-    EXPECT_EQ(s->IsFinished(), 0);
+  PlayToTheEnd(s, 53, 6000, [s](std::size_t consumed) {
     EXPECT_EQ(s->IsLooping(), consumed + 800 < 3000 ? 1 : 0) << consumed;
-    Tick(53);
-    consumed += 53;
-    if (consumed < 6000) ExpectBufferHolds(s, consumed, 6000);
-  }
-  Tick(53);
-  Tick(53);
-  EXPECT_EQ(s->IsFinished(), 1);
+  });
 }
 
 TEST_F(SoundSystem, EndlessLoopsNeverRunOut) {
@@ -197,15 +207,7 @@ TEST_F(SoundSystem, LoopCountOnAStaticSoundStreamsItThatOften) {
   EXPECT_EQ(s->m_staticBuffer, 0);
   EXPECT_EQ(s->m_bufferBytes, 800u);
   EXPECT_EQ(s->GetLoopsLeft(), 2);
-  std::size_t consumed = 0;
-  while (consumed < 3000) {
-    Tick(40);
-    consumed += 40;
-    if (consumed < 3000) ExpectBufferHolds(s, consumed, 3000);
-  }
-  Tick(40);
-  Tick(40);
-  EXPECT_EQ(s->IsFinished(), 1);
+  PlayToTheEnd(s, 40, 3000);
 }
 
 TEST_F(SoundSystem, EndlessLoopOnAStaticSoundGetsTheStreamingBuffer) {
