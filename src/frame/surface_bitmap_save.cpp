@@ -21,12 +21,14 @@ bool IsSavedDepth(int depth) {
   return depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
 }
 
-// The fourth byte of each 32-bit pixel takes the alpha byte at the same place.
-void WriteAlphaBytes(const cSurfaceImplementation* surface, cSurfaceImplementation* bitmap) {
+// The fourth byte of each 32-bit pixel takes the alpha byte at the same place, or 0 without
+// a plane: the byte is never left as whatever the surface or the block held.
+void WriteFourthBytes(const cSurfaceImplementation* surface, cSurfaceImplementation* bitmap,
+                      bool withAlpha) {
   for (int y = 0; y < surface->height; ++y) {
-    const std::uint8_t* alpha = surface->AlphaRow(y);
+    const std::uint8_t* alpha = withAlpha ? surface->AlphaRow(y) : nullptr;
     std::uint8_t* pixel = bitmap->Row(y) + 3;
-    for (int x = 0; x < surface->width; ++x, pixel += 4) *pixel = alpha[x];
+    for (int x = 0; x < surface->width; ++x, pixel += 4) *pixel = alpha ? alpha[x] : 0;
   }
 }
 
@@ -84,9 +86,7 @@ int cSurfaceObject::MakeBitmap(BITMAPINFO* info, void* bits, int flags) {
     return 0;
   }
   surface->Blit(bitmap, 0, 0, 0, 0, surface->width, surface->height, 0, 0, 0, 0);
-  if ((flags & kSaveAlpha) && depth == 32 && surface->alphaFirstRow) {
-    WriteAlphaBytes(surface, bitmap);
-  }
+  if (depth == 32) WriteFourthBytes(surface, bitmap, (flags & kSaveAlpha) && surface->alphaFirstRow);
   bitmap->Delete();
   return 1;
 }
