@@ -222,28 +222,30 @@ int cSurfaceObject::LoadBitmapFromFile(HFILE file, void*, int flags) {
   return LoadBitmap(reinterpret_cast<const BITMAPINFO*>(record), nullptr, flags);
 }
 
-int cSurfaceObject::LoadBitmapFromFileName(const char* name, int flags) {
-  lastError = 0;
-  const HFILE file = name ? OpenExistingFile(name, 0) : kInvalidFile;
+namespace {
+
+// Loads from a file opened for the purpose, and closes it; 0x40000005 when it could not be
+// opened.
+int LoadFromOpenedFile(cSurfaceObject* object, HFILE file, int flags) {
   if (file == kInvalidFile) {
-    lastError = kErrorCannotOpen;
+    object->lastError = kErrorCannotOpen;
     return 0;
   }
-  const int result = LoadBitmapFromFile(file, flags);
+  const int result = object->LoadBitmapFromFile(file, flags);
   ::CloseFile(file);
   return result;
 }
 
+}  // namespace
+
+int cSurfaceObject::LoadBitmapFromFileName(const char* name, int flags) {
+  lastError = 0;
+  return LoadFromOpenedFile(this, name ? OpenExistingFile(name, 0) : kInvalidFile, flags);
+}
+
 int cSurfaceObject::LoadBitmapFromFileName(const WCHAR* name, int flags) {
   lastError = 0;
-  const HFILE file = name ? OpenExistingFileW(name, 0) : kInvalidFile;
-  if (file == kInvalidFile) {
-    lastError = kErrorCannotOpen;
-    return 0;
-  }
-  const int result = LoadBitmapFromFile(file, flags);
-  ::CloseFile(file);
-  return result;
+  return LoadFromOpenedFile(this, name ? OpenExistingFileW(name, 0) : kInvalidFile, flags);
 }
 
 int cSurfaceObject::LoadBitmapFromResource(HMODULE module, const char* id, int flags) {
@@ -253,15 +255,9 @@ int cSurfaceObject::LoadBitmapFromResource(HMODULE module, const char* id, int f
 }
 
 int cSurfaceObject::LoadBitmapFromResource(HMODULE module, int id, int flags) {
-  const std::string path = plat::ResourceFilePath(module, "bitmap", id, ".bmp");
-  const HFILE file = path.empty() ? kInvalidFile : OpenExistingFile(path.c_str(), 0);
-  if (file == kInvalidFile) {
-    lastError = kErrorCannotOpen;
-    return 0;
-  }
   // A resource file holds a packed bitmap or a "BM" file; either is checked against the
   // file's size like any bitmap file.
-  const int result = LoadBitmapFromFile(file, flags);
-  ::CloseFile(file);
-  return result;
+  const std::string path = plat::ResourceFilePath(module, "bitmap", id, ".bmp");
+  return LoadFromOpenedFile(this, path.empty() ? kInvalidFile : OpenExistingFile(path.c_str(), 0),
+                            flags);
 }
