@@ -5,6 +5,7 @@
 #include <SDL.h>
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -200,7 +201,10 @@ class ModuleResources : public testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder_ = pattern;
     module_path_ = folder_ + "/plugin.so";
-    std::filesystem::copy_file("/lib/x86_64-linux-gnu/libz.so.1", module_path_);
+    // zlib, which the library links, is a small shared object to copy.
+    Dl_info zlib{};
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(&zlibVersion), &zlib), 0);
+    std::filesystem::copy_file(zlib.dli_fname, module_path_);
     module_ = dlopen(module_path_.c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module_, nullptr) << dlerror();
     std::filesystem::create_directories(module_path_ + ".res/bitmap");
