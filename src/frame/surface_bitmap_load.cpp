@@ -136,7 +136,12 @@ int cSurfaceObject::LoadBitmap(const BITMAPINFO* info, const void* bits, int fla
     }
   }
   if (dib->alphaFirstRow && !target->alphaFirstRow && target->depth > 8) target->CreateAlpha();
-  dib->Blit(target, 0, 0, 0, 0, kWholeSurface, kWholeSurface, 0, 0, 0, kBlitCopyAlpha);
+  if (!dib->Blit(target, 0, 0, 0, 0, kWholeSurface, kWholeSurface, 0, 0, 0, kBlitCopyAlpha)) {
+    // Only a lack of memory (tables, planes) stops a plain copy.
+    if (target != current) target->Delete();
+    lastError = kErrorNoMemory;
+    return 0;
+  }
   if (paletted && remap) target->RemapFromPalette(dib->palette);
   if (target != current) SetImplementation(target);
   if (!dib->alphaFirstRow) target->DeleteAlpha();

@@ -85,10 +85,13 @@ int cSurfaceObject::MakeBitmap(BITMAPINFO* info, void* bits, int flags) {
     lastError = kErrorNoMemory;
     return 0;
   }
-  surface->Blit(bitmap, 0, 0, 0, 0, surface->width, surface->height, 0, 0, 0, 0);
-  if (depth == 32) WriteFourthBytes(surface, bitmap, (flags & kSaveAlpha) && surface->alphaFirstRow);
+  const int copied = surface->Blit(bitmap, 0, 0, 0, 0, surface->width, surface->height, 0, 0, 0, 0);
+  if (copied && depth == 32) {
+    WriteFourthBytes(surface, bitmap, (flags & kSaveAlpha) && surface->alphaFirstRow);
+  }
   bitmap->Delete();
-  return 1;
+  if (!copied) lastError = kErrorNoMemory;  // only a lack of memory stops a plain copy
+  return copied ? 1 : 0;
 }
 
 namespace {
