@@ -62,8 +62,8 @@ int cSurfaceObject::MakeBitmap(BITMAPINFO* info, void* bits, int flags) {
   header.biPlanes = 1;
   header.biBitCount = static_cast<WORD>(depth == 15 ? 16 : depth);
   header.biCompression = depth == 16 ? kBitmapBitFields : kBitmapUncompressed;
-  header.biSizeImage = static_cast<DWORD>(GetStride(surface->width, depth)) *
-                       static_cast<DWORD>(surface->height);
+  header.biSizeImage =
+      static_cast<DWORD>(GetStride(surface->width, depth)) * static_cast<DWORD>(surface->height);
   std::memcpy(record, &header, sizeof(header));
   if (depth == 16) {
     const DWORD masks[3] = {kMask565Red, kMask565Green, kMask565Blue};
@@ -118,8 +118,8 @@ int SaveWithFileHeader(cSurfaceObject* object, HFILE file, int flags) {
   int result = 0;
   if (size) {
     const auto recordBytes = static_cast<std::uint32_t>(GetDIBHeaderSize(object->GetDepth()));
-    const BITMAPFILEHEADER header = vexa::MakeBitmapFileHeader(
-        recordBytes, static_cast<std::uint32_t>(size) - recordBytes);
+    const BITMAPFILEHEADER header =
+        vexa::MakeBitmapFileHeader(recordBytes, static_cast<std::uint32_t>(size) - recordBytes);
     int code = WriteFileExact(file, &header, sizeof(header));
     if (!code) code = WriteFileExact(file, block.block, static_cast<int>(size));
     object->lastError = static_cast<std::uint32_t>(code);

@@ -76,7 +76,8 @@ HICON cSurfaceObject::MakeIcon(int width, int height, COLORREF key, const int* h
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
-  const std::uint8_t keyRed = key & 0xFF, keyGreen = (key >> 8) & 0xFF, keyBlue = (key >> 16) & 0xFF;
+  const std::uint8_t keyRed = key & 0xFF, keyGreen = (key >> 8) & 0xFF,
+                     keyBlue = (key >> 16) & 0xFF;
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* pixel = rows + static_cast<std::size_t>(height - 1 - y) * stride;
     std::uint8_t* maskRow = mask.data() + static_cast<std::size_t>(y) * maskStride;

@@ -36,11 +36,11 @@ enum class BitmapHeaderCheck {
 // information header.
 struct BitmapLayout {
   int width = 0;
-  int rowCount = 0;          // |height|
-  bool topDown = false;      // the stored height was negative
-  int bitCount = 0;          // 1, 4, 8, 16, 24 or 32 as stored
-  DWORD compression = 0;     // 0 or 3
-  int stride = 0;            // bytes of one stored row
+  int rowCount = 0;                // |height|
+  bool topDown = false;            // the stored height was negative
+  int bitCount = 0;                // 1, 4, 8, 16, 24 or 32 as stored
+  DWORD compression = 0;           // 0 or 3
+  int stride = 0;                  // bytes of one stored row
   std::uint64_t imageBytes = 0;    // stride x rowCount
   std::uint32_t maskBytes = 0;     // 12 for bit fields
   std::uint32_t tableEntries = 0;  // entries stored in the file (above 8 bits: skipped)

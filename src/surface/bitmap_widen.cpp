@@ -59,7 +59,8 @@ BITMAPINFO* WidenBitmap(const BITMAPINFO* info, const void* bits, const PALETTEE
   const std::int64_t rows = height < 0 ? -height : height;
   RowLayout source;
   RowLayout widened;
-  if (header.biWidth < 1 || rows == 0 || !ComputeRowLayout(header.biWidth, rows, bitCount, &source) ||
+  if (header.biWidth < 1 || rows == 0 ||
+      !ComputeRowLayout(header.biWidth, rows, bitCount, &source) ||
       !ComputeRowLayout(header.biWidth, rows, 8, &widened)) {
     return nullptr;
   }

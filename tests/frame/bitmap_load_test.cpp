@@ -47,7 +47,8 @@ Oracle ReadWithSdl(const std::string& path) {
     o.paletteSize = palette->ncolors;
     for (int y = 0; y < loaded->h; ++y) {
       for (int x = 0; x < loaded->w; ++x) {
-        o.indexes.push_back(static_cast<const std::uint8_t*>(loaded->pixels)[y * loaded->pitch + x]);
+        o.indexes.push_back(
+            static_cast<const std::uint8_t*>(loaded->pixels)[y * loaded->pitch + x]);
       }
     }
   }
@@ -93,17 +94,18 @@ void ExpectColours(cSurfaceObject& surface, const std::vector<COLORREF>& expecte
 TEST(BitmapLoad, TrueColourAndEightBitFilesMatchSdl) {
   // Every accepted file of 8, 24 and 32 bits, including tables shorter than 256 entries, a
   // table in a 24-bit file, default bit fields and a top-down file.
-  const char* files[] = {"g/pal8.bmp",       "g/pal8-0.bmp",      "g/pal8gs.bmp",
+  const char* files[] = {"g/pal8.bmp",          "g/pal8-0.bmp",      "g/pal8gs.bmp",
                          "g/pal8nonsquare.bmp", "g/pal8topdown.bmp", "g/pal8w124.bmp",
-                         "g/pal8w125.bmp",   "g/pal8w126.bmp",    "g/rgb24.bmp",
-                         "g/rgb24pal.bmp",   "g/rgb32.bmp",       "g/rgb32bfdef.bmp",
+                         "g/pal8w125.bmp",      "g/pal8w126.bmp",    "g/rgb24.bmp",
+                         "g/rgb24pal.bmp",      "g/rgb32.bmp",       "g/rgb32bfdef.bmp",
                          "q/pal8offs.bmp"};
   for (const char* name : files) {
     SCOPED_TRACE(name);
     const Oracle o = ReadWithSdl(SuiteFile(name));
     ASSERT_FALSE(o.colours.empty());
     std::vector<COLORREF> expected = o.colours;
-    for (std::size_t i = 0; i < o.indexes.size(); ++i) expected[i] = AsStored(expected[i], o.indexes[i]);
+    for (std::size_t i = 0; i < o.indexes.size(); ++i)
+      expected[i] = AsStored(expected[i], o.indexes[i]);
     for (int depth : {24, 32}) {
       auto surface = Loaded(name, depth);
       ASSERT_EQ(surface->GetWidth(), o.width);
@@ -119,7 +121,8 @@ TEST(BitmapLoad, EightBitFilesKeepTheirColoursInAnEightBitSurface) {
     SCOPED_TRACE(name);
     const Oracle o = ReadWithSdl(SuiteFile(name));
     std::vector<COLORREF> expected = o.colours;
-    for (std::size_t i = 0; i < o.indexes.size(); ++i) expected[i] = AsStored(expected[i], o.indexes[i]);
+    for (std::size_t i = 0; i < o.indexes.size(); ++i)
+      expected[i] = AsStored(expected[i], o.indexes[i]);
     // The identity palette puts the system colours in entries 0-9 and 246-255: pixels are
     // remapped, and keep their colour wherever the arranged palette still holds it.
     auto arranged = Loaded(name, 8);
@@ -156,7 +159,9 @@ TEST(BitmapLoad, SixteenBitFilesKeepTheirRawValues) {
   struct Case {
     const char* name;
     int depth;
-  } cases[] = {{"g/rgb16.bmp", 15}, {"g/rgb16bfdef.bmp", 15}, {"g/rgb16-565.bmp", 16},
+  } cases[] = {{"g/rgb16.bmp", 15},
+               {"g/rgb16bfdef.bmp", 15},
+               {"g/rgb16-565.bmp", 16},
                {"g/rgb16-565pal.bmp", 16}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -168,7 +173,8 @@ TEST(BitmapLoad, SixteenBitFilesKeepTheirRawValues) {
     for (int y = 0; y < sdl->h; ++y) {
       for (int x = 0; x < sdl->w; ++x) {
         std::uint16_t want;
-        std::memcpy(&want, static_cast<const std::uint8_t*>(sdl->pixels) + y * sdl->pitch + 2 * x, 2);
+        std::memcpy(&want, static_cast<const std::uint8_t*>(sdl->pixels) + y * sdl->pitch + 2 * x,
+                    2);
         wrong += testsupport::RawPixel(*surface->implementation, x, y) != want;
       }
     }
@@ -186,8 +192,11 @@ TEST(BitmapLoad, OneAndFourBitFilesWidenToEntriesFromTen) {
   struct Case {
     const char* name;
     bool fourBit;
-  } cases[] = {{"g/pal1.bmp", false}, {"g/pal1bg.bmp", false}, {"g/pal1wb.bmp", false},
-               {"g/pal4.bmp", true},  {"g/pal4gs.bmp", true}};
+  } cases[] = {{"g/pal1.bmp", false},
+               {"g/pal1bg.bmp", false},
+               {"g/pal1wb.bmp", false},
+               {"g/pal4.bmp", true},
+               {"g/pal4gs.bmp", true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const Oracle o = ReadWithSdl(SuiteFile(c.name));
@@ -195,7 +204,8 @@ TEST(BitmapLoad, OneAndFourBitFilesWidenToEntriesFromTen) {
     std::vector<COLORREF> expected = o.colours;
     for (std::size_t i = 0; i < expected.size(); ++i) {
       // A 4-bit 0 stays index 0 and shows the base palette's entry 0.
-      expected[i] = c.fourBit && o.indexes[i] == 0 ? defaultZero : AsStored(expected[i], 10 + o.indexes[i]);
+      expected[i] =
+          c.fourBit && o.indexes[i] == 0 ? defaultZero : AsStored(expected[i], 10 + o.indexes[i]);
     }
     auto wide = Loaded(c.name, 32);
     ExpectColours(*wide, expected, o.width, c.name);
@@ -214,9 +224,11 @@ std::vector<std::uint8_t> LowDepthRecord(int bitCount, int width, int height,
                                          const std::vector<std::uint8_t>& rows, DWORD used = 0) {
   const DWORD entries = used ? used : 1u << bitCount;
   std::vector<std::uint8_t> record(40 + 4 * entries);
-  const BITMAPINFOHEADER header{40, width, height, 1, static_cast<WORD>(bitCount), 0, 0, 0, 0, used, 0};
+  const BITMAPINFOHEADER header{40, width, height, 1, static_cast<WORD>(bitCount), 0, 0,
+                                0,  0,     used,   0};
   std::memcpy(record.data(), &header, sizeof(header));
-  for (DWORD i = 0; i < entries; ++i) record[40 + 4 * i + 2] = static_cast<std::uint8_t>(16 * i + 1);
+  for (DWORD i = 0; i < entries; ++i)
+    record[40 + 4 * i + 2] = static_cast<std::uint8_t>(16 * i + 1);
   record.insert(record.end(), rows.begin(), rows.end());
   return record;
 }
@@ -225,7 +237,9 @@ TEST(BitmapLoad, WideningOfRecordsInMemory) {
   auto surface = testsupport::MakeSurface(8, 4, 2);
   // 4 bits: 3 -> 13, 0 -> 0, 15 -> 25; top-down (negative height), two rows of 4 bytes.
   auto four = LowDepthRecord(4, 4, -2, {0x30, 0xF1, 0, 0, 0x00, 0x20, 0, 0});
-  ASSERT_EQ(surface->LoadBitmap(reinterpret_cast<BITMAPINFO*>(four.data()), nullptr, kLoadKeepPalette), 1);
+  ASSERT_EQ(
+      surface->LoadBitmap(reinterpret_cast<BITMAPINFO*>(four.data()), nullptr, kLoadKeepPalette),
+      1);
   std::uint32_t v[4];
   for (int x = 0; x < 4; ++x) surface->GetPixelValue(x, 0, &v[x]);
   EXPECT_EQ(v[0], 13u);
@@ -236,14 +250,18 @@ TEST(BitmapLoad, WideningOfRecordsInMemory) {
   EXPECT_EQ(v[0], 12u);
   // 1 bit: b -> 10 + b, bottom-up: the first stored row is the bottom one.
   auto mono = LowDepthRecord(1, 4, 2, {0xA0, 0, 0, 0, 0x50, 0, 0, 0});
-  ASSERT_EQ(surface->LoadBitmap(reinterpret_cast<BITMAPINFO*>(mono.data()), nullptr, kLoadKeepPalette), 1);
+  ASSERT_EQ(
+      surface->LoadBitmap(reinterpret_cast<BITMAPINFO*>(mono.data()), nullptr, kLoadKeepPalette),
+      1);
   for (int x = 0; x < 4; ++x) surface->GetPixelValue(x, 0, &v[x]);
   EXPECT_EQ(v[0], 10u);
   EXPECT_EQ(v[1], 11u);
   EXPECT_EQ(v[2], 10u);
   EXPECT_EQ(v[3], 11u);
   // The record's own colours sit at entries 10 onwards when its palette is taken.
-  ASSERT_EQ(surface->LoadBitmap(reinterpret_cast<BITMAPINFO*>(mono.data()), nullptr, kLoadExactPalette), 1);
+  ASSERT_EQ(
+      surface->LoadBitmap(reinterpret_cast<BITMAPINFO*>(mono.data()), nullptr, kLoadExactPalette),
+      1);
   EXPECT_EQ(surface->GetPaletteColor(11), 17u);
 }
 
@@ -304,11 +322,11 @@ TEST(BitmapLoad, DamagedFiles) {
   auto badIndex = testsupport::MakeSurface(32, 1, 1);
   badIndex->LoadBitmapFromFileName(SuiteFile("b/pal8badindex.bmp").c_str(), 0);
   // Everything else is refused and the surface stays as it was.
-  for (const char* name : {"b/badbitcount.bmp", "b/badheadersize.bmp", "b/badpalettesize.bmp",
-                           "b/badrle.bmp", "b/badrle4.bmp", "b/badrle4bis.bmp", "b/badrle4ter.bmp",
-                           "b/badrlebis.bmp", "b/badrleter.bmp", "b/badwidth.bmp",
-                           "b/reallybig.bmp", "b/rgb16-880.bmp", "b/rletopdown.bmp",
-                           "b/shortfile.bmp"}) {
+  for (const char* name :
+       {"b/badbitcount.bmp", "b/badheadersize.bmp", "b/badpalettesize.bmp", "b/badrle.bmp",
+        "b/badrle4.bmp", "b/badrle4bis.bmp", "b/badrle4ter.bmp", "b/badrlebis.bmp",
+        "b/badrleter.bmp", "b/badwidth.bmp", "b/reallybig.bmp", "b/rgb16-880.bmp",
+        "b/rletopdown.bmp", "b/shortfile.bmp"}) {
     SCOPED_TRACE(name);
     auto surface = testsupport::MakeSurface(24, 5, 4);
     surface->FillColor(0x123456);
@@ -325,18 +343,21 @@ TEST(BitmapLoad, DamagedFiles) {
 }
 
 TEST(BitmapLoad, QuestionableFilesLoadOrAreRefusedCleanly) {
-  const char* files[] = {
-      "q/pal1huffmsb.bmp", "q/pal1p1.bmp",       "q/pal2.bmp",           "q/pal2color.bmp",
-      "q/pal4rlecut.bmp",  "q/pal4rletrns.bmp",  "q/pal8offs.bmp",       "q/pal8os2-hs.bmp",
-      "q/pal8os2-sz.bmp",  "q/pal8os2sp.bmp",    "q/pal8os2v2-16.bmp",   "q/pal8os2v2-40sz.bmp",
-      "q/pal8os2v2-sz.bmp", "q/pal8os2v2.bmp",   "q/pal8oversizepal.bmp", "q/pal8rlecut.bmp",
-      "q/pal8rletrns.bmp", "q/rgb16-231.bmp",    "q/rgb16-3103.bmp",     "q/rgb16faketrns.bmp",
-      "q/rgb24jpeg.bmp",   "q/rgb24largepal.bmp", "q/rgb24lprof.bmp",    "q/rgb24png.bmp",
-      "q/rgb24prof.bmp",   "q/rgb24rle24.bmp",   "q/rgb32-111110.bmp",   "q/rgb32-7187.bmp",
-      "q/rgb32-xbgr.bmp",  "q/rgb32fakealpha.bmp", "q/rgb32h52.bmp",     "q/rgba16-1924.bmp",
-      "q/rgba16-4444.bmp", "q/rgba16-5551.bmp",  "q/rgba32-1.bmp",       "q/rgba32-1010102.bmp",
-      "q/rgba32-2.bmp",    "q/rgba32-61754.bmp", "q/rgba32-81284.bmp",   "q/rgba32abf.bmp",
-      "q/rgba32h56.bmp",   "q/rgba64.bmp",       "x/ba-bm.bmp"};
+  const char* files[] = {"q/pal1huffmsb.bmp",   "q/pal1p1.bmp",        "q/pal2.bmp",
+                         "q/pal2color.bmp",     "q/pal4rlecut.bmp",    "q/pal4rletrns.bmp",
+                         "q/pal8offs.bmp",      "q/pal8os2-hs.bmp",    "q/pal8os2-sz.bmp",
+                         "q/pal8os2sp.bmp",     "q/pal8os2v2-16.bmp",  "q/pal8os2v2-40sz.bmp",
+                         "q/pal8os2v2-sz.bmp",  "q/pal8os2v2.bmp",     "q/pal8oversizepal.bmp",
+                         "q/pal8rlecut.bmp",    "q/pal8rletrns.bmp",   "q/rgb16-231.bmp",
+                         "q/rgb16-3103.bmp",    "q/rgb16faketrns.bmp", "q/rgb24jpeg.bmp",
+                         "q/rgb24largepal.bmp", "q/rgb24lprof.bmp",    "q/rgb24png.bmp",
+                         "q/rgb24prof.bmp",     "q/rgb24rle24.bmp",    "q/rgb32-111110.bmp",
+                         "q/rgb32-7187.bmp",    "q/rgb32-xbgr.bmp",    "q/rgb32fakealpha.bmp",
+                         "q/rgb32h52.bmp",      "q/rgba16-1924.bmp",   "q/rgba16-4444.bmp",
+                         "q/rgba16-5551.bmp",   "q/rgba32-1.bmp",      "q/rgba32-1010102.bmp",
+                         "q/rgba32-2.bmp",      "q/rgba32-61754.bmp",  "q/rgba32-81284.bmp",
+                         "q/rgba32abf.bmp",     "q/rgba32h56.bmp",     "q/rgba64.bmp",
+                         "x/ba-bm.bmp"};
   int loaded = 0;
   for (const char* name : files) {
     SCOPED_TRACE(name);
@@ -365,7 +386,8 @@ TEST(BitmapLoad, BareHeaderFileLoadsLikeOneWithAFileHeader) {
   const std::string bare = testing::TempDir() + "vexa_bare_header.bmp";
   {
     std::ofstream out(bare, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()) + 14, static_cast<std::streamsize>(bytes.size() - 14));
+    out.write(reinterpret_cast<const char*>(bytes.data()) + 14,
+              static_cast<std::streamsize>(bytes.size() - 14));
   }
   auto withHeader = Loaded("g/rgb24.bmp", 24);
   auto surface = testsupport::MakeSurface(24, 1, 1);
@@ -382,7 +404,8 @@ TEST(BitmapLoad, BottomUpAndTopDownGiveTheSameSurface) {
   auto up = Loaded("g/pal8.bmp", 8, kLoadExactPalette);
   auto down = Loaded("g/pal8topdown.bmp", 8, kLoadExactPalette);
   for (int y = 0; y < up->GetHeight(); ++y) {
-    for (int x = 0; x < up->GetWidth(); ++x) ASSERT_EQ(up->GetPixelFast(x, y), down->GetPixelFast(x, y));
+    for (int x = 0; x < up->GetWidth(); ++x)
+      ASSERT_EQ(up->GetPixelFast(x, y), down->GetPixelFast(x, y));
   }
 }
 

@@ -59,7 +59,8 @@ TEST(BitmapSave, RoundTripsAtEveryDepth) {
     ASSERT_EQ(bytes.size(), 14 + static_cast<std::size_t>(GetDIBSize(13, 7, depth)));
     EXPECT_EQ(At<std::uint16_t>(bytes, 0), 0x4D42);
     EXPECT_EQ(At<std::uint32_t>(bytes, 2), bytes.size());
-    EXPECT_EQ(At<std::uint32_t>(bytes, 10), 14u + static_cast<std::uint32_t>(GetDIBHeaderSize(depth)));
+    EXPECT_EQ(At<std::uint32_t>(bytes, 10),
+              14u + static_cast<std::uint32_t>(GetDIBHeaderSize(depth)));
     auto loaded = testsupport::MakeSurface(depth, 1, 1);
     ASSERT_EQ(loaded->LoadBitmapFromFileName(path.c_str(), depth == 8 ? kLoadExactPalette : 0), 1);
     ASSERT_EQ(loaded->GetWidth(), 13);
@@ -77,7 +78,8 @@ TEST(BitmapSave, RoundTripsAtEveryDepth) {
     SDL_Surface* argb = SDL_ConvertSurfaceFormat(sdl, SDL_PIXELFORMAT_ARGB8888, 0);
     COLORREF colour = 0;
     source->GetPixelColor(5, 3, &colour);
-    const std::uint32_t p = static_cast<const std::uint32_t*>(argb->pixels)[3 * argb->pitch / 4 + 5];
+    const std::uint32_t p =
+        static_cast<const std::uint32_t*>(argb->pixels)[3 * argb->pitch / 4 + 5];
     const COLORREF sdlColour = ((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16);
     if (depth == 8 || depth >= 24) EXPECT_EQ(sdlColour, colour);
     SDL_FreeSurface(argb);
@@ -91,9 +93,9 @@ TEST(BitmapSave, SixteenAndFifteenBitHeaders) {
   auto sixteen = Noise(16, 3, 2, 1);
   ASSERT_EQ(sixteen->SaveBitmapToFileName(path.c_str(), 0), 1);
   auto bytes = ReadWhole(path);
-  EXPECT_EQ(At<std::uint32_t>(bytes, 10), 66u);   // bits after the 52-byte header
-  EXPECT_EQ(At<std::uint16_t>(bytes, 28), 16u);   // bit count
-  EXPECT_EQ(At<std::uint32_t>(bytes, 30), 3u);    // bit fields
+  EXPECT_EQ(At<std::uint32_t>(bytes, 10), 66u);  // bits after the 52-byte header
+  EXPECT_EQ(At<std::uint16_t>(bytes, 28), 16u);  // bit count
+  EXPECT_EQ(At<std::uint32_t>(bytes, 30), 3u);   // bit fields
   EXPECT_EQ(At<std::uint32_t>(bytes, 54), 0xF800u);
   EXPECT_EQ(At<std::uint32_t>(bytes, 58), 0x7E0u);
   EXPECT_EQ(At<std::uint32_t>(bytes, 62), 0x1Fu);
@@ -113,8 +115,9 @@ TEST(BitmapSave, MakeBitmapWritesNothingPastTheHeader) {
     auto surface = Noise(depth, 4, 3, 9);
     const int header = GetDIBHeaderSize(depth);
     std::vector<std::uint8_t> record(static_cast<std::size_t>(header) + 16, 0xAB);
-    ASSERT_EQ(surface->MakeBitmap(reinterpret_cast<BITMAPINFO*>(record.data()), nullptr,
-                                  kSaveHeaderOnly), 1);
+    ASSERT_EQ(
+        surface->MakeBitmap(reinterpret_cast<BITMAPINFO*>(record.data()), nullptr, kSaveHeaderOnly),
+        1);
     for (std::size_t i = static_cast<std::size_t>(header); i < record.size(); ++i) {
       ASSERT_EQ(record[i], 0xAB) << i;
     }
@@ -134,7 +137,8 @@ TEST(BitmapSave, AlphaGoesIntoTheFourthByteOnRequest) {
   std::uint8_t* alpha = surface->CreateAlpha();
   ASSERT_NE(alpha, nullptr);
   for (int y = 0; y < 2; ++y) {
-    for (int x = 0; x < 3; ++x) alpha[y * surface->GetAlphaPitch() + x] = static_cast<std::uint8_t>(40 * x + 100 * y);
+    for (int x = 0; x < 3; ++x)
+      alpha[y * surface->GetAlphaPitch() + x] = static_cast<std::uint8_t>(40 * x + 100 * y);
   }
   const std::string path = TempPath("alpha.bmp");
   // With the alpha flag the plane survives the round trip.
@@ -214,8 +218,10 @@ class ModuleResources : public testing::Test {
     std::filesystem::remove_all(folder_);
   }
   void PutResource(int id, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(module_path_ + ".res/bitmap/" + std::to_string(id) + ".bmp", std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream out(module_path_ + ".res/bitmap/" + std::to_string(id) + ".bmp",
+                      std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
   }
   HMODULE Module() const { return static_cast<HMODULE>(module_); }
 
@@ -225,7 +231,8 @@ class ModuleResources : public testing::Test {
 
 TEST_F(ModuleResources, ResourcePathsFollowTheModuleFile) {
   EXPECT_EQ(plat::ModuleFileNameOf(module_), module_path_);
-  EXPECT_EQ(plat::ResourceFilePath(module_, "bitmap", 7, ".bmp"), module_path_ + ".res/bitmap/7.bmp");
+  EXPECT_EQ(plat::ResourceFilePath(module_, "bitmap", 7, ".bmp"),
+            module_path_ + ".res/bitmap/7.bmp");
   EXPECT_EQ(plat::ResourceFilePath(module_, "bitmap", 0, ".bmp"), "");
   EXPECT_EQ(plat::ResourceFilePath(module_, "bitmap", 0x10000, ".bmp"), "");
   // Null is the main program (this test executable).
@@ -241,7 +248,9 @@ TEST_F(ModuleResources, BitmapsLoadFromFilesBesideTheModule) {
   // A resource shorter than its header claims.
   PutResource(5, std::vector<std::uint8_t>(file.begin(), file.begin() + 200));
   auto reference = testsupport::MakeSurface(24, 1, 1);
-  ASSERT_EQ(reference->LoadBitmapFromFileName((std::string(VEXA_TEST_DATA_DIR) + "/bmp/g/rgb24.bmp").c_str(), 0), 1);
+  ASSERT_EQ(reference->LoadBitmapFromFileName(
+                (std::string(VEXA_TEST_DATA_DIR) + "/bmp/g/rgb24.bmp").c_str(), 0),
+            1);
   for (int id : {3, 4}) {
     auto surface = testsupport::MakeSurface(24, 1, 1);
     ASSERT_EQ(surface->LoadBitmapFromResource(Module(), id, 0), 1) << id;
@@ -249,7 +258,9 @@ TEST_F(ModuleResources, BitmapsLoadFromFilesBesideTheModule) {
     EXPECT_EQ(surface->GetPixelFast(20, 30), reference->GetPixelFast(20, 30));
   }
   auto surface = testsupport::MakeSurface(24, 2, 2);
-  EXPECT_EQ(surface->LoadBitmapFromResource(Module(), reinterpret_cast<const char*>(std::uintptr_t{4}), 0), 1);
+  EXPECT_EQ(surface->LoadBitmapFromResource(Module(),
+                                            reinterpret_cast<const char*>(std::uintptr_t{4}), 0),
+            1);
   EXPECT_EQ(surface->LoadBitmapFromResource(Module(), 5, 0), 0);
   EXPECT_EQ(surface->GetLastError(), kErrorNoDeviceContext);
   EXPECT_EQ(surface->LoadBitmapFromResource(Module(), 6, 0), 0);

@@ -63,7 +63,7 @@ TEST(MakeIcon, SmallSurfaceIsCentredAndKeyPixelsAreTransparent) {
   EXPECT_TRUE(MaskBit(icon, left + 1, top));
   EXPECT_EQ(icon->colour[static_cast<std::size_t>(top) * 17 + left + 1], 0u);
   EXPECT_EQ(icon->colour[static_cast<std::size_t>(top + 1) * 17 + left + 3], 0x302010u);
-  EXPECT_TRUE(MaskBit(icon, 16, 31));   // the 17th pixel sits in bit 7 of the third byte
+  EXPECT_TRUE(MaskBit(icon, 16, 31));  // the 17th pixel sits in bit 7 of the third byte
   EXPECT_EQ(icon->mask[static_cast<std::size_t>(31) * 4 + 2], 0x80);
   EXPECT_EQ(icon->mask[static_cast<std::size_t>(31) * 4 + 3], 0);  // padding stays clear
   DestroyIconHandle(icon);

@@ -14,8 +14,8 @@ constexpr int kSystemIconSize = 32;
 
 int SystemIconSize() { return kSystemIconSize; }
 
-HICON CreateIconObject(int width, int height, const std::uint8_t* mask,
-                       const std::uint32_t* colour, bool cursor, int hotX, int hotY) {
+HICON CreateIconObject(int width, int height, const std::uint8_t* mask, const std::uint32_t* colour,
+                       bool cursor, int hotX, int hotY) {
   if (width < 1 || height < 1 || !mask || !colour) return nullptr;
   auto* icon = new (std::nothrow) IconHandle;
   if (!icon) return nullptr;
@@ -56,7 +56,8 @@ SDL_Surface* IconToSurface(HICON icon) {
   for (int y = 0; y < icon->height; ++y) {
     auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) +
                                                  static_cast<std::ptrdiff_t>(y) * surface->pitch);
-    const std::uint8_t* maskRow = icon->mask.data() + static_cast<std::size_t>(y) * icon->maskStride;
+    const std::uint8_t* maskRow =
+        icon->mask.data() + static_cast<std::size_t>(y) * icon->maskStride;
     const std::uint32_t* colour = icon->colour.data() + static_cast<std::size_t>(y) * icon->width;
     for (int x = 0; x < icon->width; ++x) {
       const bool transparent = (maskRow[x >> 3] >> (7 - (x & 7))) & 1;

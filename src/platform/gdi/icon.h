@@ -22,8 +22,8 @@ struct IconHandle {
   bool isCursor = false;
   int hotX = 0;
   int hotY = 0;
-  int maskStride = 0;                // bytes per mask row: a multiple of 2
-  std::vector<std::uint8_t> mask;    // top row first, bit 7 leftmost; 1 = transparent
+  int maskStride = 0;                 // bytes per mask row: a multiple of 2
+  std::vector<std::uint8_t> mask;     // top row first, bit 7 leftmost; 1 = transparent
   std::vector<std::uint32_t> colour;  // 0x00RRGGBB, top row first
 };
 
@@ -45,8 +45,8 @@ struct IconDescription {
 // Makes an icon (cursor false) or a cursor with its hot spot from a mask of
 // IconMaskStride(width) x height bytes and width x height colours (0x00RRGGBB), both top row
 // first. Null for sizes below 1, a null argument or no memory.
-HICON CreateIconObject(int width, int height, const std::uint8_t* mask,
-                       const std::uint32_t* colour, bool cursor, int hotX, int hotY);
+HICON CreateIconObject(int width, int height, const std::uint8_t* mask, const std::uint32_t* colour,
+                       bool cursor, int hotX, int hotY);
 
 // False for a null handle.
 bool DescribeIcon(HICON icon, IconDescription* out);
