@@ -52,12 +52,12 @@ SDL_Surface* Picture(Uint32 format) {
   if (format == SDL_PIXELFORMAT_INDEX8) {
     SDL_Surface* indexed =
         SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 8, SDL_PIXELFORMAT_INDEX8);
-    SDL_Color colours[256];
+    SDL_Color colors[256];
     for (int i = 0; i < 256; ++i) {
-      colours[i] = SDL_Color{static_cast<Uint8>(i), static_cast<Uint8>(255 - i),
-                             static_cast<Uint8>(i * 7), 255};
+      colors[i] = SDL_Color{static_cast<Uint8>(i), static_cast<Uint8>(255 - i),
+                            static_cast<Uint8>(i * 7), 255};
     }
-    SDL_SetPaletteColors(indexed->format->palette, colours, 0, 256);
+    SDL_SetPaletteColors(indexed->format->palette, colors, 0, 256);
     for (int y = 0; y < kHeight; ++y) {
       for (int x = 0; x < kWidth; ++x) {
         static_cast<std::uint8_t*>(indexed->pixels)[y * indexed->pitch + x] =

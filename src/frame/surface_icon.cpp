@@ -69,10 +69,10 @@ HICON cSurfaceObject::MakeIcon(int width, int height, COLORREF key, const int* h
   const auto* rows = static_cast<const std::uint8_t*>(bitmap.block) + GetDIBHeaderSize(24);
   const int maskStride = plat::IconMaskStride(width);
   std::vector<std::uint8_t> mask;
-  std::vector<std::uint32_t> colour;
+  std::vector<std::uint32_t> color;
   try {
     mask.assign(static_cast<std::size_t>(maskStride) * height, 0);
-    colour.assign(static_cast<std::size_t>(width) * height, 0);
+    color.assign(static_cast<std::size_t>(width) * height, 0);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -81,15 +81,15 @@ HICON cSurfaceObject::MakeIcon(int width, int height, COLORREF key, const int* h
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* pixel = rows + static_cast<std::size_t>(height - 1 - y) * stride;
     std::uint8_t* maskRow = mask.data() + static_cast<std::size_t>(y) * maskStride;
-    std::uint32_t* colourRow = colour.data() + static_cast<std::size_t>(y) * width;
+    std::uint32_t* colorRow = color.data() + static_cast<std::size_t>(y) * width;
     for (int x = 0; x < width; ++x, pixel += 3) {
       if (pixel[0] == keyBlue && pixel[1] == keyGreen && pixel[2] == keyRed) {
         maskRow[x >> 3] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
       } else {
-        colourRow[x] = static_cast<std::uint32_t>(pixel[2]) << 16 | pixel[1] << 8 | pixel[0];
+        colorRow[x] = static_cast<std::uint32_t>(pixel[2]) << 16 | pixel[1] << 8 | pixel[0];
       }
     }
   }
-  return plat::CreateIconObject(width, height, mask.data(), colour.data(), hotspot != nullptr,
+  return plat::CreateIconObject(width, height, mask.data(), color.data(), hotspot != nullptr,
                                 hotspot ? hotspot[0] : 0, hotspot ? hotspot[1] : 0);
 }

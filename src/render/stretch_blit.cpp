@@ -141,7 +141,7 @@ void StretchNearestInto(cSurfaceImplementation* source, cSurfaceImplementation* 
 
 int StretchDirect(cSurfaceImplementation* source, cSurfaceImplementation* destination,
                   const StretchRequest& r, const NormalisedEffect& ink, const Visible& visible) {
-  StretchLocks locks(source, destination);
+  SurfaceLocks locks(source, destination);
   if (!locks.locked()) return 0;
   if (r.flags & (kStretchResample | kStretchResampleTransparent)) {
     StretchSmooth(source, destination, r, ink, visible);

@@ -28,20 +28,20 @@ void NearestRow4(const std::uint8_t* s, int, const std::int32_t* c, std::uint8_t
   NearestRow<4>(s, c, o, n);
 }
 
-NearestRowKernels NearestRowKernelsAt(SimdLevel level) {
+namespace {
+
+NearestRowKernels BuildNearestRowKernels(SimdLevel level) {
   NearestRowKernels kernels{{NearestRow1, NearestRow2, NearestRow3, NearestRow4}};
-#if defined(__x86_64__) || defined(__i386__)
   // Only 4-byte pixels have a vector form (AVX2 permutes and gathers); SSE2 has neither.
-  if (level >= SimdLevel::Avx2 && SimdLevelSupported(SimdLevel::Avx2)) kernels.rows[3] = NearestRow4Avx2;
-#else
-  (void)level;
-#endif
+  if (level == SimdLevel::Avx2) kernels.rows[3] = NearestRow4Avx2;
   return kernels;
 }
 
-const NearestRowKernels& ActiveNearestRowKernels() {
-  static const NearestRowKernels kernels = NearestRowKernelsAt(ActiveSimdLevel());
-  return kernels;
-}
+}  // namespace
+
+using NearestRowTables = SimdTables<NearestRowKernels, BuildNearestRowKernels>;
+
+const NearestRowKernels& NearestRowKernelsAt(SimdLevel level) { return NearestRowTables::At(level); }
+const NearestRowKernels& ActiveNearestRowKernels() { return NearestRowTables::Active(); }
 
 }  // namespace vexa

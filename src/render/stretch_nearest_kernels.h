@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "frame/simd_level.h"
+#include "base/simd_level.h"
 
 namespace vexa {
 
@@ -24,17 +24,15 @@ void NearestRow3(const std::uint8_t* source, int sourceCount, const std::int32_t
 void NearestRow4(const std::uint8_t* source, int sourceCount, const std::int32_t* columns,
                   std::uint8_t* out, int count);
 
-#if defined(__x86_64__) || defined(__i386__)
 void NearestRow4Avx2(const std::uint8_t* source, int sourceCount, const std::int32_t* columns,
                   std::uint8_t* out, int count);
-#endif
 
 // Entry n - 1 scales pixels of n bytes.
 struct NearestRowKernels {
   NearestRowFn rows[4];
 };
 
-NearestRowKernels NearestRowKernelsAt(SimdLevel level);
+const NearestRowKernels& NearestRowKernelsAt(SimdLevel level);
 const NearestRowKernels& ActiveNearestRowKernels();
 
 }  // namespace vexa

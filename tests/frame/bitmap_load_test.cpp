@@ -31,7 +31,7 @@ std::vector<std::uint8_t> ReadWhole(const std::string& path) {
 // SDL's reading of a file as 0x00BBGGRR colours, row 0 first; empty when SDL refuses it.
 struct Oracle {
   int width = 0, height = 0;
-  std::vector<COLORREF> colours;
+  std::vector<COLORREF> colors;
   std::vector<int> indexes;  // for paletted files
   int paletteSize = 0;
 };
@@ -60,7 +60,7 @@ Oracle ReadWithSdl(const std::string& path) {
         static_cast<const std::uint8_t*>(argb->pixels) + y * argb->pitch);
     for (int x = 0; x < argb->w; ++x) {
       const std::uint32_t p = row[x];
-      o.colours.push_back(((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16));
+      o.colors.push_back(((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16));
     }
   }
   SDL_FreeSurface(argb);
@@ -68,7 +68,7 @@ Oracle ReadWithSdl(const std::string& path) {
 }
 
 // Palette objects keep black in entry 0 only: later black entries are stored as (8, 0, 0).
-COLORREF AsStored(COLORREF colour, int index) { return colour == 0 && index != 0 ? 0x08 : colour; }
+COLORREF AsStored(COLORREF color, int index) { return color == 0 && index != 0 ? 0x08 : color; }
 
 std::unique_ptr<cSurfaceObject> Loaded(const std::string& name, int depth, int flags = 0) {
   auto surface = testsupport::MakeSurface(depth, 1, 1);
@@ -76,8 +76,8 @@ std::unique_ptr<cSurfaceObject> Loaded(const std::string& name, int depth, int f
   return surface;
 }
 
-void ExpectColours(cSurfaceObject& surface, const std::vector<COLORREF>& expected, int width,
-                   const std::string& name) {
+void ExpectColors(cSurfaceObject& surface, const std::vector<COLORREF>& expected, int width,
+                  const std::string& name) {
   ASSERT_EQ(static_cast<std::size_t>(surface.GetWidth()) * surface.GetHeight(), expected.size());
   int wrong = 0;
   for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -91,7 +91,7 @@ void ExpectColours(cSurfaceObject& surface, const std::vector<COLORREF>& expecte
   EXPECT_EQ(wrong, 0) << name;
 }
 
-TEST(BitmapLoad, TrueColourAndEightBitFilesMatchSdl) {
+TEST(BitmapLoad, TrueColorAndEightBitFilesMatchSdl) {
   // Every accepted file of 8, 24 and 32 bits, including tables shorter than 256 entries, a
   // table in a 24-bit file, default bit fields and a top-down file.
   const char* files[] = {"g/pal8.bmp",          "g/pal8-0.bmp",      "g/pal8gs.bmp",
@@ -102,25 +102,25 @@ TEST(BitmapLoad, TrueColourAndEightBitFilesMatchSdl) {
   for (const char* name : files) {
     SCOPED_TRACE(name);
     const Oracle o = ReadWithSdl(SuiteFile(name));
-    ASSERT_FALSE(o.colours.empty());
-    std::vector<COLORREF> expected = o.colours;
+    ASSERT_FALSE(o.colors.empty());
+    std::vector<COLORREF> expected = o.colors;
     for (std::size_t i = 0; i < o.indexes.size(); ++i)
       expected[i] = AsStored(expected[i], o.indexes[i]);
     for (int depth : {24, 32}) {
       auto surface = Loaded(name, depth);
       ASSERT_EQ(surface->GetWidth(), o.width);
       ASSERT_EQ(surface->GetHeight(), o.height);
-      ExpectColours(*surface, expected, o.width, name);
+      ExpectColors(*surface, expected, o.width, name);
       EXPECT_EQ(surface->HasAlpha(), 0);  // rgb32.bmp's fourth bytes are all 0: opaque
     }
   }
 }
 
-TEST(BitmapLoad, EightBitFilesKeepTheirColoursInAnEightBitSurface) {
+TEST(BitmapLoad, EightBitFilesKeepTheirColorsInAnEightBitSurface) {
   for (const char* name : {"g/pal8.bmp", "g/pal8gs.bmp", "g/pal8-0.bmp"}) {
     SCOPED_TRACE(name);
     const Oracle o = ReadWithSdl(SuiteFile(name));
-    std::vector<COLORREF> expected = o.colours;
+    std::vector<COLORREF> expected = o.colors;
     for (std::size_t i = 0; i < o.indexes.size(); ++i)
       expected[i] = AsStored(expected[i], o.indexes[i]);
     // The identity palette puts the system colours in entries 0-9 and 246-255: pixels are
@@ -146,7 +146,7 @@ TEST(BitmapLoad, EightBitFilesKeepTheirColoursInAnEightBitSurface) {
     EXPECT_GT(kept, static_cast<int>(expected.size()) / 2);
     // With the exact palette the indexes stay those of the file.
     auto exact = Loaded(name, 8, kLoadExactPalette);
-    ExpectColours(*exact, expected, o.width, name);
+    ExpectColors(*exact, expected, o.width, name);
     std::uint32_t index = 0;
     exact->GetPixelValue(3, 2, &index);
     EXPECT_EQ(static_cast<int>(index), o.indexes[2 * o.width + 3]);
@@ -201,14 +201,14 @@ TEST(BitmapLoad, OneAndFourBitFilesWidenToEntriesFromTen) {
     SCOPED_TRACE(c.name);
     const Oracle o = ReadWithSdl(SuiteFile(c.name));
     ASSERT_FALSE(o.indexes.empty());
-    std::vector<COLORREF> expected = o.colours;
+    std::vector<COLORREF> expected = o.colors;
     for (std::size_t i = 0; i < expected.size(); ++i) {
       // A 4-bit 0 stays index 0 and shows the base palette's entry 0.
       expected[i] =
           c.fourBit && o.indexes[i] == 0 ? defaultZero : AsStored(expected[i], 10 + o.indexes[i]);
     }
     auto wide = Loaded(c.name, 32);
-    ExpectColours(*wide, expected, o.width, c.name);
+    ExpectColors(*wide, expected, o.width, c.name);
     auto paletted = Loaded(c.name, 8, kLoadKeepPalette);
     for (std::size_t i = 0; i < o.indexes.size(); i += 7) {
       std::uint32_t index = 0;
@@ -270,12 +270,12 @@ TEST(BitmapLoad, WideningTakesOnlyTheEntriesARecordHolds) {
   auto surface = testsupport::MakeSurface(32, 2, 1);
   auto record = LowDepthRecord(4, 2, 1, {0x01, 0, 0, 0}, 2);
   ASSERT_EQ(surface->LoadBitmap(reinterpret_cast<BITMAPINFO*>(record.data()), nullptr, 0), 1);
-  COLORREF colour = 0;
-  surface->GetPixelColor(1, 0, &colour);
-  EXPECT_EQ(colour, 17u);  // entry 1 of the record: red 17
+  COLORREF color = 0;
+  surface->GetPixelColor(1, 0, &color);
+  EXPECT_EQ(color, 17u);  // entry 1 of the record: red 17
 }
 
-TEST(BitmapLoad, TrueColourRecordWithAColourTableSkipsIt) {
+TEST(BitmapLoad, TrueColorRecordWithAColorTableSkipsIt) {
   // A 24-bit record in memory with three table entries between header and rows.
   std::vector<std::uint8_t> record(40 + 12 + 4, 0xEE);
   const BITMAPINFOHEADER header{40, 1, 1, 1, 24, 0, 0, 0, 0, 3, 0};
@@ -284,9 +284,9 @@ TEST(BitmapLoad, TrueColourRecordWithAColourTableSkipsIt) {
   std::memcpy(record.data() + 52, pixel, 4);
   auto surface = testsupport::MakeSurface(24, 1, 1);
   ASSERT_EQ(surface->LoadBitmap(reinterpret_cast<BITMAPINFO*>(record.data()), nullptr, 0), 1);
-  COLORREF colour = 0;
-  surface->GetPixelColor(0, 0, &colour);
-  EXPECT_EQ(colour, 0x112233u);
+  COLORREF color = 0;
+  surface->GetPixelColor(0, 0, &color);
+  EXPECT_EQ(color, 0x112233u);
 }
 
 TEST(BitmapLoad, FilesThatSdlReadsButTheLoaderRefuses) {
@@ -378,7 +378,7 @@ TEST(BitmapLoad, QuestionableFilesLoadOrAreRefusedCleanly) {
   auto oversize = Loaded("q/pal8oversizepal.bmp", 32);
   auto largePal = Loaded("q/rgb24largepal.bmp", 32);
   const Oracle o = ReadWithSdl(SuiteFile("q/rgb24largepal.bmp"));
-  ExpectColours(*largePal, o.colours, o.width, "q/rgb24largepal.bmp");
+  ExpectColors(*largePal, o.colors, o.width, "q/rgb24largepal.bmp");
 }
 
 TEST(BitmapLoad, BareHeaderFileLoadsLikeOneWithAFileHeader) {

@@ -76,12 +76,12 @@ TEST(BitmapSave, RoundTripsAtEveryDepth) {
     SDL_Surface* sdl = SDL_LoadBMP(path.c_str());
     ASSERT_NE(sdl, nullptr) << SDL_GetError();
     SDL_Surface* argb = SDL_ConvertSurfaceFormat(sdl, SDL_PIXELFORMAT_ARGB8888, 0);
-    COLORREF colour = 0;
-    source->GetPixelColor(5, 3, &colour);
+    COLORREF color = 0;
+    source->GetPixelColor(5, 3, &color);
     const std::uint32_t p =
         static_cast<const std::uint32_t*>(argb->pixels)[3 * argb->pitch / 4 + 5];
-    const COLORREF sdlColour = ((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16);
-    if (depth == 8 || depth >= 24) EXPECT_EQ(sdlColour, colour);
+    const COLORREF sdlColor = ((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16);
+    if (depth == 8 || depth >= 24) EXPECT_EQ(sdlColor, color);
     SDL_FreeSurface(argb);
     SDL_FreeSurface(sdl);
     std::remove(path.c_str());

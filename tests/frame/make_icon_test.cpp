@@ -35,7 +35,7 @@ TEST(MakeIcon, WideSurfaceIsScaledToFitWithItsAspectKept) {
     const bool inside = y >= 8 && y < 24;
     for (int x = 0; x < 32; ++x) {
       ASSERT_EQ(MaskBit(icon, x, y), !inside) << x << "," << y;
-      ASSERT_EQ(icon->colour[static_cast<std::size_t>(y) * 32 + x], inside ? 0xCC6633u : 0u);
+      ASSERT_EQ(icon->color[static_cast<std::size_t>(y) * 32 + x], inside ? 0xCC6633u : 0u);
     }
   }
   // Windows get alpha 0 where the mask is set.
@@ -61,8 +61,8 @@ TEST(MakeIcon, SmallSurfaceIsCentredAndKeyPixelsAreTransparent) {
   const int left = (17 - 4) / 2, top = (32 - 2) / 2;
   EXPECT_FALSE(MaskBit(icon, left, top));
   EXPECT_TRUE(MaskBit(icon, left + 1, top));
-  EXPECT_EQ(icon->colour[static_cast<std::size_t>(top) * 17 + left + 1], 0u);
-  EXPECT_EQ(icon->colour[static_cast<std::size_t>(top + 1) * 17 + left + 3], 0x302010u);
+  EXPECT_EQ(icon->color[static_cast<std::size_t>(top) * 17 + left + 1], 0u);
+  EXPECT_EQ(icon->color[static_cast<std::size_t>(top + 1) * 17 + left + 3], 0x302010u);
   EXPECT_TRUE(MaskBit(icon, 16, 31));  // the 17th pixel sits in bit 7 of the third byte
   EXPECT_EQ(icon->mask[static_cast<std::size_t>(31) * 4 + 2], 0x80);
   EXPECT_EQ(icon->mask[static_cast<std::size_t>(31) * 4 + 3], 0);  // padding stays clear

@@ -14,15 +14,15 @@ constexpr int kSystemIconSize = 32;
 
 int SystemIconSize() { return kSystemIconSize; }
 
-HICON CreateIconObject(int width, int height, const std::uint8_t* mask, const std::uint32_t* colour,
+HICON CreateIconObject(int width, int height, const std::uint8_t* mask, const std::uint32_t* color,
                        bool cursor, int hotX, int hotY) {
-  if (width < 1 || height < 1 || !mask || !colour) return nullptr;
+  if (width < 1 || height < 1 || !mask || !color) return nullptr;
   auto* icon = new (std::nothrow) IconHandle;
   if (!icon) return nullptr;
   try {
     const std::size_t stride = static_cast<std::size_t>(IconMaskStride(width));
     icon->mask.assign(mask, mask + stride * static_cast<std::size_t>(height));
-    icon->colour.assign(colour, colour + static_cast<std::size_t>(width) * height);
+    icon->color.assign(color, color + static_cast<std::size_t>(width) * height);
   } catch (const std::bad_alloc&) {
     delete icon;
     return nullptr;
@@ -58,10 +58,10 @@ SDL_Surface* IconToSurface(HICON icon) {
                                                  static_cast<std::ptrdiff_t>(y) * surface->pitch);
     const std::uint8_t* maskRow =
         icon->mask.data() + static_cast<std::size_t>(y) * icon->maskStride;
-    const std::uint32_t* colour = icon->colour.data() + static_cast<std::size_t>(y) * icon->width;
+    const std::uint32_t* color = icon->color.data() + static_cast<std::size_t>(y) * icon->width;
     for (int x = 0; x < icon->width; ++x) {
       const bool transparent = (maskRow[x >> 3] >> (7 - (x & 7))) & 1;
-      row[x] = transparent ? 0 : 0xFF000000u | (colour[x] & 0xFFFFFF);
+      row[x] = transparent ? 0 : 0xFF000000u | (color[x] & 0xFFFFFF);
     }
   }
   return surface;

@@ -22,9 +22,9 @@ struct IconHandle {
   bool isCursor = false;
   int hotX = 0;
   int hotY = 0;
-  int maskStride = 0;                 // bytes per mask row: a multiple of 2
-  std::vector<std::uint8_t> mask;     // top row first, bit 7 leftmost; 1 = transparent
-  std::vector<std::uint32_t> colour;  // 0x00RRGGBB, top row first
+  int maskStride = 0;                // bytes per mask row: a multiple of 2
+  std::vector<std::uint8_t> mask;    // top row first, bit 7 leftmost; 1 = transparent
+  std::vector<std::uint32_t> color;  // 0x00RRGGBB, top row first
 };
 
 // Bytes of one row of an icon mask of this width: rows are padded to 2 bytes.
@@ -45,7 +45,7 @@ struct IconDescription {
 // Makes an icon (cursor false) or a cursor with its hot spot from a mask of
 // IconMaskStride(width) x height bytes and width x height colours (0x00RRGGBB), both top row
 // first. Null for sizes below 1, a null argument or no memory.
-HICON CreateIconObject(int width, int height, const std::uint8_t* mask, const std::uint32_t* colour,
+HICON CreateIconObject(int width, int height, const std::uint8_t* mask, const std::uint32_t* color,
                        bool cursor, int hotX, int hotY);
 
 // False for a null handle.
