@@ -130,7 +130,7 @@ TEST(BitmapLoad, EightBitFilesKeepTheirColorsInAnEightBitSurface) {
     ASSERT_EQ(arranged->GetPaletteEntries(entries, 0, 256), 256);
     const auto held = [&](COLORREF c) {
       for (const PALETTEENTRY& e : entries) {
-        if ((e.peRed | e.peGreen << 8 | e.peBlue << 16) == c) return true;
+        if (static_cast<COLORREF>(e.peRed | e.peGreen << 8 | e.peBlue << 16) == c) return true;
       }
       return false;
     };

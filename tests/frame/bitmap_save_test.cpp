@@ -81,7 +81,9 @@ TEST(BitmapSave, RoundTripsAtEveryDepth) {
     const std::uint32_t p =
         static_cast<const std::uint32_t*>(argb->pixels)[3 * argb->pitch / 4 + 5];
     const COLORREF sdlColor = ((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16);
-    if (depth == 8 || depth >= 24) EXPECT_EQ(sdlColor, color);
+    if (depth == 8 || depth >= 24) {
+      EXPECT_EQ(sdlColor, color);
+    }
     SDL_FreeSurface(argb);
     SDL_FreeSurface(sdl);
     std::remove(path.c_str());
