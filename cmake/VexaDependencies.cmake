@@ -9,6 +9,7 @@ pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
 # giflib ships no pkg-config file.
 find_library(VEXA_GIF_LIBRARY gif REQUIRED)
 find_path(VEXA_GIF_INCLUDE gif_lib.h REQUIRED)
+pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 
 set(VEXA_LIBRARY_DEPS PkgConfig::ZLIB PkgConfig::LZ4 PkgConfig::SDL2 Threads::Threads ${CMAKE_DL_LIBS})
 set(VEXA_PKGCONFIG_REQUIRES "zlib liblz4 sdl2")

@@ -23,7 +23,7 @@ LAYERS = [
     ("palette", ["src/palette"], ["palette.h"]),
     ("pixels", ["src/pixels"], ["pixel_routines.h"]),
     # Platform services that draw, show or ask: they may use palettes and the pixel routines.
-    ("devices", ["src/platform/gdi", "src/platform/window", "src/platform/dialog"], []),
+    ("devices", ["src/platform/gdi", "src/platform/window", "src/platform/dialog"], ["icon.h"]),
     ("surface", ["src/surface"],
      ["surface_implementation.h", "buffer_surface.h", "alpha_buffer_surface.h", "dib_surface.h",
       "dib_section_surface.h", "error_surface.h"]),
@@ -33,7 +33,7 @@ LAYERS = [
     ("bank", ["src/bank"], ["image_bank.h", "image_surface.h"]),
     ("imagefile", ["src/imagefile"],
      ["filter_plugin.h", "filter_manager.h", "filter_impl.h", "wide_calls.h", "image_file.h"]),
-    ("sound", ["src/sound"], []),
+    ("sound", ["src/sound"], ["sound.h", "sound_filter.h"]),
     ("window", ["src/window"], []),
     ("sprite", ["src/sprite"], []),
     ("driver", ["src/driver"], []),

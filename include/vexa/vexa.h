@@ -17,11 +17,14 @@
 #include <vexa/image_file.h>
 #include <vexa/image_surface.h>
 #include <vexa/exports.h>
+#include <vexa/icon.h>
 #include <vexa/library.h>
 #include <vexa/memory.h>
 #include <vexa/palette.h>
 #include <vexa/pixel_routines.h>
 #include <vexa/rotation.h>
+#include <vexa/sound.h>
+#include <vexa/sound_filter.h>
 #include <vexa/stream.h>
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>
