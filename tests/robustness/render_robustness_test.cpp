@@ -20,6 +20,7 @@
 
 #include "render/stretch_flags.h"
 #include "support/bank_fixture.h"
+#include "support/mask_block.h"
 #include "support/surface_factory.h"
 
 namespace {
@@ -273,16 +274,10 @@ TEST(TransformRobustness, NonFiniteAnglesAreRefusedAndChangeNothing) {
 // finite one does.
 TEST(TransformRobustness, MasksFindNoContactForNonFiniteAnglesAndScales) {
   constexpr int kWidth = 16, kHeight = 12;
-  std::vector<std::uint8_t> block(static_cast<std::size_t>(MaskBlockSize(kWidth, kHeight)));
-  auto* mask = reinterpret_cast<CollisionMask*>(block.data());
-  mask->bitsOffset = kCollisionMaskHeaderSize;
-  mask->width = kWidth;
-  mask->height = kHeight;
-  mask->rowBytes = static_cast<int>(MaskRowBytes(kWidth));
-  mask->hotSpotX = 8;
-  mask->hotSpotY = 6;
-  std::fill(block.begin() + kCollisionMaskHeaderSize, block.end(), 0xFF);
-  const std::uint8_t* bits = MaskBits(mask);
+  testsupport::Mask full(kWidth, kHeight, 8, 6);
+  full.Fill();
+  const CollisionMask* mask = full.Header();
+  const std::uint8_t* bits = full.Bits();
   const RECT around{-30, -30, 30, 30};
   const auto contacts = [&](float angle, float scaleX, float scaleY) {
     return TestMaskPointPlaced(mask, 1, 1, angle, scaleX, scaleY) +
