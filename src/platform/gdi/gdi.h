@@ -134,10 +134,13 @@ HDC CreateCompatibleDC(HDC reference);
 // Deletes a memory context (the objects selected into it stay with their owners).
 BOOL DeleteDC(HDC dc);
 // The screen's context when `window` is null: a memory screen of the desktop's size and depth
-// (nothing drawn on it shows). A window's client-area context otherwise (none yet: null).
+// (nothing drawn on it shows). Otherwise the window's client-area context, drawing into its
+// framebuffer; null for a bad window. The window manager draws frames, so GetWindowDC gives
+// the client-area context too.
 HDC GetDC(HWND window);
 HDC GetWindowDC(HWND window);
-// Ends GetDC/GetWindowDC; 1 when the context was released, 0 otherwise.
+// Ends GetDC/GetWindowDC, showing what a window context drew; 1 when the context was
+// released, 0 otherwise (a context released twice, or by another window).
 int ReleaseDC(HWND window, HDC dc);
 // Pushes the context's state; returns the new depth (0 on failure). RestoreDC with a positive
 // level returns to that saved state, with a negative one goes that many states back.
@@ -168,7 +171,7 @@ BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
 BOOL GetCurrentPositionEx(HDC dc, POINT* out);
 
 int GetDeviceCaps(HDC dc, int index);
-// Pushes what windows' contexts drew to their windows.
+// Shows what window contexts drew so far (ReleaseDC does it too).
 BOOL GdiFlush();
 
 // ---- bitmaps -------------------------------------------------------------------------------

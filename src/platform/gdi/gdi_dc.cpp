@@ -8,6 +8,7 @@
 
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/screen.h"
+#include "platform/window/window.h"
 
 namespace plat {
 
@@ -82,8 +83,11 @@ DC* NewContextOn(DCKind kind, HWND window, Bitmap* bitmap) {
 
 void FreeContext(DC* dc) {
   if (dc->state.bitmap && dc->state.bitmap->selectedIn == dc) dc->state.bitmap->selectedIn = nullptr;
+  // A window context's bitmap over the framebuffer goes with it.
+  Bitmap* framebuffer = dc->dcKind == DCKind::kWindow ? dc->state.bitmap : nullptr;
   for (DCState& s : dc->saved) LetGoState(s);
   LetGoState(dc->state);
+  Retire(framebuffer);
   delete dc;
 }
 
@@ -109,16 +113,71 @@ BOOL DeleteDC(HDC handle) {
   return 1;
 }
 
-HDC GetDC(HWND window) {
-  if (window) return nullptr;  // window contexts come with the window service
-  return HandleOf<HDC>(NewContextOn(DCKind::kScreen, nullptr, ScreenBitmap()));
+namespace {
+
+// Window contexts in use, for GdiFlush.
+std::mutex& WindowContextsLock() {
+  static std::mutex lock;
+  return lock;
+}
+std::vector<DC*>& WindowContexts() {
+  static std::vector<DC*> contexts;
+  return contexts;
 }
 
+// The bitmap format of a window framebuffer: depth 32, 16, 15 or 24 in blue-green-red order.
+int DepthOfFramebuffer(const SDL_Surface& s) {
+  switch (s.format->format) {
+    case SDL_PIXELFORMAT_ARGB8888:
+    case SDL_PIXELFORMAT_RGB888: return 32;
+    case SDL_PIXELFORMAT_RGB565: return 16;
+    case SDL_PIXELFORMAT_RGB555: return 15;
+    case SDL_PIXELFORMAT_BGR24: return 24;
+    default: return 0;
+  }
+}
+
+void Present(DC& dc) {
+  if (dc.hasDirty) PresentWindowRect(dc.window, dc.dirty);
+  dc.hasDirty = false;
+}
+
+}  // namespace
+
+HDC GetDC(HWND window) {
+  if (!window) return HandleOf<HDC>(NewContextOn(DCKind::kScreen, nullptr, ScreenBitmap()));
+  SDL_Surface* surface = WindowFramebuffer(window);
+  const int depth = surface ? DepthOfFramebuffer(*surface) : 0;
+  if (!depth) return nullptr;
+  // The context holds a bitmap over the framebuffer; the bitmap goes with the context.
+  Bitmap* pixels = MakeBitmap(surface->w, surface->h, depth, true,
+                              static_cast<std::uint8_t*>(surface->pixels), surface->pitch);
+  if (!pixels || !Register(pixels)) {
+    delete pixels;
+    return nullptr;
+  }
+  DC* dc = NewContextOn(DCKind::kWindow, window, pixels);
+  if (!dc) {
+    Retire(pixels);
+    return nullptr;
+  }
+  std::lock_guard<std::mutex> guard(WindowContextsLock());
+  WindowContexts().push_back(dc);
+  return HandleOf<HDC>(dc);
+}
+
+// The window manager draws the frame: the whole-window context is the client context.
 HDC GetWindowDC(HWND window) { return GetDC(window); }
 
 int ReleaseDC(HWND window, HDC handle) {
   DC* dc = LookupDC(handle);
   if (!dc || dc->dcKind == DCKind::kMemory || dc->window != window) return 0;
+  if (dc->dcKind == DCKind::kWindow) {
+    Present(*dc);
+    std::lock_guard<std::mutex> guard(WindowContextsLock());
+    auto& list = WindowContexts();
+    list.erase(std::remove(list.begin(), list.end(), dc), list.end());
+  }
   RetireContext(dc);
   return 1;
 }
@@ -278,7 +337,11 @@ void MarkDirty(DC& dc, const RECT& box) {
   dc.dirty.bottom = std::max(dc.dirty.bottom, box.bottom);
 }
 
-BOOL GdiFlush() { return 1; }
+BOOL GdiFlush() {
+  std::lock_guard<std::mutex> guard(WindowContextsLock());
+  for (DC* dc : WindowContexts()) Present(*dc);
+  return 1;
+}
 
 // ---- pens and brushes -------------------------------------------------------------------------
 
