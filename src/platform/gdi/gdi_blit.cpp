@@ -1,6 +1,7 @@
 // BitBlt and StretchBlt: copies between the bitmaps of two contexts through the renderer's row
 // converters and nearest-pixel scaler.
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "platform/gdi/gdi_paint.h"
@@ -19,6 +20,39 @@ bool SameTables(const Bitmap& a, const Bitmap& b) {
   return true;
 }
 
+// Large copies from 8 bits: the row converter turns the 256 indexes into destination pixels
+// once, then every pixel is a table lookup.
+void CopyThroughTable(Bitmap& d, int x, int y, const Bitmap& s, int sx, int sy, int w, int h) {
+  std::unique_ptr<Bitmap> indexes(MakeBitmap(256, 1, 8, true, nullptr, 0));
+  std::unique_ptr<Bitmap> values(MakeBitmap(256, 1, d.depth, true, nullptr, 0));
+  if (!indexes || !values) {
+    s.view.pixelRoutines->convertRect(&d.view, x, y, 0, &s.view, sx, sy, w, h);
+    return;
+  }
+  indexes->table = s.table;
+  indexes->table.inverseTable = nullptr;
+  for (int i = 0; i < 256; ++i) indexes->bits[i] = static_cast<std::uint8_t>(i);
+  indexes->view.pixelRoutines->convertRect(&values->view, 0, 0, 0, &indexes->view, 0, 0, 256, 1);
+  const int bytes = d.view.bytesPerPixel;
+  std::uint32_t table[256];
+  if (bytes == 4) std::memcpy(table, values->bits, sizeof(table));
+  for (int r = 0; r < h; ++r) {
+    const std::uint8_t* in = s.Row(sy + r) + sx;
+    std::uint8_t* out = d.Row(y + r) + x * bytes;
+    if (bytes == 4) {
+      int k = 0;
+      for (; k + 4 <= w; k += 4) {
+        const std::uint32_t four[4] = {table[in[k]], table[in[k + 1]], table[in[k + 2]],
+                                       table[in[k + 3]]};
+        std::memcpy(out + 4 * k, four, sizeof(four));
+      }
+      for (; k < w; ++k) std::memcpy(out + 4 * k, &table[in[k]], 4);
+    } else {
+      for (int k = 0; k < w; ++k) std::memcpy(out + bytes * k, values->bits + bytes * in[k], static_cast<std::size_t>(bytes));
+    }
+  }
+}
+
 // Copies w x h pixels; the bitmaps are distinct. Monochrome sources give 0 bits the
 // destination's text colour and 1 bits its background colour; monochrome destinations get 1
 // where the source shows the source context's background colour.
@@ -34,6 +68,10 @@ void CopyPixels(const DC& to, Bitmap& d, int x, int y, const DC& from, const Bit
         std::uint8_t* out = d.Row(y + r) + x;
         for (int k = 0; k < w; ++k) out[k] = remap[in[k]];
       }
+      return;
+    }
+    if (s.depth == 8 && d.depth > 8 && static_cast<std::int64_t>(w) * h >= 4096) {
+      CopyThroughTable(d, x, y, s, sx, sy, w, h);
       return;
     }
     s.view.pixelRoutines->convertRect(&d.view, x, y, 0, &s.view, sx, sy, w, h);
