@@ -65,9 +65,9 @@ struct Source {
       std::memcpy(static_cast<Uint8*>(sdl->pixels) + y * sdl->pitch, s->Row(y),
                   static_cast<std::size_t>(kWidth * s->bytesPerPixel));
     if (depth == 8) {
-      SDL_Color colours[256];
-      for (int i = 0; i < 256; ++i) colours[i] = SDL_Color{Uint8(i), Uint8(255 - i), Uint8(i * 7), 255};
-      SDL_SetPaletteColors(sdl->format->palette, colours, 0, 256);
+      SDL_Color colors[256];
+      for (int i = 0; i < 256; ++i) colors[i] = SDL_Color{Uint8(i), Uint8(255 - i), Uint8(i * 7), 255};
+      SDL_SetPaletteColors(sdl->format->palette, colors, 0, 256);
     }
   }
 };

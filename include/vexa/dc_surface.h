@@ -36,9 +36,9 @@ class VEXA_API cDCSurface : public cSurfaceImplementation {
   void SetClipRect(int x, int y, int width, int height) override;
   void ResetClipRect() override;  // nothing
   void SetPixelValue(int x, int y, std::uint32_t value) override;
-  void SetPixelColor(int x, int y, COLORREF colour) override;
+  void SetPixelColor(int x, int y, COLORREF color) override;
   int GetPixelValue(int x, int y, std::uint32_t* value) override;   // 0
-  int GetPixelColor(int x, int y, COLORREF* colour) override;       // 0
+  int GetPixelColor(int x, int y, COLORREF* color) override;       // 0
   int BlitFromDC(int x, int y, HDC source, int sourceX, int sourceY, int width, int height,
                  HookArg, HookArg, HookArg) override;
   // Onto a device surface a device copy; onto any other, the destination's BlitFromDC with
@@ -58,22 +58,22 @@ class VEXA_API cDCSurface : public cSurfaceImplementation {
   int FlipHorizontal(int x, int y, int width, int height) override;
   int FlipVertical(int x, int y, int width, int height) override;
   int FillRectValue(int x, int y, int width, int height, std::uint32_t value) override;
-  int FillRectColor(int x, int y, int width, int height, COLORREF colour) override;
+  int FillRectColor(int x, int y, int width, int height, COLORREF color) override;
   int DrawTextW(const WCHAR* text, int length, int x, int y, std::uint32_t alignment,
-                const RECT* clip, COLORREF colour, HFONT font, HookArg reserved,
+                const RECT* clip, COLORREF color, HFONT font, HookArg reserved,
                 std::uint32_t effect, EffectParam parameter, std::uint32_t flags) override;
   int DrawTextA(const char* text, int length, int x, int y, std::uint32_t alignment,
-                const RECT* clip, COLORREF colour, HFONT font, HookArg reserved,
+                const RECT* clip, COLORREF color, HFONT font, HookArg reserved,
                 std::uint32_t effect, EffectParam parameter, std::uint32_t flags) override;
   int DrawTextExW(const WCHAR* text, int length, RECT* rect, std::uint32_t format,
-                  COLORREF colour, HFONT font, HookArg reserved, std::uint32_t effect,
+                  COLORREF color, HFONT font, HookArg reserved, std::uint32_t effect,
                   EffectParam parameter, std::uint32_t flags, int leftMargin, int rightMargin,
                   int tabLength) override;
   int DrawTextExA(const char* text, int length, RECT* rect, std::uint32_t format,
-                  COLORREF colour, HFONT font, HookArg reserved, std::uint32_t effect,
+                  COLORREF color, HFONT font, HookArg reserved, std::uint32_t effect,
                   EffectParam parameter, std::uint32_t flags, int leftMargin, int rightMargin,
                   int tabLength) override;
-  int ReplaceColor(COLORREF oldColour, COLORREF newColour) override;
+  int ReplaceColor(COLORREF oldColor, COLORREF newColor) override;
   int SetPaletteEntries(const LOGPALETTE* record, int remap) override;
   int GetLogPalette(LOGPALETTE* out) override;
   /* 112 */ virtual int DriverHook112(HookArg a, HookArg b, HookArg c, HookArg d);  // 0

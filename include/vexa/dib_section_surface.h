@@ -85,7 +85,7 @@ class VEXA_API cDIBSectionSurface : public cSurfaceImplementation {
   // memory context with the section selected.
   [[gnu::visibility("hidden")]] cSurfaceImplementation* FillCompatible(cDIBSectionSurface* created, int width, int height, bool keepContext);
   // Sets the colour table of `dc`'s section from the palette (up to 8 bits).
-  [[gnu::visibility("hidden")]] void SetColourTable(HDC dc);
+  [[gnu::visibility("hidden")]] void SetColorTable(HDC dc);
 };
 
 class VEXA_API cDIBDCSurface : public cDIBSectionSurface {

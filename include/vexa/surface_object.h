@@ -85,15 +85,15 @@ class VEXA_API cSurfaceObject {
 
   // ---- pixels ---------------------------------------------------------------------------
   int GetPixelValue(int x, int y, std::uint32_t* value);
-  int GetPixelColor(int x, int y, COLORREF* colour);
+  int GetPixelColor(int x, int y, COLORREF* color);
   int GetPixelRGB(int x, int y, BYTE* red, BYTE* green, BYTE* blue);
   void SetPixelValue(int x, int y, std::uint32_t value);
-  void SetPixelColor(int x, int y, COLORREF colour);
+  void SetPixelColor(int x, int y, COLORREF color);
   void SetPixelRGB(int x, int y, BYTE red, BYTE green, BYTE blue);
   // Unclipped direct access to the storage (see the pixel formats); without storage the
   // read falls back to GetPixelColor and the write does nothing.
   COLORREF GetPixelFast(int x, int y);
-  void SetPixelFast(int x, int y, COLORREF colour);
+  void SetPixelFast(int x, int y, COLORREF color);
   void SetPixelIndexFast(int x, int y, BYTE index);  // 8-bit surfaces only
   // Locks and returns row 0; end with Unlock.
   std::uint8_t* LockBits();
@@ -116,7 +116,7 @@ class VEXA_API cSurfaceObject {
   void RestoreDCClip(HDC dc, HRGN saved);
 
   // ---- transparency ---------------------------------------------------------------------
-  void SetTransparentColor(COLORREF colour);
+  void SetTransparentColor(COLORREF color);
   COLORREF GetTransparentColor();
   std::uint32_t GetTransparentValue();
 
@@ -126,7 +126,7 @@ class VEXA_API cSurfaceObject {
   int SetPaletteEntries(HPALETTE systemPalette, int remap);
   PaletteObject* GetPalette();
   int GetPaletteEntries(PALETTEENTRY* out, int first, int count);
-  int GetNearestIndex(COLORREF colour);
+  int GetNearestIndex(COLORREF color);
   COLORREF GetPaletteColor(int index);
   int GetDarkestIndex();
   void RemapPixels(const std::uint8_t* table);
@@ -166,14 +166,14 @@ class VEXA_API cSurfaceObject {
                   std::uint32_t effect, EffectParam parameter, std::uint32_t flags);
   int MoveRect(int x, int y, int sourceX, int sourceY, int width, int height);
   int FillRectValue(int x, int y, int width, int height, std::uint32_t value);
-  int FillRectColor(int x, int y, int width, int height, COLORREF colour);
+  int FillRectColor(int x, int y, int width, int height, COLORREF color);
   int FillRectRGB(int x, int y, int width, int height, BYTE red, BYTE green, BYTE blue);
-  int FillColor(COLORREF colour);
+  int FillColor(COLORREF color);
   int FlipHorizontal(int x, int y, int width, int height);
   int FlipHorizontal();
   int FlipVertical(int x, int y, int width, int height);
   int FlipVertical();
-  int ReplaceColor(COLORREF oldColour, COLORREF newColour);
+  int ReplaceColor(COLORREF oldColor, COLORREF newColor);
   // A rotated copy of this surface in `target` (sized by the caller, see GetRotatedRect). The
   // angle (degrees, counter-clockwise) is reduced into [0, 360): 90 and 270 turn by quarters,
   // 180 makes the target a mirrored copy, any other angle samples (antialias: bilinear).

@@ -17,7 +17,7 @@
 #include "bank/image_storage.h"
 #include "bank/image_surface_factory.h"
 #include "bank/supplied_pixels.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {
@@ -73,19 +73,19 @@ class ImageBlock {
   ImageEntryHeader* block_ = nullptr;
 };
 
-COLORREF BankTransparentColor(const ImageBank& bank, COLORREF colour) {
+COLORREF BankTransparentColor(const ImageBank& bank, COLORREF color) {
   switch (BankMode(bank)) {
     case kMode8: {
-      if (!bank.palette || colour == 0) return colour;
-      const PALETTEENTRY& e = bank.palette->entries[GetNearestIndex(bank.palette, colour) & 0xFF];
+      if (!bank.palette || color == 0) return color;
+      const PALETTEENTRY& e = bank.palette->entries[GetNearestIndex(bank.palette, color) & 0xFF];
       return e.peRed | (e.peGreen << 8) | (e.peBlue << 16);
     }
     case kMode15:
-      return colour & 0xF8F8F8;
+      return color & 0xF8F8F8;
     case kMode16:
-      return colour & 0xF8FCF8;
+      return color & 0xF8FCF8;
     default:
-      return colour;
+      return color;
   }
 }
 

@@ -21,7 +21,7 @@ constexpr std::uint32_t kDibCallerFlags = kAddDeduplicate | kAddCompress | kAddR
 struct DibFormat {
   int mode = 0;          // the mode the rows are added in
   int bitCount = 0;
-  int colours = 0;       // colour-table entries (8 bits and less)
+  int colors = 0;       // colour-table entries (8 bits and less)
   std::size_t bitsOffset = 0;
 };
 
@@ -32,7 +32,7 @@ std::uint32_t Mask(const BITMAPINFO& dib, int i) {
 }
 
 // The mode of 16- and 32-bit pixels from the compression and the colour masks.
-int TrueColourMode(const BITMAPINFO& dib) {
+int TrueColorMode(const BITMAPINFO& dib) {
   const BITMAPINFOHEADER& h = dib.bmiHeader;
   if (h.biCompression == kBiRgb) return h.biBitCount == 16 ? kMode15 : kMode32;
   if (h.biCompression != kBiBitfields) return 0;
@@ -54,13 +54,13 @@ bool ReadFormat(const BITMAPINFO& dib, DibFormat* f) {
     case 8:
       if (h.biCompression != kBiRgb) return false;
       f->mode = kMode8;
-      f->colours = h.biClrUsed ? static_cast<int>(h.biClrUsed) : 1 << h.biBitCount;
-      if (f->colours > (1 << h.biBitCount)) return false;
-      f->bitsOffset += 4 * static_cast<std::size_t>(f->colours);
+      f->colors = h.biClrUsed ? static_cast<int>(h.biClrUsed) : 1 << h.biBitCount;
+      if (f->colors > (1 << h.biBitCount)) return false;
+      f->bitsOffset += 4 * static_cast<std::size_t>(f->colors);
       return true;
     case 16:
     case 32:
-      f->mode = TrueColourMode(dib);
+      f->mode = TrueColorMode(dib);
       // A 40-byte header is followed by the three masks; larger headers hold them inside.
       if (h.biCompression == kBiBitfields && h.biSize == sizeof(BITMAPINFOHEADER)) f->bitsOffset += 12;
       return f->mode != 0;
@@ -72,13 +72,13 @@ bool ReadFormat(const BITMAPINFO& dib, DibFormat* f) {
   }
 }
 
-LOGPALETTE256 ColourTable(const BITMAPINFO& dib, int colours) {
+LOGPALETTE256 ColorTable(const BITMAPINFO& dib, int colors) {
   LOGPALETTE256 palette{};
   palette.palVersion = 0x300;
   palette.palNumEntries = 256;
   const auto* table = reinterpret_cast<const RGBQUAD*>(
       reinterpret_cast<const std::uint8_t*>(&dib) + dib.bmiHeader.biSize);
-  for (int i = 0; i < colours; ++i) {
+  for (int i = 0; i < colors; ++i) {
     palette.palPalEntry[i] = PALETTEENTRY{table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, 0};
   }
   return palette;
@@ -136,12 +136,12 @@ int AddImageFromDIB(ImageBank* bank, const ImagePlacement* placement, const BITM
   const std::int64_t dibStride = (std::int64_t{h.biWidth} * format.bitCount + 31) / 32 * 4;
   const auto* bits = reinterpret_cast<const std::uint8_t*>(bitmap) + format.bitsOffset;
   CopyRows(bits, format, h.biHeight < 0, dibStride, layout, rows.get());
-  const LOGPALETTE256 palette = ColourTable(*bitmap, format.colours);
+  const LOGPALETTE256 palette = ColorTable(*bitmap, format.colors);
   const ImagePlacement at = placement ? *placement : ImagePlacement{};
   return AddImage(bank, h.biWidth, static_cast<int>(height), at.hotSpotX, at.hotSpotY,
                   at.actionPointX, at.actionPointY, transparentColor,
                   (flags & kDibCallerFlags) | static_cast<std::uint32_t>(format.mode), rows.get(),
-                  format.colours ? reinterpret_cast<const LOGPALETTE*>(&palette) : nullptr);
+                  format.colors ? reinterpret_cast<const LOGPALETTE*>(&palette) : nullptr);
 }
 
 int AddImageFromDIB(ImageBank* bank, const ImagePlacement* placement, const BITMAPINFO* bitmap) {

@@ -5,11 +5,11 @@
 // application contexts) is held by thread-local guards that free it when the thread ends.
 #include <vexa/library.h>
 
-#include "frame/cpu_features.h"
+#include "base/cpu_features.h"
 #include "frame/library_state.h"
+#include "palette/palette_registry.h"
 #include "platform/gdi/gdi.h"
 #include "platform/window/window.h"
-#include "surface/palette_registry.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <vexa/error_surface.h>
 #include <vexa/palette.h>
 
+#include "pixels/pixel_format.h"
 #include "platform/gdi/gdi.h"
-#include "platform/gdi/palette_handle.h"
-#include "surface/pixel_format.h"
+#include "platform/palette/palette_handle.h"
 
 namespace {
 
@@ -25,16 +25,16 @@ int cSurfaceObject::GetPixelValue(int x, int y, std::uint32_t* value) {
   return implementation->GetPixelValue(x - originX, y - originY, value);
 }
 
-int cSurfaceObject::GetPixelColor(int x, int y, COLORREF* colour) {
-  return implementation->GetPixelColor(x - originX, y - originY, colour);
+int cSurfaceObject::GetPixelColor(int x, int y, COLORREF* color) {
+  return implementation->GetPixelColor(x - originX, y - originY, color);
 }
 
 int cSurfaceObject::GetPixelRGB(int x, int y, BYTE* red, BYTE* green, BYTE* blue) {
-  COLORREF colour = 0;
-  if (!GetPixelColor(x, y, &colour)) return 0;
-  if (red) *red = static_cast<BYTE>(colour);
-  if (green) *green = static_cast<BYTE>(colour >> 8);
-  if (blue) *blue = static_cast<BYTE>(colour >> 16);
+  COLORREF color = 0;
+  if (!GetPixelColor(x, y, &color)) return 0;
+  if (red) *red = static_cast<BYTE>(color);
+  if (green) *green = static_cast<BYTE>(color >> 8);
+  if (blue) *blue = static_cast<BYTE>(color >> 16);
   return 1;
 }
 
@@ -42,8 +42,8 @@ void cSurfaceObject::SetPixelValue(int x, int y, std::uint32_t value) {
   implementation->SetPixelValue(x - originX, y - originY, value);
 }
 
-void cSurfaceObject::SetPixelColor(int x, int y, COLORREF colour) {
-  implementation->SetPixelColor(x - originX, y - originY, colour);
+void cSurfaceObject::SetPixelColor(int x, int y, COLORREF color) {
+  implementation->SetPixelColor(x - originX, y - originY, color);
 }
 
 void cSurfaceObject::SetPixelRGB(int x, int y, BYTE red, BYTE green, BYTE blue) {
@@ -53,9 +53,9 @@ void cSurfaceObject::SetPixelRGB(int x, int y, BYTE red, BYTE green, BYTE blue) 
 COLORREF cSurfaceObject::GetPixelFast(int x, int y) {
   const cSurfaceImplementation* s = implementation;
   if (!s->storage) {
-    COLORREF colour = 0;
-    GetPixelColor(x, y, &colour);
-    return colour;
+    COLORREF color = 0;
+    GetPixelColor(x, y, &color);
+    return color;
   }
   const std::uint8_t* p = s->PixelAddress(x, y);
   switch (s->depth) {
@@ -76,26 +76,26 @@ COLORREF cSurfaceObject::GetPixelFast(int x, int y) {
   }
 }
 
-void cSurfaceObject::SetPixelFast(int x, int y, COLORREF colour) {
+void cSurfaceObject::SetPixelFast(int x, int y, COLORREF color) {
   cSurfaceImplementation* s = implementation;
   if (!s->storage || s->depth < 8 || s->depth > 32) return;
   std::uint8_t* p = s->PixelAddress(x, y);
   switch (s->depth) {
     case 8:
-      *p = static_cast<std::uint8_t>(::GetNearestIndex(s->palette, colour));
+      *p = static_cast<std::uint8_t>(::GetNearestIndex(s->palette, color));
       break;
     case 15:
     case 16: {
-      const std::uint32_t v = s->depth == 15 ? vexa::ColorTo555(colour) : vexa::ColorTo565(colour);
+      const std::uint32_t v = s->depth == 15 ? vexa::ColorTo555(color) : vexa::ColorTo565(color);
       p[0] = static_cast<std::uint8_t>(v);
       p[1] = static_cast<std::uint8_t>(v >> 8);
       break;
     }
     case 24:
     case 32:
-      p[0] = static_cast<std::uint8_t>(colour >> 16);
-      p[1] = static_cast<std::uint8_t>(colour >> 8);
-      p[2] = static_cast<std::uint8_t>(colour);
+      p[0] = static_cast<std::uint8_t>(color >> 16);
+      p[1] = static_cast<std::uint8_t>(color >> 8);
+      p[2] = static_cast<std::uint8_t>(color);
       break;
     default:
       break;
@@ -163,13 +163,13 @@ void cSurfaceObject::RestoreDCClip(HDC dc, HRGN saved) {
 
 // ---- transparency -------------------------------------------------------------------------
 
-void cSurfaceObject::SetTransparentColor(COLORREF colour) {
-  if (colour == 0xFFFFFFFFu) {
+void cSurfaceObject::SetTransparentColor(COLORREF color) {
+  if (color == 0xFFFFFFFFu) {
     implementation->DriverHook73(1);
     return;
   }
   implementation->DriverHook73(0);
-  implementation->SetTransparentColor(colour);
+  implementation->SetTransparentColor(color);
 }
 COLORREF cSurfaceObject::GetTransparentColor() { return implementation->GetTransparentColor(); }
 std::uint32_t cSurfaceObject::GetTransparentValue() { return implementation->GetTransparentValue(); }
@@ -203,7 +203,7 @@ PaletteObject* cSurfaceObject::GetPalette() { return implementation->GetPalette(
 int cSurfaceObject::GetPaletteEntries(PALETTEENTRY* out, int first, int count) {
   return implementation->GetPaletteEntries(out, first, count);
 }
-int cSurfaceObject::GetNearestIndex(COLORREF colour) { return implementation->GetNearestIndex(colour); }
+int cSurfaceObject::GetNearestIndex(COLORREF color) { return implementation->GetNearestIndex(color); }
 COLORREF cSurfaceObject::GetPaletteColor(int index) { return implementation->GetPaletteColor(index); }
 int cSurfaceObject::GetDarkestIndex() { return implementation->GetDarkestIndex(); }
 void cSurfaceObject::RemapPixels(const std::uint8_t* table) { implementation->RemapPixels(table); }
@@ -311,8 +311,8 @@ int cSurfaceObject::FillRectValue(int x, int y, int width, int height, std::uint
   return implementation->FillRectValue(x - originX, y - originY, width, height, value);
 }
 
-int cSurfaceObject::FillRectColor(int x, int y, int width, int height, COLORREF colour) {
-  return implementation->FillRectColor(x - originX, y - originY, width, height, colour);
+int cSurfaceObject::FillRectColor(int x, int y, int width, int height, COLORREF color) {
+  return implementation->FillRectColor(x - originX, y - originY, width, height, color);
 }
 
 int cSurfaceObject::FillRectRGB(int x, int y, int width, int height, BYTE red, BYTE green,
@@ -320,8 +320,8 @@ int cSurfaceObject::FillRectRGB(int x, int y, int width, int height, BYTE red, B
   return FillRectColor(x, y, width, height, PackRgb(red, green, blue));
 }
 
-int cSurfaceObject::FillColor(COLORREF colour) {
-  return implementation->FillRectColor(-originX, -originY, GetWidth(), GetHeight(), colour);
+int cSurfaceObject::FillColor(COLORREF color) {
+  return implementation->FillRectColor(-originX, -originY, GetWidth(), GetHeight(), color);
 }
 
 int cSurfaceObject::FlipHorizontal(int x, int y, int width, int height) {
@@ -337,8 +337,8 @@ int cSurfaceObject::FlipVertical() {
   return implementation->FlipVertical(-originX, -originY, GetWidth(), GetHeight());
 }
 
-int cSurfaceObject::ReplaceColor(COLORREF oldColour, COLORREF newColour) {
-  return implementation->ReplaceColor(oldColour, newColour);
+int cSurfaceObject::ReplaceColor(COLORREF oldColor, COLORREF newColor) {
+  return implementation->ReplaceColor(oldColor, newColor);
 }
 
 int cSurfaceObject::GetOpaqueBounds(RECT* bounds) {

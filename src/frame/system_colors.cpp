@@ -10,22 +10,22 @@
 
 namespace {
 
-constexpr int kCachedColours = 29;
+constexpr int kCachedColors = 29;
 
-struct SystemColourCache {
+struct SystemColorCache {
   std::mutex mutex;
-  std::uint32_t colours[kCachedColours] = {};
+  std::uint32_t colors[kCachedColors] = {};
   bool captured = false;
 };
 
-SystemColourCache& Cache() {
-  static SystemColourCache* cache = new SystemColourCache();
+SystemColorCache& Cache() {
+  static SystemColorCache* cache = new SystemColorCache();
   return *cache;
 }
 
 // A 15- or 16-bit screen shows colours narrowed: each colour goes through a 100 x 8 bitmap of
 // the screen's format and comes back as a 24-bit row, as the screen shows it.
-void ReadBackThroughScreenFormat(std::uint32_t* colours, int mode) {
+void ReadBackThroughScreenFormat(std::uint32_t* colors, int mode) {
   struct {
     BITMAPINFOHEADER header;
     DWORD masks[3];
@@ -43,16 +43,16 @@ void ReadBackThroughScreenFormat(std::uint32_t* colours, int mode) {
                                           plat::DIB_RGB_COLORS, &bits, nullptr, 0);
   if (bitmap) {
     HGDIOBJ previous = plat::SelectObject(dc, bitmap);
-    for (int i = 0; i < kCachedColours; ++i) plat::SetPixelV(dc, i, 0, colours[i]);
+    for (int i = 0; i < kCachedColors; ++i) plat::SetPixelV(dc, i, 0, colors[i]);
     plat::SelectObject(dc, previous);
     BITMAPINFO rowsInfo{{sizeof(BITMAPINFOHEADER), 100, 8, 1, 24, plat::BI_RGB, 0, 0, 0, 0, 0}, {}};
     std::uint8_t rows[300 * 8];
     if (plat::GetDIBits(dc, bitmap, 0, 8, rows, &rowsInfo, plat::DIB_RGB_COLORS) == 8) {
       const std::uint8_t* top = rows + 300 * 7;  // bottom-up: the top row comes last
-      for (int i = 0; i < kCachedColours; ++i) {
+      for (int i = 0; i < kCachedColors; ++i) {
         if (i == 25) continue;
         const std::uint8_t* p = top + 3 * i;
-        colours[i] = static_cast<std::uint32_t>(p[2] | p[1] << 8 | p[0] << 16);
+        colors[i] = static_cast<std::uint32_t>(p[2] | p[1] << 8 | p[0] << 16);
       }
     }
     plat::DeleteObject(bitmap);
@@ -61,34 +61,34 @@ void ReadBackThroughScreenFormat(std::uint32_t* colours, int mode) {
   plat::ReleaseDC(nullptr, screen);
 }
 
-void Capture(SystemColourCache& cache) {
-  for (int i = 0; i < kCachedColours; ++i) {
+void Capture(SystemColorCache& cache) {
+  for (int i = 0; i < kCachedColors; ++i) {
     if (i == 25) continue;  // index 25 has no colour of its own
-    cache.colours[i] = plat::SystemColor(i);
+    cache.colors[i] = plat::SystemColor(i);
   }
   const int mode = vexa::Library().screenModeCode;
-  if (mode == 6 || mode == 7) ReadBackThroughScreenFormat(cache.colours, mode);
+  if (mode == 6 || mode == 7) ReadBackThroughScreenFormat(cache.colors, mode);
   cache.captured = true;
 }
 
 }  // namespace
 
 void RefreshSystemColors() {
-  SystemColourCache& cache = Cache();
+  SystemColorCache& cache = Cache();
   std::lock_guard<std::mutex> guard(cache.mutex);
   Capture(cache);
 }
 
 void RefreshSystemColorsIfCaptured() {
-  SystemColourCache& cache = Cache();
+  SystemColorCache& cache = Cache();
   std::lock_guard<std::mutex> guard(cache.mutex);
   if (cache.captured) Capture(cache);
 }
 
 COLORREF GetSystemColor(int index) {
-  if (index < 0 || index >= kCachedColours) return plat::SystemColor(index);
-  SystemColourCache& cache = Cache();
+  if (index < 0 || index >= kCachedColors) return plat::SystemColor(index);
+  SystemColorCache& cache = Cache();
   std::lock_guard<std::mutex> guard(cache.mutex);
   if (!cache.captured) Capture(cache);
-  return cache.colours[index];
+  return cache.colors[index];
 }

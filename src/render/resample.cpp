@@ -9,12 +9,12 @@
 #include "render/resample_kernels.h"
 #include "render/resample_lines.h"
 #include "render/resample_weights.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {
 
-constexpr std::uint32_t kColourBytes = 0x00FFFFFF;
+constexpr std::uint32_t kColorBytes = 0x00FFFFFF;
 
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
@@ -117,7 +117,7 @@ struct Transparency {
   std::uint32_t key;             // the transparent colour as a working pixel
   const std::uint8_t* alpha;     // alpha bytes of the pixels read (null: the colour decides)
   bool IsTransparent(std::uint32_t pixel, std::int64_t index) const {
-    return alpha ? alpha[index] == 0 : (pixel & kColourBytes) == key;
+    return alpha ? alpha[index] == 0 : (pixel & kColorBytes) == key;
   }
 };
 
@@ -171,7 +171,7 @@ void VerticalAware(const std::uint32_t* rows, std::ptrdiff_t pitch, const std::u
     AwareSums sums;
     for (int k = 0; k < taps; ++k) {
       const std::uint32_t pixel = rows[k * pitch + x];
-      const bool transparent = alpha ? alpha[k * alphaPitch + x] == 0 : (pixel & kColourBytes) == key;
+      const bool transparent = alpha ? alpha[k * alphaPitch + x] == 0 : (pixel & kColorBytes) == key;
       sums.Add(pixel, static_cast<std::uint32_t>(weights[k]), transparent);
     }
     out[x] = sums.Result(taps, key);
@@ -199,7 +199,7 @@ class Resampler {
             int tw, int th, bool aware, COLORREF key)
       : source_(source), target_(target), sourceLines_(source), targetLines_(target),
         sx_(sx), sy_(sy), sw_(sw), sh_(sh), tw_(tw), th_(th), aware_(aware),
-        key_(SwapRedBlue(key) & kColourBytes), kernels_(ActiveResampleKernels()) {}
+        key_(SwapRedBlue(key) & kColorBytes), kernels_(ActiveResampleKernels()) {}
 
   bool Run() {
     const bool horizontal = sw_ != tw_;
@@ -225,7 +225,7 @@ class Resampler {
     if (aware_) {
       HorizontalAware(in, out, columns_->View(), Transparency{key_, SourceAlpha(y)});
     } else {
-      kernels_.horizontalColour(in, out, columns_->View());
+      kernels_.horizontalColor(in, out, columns_->View());
     }
   }
 
@@ -286,7 +286,7 @@ class Resampler {
       } else {
         kernels_.verticalBytes(reinterpret_cast<const std::uint8_t*>(first), pitch * 4, w.taps[j],
                                weights, reinterpret_cast<std::uint8_t*>(out), width * 4,
-                               kColourBytes);
+                               kColorBytes);
       }
       if (inPlace) {
         // Aware results carry a clean fourth byte already; the kernel masks its own.
@@ -326,10 +326,10 @@ class Resampler {
 
 bool ResamplePixels(const PixelDescriptor& source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, PixelDescriptor& target, int targetWidth, int targetHeight,
-                    bool transparencyAware, COLORREF transparentColour) {
+                    bool transparencyAware, COLORREF transparentColor) {
   if (sourceWidth < 1 || sourceHeight < 1 || targetWidth < 1 || targetHeight < 1) return false;
   Resampler resampler(source, sourceX, sourceY, sourceWidth, sourceHeight, target, targetWidth,
-                      targetHeight, transparencyAware, transparentColour);
+                      targetHeight, transparencyAware, transparentColor);
   return resampler.Run();
 }
 

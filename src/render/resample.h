@@ -32,7 +32,7 @@ namespace vexa {
 // memory that runs out (nothing is drawn then).
 int ResampleSurface(cSurfaceImplementation* source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, cSurfaceImplementation* target, int targetWidth,
-                    int targetHeight, int transparencyAware, COLORREF transparentColour);
+                    int targetHeight, int transparencyAware, COLORREF transparentColor);
 
 // Resamples the source rectangle (sourceX, sourceY, sourceWidth x sourceHeight) of a locked
 // surface onto (0, 0)-(targetWidth, targetHeight) of a locked target, which may be a view
@@ -40,7 +40,7 @@ int ResampleSurface(cSurfaceImplementation* source, int sourceX, int sourceY, in
 // with nothing drawn, when a weight table or the intermediate image cannot be allocated.
 bool ResamplePixels(const PixelDescriptor& source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, PixelDescriptor& target, int targetWidth, int targetHeight,
-                    bool transparencyAware, COLORREF transparentColour);
+                    bool transparencyAware, COLORREF transparentColor);
 
 // The same filter on an 8-bit plane (alpha planes), not transparency-aware: `source` and
 // `target` address the rectangles' first bytes, rows `pitch` bytes apart.

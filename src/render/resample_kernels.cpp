@@ -12,7 +12,7 @@ std::uint32_t Finish(std::uint32_t sum) { return (sum < kCeiling ? sum : kCeilin
 
 }  // namespace
 
-void HorizontalColourScalar(const std::uint32_t* line, std::uint32_t* out, const WeightView& w) {
+void HorizontalColorScalar(const std::uint32_t* line, std::uint32_t* out, const WeightView& w) {
   for (int j = 0; j < w.count; ++j) {
     const std::int32_t* weight = w.weights + static_cast<std::ptrdiff_t>(j) * w.maxTaps;
     const std::uint32_t* source = line + w.first[j];
@@ -105,25 +105,25 @@ void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start, 
   }
 }
 
-ResampleKernels ResampleKernelsAt(SimdLevel level) {
-  ResampleKernels kernels{HorizontalColourScalar, HorizontalBytesScalar, VerticalBytesScalar};
-#if defined(__x86_64__) || defined(__i386__)
-  if (level >= SimdLevel::Avx2 && SimdLevelSupported(SimdLevel::Avx2)) {
-    kernels.horizontalColour = HorizontalColourAvx2;
+namespace {
+
+ResampleKernels BuildResampleKernels(SimdLevel level) {
+  ResampleKernels kernels{HorizontalColorScalar, HorizontalBytesScalar, VerticalBytesScalar};
+  if (level == SimdLevel::Avx2) {
+    kernels.horizontalColor = HorizontalColorAvx2;
     kernels.verticalBytes = VerticalBytesAvx2;
-  } else if (level >= SimdLevel::Sse2 && SimdLevelSupported(SimdLevel::Sse2)) {
-    kernels.horizontalColour = HorizontalColourSse2;
+  } else if (level == SimdLevel::Sse2) {
+    kernels.horizontalColor = HorizontalColorSse2;
     kernels.verticalBytes = VerticalBytesSse2;
   }
-#else
-  (void)level;
-#endif
   return kernels;
 }
 
-const ResampleKernels& ActiveResampleKernels() {
-  static const ResampleKernels kernels = ResampleKernelsAt(ActiveSimdLevel());
-  return kernels;
-}
+}  // namespace
+
+using ResampleTables = SimdTables<ResampleKernels, BuildResampleKernels>;
+
+const ResampleKernels& ResampleKernelsAt(SimdLevel level) { return ResampleTables::At(level); }
+const ResampleKernels& ActiveResampleKernels() { return ResampleTables::Active(); }
 
 }  // namespace vexa

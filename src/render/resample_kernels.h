@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "frame/simd_level.h"
+#include "base/simd_level.h"
 
 namespace vexa {
 
@@ -49,7 +49,7 @@ void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start, 
 // Horizontal pass over one row: out[j] for every destination index j of `weights`, from
 // `line`, the source row's working pixels (index 0 = the source rectangle's left edge). The
 // vector kernels need the view's lane blocks.
-using HorizontalColourFn = void (*)(const std::uint32_t* line, std::uint32_t* out,
+using HorizontalColorFn = void (*)(const std::uint32_t* line, std::uint32_t* out,
                                     const WeightView& weights);
 
 // Vertical pass for one destination row: `bytes` channel bytes, each the weighted sum of the
@@ -66,31 +66,29 @@ using HorizontalBytesFn = void (*)(const std::uint8_t* line, std::uint8_t* out,
                                    const WeightView& weights);
 
 struct ResampleKernels {
-  HorizontalColourFn horizontalColour;
+  HorizontalColorFn horizontalColor;
   HorizontalBytesFn horizontalBytes;
   VerticalBytesFn verticalBytes;
 };
 
 // The scalar references.
-void HorizontalColourScalar(const std::uint32_t* line, std::uint32_t* out, const WeightView& w);
+void HorizontalColorScalar(const std::uint32_t* line, std::uint32_t* out, const WeightView& w);
 void HorizontalBytesScalar(const std::uint8_t* line, std::uint8_t* out, const WeightView& w);
 void VerticalBytesScalar(const std::uint8_t* firstRow, std::ptrdiff_t pitch, int taps,
                          const std::int32_t* weights, std::uint8_t* out, int bytes,
                          std::uint32_t keep);
 
-#if defined(__x86_64__) || defined(__i386__)
-void HorizontalColourSse2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w);
+void HorizontalColorSse2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w);
 void VerticalBytesSse2(const std::uint8_t* firstRow, std::ptrdiff_t pitch, int taps,
                        const std::int32_t* weights, std::uint8_t* out, int bytes,
                        std::uint32_t keep);
-void HorizontalColourAvx2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w);
+void HorizontalColorAvx2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w);
 void VerticalBytesAvx2(const std::uint8_t* firstRow, std::ptrdiff_t pitch, int taps,
                        const std::int32_t* weights, std::uint8_t* out, int bytes,
                        std::uint32_t keep);
-#endif
 
 // The kernels at `level` (a level the processor lacks falls back to the best one below it).
-ResampleKernels ResampleKernelsAt(SimdLevel level);
+const ResampleKernels& ResampleKernelsAt(SimdLevel level);
 // The kernels at the library's active level, chosen once.
 const ResampleKernels& ActiveResampleKernels();
 

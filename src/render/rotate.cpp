@@ -30,7 +30,7 @@ int RotateSampled(cSurfaceImplementation* source, cSurfaceImplementation* destin
       MakeRotationFrame(angle, source->width, source->height, destination->width, destination->height);
   const bool bilinear = antialias != 0;
   {
-    StretchLocks locks(source, destination);
+    SurfaceLocks locks(source, destination);
     if (!locks.locked()) return 0;
     // The transparency flag is for sources without an alpha plane.
     RotatePixels(*source, *destination, frame, bilinear, fill,
@@ -48,7 +48,7 @@ int RotateSampled(cSurfaceImplementation* source, cSurfaceImplementation* destin
 }  // namespace vexa
 
 int cSurfaceImplementation::Rotate(cSurfaceImplementation* destination, float angle,
-                                   int antialias, COLORREF fillColour, int transparency) {
+                                   int antialias, COLORREF fillColor, int transparency) {
   using namespace vexa;
   const float reduced = ReduceAngle(angle);
   if (reduced == 0.0f || reduced == 180.0f) {
@@ -59,7 +59,7 @@ int cSurfaceImplementation::Rotate(cSurfaceImplementation* destination, float an
     // Sampling reads the source while the destination is written, and needs plain pixels.
     TemporarySurface plain(MakePlainCopy(this, 0, 0, width, height));
     if (!plain) return 0;
-    return RotateSampled(plain.get(), destination, angle, antialias, fillColour, transparency);
+    return RotateSampled(plain.get(), destination, angle, antialias, fillColor, transparency);
   }
-  return RotateSampled(this, destination, angle, antialias, fillColour, transparency);
+  return RotateSampled(this, destination, angle, antialias, fillColor, transparency);
 }

@@ -4,7 +4,8 @@
 #include <new>
 
 #include "platform/gdi/gdi.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
+#include "surface/surface_lifetime.h"
 
 cDCSurface::cDCSurface() = default;
 
@@ -16,8 +17,7 @@ cDCSurface::~cDCSurface() {
 
 cSurfaceImplementation* cDCSurface::Destroy(unsigned destroyFlags) {
   this->cDCSurface::~cDCSurface();
-  if (destroyFlags & 1) ::operator delete(this);
-  return this;
+  return vexa::FreeDestroyed(this, destroyFlags);
 }
 
 void cDCSurface::Describe() {
@@ -115,14 +115,14 @@ void cDCSurface::ResetClipRect() {}
 
 void cDCSurface::SetPixelValue(int x, int y, std::uint32_t value) {
   // An 8-bit value is an index; wider values are stored pixels of the surface's format.
-  COLORREF colour = plat::PALETTEINDEX(static_cast<WORD>(value & 0xFF));
-  if (depth == 15) colour = vexa::ColorFrom555(value);
-  if (depth == 16) colour = vexa::ColorFrom565(value);
-  if (depth > 16) colour = vexa::SwapRedBlue(value & 0xFFFFFF);
-  plat::SetPixelV(dc, x, y, colour);
+  COLORREF color = plat::PALETTEINDEX(static_cast<WORD>(value & 0xFF));
+  if (depth == 15) color = vexa::ColorFrom555(value);
+  if (depth == 16) color = vexa::ColorFrom565(value);
+  if (depth > 16) color = vexa::SwapRedBlue(value & 0xFFFFFF);
+  plat::SetPixelV(dc, x, y, color);
 }
 
-void cDCSurface::SetPixelColor(int x, int y, COLORREF colour) { plat::SetPixelV(dc, x, y, colour); }
+void cDCSurface::SetPixelColor(int x, int y, COLORREF color) { plat::SetPixelV(dc, x, y, color); }
 
 int cDCSurface::GetPixelValue(int, int, std::uint32_t*) { return 0; }
 int cDCSurface::GetPixelColor(int, int, COLORREF*) { return 0; }

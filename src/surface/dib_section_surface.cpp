@@ -8,9 +8,10 @@
 
 #include <vexa/palette.h>
 
+#include "pixels/pixel_format.h"
 #include "platform/gdi/gdi.h"
 #include "platform/window/window.h"
-#include "surface/pixel_format.h"
+#include "surface/surface_lifetime.h"
 
 namespace {
 
@@ -47,8 +48,7 @@ cDIBSectionSurface::~cDIBSectionSurface() {
 
 cSurfaceImplementation* cDIBSectionSurface::Destroy(unsigned destroyFlags) {
   this->cDIBSectionSurface::~cDIBSectionSurface();
-  if (destroyFlags & 1) ::operator delete(this);
-  return this;
+  return vexa::FreeDestroyed(this, destroyFlags);
 }
 
 int cDIBSectionSurface::InitFormat(int newDepth) {
@@ -64,7 +64,7 @@ cSurfaceImplementation* cDIBSectionSurface::CreateCompatible(int newWidth, int n
   return FillCompatible(new (std::nothrow) cDIBSectionSurface(), newWidth, newHeight, false);
 }
 
-void cDIBSectionSurface::SetColourTable(HDC dc) {
+void cDIBSectionSurface::SetColorTable(HDC dc) {
   if (depth > 8 || !palette) return;
   RGBQUAD table[256];
   const int count = 1 << bitmapHeader.biBitCount;
@@ -129,7 +129,7 @@ cSurfaceImplementation* cDIBSectionSurface::FillCompatible(cDIBSectionSurface* c
     created->firstRow = created->storage + (newHeight - 1) * stride;
     if (keepContext) {
       created->previousBitmap = static_cast<HBITMAP>(plat::SelectObject(dc, section));
-      created->SetColourTable(dc);
+      created->SetColorTable(dc);
       created->memoryDC = dc;
       plat::SetWindowOrgEx(dc, created->deviceOriginX, created->deviceOriginY, nullptr);
       dc = nullptr;
@@ -182,7 +182,7 @@ HDC cDIBSectionSurface::GetDC() {
     }
   }
   if (dc) {
-    SetColourTable(dc);
+    SetColorTable(dc);
     plat::SetWindowOrgEx(dc, deviceOriginX, deviceOriginY, nullptr);
     memoryDC = dc;
     dcUseCount = 1;
@@ -203,7 +203,7 @@ void cDIBSectionSurface::ReleaseDC(HDC) {
 
 int cDIBSectionSurface::SetPalette(PaletteObject* newPalette, int remap) {
   const int result = cSurfaceImplementation::SetPalette(newPalette, remap);
-  if (depth == 8 && memoryDC) SetColourTable(memoryDC);
+  if (depth == 8 && memoryDC) SetColorTable(memoryDC);
   return result;
 }
 
@@ -341,8 +341,7 @@ cDIBDCSurface::~cDIBDCSurface() = default;
 
 cSurfaceImplementation* cDIBDCSurface::Destroy(unsigned destroyFlags) {
   this->cDIBDCSurface::~cDIBDCSurface();
-  if (destroyFlags & 1) ::operator delete(this);
-  return this;
+  return vexa::FreeDestroyed(this, destroyFlags);
 }
 
 cSurfaceImplementation* cDIBDCSurface::CreateCompatible(int newWidth, int newHeight) {

@@ -6,8 +6,8 @@
 
 #include <vexa/palette.h>
 
-#include "frame/cpu_features.h"
-#include "surface/pixel_format.h"
+#include "base/cpu_features.h"
+#include "pixels/pixel_format.h"
 
 using vexa::FormatOfDepth;
 
@@ -107,14 +107,14 @@ void cSurfaceImplementation::SetPixelValue(int x, int y, std::uint32_t value) {
   Unlock();
 }
 
-void cSurfaceImplementation::SetPixelColor(int x, int y, COLORREF colour) {
+void cSurfaceImplementation::SetPixelColor(int x, int y, COLORREF color) {
   if (!InClip(x, y) || !pixelRoutines || !pixelRoutines->setPixel) return;
   if (storage) {
-    pixelRoutines->setPixel(this, x, y, colour);
+    pixelRoutines->setPixel(this, x, y, color);
     return;
   }
   if (!Lock()) return;
-  pixelRoutines->setPixel(this, x, y, colour);
+  pixelRoutines->setPixel(this, x, y, color);
   Unlock();
 }
 
@@ -126,10 +126,10 @@ int cSurfaceImplementation::GetPixelValue(int x, int y, std::uint32_t* value) {
   return 1;
 }
 
-int cSurfaceImplementation::GetPixelColor(int x, int y, COLORREF* colour) {
+int cSurfaceImplementation::GetPixelColor(int x, int y, COLORREF* color) {
   std::uint32_t value = 0;
-  if (!colour || !GetPixelValue(x, y, &value)) return 0;
-  *colour = depth == 8 ? GetPaletteColor(static_cast<int>(value)) : value;
+  if (!color || !GetPixelValue(x, y, &value)) return 0;
+  *color = depth == 8 ? GetPaletteColor(static_cast<int>(value)) : value;
   return 1;
 }
 
@@ -167,8 +167,8 @@ int cSurfaceImplementation::HasCustomPixelRoutines() {
 int cSurfaceImplementation::ReadPixels(HFILE) { return 0; }
 int cSurfaceImplementation::WritePixels(HFILE) { return 0; }
 
-void cSurfaceImplementation::SetTransparentColor(COLORREF colour) {
-  vexa::ComputeTransparentValue(*this, colour, &transparentColor, &transparentValue);
+void cSurfaceImplementation::SetTransparentColor(COLORREF color) {
+  vexa::ComputeTransparentValue(*this, color, &transparentColor, &transparentValue);
 }
 COLORREF cSurfaceImplementation::GetTransparentColor() { return transparentColor; }
 std::uint32_t cSurfaceImplementation::GetTransparentValue() { return transparentValue; }
@@ -217,9 +217,9 @@ int cSurfaceImplementation::DriverHook104(HookArg, HookArg, HookArg, HookArg, Ho
 int cSurfaceImplementation::DriverHook105(HookArg, HookArg) { return 0; }
 void cSurfaceImplementation::DriverHook106(HookArg) {}
 int cSurfaceImplementation::DriverHook107(HookArg) { return 0; }
-int cSurfaceImplementation::FillRectBlendAlias(int x, int y, int w, int h, COLORREF colour,
+int cSurfaceImplementation::FillRectBlendAlias(int x, int y, int w, int h, COLORREF color,
                                                int mode, std::uint32_t modulation) {
-  return FillRectBlend(x, y, w, h, colour, mode, modulation);
+  return FillRectBlend(x, y, w, h, color, mode, modulation);
 }
 int cSurfaceImplementation::FillRectEffect(int, int, int, int, void*, HookArg, HookArg, HookArg) {
   return 0;

@@ -17,25 +17,17 @@
 #include <vexa/surface_object.h>
 
 #include "bank/image_layout.h"
+#include "support/bank_fixture.h"
 #include "support/surface_factory.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using testsupport::MakeSurface;
+using testsupport::BankPtr;
+using testsupport::NewBank;
 using testsupport::RawPixel;
-
-struct BankDeleter {
-  void operator()(ImageBank* bank) const { DestroyImageBank(bank); }
-};
-using BankPtr = std::unique_ptr<ImageBank, BankDeleter>;
-
-BankPtr NewBank(int mode) {
-  BankPtr bank(CreateImageBank(0, nullptr));
-  if (bank) SetImageBankFormat(bank.get(), mode);
-  return bank;
-}
 
 constexpr int kModes[] = {3, 6, 7, 4, 8};
 
@@ -338,7 +330,7 @@ TEST(BankImageConversion, SuppliedFormatsAndPalettes) {
   for (int i = 0; i < 6; ++i) EXPECT_EQ(RawPixel(*s.implementation, i % 3, i / 3), wide[i]);
 }
 
-TEST(BankImages, HeaderFieldsAndColourKeys) {
+TEST(BankImages, HeaderFieldsAndColorKeys) {
   BankPtr bank15 = NewBank(6);
   const int n = AddImage(bank15.get(), 0x10003, 2, 0x18000, -1, 7, 0x12345, 0x123456, 0, nullptr, nullptr);
   ASSERT_NE(n, 0) << "sizes are their low 16 bits";

@@ -15,21 +15,14 @@
 #include "bank/bank_internal.h"
 #include "bank/bank_list.h"
 #include "bank/driver_surface_cache.h"
-#include "frame/application_contexts.h"
+#include "base/application_contexts.h"
+#include "support/bank_fixture.h"
 #include "support/recording_surface.h"
 
 namespace {
 
-struct BankDeleter {
-  void operator()(ImageBank* bank) const { DestroyImageBank(bank); }
-};
-using BankPtr = std::unique_ptr<ImageBank, BankDeleter>;
-
-BankPtr NewBank(int format = 8) {
-  BankPtr bank(CreateImageBank(0, nullptr));
-  if (bank) SetImageBankFormat(bank.get(), format);
-  return bank;
-}
+using testsupport::BankPtr;
+using testsupport::NewBank;
 
 // A 2 x 2 32-bit image whose pixels depend on `seed`.
 int AddSeeded(ImageBank* bank, std::uint32_t seed, std::uint32_t flags = 0) {

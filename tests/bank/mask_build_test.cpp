@@ -14,10 +14,11 @@
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>
 
-#include "bank/collision_mask_build.h"
-#include "bank/mask_kernels.h"
-#include "bank/mask_runlength.h"
+#include "bank/mask/collision_mask_build.h"
+#include "bank/mask/mask_kernels.h"
+#include "bank/mask/mask_runlength.h"
 #include "support/surface_factory.h"
+#include "support/simd_levels.h"
 
 namespace {
 
@@ -28,13 +29,7 @@ using vexa::SimdLevel;
 
 constexpr int kDepths[] = {8, 15, 16, 24, 32};
 
-std::vector<SimdLevel> Levels() {
-  std::vector<SimdLevel> levels;
-  for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
-    if (vexa::SimdLevelSupported(level)) levels.push_back(level);
-  }
-  return levels;
-}
+std::vector<SimdLevel> Levels() { return testsupport::SupportedLevels(); }
 
 // A solid-pixel picture: the expected content of a mask.
 using Picture = std::vector<std::vector<bool>>;
@@ -119,7 +114,7 @@ TEST(MaskBuild, SizeOnlyWithoutADestination) {
 TEST(MaskBuild, EverySurfaceDepthAtEveryLevel) {
   std::mt19937 rng(7);
   for (SimdLevel level : Levels()) {
-    const vexa::MaskKernels& kernels = vexa::MaskKernelsForLevel(level);
+    const vexa::MaskKernels& kernels = vexa::MaskKernelsAt(level);
     for (int depth : kDepths) {
       // Widths across the vector blocks and the 64-pixel words, tails included.
       for (int width : {1, 5, 15, 16, 17, 31, 32, 33, 63, 64, 65, 70, 130}) {
@@ -153,7 +148,7 @@ TEST(MaskBuild, ThirtyTwoBitPixelsDifferingOnlyInTheTopByteAreSolid) {
   ExpectMask(mask, Picture(4, std::vector<bool>(20, true)), "top byte");
 }
 
-TEST(MaskBuild, AlphaPlaneDecidesOverTheColourKey) {
+TEST(MaskBuild, AlphaPlaneDecidesOverTheColorKey) {
   std::mt19937 rng(11);
   for (SimdLevel level : Levels()) {
     for (int depth : {16, 24, 32}) {
@@ -171,7 +166,7 @@ TEST(MaskBuild, AlphaPlaneDecidesOverTheColourKey) {
         }
       }
       MaskBlock mask(s.BuildMask(nullptr, 0));
-      ASSERT_GT(vexa::BuildSurfaceMask(s, mask.Header(), 0, vexa::MaskKernelsForLevel(level)), 0);
+      ASSERT_GT(vexa::BuildSurfaceMask(s, mask.Header(), 0, vexa::MaskKernelsAt(level)), 0);
       ExpectMask(mask, solid, std::string("alpha ") + vexa::SimdLevelName(level));
     }
   }

@@ -7,8 +7,8 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi_test_support.h"
-#include "surface/palette_ops.h"
-#include "surface/palette_search.h"
+#include "palette/palette_ops.h"
+#include "palette/palette_search.h"
 
 namespace {
 
@@ -55,24 +55,24 @@ TEST(GdiBitmap, SectionsAcceptTheSupportedFormatsOnly) {
 
 // What SetPixel stores is what the pixel format stores for the colour at every depth.
 TEST(GdiBitmap, ContextDrawingAndStorageAgreeAtEveryDepth) {
-  const COLORREF colour = 0x20A0F8;  // 0x00BBGGRR
+  const COLORREF color = 0x20A0F8;  // 0x00BBGGRR
   {
     Section s(4, 2, 32);
-    plat::SetPixel(s.dc, 1, 0, colour);
+    plat::SetPixel(s.dc, 1, 0, color);
     EXPECT_EQ(s.Row(0)[4], 0x20);  // blue, green, red in memory
     EXPECT_EQ(s.Row(0)[5], 0xA0);
     EXPECT_EQ(s.Row(0)[6], 0xF8);
-    EXPECT_EQ(plat::GetPixel(s.dc, 1, 0), colour);
+    EXPECT_EQ(plat::GetPixel(s.dc, 1, 0), color);
   }
   {
     Section s(4, 2, 24, true);
-    plat::SetPixel(s.dc, 1, 1, colour);
+    plat::SetPixel(s.dc, 1, 1, color);
     EXPECT_EQ(s.bits[s.stride + 3], 0x20);  // top-down: row 1 is the second in memory
-    EXPECT_EQ(plat::GetPixel(s.dc, 1, 1), colour);
+    EXPECT_EQ(plat::GetPixel(s.dc, 1, 1), color);
   }
   {
     Section s(4, 2, 16);  // 5-5-5
-    plat::SetPixel(s.dc, 0, 0, colour);
+    plat::SetPixel(s.dc, 0, 0, color);
     std::uint16_t v;
     std::memcpy(&v, s.Row(0), 2);
     EXPECT_EQ(v, (0xF8 >> 3) << 10 | (0xA0 >> 3) << 5 | 0x20 >> 3);
@@ -80,7 +80,7 @@ TEST(GdiBitmap, ContextDrawingAndStorageAgreeAtEveryDepth) {
   }
   {
     Section s(4, 2, 16, false, true);  // 5-6-5
-    plat::SetPixel(s.dc, 0, 0, colour);
+    plat::SetPixel(s.dc, 0, 0, color);
     std::uint16_t v;
     std::memcpy(&v, s.Row(0), 2);
     EXPECT_EQ(v, (0xF8 >> 3) << 11 | (0xA0 >> 2) << 5 | 0x20 >> 3);
@@ -110,7 +110,7 @@ TEST(GdiBitmap, ContextDrawingAndStorageAgreeAtEveryDepth) {
   }
 }
 
-TEST(GdiBitmap, ColourTablesCanBeReadAndChanged) {
+TEST(GdiBitmap, ColorTablesCanBeReadAndChanged) {
   Section s(4, 1, 8);
   RGBQUAD q[2] = {{1, 2, 3, 0}, {4, 5, 6, 0}};
   EXPECT_EQ(plat::SetDIBColorTable(s.dc, 254, 5, q), 2u);
@@ -185,7 +185,7 @@ TEST(GdiBitmap, BitBltConvertsBetweenFormatsAndClips) {
   EXPECT_EQ(std::memcmp(self.Row(0), expected, 8), 0);
 }
 
-TEST(GdiBitmap, EightBitCopiesMatchColoursAcrossTables) {
+TEST(GdiBitmap, EightBitCopiesMatchColorsAcrossTables) {
   Section grey(4, 1, 8);
   Section other(4, 1, 8);
   RGBQUAD reversed[256];
@@ -197,19 +197,19 @@ TEST(GdiBitmap, EightBitCopiesMatchColoursAcrossTables) {
   EXPECT_EQ(other.Row(0)[0], 55);
 }
 
-TEST(GdiBitmap, MonochromeCopiesUseTextAndBackgroundColours) {
+TEST(GdiBitmap, MonochromeCopiesUseTextAndBackgroundColors) {
   Section mono(8, 1, 1);
   mono.Row(0)[0] = 0xA0;  // 1 0 1 0 ...
-  Section colour(8, 1, 32);
-  plat::SetTextColor(colour.dc, 0x0000FF);
-  plat::SetBkColor(colour.dc, 0x00FF00);
-  plat::BitBlt(colour.dc, 0, 0, 8, 1, mono.dc, 0, 0, plat::SRCCOPY);
-  EXPECT_EQ(plat::GetPixel(colour.dc, 0, 0), 0x00FF00u);
-  EXPECT_EQ(plat::GetPixel(colour.dc, 1, 0), 0x0000FFu);
+  Section color(8, 1, 32);
+  plat::SetTextColor(color.dc, 0x0000FF);
+  plat::SetBkColor(color.dc, 0x00FF00);
+  plat::BitBlt(color.dc, 0, 0, 8, 1, mono.dc, 0, 0, plat::SRCCOPY);
+  EXPECT_EQ(plat::GetPixel(color.dc, 0, 0), 0x00FF00u);
+  EXPECT_EQ(plat::GetPixel(color.dc, 1, 0), 0x0000FFu);
   // Back to monochrome: the source's background colour becomes 1.
-  plat::SetBkColor(colour.dc, 0x0000FF);
+  plat::SetBkColor(color.dc, 0x0000FF);
   mono.Clear();
-  plat::BitBlt(mono.dc, 0, 0, 8, 1, colour.dc, 0, 0, plat::SRCCOPY);
+  plat::BitBlt(mono.dc, 0, 0, 8, 1, color.dc, 0, 0, plat::SRCCOPY);
   EXPECT_EQ(mono.Row(0)[0], 0x5F);  // green red green red red...
 }
 

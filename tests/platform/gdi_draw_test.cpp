@@ -17,8 +17,8 @@ struct PenScope {
   HDC dc;
   HPEN pen;
   HGDIOBJ old;
-  PenScope(HDC d, int style, int width, COLORREF colour)
-      : dc(d), pen(plat::CreatePen(style, width, colour)), old(plat::SelectObject(d, pen)) {}
+  PenScope(HDC d, int style, int width, COLORREF color)
+      : dc(d), pen(plat::CreatePen(style, width, color)), old(plat::SelectObject(d, pen)) {}
   ~PenScope() {
     plat::SelectObject(dc, old);
     plat::DeleteObject(pen);

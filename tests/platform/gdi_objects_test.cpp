@@ -232,7 +232,7 @@ TEST(GdiState, SettersReturnThePreviousValueAndSaveDCRestores) {
   EXPECT_FALSE(plat::RestoreDC(s.dc, -1));
 }
 
-TEST(GdiState, DeviceCapsDescribeATrueColourScreen) {
+TEST(GdiState, DeviceCapsDescribeATrueColorScreen) {
   HDC screen = plat::GetDC(nullptr);
   EXPECT_GE(plat::GetDeviceCaps(screen, plat::BITSPIXEL), 15);
   EXPECT_EQ(plat::GetDeviceCaps(screen, plat::PLANES), 1);

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "render/kernel_test_support.h"
-#include "render/kernels/inks.h"
-#include "render/kernels/kernel_routines.h"
-#include "surface/palette_ops.h"
+#include "pixels/kernels/inks.h"
+#include "pixels/kernels/kernel_routines.h"
+#include "palette/palette_ops.h"
 
 namespace vexa {
 namespace {
@@ -161,7 +161,7 @@ TEST(KernelEffects, EightBitBlendGoesThroughThePaletteAndFillsTheInverseTable) {
     CopyOpaqueEffectWith(ActiveKernels(), d.get(), 0, 0, s.get(), 0, 0, 1, 1, 1, 64);
     EXPECT_EQ(d.Pixel(0, 0), 3u) << "mmx " << mmx;
   }
-  EXPECT_EQ(palette.inverse[ColourKey(0x640064)], 3);
+  EXPECT_EQ(palette.inverse[ColorKey(0x640064)], 3);
 }
 
 TEST(KernelEffects, TransparentCopyVisitsExactlyTheRectangle) {

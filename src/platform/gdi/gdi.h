@@ -157,9 +157,9 @@ int SetROP2(HDC dc, int mode);
 int GetROP2(HDC dc);
 int SetBkMode(HDC dc, int mode);
 int GetBkMode(HDC dc);
-COLORREF SetBkColor(HDC dc, COLORREF colour);
+COLORREF SetBkColor(HDC dc, COLORREF color);
 COLORREF GetBkColor(HDC dc);
-COLORREF SetTextColor(HDC dc, COLORREF colour);
+COLORREF SetTextColor(HDC dc, COLORREF color);
 COLORREF GetTextColor(HDC dc);
 UINT SetTextAlign(HDC dc, UINT align);  // GDI_ERROR on failure
 UINT GetTextAlign(HDC dc);
@@ -201,14 +201,14 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAP
 int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
               const BITMAPINFO* info, UINT usage);
 // The colour table of the DIB section selected into `dc`: entries set or read.
-UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colours);
-UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colours);
+UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
+UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
 
 // ---- pens and brushes ----------------------------------------------------------------------
 
-HPEN CreatePen(int style, int width, COLORREF colour);
+HPEN CreatePen(int style, int width, COLORREF color);
 HPEN CreatePenIndirect(const LOGPEN* pen);
-HBRUSH CreateSolidBrush(COLORREF colour);
+HBRUSH CreateSolidBrush(COLORREF color);
 HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);  // BS_SOLID and BS_NULL
 // A stock brush of a system colour (index 0-30); null for other indexes.
 HBRUSH GetSysColorBrush(int index);
@@ -246,8 +246,8 @@ int GetClipRgn(HDC dc, HRGN region);
 
 // The colour actually stored (at 8 bits the palette entry chosen), or CLR_INVALID outside the
 // clip or the drawable.
-COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour);
-BOOL SetPixelV(HDC dc, int x, int y, COLORREF colour);
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
+BOOL SetPixelV(HDC dc, int x, int y, COLORREF color);
 COLORREF GetPixel(HDC dc, int x, int y);
 
 // Copies with SRCCOPY (other raster operations are refused); source positions are logical in
@@ -275,7 +275,7 @@ BOOL Polyline(HDC dc, const POINT* points, int count);
 HPALETTE CreatePalette(const LOGPALETTE* record);
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* out);
 UINT SetPaletteEntries(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* in);
-UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF colour);
+UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color);
 // Selects a logical palette (the context's palette-index colours then name its entries);
 // returns the previous one.
 HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL background);

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <new>
 
-#include "frame/cpu_features.h"
+#include "base/cpu_features.h"
 #include "platform/gdi/gdi_objects.h"
-#include "surface/palette_search.h"
-#include "surface/palette_ops.h"
-#include "surface/pixel_format.h"
+#include "palette/palette_search.h"
+#include "palette/palette_ops.h"
+#include "pixels/pixel_format.h"
 
 namespace plat {
 namespace {
@@ -100,24 +100,24 @@ Bitmap* MakeBitmap(int width, int height, int depth, bool topDown, std::uint8_t*
 
 // ---- colours and values ------------------------------------------------------------------------
 
-std::uint32_t ValueOfColour(const Bitmap& b, COLORREF colour) {
+std::uint32_t ValueOfColor(const Bitmap& b, COLORREF color) {
   switch (b.depth) {
     case 1:
     case 8: {
-      if (colour & kIndexFlag) return (colour & 0xFF) % std::max<int>(b.table.entryCount, 1);
+      if (color & kIndexFlag) return (color & 0xFF) % std::max<int>(b.table.entryCount, 1);
       const int count = b.table.entryCount;
       if (b.depth == 8)
         return static_cast<std::uint32_t>(vexa::NearestIndexWith(
-            const_cast<PaletteObject*>(&b.table), colour, vexa::LibraryPaletteSearch()));
-      return static_cast<std::uint32_t>(vexa::SearchPlain(b.table.entries, count, colour));
+            const_cast<PaletteObject*>(&b.table), color, vexa::LibraryPaletteSearch()));
+      return static_cast<std::uint32_t>(vexa::SearchPlain(b.table.entries, count, color));
     }
-    case 15: return vexa::ColorTo555(colour);
-    case 16: return vexa::ColorTo565(colour);
-    default: return vexa::SwapRedBlue(colour & 0xFFFFFF);
+    case 15: return vexa::ColorTo555(color);
+    case 16: return vexa::ColorTo565(color);
+    default: return vexa::SwapRedBlue(color & 0xFFFFFF);
   }
 }
 
-COLORREF ColourOfValue(const Bitmap& b, std::uint32_t value) {
+COLORREF ColorOfValue(const Bitmap& b, std::uint32_t value) {
   switch (b.depth) {
     case 1:
     case 8: return vexa::RgbOf(b.table.entries[value & 0xFF]);
@@ -347,7 +347,7 @@ void CopyLines(Bitmap& to, int toFirst, const Bitmap& from, int fromFirst, int l
     }
     std::uint8_t remap[256];
     for (int i = 0; i < 256; ++i)
-      remap[i] = static_cast<std::uint8_t>(ValueOfColour(to, vexa::RgbOf(from.table.entries[i])));
+      remap[i] = static_cast<std::uint8_t>(ValueOfColor(to, vexa::RgbOf(from.table.entries[i])));
     for (int y = 0; y < lines; ++y) {
       const std::uint8_t* s = from.Row(fromFirst + y);
       std::uint8_t* d = to.Row(toFirst + y);
@@ -359,7 +359,7 @@ void CopyLines(Bitmap& to, int toFirst, const Bitmap& from, int fromFirst, int l
   for (int y = 0; y < lines; ++y)
     for (int x = 0; x < width; ++x)
       WriteValue(to, x, toFirst + y,
-                 ValueOfColour(to, ColourOfValue(from, ReadValue(from, x, fromFirst + y))));
+                 ValueOfColor(to, ColorOfValue(from, ReadValue(from, x, fromFirst + y))));
 }
 
 // Sets up `buffer` over caller memory for lines [start, start + lines) of the record.
@@ -455,29 +455,29 @@ int SetDIBits(HDC handle, HBITMAP bitmap, UINT start, UINT lines, const void* bi
   return count;
 }
 
-UINT SetDIBColorTable(HDC handle, UINT start, UINT count, const RGBQUAD* colours) {
+UINT SetDIBColorTable(HDC handle, UINT start, UINT count, const RGBQUAD* colors) {
   DC* dc = LookupDC(handle);
   Bitmap* b = dc ? dc->state.bitmap : nullptr;
-  if (!b || !b->isSection || b->depth > 8 || !colours) return 0;
+  if (!b || !b->isSection || b->depth > 8 || !colors) return 0;
   const UINT size = 1u << b->depth;
   if (start >= size) return 0;
   const UINT n = std::min(count, size - start);
   for (UINT i = 0; i < n; ++i)
     b->table.entries[start + i] =
-        PALETTEENTRY{colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue, 0};
+        PALETTEENTRY{colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue, 0};
   b->table.entryCount = static_cast<WORD>(std::max<UINT>(b->table.entryCount, start + n));
   return n;
 }
 
-UINT GetDIBColorTable(HDC handle, UINT start, UINT count, RGBQUAD* colours) {
+UINT GetDIBColorTable(HDC handle, UINT start, UINT count, RGBQUAD* colors) {
   DC* dc = LookupDC(handle);
   Bitmap* b = dc ? dc->state.bitmap : nullptr;
-  if (!b || !b->isSection || b->depth > 8 || !colours) return 0;
+  if (!b || !b->isSection || b->depth > 8 || !colors) return 0;
   if (start >= b->table.entryCount) return 0;
   const UINT n = std::min<UINT>(count, b->table.entryCount - start);
   for (UINT i = 0; i < n; ++i) {
     const PALETTEENTRY e = b->table.entries[start + i];
-    colours[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
+    colors[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
   }
   return n;
 }

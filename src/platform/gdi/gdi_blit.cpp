@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "platform/gdi/gdi_paint.h"
-#include "render/kernels/stretch_nearest.h"
-#include "surface/palette_search.h"
+#include "pixels/kernels/stretch_nearest.h"
+#include "palette/palette_search.h"
 
 namespace plat {
 namespace {
@@ -62,7 +62,7 @@ void CopyPixels(const DC& to, Bitmap& d, int x, int y, const DC& from, const Bit
     if (d.depth == 8 && s.depth == 8 && !SameTables(d, s)) {
       std::uint8_t remap[256];
       for (int i = 0; i < 256; ++i)
-        remap[i] = static_cast<std::uint8_t>(ValueOfColour(d, vexa::RgbOf(s.table.entries[i])));
+        remap[i] = static_cast<std::uint8_t>(ValueOfColor(d, vexa::RgbOf(s.table.entries[i])));
       for (int r = 0; r < h; ++r) {
         const std::uint8_t* in = s.Row(sy + r) + sx;
         std::uint8_t* out = d.Row(y + r) + x;
@@ -83,18 +83,18 @@ void CopyPixels(const DC& to, Bitmap& d, int x, int y, const DC& from, const Bit
     return;
   }
   if (s.depth == 1) {
-    const std::uint32_t zero = ValueOfColour(d, to.state.textColour & 0xFFFFFF);
-    const std::uint32_t one = ValueOfColour(d, to.state.bkColour & 0xFFFFFF);
+    const std::uint32_t zero = ValueOfColor(d, to.state.textColor & 0xFFFFFF);
+    const std::uint32_t one = ValueOfColor(d, to.state.bkColor & 0xFFFFFF);
     for (int r = 0; r < h; ++r)
       for (int k = 0; k < w; ++k)
         WriteValue(d, x + k, y + r, ReadValue(s, sx + k, sy + r) ? one : zero);
     return;
   }
-  const COLORREF background = ColourOfValue(s, ValueOfColour(s, from.state.bkColour & 0xFFFFFF));
+  const COLORREF background = ColorOfValue(s, ValueOfColor(s, from.state.bkColor & 0xFFFFFF));
   for (int r = 0; r < h; ++r)
     for (int k = 0; k < w; ++k)
       WriteValue(d, x + k, y + r,
-                 ColourOfValue(s, ReadValue(s, sx + k, sy + r)) == background ? 1 : 0);
+                 ColorOfValue(s, ReadValue(s, sx + k, sy + r)) == background ? 1 : 0);
 }
 
 // A private copy of part of a bitmap (for copies within one bitmap).

@@ -265,14 +265,14 @@ int SetBkMode(HDC dc, int mode) {
   return Exchange(dc, &DCState::bkMode, mode, 0, [](int m) { return m == TRANSPARENT || m == OPAQUE; });
 }
 int GetBkMode(HDC dc) { return Read(dc, &DCState::bkMode, 0); }
-COLORREF SetBkColor(HDC dc, COLORREF colour) {
-  return Exchange(dc, &DCState::bkColour, colour, CLR_INVALID, kAny);
+COLORREF SetBkColor(HDC dc, COLORREF color) {
+  return Exchange(dc, &DCState::bkColor, color, CLR_INVALID, kAny);
 }
-COLORREF GetBkColor(HDC dc) { return Read(dc, &DCState::bkColour, CLR_INVALID); }
-COLORREF SetTextColor(HDC dc, COLORREF colour) {
-  return Exchange(dc, &DCState::textColour, colour, CLR_INVALID, kAny);
+COLORREF GetBkColor(HDC dc) { return Read(dc, &DCState::bkColor, CLR_INVALID); }
+COLORREF SetTextColor(HDC dc, COLORREF color) {
+  return Exchange(dc, &DCState::textColor, color, CLR_INVALID, kAny);
 }
-COLORREF GetTextColor(HDC dc) { return Read(dc, &DCState::textColour, CLR_INVALID); }
+COLORREF GetTextColor(HDC dc) { return Read(dc, &DCState::textColor, CLR_INVALID); }
 UINT SetTextAlign(HDC dc, UINT align) {
   return Exchange(dc, &DCState::textAlign, align, GDI_ERROR, kAny);
 }
@@ -345,7 +345,7 @@ BOOL GdiFlush() {
 
 // ---- pens and brushes -------------------------------------------------------------------------
 
-HPEN CreatePen(int style, int width, COLORREF colour) {
+HPEN CreatePen(int style, int width, COLORREF color) {
   if (style < PS_SOLID || style > PS_INSIDEFRAME) return nullptr;
   auto* pen = new (std::nothrow) Pen;
   if (!pen) return nullptr;
@@ -353,7 +353,7 @@ HPEN CreatePen(int style, int width, COLORREF colour) {
   pen->style = style == PS_INSIDEFRAME ? PS_SOLID : style;
   // Widths below 1 draw one pixel wide; very wide pens are limited so that shapes stay exact.
   pen->width = std::clamp(width, 1, 1 << 20);
-  pen->colour = colour;
+  pen->color = color;
   if (!Register(pen)) {
     delete pen;
     return nullptr;
@@ -372,7 +372,7 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* record) {
   if (!brush) return nullptr;
   brush->kind = GdiKind::kBrush;
   brush->style = record->lbStyle;
-  brush->colour = record->lbColor;
+  brush->color = record->lbColor;
   brush->hatch = record->lbHatch;
   if (!Register(brush)) {
     delete brush;
@@ -381,8 +381,8 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* record) {
   return HandleOf<HBRUSH>(brush);
 }
 
-HBRUSH CreateSolidBrush(COLORREF colour) {
-  const LOGBRUSH record{BS_SOLID, colour, 0};
+HBRUSH CreateSolidBrush(COLORREF color) {
+  const LOGBRUSH record{BS_SOLID, color, 0};
   return CreateBrushIndirect(&record);
 }
 
@@ -398,7 +398,7 @@ HBRUSH GetSysColorBrush(int index) {
       auto* b = new Brush;
       b->kind = GdiKind::kBrush;
       b->stock = true;
-      b->colour = SystemColor(i);
+      b->color = SystemColor(i);
       Register(b);
       brushes[i] = b;
     }

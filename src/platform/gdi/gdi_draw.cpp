@@ -28,15 +28,15 @@ bool BrushDraws(const Brush* brush) { return brush && brush->style != BS_NULL; }
 
 // Pixel-value of a colour in the context's bitmap; PALETTEINDEX colours name an entry of the
 // selected palette on bitmaps without a colour table.
-std::uint32_t ValueIn(const DC& dc, COLORREF colour) {
+std::uint32_t ValueIn(const DC& dc, COLORREF color) {
   const Bitmap& b = *dc.state.bitmap;
-  if ((colour & 0xFF000000u) == 0x01000000u && b.depth > 8) {
+  if ((color & 0xFF000000u) == 0x01000000u && b.depth > 8) {
     const Palette* p = dc.state.palette ? dc.state.palette : StockPalette();
-    const WORD index = static_cast<WORD>(colour & 0xFFFF);
+    const WORD index = static_cast<WORD>(color & 0xFFFF);
     const PALETTEENTRY e = index < p->record.entryCount ? p->record.entries[index] : PALETTEENTRY{};
-    colour = static_cast<COLORREF>(e.peRed | e.peGreen << 8 | e.peBlue << 16);
+    color = static_cast<COLORREF>(e.peRed | e.peGreen << 8 | e.peBlue << 16);
   }
-  return ValueOfColour(b, colour & 0x01FFFFFFu);
+  return ValueOfColor(b, color & 0x01FFFFFFu);
 }
 
 // ---- ellipses ----------------------------------------------------------------------------------
@@ -142,9 +142,9 @@ void ThinLine(Painter& p, const DC& dc, POINT a, POINT b, const Pen& pen) {
   first = std::max<i64>(first, 0);
   last = std::min<i64>(last, n - 1);
   const Style& style = kStyles[std::clamp(pen.style, 0, 4)];
-  const std::uint32_t value = ValueIn(dc, pen.colour);
+  const std::uint32_t value = ValueIn(dc, pen.color);
   const bool gaps = style.count != 0 && dc.state.bkMode == OPAQUE;
-  const std::uint32_t gapValue = gaps ? ValueIn(dc, dc.state.bkColour) : 0;
+  const std::uint32_t gapValue = gaps ? ValueIn(dc, dc.state.bkColor) : 0;
   const i64 minor = xMajor ? ady : adx;
   for (i64 i = first; i <= last; ++i) {
     const i64 m = FloorDiv(2 * i * minor + n, 2 * n);
@@ -262,7 +262,7 @@ void PenLines(Painter& p, const DC& dc, const std::vector<POINT>& points, bool c
   const Pen* pen = dc.state.pen;
   if (!PenDraws(pen) || points.empty()) return;
   if (pen->width > 1) {
-    WideLines(p, points, closed, pen->width, ValueIn(dc, pen->colour));
+    WideLines(p, points, closed, pen->width, ValueIn(dc, pen->color));
     return;
   }
   const std::size_t n = points.size();
@@ -326,7 +326,7 @@ DC* Drawable(HDC handle) {
 
 // ---- calls -------------------------------------------------------------------------------------------
 
-COLORREF SetPixel(HDC handle, int x, int y, COLORREF colour) {
+COLORREF SetPixel(HDC handle, int x, int y, COLORREF color) {
   DC* dc = Drawable(handle);
   if (!dc) return CLR_INVALID;
   const POINT d = ToDevice(*dc, x, y);
@@ -337,13 +337,13 @@ COLORREF SetPixel(HDC handle, int x, int y, COLORREF colour) {
   for (const RECT& r : DrawableClip(*dc))
     inside = inside || (d.x >= r.left && d.x < r.right && d.y >= r.top && d.y < r.bottom);
   if (!inside) return CLR_INVALID;
-  const std::uint32_t value = ValueIn(*dc, colour);
+  const std::uint32_t value = ValueIn(*dc, color);
   p.Span(d.y, d.x, d.x + 1, value);
-  return ColourOfValue(*dc->state.bitmap, value);
+  return ColorOfValue(*dc->state.bitmap, value);
 }
 
-BOOL SetPixelV(HDC dc, int x, int y, COLORREF colour) {
-  return SetPixel(dc, x, y, colour) != CLR_INVALID;
+BOOL SetPixelV(HDC dc, int x, int y, COLORREF color) {
+  return SetPixel(dc, x, y, color) != CLR_INVALID;
 }
 
 COLORREF GetPixel(HDC handle, int x, int y) {
@@ -352,7 +352,7 @@ COLORREF GetPixel(HDC handle, int x, int y) {
   const POINT d = ToDevice(*dc, x, y);
   for (const RECT& r : DrawableClip(*dc))
     if (d.x >= r.left && d.x < r.right && d.y >= r.top && d.y < r.bottom)
-      return ColourOfValue(*dc->state.bitmap, ReadValue(*dc->state.bitmap, d.x, d.y));
+      return ColorOfValue(*dc->state.bitmap, ReadValue(*dc->state.bitmap, d.x, d.y));
   return CLR_INVALID;
 }
 
@@ -364,7 +364,7 @@ int FillRect(HDC handle, const RECT* rect, HBRUSH brushHandle) {
   const Box b = Normalised(ToDevice(*dc, rect->left, rect->top), ToDevice(*dc, rect->right, rect->bottom));
   Painter p(*dc, R2_COPYPEN);
   p.Box(static_cast<int>(b.left), static_cast<int>(b.top), static_cast<int>(b.right),
-        static_cast<int>(b.bottom), ValueIn(*dc, brush->colour));
+        static_cast<int>(b.bottom), ValueIn(*dc, brush->color));
   return 1;
 }
 
@@ -372,24 +372,24 @@ BOOL PatBlt(HDC handle, int x, int y, int width, int height, DWORD rop) {
   DC* dc = Drawable(handle);
   if (!dc) return 0;
   int rop2;
-  COLORREF colour = 0;
+  COLORREF color = 0;
   switch (rop) {
     case PATCOPY: rop2 = R2_COPYPEN; break;
     case PATINVERT: rop2 = R2_XORPEN; break;
     case DSTINVERT: rop2 = R2_NOT; break;
-    case BLACKNESS: rop2 = R2_COPYPEN; colour = 0; break;
-    case WHITENESS: rop2 = R2_COPYPEN; colour = 0xFFFFFF; break;
+    case BLACKNESS: rop2 = R2_COPYPEN; color = 0; break;
+    case WHITENESS: rop2 = R2_COPYPEN; color = 0xFFFFFF; break;
     default: return 0;
   }
   const bool usesBrush = rop == PATCOPY || rop == PATINVERT;
   if (usesBrush) {
     if (!BrushDraws(dc->state.brush)) return 1;
-    colour = dc->state.brush->colour;
+    color = dc->state.brush->color;
   }
   const Box b = Normalised(ToDevice(*dc, x, y), ToDevice(*dc, i64{x} + width, i64{y} + height));
   Painter p(*dc, rop2);
   p.Box(static_cast<int>(b.left), static_cast<int>(b.top), static_cast<int>(b.right),
-        static_cast<int>(b.bottom), ValueIn(*dc, colour));
+        static_cast<int>(b.bottom), ValueIn(*dc, color));
   return 1;
 }
 
@@ -404,17 +404,17 @@ BOOL Rectangle(HDC handle, int left, int top, int right, int bottom) {
   Painter p(*dc, dc->state.rop2);
   if (BrushDraws(dc->state.brush) && !inner.Empty())
     p.Box(static_cast<int>(inner.left), static_cast<int>(inner.top), static_cast<int>(inner.right),
-          static_cast<int>(inner.bottom), ValueIn(*dc, dc->state.brush->colour));
+          static_cast<int>(inner.bottom), ValueIn(*dc, dc->state.brush->color));
   if (!PenDraws(pen)) return 1;
   if (pen->width == 1 && pen->style != PS_SOLID) {
     const int r = static_cast<int>(box.right - 1), b = static_cast<int>(box.bottom - 1);
     const int l = static_cast<int>(box.left), t = static_cast<int>(box.top);
     PenLines(p, *dc, {POINT{l, t}, POINT{r, t}, POINT{r, b}, POINT{l, b}}, true);
-    if (l == r || t == b) SpanI(p, b, r, r + 1, ValueIn(*dc, pen->colour));
+    if (l == r || t == b) SpanI(p, b, r, r + 1, ValueIn(*dc, pen->color));
     return 1;
   }
   // The frame: outer box less inner box, as up to four bands.
-  const std::uint32_t value = ValueIn(*dc, pen->colour);
+  const std::uint32_t value = ValueIn(*dc, pen->color);
   const RECT& c = p.ClipBox();
   const i64 y0 = std::max<i64>(outer.top, c.top), y1 = std::min<i64>(outer.bottom, c.bottom);
   for (i64 y = y0; y < y1; ++y) {
@@ -438,9 +438,9 @@ BOOL Ellipse(HDC handle, int left, int top, int right, int bottom) {
   Box outer, inner;
   OutlineBoxes(box, pen, &outer, &inner);
   Painter p(*dc, dc->state.rop2);
-  const std::uint32_t brushValue = brush ? ValueIn(*dc, dc->state.brush->colour) : 0;
+  const std::uint32_t brushValue = brush ? ValueIn(*dc, dc->state.brush->color) : 0;
   const bool pen1 = PenDraws(pen);
-  const std::uint32_t penValue = pen1 ? ValueIn(*dc, pen->colour) : 0;
+  const std::uint32_t penValue = pen1 ? ValueIn(*dc, pen->color) : 0;
   const RECT& c = p.ClipBox();
   const i64 y0 = std::max<i64>(outer.top, c.top), y1 = std::min<i64>(outer.bottom, c.bottom);
   for (i64 y = y0; y < y1; ++y) {
@@ -467,7 +467,7 @@ BOOL Polygon(HDC handle, const POINT* points, int count) {
   std::vector<POINT> device(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) device[static_cast<std::size_t>(i)] = ToDevice(*dc, points[i].x, points[i].y);
   Painter p(*dc, dc->state.rop2);
-  if (BrushDraws(dc->state.brush)) FillPolygon(p, *dc, device, ValueIn(*dc, dc->state.brush->colour));
+  if (BrushDraws(dc->state.brush)) FillPolygon(p, *dc, device, ValueIn(*dc, dc->state.brush->color));
   PenLines(p, *dc, device, true);
   return 1;
 }

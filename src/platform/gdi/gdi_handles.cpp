@@ -168,7 +168,7 @@ Brush* StockBrush(int which) {
     for (int i = 0; i < 6; ++i) {
       brushes[i] = MakeStock<Brush>(GdiKind::kBrush, [i, &kGreys](Brush& b) {
         b.style = i == NULL_BRUSH ? BS_NULL : BS_SOLID;
-        b.colour = i < 5 ? kGreys[i] : 0;
+        b.color = i < 5 ? kGreys[i] : 0;
       });
     }
   });
@@ -182,7 +182,7 @@ Pen* StockPen(int which) {
     for (int i = 0; i < 3; ++i) {
       pens[i] = MakeStock<Pen>(GdiKind::kPen, [i](Pen& p) {
         p.style = i == 2 ? PS_NULL : PS_SOLID;
-        p.colour = i == 0 ? 0xFFFFFF : 0;
+        p.color = i == 0 ? 0xFFFFFF : 0;
       });
     }
   });
@@ -193,7 +193,7 @@ Pen* StockPen(int which) {
 // The default palette: the 20 static colours of a palette display.
 Palette* StockPalette() {
   static Palette* palette = MakeStock<Palette>(GdiKind::kPalette, [](Palette& p) {
-    constexpr std::uint8_t kColours[20][3] = {
+    constexpr std::uint8_t kColors[20][3] = {
         {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
         {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
         {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
@@ -201,7 +201,7 @@ Palette* StockPalette() {
     p.record.version = 0x300;
     p.record.entryCount = 20;
     for (int i = 0; i < 20; ++i)
-      p.record.entries[i] = PALETTEENTRY{kColours[i][0], kColours[i][1], kColours[i][2], 0};
+      p.record.entries[i] = PALETTEENTRY{kColors[i][0], kColors[i][1], kColors[i][2], 0};
   });
   return palette;
 }
@@ -256,12 +256,12 @@ int GetObject(HGDIOBJ handle, int size, void* out) {
     }
     case GdiKind::kPen: {
       const auto* p = static_cast<Pen*>(object);
-      LOGPEN record{static_cast<UINT>(p->style), POINT{p->width, 0}, p->colour};
+      LOGPEN record{static_cast<UINT>(p->style), POINT{p->width, 0}, p->color};
       return give(&record, sizeof(record));
     }
     case GdiKind::kBrush: {
       const auto* b = static_cast<Brush*>(object);
-      LOGBRUSH record{b->style, b->colour, b->hatch};
+      LOGBRUSH record{b->style, b->color, b->hatch};
       return give(&record, sizeof(record));
     }
     case GdiKind::kPalette: {
@@ -387,16 +387,16 @@ UINT SetPaletteEntries(HPALETTE handle, UINT start, UINT count, const PALETTEENT
   return copied;
 }
 
-UINT GetNearestPaletteIndex(HPALETTE handle, COLORREF colour) {
+UINT GetNearestPaletteIndex(HPALETTE handle, COLORREF color) {
   auto* p = LookupAs<Palette>(handle, GdiKind::kPalette);
   if (!p || p->record.entryCount == 0) return CLR_INVALID;
   UINT best = 0;
   int bestDistance = 1 << 30;
   for (int i = 0; i < p->record.entryCount; ++i) {
     const PALETTEENTRY e = p->record.entries[i];
-    const int dr = e.peRed - static_cast<int>(colour & 0xFF);
-    const int dg = e.peGreen - static_cast<int>((colour >> 8) & 0xFF);
-    const int db = e.peBlue - static_cast<int>((colour >> 16) & 0xFF);
+    const int dr = e.peRed - static_cast<int>(color & 0xFF);
+    const int dg = e.peGreen - static_cast<int>((color >> 8) & 0xFF);
+    const int db = e.peBlue - static_cast<int>((color >> 16) & 0xFF);
     const int d = dr * dr + dg * dg + db * db;
     if (d < bestDistance) {
       bestDistance = d;

@@ -11,7 +11,7 @@
 #include <vexa/wintypes.h>
 
 #include "platform/gdi/gdi.h"
-#include "platform/gdi/palette_handle.h"
+#include "platform/palette/palette_handle.h"
 
 namespace plat {
 
@@ -45,12 +45,12 @@ struct Region : GdiObject {
 struct Pen : GdiObject {
   int style = PS_SOLID;
   int width = 1;
-  COLORREF colour = 0;
+  COLORREF color = 0;
 };
 
 struct Brush : GdiObject {
   UINT style = BS_SOLID;
-  COLORREF colour = 0;
+  COLORREF color = 0;
   std::uintptr_t hatch = 0;
 };
 
@@ -85,8 +85,8 @@ struct Bitmap : GdiObject {
 // The colour <-> stored value rules of a bitmap. At 8 (and 1) bits a colour maps to the
 // nearest table entry by the library's palette search, a PALETTEINDEX colour to its index
 // (through the context's palette when `palette` is given, else directly).
-std::uint32_t ValueOfColour(const Bitmap& bitmap, COLORREF colour);
-COLORREF ColourOfValue(const Bitmap& bitmap, std::uint32_t value);
+std::uint32_t ValueOfColor(const Bitmap& bitmap, COLORREF color);
+COLORREF ColorOfValue(const Bitmap& bitmap, std::uint32_t value);
 std::uint32_t ReadValue(const Bitmap& bitmap, int x, int y);
 void WriteValue(Bitmap& bitmap, int x, int y, std::uint32_t value);
 // Describes `bits` (already allocated or borrowed) to the row routines; depth 1 gets no view.
@@ -110,8 +110,8 @@ struct DCState {
   RectList clip;  // device pixels
   int rop2 = R2_COPYPEN;
   int bkMode = OPAQUE;
-  COLORREF bkColour = 0xFFFFFF;
-  COLORREF textColour = 0;
+  COLORREF bkColor = 0xFFFFFF;
+  COLORREF textColor = 0;
   UINT textAlign = 0;
   POINT position{0, 0};
   int stretchMode = BLACKONWHITE;
