@@ -30,12 +30,11 @@ const ScreenInfo& Screen() {
     ScreenInfo s;
     s.depth = ScreenBitsPerPixel();
     if (s.depth != 15 && s.depth != 16 && s.depth != 24) s.depth = 32;
-    SDL_DisplayMode mode{};
-    if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 &&
-        mode.h > 0) {
-      s.width = mode.w;
-      s.height = mode.h;
-      if (mode.refresh_rate > 0) s.refresh = mode.refresh_rate;
+    int width = 0, height = 0, refresh = 0;
+    if (ScreenDesktopSize(&width, &height, &refresh)) {
+      s.width = width;
+      s.height = height;
+      if (refresh > 0) s.refresh = refresh;
     }
     return s;
   }();
