@@ -55,7 +55,7 @@ struct Source {
     std::mt19937 random(depth);
     for (int y = 0; y < kHeight; ++y)
       for (int i = 0; i < s->stride; ++i) s->Row(y)[i] = static_cast<std::uint8_t>(random());
-    const Uint32 format = depth == 32 ? SDL_PIXELFORMAT_RGB888
+    const Uint32 format = depth == 32   ? SDL_PIXELFORMAT_RGB888
                           : depth == 16 ? SDL_PIXELFORMAT_RGB565
                                         : SDL_PIXELFORMAT_INDEX8;
     // SDL's own surface with the same pixels (SDL takes no bottom-up rows).
@@ -66,7 +66,8 @@ struct Source {
                   static_cast<std::size_t>(kWidth * s->bytesPerPixel));
     if (depth == 8) {
       SDL_Color colors[256];
-      for (int i = 0; i < 256; ++i) colors[i] = SDL_Color{Uint8(i), Uint8(255 - i), Uint8(i * 7), 255};
+      for (int i = 0; i < 256; ++i)
+        colors[i] = SDL_Color{Uint8(i), Uint8(255 - i), Uint8(i * 7), 255};
       SDL_SetPaletteColors(sdl->format->palette, colors, 0, 256);
     }
   }
@@ -81,12 +82,11 @@ void RegisterBlit(int depth) {
   std::vector<vexabench::Impl> impls = {
       {"vexa",
        [=] {
-         SourceOf(depth).surface->implementation->Blit(Window640().surface.implementation, 0, 0,
-                                                       0, 0, kWidth, kHeight, 0, 0, 0, 0);
+         SourceOf(depth).surface->implementation->Blit(Window640().surface.implementation, 0, 0, 0,
+                                                       0, kWidth, kHeight, 0, 0, 0, 0);
        }},
-      {"SDL_BlitSurface", [=] {
-         SDL_BlitSurface(SourceOf(depth).sdl, nullptr, Window640().framebuffer, nullptr);
-       }}};
+      {"SDL_BlitSurface",
+       [=] { SDL_BlitSurface(SourceOf(depth).sdl, nullptr, Window640().framebuffer, nullptr); }}};
   if (depth == 32) {
     impls.push_back({"memcpy", [] {
                        cSurfaceImplementation* s = SourceOf(32).surface->implementation;
@@ -117,15 +117,15 @@ void RegisterStretch() {
       "gdi_stretch_640x480_to_1280x960", "Mpix/s", 4.0 * kWidth * kHeight,
       {{"vexa",
         [] {
-          SourceOf(32).surface->implementation->StretchBlit(
-              Window1280().surface.implementation, 0, 0, 2 * kWidth, 2 * kHeight, 0, 0, kWidth,
-              kHeight, 0, 0, 0, 0);
+          SourceOf(32).surface->implementation->StretchBlit(Window1280().surface.implementation, 0,
+                                                            0, 2 * kWidth, 2 * kHeight, 0, 0,
+                                                            kWidth, kHeight, 0, 0, 0, 0);
         }},
        {"SDL_BlitScaled",
         [] { SDL_BlitScaled(SourceOf(32).sdl, nullptr, Window1280().framebuffer, nullptr); }},
        {"pixman_nearest", [] {
-          pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0,
-                                   2 * kWidth, 2 * kHeight);
+          pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, 2 * kWidth,
+                                   2 * kHeight);
         }}});
 }
 

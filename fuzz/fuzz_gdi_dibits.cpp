@@ -1,5 +1,5 @@
 // Bitmap-information records from untrusted bytes given to CreateDIBSection, SetDIBits and
-// GetDIBits. The record is a full-size block (header, masks and the largest colour table), so
+// GetDIBits. The record is a full-size block (the longest header and the largest colour table), so
 // whatever the header claims the calls may read all of it; the scan-line buffers are exactly
 // what the record describes when that fits the input, else the calls must refuse.
 #include <cstddef>
@@ -11,7 +11,8 @@
 
 namespace {
 
-constexpr std::size_t kRecord = sizeof(BITMAPINFOHEADER) + 4 * 256;
+// The longest header version and the largest colour table.
+constexpr std::size_t kRecord = 124 + 4 * 256;
 
 std::uint64_t LinesBytes(const BITMAPINFOHEADER& h) {
   const std::int64_t height = h.biHeight < 0 ? -static_cast<std::int64_t>(h.biHeight) : h.biHeight;
@@ -48,9 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // Transfers between the record's rows and a small bitmap of the record's width.
   const int width = h.biWidth > 0 && h.biWidth <= 512 ? h.biWidth : 1;
-  BITMAPINFO own{{sizeof(BITMAPINFOHEADER), width, 4, 1, static_cast<WORD>((options & 2) ? 8 : 32),
-                  plat::BI_RGB, 0, 0, 0, 0, 0}, {}};
-  HBITMAP target = plat::CreateDIBSection(dc, &own, plat::DIB_RGB_COLORS, &bits, nullptr, 0);
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD table[256];
+  } own{{sizeof(BITMAPINFOHEADER), width, 4, 1, static_cast<WORD>((options & 2) ? 8 : 32),
+         plat::BI_RGB, 0, 0, 0, 0, 0},
+        {}};
+  HBITMAP target = plat::CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&own),
+                                          plat::DIB_RGB_COLORS, &bits, nullptr, 0);
   if (LinesBytes(h) <= pixelBytes) {
     std::vector<std::uint8_t> rows(pixels, pixels + LinesBytes(h));
     plat::SetDIBits(dc, target, start, lines, rows.data(), info, usage);

@@ -34,11 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 2) return 0;
   Reader in{data, size};
   const int bpp[] = {1, 8, 16, 24, 32};
-  BITMAPINFO info{{sizeof(BITMAPINFOHEADER), 13, (in.Byte() & 1) ? -9 : 9, 1,
-                   static_cast<WORD>(bpp[in.Byte() % 5]), plat::BI_RGB, 0, 0, 0, 0, 0}, {}};
+  // The record carries a whole colour table (zeroes: black) for the indexed formats.
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD table[256];
+  } record{{sizeof(BITMAPINFOHEADER), 13, (in.Byte() & 1) ? -9 : 9, 1,
+            static_cast<WORD>(bpp[in.Byte() % 5]), plat::BI_RGB, 0, 0, 0, 0, 0},
+           {}};
+  auto* info = reinterpret_cast<BITMAPINFO*>(&record);
   HDC dc = plat::CreateCompatibleDC(nullptr);
   void* bits = nullptr;
-  HBITMAP section = plat::CreateDIBSection(dc, &info, plat::DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP section = plat::CreateDIBSection(dc, info, plat::DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = plat::SelectObject(dc, section);
   HBRUSH brush = plat::CreateSolidBrush(0x123456);
   plat::SelectObject(dc, brush);
@@ -52,15 +58,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     POINT points[6];
     for (POINT& p : points) p = POINT{in.Int(), in.Int()};
     switch ((op >> 4) % 8) {
-      case 0: plat::Rectangle(dc, points[0].x, points[0].y, points[1].x, points[1].y); break;
-      case 1: plat::Ellipse(dc, points[0].x, points[0].y, points[1].x, points[1].y); break;
-      case 2: plat::Polygon(dc, points, 2 + op % 5); break;
-      case 3: plat::Polyline(dc, points, 2 + op % 5); break;
+      case 0:
+        plat::Rectangle(dc, points[0].x, points[0].y, points[1].x, points[1].y);
+        break;
+      case 1:
+        plat::Ellipse(dc, points[0].x, points[0].y, points[1].x, points[1].y);
+        break;
+      case 2:
+        plat::Polygon(dc, points, 2 + op % 5);
+        break;
+      case 3:
+        plat::Polyline(dc, points, 2 + op % 5);
+        break;
       case 4:
         plat::MoveToEx(dc, points[0].x, points[0].y, nullptr);
         plat::LineTo(dc, points[1].x, points[1].y);
         break;
-      case 5: plat::SetWindowOrgEx(dc, points[0].x, points[0].y, nullptr); break;
+      case 5:
+        plat::SetWindowOrgEx(dc, points[0].x, points[0].y, nullptr);
+        break;
       case 6:
         plat::IntersectClipRect(dc, points[0].x, points[0].y, points[1].x, points[1].y);
         break;

@@ -22,13 +22,13 @@ class VEXA_API cDCSurface : public cSurfaceImplementation {
 
   cSurfaceImplementation* Destroy(unsigned flags) override;
   cSurfaceImplementation* CreateCompatible(int width, int height) override;  // null
-  int InitFormat(int depth) override;                                          // 1
-  int GetKind() override;                                                      // 2
+  int InitFormat(int depth) override;                                        // 1
+  int GetKind() override;                                                    // 2
   int SetDeviceOrigin(int x, int y) override;
   std::uint32_t GetDeviceOrigin() override;
-  int HandlesOrigin() override;    // 1
-  int IsDeviceSurface() override;  // 1
-  HDC GetDC() override;            // the context
+  int HandlesOrigin() override;     // 1
+  int IsDeviceSurface() override;   // 1
+  HDC GetDC() override;             // the context
   void ReleaseDC(HDC dc) override;  // nothing
   // The context's clip box while it has a clip region, else (0, 0, 0x7FFF, 0x7FFF).
   void GetClipRect(int* x, int* y, int* width, int* height) override;
@@ -37,14 +37,14 @@ class VEXA_API cDCSurface : public cSurfaceImplementation {
   void ResetClipRect() override;  // nothing
   void SetPixelValue(int x, int y, std::uint32_t value) override;
   void SetPixelColor(int x, int y, COLORREF color) override;
-  int GetPixelValue(int x, int y, std::uint32_t* value) override;   // 0
+  int GetPixelValue(int x, int y, std::uint32_t* value) override;  // 0
   int GetPixelColor(int x, int y, COLORREF* color) override;       // 0
-  int BlitFromDC(int x, int y, HDC source, int sourceX, int sourceY, int width, int height,
-                 HookArg, HookArg, HookArg) override;
+  int BlitFromDC(int x, int y, HDC source, int sourceX, int sourceY, int width, int height, HookArg,
+                 HookArg, HookArg) override;
   // Onto a device surface a device copy; onto any other, the destination's BlitFromDC with
   // this context (memory surfaces answer 0).
-  int Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY,
-           int width, int height, int mode, std::uint32_t effect, EffectParam parameter,
+  int Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width,
+           int height, int mode, std::uint32_t effect, EffectParam parameter,
            std::uint32_t flags) override;
   int BlitCallback(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY,
                    int width, int height, int mode, BlitCallbackFn callback,
@@ -65,14 +65,12 @@ class VEXA_API cDCSurface : public cSurfaceImplementation {
   int DrawTextA(const char* text, int length, int x, int y, std::uint32_t alignment,
                 const RECT* clip, COLORREF color, HFONT font, HookArg reserved,
                 std::uint32_t effect, EffectParam parameter, std::uint32_t flags) override;
-  int DrawTextExW(const WCHAR* text, int length, RECT* rect, std::uint32_t format,
-                  COLORREF color, HFONT font, HookArg reserved, std::uint32_t effect,
-                  EffectParam parameter, std::uint32_t flags, int leftMargin, int rightMargin,
-                  int tabLength) override;
-  int DrawTextExA(const char* text, int length, RECT* rect, std::uint32_t format,
-                  COLORREF color, HFONT font, HookArg reserved, std::uint32_t effect,
-                  EffectParam parameter, std::uint32_t flags, int leftMargin, int rightMargin,
-                  int tabLength) override;
+  int DrawTextExW(const WCHAR* text, int length, RECT* rect, std::uint32_t format, COLORREF color,
+                  HFONT font, HookArg reserved, std::uint32_t effect, EffectParam parameter,
+                  std::uint32_t flags, int leftMargin, int rightMargin, int tabLength) override;
+  int DrawTextExA(const char* text, int length, RECT* rect, std::uint32_t format, COLORREF color,
+                  HFONT font, HookArg reserved, std::uint32_t effect, EffectParam parameter,
+                  std::uint32_t flags, int leftMargin, int rightMargin, int tabLength) override;
   int ReplaceColor(COLORREF oldColor, COLORREF newColor) override;
   int SetPaletteEntries(const LOGPALETTE* record, int remap) override;
   int GetLogPalette(LOGPALETTE* out) override;

@@ -47,15 +47,15 @@ class VEXA_API cDIBSectionSurface : public cSurfaceImplementation {
   // The base palette change, then the colour table of a live 8-bit context.
   int SetPalette(PaletteObject* palette, int remap) override;
   // Onto device surfaces a device copy (with both device origins), else the renderer's.
-  int Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY,
-           int width, int height, int mode, std::uint32_t effect, EffectParam parameter,
+  int Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width,
+           int height, int mode, std::uint32_t effect, EffectParam parameter,
            std::uint32_t flags) override;
   int StretchBlit(cSurfaceImplementation* destination, int x, int y, int width, int height,
                   int sourceX, int sourceY, int sourceWidth, int sourceHeight, int mode,
                   std::uint32_t effect, EffectParam parameter, std::uint32_t flags) override;
   // Device copies from another context into this section.
-  int BlitFromDC(int x, int y, HDC source, int sourceX, int sourceY, int width, int height,
-                 HookArg, HookArg, HookArg) override;
+  int BlitFromDC(int x, int y, HDC source, int sourceX, int sourceY, int width, int height, HookArg,
+                 HookArg, HookArg) override;
   int StretchFromDC(int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                     int sourceWidth, int sourceHeight, HookArg, HookArg, HookArg) override;
   // Full-screen display modes: the modes the display lists, a switch to one of them (the
@@ -83,7 +83,9 @@ class VEXA_API cDIBSectionSurface : public cSurfaceImplementation {
 
   // CreateCompatible's steps on a new object of the caller's class; `keepContext` keeps the
   // memory context with the section selected.
-  [[gnu::visibility("hidden")]] cSurfaceImplementation* FillCompatible(cDIBSectionSurface* created, int width, int height, bool keepContext);
+  [[gnu::visibility("hidden")]] cSurfaceImplementation* FillCompatible(cDIBSectionSurface* created,
+                                                                       int width, int height,
+                                                                       bool keepContext);
   // Sets the colour table of `dc`'s section from the palette (up to 8 bits).
   [[gnu::visibility("hidden")]] void SetColorTable(HDC dc);
 };

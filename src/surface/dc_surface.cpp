@@ -3,8 +3,8 @@
 
 #include <new>
 
-#include "platform/gdi/gdi.h"
 #include "pixels/pixel_format.h"
+#include "platform/gdi/gdi.h"
 #include "surface/surface_lifetime.h"
 
 cDCSurface::cDCSurface() = default;
@@ -28,7 +28,8 @@ void cDCSurface::Describe() {
   clipRight = width;
   clipBottom = height;
   // The format it shows; there is no pixel memory, so no routines either.
-  const int bits = bitmap.bmBitsPixel ? bitmap.bmBitsPixel : plat::GetDeviceCaps(dc, plat::BITSPIXEL);
+  const int bits =
+      bitmap.bmBitsPixel ? bitmap.bmBitsPixel : plat::GetDeviceCaps(dc, plat::BITSPIXEL);
   formatIndex = vexa::FormatOfDepth(bits);
   depth = vexa::kFormatDepth[formatIndex];
   bytesPerPixel = (depth + 7) / 8;
@@ -160,12 +161,12 @@ int cDCSurface::StretchBlit(cSurfaceImplementation* destination, int x, int y, i
                             std::uint32_t, EffectParam, std::uint32_t) {
   if (!destination) return 0;
   if (!destination->IsDeviceSurface())
-    return destination->StretchFromDC(x, y, w, h, dc, sourceX, sourceY, sourceWidth,
-                                      sourceHeight, 0, 0, 0);
+    return destination->StretchFromDC(x, y, w, h, dc, sourceX, sourceY, sourceWidth, sourceHeight,
+                                      0, 0, 0);
   HDC to = destination->GetDC();
-  const int done = to && plat::StretchBlt(to, x, y, w, h, dc, sourceX + deviceOriginX,
-                                          sourceY + deviceOriginY, sourceWidth, sourceHeight,
-                                          plat::SRCCOPY);
+  const int done =
+      to && plat::StretchBlt(to, x, y, w, h, dc, sourceX + deviceOriginX, sourceY + deviceOriginY,
+                             sourceWidth, sourceHeight, plat::SRCCOPY);
   if (to) destination->ReleaseDC(to);
   return done;
 }
@@ -174,12 +175,12 @@ int cDCSurface::FlipHorizontal(int, int, int, int) { return 0; }
 int cDCSurface::FlipVertical(int, int, int, int) { return 0; }
 int cDCSurface::FillRectValue(int, int, int, int, std::uint32_t) { return 0; }
 int cDCSurface::FillRectColor(int, int, int, int, COLORREF) { return 0; }
-int cDCSurface::DrawTextW(const WCHAR*, int, int, int, std::uint32_t, const RECT*, COLORREF,
-                          HFONT, HookArg, std::uint32_t, EffectParam, std::uint32_t) {
+int cDCSurface::DrawTextW(const WCHAR*, int, int, int, std::uint32_t, const RECT*, COLORREF, HFONT,
+                          HookArg, std::uint32_t, EffectParam, std::uint32_t) {
   return 0;
 }
-int cDCSurface::DrawTextA(const char*, int, int, int, std::uint32_t, const RECT*, COLORREF,
-                          HFONT, HookArg, std::uint32_t, EffectParam, std::uint32_t) {
+int cDCSurface::DrawTextA(const char*, int, int, int, std::uint32_t, const RECT*, COLORREF, HFONT,
+                          HookArg, std::uint32_t, EffectParam, std::uint32_t) {
   return 0;
 }
 int cDCSurface::DrawTextExW(const WCHAR*, int, RECT*, std::uint32_t, COLORREF, HFONT, HookArg,

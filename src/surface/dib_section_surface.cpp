@@ -76,12 +76,12 @@ void cDIBSectionSurface::SetColorTable(HDC dc) {
 }
 
 cSurfaceImplementation* cDIBSectionSurface::FillCompatible(cDIBSectionSurface* created,
-                                                          int newWidth, int newHeight,
-                                                          bool keepContext) {
+                                                           int newWidth, int newHeight,
+                                                           bool keepContext) {
   if (!created) return nullptr;
   const std::int64_t stride = vexa::StrideOf(newWidth, depth);
-  const bool sized = depth != 0 && newWidth >= 1 && newHeight >= 1 &&
-                     stride * newHeight <= 0x7FFFFFFF;
+  const bool sized =
+      depth != 0 && newWidth >= 1 && newHeight >= 1 && stride * newHeight <= 0x7FFFFFFF;
   InitCompatible(created, this, newWidth, newHeight, sized ? static_cast<int>(stride) : 0);
   if (!sized) {
     created->Delete();
@@ -227,37 +227,37 @@ int cDIBSectionSurface::Blit(cSurfaceImplementation* destination, int x, int y, 
   HDC from = GetDC();
   int ox, oy;
   DestinationOrigin(destination, &ox, &oy);
-  const int done = to && from && plat::BitBlt(to, x + ox, y + oy, w, h, from,
-                                              sourceX + deviceOriginX, sourceY + deviceOriginY,
-                                              plat::SRCCOPY);
+  const int done = to && from &&
+                   plat::BitBlt(to, x + ox, y + oy, w, h, from, sourceX + deviceOriginX,
+                                sourceY + deviceOriginY, plat::SRCCOPY);
   if (from) ReleaseDC(from);
   if (to) destination->ReleaseDC(to);
   return done;
 }
 
-int cDIBSectionSurface::StretchBlit(cSurfaceImplementation* destination, int x, int y, int w,
-                                    int h, int sourceX, int sourceY, int sourceWidth,
-                                    int sourceHeight, int mode, std::uint32_t effect,
-                                    EffectParam parameter, std::uint32_t blitFlags) {
+int cDIBSectionSurface::StretchBlit(cSurfaceImplementation* destination, int x, int y, int w, int h,
+                                    int sourceX, int sourceY, int sourceWidth, int sourceHeight,
+                                    int mode, std::uint32_t effect, EffectParam parameter,
+                                    std::uint32_t blitFlags) {
   if (!destination || !destination->IsDeviceSurface())
     return cSurfaceImplementation::StretchBlit(destination, x, y, w, h, sourceX, sourceY,
-                                               sourceWidth, sourceHeight, mode, effect,
-                                               parameter, blitFlags);
+                                               sourceWidth, sourceHeight, mode, effect, parameter,
+                                               blitFlags);
   HDC to = destination->GetDC();
   HDC from = GetDC();
   int ox, oy;
   DestinationOrigin(destination, &ox, &oy);
-  const int done = to && from &&
-                   plat::StretchBlt(to, x + ox, y + oy, w, h, from, sourceX + deviceOriginX,
-                                    sourceY + deviceOriginY, sourceWidth, sourceHeight,
-                                    plat::SRCCOPY);
+  const int done =
+      to && from &&
+      plat::StretchBlt(to, x + ox, y + oy, w, h, from, sourceX + deviceOriginX,
+                       sourceY + deviceOriginY, sourceWidth, sourceHeight, plat::SRCCOPY);
   if (from) ReleaseDC(from);
   if (to) destination->ReleaseDC(to);
   return done;
 }
 
-int cDIBSectionSurface::BlitFromDC(int x, int y, HDC source, int sourceX, int sourceY, int w,
-                                   int h, HookArg, HookArg, HookArg) {
+int cDIBSectionSurface::BlitFromDC(int x, int y, HDC source, int sourceX, int sourceY, int w, int h,
+                                   HookArg, HookArg, HookArg) {
   HDC to = GetDC();
   const int done = to && plat::BitBlt(to, x, y, w, h, source, sourceX, sourceY, plat::SRCCOPY);
   if (to) ReleaseDC(to);

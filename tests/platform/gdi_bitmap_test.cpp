@@ -5,10 +5,10 @@
 
 #include <vexa/palette.h>
 
-#include "platform/gdi/gdi.h"
-#include "platform/gdi_test_support.h"
 #include "palette/palette_ops.h"
 #include "palette/palette_search.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi_test_support.h"
 
 namespace {
 
@@ -46,6 +46,9 @@ TEST(GdiBitmap, SectionsAcceptTheSupportedFormatsOnly) {
   Info planes = MakeInfo(5, 3, 32);
   planes.header.biPlanes = 2;
   EXPECT_TRUE(refused(planes));
+  Info header = MakeInfo(5, 3, 8);
+  header.header.biSize = 44;  // no header version has this size: the table's place is unknown
+  EXPECT_TRUE(refused(header));
   Info used = MakeInfo(5, 3, 8);
   used.header.biClrUsed = 257;
   EXPECT_TRUE(refused(used));
@@ -244,11 +247,14 @@ TEST(GdiBitmap, DIBitsRoundTripThroughEveryRowFormat) {
     for (bool topDown : {false, true}) {
       Info info = MakeInfo(7, topDown ? -5 : 5, bpp);
       std::vector<std::uint8_t> rows(static_cast<std::size_t>((7 * bpp + 31) / 32 * 4 * 5));
-      ASSERT_EQ(plat::GetDIBits(s.dc, s.bitmap, 0, 5, rows.data(), info.get(), plat::DIB_RGB_COLORS), 5);
+      ASSERT_EQ(
+          plat::GetDIBits(s.dc, s.bitmap, 0, 5, rows.data(), info.get(), plat::DIB_RGB_COLORS), 5);
       Section back(7, 5, 32);
       // The target may not be selected in another context: deselect it first.
       HGDIOBJ held = plat::SelectObject(back.dc, back.previous);
-      ASSERT_EQ(plat::SetDIBits(back.dc, back.bitmap, 0, 5, rows.data(), info.get(), plat::DIB_RGB_COLORS), 5);
+      ASSERT_EQ(plat::SetDIBits(back.dc, back.bitmap, 0, 5, rows.data(), info.get(),
+                                plat::DIB_RGB_COLORS),
+                5);
       plat::SelectObject(back.dc, held);
       for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 7; ++x) {
@@ -267,7 +273,8 @@ TEST(GdiBitmap, DIBitsRoundTripThroughEveryRowFormat) {
   // Partial transfers count lines from the bottom; the header query fills the size.
   Info info = MakeInfo(7, 5, 32);
   std::vector<std::uint32_t> line(7);
-  ASSERT_EQ(plat::GetDIBits(s.dc, s.bitmap, 4, 9, line.data(), info.get(), plat::DIB_RGB_COLORS), 1);
+  ASSERT_EQ(plat::GetDIBits(s.dc, s.bitmap, 4, 9, line.data(), info.get(), plat::DIB_RGB_COLORS),
+            1);
   EXPECT_EQ(line[2] & 0xFFFFFF, 0x800000u >> 16 | 80u << 16);  // top row, x = 2: r 80, b 0x80
   Info query{};
   query.header.biSize = sizeof(BITMAPINFOHEADER);
@@ -278,9 +285,11 @@ TEST(GdiBitmap, DIBitsRoundTripThroughEveryRowFormat) {
   EXPECT_EQ(query.header.biSizeImage, 7u * 4 * 5);
   // Wrong widths and a bitmap selected elsewhere are refused.
   Info wide = MakeInfo(8, 5, 32);
-  EXPECT_EQ(plat::GetDIBits(s.dc, s.bitmap, 0, 5, line.data(), wide.get(), plat::DIB_RGB_COLORS), 0);
+  EXPECT_EQ(plat::GetDIBits(s.dc, s.bitmap, 0, 5, line.data(), wide.get(), plat::DIB_RGB_COLORS),
+            0);
   HDC other = plat::CreateCompatibleDC(nullptr);
-  EXPECT_EQ(plat::SetDIBits(other, s.bitmap, 0, 1, line.data(), info.get(), plat::DIB_RGB_COLORS), 0);
+  EXPECT_EQ(plat::SetDIBits(other, s.bitmap, 0, 1, line.data(), info.get(), plat::DIB_RGB_COLORS),
+            0);
   plat::DeleteDC(other);
 }
 
@@ -295,7 +304,9 @@ TEST(GdiBitmap, CompatibleBitmapsFollowTheSelectedFormat) {
   HDC fresh = plat::CreateCompatibleDC(nullptr);
   b = plat::CreateCompatibleBitmap(fresh, 3, 3);
   plat::GetObject(b, sizeof(record), &record);
-  EXPECT_EQ(record.bmBitsPixel, plat::GetDeviceCaps(fresh, plat::BITSPIXEL) == 15 ? 16 : plat::GetDeviceCaps(fresh, plat::BITSPIXEL));
+  EXPECT_EQ(record.bmBitsPixel, plat::GetDeviceCaps(fresh, plat::BITSPIXEL) == 15
+                                    ? 16
+                                    : plat::GetDeviceCaps(fresh, plat::BITSPIXEL));
   plat::DeleteObject(b);
   const std::uint8_t pattern[4] = {0x80, 0, 0x40, 0};
   b = plat::CreateBitmap(2, 2, 1, 1, pattern);

@@ -72,7 +72,8 @@ TEST(GdiDraw, EllipseFillsPixelCentresInsideAndIsSymmetric) {
   Section s(48, 48, 32);
   plat::SelectObject(s.dc, Stock(plat::NULL_PEN));
   plat::SelectObject(s.dc, Stock(plat::WHITE_BRUSH));
-  for (const RECT box : {RECT{4, 6, 41, 30}, RECT{10, 10, 11, 20}, RECT{0, 0, 48, 48}, RECT{5, 5, 8, 9}}) {
+  for (const RECT box :
+       {RECT{4, 6, 41, 30}, RECT{10, 10, 11, 20}, RECT{0, 0, 48, 48}, RECT{5, 5, 8, 9}}) {
     s.Clear();
     plat::Ellipse(s.dc, box.left, box.top, box.right, box.bottom);
     const double cx = (box.left + box.right) / 2.0, cy = (box.top + box.bottom) / 2.0;
@@ -146,7 +147,8 @@ TEST(GdiDraw, WidePensCoverTheirWidthWithRoundEnds) {
     plat::MoveToEx(s.dc, 10, 20, nullptr);
     plat::LineTo(s.dc, 30, 20);
     // Across the middle: rows 20 - floor(w/2) .. 20 + floor((w-1)/2).
-    for (int y = 0; y < 40; ++y) EXPECT_EQ(s.Set(20, y), y >= 20 - w / 2 && y <= 20 + (w - 1) / 2) << w;
+    for (int y = 0; y < 40; ++y)
+      EXPECT_EQ(s.Set(20, y), y >= 20 - w / 2 && y <= 20 + (w - 1) / 2) << w;
     // Round caps reach floor(w/2) beyond the end on the axis but not in the corner.
     EXPECT_TRUE(s.Set(10 - w / 2, 20));
     EXPECT_FALSE(s.Set(10 - w / 2 - 1, 20));
@@ -173,7 +175,8 @@ TEST(GdiDraw, XorPenTwiceRestoresEveryShape) {
   Section s(32, 32, 24);
   // Something to XOR over.
   for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x) plat::SetPixel(s.dc, x, y, static_cast<COLORREF>(x * 8 | y * 8 << 8));
+    for (int x = 0; x < 32; ++x)
+      plat::SetPixel(s.dc, x, y, static_cast<COLORREF>(x * 8 | y * 8 << 8));
   std::vector<std::uint8_t> before(s.bits, s.bits + s.stride * 32);
   plat::SetROP2(s.dc, plat::R2_XORPEN);
   HBRUSH brush = plat::CreateSolidBrush(0x3366CC);
@@ -202,10 +205,15 @@ TEST(GdiDraw, RasterOperationsWorkOnStoredValues) {
   struct Case {
     int rop;
     std::uint8_t expected;
-  } cases[] = {{plat::R2_BLACK, 0x00}, {plat::R2_WHITE, 0xFF}, {plat::R2_NOT, 0xF0},
-               {plat::R2_XORPEN, 0x0F ^ 0x33}, {plat::R2_MASKPEN, 0x0F & 0x33},
-               {plat::R2_MERGEPEN, 0x0F | 0x33}, {plat::R2_NOTCOPYPEN, 0xCC},
-               {plat::R2_NOP, 0x0F}, {plat::R2_MASKPENNOT, 0x33 & 0xF0},
+  } cases[] = {{plat::R2_BLACK, 0x00},
+               {plat::R2_WHITE, 0xFF},
+               {plat::R2_NOT, 0xF0},
+               {plat::R2_XORPEN, 0x0F ^ 0x33},
+               {plat::R2_MASKPEN, 0x0F & 0x33},
+               {plat::R2_MERGEPEN, 0x0F | 0x33},
+               {plat::R2_NOTCOPYPEN, 0xCC},
+               {plat::R2_NOP, 0x0F},
+               {plat::R2_MASKPENNOT, 0x33 & 0xF0},
                {plat::R2_MERGENOTPEN, 0xCC | 0x0F}};
   PenScope pen(s.dc, plat::PS_SOLID, 1, plat::PALETTEINDEX(0x33));
   for (const Case& c : cases) {

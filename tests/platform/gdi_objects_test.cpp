@@ -125,7 +125,9 @@ TEST(GdiRegions, RandomCombinationsMatchAPerPixelModel) {
     }
     // The type, the box and the canonical rectangles agree with the pixels.
     const int rects = plat::GetRegionRects(result, nullptr, 0);
-    EXPECT_EQ(type, count == 0 ? plat::NULLREGION : rects == 1 ? plat::SIMPLEREGION : plat::COMPLEXREGION);
+    EXPECT_EQ(type, count == 0   ? plat::NULLREGION
+                    : rects == 1 ? plat::SIMPLEREGION
+                                 : plat::COMPLEXREGION);
     std::vector<RECT> list(static_cast<std::size_t>(rects));
     plat::GetRegionRects(result, list.data(), rects);
     int area = 0;
@@ -182,7 +184,8 @@ TEST(GdiClip, ClipRegionLimitsDrawingAndReportsItsType) {
   plat::SelectClipRgn(s.dc, nullptr);
   for (int y = 0; y < 20; ++y)
     for (int x = 0; x < 20; ++x) {
-      const bool inside = x >= 2 && x < 12 && y >= 2 && y < 12 && !(x >= 5 && x < 8 && y >= 5 && y < 8);
+      const bool inside =
+          x >= 2 && x < 12 && y >= 2 && y < 12 && !(x >= 5 && x < 8 && y >= 5 && y < 8);
       ASSERT_EQ(s.Set(x, y), inside) << x << "," << y;
     }
   // Clip rectangles are logical: the window origin moves them.

@@ -199,14 +199,16 @@ TEST(DCSurface, CopiesGoThroughTheContexts) {
     // Section onto the device surface: a device copy; the destination's origin is added to
     // the position and taken off again by its context, so device pixels line up.
     device.implementation->SetDeviceOrigin(-2, 0);
-    EXPECT_EQ(section->implementation->Blit(device.implementation, 1, 1, 0, 0, 2, 2, 0, 0, 0, 0), 1);
+    EXPECT_EQ(section->implementation->Blit(device.implementation, 1, 1, 0, 0, 2, 2, 0, 0, 0, 0),
+              1);
     device.implementation->SetDeviceOrigin(0, 0);
     EXPECT_EQ(plat::GetPixel(dc, 1, 1), 0x0000FFu);
     EXPECT_EQ(plat::GetPixel(dc, 2, 2), 0x0000FFu);
     EXPECT_EQ(plat::GetPixel(dc, 3, 3), 0u);
     // The source's own origin is added to the source position likewise.
     section->SetOrigin(0, 1);
-    EXPECT_EQ(section->implementation->Blit(device.implementation, 4, 4, 0, 0, 2, 2, 0, 0, 0, 0), 1);
+    EXPECT_EQ(section->implementation->Blit(device.implementation, 4, 4, 0, 0, 2, 2, 0, 0, 0, 0),
+              1);
     EXPECT_EQ(plat::GetPixel(dc, 5, 5), 0x0000FFu);
     EXPECT_EQ(plat::GetPixel(dc, 6, 6), 0u);
     // Device surface into a section: the section's BlitFromDC.
@@ -215,7 +217,9 @@ TEST(DCSurface, CopiesGoThroughTheContexts) {
     COLORREF c = 0;
     target->GetPixelColor(1, 1, &c);
     EXPECT_EQ(c, 0x0000F8u);
-    EXPECT_EQ(device.implementation->StretchBlit(target->implementation, 0, 0, 8, 8, 4, 4, 2, 2, 0, 0, 0, 0), 1);
+    EXPECT_EQ(device.implementation->StretchBlit(target->implementation, 0, 0, 8, 8, 4, 4, 2, 2, 0,
+                                                 0, 0, 0),
+              1);
     target->GetPixelColor(7, 7, &c);
     EXPECT_EQ(c, 0x0000F8u);
     // Into a memory surface: refused.
@@ -238,7 +242,8 @@ TEST(DCSurface, WindowContextsDrawIntoTheFramebuffer) {
     EXPECT_EQ(device.GetHeight(), 48);
     auto section = MakeSection(8, 16, 16);
     section->FillRectColor(0, 0, 16, 16, 0xFFFFFF);
-    EXPECT_EQ(section->implementation->Blit(device.implementation, 10, 20, 0, 0, 4, 3, 0, 0, 0, 0), 1);
+    EXPECT_EQ(section->implementation->Blit(device.implementation, 10, 20, 0, 0, 4, 3, 0, 0, 0, 0),
+              1);
     device.implementation->SetPixelColor(0, 0, 0x0000FF);
     plat::GdiFlush();
     SDL_Surface* framebuffer = plat::WindowFramebuffer(window);
@@ -300,7 +305,8 @@ TEST(DIBSectionSurface, DisplayModesTakeListedModesOnly) {
   s->RestoreDisplayMode(nullptr);
   EXPECT_EQ(s->fullScreen, 0);
   // With a window: a borderless pop-up at (0, 0), and back.
-  HWND window = plat::CreateWindow("modes", plat::WS_OVERLAPPEDWINDOW | plat::WS_VISIBLE, 30, 40, 50, 60);
+  HWND window =
+      plat::CreateWindow("modes", plat::WS_OVERLAPPEDWINDOW | plat::WS_VISIBLE, 30, 40, 50, 60);
   ASSERT_NE(window, nullptr);
   ASSERT_EQ(s->SetDisplayMode(window, first.width, first.height, first.bitsPerPixel), 1);
   EXPECT_EQ(plat::GetWindowStyle(window) & ~plat::WS_VISIBLE, plat::kFullScreenStyle);

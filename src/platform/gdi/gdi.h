@@ -95,8 +95,8 @@ inline constexpr UINT DIB_RGB_COLORS = 0, DIB_PAL_COLORS = 1;
 inline constexpr int HORZRES = 8, VERTRES = 10, BITSPIXEL = 12, PLANES = 14, NUMCOLORS = 24,
                      RASTERCAPS = 38, LOGPIXELSX = 88, LOGPIXELSY = 90, SIZEPALETTE = 104,
                      NUMRESERVED = 106, COLORRES = 108, VREFRESH = 116;
-inline constexpr int RC_BITBLT = 0x1, RC_BITMAP64 = 0x8, RC_DI_BITMAP = 0x80,
-                     RC_PALETTE = 0x100, RC_DIBTODEV = 0x200, RC_STRETCHBLT = 0x800;
+inline constexpr int RC_BITBLT = 0x1, RC_BITMAP64 = 0x8, RC_DI_BITMAP = 0x80, RC_PALETTE = 0x100,
+                     RC_DIBTODEV = 0x200, RC_STRETCHBLT = 0x800;
 
 inline constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
 inline constexpr UINT GDI_ERROR = 0xFFFFFFFF;
@@ -182,8 +182,8 @@ BOOL GdiFlush();
 // A positive height is bottom-up, a negative one top-down. `bits` receives the zeroed pixels.
 // Null (and *bits null) for anything else, a size beyond 2 GiB or a bad context handle.
 // `section` and `offset` must be null and 0 (file mappings are not supported).
-HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
-                         void* section, DWORD offset);
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, void* section,
+                         DWORD offset);
 // A bitmap in the format of the bitmap selected into `dc` (a memory context's default
 // monochrome bitmap counts as the screen's format), zero-filled.
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);

@@ -6,10 +6,10 @@
 #include <new>
 
 #include "base/cpu_features.h"
-#include "platform/gdi/gdi_objects.h"
-#include "palette/palette_search.h"
 #include "palette/palette_ops.h"
+#include "palette/palette_search.h"
 #include "pixels/pixel_format.h"
+#include "platform/gdi/gdi_objects.h"
 
 namespace plat {
 namespace {
@@ -66,8 +66,7 @@ void BuildView(Bitmap& b) {
   v.pixelRoutines = vexa::StandardPixelRoutines(v.formatIndex);
 }
 
-Bitmap* MakeBitmap(int width, int height, int depth, bool topDown, std::uint8_t* bits,
-                   int stride) {
+Bitmap* MakeBitmap(int width, int height, int depth, bool topDown, std::uint8_t* bits, int stride) {
   if (width < 1 || height < 1) return nullptr;
   if (depth != 1 && depth != 8 && depth != 15 && depth != 16 && depth != 24 && depth != 32)
     return nullptr;
@@ -87,7 +86,8 @@ Bitmap* MakeBitmap(int width, int height, int depth, bool topDown, std::uint8_t*
     b->ownsBits = false;
   } else {
     b->stride = static_cast<int>(rowBytes);
-    b->bits = static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(rowBytes * height), 1));
+    b->bits =
+        static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(rowBytes * height), 1));
     if (!b->bits) {
       delete b;
       return nullptr;
@@ -111,30 +111,41 @@ std::uint32_t ValueOfColor(const Bitmap& b, COLORREF color) {
             const_cast<PaletteObject*>(&b.table), color, vexa::LibraryPaletteSearch()));
       return static_cast<std::uint32_t>(vexa::SearchPlain(b.table.entries, count, color));
     }
-    case 15: return vexa::ColorTo555(color);
-    case 16: return vexa::ColorTo565(color);
-    default: return vexa::SwapRedBlue(color & 0xFFFFFF);
+    case 15:
+      return vexa::ColorTo555(color);
+    case 16:
+      return vexa::ColorTo565(color);
+    default:
+      return vexa::SwapRedBlue(color & 0xFFFFFF);
   }
 }
 
 COLORREF ColorOfValue(const Bitmap& b, std::uint32_t value) {
   switch (b.depth) {
     case 1:
-    case 8: return vexa::RgbOf(b.table.entries[value & 0xFF]);
-    case 15: return vexa::ColorFrom555(value);
-    case 16: return vexa::ColorFrom565(value);
-    default: return vexa::SwapRedBlue(value & 0xFFFFFF);
+    case 8:
+      return vexa::RgbOf(b.table.entries[value & 0xFF]);
+    case 15:
+      return vexa::ColorFrom555(value);
+    case 16:
+      return vexa::ColorFrom565(value);
+    default:
+      return vexa::SwapRedBlue(value & 0xFFFFFF);
   }
 }
 
 std::uint32_t ReadValue(const Bitmap& b, int x, int y) {
   const std::uint8_t* row = b.Row(y);
   switch (b.depth) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 8: return row[x];
+    case 1:
+      return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 8:
+      return row[x];
     case 15:
-    case 16: return static_cast<std::uint32_t>(row[2 * x] | row[2 * x + 1] << 8);
-    case 24: return static_cast<std::uint32_t>(row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16);
+    case 16:
+      return static_cast<std::uint32_t>(row[2 * x] | row[2 * x + 1] << 8);
+    case 24:
+      return static_cast<std::uint32_t>(row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16);
     default: {
       std::uint32_t v;
       std::memcpy(&v, row + 4 * x, 4);
@@ -151,7 +162,9 @@ void WriteValue(Bitmap& b, int x, int y, std::uint32_t value) {
       row[x >> 3] = (value & 1) ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit);
       break;
     }
-    case 8: row[x] = static_cast<std::uint8_t>(value); break;
+    case 8:
+      row[x] = static_cast<std::uint8_t>(value);
+      break;
     case 15:
     case 16:
       row[2 * x] = static_cast<std::uint8_t>(value);
@@ -162,7 +175,9 @@ void WriteValue(Bitmap& b, int x, int y, std::uint32_t value) {
       row[3 * x + 1] = static_cast<std::uint8_t>(value >> 8);
       row[3 * x + 2] = static_cast<std::uint8_t>(value >> 16);
       break;
-    default: std::memcpy(row + 4 * x, &value, 4); break;
+    default:
+      std::memcpy(row + 4 * x, &value, 4);
+      break;
   }
 }
 
@@ -184,7 +199,12 @@ struct InfoFormat {
 bool ParseInfo(const BITMAPINFO* info, InfoFormat* f) {
   if (!info) return false;
   const BITMAPINFOHEADER& h = info->bmiHeader;
-  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > 4096 || h.biPlanes != 1) return false;
+  // Only the header sizes of the known versions: the colour table follows the header, so a
+  // made-up size would move it anywhere.
+  const DWORD size = h.biSize;
+  if (size != 40 && size != 52 && size != 56 && size != 64 && size != 108 && size != 124)
+    return false;
+  if (h.biPlanes != 1) return false;
   if (h.biWidth < 1 || h.biHeight == 0 || h.biHeight == INT32_MIN) return false;
   f->width = h.biWidth;
   f->height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
@@ -258,8 +278,8 @@ void ReadTable(const InfoFormat& f, UINT usage, const DC* dc, PaletteObject* out
 
 }  // namespace
 
-HBITMAP CreateDIBSection(HDC handle, const BITMAPINFO* info, UINT usage, void** bits,
-                         void* section, DWORD offset) {
+HBITMAP CreateDIBSection(HDC handle, const BITMAPINFO* info, UINT usage, void** bits, void* section,
+                         DWORD offset) {
   if (bits) *bits = nullptr;
   DC* dc = handle ? LookupDC(handle) : nullptr;
   InfoFormat f;
@@ -304,13 +324,14 @@ HBITMAP CreateCompatibleBitmap(HDC handle, int width, int height) {
 }
 
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitCount, const void* bits) {
-  if (planes != 1 || (bitCount != 1 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
-                      bitCount != 32))
+  if (planes != 1 ||
+      (bitCount != 1 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32))
     return nullptr;
   Bitmap* b = MakeBitmap(width, height, static_cast<int>(bitCount), true, nullptr, 0);
   if (b && bits) {
     // Rows given with 2-byte padding.
-    const std::size_t source = static_cast<std::size_t>((width * static_cast<int>(bitCount) + 15) / 16 * 2);
+    const std::size_t source =
+        static_cast<std::size_t>((width * static_cast<int>(bitCount) + 15) / 16 * 2);
     const std::size_t row = std::min<std::size_t>(source, static_cast<std::size_t>(b->stride));
     for (int y = 0; y < height; ++y)
       std::memcpy(b->Row(y), static_cast<const std::uint8_t*>(bits) + source * y, row);
@@ -318,7 +339,8 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitCount, const vo
   return Enter(b);
 }
 
-// ---- scan-line transfer ----------------------------------------------------------------------------
+// ---- scan-line transfer
+// ----------------------------------------------------------------------------
 
 namespace {
 
@@ -332,8 +354,8 @@ void CopyLines(Bitmap& to, int toFirst, const Bitmap& from, int fromFirst, int l
   const int width = std::min(to.width, from.width);
   if (to.depth >= 8 && from.depth >= 8 && !(to.depth == 8 && from.depth == 8)) {
     // Different formats, or the same one: the renderer's row converter (a copy when equal).
-    from.view.pixelRoutines->convertRect(&to.view, 0, toFirst, 0, &from.view, 0, fromFirst,
-                                         width, lines);
+    from.view.pixelRoutines->convertRect(&to.view, 0, toFirst, 0, &from.view, 0, fromFirst, width,
+                                         lines);
     return;
   }
   if (to.depth == 8 && from.depth == 8) {
@@ -341,8 +363,8 @@ void CopyLines(Bitmap& to, int toFirst, const Bitmap& from, int fromFirst, int l
     for (int i = 0; same && i < from.table.entryCount; ++i)
       same = vexa::RgbOf(to.table.entries[i]) == vexa::RgbOf(from.table.entries[i]);
     if (same) {
-      from.view.pixelRoutines->convertRect(&to.view, 0, toFirst, 0, &from.view, 0, fromFirst,
-                                           width, lines);
+      from.view.pixelRoutines->convertRect(&to.view, 0, toFirst, 0, &from.view, 0, fromFirst, width,
+                                           lines);
       return;
     }
     std::uint8_t remap[256];
@@ -420,8 +442,8 @@ int GetDIBits(HDC handle, HBITMAP bitmap, UINT start, UINT lines, void* bits, BI
   h.biSizeImage = static_cast<DWORD>(f.stride) * static_cast<DWORD>(f.height);
   if (!bits) return static_cast<int>(b->height);
   if (start >= static_cast<UINT>(b->height)) return 0;
-  const int count = static_cast<int>(std::min<UINT>(
-      {lines, static_cast<UINT>(b->height) - start, static_cast<UINT>(f.height)}));
+  const int count = static_cast<int>(
+      std::min<UINT>({lines, static_cast<UINT>(b->height) - start, static_cast<UINT>(f.height)}));
   if (count <= 0) return 0;
   BufferBitmap buffer;
   Describe(f, static_cast<std::uint8_t*>(bits), usage, dc, &buffer);
@@ -444,8 +466,8 @@ int SetDIBits(HDC handle, HBITMAP bitmap, UINT start, UINT lines, const void* bi
   if (b->selectedIn && b->selectedIn != dc) return 0;
   if (usage == DIB_PAL_COLORS && !dc) return 0;
   if (start >= static_cast<UINT>(b->height)) return 0;
-  const int count = static_cast<int>(std::min<UINT>(
-      {lines, static_cast<UINT>(b->height) - start, static_cast<UINT>(f.height)}));
+  const int count = static_cast<int>(
+      std::min<UINT>({lines, static_cast<UINT>(b->height) - start, static_cast<UINT>(f.height)}));
   if (count <= 0) return 0;
   BufferBitmap buffer;
   Describe(f, static_cast<std::uint8_t*>(const_cast<void*>(bits)), usage, dc, &buffer);

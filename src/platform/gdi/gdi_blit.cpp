@@ -4,9 +4,9 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/gdi/gdi_paint.h"
-#include "pixels/kernels/stretch_nearest.h"
 #include "palette/palette_search.h"
+#include "pixels/kernels/stretch_nearest.h"
+#include "platform/gdi/gdi_paint.h"
 
 namespace plat {
 namespace {
@@ -48,7 +48,8 @@ void CopyThroughTable(Bitmap& d, int x, int y, const Bitmap& s, int sx, int sy, 
       }
       for (; k < w; ++k) std::memcpy(out + 4 * k, &table[in[k]], 4);
     } else {
-      for (int k = 0; k < w; ++k) std::memcpy(out + bytes * k, values->bits + bytes * in[k], static_cast<std::size_t>(bytes));
+      for (int k = 0; k < w; ++k)
+        std::memcpy(out + bytes * k, values->bits + bytes * in[k], static_cast<std::size_t>(bytes));
     }
   }
 }
@@ -122,8 +123,7 @@ BOOL BitBlt(HDC destination, int x, int y, int width, int height, HDC source, in
   if (rop != SRCCOPY) return PatBlt(destination, x, y, width, height, rop);
   DC* to = LookupDC(destination);
   DC* from = LookupDC(source);
-  if (!to || !from || !to->state.bitmap || !from->state.bitmap || width < 0 || height < 0)
-    return 0;
+  if (!to || !from || !to->state.bitmap || !from->state.bitmap || width < 0 || height < 0) return 0;
   Bitmap& d = *to->state.bitmap;
   Bitmap& s = *from->state.bitmap;
   const POINT dp = Device(*to, x, y);
@@ -205,7 +205,8 @@ BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source
   i64 srcX = sx, srcY = sy;
   const bool sameFormat = s.depth == d.depth && s.depth >= 8 && (s.depth != 8 || SameTables(d, s));
   if (!sameFormat || &s == &d) {
-    converted.reset(MakeBitmap(static_cast<int>(sw), static_cast<int>(sh), d.depth, true, nullptr, 0));
+    converted.reset(
+        MakeBitmap(static_cast<int>(sw), static_cast<int>(sh), d.depth, true, nullptr, 0));
     if (!converted) return 0;
     converted->table = d.table;
     converted->table.inverseTable = nullptr;
@@ -221,8 +222,9 @@ BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source
     const i64 rr = std::min<i64>(dx + dw, r.right), bb = std::min<i64>(dy + dh, r.bottom);
     if (l >= rr || t >= bb) continue;
     if (!flipX && !flipY && d.depth >= 8) {
-      const vexa::NearestPlane in{src->view.PixelAddress(static_cast<int>(srcX), static_cast<int>(srcY)),
-                                  src->view.pitch, src->view.bytesPerPixel};
+      const vexa::NearestPlane in{
+          src->view.PixelAddress(static_cast<int>(srcX), static_cast<int>(srcY)), src->view.pitch,
+          src->view.bytesPerPixel};
       const vexa::NearestPlane out{d.view.PixelAddress(static_cast<int>(l), static_cast<int>(t)),
                                    d.view.pitch, d.view.bytesPerPixel};
       vexa::StretchNearest(in, static_cast<int>(sw), static_cast<int>(sh), out, dw, dh,

@@ -81,7 +81,8 @@ DC* NewContextOn(DCKind kind, HWND window, Bitmap* bitmap) {
 }
 
 void FreeContext(DC* dc) {
-  if (dc->state.bitmap && dc->state.bitmap->selectedIn == dc) dc->state.bitmap->selectedIn = nullptr;
+  if (dc->state.bitmap && dc->state.bitmap->selectedIn == dc)
+    dc->state.bitmap->selectedIn = nullptr;
   // A window context's bitmap over the framebuffer goes with it.
   Bitmap* framebuffer = dc->dcKind == DCKind::kWindow ? dc->state.bitmap : nullptr;
   for (DCState& s : dc->saved) LetGoState(s);
@@ -94,7 +95,8 @@ namespace {
 
 // Contexts are freed through the table so that their handles go stale at once.
 void RetireContext(DC* dc) {
-  if (dc->state.bitmap && dc->state.bitmap->selectedIn == dc) dc->state.bitmap->selectedIn = nullptr;
+  if (dc->state.bitmap && dc->state.bitmap->selectedIn == dc)
+    dc->state.bitmap->selectedIn = nullptr;
   Retire(dc);
 }
 
@@ -128,11 +130,16 @@ std::vector<DC*>& WindowContexts() {
 int DepthOfFramebuffer(const SDL_Surface& s) {
   switch (s.format->format) {
     case SDL_PIXELFORMAT_ARGB8888:
-    case SDL_PIXELFORMAT_RGB888: return 32;
-    case SDL_PIXELFORMAT_RGB565: return 16;
-    case SDL_PIXELFORMAT_RGB555: return 15;
-    case SDL_PIXELFORMAT_BGR24: return 24;
-    default: return 0;
+    case SDL_PIXELFORMAT_RGB888:
+      return 32;
+    case SDL_PIXELFORMAT_RGB565:
+      return 16;
+    case SDL_PIXELFORMAT_RGB555:
+      return 15;
+    case SDL_PIXELFORMAT_BGR24:
+      return 24;
+    default:
+      return 0;
   }
 }
 
@@ -208,7 +215,8 @@ BOOL RestoreDC(HDC handle, int level) {
   return 1;
 }
 
-// ---- state ------------------------------------------------------------------------------------------
+// ---- state
+// ------------------------------------------------------------------------------------------
 
 BOOL SetWindowOrgEx(HDC handle, int x, int y, POINT* previous) {
   DC* dc = LookupDC(handle);
@@ -257,11 +265,13 @@ constexpr auto kAny = [](auto) { return true; };
 }  // namespace
 
 int SetROP2(HDC dc, int mode) {
-  return Exchange(dc, &DCState::rop2, mode, 0, [](int m) { return m >= R2_BLACK && m <= R2_WHITE; });
+  return Exchange(dc, &DCState::rop2, mode, 0,
+                  [](int m) { return m >= R2_BLACK && m <= R2_WHITE; });
 }
 int GetROP2(HDC dc) { return Read(dc, &DCState::rop2, 0); }
 int SetBkMode(HDC dc, int mode) {
-  return Exchange(dc, &DCState::bkMode, mode, 0, [](int m) { return m == TRANSPARENT || m == OPAQUE; });
+  return Exchange(dc, &DCState::bkMode, mode, 0,
+                  [](int m) { return m == TRANSPARENT || m == OPAQUE; });
 }
 int GetBkMode(HDC dc) { return Read(dc, &DCState::bkMode, 0); }
 COLORREF SetBkColor(HDC dc, COLORREF color) {
@@ -306,20 +316,30 @@ int GetDeviceCaps(HDC handle, int index) {
   if (!LookupDC(handle)) return 0;
   const ScreenInfo& s = Screen();
   switch (index) {
-    case HORZRES: return s.width;
-    case VERTRES: return s.height;
-    case BITSPIXEL: return s.depth;
-    case PLANES: return 1;
-    case NUMCOLORS: return -1;
+    case HORZRES:
+      return s.width;
+    case VERTRES:
+      return s.height;
+    case BITSPIXEL:
+      return s.depth;
+    case PLANES:
+      return 1;
+    case NUMCOLORS:
+      return -1;
     case RASTERCAPS:
       return RC_BITBLT | RC_BITMAP64 | RC_DI_BITMAP | RC_DIBTODEV | RC_STRETCHBLT;
     case LOGPIXELSX:
-    case LOGPIXELSY: return 96;
+    case LOGPIXELSY:
+      return 96;
     case SIZEPALETTE:
-    case NUMRESERVED: return 0;
-    case COLORRES: return 24;
-    case VREFRESH: return s.refresh;
-    default: return 0;
+    case NUMRESERVED:
+      return 0;
+    case COLORRES:
+      return 24;
+    case VREFRESH:
+      return s.refresh;
+    default:
+      return 0;
   }
 }
 

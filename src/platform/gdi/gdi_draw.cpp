@@ -63,7 +63,8 @@ bool EllipseRow(const Box& e, i64 y, i64* x0, i64* x1) {
   if (e.Empty()) return false;
   const i64 a = e.right - e.left, b = e.bottom - e.top;
   const i64 yy = 2 * y + 1 - (e.top + e.bottom);
-  const i128 rest = static_cast<i128>(a) * a * (static_cast<i128>(b) * b - static_cast<i128>(yy) * yy);
+  const i128 rest =
+      static_cast<i128>(a) * a * (static_cast<i128>(b) * b - static_cast<i128>(yy) * yy);
   if (rest < 0) return false;
   const i64 x = ISqrt(rest) / b;  // largest |X| with (X b)^2 <= rest
   const i64 sum = e.left + e.right - 1;
@@ -103,11 +104,8 @@ struct Style {
   int lengths[6];
   int count;
 };
-constexpr Style kStyles[5] = {{{1}, 0},
-                              {{18, 6}, 2},
-                              {{3, 3}, 2},
-                              {{9, 6, 3, 6}, 4},
-                              {{9, 3, 3, 3, 3, 3}, 6}};
+constexpr Style kStyles[5] = {
+    {{1}, 0}, {{18, 6}, 2}, {{3, 3}, 2}, {{9, 6, 3, 6}, 4}, {{9, 3, 3, 3, 3, 3}, 6}};
 
 // Whether step i of a styled line is in a dash (true) or a gap.
 bool InDash(const Style& s, i64 i) {
@@ -191,8 +189,7 @@ bool Linear(long double k, long double c, long double low, long double high, lon
   return true;
 }
 
-bool CapsuleRow(const Segment& s, long double r, long double yc, long double* lo,
-                long double* hi) {
+bool CapsuleRow(const Segment& s, long double r, long double yc, long double* lo, long double* hi) {
   bool any = false;
   for (const auto& [px, py] : {std::pair{s.ax, s.ay}, std::pair{s.bx, s.by}}) {
     const long double d = yc - py;
@@ -324,7 +321,8 @@ DC* Drawable(HDC handle) {
 
 }  // namespace
 
-// ---- calls -------------------------------------------------------------------------------------------
+// ---- calls
+// -------------------------------------------------------------------------------------------
 
 COLORREF SetPixel(HDC handle, int x, int y, COLORREF color) {
   DC* dc = Drawable(handle);
@@ -361,7 +359,8 @@ int FillRect(HDC handle, const RECT* rect, HBRUSH brushHandle) {
   auto* brush = LookupAs<Brush>(brushHandle, GdiKind::kBrush);
   if (!dc || !rect || !brush) return 0;
   if (!dc->state.bitmap || !BrushDraws(brush)) return 1;
-  const Box b = Normalised(ToDevice(*dc, rect->left, rect->top), ToDevice(*dc, rect->right, rect->bottom));
+  const Box b =
+      Normalised(ToDevice(*dc, rect->left, rect->top), ToDevice(*dc, rect->right, rect->bottom));
   Painter p(*dc, R2_COPYPEN);
   p.Box(static_cast<int>(b.left), static_cast<int>(b.top), static_cast<int>(b.right),
         static_cast<int>(b.bottom), ValueIn(*dc, brush->color));
@@ -374,12 +373,25 @@ BOOL PatBlt(HDC handle, int x, int y, int width, int height, DWORD rop) {
   int rop2;
   COLORREF color = 0;
   switch (rop) {
-    case PATCOPY: rop2 = R2_COPYPEN; break;
-    case PATINVERT: rop2 = R2_XORPEN; break;
-    case DSTINVERT: rop2 = R2_NOT; break;
-    case BLACKNESS: rop2 = R2_COPYPEN; color = 0; break;
-    case WHITENESS: rop2 = R2_COPYPEN; color = 0xFFFFFF; break;
-    default: return 0;
+    case PATCOPY:
+      rop2 = R2_COPYPEN;
+      break;
+    case PATINVERT:
+      rop2 = R2_XORPEN;
+      break;
+    case DSTINVERT:
+      rop2 = R2_NOT;
+      break;
+    case BLACKNESS:
+      rop2 = R2_COPYPEN;
+      color = 0;
+      break;
+    case WHITENESS:
+      rop2 = R2_COPYPEN;
+      color = 0xFFFFFF;
+      break;
+    default:
+      return 0;
   }
   const bool usesBrush = rop == PATCOPY || rop == PATINVERT;
   if (usesBrush) {
@@ -465,9 +477,11 @@ BOOL Polygon(HDC handle, const POINT* points, int count) {
   DC* dc = Drawable(handle);
   if (!dc || !points || count < 2) return 0;
   std::vector<POINT> device(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) device[static_cast<std::size_t>(i)] = ToDevice(*dc, points[i].x, points[i].y);
+  for (int i = 0; i < count; ++i)
+    device[static_cast<std::size_t>(i)] = ToDevice(*dc, points[i].x, points[i].y);
   Painter p(*dc, dc->state.rop2);
-  if (BrushDraws(dc->state.brush)) FillPolygon(p, *dc, device, ValueIn(*dc, dc->state.brush->color));
+  if (BrushDraws(dc->state.brush))
+    FillPolygon(p, *dc, device, ValueIn(*dc, dc->state.brush->color));
   PenLines(p, *dc, device, true);
   return 1;
 }
@@ -487,7 +501,8 @@ BOOL Polyline(HDC handle, const POINT* points, int count) {
   DC* dc = Drawable(handle);
   if (!dc || !points || count < 2) return 0;
   std::vector<POINT> device(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) device[static_cast<std::size_t>(i)] = ToDevice(*dc, points[i].x, points[i].y);
+  for (int i = 0; i < count; ++i)
+    device[static_cast<std::size_t>(i)] = ToDevice(*dc, points[i].x, points[i].y);
   Painter p(*dc, dc->state.rop2);
   PenLines(p, *dc, device, false);
   return 1;

@@ -160,15 +160,17 @@ Bitmap* StockBitmap() {
   return bitmap;
 }
 
+// White, light grey, grey, dark grey and black: the stock brushes' colours.
+constexpr COLORREF kStockGreys[5] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
+
 Brush* StockBrush(int which) {
   static Brush* brushes[6] = {};
   static std::once_flag once;
   std::call_once(once, [] {
-    constexpr COLORREF kGreys[5] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
     for (int i = 0; i < 6; ++i) {
-      brushes[i] = MakeStock<Brush>(GdiKind::kBrush, [i, &kGreys](Brush& b) {
+      brushes[i] = MakeStock<Brush>(GdiKind::kBrush, [i](Brush& b) {
         b.style = i == NULL_BRUSH ? BS_NULL : BS_SOLID;
-        b.color = i < 5 ? kGreys[i] : 0;
+        b.color = i < 5 ? kStockGreys[i] : 0;
       });
     }
   });
@@ -228,13 +230,20 @@ int GetObjectType(HGDIOBJ handle) {
   switch (object->kind) {
     case GdiKind::kDC:
       return static_cast<DC*>(object)->dcKind == DCKind::kMemory ? OBJ_MEMDC : OBJ_DC;
-    case GdiKind::kBitmap: return OBJ_BITMAP;
-    case GdiKind::kPen: return OBJ_PEN;
-    case GdiKind::kBrush: return OBJ_BRUSH;
-    case GdiKind::kRegion: return OBJ_REGION;
-    case GdiKind::kPalette: return OBJ_PAL;
-    case GdiKind::kFont: return OBJ_FONT;
-    default: return 0;
+    case GdiKind::kBitmap:
+      return OBJ_BITMAP;
+    case GdiKind::kPen:
+      return OBJ_PEN;
+    case GdiKind::kBrush:
+      return OBJ_BRUSH;
+    case GdiKind::kRegion:
+      return OBJ_REGION;
+    case GdiKind::kPalette:
+      return OBJ_PAL;
+    case GdiKind::kFont:
+      return OBJ_FONT;
+    default:
+      return 0;
   }
 }
 
@@ -250,7 +259,12 @@ int GetObject(HGDIOBJ handle, int size, void* out) {
   switch (object->kind) {
     case GdiKind::kBitmap: {
       const auto* b = static_cast<Bitmap*>(object);
-      BITMAP record{0, b->width, b->height, b->stride, 1, static_cast<WORD>(b->bitCount),
+      BITMAP record{0,
+                    b->width,
+                    b->height,
+                    b->stride,
+                    1,
+                    static_cast<WORD>(b->bitCount),
                     b->isSection ? b->bits : nullptr};
       return give(&record, sizeof(record));
     }
@@ -322,12 +336,18 @@ HGDIOBJ GetCurrentObject(HDC handle, int type) {
   DC* dc = LookupDC(handle);
   if (!dc) return nullptr;
   switch (type) {
-    case OBJ_PEN: return HandleOf<HPEN>(dc->state.pen);
-    case OBJ_BRUSH: return HandleOf<HBRUSH>(dc->state.brush);
-    case OBJ_FONT: return HandleOf<HFONT>(dc->state.font);
-    case OBJ_BITMAP: return HandleOf<HBITMAP>(dc->state.bitmap);
-    case OBJ_PAL: return HandleOf<HPALETTE>(dc->state.palette);
-    default: return nullptr;
+    case OBJ_PEN:
+      return HandleOf<HPEN>(dc->state.pen);
+    case OBJ_BRUSH:
+      return HandleOf<HBRUSH>(dc->state.brush);
+    case OBJ_FONT:
+      return HandleOf<HFONT>(dc->state.font);
+    case OBJ_BITMAP:
+      return HandleOf<HBITMAP>(dc->state.bitmap);
+    case OBJ_PAL:
+      return HandleOf<HPALETTE>(dc->state.palette);
+    default:
+      return nullptr;
   }
 }
 

@@ -15,7 +15,16 @@
 
 namespace plat {
 
-enum class GdiKind : std::uint8_t { kNone = 0, kDC, kBitmap, kPen, kBrush, kRegion, kPalette, kFont };
+enum class GdiKind : std::uint8_t {
+  kNone = 0,
+  kDC,
+  kBitmap,
+  kPen,
+  kBrush,
+  kRegion,
+  kPalette,
+  kFont
+};
 
 struct GdiObject {
   virtual ~GdiObject() = default;
@@ -23,7 +32,7 @@ struct GdiObject {
   std::uint64_t handle = 0;  // the handle's number (kind, generation, slot)
   int holders = 0;           // contexts (and saved states) that have it selected
   bool stock = false;
-  bool deleted = false;      // DeleteObject done; freed when the last holder lets go
+  bool deleted = false;  // DeleteObject done; freed when the last holder lets go
 };
 
 // ---- regions: disjoint rectangles in bands ---------------------------------------------------
@@ -35,7 +44,7 @@ using RectList = std::vector<RECT>;
 
 RectList CombineRects(const RectList& a, const RectList& b, int mode);
 int RegionTypeOf(const RectList& rects);
-RECT BoundsOf(const RectList& rects);  // all zero for an empty list
+RECT BoundsOf(const RectList& rects);                           // all zero for an empty list
 RectList RectRegion(int left, int top, int right, int bottom);  // empty when degenerate
 
 struct Region : GdiObject {
@@ -93,8 +102,7 @@ void WriteValue(Bitmap& bitmap, int x, int y, std::uint32_t value);
 void BuildView(Bitmap& bitmap);
 // A bitmap object of a format on caller memory (not owned) or on fresh zeroed memory (bits
 // null); null when the size is unusable.
-Bitmap* MakeBitmap(int width, int height, int depth, bool topDown, std::uint8_t* bits,
-                   int stride);
+Bitmap* MakeBitmap(int width, int height, int depth, bool topDown, std::uint8_t* bits, int stride);
 
 enum class DCKind : std::uint8_t { kMemory, kScreen, kWindow };
 

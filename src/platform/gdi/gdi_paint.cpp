@@ -21,11 +21,16 @@ namespace {
 
 std::uint32_t ValueMask(int depth) {
   switch (depth) {
-    case 1: return 1;
-    case 8: return 0xFF;
-    case 15: return 0x7FFF;
-    case 16: return 0xFFFF;
-    default: return 0xFFFFFF;
+    case 1:
+      return 1;
+    case 8:
+      return 0xFF;
+    case 15:
+      return 0x7FFF;
+    case 16:
+      return 0xFFFF;
+    default:
+      return 0xFFFFFF;
   }
 }
 
@@ -53,12 +58,13 @@ void Painter::Run(int y, int x0, int x1, std::uint32_t value) {
   }
   if (rop2_ == R2_NOP) return;
   if (rop2_ == R2_COPYPEN && b.depth >= 8) {
-    vexa::FillPixelRows(b.view.PixelAddress(x0, y), b.view.pitch, x1 - x0, 1,
-                        b.view.bytesPerPixel, value);
+    vexa::FillPixelRows(b.view.PixelAddress(x0, y), b.view.pitch, x1 - x0, 1, b.view.bytesPerPixel,
+                        value);
     return;
   }
   for (int x = x0; x < x1; ++x)
-    WriteValue(b, x, y, rop2_ == R2_COPYPEN ? value : ApplyRop2(rop2_, value, ReadValue(b, x, y), mask_));
+    WriteValue(b, x, y,
+               rop2_ == R2_COPYPEN ? value : ApplyRop2(rop2_, value, ReadValue(b, x, y), mask_));
 }
 
 void Painter::Span(int y, int x0, int x1, std::uint32_t value) {

@@ -8,8 +8,7 @@ namespace plat {
 
 // The result of a binary raster operation on a pen value and a destination value, limited to
 // the bits a pixel stores (`mask`); the bits above stay as they are.
-std::uint32_t ApplyRop2(int rop2, std::uint32_t pen, std::uint32_t destination,
-                        std::uint32_t mask);
+std::uint32_t ApplyRop2(int rop2, std::uint32_t pen, std::uint32_t destination, std::uint32_t mask);
 
 class Painter {
  public:

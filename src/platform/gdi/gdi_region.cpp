@@ -22,11 +22,16 @@ Spans SpansIn(const RectList& rects, int top, int bottom) {
 
 bool Keep(bool inA, bool inB, int mode) {
   switch (mode) {
-    case RGN_AND: return inA && inB;
-    case RGN_OR: return inA || inB;
-    case RGN_XOR: return inA != inB;
-    case RGN_DIFF: return inA && !inB;
-    default: return inA;
+    case RGN_AND:
+      return inA && inB;
+    case RGN_OR:
+      return inA || inB;
+    case RGN_XOR:
+      return inA != inB;
+    case RGN_DIFF:
+      return inA && !inB;
+    default:
+      return inA;
   }
 }
 
@@ -203,12 +208,12 @@ int GetRegionRects(HRGN handle, RECT* out, int capacity) {
   Region* region = LookupRegion(handle);
   if (!region) return -1;
   const int count = static_cast<int>(region->rects.size());
-  if (out)
-    std::copy_n(region->rects.begin(), std::min(std::max(capacity, 0), count), out);
+  if (out) std::copy_n(region->rects.begin(), std::min(std::max(capacity, 0), count), out);
   return count;
 }
 
-// ---- clip regions of contexts --------------------------------------------------------------------
+// ---- clip regions of contexts
+// --------------------------------------------------------------------
 
 namespace {
 
@@ -260,10 +265,9 @@ int ClipWithRect(HDC handle, int left, int top, int right, int bottom, int mode)
   DC* dc = LookupDC(handle);
   if (!dc) return RGN_ERROR;
   const POINT o = dc->state.windowOrigin;
-  const RectList rect = ClampedRect(ClampCoordinate(std::int64_t{left} - o.x),
-                                    ClampCoordinate(std::int64_t{top} - o.y),
-                                    ClampCoordinate(std::int64_t{right} - o.x),
-                                    ClampCoordinate(std::int64_t{bottom} - o.y));
+  const RectList rect = ClampedRect(
+      ClampCoordinate(std::int64_t{left} - o.x), ClampCoordinate(std::int64_t{top} - o.y),
+      ClampCoordinate(std::int64_t{right} - o.x), ClampCoordinate(std::int64_t{bottom} - o.y));
   const RectList current = dc->state.hasClip ? dc->state.clip : WholeDrawable(*dc);
   dc->state.clip = CombineRects(current, rect, mode);
   dc->state.hasClip = true;

@@ -128,7 +128,8 @@ BOOL SetWindowPos(HWND handle, int x, int y, int width, int height, UINT flags) 
   Borders(*w, &top, &left, &bottom, &right);
   if (!(flags & SWP_NOMOVE)) SDL_SetWindowPosition(w->sdl, x + left, y + top);
   if (!(flags & SWP_NOSIZE))
-    SDL_SetWindowSize(w->sdl, std::max(1, width - left - right), std::max(1, height - top - bottom));
+    SDL_SetWindowSize(w->sdl, std::max(1, width - left - right),
+                      std::max(1, height - top - bottom));
   if (flags & SWP_SHOWWINDOW) SDL_ShowWindow(w->sdl);
   return 1;
 }
@@ -206,7 +207,8 @@ int ChangeDisplaySettings(const DisplaySettings* settings, HWND handle) {
   SDL_DisplayMode mode{};
   for (int i = 0; SDL_GetDisplayMode(0, i, &mode) == 0; ++i) {
     const DisplaySettings s = SettingsOf(mode);
-    if (s.width == listed.width && s.height == listed.height && s.bitsPerPixel == listed.bitsPerPixel)
+    if (s.width == listed.width && s.height == listed.height &&
+        s.bitsPerPixel == listed.bitsPerPixel)
       break;
   }
   if (SDL_SetWindowDisplayMode(w->sdl, &mode) != 0 ||

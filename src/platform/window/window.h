@@ -14,18 +14,16 @@ struct SDL_Window;
 namespace plat {
 
 // Window styles the library uses.
-inline constexpr DWORD WS_POPUP = 0x80000000, WS_VISIBLE = 0x10000000,
-                       WS_CLIPSIBLINGS = 0x04000000, WS_CLIPCHILDREN = 0x02000000,
-                       WS_CAPTION = 0x00C00000, WS_THICKFRAME = 0x00040000,
-                       WS_OVERLAPPEDWINDOW = 0x00CF0000;
+inline constexpr DWORD WS_POPUP = 0x80000000, WS_VISIBLE = 0x10000000, WS_CLIPSIBLINGS = 0x04000000,
+                       WS_CLIPCHILDREN = 0x02000000, WS_CAPTION = 0x00C00000,
+                       WS_THICKFRAME = 0x00040000, WS_OVERLAPPEDWINDOW = 0x00CF0000;
 
 // A pop-up window without a frame, as the full-screen switch sets it.
 inline constexpr DWORD kFullScreenStyle = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
 
 // ShowWindow commands and SetWindowPos flags.
 inline constexpr int SW_HIDE = 0, SW_SHOW = 5;
-inline constexpr UINT SWP_NOSIZE = 0x1, SWP_NOMOVE = 0x2, SWP_NOZORDER = 0x4,
-                      SWP_SHOWWINDOW = 0x40;
+inline constexpr UINT SWP_NOSIZE = 0x1, SWP_NOMOVE = 0x2, SWP_NOZORDER = 0x4, SWP_SHOWWINDOW = 0x40;
 
 struct Window {
   SDL_Window* sdl = nullptr;
