@@ -260,8 +260,12 @@ TEST(GdiBitmap, DIBitsRoundTripThroughEveryRowFormat) {
         for (int x = 0; x < 7; ++x) {
           const COLORREF c = plat::GetPixel(s.dc, x, y);
           const COLORREF got = plat::GetPixel(back.dc, x, y);
-          if (bpp >= 24) ASSERT_EQ(got, c);
-          if (bpp == 16) ASSERT_EQ(got & 0xF8F8F8, c & 0xF8F8F8);
+          if (bpp >= 24) {
+            ASSERT_EQ(got, c);
+          }
+          if (bpp == 16) {
+            ASSERT_EQ(got & 0xF8F8F8, c & 0xF8F8F8);
+          }
         }
       if (bpp == 8) {
         // Grey table: a pixel reads back as its nearest grey.

@@ -96,8 +96,9 @@ TEST(GdiDraw, EllipseFillsPixelCentresInsideAndIsSymmetric) {
     // Nothing outside the grown box, and the centre untouched.
     for (int y = 0; y < 48; ++y)
       for (int x = 0; x < 48; ++x)
-        if (x < 10 - w / 2 || x >= 37 + w / 2 || y < 12 - w / 2 || y >= 33 + w / 2)
+        if (x < 10 - w / 2 || x >= 37 + w / 2 || y < 12 - w / 2 || y >= 33 + w / 2) {
           ASSERT_FALSE(s.Set(x, y)) << w;
+        }
     EXPECT_FALSE(s.Set(23, 22));
     // The widest row of the band is w pixels thick at the middle.
     int thick = 0;
@@ -152,7 +153,9 @@ TEST(GdiDraw, WidePensCoverTheirWidthWithRoundEnds) {
     // Round caps reach floor(w/2) beyond the end on the axis but not in the corner.
     EXPECT_TRUE(s.Set(10 - w / 2, 20));
     EXPECT_FALSE(s.Set(10 - w / 2 - 1, 20));
-    if (w >= 5) EXPECT_FALSE(s.Set(10 - w / 2, 20 - w / 2));
+    if (w >= 5) {
+      EXPECT_FALSE(s.Set(10 - w / 2, 20 - w / 2));
+    }
   }
 }
 

@@ -42,8 +42,6 @@ Recorded& RecordedMode() {
   return recorded;
 }
 
-bool VideoUp() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
-
 DisplaySettings SettingsOf(const SDL_DisplayMode& mode) {
   const int bytes = SDL_BYTESPERPIXEL(mode.format);
   const DWORD bits = bytes == 2 ? SDL_BITSPERPIXEL(mode.format) : static_cast<DWORD>(bytes * 8);
