@@ -314,6 +314,13 @@ void FillPolygon(Painter& p, const DC& dc, const std::vector<POINT>& pts, std::u
   }
 }
 
+std::vector<POINT> DevicePoints(const DC& dc, const POINT* points, int count) {
+  std::vector<POINT> device(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i)
+    device[static_cast<std::size_t>(i)] = ToDevice(dc, points[i].x, points[i].y);
+  return device;
+}
+
 DC* Drawable(HDC handle) {
   DC* dc = LookupDC(handle);
   return dc && dc->state.bitmap ? dc : nullptr;
@@ -476,9 +483,7 @@ BOOL Ellipse(HDC handle, int left, int top, int right, int bottom) {
 BOOL Polygon(HDC handle, const POINT* points, int count) {
   DC* dc = Drawable(handle);
   if (!dc || !points || count < 2) return 0;
-  std::vector<POINT> device(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i)
-    device[static_cast<std::size_t>(i)] = ToDevice(*dc, points[i].x, points[i].y);
+  const std::vector<POINT> device = DevicePoints(*dc, points, count);
   Painter p(*dc, dc->state.rop2);
   if (BrushDraws(dc->state.brush))
     FillPolygon(p, *dc, device, ValueIn(*dc, dc->state.brush->color));
@@ -500,9 +505,7 @@ BOOL LineTo(HDC handle, int x, int y) {
 BOOL Polyline(HDC handle, const POINT* points, int count) {
   DC* dc = Drawable(handle);
   if (!dc || !points || count < 2) return 0;
-  std::vector<POINT> device(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i)
-    device[static_cast<std::size_t>(i)] = ToDevice(*dc, points[i].x, points[i].y);
+  const std::vector<POINT> device = DevicePoints(*dc, points, count);
   Painter p(*dc, dc->state.rop2);
   PenLines(p, *dc, device, false);
   return 1;
