@@ -31,7 +31,7 @@ LAYERS = [
     ("frame", ["src/frame"], ["surface_object.h", "library.h"]),
     ("mask", ["src/bank/mask"], ["collision_mask.h"]),
     ("bank", ["src/bank"], ["image_bank.h", "image_surface.h"]),
-    ("imagefile", ["src/imagefile"], []),
+    ("imagefile", ["src/imagefile"], ["filter_plugin.h"]),
     ("sound", ["src/sound"], []),
     ("window", ["src/window"], []),
     ("sprite", ["src/sprite"], []),

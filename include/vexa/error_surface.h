@@ -3,7 +3,9 @@
 // The library holds one static instance; every empty public surface object points at it, so
 // any call on an empty surface is safe and fails quietly. It answers every operation with 0,
 // null or nothing, reports the memory kind, and otherwise keeps the base behaviour (so its
-// colour key is shared by all empty objects).
+// colour key is shared by all empty objects). It keeps no alpha plane: CreateAlpha answers
+// null, AttachAlpha does nothing and SetAlphaFromBuffer answers 0, so that no empty object
+// ever shows a plane another one was given.
 #pragma once
 
 #include <vexa/export.h>

@@ -65,7 +65,9 @@ VEXA_API PaletteObject* CreatePaletteObject(const LOGPALETTE* record);
 // already arranged so; null for a null palette.
 VEXA_API PaletteObject* CreateIdentityPalette(PaletteObject* palette, BYTE* remapOut);
 
-// Adds a reference; returns its argument (null stays null).
+// Adds a reference; returns its argument (null stays null). Reference counts change
+// atomically: the process-wide palettes of the prototypes and alpha views have holders on
+// every thread.
 VEXA_API PaletteObject* AddPaletteRef(PaletteObject* palette);
 
 // Drops a reference. The last one frees the palette when it belongs to the calling thread.

@@ -58,6 +58,9 @@ struct PixelDescriptor {
 // (destination colour, source colour, user value) -> colour, all 0x00BBGGRR.
 using BlitCallbackFn = COLORREF (*)(COLORREF destination, COLORREF source, void* userValue);
 
+// The part of an ink effect word that holds the effect code (see blit.h for the codes).
+inline constexpr std::uint32_t kEffectCodeMask = 0xFFF;
+
 // The fourteen routines of one pixel format, in table order.
 struct PixelRoutineTable {
   // 0: write one pixel (colour value; at 8 bits 0x01000000 | index writes the index).

@@ -237,7 +237,7 @@ VEXA_API int InitCompatible(cSurfaceImplementation* created, const cSurfaceImple
                             int width, int height, int stride);
 
 // Swaps width and height for 90 and 270 degrees, keeps them for 0 and 180, otherwise replaces
-// them by the size of the rotated rectangle's bounding box.
+// them by the size of the rotated rectangle's bounding box. A NaN or infinite angle keeps them.
 VEXA_API void ClampRotatedSize(int* width, int* height, float angle);
 
 // Delete on a possibly null implementation.

@@ -4,6 +4,7 @@
 // supplied pixels with the bitmap's colour table as their palette.
 #include <vexa/image_bank.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "bank/image_layout.h"
@@ -25,9 +26,14 @@ struct DibFormat {
   std::size_t bitsOffset = 0;
 };
 
+constexpr std::size_t kInfoHeaderBytes = sizeof(BITMAPINFOHEADER);
+constexpr std::size_t kMaskBytes = 12;
+
+// The colour masks follow the 40 header fields: after a 40-byte header they come right after
+// it; larger headers hold them as their next fields, at the same offset.
 std::uint32_t Mask(const BITMAPINFO& dib, int i) {
   std::uint32_t m = 0;
-  std::memcpy(&m, reinterpret_cast<const std::uint8_t*>(&dib) + dib.bmiHeader.biSize + 4 * i, 4);
+  std::memcpy(&m, reinterpret_cast<const std::uint8_t*>(&dib) + kInfoHeaderBytes + 4 * i, 4);
   return m;
 }
 
@@ -61,8 +67,11 @@ bool ReadFormat(const BITMAPINFO& dib, DibFormat* f) {
     case 16:
     case 32:
       f->mode = TrueColorMode(dib);
-      // A 40-byte header is followed by the three masks; larger headers hold them inside.
-      if (h.biCompression == kBiBitfields && h.biSize == sizeof(BITMAPINFOHEADER)) f->bitsOffset += 12;
+      // A 40-byte header is followed by the three masks; larger headers hold them inside
+      // (a header too short to hold all three ends where they do).
+      if (h.biCompression == kBiBitfields) {
+        f->bitsOffset = std::max<std::size_t>(f->bitsOffset, kInfoHeaderBytes + kMaskBytes);
+      }
       return f->mode != 0;
     case 24:
       f->mode = kMode24;
@@ -134,6 +143,9 @@ int AddImageFromDIB(ImageBank* bank, const ImagePlacement* placement, const BITM
   OwnedBlock rows;
   if (!rows.Allocate(static_cast<std::size_t>(layout.pixelBytes), true)) return 0;
   const std::int64_t dibStride = (std::int64_t{h.biWidth} * format.bitCount + 31) / 32 * 4;
+  // The block's only statement of its length is the image size field: when it is given, the
+  // rows must lie inside it (0 leaves it to the caller, as for any uncompressed bitmap).
+  if (h.biSizeImage != 0 && h.biSizeImage < dibStride * height) return 0;
   const auto* bits = reinterpret_cast<const std::uint8_t*>(bitmap) + format.bitsOffset;
   CopyRows(bits, format, h.biHeight < 0, dibStride, layout, rows.get());
   const LOGPALETTE256 palette = ColorTable(*bitmap, format.colors);

@@ -2,6 +2,10 @@
 // surface by that surface's origin and calls one operation of the implementation.
 #include <vexa/surface_object.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
 #include <vexa/error_surface.h>
 #include <vexa/palette.h>
 
@@ -17,16 +21,31 @@ cSurfaceImplementation* ImplOf(cSurfaceObject* object) {
   return object ? object->implementation : nullptr;
 }
 
+// A caller's coordinate taken into the surface's own space, in 64 bits. A result outside the
+// int range lies beyond every surface; it is pinned to the end of the range on its side,
+// which lies beyond every surface as well (no width or height reaches back from there), so
+// the call addresses nothing instead of wrapping round onto visible pixels.
+int Local(int coordinate, std::int32_t origin) {
+  return static_cast<int>(
+      std::clamp<std::int64_t>(std::int64_t{coordinate} - origin, INT_MIN, INT_MAX));
+}
+
+// A surface coordinate handed back to the caller: the origin added in 64 bits, saturated.
+int Public(int coordinate, std::int32_t origin) {
+  return static_cast<int>(
+      std::clamp<std::int64_t>(std::int64_t{coordinate} + origin, INT_MIN, INT_MAX));
+}
+
 }  // namespace
 
 // ---- pixels ------------------------------------------------------------------------------
 
 int cSurfaceObject::GetPixelValue(int x, int y, std::uint32_t* value) {
-  return implementation->GetPixelValue(x - originX, y - originY, value);
+  return implementation->GetPixelValue(Local(x, originX), Local(y, originY), value);
 }
 
 int cSurfaceObject::GetPixelColor(int x, int y, COLORREF* color) {
-  return implementation->GetPixelColor(x - originX, y - originY, color);
+  return implementation->GetPixelColor(Local(x, originX), Local(y, originY), color);
 }
 
 int cSurfaceObject::GetPixelRGB(int x, int y, BYTE* red, BYTE* green, BYTE* blue) {
@@ -39,11 +58,11 @@ int cSurfaceObject::GetPixelRGB(int x, int y, BYTE* red, BYTE* green, BYTE* blue
 }
 
 void cSurfaceObject::SetPixelValue(int x, int y, std::uint32_t value) {
-  implementation->SetPixelValue(x - originX, y - originY, value);
+  implementation->SetPixelValue(Local(x, originX), Local(y, originY), value);
 }
 
 void cSurfaceObject::SetPixelColor(int x, int y, COLORREF color) {
-  implementation->SetPixelColor(x - originX, y - originY, color);
+  implementation->SetPixelColor(Local(x, originX), Local(y, originY), color);
 }
 
 void cSurfaceObject::SetPixelRGB(int x, int y, BYTE red, BYTE green, BYTE blue) {
@@ -120,19 +139,23 @@ void cSurfaceObject::GetClipRect(int* x, int* y, int* width, int* height) {
   bool fill = x || y;
   implementation->GetClipRect(&cx, &cy, width, height);
   if (!fill) return;
-  if (x) *x = cx + originX;
-  if (y) *y = cy + originY;
+  if (x) *x = Public(cx, originX);
+  if (y) *y = Public(cy, originY);
 }
 
 void cSurfaceObject::GetClipRect(RECT* rect) {
   if (!rect) return;
   int x = 0, y = 0, w = 0, h = 0;
   implementation->GetClipRect(&x, &y, &w, &h);
-  *rect = RECT{x + originX, y + originY, x + originX + w, y + originY + h};
+  const auto end = [](int from, int extent) {
+    return static_cast<int>(std::min<std::int64_t>(std::int64_t{from} + extent, INT_MAX));
+  };
+  *rect = RECT{Public(x, originX), Public(y, originY), Public(end(x, w), originX),
+               Public(end(y, h), originY)};
 }
 
 void cSurfaceObject::SetClipRect(int x, int y, int width, int height) {
-  implementation->SetClipRect(x - originX, y - originY, width, height);
+  implementation->SetClipRect(Local(x, originX), Local(y, originY), width, height);
 }
 void cSurfaceObject::ResetClipRect() { implementation->ResetClipRect(); }
 HDC cSurfaceObject::GetDC() {
@@ -243,17 +266,19 @@ int cSurfaceObject::Blit(cSurfaceObject* destination, int x, int y, int sourceX,
                          int width, int height, int mode, std::uint32_t effect,
                          EffectParam parameter, std::uint32_t flags) {
   if (!destination) return 0;
-  return implementation->Blit(destination->implementation, x - destination->originX,
-                              y - destination->originY, sourceX - originX, sourceY - originY,
-                              width, height, mode, effect, parameter, flags);
+  return implementation->Blit(destination->implementation, Local(x, destination->originX),
+                              Local(y, destination->originY), Local(sourceX, originX),
+                              Local(sourceY, originY), width, height, mode, effect, parameter,
+                              flags);
 }
 
 int cSurfaceObject::Blit(cSurfaceObject* destination, int x, int y, int mode,
                          std::uint32_t effect, EffectParam parameter, std::uint32_t flags) {
   if (!destination) return 0;
-  return implementation->Blit(destination->implementation, x - destination->originX,
-                              y - destination->originY, -originX, -originY, GetWidth(),
-                              GetHeight(), mode, effect, parameter, flags);
+  return implementation->Blit(destination->implementation, Local(x, destination->originX),
+                              Local(y, destination->originY), Local(0, originX),
+                              Local(0, originY), GetWidth(), GetHeight(), mode, effect,
+                              parameter, flags);
 }
 
 int cSurfaceObject::BlitTransformed(cSurfaceObject* destination, float x, float y, int a1, int a2,
@@ -268,9 +293,10 @@ int cSurfaceObject::BlitCallback(cSurfaceObject* destination, int x, int y, int 
                                  int sourceY, int width, int height, int mode,
                                  BlitCallbackFn callback, void* userValue) {
   if (!destination) return 0;
-  return implementation->BlitCallback(destination->implementation, x - destination->originX,
-                                      y - destination->originY, sourceX - originX,
-                                      sourceY - originY, width, height, mode, callback, userValue);
+  return implementation->BlitCallback(destination->implementation, Local(x, destination->originX),
+                                      Local(y, destination->originY), Local(sourceX, originX),
+                                      Local(sourceY, originY), width, height, mode, callback,
+                                      userValue);
 }
 
 int cSurfaceObject::BlitEx(cSurfaceObject* destination, int x, int y, int sourceX, int sourceY,
@@ -278,10 +304,11 @@ int cSurfaceObject::BlitEx(cSurfaceObject* destination, int x, int y, int source
                            int centreY, int marginX, int marginY, BlitExFilterFn filter,
                            void* userValue) {
   if (!destination) return 0;
-  return implementation->BlitEx(destination->implementation, x - destination->originX,
-                                y - destination->originY, sourceX - originX, sourceY - originY,
-                                width, height, windowWidth, windowHeight, centreX, centreY,
-                                marginX, marginY, filter, userValue);
+  return implementation->BlitEx(destination->implementation, Local(x, destination->originX),
+                                Local(y, destination->originY), Local(sourceX, originX),
+                                Local(sourceY, originY), width, height, windowWidth,
+                                windowHeight, centreX, centreY, marginX, marginY, filter,
+                                userValue);
 }
 
 int cSurfaceObject::StretchBlit(cSurfaceObject* destination, int x, int y, int width, int height,
@@ -289,10 +316,10 @@ int cSurfaceObject::StretchBlit(cSurfaceObject* destination, int x, int y, int w
                                 int mode, std::uint32_t effect, EffectParam parameter,
                                 std::uint32_t flags) {
   if (!destination) return 0;
-  return implementation->StretchBlit(destination->implementation, x - destination->originX,
-                                     y - destination->originY, width, height, sourceX - originX,
-                                     sourceY - originY, sourceWidth, sourceHeight, mode, effect,
-                                     parameter, flags);
+  return implementation->StretchBlit(destination->implementation, Local(x, destination->originX),
+                                     Local(y, destination->originY), width, height,
+                                     Local(sourceX, originX), Local(sourceY, originY), sourceWidth,
+                                     sourceHeight, mode, effect, parameter, flags);
 }
 
 int cSurfaceObject::StretchBlit(cSurfaceObject* destination, int x, int y, int width, int height,
@@ -303,16 +330,18 @@ int cSurfaceObject::StretchBlit(cSurfaceObject* destination, int x, int y, int w
 }
 
 int cSurfaceObject::MoveRect(int x, int y, int sourceX, int sourceY, int width, int height) {
-  return implementation->MoveRect(x - originX, y - originY, sourceX - originX, sourceY - originY,
-                                  width, height);
+  return implementation->MoveRect(Local(x, originX), Local(y, originY), Local(sourceX, originX),
+                                  Local(sourceY, originY), width, height);
 }
 
 int cSurfaceObject::FillRectValue(int x, int y, int width, int height, std::uint32_t value) {
-  return implementation->FillRectValue(x - originX, y - originY, width, height, value);
+  return implementation->FillRectValue(Local(x, originX), Local(y, originY), width, height,
+                                       value);
 }
 
 int cSurfaceObject::FillRectColor(int x, int y, int width, int height, COLORREF color) {
-  return implementation->FillRectColor(x - originX, y - originY, width, height, color);
+  return implementation->FillRectColor(Local(x, originX), Local(y, originY), width, height,
+                                       color);
 }
 
 int cSurfaceObject::FillRectRGB(int x, int y, int width, int height, BYTE red, BYTE green,
@@ -321,20 +350,23 @@ int cSurfaceObject::FillRectRGB(int x, int y, int width, int height, BYTE red, B
 }
 
 int cSurfaceObject::FillColor(COLORREF color) {
-  return implementation->FillRectColor(-originX, -originY, GetWidth(), GetHeight(), color);
+  return implementation->FillRectColor(Local(0, originX), Local(0, originY), GetWidth(),
+                                       GetHeight(), color);
 }
 
 int cSurfaceObject::FlipHorizontal(int x, int y, int width, int height) {
-  return implementation->FlipHorizontal(x - originX, y - originY, width, height);
+  return implementation->FlipHorizontal(Local(x, originX), Local(y, originY), width, height);
 }
 int cSurfaceObject::FlipHorizontal() {
-  return implementation->FlipHorizontal(-originX, -originY, GetWidth(), GetHeight());
+  return implementation->FlipHorizontal(Local(0, originX), Local(0, originY), GetWidth(),
+                                        GetHeight());
 }
 int cSurfaceObject::FlipVertical(int x, int y, int width, int height) {
-  return implementation->FlipVertical(x - originX, y - originY, width, height);
+  return implementation->FlipVertical(Local(x, originX), Local(y, originY), width, height);
 }
 int cSurfaceObject::FlipVertical() {
-  return implementation->FlipVertical(-originX, -originY, GetWidth(), GetHeight());
+  return implementation->FlipVertical(Local(0, originX), Local(0, originY), GetWidth(),
+                                      GetHeight());
 }
 
 int cSurfaceObject::ReplaceColor(COLORREF oldColor, COLORREF newColor) {
@@ -344,10 +376,10 @@ int cSurfaceObject::ReplaceColor(COLORREF oldColor, COLORREF newColor) {
 int cSurfaceObject::GetOpaqueBounds(RECT* bounds) {
   const int result = implementation->GetOpaqueBounds(bounds);
   if (result && bounds) {
-    bounds->left += originX;
-    bounds->right += originX;
-    bounds->top += originY;
-    bounds->bottom += originY;
+    bounds->left = Public(bounds->left, originX);
+    bounds->right = Public(bounds->right, originX);
+    bounds->top = Public(bounds->top, originY);
+    bounds->bottom = Public(bounds->bottom, originY);
   }
   return result;
 }

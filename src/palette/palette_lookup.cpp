@@ -1,5 +1,6 @@
 // Colour to index: the nearest-colour search and its cache, the inverse table.
 #include <algorithm>
+#include <atomic>
 
 #include <vexa/memory.h>
 
@@ -13,11 +14,16 @@ int SearchAll(const PaletteObject& palette, COLORREF color, PaletteSearchFn sear
 }
 
 // The cached index of the colour's key; a stored 0 means "not computed yet". A key keeps the
-// answer for the first colour that reached it.
+// answer for the first colour that reached it. A cell is written at most once, from 0, so
+// threads that share a palette and fill one cell at the same time agree: the first store
+// wins and the others take its index, as if their lookups had come after it.
 int CachedSearch(PaletteObject& palette, COLORREF color, PaletteSearchFn search) {
-  BYTE& slot = palette.inverseTable[ColorKey(color)];
-  if (slot == 0) slot = static_cast<BYTE>(SearchAll(palette, color, search));
-  return slot;
+  std::atomic_ref<std::uint8_t> cell(palette.inverseTable[ColorKey(color)]);
+  std::uint8_t stored = cell.load(std::memory_order_relaxed);
+  if (stored != 0) return stored;
+  const auto found = static_cast<std::uint8_t>(SearchAll(palette, color, search));
+  if (cell.compare_exchange_strong(stored, found, std::memory_order_relaxed)) return found;
+  return stored;
 }
 
 }  // namespace
@@ -50,13 +56,19 @@ int LookupInverse(PaletteObject* palette, COLORREF color) {
 
 BOOL BuildInverseTable(PaletteObject* palette) {
   if (palette == nullptr) return 0;
-  if (palette->inverseTable != nullptr) return 1;
+  std::atomic_ref<std::uint8_t*> published(palette->inverseTable);
+  if (published.load(std::memory_order_acquire) != nullptr) return 1;
   void* block = nullptr;
   if (!AllocBlockZero(&block, kInverseTableSize)) return 0;
-  palette->inverseTable = static_cast<std::uint8_t*>(block);
+  auto* table = static_cast<std::uint8_t*>(block);
   // Only valid entries are entered; a later entry with the same key wins.
   const int count = std::min<int>(palette->entryCount, 256);
-  for (int i = 0; i < count; ++i)
-    palette->inverseTable[vexa::ColorKey(vexa::RgbOf(palette->entries[i]))] = static_cast<BYTE>(i);
+  for (int i = 0; i < count; ++i) table[vexa::ColorKey(vexa::RgbOf(palette->entries[i]))] = static_cast<BYTE>(i);
+  // A process-wide palette whose table could not be made at creation may get it from any
+  // thread: the first table published stays, a second one is dropped.
+  std::uint8_t* expected = nullptr;
+  if (!published.compare_exchange_strong(expected, table, std::memory_order_acq_rel)) {
+    FreeBlockAndClear(&block);
+  }
   return 1;
 }

@@ -11,6 +11,10 @@ PaletteObject* AllocatePaletteObject();
 // Frees the palette's inverse table, its platform handle and the object itself.
 void FreePaletteObject(PaletteObject* palette);
 
+// Adds `by` to the palette's reference count atomically (process-wide palettes have holders on
+// every thread) and returns the new count.
+std::int32_t ChangeReferences(PaletteObject& palette, std::int32_t by);
+
 // Number of palette objects allocated and not yet freed, in the whole process (for tests).
 int LivePaletteObjectCount();
 

@@ -77,11 +77,11 @@ using VectorSearches = SimdTables<PaletteSearchFn, BuildVectorSearch>;
 PaletteSearchFn VectorSearchAt(SimdLevel level) { return VectorSearches::At(level); }
 
 PaletteSearchFn PaletteSearchFor(std::uint32_t featureWord, SimdLevel level) {
-  return (featureWord & 1) != 0 ? VectorSearchAt(level) : SearchPlain;
+  return (featureWord & kCpuFeatureMmx) != 0 ? VectorSearchAt(level) : SearchPlain;
 }
 
 PaletteSearchFn PaletteSearchFor(std::uint32_t featureWord) {
-  return (featureWord & 1) != 0 ? VectorSearches::Active() : SearchPlain;
+  return (featureWord & kCpuFeatureMmx) != 0 ? VectorSearches::Active() : SearchPlain;
 }
 
 PaletteSearchFn LibraryPaletteSearch() { return PaletteSearchFor(LibraryCpuFeatureWord()); }

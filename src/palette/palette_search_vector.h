@@ -30,7 +30,8 @@ typename Isa::V KeysOf(typename Isa::V block, typename Isa::V colorWords, typena
   // Per entry: S1 = dr^2 + dg^2 and S2 = db^2 + df^2.
   const auto sumsA = Isa::Madd16(first, first);
   const auto sumsB = Isa::Madd16(second, second);
-  const auto distance = Isa::AddSatU16(Isa::EvenLanes32(sumsA, sumsB), Isa::OddLanes32(sumsA, sumsB));
+  const auto distance =
+      Isa::AddSatU16(Isa::EvenLanes32(sumsA, sumsB), Isa::OddLanes32(sumsA, sumsB));
   return Isa::Or(Isa::template Slli32<8>(distance), low);
 }
 
@@ -52,7 +53,8 @@ int FirstExactEntry(const PALETTEENTRY* entries, int count, COLORREF color) {
     if (mask != 0) return j + __builtin_ctz(mask);
   }
   if (j == count) return 0;
-  const std::uint32_t mask = Isa::MoveMask32(Isa::CmpEq32(LoadTail<Isa>(entries + j, count - j), wanted));
+  const std::uint32_t mask =
+      Isa::MoveMask32(Isa::CmpEq32(LoadTail<Isa>(entries + j, count - j), wanted));
   const std::uint32_t valid = (1u << (count - j)) - 1;
   return (mask & valid) != 0 ? j + __builtin_ctz(mask & valid) : 0;
 }

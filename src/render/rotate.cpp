@@ -3,6 +3,8 @@
 // Angles of 0 and 180 degrees are exact copies (a blit, and for 180 both mirrors); every
 // other angle maps each destination pixel back into the source (rotate_sampling.h). Pixels
 // that map outside the source get the fill colour. An alpha plane is turned the same way.
+#include <cmath>
+
 #include <vexa/blit.h>
 #include <vexa/surface_implementation.h>
 
@@ -50,6 +52,7 @@ int RotateSampled(cSurfaceImplementation* source, cSurfaceImplementation* destin
 int cSurfaceImplementation::Rotate(cSurfaceImplementation* destination, float angle,
                                    int antialias, COLORREF fillColor, int transparency) {
   using namespace vexa;
+  if (!std::isfinite(angle)) return 0;  // no turn to draw; the destination stays as it was
   const float reduced = ReduceAngle(angle);
   if (reduced == 0.0f || reduced == 180.0f) {
     return RotateByHalfTurns(this, destination, reduced == 180.0f);

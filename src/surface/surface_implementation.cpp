@@ -2,6 +2,9 @@
 // on the pixel descriptor, and the base results of everything a subclass may override.
 #include <vexa/surface_implementation.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 
 #include <vexa/palette.h>
@@ -88,10 +91,12 @@ void cSurfaceImplementation::SetClipRect(int x, int y, int w, int h) {
   // 64-bit sums: x + width must not overflow for callers that pass "everything" sizes.
   clipLeft = x > 0 ? x : 0;
   clipTop = y > 0 ? y : 0;
+  // Ends below INT_MIN (a far-left start with a negative size) are kept at INT_MIN: cut to 32
+  // bits they would wrap round to a clip rectangle far wider than the surface.
   const std::int64_t right = std::int64_t{x} + w;
   const std::int64_t bottom = std::int64_t{y} + h;
-  clipRight = static_cast<int>(right < width ? right : width);
-  clipBottom = static_cast<int>(bottom < height ? bottom : height);
+  clipRight = static_cast<int>(std::clamp<std::int64_t>(right, INT_MIN, width));
+  clipBottom = static_cast<int>(std::clamp<std::int64_t>(bottom, INT_MIN, height));
 }
 
 void cSurfaceImplementation::ResetClipRect() { SetClipRect(0, 0, width, height); }

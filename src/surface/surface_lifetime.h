@@ -23,8 +23,8 @@ inline cSurfaceImplementation* FreeDestroyed(cSurfaceImplementation* surface, un
 // a new Surface formatted like `prototype` (InitCompatible) that has no pixels yet. Null for a
 // prototype without a format, a refused size or no memory.
 template <class Surface>
-Surface* NewCompatibleSurface(const cSurfaceImplementation& prototype, int newWidth,
-                              int newHeight, int depth, RowLayout* layout) {
+Surface* NewCompatibleSurface(const cSurfaceImplementation& prototype, int newWidth, int newHeight,
+                              int depth, RowLayout* layout) {
   if (prototype.depth == 0 || !ComputeRowLayout(newWidth, newHeight, depth, layout)) {
     return nullptr;
   }

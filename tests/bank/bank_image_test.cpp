@@ -332,8 +332,11 @@ TEST(BankImageConversion, SuppliedFormatsAndPalettes) {
 
 TEST(BankImages, HeaderFieldsAndColorKeys) {
   BankPtr bank15 = NewBank(6);
-  const int n = AddImage(bank15.get(), 0x10003, 2, 0x18000, -1, 7, 0x12345, 0x123456, 0, nullptr, nullptr);
-  ASSERT_NE(n, 0) << "sizes are their low 16 bits";
+  EXPECT_EQ(AddImage(bank15.get(), 0x10003, 2, 0, 0, 0, 0, 0, 0, nullptr, nullptr), 0)
+      << "a size beyond 16 bits is refused, not cut to its low bits";
+  const int n =
+      AddImage(bank15.get(), 3, 2, 0x18000, -1, 7, 0x12345, 0x123456, 0, nullptr, nullptr);
+  ASSERT_NE(n, 0);
   ImageInfo info = Info(bank15.get(), n);
   EXPECT_EQ(info.width, 3);
   EXPECT_EQ(info.height, 2);

@@ -36,7 +36,7 @@ BankEntryHeader* FakeMask(ImageBank& bank, int list, int number) {
   return block;
 }
 
-TEST(BankChecksum, DocumentedValues) {
+TEST(BankChecksum, KnownValuesOfShortInputs) {
   const std::uint8_t pair[] = {0x01, 0x02};
   EXPECT_EQ(vexa::BankChecksum(pair, 2), 0x0008);
   EXPECT_EQ(vexa::BankChecksum(reinterpret_cast<const std::uint8_t*>("abc"), 3), 0x0556);

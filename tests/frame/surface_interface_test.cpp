@@ -87,7 +87,7 @@ TEST(SurfaceInterface, EveryOperationSitsInItsSlot) {
 }
 
 // Calls through raw table entries, as a caller bound by slot number does.
-TEST(SurfaceInterface, RawSlotCallsReachTheDocumentedOperations) {
+TEST(SurfaceInterface, RawSlotCallsReachTheirOperations) {
   RecordingSurface surface(4, 3, 32);
   void** table = *reinterpret_cast<void***>(&surface);
   using IntOp = int (*)(S*);

@@ -1,4 +1,4 @@
-// The ink effects through the table routines: the documented numeric cases, each effect's
+// The ink effects through the table routines: fixed numeric cases, each effect's
 // formula on chosen pixels, the two forms of effect 1, and the 8-bit palette path.
 #include <gtest/gtest.h>
 

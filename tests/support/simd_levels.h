@@ -10,7 +10,8 @@ namespace testsupport {
 // Every level the processor runs, scalar first: for tests that check a rule at each level.
 inline std::vector<vexa::SimdLevel> SupportedLevels() {
   std::vector<vexa::SimdLevel> levels;
-  for (vexa::SimdLevel level : {vexa::SimdLevel::Scalar, vexa::SimdLevel::Sse2, vexa::SimdLevel::Avx2}) {
+  for (vexa::SimdLevel level :
+       {vexa::SimdLevel::Scalar, vexa::SimdLevel::Sse2, vexa::SimdLevel::Avx2}) {
     if (vexa::SimdLevelSupported(level)) levels.push_back(level);
   }
   return levels;

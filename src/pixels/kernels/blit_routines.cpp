@@ -97,7 +97,7 @@ void FillRow32(std::uint8_t* row, int width, std::uint32_t value) {
 
 const EffectRoutineSet* BlitEffectSet(const KernelSet& k, const PixelDescriptor* t,
                                       int formatIndex, std::uint32_t effect) {
-  const std::uint32_t code = effect & 0xFFF;
+  const std::uint32_t code = effect & kEffectCodeMask;
   if (code >= kEffectCodeCount || formatIndex < 0 || formatIndex >= kFormatCount) return nullptr;
   const EffectRoutineSet& set = k.sets[(t->flags & kSurfaceFlagMmx) ? 1 : 0][formatIndex][code];
   return set.setup ? &set : nullptr;

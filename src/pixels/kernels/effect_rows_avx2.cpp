@@ -56,7 +56,9 @@ struct V8 {
     _mm256_store_si256(reinterpret_cast<__m256i*>(keys), key);
     _mm256_store_si256(reinterpret_cast<__m256i*>(color), colors);
     for (int i = 0; i < 8; ++i) {
-      std::uint32_t slot = c.inverse ? c.inverse[keys[i]] : 0;
+      // An atomic byte load, as every reader of a shared palette's cells makes (the builtin,
+      // because this file may define no inline code of its own that other files share).
+      std::uint32_t slot = c.inverse ? __atomic_load_n(c.inverse + keys[i], __ATOMIC_RELAXED) : 0;
       if (slot == 0 && live[i]) slot = InverseIndexOf(c, color[i]);
       out[i] = static_cast<std::uint8_t>(slot);
     }

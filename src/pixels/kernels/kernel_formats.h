@@ -62,7 +62,7 @@ inline std::uint32_t EntryValue(const PALETTEENTRY& e) {
 // nearest-colour search when it is still 0.
 inline std::uint32_t InverseIndex(const EffectContext& c, std::uint32_t color) {
   if (c.inverse) {
-    const std::uint8_t slot = c.inverse[ColorKey(color)];
+    const std::uint8_t slot = LoadInverseCell(c.inverse, ColorKey(color));
     if (slot) return slot;
   }
   return static_cast<std::uint32_t>(LookupInverseWith(c.palette, color, c.search));
