@@ -26,7 +26,7 @@ LAYERS = [
     ("devices", ["src/platform/gdi", "src/platform/window", "src/platform/dialog"], ["icon.h"]),
     ("surface", ["src/surface"],
      ["surface_implementation.h", "buffer_surface.h", "alpha_buffer_surface.h", "dib_surface.h",
-      "dib_section_surface.h", "error_surface.h"]),
+      "dib_section_surface.h", "dc_surface.h", "error_surface.h"]),
     ("render", ["src/render"], ["blit.h", "rotation.h"]),
     ("frame", ["src/frame"], ["surface_object.h", "library.h"]),
     ("mask", ["src/bank/mask"], ["collision_mask.h"]),

@@ -35,6 +35,13 @@ struct DisplayModeRecord {
 };
 using DisplayModeCallback = int (*)(const DisplayModeRecord* mode, void* userValue);
 
+// GetDeviceOrigin packs both coordinates as unsigned 16-bit halves; unpacking sign-extends
+// them, so that a negative origin does not land 65536 pixels away.
+inline void UnpackDeviceOrigin(std::uint32_t packed, int* x, int* y) {
+  if (x) *x = static_cast<std::int16_t>(packed & 0xFFFF);
+  if (y) *y = static_cast<std::int16_t>(packed >> 16);
+}
+
 // BlitEx's neighbourhood filter: (destination block, source block, user value) -> colour.
 using BlitExFilterFn = COLORREF (*)(const std::uint32_t* destinationBlock,
                                     const std::uint32_t* sourceBlock, void* userValue);

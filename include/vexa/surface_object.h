@@ -105,8 +105,15 @@ class VEXA_API cSurfaceObject {
   void GetClipRect(RECT* rect);
   void SetClipRect(int x, int y, int width, int height);
   void ResetClipRect();
+  // The implementation's device context; null (and 0x40010002 in lastError) when it has none.
   HDC GetDC();
   void ReleaseDC(HDC dc);
+  // Shrinks a context's clip region to the surface's clip rectangle (device pixels) and
+  // returns what RestoreDCClip needs to undo it: a copy of the previous clip region, or null
+  // when the context had none.
+  HRGN IntersectDCClip(HDC dc);
+  // Gives the context back the clip region IntersectDCClip saved, and frees the copy.
+  void RestoreDCClip(HDC dc, HRGN saved);
 
   // ---- transparency ---------------------------------------------------------------------
   void SetTransparentColor(COLORREF color);

@@ -4,6 +4,7 @@
 #include <vexa/alpha_buffer_surface.h>
 #include <vexa/buffer_surface.h>
 #include <vexa/collision_mask.h>
+#include <vexa/dc_surface.h>
 #include <vexa/dib_section_surface.h>
 #include <vexa/dib_surface.h>
 #include <vexa/blit.h>

@@ -7,16 +7,28 @@
 
 #include "base/cpu_features.h"
 #include "frame/library_state.h"
-#include "platform/gdi/screen.h"
 #include "palette/palette_registry.h"
+#include "platform/gdi/gdi.h"
+#include "platform/window/window.h"
 
 namespace {
 
 __attribute__((constructor)) void OnProcessAttach() {
   vexa::LibraryState& lib = vexa::Library();
-  // 16-bit screens: the platform reports 15 or 16 bits itself, so no probing is needed.
-  const int bits = plat::ScreenBitsPerPixel();
-  lib.screenModeCode = vexa::ScreenModeForBits(bits, bits == 15);
+  lib.screenModeCode = 8;
+  HDC screen = plat::GetDC(nullptr);
+  if (screen) {
+    // The screen has no system palette to capture. A 16-bit screen reports 15 or 16 bits in
+    // its display settings, so no probing of its pixels is needed.
+    const int bits = plat::GetDeviceCaps(screen, plat::BITSPIXEL) *
+                     plat::GetDeviceCaps(screen, plat::PLANES);
+    plat::DisplaySettings current{};
+    const bool reports15 =
+        bits == 15 || (bits == 16 && plat::EnumDisplaySettings(plat::ENUM_CURRENT_SETTINGS, &current) &&
+                       current.bitsPerPixel == 15);
+    lib.screenModeCode = static_cast<std::uint16_t>(vexa::ScreenModeForBits(bits == 15 ? 16 : bits, reports15));
+    plat::ReleaseDC(nullptr, screen);
+  }
   vexa::SetLibraryCpuFeatureWord(vexa::ProbeCpuFeatureWord());
   RegisterThread();
 }

@@ -1,4 +1,5 @@
 // cSurfaceObject: lifetime, implementation management, queries and origin.
+#include <vexa/dc_surface.h>
 #include <vexa/surface_object.h>
 
 #include <new>
@@ -100,18 +101,28 @@ cSurfaceImplementation* cSurfaceObject::Create(int width, int height,
   return made;
 }
 
-cSurfaceImplementation* cSurfaceObject::CreateForDC(HDC) {
-  // FIXME: device-context surfaces are not built yet; the request fails like an allocation.
+cSurfaceImplementation* cSurfaceObject::CreateForDC(HDC dc) {
   ReleaseImplementation();
-  lastError = kErrorNoMemory;
-  return nullptr;
+  lastError = 0;
+  cSurfaceImplementation* made = cDCSurface::CreateOn(dc);
+  if (!made) {
+    lastError = kErrorNoMemory;
+    return nullptr;
+  }
+  implementation = made;
+  return made;
 }
 
-cSurfaceImplementation* cSurfaceObject::CreateForWindow(HWND, int) {
-  // FIXME: as CreateForDC.
+cSurfaceImplementation* cSurfaceObject::CreateForWindow(HWND window, int wholeWindow) {
   ReleaseImplementation();
-  lastError = kErrorNoMemory;
-  return nullptr;
+  lastError = 0;
+  cSurfaceImplementation* made = cDCSurface::CreateForWindow(window, wholeWindow);
+  if (!made) {
+    lastError = kErrorNoMemory;
+    return nullptr;
+  }
+  implementation = made;
+  return made;
 }
 
 void cSurfaceObject::Clone(const cSurfaceObject& source, int width, int height) {

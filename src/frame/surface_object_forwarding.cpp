@@ -9,8 +9,9 @@
 #include <vexa/error_surface.h>
 #include <vexa/palette.h>
 
-#include "platform/palette/palette_handle.h"
 #include "pixels/pixel_format.h"
+#include "platform/gdi/gdi.h"
+#include "platform/palette/palette_handle.h"
 
 namespace {
 
@@ -157,8 +158,31 @@ void cSurfaceObject::SetClipRect(int x, int y, int width, int height) {
   implementation->SetClipRect(Local(x, originX), Local(y, originY), width, height);
 }
 void cSurfaceObject::ResetClipRect() { implementation->ResetClipRect(); }
-HDC cSurfaceObject::GetDC() { return implementation->GetDC(); }
+HDC cSurfaceObject::GetDC() {
+  HDC dc = implementation->GetDC();
+  if (!dc) lastError = kErrorNoDeviceContext;
+  return dc;
+}
 void cSurfaceObject::ReleaseDC(HDC dc) { implementation->ReleaseDC(dc); }
+
+HRGN cSurfaceObject::IntersectDCClip(HDC dc) {
+  HRGN saved = plat::CreateRectRgn(0, 0, 0, 0);
+  if (plat::GetClipRgn(dc, saved) != 1) {
+    plat::DeleteObject(saved);
+    saved = nullptr;
+  }
+  int x, y, w, h;
+  implementation->GetClipRect(&x, &y, &w, &h);
+  HRGN clip = plat::CreateRectRgn(x, y, x + w, y + h);
+  plat::ExtSelectClipRgn(dc, clip, plat::RGN_AND);
+  plat::DeleteObject(clip);
+  return saved;
+}
+
+void cSurfaceObject::RestoreDCClip(HDC dc, HRGN saved) {
+  plat::SelectClipRgn(dc, saved);
+  if (saved) plat::DeleteObject(saved);
+}
 
 // ---- transparency -------------------------------------------------------------------------
 

@@ -19,7 +19,7 @@
 #include "render/blit_setup.h"
 #include "render/resample.h"
 #include "render/stretch_flags.h"
-#include "render/stretch_nearest.h"
+#include "pixels/kernels/stretch_nearest.h"
 #include "render/stretch_support.h"
 
 namespace vexa {

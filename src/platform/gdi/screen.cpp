@@ -45,6 +45,20 @@ int ScreenBitsPerPixel() {
   return bits;
 }
 
+bool ScreenDesktopSize(int* width, int* height, int* refresh) {
+  if (!HasDisplay()) return false;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  SDL_DisplayMode mode{};
+  const bool known = SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0;
+  if (known) {
+    *width = mode.w;
+    *height = mode.h;
+    *refresh = mode.refresh_rate;
+  }
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  return known;
+}
+
 bool ScreenHasSystemPalette() { return false; }
 
 std::uint32_t SystemColor(int index) {

@@ -10,6 +10,9 @@ namespace plat {
 // depth of its desktop mode (24-bit colour stored in 32-bit pixels counts as 32).
 int ScreenBitsPerPixel();
 
+// The desktop's size and refresh rate (0 when unknown); false for a headless process.
+bool ScreenDesktopSize(int* width, int* height, int* refresh);
+
 // True when the screen shows palette indexes (never so on the displays we drive).
 bool ScreenHasSystemPalette();
 
