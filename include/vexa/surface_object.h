@@ -175,6 +175,20 @@ class VEXA_API cSurfaceObject {
   int GetOpaqueBounds(RECT* bounds);
   int IsAllTransparent();
   int IsAllOpaque();
+
+  // ---- flood fill -----------------------------------------------------------------------
+  // Paints every pixel four-way connected to (x, y) whose red, green and blue each lie within
+  // `tolerance` of the seed's. With a nonzero colour and effect parameter the fill goes
+  // through a temporary and is blitted with the effect, parameter and flags. The box
+  // (right and bottom exclusive) is written where a pointer is given. 1 when a fill ran; 0
+  // for an unreadable seed, a seed outside the clip or already of the fill colour, and out of
+  // memory (lastError 0x40000000). At most 10,000 pending row segments are kept: a fill that
+  // needs more stays incomplete.
+  int FloodFill(int x, int y, int* left, int* top, int* right, int* bottom, COLORREF colour,
+                std::uint32_t flags, int tolerance, int reserved, std::uint32_t effect,
+                EffectParam parameter);
+  int FloodFillNoBounds(int x, int y, COLORREF colour, std::uint32_t flags, int tolerance,
+                        int reserved, std::uint32_t effect, EffectParam parameter);
 };
 
 VEXA_API cSurfaceObject* NewSurfaceObject();
