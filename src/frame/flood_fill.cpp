@@ -6,13 +6,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <typeinfo>
 #include <vector>
 
-#include <vexa/alpha_buffer_surface.h>
-#include <vexa/buffer_surface.h>
-#include <vexa/dib_section_surface.h>
-
+#include "surface/direct_pixels.h"
 #include "surface/pixel_format.h"
 
 namespace vexa {
@@ -90,7 +86,11 @@ class ColourReader {
 class DirectPixels {
  public:
   explicit DirectPixels(const FloodFillRequest& r)
-      : r_(r), surface_(r.surface), target_(r.target), inPlace_(r.surface == r.target) {
+      : r_(r),
+        surface_(r.surface),
+        target_(r.target),
+        inPlace_(r.surface == r.target),
+        writer_(r.target, r.fillColour, r.fillIndex) {
     const int depth = r.surface->depth;
     if (depth <= 16) {
       table_.resize(depth == 8 ? 256 : 65536);
@@ -102,11 +102,6 @@ class DirectPixels {
         if (inPlace_) inside = inside && c != r.fillColour;
         table_[v] = inside;
       }
-    }
-    switch (r.target->depth) {
-      case 15: fillRaw_ = ColorTo555(r.fillColour); break;
-      case 16: fillRaw_ = ColorTo565(r.fillColour); break;
-      default: fillRaw_ = r.fillIndex; break;
     }
   }
 
@@ -124,25 +119,7 @@ class DirectPixels {
     return target_.surface()->InClip(x, y) && target_(x, y) != r_.fillColour;
   }
 
-  void Paint(int x, int y) const {
-    cSurfaceImplementation* t = target_.surface();
-    std::uint8_t* p = t->PixelAddress(x, y);
-    switch (t->depth) {
-      case 8:
-        *p = static_cast<std::uint8_t>(fillRaw_);
-        break;
-      case 15:
-      case 16:
-        p[0] = static_cast<std::uint8_t>(fillRaw_);
-        p[1] = static_cast<std::uint8_t>(fillRaw_ >> 8);
-        break;
-      default:  // blue, green, red; a 32-bit pixel's fourth byte is left as it is
-        p[0] = static_cast<std::uint8_t>(r_.fillColour >> 16);
-        p[1] = static_cast<std::uint8_t>(r_.fillColour >> 8);
-        p[2] = static_cast<std::uint8_t>(r_.fillColour);
-        break;
-    }
-  }
+  void Paint(int x, int y) const { writer_.PutUnclipped(x, y); }
 
  private:
   const FloodFillRequest& r_;
@@ -150,7 +127,7 @@ class DirectPixels {
   ColourReader target_;
   bool inPlace_;
   std::vector<std::uint8_t> table_;
-  std::uint32_t fillRaw_ = 0;
+  DirectPixelWriter writer_;
 };
 
 template <class Pixels>
@@ -202,16 +179,6 @@ void Walk(const Pixels& pixels, int width, int height, int seedX, int seedY, Seg
 }
 
 }  // namespace
-
-bool HasDirectPixels(cSurfaceImplementation* s) {
-  if (!s || !s->storage || s->HasCustomPixelRoutines()) return false;
-  if (s->depth != 8 && s->depth != 15 && s->depth != 16 && s->depth != 24 && s->depth != 32)
-    return false;
-  // Only classes known not to override the pixel operations.
-  const std::type_info& type = typeid(*s);
-  return type == typeid(cBufferSurface) || type == typeid(cAlphaBufferSurface) ||
-         type == typeid(cDIBSectionSurface) || type == typeid(cDIBDCSurface);
-}
 
 int RunFloodFill(const FloodFillRequest& request, FloodBox* box) {
   std::unique_ptr<Segment[]> stack(new (std::nothrow) Segment[kFloodStackCapacity]);

@@ -10,6 +10,8 @@
 
 #include <vexa/surface_implementation.h>
 
+#include "surface/direct_pixels.h"
+
 namespace vexa {
 
 // Segments the walk can hold at once; further pushes are dropped and the fill may stay
@@ -36,9 +38,5 @@ struct FloodBox {
 // Runs the walk from the seed; 0 when the segment stack cannot be allocated (nothing is
 // painted then), else 1. `box` starts as the seed and grows with every painted pixel.
 int RunFloodFill(const FloodFillRequest& request, FloodBox* box);
-
-// True when the surface is one of the library's own storage-backed memory classes with the
-// standard pixel routines, whose pixels may be read and written directly.
-bool HasDirectPixels(cSurfaceImplementation* surface);
 
 }  // namespace vexa

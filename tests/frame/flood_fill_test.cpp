@@ -197,7 +197,9 @@ TEST(FloodFill, DirectAndVirtualFormsAgreeOnRandomImages) {
       for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
           const bool filled = Read(*a, x, y) == request.fillColour;
-          if (expected[static_cast<size_t>(y) * w + x]) EXPECT_TRUE(filled) << x << "," << y;
+          if (expected[static_cast<size_t>(y) * w + x]) {
+            EXPECT_TRUE(filled) << x << "," << y;
+          }
         }
     }
   }
