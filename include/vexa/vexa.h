@@ -10,6 +10,7 @@
 #include <vexa/compression.h>
 #include <vexa/error_surface.h>
 #include <vexa/export.h>
+#include <vexa/fill_style.h>
 #include <vexa/image_bank.h>
 #include <vexa/image_surface.h>
 #include <vexa/exports.h>
