@@ -35,6 +35,8 @@ class DirectPixelWriter {
         break;
     }
   }
+  // The stored value: an index, a 5-5-5 or 5-6-5 value, or blue, green, red from the low byte.
+  std::uint32_t raw() const { return raw_; }
   void Put(int x, int y) const {
     if (surface_->InClip(x, y)) PutUnclipped(x, y);
   }
