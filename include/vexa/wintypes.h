@@ -26,6 +26,9 @@ struct BitmapHandle;
 struct IconHandle;
 struct MenuHandle;
 struct ModuleHandle;
+struct PenHandle;
+struct BrushHandle;
+struct RegionHandle;
 }  // namespace plat
 
 using HDC = plat::DeviceContext*;
@@ -38,6 +41,12 @@ using HCURSOR = plat::IconHandle*;
 using HMENU = plat::MenuHandle*;
 using HINSTANCE = plat::ModuleHandle*;
 using HMODULE = plat::ModuleHandle*;
+using HPEN = plat::PenHandle*;
+using HBRUSH = plat::BrushHandle*;
+using HRGN = plat::RegionHandle*;
+// Any object of the device interface (a context, bitmap, pen, brush, region, palette or font);
+// every handle type above converts to it.
+using HGDIOBJ = void*;
 using HFILE = std::intptr_t;  // a POSIX file descriptor; -1 means none
 inline constexpr HFILE kInvalidFile = -1;
 

@@ -18,7 +18,7 @@
 #include "render/blit_setup.h"
 #include "render/resample.h"
 #include "render/stretch_flags.h"
-#include "render/stretch_nearest.h"
+#include "render/kernels/stretch_nearest.h"
 #include "render/stretch_support.h"
 
 namespace vexa {

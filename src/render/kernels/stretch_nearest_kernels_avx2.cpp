@@ -3,7 +3,7 @@
 // the first: one or two loads and a permutation fetch them. Wider groups are gathered.
 #include <immintrin.h>
 
-#include "render/stretch_nearest_kernels.h"
+#include "render/kernels/stretch_nearest_kernels.h"
 
 namespace vexa {
 

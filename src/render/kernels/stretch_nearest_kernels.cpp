@@ -1,5 +1,5 @@
 // The scalar row kernels of the nearest-pixel scaler and the choice of kernels per level.
-#include "render/stretch_nearest_kernels.h"
+#include "render/kernels/stretch_nearest_kernels.h"
 
 #include <cstring>
 

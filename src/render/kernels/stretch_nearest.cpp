@@ -1,11 +1,11 @@
-#include "render/stretch_nearest.h"
+#include "render/kernels/stretch_nearest.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
 
-#include "render/stretch_nearest_kernels.h"
+#include "render/kernels/stretch_nearest_kernels.h"
 
 namespace vexa {
 namespace {

@@ -1,0 +1,496 @@
+// Drawing: pixels, rectangles, ellipses, polygons and lines with pens and brushes.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "platform/gdi/gdi_paint.h"
+
+namespace plat {
+namespace {
+
+using i64 = std::int64_t;
+using i128 = __int128;
+
+i64 FloorDiv(i64 a, i64 b) {  // b > 0
+  i64 q = a / b;
+  if ((a % b != 0) && (a < 0)) --q;
+  return q;
+}
+i64 CeilDiv(i64 a, i64 b) { return -FloorDiv(-a, b); }  // b > 0
+
+POINT ToDevice(const DC& dc, i64 x, i64 y) {
+  return POINT{ClampCoordinate(ClampCoordinate(x) - i64{dc.state.windowOrigin.x}),
+               ClampCoordinate(ClampCoordinate(y) - i64{dc.state.windowOrigin.y})};
+}
+
+bool PenDraws(const Pen* pen) { return pen && pen->style != PS_NULL; }
+bool BrushDraws(const Brush* brush) { return brush && brush->style != BS_NULL; }
+
+// Pixel-value of a colour in the context's bitmap; PALETTEINDEX colours name an entry of the
+// selected palette on bitmaps without a colour table.
+std::uint32_t ValueIn(const DC& dc, COLORREF colour) {
+  const Bitmap& b = *dc.state.bitmap;
+  if ((colour & 0xFF000000u) == 0x01000000u && b.depth > 8) {
+    const Palette* p = dc.state.palette ? dc.state.palette : StockPalette();
+    const WORD index = static_cast<WORD>(colour & 0xFFFF);
+    const PALETTEENTRY e = index < p->record.entryCount ? p->record.entries[index] : PALETTEENTRY{};
+    colour = static_cast<COLORREF>(e.peRed | e.peGreen << 8 | e.peBlue << 16);
+  }
+  return ValueOfColour(b, colour & 0x01FFFFFFu);
+}
+
+// ---- ellipses ----------------------------------------------------------------------------------
+
+i64 ISqrt(i128 v) {
+  if (v <= 0) return 0;
+  i64 q = static_cast<i64>(std::sqrt(static_cast<long double>(v)));
+  while (static_cast<i128>(q) * q > v) --q;
+  while (static_cast<i128>(q + 1) * (q + 1) <= v) ++q;
+  return q;
+}
+
+struct Box {
+  i64 left, top, right, bottom;
+  bool Empty() const { return left >= right || top >= bottom; }
+  Box Grown(i64 by) const { return Box{left - by, top - by, right + by, bottom + by}; }
+};
+
+// The pixels [x0, x1) of row y whose centres lie inside the ellipse inscribed in the box.
+// In doubled coordinates a centre is X = 2x + 1 - (l + r), Y = 2y + 1 - (t + b) and lies
+// inside when X^2 B^2 + Y^2 A^2 <= A^2 B^2 (A, B the box's sides): the test depends on |X|
+// and |Y| only, so the shape is symmetric.
+bool EllipseRow(const Box& e, i64 y, i64* x0, i64* x1) {
+  if (e.Empty()) return false;
+  const i64 a = e.right - e.left, b = e.bottom - e.top;
+  const i64 yy = 2 * y + 1 - (e.top + e.bottom);
+  const i128 rest = static_cast<i128>(a) * a * (static_cast<i128>(b) * b - static_cast<i128>(yy) * yy);
+  if (rest < 0) return false;
+  const i64 x = ISqrt(rest) / b;  // largest |X| with (X b)^2 <= rest
+  const i64 sum = e.left + e.right - 1;
+  const i64 lo = CeilDiv(sum - x, 2), hi = FloorDiv(sum + x, 2);
+  if (lo > hi) return false;
+  *x0 = lo;
+  *x1 = hi + 1;
+  return true;
+}
+
+void SpanI(Painter& p, i64 y, i64 x0, i64 x1, std::uint32_t value) {
+  const RECT& c = p.ClipBox();
+  x0 = std::max<i64>(x0, c.left);
+  x1 = std::min<i64>(x1, c.right);
+  if (x0 < x1) p.Span(static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1), value);
+}
+
+// Outer and inner box of a pen's outline around a shape's box.
+void OutlineBoxes(const Box& box, const Pen* pen, Box* outer, Box* inner) {
+  if (!PenDraws(pen)) {
+    *outer = box;
+    *inner = box;
+    return;
+  }
+  const i64 w = pen->width;
+  *outer = box.Grown(w / 2);
+  *inner = box.Grown(-((w - 1) / 2 + 1));
+}
+
+Box Normalised(const POINT& a, const POINT& b) {
+  return Box{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+}
+
+// ---- lines -----------------------------------------------------------------------------------
+
+struct Style {
+  int lengths[6];
+  int count;
+};
+constexpr Style kStyles[5] = {{{1}, 0},
+                              {{18, 6}, 2},
+                              {{3, 3}, 2},
+                              {{9, 6, 3, 6}, 4},
+                              {{9, 3, 3, 3, 3, 3}, 6}};
+
+// Whether step i of a styled line is in a dash (true) or a gap.
+bool InDash(const Style& s, i64 i) {
+  if (s.count == 0) return true;
+  int total = 0;
+  for (int k = 0; k < s.count; ++k) total += s.lengths[k];
+  i64 at = i % total;
+  for (int k = 0; k < s.count; ++k) {
+    if (at < s.lengths[k]) return (k & 1) == 0;
+    at -= s.lengths[k];
+  }
+  return true;
+}
+
+// A one-pixel line from a to b without b's pixel. The minor coordinate of step i along the
+// major axis is the nearest one (halves round up), computed directly so that only the steps
+// inside the clip box are visited.
+void ThinLine(Painter& p, const DC& dc, POINT a, POINT b, const Pen& pen) {
+  const i64 dx = i64{b.x} - a.x, dy = i64{b.y} - a.y;
+  const i64 adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+  const i64 n = std::max(adx, ady);
+  if (n == 0) return;
+  const int sx = dx < 0 ? -1 : 1, sy = dy < 0 ? -1 : 1;
+  const bool xMajor = adx >= ady;
+  const RECT& c = p.ClipBox();
+  // Steps whose major coordinate lies in the clip box.
+  const i64 start = xMajor ? a.x : a.y;
+  const int s = xMajor ? sx : sy;
+  const i64 low = xMajor ? c.left : c.top, high = (xMajor ? c.right : c.bottom) - 1;
+  i64 first = s > 0 ? low - start : start - high;
+  i64 last = s > 0 ? high - start : start - low;
+  first = std::max<i64>(first, 0);
+  last = std::min<i64>(last, n - 1);
+  const Style& style = kStyles[std::clamp(pen.style, 0, 4)];
+  const std::uint32_t value = ValueIn(dc, pen.colour);
+  const bool gaps = style.count != 0 && dc.state.bkMode == OPAQUE;
+  const std::uint32_t gapValue = gaps ? ValueIn(dc, dc.state.bkColour) : 0;
+  const i64 minor = xMajor ? ady : adx;
+  for (i64 i = first; i <= last; ++i) {
+    const i64 m = FloorDiv(2 * i * minor + n, 2 * n);
+    const i64 x = xMajor ? a.x + sx * i : a.x + sx * m;
+    const i64 y = xMajor ? a.y + sy * m : a.y + sy * i;
+    const bool dash = InDash(style, i);
+    if (!dash && !gaps) continue;
+    SpanI(p, y, x, x + 1, dash ? value : gapValue);
+  }
+}
+
+// Pens wider than one pixel: every pixel whose centre lies within w/2 of one of the segments
+// (round caps and joins), drawn once even where segments overlap. Even widths move the
+// segments up and left by half a pixel so that floor(w/2) pixels lie on that side.
+struct Segment {
+  long double ax, ay, bx, by;
+};
+
+void Extend(bool* any, long double* lo, long double* hi, long double a, long double b) {
+  if (a > b) return;
+  if (!*any) {
+    *lo = a;
+    *hi = b;
+    *any = true;
+    return;
+  }
+  *lo = std::min(*lo, a);
+  *hi = std::max(*hi, b);
+}
+
+// The linear condition low <= k x + c <= high as an interval of x.
+bool Linear(long double k, long double c, long double low, long double high, long double* x0,
+            long double* x1) {
+  if (k == 0) {
+    if (c < low || c > high) return false;
+    *x0 = -1e30L;
+    *x1 = 1e30L;
+    return true;
+  }
+  long double a = (low - c) / k, b = (high - c) / k;
+  if (a > b) std::swap(a, b);
+  *x0 = a;
+  *x1 = b;
+  return true;
+}
+
+bool CapsuleRow(const Segment& s, long double r, long double yc, long double* lo,
+                long double* hi) {
+  bool any = false;
+  for (const auto& [px, py] : {std::pair{s.ax, s.ay}, std::pair{s.bx, s.by}}) {
+    const long double d = yc - py;
+    if (d * d <= r * r) {
+      const long double h = std::sqrt(r * r - d * d);
+      Extend(&any, lo, hi, px - h, px + h);
+    }
+  }
+  const long double dx = s.bx - s.ax, dy = s.by - s.ay;
+  const long double length2 = dx * dx + dy * dy;
+  if (length2 > 0) {
+    const long double length = std::sqrt(length2);
+    long double a0, a1, b0, b1;
+    if (Linear(dx, -s.ax * dx + (yc - s.ay) * dy, 0, length2, &a0, &a1) &&
+        Linear(dy, -s.ax * dy - (yc - s.ay) * dx, -r * length, r * length, &b0, &b1))
+      Extend(&any, lo, hi, std::max(a0, b0), std::min(a1, b1));
+  }
+  return any;
+}
+
+void WideLines(Painter& p, const std::vector<POINT>& points, bool closed, int width,
+               std::uint32_t value) {
+  if (points.empty()) return;
+  const long double shift = (width % 2 == 0) ? 0.0L : 0.5L;
+  const long double r = width / 2.0L;
+  std::vector<Segment> segments;
+  const std::size_t count = points.size();
+  const std::size_t edges = closed ? count : (count > 1 ? count - 1 : 1);
+  for (std::size_t i = 0; i < edges; ++i) {
+    const POINT a = points[i], b = points[(i + 1) % count];
+    segments.push_back(Segment{a.x + shift, a.y + shift, b.x + shift, b.y + shift});
+  }
+  long double top = 1e30L, bottom = -1e30L;
+  for (const Segment& s : segments) {
+    top = std::min({top, s.ay, s.by});
+    bottom = std::max({bottom, s.ay, s.by});
+  }
+  const RECT& c = p.ClipBox();
+  const i64 y0 = std::max<i64>(c.top, static_cast<i64>(std::floor(top - r - 1)));
+  const i64 y1 = std::min<i64>(c.bottom, static_cast<i64>(std::ceil(bottom + r + 1)));
+  constexpr long double kEpsilon = 1e-9L;
+  std::vector<std::pair<i64, i64>> runs;
+  for (i64 y = y0; y < y1; ++y) {
+    const long double yc = y + 0.5L;
+    runs.clear();
+    for (const Segment& s : segments) {
+      if (yc < std::min(s.ay, s.by) - r - 1 || yc > std::max(s.ay, s.by) + r + 1) continue;
+      long double lo = 0, hi = 0;
+      if (!CapsuleRow(s, r, yc, &lo, &hi)) continue;
+      lo = std::max<long double>(lo, c.left - 1.0L);
+      hi = std::min<long double>(hi, c.right + 1.0L);
+      const i64 x0 = static_cast<i64>(std::ceil(lo - 0.5L - kEpsilon));
+      const i64 x1 = static_cast<i64>(std::floor(hi - 0.5L + kEpsilon)) + 1;
+      if (x0 < x1) runs.emplace_back(x0, x1);
+    }
+    std::sort(runs.begin(), runs.end());
+    for (std::size_t k = 0; k < runs.size();) {
+      i64 a = runs[k].first, b = runs[k].second;
+      for (++k; k < runs.size() && runs[k].first <= b; ++k) b = std::max(b, runs[k].second);
+      SpanI(p, y, a, b, value);
+    }
+  }
+}
+
+// A pen's lines through points (closed: back to the first).
+void PenLines(Painter& p, const DC& dc, const std::vector<POINT>& points, bool closed) {
+  const Pen* pen = dc.state.pen;
+  if (!PenDraws(pen) || points.empty()) return;
+  if (pen->width > 1) {
+    WideLines(p, points, closed, pen->width, ValueIn(dc, pen->colour));
+    return;
+  }
+  const std::size_t n = points.size();
+  for (std::size_t i = 0; i + 1 < n; ++i) ThinLine(p, dc, points[i], points[i + 1], *pen);
+  if (closed && n > 1) ThinLine(p, dc, points[n - 1], points[0], *pen);
+}
+
+// ---- polygons -------------------------------------------------------------------------------
+
+void FillPolygon(Painter& p, const DC& dc, const std::vector<POINT>& pts, std::uint32_t value) {
+  const RECT& c = p.ClipBox();
+  i64 top = pts[0].y, bottom = pts[0].y;
+  for (const POINT& q : pts) {
+    top = std::min<i64>(top, q.y);
+    bottom = std::max<i64>(bottom, q.y);
+  }
+  const i64 y0 = std::max<i64>(top, c.top), y1 = std::min<i64>(bottom, c.bottom);
+  const bool winding = dc.state.polyFillMode == WINDING;
+  std::vector<std::pair<i64, int>> crossings;
+  const std::size_t n = pts.size();
+  for (i64 y = y0; y < y1; ++y) {
+    crossings.clear();
+    const i64 yc2 = 2 * y + 1;  // the row's centre, doubled
+    for (std::size_t i = 0; i < n; ++i) {
+      const POINT a = pts[i], b = pts[(i + 1) % n];
+      if (a.y == b.y) continue;
+      const i64 lo = 2 * i64{std::min(a.y, b.y)}, hi = 2 * i64{std::max(a.y, b.y)};
+      if (yc2 < lo || yc2 > hi) continue;
+      // First pixel whose centre is at or right of the crossing: ceil(xCross - 1/2).
+      i64 num = (2 * i64{a.x} - 1) * (i64{b.y} - a.y) + (yc2 - 2 * i64{a.y}) * (i64{b.x} - a.x);
+      i64 den = 2 * (i64{b.y} - a.y);
+      if (den < 0) {
+        num = -num;
+        den = -den;
+      }
+      crossings.emplace_back(CeilDiv(num, den), b.y > a.y ? 1 : -1);
+    }
+    std::sort(crossings.begin(), crossings.end());
+    if (!winding) {
+      for (std::size_t k = 0; k + 1 < crossings.size(); k += 2)
+        SpanI(p, y, crossings[k].first, crossings[k + 1].first, value);
+      continue;
+    }
+    int wind = 0;
+    i64 start = 0;
+    for (const auto& [x, direction] : crossings) {
+      const int before = wind;
+      wind += direction;
+      if (before == 0 && wind != 0) start = x;
+      if (before != 0 && wind == 0) SpanI(p, y, start, x, value);
+    }
+  }
+}
+
+DC* Drawable(HDC handle) {
+  DC* dc = LookupDC(handle);
+  return dc && dc->state.bitmap ? dc : nullptr;
+}
+
+}  // namespace
+
+// ---- calls -------------------------------------------------------------------------------------------
+
+COLORREF SetPixel(HDC handle, int x, int y, COLORREF colour) {
+  DC* dc = Drawable(handle);
+  if (!dc) return CLR_INVALID;
+  const POINT d = ToDevice(*dc, x, y);
+  Painter p(*dc, R2_COPYPEN);
+  const RECT& c = p.ClipBox();
+  if (d.x < c.left || d.x >= c.right || d.y < c.top || d.y >= c.bottom) return CLR_INVALID;
+  bool inside = false;
+  for (const RECT& r : DrawableClip(*dc))
+    inside = inside || (d.x >= r.left && d.x < r.right && d.y >= r.top && d.y < r.bottom);
+  if (!inside) return CLR_INVALID;
+  const std::uint32_t value = ValueIn(*dc, colour);
+  p.Span(d.y, d.x, d.x + 1, value);
+  return ColourOfValue(*dc->state.bitmap, value);
+}
+
+BOOL SetPixelV(HDC dc, int x, int y, COLORREF colour) {
+  return SetPixel(dc, x, y, colour) != CLR_INVALID;
+}
+
+COLORREF GetPixel(HDC handle, int x, int y) {
+  DC* dc = Drawable(handle);
+  if (!dc) return CLR_INVALID;
+  const POINT d = ToDevice(*dc, x, y);
+  for (const RECT& r : DrawableClip(*dc))
+    if (d.x >= r.left && d.x < r.right && d.y >= r.top && d.y < r.bottom)
+      return ColourOfValue(*dc->state.bitmap, ReadValue(*dc->state.bitmap, d.x, d.y));
+  return CLR_INVALID;
+}
+
+int FillRect(HDC handle, const RECT* rect, HBRUSH brushHandle) {
+  DC* dc = LookupDC(handle);
+  auto* brush = LookupAs<Brush>(brushHandle, GdiKind::kBrush);
+  if (!dc || !rect || !brush) return 0;
+  if (!dc->state.bitmap || !BrushDraws(brush)) return 1;
+  const Box b = Normalised(ToDevice(*dc, rect->left, rect->top), ToDevice(*dc, rect->right, rect->bottom));
+  Painter p(*dc, R2_COPYPEN);
+  p.Box(static_cast<int>(b.left), static_cast<int>(b.top), static_cast<int>(b.right),
+        static_cast<int>(b.bottom), ValueIn(*dc, brush->colour));
+  return 1;
+}
+
+BOOL PatBlt(HDC handle, int x, int y, int width, int height, DWORD rop) {
+  DC* dc = Drawable(handle);
+  if (!dc) return 0;
+  int rop2;
+  COLORREF colour = 0;
+  switch (rop) {
+    case PATCOPY: rop2 = R2_COPYPEN; break;
+    case PATINVERT: rop2 = R2_XORPEN; break;
+    case DSTINVERT: rop2 = R2_NOT; break;
+    case BLACKNESS: rop2 = R2_COPYPEN; colour = 0; break;
+    case WHITENESS: rop2 = R2_COPYPEN; colour = 0xFFFFFF; break;
+    default: return 0;
+  }
+  const bool usesBrush = rop == PATCOPY || rop == PATINVERT;
+  if (usesBrush) {
+    if (!BrushDraws(dc->state.brush)) return 1;
+    colour = dc->state.brush->colour;
+  }
+  const Box b = Normalised(ToDevice(*dc, x, y), ToDevice(*dc, i64{x} + width, i64{y} + height));
+  Painter p(*dc, rop2);
+  p.Box(static_cast<int>(b.left), static_cast<int>(b.top), static_cast<int>(b.right),
+        static_cast<int>(b.bottom), ValueIn(*dc, colour));
+  return 1;
+}
+
+BOOL Rectangle(HDC handle, int left, int top, int right, int bottom) {
+  DC* dc = Drawable(handle);
+  if (!dc) return 0;
+  const Box box = Normalised(ToDevice(*dc, left, top), ToDevice(*dc, right, bottom));
+  if (box.Empty()) return 1;
+  const Pen* pen = dc->state.pen;
+  Box outer, inner;
+  OutlineBoxes(box, pen, &outer, &inner);
+  Painter p(*dc, dc->state.rop2);
+  if (BrushDraws(dc->state.brush) && !inner.Empty())
+    p.Box(static_cast<int>(inner.left), static_cast<int>(inner.top), static_cast<int>(inner.right),
+          static_cast<int>(inner.bottom), ValueIn(*dc, dc->state.brush->colour));
+  if (!PenDraws(pen)) return 1;
+  if (pen->width == 1 && pen->style != PS_SOLID) {
+    const int r = static_cast<int>(box.right - 1), b = static_cast<int>(box.bottom - 1);
+    const int l = static_cast<int>(box.left), t = static_cast<int>(box.top);
+    PenLines(p, *dc, {POINT{l, t}, POINT{r, t}, POINT{r, b}, POINT{l, b}}, true);
+    if (l == r || t == b) SpanI(p, b, r, r + 1, ValueIn(*dc, pen->colour));
+    return 1;
+  }
+  // The frame: outer box less inner box, as up to four bands.
+  const std::uint32_t value = ValueIn(*dc, pen->colour);
+  const RECT& c = p.ClipBox();
+  const i64 y0 = std::max<i64>(outer.top, c.top), y1 = std::min<i64>(outer.bottom, c.bottom);
+  for (i64 y = y0; y < y1; ++y) {
+    if (inner.Empty() || y < inner.top || y >= inner.bottom) {
+      SpanI(p, y, outer.left, outer.right, value);
+    } else {
+      SpanI(p, y, outer.left, inner.left, value);
+      SpanI(p, y, inner.right, outer.right, value);
+    }
+  }
+  return 1;
+}
+
+BOOL Ellipse(HDC handle, int left, int top, int right, int bottom) {
+  DC* dc = Drawable(handle);
+  if (!dc) return 0;
+  const Box box = Normalised(ToDevice(*dc, left, top), ToDevice(*dc, right, bottom));
+  if (box.Empty()) return 1;
+  const Pen* pen = dc->state.pen;
+  const bool brush = BrushDraws(dc->state.brush);
+  Box outer, inner;
+  OutlineBoxes(box, pen, &outer, &inner);
+  Painter p(*dc, dc->state.rop2);
+  const std::uint32_t brushValue = brush ? ValueIn(*dc, dc->state.brush->colour) : 0;
+  const bool pen1 = PenDraws(pen);
+  const std::uint32_t penValue = pen1 ? ValueIn(*dc, pen->colour) : 0;
+  const RECT& c = p.ClipBox();
+  const i64 y0 = std::max<i64>(outer.top, c.top), y1 = std::min<i64>(outer.bottom, c.bottom);
+  for (i64 y = y0; y < y1; ++y) {
+    i64 o0, o1, n0, n1;
+    if (!EllipseRow(outer, y, &o0, &o1)) continue;
+    if (!pen1) {
+      if (brush) SpanI(p, y, o0, o1, brushValue);
+      continue;
+    }
+    if (EllipseRow(inner, y, &n0, &n1)) {
+      if (brush) SpanI(p, y, n0, n1, brushValue);
+      SpanI(p, y, o0, n0, penValue);
+      SpanI(p, y, n1, o1, penValue);
+    } else {
+      SpanI(p, y, o0, o1, penValue);
+    }
+  }
+  return 1;
+}
+
+BOOL Polygon(HDC handle, const POINT* points, int count) {
+  DC* dc = Drawable(handle);
+  if (!dc || !points || count < 2) return 0;
+  std::vector<POINT> device(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) device[static_cast<std::size_t>(i)] = ToDevice(*dc, points[i].x, points[i].y);
+  Painter p(*dc, dc->state.rop2);
+  if (BrushDraws(dc->state.brush)) FillPolygon(p, *dc, device, ValueIn(*dc, dc->state.brush->colour));
+  PenLines(p, *dc, device, true);
+  return 1;
+}
+
+BOOL LineTo(HDC handle, int x, int y) {
+  DC* dc = LookupDC(handle);
+  if (!dc) return 0;
+  const POINT from = dc->state.position;
+  dc->state.position = POINT{ClampCoordinate(x), ClampCoordinate(y)};
+  if (!dc->state.bitmap) return 1;
+  Painter p(*dc, dc->state.rop2);
+  PenLines(p, *dc, {ToDevice(*dc, from.x, from.y), ToDevice(*dc, x, y)}, false);
+  return 1;
+}
+
+BOOL Polyline(HDC handle, const POINT* points, int count) {
+  DC* dc = Drawable(handle);
+  if (!dc || !points || count < 2) return 0;
+  std::vector<POINT> device(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) device[static_cast<std::size_t>(i)] = ToDevice(*dc, points[i].x, points[i].y);
+  Painter p(*dc, dc->state.rop2);
+  PenLines(p, *dc, device, false);
+  return 1;
+}
+
+}  // namespace plat

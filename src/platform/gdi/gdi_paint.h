@@ -1,0 +1,39 @@
+// Writing stored pixel values into a context's bitmap within its clip, with its binary raster
+// operation (internal to the gdi folder).
+#pragma once
+
+#include "platform/gdi/gdi_objects.h"
+
+namespace plat {
+
+// The result of a binary raster operation on a pen value and a destination value, limited to
+// the bits a pixel stores (`mask`); the bits above stay as they are.
+std::uint32_t ApplyRop2(int rop2, std::uint32_t pen, std::uint32_t destination,
+                        std::uint32_t mask);
+
+class Painter {
+ public:
+  // `rop2` COPYPEN writes values as they are.
+  Painter(DC& dc, int rop2);
+  ~Painter();
+  bool Ready() const { return bitmap_ != nullptr && !clip_.empty(); }
+  const RECT& ClipBox() const { return box_; }
+  Bitmap& Target() const { return *bitmap_; }
+  // Device pixels [x0, x1) of row y, clipped.
+  void Span(int y, int x0, int x1, std::uint32_t value);
+  // Device box [left, right) x [top, bottom), clipped.
+  void Box(int left, int top, int right, int bottom, std::uint32_t value);
+
+ private:
+  void Run(int y, int x0, int x1, std::uint32_t value);
+  DC& dc_;
+  Bitmap* bitmap_;
+  RectList clip_;
+  RECT box_{};
+  RECT drawn_{0, 0, 0, 0};
+  bool hasDrawn_ = false;
+  int rop2_;
+  std::uint32_t mask_ = 0;
+};
+
+}  // namespace plat
