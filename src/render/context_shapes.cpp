@@ -2,6 +2,9 @@
 #include "render/context_shapes.h"
 
 #include <algorithm>
+#include <vector>
+
+#include "platform/gdi/gdi.h"
 
 namespace vexa {
 
@@ -62,18 +65,67 @@ ContextShape ContextShape::Polygon(const POINT* points, int count, COLORREF fill
   return s;
 }
 
-int DrawOnContext(cSurfaceObject* surface, const ContextShape&) {
+ContextScope::ContextScope(cSurfaceObject* surface) : surface_(surface) {
   cSurfaceImplementation* s = surface->implementation;
-  HDC dc = s->GetDC();
-  if (!dc) {
+  dc_ = s->GetDC();
+  if (!dc_) {
     surface->lastError = kErrorNoDeviceContext;
-    return 0;
+    return;
   }
-  // No surface of this build hands out a device context yet; the pen and brush drawing
-  // arrives with the device interface.
-  s->ReleaseDC(dc);
-  surface->lastError = kErrorNoDeviceContext;
-  return 0;
+  // Surfaces that handle their origin map object coordinates through their context;
+  // others are drawn in their own coordinates.
+  if (s->HandlesOrigin()) {
+    dx_ = 0;
+    dy_ = 0;
+  } else {
+    dx_ = surface->originX;
+    dy_ = surface->originY;
+  }
+  saved_ = plat::SaveDC(dc_);
+  plat::IntersectClipRect(dc_, s->clipLeft + surface->originX - dx_,
+                          s->clipTop + surface->originY - dy_,
+                          s->clipRight + surface->originX - dx_,
+                          s->clipBottom + surface->originY - dy_);
+}
+
+ContextScope::~ContextScope() {
+  if (!dc_) return;
+  Restore();
+  surface_->implementation->ReleaseDC(dc_);
+}
+
+int DrawOnContext(cSurfaceObject* surface, const ContextShape& shape) {
+  ContextScope scope(surface);
+  HDC dc = scope.dc();
+  if (!dc) return 0;
+  HPEN pen = shape.pen ? plat::CreatePen(plat::PS_SOLID, shape.penWidth, shape.penColour) : nullptr;
+  HBRUSH brush = shape.brush ? plat::CreateSolidBrush(shape.brushColour) : nullptr;
+  plat::SelectObject(dc, pen ? static_cast<HGDIOBJ>(pen) : plat::GetStockObject(plat::NULL_PEN));
+  plat::SelectObject(dc, brush ? static_cast<HGDIOBJ>(brush)
+                               : plat::GetStockObject(plat::NULL_BRUSH));
+  BOOL drawn = 0;
+  switch (shape.kind) {
+    case ContextShape::kLine:
+      plat::MoveToEx(dc, scope.X(shape.x1), scope.Y(shape.y1), nullptr);
+      drawn = plat::LineTo(dc, scope.X(shape.x2), scope.Y(shape.y2));
+      break;
+    case ContextShape::kEllipse:
+      drawn = plat::Ellipse(dc, scope.X(shape.x1), scope.Y(shape.y1), scope.X(shape.x2),
+                            scope.Y(shape.y2));
+      break;
+    case ContextShape::kPolygon: {
+      std::vector<POINT> local(static_cast<std::size_t>(shape.count));
+      for (int i = 0; i < shape.count; ++i)
+        local[i] = POINT{scope.X(shape.points[i].x), scope.Y(shape.points[i].y)};
+      drawn = plat::Polygon(dc, local.data(), shape.count);
+      break;
+    }
+  }
+  // Restoring the context deselects the pen and brush before they go.
+  scope.Restore();
+  if (pen) plat::DeleteObject(pen);
+  if (brush) plat::DeleteObject(brush);
+  return drawn ? 1 : 0;
 }
 
 }  // namespace vexa

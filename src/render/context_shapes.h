@@ -4,6 +4,8 @@
 
 #include <vexa/surface_object.h>
 
+#include "platform/gdi/gdi.h"
+
 namespace vexa {
 
 struct ContextShape {
@@ -27,6 +29,34 @@ struct ContextShape {
                               int borderWidth, COLORREF borderColour, int fill);
   static ContextShape Polygon(const POINT* points, int count, COLORREF fillColour,
                               int borderWidth, COLORREF borderColour, int fill);
+};
+
+// The surface's device context for one drawing step: taken, its state saved and drawing
+// limited to the surface's clip rectangle; restored and released at the end of the scope.
+// Without a context lastError becomes 0x40010002 and dc() is null. X and Y map object
+// coordinates to the context's.
+class ContextScope {
+ public:
+  explicit ContextScope(cSurfaceObject* surface);
+  ~ContextScope();
+  ContextScope(const ContextScope&) = delete;
+  ContextScope& operator=(const ContextScope&) = delete;
+  HDC dc() const { return dc_; }
+  int X(long long x) const { return Clamp(x - dx_); }
+  int Y(long long y) const { return Clamp(y - dy_); }
+  void Restore() {
+    if (dc_ && saved_) plat::RestoreDC(dc_, saved_);
+    saved_ = 0;
+  }
+
+ private:
+  static int Clamp(long long v) {
+    return static_cast<int>(v < -0x7FFFFFFFLL ? -0x7FFFFFFFLL : v > 0x7FFFFFFFLL ? 0x7FFFFFFFLL : v);
+  }
+  cSurfaceObject* surface_;
+  HDC dc_ = nullptr;
+  int saved_ = 0;
+  int dx_ = 0, dy_ = 0;
 };
 
 // Draws the shape on the surface's device context, limited to the surface's clip rectangle.

@@ -2,7 +2,7 @@
 // ink effect.
 //
 // For each pass (interior, then border) the visible part of the shape's box gets two
-// temporaries of the surface's depth: the fill surface, painted with the pass's style, and
+// temporaries of the surface's depth (and palette), each with a device context: the fill surface, painted with the pass's style, and
 // the mask, cleared to black with the pass's shape drawn on it with every bit set. The fill
 // is ANDed onto the mask, which then holds the fill inside the shape and black (the
 // temporaries' key) outside, and the mask is blitted transparently onto the surface. At
@@ -16,8 +16,8 @@
 
 #include <vexa/blit.h>
 #include <vexa/fill_style.h>
-#include <vexa/library.h>
 
+#include "render/context_buffer.h"
 #include "render/context_shapes.h"
 #include "render/software_line.h"
 
@@ -78,22 +78,18 @@ class StyledPainter {
   int Height() const { return static_cast<int>(visible_.bottom - visible_.top); }
 
   bool MakeTemporaries() {
-    cSurfaceObject* prototype = nullptr;
-    GetPrototype(&prototype, target_->GetDepth(), kTypeDIBSectionDC, kDriverNone);
-    if (!prototype) {
+    cSurfaceImplementation* like = target_->implementation;
+    if (like->depth == 8 && !like->palette) {
       target_->lastError = kErrorNotSupported;
       return false;
     }
     for (cSurfaceObject* t : {&fill_, &mask_}) {
-      if (!t->Create(Width(), Height(), prototype)) {
+      cSurfaceImplementation* made = vexa::cContextBufferSurface::Make(like, Width(), Height());
+      if (!made) {
         target_->lastError = kErrorNoMemory;
         return false;
       }
-      if (target_->GetDepth() == 8 && !t->SetPalette(target_->GetPalette(), 0)) {
-        t->lastError = kErrorNotSupported;
-        target_->lastError = kErrorNotSupported;
-        return false;
-      }
+      t->SetImplementation(made);
       t->SetTransparentColor(0);
     }
     mask_.FillRectValue(0, 0, Width(), Height(), 0);

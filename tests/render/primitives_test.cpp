@@ -102,8 +102,9 @@ TEST(DrawLine, RandomLinesStayInTheClipAndNearTheSegment) {
       ASSERT_LT(distance, 1.5) << x1 << "," << y1 << " " << x2 << "," << y2;
     }
     // Lines wholly inside the clip plot exactly their unclipped pixels.
-    if (x1 >= 8 && x2 >= 8 && x1 < 48 && x2 < 48 && y1 >= 6 && y2 >= 6 && y1 < 36 && y2 < 36)
+    if (x1 >= 8 && x2 >= 8 && x1 < 48 && x2 < 48 && y1 >= 6 && y2 >= 6 && y1 < 36 && y2 < 36) {
       EXPECT_EQ(painted, Unclipped(x1, y1, x2, y2));
+    }
   }
 }
 
