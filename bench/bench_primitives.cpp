@@ -2,7 +2,13 @@
 // without antialiasing:
 //   filled 200 x 150 rectangle   SDL_FillRect, SDL2_gfx boxColor (software renderer on the
 //                                target), pixman_fill, cairo rectangle fill
-//   10,000 random 1-pixel lines  SDL2_gfx lineColor, cairo stroke of width 1
+//   filled ellipse 200 x 150     SDL2_gfx filledEllipseColor, cairo arc fill
+//   ellipse outlines, widths 1, 5 SDL2_gfx ellipseColor (width 1 only), cairo stroke
+//   10,000 random lines, w 1, 5  SDL2_gfx lineColor / thickLineColor, cairo stroke
+//   filled 20-point star         SDL2_gfx filledPolygonColor, cairo even-odd fill
+//   gradient ellipse, effect 1   cairo linear gradient clipped to the ellipse, painted at
+//                                parameter 64 (half)  with cairo_paint_with_alpha
+//   whole-surface gradient       pixman linear gradient, cairo linear gradient
 //   whole-surface 64 x 64 tiling pixman repeat, cairo repeating pattern
 //   flood fill                   OpenCV floodFill, 4-connected with a fixed per-channel range,
 //                                on an open area and on a maze at tolerances 0 and 30
@@ -13,6 +19,7 @@
 #include <cairo.h>
 #include <pixman.h>
 
+#include <cmath>
 #include <memory>
 #include <opencv2/imgproc.hpp>
 #include <random>
@@ -23,6 +30,7 @@
 #include <vexa/surface_object.h>
 
 #include "bench_pairs.h"
+#include "render/context_buffer.h"
 
 namespace {
 
@@ -68,6 +76,31 @@ cSurfaceObject& Screen() {
   return *screen;
 }
 
+// The same screen with a device context, for the shapes drawn with pens and brushes.
+cSurfaceObject& ContextScreen() {
+  static cSurfaceObject* screen = [] {
+    auto* object = new cSurfaceObject();
+    object->SetImplementation(
+        vexa::cContextBufferSurface::Make(Screen().implementation, kW, kH));
+    object->FillColor(0x202020);
+    return object;
+  }();
+  return *screen;
+}
+
+const std::vector<POINT>& Star() {
+  static const std::vector<POINT> star = [] {
+    std::vector<POINT> out;
+    for (int i = 0; i < 20; ++i) {  // a 20-point star drawn as one self-crossing outline
+      const double a = i * 2 * 3.14159265358979 * 9 / 20;
+      out.push_back(POINT{320 + static_cast<int>(200 * std::cos(a)),
+                          240 + static_cast<int>(200 * std::sin(a))});
+    }
+    return out;
+  }();
+  return star;
+}
+
 struct Segment {
   int x1, y1, x2, y2;
 };
@@ -103,6 +136,129 @@ void RegisterRectangle() {
           cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
           cairo_rectangle(c, 100, 100, 200, 150);
           cairo_fill(c);
+        }}});
+}
+
+void RegisterEllipses() {
+  vexabench::RegisterCase(
+      "ellipse_fill_200x150", "Mpix/s", 3.14159 * 100 * 75,
+      {{"vexa", [] { ContextScreen().DrawEllipse(100, 100, 300, 250, 0x3366CC, 0, 0, 1); }},
+       {"filledEllipseColor",
+        [] { filledEllipseColor(SharedPeers().renderer, 200, 175, 100, 75, 0xFFCC6633u); }},
+       {"cairo", [] {
+          cairo_t* c = SharedPeers().cairo;
+          cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
+          cairo_save(c);
+          cairo_translate(c, 200, 175);
+          cairo_scale(c, 100, 75);
+          cairo_arc(c, 0, 0, 1, 0, 2 * 3.14159265358979);
+          cairo_restore(c);
+          cairo_fill(c);
+        }}});
+  for (int width : {1, 5}) {
+    std::vector<vexabench::Impl> impls = {
+        {"vexa", [width] { ContextScreen().DrawEllipse(100, 100, 300, 250, width, 0x3366CC); }},
+        {"cairo", [width] {
+           cairo_t* c = SharedPeers().cairo;
+           cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
+           cairo_set_line_width(c, width);
+           cairo_save(c);
+           cairo_translate(c, 200, 175);
+           cairo_scale(c, 100 - width / 2.0, 75 - width / 2.0);
+           cairo_arc(c, 0, 0, 1, 0, 2 * 3.14159265358979);
+           cairo_restore(c);
+           cairo_stroke(c);
+         }}};
+    if (width == 1)
+      impls.push_back({"ellipseColor", [] {
+                         ellipseColor(SharedPeers().renderer, 200, 175, 100, 75, 0xFFCC6633u);
+                       }});
+    vexabench::RegisterCase("ellipse_outline_w" + std::to_string(width), "ellipses/s", 1.0,
+                            std::move(impls));
+  }
+}
+
+void RegisterStar() {
+  vexabench::RegisterCase(
+      "star_20_points_evenodd", "stars/s", 1.0,
+      {{"vexa",
+        [] {
+          ContextScreen().DrawPolygon(Star().data(), static_cast<int>(Star().size()), 0x3366CC, 0,
+                                      0, 1);
+        }},
+       {"filledPolygonColor",
+        [] {
+          static std::vector<Sint16> xs, ys;
+          if (xs.empty())
+            for (const POINT& p : Star()) {
+              xs.push_back(static_cast<Sint16>(p.x));
+              ys.push_back(static_cast<Sint16>(p.y));
+            }
+          filledPolygonColor(SharedPeers().renderer, xs.data(), ys.data(),
+                             static_cast<int>(xs.size()), 0xFFCC6633u);
+        }},
+       {"cairo", [] {
+          cairo_t* c = SharedPeers().cairo;
+          cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
+          cairo_set_fill_rule(c, CAIRO_FILL_RULE_EVEN_ODD);
+          cairo_move_to(c, Star()[0].x, Star()[0].y);
+          for (const POINT& p : Star()) cairo_line_to(c, p.x, p.y);
+          cairo_close_path(c);
+          cairo_fill(c);
+        }}});
+}
+
+void RegisterGradients() {
+  vexabench::RegisterCase(
+      "gradient_ellipse_effect1_64", "Mpix/s", 3.14159 * 100 * 75,
+      {{"vexa",
+        [] {
+          CFillDir gradient(0x0000FF, 0xFF0000, 1, 0, 0);
+          Screen().DrawEllipseStyled(100, 100, 300, 250, &gradient, 0, nullptr, 0, 1, 64, 1);
+        }},
+       {"cairo", [] {
+          cairo_t* c = SharedPeers().cairo;
+          cairo_pattern_t* g = cairo_pattern_create_linear(0, 100, 0, 250);
+          cairo_pattern_add_color_stop_rgb(g, 0, 1, 0, 0);
+          cairo_pattern_add_color_stop_rgb(g, 1, 0, 0, 1);
+          cairo_save(c);
+          cairo_save(c);
+          cairo_translate(c, 200, 175);
+          cairo_scale(c, 100, 75);
+          cairo_arc(c, 0, 0, 1, 0, 2 * 3.14159265358979);
+          cairo_restore(c);
+          cairo_clip(c);
+          cairo_set_source(c, g);
+          cairo_paint_with_alpha(c, 0.5);
+          cairo_restore(c);
+          cairo_pattern_destroy(g);
+        }}});
+  vexabench::RegisterCase(
+      "gradient_640x480", "Mpix/s", static_cast<double>(kW) * kH,
+      {{"vexa",
+        [] {
+          CFillDir gradient(0x0000FF, 0xFF0000, 1, 0, 0);
+          gradient.Fill(&ContextScreen(), kW, kH, 0);
+        }},
+       {"pixman_gradient",
+        [] {
+          static pixman_image_t* g = [] {
+            pixman_gradient_stop_t stops[2] = {{0, {0xFFFF, 0, 0, 0xFFFF}},
+                                               {pixman_int_to_fixed(1), {0, 0, 0xFFFF, 0xFFFF}}};
+            pixman_point_fixed_t p1{0, 0}, p2{0, pixman_int_to_fixed(kH)};
+            return pixman_image_create_linear_gradient(&p1, &p2, stops, 2);
+          }();
+          pixman_image_composite32(PIXMAN_OP_SRC, g, nullptr, SharedPeers().pixman, 0, 0, 0, 0,
+                                   0, 0, kW, kH);
+        }},
+       {"cairo", [] {
+          cairo_t* c = SharedPeers().cairo;
+          cairo_pattern_t* g = cairo_pattern_create_linear(0, 0, 0, kH);
+          cairo_pattern_add_color_stop_rgb(g, 0, 1, 0, 0);
+          cairo_pattern_add_color_stop_rgb(g, 1, 0, 0, 1);
+          cairo_set_source(c, g);
+          cairo_paint(c);
+          cairo_pattern_destroy(g);
         }}});
 }
 
@@ -157,6 +313,32 @@ struct TileSet {
 TileSet& Tiles() {
   static TileSet set;
   return set;
+}
+
+void RegisterWideLines() {
+  vexabench::RegisterCase(
+      "lines_10000_w5", "lines/s", 10000.0,
+      {{"vexa",
+        [] {
+          cSurfaceObject& s = ContextScreen();
+          for (const Segment& l : RandomLines()) s.DrawLine(l.x1, l.y1, l.x2, l.y2, 5, 0x3366CC);
+        }},
+       {"thickLineColor",
+        [] {
+          SDL_Renderer* r = SharedPeers().renderer;
+          for (const Segment& l : RandomLines())
+            thickLineColor(r, l.x1, l.y1, l.x2, l.y2, 5, 0xFFCC6633u);
+        }},
+       {"cairo", [] {
+          cairo_t* c = SharedPeers().cairo;
+          cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
+          cairo_set_line_width(c, 5.0);
+          for (const Segment& l : RandomLines()) {
+            cairo_move_to(c, l.x1 + 0.5, l.y1 + 0.5);
+            cairo_line_to(c, l.x2 + 0.5, l.y2 + 0.5);
+            cairo_stroke(c);
+          }
+        }}});
 }
 
 void RegisterMosaic() {
@@ -227,7 +409,11 @@ void RegisterFlood(const char* name, bool maze, int tolerance) {
 const vexabench::Registrar kRegistrar([] {
   if (!vexabench::KernelsAvailable()) return;
   RegisterRectangle();
+  RegisterEllipses();
+  RegisterStar();
+  RegisterGradients();
   RegisterLines();
+  RegisterWideLines();
   RegisterMosaic();
   RegisterFlood("flood_open_tol0", false, 0);
   RegisterFlood("flood_open_tol30", false, 30);
