@@ -14,7 +14,7 @@ namespace demo {
 namespace {
 
 constexpr int kCanvasWidth = 1000;
-constexpr int kCanvasHeight = 1450;
+constexpr int kCanvasHeight = 1560;
 constexpr COLORREF kCanvasColour = 0x00302820;
 
 COLORREF Rgb(int r, int g, int b) { return r | (g << 8) | (b << 16); }

@@ -67,6 +67,24 @@ void Styled(cSurfaceObject& s) {
   s.DrawRectangleStyled(80, 6, 108, 24, 3, &border, 0, kEffectAdd, 0);
 }
 
+// Ellipses and a star need a device context: on the memory canvas they come through the
+// styled forms, whose temporaries bring their own.
+void Shapes(cSurfaceObject& s) {
+  CFillDir gradient(Rgb(255, 60, 40), Rgb(40, 60, 255), 1, 0, 0);
+  CFillFlat white(Rgb(255, 255, 255));
+  s.DrawEllipseStyled(4, 4, 70, 60, &gradient, 3, &white, 0, kEffectNone, 0, 1);
+  auto tile = Pattern();
+  CFillMosaic mosaic(tile.get(), 0, 0);
+  POINT star[10];
+  for (int i = 0; i < 10; ++i) {
+    const double a = i * 3.14159265358979 / 5 - 3.14159265358979 / 2;
+    const double r = i % 2 ? 14 : 34;
+    star[i] = POINT{76 + static_cast<int>(std::lround(r * std::cos(a))),
+                    42 + static_cast<int>(std::lround(r * std::sin(a)))};
+  }
+  s.DrawPolygonStyled(star, 10, &mosaic, 2, &gradient, 0, kEffectSemiTransparent, 40, 1);
+}
+
 // A serpentine maze, plain on the left and faintly textured on the right; the three flood
 // fills differ in tolerance (the exact one stops at the texture) and effect.
 void Maze(cSurfaceObject& s) {
@@ -106,6 +124,7 @@ void DrawFillSection(Gallery& gallery) {
       {"LINES CLIPPED", Lines},
       {"RECTANGLES", Rectangles},
       {"STYLED", Styled},
+      {"STYLED SHAPES", Shapes},
       {"FLOOD EXACT", [](cSurfaceObject& s) { FloodTolerance(s, 0, kEffectNone, 0); }},
       {"FLOOD TOL 30", [](cSurfaceObject& s) { FloodTolerance(s, 30, kEffectNone, 0); }},
       {"FLOOD SEMI 64", [](cSurfaceObject& s) { FloodTolerance(s, 30, kEffectSemiTransparent, 64); }},
