@@ -5,6 +5,7 @@
 #   make fuzz-smoke  every fuzz target for a few seconds over its corpus
 #   make bench       the benchmarks, ending with one ratio line per peer
 #   make exports     give newly exported symbols their ordinals
+#   make format      apply .clang-format to every C++ source and header
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 WERROR ?= OFF
@@ -12,7 +13,7 @@ FUZZ_SECONDS ?= 5
 CMAKE_FLAGS = -DVEXA_WERROR=$(WERROR)
 CTEST_ENV = SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 
-.PHONY: deps demo test asan-test fuzz-smoke bench exports release debug asan fuzz clean
+.PHONY: deps demo test asan-test fuzz-smoke bench exports format release debug asan fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -55,6 +56,11 @@ exports: deps
 	cmake --preset debug $(CMAKE_FLAGS) >/dev/null
 	cmake --build --preset debug -j $(JOBS) --target vexa_objs
 	cmake --build --preset debug --target exports
+
+FORMAT_DIRS = $(wildcard src include tests fuzz bench tools plugins)
+format: deps
+	find $(FORMAT_DIRS) -type f \( -name '*.h' -o -name '*.cpp' \) -not -path '*/data/*' \
+	  -print0 | xargs -0 clang-format -i
 
 clean:
 	rm -rf build

@@ -17,7 +17,7 @@
 #include <vexa/surface_object.h>
 
 #include "bench_pairs.h"
-#include "render/kernels/run_length_form.h"
+#include "pixels/kernels/run_length_form.h"
 
 namespace {
 

@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "bench_pairs.h"
-#include "render/kernels/run_length_form.h"
-#include "surface/palette_ops.h"
-#include "surface/pixel_format.h"
-#include "surface/pixel_routine_tables.h"
+#include "pixels/kernels/run_length_form.h"
+#include "palette/palette_ops.h"
+#include "pixels/pixel_format.h"
+#include "pixels/pixel_routine_tables.h"
 
 namespace {
 

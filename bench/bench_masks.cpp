@@ -14,9 +14,9 @@
 #include <vexa/library.h>
 #include <vexa/surface_object.h>
 
-#include "bank/collision_mask_build.h"
-#include "bank/mask_kernels.h"
-#include "bank/mask_tests.h"
+#include "bank/mask/collision_mask_build.h"
+#include "bank/mask/mask_kernels.h"
+#include "bank/mask/mask_tests.h"
 #include "bench_pairs.h"
 
 namespace {
@@ -144,7 +144,7 @@ void Build(cSurfaceImplementation* s, const vexa::MaskKernels& kernels) {
   vexabench::Keep(vexa::BuildSurfaceMask(*s, mask, 0, kernels));
 }
 
-const vexa::MaskKernels& Scalar() { return vexa::MaskKernelsForLevel(vexa::SimdLevel::Scalar); }
+const vexa::MaskKernels& Scalar() { return vexa::MaskKernelsAt(vexa::SimdLevel::Scalar); }
 
 const vexabench::Registrar kRegistrar([] {
   vexabench::RegisterCase(

@@ -9,8 +9,8 @@
 #include <vexa/palette.h>
 
 #include "bench_pairs.h"
-#include "surface/palette_ops.h"
-#include "surface/palette_remap_pixels.h"
+#include "palette/palette_ops.h"
+#include "palette/palette_remap_pixels.h"
 
 namespace {
 

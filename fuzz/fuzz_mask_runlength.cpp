@@ -13,7 +13,7 @@
 
 #include <vexa/collision_mask.h>
 
-#include "bank/mask_runlength.h"
+#include "bank/mask/mask_runlength.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 
 #include <vexa/palette.h>
 
-#include "render/kernels/run_length_form.h"
-#include "surface/pixel_format.h"
+#include "pixels/kernels/run_length_form.h"
+#include "pixels/pixel_format.h"
 
 namespace {
 

@@ -20,10 +20,19 @@ import subprocess
 import sys
 
 # Which list a symbol goes to, by the path of the source file that defines it (first match).
+# Folders whose exports share another subsystem's list: the base services belong to the
+# frame, the pixel routines to the surfaces and the renderer, memory blocks and wide strings to
+# the image file functions, driver loading to the drivers; collision masks (src/bank/mask/) go
+# to the bank by their first folder.
 ROUTES = [
-    ("src/surface/palette", "palette"),
+    ("src/base/memory_blocks", "imagefile"),
+    ("src/base/", "frame"),
+    ("src/platform/text/wide_strings", "imagefile"),
     ("src/platform/file/", "stream"),
     ("src/platform/", "platform"),
+    ("src/pixels/kernels/", "render"),
+    ("src/pixels/", "surface"),
+    ("src/frame/driver_loader", "driver"),
     ("src/exports/", "frame"),
 ]
 

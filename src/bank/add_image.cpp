@@ -17,7 +17,7 @@
 #include "bank/image_storage.h"
 #include "bank/image_surface_factory.h"
 #include "bank/supplied_pixels.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {

@@ -8,6 +8,7 @@
 #include "bank/bank_internal.h"
 #include "bank/bank_list.h"
 #include "bank/image_surface_factory.h"
+#include "render/surface_scope.h"
 
 namespace vexa {
 namespace {
@@ -97,7 +98,7 @@ int GetImageSurface(ImageBank* bank, int number, cSurfaceObject* surface, int mo
   if (!made) return 0;
   cSurfaceImplementation* result = made;
   if (mode == kImageSurfacePlain && made->HasCustomPixelRoutines()) {
-    result = PlainCopy(made);
+    result = MakePlainCopy(made, 0, 0, made->width, made->height);
     made->Delete();
     if (!result) return 0;
   }

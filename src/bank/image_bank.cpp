@@ -12,8 +12,8 @@
 #include "bank/bank_internal.h"
 #include "bank/bank_list.h"
 #include "bank/image_layout.h"
-#include "frame/application_contexts.h"
-#include "surface/pixel_format.h"
+#include "base/application_contexts.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {

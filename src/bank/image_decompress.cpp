@@ -4,7 +4,7 @@
 
 #include <vexa/image_bank.h>
 
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {

@@ -7,9 +7,9 @@
 
 #include "bank/bank_list.h"
 #include "bank/image_surface_factory.h"
-#include "render/kernels/run_length_form.h"
-#include "surface/pixel_format.h"
-#include "surface/pixel_routine_tables.h"
+#include "pixels/kernels/run_length_form.h"
+#include "pixels/pixel_format.h"
+#include "pixels/pixel_routine_tables.h"
 
 namespace vexa {
 namespace {

@@ -6,11 +6,11 @@
 
 #include <vexa/memory.h>
 
-#include "bank/mask_runlength.h"
-#include "render/kernels/run_length_form.h"
-#include "surface/pixel_routine_tables.h"
+#include "bank/mask/mask_runlength.h"
+#include "pixels/kernels/run_length_form.h"
+#include "pixels/pixel_routine_tables.h"
 #include "surface/buffer_surface_storage.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 cImageSurface::cImageSurface() = default;
 

@@ -8,9 +8,9 @@
 
 #include "bank/image_decompress.h"
 #include "bank/supplied_bytes.h"
-#include "render/kernels/run_length_form.h"
-#include "surface/pixel_routine_tables.h"
-#include "surface/pixel_format.h"
+#include "pixels/kernels/run_length_form.h"
+#include "pixels/pixel_routine_tables.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {
@@ -101,17 +101,6 @@ cImageSurface* MakeImageSurface(const ImageBank& bank, const ImageEntryHeader& i
   if (dataSize < static_cast<std::uint64_t>(layout.Total())) return nullptr;
   return MakeEntryPixelSurface(layout, const_cast<std::uint8_t*>(data), bank.palette,
                                image.transparentColor);
-}
-
-cSurfaceImplementation* PlainCopy(cSurfaceImplementation* surface) {
-  cSurfaceImplementation* copy = surface->CreateCompatible(surface->width, surface->height);
-  if (!copy) return nullptr;
-  if (!surface->Blit(copy, 0, 0, 0, 0, surface->width, surface->height, kModeOpaque, 0, 0,
-                     kBlitCopyAlpha)) {
-    copy->Delete();
-    return nullptr;
-  }
-  return copy;
 }
 
 }  // namespace vexa

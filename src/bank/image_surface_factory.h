@@ -24,8 +24,4 @@ cImageSurface* MakeImageSurface(const ImageBank& bank, const ImageEntryHeader& i
 cImageSurface* MakeEntryPixelSurface(const ImageLayout& layout, std::uint8_t* pixels,
                                      PaletteObject* palette, COLORREF transparentColor);
 
-// A plain copy of a surface with custom pixel routines (drawn opaque into a compatible
-// surface); null on failure.
-cSurfaceImplementation* PlainCopy(cSurfaceImplementation* surface);
-
 }  // namespace vexa

@@ -1,7 +1,7 @@
 // Sizes of device-independent bitmaps: header, rows, whole block.
 #include <vexa/library.h>
 
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 int GetDIBHeaderSize(int depth) {
   if (depth >= 0 && depth <= 8) return 40 + 4 * (1 << depth);

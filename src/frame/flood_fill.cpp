@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "surface/direct_pixels.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {

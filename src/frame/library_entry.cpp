@@ -5,10 +5,10 @@
 // application contexts) is held by thread-local guards that free it when the thread ends.
 #include <vexa/library.h>
 
-#include "frame/cpu_features.h"
+#include "base/cpu_features.h"
 #include "frame/library_state.h"
 #include "platform/gdi/screen.h"
-#include "surface/palette_registry.h"
+#include "palette/palette_registry.h"
 
 namespace {
 

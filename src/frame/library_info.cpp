@@ -1,7 +1,7 @@
 #include <vexa/library.h>
 
-#include "frame/cpu_features.h"
-#include "frame/simd_level.h"
+#include "base/cpu_features.h"
+#include "base/simd_level.h"
 
 namespace {
 constexpr int kLibraryVersion = 196900;

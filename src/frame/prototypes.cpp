@@ -1,10 +1,10 @@
 // Choosing the prototype a new surface is cloned from.
 #include <vexa/library.h>
 
-#include "driver/driver_loader.h"
+#include "frame/driver_loader.h"
 #include "frame/library_state.h"
 #include <vexa/error_surface.h>
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {

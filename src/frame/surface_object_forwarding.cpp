@@ -5,8 +5,8 @@
 #include <vexa/error_surface.h>
 #include <vexa/palette.h>
 
-#include "platform/gdi/palette_handle.h"
-#include "surface/pixel_format.h"
+#include "platform/palette/palette_handle.h"
+#include "pixels/pixel_format.h"
 
 namespace {
 

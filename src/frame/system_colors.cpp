@@ -6,7 +6,7 @@
 
 #include "frame/library_state.h"
 #include "platform/gdi/screen.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace {
 

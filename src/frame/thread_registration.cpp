@@ -4,11 +4,11 @@
 #include <vexa/library.h>
 #include <vexa/palette.h>
 
-#include "frame/cpu_features.h"
+#include "base/cpu_features.h"
 #include "frame/library_state.h"
 #include <vexa/error_surface.h>
-#include "frame/prototype_factories.h"
-#include "surface/pixel_format.h"
+#include "surface/prototype_factories.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {

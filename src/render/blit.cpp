@@ -10,45 +10,10 @@
 
 #include "render/blit_setup.h"
 #include "render/edge_smoother.h"
+#include "render/surface_scope.h"
 
 namespace vexa {
 namespace {
-
-// Locks two surfaces for the length of a scope; a failed second lock releases the first.
-class LockPair {
- public:
-  LockPair(cSurfaceImplementation* first, cSurfaceImplementation* second)
-      : first_(first), second_(second) {
-    if (!first_->Lock()) return;
-    if (!second_->Lock()) {
-      first_->Unlock();
-      return;
-    }
-    locked_ = true;
-  }
-  ~LockPair() {
-    if (!locked_) return;
-    second_->Unlock();
-    first_->Unlock();
-  }
-  LockPair(const LockPair&) = delete;
-  LockPair& operator=(const LockPair&) = delete;
-  bool locked() const { return locked_; }
-
- private:
-  cSurfaceImplementation* first_;
-  cSurfaceImplementation* second_;
-  bool locked_ = false;
-};
-
-// A temporary implementation that is deleted on every path.
-struct Temporary {
-  cSurfaceImplementation* surface;
-  explicit Temporary(cSurfaceImplementation* s) : surface(s) {}
-  ~Temporary() { DeleteImplementation(surface); }
-  Temporary(const Temporary&) = delete;
-  Temporary& operator=(const Temporary&) = delete;
-};
 
 // Copies the source's alpha rectangle onto the destination's alpha plane, creating a
 // zero-filled (fully transparent) plane on the destination when it has none.
@@ -93,14 +58,11 @@ bool RunRoutine(cSurfaceImplementation* source, cSurfaceImplementation* destinat
 // source with private routines is first copied to a standard surface.
 void AntialiasEdges(cSurfaceImplementation* source, cSurfaceImplementation* destination, int x,
                     int y, const NormalisedEffect& effect) {
-  cSurfaceImplementation* edges = source;
-  Temporary copy(nullptr);
-  if (source->HasCustomPixelRoutines()) {
-    copy.surface = source->CreateCompatible(source->width, source->height);
-    if (!copy.surface) return;  // the copy stands; only the smoothing is skipped
-    source->Blit(copy.surface, 0, 0, 0, 0, source->width, source->height, kModeOpaque, 0, 0, 0);
-    edges = copy.surface;
-  }
+  const bool needsCopy = source->HasCustomPixelRoutines() != 0;
+  TemporarySurface copy(needsCopy ? MakePlainCopy(source, 0, 0, source->width, source->height)
+                                  : nullptr);
+  if (needsCopy && !copy) return;  // the blit stands; only the smoothing is skipped
+  cSurfaceImplementation* edges = needsCopy ? copy.get() : source;
   if (effect.code == kEffectBlendSubstitute && (effect.parameter & 0xFFFFFFFFu) != 0) {
     edges->BlitEx(destination, x, y, 0, 0, edges->width, edges->height, 3, 3, 1, 1, 1, 1,
                   SubstituteEdgeSmoother,
@@ -117,23 +79,20 @@ int BlitAcrossDepths(cSurfaceImplementation* source, cSurfaceImplementation* des
                      const BlitRect& r, int mode, std::uint32_t effect, EffectParam parameter,
                      std::uint32_t flags) {
   if (source->HasCustomPixelRoutines()) {
-    Temporary plain(source->CreateCompatible(r.width, r.height));
-    if (!plain.surface) return 0;
-    source->Blit(plain.surface, 0, 0, r.sourceX, r.sourceY, r.width, r.height, kModeOpaque, 0, 0,
-                 kBlitCopyAlpha);
-    plain.surface->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect, parameter,
-                        flags);
+    TemporarySurface plain(MakePlainCopy(source, r.sourceX, r.sourceY, r.width, r.height));
+    if (!plain) return 0;
+    plain->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect, parameter, flags);
     return 1;
   }
   const bool plainCopy = mode == kModeOpaque && (effect & kEffectCodeMask) == kEffectNone &&
                          !(effect & kEffectParamIsRGBA) && !(flags & kBlitAntialias);
   if (!plainCopy) {
-    Temporary converted(destination->CreateCompatible(r.width, r.height));
-    if (!converted.surface) return 0;
-    converted.surface->SetTransparentColor(source->GetTransparentColor());
-    source->Blit(converted.surface, 0, 0, r.sourceX, r.sourceY, r.width, r.height, kModeOpaque, 0,
+    TemporarySurface converted(destination->CreateCompatible(r.width, r.height));
+    if (!converted) return 0;
+    converted->SetTransparentColor(source->GetTransparentColor());
+    source->Blit(converted.get(), 0, 0, r.sourceX, r.sourceY, r.width, r.height, kModeOpaque, 0,
                  0, kBlitCopyAlpha);
-    converted.surface->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect,
+    converted->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect,
                             parameter, flags);
     return 1;
   }
@@ -141,7 +100,7 @@ int BlitAcrossDepths(cSurfaceImplementation* source, cSurfaceImplementation* des
   if (destination->depth == 8 && !BuildInverseTable(destination->palette)) return 0;
   const PixelRoutineTable* t = source->pixelRoutines;
   if (!t || !t->convertRect) return 0;
-  LockPair locks(source, destination);
+  SurfaceLocks locks(source, destination);
   if (!locks.locked()) return 0;
   t->convertRect(destination, r.x, r.y, r.width * destination->bytesPerPixel, source, r.sourceX,
                  r.sourceY, r.width, r.height);
@@ -176,7 +135,7 @@ int cSurfaceImplementation::Blit(cSurfaceImplementation* destination, int x, int
     return 0;
   }
   {
-    LockPair locks(this, destination);
+    SurfaceLocks locks(this, destination);
     if (!locks.locked()) return 0;
     if (!RunRoutine(this, destination, r, mode, ink)) return 0;
     if (mode == kModeOpaque && (flags & kBlitCopyAlpha)) CopyAlphaRect(this, destination, r);

@@ -6,7 +6,7 @@
 #include <vexa/palette.h>
 
 #include "platform/gdi/gdi.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {

@@ -2,9 +2,9 @@
 // colour through the fill routine (entry 2) or with a raw pixel value.
 #include <vexa/surface_implementation.h>
 
-#include "render/kernels/kernel_routines.h"
-#include "render/kernels/surface_rect.h"
-#include "surface/palette_ops.h"
+#include "pixels/kernels/kernel_routines.h"
+#include "pixels/kernels/surface_rect.h"
+#include "palette/palette_ops.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // mirror-rows routine (entry 9), and the alpha plane's rows with them.
 #include <vexa/surface_implementation.h>
 
-#include "render/kernels/surface_rect.h"
-#include "surface/pixel_format.h"
+#include "pixels/kernels/surface_rect.h"
+#include "pixels/pixel_format.h"
 
 // 0 when the rectangle lies wholly outside the surface, nothing is left after clipping, or the
 // lock fails; a single column is its own mirror image (1 at once).

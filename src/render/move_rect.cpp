@@ -3,7 +3,7 @@
 
 #include <vexa/surface_implementation.h>
 
-#include "render/kernels/surface_rect.h"
+#include "pixels/kernels/surface_rect.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // replace-colour routine (entry 10).
 #include <vexa/surface_implementation.h>
 
-#include "surface/palette_ops.h"
+#include "palette/palette_ops.h"
 
 namespace {
 

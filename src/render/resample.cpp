@@ -9,7 +9,7 @@
 #include "render/resample_kernels.h"
 #include "render/resample_lines.h"
 #include "render/resample_weights.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {

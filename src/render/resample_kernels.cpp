@@ -105,25 +105,28 @@ void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start, 
   }
 }
 
-ResampleKernels ResampleKernelsAt(SimdLevel level) {
+namespace {
+
+ResampleKernels BuildResampleKernels(SimdLevel level) {
   ResampleKernels kernels{HorizontalColourScalar, HorizontalBytesScalar, VerticalBytesScalar};
-#if defined(__x86_64__) || defined(__i386__)
-  if (level >= SimdLevel::Avx2 && SimdLevelSupported(SimdLevel::Avx2)) {
+  if (level == SimdLevel::Avx2) {
     kernels.horizontalColour = HorizontalColourAvx2;
     kernels.verticalBytes = VerticalBytesAvx2;
-  } else if (level >= SimdLevel::Sse2 && SimdLevelSupported(SimdLevel::Sse2)) {
+  } else if (level == SimdLevel::Sse2) {
     kernels.horizontalColour = HorizontalColourSse2;
     kernels.verticalBytes = VerticalBytesSse2;
   }
-#else
-  (void)level;
-#endif
   return kernels;
 }
 
+}  // namespace
+
+const ResampleKernels& ResampleKernelsAt(SimdLevel level) {
+  return SimdTables<ResampleKernels, BuildResampleKernels>::At(level);
+}
+
 const ResampleKernels& ActiveResampleKernels() {
-  static const ResampleKernels kernels = ResampleKernelsAt(ActiveSimdLevel());
-  return kernels;
+  return SimdTables<ResampleKernels, BuildResampleKernels>::Active();
 }
 
 }  // namespace vexa

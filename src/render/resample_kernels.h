@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "frame/simd_level.h"
+#include "base/simd_level.h"
 
 namespace vexa {
 
@@ -78,7 +78,6 @@ void VerticalBytesScalar(const std::uint8_t* firstRow, std::ptrdiff_t pitch, int
                          const std::int32_t* weights, std::uint8_t* out, int bytes,
                          std::uint32_t keep);
 
-#if defined(__x86_64__) || defined(__i386__)
 void HorizontalColourSse2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w);
 void VerticalBytesSse2(const std::uint8_t* firstRow, std::ptrdiff_t pitch, int taps,
                        const std::int32_t* weights, std::uint8_t* out, int bytes,
@@ -87,10 +86,9 @@ void HorizontalColourAvx2(const std::uint32_t* line, std::uint32_t* out, const W
 void VerticalBytesAvx2(const std::uint8_t* firstRow, std::ptrdiff_t pitch, int taps,
                        const std::int32_t* weights, std::uint8_t* out, int bytes,
                        std::uint32_t keep);
-#endif
 
 // The kernels at `level` (a level the processor lacks falls back to the best one below it).
-ResampleKernels ResampleKernelsAt(SimdLevel level);
+const ResampleKernels& ResampleKernelsAt(SimdLevel level);
 // The kernels at the library's active level, chosen once.
 const ResampleKernels& ActiveResampleKernels();
 

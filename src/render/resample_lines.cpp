@@ -4,7 +4,7 @@
 
 #include <vexa/palette.h>
 
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {

@@ -30,7 +30,7 @@ int ResampleSurface(cSurfaceImplementation* source, int sourceX, int sourceY, in
     return ResampleSurface(plain.get(), 0, 0, sourceWidth, sourceHeight, target, targetWidth,
                            targetHeight, transparencyAware, transparentColour);
   }
-  StretchLocks locks(source, target);
+  SurfaceLocks locks(source, target);
   if (!locks.locked()) return 0;
   return ResamplePixels(*source, sourceX, sourceY, sourceWidth, sourceHeight, *target, targetWidth,
                         targetHeight, transparencyAware != 0, transparentColour)

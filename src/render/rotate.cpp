@@ -30,7 +30,7 @@ int RotateSampled(cSurfaceImplementation* source, cSurfaceImplementation* destin
       MakeRotationFrame(angle, source->width, source->height, destination->width, destination->height);
   const bool bilinear = antialias != 0;
   {
-    StretchLocks locks(source, destination);
+    SurfaceLocks locks(source, destination);
     if (!locks.locked()) return 0;
     // The transparency flag is for sources without an alpha plane.
     RotatePixels(*source, *destination, frame, bilinear, fill,

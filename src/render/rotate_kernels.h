@@ -19,7 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "frame/simd_level.h"
+#include "base/simd_level.h"
 
 namespace vexa {
 
@@ -42,17 +42,15 @@ using RotateRowsFn = void (*)(const RotateRowsJob& job);
 
 void RotateNearest4Scalar(const RotateRowsJob& job);
 void RotateBilinear32Scalar(const RotateRowsJob& job);
-#if defined(__x86_64__) || defined(__i386__)
 void RotateNearest4Avx2(const RotateRowsJob& job);
 void RotateBilinear32Avx2(const RotateRowsJob& job);
-#endif
 
 struct RotateKernels {
   RotateRowsFn nearest4;
   RotateRowsFn bilinear32;
 };
 
-RotateKernels RotateKernelsAt(SimdLevel level);
+const RotateKernels& RotateKernelsAt(SimdLevel level);
 const RotateKernels& ActiveRotateKernels();
 
 }  // namespace vexa

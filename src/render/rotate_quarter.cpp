@@ -50,7 +50,7 @@ void TurnPlane(const std::uint8_t* source, std::ptrdiff_t sourcePitch, int width
 int TurnQuarter(cSurfaceImplementation* source, cSurfaceImplementation* destination,
                 int direction) {
   {
-    StretchLocks locks(source, destination);
+    SurfaceLocks locks(source, destination);
     if (!locks.locked()) return 0;
     const int bytes = source->bytesPerPixel;
     TurnPlane(source->firstRow, source->pitch, source->width, source->height, bytes,

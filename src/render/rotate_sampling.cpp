@@ -8,11 +8,9 @@
 
 #include "render/rotate_angle.h"
 #include "render/rotate_kernels.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
-#if defined(__x86_64__) || defined(__i386__)
 #include <emmintrin.h>
-#endif
 
 namespace vexa {
 namespace {
@@ -20,12 +18,7 @@ namespace {
 // Rounded to the nearest integer, ties to even; INT_MIN for what no int holds (as the
 // processor's own conversion answers, which the vector kernels use).
 int RoundToInt(float v) {
-#if defined(__x86_64__) || defined(__i386__)
   return _mm_cvtss_si32(_mm_set_ss(v));
-#else
-  if (!(v >= -2147483648.0f && v < 2147483648.0f)) return INT_MIN;
-  return static_cast<int>(std::nearbyint(v));
-#endif
 }
 
 std::uint32_t LoadRaw(const std::uint8_t* p, int bytes) {
@@ -206,23 +199,26 @@ void InRowBlocks(RotateRowsJob job, const RotationFrame& frame, int height, Rows
 void RotateNearest4Scalar(const RotateRowsJob& job) { NearestRows<4>(job); }
 void RotateBilinear32Scalar(const RotateRowsJob& job) { BilinearRows(job, Bgr{4}); }
 
-RotateKernels RotateKernelsAt(SimdLevel level) {
+namespace {
+
+RotateKernels BuildRotateKernels(SimdLevel level) {
   RotateKernels kernels{RotateNearest4Scalar, RotateBilinear32Scalar};
-#if defined(__x86_64__) || defined(__i386__)
   // The vector forms gather source pixels, which only AVX2 can.
-  if (level >= SimdLevel::Avx2 && SimdLevelSupported(SimdLevel::Avx2)) {
+  if (level == SimdLevel::Avx2) {
     kernels.nearest4 = RotateNearest4Avx2;
     kernels.bilinear32 = RotateBilinear32Avx2;
   }
-#else
-  (void)level;
-#endif
   return kernels;
 }
 
+}  // namespace
+
+const RotateKernels& RotateKernelsAt(SimdLevel level) {
+  return SimdTables<RotateKernels, BuildRotateKernels>::At(level);
+}
+
 const RotateKernels& ActiveRotateKernels() {
-  static const RotateKernels kernels = RotateKernelsAt(ActiveSimdLevel());
-  return kernels;
+  return SimdTables<RotateKernels, BuildRotateKernels>::Active();
 }
 
 RotationFrame MakeRotationFrame(float angle, int sourceWidth, int sourceHeight, int width,

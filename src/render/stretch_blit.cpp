@@ -18,7 +18,7 @@
 #include "render/blit_setup.h"
 #include "render/resample.h"
 #include "render/stretch_flags.h"
-#include "render/kernels/stretch_nearest.h"
+#include "pixels/kernels/stretch_nearest.h"
 #include "render/stretch_support.h"
 
 namespace vexa {
@@ -141,7 +141,7 @@ void StretchNearestInto(cSurfaceImplementation* source, cSurfaceImplementation* 
 
 int StretchDirect(cSurfaceImplementation* source, cSurfaceImplementation* destination,
                   const StretchRequest& r, const NormalisedEffect& ink, const Visible& visible) {
-  StretchLocks locks(source, destination);
+  SurfaceLocks locks(source, destination);
   if (!locks.locked()) return 0;
   if (r.flags & (kStretchResample | kStretchResampleTransparent)) {
     StretchSmooth(source, destination, r, ink, visible);

@@ -2,37 +2,7 @@
 
 #include <cstring>
 
-#include <vexa/blit.h>
-
 namespace vexa {
-
-StretchLocks::StretchLocks(cSurfaceImplementation* first, cSurfaceImplementation* second)
-    : first_(first), second_(second) {
-  if (!first_->Lock()) return;
-  if (!second_->Lock()) {
-    first_->Unlock();
-    return;
-  }
-  locked_ = true;
-}
-
-StretchLocks::~StretchLocks() {
-  if (!locked_) return;
-  second_->Unlock();
-  first_->Unlock();
-}
-
-cSurfaceImplementation* MakePlainCopy(cSurfaceImplementation* source, int x, int y, int width,
-                                      int height) {
-  cSurfaceImplementation* copy = source->CreateCompatible(width, height);
-  if (!copy) return nullptr;
-  if (copy->HasCustomPixelRoutines() ||
-      !source->Blit(copy, 0, 0, x, y, width, height, kModeOpaque, kEffectNone, 0, kBlitCopyAlpha)) {
-    copy->Delete();
-    return nullptr;
-  }
-  return copy;
-}
 
 void FillRaw(PixelDescriptor& surface, std::uint32_t value) {
   const int bytes = surface.bytesPerPixel;

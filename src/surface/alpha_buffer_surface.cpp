@@ -5,7 +5,7 @@
 #include <new>
 
 #include "surface/buffer_surface_storage.h"
-#include "surface/grey_palette.h"
+#include "palette/grey_palette.h"
 
 namespace {
 

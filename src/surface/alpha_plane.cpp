@@ -3,15 +3,12 @@
 // the surface; an attached plane is the caller's memory.
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
-#include <vexa/alpha_buffer_surface.h>
 #include <vexa/surface_implementation.h>
-#include <vexa/surface_object.h>
 
 #include "surface/alpha_plane_kernels.h"
 #include "surface/buffer_surface_storage.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace {
 
@@ -79,19 +76,6 @@ int cSurfaceImplementation::SetAlphaFromBuffer(const std::uint8_t* source, int s
     std::memcpy(AlphaRow(y), source + static_cast<std::ptrdiff_t>(y) * sourcePitch, bytes);
   }
   return height;
-}
-
-cSurfaceObject* cSurfaceImplementation::GetAlphaSurface() {
-  if (!alphaFirstRow) return nullptr;
-  cSurfaceObject* object = NewSurfaceObject();
-  if (!object) return nullptr;
-  auto* view = new (std::nothrow) cAlphaBufferSurface(alphaFirstRow, width, height, alphaPitch);
-  if (!view) {
-    DeleteSurfaceObject(object);
-    return nullptr;
-  }
-  object->SetImplementation(view);
-  return object;
 }
 
 void cSurfaceImplementation::PremultiplyAlpha() {

@@ -71,29 +71,32 @@ void DemultiplyRow16(std::uint8_t* p, const std::uint8_t* a, int w) { PackedRow<
 void DemultiplyRow24(std::uint8_t* p, const std::uint8_t* a, int w) { ByteRow<Demultiply, 3>(p, a, w); }
 void DemultiplyRow32(std::uint8_t* p, const std::uint8_t* a, int w) { ByteRow<Demultiply, 4>(p, a, w); }
 
-AlphaRowKernels AlphaKernelsAt(SimdLevel level) {
+namespace {
+
+AlphaRowKernels BuildAlphaKernels(SimdLevel level) {
   AlphaRowKernels kernels{
       {nullptr, PremultiplyRow15, PremultiplyRow16, PremultiplyRow24, PremultiplyRow32},
       {nullptr, DemultiplyRow15, DemultiplyRow16, DemultiplyRow24, DemultiplyRow32}};
-#if defined(__x86_64__) || defined(__i386__)
   // Only the 32-bit rows have vector forms: the other formats are rare with alpha planes.
   constexpr int k32 = 4;
-  if (level >= SimdLevel::Avx2 && SimdLevelSupported(SimdLevel::Avx2)) {
+  if (level == SimdLevel::Avx2) {
     kernels.premultiply[k32] = PremultiplyRow32Avx2;
     kernels.demultiply[k32] = DemultiplyRow32Avx2;
-  } else if (level >= SimdLevel::Sse2 && SimdLevelSupported(SimdLevel::Sse2)) {
+  } else if (level == SimdLevel::Sse2) {
     kernels.premultiply[k32] = PremultiplyRow32Sse2;
     kernels.demultiply[k32] = DemultiplyRow32Sse2;
   }
-#else
-  (void)level;
-#endif
   return kernels;
 }
 
+}  // namespace
+
+const AlphaRowKernels& AlphaKernelsAt(SimdLevel level) {
+  return SimdTables<AlphaRowKernels, BuildAlphaKernels>::At(level);
+}
+
 const AlphaRowKernels& ActiveAlphaKernels() {
-  static const AlphaRowKernels kernels = AlphaKernelsAt(ActiveSimdLevel());
-  return kernels;
+  return SimdTables<AlphaRowKernels, BuildAlphaKernels>::Active();
 }
 
 }  // namespace vexa

@@ -17,7 +17,7 @@
 
 #include <cstdint>
 
-#include "frame/simd_level.h"
+#include "base/simd_level.h"
 
 namespace vexa {
 
@@ -33,12 +33,10 @@ void DemultiplyRow16(std::uint8_t* pixels, const std::uint8_t* alpha, int width)
 void DemultiplyRow24(std::uint8_t* pixels, const std::uint8_t* alpha, int width);
 void DemultiplyRow32(std::uint8_t* pixels, const std::uint8_t* alpha, int width);
 
-#if defined(__x86_64__) || defined(__i386__)
 void PremultiplyRow32Sse2(std::uint8_t* pixels, const std::uint8_t* alpha, int width);
 void DemultiplyRow32Sse2(std::uint8_t* pixels, const std::uint8_t* alpha, int width);
 void PremultiplyRow32Avx2(std::uint8_t* pixels, const std::uint8_t* alpha, int width);
 void DemultiplyRow32Avx2(std::uint8_t* pixels, const std::uint8_t* alpha, int width);
-#endif
 
 // The kernels of one instruction level, indexed by format index (entry 0, the 8-bit
 // format, is null: 8-bit surfaces are never converted).
@@ -48,7 +46,7 @@ struct AlphaRowKernels {
 };
 
 // The kernels at `level` (a level the processor lacks falls back to the best one below it).
-AlphaRowKernels AlphaKernelsAt(SimdLevel level);
+const AlphaRowKernels& AlphaKernelsAt(SimdLevel level);
 // The kernels at the library's active level, chosen once.
 const AlphaRowKernels& ActiveAlphaKernels();
 

@@ -2,7 +2,7 @@
 
 #include <vexa/memory.h>
 
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "surface/buffer_surface_storage.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {

@@ -7,7 +7,7 @@
 #include <vexa/buffer_surface.h>
 #include <vexa/dib_section_surface.h>
 
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa {
 

@@ -6,7 +6,7 @@
 // must not be palettes of that thread (those go when it unregisters): the 8-bit prototypes
 // hold a process-wide palette with the library's default colours, the alpha prototype the
 // shared grey palette. Surfaces made from them share these palettes.
-#include "frame/prototype_factories.h"
+#include "surface/prototype_factories.h"
 
 #include <new>
 
@@ -14,9 +14,9 @@
 #include <vexa/buffer_surface.h>
 #include <vexa/dib_section_surface.h>
 
-#include "surface/grey_palette.h"
-#include "surface/palette_default.h"
-#include "surface/palette_search.h"
+#include "palette/grey_palette.h"
+#include "palette/palette_default.h"
+#include "palette/palette_search.h"
 
 namespace vexa {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <vexa/palette.h>
 
-#include "frame/cpu_features.h"
-#include "surface/pixel_format.h"
+#include "base/cpu_features.h"
+#include "pixels/pixel_format.h"
 
 using vexa::FormatOfDepth;
 

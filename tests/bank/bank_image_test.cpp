@@ -18,7 +18,7 @@
 
 #include "bank/image_layout.h"
 #include "support/surface_factory.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "bank/bank_internal.h"
 #include "bank/bank_list.h"
 #include "bank/driver_surface_cache.h"
-#include "frame/application_contexts.h"
+#include "base/application_contexts.h"
 #include "support/recording_surface.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include <vexa/palette.h>
 #include <vexa/surface_object.h>
 
-#include "render/kernels/run_length_form.h"
+#include "pixels/kernels/run_length_form.h"
 #include "support/surface_factory.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>
 
-#include "bank/collision_mask_build.h"
-#include "bank/mask_kernels.h"
-#include "bank/mask_runlength.h"
+#include "bank/mask/collision_mask_build.h"
+#include "bank/mask/mask_kernels.h"
+#include "bank/mask/mask_runlength.h"
 #include "support/surface_factory.h"
 
 namespace {
@@ -119,7 +119,7 @@ TEST(MaskBuild, SizeOnlyWithoutADestination) {
 TEST(MaskBuild, EverySurfaceDepthAtEveryLevel) {
   std::mt19937 rng(7);
   for (SimdLevel level : Levels()) {
-    const vexa::MaskKernels& kernels = vexa::MaskKernelsForLevel(level);
+    const vexa::MaskKernels& kernels = vexa::MaskKernelsAt(level);
     for (int depth : kDepths) {
       // Widths across the vector blocks and the 64-pixel words, tails included.
       for (int width : {1, 5, 15, 16, 17, 31, 32, 33, 63, 64, 65, 70, 130}) {
@@ -171,7 +171,7 @@ TEST(MaskBuild, AlphaPlaneDecidesOverTheColourKey) {
         }
       }
       MaskBlock mask(s.BuildMask(nullptr, 0));
-      ASSERT_GT(vexa::BuildSurfaceMask(s, mask.Header(), 0, vexa::MaskKernelsForLevel(level)), 0);
+      ASSERT_GT(vexa::BuildSurfaceMask(s, mask.Header(), 0, vexa::MaskKernelsAt(level)), 0);
       ExpectMask(mask, solid, std::string("alpha ") + vexa::SimdLevelName(level));
     }
   }

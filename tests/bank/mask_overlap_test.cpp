@@ -10,8 +10,8 @@
 
 #include <vexa/collision_mask.h>
 
-#include "bank/mask_kernels.h"
-#include "bank/mask_tests.h"
+#include "bank/mask/mask_kernels.h"
+#include "bank/mask/mask_tests.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ std::vector<SimdLevel> Levels() {
 }
 
 int Overlap(SimdLevel level, const Bits& a, int xA, int yA, const Bits& b, int xB, int yB) {
-  return vexa::OverlapMasks(vexa::MaskKernelsForLevel(level), a.bytes.data(), b.bytes.data(), xA,
+  return vexa::OverlapMasks(vexa::MaskKernelsAt(level), a.bytes.data(), b.bytes.data(), xA,
                             yA, a.width, a.height, xB, yB, b.width, b.height);
 }
 
@@ -186,7 +186,7 @@ TEST(MaskRect, RandomRectanglesMatchTheReference) {
   std::mt19937 rng(99);
   std::uniform_int_distribution<int> width(1, 300), height(1, 20);
   for (SimdLevel level : Levels()) {
-    const vexa::MaskKernels& kernels = vexa::MaskKernelsForLevel(level);
+    const vexa::MaskKernels& kernels = vexa::MaskKernelsAt(level);
     for (int round = 0; round < 1500; ++round) {
       Bits m(width(rng), height(rng));
       m.Randomise(rng, 0.01);

@@ -9,7 +9,7 @@
 
 #include <vexa/collision_mask.h>
 
-#include "bank/mask_transform.h"
+#include "bank/mask/mask_transform.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi_test_support.h"
-#include "surface/palette_ops.h"
-#include "surface/palette_search.h"
+#include "palette/palette_ops.h"
+#include "palette/palette_search.h"
 
 namespace {
 

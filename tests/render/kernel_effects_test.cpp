@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "render/kernel_test_support.h"
-#include "render/kernels/inks.h"
-#include "render/kernels/kernel_routines.h"
-#include "surface/palette_ops.h"
+#include "pixels/kernels/inks.h"
+#include "pixels/kernels/kernel_routines.h"
+#include "palette/palette_ops.h"
 
 namespace vexa {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "render/kernel_test_support.h"
-#include "render/kernels/kernel_routines.h"
-#include "render/kernels/run_length_form.h"
+#include "pixels/kernels/kernel_routines.h"
+#include "pixels/kernels/run_length_form.h"
 
 namespace vexa {
 namespace {

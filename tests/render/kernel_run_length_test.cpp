@@ -4,10 +4,10 @@
 
 #include <random>
 
-#include "frame/simd_level.h"
+#include "base/simd_level.h"
 #include "render/kernel_test_support.h"
-#include "render/kernels/kernel_routines.h"
-#include "render/kernels/run_length_form.h"
+#include "pixels/kernels/kernel_routines.h"
+#include "pixels/kernels/run_length_form.h"
 
 namespace vexa {
 namespace {

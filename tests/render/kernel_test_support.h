@@ -10,7 +10,7 @@
 #include <vexa/palette.h>
 #include <vexa/surface_implementation.h>
 
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace vexa::test {
 

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <random>
 
-#include "frame/simd_level.h"
-#include "render/kernels/effect_rows.h"
-#include "render/kernels/kernel_routines.h"
-#include "render/kernels/run_length_form.h"
+#include "base/simd_level.h"
+#include "pixels/kernels/effect_rows.h"
+#include "pixels/kernels/kernel_routines.h"
+#include "pixels/kernels/run_length_form.h"
 #include "render/kernel_test_support.h"
 
 namespace vexa {

@@ -18,7 +18,7 @@
 #include "render/rotate_sampling.h"
 #include "support/recording_surface.h"
 #include "support/surface_factory.h"
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include "render/resample_kernels.h"
 #include "render/resample_weights.h"
 #include "render/stretch_flags.h"
-#include "render/kernels/stretch_nearest.h"
-#include "render/kernels/stretch_nearest_kernels.h"
+#include "pixels/kernels/stretch_nearest.h"
+#include "pixels/kernels/stretch_nearest_kernels.h"
 #include "support/recording_surface.h"
 #include "support/surface_factory.h"
 

@@ -5,8 +5,8 @@
 #include <random>
 
 #include "render/kernel_test_support.h"
-#include "render/kernels/run_length_form.h"
-#include "surface/pixel_routine_tables.h"
+#include "pixels/kernels/run_length_form.h"
+#include "pixels/pixel_routine_tables.h"
 
 namespace vexa {
 namespace {

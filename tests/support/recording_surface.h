@@ -6,7 +6,7 @@
 
 #include <vexa/surface_implementation.h>
 
-#include "surface/pixel_format.h"
+#include "pixels/pixel_format.h"
 
 class RecordingSurface : public cSurfaceImplementation {
  public:

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "frame/simd_level.h"
+#include "base/simd_level.h"
 #include "surface/alpha_plane_kernels.h"
 
 namespace vexa {

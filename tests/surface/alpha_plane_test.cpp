@@ -9,7 +9,7 @@
 #include <vexa/library.h>
 #include <vexa/surface_object.h>
 
-#include "surface/grey_palette.h"
+#include "palette/grey_palette.h"
 
 namespace {
 

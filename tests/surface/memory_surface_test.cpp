@@ -15,8 +15,8 @@
 #include <vexa/surface_object.h>
 
 #include "frame/library_state.h"
-#include "surface/grey_palette.h"
-#include "surface/palette_registry.h"
+#include "palette/grey_palette.h"
+#include "palette/palette_registry.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <new>
 
-#include "frame/cpu_features.h"
+#include "base/cpu_features.h"
 #include "platform/gdi/gdi_objects.h"
-#include "surface/palette_search.h"
-#include "surface/palette_ops.h"
-#include "surface/pixel_format.h"
+#include "palette/palette_search.h"
+#include "palette/palette_ops.h"
+#include "pixels/pixel_format.h"
 
 namespace plat {
 namespace {

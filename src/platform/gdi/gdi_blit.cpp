@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "platform/gdi/gdi_paint.h"
-#include "render/kernels/stretch_nearest.h"
-#include "surface/palette_search.h"
+#include "pixels/kernels/stretch_nearest.h"
+#include "palette/palette_search.h"
 
 namespace plat {
 namespace {

@@ -11,7 +11,7 @@
 #include <vexa/wintypes.h>
 
 #include "platform/gdi/gdi.h"
-#include "platform/gdi/palette_handle.h"
+#include "platform/palette/palette_handle.h"
 
 namespace plat {
 

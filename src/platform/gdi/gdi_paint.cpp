@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "render/kernels/kernel_routines.h"
+#include "pixels/kernels/kernel_routines.h"
 
 namespace plat {
 

@@ -1,0 +1,11 @@
+// FIXME: display-driver plug-ins are not supported yet: no driver counts as loadable, so
+// every driver request falls back to the DIB-section prototypes as documented for a missing
+// driver file.
+#include "frame/driver_loader.h"
+
+namespace vexa {
+
+bool LoadDisplayDriver(int) { return false; }
+void UnloadDisplayDrivers() {}
+
+}  // namespace vexa

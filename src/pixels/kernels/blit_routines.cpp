@@ -1,0 +1,158 @@
+// Entries 2-6 of the standard tables: the fill, the transparent copy with its colour-key and
+// alpha-plane paths, the effect copies, and the opaque copy shared by every format.
+#include <cstring>
+
+#include "pixels/kernels/effect_rows.h"
+#include "pixels/kernels/kernel_routines.h"
+
+namespace vexa {
+namespace {
+
+enum class Pass { Opaque, Transparent };
+
+// One blit through the routine set of `code`: every row through the opaque, keyed or alpha
+// row operation. The transparent pass weighs by the source's alpha plane when it has one and
+// skips pixels equal to the source's transparent value otherwise.
+void BlitRows(const EffectRoutineSet& set, int bytesPerPixel, Pass pass, PixelDescriptor* t,
+              int x, int y, const PixelDescriptor* s, int sx, int sy, int width, int height,
+              std::uintptr_t parameter) {
+  EffectContext c;
+  set.setup(c, t, s, parameter);
+  std::uint8_t* d = t->PixelAddress(x, y);
+  const std::uint8_t* src = s->PixelAddress(sx, sy);
+  if (pass == Pass::Transparent && s->alphaFirstRow) {
+    const std::uint8_t* alpha = s->AlphaRow(sy) + sx;
+    for (int row = 0; row < height; ++row, d += t->pitch, src += s->pitch, alpha += s->alphaPitch)
+      RunAlphaRow(set, c, d, src, alpha, width, bytesPerPixel);
+  } else if (pass == Pass::Transparent) {
+    for (int row = 0; row < height; ++row, d += t->pitch, src += s->pitch)
+      RunKeyedRow(set, c, d, src, width, bytesPerPixel);
+  } else {
+    for (int row = 0; row < height; ++row, d += t->pitch, src += s->pitch)
+      RunOpaqueRow(set, c, d, src, width, bytesPerPixel);
+  }
+}
+
+void EffectBlit(const KernelSet& k, int format, Pass pass, PixelDescriptor* t, int x, int y,
+                const PixelDescriptor* s, int sx, int sy, int width, int height,
+                std::uint32_t effect, std::uintptr_t parameter) {
+  if (width <= 0 || height <= 0) return;
+  const EffectRoutineSet* set = BlitEffectSet(k, t, format, effect);
+  if (!set) return;
+  BlitRows(*set, BytesPerPixel(kFormatDepth[format]), pass, t, x, y, s, sx, sy, width, height,
+           parameter);
+}
+
+// The table entries at the active level, one per format; the 15- and 16-bit tables share
+// theirs, in which the source's depth picks the form.
+template <int Format>
+void CopyTransparent(PixelDescriptor* t, int x, int y, const PixelDescriptor* s, int sx, int sy,
+                     int w, int h) {
+  const int format = Format < 0 ? FormatOfDepth(s->depth) : Format;
+  EffectBlit(ActiveKernels(), format, Pass::Transparent, t, x, y, s, sx, sy, w, h, 0, 0);
+}
+template <int Format>
+void CopyTransparentEffect(PixelDescriptor* t, int x, int y, const PixelDescriptor* s, int sx,
+                           int sy, int w, int h, std::uint32_t effect, std::uintptr_t parameter) {
+  const int format = Format < 0 ? FormatOfDepth(s->depth) : Format;
+  EffectBlit(ActiveKernels(), format, Pass::Transparent, t, x, y, s, sx, sy, w, h, effect,
+             parameter);
+}
+template <int Format>
+void CopyOpaqueEffect(PixelDescriptor* t, int x, int y, const PixelDescriptor* s, int sx, int sy,
+                      int w, int h, std::uint32_t effect, std::uintptr_t parameter) {
+  const int format = Format < 0 ? FormatOfDepth(s->depth) : Format;
+  EffectBlit(ActiveKernels(), format, Pass::Opaque, t, x, y, s, sx, sy, w, h, effect, parameter);
+}
+constexpr int kShared16 = -1;  // the 15- and 16-bit entries
+
+// Entry 2, one per format: the colour in the format's pixel form.
+template <class F>
+void FillRect(PixelDescriptor* t, int x, int y, int pitch, int width, int height,
+              std::uint32_t colour) {
+  std::uint32_t value;
+  if constexpr (F::kIndex == kFormat8) {
+    value = colour & 0xFF;
+  } else {
+    value = F::PixelOfColor(colour);
+  }
+  FillPixelRows(t->PixelAddress(x, y), pitch, width, height, F::kBytes, value);
+}
+
+void FillRow8(std::uint8_t* row, int width, std::uint32_t value) {
+  std::memset(row, static_cast<int>(value & 0xFF), static_cast<std::size_t>(width));
+}
+void FillRow16(std::uint8_t* row, int width, std::uint32_t value) {
+  const auto v = static_cast<std::uint16_t>(value);
+  for (int i = 0; i < width; ++i) std::memcpy(row + 2 * i, &v, 2);
+}
+void FillRow24(std::uint8_t* row, int width, std::uint32_t value) {
+  for (int i = 0; i < width; ++i) StoreU24(row + 3 * i, value);
+}
+void FillRow32(std::uint8_t* row, int width, std::uint32_t value) {
+  for (int i = 0; i < width; ++i) std::memcpy(row + 4 * i, &value, 4);
+}
+
+}  // namespace
+
+const EffectRoutineSet* BlitEffectSet(const KernelSet& k, const PixelDescriptor* t,
+                                      int formatIndex, std::uint32_t effect) {
+  const std::uint32_t code = effect & 0xFFF;
+  if (code >= kEffectCodeCount || formatIndex < 0 || formatIndex >= kFormatCount) return nullptr;
+  const EffectRoutineSet& set = k.sets[(t->flags & kSurfaceFlagMmx) ? 1 : 0][formatIndex][code];
+  return set.setup ? &set : nullptr;
+}
+
+void CopyTransparentWith(const KernelSet& k, PixelDescriptor* t, int x, int y,
+                         const PixelDescriptor* s, int sx, int sy, int w, int h) {
+  EffectBlit(k, FormatOfDepth(s->depth), Pass::Transparent, t, x, y, s, sx, sy, w, h, 0, 0);
+}
+void CopyTransparentEffectWith(const KernelSet& k, PixelDescriptor* t, int x, int y,
+                               const PixelDescriptor* s, int sx, int sy, int w, int h,
+                               std::uint32_t effect, std::uintptr_t parameter) {
+  EffectBlit(k, FormatOfDepth(s->depth), Pass::Transparent, t, x, y, s, sx, sy, w, h, effect,
+             parameter);
+}
+void CopyOpaqueEffectWith(const KernelSet& k, PixelDescriptor* t, int x, int y,
+                          const PixelDescriptor* s, int sx, int sy, int w, int h,
+                          std::uint32_t effect, std::uintptr_t parameter) {
+  EffectBlit(k, FormatOfDepth(s->depth), Pass::Opaque, t, x, y, s, sx, sy, w, h, effect, parameter);
+}
+
+void CopyOpaqueRoutine(PixelDescriptor* t, int x, int y, const PixelDescriptor* s, int sx, int sy,
+                       int width, int height) {
+  if (width <= 0 || height <= 0) return;
+  const auto bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(s->bytesPerPixel);
+  std::uint8_t* d = t->PixelAddress(x, y);
+  const std::uint8_t* src = s->PixelAddress(sx, sy);
+  for (int row = 0; row < height; ++row, d += t->pitch, src += s->pitch) std::memcpy(d, src, bytes);
+}
+
+void FillPixelRows(std::uint8_t* row, int pitch, int width, int height, int bytesPerPixel,
+                   std::uint32_t value) {
+  if (width <= 0 || height <= 0) return;
+  void (*fill)(std::uint8_t*, int, std::uint32_t) = FillRow32;
+  if (bytesPerPixel == 1) fill = FillRow8;
+  if (bytesPerPixel == 2) fill = FillRow16;
+  if (bytesPerPixel == 3) fill = FillRow24;
+  for (int i = 0; i < height; ++i, row += pitch) fill(row, width, value);
+}
+
+template <class F, int Entry>
+void InstallFormat(PixelRoutineTable& t) {
+  t.fillRect = FillRect<F>;
+  t.copyTransparent = CopyTransparent<Entry>;
+  t.copyTransparentEffect = CopyTransparentEffect<Entry>;
+  t.copyOpaque = CopyOpaqueRoutine;
+  t.copyOpaqueEffect = CopyOpaqueEffect<Entry>;
+}
+
+void InstallBlitRoutines(PixelRoutineTableSet& tables) {
+  InstallFormat<Format8, kFormat8>(tables[kFormat8]);
+  InstallFormat<Format555, kShared16>(tables[kFormat15]);
+  InstallFormat<Format565, kShared16>(tables[kFormat16]);
+  InstallFormat<Format24, kFormat24>(tables[kFormat24]);
+  InstallFormat<Format32, kFormat32>(tables[kFormat32]);
+}
+
+}  // namespace vexa

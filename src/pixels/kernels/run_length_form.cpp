@@ -1,0 +1,46 @@
+// Reading and checking the run-length form (see run_length_form.h).
+#include "pixels/kernels/run_length_form.h"
+
+#include <cstring>
+
+namespace vexa {
+namespace {
+
+std::uint32_t ReadU32(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+}  // namespace
+
+bool RunLengthSizeFits(const std::uint8_t* block, std::size_t available) {
+  if (!block || available < kRunLengthSizeBytes) return false;
+  const std::uint32_t size = ReadU32(block);
+  return size >= kRunLengthSizeBytes && size <= available;
+}
+
+bool RunLengthBlockValid(const std::uint8_t* block, std::size_t available, int width, int height,
+                         int bytesPerPixel) {
+  if (!RunLengthSizeFits(block, available) || width < 0 || height < 0 || bytesPerPixel < 1)
+    return false;
+  const std::uint64_t size = ReadU32(block);
+  if (kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::uint64_t>(height) > size) return false;
+  for (int row = 0; row < height; ++row) {
+    const std::uint8_t* entry = block + kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::size_t>(row);
+    std::uint64_t runs = kRunLengthSizeBytes + std::uint64_t{ReadU32(entry)};
+    std::uint64_t pixels = kRunLengthSizeBytes + std::uint64_t{ReadU32(entry + 4)};
+    std::uint64_t covered = 0;
+    while (covered < static_cast<std::uint64_t>(width)) {
+      if (runs + 2 > size) return false;
+      const unsigned skip = block[runs], copy = block[runs + 1];
+      runs += 2;
+      covered += skip + copy;
+      pixels += std::uint64_t{copy} * static_cast<std::uint64_t>(bytesPerPixel);
+    }
+    if (covered != static_cast<std::uint64_t>(width) || pixels > size) return false;
+  }
+  return true;
+}
+
+}  // namespace vexa
