@@ -139,6 +139,15 @@ void RegisterRectangle() {
         }}});
 }
 
+// The path of the benchmarks' ellipse around (200, 175).
+void CairoEllipse(cairo_t* c, double radiusX, double radiusY) {
+  cairo_save(c);
+  cairo_translate(c, 200, 175);
+  cairo_scale(c, radiusX, radiusY);
+  cairo_arc(c, 0, 0, 1, 0, 2 * 3.14159265358979);
+  cairo_restore(c);
+}
+
 void RegisterEllipses() {
   vexabench::RegisterCase(
       "ellipse_fill_200x150", "Mpix/s", 3.14159 * 100 * 75,
@@ -148,11 +157,7 @@ void RegisterEllipses() {
        {"cairo", [] {
           cairo_t* c = SharedPeers().cairo;
           cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
-          cairo_save(c);
-          cairo_translate(c, 200, 175);
-          cairo_scale(c, 100, 75);
-          cairo_arc(c, 0, 0, 1, 0, 2 * 3.14159265358979);
-          cairo_restore(c);
+          CairoEllipse(c, 100, 75);
           cairo_fill(c);
         }}});
   for (int width : {1, 5}) {
@@ -162,11 +167,7 @@ void RegisterEllipses() {
            cairo_t* c = SharedPeers().cairo;
            cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
            cairo_set_line_width(c, width);
-           cairo_save(c);
-           cairo_translate(c, 200, 175);
-           cairo_scale(c, 100 - width / 2.0, 75 - width / 2.0);
-           cairo_arc(c, 0, 0, 1, 0, 2 * 3.14159265358979);
-           cairo_restore(c);
+           CairoEllipse(c, 100 - width / 2.0, 75 - width / 2.0);
            cairo_stroke(c);
          }}};
     if (width == 1)
@@ -222,11 +223,7 @@ void RegisterGradients() {
           cairo_pattern_add_color_stop_rgb(g, 0, 1, 0, 0);
           cairo_pattern_add_color_stop_rgb(g, 1, 0, 0, 1);
           cairo_save(c);
-          cairo_save(c);
-          cairo_translate(c, 200, 175);
-          cairo_scale(c, 100, 75);
-          cairo_arc(c, 0, 0, 1, 0, 2 * 3.14159265358979);
-          cairo_restore(c);
+          CairoEllipse(c, 100, 75);
           cairo_clip(c);
           cairo_set_source(c, g);
           cairo_paint_with_alpha(c, 0.5);

@@ -23,42 +23,26 @@ void Store(std::uint8_t* p, std::uint32_t raw) {
 template <int kBytes>
 void StoreLine(cSurfaceImplementation* s, int x1, int y1, int x2, int y2, std::uint32_t raw) {
   const int xEnd = s->clipRight, yEnd = s->clipBottom;
-  const int sx = x2 < x1 ? -1 : 1, sy = y2 < y1 ? -1 : 1;
-  const long long ax = 2LL * (x2 < x1 ? static_cast<long long>(x1) - x2 : static_cast<long long>(x2) - x1);
-  const long long ay = 2LL * (y2 < y1 ? static_cast<long long>(y1) - y2 : static_cast<long long>(y2) - y1);
+  const LineAxes a(x1, y1, x2, y2);
   std::uint8_t* base = s->firstRow;
-  const std::ptrdiff_t stepX = sx * kBytes, stepY = static_cast<std::ptrdiff_t>(sy) * s->pitch;
-  std::ptrdiff_t at = static_cast<std::ptrdiff_t>(y1) * s->pitch + static_cast<std::ptrdiff_t>(x1) * kBytes;
+  const std::ptrdiff_t pitch = s->pitch;
+  std::ptrdiff_t at = static_cast<std::ptrdiff_t>(y1) * pitch + static_cast<std::ptrdiff_t>(x1) * kBytes;
   int x = x1, y = y1;
-  if (ay < ax) {
-    long long d = ay - ax / 2;
-    for (;;) {
-      if (x < xEnd && y < yEnd) Store<kBytes>(base + at, raw);
-      if (x == x2) break;
-      if (d >= 0) {
-        y += sy;
-        at += stepY;
-        d -= ax;
-      }
-      x += sx;
-      at += stepX;
-      d += ay;
-    }
-  } else {
-    long long d = ax - ay / 2;
-    for (;;) {
-      if (x < xEnd && y < yEnd) Store<kBytes>(base + at, raw);
-      if (y == y2) break;
-      if (d >= 0) {
-        x += sx;
-        at += stepX;
-        d -= ay;
-      }
-      y += sy;
-      at += stepY;
-      d += ax;
-    }
-  }
+  auto put = [&] {
+    if (x < xEnd && y < yEnd) Store<kBytes>(base + at, raw);
+  };
+  auto stepX = [&] {
+    x += a.sx;
+    at += a.sx * kBytes;
+  };
+  auto stepY = [&] {
+    y += a.sy;
+    at += a.sy * pitch;
+  };
+  if (a.XMajor())
+    StepAxes(a.ax, a.ay, a.ax / 2, put, stepX, stepY);
+  else
+    StepAxes(a.ay, a.ax, a.ay / 2, put, stepY, stepX);
 }
 
 }  // namespace

@@ -58,7 +58,7 @@ CFillData* CFillDir::Destroy(unsigned flags) {
 std::uint32_t CFillDir::SetOrigin(int x, int y) {
   originX = x;
   originY = y;
-  return (static_cast<std::uint32_t>(y) << 16) | (static_cast<std::uint32_t>(x) & 0xFFFF);
+  return vexa::PackOrigin(x, y);
 }
 
 int CFillDir::Fill(cSurfaceObject* surface, int width, int height, int avoidBlack) {

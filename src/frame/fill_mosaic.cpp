@@ -106,7 +106,7 @@ CFillData* CFillMosaic::Destroy(unsigned flags) {
 std::uint32_t CFillMosaic::SetOrigin(int x, int y) {
   originX = x;
   originY = y;
-  return (static_cast<std::uint32_t>(y) << 16) | (static_cast<std::uint32_t>(x) & 0xFFFF);
+  return vexa::PackOrigin(x, y);
 }
 
 int CFillMosaic::FillRect(cSurfaceObject* surface, int left, int top, int right, int bottom,

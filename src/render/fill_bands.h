@@ -46,6 +46,11 @@ inline int SpanOf(int from, int to) {
   return span > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(span);
 }
 
+// SetOrigin's result: (y << 16) | (x & 0xFFFF).
+inline std::uint32_t PackOrigin(int x, int y) {
+  return (static_cast<std::uint32_t>(y) << 16) | (static_cast<std::uint32_t>(x) & 0xFFFF);
+}
+
 // A colour whose three channels are all 7 or less gets one channel of 8: blue when red and
 // green are both below blue, else green when red and blue are both below green, else red.
 COLORREF AvoidBlack(COLORREF colour);

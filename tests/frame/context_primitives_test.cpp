@@ -16,6 +16,8 @@
 
 namespace {
 
+using testsupport::Read;
+using testsupport::Snapshot;
 using vexa::cContextBufferSurface;
 
 // A 32-bit surface object over a context buffer, cleared to `background`.
@@ -26,19 +28,6 @@ std::unique_ptr<cSurfaceObject> ContextSurface(int width, int height, int depth 
   object->SetImplementation(cContextBufferSurface::Make(like->implementation, width, height));
   object->FillColor(background);
   return object;
-}
-
-COLORREF Read(cSurfaceObject& s, int x, int y) {
-  COLORREF c = 0xDEADBEEF;
-  s.GetPixelColor(x, y, &c);
-  return c;
-}
-
-std::vector<COLORREF> Snapshot(cSurfaceObject& s) {
-  std::vector<COLORREF> out;
-  for (int y = 0; y < s.GetHeight(); ++y)
-    for (int x = 0; x < s.GetWidth(); ++x) out.push_back(Read(s, x, y));
-  return out;
 }
 
 int Count(cSurfaceObject& s, COLORREF colour) {

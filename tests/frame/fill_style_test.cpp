@@ -14,27 +14,13 @@
 #include "render/fill_bands.h"
 #include "support/recording_surface.h"
 #include "support/surface_factory.h"
+#include "support/vtable_slot.h"
 
 namespace {
 
 using testsupport::MakeSurface;
-
-COLORREF Read(cSurfaceObject& s, int x, int y) {
-  COLORREF c = 0xDEADBEEF;
-  s.GetPixelColor(x, y, &c);
-  return c;
-}
-
-template <typename Pmf>
-long SlotOf(Pmf pmf) {
-  struct {
-    std::uintptr_t ptr;
-    std::ptrdiff_t adjust;
-  } rep;
-  static_assert(sizeof(pmf) == sizeof(rep));
-  std::memcpy(&rep, &pmf, sizeof rep);
-  return (rep.ptr & 1) ? static_cast<long>((rep.ptr - 1) / sizeof(void*)) : -1;
-}
+using testsupport::Read;
+using testsupport::SlotOf;
 
 // A memory surface that reports a kind of choice, offers a device context when asked and
 // records the driver fills it receives.

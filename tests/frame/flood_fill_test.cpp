@@ -15,20 +15,8 @@
 namespace {
 
 using testsupport::MakeSurface;
-
-COLORREF Read(cSurfaceObject& s, int x, int y) {
-  COLORREF c = 0xDEADBEEF;
-  s.GetPixelColor(x, y, &c);
-  return c;
-}
-
-// Every pixel's colour, row by row.
-std::vector<COLORREF> Snapshot(cSurfaceObject& s) {
-  std::vector<COLORREF> out;
-  for (int y = 0; y < s.GetHeight(); ++y)
-    for (int x = 0; x < s.GetWidth(); ++x) out.push_back(Read(s, x, y));
-  return out;
-}
+using testsupport::Read;
+using testsupport::Snapshot;
 
 // Unbounded breadth-first reference: the pixels four-way connected to the seed within the
 // tolerance, inside the clip.

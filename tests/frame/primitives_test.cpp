@@ -20,19 +20,8 @@
 namespace {
 
 using testsupport::MakeSurface;
-
-COLORREF Read(cSurfaceObject& s, int x, int y) {
-  COLORREF c = 0xDEADBEEF;
-  s.GetPixelColor(x, y, &c);
-  return c;
-}
-
-std::vector<COLORREF> Snapshot(cSurfaceObject& s) {
-  std::vector<COLORREF> out;
-  for (int y = 0; y < s.GetHeight(); ++y)
-    for (int x = 0; x < s.GetWidth(); ++x) out.push_back(Read(s, x, y));
-  return out;
-}
+using testsupport::Read;
+using testsupport::Snapshot;
 
 std::set<std::pair<int, int>> Painted(cSurfaceObject& s, COLORREF colour) {
   std::set<std::pair<int, int>> out;
