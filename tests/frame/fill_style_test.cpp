@@ -28,6 +28,13 @@ class KindSurface : public RecordingSurface {
  public:
   KindSurface(int w, int h, int kind, bool withContext)
       : RecordingSurface(w, h, 32), kind_(kind), context_(withContext) {}
+  // The recording base destroys only its own part; this class has members of its own.
+  cSurfaceImplementation* Destroy(unsigned flags) override {
+    ++destroyed;
+    this->KindSurface::~KindSurface();
+    if (flags & 1) ::operator delete(this);
+    return this;
+  }
   int GetKind() override { return kind_; }
   HDC GetDC() override { return context_ ? reinterpret_cast<HDC>(&kind_) : nullptr; }
   void ReleaseDC(HDC) override { ++released; }
