@@ -2,6 +2,7 @@
 #   make demo        install dependencies, build, run the main job (headless without a display)
 #   make test        install dependencies, build, run every test
 #   make asan-test   the tests under AddressSanitizer + UndefinedBehaviorSanitizer
+#   make tsan-test   the tests that run threads, under ThreadSanitizer
 #   make fuzz-smoke  every fuzz target for a few seconds over its corpus
 #   make bench       the benchmarks, ending with one ratio line per peer
 #   make exports     give newly exported symbols their ordinals
@@ -13,7 +14,11 @@ FUZZ_SECONDS ?= 5
 CMAKE_FLAGS = -DVEXA_WERROR=$(WERROR)
 CTEST_ENV = SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 
-.PHONY: deps demo test asan-test fuzz-smoke bench exports format release debug asan fuzz clean
+# The tests that run several threads: any suite named *Threads, and the suites of thread
+# registration, palettes and prototypes (death tests fork and stay out).
+TSAN_TESTS ?= *Threads*:ThreadRegistration.*:ImageBankContext.*:PaletteObject.*:PaletteRegistry.*:Prototypes.*:-*DeathTest*
+
+.PHONY: deps demo test asan-test tsan-test fuzz-smoke bench exports format release debug asan tsan fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -30,6 +35,10 @@ asan: deps
 	cmake --preset asan $(CMAKE_FLAGS) >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 
+tsan: deps
+	cmake --preset tsan $(CMAKE_FLAGS) >/dev/null
+	cmake --build --preset tsan -j $(JOBS)
+
 fuzz: deps
 	cmake --preset fuzz $(CMAKE_FLAGS) >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
@@ -43,6 +52,9 @@ test: release
 
 asan-test: asan
 	$(CTEST_ENV) ctest --preset asan -j $(JOBS)
+
+tsan-test: tsan
+	$(CTEST_ENV) TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/vexa_tests --gtest_filter='$(TSAN_TESTS)'
 
 fuzz-smoke: fuzz
 	@scripts/fuzz-smoke build/fuzz $(FUZZ_SECONDS)

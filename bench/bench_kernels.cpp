@@ -335,9 +335,9 @@ struct EightBit {
       indexed.rgba[i] = 0xFF000000u | std::uint32_t{e.peRed} << 16 | std::uint32_t{e.peGreen} << 8 | e.peBlue;
     }
     for (std::uint32_t key = 0; key < kInverseTableSize; ++key) {
-      const COLORREF colour = ((key >> 10) & 0x1F) << 3 | ((key >> 5) & 0x1F) << 11 | (key & 0x1F) << 19;
+      const COLORREF color = ((key >> 10) & 0x1F) << 3 | ((key >> 5) & 0x1F) << 11 | (key & 0x1F) << 19;
       indexed.ent[key] = static_cast<pixman_index_type>(
-          vexa::NearestIndexWith(&palette, colour, vexa::PaletteSearchFor(kSurfaceFlagMmx)));
+          vexa::NearestIndexWith(&palette, color, vexa::PaletteSearchFor(kSurfaceFlagMmx)));
     }
   }
 };

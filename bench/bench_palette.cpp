@@ -19,7 +19,7 @@ using vexa::PaletteSearchFn;
 constexpr int kFrameWidth = 640;
 constexpr int kFrameHeight = 480;
 constexpr std::size_t kFramePixels = kFrameWidth * kFrameHeight;
-constexpr std::size_t kColours = 4096;
+constexpr std::size_t kColors = 4096;
 
 // The benchmark thread's default palette (registered once, kept for the whole run).
 PaletteObject* DefaultPalette() {
@@ -39,14 +39,14 @@ PaletteObject* ReversedPalette() {
   return palette;
 }
 
-const std::vector<COLORREF>& RandomColours() {
-  static const std::vector<COLORREF> colours = [] {
+const std::vector<COLORREF>& RandomColors() {
+  static const std::vector<COLORREF> colors = [] {
     std::mt19937 rng(7);
-    std::vector<COLORREF> c(kColours);
+    std::vector<COLORREF> c(kColors);
     for (COLORREF& v : c) v = rng() & 0xFFFFFF;
     return c;
   }();
-  return colours;
+  return colors;
 }
 
 // A 640 x 480 true-colour frame: smooth gradients with noise, as a game scene converts.
@@ -66,10 +66,10 @@ const std::vector<COLORREF>& Frame() {
   return frame;
 }
 
-void NearestColours(PaletteSearchFn search) {
+void NearestColors(PaletteSearchFn search) {
   PaletteObject* p = DefaultPalette();
   unsigned sum = 0;
-  for (COLORREF c : RandomColours()) sum += static_cast<unsigned>(vexa::NearestIndexWith(p, c, search));
+  for (COLORREF c : RandomColors()) sum += static_cast<unsigned>(vexa::NearestIndexWith(p, c, search));
   vexabench::Keep(sum);
 }
 
@@ -121,10 +121,10 @@ const vexabench::Registrar kRegistrar([] {
   const PaletteSearchFn active = vexa::PaletteSearchFor(1);
   const PaletteSearchFn scalar = vexa::PaletteSearchFor(1, vexa::SimdLevel::Scalar);
   const PaletteSearchFn plain = vexa::PaletteSearchFor(0);
-  vexabench::RegisterCase("palette_nearest_4096", "Mcolours/s", kColours,
-                          {{"vexa", [=] { NearestColours(active); }},
-                           {"scalar", [=] { NearestColours(scalar); }},
-                           {"plain", [=] { NearestColours(plain); }}});
+  vexabench::RegisterCase("palette_nearest_4096", "Mcolours/s", kColors,
+                          {{"vexa", [=] { NearestColors(active); }},
+                           {"scalar", [=] { NearestColors(scalar); }},
+                           {"plain", [=] { NearestColors(plain); }}});
   vexabench::RegisterCase("palette_nearest_inverse_640x480", "Mpix/s", kFramePixels,
                           {{"vexa", [=] { ConvertFrameThroughInverseTable(active); }},
                            {"scalar", [=] { ConvertFrameThroughInverseTable(scalar); }}});

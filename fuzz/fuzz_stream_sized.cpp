@@ -1,7 +1,8 @@
 // The sized readers over a memory-backed file holding arbitrary bytes: they are run one
-// after another (chosen by the first byte) until one fails. Each must give a documented
-// code, never read past its block, never allocate more than the file holds, and leave the
-// block null on failure.
+// after another (chosen by the first byte) until one fails. Each must answer one of the
+// four stream result codes, never read past its block, never allocate more than the file
+// holds, and leave the block null on failure. One memory-backed file is made once and
+// refilled for each input.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -15,7 +16,7 @@
 
 namespace {
 
-bool Documented(int code) {
+bool IsStreamResult(int code) {
   return code == kStreamOk || code == kStreamEndOfFile || code == kStreamReadError ||
          code == kStreamOutOfMemory;
 }
@@ -24,9 +25,12 @@ bool Documented(int code) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const int fd = memfd_create("sized", MFD_CLOEXEC);
+  static const int fd = memfd_create("sized", MFD_CLOEXEC);
+  static std::size_t held = 0;  // the file's length now
   if (fd < 0) return 0;
-  if (write(fd, data + 1, size - 1) != static_cast<ssize_t>(size - 1)) std::abort();
+  if (pwrite(fd, data + 1, size - 1, 0) != static_cast<ssize_t>(size - 1)) std::abort();
+  if (size - 1 < held && ftruncate(fd, static_cast<off_t>(size - 1)) != 0) std::abort();
+  held = size - 1;
   lseek(fd, 0, SEEK_SET);
   for (unsigned choice = data[0];; choice /= 3) {
     const off_t before = lseek(fd, 0, SEEK_CUR);
@@ -47,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (code == kStreamOk) length = std::strlen(text);  // must find the added zero
         break;
     }
-    if (!Documented(code)) std::abort();
+    if (!IsStreamResult(code)) std::abort();
     if (code != kStreamOk) {
       if (block != nullptr) std::abort();
       break;
@@ -57,6 +61,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (static_cast<std::size_t>(lseek(fd, 0, SEEK_CUR) - before) > size) std::abort();
     FreeBlockAndClear(&block);
   }
-  close(fd);
   return 0;
 }

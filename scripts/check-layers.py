@@ -23,7 +23,7 @@ LAYERS = [
     ("palette", ["src/palette"], ["palette.h"]),
     ("pixels", ["src/pixels"], ["pixel_routines.h"]),
     # Platform services that draw, show or ask: they may use palettes and the pixel routines.
-    ("devices", ["src/platform/gdi", "src/platform/window", "src/platform/dialog"], []),
+    ("devices", ["src/platform/gdi", "src/platform/window", "src/platform/dialog"], ["icon.h"]),
     ("surface", ["src/surface"],
      ["surface_implementation.h", "buffer_surface.h", "alpha_buffer_surface.h", "dib_surface.h",
       "dib_section_surface.h", "error_surface.h"]),
@@ -31,7 +31,7 @@ LAYERS = [
     ("frame", ["src/frame"], ["surface_object.h", "library.h", "fill_style.h"]),
     ("mask", ["src/bank/mask"], ["collision_mask.h"]),
     ("bank", ["src/bank"], ["image_bank.h", "image_surface.h"]),
-    ("imagefile", ["src/imagefile"], []),
+    ("imagefile", ["src/imagefile"], ["filter_plugin.h"]),
     ("sound", ["src/sound"], []),
     ("window", ["src/window"], []),
     ("sprite", ["src/sprite"], []),

@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include <vexa/export.h>
+#include <vexa/pixel_routines.h>  // kEffectCodeMask
 #include <vexa/wintypes.h>
 
 inline constexpr int kModeOpaque = 0;
@@ -26,7 +27,6 @@ inline constexpr int kModeTransparent = 1;
 inline constexpr std::uint32_t kBlitAntialias = 1;
 inline constexpr std::uint32_t kBlitCopyAlpha = 2;
 
-inline constexpr std::uint32_t kEffectCodeMask = 0xFFF;
 inline constexpr std::uint32_t kEffectParamIsRGBA = 0x1000;
 
 enum InkEffect : std::uint32_t {

@@ -106,6 +106,10 @@ VEXA_API int TestMaskOverlapRotated(const std::uint8_t* bitsA, const std::uint8_
 
 // As TestMaskOverlapRotated with B scaled by (scaleX, scaleY) about its hot spot before the
 // rotation. A scale of 0 gives 0.
+//
+// The placed tests (these two, TestRectMask and TestMaskPointPlaced) give 0 for an infinite or
+// NaN angle or scale. TestRectMask's cost follows the mask's size and the scale, not the area
+// of the rectangle.
 VEXA_API int TestMaskOverlapRotatedScaled(const std::uint8_t* bitsA, const std::uint8_t* bitsB,
                                           int xA, int yA, int wA, int hA, int x, int y,
                                           int hotSpotX, int hotSpotY, int wB, int hB, float scaleX,

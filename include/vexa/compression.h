@@ -27,7 +27,9 @@ VEXA_API int DeflateFileToFile(HFILE output, HFILE input, int size, int level);
 VEXA_API int InflateStream(COutputFile* output, CInputFile* input, int size);
 VEXA_API int InflateMemoryToFile(HFILE output, const void* data, int size);
 // Decompresses into the caller's block of destinationSize bytes; data that would not fit
-// fails with 0x40000007 (what fitted stays written).
+// fails with 0x40000007. The data is written in chunks of up to 8 KiB and the chunk that
+// would cross the block's end is refused whole, so the block then holds only the chunks
+// before it, not every byte that would have fitted.
 VEXA_API int InflateFileToMemory(void* destination, HFILE input, int size, int destinationSize);
 VEXA_API int InflateFileToFile(HFILE output, HFILE input, int size);
 // One-shot decompression of a complete zlib stream between memory blocks.

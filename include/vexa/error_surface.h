@@ -3,7 +3,9 @@
 // The library holds one static instance; every empty public surface object points at it, so
 // any call on an empty surface is safe and fails quietly. It answers every operation with 0,
 // null or nothing, reports the memory kind, and otherwise keeps the base behaviour (so its
-// colour key is shared by all empty objects).
+// colour key is shared by all empty objects). It keeps no alpha plane: CreateAlpha answers
+// null, AttachAlpha does nothing and SetAlphaFromBuffer answers 0, so that no empty object
+// ever shows a plane another one was given.
 #pragma once
 
 #include <vexa/export.h>
@@ -39,9 +41,9 @@ class VEXA_API cErrorSurface : public cSurfaceImplementation {
   void SetClipRect(int x, int y, int width, int height) override;
   void ResetClipRect() override;
   void SetPixelValue(int x, int y, std::uint32_t value) override;
-  void SetPixelColor(int x, int y, COLORREF colour) override;
+  void SetPixelColor(int x, int y, COLORREF color) override;
   int GetPixelValue(int x, int y, std::uint32_t* value) override;
-  int GetPixelColor(int x, int y, COLORREF* colour) override;
+  int GetPixelColor(int x, int y, COLORREF* color) override;
   int BlitFromDC(int x, int y, HDC source, int sourceX, int sourceY, int width, int height,
                  HookArg, HookArg, HookArg) override;
   int Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width,
@@ -63,25 +65,25 @@ class VEXA_API cErrorSurface : public cSurfaceImplementation {
   int FlipVertical(int x, int y, int width, int height) override;
   int GetOpaqueBounds(RECT* bounds) override;
   int FillRectValue(int x, int y, int width, int height, std::uint32_t value) override;
-  int FillRectColor(int x, int y, int width, int height, COLORREF colour) override;
+  int FillRectColor(int x, int y, int width, int height, COLORREF color) override;
   int RotateQuarter(cSurfaceImplementation* destination, int direction) override;
   int DrawTextW(const WCHAR* text, int length, int x, int y, std::uint32_t alignment,
-                const RECT* clip, COLORREF colour, HFONT font, HookArg reserved,
+                const RECT* clip, COLORREF color, HFONT font, HookArg reserved,
                 std::uint32_t effect, EffectParam parameter, std::uint32_t flags) override;
   int DrawTextA(const char* text, int length, int x, int y, std::uint32_t alignment,
-                const RECT* clip, COLORREF colour, HFONT font, HookArg reserved,
+                const RECT* clip, COLORREF color, HFONT font, HookArg reserved,
                 std::uint32_t effect, EffectParam parameter, std::uint32_t flags) override;
   int DrawTextExW(const WCHAR* text, int length, RECT* rect, std::uint32_t format,
-                  COLORREF colour, HFONT font, HookArg reserved, std::uint32_t effect,
+                  COLORREF color, HFONT font, HookArg reserved, std::uint32_t effect,
                   EffectParam parameter, std::uint32_t flags, int leftMargin, int rightMargin,
                   int tabLength) override;
   int DrawTextExA(const char* text, int length, RECT* rect, std::uint32_t format,
-                  COLORREF colour, HFONT font, HookArg reserved, std::uint32_t effect,
+                  COLORREF color, HFONT font, HookArg reserved, std::uint32_t effect,
                   EffectParam parameter, std::uint32_t flags, int leftMargin, int rightMargin,
                   int tabLength) override;
   int IsAllTransparent() override;
   int IsAllOpaque() override;
-  int ReplaceColor(COLORREF oldColour, COLORREF newColour) override;
+  int ReplaceColor(COLORREF oldColor, COLORREF newColor) override;
   void RemapFromPalette(PaletteObject* palette) override;
   void RemapPixels(const std::uint8_t* table) override;
   int SetPalette(PaletteObject* palette, int remap) override;
@@ -90,7 +92,7 @@ class VEXA_API cErrorSurface : public cSurfaceImplementation {
   int GetPaletteEntries(PALETTEENTRY* out, int first, int count) override;
   PaletteObject* GetPalette() override;
   int GetLogPalette(LOGPALETTE* out) override;
-  int GetNearestIndex(COLORREF colour) override;
+  int GetNearestIndex(COLORREF color) override;
   COLORREF GetPaletteColor(int index) override;
   int GetDarkestIndex() override;
   int SetWindow(HWND window) override;

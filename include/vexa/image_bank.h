@@ -246,7 +246,8 @@ VEXA_API int AddImageRef(ImageBank* bank, int number);
 VEXA_API int DeleteImage(ImageBank* bank, int number);
 VEXA_API int GetImageInfo(ImageBank* bank, int number, ImageInfo* info);
 // The information with size, hot spot and action point scaled (truncated) and then rotated
-// by `angle` degrees about the hot spot.
+// by `angle` degrees about the hot spot. 0, with `info` untouched, for a NaN or infinite angle
+// or scale, or a scale that takes a size out of the int range.
 VEXA_API int GetImageTransformedInfo(ImageBank* bank, int number, float angle, float scaleX,
                                      float scaleY, ImageInfo* info);
 // Bytes of pixels (and, with 0x1000, of the alpha plane) of an image of the format in the

@@ -58,6 +58,7 @@ VEXA_API COLORREF GetSystemColor(int index);
 
 // ---- bitmap sizes ------------------------------------------------------------------------
 VEXA_API int GetDIBHeaderSize(int depth);
+// Stride and whole size are 0 for a negative dimension or a size that does not fit an int.
 VEXA_API int GetDIBSize(int width, int height, int depth);
 VEXA_API int GetStride(int width, int depth);
 VEXA_API std::uint8_t* GetDIBBits(BITMAPINFO* info);

@@ -65,7 +65,9 @@ VEXA_API PaletteObject* CreatePaletteObject(const LOGPALETTE* record);
 // already arranged so; null for a null palette.
 VEXA_API PaletteObject* CreateIdentityPalette(PaletteObject* palette, BYTE* remapOut);
 
-// Adds a reference; returns its argument (null stays null).
+// Adds a reference; returns its argument (null stays null). Reference counts change
+// atomically: the process-wide palettes of the prototypes and alpha views have holders on
+// every thread.
 VEXA_API PaletteObject* AddPaletteRef(PaletteObject* palette);
 
 // Drops a reference. The last one frees the palette when it belongs to the calling thread.
@@ -78,13 +80,13 @@ VEXA_API PaletteObject* GetDefaultPalette();
 
 // ---- colour to index ---------------------------------------------------------------------
 
-// The index of the entry nearest to `colour` (0 for black and for a null palette). Uses and
+// The index of the entry nearest to `color` (0 for black and for a null palette). Uses and
 // fills the palette's inverse table when it has one.
-VEXA_API int GetNearestIndex(PaletteObject* palette, COLORREF colour);
+VEXA_API int GetNearestIndex(PaletteObject* palette, COLORREF color);
 
-// The inverse-table entry for `colour`, computed by the nearest-colour search and stored
+// The inverse-table entry for `color`, computed by the nearest-colour search and stored
 // when not yet known. Without an inverse table the search answers directly.
-VEXA_API int LookupInverse(PaletteObject* palette, COLORREF colour);
+VEXA_API int LookupInverse(PaletteObject* palette, COLORREF color);
 
 // Makes the palette's inverse table if it has none: 1 on success, 0 for a null palette or
 // when memory runs out (the slower search then stays in use).

@@ -58,15 +58,18 @@ struct PixelDescriptor {
 // (destination colour, source colour, user value) -> colour, all 0x00BBGGRR.
 using BlitCallbackFn = COLORREF (*)(COLORREF destination, COLORREF source, void* userValue);
 
+// The part of an ink effect word that holds the effect code (see blit.h for the codes).
+inline constexpr std::uint32_t kEffectCodeMask = 0xFFF;
+
 // The fourteen routines of one pixel format, in table order.
 struct PixelRoutineTable {
   // 0: write one pixel (colour value; at 8 bits 0x01000000 | index writes the index).
-  void (*setPixel)(PixelDescriptor* target, int x, int y, std::uint32_t colour);
+  void (*setPixel)(PixelDescriptor* target, int x, int y, std::uint32_t color);
   // 1: read one pixel: the colour value, or the raw index at 8 bits.
   std::uint32_t (*getPixel)(const PixelDescriptor* target, int x, int y);
   // 2: fill a rectangle with a colour value (at 8 bits: an index).
   void (*fillRect)(PixelDescriptor* target, int x, int y, int pitch, int width, int height,
-                   std::uint32_t colour);
+                   std::uint32_t color);
   // 3: transparent copy from `source` (this table's format) onto `target`.
   void (*copyTransparent)(PixelDescriptor* target, int x, int y, const PixelDescriptor* source,
                           int sourceX, int sourceY, int width, int height);
@@ -94,7 +97,7 @@ struct PixelRoutineTable {
   void (*mirrorRows)(PixelDescriptor* target, int x, int y, int pitch, int width, int height);
   // 10: replace one colour by another over a rectangle.
   void (*replaceColor)(PixelDescriptor* target, int x, int y, int width, int height,
-                       std::uint32_t oldColour, std::uint32_t newColour);
+                       std::uint32_t oldColor, std::uint32_t newColor);
   // 11: convert a rectangle of `source` (this table's format) into `destination`'s format.
   void (*convertRect)(PixelDescriptor* destination, int x, int y, int rowBytes,
                       const PixelDescriptor* source, int sourceX, int sourceY, int width,

@@ -12,6 +12,6 @@
 // (0, 0), not written) is moved to its position in the rotated image, and the action point
 // (or null) is turned about the hot spot the same way. Each corner (x, y) relative to the hot
 // spot turns to (x cos + y sin, y cos - x sin), truncated to integers. Angles of 90, 180 and
-// 270 degrees (after reduction into [0, 360)) use exact sines and cosines. Returns `rect`
-// (null when it is null).
+// 270 degrees (after reduction into [0, 360)) use exact sines and cosines. Returns `rect`;
+// null, with nothing written, when it is null or the angle is NaN or infinite.
 VEXA_API RECT* GetRotatedRect(RECT* rect, POINT* hotSpot, POINT* actionPoint, float angle);

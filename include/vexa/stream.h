@@ -126,6 +126,7 @@ class VEXA_API CInputBufFile : public CInputFile {
   [[gnu::visibility("hidden")]] int FillBuffer(int want);
   [[gnu::visibility("hidden")]] int ReadChunk(BYTE* destination, int want);
   [[gnu::visibility("hidden")]] int LimitOf(int want) const;
+  [[gnu::visibility("hidden")]] std::int64_t RangeEnd() const;
   [[gnu::visibility("hidden")]] void EmptyBuffer();
   [[gnu::visibility("hidden")]] void Release();
 };

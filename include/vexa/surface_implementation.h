@@ -80,9 +80,9 @@ class VEXA_API cSurfaceImplementation : public PixelDescriptor {
   /*  26 */ virtual void SetClipRect(int x, int y, int width, int height);
   /*  27 */ virtual void ResetClipRect();
   /*  28 */ virtual void SetPixelValue(int x, int y, std::uint32_t value);
-  /*  29 */ virtual void SetPixelColor(int x, int y, COLORREF colour);
+  /*  29 */ virtual void SetPixelColor(int x, int y, COLORREF color);
   /*  30 */ virtual int GetPixelValue(int x, int y, std::uint32_t* value);
-  /*  31 */ virtual int GetPixelColor(int x, int y, COLORREF* colour);
+  /*  31 */ virtual int GetPixelColor(int x, int y, COLORREF* color);
   /*  32 */ virtual int BlitFromDC(int x, int y, HDC source, int sourceX, int sourceY, int width,
                                   int height, HookArg, HookArg, HookArg);
   /*  33 */ virtual int Blit(cSurfaceImplementation* destination, int x, int y, int sourceX,
@@ -112,31 +112,31 @@ class VEXA_API cSurfaceImplementation : public PixelDescriptor {
   /*  43 */ virtual int FillRectDriver(int x, int y, int width, int height, std::uint32_t value,
                                       HookArg extra);
   /*  44 */ virtual int FillRectValue(int x, int y, int width, int height, std::uint32_t value);
-  /*  45 */ virtual int FillRectColor(int x, int y, int width, int height, COLORREF colour);
+  /*  45 */ virtual int FillRectColor(int x, int y, int width, int height, COLORREF color);
   /*  46 */ virtual int Rotate(cSurfaceImplementation* destination, float angle, int antialias,
-                              COLORREF fillColour, int transparency);
+                              COLORREF fillColor, int transparency);
   /*  47 */ virtual int RotateQuarter(cSurfaceImplementation* destination, int direction);
   /*  48 */ virtual int DrawTextW(const WCHAR* text, int length, int x, int y,
-                                 std::uint32_t alignment, const RECT* clip, COLORREF colour,
+                                 std::uint32_t alignment, const RECT* clip, COLORREF color,
                                  HFONT font, HookArg reserved, std::uint32_t effect,
                                  EffectParam parameter, std::uint32_t flags);
   /*  49 */ virtual int DrawTextA(const char* text, int length, int x, int y,
-                                 std::uint32_t alignment, const RECT* clip, COLORREF colour,
+                                 std::uint32_t alignment, const RECT* clip, COLORREF color,
                                  HFONT font, HookArg reserved, std::uint32_t effect,
                                  EffectParam parameter, std::uint32_t flags);
   /*  50 */ virtual int DrawTextExW(const WCHAR* text, int length, RECT* rect,
-                                   std::uint32_t format, COLORREF colour, HFONT font,
+                                   std::uint32_t format, COLORREF color, HFONT font,
                                    HookArg reserved, std::uint32_t effect, EffectParam parameter,
                                    std::uint32_t flags, int leftMargin, int rightMargin,
                                    int tabLength);
   /*  51 */ virtual int DrawTextExA(const char* text, int length, RECT* rect,
-                                   std::uint32_t format, COLORREF colour, HFONT font,
+                                   std::uint32_t format, COLORREF color, HFONT font,
                                    HookArg reserved, std::uint32_t effect, EffectParam parameter,
                                    std::uint32_t flags, int leftMargin, int rightMargin,
                                    int tabLength);
   /*  52 */ virtual int IsAllTransparent();
   /*  53 */ virtual int IsAllOpaque();
-  /*  54 */ virtual int ReplaceColor(COLORREF oldColour, COLORREF newColour);
+  /*  54 */ virtual int ReplaceColor(COLORREF oldColor, COLORREF newColor);
   /*  55 */ virtual void RemapFromPalette(PaletteObject* palette);
   /*  56 */ virtual void RemapPixels(const std::uint8_t* table);
   /*  57 */ virtual int SetPalette(PaletteObject* palette, int remap);
@@ -145,14 +145,14 @@ class VEXA_API cSurfaceImplementation : public PixelDescriptor {
   /*  60 */ virtual int GetPaletteEntries(PALETTEENTRY* out, int first, int count);
   /*  61 */ virtual PaletteObject* GetPalette();
   /*  62 */ virtual int GetLogPalette(LOGPALETTE* out);
-  /*  63 */ virtual int GetNearestIndex(COLORREF colour);
+  /*  63 */ virtual int GetNearestIndex(COLORREF color);
   /*  64 */ virtual COLORREF GetPaletteColor(int index);
   /*  65 */ virtual int GetDarkestIndex();
   /*  66 */ virtual int SetWindow(HWND window);
   /*  67 */ virtual int HasCustomPixelRoutines();
   /*  68 */ virtual int ReadPixels(HFILE file);
   /*  69 */ virtual int WritePixels(HFILE file);
-  /*  70 */ virtual void SetTransparentColor(COLORREF colour);
+  /*  70 */ virtual void SetTransparentColor(COLORREF color);
   /*  71 */ virtual COLORREF GetTransparentColor();
   /*  72 */ virtual std::uint32_t GetTransparentValue();
   /*  73 */ virtual void DriverHook73(int value);
@@ -170,7 +170,7 @@ class VEXA_API cSurfaceImplementation : public PixelDescriptor {
   /*  85 */ virtual void DriverHook85(HookArg value);
   /*  86 */ virtual void DriverHook86(HookArg value);
   /*  87 */ virtual int HasNativeLines();
-  /*  88 */ virtual int DrawLineNative(int x1, int y1, int x2, int y2, int width, COLORREF colour);
+  /*  88 */ virtual int DrawLineNative(int x1, int y1, int x2, int y2, int width, COLORREF color);
   /*  89 */ virtual int HandlesBlitFrom();
   /*  90 */ virtual int BlitFrom(cSurfaceImplementation* source, int x, int y, int sourceX,
                                 int sourceY, int width, int height, int mode,
@@ -198,11 +198,11 @@ class VEXA_API cSurfaceImplementation : public PixelDescriptor {
   /* 105 */ virtual int DriverHook105(HookArg a, HookArg b);
   /* 106 */ virtual void DriverHook106(HookArg value);
   /* 107 */ virtual int DriverHook107(HookArg value);
-  /* 108 */ virtual int FillRectBlendAlias(int x, int y, int width, int height, COLORREF colour,
+  /* 108 */ virtual int FillRectBlendAlias(int x, int y, int width, int height, COLORREF color,
                                           int mode, std::uint32_t modulation);
   /* 109 */ virtual int FillRectEffect(int x, int y, int width, int height, void* pattern,
                                       HookArg a, HookArg b, HookArg c);
-  /* 110 */ virtual int FillRectBlend(int x, int y, int width, int height, COLORREF colour,
+  /* 110 */ virtual int FillRectBlend(int x, int y, int width, int height, COLORREF color,
                                      int mode, std::uint32_t modulation);
   /* 111 */ virtual void DemultiplyAlpha();
 
@@ -230,7 +230,7 @@ VEXA_API int InitCompatible(cSurfaceImplementation* created, const cSurfaceImple
                             int width, int height, int stride);
 
 // Swaps width and height for 90 and 270 degrees, keeps them for 0 and 180, otherwise replaces
-// them by the size of the rotated rectangle's bounding box.
+// them by the size of the rotated rectangle's bounding box. A NaN or infinite angle keeps them.
 VEXA_API void ClampRotatedSize(int* width, int* height, float angle);
 
 // Delete on a possibly null implementation.

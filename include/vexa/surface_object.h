@@ -87,15 +87,15 @@ class VEXA_API cSurfaceObject {
 
   // ---- pixels ---------------------------------------------------------------------------
   int GetPixelValue(int x, int y, std::uint32_t* value);
-  int GetPixelColor(int x, int y, COLORREF* colour);
+  int GetPixelColor(int x, int y, COLORREF* color);
   int GetPixelRGB(int x, int y, BYTE* red, BYTE* green, BYTE* blue);
   void SetPixelValue(int x, int y, std::uint32_t value);
-  void SetPixelColor(int x, int y, COLORREF colour);
+  void SetPixelColor(int x, int y, COLORREF color);
   void SetPixelRGB(int x, int y, BYTE red, BYTE green, BYTE blue);
   // Unclipped direct access to the storage (see the pixel formats); without storage the
   // read falls back to GetPixelColor and the write does nothing.
   COLORREF GetPixelFast(int x, int y);
-  void SetPixelFast(int x, int y, COLORREF colour);
+  void SetPixelFast(int x, int y, COLORREF color);
   void SetPixelIndexFast(int x, int y, BYTE index);  // 8-bit surfaces only
   // Locks and returns row 0; end with Unlock.
   std::uint8_t* LockBits();
@@ -111,7 +111,7 @@ class VEXA_API cSurfaceObject {
   void ReleaseDC(HDC dc);
 
   // ---- transparency ---------------------------------------------------------------------
-  void SetTransparentColor(COLORREF colour);
+  void SetTransparentColor(COLORREF color);
   COLORREF GetTransparentColor();
   std::uint32_t GetTransparentValue();
 
@@ -121,7 +121,7 @@ class VEXA_API cSurfaceObject {
   int SetPaletteEntries(HPALETTE systemPalette, int remap);
   PaletteObject* GetPalette();
   int GetPaletteEntries(PALETTEENTRY* out, int first, int count);
-  int GetNearestIndex(COLORREF colour);
+  int GetNearestIndex(COLORREF color);
   COLORREF GetPaletteColor(int index);
   int GetDarkestIndex();
   void RemapPixels(const std::uint8_t* table);
@@ -161,14 +161,14 @@ class VEXA_API cSurfaceObject {
                   std::uint32_t effect, EffectParam parameter, std::uint32_t flags);
   int MoveRect(int x, int y, int sourceX, int sourceY, int width, int height);
   int FillRectValue(int x, int y, int width, int height, std::uint32_t value);
-  int FillRectColor(int x, int y, int width, int height, COLORREF colour);
+  int FillRectColor(int x, int y, int width, int height, COLORREF color);
   int FillRectRGB(int x, int y, int width, int height, BYTE red, BYTE green, BYTE blue);
-  int FillColor(COLORREF colour);
+  int FillColor(COLORREF color);
   int FlipHorizontal(int x, int y, int width, int height);
   int FlipHorizontal();
   int FlipVertical(int x, int y, int width, int height);
   int FlipVertical();
-  int ReplaceColor(COLORREF oldColour, COLORREF newColour);
+  int ReplaceColor(COLORREF oldColor, COLORREF newColor);
   // A rotated copy of this surface in `target` (sized by the caller, see GetRotatedRect). The
   // angle (degrees, counter-clockwise) is reduced into [0, 360): 90 and 270 turn by quarters,
   // 180 makes the target a mirrored copy, any other angle samples (antialias: bilinear).
@@ -231,7 +231,54 @@ class VEXA_API cSurfaceObject {
                 EffectParam parameter);
   int FloodFillNoBounds(int x, int y, COLORREF colour, std::uint32_t flags, int tolerance,
                         int reserved, std::uint32_t effect, EffectParam parameter);
+
+  // ---- device-independent bitmaps ----------------------------------------------------------
+  // Loading puts a bitmap's pixels into this surface, replacing the implementation by one of
+  // the bitmap's size (made like the current one) when the sizes differ; the surface must
+  // already have an implementation. Accepted: a 40-byte header, uncompressed 1, 4, 8, 16
+  // (5-5-5), 24 and 32 bits, and bit fields of 16 bits (5-5-5, 5-6-5) and 32 bits (8-8-8).
+  // 1- and 4-bit pixels widen to 8 bits: their colours go to palette entries 10 onwards (a
+  // 4-bit 0 stays index 0). A 32-bit bitmap brings its fourth bytes as the alpha plane unless
+  // they are all 255 or all 0. Load flags: kLoadKeepPalette keeps this surface's palette,
+  // kLoadExactPalette takes an 8-bit bitmap's palette without arranging the system colours.
+  // Results are 1, or 0 with a code in lastError and the surface as it was.
+  //
+  // A packed record: header, masks or colour table, then the rows unless `bits` is given.
+  int LoadBitmap(const BITMAPINFO* info, const void* bits, int flags);
+  int LoadBitmap(BITMAPINFO* info, void* bits, int flags);
+  // A file open for reading, positioned at a "BM" file header or a bare information header.
+  int LoadBitmapFromFile(HFILE file, void* ignored, int flags);
+  int LoadBitmapFromFile(HFILE file, int flags);
+  int LoadBitmapFromFileName(const char* name, int flags);
+  int LoadBitmapFromFileName(const WCHAR* name, int flags);
+  // A bitmap resource of a module: the file <module file>.res/bitmap/<id>.bmp beside a
+  // loaded module (a LoadModule handle), or beside the main program for null. Ids 1-65535;
+  // the second form takes the id as a pointer-sized integer.
+  int LoadBitmapFromResource(HMODULE module, int id, int flags);
+  int LoadBitmapFromResource(HMODULE module, const char* id, int flags);
+  // Fills a packed record (room for header and colour table: GetDIBHeaderSize of the depth)
+  // and, unless kSaveHeaderOnly, the rows at `bits` (null: right after the record) from the
+  // surface, bottom-up. 15-bit surfaces are written as 16 bits uncompressed, 16-bit ones as
+  // bit fields (5-6-5). kSaveAlpha puts the alpha plane in the fourth byte of 32-bit pixels.
+  int MakeBitmap(BITMAPINFO* info, void* bits, int flags);
+  // The record and rows without a file header; lastError holds the write code.
+  int SaveBitmap(HFILE file, int flags);
+  // A "BM" file, created or truncated; lastError holds the write code.
+  int SaveBitmapToFileName(const char* name, int flags);
+  int SaveBitmapToFileName(const WCHAR* name, int flags);
+
+  // An icon (hotspot null) or a cursor (hotspot: x, y) of width x height (0: the system icon
+  // size, 32) showing this surface centred and, when larger, scaled down smoothly with its
+  // aspect kept; pixels of the key colour are transparent. Release with DestroyIconHandle.
+  HICON MakeIcon(int width, int height, COLORREF key, const int* hotspot);
 };
+
+// Load flags.
+inline constexpr int kLoadKeepPalette = 1;
+inline constexpr int kLoadExactPalette = 4;
+// Save flags.
+inline constexpr int kSaveHeaderOnly = 1;
+inline constexpr int kSaveAlpha = 2;
 
 VEXA_API cSurfaceObject* NewSurfaceObject();
 VEXA_API void DeleteSurfaceObject(cSurfaceObject* object);

@@ -14,6 +14,7 @@
 #include <vexa/image_bank.h>
 #include <vexa/image_surface.h>
 #include <vexa/exports.h>
+#include <vexa/icon.h>
 #include <vexa/library.h>
 #include <vexa/memory.h>
 #include <vexa/palette.h>

@@ -73,19 +73,19 @@ class ImageBlock {
   ImageEntryHeader* block_ = nullptr;
 };
 
-COLORREF BankTransparentColor(const ImageBank& bank, COLORREF colour) {
+COLORREF BankTransparentColor(const ImageBank& bank, COLORREF color) {
   switch (BankMode(bank)) {
     case kMode8: {
-      if (!bank.palette || colour == 0) return colour;
-      const PALETTEENTRY& e = bank.palette->entries[GetNearestIndex(bank.palette, colour) & 0xFF];
+      if (!bank.palette || color == 0) return color;
+      const PALETTEENTRY& e = bank.palette->entries[GetNearestIndex(bank.palette, color) & 0xFF];
       return e.peRed | (e.peGreen << 8) | (e.peBlue << 16);
     }
     case kMode15:
-      return colour & 0xF8F8F8;
+      return color & 0xF8F8F8;
     case kMode16:
-      return colour & 0xF8FCF8;
+      return color & 0xF8FCF8;
     default:
-      return colour;
+      return color;
   }
 }
 
@@ -274,10 +274,9 @@ int AddImage(ImageBank* bank, int width, int height, int hotSpotX, int hotSpotY,
              int actionPointX, int actionPointY, COLORREF transparentColor, std::uint32_t flags,
              const void* data, const LOGPALETTE* palette) {
   using namespace vexa;
-  // Sizes are 16-bit quantities of the image header's users.
-  width &= 0xFFFF;
-  height &= 0xFFFF;
-  if (!bank || width == 0 || height == 0) return 0;
+  // Sizes are 16-bit quantities of the image header's users: anything outside 1..65535 is
+  // refused rather than cut to its low 16 bits, which would store a different image.
+  if (!bank || width < 1 || width > 0xFFFF || height < 1 || height > 0xFFFF) return 0;
   const SuppliedPalette supplied(palette);
   if (supplied.failed()) return 0;
   return AddImageEntry(*bank, AddRequest{width, height, hotSpotX, hotSpotY, actionPointX,

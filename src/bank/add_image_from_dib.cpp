@@ -4,6 +4,7 @@
 // supplied pixels with the bitmap's colour table as their palette.
 #include <vexa/image_bank.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "bank/image_layout.h"
@@ -21,18 +22,23 @@ constexpr std::uint32_t kDibCallerFlags = kAddDeduplicate | kAddCompress | kAddR
 struct DibFormat {
   int mode = 0;          // the mode the rows are added in
   int bitCount = 0;
-  int colours = 0;       // colour-table entries (8 bits and less)
+  int colors = 0;       // colour-table entries (8 bits and less)
   std::size_t bitsOffset = 0;
 };
 
+constexpr std::size_t kInfoHeaderBytes = sizeof(BITMAPINFOHEADER);
+constexpr std::size_t kMaskBytes = 12;
+
+// The colour masks follow the 40 header fields: after a 40-byte header they come right after
+// it; larger headers hold them as their next fields, at the same offset.
 std::uint32_t Mask(const BITMAPINFO& dib, int i) {
   std::uint32_t m = 0;
-  std::memcpy(&m, reinterpret_cast<const std::uint8_t*>(&dib) + dib.bmiHeader.biSize + 4 * i, 4);
+  std::memcpy(&m, reinterpret_cast<const std::uint8_t*>(&dib) + kInfoHeaderBytes + 4 * i, 4);
   return m;
 }
 
 // The mode of 16- and 32-bit pixels from the compression and the colour masks.
-int TrueColourMode(const BITMAPINFO& dib) {
+int TrueColorMode(const BITMAPINFO& dib) {
   const BITMAPINFOHEADER& h = dib.bmiHeader;
   if (h.biCompression == kBiRgb) return h.biBitCount == 16 ? kMode15 : kMode32;
   if (h.biCompression != kBiBitfields) return 0;
@@ -54,15 +60,18 @@ bool ReadFormat(const BITMAPINFO& dib, DibFormat* f) {
     case 8:
       if (h.biCompression != kBiRgb) return false;
       f->mode = kMode8;
-      f->colours = h.biClrUsed ? static_cast<int>(h.biClrUsed) : 1 << h.biBitCount;
-      if (f->colours > (1 << h.biBitCount)) return false;
-      f->bitsOffset += 4 * static_cast<std::size_t>(f->colours);
+      f->colors = h.biClrUsed ? static_cast<int>(h.biClrUsed) : 1 << h.biBitCount;
+      if (f->colors > (1 << h.biBitCount)) return false;
+      f->bitsOffset += 4 * static_cast<std::size_t>(f->colors);
       return true;
     case 16:
     case 32:
-      f->mode = TrueColourMode(dib);
-      // A 40-byte header is followed by the three masks; larger headers hold them inside.
-      if (h.biCompression == kBiBitfields && h.biSize == sizeof(BITMAPINFOHEADER)) f->bitsOffset += 12;
+      f->mode = TrueColorMode(dib);
+      // A 40-byte header is followed by the three masks; larger headers hold them inside
+      // (a header too short to hold all three ends where they do).
+      if (h.biCompression == kBiBitfields) {
+        f->bitsOffset = std::max<std::size_t>(f->bitsOffset, kInfoHeaderBytes + kMaskBytes);
+      }
       return f->mode != 0;
     case 24:
       f->mode = kMode24;
@@ -72,13 +81,13 @@ bool ReadFormat(const BITMAPINFO& dib, DibFormat* f) {
   }
 }
 
-LOGPALETTE256 ColourTable(const BITMAPINFO& dib, int colours) {
+LOGPALETTE256 ColorTable(const BITMAPINFO& dib, int colors) {
   LOGPALETTE256 palette{};
   palette.palVersion = 0x300;
   palette.palNumEntries = 256;
   const auto* table = reinterpret_cast<const RGBQUAD*>(
       reinterpret_cast<const std::uint8_t*>(&dib) + dib.bmiHeader.biSize);
-  for (int i = 0; i < colours; ++i) {
+  for (int i = 0; i < colors; ++i) {
     palette.palPalEntry[i] = PALETTEENTRY{table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, 0};
   }
   return palette;
@@ -134,14 +143,17 @@ int AddImageFromDIB(ImageBank* bank, const ImagePlacement* placement, const BITM
   OwnedBlock rows;
   if (!rows.Allocate(static_cast<std::size_t>(layout.pixelBytes), true)) return 0;
   const std::int64_t dibStride = (std::int64_t{h.biWidth} * format.bitCount + 31) / 32 * 4;
+  // The block's only statement of its length is the image size field: when it is given, the
+  // rows must lie inside it (0 leaves it to the caller, as for any uncompressed bitmap).
+  if (h.biSizeImage != 0 && h.biSizeImage < dibStride * height) return 0;
   const auto* bits = reinterpret_cast<const std::uint8_t*>(bitmap) + format.bitsOffset;
   CopyRows(bits, format, h.biHeight < 0, dibStride, layout, rows.get());
-  const LOGPALETTE256 palette = ColourTable(*bitmap, format.colours);
+  const LOGPALETTE256 palette = ColorTable(*bitmap, format.colors);
   const ImagePlacement at = placement ? *placement : ImagePlacement{};
   return AddImage(bank, h.biWidth, static_cast<int>(height), at.hotSpotX, at.hotSpotY,
                   at.actionPointX, at.actionPointY, transparentColor,
                   (flags & kDibCallerFlags) | static_cast<std::uint32_t>(format.mode), rows.get(),
-                  format.colours ? reinterpret_cast<const LOGPALETTE*>(&palette) : nullptr);
+                  format.colors ? reinterpret_cast<const LOGPALETTE*>(&palette) : nullptr);
 }
 
 int AddImageFromDIB(ImageBank* bank, const ImagePlacement* placement, const BITMAPINFO* bitmap) {

@@ -1,6 +1,8 @@
 // Images by number: references, deletion, information and surfaces.
-#include <vexa/image_bank.h>
+#include <cmath>
+#include <initializer_list>
 
+#include <vexa/image_bank.h>
 #include <vexa/image_surface.h>
 #include <vexa/rotation.h>
 #include <vexa/surface_object.h>
@@ -29,6 +31,15 @@ void FillInfo(const ImageEntryHeader& image, ImageInfo* info) {
 }
 
 int Scaled(int value, float scale) { return static_cast<int>(static_cast<float>(value) * scale); }
+
+// Whether every value scales to an int (NaN and infinite scales never do).
+bool ScalesFit(std::initializer_list<int> values, float scale) {
+  for (int value : values) {
+    const float scaled = static_cast<float>(value) * scale;
+    if (!(scaled > -2147483648.0f && scaled < 2147483648.0f)) return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -75,6 +86,12 @@ int GetImageTransformedInfo(ImageBank* bank, int number, float angle, float scal
                             ImageInfo* info) {
   const ImageEntryHeader* image = FindImage(bank, number);
   if (!image || !info) return 0;
+  // A NaN or infinite angle or scale (or one that takes a size out of range) has no box.
+  if (!std::isfinite(angle) ||
+      !ScalesFit({image->width, image->hotSpotX, image->actionPointX}, scaleX) ||
+      !ScalesFit({image->height, image->hotSpotY, image->actionPointY}, scaleY)) {
+    return 0;
+  }
   FillInfo(*image, info);
   RECT box{0, 0, Scaled(image->width, scaleX), Scaled(image->height, scaleY)};
   POINT hotSpot{Scaled(image->hotSpotX, scaleX), Scaled(image->hotSpotY, scaleY)};

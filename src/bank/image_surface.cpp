@@ -11,6 +11,7 @@
 #include "pixels/pixel_routine_tables.h"
 #include "surface/buffer_surface_storage.h"
 #include "pixels/pixel_format.h"
+#include "surface/surface_lifetime.h"
 
 cImageSurface::cImageSurface() = default;
 
@@ -26,16 +27,14 @@ cImageSurface::~cImageSurface() {
 
 cSurfaceImplementation* cImageSurface::Destroy(unsigned destroyFlags) {
   this->cImageSurface::~cImageSurface();
-  if (destroyFlags & 1) ::operator delete(this);
-  return this;
+  return vexa::FreeDestroyed(this, destroyFlags);
 }
 
 cSurfaceImplementation* cImageSurface::CreateCompatible(int newWidth, int newHeight) {
   vexa::RowLayout layout;
-  if (depth == 0 || !vexa::ComputeRowLayout(newWidth, newHeight, depth, &layout)) return nullptr;
-  auto* created = new (std::nothrow) cImageSurface();
+  auto* created =
+      vexa::NewCompatibleSurface<cImageSurface>(*this, newWidth, newHeight, depth, &layout);
   if (!created) return nullptr;
-  InitCompatible(created, this, newWidth, newHeight, layout.stride);
   // A copy holds plain pixels whatever form this surface reads.
   created->pixelRoutines = vexa::StandardPixelRoutines(formatIndex);
   created->bottomUp = 0;
@@ -78,8 +77,7 @@ cSaveBufferSurface::~cSaveBufferSurface() {
 
 cSurfaceImplementation* cSaveBufferSurface::Destroy(unsigned destroyFlags) {
   this->cSaveBufferSurface::~cSaveBufferSurface();
-  if (destroyFlags & 1) ::operator delete(this);
-  return this;
+  return vexa::FreeDestroyed(this, destroyFlags);
 }
 
 cSurfaceImplementation* cSaveBufferSurface::CreateCompatible(int, int) { return nullptr; }

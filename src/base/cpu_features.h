@@ -2,12 +2,16 @@
 //
 // Bit 0 MMX, bit 1 SSE, bit 2 SSE2; 8 is added when the processor reports feature bit 31
 // and 16 when it reports bit 30 of its feature flags. On x86-64 bit 0 is always set, so the
-// vector paths that the word selects are the defaults; other architectures report 0.
+// vector paths that the word selects are the defaults.
 #pragma once
 
 #include <cstdint>
 
 namespace vexa {
+
+inline constexpr std::uint32_t kCpuFeatureMmx = 1;
+inline constexpr std::uint32_t kCpuFeatureSse = 2;
+inline constexpr std::uint32_t kCpuFeatureSse2 = 4;
 
 // Probes the processor (cpuid).
 std::uint32_t ProbeCpuFeatureWord();

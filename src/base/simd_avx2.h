@@ -56,7 +56,9 @@ struct Avx2 {
   static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
   static bool AllSet(V mask) { return _mm256_movemask_epi8(mask) == -1; }
   static bool Disjoint(V a, V b) { return _mm256_testz_si256(a, b) != 0; }
-  static std::uint32_t MoveMask8(V v) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v)); }
+  static std::uint32_t MoveMask8(V v) {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
+  }
   static std::uint32_t MoveMask32(V v) {
     return static_cast<std::uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(v)));
   }
@@ -85,11 +87,26 @@ struct Avx2 {
     half = _mm_min_epi32(half, _mm_shuffle_epi32(half, _MM_SHUFFLE(2, 3, 0, 1)));
     return _mm_cvtsi128_si32(half);
   }
-  template <int N> static V Srli16(V v) { return _mm256_srli_epi16(v, N); }
-  template <int N> static V Srai16(V v) { return _mm256_srai_epi16(v, N); }
-  template <int N> static V Srli32(V v) { return _mm256_srli_epi32(v, N); }
-  template <int N> static V Srai32(V v) { return _mm256_srai_epi32(v, N); }
-  template <int N> static V Slli32(V v) { return _mm256_slli_epi32(v, N); }
+  template <int N>
+  static V Srli16(V v) {
+    return _mm256_srli_epi16(v, N);
+  }
+  template <int N>
+  static V Srai16(V v) {
+    return _mm256_srai_epi16(v, N);
+  }
+  template <int N>
+  static V Srli32(V v) {
+    return _mm256_srli_epi32(v, N);
+  }
+  template <int N>
+  static V Srai32(V v) {
+    return _mm256_srai_epi32(v, N);
+  }
+  template <int N>
+  static V Slli32(V v) {
+    return _mm256_slli_epi32(v, N);
+  }
   struct Count {
     __m128i left;
     __m128i right;
@@ -118,7 +135,8 @@ struct Avx2 {
     const V packed = _mm256_packus_epi16(_mm256_packs_epi32(q0, q1), _mm256_packs_epi32(q2, q3));
     return _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
   }
-  template <int K> static V WidenQuarter8To32(V v) {
+  template <int K>
+  static V WidenQuarter8To32(V v) {
     const __m128i half = K < 2 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1);
     return _mm256_cvtepu8_epi32(K % 2 == 0 ? half : _mm_srli_si128(half, 8));
   }
@@ -138,8 +156,10 @@ struct Avx2 {
   static F MulF(F a, F b) { return _mm256_mul_ps(a, b); }
   static F DivF(F a, F b) { return _mm256_div_ps(a, b); }
   static F MulAddF(F a, F b, F c) { return _mm256_fmadd_ps(a, b, c); }  // one rounding
-  template <int K> static F RepeatQuarterLanes(F f) {
-    const __m256i pick = _mm256_setr_epi32(2 * K, 2 * K, 2 * K, 2 * K, 2 * K + 1, 2 * K + 1, 2 * K + 1, 2 * K + 1);
+  template <int K>
+  static F RepeatQuarterLanes(F f) {
+    const __m256i pick =
+        _mm256_setr_epi32(2 * K, 2 * K, 2 * K, 2 * K, 2 * K + 1, 2 * K + 1, 2 * K + 1, 2 * K + 1);
     return _mm256_permutevar8x32_ps(f, pick);
   }
   static F SelectF(V mask, F a, F b) { return _mm256_blendv_ps(b, a, _mm256_castsi256_ps(mask)); }

@@ -61,7 +61,9 @@ struct Sse2 {
   static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
   static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
   // mask ? a : b, for masks whose bytes are all ones or all zeros.
-  static V Select(V mask, V a, V b) { return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b)); }
+  static V Select(V mask, V a, V b) {
+    return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+  }
   static bool AllSet(V mask) { return _mm_movemask_epi8(mask) == 0xFFFF; }
   // True when no bit is set in both.
   static bool Disjoint(V a, V b) {
@@ -97,11 +99,26 @@ struct Sse2 {
     v = Min32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1)));
     return _mm_cvtsi128_si32(v);
   }
-  template <int N> static V Srli16(V v) { return _mm_srli_epi16(v, N); }
-  template <int N> static V Srai16(V v) { return _mm_srai_epi16(v, N); }
-  template <int N> static V Srli32(V v) { return _mm_srli_epi32(v, N); }
-  template <int N> static V Srai32(V v) { return _mm_srai_epi32(v, N); }
-  template <int N> static V Slli32(V v) { return _mm_slli_epi32(v, N); }
+  template <int N>
+  static V Srli16(V v) {
+    return _mm_srli_epi16(v, N);
+  }
+  template <int N>
+  static V Srai16(V v) {
+    return _mm_srai_epi16(v, N);
+  }
+  template <int N>
+  static V Srli32(V v) {
+    return _mm_srli_epi32(v, N);
+  }
+  template <int N>
+  static V Srai32(V v) {
+    return _mm_srai_epi32(v, N);
+  }
+  template <int N>
+  static V Slli32(V v) {
+    return _mm_slli_epi32(v, N);
+  }
   // Each 64-bit lane of `current` shifted up by `left` bits, the vacated bits filled from the
   // top of `earlier` (the same lane one byte lower in memory) shifted down by `right`.
   struct Count {
@@ -130,17 +147,20 @@ struct Sse2 {
     return _mm_packus_epi16(_mm_packs_epi32(q0, q1), _mm_packs_epi32(q2, q3));
   }
   // The bytes of quarter K (0-3) of the vector widened to 32-bit lanes.
-  template <int K> static V WidenQuarter8To32(V v) {
+  template <int K>
+  static V WidenQuarter8To32(V v) {
     const V z = Zero();
     const V half = K < 2 ? _mm_unpacklo_epi8(v, z) : _mm_unpackhi_epi8(v, z);
     return K % 2 == 0 ? _mm_unpacklo_epi16(half, z) : _mm_unpackhi_epi16(half, z);
   }
   // The even and the odd 32-bit lanes of a, then of b (per 128-bit half).
   static V EvenLanes32(V a, V b) {
-    return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
+    return _mm_castps_si128(
+        _mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
   }
   static V OddLanes32(V a, V b) {
-    return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
+    return _mm_castps_si128(
+        _mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
   }
 
   // ---- floats (32-bit lanes)
@@ -151,7 +171,10 @@ struct Sse2 {
   static F DivF(F a, F b) { return _mm_div_ps(a, b); }
   static F MulAddF(F a, F b, F c) { return _mm_add_ps(_mm_mul_ps(a, b), c); }  // a * b + c
   // Each lane of quarter K (0-3) repeated over four lanes.
-  template <int K> static F RepeatQuarterLanes(F f) { return _mm_shuffle_ps(f, f, _MM_SHUFFLE(K, K, K, K)); }
+  template <int K>
+  static F RepeatQuarterLanes(F f) {
+    return _mm_shuffle_ps(f, f, _MM_SHUFFLE(K, K, K, K));
+  }
   // mask ? a : b for float lanes, the mask from a compare or a constant of all-ones lanes.
   static F SelectF(V mask, F a, F b) {
     const F m = _mm_castsi128_ps(mask);

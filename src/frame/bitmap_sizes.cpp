@@ -1,6 +1,9 @@
 // Sizes of device-independent bitmaps: header, rows, whole block.
 #include <vexa/library.h>
 
+#include <climits>
+#include <cstdint>
+
 #include "pixels/pixel_format.h"
 
 int GetDIBHeaderSize(int depth) {
@@ -8,10 +11,26 @@ int GetDIBHeaderSize(int depth) {
   return depth == 16 ? 52 : 40;
 }
 
-int GetStride(int width, int depth) { return static_cast<int>(vexa::StrideOf(width, depth)); }
+// Sizes are worked out in 64 bits; one that a negative dimension gives, or that does not fit
+// an int, is 0 rather than a wrapped (often negative) value a caller would allocate.
+namespace {
+
+int SizeOrZero(std::int64_t bytes) {
+  return bytes >= 0 && bytes <= INT_MAX ? static_cast<int>(bytes) : 0;
+}
+
+}  // namespace
+
+int GetStride(int width, int depth) {
+  if (width < 0) return 0;
+  return SizeOrZero(vexa::StrideOf(width, depth));
+}
 
 int GetDIBSize(int width, int height, int depth) {
-  return GetDIBHeaderSize(depth) + GetStride(width, depth) * height;
+  if (width < 0 || height < 0) return 0;
+  const std::int64_t stride = vexa::StrideOf(width, depth);
+  if (stride > INT_MAX) return 0;
+  return SizeOrZero(GetDIBHeaderSize(depth) + stride * height);
 }
 
 std::uint8_t* GetDIBBits(BITMAPINFO* info) {
@@ -19,6 +38,6 @@ std::uint8_t* GetDIBBits(BITMAPINFO* info) {
   auto* base = reinterpret_cast<std::uint8_t*>(info);
   const BITMAPINFOHEADER& h = info->bmiHeader;
   if (h.biBitCount > 8) return base + 40 + (h.biCompression == 3 ? 12 : 0);
-  const std::uint32_t colours = h.biClrUsed ? h.biClrUsed : (1u << h.biBitCount);
-  return base + 40 + 4 * static_cast<std::size_t>(colours);
+  const std::uint32_t colors = h.biClrUsed ? h.biClrUsed : (1u << h.biBitCount);
+  return base + 40 + 4 * static_cast<std::size_t>(colors);
 }

@@ -3,13 +3,14 @@
 
 #include <new>
 
+#include <vexa/blit.h>
 #include <vexa/error_surface.h>
 #include <vexa/library.h>
 
+#include "render/stretch_flags.h"
+
 namespace {
 
-constexpr int kCopyAlphaFlag = 2;      // opaque copies also copy the alpha plane
-constexpr int kStretchCopyAlphaFlag = 4;  // stretched copies also scale the alpha plane
 
 int TypeOfKind(int kind) {
   switch (kind) {
@@ -124,9 +125,10 @@ void cSurfaceObject::Clone(const cSurfaceObject& source, int width, int height) 
       lastError = kErrorNoMemory;
     } else if (stretch) {
       from->StretchBlit(made, 0, 0, width, height, 0, 0, from->width, from->height, 0, 0, 0,
-                        kStretchCopyAlphaFlag);
+                        kStretchCopyAlpha);
     } else {
-      from->Blit(made, 0, 0, 0, 0, from->width, from->height, 0, 0, 0, kCopyAlphaFlag);
+      from->Blit(made, 0, 0, 0, 0, from->width, from->height, kModeOpaque, kEffectNone, 0,
+                 kBlitCopyAlpha);
     }
   }
   implementation = made ? made : GetErrorSurface();
@@ -146,7 +148,8 @@ int cSurfaceObject::CropToOpaque(RECT* box) {
   if (w >= implementation->width && h >= implementation->height) return 0;
   cSurfaceImplementation* cropped = implementation->CreateCompatible(w, h);
   if (!cropped) return 0;
-  implementation->Blit(cropped, 0, 0, bounds.left, bounds.top, w, h, 0, 0, 0, kCopyAlphaFlag);
+  implementation->Blit(cropped, 0, 0, bounds.left, bounds.top, w, h, kModeOpaque, kEffectNone, 0,
+                       kBlitCopyAlpha);
   SetImplementation(cropped);
   return 1;
 }
@@ -238,8 +241,12 @@ int cSurfaceObject::SetOrigin(int x, int y) {
 int cSurfaceObject::SetOrigin(const POINT& point) { return SetOrigin(point.x, point.y); }
 
 int cSurfaceObject::OffsetOrigin(int dx, int dy) {
-  originX += dx;
-  originY += dy;
+  // Wraps round like the 32-bit fields it updates, without the undefined signed overflow.
+  const auto add = [](std::int32_t a, int b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+  };
+  originX = add(originX, dx);
+  originY = add(originY, dy);
   return implementation->HandlesOrigin() ? implementation->SetDeviceOrigin(originX, originY) : 0;
 }
 

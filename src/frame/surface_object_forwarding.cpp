@@ -2,6 +2,10 @@
 // surface by that surface's origin and calls one operation of the implementation.
 #include <vexa/surface_object.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
 #include <vexa/error_surface.h>
 #include <vexa/palette.h>
 
@@ -16,33 +20,48 @@ cSurfaceImplementation* ImplOf(cSurfaceObject* object) {
   return object ? object->implementation : nullptr;
 }
 
+// A caller's coordinate taken into the surface's own space, in 64 bits. A result outside the
+// int range lies beyond every surface; it is pinned to the end of the range on its side,
+// which lies beyond every surface as well (no width or height reaches back from there), so
+// the call addresses nothing instead of wrapping round onto visible pixels.
+int Local(int coordinate, std::int32_t origin) {
+  return static_cast<int>(
+      std::clamp<std::int64_t>(std::int64_t{coordinate} - origin, INT_MIN, INT_MAX));
+}
+
+// A surface coordinate handed back to the caller: the origin added in 64 bits, saturated.
+int Public(int coordinate, std::int32_t origin) {
+  return static_cast<int>(
+      std::clamp<std::int64_t>(std::int64_t{coordinate} + origin, INT_MIN, INT_MAX));
+}
+
 }  // namespace
 
 // ---- pixels ------------------------------------------------------------------------------
 
 int cSurfaceObject::GetPixelValue(int x, int y, std::uint32_t* value) {
-  return implementation->GetPixelValue(x - originX, y - originY, value);
+  return implementation->GetPixelValue(Local(x, originX), Local(y, originY), value);
 }
 
-int cSurfaceObject::GetPixelColor(int x, int y, COLORREF* colour) {
-  return implementation->GetPixelColor(x - originX, y - originY, colour);
+int cSurfaceObject::GetPixelColor(int x, int y, COLORREF* color) {
+  return implementation->GetPixelColor(Local(x, originX), Local(y, originY), color);
 }
 
 int cSurfaceObject::GetPixelRGB(int x, int y, BYTE* red, BYTE* green, BYTE* blue) {
-  COLORREF colour = 0;
-  if (!GetPixelColor(x, y, &colour)) return 0;
-  if (red) *red = static_cast<BYTE>(colour);
-  if (green) *green = static_cast<BYTE>(colour >> 8);
-  if (blue) *blue = static_cast<BYTE>(colour >> 16);
+  COLORREF color = 0;
+  if (!GetPixelColor(x, y, &color)) return 0;
+  if (red) *red = static_cast<BYTE>(color);
+  if (green) *green = static_cast<BYTE>(color >> 8);
+  if (blue) *blue = static_cast<BYTE>(color >> 16);
   return 1;
 }
 
 void cSurfaceObject::SetPixelValue(int x, int y, std::uint32_t value) {
-  implementation->SetPixelValue(x - originX, y - originY, value);
+  implementation->SetPixelValue(Local(x, originX), Local(y, originY), value);
 }
 
-void cSurfaceObject::SetPixelColor(int x, int y, COLORREF colour) {
-  implementation->SetPixelColor(x - originX, y - originY, colour);
+void cSurfaceObject::SetPixelColor(int x, int y, COLORREF color) {
+  implementation->SetPixelColor(Local(x, originX), Local(y, originY), color);
 }
 
 void cSurfaceObject::SetPixelRGB(int x, int y, BYTE red, BYTE green, BYTE blue) {
@@ -52,9 +71,9 @@ void cSurfaceObject::SetPixelRGB(int x, int y, BYTE red, BYTE green, BYTE blue) 
 COLORREF cSurfaceObject::GetPixelFast(int x, int y) {
   const cSurfaceImplementation* s = implementation;
   if (!s->storage) {
-    COLORREF colour = 0;
-    GetPixelColor(x, y, &colour);
-    return colour;
+    COLORREF color = 0;
+    GetPixelColor(x, y, &color);
+    return color;
   }
   const std::uint8_t* p = s->PixelAddress(x, y);
   switch (s->depth) {
@@ -75,26 +94,26 @@ COLORREF cSurfaceObject::GetPixelFast(int x, int y) {
   }
 }
 
-void cSurfaceObject::SetPixelFast(int x, int y, COLORREF colour) {
+void cSurfaceObject::SetPixelFast(int x, int y, COLORREF color) {
   cSurfaceImplementation* s = implementation;
   if (!s->storage || s->depth < 8 || s->depth > 32) return;
   std::uint8_t* p = s->PixelAddress(x, y);
   switch (s->depth) {
     case 8:
-      *p = static_cast<std::uint8_t>(::GetNearestIndex(s->palette, colour));
+      *p = static_cast<std::uint8_t>(::GetNearestIndex(s->palette, color));
       break;
     case 15:
     case 16: {
-      const std::uint32_t v = s->depth == 15 ? vexa::ColorTo555(colour) : vexa::ColorTo565(colour);
+      const std::uint32_t v = s->depth == 15 ? vexa::ColorTo555(color) : vexa::ColorTo565(color);
       p[0] = static_cast<std::uint8_t>(v);
       p[1] = static_cast<std::uint8_t>(v >> 8);
       break;
     }
     case 24:
     case 32:
-      p[0] = static_cast<std::uint8_t>(colour >> 16);
-      p[1] = static_cast<std::uint8_t>(colour >> 8);
-      p[2] = static_cast<std::uint8_t>(colour);
+      p[0] = static_cast<std::uint8_t>(color >> 16);
+      p[1] = static_cast<std::uint8_t>(color >> 8);
+      p[2] = static_cast<std::uint8_t>(color);
       break;
     default:
       break;
@@ -119,19 +138,23 @@ void cSurfaceObject::GetClipRect(int* x, int* y, int* width, int* height) {
   bool fill = x || y;
   implementation->GetClipRect(&cx, &cy, width, height);
   if (!fill) return;
-  if (x) *x = cx + originX;
-  if (y) *y = cy + originY;
+  if (x) *x = Public(cx, originX);
+  if (y) *y = Public(cy, originY);
 }
 
 void cSurfaceObject::GetClipRect(RECT* rect) {
   if (!rect) return;
   int x = 0, y = 0, w = 0, h = 0;
   implementation->GetClipRect(&x, &y, &w, &h);
-  *rect = RECT{x + originX, y + originY, x + originX + w, y + originY + h};
+  const auto end = [](int from, int extent) {
+    return static_cast<int>(std::min<std::int64_t>(std::int64_t{from} + extent, INT_MAX));
+  };
+  *rect = RECT{Public(x, originX), Public(y, originY), Public(end(x, w), originX),
+               Public(end(y, h), originY)};
 }
 
 void cSurfaceObject::SetClipRect(int x, int y, int width, int height) {
-  implementation->SetClipRect(x - originX, y - originY, width, height);
+  implementation->SetClipRect(Local(x, originX), Local(y, originY), width, height);
 }
 void cSurfaceObject::ResetClipRect() { implementation->ResetClipRect(); }
 HDC cSurfaceObject::GetDC() { return implementation->GetDC(); }
@@ -139,13 +162,13 @@ void cSurfaceObject::ReleaseDC(HDC dc) { implementation->ReleaseDC(dc); }
 
 // ---- transparency -------------------------------------------------------------------------
 
-void cSurfaceObject::SetTransparentColor(COLORREF colour) {
-  if (colour == 0xFFFFFFFFu) {
+void cSurfaceObject::SetTransparentColor(COLORREF color) {
+  if (color == 0xFFFFFFFFu) {
     implementation->DriverHook73(1);
     return;
   }
   implementation->DriverHook73(0);
-  implementation->SetTransparentColor(colour);
+  implementation->SetTransparentColor(color);
 }
 COLORREF cSurfaceObject::GetTransparentColor() { return implementation->GetTransparentColor(); }
 std::uint32_t cSurfaceObject::GetTransparentValue() { return implementation->GetTransparentValue(); }
@@ -179,7 +202,7 @@ PaletteObject* cSurfaceObject::GetPalette() { return implementation->GetPalette(
 int cSurfaceObject::GetPaletteEntries(PALETTEENTRY* out, int first, int count) {
   return implementation->GetPaletteEntries(out, first, count);
 }
-int cSurfaceObject::GetNearestIndex(COLORREF colour) { return implementation->GetNearestIndex(colour); }
+int cSurfaceObject::GetNearestIndex(COLORREF color) { return implementation->GetNearestIndex(color); }
 COLORREF cSurfaceObject::GetPaletteColor(int index) { return implementation->GetPaletteColor(index); }
 int cSurfaceObject::GetDarkestIndex() { return implementation->GetDarkestIndex(); }
 void cSurfaceObject::RemapPixels(const std::uint8_t* table) { implementation->RemapPixels(table); }
@@ -219,17 +242,19 @@ int cSurfaceObject::Blit(cSurfaceObject* destination, int x, int y, int sourceX,
                          int width, int height, int mode, std::uint32_t effect,
                          EffectParam parameter, std::uint32_t flags) {
   if (!destination) return 0;
-  return implementation->Blit(destination->implementation, x - destination->originX,
-                              y - destination->originY, sourceX - originX, sourceY - originY,
-                              width, height, mode, effect, parameter, flags);
+  return implementation->Blit(destination->implementation, Local(x, destination->originX),
+                              Local(y, destination->originY), Local(sourceX, originX),
+                              Local(sourceY, originY), width, height, mode, effect, parameter,
+                              flags);
 }
 
 int cSurfaceObject::Blit(cSurfaceObject* destination, int x, int y, int mode,
                          std::uint32_t effect, EffectParam parameter, std::uint32_t flags) {
   if (!destination) return 0;
-  return implementation->Blit(destination->implementation, x - destination->originX,
-                              y - destination->originY, -originX, -originY, GetWidth(),
-                              GetHeight(), mode, effect, parameter, flags);
+  return implementation->Blit(destination->implementation, Local(x, destination->originX),
+                              Local(y, destination->originY), Local(0, originX),
+                              Local(0, originY), GetWidth(), GetHeight(), mode, effect,
+                              parameter, flags);
 }
 
 int cSurfaceObject::BlitTransformed(cSurfaceObject* destination, float x, float y, int a1, int a2,
@@ -244,9 +269,10 @@ int cSurfaceObject::BlitCallback(cSurfaceObject* destination, int x, int y, int 
                                  int sourceY, int width, int height, int mode,
                                  BlitCallbackFn callback, void* userValue) {
   if (!destination) return 0;
-  return implementation->BlitCallback(destination->implementation, x - destination->originX,
-                                      y - destination->originY, sourceX - originX,
-                                      sourceY - originY, width, height, mode, callback, userValue);
+  return implementation->BlitCallback(destination->implementation, Local(x, destination->originX),
+                                      Local(y, destination->originY), Local(sourceX, originX),
+                                      Local(sourceY, originY), width, height, mode, callback,
+                                      userValue);
 }
 
 int cSurfaceObject::BlitEx(cSurfaceObject* destination, int x, int y, int sourceX, int sourceY,
@@ -254,10 +280,11 @@ int cSurfaceObject::BlitEx(cSurfaceObject* destination, int x, int y, int source
                            int centreY, int marginX, int marginY, BlitExFilterFn filter,
                            void* userValue) {
   if (!destination) return 0;
-  return implementation->BlitEx(destination->implementation, x - destination->originX,
-                                y - destination->originY, sourceX - originX, sourceY - originY,
-                                width, height, windowWidth, windowHeight, centreX, centreY,
-                                marginX, marginY, filter, userValue);
+  return implementation->BlitEx(destination->implementation, Local(x, destination->originX),
+                                Local(y, destination->originY), Local(sourceX, originX),
+                                Local(sourceY, originY), width, height, windowWidth,
+                                windowHeight, centreX, centreY, marginX, marginY, filter,
+                                userValue);
 }
 
 int cSurfaceObject::StretchBlit(cSurfaceObject* destination, int x, int y, int width, int height,
@@ -265,10 +292,10 @@ int cSurfaceObject::StretchBlit(cSurfaceObject* destination, int x, int y, int w
                                 int mode, std::uint32_t effect, EffectParam parameter,
                                 std::uint32_t flags) {
   if (!destination) return 0;
-  return implementation->StretchBlit(destination->implementation, x - destination->originX,
-                                     y - destination->originY, width, height, sourceX - originX,
-                                     sourceY - originY, sourceWidth, sourceHeight, mode, effect,
-                                     parameter, flags);
+  return implementation->StretchBlit(destination->implementation, Local(x, destination->originX),
+                                     Local(y, destination->originY), width, height,
+                                     Local(sourceX, originX), Local(sourceY, originY), sourceWidth,
+                                     sourceHeight, mode, effect, parameter, flags);
 }
 
 int cSurfaceObject::StretchBlit(cSurfaceObject* destination, int x, int y, int width, int height,
@@ -279,16 +306,18 @@ int cSurfaceObject::StretchBlit(cSurfaceObject* destination, int x, int y, int w
 }
 
 int cSurfaceObject::MoveRect(int x, int y, int sourceX, int sourceY, int width, int height) {
-  return implementation->MoveRect(x - originX, y - originY, sourceX - originX, sourceY - originY,
-                                  width, height);
+  return implementation->MoveRect(Local(x, originX), Local(y, originY), Local(sourceX, originX),
+                                  Local(sourceY, originY), width, height);
 }
 
 int cSurfaceObject::FillRectValue(int x, int y, int width, int height, std::uint32_t value) {
-  return implementation->FillRectValue(x - originX, y - originY, width, height, value);
+  return implementation->FillRectValue(Local(x, originX), Local(y, originY), width, height,
+                                       value);
 }
 
-int cSurfaceObject::FillRectColor(int x, int y, int width, int height, COLORREF colour) {
-  return implementation->FillRectColor(x - originX, y - originY, width, height, colour);
+int cSurfaceObject::FillRectColor(int x, int y, int width, int height, COLORREF color) {
+  return implementation->FillRectColor(Local(x, originX), Local(y, originY), width, height,
+                                       color);
 }
 
 int cSurfaceObject::FillRectRGB(int x, int y, int width, int height, BYTE red, BYTE green,
@@ -296,34 +325,37 @@ int cSurfaceObject::FillRectRGB(int x, int y, int width, int height, BYTE red, B
   return FillRectColor(x, y, width, height, PackRgb(red, green, blue));
 }
 
-int cSurfaceObject::FillColor(COLORREF colour) {
-  return implementation->FillRectColor(-originX, -originY, GetWidth(), GetHeight(), colour);
+int cSurfaceObject::FillColor(COLORREF color) {
+  return implementation->FillRectColor(Local(0, originX), Local(0, originY), GetWidth(),
+                                       GetHeight(), color);
 }
 
 int cSurfaceObject::FlipHorizontal(int x, int y, int width, int height) {
-  return implementation->FlipHorizontal(x - originX, y - originY, width, height);
+  return implementation->FlipHorizontal(Local(x, originX), Local(y, originY), width, height);
 }
 int cSurfaceObject::FlipHorizontal() {
-  return implementation->FlipHorizontal(-originX, -originY, GetWidth(), GetHeight());
+  return implementation->FlipHorizontal(Local(0, originX), Local(0, originY), GetWidth(),
+                                        GetHeight());
 }
 int cSurfaceObject::FlipVertical(int x, int y, int width, int height) {
-  return implementation->FlipVertical(x - originX, y - originY, width, height);
+  return implementation->FlipVertical(Local(x, originX), Local(y, originY), width, height);
 }
 int cSurfaceObject::FlipVertical() {
-  return implementation->FlipVertical(-originX, -originY, GetWidth(), GetHeight());
+  return implementation->FlipVertical(Local(0, originX), Local(0, originY), GetWidth(),
+                                      GetHeight());
 }
 
-int cSurfaceObject::ReplaceColor(COLORREF oldColour, COLORREF newColour) {
-  return implementation->ReplaceColor(oldColour, newColour);
+int cSurfaceObject::ReplaceColor(COLORREF oldColor, COLORREF newColor) {
+  return implementation->ReplaceColor(oldColor, newColor);
 }
 
 int cSurfaceObject::GetOpaqueBounds(RECT* bounds) {
   const int result = implementation->GetOpaqueBounds(bounds);
   if (result && bounds) {
-    bounds->left += originX;
-    bounds->right += originX;
-    bounds->top += originY;
-    bounds->bottom += originY;
+    bounds->left = Public(bounds->left, originX);
+    bounds->right = Public(bounds->right, originX);
+    bounds->top = Public(bounds->top, originY);
+    bounds->bottom = Public(bounds->bottom, originY);
   }
   return result;
 }

@@ -36,6 +36,7 @@ int cSurfaceObject::Rotate(cSurfaceObject* target, int angle, int antialias, COL
 
 int cSurfaceObject::Rotate(cSurfaceObject* target, double angle, int antialias, COLORREF fill,
                            int transparency) {
+  if (!std::isfinite(angle)) return 0;
   double reduced = std::fmod(angle, 360.0);
   if (reduced < 0.0) reduced += 360.0;
   return RotateReduced(*this, target, reduced, antialias, fill, transparency);

@@ -10,35 +10,35 @@
 
 namespace {
 
-constexpr int kCachedColours = 29;
+constexpr int kCachedColors = 29;
 
-struct SystemColourCache {
+struct SystemColorCache {
   std::mutex mutex;
-  std::uint32_t colours[kCachedColours] = {};
+  std::uint32_t colors[kCachedColors] = {};
   bool captured = false;
 };
 
-SystemColourCache& Cache() {
-  static SystemColourCache* cache = new SystemColourCache();
+SystemColorCache& Cache() {
+  static SystemColorCache* cache = new SystemColorCache();
   return *cache;
 }
 
 // What a colour looks like after a round trip through a pixel of the screen's format.
-std::uint32_t AsScreenShowsIt(std::uint32_t colour) {
+std::uint32_t AsScreenShowsIt(std::uint32_t color) {
   switch (vexa::Library().screenModeCode) {
     case 6:
-      return vexa::ColorFrom555(vexa::ColorTo555(colour));
+      return vexa::ColorFrom555(vexa::ColorTo555(color));
     case 7:
-      return vexa::ColorFrom565(vexa::ColorTo565(colour));
+      return vexa::ColorFrom565(vexa::ColorTo565(color));
     default:
-      return colour;
+      return color;
   }
 }
 
-void Capture(SystemColourCache& cache) {
-  for (int i = 0; i < kCachedColours; ++i) {
+void Capture(SystemColorCache& cache) {
+  for (int i = 0; i < kCachedColors; ++i) {
     if (i == 25) continue;  // index 25 has no colour of its own
-    cache.colours[i] = AsScreenShowsIt(plat::SystemColor(i));
+    cache.colors[i] = AsScreenShowsIt(plat::SystemColor(i));
   }
   cache.captured = true;
 }
@@ -46,21 +46,21 @@ void Capture(SystemColourCache& cache) {
 }  // namespace
 
 void RefreshSystemColors() {
-  SystemColourCache& cache = Cache();
+  SystemColorCache& cache = Cache();
   std::lock_guard<std::mutex> guard(cache.mutex);
   Capture(cache);
 }
 
 void RefreshSystemColorsIfCaptured() {
-  SystemColourCache& cache = Cache();
+  SystemColorCache& cache = Cache();
   std::lock_guard<std::mutex> guard(cache.mutex);
   if (cache.captured) Capture(cache);
 }
 
 COLORREF GetSystemColor(int index) {
-  if (index < 0 || index >= kCachedColours) return plat::SystemColor(index);
-  SystemColourCache& cache = Cache();
+  if (index < 0 || index >= kCachedColors) return plat::SystemColor(index);
+  SystemColorCache& cache = Cache();
   std::lock_guard<std::mutex> guard(cache.mutex);
   if (!cache.captured) Capture(cache);
-  return cache.colours[index];
+  return cache.colors[index];
 }

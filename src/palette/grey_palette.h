@@ -8,10 +8,11 @@
 // is what lets alpha surfaces, and the prototypes built by whichever thread registers first,
 // be used from any thread.
 //
-// Its inverse colour table is built and completely filled at creation, so nearest-colour
-// lookups only ever read it and threads may share it without a lock. Its reference count
-// has no meaning: holders on different threads update it without synchronisation, and
-// nothing ever acts on its value.
+// Its inverse colour table is made at creation (with the entries' own keys entered) and then
+// filled like any other palette's, as a cache: the first colour to reach an empty cell
+// decides it. Threads share it without a lock because each cell is written at most once, by
+// an atomic compare-and-swap from 0, and read atomically. Its reference count is updated
+// atomically like every palette's, but nothing ever acts on its value.
 #pragma once
 
 #include <vexa/palette.h>
@@ -24,7 +25,7 @@ PaletteObject* SharedGreyPalette();
 
 // Completes a process-wide palette whose 256 entries are set in `storage` (static storage
 // that is never freed): the header, the darkest entry, the process's reference and the
-// filled inverse table. Returns `storage`.
+// inverse table. Returns `storage`.
 PaletteObject* FinishProcessPalette(PaletteObject* storage);
 
 }  // namespace vexa

@@ -28,18 +28,18 @@ std::uint32_t RgbDistance(PALETTEENTRY a, PALETTEENTRY b) {
   return static_cast<std::uint32_t>(dr * dr + dg * dg + db * db);
 }
 
-// The first entry equal to `colour` in the ranges (in order), else the nearest, the earliest
+// The first entry equal to `color` in the ranges (in order), else the nearest, the earliest
 // of equal distances.
-int FindStaticCandidate(const PALETTEENTRY* entries, PALETTEENTRY colour, const IndexRange* ranges,
+int FindStaticCandidate(const PALETTEENTRY* entries, PALETTEENTRY color, const IndexRange* ranges,
                         int rangeCount) {
   for (int r = 0; r < rangeCount; ++r)
     for (int j = ranges[r].first; j <= ranges[r].last; ++j)
-      if (RgbOf(entries[j]) == RgbOf(colour)) return j;
+      if (RgbOf(entries[j]) == RgbOf(color)) return j;
   int nearest = ranges[0].first;
   std::uint32_t best = 0xFFFFFFFFu;
   for (int r = 0; r < rangeCount; ++r) {
     for (int j = ranges[r].first; j <= ranges[r].last; ++j) {
-      const std::uint32_t d = RgbDistance(entries[j], colour);
+      const std::uint32_t d = RgbDistance(entries[j], color);
       if (d < best) {
         best = d;
         nearest = j;
@@ -50,18 +50,18 @@ int FindStaticCandidate(const PALETTEENTRY* entries, PALETTEENTRY colour, const 
 }
 
 // Another entry with entry i's colour, or -1.
-int FindOtherWithColourOf(const PALETTEENTRY* entries, int i) {
+int FindOtherWithColorOf(const PALETTEENTRY* entries, int i) {
   for (int k = 0; k < 256; ++k)
     if (k != i && RgbOf(entries[k]) == RgbOf(entries[i])) return k;
   return -1;
 }
 
 // Brings the candidate for static position i there; true when anything moved.
-bool PlaceStaticColour(PALETTEENTRY* entries, BYTE* remap, int i, PALETTEENTRY colour,
+bool PlaceStaticColor(PALETTEENTRY* entries, BYTE* remap, int i, PALETTEENTRY color,
                        const IndexRange* ranges, int rangeCount) {
-  const int j = FindStaticCandidate(entries, colour, ranges, rangeCount);
+  const int j = FindStaticCandidate(entries, color, ranges, rangeCount);
   if (j == i) return false;
-  const int k = FindOtherWithColourOf(entries, i);
+  const int k = FindOtherWithColorOf(entries, i);
   if (k >= 0) {
     remap[i] = static_cast<BYTE>(k);  // entry i's pixels keep their colour at k
   } else {
@@ -71,7 +71,7 @@ bool PlaceStaticColour(PALETTEENTRY* entries, BYTE* remap, int i, PALETTEENTRY c
   return true;
 }
 
-void WriteSystemColours(PALETTEENTRY* entries, const LOGPALETTE256& system) {
+void WriteSystemColors(PALETTEENTRY* entries, const LOGPALETTE256& system) {
   for (int i = 0; i < 256; ++i) {
     if (i < kStaticLowCount || i >= kStaticHighFirst) {
       entries[i] = system.palPalEntry[i];
@@ -97,13 +97,13 @@ BOOL ArrangeSystemColors(PALETTEENTRY* destination, const PALETTEENTRY* source, 
   bool moved = false;
   for (int i = 0; i < vexa::kStaticLowCount; ++i) {
     const IndexRange ranges[] = {{i, 255}};
-    moved |= vexa::PlaceStaticColour(destination, remap, i, system.palPalEntry[i], ranges, 1);
+    moved |= vexa::PlaceStaticColor(destination, remap, i, system.palPalEntry[i], ranges, 1);
   }
   for (int i = vexa::kStaticHighFirst; i < 256; ++i) {
     const IndexRange ranges[] = {{i, 255}, {vexa::kStaticLowCount, vexa::kStaticHighFirst - 1}};
-    moved |= vexa::PlaceStaticColour(destination, remap, i, system.palPalEntry[i], ranges, 2);
+    moved |= vexa::PlaceStaticColor(destination, remap, i, system.palPalEntry[i], ranges, 2);
   }
-  vexa::WriteSystemColours(destination, system);
+  vexa::WriteSystemColors(destination, system);
   if (remapOut != nullptr) std::copy_n(remap, 256, remapOut);
   return moved ? 1 : 0;
 }

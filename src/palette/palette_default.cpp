@@ -6,7 +6,7 @@ namespace vexa {
 namespace {
 
 // Built-in colours of the default palette as 0xRRGGBB.
-constexpr std::uint32_t kDefaultColours[256] = {
+constexpr std::uint32_t kDefaultColors[256] = {
     0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
     0xC0DCC0, 0xA6CAF0, 0xFFA700, 0xD78700, 0xB36B07, 0x8B4F07, 0x673707, 0x432307,
     0x27002F, 0x3B003F, 0x4F004F, 0x630057, 0x730057, 0x83005B, 0x970057, 0xA7004F,
@@ -40,7 +40,7 @@ constexpr std::uint32_t kDefaultColours[256] = {
     0x080000, 0x080000, 0x080000, 0x080000, 0x080000, 0x080000, 0xFFFBF0, 0xA0A0A4,
     0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,};
 
-constexpr std::uint32_t kDefaultColours16[16] = {
+constexpr std::uint32_t kDefaultColors16[16] = {
     0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
     0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
 };
@@ -57,7 +57,7 @@ LOGPALETTE256 BuiltInDefault() {
   record.palVersion = kLogPaletteVersion;
   record.palNumEntries = 256;
   for (int i = 0; i < 256; ++i)
-    record.palPalEntry[i] = EntryOf(kDefaultColours[i], IsStaticIndex(i) ? 0 : kNoCollapseFlag);
+    record.palPalEntry[i] = EntryOf(kDefaultColors[i], IsStaticIndex(i) ? 0 : kNoCollapseFlag);
   return record;
 }
 
@@ -65,7 +65,7 @@ LogPalette16 BuiltInDefault16() {
   LogPalette16 record{};
   record.palVersion = kLogPaletteVersion;
   record.palNumEntries = 16;
-  for (int i = 0; i < 16; ++i) record.palPalEntry[i] = EntryOf(kDefaultColours16[i], 0);
+  for (int i = 0; i < 16; ++i) record.palPalEntry[i] = EntryOf(kDefaultColors16[i], 0);
   return record;
 }
 
@@ -94,7 +94,7 @@ void ReadClearingFlags(const SystemPaletteSource& source, int first, int count, 
 void SetSystemPaletteSource(const SystemPaletteSource* source) {
   DefaultPalettes& d = Defaults();
   std::lock_guard<std::mutex> guard(d.lock);
-  d.hasSource = source != nullptr && source->colourCount != nullptr && source->readEntries != nullptr;
+  d.hasSource = source != nullptr && source->colorCount != nullptr && source->readEntries != nullptr;
   d.source = d.hasSource ? *source : SystemPaletteSource{};
 }
 
@@ -106,10 +106,10 @@ void CaptureSystemPalette() {
   d.record16.palVersion = kLogPaletteVersion;
   d.record16.palNumEntries = 16;
   if (!d.hasSource) return;
-  const int colours = d.source.colourCount(d.source.context);
-  if (colours == 16) {
+  const int colors = d.source.colorCount(d.source.context);
+  if (colors == 16) {
     ReadClearingFlags(d.source, 0, 16, d.record16.palPalEntry);
-  } else if (colours == 256) {
+  } else if (colors == 256) {
     ReadClearingFlags(d.source, 0, kStaticLowCount, d.record.palPalEntry);
     ReadClearingFlags(d.source, kStaticHighFirst, 256 - kStaticHighFirst,
                       d.record.palPalEntry + kStaticHighFirst);

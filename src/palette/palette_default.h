@@ -32,7 +32,7 @@ inline constexpr int kStaticHighFirst = 246;  // entries 246-255
 // entries. Both functions receive `context`.
 struct SystemPaletteSource {
   // 16 or 256 on a palette display; any other value means the screen has no system palette.
-  int (*colourCount)(void* context);
+  int (*colorCount)(void* context);
   // Copies `count` system palette entries starting at `first` into `out`.
   void (*readEntries)(void* context, int first, int count, PALETTEENTRY* out);
   void* context;

@@ -45,7 +45,7 @@ void NormaliseRecord(const LOGPALETTE& record, PaletteObject* out) {
 PaletteObject* FindEqual(const RegistryLock&, ThreadPalettes* record, const PaletteObject& wanted) {
   PaletteObject** end = record->palettes + record->paletteCount;
   PaletteObject** found = std::find_if(record->palettes, end, [&](const PaletteObject* p) {
-    return SamePaletteColours(*p, wanted);
+    return SamePaletteColors(*p, wanted);
   });
   return found != end ? *found : nullptr;
 }
@@ -69,9 +69,13 @@ void FreePaletteObject(PaletteObject* palette) {
   gLivePalettes.fetch_sub(1, std::memory_order_relaxed);
 }
 
+std::int32_t ChangeReferences(PaletteObject& palette, std::int32_t by) {
+  return std::atomic_ref<std::int32_t>(palette.refCount).fetch_add(by, std::memory_order_acq_rel) + by;
+}
+
 int LivePaletteObjectCount() { return gLivePalettes.load(std::memory_order_relaxed); }
 
-bool SamePaletteColours(const PaletteObject& a, const PaletteObject& b) {
+bool SamePaletteColors(const PaletteObject& a, const PaletteObject& b) {
   if (a.entryCount != b.entryCount) return false;
   constexpr int kQuickCheck = 10;  // differing palettes usually differ here already
   if (!EntriesMatch(a.entries[kQuickCheck], b.entries[kQuickCheck], kQuickCheck)) return false;
@@ -91,7 +95,7 @@ PaletteObject* CreatePaletteObject(const LOGPALETTE* record) {
   vexa::ThreadPalettes* thread = vexa::FindCallingThread(lock);
   if (thread == nullptr) return nullptr;
   if (PaletteObject* existing = vexa::FindEqual(lock, thread, wanted)) {
-    ++existing->refCount;
+    vexa::ChangeReferences(*existing, 1);
     return existing;
   }
   PaletteObject* palette = vexa::AllocatePaletteObject();
@@ -109,12 +113,12 @@ PaletteObject* CreatePaletteObject(const LOGPALETTE* record) {
 }
 
 PaletteObject* AddPaletteRef(PaletteObject* palette) {
-  if (palette != nullptr) ++palette->refCount;
+  if (palette != nullptr) vexa::ChangeReferences(*palette, 1);
   return palette;
 }
 
 void ReleasePalette(PaletteObject* palette) {
-  if (palette == nullptr || --palette->refCount > 0) return;
+  if (palette == nullptr || vexa::ChangeReferences(*palette, -1) > 0) return;
   // Only the owning thread frees: a palette released elsewhere stays in its owner's list, which
   // frees it when the owner unregisters or ends.
   vexa::RegistryLock lock;

@@ -4,6 +4,9 @@
 // library-wide feature word.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include <vexa/palette.h>
 
 #include "palette/palette_search.h"
@@ -11,12 +14,20 @@
 namespace vexa {
 
 // The 15-bit key of a colour in the inverse table: the top five bits of red, green and blue.
-constexpr unsigned ColourKey(COLORREF colour) {
-  return ((colour >> 3) & 0x1F) << 10 | ((colour >> 11) & 0x1F) << 5 | ((colour >> 19) & 0x1F);
+constexpr unsigned ColorKey(COLORREF color) {
+  return ((color >> 3) & 0x1F) << 10 | ((color >> 11) & 0x1F) << 5 | ((color >> 19) & 0x1F);
 }
 
-int NearestIndexWith(PaletteObject* palette, COLORREF colour, PaletteSearchFn search);
-int LookupInverseWith(PaletteObject* palette, COLORREF colour, PaletteSearchFn search);
+// A cell of an inverse table as lookups read it. Palettes shared by threads have their cells
+// filled while other threads read them: every read and write of a cell is a single atomic byte
+// access (a plain byte load or store on the machines we build for).
+inline BYTE LoadInverseCell(const std::uint8_t* table, unsigned key) {
+  return std::atomic_ref<std::uint8_t>(const_cast<std::uint8_t&>(table[key]))
+      .load(std::memory_order_relaxed);
+}
+
+int NearestIndexWith(PaletteObject* palette, COLORREF color, PaletteSearchFn search);
+int LookupInverseWith(PaletteObject* palette, COLORREF color, PaletteSearchFn search);
 bool BuildRemapTableWith(BYTE* out, const PaletteObject* destination, const PaletteObject* source,
                          bool keepIndexZero, PaletteSearchFn search);
 

@@ -1,5 +1,7 @@
 #include "palette/palette_registry.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <new>
 
@@ -21,10 +23,43 @@ struct Registry {
   int capacity = 0;
 };
 
+void LockBeforeFork();
+void UnlockInParent();
+void AdoptInChild();
+
 Registry& TheRegistry() {
   // Never destroyed: threads that end during process exit still look their records up.
-  static Registry* const registry = new Registry;
+  static Registry* const registry = [] {
+    auto* made = new Registry;
+    pthread_atfork(LockBeforeFork, UnlockInParent, AdoptInChild);
+    return made;
+  }();
   return *registry;
+}
+
+// fork() copies only the thread that calls it. In the child that thread keeps the thread id
+// the library knows it by, but the process id is new: its record moves to the new process
+// id, so that it stays the registered thread it was and keeps creating palettes. The lock is
+// held across the fork, so the child never inherits it locked by a thread it does not have.
+std::uint32_t forkingProcess = 0;
+
+void LockBeforeFork() {
+  TheRegistry().lock.lock();
+  forkingProcess = plat::CurrentProcessId();
+}
+
+void UnlockInParent() { TheRegistry().lock.unlock(); }
+
+void AdoptInChild() {
+  Registry& registry = TheRegistry();
+  const std::uint32_t self = plat::CurrentThreadId();
+  for (int i = 0; i < registry.count; ++i) {
+    ThreadPalettes& record = *registry.records[i];
+    if (record.processId == forkingProcess && record.threadId == self) {
+      record.processId = plat::CurrentProcessId();
+    }
+  }
+  registry.lock.unlock();
 }
 
 // Grows a block of pointers by kListGrowth entries.
@@ -101,7 +136,7 @@ struct ThreadExitGuard {
 // the static objects that may still hold references to them are destroyed, would leave those
 // references dangling.
 void ArmThreadExitGuard() {
-  if (plat::CurrentThreadId() == plat::CurrentProcessId()) return;
+  if (plat::IsMainThread()) return;
   static thread_local ThreadExitGuard guard;
   guard.armed = true;
 }

@@ -26,12 +26,12 @@ bool BuildRemapTableWith(BYTE* out, const PaletteObject* destination, const Pale
     first = 1;
   }
   for (int i = first; i < 256; ++i) {
-    const COLORREF colour = RgbOf(source->entries[i]);
+    const COLORREF color = RgbOf(source->entries[i]);
     if (!keepIndexZero) {
-      out[i] = static_cast<BYTE>(NearestColorSearch(search, destination->entries, count, colour));
+      out[i] = static_cast<BYTE>(NearestColorSearch(search, destination->entries, count, color));
     } else {
       // Only entry 0 may map to index 0: the others search entries 1..count-1.
-      out[i] = count > 1 ? static_cast<BYTE>(1 + NearestColorSearch(search, destination->entries + 1, count - 1, colour)) : 0;
+      out[i] = count > 1 ? static_cast<BYTE>(1 + NearestColorSearch(search, destination->entries + 1, count - 1, color)) : 0;
     }
   }
   return true;

@@ -7,10 +7,10 @@ namespace {
 
 int Square(int v) { return v * v; }
 
-std::uint32_t PlainDistance(PALETTEENTRY e, COLORREF colour) {
-  return static_cast<std::uint32_t>(Square(e.peRed - static_cast<int>(colour & 0xFF)) +
-                                    Square(e.peGreen - static_cast<int>((colour >> 8) & 0xFF)) +
-                                    Square(e.peBlue - static_cast<int>((colour >> 16) & 0xFF)));
+std::uint32_t PlainDistance(PALETTEENTRY e, COLORREF color) {
+  return static_cast<std::uint32_t>(Square(e.peRed - static_cast<int>(color & 0xFF)) +
+                                    Square(e.peGreen - static_cast<int>((color >> 8) & 0xFF)) +
+                                    Square(e.peBlue - static_cast<int>((color >> 16) & 0xFF)));
 }
 
 std::uint32_t SaturatedSum16(std::uint32_t a, std::uint32_t b) {
@@ -20,19 +20,19 @@ std::uint32_t SaturatedSum16(std::uint32_t a, std::uint32_t b) {
 
 }  // namespace
 
-std::uint32_t VectorFormDistance(PALETTEENTRY e, COLORREF colour) {
-  const auto s1 = static_cast<std::uint32_t>(Square(e.peRed - static_cast<int>(colour & 0xFF)) +
-                                             Square(e.peGreen - static_cast<int>((colour >> 8) & 0xFF)));
-  const auto s2 = static_cast<std::uint32_t>(Square(e.peBlue - static_cast<int>((colour >> 16) & 0xFF)) +
-                                             Square(e.peFlags - static_cast<int>(colour >> 24)));
+std::uint32_t VectorFormDistance(PALETTEENTRY e, COLORREF color) {
+  const auto s1 = static_cast<std::uint32_t>(Square(e.peRed - static_cast<int>(color & 0xFF)) +
+                                             Square(e.peGreen - static_cast<int>((color >> 8) & 0xFF)));
+  const auto s2 = static_cast<std::uint32_t>(Square(e.peBlue - static_cast<int>((color >> 16) & 0xFF)) +
+                                             Square(e.peFlags - static_cast<int>(color >> 24)));
   return SaturatedSum16(s1 >> 16, s2 >> 16) << 16 | SaturatedSum16(s1 & 0xFFFF, s2 & 0xFFFF);
 }
 
-int SearchPlain(const PALETTEENTRY* entries, int count, COLORREF colour) {
+int SearchPlain(const PALETTEENTRY* entries, int count, COLORREF color) {
   int result = 0;
   std::uint32_t best = 0xFFFFFFFFu;
   for (int i = 0; i < count; ++i) {
-    const std::uint32_t d = PlainDistance(entries[i], colour);
+    const std::uint32_t d = PlainDistance(entries[i], color);
     if (d == 0) return i;
     if (d <= best) {  // among equal distances the later entry wins
       best = d;
@@ -43,13 +43,13 @@ int SearchPlain(const PALETTEENTRY* entries, int count, COLORREF colour) {
 }
 
 // The reference of the vector form, step by step as the form is defined.
-int SearchVectorScalar(const PALETTEENTRY* entries, int count, COLORREF colour) {
+int SearchVectorScalar(const PALETTEENTRY* entries, int count, COLORREF color) {
   std::uint32_t best = 0x7FFFFFFF;
   int result = 0;
   int k = 0;
   for (; k + 1 < count; k += 2) {
-    const std::uint32_t first = VectorFormDistance(entries[k], colour);
-    const std::uint32_t second = VectorFormDistance(entries[k + 1], colour);
+    const std::uint32_t first = VectorFormDistance(entries[k], color);
+    const std::uint32_t second = VectorFormDistance(entries[k + 1], color);
     const int candidate = first <= second ? k : k + 1;
     const std::uint32_t d = first <= second ? first : second;
     if (d <= best) {
@@ -58,7 +58,7 @@ int SearchVectorScalar(const PALETTEENTRY* entries, int count, COLORREF colour) 
       if (d == 0) return result;
     }
   }
-  if (k < count && VectorFormDistance(entries[k], colour) <= best) result = k;
+  if (k < count && VectorFormDistance(entries[k], color) <= best) result = k;
   return result;
 }
 
@@ -77,21 +77,21 @@ using VectorSearches = SimdTables<PaletteSearchFn, BuildVectorSearch>;
 PaletteSearchFn VectorSearchAt(SimdLevel level) { return VectorSearches::At(level); }
 
 PaletteSearchFn PaletteSearchFor(std::uint32_t featureWord, SimdLevel level) {
-  return (featureWord & 1) != 0 ? VectorSearchAt(level) : SearchPlain;
+  return (featureWord & kCpuFeatureMmx) != 0 ? VectorSearchAt(level) : SearchPlain;
 }
 
 PaletteSearchFn PaletteSearchFor(std::uint32_t featureWord) {
-  return (featureWord & 1) != 0 ? VectorSearches::Active() : SearchPlain;
+  return (featureWord & kCpuFeatureMmx) != 0 ? VectorSearches::Active() : SearchPlain;
 }
 
 PaletteSearchFn LibraryPaletteSearch() { return PaletteSearchFor(LibraryCpuFeatureWord()); }
 
 int NearestColorSearch(PaletteSearchFn search, const PALETTEENTRY* entries, int count,
-                       COLORREF colour) {
+                       COLORREF color) {
   if (count > 256) count = 256;
-  if (count != 256) return search(entries, count < 0 ? 0 : count, colour);
-  if (RgbOf(colour) == 0) return 0;
-  return 1 + search(entries + 1, 255, colour);
+  if (count != 256) return search(entries, count < 0 ? 0 : count, color);
+  if (RgbOf(color) == 0) return 0;
+  return 1 + search(entries + 1, 255, color);
 }
 
 }  // namespace vexa

@@ -29,9 +29,9 @@ namespace vexa {
 
 // A search over `count` (0..256) consecutive entries; returns an index relative to `entries`
 // (0 when count is 0).
-using PaletteSearchFn = int (*)(const PALETTEENTRY* entries, int count, COLORREF colour);
+using PaletteSearchFn = int (*)(const PALETTEENTRY* entries, int count, COLORREF color);
 
-int SearchPlain(const PALETTEENTRY* entries, int count, COLORREF colour);
+int SearchPlain(const PALETTEENTRY* entries, int count, COLORREF color);
 
 // The vector form at a given level (a level the processor lacks falls back to the best one it
 // has below it).
@@ -45,16 +45,16 @@ PaletteSearchFn PaletteSearchFor(std::uint32_t featureWord);
 PaletteSearchFn LibraryPaletteSearch();
 
 // The vector form's distance of one entry (the definition the vector versions must match).
-std::uint32_t VectorFormDistance(PALETTEENTRY entry, COLORREF colour);
+std::uint32_t VectorFormDistance(PALETTEENTRY entry, COLORREF color);
 
 // The nearest-colour search over `count` entries with the rule of full palettes: over 256
 // entries a black colour (red, green and blue 0) gives 0 and any other colour never does,
 // because entry 0 takes no part.
 int NearestColorSearch(PaletteSearchFn search, const PALETTEENTRY* entries, int count,
-                       COLORREF colour);
+                       COLORREF color);
 
 // Red, green and blue of a colour value or an entry as 0x00BBGGRR.
-constexpr COLORREF RgbOf(COLORREF colour) { return colour & 0x00FFFFFFu; }
+constexpr COLORREF RgbOf(COLORREF color) { return color & 0x00FFFFFFu; }
 constexpr COLORREF RgbOf(PALETTEENTRY e) {
   return static_cast<COLORREF>(e.peRed) | static_cast<COLORREF>(e.peGreen) << 8 |
          static_cast<COLORREF>(e.peBlue) << 16;

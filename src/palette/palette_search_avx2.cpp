@@ -5,8 +5,8 @@
 
 namespace vexa {
 
-int SearchVectorAvx2(const PALETTEENTRY* entries, int count, COLORREF colour) {
-  return SearchVectorWith<Avx2>(entries, count, colour);
+int SearchVectorAvx2(const PALETTEENTRY* entries, int count, COLORREF color) {
+  return SearchVectorWith<Avx2>(entries, count, color);
 }
 
 }  // namespace vexa

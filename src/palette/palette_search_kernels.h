@@ -7,8 +7,8 @@
 
 namespace vexa {
 
-int SearchVectorScalar(const PALETTEENTRY* entries, int count, COLORREF colour);
-int SearchVectorSse2(const PALETTEENTRY* entries, int count, COLORREF colour);
-int SearchVectorAvx2(const PALETTEENTRY* entries, int count, COLORREF colour);
+int SearchVectorScalar(const PALETTEENTRY* entries, int count, COLORREF color);
+int SearchVectorSse2(const PALETTEENTRY* entries, int count, COLORREF color);
+int SearchVectorAvx2(const PALETTEENTRY* entries, int count, COLORREF color);
 
 }  // namespace vexa

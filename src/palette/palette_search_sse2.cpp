@@ -5,8 +5,8 @@
 
 namespace vexa {
 
-int SearchVectorSse2(const PALETTEENTRY* entries, int count, COLORREF colour) {
-  return SearchVectorWith<Sse2>(entries, count, colour);
+int SearchVectorSse2(const PALETTEENTRY* entries, int count, COLORREF color) {
+  return SearchVectorWith<Sse2>(entries, count, color);
 }
 
 }  // namespace vexa

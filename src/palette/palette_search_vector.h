@@ -23,14 +23,15 @@ constexpr int kLargestKey = 0x7FFFFFFF;
 // Keys of the entries in `block`; `low` holds their low bytes. The byte unpacks and the lane
 // picks stay inside each 128-bit half, so lane i still belongs to entry i.
 template <class Isa>
-typename Isa::V KeysOf(typename Isa::V block, typename Isa::V colourWords, typename Isa::V low) {
+typename Isa::V KeysOf(typename Isa::V block, typename Isa::V colorWords, typename Isa::V low) {
   const auto zero = Isa::Zero();
-  const auto first = Isa::Sub16(Isa::UnpackLo8(block, zero), colourWords);
-  const auto second = Isa::Sub16(Isa::UnpackHi8(block, zero), colourWords);
+  const auto first = Isa::Sub16(Isa::UnpackLo8(block, zero), colorWords);
+  const auto second = Isa::Sub16(Isa::UnpackHi8(block, zero), colorWords);
   // Per entry: S1 = dr^2 + dg^2 and S2 = db^2 + df^2.
   const auto sumsA = Isa::Madd16(first, first);
   const auto sumsB = Isa::Madd16(second, second);
-  const auto distance = Isa::AddSatU16(Isa::EvenLanes32(sumsA, sumsB), Isa::OddLanes32(sumsA, sumsB));
+  const auto distance =
+      Isa::AddSatU16(Isa::EvenLanes32(sumsA, sumsB), Isa::OddLanes32(sumsA, sumsB));
   return Isa::Or(Isa::template Slli32<8>(distance), low);
 }
 
@@ -44,39 +45,40 @@ typename Isa::V LoadTail(const PALETTEENTRY* entries, int count) {
 
 // The first entry whose four bytes equal the colour's (there is one).
 template <class Isa>
-int FirstExactEntry(const PALETTEENTRY* entries, int count, COLORREF colour) {
-  const auto wanted = Isa::Set32(colour);
+int FirstExactEntry(const PALETTEENTRY* entries, int count, COLORREF color) {
+  const auto wanted = Isa::Set32(color);
   int j = 0;
   for (; j + Isa::kLanes32 <= count; j += Isa::kLanes32) {
     const std::uint32_t mask = Isa::MoveMask32(Isa::CmpEq32(Isa::Load(entries + j), wanted));
     if (mask != 0) return j + __builtin_ctz(mask);
   }
   if (j == count) return 0;
-  const std::uint32_t mask = Isa::MoveMask32(Isa::CmpEq32(LoadTail<Isa>(entries + j, count - j), wanted));
+  const std::uint32_t mask =
+      Isa::MoveMask32(Isa::CmpEq32(LoadTail<Isa>(entries + j, count - j), wanted));
   const std::uint32_t valid = (1u << (count - j)) - 1;
   return (mask & valid) != 0 ? j + __builtin_ctz(mask & valid) : 0;
 }
 
 template <class Isa>
-int SearchVectorWith(const PALETTEENTRY* entries, int count, COLORREF colour) {
+int SearchVectorWith(const PALETTEENTRY* entries, int count, COLORREF color) {
   if (count <= 0) return 0;
   constexpr int kLanes = Isa::kLanes32;
-  const auto colourWords = Isa::UnpackLo8(Isa::Set32(colour), Isa::Zero());
+  const auto colorWords = Isa::UnpackLo8(Isa::Set32(color), Isa::Zero());
   const auto step = Isa::Set32(kLanes);
   auto low = Isa::Xor(Isa::Iota32(), Isa::Set32(0xFE));  // j ^ 0xFE for the first entries
   auto best = Isa::Set32(kLargestKey);
   int j = 0;
   for (; j + kLanes <= count; j += kLanes) {
-    best = Isa::Min32(best, KeysOf<Isa>(Isa::Load(entries + j), colourWords, low));
+    best = Isa::Min32(best, KeysOf<Isa>(Isa::Load(entries + j), colorWords, low));
     low = Isa::Sub32(low, step);
   }
   if (j < count) {
-    const auto keys = KeysOf<Isa>(LoadTail<Isa>(entries + j, count - j), colourWords, low);
+    const auto keys = KeysOf<Isa>(LoadTail<Isa>(entries + j, count - j), colorWords, low);
     const auto past = Isa::CmpGt32(Isa::Iota32(), Isa::Set32(count - j - 1));
     best = Isa::Min32(best, Isa::Select(past, Isa::Set32(kLargestKey), keys));
   }
   const auto key = static_cast<unsigned>(Isa::HorizontalMin32(best));
-  if ((key >> 8) == 0) return FirstExactEntry<Isa>(entries, count, colour);
+  if ((key >> 8) == 0) return FirstExactEntry<Isa>(entries, count, color);
   return static_cast<int>((key & 0xFF) ^ 0xFE);
 }
 

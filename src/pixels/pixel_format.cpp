@@ -8,29 +8,29 @@
 
 namespace vexa {
 
-void ComputeTransparentValue(const PixelDescriptor& surface, std::uint32_t colour,
+void ComputeTransparentValue(const PixelDescriptor& surface, std::uint32_t color,
                              std::uint32_t* transparentColor, std::uint32_t* transparentValue) {
-  *transparentColor = colour;
+  *transparentColor = color;
   *transparentValue = 0;
-  if (colour == 0) return;  // black is the default key in every format
+  if (color == 0) return;  // black is the default key in every format
   switch (FormatOfDepth(surface.depth)) {
     case kFormat8:
-      *transparentValue = static_cast<std::uint32_t>(GetNearestIndex(surface.palette, colour));
+      *transparentValue = static_cast<std::uint32_t>(GetNearestIndex(surface.palette, color));
       if (surface.palette) {
         const PALETTEENTRY& e = surface.palette->entries[*transparentValue & 0xFF];
         *transparentColor = e.peRed | (e.peGreen << 8) | (e.peBlue << 16);
       }
       break;
     case kFormat15:
-      *transparentValue = ColorTo555(colour);
+      *transparentValue = ColorTo555(color);
       *transparentColor = ColorFrom555(*transparentValue);
       break;
     case kFormat16:
-      *transparentValue = ColorTo565(colour);
+      *transparentValue = ColorTo565(color);
       *transparentColor = ColorFrom565(*transparentValue);
       break;
     default:
-      *transparentValue = SwapRedBlue(colour);
+      *transparentValue = SwapRedBlue(color);
       break;
   }
 }

@@ -65,7 +65,7 @@ const PixelRoutineTable* StandardPixelRoutines(int formatIndex);
 
 // The colour key as a stored pixel, and the key as it reads back, for a surface of this
 // descriptor's format (the transparent-value rule).
-void ComputeTransparentValue(const PixelDescriptor& surface, std::uint32_t colour,
+void ComputeTransparentValue(const PixelDescriptor& surface, std::uint32_t color,
                              std::uint32_t* transparentColor, std::uint32_t* transparentValue);
 
 }  // namespace vexa

@@ -2,7 +2,9 @@
 // mode, an ink effect and flags. It validates and clips, lets a destination take the call
 // over, normalises the effect, settles a difference of depth, and hands the clipped rectangle
 // to one routine of the source's pixel routine table.
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include <vexa/blit.h>
 #include <vexa/palette.h>
@@ -74,15 +76,51 @@ void AntialiasEdges(cSurfaceImplementation* source, cSurfaceImplementation* dest
   }
 }
 
+// Whether drawing the rectangle may overwrite source pixels before they are read: a surface
+// blitted onto itself with overlapping rectangles, or two surfaces over one buffer whose
+// rectangles' byte ranges meet.
+bool SourceOverwritten(const cSurfaceImplementation* source,
+                       const cSurfaceImplementation* destination, const BlitRect& r) {
+  if (source == destination) {
+    return r.x < r.sourceX + r.width && r.sourceX < r.x + r.width && r.y < r.sourceY + r.height &&
+           r.sourceY < r.y + r.height;
+  }
+  if (!source->firstRow || !destination->firstRow) return false;
+  const auto span = [&r](const PixelDescriptor& s, int x, int y) {
+    const auto top = reinterpret_cast<std::uintptr_t>(s.PixelAddress(x, y));
+    const auto bottom = reinterpret_cast<std::uintptr_t>(s.PixelAddress(x, y + r.height - 1));
+    const std::uintptr_t rowBytes = static_cast<std::uintptr_t>(r.width) * s.bytesPerPixel;
+    return std::pair{std::min(top, bottom), std::max(top, bottom) + rowBytes};
+  };
+  const auto [sourceLow, sourceHigh] = span(*source, r.sourceX, r.sourceY);
+  const auto [destinationLow, destinationHigh] = span(*destination, r.x, r.y);
+  return sourceLow < destinationHigh && destinationLow < sourceHigh;
+}
+
+// Blits from a copy of the source, so that every pixel is drawn from the source as it was
+// before the call, whatever the mode and effect. The copy holds the rectangle, or the whole
+// source when the edge-smoothing pass (which reads all of it) follows.
+int BlitFromCopy(cSurfaceImplementation* source, cSurfaceImplementation* destination,
+                 const BlitRect& r, int mode, std::uint32_t effect, EffectParam parameter,
+                 std::uint32_t flags) {
+  const bool whole = (flags & kBlitAntialias) != 0;
+  const int left = whole ? 0 : r.sourceX, top = whole ? 0 : r.sourceY;
+  const int width = whole ? source->width : r.width, height = whole ? source->height : r.height;
+  TemporarySurface copy(MakePlainCopy(source, left, top, width, height));
+  if (!copy) return 0;
+  return copy->Blit(destination, r.x, r.y, r.sourceX - left, r.sourceY - top, r.width, r.height,
+                    mode, effect, parameter, flags);
+}
+
 // Source and destination of different depths.
 int BlitAcrossDepths(cSurfaceImplementation* source, cSurfaceImplementation* destination,
                      const BlitRect& r, int mode, std::uint32_t effect, EffectParam parameter,
                      std::uint32_t flags) {
   if (source->HasCustomPixelRoutines()) {
     TemporarySurface plain(MakePlainCopy(source, r.sourceX, r.sourceY, r.width, r.height));
-    if (!plain) return 0;
-    plain->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect, parameter, flags);
-    return 1;
+    if (!plain) return 0;  // a copy that failed holds no pixels worth drawing
+    return plain->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect, parameter,
+                       flags);
   }
   const bool plainCopy = mode == kModeOpaque && (effect & kEffectCodeMask) == kEffectNone &&
                          !(effect & kEffectParamIsRGBA) && !(flags & kBlitAntialias);
@@ -90,11 +128,13 @@ int BlitAcrossDepths(cSurfaceImplementation* source, cSurfaceImplementation* des
     TemporarySurface converted(destination->CreateCompatible(r.width, r.height));
     if (!converted) return 0;
     converted->SetTransparentColor(source->GetTransparentColor());
-    source->Blit(converted.get(), 0, 0, r.sourceX, r.sourceY, r.width, r.height, kModeOpaque, 0,
-                 0, kBlitCopyAlpha);
-    converted->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect,
-                            parameter, flags);
-    return 1;
+    // The conversion fails for an 8-bit source without a palette: nothing is drawn then.
+    if (!source->Blit(converted.get(), 0, 0, r.sourceX, r.sourceY, r.width, r.height, kModeOpaque,
+                      0, 0, kBlitCopyAlpha)) {
+      return 0;
+    }
+    return converted->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect,
+                           parameter, flags);
   }
   if (source->depth == 8 && !BuildInverseTable(source->palette)) return 0;
   if (destination->depth == 8 && !BuildInverseTable(destination->palette)) return 0;
@@ -130,6 +170,9 @@ int cSurfaceImplementation::Blit(cSurfaceImplementation* destination, int x, int
   if (ink.invisible) return 1;
   if (depth != destination->depth) {
     return BlitAcrossDepths(this, destination, r, mode, effect, parameter, flags);
+  }
+  if (SourceOverwritten(this, destination, r)) {
+    return BlitFromCopy(this, destination, r, mode, effect, parameter, flags);
   }
   if (NeedsInverseTable(destination, ink.code, this) && !BuildInverseTable(destination->palette)) {
     return 0;

@@ -14,7 +14,7 @@ namespace vexa {
 namespace {
 
 // Colour of a pixel (palette colour at 8 bits); the caller has locked the surface.
-std::uint32_t ColourAt(const PixelDescriptor& s, int x, int y) {
+std::uint32_t ColorAt(const PixelDescriptor& s, int x, int y) {
   const std::uint32_t raw = s.pixelRoutines->getPixel(&s, x, y);
   if (s.depth != 8) return raw;
   const PALETTEENTRY& e = s.palette->entries[raw & 0xFF];
@@ -31,21 +31,21 @@ class DestinationSnapshot {
     width_ = std::min(right, d.width) - left_;
     height_ = std::min(bottom, d.height) - top_;
     if (width_ <= 0 || height_ <= 0) return false;
-    colours_.resize(static_cast<size_t>(width_) * height_);
+    colors_.resize(static_cast<size_t>(width_) * height_);
     for (int y = 0; y < height_; ++y) {
-      for (int x = 0; x < width_; ++x) colours_[y * width_ + x] = ColourAt(d, left_ + x, top_ + y);
+      for (int x = 0; x < width_; ++x) colors_[y * width_ + x] = ColorAt(d, left_ + x, top_ + y);
     }
     return true;
   }
   std::uint32_t At(int x, int y) const {
     x = std::clamp(x - left_, 0, width_ - 1);
     y = std::clamp(y - top_, 0, height_ - 1);
-    return colours_[y * width_ + x];
+    return colors_[y * width_ + x];
   }
 
  private:
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
-  std::vector<std::uint32_t> colours_;
+  std::vector<std::uint32_t> colors_;
 };
 
 bool PalettesReady(const cSurfaceImplementation* source, const cSurfaceImplementation* destination) {
@@ -96,7 +96,7 @@ int cSurfaceImplementation::BlitEx(cSurfaceImplementation* destination, int x, i
               const bool inside = sx >= 0 && sy >= 0 && sx < this->width && sy < this->height;
               destinationBlock[wy * windowWidth + wx] = before.At(dx, dy);
               // Outside the source every cell reads as the source's colour key.
-              sourceBlock[wy * windowWidth + wx] = inside ? ColourAt(*this, sx, sy) : transparentColor;
+              sourceBlock[wy * windowWidth + wx] = inside ? ColorAt(*this, sx, sy) : transparentColor;
             }
           }
           destination->SetPixelColor(px, py, filter(destinationBlock.data(), sourceBlock.data(), userValue));

@@ -15,10 +15,10 @@ COLORREF Smooth(const std::uint32_t* destination, const std::uint32_t* source,
   if (source[3] == transparent && source[5] == transparent) return centre;
   std::uint32_t sums[3] = {0, 0, 0};
   for (int cell = 0; cell < 9; ++cell) {
-    const std::uint32_t colour =
+    const std::uint32_t color =
         (cell == 4 || source[cell] == transparent) ? centre : destination[cell];
     for (int channel = 0; channel < 3; ++channel) {
-      sums[channel] += kWeights[cell] * ((colour >> (8 * channel)) & 0xFF);
+      sums[channel] += kWeights[cell] * ((color >> (8 * channel)) & 0xFF);
     }
   }
   return (sums[0] / 24) | ((sums[1] / 24) << 8) | ((sums[2] / 24) << 16);

@@ -9,21 +9,21 @@ constexpr std::uint32_t kIndexFlag = 0x01000000;
 
 // Each channel of the colour (0x00BBGGRR) times the same channel of the modulation
 // (0xAARRGGBB), divided by 255 and truncated.
-COLORREF Modulate(COLORREF colour, std::uint32_t modulation) {
-  const std::uint32_t red = (colour & 0xFF) * ((modulation >> 16) & 0xFF) / 255;
-  const std::uint32_t green = ((colour >> 8) & 0xFF) * ((modulation >> 8) & 0xFF) / 255;
-  const std::uint32_t blue = ((colour >> 16) & 0xFF) * (modulation & 0xFF) / 255;
+COLORREF Modulate(COLORREF color, std::uint32_t modulation) {
+  const std::uint32_t red = (color & 0xFF) * ((modulation >> 16) & 0xFF) / 255;
+  const std::uint32_t green = ((color >> 8) & 0xFF) * ((modulation >> 8) & 0xFF) / 255;
+  const std::uint32_t blue = ((color >> 16) & 0xFF) * (modulation & 0xFF) / 255;
   return red | green << 8 | blue << 16;
 }
 
 }  // namespace
 
-int cSurfaceImplementation::FillRectBlend(int x, int y, int w, int h, COLORREF colour, int,
+int cSurfaceImplementation::FillRectBlend(int x, int y, int w, int h, COLORREF color, int,
                                           std::uint32_t modulation) {
   if (modulation != kNoModulation) {
     // A palette index is modulated as the colour it names.
-    if (depth == 8 && (colour & kIndexFlag)) colour = GetPaletteColor(static_cast<int>(colour & 0xFF));
-    colour = Modulate(colour, modulation);
+    if (depth == 8 && (color & kIndexFlag)) color = GetPaletteColor(static_cast<int>(color & 0xFF));
+    color = Modulate(color, modulation);
   }
-  return FillRectColor(x, y, w, h, colour);
+  return FillRectColor(x, y, w, h, color);
 }

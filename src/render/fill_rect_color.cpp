@@ -14,15 +14,15 @@ constexpr std::uint32_t kIndexFlag = 0x01000000;
 
 // At 8 bits the colour becomes its nearest palette index first (a colour with bit 24 set
 // names the index itself).
-int cSurfaceImplementation::FillRectColor(int x, int y, int w, int h, COLORREF colour) {
+int cSurfaceImplementation::FillRectColor(int x, int y, int w, int h, COLORREF color) {
   if (!pixelRoutines || !pixelRoutines->fillRect) return 0;
   vexa::PixelRect r;
   if (!vexa::ClipToClipRect(*this, x, y, w, h, &r)) return 0;
-  std::uint32_t value = colour;
+  std::uint32_t value = color;
   if (depth == 8) {
-    value = (colour & kIndexFlag) ? colour & 0xFF
+    value = (color & kIndexFlag) ? color & 0xFF
                                   : static_cast<std::uint32_t>(vexa::NearestIndexWith(
-                                        palette, colour, vexa::PaletteSearchFor(flags)));
+                                        palette, color, vexa::PaletteSearchFor(flags)));
   }
   if (!Lock()) return 0;
   pixelRoutines->fillRect(this, r.x, r.y, pitch, r.width, r.height, value);

@@ -13,7 +13,7 @@ constexpr std::uint32_t kIndexFlag = 0x01000000;
 // The whole surface, not only the clip rectangle. At 8 bits both colours become their
 // nearest palette indices first (a colour with bit 24 set names its index), and indices are
 // replaced. 0 when the lock fails, else 1.
-int cSurfaceImplementation::ReplaceColor(COLORREF oldColour, COLORREF newColour) {
+int cSurfaceImplementation::ReplaceColor(COLORREF oldColor, COLORREF newColor) {
   if (!pixelRoutines || !pixelRoutines->replaceColor) return 0;
   if (depth == 8) {
     const vexa::PaletteSearchFn search = vexa::PaletteSearchFor(flags);
@@ -21,11 +21,11 @@ int cSurfaceImplementation::ReplaceColor(COLORREF oldColour, COLORREF newColour)
       return (c & kIndexFlag) ? c & 0xFF
                               : static_cast<std::uint32_t>(vexa::NearestIndexWith(palette, c, search));
     };
-    oldColour = index(oldColour);
-    newColour = index(newColour);
+    oldColor = index(oldColor);
+    newColor = index(newColor);
   }
   if (!Lock()) return 0;
-  pixelRoutines->replaceColor(this, 0, 0, width, height, oldColour, newColour);
+  pixelRoutines->replaceColor(this, 0, 0, width, height, oldColor, newColor);
   Unlock();
   return 1;
 }

@@ -14,7 +14,7 @@
 namespace vexa {
 namespace {
 
-constexpr std::uint32_t kColourBytes = 0x00FFFFFF;
+constexpr std::uint32_t kColorBytes = 0x00FFFFFF;
 
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
@@ -32,6 +32,13 @@ WeightView ViewOf(const ResampleWeights& w, const std::int32_t* first, const std
   return WeightView{first, taps, w.Weights(0), w.MaxTaps(), w.DestinationCount(), {nullptr, nullptr, 0}};
 }
 
+// One axis of a resampling: `destination` indices from `source`, of which the `count` from
+// `from` on are computed.
+struct AxisSpan {
+  int destination, source, from, count;
+  bool operator==(const AxisSpan&) const = default;
+};
+
 // The weight table with its per-index arrays exposed for the kernels.
 struct Axis {
   ResampleWeights table;
@@ -41,8 +48,9 @@ struct Axis {
   Buffer<std::int32_t> laneStorage;
   LaneBlocks lanes{nullptr, nullptr, 0};
 
-  bool Build(int destination, int source, bool withLanes) {
-    if (!table.Build(destination, source)) return false;
+  bool Build(const AxisSpan& span, bool withLanes) {
+    if (!table.Build(span.destination, span.source, span.from, span.count)) return false;
+    const int destination = span.count;
     storage = Allocate<std::int32_t>(2 * std::int64_t{destination});
     if (!storage) return false;
     first = storage.get();
@@ -51,7 +59,7 @@ struct Axis {
       first[j] = table.First(j);
       taps[j] = table.Taps(j);
     }
-    return !withLanes || BuildLanes(source);
+    return !withLanes || BuildLanes(span.source);
   }
   // The rearranged table of the horizontal vector kernels.
   bool BuildLanes(int source) {
@@ -74,24 +82,24 @@ struct Axis {
 // keeps its last few tables. A table too large to be worth keeping is built for the call.
 class AxisCache {
  public:
-  // The table for `destination` from `source`; null when it cannot be built.
-  const Axis* Get(int destination, int source, bool withLanes, std::unique_ptr<Axis>& owned) {
+  // The table of `span`; null when it cannot be built.
+  const Axis* Get(const AxisSpan& span, bool withLanes, std::unique_ptr<Axis>& owned) {
     for (Entry& e : entries_) {
-      if (e.axis && e.destination == destination && e.source == source && e.withLanes == withLanes) {
+      if (e.axis && e.span == span && e.withLanes == withLanes) {
         e.used = ++clock_;
         return e.axis.get();
       }
     }
     auto axis = std::unique_ptr<Axis>(new (std::nothrow) Axis);
-    if (!axis || !axis->Build(destination, source, withLanes)) return nullptr;
-    const std::int64_t size = std::int64_t{destination} * axis->table.MaxTaps();
+    if (!axis || !axis->Build(span, withLanes)) return nullptr;
+    const std::int64_t size = std::int64_t{span.count} * axis->table.MaxTaps();
     if (size > kLargestKept) {
       owned = std::move(axis);
       return owned.get();
     }
     Entry* oldest = &entries_[0];
     for (Entry& e : entries_) oldest = e.used < oldest->used ? &e : oldest;
-    *oldest = Entry{std::move(axis), destination, source, withLanes, ++clock_};
+    *oldest = Entry{std::move(axis), span, withLanes, ++clock_};
     return oldest->axis.get();
   }
 
@@ -99,7 +107,7 @@ class AxisCache {
   static constexpr std::int64_t kLargestKept = 1 << 18;  // weights
   struct Entry {
     std::unique_ptr<Axis> axis;
-    int destination = 0, source = 0;
+    AxisSpan span{0, 0, 0, 0};
     bool withLanes = false;
     std::uint64_t used = 0;
   };
@@ -107,9 +115,9 @@ class AxisCache {
   std::uint64_t clock_ = 0;
 };
 
-const Axis* AcquireAxis(int destination, int source, bool withLanes, std::unique_ptr<Axis>& owned) {
+const Axis* AcquireAxis(const AxisSpan& span, bool withLanes, std::unique_ptr<Axis>& owned) {
   thread_local AxisCache cache;
-  return cache.Get(destination, source, withLanes, owned);
+  return cache.Get(span, withLanes, owned);
 }
 
 // What decides whether a source pixel is transparent in an aware pass.
@@ -117,7 +125,7 @@ struct Transparency {
   std::uint32_t key;             // the transparent colour as a working pixel
   const std::uint8_t* alpha;     // alpha bytes of the pixels read (null: the colour decides)
   bool IsTransparent(std::uint32_t pixel, std::int64_t index) const {
-    return alpha ? alpha[index] == 0 : (pixel & kColourBytes) == key;
+    return alpha ? alpha[index] == 0 : (pixel & kColorBytes) == key;
   }
 };
 
@@ -171,7 +179,7 @@ void VerticalAware(const std::uint32_t* rows, std::ptrdiff_t pitch, const std::u
     AwareSums sums;
     for (int k = 0; k < taps; ++k) {
       const std::uint32_t pixel = rows[k * pitch + x];
-      const bool transparent = alpha ? alpha[k * alphaPitch + x] == 0 : (pixel & kColourBytes) == key;
+      const bool transparent = alpha ? alpha[k * alphaPitch + x] == 0 : (pixel & kColorBytes) == key;
       sums.Add(pixel, static_cast<std::uint32_t>(weights[k]), transparent);
     }
     out[x] = sums.Result(taps, key);
@@ -193,19 +201,22 @@ struct WorkingImage {
   std::uint32_t* Row(int y) const { return rows + y * pitch; }
 };
 
+// Computes the window of the result (tw_ x th_ of it, from column wx_ and row wy_) into the
+// target's (0, 0).
 class Resampler {
  public:
   Resampler(const PixelDescriptor& source, int sx, int sy, int sw, int sh, PixelDescriptor& target,
-            int tw, int th, bool aware, COLORREF key)
+            int fullWidth, int fullHeight, const ResampleWindow& window, bool aware, COLORREF key)
       : source_(source), target_(target), sourceLines_(source), targetLines_(target),
-        sx_(sx), sy_(sy), sw_(sw), sh_(sh), tw_(tw), th_(th), aware_(aware),
-        key_(SwapRedBlue(key) & kColourBytes), kernels_(ActiveResampleKernels()) {}
+        sx_(sx), sy_(sy), sw_(sw), sh_(sh), fullWidth_(fullWidth), fullHeight_(fullHeight),
+        wx_(window.left), wy_(window.top), tw_(window.width), th_(window.height), aware_(aware),
+        key_(SwapRedBlue(key) & kColorBytes), kernels_(ActiveResampleKernels()) {}
 
   bool Run() {
-    const bool horizontal = sw_ != tw_;
-    const bool vertical = sh_ != th_;
-    if (horizontal && !(columns_ = AcquireAxis(tw_, sw_, true, ownedColumns_))) return false;
-    if (vertical && !(rows_ = AcquireAxis(th_, sh_, false, ownedRows_))) return false;
+    const bool horizontal = sw_ != fullWidth_;
+    const bool vertical = sh_ != fullHeight_;
+    if (horizontal && !(columns_ = AcquireAxis({fullWidth_, sw_, wx_, tw_}, true, ownedColumns_))) return false;
+    if (vertical && !(rows_ = AcquireAxis({fullHeight_, sh_, wy_, th_}, false, ownedRows_))) return false;
     line_ = Allocate<std::uint32_t>(std::max(sw_, tw_));
     if (!line_) return false;
     if (horizontal && vertical) return BothPasses();
@@ -225,7 +236,7 @@ class Resampler {
     if (aware_) {
       HorizontalAware(in, out, columns_->View(), Transparency{key_, SourceAlpha(y)});
     } else {
-      kernels_.horizontalColour(in, out, columns_->View());
+      kernels_.horizontalColor(in, out, columns_->View());
     }
   }
 
@@ -233,52 +244,75 @@ class Resampler {
     Buffer<std::uint32_t> out = Allocate<std::uint32_t>(tw_);
     if (!out) return false;
     for (int y = 0; y < th_; ++y) {
-      HorizontalRow(y, out.get(), line_.get());
+      HorizontalRow(wy_ + y, out.get(), line_.get());
       targetLines_.Write(0, y, tw_, out.get());
     }
     return true;
   }
 
+  // The source rows the window's vertical weights reach: [*low, *high).
+  void RowsReached(int* low, int* high) const {
+    const WeightView w = rows_->View();
+    *low = sh_;
+    *high = 0;
+    for (int j = 0; j < th_; ++j) {
+      if (w.taps[j] == 0) continue;
+      *low = std::min(*low, w.first[j]);
+      *high = std::max(*high, w.first[j] + w.taps[j]);
+    }
+    if (*low >= *high) *low = *high = 0;
+  }
+
   bool BothPasses() {
     // The image between the passes, kept as a temporary surface compatible with the source
-    // would keep it.
+    // would keep it: the window's columns of the source rows that its rows reach.
+    int low = 0, high = 0;
+    RowsReached(&low, &high);
     WorkingImage middle;
-    if (!middle.Allocate(tw_, sh_)) return false;
-    for (int y = 0; y < sh_; ++y) {
-      HorizontalRow(y, middle.Row(y), line_.get());
-      if (!sourceLines_.Lossless()) sourceLines_.RoundTrip(middle.Row(y), tw_);
+    if (!middle.Allocate(tw_, std::max(high - low, 1))) return false;
+    for (int y = low; y < high; ++y) {
+      HorizontalRow(y, middle.Row(y - low), line_.get());
+      if (!sourceLines_.Lossless()) sourceLines_.RoundTrip(middle.Row(y - low), tw_);
     }
     // The middle image has no alpha plane: its transparent pixels are known by colour.
-    VerticalPass(middle.rows, middle.pitch, nullptr, 0, tw_);
+    VerticalPass(middle.rows, middle.pitch, low, nullptr, 0, tw_);
     return true;
   }
 
   bool VerticalOnly() {
-    const std::uint8_t* alpha = aware_ ? SourceAlpha(0) : nullptr;
+    // The window's columns of the source, which is as wide as the result.
+    const int left = sx_ + wx_;
+    const std::uint8_t* alpha = aware_ && SourceAlpha(0) ? SourceAlpha(0) + wx_ : nullptr;
     if (sourceLines_.ReadsInPlace()) {
       // The fourth bytes read along take no part: the kernels mask them out.
-      VerticalPass(sourceLines_.Read(sx_, sy_, sw_, nullptr), source_.pitch / 4, alpha,
-                   source_.alphaPitch, sw_);
+      VerticalPass(sourceLines_.Read(left, sy_, tw_, nullptr), source_.pitch / 4, 0, alpha,
+                   source_.alphaPitch, tw_);
       return true;
     }
+    int low = 0, high = 0;
+    RowsReached(&low, &high);
     WorkingImage widened;
-    if (!widened.Allocate(sw_, sh_)) return false;
-    for (int y = 0; y < sh_; ++y) {
-      const std::uint32_t* in = sourceLines_.Read(sx_, sy_ + y, sw_, widened.Row(y));
-      if (in != widened.Row(y)) std::memcpy(widened.Row(y), in, static_cast<size_t>(sw_) * 4);
+    if (!widened.Allocate(tw_, std::max(high - low, 1))) return false;
+    for (int y = low; y < high; ++y) {
+      std::uint32_t* row = widened.Row(y - low);
+      const std::uint32_t* in = sourceLines_.Read(left, sy_ + y, tw_, row);
+      if (in != row) std::memcpy(row, in, static_cast<size_t>(tw_) * 4);
     }
-    VerticalPass(widened.rows, widened.pitch, alpha, source_.alphaPitch, sw_);
+    VerticalPass(widened.rows, widened.pitch, low, alpha, source_.alphaPitch, tw_);
     return true;
   }
 
-  // Vertical pass from working rows (`pitch` pixels apart) into the target.
-  void VerticalPass(const std::uint32_t* rows, std::ptrdiff_t pitch, const std::uint8_t* alpha,
-                    std::ptrdiff_t alphaPitch, int width) {
+  // Vertical pass from working rows (`pitch` pixels apart, the first of them source row
+  // `firstRow`) into the target.
+  void VerticalPass(const std::uint32_t* rows, std::ptrdiff_t pitch, int firstRow,
+                    const std::uint8_t* alpha, std::ptrdiff_t alphaPitch, int width) {
     const WeightView w = rows_->View();
     const bool inPlace = targetLines_.ReadsInPlace();
     for (int j = 0; j < th_; ++j) {
       const std::int32_t* weights = w.weights + static_cast<std::ptrdiff_t>(j) * w.maxTaps;
-      const std::uint32_t* first = rows + w.first[j] * pitch;
+      // A row without taps reads nothing; its pointer stays at the first row held.
+      const std::ptrdiff_t reached = w.taps[j] ? w.first[j] - firstRow : 0;
+      const std::uint32_t* first = rows + reached * pitch;
       std::uint32_t* out = inPlace ? reinterpret_cast<std::uint32_t*>(target_.Row(j)) : line_.get();
       if (aware_) {
         VerticalAware(first, pitch, alpha ? alpha + w.first[j] * alphaPitch : nullptr, alphaPitch,
@@ -286,7 +320,7 @@ class Resampler {
       } else {
         kernels_.verticalBytes(reinterpret_cast<const std::uint8_t*>(first), pitch * 4, w.taps[j],
                                weights, reinterpret_cast<std::uint8_t*>(out), width * 4,
-                               kColourBytes);
+                               kColorBytes);
       }
       if (inPlace) {
         // Aware results carry a clean fourth byte already; the kernel masks its own.
@@ -297,12 +331,13 @@ class Resampler {
   }
 
   bool CopyRows() {
+    const int left = sx_ + wx_;
     for (int y = 0; y < th_; ++y) {
       if (source_.depth == target_.depth) {
-        std::memcpy(target_.Row(y), source_.Row(sy_ + y) + static_cast<std::ptrdiff_t>(sx_) * source_.bytesPerPixel,
+        std::memcpy(target_.Row(y), source_.Row(sy_ + wy_ + y) + static_cast<std::ptrdiff_t>(left) * source_.bytesPerPixel,
                     static_cast<size_t>(tw_) * static_cast<size_t>(source_.bytesPerPixel));
       } else {
-        targetLines_.Write(0, y, tw_, sourceLines_.Read(sx_, sy_ + y, sw_, line_.get()));
+        targetLines_.Write(0, y, tw_, sourceLines_.Read(left, sy_ + wy_ + y, tw_, line_.get()));
       }
     }
     return true;
@@ -312,7 +347,9 @@ class Resampler {
   PixelDescriptor& target_;
   WorkingLines sourceLines_;
   WorkingLines targetLines_;
-  int sx_, sy_, sw_, sh_, tw_, th_;
+  int sx_, sy_, sw_, sh_;
+  int fullWidth_, fullHeight_;  // the whole result
+  int wx_, wy_, tw_, th_;       // its window
   bool aware_;
   std::uint32_t key_;
   const ResampleKernels& kernels_;
@@ -324,25 +361,48 @@ class Resampler {
 
 }  // namespace
 
+bool WindowInside(int width, int height, const ResampleWindow& w) {
+  return width >= 1 && height >= 1 && w.left >= 0 && w.top >= 0 && w.width >= 1 && w.height >= 1 &&
+         w.width <= width - w.left && w.height <= height - w.top;
+}
+
 bool ResamplePixels(const PixelDescriptor& source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, PixelDescriptor& target, int targetWidth, int targetHeight,
-                    bool transparencyAware, COLORREF transparentColour) {
-  if (sourceWidth < 1 || sourceHeight < 1 || targetWidth < 1 || targetHeight < 1) return false;
+                    bool transparencyAware, COLORREF transparentColor) {
+  return ResamplePixels(source, sourceX, sourceY, sourceWidth, sourceHeight, target, targetWidth,
+                        targetHeight, {0, 0, targetWidth, targetHeight}, transparencyAware,
+                        transparentColor);
+}
+
+bool ResamplePixels(const PixelDescriptor& source, int sourceX, int sourceY, int sourceWidth,
+                    int sourceHeight, PixelDescriptor& target, int targetWidth, int targetHeight,
+                    const ResampleWindow& window, bool transparencyAware, COLORREF transparentColor) {
+  if (sourceWidth < 1 || sourceHeight < 1 || !WindowInside(targetWidth, targetHeight, window)) return false;
   Resampler resampler(source, sourceX, sourceY, sourceWidth, sourceHeight, target, targetWidth,
-                      targetHeight, transparencyAware, transparentColour);
+                      targetHeight, window, transparencyAware, transparentColor);
   return resampler.Run();
 }
 
 bool ResamplePlane(const std::uint8_t* source, std::ptrdiff_t sourcePitch, int sw, int sh,
                    std::uint8_t* target, std::ptrdiff_t targetPitch, int tw, int th) {
-  if (sw < 1 || sh < 1 || tw < 1 || th < 1) return false;
+  return ResamplePlane(source, sourcePitch, sw, sh, target, targetPitch, tw, th, {0, 0, tw, th});
+}
+
+bool ResamplePlane(const std::uint8_t* source, std::ptrdiff_t sourcePitch, int sw, int sh,
+                   std::uint8_t* target, std::ptrdiff_t targetPitch, int fullWidth, int fullHeight,
+                   const ResampleWindow& window) {
+  if (sw < 1 || sh < 1 || !WindowInside(fullWidth, fullHeight, window)) return false;
   const ResampleKernels& kernels = ActiveResampleKernels();
   const Axis* columns = nullptr;
   const Axis* rows = nullptr;
   std::unique_ptr<Axis> ownedColumns, ownedRows;
-  const bool horizontal = sw != tw, vertical = sh != th;
-  if (horizontal && !(columns = AcquireAxis(tw, sw, true, ownedColumns))) return false;
-  if (vertical && !(rows = AcquireAxis(th, sh, false, ownedRows))) return false;
+  const bool horizontal = sw != fullWidth, vertical = sh != fullHeight;
+  const int tw = window.width, th = window.height;
+  if (horizontal && !(columns = AcquireAxis({fullWidth, sw, window.left, tw}, true, ownedColumns))) return false;
+  if (vertical && !(rows = AcquireAxis({fullHeight, sh, window.top, th}, false, ownedRows))) return false;
+  // Without a pass along an axis the window's part of the source is copied along it.
+  if (!horizontal) source += window.left;
+  if (!vertical) source += window.top * sourcePitch;
   // After the horizontal pass the plane is tw wide: kept in `middle` when a vertical pass
   // follows, else written straight to the target.
   Buffer<std::uint8_t> middle;

@@ -32,7 +32,15 @@ namespace vexa {
 // memory that runs out (nothing is drawn then).
 int ResampleSurface(cSurfaceImplementation* source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, cSurfaceImplementation* target, int targetWidth,
-                    int targetHeight, int transparencyAware, COLORREF transparentColour);
+                    int targetHeight, int transparencyAware, COLORREF transparentColor);
+
+// The part of a targetWidth x targetHeight result that is computed: `width` x `height` pixels
+// from column `left` and row `top`. The target receives it at its own (0, 0); each pixel is
+// exactly the one the whole result has there. Callers that draw large results through a
+// small clip rectangle compute the visible window only.
+struct ResampleWindow {
+  int left, top, width, height;
+};
 
 // Resamples the source rectangle (sourceX, sourceY, sourceWidth x sourceHeight) of a locked
 // surface onto (0, 0)-(targetWidth, targetHeight) of a locked target, which may be a view
@@ -40,12 +48,21 @@ int ResampleSurface(cSurfaceImplementation* source, int sourceX, int sourceY, in
 // with nothing drawn, when a weight table or the intermediate image cannot be allocated.
 bool ResamplePixels(const PixelDescriptor& source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, PixelDescriptor& target, int targetWidth, int targetHeight,
-                    bool transparencyAware, COLORREF transparentColour);
+                    bool transparencyAware, COLORREF transparentColor);
+// The same for a window of the result (false as well for a window outside it).
+bool ResamplePixels(const PixelDescriptor& source, int sourceX, int sourceY, int sourceWidth,
+                    int sourceHeight, PixelDescriptor& target, int targetWidth, int targetHeight,
+                    const ResampleWindow& window, bool transparencyAware,
+                    COLORREF transparentColor);
 
 // The same filter on an 8-bit plane (alpha planes), not transparency-aware: `source` and
 // `target` address the rectangles' first bytes, rows `pitch` bytes apart.
 bool ResamplePlane(const std::uint8_t* source, std::ptrdiff_t sourcePitch, int sourceWidth,
                    int sourceHeight, std::uint8_t* target, std::ptrdiff_t targetPitch,
                    int targetWidth, int targetHeight);
+// The same for a window of the result; `target` addresses the window's first byte.
+bool ResamplePlane(const std::uint8_t* source, std::ptrdiff_t sourcePitch, int sourceWidth,
+                   int sourceHeight, std::uint8_t* target, std::ptrdiff_t targetPitch,
+                   int targetWidth, int targetHeight, const ResampleWindow& window);
 
 }  // namespace vexa

@@ -12,7 +12,7 @@ std::uint32_t Finish(std::uint32_t sum) { return (sum < kCeiling ? sum : kCeilin
 
 }  // namespace
 
-void HorizontalColourScalar(const std::uint32_t* line, std::uint32_t* out, const WeightView& w) {
+void HorizontalColorScalar(const std::uint32_t* line, std::uint32_t* out, const WeightView& w) {
   for (int j = 0; j < w.count; ++j) {
     const std::int32_t* weight = w.weights + static_cast<std::ptrdiff_t>(j) * w.maxTaps;
     const std::uint32_t* source = line + w.first[j];
@@ -108,12 +108,12 @@ void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start, 
 namespace {
 
 ResampleKernels BuildResampleKernels(SimdLevel level) {
-  ResampleKernels kernels{HorizontalColourScalar, HorizontalBytesScalar, VerticalBytesScalar};
+  ResampleKernels kernels{HorizontalColorScalar, HorizontalBytesScalar, VerticalBytesScalar};
   if (level == SimdLevel::Avx2) {
-    kernels.horizontalColour = HorizontalColourAvx2;
+    kernels.horizontalColor = HorizontalColorAvx2;
     kernels.verticalBytes = VerticalBytesAvx2;
   } else if (level == SimdLevel::Sse2) {
-    kernels.horizontalColour = HorizontalColourSse2;
+    kernels.horizontalColor = HorizontalColorSse2;
     kernels.verticalBytes = VerticalBytesSse2;
   }
   return kernels;
@@ -121,12 +121,9 @@ ResampleKernels BuildResampleKernels(SimdLevel level) {
 
 }  // namespace
 
-const ResampleKernels& ResampleKernelsAt(SimdLevel level) {
-  return SimdTables<ResampleKernels, BuildResampleKernels>::At(level);
-}
+using ResampleTables = SimdTables<ResampleKernels, BuildResampleKernels>;
 
-const ResampleKernels& ActiveResampleKernels() {
-  return SimdTables<ResampleKernels, BuildResampleKernels>::Active();
-}
+const ResampleKernels& ResampleKernelsAt(SimdLevel level) { return ResampleTables::At(level); }
+const ResampleKernels& ActiveResampleKernels() { return ResampleTables::Active(); }
 
 }  // namespace vexa

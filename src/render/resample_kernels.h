@@ -49,7 +49,7 @@ void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start, 
 // Horizontal pass over one row: out[j] for every destination index j of `weights`, from
 // `line`, the source row's working pixels (index 0 = the source rectangle's left edge). The
 // vector kernels need the view's lane blocks.
-using HorizontalColourFn = void (*)(const std::uint32_t* line, std::uint32_t* out,
+using HorizontalColorFn = void (*)(const std::uint32_t* line, std::uint32_t* out,
                                     const WeightView& weights);
 
 // Vertical pass for one destination row: `bytes` channel bytes, each the weighted sum of the
@@ -66,23 +66,23 @@ using HorizontalBytesFn = void (*)(const std::uint8_t* line, std::uint8_t* out,
                                    const WeightView& weights);
 
 struct ResampleKernels {
-  HorizontalColourFn horizontalColour;
+  HorizontalColorFn horizontalColor;
   HorizontalBytesFn horizontalBytes;
   VerticalBytesFn verticalBytes;
 };
 
 // The scalar references.
-void HorizontalColourScalar(const std::uint32_t* line, std::uint32_t* out, const WeightView& w);
+void HorizontalColorScalar(const std::uint32_t* line, std::uint32_t* out, const WeightView& w);
 void HorizontalBytesScalar(const std::uint8_t* line, std::uint8_t* out, const WeightView& w);
 void VerticalBytesScalar(const std::uint8_t* firstRow, std::ptrdiff_t pitch, int taps,
                          const std::int32_t* weights, std::uint8_t* out, int bytes,
                          std::uint32_t keep);
 
-void HorizontalColourSse2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w);
+void HorizontalColorSse2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w);
 void VerticalBytesSse2(const std::uint8_t* firstRow, std::ptrdiff_t pitch, int taps,
                        const std::int32_t* weights, std::uint8_t* out, int bytes,
                        std::uint32_t keep);
-void HorizontalColourAvx2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w);
+void HorizontalColorAvx2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w);
 void VerticalBytesAvx2(const std::uint8_t* firstRow, std::ptrdiff_t pitch, int taps,
                        const std::int32_t* weights, std::uint8_t* out, int bytes,
                        std::uint32_t keep);

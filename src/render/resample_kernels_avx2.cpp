@@ -27,8 +27,8 @@ __m256i ChannelShuffle(int channel) {
 // Eight destination pixels at once, one per lane (see LaneBlocks): each step fetches the
 // lanes' source pixels with one or two loads and a permutation, or a gather, and adds each
 // channel times the lane's weight.
-void HorizontalColourAvx2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w) {
-  if (!w.lanes.data) return HorizontalColourScalar(line, out, w);
+void HorizontalColorAvx2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w) {
+  if (!w.lanes.data) return HorizontalColorScalar(line, out, w);
   const __m256i rounding = _mm256_set1_epi32(0x8000);
   const __m256i ceiling = _mm256_set1_epi32(0xFF0000);
   const __m256i seven = _mm256_set1_epi32(7);

@@ -30,7 +30,7 @@ __m128i FinishSums(__m128i sums) {
 
 }  // namespace
 
-void HorizontalColourSse2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w) {
+void HorizontalColorSse2(const std::uint32_t* line, std::uint32_t* out, const WeightView& w) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i rounding = _mm_set1_epi32(0x8000);
   for (int j = 0; j < w.count; ++j) {

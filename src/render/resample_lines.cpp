@@ -23,24 +23,24 @@ WorkingLines::WorkingLines(const PixelDescriptor& surface) : surface_(surface) {
   if (format != kFormat8 || !surface.palette) return;
   for (int i = 0; i < 256; ++i) {
     const PALETTEENTRY& e = surface.palette->entries[i];
-    paletteColours_[i] = std::uint32_t{e.peBlue} | std::uint32_t{e.peGreen} << 8 |
+    paletteColors_[i] = std::uint32_t{e.peBlue} | std::uint32_t{e.peGreen} << 8 |
                          std::uint32_t{e.peRed} << 16;
   }
   BuildInverseTable(surface.palette);
 }
 
 std::uint32_t WorkingLines::Narrow(std::uint32_t working) const {
-  const std::uint32_t colour = Swap(working);
+  const std::uint32_t color = Swap(working);
   switch (FormatOfDepth(surface_.depth)) {
     case kFormat8:
-      return static_cast<std::uint32_t>(GetNearestIndex(surface_.palette, colour));
+      return static_cast<std::uint32_t>(GetNearestIndex(surface_.palette, color));
     case kFormat15: {
-      const std::uint32_t v = ColorTo555(colour);
-      return v == 0 && colour != 0 ? 1 : v;
+      const std::uint32_t v = ColorTo555(color);
+      return v == 0 && color != 0 ? 1 : v;
     }
     case kFormat16: {
-      const std::uint32_t v = ColorTo565(colour);
-      return v == 0 && colour != 0 ? 1 : v;
+      const std::uint32_t v = ColorTo565(color);
+      return v == 0 && color != 0 ? 1 : v;
     }
     default:
       return working & 0xFFFFFF;
@@ -50,7 +50,7 @@ std::uint32_t WorkingLines::Narrow(std::uint32_t working) const {
 std::uint32_t WorkingLines::Widen(std::uint32_t stored) const {
   switch (FormatOfDepth(surface_.depth)) {
     case kFormat8:
-      return paletteColours_[stored & 0xFF];
+      return paletteColors_[stored & 0xFF];
     case kFormat15:
       return Swap(ColorFrom555(stored));
     case kFormat16:
@@ -65,7 +65,7 @@ const std::uint32_t* WorkingLines::Read(int x, int y, int count, std::uint32_t* 
   if (readsInPlace_) return reinterpret_cast<const std::uint32_t*>(row);
   switch (surface_.bytesPerPixel) {
     case 1:
-      for (int i = 0; i < count; ++i) buffer[i] = paletteColours_[row[i]];
+      for (int i = 0; i < count; ++i) buffer[i] = paletteColors_[row[i]];
       break;
     case 2:
       for (int i = 0; i < count; ++i) {

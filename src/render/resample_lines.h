@@ -36,7 +36,7 @@ class WorkingLines {
 
   const PixelDescriptor& surface_;
   bool readsInPlace_ = false;
-  std::uint32_t paletteColours_[256] = {};
+  std::uint32_t paletteColors_[256] = {};
 };
 
 }  // namespace vexa

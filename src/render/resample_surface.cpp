@@ -9,7 +9,7 @@ namespace vexa {
 
 int ResampleSurface(cSurfaceImplementation* source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, cSurfaceImplementation* target, int targetWidth,
-                    int targetHeight, int transparencyAware, COLORREF transparentColour) {
+                    int targetHeight, int transparencyAware, COLORREF transparentColor) {
   if (!source || !target) return 0;
   if (sourceX < 0 || sourceY < 0 || sourceWidth < 1 || sourceHeight < 1 ||
       std::int64_t{sourceX} + sourceWidth > source->width ||
@@ -28,12 +28,12 @@ int ResampleSurface(cSurfaceImplementation* source, int sourceX, int sourceY, in
     TemporarySurface plain(MakePlainCopy(source, sourceX, sourceY, sourceWidth, sourceHeight));
     if (!plain) return 0;
     return ResampleSurface(plain.get(), 0, 0, sourceWidth, sourceHeight, target, targetWidth,
-                           targetHeight, transparencyAware, transparentColour);
+                           targetHeight, transparencyAware, transparentColor);
   }
   SurfaceLocks locks(source, target);
   if (!locks.locked()) return 0;
   return ResamplePixels(*source, sourceX, sourceY, sourceWidth, sourceHeight, *target, targetWidth,
-                        targetHeight, transparencyAware != 0, transparentColour)
+                        targetHeight, transparencyAware != 0, transparentColor)
              ? 1
              : 0;
 }

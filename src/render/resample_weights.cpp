@@ -26,29 +26,30 @@ void ResampleWeights::Release() {
   destinationCount_ = maxTaps_ = 0;
 }
 
-bool ResampleWeights::Build(int n, int m) {
+bool ResampleWeights::Build(int n, int m, int from, int count) {
   Release();
-  if (n < 1 || m < 1) return false;
+  if (n < 1 || m < 1 || from < 0 || count < 1 || count > n - from) return false;
   const double scale = static_cast<double>(n) / m;
   const double support = scale < 1.0 ? 1.0 / scale : 1.0;
   const double amplitude = scale < 1.0 ? scale : 1.0;
   const double room = 2.0 * std::ceil(support) + 1.0;
   // The table must stay addressable; a support this wide could only come from a source
   // larger than any surface.
-  if (room * n > 0x7FFFFFF) return false;
+  if (room * count > 0x7FFFFFF) return false;
   maxTaps_ = static_cast<int>(room);
-  first_ = static_cast<std::int32_t*>(std::malloc(sizeof(std::int32_t) * n));
-  taps_ = static_cast<std::int32_t*>(std::malloc(sizeof(std::int32_t) * n));
+  first_ = static_cast<std::int32_t*>(std::malloc(sizeof(std::int32_t) * count));
+  taps_ = static_cast<std::int32_t*>(std::malloc(sizeof(std::int32_t) * count));
   weights_ = static_cast<std::int32_t*>(
-      std::malloc(sizeof(std::int32_t) * static_cast<std::size_t>(maxTaps_) * n));
+      std::malloc(sizeof(std::int32_t) * static_cast<std::size_t>(maxTaps_) * count));
   double* raw = static_cast<double*>(std::malloc(sizeof(double) * maxTaps_));
   if (!first_ || !taps_ || !weights_ || !raw) {
     std::free(raw);
     Release();
     return false;
   }
-  destinationCount_ = n;
-  for (int j = 0; j < n; ++j) {
+  destinationCount_ = count;
+  for (int i = 0; i < count; ++i) {
+    const int j = from + i;
     const double centre = j / scale;
     int first = std::max(static_cast<int>(std::floor(centre - support)), 0);
     int last = std::min(static_cast<int>(std::ceil(centre + support)), m - 1);
@@ -68,9 +69,9 @@ bool ResampleWeights::Build(int n, int m) {
     while (hi >= lo && raw[hi] == 0.0) --hi;
     double total = 0.0;
     for (int k = lo; k <= hi; ++k) total += raw[k];
-    std::int32_t* out = weights_ + static_cast<std::int64_t>(j) * maxTaps_;
-    first_[j] = first + lo;
-    taps_[j] = hi >= lo ? hi - lo + 1 : 0;
+    std::int32_t* out = weights_ + static_cast<std::int64_t>(i) * maxTaps_;
+    first_[i] = first + lo;
+    taps_[i] = hi >= lo ? hi - lo + 1 : 0;
     for (int k = lo; k <= hi; ++k) out[k - lo] = static_cast<std::int32_t>(raw[k] / total * 65536.0);
   }
   std::free(raw);

@@ -24,8 +24,15 @@ class ResampleWeights {
   // Builds the table for `destinationCount` indices from `sourceCount` (both at least 1).
   // False when the table cannot be allocated (or the sizes are not positive); the table is
   // then empty.
-  bool Build(int destinationCount, int sourceCount);
+  bool Build(int destinationCount, int sourceCount) {
+    return Build(destinationCount, sourceCount, 0, destinationCount);
+  }
+  // The same for `count` consecutive destination indices from `firstIndex` only (the visible
+  // part of a large result): entry i holds destination index firstIndex + i, with exactly the
+  // weights the whole table gives it.
+  bool Build(int destinationCount, int sourceCount, int firstIndex, int count);
 
+  // Number of entries (destination indices held).
   int DestinationCount() const { return destinationCount_; }
   // Room per destination index: 2 x ceil(support) + 1.
   int MaxTaps() const { return maxTaps_; }

@@ -3,6 +3,8 @@
 // Angles of 0 and 180 degrees are exact copies (a blit, and for 180 both mirrors); every
 // other angle maps each destination pixel back into the source (rotate_sampling.h). Pixels
 // that map outside the source get the fill colour. An alpha plane is turned the same way.
+#include <cmath>
+
 #include <vexa/blit.h>
 #include <vexa/surface_implementation.h>
 
@@ -48,8 +50,9 @@ int RotateSampled(cSurfaceImplementation* source, cSurfaceImplementation* destin
 }  // namespace vexa
 
 int cSurfaceImplementation::Rotate(cSurfaceImplementation* destination, float angle,
-                                   int antialias, COLORREF fillColour, int transparency) {
+                                   int antialias, COLORREF fillColor, int transparency) {
   using namespace vexa;
+  if (!std::isfinite(angle)) return 0;  // no turn to draw; the destination stays as it was
   const float reduced = ReduceAngle(angle);
   if (reduced == 0.0f || reduced == 180.0f) {
     return RotateByHalfTurns(this, destination, reduced == 180.0f);
@@ -59,7 +62,7 @@ int cSurfaceImplementation::Rotate(cSurfaceImplementation* destination, float an
     // Sampling reads the source while the destination is written, and needs plain pixels.
     TemporarySurface plain(MakePlainCopy(this, 0, 0, width, height));
     if (!plain) return 0;
-    return RotateSampled(plain.get(), destination, angle, antialias, fillColour, transparency);
+    return RotateSampled(plain.get(), destination, angle, antialias, fillColor, transparency);
   }
-  return RotateSampled(this, destination, angle, antialias, fillColour, transparency);
+  return RotateSampled(this, destination, angle, antialias, fillColor, transparency);
 }

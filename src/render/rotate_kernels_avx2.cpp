@@ -69,7 +69,7 @@ struct BilinearSampler {
   __m256 width, height;
   bool transparency;
 
-  __m256i SameColour(__m256i pixels) const {
+  __m256i SameColor(__m256i pixels) const {
     return _mm256_cmpeq_epi32(_mm256_and_si256(pixels, _mm256_set1_epi32(0xFFFFFF)), g.fill);
   }
 
@@ -94,10 +94,10 @@ struct BilinearSampler {
                                               _mm256_and_si256(right, down), 4);
     __m256i keep = _mm256_setzero_si256();
     if (transparency) {
-      p10 = _mm256_blendv_epi8(p10, p00, SameColour(p10));
-      p01 = _mm256_blendv_epi8(p01, p00, SameColour(p01));
-      p11 = _mm256_blendv_epi8(p11, p00, SameColour(p11));
-      keep = _mm256_and_si256(inside, SameColour(p00));
+      p10 = _mm256_blendv_epi8(p10, p00, SameColor(p10));
+      p01 = _mm256_blendv_epi8(p01, p00, SameColor(p01));
+      p11 = _mm256_blendv_epi8(p11, p00, SameColor(p11));
+      keep = _mm256_and_si256(inside, SameColor(p00));
     }
     const __m256 dxdy = Product(dx, dy);
     const __m256 w00 = _mm256_add_ps(_mm256_sub_ps(_mm256_sub_ps(_mm256_set1_ps(1.0f), dx), dy), dxdy);

@@ -33,7 +33,7 @@ void StoreRaw(std::uint8_t* p, std::uint32_t v, int bytes) {
 
 // The bits of a stored pixel that hold its colour: all of them, but for the fourth byte of a
 // 32-bit pixel, which pixels may carry anything in.
-std::uint32_t ColourBits(int bytes) { return bytes == 4 ? 0xFFFFFF : 0xFFFFFFFF; }
+std::uint32_t ColorBits(int bytes) { return bytes == 4 ? 0xFFFFFF : 0xFFFFFFFF; }
 
 // ---- pixel formats as bilinear sampling sees them ---------------------------------------
 // Each gives the bytes per pixel, the channels of a stored pixel and the stored pixel of a
@@ -56,14 +56,14 @@ struct Packed16 {  // 15 and 16 bits, read through their colour values and narro
   int bytes = 2;
   int channels() const { return 3; }
   void Unpack(std::uint32_t p, float* c) const {
-    const std::uint32_t colour = is565 ? ColorFrom565(p) : ColorFrom555(p);
-    for (int k = 0; k < 3; ++k) c[k] = static_cast<float>((colour >> (8 * k)) & 0xFF);
+    const std::uint32_t color = is565 ? ColorFrom565(p) : ColorFrom555(p);
+    for (int k = 0; k < 3; ++k) c[k] = static_cast<float>((color >> (8 * k)) & 0xFF);
   }
   std::uint32_t Pack(const int* c) const {
-    const std::uint32_t colour = static_cast<std::uint32_t>(c[0]) |
+    const std::uint32_t color = static_cast<std::uint32_t>(c[0]) |
                                  static_cast<std::uint32_t>(c[1]) << 8 |
                                  static_cast<std::uint32_t>(c[2]) << 16;
-    return is565 ? ColorTo565(colour) : ColorTo555(colour);
+    return is565 ? ColorTo565(color) : ColorTo555(color);
   }
 };
 
@@ -80,9 +80,9 @@ struct Paletted {  // 8 bits: palette colours in, the nearest index of the sourc
     c[0] = e.peRed, c[1] = e.peGreen, c[2] = e.peBlue;
   }
   std::uint32_t Pack(const int* c) const {
-    const COLORREF colour = static_cast<COLORREF>(c[0]) | static_cast<COLORREF>(c[1]) << 8 |
+    const COLORREF color = static_cast<COLORREF>(c[0]) | static_cast<COLORREF>(c[1]) << 8 |
                             static_cast<COLORREF>(c[2]) << 16;
-    return static_cast<std::uint32_t>(GetNearestIndex(palette, colour));
+    return static_cast<std::uint32_t>(GetNearestIndex(palette, color));
   }
 };
 
@@ -115,7 +115,7 @@ void NearestRows(const RotateRowsJob& job) {
 template <class Format>
 void BilinearRows(const RotateRowsJob& job, const Format& format) {
   const int bytes = format.bytes, channels = format.channels();
-  const std::uint32_t colourBits = ColourBits(bytes);
+  const std::uint32_t colorBits = ColorBits(bytes);
   const float wf = static_cast<float>(job.sourceWidth), hf = static_cast<float>(job.sourceHeight);
   for (int r = 0; r < job.rows; ++r) {
     std::uint8_t* out = job.destination + r * job.destinationPitch;
@@ -129,7 +129,7 @@ void BilinearRows(const RotateRowsJob& job, const Format& format) {
       const float dx = x - static_cast<float>(ix), dy = y - static_cast<float>(iy);
       const std::uint8_t* at = job.source + iy * job.sourcePitch + ix * bytes;
       const std::uint32_t p00 = LoadRaw(at, bytes);
-      if (job.transparency && (p00 & colourBits) == job.fill) {
+      if (job.transparency && (p00 & colorBits) == job.fill) {
         StoreRaw(out, p00, bytes);
         continue;
       }
@@ -138,9 +138,9 @@ void BilinearRows(const RotateRowsJob& job, const Format& format) {
       std::uint32_t p01 = down ? LoadRaw(at + job.sourcePitch, bytes) : p00;
       std::uint32_t p11 = right && down ? LoadRaw(at + job.sourcePitch + bytes, bytes) : p00;
       if (job.transparency) {
-        if ((p10 & colourBits) == job.fill) p10 = p00;
-        if ((p01 & colourBits) == job.fill) p01 = p00;
-        if ((p11 & colourBits) == job.fill) p11 = p00;
+        if ((p10 & colorBits) == job.fill) p10 = p00;
+        if ((p01 & colorBits) == job.fill) p01 = p00;
+        if ((p11 & colorBits) == job.fill) p11 = p00;
       }
       const float dxdy = dx * dy;
       const float w00 = ((1.0f - dx) - dy) + dxdy, w10 = dx - dxdy, w01 = dy - dxdy, w11 = dxdy;
@@ -213,13 +213,10 @@ RotateKernels BuildRotateKernels(SimdLevel level) {
 
 }  // namespace
 
-const RotateKernels& RotateKernelsAt(SimdLevel level) {
-  return SimdTables<RotateKernels, BuildRotateKernels>::At(level);
-}
+using RotateTables = SimdTables<RotateKernels, BuildRotateKernels>;
 
-const RotateKernels& ActiveRotateKernels() {
-  return SimdTables<RotateKernels, BuildRotateKernels>::Active();
-}
+const RotateKernels& RotateKernelsAt(SimdLevel level) { return RotateTables::At(level); }
+const RotateKernels& ActiveRotateKernels() { return RotateTables::Active(); }
 
 RotationFrame MakeRotationFrame(float angle, int sourceWidth, int sourceHeight, int width,
                                 int height) {

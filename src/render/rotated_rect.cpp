@@ -36,7 +36,8 @@ Corner TurnPoint(const Turn& t, double x, double y) {
 }  // namespace
 
 RECT* GetRotatedRect(RECT* rect, POINT* hotSpot, POINT* actionPoint, float angle) {
-  if (!rect) return nullptr;
+  // A NaN or infinite angle turns no corner anywhere: refused, the outputs untouched.
+  if (!rect || !std::isfinite(angle)) return nullptr;
   const Turn t = TurnOf(angle);
   const double w = rect->right, h = rect->bottom;
   const double hx = hotSpot ? hotSpot->x : 0, hy = hotSpot ? hotSpot->y : 0;
@@ -59,7 +60,7 @@ RECT* GetRotatedRect(RECT* rect, POINT* hotSpot, POINT* actionPoint, float angle
 }
 
 void ClampRotatedSize(int* width, int* height, float angle) {
-  if (!width || !height) return;
+  if (!width || !height || !std::isfinite(angle)) return;
   const float reduced = vexa::ReduceAngle(angle);
   if (reduced == 0.0f || reduced == 180.0f) return;
   if (reduced == 90.0f || reduced == 270.0f) {

@@ -4,8 +4,9 @@
 // Equal sizes are a plain Blit. Otherwise the source rectangle must lie wholly inside the
 // source (it is never clipped) and some of the destination rectangle must be visible through
 // the destination's clip rectangle. Then either
-// - the direct path scales straight into the destination: smooth resampling (through a
-//   temporary surface compatible with the source, blitted with the caller's mode and effect),
+// - the direct path scales straight into the destination: smooth resampling of the visible
+//   part (through a temporary surface compatible with the source, blitted with the caller's
+//   mode and effect),
 //   or nearest-pixel scaling when both surfaces have one depth and no mode or effect applies;
 // - or the temporary path scales the visible part into a temporary surface compatible with
 //   the source and blits that with the caller's mode and effect (transparent mode, effects,
@@ -80,46 +81,57 @@ PixelDescriptor DestinationView(const cSurfaceImplementation& destination,
   return view;
 }
 
-void ResampleAlphaInto(const cSurfaceImplementation& source, const StretchRequest& r,
-                       std::uint8_t* target, std::ptrdiff_t targetPitch) {
-  ResamplePlane(source.AlphaRow(r.sourceY) + r.sourceX, source.alphaPitch, r.sourceWidth,
-                r.sourceHeight, target, targetPitch, r.width, r.height);
+ResampleWindow WindowOf(const StretchRequest& r, const Visible& visible) {
+  return ResampleWindow{static_cast<int>(visible.left - r.x), static_cast<int>(visible.top - r.y),
+                        visible.Width(), visible.Height()};
 }
 
-// Smooth resampling, through a temporary surface compatible with the source that is then
-// blitted with the caller's mode, effect and alpha flag. When that blit could only copy the
-// pixels unchanged (opaque, no effect, one depth, wholly visible, another surface) the
-// resampler writes into the destination directly, with the same result.
-void StretchSmooth(cSurfaceImplementation* source, cSurfaceImplementation* destination,
+void ResampleAlphaInto(const cSurfaceImplementation& source, const StretchRequest& r,
+                       const ResampleWindow& window, std::uint8_t* target,
+                       std::ptrdiff_t targetPitch) {
+  ResamplePlane(source.AlphaRow(r.sourceY) + r.sourceX, source.alphaPitch, r.sourceWidth,
+                r.sourceHeight, target, targetPitch, r.width, r.height, window);
+}
+
+// Smooth resampling of the visible part of the destination rectangle only (the rectangle may
+// be far larger than the destination), through a temporary surface compatible with the source
+// that is then blitted with the caller's mode, effect and alpha flag. When that blit could
+// only copy the pixels unchanged (opaque, no effect, one depth, wholly visible, another
+// surface) the resampler writes into the destination directly, with the same result. False
+// when nothing could be drawn (memory ran out).
+bool StretchSmooth(cSurfaceImplementation* source, cSurfaceImplementation* destination,
                    const StretchRequest& r, const NormalisedEffect& ink, const Visible& visible) {
   const bool aware = source->alphaFirstRow || (r.flags & kStretchResampleTransparent);
   const bool copyAlpha = (r.flags & kStretchCopyAlpha) != 0;
+  const ResampleWindow window = WindowOf(r, visible);
   if (r.mode == kModeOpaque && ink.code == kEffectNone && !visible.clipped &&
       source->depth == destination->depth && source != destination) {
     PixelDescriptor view = DestinationView(*destination, *source, r);
     if (!ResamplePixels(*source, r.sourceX, r.sourceY, r.sourceWidth, r.sourceHeight, view,
-                        r.width, r.height, aware, source->transparentColor)) {
-      return;
+                        r.width, r.height, window, aware, source->transparentColor)) {
+      return false;
     }
     if (copyAlpha && source->alphaFirstRow &&
         (destination->alphaFirstRow || destination->CreateAlpha())) {
-      ResampleAlphaInto(*source, r, destination->AlphaRow(r.y) + r.x, destination->alphaPitch);
+      ResampleAlphaInto(*source, r, window, destination->AlphaRow(r.y) + r.x,
+                        destination->alphaPitch);
     }
-    return;
+    return true;
   }
-  TemporarySurface temporary(source->CreateCompatible(std::max(r.width, 1), std::max(r.height, 1)));
-  if (!temporary || !temporary->Lock()) return;
+  TemporarySurface temporary(source->CreateCompatible(window.width, window.height));
+  if (!temporary || !temporary->Lock()) return false;
   const bool drawn = ResamplePixels(*source, r.sourceX, r.sourceY, r.sourceWidth, r.sourceHeight,
-                                    *temporary.get(), r.width, r.height, aware,
+                                    *temporary.get(), r.width, r.height, window, aware,
                                     source->transparentColor);
   if (drawn && source->alphaFirstRow && (r.mode == kModeTransparent || copyAlpha) &&
       temporary->CreateAlpha()) {
-    ResampleAlphaInto(*source, r, temporary->alphaFirstRow, temporary->alphaPitch);
+    ResampleAlphaInto(*source, r, window, temporary->alphaFirstRow, temporary->alphaPitch);
   }
   temporary->Unlock();
-  if (!drawn) return;
-  temporary->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, r.mode, r.effect, r.parameter,
-                  BlitFlagsOf(r.flags));
+  if (!drawn) return false;
+  temporary->Blit(destination, static_cast<int>(visible.left), static_cast<int>(visible.top), 0, 0,
+                  window.width, window.height, r.mode, r.effect, r.parameter, BlitFlagsOf(r.flags));
+  return true;
 }
 
 void StretchNearestInto(cSurfaceImplementation* source, cSurfaceImplementation* destination,
@@ -144,7 +156,7 @@ int StretchDirect(cSurfaceImplementation* source, cSurfaceImplementation* destin
   SurfaceLocks locks(source, destination);
   if (!locks.locked()) return 0;
   if (r.flags & (kStretchResample | kStretchResampleTransparent)) {
-    StretchSmooth(source, destination, r, ink, visible);
+    if (!StretchSmooth(source, destination, r, ink, visible)) return 0;
   } else {
     StretchNearestInto(source, destination, r, visible);
   }
@@ -191,8 +203,9 @@ int Stretch(cSurfaceImplementation* source, cSurfaceImplementation* destination,
   const bool plainCopy =
       source->depth == destination->depth && r.mode == kModeOpaque && ink.code == kEffectNone;
   if (!resample && !plainCopy) return StretchThroughTemporary(source, destination, r, visible);
-  if (source->HasCustomPixelRoutines()) {
-    // Their pixels cannot be read directly: scale a plain copy of the source rectangle.
+  // Private pixels cannot be read directly, and nearest scaling of a surface onto itself
+  // would read pixels it has already written: both scale a plain copy of the source rectangle.
+  if (source->HasCustomPixelRoutines() || (!resample && source == destination)) {
     TemporarySurface plain(MakePlainCopy(source, r.sourceX, r.sourceY, r.sourceWidth, r.sourceHeight));
     if (!plain) return 0;
     StretchRequest copied = r;

@@ -8,7 +8,8 @@
 //
 // A read larger than the buffered bytes takes those, then reads the whole 16384-byte chunks
 // straight into the caller's memory, then refills the buffer once for the remainder. Every
-// system read is cut at the end of the range (start + length; length 0 means no limit).
+// system read is cut at the end of the range (start + length; length 0 means no limit: the
+// stream then ends where the file does, for its size and for seeking).
 #include <fcntl.h>
 
 #include <algorithm>
@@ -212,7 +213,15 @@ int CInputBufFile::ReadByte(BYTE* value) {
 
 int CInputBufFile::Tell() { return m_position - m_start; }
 
-int CInputBufFile::GetSize() { return m_length; }
+// Where the stream ends: start + length, or without a limit the file's end (measured now,
+// so a file that grows is followed), never before start.
+std::int64_t CInputBufFile::RangeEnd() const {
+  if (m_length != 0) return std::int64_t{m_start} + m_length;
+  const std::int64_t end = m_file == kInvalidFile ? m_start : plat::FileLength(m_file);
+  return std::clamp<std::int64_t>(end, m_start, INT_MAX);
+}
+
+int CInputBufFile::GetSize() { return static_cast<int>(RangeEnd() - m_start); }
 
 int CInputBufFile::Seek(int offset, int origin) {
   std::int64_t target = m_start;
@@ -231,10 +240,10 @@ int CInputBufFile::Seek(int offset, int origin) {
   } else if (origin == kStreamSeekStart) {
     target = std::int64_t{m_start} + offset;
   } else if (origin == kStreamSeekEnd) {
-    target = std::int64_t{m_start} + m_length + offset;
+    target = RangeEnd() + offset;
   }
   EmptyBuffer();
-  target = std::clamp<std::int64_t>(target, m_start, std::int64_t{m_start} + m_length);
+  target = std::clamp<std::int64_t>(target, m_start, RangeEnd());
   const std::int64_t now = plat::SeekFile(m_file, target, SEEK_SET);
   if (FitsPosition(now)) m_position = static_cast<int>(now);
   return Tell();

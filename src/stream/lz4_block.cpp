@@ -35,11 +35,14 @@ int CompressBlock(COutputFile* output, const void* source, int sourceSize, int l
 }
 
 int DecompressBlock(void* destination, const void* source, int destinationSize, int sourceSize) {
-  if (!destination || !source || destinationSize < 0 || sourceSize < 0) {
+  // An empty destination needs no address: the only block that fits it is the empty one.
+  if ((!destination && destinationSize > 0) || !source || destinationSize < 0 || sourceSize < 0) {
     return kCompressionFailed;
   }
+  // Zero bytes out is a success: CompressBlock turns an empty input into a one-byte block,
+  // which must come back as the empty input. Malformed blocks give a negative count.
   const int n = LZ4_decompress_safe(static_cast<const char*>(source),
                                     static_cast<char*>(destination), sourceSize,
                                     destinationSize);
-  return n > 0 ? kStreamOk : kCompressionFailed;
+  return n >= 0 ? kStreamOk : kCompressionFailed;
 }

@@ -6,6 +6,7 @@
 
 #include "surface/buffer_surface_storage.h"
 #include "palette/grey_palette.h"
+#include "surface/surface_lifetime.h"
 
 namespace {
 
@@ -38,26 +39,18 @@ cAlphaBufferSurface::~cAlphaBufferSurface() {
 
 cSurfaceImplementation* cAlphaBufferSurface::Destroy(unsigned destroyFlags) {
   this->cAlphaBufferSurface::~cAlphaBufferSurface();
-  if (destroyFlags & 1) ::operator delete(this);
-  return this;
+  return vexa::FreeDestroyed(this, destroyFlags);
 }
 
 cSurfaceImplementation* cAlphaBufferSurface::CreateCompatible(int newWidth, int newHeight) {
   vexa::RowLayout layout;
-  if (depth == 0 || !vexa::ComputeRowLayout(newWidth, newHeight, 8, &layout)) return nullptr;
-  auto* created = new (std::nothrow) cAlphaBufferSurface();
+  auto* created =
+      vexa::NewCompatibleSurface<cAlphaBufferSurface>(*this, newWidth, newHeight, 8, &layout);
   if (!created) return nullptr;
-  InitCompatible(created, this, newWidth, newHeight, layout.stride);
   // An owned block is top-down even when this surface is a bottom-up view.
   created->pitch = layout.stride;
   created->bottomUp = 0;
-  vexa::AlignedBlock block;
-  if (!vexa::AllocateAligned(layout.bytes, kAlignmentSpare, false, &block)) {
-    created->Delete();
-    return nullptr;
-  }
-  created->storage = block.block;
-  created->firstRow = block.aligned;
+  if (!vexa::AttachAlignedRows(created, layout, kAlignmentSpare)) return nullptr;
   created->ownsStorage = 1;
   return created;
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <vexa/error_surface.h>
 #include <vexa/surface_implementation.h>
 
 #include "surface/alpha_plane_kernels.h"
@@ -21,6 +22,11 @@ void ConvertRows(cSurfaceImplementation& surface, const vexa::AlphaRowFn* kernel
   surface.Unlock();
 }
 
+// The error surface stands for every empty surface object at once: a plane given to it would
+// appear on all of them (and a caller's buffer would stay reachable after the caller let it
+// go). It keeps none.
+bool KeepsNoPlane(const cSurfaceImplementation* surface) { return surface == GetErrorSurface(); }
+
 }  // namespace
 
 void cSurfaceImplementation::DeleteAlpha() {
@@ -31,6 +37,7 @@ void cSurfaceImplementation::DeleteAlpha() {
 }
 
 std::uint8_t* cSurfaceImplementation::CreateAlpha() {
+  if (KeepsNoPlane(this)) return nullptr;
   DeleteAlpha();
   // The plane's rows follow the 8-bit stride rule: width + 3 with the two low bits cleared.
   vexa::RowLayout layout;
@@ -44,6 +51,7 @@ std::uint8_t* cSurfaceImplementation::CreateAlpha() {
 }
 
 void cSurfaceImplementation::AttachAlpha(std::uint8_t* planeFirstRow, int planePitch) {
+  if (KeepsNoPlane(this)) return;
   DeleteAlpha();
   // abs() in 64 bits: INT_MIN has no positive int.
   const std::int64_t planeStride = planePitch < 0 ? -std::int64_t{planePitch} : planePitch;
@@ -67,7 +75,7 @@ std::uint8_t* cSurfaceImplementation::DetachAlpha(int* planePitch) {
 }
 
 int cSurfaceImplementation::SetAlphaFromBuffer(const std::uint8_t* source, int sourcePitch) {
-  if (!source) return 0;
+  if (!source || KeepsNoPlane(this)) return 0;
   if (!alphaFirstRow && !CreateAlpha()) return 0;
   if (sourcePitch == 0) sourcePitch = alphaPitch;
   const std::int64_t sourceStride = sourcePitch < 0 ? -std::int64_t{sourcePitch} : sourcePitch;

@@ -79,24 +79,19 @@ AlphaRowKernels BuildAlphaKernels(SimdLevel level) {
       {nullptr, DemultiplyRow15, DemultiplyRow16, DemultiplyRow24, DemultiplyRow32}};
   // Only the 32-bit rows have vector forms: the other formats are rare with alpha planes.
   constexpr int k32 = 4;
-  if (level == SimdLevel::Avx2) {
-    kernels.premultiply[k32] = PremultiplyRow32Avx2;
-    kernels.demultiply[k32] = DemultiplyRow32Avx2;
-  } else if (level == SimdLevel::Sse2) {
-    kernels.premultiply[k32] = PremultiplyRow32Sse2;
-    kernels.demultiply[k32] = DemultiplyRow32Sse2;
+  if (level != SimdLevel::Scalar) {
+    const AlphaRows32 rows = level == SimdLevel::Avx2 ? AlphaRows32Avx2() : AlphaRows32Sse2();
+    kernels.premultiply[k32] = rows.premultiply;
+    kernels.demultiply[k32] = rows.demultiply;
   }
   return kernels;
 }
 
 }  // namespace
 
-const AlphaRowKernels& AlphaKernelsAt(SimdLevel level) {
-  return SimdTables<AlphaRowKernels, BuildAlphaKernels>::At(level);
-}
+using AlphaTables = SimdTables<AlphaRowKernels, BuildAlphaKernels>;
 
-const AlphaRowKernels& ActiveAlphaKernels() {
-  return SimdTables<AlphaRowKernels, BuildAlphaKernels>::Active();
-}
+const AlphaRowKernels& AlphaKernelsAt(SimdLevel level) { return AlphaTables::At(level); }
+const AlphaRowKernels& ActiveAlphaKernels() { return AlphaTables::Active(); }
 
 }  // namespace vexa

@@ -33,10 +33,13 @@ void DemultiplyRow16(std::uint8_t* pixels, const std::uint8_t* alpha, int width)
 void DemultiplyRow24(std::uint8_t* pixels, const std::uint8_t* alpha, int width);
 void DemultiplyRow32(std::uint8_t* pixels, const std::uint8_t* alpha, int width);
 
-void PremultiplyRow32Sse2(std::uint8_t* pixels, const std::uint8_t* alpha, int width);
-void DemultiplyRow32Sse2(std::uint8_t* pixels, const std::uint8_t* alpha, int width);
-void PremultiplyRow32Avx2(std::uint8_t* pixels, const std::uint8_t* alpha, int width);
-void DemultiplyRow32Avx2(std::uint8_t* pixels, const std::uint8_t* alpha, int width);
+// The 32-bit rows of the vector levels, made in the files built with their instruction sets.
+struct AlphaRows32 {
+  AlphaRowFn premultiply;
+  AlphaRowFn demultiply;
+};
+AlphaRows32 AlphaRows32Sse2();
+AlphaRows32 AlphaRows32Avx2();
 
 // The kernels of one instruction level, indexed by format index (entry 0, the 8-bit
 // format, is null: 8-bit surfaces are never converted).

@@ -5,12 +5,6 @@
 
 namespace vexa {
 
-void PremultiplyRow32Avx2(std::uint8_t* pixels, const std::uint8_t* alpha, int width) {
-  PremultiplyRow32With<Avx2>(pixels, alpha, width);
-}
-
-void DemultiplyRow32Avx2(std::uint8_t* pixels, const std::uint8_t* alpha, int width) {
-  DemultiplyRow32With<Avx2>(pixels, alpha, width);
-}
+AlphaRows32 AlphaRows32Avx2() { return {PremultiplyRow32With<Avx2>, DemultiplyRow32With<Avx2>}; }
 
 }  // namespace vexa

@@ -5,12 +5,6 @@
 
 namespace vexa {
 
-void PremultiplyRow32Sse2(std::uint8_t* pixels, const std::uint8_t* alpha, int width) {
-  PremultiplyRow32With<Sse2>(pixels, alpha, width);
-}
-
-void DemultiplyRow32Sse2(std::uint8_t* pixels, const std::uint8_t* alpha, int width) {
-  DemultiplyRow32With<Sse2>(pixels, alpha, width);
-}
+AlphaRows32 AlphaRows32Sse2() { return {PremultiplyRow32With<Sse2>, DemultiplyRow32With<Sse2>}; }
 
 }  // namespace vexa

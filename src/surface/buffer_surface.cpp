@@ -8,6 +8,7 @@
 #include <vexa/stream.h>
 
 #include "surface/buffer_surface_storage.h"
+#include "surface/surface_lifetime.h"
 
 namespace {
 
@@ -32,24 +33,14 @@ cBufferSurface::~cBufferSurface() {
 
 cSurfaceImplementation* cBufferSurface::Destroy(unsigned destroyFlags) {
   this->cBufferSurface::~cBufferSurface();
-  if (destroyFlags & 1) ::operator delete(this);
-  return this;
+  return vexa::FreeDestroyed(this, destroyFlags);
 }
 
 cSurfaceImplementation* cBufferSurface::CreateCompatible(int newWidth, int newHeight) {
   vexa::RowLayout layout;
-  if (depth == 0 || !vexa::ComputeRowLayout(newWidth, newHeight, depth, &layout)) return nullptr;
-  auto* created = new (std::nothrow) cBufferSurface();
-  if (!created) return nullptr;
-  InitCompatible(created, this, newWidth, newHeight, layout.stride);
-  vexa::AlignedBlock block;
-  if (!vexa::AllocateAligned(layout.bytes, kAlignmentSpare, false, &block)) {
-    created->Delete();
-    return nullptr;
-  }
-  created->storage = block.block;
-  created->firstRow = block.aligned;
-  return created;
+  auto* created =
+      vexa::NewCompatibleSurface<cBufferSurface>(*this, newWidth, newHeight, depth, &layout);
+  return created ? vexa::AttachAlignedRows(created, layout, kAlignmentSpare) : nullptr;
 }
 
 int cBufferSurface::Create(int newWidth, int newHeight) {

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "surface/buffer_surface_storage.h"
+#include "surface/surface_lifetime.h"
 
 namespace {
 
@@ -29,8 +30,7 @@ cDIBSectionSurface::~cDIBSectionSurface() {
 
 cSurfaceImplementation* cDIBSectionSurface::Destroy(unsigned destroyFlags) {
   this->cDIBSectionSurface::~cDIBSectionSurface();
-  if (destroyFlags & 1) ::operator delete(this);
-  return this;
+  return vexa::FreeDestroyed(this, destroyFlags);
 }
 
 int cDIBSectionSurface::InitFormat(int newDepth) {
@@ -97,8 +97,7 @@ cDIBDCSurface::~cDIBDCSurface() = default;
 
 cSurfaceImplementation* cDIBDCSurface::Destroy(unsigned destroyFlags) {
   this->cDIBDCSurface::~cDIBDCSurface();
-  if (destroyFlags & 1) ::operator delete(this);
-  return this;
+  return vexa::FreeDestroyed(this, destroyFlags);
 }
 
 cSurfaceImplementation* cDIBDCSurface::CreateCompatible(int newWidth, int newHeight) {

@@ -6,6 +6,7 @@
 #include <vexa/palette.h>
 
 #include "surface/dib_surface_header.h"
+#include "surface/surface_lifetime.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ constexpr WORD kLogPaletteVersion = 0x300;
 
 // A palette object from the record's colour table: each (blue, green, red, reserved) entry
 // becomes (red, green, blue, 0).
-PaletteObject* PaletteFromColourTable(const BITMAPINFO* info, int count) {
+PaletteObject* PaletteFromColorTable(const BITMAPINFO* info, int count) {
   LOGPALETTE256 record{};
   record.palVersion = kLogPaletteVersion;
   record.palNumEntries = static_cast<WORD>(count);
@@ -43,7 +44,7 @@ cDIBSurface::cDIBSurface(const BITMAPINFO* info, const void* bits, int createPal
   firstRow = layout.topDown ? pixels : pixels + static_cast<std::ptrdiff_t>(height - 1) * stride;
   storage = pixels;
   ResetClipRect();
-  if (layout.depth == 8 && createPalette) palette = PaletteFromColourTable(info, layout.colourCount);
+  if (layout.depth == 8 && createPalette) palette = PaletteFromColorTable(info, layout.colorCount);
   SetPixelFormat(layout.depth);
   if (depth == 32) KeepAlphaIfTranslucent();
 }
@@ -55,8 +56,7 @@ cDIBSurface::~cDIBSurface() {
 
 cSurfaceImplementation* cDIBSurface::Destroy(unsigned destroyFlags) {
   this->cDIBSurface::~cDIBSurface();
-  if (destroyFlags & 1) ::operator delete(this);
-  return this;
+  return vexa::FreeDestroyed(this, destroyFlags);
 }
 
 cSurfaceImplementation* cDIBSurface::CreateCompatible(int, int) { return nullptr; }

@@ -14,23 +14,23 @@ constexpr DWORD kBitFields = 3;
 constexpr std::size_t kHeaderSize = sizeof(BITMAPINFOHEADER);
 constexpr std::size_t kMaskBytes = 12;
 
-struct ColourMasks {
+struct ColorMasks {
   DWORD red, green, blue;
 };
 
-ColourMasks ReadMasks(const BITMAPINFO* info) {
+ColorMasks ReadMasks(const BITMAPINFO* info) {
   DWORD words[3];
   std::memcpy(words, reinterpret_cast<const std::uint8_t*>(info) + kHeaderSize, sizeof(words));
   return {words[0], words[1], words[2]};
 }
 
-bool MasksAre(const ColourMasks& m, DWORD red, DWORD green, DWORD blue) {
+bool MasksAre(const ColorMasks& m, DWORD red, DWORD green, DWORD blue) {
   return m.red == red && m.green == green && m.blue == blue;
 }
 
 // The surface depth of a bit-field record; 0 for a mask set the formats cannot hold.
 int BitFieldDepth(const BITMAPINFO* info, int bitCount) {
-  const ColourMasks masks = ReadMasks(info);
+  const ColorMasks masks = ReadMasks(info);
   if (bitCount == 16 && MasksAre(masks, 0x7C00, 0x3E0, 0x1F)) return 15;
   if (bitCount == 16 && MasksAre(masks, 0xF800, 0x7E0, 0x1F)) return 16;
   if (bitCount == 32 && MasksAre(masks, 0xFF0000, 0xFF00, 0xFF)) return 32;
@@ -84,8 +84,8 @@ bool ReadDibLayout(const BITMAPINFO* info, DibLayout* layout) {
   if (layout->depth == 0 || !ReadGeometry(header, layout)) return false;
   if (layout->depth == 8) {
     if (header.biClrUsed > 256) return false;
-    layout->colourCount = header.biClrUsed != 0 ? static_cast<int>(header.biClrUsed) : 256;
-    layout->bitsOffset = kHeaderSize + 4 * static_cast<std::size_t>(layout->colourCount);
+    layout->colorCount = header.biClrUsed != 0 ? static_cast<int>(header.biClrUsed) : 256;
+    layout->bitsOffset = kHeaderSize + 4 * static_cast<std::size_t>(layout->colorCount);
   }
   return true;
 }

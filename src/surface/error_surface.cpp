@@ -2,14 +2,15 @@
 
 #include <new>
 
+#include "surface/surface_lifetime.h"
+
 // Constructed before the CPU feature word is known: its flags stay 0.
 cErrorSurface::cErrorSurface() { flags = 0; }
 cErrorSurface::~cErrorSurface() { ReleaseBaseResources(); }
 
 cSurfaceImplementation* cErrorSurface::Destroy(unsigned destroyFlags) {
   this->cErrorSurface::~cErrorSurface();
-  if (destroyFlags & 1) ::operator delete(this);  // only ever so for a heap instance
-  return this;
+  return vexa::FreeDestroyed(this, destroyFlags);  // only ever so for a heap instance
 }
 
 cSurfaceImplementation* cErrorSurface::CreateCompatible(int, int) { return nullptr; }

@@ -2,6 +2,9 @@
 // on the pixel descriptor, and the base results of everything a subclass may override.
 #include <vexa/surface_implementation.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 
 #include <vexa/palette.h>
@@ -88,10 +91,12 @@ void cSurfaceImplementation::SetClipRect(int x, int y, int w, int h) {
   // 64-bit sums: x + width must not overflow for callers that pass "everything" sizes.
   clipLeft = x > 0 ? x : 0;
   clipTop = y > 0 ? y : 0;
+  // Ends below INT_MIN (a far-left start with a negative size) are kept at INT_MIN: cut to 32
+  // bits they would wrap round to a clip rectangle far wider than the surface.
   const std::int64_t right = std::int64_t{x} + w;
   const std::int64_t bottom = std::int64_t{y} + h;
-  clipRight = static_cast<int>(right < width ? right : width);
-  clipBottom = static_cast<int>(bottom < height ? bottom : height);
+  clipRight = static_cast<int>(std::clamp<std::int64_t>(right, INT_MIN, width));
+  clipBottom = static_cast<int>(std::clamp<std::int64_t>(bottom, INT_MIN, height));
 }
 
 void cSurfaceImplementation::ResetClipRect() { SetClipRect(0, 0, width, height); }
@@ -107,14 +112,14 @@ void cSurfaceImplementation::SetPixelValue(int x, int y, std::uint32_t value) {
   Unlock();
 }
 
-void cSurfaceImplementation::SetPixelColor(int x, int y, COLORREF colour) {
+void cSurfaceImplementation::SetPixelColor(int x, int y, COLORREF color) {
   if (!InClip(x, y) || !pixelRoutines || !pixelRoutines->setPixel) return;
   if (storage) {
-    pixelRoutines->setPixel(this, x, y, colour);
+    pixelRoutines->setPixel(this, x, y, color);
     return;
   }
   if (!Lock()) return;
-  pixelRoutines->setPixel(this, x, y, colour);
+  pixelRoutines->setPixel(this, x, y, color);
   Unlock();
 }
 
@@ -126,10 +131,10 @@ int cSurfaceImplementation::GetPixelValue(int x, int y, std::uint32_t* value) {
   return 1;
 }
 
-int cSurfaceImplementation::GetPixelColor(int x, int y, COLORREF* colour) {
+int cSurfaceImplementation::GetPixelColor(int x, int y, COLORREF* color) {
   std::uint32_t value = 0;
-  if (!colour || !GetPixelValue(x, y, &value)) return 0;
-  *colour = depth == 8 ? GetPaletteColor(static_cast<int>(value)) : value;
+  if (!color || !GetPixelValue(x, y, &value)) return 0;
+  *color = depth == 8 ? GetPaletteColor(static_cast<int>(value)) : value;
   return 1;
 }
 
@@ -167,8 +172,8 @@ int cSurfaceImplementation::HasCustomPixelRoutines() {
 int cSurfaceImplementation::ReadPixels(HFILE) { return 0; }
 int cSurfaceImplementation::WritePixels(HFILE) { return 0; }
 
-void cSurfaceImplementation::SetTransparentColor(COLORREF colour) {
-  vexa::ComputeTransparentValue(*this, colour, &transparentColor, &transparentValue);
+void cSurfaceImplementation::SetTransparentColor(COLORREF color) {
+  vexa::ComputeTransparentValue(*this, color, &transparentColor, &transparentValue);
 }
 COLORREF cSurfaceImplementation::GetTransparentColor() { return transparentColor; }
 std::uint32_t cSurfaceImplementation::GetTransparentValue() { return transparentValue; }
@@ -217,9 +222,9 @@ int cSurfaceImplementation::DriverHook104(HookArg, HookArg, HookArg, HookArg, Ho
 int cSurfaceImplementation::DriverHook105(HookArg, HookArg) { return 0; }
 void cSurfaceImplementation::DriverHook106(HookArg) {}
 int cSurfaceImplementation::DriverHook107(HookArg) { return 0; }
-int cSurfaceImplementation::FillRectBlendAlias(int x, int y, int w, int h, COLORREF colour,
+int cSurfaceImplementation::FillRectBlendAlias(int x, int y, int w, int h, COLORREF color,
                                                int mode, std::uint32_t modulation) {
-  return FillRectBlend(x, y, w, h, colour, mode, modulation);
+  return FillRectBlend(x, y, w, h, color, mode, modulation);
 }
 int cSurfaceImplementation::FillRectEffect(int, int, int, int, void*, HookArg, HookArg, HookArg) {
   return 0;

@@ -79,8 +79,8 @@ int cSurfaceImplementation::GetLogPalette(LOGPALETTE* out) {
   return palette->entryCount;
 }
 
-int cSurfaceImplementation::GetNearestIndex(COLORREF colour) {
-  return palette ? ::GetNearestIndex(palette, colour) : 0;
+int cSurfaceImplementation::GetNearestIndex(COLORREF color) {
+  return palette ? ::GetNearestIndex(palette, color) : 0;
 }
 
 COLORREF cSurfaceImplementation::GetPaletteColor(int index) {

@@ -17,6 +17,7 @@
 #include <vexa/surface_object.h>
 
 #include "bank/image_layout.h"
+#include "support/bank_fixture.h"
 #include "support/surface_factory.h"
 #include "pixels/pixel_format.h"
 
@@ -24,18 +25,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using testsupport::MakeSurface;
+using testsupport::BankPtr;
+using testsupport::NewBank;
 using testsupport::RawPixel;
-
-struct BankDeleter {
-  void operator()(ImageBank* bank) const { DestroyImageBank(bank); }
-};
-using BankPtr = std::unique_ptr<ImageBank, BankDeleter>;
-
-BankPtr NewBank(int mode) {
-  BankPtr bank(CreateImageBank(0, nullptr));
-  if (bank) SetImageBankFormat(bank.get(), mode);
-  return bank;
-}
 
 constexpr int kModes[] = {3, 6, 7, 4, 8};
 
@@ -338,10 +330,13 @@ TEST(BankImageConversion, SuppliedFormatsAndPalettes) {
   for (int i = 0; i < 6; ++i) EXPECT_EQ(RawPixel(*s.implementation, i % 3, i / 3), wide[i]);
 }
 
-TEST(BankImages, HeaderFieldsAndColourKeys) {
+TEST(BankImages, HeaderFieldsAndColorKeys) {
   BankPtr bank15 = NewBank(6);
-  const int n = AddImage(bank15.get(), 0x10003, 2, 0x18000, -1, 7, 0x12345, 0x123456, 0, nullptr, nullptr);
-  ASSERT_NE(n, 0) << "sizes are their low 16 bits";
+  EXPECT_EQ(AddImage(bank15.get(), 0x10003, 2, 0, 0, 0, 0, 0, 0, nullptr, nullptr), 0)
+      << "a size beyond 16 bits is refused, not cut to its low bits";
+  const int n =
+      AddImage(bank15.get(), 3, 2, 0x18000, -1, 7, 0x12345, 0x123456, 0, nullptr, nullptr);
+  ASSERT_NE(n, 0);
   ImageInfo info = Info(bank15.get(), n);
   EXPECT_EQ(info.width, 3);
   EXPECT_EQ(info.height, 2);

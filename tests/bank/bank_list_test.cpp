@@ -16,20 +16,13 @@
 #include "bank/bank_list.h"
 #include "bank/driver_surface_cache.h"
 #include "base/application_contexts.h"
+#include "support/bank_fixture.h"
 #include "support/recording_surface.h"
 
 namespace {
 
-struct BankDeleter {
-  void operator()(ImageBank* bank) const { DestroyImageBank(bank); }
-};
-using BankPtr = std::unique_ptr<ImageBank, BankDeleter>;
-
-BankPtr NewBank(int format = 8) {
-  BankPtr bank(CreateImageBank(0, nullptr));
-  if (bank) SetImageBankFormat(bank.get(), format);
-  return bank;
-}
+using testsupport::BankPtr;
+using testsupport::NewBank;
 
 // A 2 x 2 32-bit image whose pixels depend on `seed`.
 int AddSeeded(ImageBank* bank, std::uint32_t seed, std::uint32_t flags = 0) {
@@ -43,7 +36,7 @@ BankEntryHeader* FakeMask(ImageBank& bank, int list, int number) {
   return block;
 }
 
-TEST(BankChecksum, DocumentedValues) {
+TEST(BankChecksum, KnownValuesOfShortInputs) {
   const std::uint8_t pair[] = {0x01, 0x02};
   EXPECT_EQ(vexa::BankChecksum(pair, 2), 0x0008);
   EXPECT_EQ(vexa::BankChecksum(reinterpret_cast<const std::uint8_t*>("abc"), 3), 0x0556);

@@ -14,23 +14,15 @@
 #include <vexa/surface_object.h>
 
 #include "pixels/kernels/run_length_form.h"
+#include "support/bank_fixture.h"
 #include "support/surface_factory.h"
 #include "pixels/pixel_format.h"
 
 namespace {
 
+using testsupport::BankPtr;
+using testsupport::NewBank;
 using testsupport::RawPixel;
-
-struct BankDeleter {
-  void operator()(ImageBank* bank) const { DestroyImageBank(bank); }
-};
-using BankPtr = std::unique_ptr<ImageBank, BankDeleter>;
-
-BankPtr NewBank(int mode) {
-  BankPtr bank(CreateImageBank(0, nullptr));
-  if (bank) SetImageBankFormat(bank.get(), mode);
-  return bank;
-}
 
 const ImageEntryHeader* Entry(ImageBank* bank, int n) {
   return reinterpret_cast<const ImageEntryHeader*>(GetEntry(bank, kListImages, n));
@@ -157,9 +149,9 @@ TEST(ImageSurface, RunLengthBlockSurvivesEveryOperation) {
   cSurfaceObject s;
   ASSERT_EQ(GetImageSurface(bank.get(), n, &s, 0), 1);
   auto target = testsupport::MakeSurface(32, 320, 10);
-  COLORREF colour = 0;
+  COLORREF color = 0;
   RECT box{};
-  s.GetPixelColor(5, 1, &colour);
+  s.GetPixelColor(5, 1, &color);
   s.SetPixelColor(5, 1, 0x010203);
   s.FillRectColor(0, 0, 10, 2, 0x445566);
   s.FlipHorizontal();

@@ -18,6 +18,7 @@
 #include "bank/mask/mask_kernels.h"
 #include "bank/mask/mask_runlength.h"
 #include "support/surface_factory.h"
+#include "support/simd_levels.h"
 
 namespace {
 
@@ -28,13 +29,7 @@ using vexa::SimdLevel;
 
 constexpr int kDepths[] = {8, 15, 16, 24, 32};
 
-std::vector<SimdLevel> Levels() {
-  std::vector<SimdLevel> levels;
-  for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
-    if (vexa::SimdLevelSupported(level)) levels.push_back(level);
-  }
-  return levels;
-}
+std::vector<SimdLevel> Levels() { return testsupport::SupportedLevels(); }
 
 // A solid-pixel picture: the expected content of a mask.
 using Picture = std::vector<std::vector<bool>>;
@@ -153,7 +148,7 @@ TEST(MaskBuild, ThirtyTwoBitPixelsDifferingOnlyInTheTopByteAreSolid) {
   ExpectMask(mask, Picture(4, std::vector<bool>(20, true)), "top byte");
 }
 
-TEST(MaskBuild, AlphaPlaneDecidesOverTheColourKey) {
+TEST(MaskBuild, AlphaPlaneDecidesOverTheColorKey) {
   std::mt19937 rng(11);
   for (SimdLevel level : Levels()) {
     for (int depth : {16, 24, 32}) {

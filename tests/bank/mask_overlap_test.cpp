@@ -12,6 +12,7 @@
 
 #include "bank/mask/mask_kernels.h"
 #include "bank/mask/mask_tests.h"
+#include "support/simd_levels.h"
 
 namespace {
 
@@ -65,13 +66,7 @@ bool ReferenceRect(const Bits& m, int x, int y, int w, int h) {
   return false;
 }
 
-std::vector<SimdLevel> Levels() {
-  std::vector<SimdLevel> levels;
-  for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
-    if (vexa::SimdLevelSupported(level)) levels.push_back(level);
-  }
-  return levels;
-}
+std::vector<SimdLevel> Levels() { return testsupport::SupportedLevels(); }
 
 int Overlap(SimdLevel level, const Bits& a, int xA, int yA, const Bits& b, int xB, int yB) {
   return vexa::OverlapMasks(vexa::MaskKernelsAt(level), a.bytes.data(), b.bytes.data(), xA,

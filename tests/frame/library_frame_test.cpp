@@ -169,7 +169,7 @@ TEST(ThreadRegistration, ConcurrentRegistrationBuildsPrototypesOnce) {
   RegisterThread();
 }
 
-TEST(LibraryFunctions, VersionSizesAndColours) {
+TEST(LibraryFunctions, VersionSizesAndColors) {
   EXPECT_EQ(GetLibraryVersion(), 196900);
   EXPECT_EQ(GetStride(33, 15), 68);
   EXPECT_EQ(GetStride(3, 24), 12);

@@ -76,7 +76,7 @@ TEST(SurfaceInterface, EveryOperationSitsInItsSlot) {
 }
 
 // Calls through raw table entries, as a caller bound by slot number does.
-TEST(SurfaceInterface, RawSlotCallsReachTheDocumentedOperations) {
+TEST(SurfaceInterface, RawSlotCallsReachTheirOperations) {
   RecordingSurface surface(4, 3, 32);
   void** table = *reinterpret_cast<void***>(&surface);
   using IntOp = int (*)(S*);
@@ -125,11 +125,11 @@ TEST(SurfaceInterface, PixelReadsFailOutsideTheClipAndLeaveTheOutput) {
   surface.SetClipRect(0, 0, 3, 3);
   surface.SetPixelColor(1, 1, 0x00102030);
   surface.SetPixelColor(3, 1, 0x00FFFFFF);  // outside: ignored
-  COLORREF colour = 0xDEADBEEF;
-  EXPECT_EQ(surface.GetPixelColor(surface.clipRight, 1, &colour), 0);
-  EXPECT_EQ(colour, 0xDEADBEEFu);
-  EXPECT_EQ(surface.GetPixelColor(1, 1, &colour), 1);
-  EXPECT_EQ(colour, 0x00102030u);
+  COLORREF color = 0xDEADBEEF;
+  EXPECT_EQ(surface.GetPixelColor(surface.clipRight, 1, &color), 0);
+  EXPECT_EQ(color, 0xDEADBEEFu);
+  EXPECT_EQ(surface.GetPixelColor(1, 1, &color), 1);
+  EXPECT_EQ(color, 0x00102030u);
   EXPECT_EQ(surface.pixels[3 * 4 + 0], 0) << "the write outside the clip must not land";
 }
 
@@ -200,9 +200,9 @@ TEST(ErrorSurface, AnswersEverythingHarmlessly) {
   int x = 7, y = 7, w = 7, h = 7;
   error->GetClipRect(&x, &y, &w, &h);
   EXPECT_EQ(x + y + w + h, 28) << "outputs untouched";
-  COLORREF colour = 0x1234;
-  EXPECT_EQ(error->GetPixelColor(0, 0, &colour), 0);
-  EXPECT_EQ(colour, 0x1234u);
+  COLORREF color = 0x1234;
+  EXPECT_EQ(error->GetPixelColor(0, 0, &color), 0);
+  EXPECT_EQ(color, 0x1234u);
   EXPECT_EQ(error->GetDarkestIndex(), 0);
 
   RecordingSurface destination(4, 4, 32);
@@ -212,7 +212,7 @@ TEST(ErrorSurface, AnswersEverythingHarmlessly) {
   for (std::uint8_t byte : destination.pixels) ASSERT_EQ(byte, 0);
 }
 
-TEST(ErrorSurface, EmptyObjectsShareItsColourKey) {
+TEST(ErrorSurface, EmptyObjectsShareItsColorKey) {
   cSurfaceObject a, b;
   const COLORREF before = b.GetTransparentColor();
   a.SetTransparentColor(0x00FF00FF);

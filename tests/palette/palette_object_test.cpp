@@ -12,6 +12,7 @@
 #include "palette/palette_default.h"
 #include "palette/palette_object.h"
 #include "palette/palette_ops.h"
+#include "support/palette_records.h"
 
 namespace vexa {
 namespace {
@@ -32,17 +33,10 @@ struct RegisteredThread {
   }
 };
 
-LOGPALETTE256 GreyRecord() {
-  LOGPALETTE256 record{};
-  record.palVersion = 0x300;
-  record.palNumEntries = 256;
-  for (int i = 0; i < 256; ++i) record.palPalEntry[i] = PALETTEENTRY{BYTE(i), BYTE(i), BYTE(i), 0};
-  return record;
-}
+using testsupport::AsRecord;
+using testsupport::GreyRecord;
 
-const LOGPALETTE* AsRecord(const LOGPALETTE256& record) { return reinterpret_cast<const LOGPALETTE*>(&record); }
-
-TEST(PaletteObject, DefaultPaletteHoldsTheBuiltInColours) {
+TEST(PaletteObject, DefaultPaletteHoldsTheBuiltInColors) {
   OnFreshThread([] {
     RegisteredThread thread;
     PaletteObject* p = thread.defaultPalette;
@@ -80,7 +74,7 @@ TEST(PaletteObject, NearestIndexOnTheDefaultPaletteInBothForms) {
   });
 }
 
-TEST(PaletteObject, ColourWhoseRedNamesAnEqualEntryNeedsNoSearch) {
+TEST(PaletteObject, ColorWhoseRedNamesAnEqualEntryNeedsNoSearch) {
   OnFreshThread([] {
     RegisteredThread thread;
     LOGPALETTE256 record = GreyRecord();
@@ -196,15 +190,15 @@ TEST(PaletteObject, InverseTableCachesTheFirstAnswerPerKey) {
     std::uint8_t* table = p->inverseTable;
     EXPECT_TRUE(BuildInverseTable(p));
     EXPECT_EQ(p->inverseTable, table);  // built once
-    EXPECT_EQ(table[ColourKey(0xFFFFFF)], 255);
-    EXPECT_EQ(table[ColourKey(0x0000FF)], 249);
+    EXPECT_EQ(table[ColorKey(0xFFFFFF)], 255);
+    EXPECT_EQ(table[ColorKey(0x0000FF)], 249);
     // Unknown keys are searched once and remembered for every colour with that key.
     const COLORREF first = 0x203040, sameKey = 0x273747;
-    ASSERT_EQ(ColourKey(first), ColourKey(sameKey));
-    ASSERT_EQ(table[ColourKey(first)], 0);
+    ASSERT_EQ(ColorKey(first), ColorKey(sameKey));
+    ASSERT_EQ(table[ColorKey(first)], 0);
     const int answer = GetNearestIndex(p, first);
-    EXPECT_EQ(table[ColourKey(first)], answer);
-    table[ColourKey(first)] = 77;  // prove the next answers come from the table
+    EXPECT_EQ(table[ColorKey(first)], answer);
+    table[ColorKey(first)] = 77;  // prove the next answers come from the table
     EXPECT_EQ(GetNearestIndex(p, sameKey), 77);
     EXPECT_EQ(LookupInverse(p, sameKey), 77);
     EXPECT_EQ(BuildInverseTable(nullptr), 0);

@@ -13,19 +13,13 @@
 #include "palette/palette_object.h"
 #include "palette/palette_registry.h"
 #include "palette/palette_search.h"
+#include "support/palette_records.h"
 
 namespace vexa {
 namespace {
 
-LOGPALETTE256 GreyRecord() {
-  LOGPALETTE256 record{};
-  record.palVersion = 0x300;
-  record.palNumEntries = 256;
-  for (int i = 0; i < 256; ++i) record.palPalEntry[i] = PALETTEENTRY{BYTE(i), BYTE(i), BYTE(i), 0};
-  return record;
-}
-
-const LOGPALETTE* AsRecord(const LOGPALETTE256& record) { return reinterpret_cast<const LOGPALETTE*>(&record); }
+using testsupport::AsRecord;
+using testsupport::GreyRecord;
 
 TEST(PaletteRegistry, ThreadsKeepSeparatePalettes) {
   const LOGPALETTE256 record = GreyRecord();
@@ -158,8 +152,8 @@ TEST(PaletteRegistryDeathTest, UnloadFreesEveryThreadsPalettes) {
 
 // A pretend palette display whose system palette is entry i = (i, 255 - i, 7, 9).
 struct FakeDisplay {
-  int colours;
-  static int Count(void* self) { return static_cast<FakeDisplay*>(self)->colours; }
+  int colors;
+  static int Count(void* self) { return static_cast<FakeDisplay*>(self)->colors; }
   static void Read(void*, int first, int count, PALETTEENTRY* out) {
     for (int i = 0; i < count; ++i) out[i] = PALETTEENTRY{BYTE(first + i), BYTE(255 - first - i), 7, 9};
   }
@@ -177,7 +171,7 @@ class PaletteCapture : public testing::Test {
   }
 };
 
-TEST_F(PaletteCapture, PaletteDisplayReplacesTheStaticColours) {
+TEST_F(PaletteCapture, PaletteDisplayReplacesTheStaticColors) {
   FakeDisplay display{256};
   Install(&display);
   std::thread([] {
@@ -194,7 +188,7 @@ TEST_F(PaletteCapture, PaletteDisplayReplacesTheStaticColours) {
   EXPECT_EQ(DefaultLogPalette16().palPalEntry[3].peRed, 0x80);  // 16-colour record untouched
 }
 
-TEST_F(PaletteCapture, SixteenColourDisplayReplacesTheSixteenColourRecord) {
+TEST_F(PaletteCapture, SixteenColorDisplayReplacesTheSixteenColorRecord) {
   FakeDisplay display{16};
   Install(&display);
   std::thread([] {

@@ -13,11 +13,13 @@
 #include "palette/palette_default.h"
 #include "palette/palette_ops.h"
 #include "palette/palette_remap_pixels.h"
+#include "support/palette_records.h"
+#include "support/simd_levels.h"
 
 namespace vexa {
 namespace {
 
-const LOGPALETTE* AsRecord(const LOGPALETTE256& record) { return reinterpret_cast<const LOGPALETTE*>(&record); }
+using testsupport::AsRecord;
 
 // The default record with two entries swapped.
 LOGPALETTE256 DefaultSwapped(int a, int b) {
@@ -95,7 +97,7 @@ TEST(PaletteArrange, DefaultPaletteIsAlreadyArranged) {
   }
 }
 
-TEST(PaletteArrange, StaticColoursMoveBackAndTheRemapFollows) {
+TEST(PaletteArrange, StaticColorsMoveBackAndTheRemapFollows) {
   // A static colour found among entries i..255 is swapped in.
   const LOGPALETTE256 low = DefaultSwapped(3, 100);
   PALETTEENTRY arranged[256];
@@ -146,8 +148,7 @@ TEST(PaletteRemapPixels, EveryLevelMatchesTheScalarKernel) {
   std::mt19937 rng(99);
   BYTE table[256];
   for (BYTE& t : table) t = static_cast<BYTE>(rng());
-  for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
-    if (!SimdLevelSupported(level)) continue;
+  for (SimdLevel level : testsupport::SupportedVectorLevels()) {
     const RemapIndexesFn kernel = RemapIndexesAt(level);
     for (std::size_t length = 0; length <= 100; ++length) {
       std::vector<BYTE> pixels(length + 2);

@@ -61,7 +61,7 @@ TEST(BlitAlpha, CopyAlphaCreatesAndFillsTheDestinationPlane) {
   EXPECT_EQ(target->implementation->AlphaRow(0)[0], 0) << "a new plane starts transparent";
 }
 
-TEST(BlitAlpha, AlphaPlaneOverridesTheColourKey) {
+TEST(BlitAlpha, AlphaPlaneOverridesTheColorKey) {
   auto source = MakeSurface(32, 2, 1);
   auto target = MakeSurface(32, 2, 1);
   source->FillColor(0x00000000);  // every pixel equals the key (black)

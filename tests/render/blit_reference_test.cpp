@@ -25,7 +25,7 @@ class PixelModel {
  public:
   PixelModel(const PixelDescriptor& destination, bool mmx) : d_(destination), mmx_(mmx) {}
 
-  Rgb Colour(std::uint32_t raw) const {
+  Rgb Color(std::uint32_t raw) const {
     switch (d_.depth) {
       case 8: {
         const PALETTEENTRY& e = d_.palette->entries[raw & 0xFF];
@@ -72,7 +72,7 @@ class PixelModel {
   // The effect's result for source S over destination D (raw values).
   std::uint32_t Effect(std::uint32_t code, std::uint32_t param, std::uint32_t s, std::uint32_t d,
                        std::uint32_t sourceKey) const {
-    const Rgb sc = Colour(s), dc = Colour(d);
+    const Rgb sc = Color(s), dc = Color(d);
     const int c = static_cast<int>(param >> 24);
     switch (code) {
       case kEffectNone:
@@ -122,22 +122,22 @@ class PixelModel {
     }
   }
 
-  std::uint32_t KeyInDestination(std::uint32_t colour) const {
+  std::uint32_t KeyInDestination(std::uint32_t color) const {
     switch (d_.depth) {
       case 8:
-        return static_cast<std::uint32_t>(GetNearestIndex(d_.palette, colour));
+        return static_cast<std::uint32_t>(GetNearestIndex(d_.palette, color));
       case 15:
-        return ((colour & 0xF80000) >> 19) | ((colour & 0xF800) >> 6) | ((colour & 0xF8) << 7);
+        return ((color & 0xF80000) >> 19) | ((color & 0xF800) >> 6) | ((color & 0xF8) << 7);
       case 16:
-        return ((colour & 0xF80000) >> 19) | ((colour & 0xFC00) >> 5) | ((colour & 0xF8) << 8);
+        return ((color & 0xF80000) >> 19) | ((color & 0xFC00) >> 5) | ((color & 0xF8) << 8);
       default:
-        return ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
+        return ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
     }
   }
 
   // Alpha-plane mix of a result E over D with alpha a (1..254).
   std::uint32_t AlphaMix(std::uint32_t e, std::uint32_t d, int a) const {
-    const Rgb ec = Colour(e), dc = Colour(d);
+    const Rgb ec = Color(e), dc = Color(d);
     return Store({(ec.r * a + dc.r * (256 - a)) >> 8, (ec.g * a + dc.g * (256 - a)) >> 8,
                   (ec.b * a + dc.b * (256 - a)) >> 8});
   }

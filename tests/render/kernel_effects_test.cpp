@@ -1,4 +1,4 @@
-// The ink effects through the table routines: the documented numeric cases, each effect's
+// The ink effects through the table routines: fixed numeric cases, each effect's
 // formula on chosen pixels, the two forms of effect 1, and the 8-bit palette path.
 #include <gtest/gtest.h>
 
@@ -161,7 +161,7 @@ TEST(KernelEffects, EightBitBlendGoesThroughThePaletteAndFillsTheInverseTable) {
     CopyOpaqueEffectWith(ActiveKernels(), d.get(), 0, 0, s.get(), 0, 0, 1, 1, 1, 64);
     EXPECT_EQ(d.Pixel(0, 0), 3u) << "mmx " << mmx;
   }
-  EXPECT_EQ(palette.inverse[ColourKey(0x640064)], 3);
+  EXPECT_EQ(palette.inverse[ColorKey(0x640064)], 3);
 }
 
 TEST(KernelEffects, TransparentCopyVisitsExactlyTheRectangle) {

@@ -46,7 +46,7 @@ TEST(PixelRoutineTables, RunLengthTablesCarryOnlyTheBlits) {
   EXPECT_EQ(RunLengthPixelRoutines(5), nullptr);
 }
 
-TEST(PixelRoutines, FillConvertsTheColourPerFormat) {
+TEST(PixelRoutines, FillConvertsTheColorPerFormat) {
   const struct {
     int depth;
     std::uint32_t expected;
@@ -94,7 +94,7 @@ TEST(PixelRoutines, ConversionThroughPalettes) {
   EXPECT_NE(Convert(32, 0x000001, 8, palette.get()), 0u);  // and only black
 }
 
-TEST(PixelRoutines, CallbackCopiesPassColoursAndSkipTheKey) {
+TEST(PixelRoutines, CallbackCopiesPassColorsAndSkipTheKey) {
   TestImage s(3, 1, 16), d(3, 1, 16);
   s->transparentValue = ColorTo565(0x0000FF);
   s.SetPixel(0, 0, ColorTo565(0x0000F8));  // red, the key
@@ -150,7 +150,7 @@ TEST(PixelRoutines, MirrorRowsReversesEachRowInPlace) {
   }
 }
 
-TEST(PixelRoutines, ReplaceColourComparesStoredValues) {
+TEST(PixelRoutines, ReplaceColorComparesStoredValues) {
   TestImage image(3, 1, 15);
   image.SetPixel(0, 0, ColorTo555(0x0000FF));
   image.SetPixel(1, 0, ColorTo555(0x0000F8));  // the same 5-5-5 value

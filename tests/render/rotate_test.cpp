@@ -19,6 +19,7 @@
 #include "support/recording_surface.h"
 #include "support/surface_factory.h"
 #include "pixels/pixel_format.h"
+#include "support/simd_levels.h"
 
 namespace {
 
@@ -241,8 +242,7 @@ TEST(Rotate, RefusesOtherDepthsAndDevices) {
 TEST(RotateKernels, EveryLevelMatchesScalar) {
   const vexa::RotateKernels scalar = vexa::RotateKernelsAt(vexa::SimdLevel::Scalar);
   std::mt19937 random(21);
-  for (vexa::SimdLevel level : {vexa::SimdLevel::Sse2, vexa::SimdLevel::Avx2}) {
-    if (!vexa::SimdLevelSupported(level)) continue;
+  for (vexa::SimdLevel level : testsupport::SupportedVectorLevels()) {
     const vexa::RotateKernels vector = vexa::RotateKernelsAt(level);
     for (int round = 0; round < 120; ++round) {
       const int sw = 1 + int(random() % 40), sh = 1 + int(random() % 30);

@@ -22,6 +22,7 @@
 #include "pixels/kernels/stretch_nearest_kernels.h"
 #include "support/recording_surface.h"
 #include "support/surface_factory.h"
+#include "support/simd_levels.h"
 
 namespace {
 
@@ -541,8 +542,7 @@ TEST(ResampleSurface, PalettedResultIsTheNearestIndex) {
 TEST(StretchKernels, ResampleRowsMatchScalarAtEveryLevel) {
   const vexa::ResampleKernels scalar = vexa::ResampleKernelsAt(vexa::SimdLevel::Scalar);
   std::mt19937 random(17);
-  for (vexa::SimdLevel level : {vexa::SimdLevel::Sse2, vexa::SimdLevel::Avx2}) {
-    if (!vexa::SimdLevelSupported(level)) continue;
+  for (vexa::SimdLevel level : testsupport::SupportedVectorLevels()) {
     const vexa::ResampleKernels vector = vexa::ResampleKernelsAt(level);
     for (int round = 0; round < 150; ++round) {
       const int m = 1 + int(random() % 70), n = 1 + int(random() % 71);
@@ -557,8 +557,8 @@ TEST(StretchKernels, ResampleRowsMatchScalarAtEveryLevel) {
       std::vector<std::uint32_t> line(static_cast<size_t>(m));
       for (auto& p : line) p = std::uint32_t(random());
       std::vector<std::uint32_t> a(static_cast<size_t>(n)), b(static_cast<size_t>(n));
-      scalar.horizontalColour(line.data(), a.data(), view);
-      vector.horizontalColour(line.data(), b.data(), view);
+      scalar.horizontalColor(line.data(), a.data(), view);
+      vector.horizontalColor(line.data(), b.data(), view);
       ASSERT_EQ(a, b) << vexa::SimdLevelName(level) << " horizontal " << n << " from " << m;
       // The vertical kernel over `n * 4` bytes of rows taken `taps` at a time.
       const int j = int(random() % unsigned(n));
@@ -577,8 +577,7 @@ TEST(StretchKernels, ResampleRowsMatchScalarAtEveryLevel) {
 TEST(StretchKernels, NearestRowsMatchScalarAtEveryLevel) {
   const vexa::NearestRowKernels scalar = vexa::NearestRowKernelsAt(vexa::SimdLevel::Scalar);
   std::mt19937 random(23);
-  for (vexa::SimdLevel level : {vexa::SimdLevel::Sse2, vexa::SimdLevel::Avx2}) {
-    if (!vexa::SimdLevelSupported(level)) continue;
+  for (vexa::SimdLevel level : testsupport::SupportedVectorLevels()) {
     const vexa::NearestRowKernels vector = vexa::NearestRowKernelsAt(level);
     for (int count = 0; count <= 70; ++count) {
       std::vector<std::uint8_t> source(64 * 4);

@@ -214,7 +214,7 @@ std::vector<std::uint8_t> Compressed(const std::vector<std::uint8_t>& data, int 
   return Written(out);
 }
 
-TEST(StreamLz4, LevelsMapToTheDocumentedModes) {
+TEST(StreamLz4, LevelsMapToTheFastAndHighCompressionModes) {
   const std::vector<std::uint8_t> data = Sample(40000);
   struct Case {
     int level, hcLevel;  // hcLevel 0: the fast compressor

@@ -118,16 +118,20 @@ TEST_F(StreamInputBufFile, SeekMovesInsideTheBufferOrThroughTheFile) {
   EXPECT_EQ(in.Seek(0, kStreamSeekCurrent), 30006);
 }
 
-TEST_F(StreamInputBufFile, LengthZeroReadsWithoutLimitButSeeksLandOnStart) {
+TEST_F(StreamInputBufFile, LengthZeroReadsAndSeeksUpToTheFilesEnd) {
   const HFILE fd = OpenPattern(300);
   CInputBufFile in;
   ASSERT_EQ(in.Create(fd, 10, 0), kStreamOk);
   std::vector<std::uint8_t> got(290);
   ASSERT_EQ(in.ReadExact(got.data(), 290), kStreamOk);
   EXPECT_EQ(got, Pattern(290, 10));
-  EXPECT_EQ(in.Seek(100, kStreamSeekStart), 0);
-  EXPECT_EQ(in.Seek(0, kStreamSeekEnd), 0);
+  EXPECT_EQ(in.Seek(100, kStreamSeekStart), 100);
   BYTE v = 0;
+  ASSERT_EQ(in.ReadByte(&v), kStreamOk);
+  EXPECT_EQ(v, PatternByte(110));
+  EXPECT_EQ(in.Seek(0, kStreamSeekEnd), 290);
+  EXPECT_EQ(in.ReadByte(&v), kStreamEndOfFile);
+  EXPECT_EQ(in.Seek(-300, kStreamSeekCurrent), 0);
   ASSERT_EQ(in.ReadByte(&v), kStreamOk);
   EXPECT_EQ(v, PatternByte(10));
 }

@@ -1,5 +1,5 @@
 // The stream classes' virtual operations are called through raw table slots, as callers
-// bound by number do: each slot must hold the documented operation.
+// bound by number do: each slot must hold its operation, in the order of the declarations.
 #include <cstring>
 
 #include <vexa/stream.h>
@@ -16,7 +16,7 @@ Fn Slot(Object* object, int slot) {
   return reinterpret_cast<Fn>(table[slot]);
 }
 
-TEST(StreamVtable, InputSlotsHoldTheDocumentedOperations) {
+TEST(StreamVtable, InputSlotsHoldTheirOperationsInOrder) {
   const std::uint8_t bytes[] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0,
                                 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08};
   CInputMemFile* in = NewInputMemFile();
@@ -73,7 +73,7 @@ TEST(StreamVtable, InputSlotsHoldTheDocumentedOperations) {
   Slot<void (*)(CInputFile*)>(s, 1)(s);  // Delete: the leak checker sees it freed
 }
 
-TEST(StreamVtable, OutputSlotsHoldTheDocumentedOperations) {
+TEST(StreamVtable, OutputSlotsHoldTheirOperationsInOrder) {
   auto* out = new COutputMemFile();
   out->Create(16);
   COutputFile* s = out;

@@ -8,16 +8,14 @@
 
 #include "base/simd_level.h"
 #include "surface/alpha_plane_kernels.h"
+#include "support/simd_levels.h"
 
 namespace vexa {
 namespace {
 
-const SimdLevel kLevels[] = {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2};
-
 TEST(AlphaKernels, ThirtyTwoBitRuleForEveryComponentAndAlpha) {
   std::vector<std::uint8_t> row(256 * 4), alpha(256);
-  for (SimdLevel level : kLevels) {
-    if (!SimdLevelSupported(level)) continue;
+  for (SimdLevel level : testsupport::SupportedLevels()) {
     const AlphaRowKernels kernels = AlphaKernelsAt(level);
     for (int a = 0; a < 256; ++a) {
       for (bool premultiply : {true, false}) {
@@ -40,8 +38,7 @@ TEST(AlphaKernels, ThirtyTwoBitRuleForEveryComponentAndAlpha) {
 TEST(AlphaKernels, EveryLevelMatchesTheScalarRowsAtEveryWidth) {
   const AlphaRowKernels scalar = AlphaKernelsAt(SimdLevel::Scalar);
   std::mt19937 random(7);
-  for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
-    if (!SimdLevelSupported(level)) continue;
+  for (SimdLevel level : testsupport::SupportedVectorLevels()) {
     const AlphaRowKernels vector = AlphaKernelsAt(level);
     for (int format = 1; format <= 4; ++format) {
       const int bytesPerPixel = format == 4 ? 4 : format == 3 ? 3 : 2;

@@ -76,7 +76,7 @@ TEST(DIBSurface, RowsRunBottomUpUnlessTheHeightIsNegative) {
   }
 }
 
-TEST(DIBSurface, ColourTableBecomesThePaletteOnRequest) {
+TEST(DIBSurface, ColorTableBecomesThePaletteOnRequest) {
   DibBlock block(4, 1, 8, 0, 16);
   for (int i = 0; i < 16; ++i) {
     const std::uint8_t quad[4] = {static_cast<std::uint8_t>(i), 100, static_cast<std::uint8_t>(200 + i), 0x77};
@@ -86,9 +86,9 @@ TEST(DIBSurface, ColourTableBecomesThePaletteOnRequest) {
   cDIBSurface* s = block.Wrap(1);
   ASSERT_NE(s->palette, nullptr);
   EXPECT_EQ(s->palette->entryCount, 16);
-  COLORREF colour = 0;
-  ASSERT_EQ(s->GetPixelColor(3, 0, &colour), 1);
-  EXPECT_EQ(colour, 205u | 100u << 8 | 5u << 16);
+  COLORREF color = 0;
+  ASSERT_EQ(s->GetPixelColor(3, 0, &color), 1);
+  EXPECT_EQ(color, 205u | 100u << 8 | 5u << 16);
   s->Delete();
   // Without a palette the bits still follow the 16 entries the header names, not 256 that
   // the block does not have.

@@ -183,7 +183,8 @@ TEST(AlphaBufferSurface, ViewsAddressTheCallersRows) {
 }
 
 // The prototypes' palettes belong to no thread: a thread that never registered uses them,
-// the palette registry gains nothing, and their inverse tables are full (lookups never write).
+// the palette registry gains nothing, and their inverse tables exist from the start (so no
+// thread ever has to make one; they fill as colours arrive).
 TEST(Prototypes, PalettesServeEveryThread) {
   vexa::LibraryState& lib = vexa::Library();
   cSurfaceImplementation* paletted[] = {lib.alphaPrototype.implementation, lib.memoryPrototypes[0].implementation,
@@ -198,7 +199,7 @@ TEST(Prototypes, PalettesServeEveryThread) {
   const int registered = vexa::RegisteredPaletteCount();
   for (cSurfaceImplementation* prototype : paletted) {
     PaletteObject* palette = prototype->palette;
-    for (std::size_t key = 0; key < kInverseTableSize; ++key) ASSERT_NE(palette->inverseTable[key], 0) << key;
+    ASSERT_NE(palette->inverseTable, nullptr);
     const int expected = GetNearestIndex(palette, kNearGrey);
     std::thread([prototype, palette, expected] {
       cSurfaceImplementation* s = prototype->CreateCompatible(2, 1);

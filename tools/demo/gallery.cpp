@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kCanvasWidth = 1000;
 constexpr int kCanvasHeight = 1560;
-constexpr COLORREF kCanvasColour = 0x00302820;
+constexpr COLORREF kCanvasColor = 0x00302820;
 
 COLORREF Rgb(int r, int g, int b) { return r | (g << 8) | (b << 16); }
 
@@ -77,7 +77,7 @@ Gallery::Gallery() = default;
 bool Gallery::Render() {
   canvas_ = MakeSurface(32, kCanvasWidth, kCanvasHeight);
   if (!canvas_->IsValid()) return false;
-  canvas_->FillColor(kCanvasColour);
+  canvas_->FillColor(kCanvasColor);
   tiles_.clear();
   cursorY_ = 8;
   DrawText(*canvas_, 8, cursorY_, "VEXA RENDERER GALLERY", 0x00FFFFFF, 2);
@@ -90,8 +90,8 @@ bool Gallery::Render() {
   return true;
 }
 
-void Gallery::Label(int x, int y, const std::string& text, COLORREF colour) {
-  DrawText(*canvas_, x, y, text, colour);
+void Gallery::Label(int x, int y, const std::string& text, COLORREF color) {
+  DrawText(*canvas_, x, y, text, color);
 }
 
 unsigned Gallery::TileChecksum(const Tile& tile) {

@@ -32,7 +32,7 @@ class Gallery {
     }
     tiles_.push_back({std::move(name), x, y, width, height});
   }
-  void Label(int x, int y, const std::string& text, COLORREF colour = 0x00E0E0E0);
+  void Label(int x, int y, const std::string& text, COLORREF color = 0x00E0E0E0);
   int NextRow() const { return cursorY_; }
   void Advance(int height) { cursorY_ += height; }
 

@@ -14,19 +14,19 @@ namespace {
 constexpr std::uint32_t kStretchResample = 1;
 constexpr std::uint32_t kStretchResampleTransparent = 2;
 constexpr std::uint32_t kStretchCopyAlpha = 4;
-constexpr COLORREF kBoxColour = 0x0000FFFF;      // yellow
-constexpr COLORREF kHotSpotColour = 0x000000FF;  // red
+constexpr COLORREF kBoxColor = 0x0000FFFF;      // yellow
+constexpr COLORREF kHotSpotColor = 0x000000FF;  // red
 
-void Outline(cSurfaceObject& canvas, int x, int y, int w, int h, COLORREF colour) {
-  canvas.FillRectColor(x - 1, y - 1, w + 2, 1, colour);
-  canvas.FillRectColor(x - 1, y + h, w + 2, 1, colour);
-  canvas.FillRectColor(x - 1, y, 1, h, colour);
-  canvas.FillRectColor(x + w, y, 1, h, colour);
+void Outline(cSurfaceObject& canvas, int x, int y, int w, int h, COLORREF color) {
+  canvas.FillRectColor(x - 1, y - 1, w + 2, 1, color);
+  canvas.FillRectColor(x - 1, y + h, w + 2, 1, color);
+  canvas.FillRectColor(x - 1, y, 1, h, color);
+  canvas.FillRectColor(x + w, y, 1, h, color);
 }
 
-void Cross(cSurfaceObject& canvas, int x, int y, COLORREF colour) {
-  canvas.FillRectColor(x - 3, y, 7, 1, colour);
-  canvas.FillRectColor(x, y - 3, 1, 7, colour);
+void Cross(cSurfaceObject& canvas, int x, int y, COLORREF color) {
+  canvas.FillRectColor(x - 3, y, 7, 1, color);
+  canvas.FillRectColor(x, y - 3, 1, 7, color);
 }
 
 // Draws `image` transparently onto a background tile at (x, y), outlines it and records it.
@@ -37,7 +37,7 @@ void Place(Gallery& gallery, cSurfaceObject& image, int x, int y, const std::str
   background->Blit(&canvas, x, y, 0, 0, w, h, kModeOpaque, 0, 0, 0);
   image.Blit(&canvas, x, y, 0, 0, w, h, kModeTransparent, 0, 0, 0);
   gallery.AddTile(name, x, y, w, h);
-  Outline(canvas, x, y, w, h, kBoxColour);
+  Outline(canvas, x, y, w, h, kBoxColor);
 }
 
 int StretchRow(Gallery& gallery, int y) {
@@ -92,7 +92,7 @@ int RotationRow(Gallery& gallery, int y) {
     auto turned = MakeSurface(32, box.right, box.bottom);
     sprite->Rotate(turned.get(), c.angle, c.antialias, 0, 1);
     Place(gallery, *turned, x, y + 12, std::string("rotate-") + c.label);
-    Cross(gallery.Canvas(), x + hotSpot.x, y + 12 + hotSpot.y, kHotSpotColour);
+    Cross(gallery.Canvas(), x + hotSpot.x, y + 12 + hotSpot.y, kHotSpotColor);
     x += 120;
   }
   return y + 12 + 48 + 16;

@@ -48,7 +48,7 @@ const Glyph* Find(char c) {
 
 }  // namespace
 
-int DrawText(cSurfaceObject& surface, int x, int y, std::string_view text, COLORREF colour,
+int DrawText(cSurfaceObject& surface, int x, int y, std::string_view text, COLORREF color,
              int scale) {
   int penX = x;
   for (char c : text) {
@@ -56,7 +56,7 @@ int DrawText(cSurfaceObject& surface, int x, int y, std::string_view text, COLOR
       for (int row = 0; row < 7; ++row) {
         for (int col = 0; col < 5; ++col) {
           if (!(g->rows[row] & (16 >> col))) continue;
-          surface.FillRectColor(penX + col * scale, y + row * scale, scale, scale, colour);
+          surface.FillRectColor(penX + col * scale, y + row * scale, scale, scale, color);
         }
       }
     }

@@ -13,7 +13,7 @@ inline constexpr int kGlyphHeight = 8;  // 7 rows and a gap
 
 // Draws `text` with its top-left corner at (x, y), magnified `scale` times; lower-case
 // letters are drawn as capitals, unknown characters as blanks. Returns the width drawn.
-int DrawText(cSurfaceObject& surface, int x, int y, std::string_view text, COLORREF colour,
+int DrawText(cSurfaceObject& surface, int x, int y, std::string_view text, COLORREF color,
              int scale = 1);
 
 }  // namespace demo

@@ -93,10 +93,9 @@ MaskKernels BuildMaskKernels(SimdLevel level) {
   return kScalarKernels;
 }
 
-const MaskKernels& MaskKernelsAt(SimdLevel level) {
-  return SimdTables<MaskKernels, BuildMaskKernels>::At(level);
-}
+using MaskTables = SimdTables<MaskKernels, BuildMaskKernels>;
 
-const MaskKernels& ActiveMaskKernels() { return SimdTables<MaskKernels, BuildMaskKernels>::Active(); }
+const MaskKernels& MaskKernelsAt(SimdLevel level) { return MaskTables::At(level); }
+const MaskKernels& ActiveMaskKernels() { return MaskTables::Active(); }
 
 }  // namespace vexa

@@ -9,11 +9,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
-#include "base/simd_sse2.h"
 #include "bank/mask/mask_classify.h"
 #include "bank/mask/mask_kernels.h"
 #include "bank/mask/mask_overlap_kernel.h"
+#include "base/simd_sse2.h"
 
 namespace vexa {
 namespace {
@@ -25,52 +26,58 @@ std::uint32_t Differing(typename Isa::V bytesEqual) {
   return ~Isa::MoveMask8(bytesEqual) & Isa::kByteMaskBits;
 }
 
-template <class Isa>
-void ClassifyRow8With(const std::uint8_t* row, int width, std::uint32_t key,
-                      std::uint64_t* words) {
-  const auto k = static_cast<std::uint8_t>(key);
-  const auto keys = Isa::Set8(k);
-  ClassifyRowWith<Isa::kBytes, 1>(
-      row, width, words,
-      [keys](const std::uint8_t* p) { return Differing<Isa>(Isa::CmpEq8(Isa::Load(p), keys)); },
-      [k](const std::uint8_t* p) { return *p != k; });
+// The key repeated over lanes of kBytesPerPixel bytes.
+template <class Isa, int kBytesPerPixel>
+typename Isa::V KeyLanes(std::uint32_t key) {
+  if constexpr (kBytesPerPixel == 1) {
+    return Isa::Set8(key);
+  } else if constexpr (kBytesPerPixel == 2) {
+    return Isa::Set16(key);
+  } else {
+    return Isa::Set32(key);
+  }
 }
 
-template <class Isa>
-void ClassifyRow16With(const std::uint8_t* row, int width, std::uint32_t key,
-                       std::uint64_t* words) {
-  const auto k = static_cast<std::uint16_t>(key);
-  const auto keys = Isa::Set16(k);
-  ClassifyRowWith<Isa::kBytes, 2>(
-      row, width, words,
-      [keys](const std::uint8_t* p) {
-        // Equal values are all ones, which the signed pack keeps as 0xFF bytes in order.
-        const auto low = Isa::CmpEq16(Isa::Load(p), keys);
-        const auto high = Isa::CmpEq16(Isa::Load(p + Isa::kBytes), keys);
-        return Differing<Isa>(Isa::PackS16Ordered(low, high));
-      },
-      [k](const std::uint8_t* p) { return (p[0] | (p[1] << 8)) != k; });
+// Bit i set for each of the Isa::kBytes pixels at `p` that differs from the key. Equal 16-bit
+// values are all ones, which the signed pack keeps as 0xFF bytes in order. At 32 bits the
+// spare fourth byte counts: pixels that differ from the key only there are solid.
+template <class Isa, int kBytesPerPixel>
+std::uint32_t DifferingPixels(const std::uint8_t* p, typename Isa::V keys) {
+  if constexpr (kBytesPerPixel == 1) {
+    return Differing<Isa>(Isa::CmpEq8(Isa::Load(p), keys));
+  } else if constexpr (kBytesPerPixel == 2) {
+    const auto low = Isa::CmpEq16(Isa::Load(p), keys);
+    const auto high = Isa::CmpEq16(Isa::Load(p + Isa::kBytes), keys);
+    return Differing<Isa>(Isa::PackS16Ordered(low, high));
+  } else {
+    std::uint32_t equal = 0;
+    for (int i = 0; i < 4; ++i) {
+      const auto lanes = Isa::CmpEq32(Isa::Load(p + i * Isa::kBytes), keys);
+      equal |= Isa::MoveMask32(lanes) << (i * Isa::kLanes32);
+    }
+    return ~equal & Isa::kByteMaskBits;
+  }
 }
 
-// The spare fourth byte counts: pixels that differ from the key only there are solid.
-template <class Isa>
-void ClassifyRow32With(const std::uint8_t* row, int width, std::uint32_t key,
+// One pixel of kBytesPerPixel bytes (little-endian) against the key's low bytes: the last
+// pixels of a row.
+template <int kBytesPerPixel>
+bool PixelDiffers(const std::uint8_t* p, std::uint32_t key) {
+  std::uint32_t value = 0;
+  std::memcpy(&value, p, kBytesPerPixel);
+  constexpr std::uint32_t kMask =
+      kBytesPerPixel == 4 ? 0xFFFFFFFFu : (1u << (8 * kBytesPerPixel)) - 1;
+  return value != (key & kMask);
+}
+
+template <class Isa, int kBytesPerPixel>
+void ClassifyRowVector(const std::uint8_t* row, int width, std::uint32_t key,
                        std::uint64_t* words) {
-  const auto keys = Isa::Set32(key);
-  ClassifyRowWith<Isa::kBytes, 4>(
+  const auto keys = KeyLanes<Isa, kBytesPerPixel>(key);
+  ClassifyRowWith<Isa::kBytes, kBytesPerPixel>(
       row, width, words,
-      [keys](const std::uint8_t* p) {
-        std::uint32_t equal = 0;
-        for (int i = 0; i < 4; ++i) {
-          const auto lanes = Isa::CmpEq32(Isa::Load(p + i * Isa::kBytes), keys);
-          equal |= Isa::MoveMask32(lanes) << (i * Isa::kLanes32);
-        }
-        return ~equal & Isa::kByteMaskBits;
-      },
-      [key](const std::uint8_t* p) {
-        return (p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24)) !=
-               key;
-      });
+      [keys](const std::uint8_t* p) { return DifferingPixels<Isa, kBytesPerPixel>(p, keys); },
+      [key](const std::uint8_t* p) { return PixelDiffers<kBytesPerPixel>(p, key); });
 }
 
 // The overlap tests at a level: rows of at most 8 shared bytes go to the 64-bit kernel and,
@@ -87,8 +94,8 @@ bool AnyOverlapWith(const MaskRowSpan& span) {
 
 template <class Isa>
 MaskKernels MaskKernelsWith() {
-  return {AnyOverlapWith<Isa, false>, AnyOverlapWith<Isa, true>, ClassifyRow8With<Isa>,
-          ClassifyRow16With<Isa>,     ClassifyRow24Scalar,        ClassifyRow32With<Isa>};
+  return {AnyOverlapWith<Isa, false>, AnyOverlapWith<Isa, true>, ClassifyRowVector<Isa, 1>,
+          ClassifyRowVector<Isa, 2>,  ClassifyRow24Scalar,       ClassifyRowVector<Isa, 4>};
 }
 
 }  // namespace

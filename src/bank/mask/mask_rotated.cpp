@@ -1,10 +1,13 @@
 // The rotated mask tests and TestRectMask.
 //
 // The transformed mask B is never drawn: its bounding box on the screen is intersected with
-// the other side (a mask or a rectangle), and every set pixel of the other side inside that
-// box is mapped back into B through MapToMask, the same mapping the placed point test uses,
-// so that the point test and these tests always agree about which pixels of B are hit.
+// the other side (a mask or a rectangle). Every set pixel of a mask inside that box is mapped
+// back into B through MapToMask, the same mapping the placed point test uses; a rectangle's
+// part of the box is halved until each part is settled by where its corners map (the same
+// mapping again). So the point test and these tests always agree about which pixels of B
+// are hit.
 #include <algorithm>
+#include <iterator>
 
 #include <vexa/collision_mask.h>
 
@@ -64,7 +67,7 @@ int RotatedOverlapChecked(const std::uint8_t* bitsA, const std::uint8_t* bitsB, 
                           int wA, int hA, int x, int y, int hotSpotX, int hotSpotY, int wB, int hB,
                           float scaleX, float scaleY, float angle, int bottomRows) {
   if (!bitsA || !bitsB || wA <= 0 || hA <= 0 || wB <= 0 || hB <= 0) return 0;
-  if (scaleX == 0.0f || scaleY == 0.0f) return 0;
+  if (!UsableMaskTransform(angle, scaleX, scaleY)) return 0;
   const int firstRow = bottomRows > 0 ? hB - std::min(bottomRows, hB) : 0;
   const PlacedMask b{bitsB, wB, hB, hotSpotX, hotSpotY, x, y, firstRow};
   return RotatedOverlap(bitsA, xA, yA, wA, hA, b, MakeMaskTransform(angle, scaleX, scaleY));
@@ -101,6 +104,69 @@ int UnrotatedRectTest(const RECT& r, const CollisionMask& mask, int x, int y, fl
                       static_cast<int>(bottom - top));
 }
 
+// The mask pixel a screen pixel shows, clamped as MapToCell gives it.
+MaskCell PlacedCell(const MaskTransform& t, const PlacedMask& b, std::int64_t px, std::int64_t py) {
+  return MapToCell(t, px - b.x, py - b.y, b.hotSpotX, b.hotSpotY, b.width, b.height);
+}
+
+// Boxes this small are tested pixel by pixel.
+constexpr std::int64_t kPixelWalkArea = 64;
+
+// True when a screen pixel of the box shows a set pixel of B. The mask pixels a box can show
+// lie in the range its corners map to (MapToCell is monotone along both axes), so a box whose
+// range holds no set pixel is passed over whole, and one whose corners all show one set pixel
+// shows it everywhere; any other box is halved. The work follows the edges between set and
+// clear pixels of B that lie inside the box, not the box's area, so a huge rectangle over a
+// hugely scaled mask costs about as much as the mask's own size.
+bool BoxShowsSetPixel(const MaskTransform& t, const PlacedMask& b, const ScreenBox& box) {
+  if (box.left >= box.right || box.top >= box.bottom) return false;
+  const MaskCell corners[4] = {PlacedCell(t, b, box.left, box.top),
+                               PlacedCell(t, b, box.right - 1, box.top),
+                               PlacedCell(t, b, box.left, box.bottom - 1),
+                               PlacedCell(t, b, box.right - 1, box.bottom - 1)};
+  std::int64_t left = corners[0].x, right = left, top = corners[0].y, bottom = top;
+  for (const MaskCell& c : corners) {
+    left = std::min(left, c.x);
+    right = std::max(right, c.x);
+    top = std::min(top, c.y);
+    bottom = std::max(bottom, c.y);
+  }
+  left = std::max<std::int64_t>(left, 0);
+  top = std::max<std::int64_t>(top, b.firstRow);
+  right = std::min<std::int64_t>(right, b.width - 1);
+  bottom = std::min<std::int64_t>(bottom, b.height - 1);
+  if (left > right || top > bottom) return false;
+  if (!MaskRectHasSetBit(ActiveMaskKernels(), b.bits, b.width, b.height, static_cast<int>(left),
+                         static_cast<int>(top), static_cast<int>(right - left + 1),
+                         static_cast<int>(bottom - top + 1))) {
+    return false;
+  }
+  // One set pixel in the range, and every corner on it: the whole box shows it.
+  if (left == right && top == bottom &&
+      std::all_of(std::begin(corners), std::end(corners),
+                  [&](const MaskCell& c) { return c.x == left && c.y == top; })) {
+    return true;
+  }
+  const std::int64_t width = box.right - box.left;
+  const std::int64_t height = box.bottom - box.top;
+  if (width * height <= kPixelWalkArea) {
+    for (std::int64_t py = box.top; py < box.bottom; ++py) {
+      for (std::int64_t px = box.left; px < box.right; ++px) {
+        if (PlacedBitSet(t, b, px, py)) return true;
+      }
+    }
+    return false;
+  }
+  ScreenBox first = box;
+  ScreenBox second = box;
+  if (width >= height) {
+    first.right = second.left = box.left + width / 2;
+  } else {
+    first.bottom = second.top = box.top + height / 2;
+  }
+  return BoxShowsSetPixel(t, b, first) || BoxShowsSetPixel(t, b, second);
+}
+
 int RotatedRectTest(const RECT& r, const CollisionMask& mask, int x, int y,
                     const MaskTransform& t) {
   PlacedMask b{};
@@ -111,13 +177,7 @@ int RotatedRectTest(const RECT& r, const CollisionMask& mask, int x, int y,
   b.hotSpotY = mask.hotSpotY;
   b.x = x;
   b.y = y;
-  const ScreenBox box = ClipToPlaced(t, b, {r.left, r.top, r.right, r.bottom});
-  for (std::int64_t py = box.top; py < box.bottom; ++py) {
-    for (std::int64_t px = box.left; px < box.right; ++px) {
-      if (PlacedBitSet(t, b, px, py)) return 1;
-    }
-  }
-  return 0;
+  return BoxShowsSetPixel(t, b, ClipToPlaced(t, b, {r.left, r.top, r.right, r.bottom})) ? 1 : 0;
 }
 
 }  // namespace
@@ -141,9 +201,9 @@ int TestMaskOverlapRotatedScaled(const std::uint8_t* bitsA, const std::uint8_t* 
 int TestRectMask(const RECT* rectangle, const CollisionMask* mask, int x, int y, float scaleX,
                  float scaleY, float angle) {
   if (!rectangle || !mask || mask->width <= 0 || mask->height <= 0) return 0;
-  if (scaleX == 0.0f || scaleY == 0.0f) return 0;
+  if (!vexa::UsableMaskTransform(angle, scaleX, scaleY)) return 0;
   if (rectangle->right <= rectangle->left || rectangle->bottom <= rectangle->top) return 0;
-  // Mirroring (negative) scales take the per-pixel path, which maps them like the point test.
+  // Mirroring (negative) scales take the placed path, which maps them like the point test.
   if (angle == 0.0f && scaleX > 0.0f && scaleY > 0.0f) {
     return vexa::UnrotatedRectTest(*rectangle, *mask, x, y, scaleX, scaleY);
   }

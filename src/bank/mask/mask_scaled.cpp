@@ -8,6 +8,7 @@
 #include <vexa/collision_mask.h>
 
 #include "bank/mask/mask_tests.h"
+#include "bank/mask/mask_transform.h"
 
 namespace vexa {
 namespace {
@@ -61,7 +62,7 @@ int TestMaskOverlapScaled(const std::uint8_t* bitsA, const std::uint8_t* bitsB, 
                           int wA, int hA, int xB, int yB, int wB, int hB, float scaleX,
                           float scaleY) {
   if (!bitsA || !bitsB || wA <= 0 || hA <= 0 || wB <= 0 || hB <= 0) return 0;
-  if (scaleX == 0.0f || scaleY == 0.0f) return 0;
+  if (!vexa::UsableMaskTransform(0.0f, scaleX, scaleY)) return 0;
   if (scaleX == 1.0f && scaleY == 1.0f) {
     return TestMaskOverlap(bitsA, bitsB, xA, yA, wA, hA, xB, yB, wB, hB);
   }

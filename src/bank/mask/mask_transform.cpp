@@ -33,25 +33,32 @@ MaskTransform MakeMaskTransform(float angle, float scaleX, float scaleY) {
   return t;
 }
 
-bool MapToMask(const MaskTransform& t, std::int64_t dx, std::int64_t dy, int hotSpotX, int hotSpotY,
-               int width, int height, int* x, int* y) {
+bool UsableMaskTransform(float angle, float scaleX, float scaleY) {
+  return std::isfinite(angle) && std::isfinite(scaleX) && std::isfinite(scaleY) &&
+         scaleX != 0.0f && scaleY != 0.0f;
+}
+
+MaskCell MapToCell(const MaskTransform& t, std::int64_t dx, std::int64_t dy, int hotSpotX,
+                   int hotSpotY, int width, int height) {
+  // Clamps a mapped coordinate to [-1, size]; NaN (a zero scale) counts as outside.
+  auto cell = [](double v, int size) -> std::int64_t {
+    if (!(v >= 0.0)) return -1;
+    if (v >= size) return size;
+    return static_cast<std::int64_t>(v);
+  };
   if (!t.rotated) {
-    std::int64_t mx = dx;
-    std::int64_t my = dy;
-    if (t.scaled) {
-      const float fx = static_cast<float>(dx) / t.scaleX;
-      const float fy = static_cast<float>(dy) / t.scaleY;
-      // Beyond the int range (tiny scales) the offset is outside any image.
-      if (!(std::fabs(fx) < 2e9f) || !(std::fabs(fy) < 2e9f)) return false;
-      mx = static_cast<std::int64_t>(fx);
-      my = static_cast<std::int64_t>(fy);
+    if (!t.scaled) {
+      return {std::clamp<std::int64_t>(dx + hotSpotX, -1, width),
+              std::clamp<std::int64_t>(dy + hotSpotY, -1, height)};
     }
-    mx += hotSpotX;
-    my += hotSpotY;
-    if (mx < 0 || my < 0 || mx >= width || my >= height) return false;
-    *x = static_cast<int>(mx);
-    *y = static_cast<int>(my);
-    return true;
+    // Beyond the int range (tiny scales) the offset is outside any image.
+    auto axis = [](std::int64_t d, float scale, int hotSpot, int size) -> std::int64_t {
+      const float f = static_cast<float>(d) / scale;
+      if (!(f > -2e9f)) return -1;
+      if (!(f < 2e9f)) return size;
+      return std::clamp<std::int64_t>(static_cast<std::int64_t>(f) + hotSpot, -1, size);
+    };
+    return {axis(dx, t.scaleX, hotSpotX, width), axis(dy, t.scaleY, hotSpotY, height)};
   }
   const auto fdx = static_cast<double>(dx);
   const auto fdy = static_cast<double>(dy);
@@ -61,12 +68,15 @@ bool MapToMask(const MaskTransform& t, std::int64_t dx, std::int64_t dy, int hot
     rx /= t.scaleX;
     ry /= t.scaleY;
   }
-  const double mx = hotSpotX + rx;
-  const double my = hotSpotY + ry;
-  // Written so that NaN (a zero scale) is outside too.
-  if (!(mx >= 0.0 && mx < width && my >= 0.0 && my < height)) return false;
-  *x = static_cast<int>(mx);
-  *y = static_cast<int>(my);
+  return {cell(hotSpotX + rx, width), cell(hotSpotY + ry, height)};
+}
+
+bool MapToMask(const MaskTransform& t, std::int64_t dx, std::int64_t dy, int hotSpotX, int hotSpotY,
+               int width, int height, int* x, int* y) {
+  const MaskCell c = MapToCell(t, dx, dy, hotSpotX, hotSpotY, width, height);
+  if (c.x < 0 || c.y < 0 || c.x >= width || c.y >= height) return false;
+  *x = static_cast<int>(c.x);
+  *y = static_cast<int>(c.y);
   return true;
 }
 
@@ -74,10 +84,8 @@ OffsetBox PlacedBounds(const MaskTransform& t, int hotSpotX, int hotSpotY, int w
                        int firstRow) {
   // The corners of the image one pixel larger on every side, taken back to screen offsets:
   // scaled, then turned by the inverse of MapToMask's rotation.
-  const double xs[2] = {static_cast<double>(-1 - hotSpotX),
-                        static_cast<double>(width + 1 - hotSpotX)};
-  const double ys[2] = {static_cast<double>(firstRow - 1 - hotSpotY),
-                        static_cast<double>(height + 1 - hotSpotY)};
+  const double xs[2] = {-1.0 - hotSpotX, width + 1.0 - hotSpotX};
+  const double ys[2] = {firstRow - 1.0 - hotSpotY, height + 1.0 - hotSpotY};
   double left = 0, right = 0, top = 0, bottom = 0;
   for (int i = 0; i < 4; ++i) {
     const double mx = xs[i & 1] * t.scaleX;
@@ -100,7 +108,7 @@ OffsetBox PlacedBounds(const MaskTransform& t, int hotSpotX, int hotSpotY, int w
 
 bool PointInPlacedRect(int dx, int dy, int hotSpotX, int hotSpotY, int width, int height,
                        float angle, float scaleX, float scaleY) {
-  if (scaleX == 0.0f || scaleY == 0.0f) return false;
+  if (!UsableMaskTransform(angle, scaleX, scaleY)) return false;
   int x = 0;
   int y = 0;
   return MapToMask(MakeMaskTransform(angle, scaleX, scaleY), dx, dy, hotSpotX, hotSpotY, width,
@@ -111,7 +119,7 @@ bool PointInPlacedRect(int dx, int dy, int hotSpotX, int hotSpotY, int width, in
 
 int TestMaskPointPlaced(const CollisionMask* mask, int dx, int dy, float angle, float scaleX,
                         float scaleY) {
-  if (!mask || scaleX == 0.0f || scaleY == 0.0f) return 0;
+  if (!mask || !vexa::UsableMaskTransform(angle, scaleX, scaleY)) return 0;
   int x = 0;
   int y = 0;
   if (!vexa::MapToMask(vexa::MakeMaskTransform(angle, scaleX, scaleY), dx, dy, mask->hotSpotX,

@@ -21,12 +21,27 @@ struct MaskTransform {
 
 MaskTransform MakeMaskTransform(float angle, float scaleX, float scaleY);
 
+// Zero, infinite and NaN scales and non-finite angles place nothing: every test with them
+// finds nothing.
+bool UsableMaskTransform(float angle, float scaleX, float scaleY);
+
 // The offset (dx, dy) from the object's position (where the hot spot is drawn) as a pixel of
 // a width x height image: true with (*x, *y) when it lies inside. Unrotated, scaled offsets are
 // divided by the scales and truncated toward zero; rotated ones become
 // (dx cos - dy sin, dy cos + dx sin), divided by the scales, in double precision.
 bool MapToMask(const MaskTransform& transform, std::int64_t dx, std::int64_t dy, int hotSpotX,
                int hotSpotY, int width, int height, int* x, int* y);
+
+// The mask pixel that MapToMask computes for an offset, before its inside test, with a
+// coordinate left of or above the image given as -1 and one right of or below it as the
+// width or height (the offset is inside exactly when both coordinates are in the image). Each
+// coordinate is a monotone function of dx and of dy alike, as every rounded step of the
+// mapping is, so over a rectangle of offsets it lies between its values at the corners.
+struct MaskCell {
+  std::int64_t x, y;
+};
+MaskCell MapToCell(const MaskTransform& transform, std::int64_t dx, std::int64_t dy, int hotSpotX,
+                   int hotSpotY, int width, int height);
 
 // Bounding box, in offsets from the object's position, of every offset that MapToMask can
 // send into rows [firstRow, height) of a width x height image (a pixel wider on every side

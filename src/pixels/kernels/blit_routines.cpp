@@ -69,12 +69,12 @@ constexpr int kShared16 = -1;  // the 15- and 16-bit entries
 // Entry 2, one per format: the colour in the format's pixel form.
 template <class F>
 void FillRect(PixelDescriptor* t, int x, int y, int pitch, int width, int height,
-              std::uint32_t colour) {
+              std::uint32_t color) {
   std::uint32_t value;
   if constexpr (F::kIndex == kFormat8) {
-    value = colour & 0xFF;
+    value = color & 0xFF;
   } else {
-    value = F::PixelOfColor(colour);
+    value = F::PixelOfColor(color);
   }
   FillPixelRows(t->PixelAddress(x, y), pitch, width, height, F::kBytes, value);
 }
@@ -97,7 +97,7 @@ void FillRow32(std::uint8_t* row, int width, std::uint32_t value) {
 
 const EffectRoutineSet* BlitEffectSet(const KernelSet& k, const PixelDescriptor* t,
                                       int formatIndex, std::uint32_t effect) {
-  const std::uint32_t code = effect & 0xFFF;
+  const std::uint32_t code = effect & kEffectCodeMask;
   if (code >= kEffectCodeCount || formatIndex < 0 || formatIndex >= kFormatCount) return nullptr;
   const EffectRoutineSet& set = k.sets[(t->flags & kSurfaceFlagMmx) ? 1 : 0][formatIndex][code];
   return set.setup ? &set : nullptr;

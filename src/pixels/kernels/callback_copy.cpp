@@ -12,12 +12,12 @@ namespace {
 constexpr std::uint32_t kIndexFlag = 0x01000000;
 
 template <class F>
-std::uint32_t PixelOfColour(const EffectContext& c, COLORREF colour) {
+std::uint32_t StoredPixelOf(const EffectContext& c, COLORREF color) {
   if constexpr (F::kIndex == kFormat8) {
-    if (colour & kIndexFlag) return colour & 0xFF;
-    return InverseIndex(c, RgbOf(colour));
+    if (color & kIndexFlag) return color & 0xFF;
+    return InverseIndex(c, RgbOf(color));
   } else {
-    return F::PixelOfColor(colour);
+    return F::PixelOfColor(color);
   }
 }
 
@@ -37,7 +37,7 @@ void CallbackCopy(PixelDescriptor* t, int x, int y, const PixelDescriptor* s, in
       std::uint8_t* dp = d + i * F::kBytes;
       const COLORREF result = callback(F::ColorOfPixel(t->palette, F::Load(dp)),
                                        F::ColorOfPixel(sourcePalette, sp), userValue);
-      F::Store(dp, PixelOfColour<F>(c, result));
+      F::Store(dp, StoredPixelOf<F>(c, result));
     }
   });
 }

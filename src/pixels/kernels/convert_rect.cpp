@@ -21,14 +21,14 @@ using ConvertRowFn = void (*)(const ConvertContext& c, std::uint8_t* d, const st
                               int width);
 
 template <class F>
-std::uint32_t PixelOf(const ConvertContext& c, COLORREF colour) {
+std::uint32_t PixelOf(const ConvertContext& c, COLORREF color) {
   if constexpr (F::kIndex == kFormat8) {
-    return static_cast<std::uint32_t>(NearestIndexWith(c.destinationPalette, colour, c.search));
+    return static_cast<std::uint32_t>(NearestIndexWith(c.destinationPalette, color, c.search));
   } else if constexpr (F::kIndex == kFormat15 || F::kIndex == kFormat16) {
-    const std::uint32_t v = F::PixelOfColor(colour);
-    return v == 0 && colour != 0 ? 1 : v;  // black stays black, and only black
+    const std::uint32_t v = F::PixelOfColor(color);
+    return v == 0 && color != 0 ? 1 : v;  // black stays black, and only black
   } else {
-    return F::PixelOfColor(colour);
+    return F::PixelOfColor(color);
   }
 }
 
@@ -58,10 +58,39 @@ void ConvertRectFrom(PixelDescriptor* d, int x, int y, const PixelDescriptor* s,
                  [&](std::uint8_t* dr, const std::uint8_t* sr) { row(c, dr, sr, width); });
 }
 
+// From 8 bits to a deeper format every pixel's value depends on its index alone: the 256
+// values are worked out once and the rows become table lookups.
+template <class D>
+void ConvertIndexedRect(PixelDescriptor* d, int x, int y, const PixelDescriptor* s, int sx, int sy,
+                        int width, int height) {
+  const ConvertContext c{s->palette, d->palette, PaletteSearchFor(d->flags)};
+  std::uint32_t values[256];
+  for (std::uint32_t i = 0; i < 256; ++i) {
+    values[i] = PixelOf<D>(c, Format8::ColorOfPixel(c.sourcePalette, i));
+  }
+  ForEachRowPair(d, x, y, s, sx, sy, height, [&](std::uint8_t* dr, const std::uint8_t* sr) {
+    for (int i = 0; i < width; ++i, dr += D::kBytes) D::Store(dr, values[sr[i]]);
+  });
+}
+
 template <class S>
 void ConvertRect(PixelDescriptor* d, int x, int y, int, const PixelDescriptor* s, int sx, int sy,
                  int width, int height) {
   if (width <= 0 || height <= 0) return;
+  if constexpr (S::kIndex == kFormat8) {
+    switch (FormatOfDepth(d->depth)) {
+      case kFormat15:
+        return ConvertIndexedRect<Format555>(d, x, y, s, sx, sy, width, height);
+      case kFormat16:
+        return ConvertIndexedRect<Format565>(d, x, y, s, sx, sy, width, height);
+      case kFormat24:
+        return ConvertIndexedRect<Format24>(d, x, y, s, sx, sy, width, height);
+      case kFormat32:
+        return ConvertIndexedRect<Format32>(d, x, y, s, sx, sy, width, height);
+      default:
+        break;
+    }
+  }
   ConvertRectFrom<S>(d, x, y, s, sx, sy, width, height);
 }
 

@@ -44,10 +44,10 @@ struct EffectContext {
   std::int32_t depth = 0;              // the destination's depth (15 and 16 share routines)
   // 8 bits: the destination palette's entries, its inverse table (null: search every colour)
   // and the nearest-colour search that fills the table.
-  const PALETTEENTRY* colours = nullptr;
+  const PALETTEENTRY* colors = nullptr;
   PaletteObject* palette = nullptr;
   std::uint8_t* inverse = nullptr;
-  int (*search)(const PALETTEENTRY* entries, int count, COLORREF colour) = nullptr;
+  int (*search)(const PALETTEENTRY* entries, int count, COLORREF color) = nullptr;
 };
 
 using EffectSetupFn = void (*)(EffectContext& context, const PixelDescriptor* destination,
@@ -93,7 +93,7 @@ const EffectRoutineSet* EffectRoutines(int formatIndex, bool mmx);
 // The 8-bit result of a working colour: the inverse-table entry, found by the nearest-colour
 // search (and stored) when it is still 0. For the vector rows, which look up whole vectors
 // and call this only for lanes whose entry is 0.
-std::uint32_t InverseIndexOf(const EffectContext& context, std::uint32_t colour);
+std::uint32_t InverseIndexOf(const EffectContext& context, std::uint32_t color);
 
 // The vector parts of each level, installed over the scalar sets.
 void InstallVectorRowsSse2(KernelSet& kernels);

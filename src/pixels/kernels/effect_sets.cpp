@@ -32,7 +32,7 @@ void Setup(EffectContext& c, const PixelDescriptor* destination, const PixelDesc
   c.sourceKey = source ? source->transparentValue : 0;
   if constexpr (F::kIndex == kFormat8) {
     c.palette = destination->palette;
-    c.colours = c.palette ? c.palette->entries : kNoPalette;
+    c.colors = c.palette ? c.palette->entries : kNoPalette;
     c.inverse = c.palette ? c.palette->inverseTable : nullptr;
     c.search = PaletteSearchFor(destination->flags);
   }
@@ -97,12 +97,13 @@ KernelSet BuildKernels(SimdLevel level) {
 
 }  // namespace
 
-const KernelSet& KernelsAt(SimdLevel level) { return SimdTables<KernelSet, BuildKernels>::At(level); }
+using KernelTables = SimdTables<KernelSet, BuildKernels>;
 
-const KernelSet& ActiveKernels() { return SimdTables<KernelSet, BuildKernels>::Active(); }
+const KernelSet& KernelsAt(SimdLevel level) { return KernelTables::At(level); }
+const KernelSet& ActiveKernels() { return KernelTables::Active(); }
 
-std::uint32_t InverseIndexOf(const EffectContext& context, std::uint32_t colour) {
-  return InverseIndex(context, colour);
+std::uint32_t InverseIndexOf(const EffectContext& context, std::uint32_t color) {
+  return InverseIndex(context, color);
 }
 
 const EffectRoutineSet* EffectRoutines(int formatIndex, bool mmx) {

@@ -60,12 +60,12 @@ inline std::uint32_t EntryValue(const PALETTEENTRY& e) {
 
 // The index for a working colour at 8 bits: the inverse table's entry, filled by the
 // nearest-colour search when it is still 0.
-inline std::uint32_t InverseIndex(const EffectContext& c, std::uint32_t colour) {
+inline std::uint32_t InverseIndex(const EffectContext& c, std::uint32_t color) {
   if (c.inverse) {
-    const std::uint8_t slot = c.inverse[ColourKey(colour)];
+    const std::uint8_t slot = LoadInverseCell(c.inverse, ColorKey(color));
     if (slot) return slot;
   }
-  return static_cast<std::uint32_t>(LookupInverseWith(c.palette, colour, c.search));
+  return static_cast<std::uint32_t>(LookupInverseWith(c.palette, color, c.search));
 }
 
 struct Format8 {
@@ -76,7 +76,7 @@ struct Format8 {
   static std::uint32_t Load(const std::uint8_t* p) { return *p; }
   static void Store(std::uint8_t* p, std::uint32_t v) { *p = static_cast<std::uint8_t>(v); }
   static std::uint32_t ToWorking(const EffectContext& c, std::uint32_t p) {
-    return EntryValue(c.colours[p & 0xFF]);
+    return EntryValue(c.colors[p & 0xFF]);
   }
   static std::uint32_t FromWorking(const EffectContext& c, std::uint32_t w) {
     return InverseIndex(c, w);

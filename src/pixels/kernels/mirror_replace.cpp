@@ -28,25 +28,25 @@ void MirrorRows(PixelDescriptor* t, int x, int y, int pitch, int width, int heig
 }
 
 // The colour in the target's pixel form (at 8 bits the colour's low byte is the index).
-std::uint32_t StoredValue(int depth, std::uint32_t colour) {
+std::uint32_t StoredValue(int depth, std::uint32_t color) {
   switch (FormatOfDepth(depth)) {
     case kFormat8:
-      return colour & 0xFF;
+      return color & 0xFF;
     case kFormat15:
-      return ColorTo555(colour);
+      return ColorTo555(color);
     case kFormat16:
-      return ColorTo565(colour);
+      return ColorTo565(color);
     default:
-      return SwapRedBlue(colour);
+      return SwapRedBlue(color);
   }
 }
 
 template <class F>
-void ReplaceColour(PixelDescriptor* t, int x, int y, int width, int height, std::uint32_t oldColour,
-                   std::uint32_t newColour) {
+void ReplaceColor(PixelDescriptor* t, int x, int y, int width, int height, std::uint32_t oldColor,
+                   std::uint32_t newColor) {
   if (width <= 0 || height <= 0) return;
-  const std::uint32_t from = StoredValue(t->depth, oldColour);
-  const std::uint32_t to = StoredValue(t->depth, newColour);
+  const std::uint32_t from = StoredValue(t->depth, oldColor);
+  const std::uint32_t to = StoredValue(t->depth, newColor);
   if (from == to) return;
   std::uint8_t* row = t->PixelAddress(x, y);
   for (int r = 0; r < height; ++r, row += t->pitch) {
@@ -60,15 +60,15 @@ void ReplaceColour(PixelDescriptor* t, int x, int y, int width, int height, std:
 
 void InstallMirrorReplaceRoutines(PixelRoutineTableSet& tables) {
   tables[kFormat8].mirrorRows = MirrorRows<1>;
-  tables[kFormat8].replaceColor = ReplaceColour<Format8>;
+  tables[kFormat8].replaceColor = ReplaceColor<Format8>;
   for (int f : {kFormat15, kFormat16}) {
     tables[f].mirrorRows = MirrorRows<2>;
-    tables[f].replaceColor = ReplaceColour<Format565>;  // 16-bit values; the depth converts
+    tables[f].replaceColor = ReplaceColor<Format565>;  // 16-bit values; the depth converts
   }
   tables[kFormat24].mirrorRows = MirrorRows<3>;
-  tables[kFormat24].replaceColor = ReplaceColour<Format24>;
+  tables[kFormat24].replaceColor = ReplaceColor<Format24>;
   tables[kFormat32].mirrorRows = MirrorRows<4>;
-  tables[kFormat32].replaceColor = ReplaceColour<Format32>;
+  tables[kFormat32].replaceColor = ReplaceColor<Format32>;
 }
 
 }  // namespace vexa

@@ -111,7 +111,7 @@ void RunLengthBlit(const KernelSet& k, Pass pass, PixelDescriptor* t, int x, int
   if (!b.set) return;
   b.set->setup(b.context, t, s, parameter);
   b.pass = pass;
-  b.copy = (effect & 0xFFF) == 0;
+  b.copy = (effect & kEffectCodeMask) == 0;
   b.withAlpha = pass == Pass::Transparent && s->alphaFirstRow;
   b.key = s->transparentValue;
   std::uint8_t* d = t->PixelAddress(x, y);

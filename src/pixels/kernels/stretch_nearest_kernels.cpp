@@ -39,12 +39,9 @@ NearestRowKernels BuildNearestRowKernels(SimdLevel level) {
 
 }  // namespace
 
-const NearestRowKernels& NearestRowKernelsAt(SimdLevel level) {
-  return SimdTables<NearestRowKernels, BuildNearestRowKernels>::At(level);
-}
+using NearestRowTables = SimdTables<NearestRowKernels, BuildNearestRowKernels>;
 
-const NearestRowKernels& ActiveNearestRowKernels() {
-  return SimdTables<NearestRowKernels, BuildNearestRowKernels>::Active();
-}
+const NearestRowKernels& NearestRowKernelsAt(SimdLevel level) { return NearestRowTables::At(level); }
+const NearestRowKernels& ActiveNearestRowKernels() { return NearestRowTables::Active(); }
 
 }  // namespace vexa

@@ -79,7 +79,7 @@ struct VBitwise {
   static constexpr Match kMatch = Match::None;
 };
 template <Match M = Match::None>
-struct VColour {
+struct VColor {
   static constexpr bool kCopy = false, kBitwise = false;
   static constexpr Match kMatch = M;
 };
@@ -105,35 +105,35 @@ struct VInkAndNot : VBitwise {
   static V Bitwise(const K& k, V s, V d) { return Ops::And(Ops::AndNot(s, d), k.bitwiseMask); }
 };
 
-struct VInkSemiTransparent : VColour<> {
+struct VInkSemiTransparent : VColor<> {
   template <bool kRedLow, class K>
-  static V Colour(const K& k, V s, V d, V) { return BlendPlainV(k, s, d); }
+  static V Color(const K& k, V s, V d, V) { return BlendPlainV(k, s, d); }
 };
-struct VInkSemiTransparentMmx : VColour<> {
+struct VInkSemiTransparentMmx : VColor<> {
   template <bool kRedLow, class K>
-  static V Colour(const K& k, V s, V d, V) { return BlendAllBytesV(k, s, d); }
+  static V Color(const K& k, V s, V d, V) { return BlendAllBytesV(k, s, d); }
 };
-struct VInkBlendSubstitute : VColour<Match::Substitute> {
+struct VInkBlendSubstitute : VColor<Match::Substitute> {
   template <bool kRedLow, class K>
-  static V Colour(const K& k, V s, V d, V match) {
+  static V Color(const K& k, V s, V d, V match) {
     return BlendPlainV(k, s, Ops::Select(match, k.substitute, d));
   }
 };
-struct VInkBlendExceptKey : VColour<Match::DestinationKey> {
+struct VInkBlendExceptKey : VColor<Match::DestinationKey> {
   template <bool kRedLow, class K>
-  static V Colour(const K& k, V s, V d, V) { return BlendPlainV(k, s, d); }
+  static V Color(const K& k, V s, V d, V) { return BlendPlainV(k, s, d); }
 };
-struct VInkAdd : VColour<> {
+struct VInkAdd : VColor<> {
   template <bool kRedLow, class K>
-  static V Colour(const K& k, V s, V d, V) { return Ops::And(Ops::AddSatU8(s, d), k.low24); }
+  static V Color(const K& k, V s, V d, V) { return Ops::And(Ops::AddSatU8(s, d), k.low24); }
 };
-struct VInkSubtract : VColour<> {
+struct VInkSubtract : VColor<> {
   template <bool kRedLow, class K>
-  static V Colour(const K& k, V s, V d, V) { return Ops::And(Ops::SubSatU8(d, s), k.low24); }
+  static V Color(const K& k, V s, V d, V) { return Ops::And(Ops::SubSatU8(d, s), k.low24); }
 };
-struct VInkMono : VColour<> {
+struct VInkMono : VColor<> {
   template <bool kRedLow, class K>
-  static V Colour(const K&, V s, V, V) {
+  static V Color(const K&, V s, V, V) {
     const V byte = Ops::Set32(0xFF);
     const V low = Ops::And(s, byte);
     const V green = Ops::And(Ops::template Srli32<8>(s), byte);
@@ -164,8 +164,8 @@ struct V32 {
   static V LoadAlpha(const std::uint8_t* alpha) { return Ops::Widen8To32(alpha); }
 
   template <class Ink, class K>
-  static V Colour(const K& k, V s, V d, V match, V) {
-    return Ink::template Colour<false>(k, s, d, match);
+  static V Color(const K& k, V s, V d, V match, V) {
+    return Ink::template Color<false>(k, s, d, match);
   }
   template <class K>
   static V BlendAlpha(const K&, V e, V d, V alpha) { return BlendAlphaV(e, d, alpha); }
@@ -209,9 +209,9 @@ struct V16 {
   }
 
   template <class Ink, class K>
-  static V Colour(const K& k, V s, V d, V match, V) {
-    const V low = Ink::template Colour<true>(k, Widen(Low(s)), Widen(Low(d)), Ops::UnpackLo16(match, match));
-    const V high = Ink::template Colour<true>(k, Widen(High(s)), Widen(High(d)), Ops::UnpackHi16(match, match));
+  static V Color(const K& k, V s, V d, V match, V) {
+    const V low = Ink::template Color<true>(k, Widen(Low(s)), Widen(Low(d)), Ops::UnpackLo16(match, match));
+    const V high = Ink::template Color<true>(k, Widen(High(s)), Widen(High(d)), Ops::UnpackHi16(match, match));
     return Pack(Narrow(low), Narrow(high));
   }
   template <class K>
@@ -264,7 +264,7 @@ V Apply(const Consts<VF>& k, V s, V d, V live = Ops::Set32(0xFFFFFFFF)) {
   } else {
     const V match = MatchOf<VF, Ink>(k, d);
     if constexpr (Ink::kMatch == Match::DestinationKey) live = Ops::AndNot(match, live);
-    const V r = VF::template Colour<Ink>(k, s, d, match, live);
+    const V r = VF::template Color<Ink>(k, s, d, match, live);
     if constexpr (Ink::kMatch == Match::DestinationKey) return Ops::Select(match, d, r);
     return r;
   }

@@ -29,7 +29,8 @@ enum class LockResult { kDone, kConflict, kUnsupported };
 
 LockResult Mark(int fd, LockByte byte, FileAccess access) {
   // A shared lock needs a readable descriptor; a write-only one holds an exclusive lock,
-  // which also conflicts with other marks on the same byte (documented limitation).
+  // which also conflicts with other marks on the same byte: POSIX record locks cannot mark
+  // a write-only descriptor shared (docs/platform-files.md).
   flock record = LockRecord(byte, access == FileAccess::kWrite ? F_WRLCK : F_RDLCK);
   if (fcntl(fd, F_OFD_SETLK, &record) == 0) return LockResult::kDone;
   if (errno == EAGAIN || errno == EACCES) return LockResult::kConflict;

@@ -1,6 +1,10 @@
 #include "platform/module/module.h"
 
 #include <dlfcn.h>
+#include <link.h>
+#include <unistd.h>
+
+#include <climits>
 
 namespace plat {
 
@@ -24,6 +28,34 @@ void* FindEntryPoint(void* module, const char* name) {
 
 void FreeModule(void* module) {
   if (module) dlclose(module);
+}
+
+namespace {
+
+std::string MainProgramFileName() {
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+  return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
+}
+
+}  // namespace
+
+std::string ModuleFileNameOf(const void* module) {
+  if (!module) return MainProgramFileName();
+  link_map* map = nullptr;
+  if (dlinfo(const_cast<void*>(module), RTLD_DI_LINKMAP, &map) != 0 || !map) return {};
+  // The main program's own handle (dlopen of null) has an empty name.
+  if (!map->l_name || !map->l_name[0]) return MainProgramFileName();
+  return map->l_name;
+}
+
+std::string ResourceFilePath(const void* module, const char* type, long long id,
+                             const char* extension) {
+  constexpr long long kLastId = 0xFFFF;
+  if (id < 1 || id > kLastId) return {};
+  const std::string file = ModuleFileNameOf(module);
+  if (file.empty()) return {};
+  return file + ".res/" + type + "/" + std::to_string(id) + extension;
 }
 
 }  // namespace plat

@@ -12,4 +12,8 @@ std::uint32_t CurrentThreadId() {
 
 std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
 
+// Asked of the kernel each time: after fork() the calling thread keeps the id it had (the
+// cached one) but is the main thread of the new process.
+bool IsMainThread() { return syscall(SYS_gettid) == getpid(); }
+
 }  // namespace plat

@@ -27,8 +27,12 @@ class CriticalSectionGuard {
   CriticalSection& cs_;
 };
 
-// The kernel's thread id of the calling thread (unique among live threads of the system).
+// The kernel's thread id of the calling thread (unique among live threads of the system),
+// taken when the thread first asks. After fork() the thread that forked keeps the id it had
+// in the parent: the library's records of registered threads go on naming it.
 std::uint32_t CurrentThreadId();
 std::uint32_t CurrentProcessId();
+// True on the process's main thread.
+bool IsMainThread();
 
 }  // namespace plat
