@@ -28,7 +28,7 @@ LAYERS = [
      ["surface_implementation.h", "buffer_surface.h", "alpha_buffer_surface.h", "dib_surface.h",
       "dib_section_surface.h", "dc_surface.h", "error_surface.h"]),
     ("render", ["src/render"], ["blit.h", "rotation.h"]),
-    ("frame", ["src/frame"], ["surface_object.h", "library.h"]),
+    ("frame", ["src/frame"], ["surface_object.h", "library.h", "fill_style.h"]),
     ("mask", ["src/bank/mask"], ["collision_mask.h"]),
     ("bank", ["src/bank"], ["image_bank.h", "image_surface.h"]),
     ("imagefile", ["src/imagefile"],

@@ -25,6 +25,8 @@ inline constexpr std::uint32_t kErrorCannotCreate = 0x40000006;
 inline constexpr std::uint32_t kErrorNotSupported = 0x40010000;
 inline constexpr std::uint32_t kErrorNoDeviceContext = 0x40010002;
 
+class CFillData;
+
 class VEXA_API cSurfaceObject {
  public:
   cSurfaceImplementation* implementation;
@@ -182,6 +184,60 @@ class VEXA_API cSurfaceObject {
   int GetOpaqueBounds(RECT* bounds);
   int IsAllTransparent();
   int IsAllOpaque();
+
+  // ---- drawing primitives ----------------------------------------------------------------
+  // Plain forms draw with solid colours (0x00BBGGRR; at 8 bits the nearest palette index):
+  // one-pixel lines and rectangles in software, wider lines, ellipses and polygons through
+  // the surface's device context (none: lastError 0x40010002, result 0). Rectangles are given
+  // by two corners in any order. The outline variants draw nothing for a border width of 0
+  // and otherwise the full form without its interior.
+  int DrawLine(int x1, int y1, int x2, int y2, int width, COLORREF colour);
+  int DrawRectangle(int x1, int y1, int x2, int y2, COLORREF fillColour, int borderWidth,
+                    COLORREF borderColour, int fill);
+  int DrawRectangle(int x1, int y1, int x2, int y2, int borderWidth, COLORREF borderColour);
+  int DrawEllipse(int x1, int y1, int x2, int y2, COLORREF fillColour, int borderWidth,
+                  COLORREF borderColour, int fill);
+  int DrawEllipse(int x1, int y1, int x2, int y2, int borderWidth, COLORREF borderColour);
+  // Fewer than 2 points (or none): 0.
+  int DrawPolygon(const POINT* points, int count, COLORREF fillColour, int borderWidth,
+                  COLORREF borderColour, int fill);
+  int DrawPolygon(const POINT* points, int count, int borderWidth, COLORREF borderColour);
+
+  // Styled forms paint the shape with fill styles and put it on the surface in transparent
+  // mode through the effect, parameter and blit flags: the interior with `interior` (when
+  // `fill` is set or there is no border), the border with `border`. An empty visible part
+  // returns 0.
+  int DrawLineStyled(int x1, int y1, int x2, int y2, int width, CFillData* style,
+                     std::uint32_t flags, std::uint32_t effect, EffectParam parameter);
+  int DrawRectangleStyled(int x1, int y1, int x2, int y2, CFillData* interior, int borderWidth,
+                          CFillData* border, std::uint32_t flags, std::uint32_t effect,
+                          EffectParam parameter, int fill);
+  int DrawRectangleStyled(int x1, int y1, int x2, int y2, int borderWidth, CFillData* border,
+                          std::uint32_t flags, std::uint32_t effect, EffectParam parameter);
+  int DrawEllipseStyled(int x1, int y1, int x2, int y2, CFillData* interior, int borderWidth,
+                        CFillData* border, std::uint32_t flags, std::uint32_t effect,
+                        EffectParam parameter, int fill);
+  int DrawEllipseStyled(int x1, int y1, int x2, int y2, int borderWidth, CFillData* border,
+                        std::uint32_t flags, std::uint32_t effect, EffectParam parameter);
+  int DrawPolygonStyled(const POINT* points, int count, CFillData* interior, int borderWidth,
+                        CFillData* border, std::uint32_t flags, std::uint32_t effect,
+                        EffectParam parameter, int fill);
+  int DrawPolygonStyled(const POINT* points, int count, int borderWidth, CFillData* border,
+                        std::uint32_t flags, std::uint32_t effect, EffectParam parameter);
+
+  // ---- flood fill -----------------------------------------------------------------------
+  // Paints every pixel four-way connected to (x, y) whose red, green and blue each lie within
+  // `tolerance` of the seed's. With a nonzero colour and effect parameter the fill goes
+  // through a temporary and is blitted with the effect, parameter and flags. The box
+  // (right and bottom exclusive) is written where a pointer is given. 1 when a fill ran; 0
+  // for an unreadable seed, a seed outside the clip or already of the fill colour, and out of
+  // memory (lastError 0x40000000). At most 10,000 pending row segments are kept: a fill that
+  // needs more stays incomplete.
+  int FloodFill(int x, int y, int* left, int* top, int* right, int* bottom, COLORREF colour,
+                std::uint32_t flags, int tolerance, int reserved, std::uint32_t effect,
+                EffectParam parameter);
+  int FloodFillNoBounds(int x, int y, COLORREF colour, std::uint32_t flags, int tolerance,
+                        int reserved, std::uint32_t effect, EffectParam parameter);
 
   // ---- device-independent bitmaps ----------------------------------------------------------
   // Loading puts a bitmap's pixels into this surface, replacing the implementation by one of

@@ -12,6 +12,7 @@
 #include <vexa/error_surface.h>
 #include <vexa/export.h>
 #include <vexa/filter_impl.h>
+#include <vexa/fill_style.h>
 #include <vexa/filter_manager.h>
 #include <vexa/filter_plugin.h>
 #include <vexa/image_bank.h>

@@ -9,22 +9,11 @@
 #include <vexa/surface_object.h>
 
 #include "support/recording_surface.h"
+#include "support/vtable_slot.h"
 
 namespace {
 
-// The virtual-table slot a pointer to a virtual member function names (Itanium C++ ABI: the
-// pointer field holds 1 + the byte offset of the slot).
-template <typename Pmf>
-long SlotOf(Pmf pmf) {
-  struct {
-    std::uintptr_t ptr;
-    std::ptrdiff_t adjust;
-  } rep;
-  static_assert(sizeof(pmf) == sizeof(rep));
-  std::memcpy(&rep, &pmf, sizeof rep);
-  if ((rep.ptr & 1) == 0) return -1;  // not virtual
-  return static_cast<long>((rep.ptr - 1) / sizeof(void*));
-}
+using testsupport::SlotOf;
 
 using S = cSurfaceImplementation;
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include <vexa/library.h>
 #include <vexa/surface_object.h>
@@ -36,6 +37,21 @@ inline void FillRandom(PixelDescriptor& s, std::mt19937& rng) {
     std::uint8_t* row = s.Row(y);
     for (int i = 0; i < s.stride; ++i) row[i] = static_cast<std::uint8_t>(rng());
   }
+}
+
+// The colour at (x, y) in the object's coordinates; 0xDEADBEEF where it cannot be read.
+inline COLORREF Read(cSurfaceObject& s, int x, int y) {
+  COLORREF c = 0xDEADBEEF;
+  s.GetPixelColor(x, y, &c);
+  return c;
+}
+
+// Every pixel's colour, row by row.
+inline std::vector<COLORREF> Snapshot(cSurfaceObject& s) {
+  std::vector<COLORREF> out;
+  for (int y = 0; y < s.GetHeight(); ++y)
+    for (int x = 0; x < s.GetWidth(); ++x) out.push_back(Read(s, x, y));
+  return out;
 }
 
 }  // namespace testsupport

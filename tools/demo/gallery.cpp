@@ -14,7 +14,7 @@ namespace demo {
 namespace {
 
 constexpr int kCanvasWidth = 1000;
-constexpr int kCanvasHeight = 1330;
+constexpr int kCanvasHeight = 1560;
 constexpr COLORREF kCanvasColor = 0x00302820;
 
 COLORREF Rgb(int r, int g, int b) { return r | (g << 8) | (b << 16); }
@@ -86,6 +86,7 @@ bool Gallery::Render() {
   DrawTransformSection(*this);
   DrawMaskSection(*this);
   DrawBankSection(*this);
+  DrawFillSection(*this);
   return true;
 }
 

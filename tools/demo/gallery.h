@@ -47,6 +47,7 @@ void DrawEffectsSection(Gallery& gallery);
 void DrawTransformSection(Gallery& gallery);
 void DrawMaskSection(Gallery& gallery);
 void DrawBankSection(Gallery& gallery);
+void DrawFillSection(Gallery& gallery);
 
 // Surfaces and sprites shared by the sections.
 std::unique_ptr<cSurfaceObject> MakeSurface(int depth, int width, int height);
