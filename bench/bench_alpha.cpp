@@ -28,7 +28,8 @@ cSurfaceImplementation* Surface() {
     GetPrototype(&prototype, 32, kTypeMemory, kDriverNone);
     cSurfaceImplementation* s = prototype->implementation->CreateCompatible(kWidth, kHeight);
     std::mt19937 random(5);
-    for (int i = 0; i < s->stride * s->height; ++i) s->firstRow[i] = static_cast<std::uint8_t>(random());
+    for (int i = 0; i < s->stride * s->height; ++i)
+      s->firstRow[i] = static_cast<std::uint8_t>(random());
     s->CreateAlpha();
     for (int y = 0; y < kHeight; ++y)
       for (int x = 0; x < kWidth; ++x) s->AlphaRow(y)[x] = static_cast<std::uint8_t>(random());
@@ -58,9 +59,10 @@ PixmanImages& Pixman() {
     p.source = pixman_image_create_bits(PIXMAN_x8r8g8b8, kWidth, kHeight,
                                         reinterpret_cast<std::uint32_t*>(s->firstRow), s->stride);
     p.mask = pixman_image_create_bits(PIXMAN_a8, kWidth, kHeight,
-                                      reinterpret_cast<std::uint32_t*>(s->alphaFirstRow), s->alphaStride);
-    p.destination = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight, p.destinationBits.data(),
-                                             kWidth * 4);
+                                      reinterpret_cast<std::uint32_t*>(s->alphaFirstRow),
+                                      s->alphaStride);
+    p.destination = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight,
+                                             p.destinationBits.data(), kWidth * 4);
     return p;
   }();
   return images;
@@ -68,16 +70,16 @@ PixmanImages& Pixman() {
 
 const vexabench::Registrar kRegistrar([] {
   const vexa::AlphaRowKernels scalar = vexa::AlphaKernelsAt(vexa::SimdLevel::Scalar);
-  vexabench::RegisterCase(
-      "premultiply_alpha_640x480x32", "Mpix/s", kPixels,
-      {{"vexa", [] { Surface()->PremultiplyAlpha(); }},
-       {"scalar", [scalar] { ScalarRows(scalar.premultiply[4]); }},
-       {"pixman", [] {
-          PixmanImages& p = Pixman();
-          pixman_image_composite32(PIXMAN_OP_SRC, p.source, p.mask, p.destination, 0, 0, 0, 0, 0, 0,
-                                   kWidth, kHeight);
-          vexabench::Keep(p.destinationBits.data());
-        }}});
+  vexabench::RegisterCase("premultiply_alpha_640x480x32", "Mpix/s", kPixels,
+                          {{"vexa", [] { Surface()->PremultiplyAlpha(); }},
+                           {"scalar", [scalar] { ScalarRows(scalar.premultiply[4]); }},
+                           {"pixman", [] {
+                              PixmanImages& p = Pixman();
+                              pixman_image_composite32(PIXMAN_OP_SRC, p.source, p.mask,
+                                                       p.destination, 0, 0, 0, 0, 0, 0, kWidth,
+                                                       kHeight);
+                              vexabench::Keep(p.destinationBits.data());
+                            }}});
   vexabench::RegisterCase("demultiply_alpha_640x480x32", "Mpix/s", kPixels,
                           {{"vexa", [] { Surface()->DemultiplyAlpha(); }},
                            {"scalar", [scalar] { ScalarRows(scalar.demultiply[4]); }}});

@@ -45,11 +45,16 @@ BankScene& Scene() {
     for (int y = 0; y < kSize; ++y)
       for (int x = 0; x < kSize; ++x) {
         const int dx = x - kSize / 2, dy = y - kSize / 2;
-        if (dx * dx + dy * dy < 120 * 120) s->pixels[static_cast<size_t>(y * kSize + x)] = 0x00402000u | static_cast<std::uint32_t>(x ^ y);
+        if (dx * dx + dy * dy < 120 * 120)
+          s->pixels[static_cast<size_t>(y * kSize + x)] =
+              0x00402000u | static_cast<std::uint32_t>(x ^ y);
       }
-    s->compressed = AddImage(s->bank, kSize, kSize, 0, 0, 0, 0, 0, kAddCompress, s->pixels.data(), nullptr);
-    s->runLengthImage = AddImage(s->bank, kSize, kSize, 0, 0, 0, 0, 0, kAddRunLength, s->pixels.data(), nullptr);
-    const auto* entry = reinterpret_cast<const ImageEntryHeader*>(GetEntry(s->bank, kListImages, s->compressed));
+    s->compressed =
+        AddImage(s->bank, kSize, kSize, 0, 0, 0, 0, 0, kAddCompress, s->pixels.data(), nullptr);
+    s->runLengthImage =
+        AddImage(s->bank, kSize, kSize, 0, 0, 0, 0, 0, kAddRunLength, s->pixels.data(), nullptr);
+    const auto* entry =
+        reinterpret_cast<const ImageEntryHeader*>(GetEntry(s->bank, kListImages, s->compressed));
     s->packed.assign(reinterpret_cast<const char*>(entry->Data()) + 4,
                      reinterpret_cast<const char*>(entry->Data()) + entry->entry.dataSize);
     s->unpacked.resize(kSize * kSize * 4);
@@ -78,24 +83,25 @@ void DrawImage(int number) {
 
 const vexabench::Registrar kRegistrar([] {
   if (!vexabench::KernelsAvailable()) return;
-  vexabench::RegisterCase(
-      "bank_add_lz4_256x256", "Mpix/s", kPixels,
-      {{"vexa", [] { AddAndRelease(kAddCompress); }},
-       {"LZ4_compress_default", [] {
-          BankScene& s = Scene();
-          std::vector<char>& out = s.unpacked;
-          vexabench::Keep(LZ4_compress_default(reinterpret_cast<const char*>(s.pixels.data()),
-                                               out.data(), kSize * kSize * 4,
-                                               static_cast<int>(out.size())));
-        }}});
+  vexabench::RegisterCase("bank_add_lz4_256x256", "Mpix/s", kPixels,
+                          {{"vexa", [] { AddAndRelease(kAddCompress); }},
+                           {"LZ4_compress_default", [] {
+                              BankScene& s = Scene();
+                              std::vector<char>& out = s.unpacked;
+                              vexabench::Keep(LZ4_compress_default(
+                                  reinterpret_cast<const char*>(s.pixels.data()), out.data(),
+                                  kSize * kSize * 4, static_cast<int>(out.size())));
+                            }}});
   vexabench::RegisterCase(
       "bank_add_runlength_256x256", "Mpix/s", kPixels,
       {{"vexa", [] { AddAndRelease(kAddRunLength); }},
        {"encoder", [] {
           BankScene& s = Scene();
           const auto* rows = reinterpret_cast<const std::uint8_t*>(s.pixels.data());
-          const std::uint32_t size = vexa::MeasureRunLengthForm(4, nullptr, rows, kSize, kSize, kSize * 4, 0);
-          if (size <= s.runLength.size()) vexa::EncodeRunLengthForm(4, s.runLength.data(), rows, kSize, kSize, kSize * 4, 0);
+          const std::uint32_t size =
+              vexa::MeasureRunLengthForm(4, nullptr, rows, kSize, kSize, kSize * 4, 0);
+          if (size <= s.runLength.size())
+            vexa::EncodeRunLengthForm(4, s.runLength.data(), rows, kSize, kSize, kSize * 4, 0);
           vexabench::Keep(s.runLength.data());
         }}});
   vexabench::RegisterCase(
@@ -107,13 +113,12 @@ const vexabench::Registrar kRegistrar([] {
                                               static_cast<int>(s.packed.size()),
                                               static_cast<int>(s.unpacked.size())));
         }}});
-  vexabench::RegisterCase(
-      "bank_draw_runlength_256x256", "Mpix/s", kPixels,
-      {{"vexa", [] { DrawImage(Scene().runLengthImage); }},
-       {"kept surface", [] {
-          BankScene& s = Scene();
-          s.keptRunLength.Blit(&s.screen, 100, 100, kModeTransparent, 0, 0, 0);
-        }}});
+  vexabench::RegisterCase("bank_draw_runlength_256x256", "Mpix/s", kPixels,
+                          {{"vexa", [] { DrawImage(Scene().runLengthImage); }},
+                           {"kept surface", [] {
+                              BankScene& s = Scene();
+                              s.keptRunLength.Blit(&s.screen, 100, 100, kModeTransparent, 0, 0, 0);
+                            }}});
 });
 
 }  // namespace

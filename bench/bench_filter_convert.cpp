@@ -40,7 +40,9 @@ std::vector<BYTE> Frame(int depth) {
       const unsigned g = (y * 255 / kHeight + rng() % 16) & 0xFF;
       const unsigned b = ((x + y) * 255 / (kWidth + kHeight) + rng() % 16) & 0xFF;
       switch (depth) {
-        case 8: row[x] = static_cast<BYTE>(r ^ g); break;
+        case 8:
+          row[x] = static_cast<BYTE>(r ^ g);
+          break;
         case 15: {
           const unsigned p = (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
           row[2 * x] = BYTE(p), row[2 * x + 1] = BYTE(p >> 8);
@@ -68,7 +70,8 @@ LOGPALETTE256 CubePalette() {
   int i = 0;
   for (int r = 0; r < 6; ++r)
     for (int g = 0; g < 7; ++g)
-      for (int b = 0; b < 6; ++b) p.palPalEntry[i++] = {BYTE(r * 51), BYTE(g * 42), BYTE(b * 51), 0};
+      for (int b = 0; b < 6; ++b)
+        p.palPalEntry[i++] = {BYTE(r * 51), BYTE(g * 42), BYTE(b * 51), 0};
   for (int k = 0; i < 256; ++i, ++k) p.palPalEntry[i] = {BYTE(k * 8), BYTE(k * 8), BYTE(k * 8), 0};
   return p;
 }
@@ -85,11 +88,16 @@ SDL_Palette* SdlPalette(const LOGPALETTE256& p) {
 
 Uint32 SdlFormat(int depth) {
   switch (depth) {
-    case 8: return SDL_PIXELFORMAT_INDEX8;
-    case 15: return SDL_PIXELFORMAT_RGB555;
-    case 16: return SDL_PIXELFORMAT_RGB565;
-    case 24: return SDL_PIXELFORMAT_BGR24;  // bytes blue, green, red
-    default: return SDL_PIXELFORMAT_RGB888;  // bytes blue, green, red, unused
+    case 8:
+      return SDL_PIXELFORMAT_INDEX8;
+    case 15:
+      return SDL_PIXELFORMAT_RGB555;
+    case 16:
+      return SDL_PIXELFORMAT_RGB565;
+    case 24:
+      return SDL_PIXELFORMAT_BGR24;  // bytes blue, green, red
+    default:
+      return SDL_PIXELFORMAT_RGB888;  // bytes blue, green, red, unused
   }
 }
 
@@ -99,7 +107,8 @@ struct Pair {
 
 void RegisterPair(Pair pair) {
   auto source = std::make_shared<std::vector<BYTE>>(Frame(pair.from));
-  auto target = std::make_shared<std::vector<BYTE>>(static_cast<std::size_t>(Pitch(pair.to)) * kHeight);
+  auto target =
+      std::make_shared<std::vector<BYTE>>(static_cast<std::size_t>(Pitch(pair.to)) * kHeight);
   auto filter = std::make_shared<BenchFilter>();
   static const LOGPALETTE256 cube = CubePalette();
   filter->depth = pair.from;
@@ -108,7 +117,8 @@ void RegisterPair(Pair pair) {
     filter->CreatePalette(256);
     std::memcpy(filter->palette, &cube, sizeof cube);
   }
-  filter->SetOutputFormat(pair.to, pair.to == 8 ? reinterpret_cast<const LOGPALETTE*>(&cube) : nullptr);
+  filter->SetOutputFormat(pair.to,
+                          pair.to == 8 ? reinterpret_cast<const LOGPALETTE*>(&cube) : nullptr);
   auto ours = [=] {
     for (int y = 0; y < kHeight; ++y) {
       filter->ConvertRow(target->data() + static_cast<std::size_t>(y) * Pitch(pair.to),
@@ -149,8 +159,8 @@ void RegisterPair(Pair pair) {
 }
 
 const vexabench::Registrar registrar([] {
-  for (Pair pair : {Pair{8, 32}, Pair{15, 16}, Pair{16, 32}, Pair{24, 32}, Pair{32, 24},
-                    Pair{24, 8}}) {
+  for (Pair pair :
+       {Pair{8, 32}, Pair{15, 16}, Pair{16, 32}, Pair{24, 32}, Pair{32, 24}, Pair{24, 8}}) {
     RegisterPair(pair);
   }
 });

@@ -209,8 +209,10 @@ void BareJpegSave(const std::vector<BYTE>& pixels) {
 // ---- SDL2_image -------------------------------------------------------------------------
 
 void SdlLoad(const std::vector<BYTE>& file) {
-  SDL_Surface* loaded = IMG_Load_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1);
-  SDL_Surface* converted = loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
+  SDL_Surface* loaded =
+      IMG_Load_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1);
+  SDL_Surface* converted =
+      loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
   vexabench::Keep(converted);
   SDL_FreeSurface(converted);
   SDL_FreeSurface(loaded);
@@ -256,10 +258,12 @@ const vexabench::Registrar registrar([] {
   static std::vector<BYTE> pixels24(kWidth * kHeight * 3);
   {
     const BYTE* rows = photo->LockBits();
-    for (int y = 0; y < kHeight; ++y) std::memcpy(pixels.data() + y * kWidth * 4, rows + y * photo->GetPitch(), kWidth * 4);
+    for (int y = 0; y < kHeight; ++y)
+      std::memcpy(pixels.data() + y * kWidth * 4, rows + y * photo->GetPitch(), kWidth * 4);
     photo->Unlock();
     rows = photo24->LockBits();
-    for (int y = 0; y < kHeight; ++y) std::memcpy(pixels24.data() + y * kWidth * 3, rows + y * photo24->GetPitch(), kWidth * 3);
+    for (int y = 0; y < kHeight; ++y)
+      std::memcpy(pixels24.data() + y * kWidth * 3, rows + y * photo24->GetPitch(), kWidth * 3);
     photo24->Unlock();
   }
   static std::unique_ptr<cSurfaceObject> target = [] {
@@ -280,12 +284,14 @@ const vexabench::Registrar registrar([] {
                           {{"vexa", [] { LoadWithVexa(jpeg, target.get()); }},
                            {"libjpeg-turbo", [] { BareJpegLoad(jpeg, &decoded); }},
                            {"SDL2_image", [] { SdlLoad(jpeg); }}});
-  vexabench::RegisterCase("image_gif_load", "Mpix/s", mpix,
-                          {{"vexa", [] { LoadWithVexa(gif, target.get()); }},
-                           {"SDL2_image", [] { SdlLoad(gif); }}});
+  vexabench::RegisterCase(
+      "image_gif_load", "Mpix/s", mpix,
+      {{"vexa", [] { LoadWithVexa(gif, target.get()); }}, {"SDL2_image", [] { SdlLoad(gif); }}});
 
-  static CFilterImpl* const pngSaver = static_cast<CFilterImpl*>(Filters().CreateFilterFromID(FilterID("PNG ")));
-  static CFilterImpl* const jpegSaver = static_cast<CFilterImpl*>(Filters().CreateFilterFromID(FilterID("JPEG")));
+  static CFilterImpl* const pngSaver =
+      static_cast<CFilterImpl*>(Filters().CreateFilterFromID(FilterID("PNG ")));
+  static CFilterImpl* const jpegSaver =
+      static_cast<CFilterImpl*>(Filters().CreateFilterFromID(FilterID("JPEG")));
   static SDL_Surface* const sdl32 = SdlSurfaceOf(*photo, 32);
   static SDL_Surface* const sdl24 = SdlSurfaceOf(*photo24, 24);
   vexabench::RegisterCase("image_png_save", "Mpix/s", mpix,

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "bench_pairs.h"
-#include "pixels/kernels/run_length_form.h"
 #include "palette/palette_ops.h"
+#include "pixels/kernels/run_length_form.h"
 #include "pixels/pixel_format.h"
 #include "pixels/pixel_routine_tables.h"
 
@@ -31,7 +31,8 @@ constexpr int kSourceSize = 256;
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 constexpr double kPixels = double{kSourceSize} * kSourceSize;
-constexpr int kPositions[][2] = {{0, 0}, {17, 33}, {384, 224}, {129, 101}, {301, 5}, {3, 200}, {250, 151}, {383, 223}};
+constexpr int kPositions[][2] = {{0, 0},   {17, 33}, {384, 224}, {129, 101},
+                                 {301, 5}, {3, 200}, {250, 151}, {383, 223}};
 
 // The next position of the cycle (one cycle per case implementation).
 const int* NextPosition(int& index) {
@@ -61,7 +62,9 @@ struct Image {
     alpha.assign(static_cast<std::size_t>(d.alphaStride) * d.height, 0);
     d.alphaStorage = d.alphaFirstRow = alpha.data();
   }
-  std::uint8_t* At(int x, int y) { return pixels.data() + static_cast<std::size_t>(y) * d.stride + x * d.bytesPerPixel; }
+  std::uint8_t* At(int x, int y) {
+    return pixels.data() + static_cast<std::size_t>(y) * d.stride + x * d.bytesPerPixel;
+  }
 };
 
 // Sprite-like data: random colours, runs of key pixels covering about 30% of each row, and
@@ -75,7 +78,7 @@ struct Scene {
   Image destination{kWidth, kHeight, 32};
   std::vector<std::uint8_t> runLength;
   PixelDescriptor runLengthSource;
-  std::vector<std::uint32_t> argb;            // SDL / pixman sources with alpha
+  std::vector<std::uint32_t> argb;  // SDL / pixman sources with alpha
   std::vector<std::uint32_t> premultiplied;
   std::vector<std::uint8_t> peerDestination;  // the peers draw here
 
@@ -96,17 +99,21 @@ struct Scene {
           if (transparent) v = key;
           std::memcpy(source.At(x, y), &v, static_cast<std::size_t>(source.d.bytesPerPixel));
           source.alpha[static_cast<std::size_t>(y) * source.d.alphaStride + x] =
-              kind == 0 ? 0 : kind == 1 ? 255 : static_cast<std::uint8_t>(1 + random() % 254);
+              kind == 0   ? 0
+              : kind == 1 ? 255
+                          : static_cast<std::uint8_t>(1 + random() % 254);
         }
       }
     }
-    for (std::size_t i = 0; i < destination.pixels.size(); ++i) destination.pixels[i] = static_cast<std::uint8_t>(random());
+    for (std::size_t i = 0; i < destination.pixels.size(); ++i)
+      destination.pixels[i] = static_cast<std::uint8_t>(random());
     peerDestination = destination.pixels;
-    const std::uint32_t size = vexa::MeasureRunLengthForm(source.d.bytesPerPixel, nullptr, source.d.firstRow,
-                                                          kSourceSize, kSourceSize, source.d.pitch, key);
+    const std::uint32_t size =
+        vexa::MeasureRunLengthForm(source.d.bytesPerPixel, nullptr, source.d.firstRow, kSourceSize,
+                                   kSourceSize, source.d.pitch, key);
     runLength.resize(size);
-    vexa::EncodeRunLengthForm(source.d.bytesPerPixel, runLength.data(), source.d.firstRow, kSourceSize,
-                              kSourceSize, source.d.pitch, key);
+    vexa::EncodeRunLengthForm(source.d.bytesPerPixel, runLength.data(), source.d.firstRow,
+                              kSourceSize, kSourceSize, source.d.pitch, key);
     runLengthSource = source.d;
     runLengthSource.alphaFirstRow = runLengthSource.alphaStorage = nullptr;
     runLengthSource.storage = runLengthSource.firstRow = runLength.data();
@@ -119,10 +126,12 @@ struct Scene {
         std::uint32_t v = 0;
         std::memcpy(&v, source.At(x, y), static_cast<std::size_t>(source.d.bytesPerPixel));
         const std::uint32_t rgb = d == 32 ? v & 0xFFFFFF : vexa::SwapRedBlue(vexa::ColorFrom565(v));
-        const std::uint32_t a = source.alpha[static_cast<std::size_t>(y) * source.d.alphaStride + x];
+        const std::uint32_t a =
+            source.alpha[static_cast<std::size_t>(y) * source.d.alphaStride + x];
         argb[static_cast<std::size_t>(y) * kSourceSize + x] = a << 24 | rgb;
         std::uint32_t pm = a << 24;
-        for (int shift = 0; shift < 24; shift += 8) pm |= (((rgb >> shift) & 0xFF) * a / 255) << shift;
+        for (int shift = 0; shift < 24; shift += 8)
+          pm |= (((rgb >> shift) & 0xFF) * a / 255) << shift;
         premultiplied[static_cast<std::size_t>(y) * kSourceSize + x] = pm;
       }
   }
@@ -159,16 +168,16 @@ enum class SdlKind { Copy, Key, KeyRunLength, AlphaBlend, AlphaMod, Add };
 SdlPeer MakeSdl(Scene& s, SdlKind kind) {
   SdlPeer peer;
   const Uint32 format = s.depth == 32 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565;
-  peer.destination = SDL_CreateRGBSurfaceWithFormatFrom(s.peerDestination.data(), kWidth, kHeight, s.depth,
-                                                        s.destination.d.stride, format);
+  peer.destination = SDL_CreateRGBSurfaceWithFormatFrom(s.peerDestination.data(), kWidth, kHeight,
+                                                        s.depth, s.destination.d.stride, format);
   if (kind == SdlKind::AlphaBlend) {
     peer.source = SDL_CreateRGBSurfaceWithFormatFrom(s.argb.data(), kSourceSize, kSourceSize, 32,
                                                      kSourceSize * 4, SDL_PIXELFORMAT_ARGB8888);
     SDL_SetSurfaceBlendMode(peer.source, SDL_BLENDMODE_BLEND);
     return peer;
   }
-  peer.source = SDL_CreateRGBSurfaceWithFormatFrom(s.source.pixels.data(), kSourceSize, kSourceSize, s.depth,
-                                                   s.source.d.stride, format);
+  peer.source = SDL_CreateRGBSurfaceWithFormatFrom(s.source.pixels.data(), kSourceSize, kSourceSize,
+                                                   s.depth, s.source.d.stride, format);
   SDL_SetSurfaceBlendMode(peer.source, SDL_BLENDMODE_NONE);
   if (kind == SdlKind::Key || kind == SdlKind::KeyRunLength) {
     SDL_SetColorKey(peer.source, SDL_TRUE, s.source.d.transparentValue);
@@ -190,7 +199,8 @@ struct PixmanPeer {
   int position = 0;
   void Blit() {
     const int* p = NextPosition(position);
-    pixman_image_composite32(op, source, mask, destination, 0, 0, 0, 0, p[0], p[1], kSourceSize, kSourceSize);
+    pixman_image_composite32(op, source, mask, destination, 0, 0, 0, 0, p[0], p[1], kSourceSize,
+                             kSourceSize);
   }
 };
 
@@ -200,18 +210,18 @@ PixmanPeer MakePixman(Scene& s, PixmanKind kind) {
   PixmanPeer peer;
   const pixman_format_code_t plain = s.depth == 32 ? PIXMAN_x8r8g8b8 : PIXMAN_r5g6b5;
   const pixman_format_code_t withAlpha = s.depth == 32 ? PIXMAN_a8r8g8b8 : PIXMAN_r5g6b5;
-  peer.destination = pixman_image_create_bits(kind == PixmanKind::Add ? withAlpha : plain, kWidth, kHeight,
-                                              reinterpret_cast<std::uint32_t*>(s.peerDestination.data()),
-                                              s.destination.d.stride);
+  peer.destination = pixman_image_create_bits(
+      kind == PixmanKind::Add ? withAlpha : plain, kWidth, kHeight,
+      reinterpret_cast<std::uint32_t*>(s.peerDestination.data()), s.destination.d.stride);
   if (kind == PixmanKind::Over) {
-    peer.source = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSourceSize, kSourceSize, s.premultiplied.data(),
-                                           kSourceSize * 4);
+    peer.source = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSourceSize, kSourceSize,
+                                           s.premultiplied.data(), kSourceSize * 4);
     peer.op = PIXMAN_OP_OVER;
     return peer;
   }
-  peer.source = pixman_image_create_bits(kind == PixmanKind::Add ? withAlpha : plain, kSourceSize, kSourceSize,
-                                         reinterpret_cast<std::uint32_t*>(s.source.pixels.data()),
-                                         s.source.d.stride);
+  peer.source = pixman_image_create_bits(
+      kind == PixmanKind::Add ? withAlpha : plain, kSourceSize, kSourceSize,
+      reinterpret_cast<std::uint32_t*>(s.source.pixels.data()), s.source.d.stride);
   if (kind == PixmanKind::OverHalf) {
     const pixman_color_t half{0, 0, 0, 0x8000};
     peer.mask = pixman_image_create_solid_fill(&half);
@@ -244,14 +254,16 @@ struct VexaCase {
         plain.pixelRoutines->copyTransparent(t, p[0], p[1], &plain, 0, 0, kSourceSize, kSourceSize);
         break;
       case Ours::TransparentAlpha:
-        s.source.d.pixelRoutines->copyTransparent(t, p[0], p[1], &s.source.d, 0, 0, kSourceSize, kSourceSize);
+        s.source.d.pixelRoutines->copyTransparent(t, p[0], p[1], &s.source.d, 0, 0, kSourceSize,
+                                                  kSourceSize);
         break;
       case Ours::Effect:
-        plain.pixelRoutines->copyOpaqueEffect(t, p[0], p[1], &plain, 0, 0, kSourceSize, kSourceSize, effect, parameter);
+        plain.pixelRoutines->copyOpaqueEffect(t, p[0], p[1], &plain, 0, 0, kSourceSize, kSourceSize,
+                                              effect, parameter);
         break;
       case Ours::RunLength:
-        s.runLengthSource.pixelRoutines->copyTransparent(t, p[0], p[1], &s.runLengthSource, 0, 0, kSourceSize,
-                                                         kSourceSize);
+        s.runLengthSource.pixelRoutines->copyTransparent(t, p[0], p[1], &s.runLengthSource, 0, 0,
+                                                         kSourceSize, kSourceSize);
         break;
     }
     vexabench::Keep(t->firstRow);
@@ -262,7 +274,8 @@ template <class Peer>
 vexabench::Impl PeerImpl(const std::string& name, Peer peer) {
   return {name, [peer]() mutable { peer.Blit(); }};
 }
-vexabench::Impl OursImpl(int depth, Ours kind, std::uint32_t effect = 0, std::uintptr_t parameter = 0) {
+vexabench::Impl OursImpl(int depth, Ours kind, std::uint32_t effect = 0,
+                         std::uintptr_t parameter = 0) {
   return {"vexa", [c = VexaCase{depth, kind, effect, parameter}]() mutable { c.Blit(); }};
 }
 
@@ -282,30 +295,40 @@ void RegisterDepth(int depth) {
        {"memcpy",
         [&s, memcpyPosition]() mutable {
           const int* p = NextPosition(memcpyPosition);
-          const std::size_t bytes = static_cast<std::size_t>(kSourceSize) * s.source.d.bytesPerPixel;
+          const std::size_t bytes =
+              static_cast<std::size_t>(kSourceSize) * s.source.d.bytesPerPixel;
           for (int y = 0; y < kSourceSize; ++y)
-            std::memcpy(s.peerDestination.data() + static_cast<std::size_t>(p[1] + y) * s.destination.d.stride +
+            std::memcpy(s.peerDestination.data() +
+                            static_cast<std::size_t>(p[1] + y) * s.destination.d.stride +
                             p[0] * s.destination.d.bytesPerPixel,
-                        s.source.pixels.data() + static_cast<std::size_t>(y) * s.source.d.stride, bytes);
+                        s.source.pixels.data() + static_cast<std::size_t>(y) * s.source.d.stride,
+                        bytes);
           vexabench::Keep(s.peerDestination.data());
         }},
-       PeerImpl("SDL", MakeSdl(s, SdlKind::Copy)), PeerImpl("pixman", MakePixman(s, PixmanKind::Source))});
-  vexabench::RegisterCase(CaseName("kernels_colour_key", depth), "Mpix/s", kPixels,
-                          {OursImpl(depth, Ours::Transparent), PeerImpl("SDL", MakeSdl(s, SdlKind::Key))});
-  vexabench::RegisterCase(CaseName("kernels_alpha_plane", depth), "Mpix/s", kPixels,
-                          {OursImpl(depth, Ours::TransparentAlpha), PeerImpl("SDL", MakeSdl(s, SdlKind::AlphaBlend)),
-                           PeerImpl("pixman", MakePixman(s, PixmanKind::Over))});
-  vexabench::RegisterCase(CaseName("kernels_semi_transparent", depth), "Mpix/s", kPixels,
-                          {OursImpl(depth, Ours::Effect, 1, 64), PeerImpl("SDL", MakeSdl(s, SdlKind::AlphaMod)),
-                           PeerImpl("pixman", MakePixman(s, PixmanKind::OverHalf))});
-  vexabench::RegisterCase(CaseName("kernels_additive", depth), "Mpix/s", kPixels,
-                          {OursImpl(depth, Ours::Effect, 9), PeerImpl("SDL", MakeSdl(s, SdlKind::Add)),
-                           PeerImpl("pixman", MakePixman(s, PixmanKind::Add))});
-  vexabench::RegisterCase(CaseName("kernels_subtractive", depth), "Mpix/s", kPixels,
-                          {OursImpl(depth, Ours::Effect, 11), PeerImpl("SDL_add", MakeSdl(s, SdlKind::Add)),
-                           PeerImpl("pixman_add", MakePixman(s, PixmanKind::Add))});
-  vexabench::RegisterCase(CaseName("kernels_run_length", depth), "Mpix/s", kPixels,
-                          {OursImpl(depth, Ours::RunLength), PeerImpl("SDL_rle", MakeSdl(s, SdlKind::KeyRunLength))});
+       PeerImpl("SDL", MakeSdl(s, SdlKind::Copy)),
+       PeerImpl("pixman", MakePixman(s, PixmanKind::Source))});
+  vexabench::RegisterCase(
+      CaseName("kernels_colour_key", depth), "Mpix/s", kPixels,
+      {OursImpl(depth, Ours::Transparent), PeerImpl("SDL", MakeSdl(s, SdlKind::Key))});
+  vexabench::RegisterCase(
+      CaseName("kernels_alpha_plane", depth), "Mpix/s", kPixels,
+      {OursImpl(depth, Ours::TransparentAlpha), PeerImpl("SDL", MakeSdl(s, SdlKind::AlphaBlend)),
+       PeerImpl("pixman", MakePixman(s, PixmanKind::Over))});
+  vexabench::RegisterCase(
+      CaseName("kernels_semi_transparent", depth), "Mpix/s", kPixels,
+      {OursImpl(depth, Ours::Effect, 1, 64), PeerImpl("SDL", MakeSdl(s, SdlKind::AlphaMod)),
+       PeerImpl("pixman", MakePixman(s, PixmanKind::OverHalf))});
+  vexabench::RegisterCase(
+      CaseName("kernels_additive", depth), "Mpix/s", kPixels,
+      {OursImpl(depth, Ours::Effect, 9), PeerImpl("SDL", MakeSdl(s, SdlKind::Add)),
+       PeerImpl("pixman", MakePixman(s, PixmanKind::Add))});
+  vexabench::RegisterCase(
+      CaseName("kernels_subtractive", depth), "Mpix/s", kPixels,
+      {OursImpl(depth, Ours::Effect, 11), PeerImpl("SDL_add", MakeSdl(s, SdlKind::Add)),
+       PeerImpl("pixman_add", MakePixman(s, PixmanKind::Add))});
+  vexabench::RegisterCase(
+      CaseName("kernels_run_length", depth), "Mpix/s", kPixels,
+      {OursImpl(depth, Ours::RunLength), PeerImpl("SDL_rle", MakeSdl(s, SdlKind::KeyRunLength))});
 }
 
 // ---- 8 bits -------------------------------------------------------------------------------
@@ -332,10 +355,12 @@ struct EightBit {
     // pixman's indexed form: the same colours, and an inverse table filled the same way.
     for (int i = 0; i < 256; ++i) {
       const PALETTEENTRY& e = palette.entries[i];
-      indexed.rgba[i] = 0xFF000000u | std::uint32_t{e.peRed} << 16 | std::uint32_t{e.peGreen} << 8 | e.peBlue;
+      indexed.rgba[i] =
+          0xFF000000u | std::uint32_t{e.peRed} << 16 | std::uint32_t{e.peGreen} << 8 | e.peBlue;
     }
     for (std::uint32_t key = 0; key < kInverseTableSize; ++key) {
-      const COLORREF color = ((key >> 10) & 0x1F) << 3 | ((key >> 5) & 0x1F) << 11 | (key & 0x1F) << 19;
+      const COLORREF color =
+          ((key >> 10) & 0x1F) << 3 | ((key >> 5) & 0x1F) << 11 | (key & 0x1F) << 19;
       indexed.ent[key] = static_cast<pixman_index_type>(
           vexa::NearestIndexWith(&palette, color, vexa::PaletteSearchFor(kSurfaceFlagMmx)));
     }
@@ -351,10 +376,11 @@ void RegisterEightBit() {
   EightBit& e = EightBitScene();
   PixmanPeer pixman;
   pixman.source = pixman_image_create_bits(PIXMAN_c8, kSourceSize, kSourceSize,
-                                           reinterpret_cast<std::uint32_t*>(e.source.pixels.data()), e.source.d.stride);
-  pixman.destination = pixman_image_create_bits(PIXMAN_c8, kWidth, kHeight,
-                                                reinterpret_cast<std::uint32_t*>(e.peerDestination.data()),
-                                                e.destination.d.stride);
+                                           reinterpret_cast<std::uint32_t*>(e.source.pixels.data()),
+                                           e.source.d.stride);
+  pixman.destination = pixman_image_create_bits(
+      PIXMAN_c8, kWidth, kHeight, reinterpret_cast<std::uint32_t*>(e.peerDestination.data()),
+      e.destination.d.stride);
   pixman_image_set_indexed(pixman.source, &e.indexed);
   pixman_image_set_indexed(pixman.destination, &e.indexed);
   const pixman_color_t half{0, 0, 0, 0x8000};
@@ -365,8 +391,9 @@ void RegisterEightBit() {
                           {{"vexa",
                             [&e, position]() mutable {
                               const int* p = NextPosition(position);
-                              e.source.d.pixelRoutines->copyOpaqueEffect(&e.destination.d, p[0], p[1], &e.source.d, 0, 0,
-                                                                         kSourceSize, kSourceSize, 1, 64);
+                              e.source.d.pixelRoutines->copyOpaqueEffect(
+                                  &e.destination.d, p[0], p[1], &e.source.d, 0, 0, kSourceSize,
+                                  kSourceSize, 1, 64);
                               vexabench::Keep(e.destination.d.firstRow);
                             }},
                            PeerImpl("pixman", pixman)});

@@ -69,7 +69,8 @@ const std::vector<COLORREF>& Frame() {
 void NearestColors(PaletteSearchFn search) {
   PaletteObject* p = DefaultPalette();
   unsigned sum = 0;
-  for (COLORREF c : RandomColors()) sum += static_cast<unsigned>(vexa::NearestIndexWith(p, c, search));
+  for (COLORREF c : RandomColors())
+    sum += static_cast<unsigned>(vexa::NearestIndexWith(p, c, search));
   vexabench::Keep(sum);
 }
 
@@ -82,7 +83,8 @@ void ConvertFrameThroughInverseTable(PaletteSearchFn search) {
   p->inverseTable = nullptr;
   BuildInverseTable(p);
   const std::vector<COLORREF>& frame = Frame();
-  for (std::size_t i = 0; i < kFramePixels; ++i) indexes[i] = static_cast<BYTE>(vexa::NearestIndexWith(p, frame[i], search));
+  for (std::size_t i = 0; i < kFramePixels; ++i)
+    indexes[i] = static_cast<BYTE>(vexa::NearestIndexWith(p, frame[i], search));
   vexabench::Keep(indexes.data());
 }
 
@@ -129,16 +131,17 @@ const vexabench::Registrar kRegistrar([] {
                           {{"vexa", [=] { ConvertFrameThroughInverseTable(active); }},
                            {"scalar", [=] { ConvertFrameThroughInverseTable(scalar); }}});
   // Building the table is a zero fill and one store per entry: the same code at every level.
-  vexabench::RegisterCase("palette_build_inverse", "Mkeys/s", kInverseTableSize,
-                          {{"vexa", [] { RebuildInverseTable(); }},
-                           {"scalar", [] { RebuildInverseTable(); }}});
-  vexabench::RegisterCase("palette_remap_table", "Mentries/s", 256,
-                          {{"vexa", [=] { RemapTable(active); }},
-                           {"scalar", [=] { RemapTable(scalar); }}});
+  vexabench::RegisterCase(
+      "palette_build_inverse", "Mkeys/s", kInverseTableSize,
+      {{"vexa", [] { RebuildInverseTable(); }}, {"scalar", [] { RebuildInverseTable(); }}});
+  vexabench::RegisterCase(
+      "palette_remap_table", "Mentries/s", 256,
+      {{"vexa", [=] { RemapTable(active); }}, {"scalar", [=] { RemapTable(scalar); }}});
   const vexa::RemapIndexesFn scalarRemap = vexa::RemapIndexesAt(vexa::SimdLevel::Scalar);
-  vexabench::RegisterCase("palette_remap_pixels_640x480", "Mpix/s", kFramePixels,
-                          {{"vexa", [] { vexa::RemapIndexes(Pixels().data(), kFramePixels, ReverseTable()); }},
-                           {"scalar", [=] { scalarRemap(Pixels().data(), kFramePixels, ReverseTable()); }}});
+  vexabench::RegisterCase(
+      "palette_remap_pixels_640x480", "Mpix/s", kFramePixels,
+      {{"vexa", [] { vexa::RemapIndexes(Pixels().data(), kFramePixels, ReverseTable()); }},
+       {"scalar", [=] { scalarRemap(Pixels().data(), kFramePixels, ReverseTable()); }}});
 });
 
 }  // namespace

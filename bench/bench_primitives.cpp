@@ -59,8 +59,8 @@ struct Peers {
                                              SDL_PIXELFORMAT_ARGB8888);
     renderer = SDL_CreateSoftwareRenderer(sdl);
     pixman = pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, pixels.data(), kW * 4);
-    cairoSurface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()),
-                                                       CAIRO_FORMAT_RGB24, kW, kH, kW * 4);
+    cairoSurface = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(pixels.data()), CAIRO_FORMAT_RGB24, kW, kH, kW * 4);
     cairo = cairo_create(cairoSurface);
     cairo_set_antialias(cairo, CAIRO_ANTIALIAS_NONE);
   }
@@ -80,8 +80,7 @@ cSurfaceObject& Screen() {
 cSurfaceObject& ContextScreen() {
   static cSurfaceObject* screen = [] {
     auto* object = new cSurfaceObject();
-    object->SetImplementation(
-        vexa::cContextBufferSurface::Make(Screen().implementation, kW, kH));
+    object->SetImplementation(vexa::cContextBufferSurface::Make(Screen().implementation, kW, kH));
     object->FillColor(0x202020);
     return object;
   }();
@@ -128,9 +127,7 @@ void RegisterRectangle() {
         }},
        {"boxColor", [] { boxColor(SharedPeers().renderer, 100, 100, 299, 249, 0xFFCC6633u); }},
        {"pixman_fill",
-        [] {
-          pixman_fill(SharedPeers().pixels.data(), kW, 32, 100, 100, 200, 150, 0xFFCC6633u);
-        }},
+        [] { pixman_fill(SharedPeers().pixels.data(), kW, 32, 100, 100, 200, 150, 0xFFCC6633u); }},
        {"cairo", [] {
           cairo_t* c = SharedPeers().cairo;
           cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
@@ -180,56 +177,56 @@ void RegisterEllipses() {
 }
 
 void RegisterStar() {
-  vexabench::RegisterCase(
-      "star_20_points_evenodd", "stars/s", 1.0,
-      {{"vexa",
-        [] {
-          ContextScreen().DrawPolygon(Star().data(), static_cast<int>(Star().size()), 0x3366CC, 0,
-                                      0, 1);
-        }},
-       {"filledPolygonColor",
-        [] {
-          static std::vector<Sint16> xs, ys;
-          if (xs.empty())
-            for (const POINT& p : Star()) {
-              xs.push_back(static_cast<Sint16>(p.x));
-              ys.push_back(static_cast<Sint16>(p.y));
-            }
-          filledPolygonColor(SharedPeers().renderer, xs.data(), ys.data(),
-                             static_cast<int>(xs.size()), 0xFFCC6633u);
-        }},
-       {"cairo", [] {
-          cairo_t* c = SharedPeers().cairo;
-          cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
-          cairo_set_fill_rule(c, CAIRO_FILL_RULE_EVEN_ODD);
-          cairo_move_to(c, Star()[0].x, Star()[0].y);
-          for (const POINT& p : Star()) cairo_line_to(c, p.x, p.y);
-          cairo_close_path(c);
-          cairo_fill(c);
-        }}});
+  vexabench::RegisterCase("star_20_points_evenodd", "stars/s", 1.0,
+                          {{"vexa",
+                            [] {
+                              ContextScreen().DrawPolygon(Star().data(),
+                                                          static_cast<int>(Star().size()), 0x3366CC,
+                                                          0, 0, 1);
+                            }},
+                           {"filledPolygonColor",
+                            [] {
+                              static std::vector<Sint16> xs, ys;
+                              if (xs.empty())
+                                for (const POINT& p : Star()) {
+                                  xs.push_back(static_cast<Sint16>(p.x));
+                                  ys.push_back(static_cast<Sint16>(p.y));
+                                }
+                              filledPolygonColor(SharedPeers().renderer, xs.data(), ys.data(),
+                                                 static_cast<int>(xs.size()), 0xFFCC6633u);
+                            }},
+                           {"cairo", [] {
+                              cairo_t* c = SharedPeers().cairo;
+                              cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
+                              cairo_set_fill_rule(c, CAIRO_FILL_RULE_EVEN_ODD);
+                              cairo_move_to(c, Star()[0].x, Star()[0].y);
+                              for (const POINT& p : Star()) cairo_line_to(c, p.x, p.y);
+                              cairo_close_path(c);
+                              cairo_fill(c);
+                            }}});
 }
 
 void RegisterGradients() {
-  vexabench::RegisterCase(
-      "gradient_ellipse_effect1_64", "Mpix/s", 3.14159 * 100 * 75,
-      {{"vexa",
-        [] {
-          CFillDir gradient(0x0000FF, 0xFF0000, 1, 0, 0);
-          Screen().DrawEllipseStyled(100, 100, 300, 250, &gradient, 0, nullptr, 0, 1, 64, 1);
-        }},
-       {"cairo", [] {
-          cairo_t* c = SharedPeers().cairo;
-          cairo_pattern_t* g = cairo_pattern_create_linear(0, 100, 0, 250);
-          cairo_pattern_add_color_stop_rgb(g, 0, 1, 0, 0);
-          cairo_pattern_add_color_stop_rgb(g, 1, 0, 0, 1);
-          cairo_save(c);
-          CairoEllipse(c, 100, 75);
-          cairo_clip(c);
-          cairo_set_source(c, g);
-          cairo_paint_with_alpha(c, 0.5);
-          cairo_restore(c);
-          cairo_pattern_destroy(g);
-        }}});
+  vexabench::RegisterCase("gradient_ellipse_effect1_64", "Mpix/s", 3.14159 * 100 * 75,
+                          {{"vexa",
+                            [] {
+                              CFillDir gradient(0x0000FF, 0xFF0000, 1, 0, 0);
+                              Screen().DrawEllipseStyled(100, 100, 300, 250, &gradient, 0, nullptr,
+                                                         0, 1, 64, 1);
+                            }},
+                           {"cairo", [] {
+                              cairo_t* c = SharedPeers().cairo;
+                              cairo_pattern_t* g = cairo_pattern_create_linear(0, 100, 0, 250);
+                              cairo_pattern_add_color_stop_rgb(g, 0, 1, 0, 0);
+                              cairo_pattern_add_color_stop_rgb(g, 1, 0, 0, 1);
+                              cairo_save(c);
+                              CairoEllipse(c, 100, 75);
+                              cairo_clip(c);
+                              cairo_set_source(c, g);
+                              cairo_paint_with_alpha(c, 0.5);
+                              cairo_restore(c);
+                              cairo_pattern_destroy(g);
+                            }}});
   vexabench::RegisterCase(
       "gradient_640x480", "Mpix/s", static_cast<double>(kW) * kH,
       {{"vexa",
@@ -245,8 +242,8 @@ void RegisterGradients() {
             pixman_point_fixed_t p1{0, 0}, p2{0, pixman_int_to_fixed(kH)};
             return pixman_image_create_linear_gradient(&p1, &p2, stops, 2);
           }();
-          pixman_image_composite32(PIXMAN_OP_SRC, g, nullptr, SharedPeers().pixman, 0, 0, 0, 0,
-                                   0, 0, kW, kH);
+          pixman_image_composite32(PIXMAN_OP_SRC, g, nullptr, SharedPeers().pixman, 0, 0, 0, 0, 0,
+                                   0, kW, kH);
         }},
        {"cairo", [] {
           cairo_t* c = SharedPeers().cairo;
@@ -260,28 +257,29 @@ void RegisterGradients() {
 }
 
 void RegisterLines() {
-  vexabench::RegisterCase(
-      "lines_10000_w1", "lines/s", 10000.0,
-      {{"vexa",
-        [] {
-          cSurfaceObject& s = Screen();
-          for (const Segment& l : RandomLines()) s.DrawLine(l.x1, l.y1, l.x2, l.y2, 1, 0x3366CC);
-        }},
-       {"lineColor",
-        [] {
-          SDL_Renderer* r = SharedPeers().renderer;
-          for (const Segment& l : RandomLines()) lineColor(r, l.x1, l.y1, l.x2, l.y2, 0xFFCC6633u);
-        }},
-       {"cairo", [] {
-          cairo_t* c = SharedPeers().cairo;
-          cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
-          cairo_set_line_width(c, 1.0);
-          for (const Segment& l : RandomLines()) {
-            cairo_move_to(c, l.x1 + 0.5, l.y1 + 0.5);
-            cairo_line_to(c, l.x2 + 0.5, l.y2 + 0.5);
-            cairo_stroke(c);
-          }
-        }}});
+  vexabench::RegisterCase("lines_10000_w1", "lines/s", 10000.0,
+                          {{"vexa",
+                            [] {
+                              cSurfaceObject& s = Screen();
+                              for (const Segment& l : RandomLines())
+                                s.DrawLine(l.x1, l.y1, l.x2, l.y2, 1, 0x3366CC);
+                            }},
+                           {"lineColor",
+                            [] {
+                              SDL_Renderer* r = SharedPeers().renderer;
+                              for (const Segment& l : RandomLines())
+                                lineColor(r, l.x1, l.y1, l.x2, l.y2, 0xFFCC6633u);
+                            }},
+                           {"cairo", [] {
+                              cairo_t* c = SharedPeers().cairo;
+                              cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
+                              cairo_set_line_width(c, 1.0);
+                              for (const Segment& l : RandomLines()) {
+                                cairo_move_to(c, l.x1 + 0.5, l.y1 + 0.5);
+                                cairo_line_to(c, l.x2 + 0.5, l.y2 + 0.5);
+                                cairo_stroke(c);
+                              }
+                            }}});
 }
 
 struct TileSet {
@@ -313,49 +311,49 @@ TileSet& Tiles() {
 }
 
 void RegisterWideLines() {
-  vexabench::RegisterCase(
-      "lines_10000_w5", "lines/s", 10000.0,
-      {{"vexa",
-        [] {
-          cSurfaceObject& s = ContextScreen();
-          for (const Segment& l : RandomLines()) s.DrawLine(l.x1, l.y1, l.x2, l.y2, 5, 0x3366CC);
-        }},
-       {"thickLineColor",
-        [] {
-          SDL_Renderer* r = SharedPeers().renderer;
-          for (const Segment& l : RandomLines())
-            thickLineColor(r, l.x1, l.y1, l.x2, l.y2, 5, 0xFFCC6633u);
-        }},
-       {"cairo", [] {
-          cairo_t* c = SharedPeers().cairo;
-          cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
-          cairo_set_line_width(c, 5.0);
-          for (const Segment& l : RandomLines()) {
-            cairo_move_to(c, l.x1 + 0.5, l.y1 + 0.5);
-            cairo_line_to(c, l.x2 + 0.5, l.y2 + 0.5);
-            cairo_stroke(c);
-          }
-        }}});
+  vexabench::RegisterCase("lines_10000_w5", "lines/s", 10000.0,
+                          {{"vexa",
+                            [] {
+                              cSurfaceObject& s = ContextScreen();
+                              for (const Segment& l : RandomLines())
+                                s.DrawLine(l.x1, l.y1, l.x2, l.y2, 5, 0x3366CC);
+                            }},
+                           {"thickLineColor",
+                            [] {
+                              SDL_Renderer* r = SharedPeers().renderer;
+                              for (const Segment& l : RandomLines())
+                                thickLineColor(r, l.x1, l.y1, l.x2, l.y2, 5, 0xFFCC6633u);
+                            }},
+                           {"cairo", [] {
+                              cairo_t* c = SharedPeers().cairo;
+                              cairo_set_source_rgb(c, 0.8, 0.4, 0.2);
+                              cairo_set_line_width(c, 5.0);
+                              for (const Segment& l : RandomLines()) {
+                                cairo_move_to(c, l.x1 + 0.5, l.y1 + 0.5);
+                                cairo_line_to(c, l.x2 + 0.5, l.y2 + 0.5);
+                                cairo_stroke(c);
+                              }
+                            }}});
 }
 
 void RegisterMosaic() {
-  vexabench::RegisterCase(
-      "mosaic_640x480_tile64", "Mpix/s", static_cast<double>(kW) * kH,
-      {{"vexa",
-        [] {
-          CFillMosaic mosaic(Tiles().tile.get(), 5, 7);
-          mosaic.Fill(&Screen(), kW, kH, 0);
-        }},
-       {"pixman_repeat",
-        [] {
-          pixman_image_composite32(PIXMAN_OP_SRC, Tiles().pixman, nullptr, SharedPeers().pixman, 5,
-                                   7, 0, 0, 0, 0, kW, kH);
-        }},
-       {"cairo", [] {
-          cairo_t* c = SharedPeers().cairo;
-          cairo_set_source(c, Tiles().cairo);
-          cairo_paint(c);
-        }}});
+  vexabench::RegisterCase("mosaic_640x480_tile64", "Mpix/s", static_cast<double>(kW) * kH,
+                          {{"vexa",
+                            [] {
+                              CFillMosaic mosaic(Tiles().tile.get(), 5, 7);
+                              mosaic.Fill(&Screen(), kW, kH, 0);
+                            }},
+                           {"pixman_repeat",
+                            [] {
+                              pixman_image_composite32(PIXMAN_OP_SRC, Tiles().pixman, nullptr,
+                                                       SharedPeers().pixman, 5, 7, 0, 0, 0, 0, kW,
+                                                       kH);
+                            }},
+                           {"cairo", [] {
+                              cairo_t* c = SharedPeers().cairo;
+                              cairo_set_source(c, Tiles().cairo);
+                              cairo_paint(c);
+                            }}});
 }
 
 // The flood-fill scenes: an open area (uniform, or textured within +-12 for tolerance 30)
@@ -377,8 +375,8 @@ FloodScene MakeScene(bool maze, bool textured) {
       const bool wall = maze && x % 16 >= 14 && ((x / 16) % 2 ? y >= 8 : y < kH - 8);
       if (wall) v = 250;
       scene.surface->SetPixelColor(x, y, static_cast<COLORREF>(v * 0x010101));
-      scene.image.at<cv::Vec3b>(y, x) = cv::Vec3b(static_cast<uchar>(v), static_cast<uchar>(v),
-                                                 static_cast<uchar>(v));
+      scene.image.at<cv::Vec3b>(y, x) =
+          cv::Vec3b(static_cast<uchar>(v), static_cast<uchar>(v), static_cast<uchar>(v));
     }
   return scene;
 }
@@ -386,21 +384,21 @@ FloodScene MakeScene(bool maze, bool textured) {
 void RegisterFlood(const char* name, bool maze, int tolerance) {
   auto scene = std::make_shared<FloodScene>(MakeScene(maze, tolerance > 0));
   auto peer = std::make_shared<FloodScene>(MakeScene(maze, tolerance > 0));
-  vexabench::RegisterCase(
-      name, "Mpix/s", static_cast<double>(kW) * kH,
-      {{"vexa",
-        [scene, tolerance] {
-          scene->flip = !scene->flip;
-          scene->surface->FloodFillNoBounds(3, 3, scene->flip ? 0x0000FF : 0x00FF00, 0, tolerance,
-                                            0, 0, 0);
-        }},
-       {"opencv", [peer, tolerance] {
-          peer->flip = !peer->flip;
-          const cv::Scalar range(tolerance, tolerance, tolerance);
-          cv::floodFill(peer->image, cv::Point(3, 3),
-                        peer->flip ? cv::Scalar(255, 0, 0) : cv::Scalar(0, 255, 0), nullptr, range,
-                        range, 4 | cv::FLOODFILL_FIXED_RANGE);
-        }}});
+  vexabench::RegisterCase(name, "Mpix/s", static_cast<double>(kW) * kH,
+                          {{"vexa",
+                            [scene, tolerance] {
+                              scene->flip = !scene->flip;
+                              scene->surface->FloodFillNoBounds(
+                                  3, 3, scene->flip ? 0x0000FF : 0x00FF00, 0, tolerance, 0, 0, 0);
+                            }},
+                           {"opencv", [peer, tolerance] {
+                              peer->flip = !peer->flip;
+                              const cv::Scalar range(tolerance, tolerance, tolerance);
+                              cv::floodFill(
+                                  peer->image, cv::Point(3, 3),
+                                  peer->flip ? cv::Scalar(255, 0, 0) : cv::Scalar(0, 255, 0),
+                                  nullptr, range, range, 4 | cv::FLOODFILL_FIXED_RANGE);
+                            }}});
 }
 
 const vexabench::Registrar kRegistrar([] {

@@ -8,12 +8,12 @@
 #include <SDL.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -50,7 +50,8 @@ std::vector<BYTE> Wave(int rate, int bits, int channels, int seconds) {
   PutTag(v, "data");
   Put(v, dataBytes, 4);
   std::uint32_t state = 7;
-  for (unsigned i = 0; i < dataBytes; ++i) v.push_back(BYTE((state = state * 1664525u + 1013904223u) >> 24));
+  for (unsigned i = 0; i < dataBytes; ++i)
+    v.push_back(BYTE((state = state * 1664525u + 1013904223u) >> 24));
   return v;
 }
 
@@ -97,8 +98,7 @@ void ReadWithFilter(const std::vector<BYTE>& file) {
   const WAVEFORMATEX& f = *filter.GetNativeFormat();
   const DWORD request = f.nAvgBytesPerSec * 80 / 100 / f.nBlockAlign * f.nBlockAlign;
   DWORD got = 0;
-  while (filter.ReadConverted(Scratch().data(), request, &got) == 0 && got == request) {
-  }
+  while (filter.ReadConverted(Scratch().data(), request, &got) == 0 && got == request) {}
   vexabench::Keep(Scratch()[0]);
   filter.Close();
 }
@@ -110,8 +110,7 @@ void ReadWithSndfile(const std::vector<BYTE>& file) {
   if (!sf) std::abort();
   const sf_count_t frames = sf_count_t(info.samplerate) * 80 / 100;
   auto* out = reinterpret_cast<short*>(Scratch().data());
-  while (sf_readf_short(sf, out, frames) == frames) {
-  }
+  while (sf_readf_short(sf, out, frames) == frames) {}
   vexabench::Keep(Scratch()[0]);
   sf_close(sf);
 }
@@ -147,32 +146,31 @@ void RegisterConversion(const Conversion& c) {
   auto work = std::make_shared<std::vector<BYTE>>(source->size() * std::size_t(cvt->len_mult) +
                                                   std::size_t(kFrames) * 8);
   const double megabytes = double(kFrames) * c.out.nBlockAlign;
-  vexabench::RegisterCase(
-      std::string("sound_convert_") + c.name, "MB/s", megabytes,
-      {{"vexa", [=] {
-          convert(source->data(), work->data(), kFrames, 1, 1);
-          vexabench::Keep((*work)[0]);
-        }},
-       {"SDL_ConvertAudio", [=] {
-          std::memcpy(work->data(), source->data(), source->size());
-          cvt->buf = work->data();
-          cvt->len = int(source->size());
-          if (SDL_ConvertAudio(cvt.get()) != 0) std::abort();
-          vexabench::Keep((*work)[0]);
-        }}});
+  vexabench::RegisterCase(std::string("sound_convert_") + c.name, "MB/s", megabytes,
+                          {{"vexa",
+                            [=] {
+                              convert(source->data(), work->data(), kFrames, 1, 1);
+                              vexabench::Keep((*work)[0]);
+                            }},
+                           {"SDL_ConvertAudio", [=] {
+                              std::memcpy(work->data(), source->data(), source->size());
+                              cvt->buf = work->data();
+                              cvt->len = int(source->size());
+                              if (SDL_ConvertAudio(cvt.get()) != 0) std::abort();
+                              vexabench::Keep((*work)[0]);
+                            }}});
 }
 
 const vexabench::Registrar kRegistrar([] {
   RegisterRead("sound_read_pcm16_stereo_10s", Wave(44100, 16, 2, 10), 44100.0 * 4 * 10);
   RegisterRead("sound_read_pcm8_mono_10s", Wave(22050, 8, 1, 10), 22050.0 * 10);
   RegisterRead("sound_read_vorbis", Vorbis(), 33810.0 * 4);
-  for (const Conversion& c :
-       {Conversion{"u8mono_to_s16stereo", Pcm(22050, 8, 1), Pcm(22050, 16, 2), AUDIO_U8,
-                   AUDIO_S16LSB},
-        Conversion{"s16stereo_to_s16mono", Pcm(22050, 16, 2), Pcm(22050, 16, 1), AUDIO_S16LSB,
-                   AUDIO_S16LSB},
-        Conversion{"s16stereo_to_u8stereo", Pcm(22050, 16, 2), Pcm(22050, 8, 2), AUDIO_S16LSB,
-                   AUDIO_U8}}) {
+  for (const Conversion& c : {Conversion{"u8mono_to_s16stereo", Pcm(22050, 8, 1), Pcm(22050, 16, 2),
+                                         AUDIO_U8, AUDIO_S16LSB},
+                              Conversion{"s16stereo_to_s16mono", Pcm(22050, 16, 2),
+                                         Pcm(22050, 16, 1), AUDIO_S16LSB, AUDIO_S16LSB},
+                              Conversion{"s16stereo_to_u8stereo", Pcm(22050, 16, 2),
+                                         Pcm(22050, 8, 2), AUDIO_S16LSB, AUDIO_U8}}) {
     RegisterConversion(c);
   }
 });

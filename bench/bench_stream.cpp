@@ -124,7 +124,8 @@ void DeflateWithStreams() {
 void DeflateWithZlib() {
   ZlibData& z = Zlib();
   uLongf size = z.scratch.size();
-  if (compress2(z.scratch.data(), &size, z.plain.data(), kZlibBytes, Z_DEFAULT_COMPRESSION) != Z_OK) {
+  if (compress2(z.scratch.data(), &size, z.plain.data(), kZlibBytes, Z_DEFAULT_COMPRESSION) !=
+      Z_OK) {
     std::abort();
   }
   vexabench::Keep(size);
@@ -163,7 +164,8 @@ const vexabench::Registrar kRegistrar([] {
   }
   vexabench::RegisterCase(
       "lz4_decompress_16MiB", "MB/s", kLz4Bytes,
-      {{"vexa", [] {
+      {{"vexa",
+        [] {
           Lz4Data& l = Lz4();
           if (DecompressBlock(l.out.data(), l.packed.data(), kLz4Bytes,
                               static_cast<int>(l.packed.size())) != kStreamOk) {

@@ -170,10 +170,12 @@ void RegisterRotation(bool bilinear) {
         [=] { Source().impl()->Rotate(Target(width, height).impl(), kAngle, bilinear, 0, 0); }},
        {"SDL2_gfx_rotozoom",
         [=] {
-          SdlGfxResult(rotozoomSurface(Source().sdl, kAngle, 1.0, bilinear ? SMOOTHING_ON : SMOOTHING_OFF));
+          SdlGfxResult(
+              rotozoomSurface(Source().sdl, kAngle, 1.0, bilinear ? SMOOTHING_ON : SMOOTHING_OFF));
         }},
        {"pixman", [=] {
-          PixmanRotate(Target(width, height), bilinear ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST);
+          PixmanRotate(Target(width, height),
+                       bilinear ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST);
         }}});
 }
 

@@ -67,11 +67,12 @@ void RegisterCase(const std::string& caseName, const std::string& unit, double u
     info.impls.push_back(impl.name);
     auto run = impl.run;
     benchmark::RegisterBenchmark(
-        (caseName + "/" + impl.name).c_str(), [run, unitsPerIteration, unit](benchmark::State& state) {
+        (caseName + "/" + impl.name).c_str(),
+        [run, unitsPerIteration, unit](benchmark::State& state) {
           for (auto _ : state) run();
-          state.counters["rate"] = benchmark::Counter(
-              unitsPerIteration * static_cast<double>(state.iterations()) / 1e6,
-              benchmark::Counter::kIsRate);
+          state.counters["rate"] =
+              benchmark::Counter(unitsPerIteration * static_cast<double>(state.iterations()) / 1e6,
+                                 benchmark::Counter::kIsRate);
           state.SetLabel(unit);
         });
   }

@@ -40,18 +40,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SetImageBankFormat(bank, kModes[data[0] % 5]);
   const int width = (data[1] & 63) + 1;
   const int height = (data[2] & 63) + 1;
-  const std::uint32_t flags = ((data[3] | data[4] << 8 | data[5] << 16) & ~kAddSizedData & 0x1FFFF) |
-                              kAddSizedData;
+  const std::uint32_t flags =
+      ((data[3] | data[4] << 8 | data[5] << 16) & ~kAddSizedData & 0x1FFFF) | kAddSizedData;
   const COLORREF key = data[6] << 16 | data[7] << 8 | data[8];
   // The supplied block: its byte count, then the rest of the input.
   const auto count = static_cast<std::uint32_t>(size - kHeader);
   std::vector<std::uint8_t> supplied(4 + count);
   std::memcpy(supplied.data(), &count, 4);
   if (count) std::memcpy(supplied.data() + 4, data + kHeader, count);
-  const int number = AddImage(bank, width, height, 0, 0, 0, 0, key, flags, supplied.data(), nullptr);
+  const int number =
+      AddImage(bank, width, height, 0, 0, 0, 0, key, flags, supplied.data(), nullptr);
   if (number) {
     ImageInfo info{};
-    if (!GetImageInfo(bank, number, &info) || info.width != width || info.height != height) std::abort();
+    if (!GetImageInfo(bank, number, &info) || info.width != width || info.height != height)
+      std::abort();
     Draw(bank, number, kImageSurfaceInPlace);
     Draw(bank, number, kImageSurfacePlain);
     if (DeleteImage(bank, number) < 0) std::abort();

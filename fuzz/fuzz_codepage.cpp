@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string narrow(reinterpret_cast<const char*>(data + 1), size - 1);
   const std::u16string wide = plat::DecodeNarrow(narrow, codePage);
   const std::string again = plat::EncodeNarrow(wide, codePage);
-  if (codePage == plat::kCodePageSystem && plat::DecodeNarrow(again, codePage) != wide) std::abort();
+  if (codePage == plat::kCodePageSystem && plat::DecodeNarrow(again, codePage) != wide)
+    std::abort();
 
   // The same bytes read as UTF-16 units, lone surrogates included.
   std::u16string units(size / 2, u'\0');

@@ -18,9 +18,11 @@ namespace {
 // table, and its rows.
 std::uint64_t Extent(const BITMAPINFOHEADER& h) {
   const std::int64_t height = h.biHeight < 0 ? -static_cast<std::int64_t>(h.biHeight) : h.biHeight;
-  const std::int64_t stride = ((static_cast<std::int64_t>(h.biWidth) * h.biBitCount + 31) & ~31) / 8;
+  const std::int64_t stride =
+      ((static_cast<std::int64_t>(h.biWidth) * h.biBitCount + 31) & ~31) / 8;
   if (h.biWidth < 0 || stride < 0) return UINT64_MAX;
-  return 40 + 12 + 4 * 256 + static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(height);
+  return 40 + 12 + 4 * 256 +
+         static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(height);
 }
 
 }  // namespace
@@ -32,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (Extent(header) > size) return 0;
   // An exact-size heap copy, so that any read past the block is caught.
   std::vector<std::uint8_t> block(data, data + size);
-  auto* surface = new (std::nothrow) cDIBSurface(reinterpret_cast<const BITMAPINFO*>(block.data()),
-                                                 nullptr, data[size - 1] & 1);
+  auto* surface = new (std::nothrow)
+      cDIBSurface(reinterpret_cast<const BITMAPINFO*>(block.data()), nullptr, data[size - 1] & 1);
   if (!surface) return 0;
   if (surface->depth != 0) {
     COLORREF sum = 0;

@@ -81,16 +81,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<POINT> points(in.Byte() % 12);
     for (POINT& p : points) p = POINT{in.Coordinate(), in.Coordinate()};
     switch (kind) {
-      case 0: surface.DrawLine(x1, y1, x2, y2, lineWidth, colour); break;
-      case 1: surface.DrawRectangle(x1, y1, x2, y2, colour, lineWidth, ~colour, fill); break;
-      case 2: surface.DrawEllipse(x1, y1, x2, y2, colour, lineWidth, ~colour, fill); break;
-      case 3: surface.DrawPolygon(points.data(), static_cast<int>(points.size()), colour, lineWidth, ~colour, fill); break;
-      case 4: surface.DrawLineStyled(x1, y1, x2, y2, lineWidth, a, 0, effect, parameter); break;
-      case 5: surface.DrawRectangleStyled(x1, y1, x2, y2, a, lineWidth, b, 0, effect, parameter, fill); break;
-      case 6: surface.DrawEllipseStyled(x1, y1, x2, y2, a, lineWidth, b, 0, effect, parameter, fill); break;
-      case 7: surface.DrawPolygonStyled(points.data(), static_cast<int>(points.size()), a, lineWidth, b, 0, effect, parameter, fill); break;
-      case 8: if (a) a->FillRect(&surface, x1, y1, x2, y2, fill); break;
-      default: if (a) a->FillRectBlend(&surface, x1, y1, x2, y2, fill, static_cast<std::uint32_t>(parameter), 1); break;
+      case 0:
+        surface.DrawLine(x1, y1, x2, y2, lineWidth, colour);
+        break;
+      case 1:
+        surface.DrawRectangle(x1, y1, x2, y2, colour, lineWidth, ~colour, fill);
+        break;
+      case 2:
+        surface.DrawEllipse(x1, y1, x2, y2, colour, lineWidth, ~colour, fill);
+        break;
+      case 3:
+        surface.DrawPolygon(points.data(), static_cast<int>(points.size()), colour, lineWidth,
+                            ~colour, fill);
+        break;
+      case 4:
+        surface.DrawLineStyled(x1, y1, x2, y2, lineWidth, a, 0, effect, parameter);
+        break;
+      case 5:
+        surface.DrawRectangleStyled(x1, y1, x2, y2, a, lineWidth, b, 0, effect, parameter, fill);
+        break;
+      case 6:
+        surface.DrawEllipseStyled(x1, y1, x2, y2, a, lineWidth, b, 0, effect, parameter, fill);
+        break;
+      case 7:
+        surface.DrawPolygonStyled(points.data(), static_cast<int>(points.size()), a, lineWidth, b,
+                                  0, effect, parameter, fill);
+        break;
+      case 8:
+        if (a) a->FillRect(&surface, x1, y1, x2, y2, fill);
+        break;
+      default:
+        if (a)
+          a->FillRectBlend(&surface, x1, y1, x2, y2, fill, static_cast<std::uint32_t>(parameter),
+                           1);
+        break;
     }
   }
 

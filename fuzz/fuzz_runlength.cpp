@@ -70,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A clipped rectangle: columns and rows from the middle.
   const int sx = width / 3, sy = height / 3;
   table->copyTransparent(&target.d, 0, 0, &source.d, sx, sy, width - sx, height - sy);
-  table->copyOpaqueEffect(&target.d, 0, 0, &source.d, sx, sy, width - sx, height - sy, effect, parameter);
+  table->copyOpaqueEffect(&target.d, 0, 0, &source.d, sx, sy, width - sx, height - sy, effect,
+                          parameter);
   return 0;
 }

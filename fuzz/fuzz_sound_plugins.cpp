@@ -9,8 +9,13 @@
 
 namespace {
 
-const int kAllMajors[] = {SF_FORMAT_WAV, SF_FORMAT_WAVEX, SF_FORMAT_RF64, SF_FORMAT_OGG,
-                          SF_FORMAT_FLAC, SF_FORMAT_MPEG, 0};
+const int kAllMajors[] = {SF_FORMAT_WAV,
+                          SF_FORMAT_WAVEX,
+                          SF_FORMAT_RF64,
+                          SF_FORMAT_OGG,
+                          SF_FORMAT_FLAC,
+                          SF_FORMAT_MPEG,
+                          0};
 const vexa_plugin::SndfileKind kAnything = {kAllMajors, nullptr};
 
 }  // namespace

@@ -16,9 +16,9 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cstdio>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -53,28 +53,46 @@ struct Reader {
   // Mostly the edges of the int range and small values near a surface.
   int Int() {
     switch (Byte() % 10) {
-      case 0: return INT_MIN;
-      case 1: return INT_MAX;
-      case 2: return INT_MIN + static_cast<int>(Byte() % 8);
-      case 3: return INT_MAX - static_cast<int>(Byte() % 8);
-      case 4: return -1;
-      case 5: return static_cast<int>(U32());
-      case 6: return static_cast<int>(static_cast<std::int16_t>(Byte() << 8 | Byte()));
-      default: return static_cast<int>(Byte() % 40) - 8;
+      case 0:
+        return INT_MIN;
+      case 1:
+        return INT_MAX;
+      case 2:
+        return INT_MIN + static_cast<int>(Byte() % 8);
+      case 3:
+        return INT_MAX - static_cast<int>(Byte() % 8);
+      case 4:
+        return -1;
+      case 5:
+        return static_cast<int>(U32());
+      case 6:
+        return static_cast<int>(static_cast<std::int16_t>(Byte() << 8 | Byte()));
+      default:
+        return static_cast<int>(Byte() % 40) - 8;
     }
   }
   float Float() {
     switch (Byte() % 12) {
-      case 0: return std::numeric_limits<float>::quiet_NaN();
-      case 1: return std::numeric_limits<float>::infinity();
-      case 2: return -std::numeric_limits<float>::infinity();
-      case 3: return 0.0f;
-      case 4: return -0.0f;
-      case 5: return 1e30f;
-      case 6: return -1e30f;
-      case 7: return FLT_MIN;
-      case 8: return FLT_MAX;
-      default: return static_cast<float>(static_cast<std::int8_t>(Byte())) / 8.0f;
+      case 0:
+        return std::numeric_limits<float>::quiet_NaN();
+      case 1:
+        return std::numeric_limits<float>::infinity();
+      case 2:
+        return -std::numeric_limits<float>::infinity();
+      case 3:
+        return 0.0f;
+      case 4:
+        return -0.0f;
+      case 5:
+        return 1e30f;
+      case 6:
+        return -1e30f;
+      case 7:
+        return FLT_MIN;
+      case 8:
+        return FLT_MAX;
+      default:
+        return static_cast<float>(static_cast<std::int8_t>(Byte())) / 8.0f;
     }
   }
 };
@@ -163,16 +181,21 @@ struct World {
   cSurfaceObject memory;  // a surface of the library's own making
   cSurfaceObject empty;   // never created
   std::unique_ptr<ImageBank, BankDeleter> bank{CreateImageBank(0, nullptr)};
-  cSurfaceObject image;   // a bank image, once there is one
+  cSurfaceObject image;  // a bank image, once there is one
   FuzzEffect effectObject;
 
   cSurfaceObject* Pick(std::uint8_t b) {
     switch (b % 5) {
-      case 0: return &guarded[0].object;
-      case 1: return &guarded[1].object;
-      case 2: return &memory;
-      case 3: return &image;
-      default: return &empty;
+      case 0:
+        return &guarded[0].object;
+      case 1:
+        return &guarded[1].object;
+      case 2:
+        return &memory;
+      case 3:
+        return &image;
+      default:
+        return &empty;
     }
   }
   GuardedSurface* GuardedOf(const cSurfaceObject* s) {
@@ -264,8 +287,8 @@ Outcome Operate(World& world, Reader& in) {
       const int mode = in.Byte() % 2;
       const Effect e = PickEffect(in, world.effectObject);
       const std::uint32_t flags = in.Byte() % 16;
-      out = {b, a->StretchBlit(b, x, y, w, h, sx, sy, sw, sh, mode, e.code, e.parameter, flags) ==
-                    0};
+      out = {b,
+             a->StretchBlit(b, x, y, w, h, sx, sy, sw, sh, mode, e.code, e.parameter, flags) == 0};
       break;
     }
     case 3: {

@@ -44,8 +44,8 @@ class VEXA_API cErrorSurface : public cSurfaceImplementation {
   void SetPixelColor(int x, int y, COLORREF color) override;
   int GetPixelValue(int x, int y, std::uint32_t* value) override;
   int GetPixelColor(int x, int y, COLORREF* color) override;
-  int BlitFromDC(int x, int y, HDC source, int sourceX, int sourceY, int width, int height,
-                 HookArg, HookArg, HookArg) override;
+  int BlitFromDC(int x, int y, HDC source, int sourceX, int sourceY, int width, int height, HookArg,
+                 HookArg, HookArg) override;
   int Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width,
            int height, int mode, std::uint32_t effect, EffectParam parameter,
            std::uint32_t flags) override;
@@ -53,9 +53,9 @@ class VEXA_API cErrorSurface : public cSurfaceImplementation {
   int BlitCallback(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY,
                    int width, int height, int mode, BlitCallbackFn callback,
                    void* userValue) override;
-  int BlitEx(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY,
-             int width, int height, int windowWidth, int windowHeight, int centreX, int centreY,
-             int marginX, int marginY, BlitExFilterFn filter, void* userValue) override;
+  int BlitEx(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width,
+             int height, int windowWidth, int windowHeight, int centreX, int centreY, int marginX,
+             int marginY, BlitExFilterFn filter, void* userValue) override;
   int StretchFromDC(int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                     int sourceWidth, int sourceHeight, HookArg, HookArg, HookArg) override;
   int StretchBlit(cSurfaceImplementation* destination, int x, int y, int width, int height,
@@ -73,14 +73,12 @@ class VEXA_API cErrorSurface : public cSurfaceImplementation {
   int DrawTextA(const char* text, int length, int x, int y, std::uint32_t alignment,
                 const RECT* clip, COLORREF color, HFONT font, HookArg reserved,
                 std::uint32_t effect, EffectParam parameter, std::uint32_t flags) override;
-  int DrawTextExW(const WCHAR* text, int length, RECT* rect, std::uint32_t format,
-                  COLORREF color, HFONT font, HookArg reserved, std::uint32_t effect,
-                  EffectParam parameter, std::uint32_t flags, int leftMargin, int rightMargin,
-                  int tabLength) override;
-  int DrawTextExA(const char* text, int length, RECT* rect, std::uint32_t format,
-                  COLORREF color, HFONT font, HookArg reserved, std::uint32_t effect,
-                  EffectParam parameter, std::uint32_t flags, int leftMargin, int rightMargin,
-                  int tabLength) override;
+  int DrawTextExW(const WCHAR* text, int length, RECT* rect, std::uint32_t format, COLORREF color,
+                  HFONT font, HookArg reserved, std::uint32_t effect, EffectParam parameter,
+                  std::uint32_t flags, int leftMargin, int rightMargin, int tabLength) override;
+  int DrawTextExA(const char* text, int length, RECT* rect, std::uint32_t format, COLORREF color,
+                  HFONT font, HookArg reserved, std::uint32_t effect, EffectParam parameter,
+                  std::uint32_t flags, int leftMargin, int rightMargin, int tabLength) override;
   int IsAllTransparent() override;
   int IsAllOpaque() override;
   int ReplaceColor(COLORREF oldColor, COLORREF newColor) override;

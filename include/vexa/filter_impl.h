@@ -49,14 +49,14 @@ class VEXA_API CFilterImpl {
   CFilterImpl(const CFilterImpl&) = delete;
   CFilterImpl& operator=(const CFilterImpl&) = delete;
 
-  virtual void Destroy(unsigned flags);  // 0
-  virtual void Release() = 0;            // 1: destroys the filter object
-  virtual void Reserved2(int first, int second);  // 2: does nothing
-  virtual std::uint32_t GetID() = 0;              // 3: the filter identifier
-  virtual int Reserved4() = 0;                    // 4
-  virtual int GetSupportedDepths();               // 5: FilterDepthBits of SaveImage; 0x7C
-  virtual int Reserved6();                        // 6: 1
-  virtual void SetOption(int option);             // 7: does nothing
+  virtual void Destroy(unsigned flags);            // 0
+  virtual void Release() = 0;                      // 1: destroys the filter object
+  virtual void Reserved2(int first, int second);   // 2: does nothing
+  virtual std::uint32_t GetID() = 0;               // 3: the filter identifier
+  virtual int Reserved4() = 0;                     // 4
+  virtual int GetSupportedDepths();                // 5: FilterDepthBits of SaveImage; 0x7C
+  virtual int Reserved6();                         // 6: 1
+  virtual void SetOption(int option);              // 7: does nothing
   virtual int CanReadFile(CInputFile* input) = 0;  // 8
   virtual int SupportsImages();                    // 9: 0
   virtual int SupportsAnimations();                // 10: 0
@@ -69,39 +69,39 @@ class VEXA_API CFilterImpl {
                         int alphaPitch) = 0;
   // 15: writes a whole image. alphaOrKey points at the alpha plane when alphaPitch is not 0,
   // else at a 32-bit transparent colour. Default: 8.
-  virtual int SaveImage(COutputFile* output, const BYTE* pixels, int width, int height,
-                        int depth, int pitch, const LOGPALETTE* palette, const void* alphaOrKey,
+  virtual int SaveImage(COutputFile* output, const BYTE* pixels, int width, int height, int depth,
+                        int pitch, const LOGPALETTE* palette, const void* alphaOrKey,
                         int alphaPitch);
-  virtual void EndRead(CInputFile* input);    // 16: does nothing
-  virtual void EndWrite(COutputFile* output);  // 17: does nothing
-  virtual int GetWidth();                      // 18
-  virtual int GetHeight();                     // 19
-  virtual int GetLineBytes();                  // 20: fileLineBytes
-  virtual int GetDepth();                      // 21
-  virtual int GetImageSize();                  // 22: fileLineBytes x height
-  virtual LOGPALETTE* GetPalette();            // 23: may be null
-  virtual int GetTransparentColor(COLORREF* color);       // 24: 0
-  virtual int HasAlpha();                                  // 25
+  virtual void EndRead(CInputFile* input);                            // 16: does nothing
+  virtual void EndWrite(COutputFile* output);                         // 17: does nothing
+  virtual int GetWidth();                                             // 18
+  virtual int GetHeight();                                            // 19
+  virtual int GetLineBytes();                                         // 20: fileLineBytes
+  virtual int GetDepth();                                             // 21
+  virtual int GetImageSize();                                         // 22: fileLineBytes x height
+  virtual LOGPALETTE* GetPalette();                                   // 23: may be null
+  virtual int GetTransparentColor(COLORREF* color);                   // 24: 0
+  virtual int HasAlpha();                                             // 25
   virtual int SetOutputFormat(int depth, const LOGPALETTE* palette);  // 26
-  virtual int IsAnimated();                                // 27: 0
-  virtual int GetFrameCount();                             // 28
-  virtual int GetCurrentFrame();                           // 29
-  virtual void GetFrameRect(RECT* rect);                   // 30: 0, 0, width, height
-  virtual int Reserved31();                                // 31: 0
-  virtual int Reserved32();                                // 32: 0
-  virtual int GetExtraInfo();                              // 33: extraInfo[1]
-  virtual int GetFrameExtraInfo(int frame);                // 34: extraInfo[0]
-  virtual int Reserved35();                                // 35: 1
-  virtual int Reserved36();                                // 36: 0
-  virtual void Rewind();                                   // 37: does nothing
+  virtual int IsAnimated();                                           // 27: 0
+  virtual int GetFrameCount();                                        // 28
+  virtual int GetCurrentFrame();                                      // 29
+  virtual void GetFrameRect(RECT* rect);                              // 30: 0, 0, width, height
+  virtual int Reserved31();                                           // 31: 0
+  virtual int Reserved32();                                           // 32: 0
+  virtual int GetExtraInfo();                                         // 33: extraInfo[1]
+  virtual int GetFrameExtraInfo(int frame);                           // 34: extraInfo[0]
+  virtual int Reserved35();                                           // 35: 1
+  virtual int Reserved36();                                           // 36: 0
+  virtual void Rewind();                                              // 37: does nothing
   // 38: starts writing an animation; the nine values come unchanged from the caller. 8.
   virtual int BeginWrite(COutputFile* output, int v1, int v2, int v3, int v4, int v5, int v6,
                          int v7, int v8, int v9);
   // 39: writes one frame; previous is the last frame's rows or null; the five values come
   // unchanged from the caller. 8.
   virtual int WriteRows(COutputFile* output, const BYTE* previous, const BYTE* rows, int width,
-                        int height, int pitch, int depth, const LOGPALETTE* palette, int v1,
-                        int v2, int v3, int v4, int v5);
+                        int height, int pitch, int depth, const LOGPALETTE* palette, int v1, int v2,
+                        int v3, int v4, int v5);
   virtual void Reserved40(int first, int second);  // 40: does nothing
 
   // pixelBytes = (depth + 1) / 8 and lineBytes from width and depth.
@@ -120,24 +120,24 @@ class VEXA_API CFilterImpl {
 
   std::int32_t width = 0;
   std::int32_t height = 0;
-  std::int32_t depth = 0;           // of the file's image data: 1, 4, 8, 15, 16, 24 or 32
-  std::int32_t lineBytes = 0;       // unpadded row at depth (ComputeLineBytes)
-  std::int32_t fileLineBytes = 0;   // row size as the plug-in reports it
-  std::int32_t pixelBytes = 0;      // (depth + 1) / 8
+  std::int32_t depth = 0;          // of the file's image data: 1, 4, 8, 15, 16, 24 or 32
+  std::int32_t lineBytes = 0;      // unpadded row at depth (ComputeLineBytes)
+  std::int32_t fileLineBytes = 0;  // row size as the plug-in reports it
+  std::int32_t pixelBytes = 0;     // (depth + 1) / 8
   std::int32_t hasAlpha = 0;
   std::int32_t reserved[3] = {0, 0, 0};  // for the plug-in
   std::int32_t frameCount = 1;
-  std::int32_t currentFrame = -1;   // the frame last read or written; -1 before the first
+  std::int32_t currentFrame = -1;      // the frame last read or written; -1 before the first
   std::int32_t extraInfo[2] = {0, 0};  // answered by slots 34 and 33
-  LOGPALETTE* palette = nullptr;    // the file's palette (a palette block), owned
-  std::int32_t convert = 0;         // rows need conversion (or remapping)
-  std::int32_t paletteChanged = 0;  // target palette replaced since the tables were built
+  LOGPALETTE* palette = nullptr;       // the file's palette (a palette block), owned
+  std::int32_t convert = 0;            // rows need conversion (or remapping)
+  std::int32_t paletteChanged = 0;     // target palette replaced since the tables were built
   std::int32_t outputDepth = 0;
   std::int32_t outputPixelBytes = 0;
   LOGPALETTE* targetPalette = nullptr;      // copy of the 8-bit output palette, owned
   LOGPALETTE* lastSourcePalette = nullptr;  // source palette the remap was built for, owned
   BYTE* remap = nullptr;                    // 256 bytes: source index -> target index
-  BYTE* colorCache = nullptr;              // 65536 bytes: 5-6-5 colour -> target index
+  BYTE* colorCache = nullptr;               // 65536 bytes: 5-6-5 colour -> target index
 };
 
 // Bytes of a palette block: the record with 256 entries.

@@ -46,19 +46,19 @@ enum FilterEntryOwnership : std::uint32_t {
 // One loaded plug-in. Entries are memory blocks (memory.h), zero-filled when made; the
 // manager owns them.
 struct FilterEntry {
-  HMODULE module;                // the plug-in; null for an entry the host added itself
-  char* fileNameA;               // converted from fileNameW on first request (kOwnsFileNameA)
-  const char* nameA;             // GetFilterName's result, or a converted copy (kOwnsNameA)
-  const char* const* extsA;      // GetFilterExts's list, or a converted copy (kOwnsExtsA)
-  const char* const* depsA;      // GetDependencies's list, or a converted copy (kOwnsDepsA)
-  WCHAR* fileNameW;              // full path of the plug-in file; always owned (may be null)
-  const WCHAR* nameW;            // GetFilterNameW's result, or a converted copy (kOwnsNameW)
-  const WCHAR* const* extsW;     // GetFilterExtsW's list, or a converted copy (kOwnsExtsW)
-  const WCHAR* const* depsW;     // GetDependenciesW's list, or a converted copy (kOwnsDepsW)
-  std::uint32_t priority;        // GetPriority's result, else kDefaultFilterPriority
-  std::uint32_t userValue;       // handed to createFilter on every creation
-  std::uint32_t id;              // GetFilterID's result
-  std::uint32_t ownership;       // FilterEntryOwnership bits
+  HMODULE module;                 // the plug-in; null for an entry the host added itself
+  char* fileNameA;                // converted from fileNameW on first request (kOwnsFileNameA)
+  const char* nameA;              // GetFilterName's result, or a converted copy (kOwnsNameA)
+  const char* const* extsA;       // GetFilterExts's list, or a converted copy (kOwnsExtsA)
+  const char* const* depsA;       // GetDependencies's list, or a converted copy (kOwnsDepsA)
+  WCHAR* fileNameW;               // full path of the plug-in file; always owned (may be null)
+  const WCHAR* nameW;             // GetFilterNameW's result, or a converted copy (kOwnsNameW)
+  const WCHAR* const* extsW;      // GetFilterExtsW's list, or a converted copy (kOwnsExtsW)
+  const WCHAR* const* depsW;      // GetDependenciesW's list, or a converted copy (kOwnsDepsW)
+  std::uint32_t priority;         // GetPriority's result, else kDefaultFilterPriority
+  std::uint32_t userValue;        // handed to createFilter on every creation
+  std::uint32_t id;               // GetFilterID's result
+  std::uint32_t ownership;        // FilterEntryOwnership bits
   CreateFilterProc createFilter;  // always present
   CanReadFileProc canReadFile;    // optional
 };
@@ -73,19 +73,18 @@ class VEXA_API CFilterMgr {
   virtual void Destroy(unsigned flags);  // slot 0
   // 1: frees any table, then scans directory for files matching pattern. A null directory,
   // or one without matches, leaves an empty table. Never reports an error.
-  virtual void LoadFiltersW(const WCHAR* directory, const WCHAR* pattern,
-                            std::uint32_t userValue);
+  virtual void LoadFiltersW(const WCHAR* directory, const WCHAR* pattern, std::uint32_t userValue);
   // 2: the same with narrow strings, converted with code page 0.
   virtual void LoadFilters(const char* directory, const char* pattern, std::uint32_t userValue);
-  virtual void Free();    // 3: destroys every entry (unloading its plug-in) and the table
-  virtual void Delete();  // 4: Destroy(1); does nothing for null
-  virtual int GetFilterCount();                                       // 5
-  virtual const char* GetFilterName(int index);                       // 6
-  virtual const char* GetFilterFileName(int index);                   // 7
-  virtual std::uint32_t GetFilterID(int index);                       // 8
-  virtual int GetFilterIndex(std::uint32_t id);                       // 9: -1 when absent
-  virtual const char* const* GetFilterExts(int index);                // 10
-  virtual const char* const* GetDependencies(int index);              // 11
+  virtual void Free();           // 3: destroys every entry (unloading its plug-in) and the table
+  virtual void Delete();         // 4: Destroy(1); does nothing for null
+  virtual int GetFilterCount();  // 5
+  virtual const char* GetFilterName(int index);           // 6
+  virtual const char* GetFilterFileName(int index);       // 7
+  virtual std::uint32_t GetFilterID(int index);           // 8
+  virtual int GetFilterIndex(std::uint32_t id);           // 9: -1 when absent
+  virtual const char* const* GetFilterExts(int index);    // 10
+  virtual const char* const* GetDependencies(int index);  // 11
   // 12: the plug-in's CanReadFile answer (0 without one), with the stream's position put
   // back where it was.
   virtual int CanReadFile(int index, CInputFile* input);
@@ -94,12 +93,12 @@ class VEXA_API CFilterMgr {
   virtual void* CreateFilterFromFile(CInputFile* input);
   // 14: the first entry with that identifier whose creation succeeds; null when none.
   virtual void* CreateFilterFromID(std::uint32_t id);
-  virtual void* CreateFilter(int index);                              // 15
-  virtual void RemoveFilter(int index);                               // 16: closes the gap
-  virtual const WCHAR* GetFilterNameW(int index);                     // 17
-  virtual const WCHAR* GetFilterFileNameW(int index);                 // 18
-  virtual const WCHAR* const* GetFilterExtsW(int index);              // 19
-  virtual const WCHAR* const* GetDependenciesW(int index);            // 20
+  virtual void* CreateFilter(int index);                    // 15
+  virtual void RemoveFilter(int index);                     // 16: closes the gap
+  virtual const WCHAR* GetFilterNameW(int index);           // 17
+  virtual const WCHAR* GetFilterFileNameW(int index);       // 18
+  virtual const WCHAR* const* GetFilterExtsW(int index);    // 19
+  virtual const WCHAR* const* GetDependenciesW(int index);  // 20
 
   // Adds an entry the caller filled (one without a plug-in module may be added this way) at
   // its priority place: before the first entry of greater or equal priority. The table takes

@@ -154,16 +154,16 @@ static_assert(sizeof(ImagePlacement) == 8);
 // 4-bit forms, expanded to 8 bits).
 inline constexpr std::uint32_t kAddFormatMask = 0xF;
 inline constexpr std::uint32_t kAddDeduplicate = 0x20;
-inline constexpr std::uint32_t kAddCompress = 0x40;        // store LZ4-compressed
-inline constexpr std::uint32_t kAddRunLength = 0x80;       // store run-length encoded
-inline constexpr std::uint32_t kAddPackets8 = 0x100;       // packet-encoded 1-byte pixels
-inline constexpr std::uint32_t kAddPackets16 = 0x200;      // packet-encoded 2-byte pixels
-inline constexpr std::uint32_t kAddPackets24 = 0x400;      // packet-encoded 3-byte pixels
-inline constexpr std::uint32_t kAddCompressedForm = 0x800; // data is the compressed stored form
-inline constexpr std::uint32_t kAddAlphaPlane = 0x1000;    // an alpha plane follows the pixels
-inline constexpr std::uint32_t kAddSwapRedBlue = 0x2000;   // image flag 0x20 for 0x800 data
-inline constexpr std::uint32_t kAddSizedData = 0x4000;     // a 32-bit byte count leads the data
-inline constexpr std::uint32_t kAddAlphaInPixels = 0x8000; // image flag 0x80 for 0x800 data
+inline constexpr std::uint32_t kAddCompress = 0x40;         // store LZ4-compressed
+inline constexpr std::uint32_t kAddRunLength = 0x80;        // store run-length encoded
+inline constexpr std::uint32_t kAddPackets8 = 0x100;        // packet-encoded 1-byte pixels
+inline constexpr std::uint32_t kAddPackets16 = 0x200;       // packet-encoded 2-byte pixels
+inline constexpr std::uint32_t kAddPackets24 = 0x400;       // packet-encoded 3-byte pixels
+inline constexpr std::uint32_t kAddCompressedForm = 0x800;  // data is the compressed stored form
+inline constexpr std::uint32_t kAddAlphaPlane = 0x1000;     // an alpha plane follows the pixels
+inline constexpr std::uint32_t kAddSwapRedBlue = 0x2000;    // image flag 0x20 for 0x800 data
+inline constexpr std::uint32_t kAddSizedData = 0x4000;      // a 32-bit byte count leads the data
+inline constexpr std::uint32_t kAddAlphaInPixels = 0x8000;  // image flag 0x80 for 0x800 data
 inline constexpr std::uint32_t kAddAppend = 0x10000;
 
 // GetImageSurface modes.

@@ -24,9 +24,9 @@ class cSurfaceObject;
 
 // CImageFile results (0 is success).
 inline constexpr int kImageOk = 0;
-inline constexpr int kImageNoMemory = 1;        // also: an image above 2^28 pixels
+inline constexpr int kImageNoMemory = 1;  // also: an image above 2^28 pixels
 inline constexpr int kImageCannotOpen = 2;
-inline constexpr int kImageCannotCreate = 3;    // also: a write, flush or close failed
+inline constexpr int kImageCannotCreate = 3;  // also: a write, flush or close failed
 inline constexpr int kImageUnknownFormat = 5;
 inline constexpr int kImageNoStream = 7;
 inline constexpr int kImageNotSupported = 8;
@@ -80,21 +80,21 @@ class VEXA_API CImageFile {
   // name uses the open output (7 without one).
   int BeginWrite(COutputFile* output, int v1, int v2, int v3, int v4, int v5, int v6, int v7,
                  int v8, int v9);
-  int BeginWrite(const WCHAR* name, int v1, int v2, int v3, int v4, int v5, int v6, int v7,
-                 int v8, int v9);
-  int BeginWrite(const char* name, int v1, int v2, int v3, int v4, int v5, int v6, int v7,
-                 int v8, int v9);
+  int BeginWrite(const WCHAR* name, int v1, int v2, int v3, int v4, int v5, int v6, int v7, int v8,
+                 int v9);
+  int BeginWrite(const char* name, int v1, int v2, int v3, int v4, int v5, int v6, int v7, int v8,
+                 int v9);
   // Writes one frame, handing the filter a copy of the previous frame's rows (kept here).
   int WriteRows(const BYTE* rows, int width, int height, int pitch, int depth,
                 const LOGPALETTE* palette, int v1, int v2, int v3, int v4);
   // The same with the previous rows from the caller (none kept).
-  int WriteRows(const BYTE* previous, const BYTE* rows, int width, int height, int pitch,
-                int depth, const LOGPALETTE* palette, int v1, int v2, int v3, int v4);
+  int WriteRows(const BYTE* previous, const BYTE* rows, int width, int height, int pitch, int depth,
+                const LOGPALETTE* palette, int v1, int v2, int v3, int v4);
   // Saves a whole image with the attached filter.
-  int SaveImage(const WCHAR* name, const BYTE* pixels, int width, int height, int depth,
-                int pitch, const LOGPALETTE* palette, const void* alphaOrKey, int alphaPitch);
-  int SaveImage(const char* name, const BYTE* pixels, int width, int height, int depth,
-                int pitch, const LOGPALETTE* palette, const void* alphaOrKey, int alphaPitch);
+  int SaveImage(const WCHAR* name, const BYTE* pixels, int width, int height, int depth, int pitch,
+                const LOGPALETTE* palette, const void* alphaOrKey, int alphaPitch);
+  int SaveImage(const char* name, const BYTE* pixels, int width, int height, int depth, int pitch,
+                const LOGPALETTE* palette, const void* alphaOrKey, int alphaPitch);
   // Ends reading and writing, destroys owned streams and keeps the filter. A named
   // animation is committed here: 3 when it could not be (the old file stays), else 0.
   int Close();
@@ -135,7 +135,7 @@ class VEXA_API CImageFile {
   std::int32_t readWidth = 0, readHeight = 0, readDepth = 0;
   const LOGPALETTE* readPalette = nullptr;
   std::int64_t previousSize = 0;
-  std::int32_t previousPitch = 0;  // the pitch previousRows is laid out for
+  std::int32_t previousPitch = 0;     // the pitch previousRows is laid out for
   WCHAR* pendingTarget = nullptr;     // named animation: the file to replace at Close
   WCHAR* pendingTemporary = nullptr;  // and the temporary it is written to
   HFILE outputHandle = kInvalidFile;  // the handle under an owned output
@@ -146,9 +146,9 @@ class VEXA_API CImageFile {
   [[gnu::visibility("hidden")]] int StartWrite(int v1, int v2, int v3, int v4, int v5, int v6,
                                                int v7, int v8, int v9);
   [[gnu::visibility("hidden")]] int WriteFrame(const BYTE* previous, bool keepCopy,
-                                               const BYTE* rows, int width, int height,
-                                               int pitch, int depth, const LOGPALETTE* palette,
-                                               int v1, int v2, int v3, int v4);
+                                               const BYTE* rows, int width, int height, int pitch,
+                                               int depth, const LOGPALETTE* palette, int v1, int v2,
+                                               int v3, int v4);
   [[gnu::visibility("hidden")]] int FinishOutput();
   [[gnu::visibility("hidden")]] bool RelayPreviousRows(int pitch, int height);
 };
@@ -168,8 +168,7 @@ VEXA_API int GetImageFileInfo(CImageFilterMgr* manager, const WCHAR* name, int* 
 VEXA_API int GetImageFileInfo(CImageFilterMgr* manager, const char* name, int* still);
 // 1 when the file has at most 8 bits and a palette of at most 256 entries, copied into
 // *palette (room for 256 entries).
-VEXA_API int GetImageFilePalette(CImageFilterMgr* manager, const WCHAR* name,
-                                 LOGPALETTE* palette);
+VEXA_API int GetImageFilePalette(CImageFilterMgr* manager, const WCHAR* name, LOGPALETTE* palette);
 VEXA_API int GetImageFilePalette(CImageFilterMgr* manager, const char* name, LOGPALETTE* palette);
 // Saves the surface with the filter of that identifier (0: "BMP "); 1 when saved.
 VEXA_API int ExportImage(CImageFilterMgr* manager, const WCHAR* name, cSurfaceObject* surface,
@@ -178,19 +177,16 @@ VEXA_API int ExportImage(CImageFilterMgr* manager, const char* name, cSurfaceObj
                          std::uint32_t id);
 
 // Frame by frame: the caller's image file object stays open between the calls.
-VEXA_API int BeginImageImport(CImageFilterMgr* manager, const WCHAR* name,
-                              cSurfaceObject* surface, CImageFile* file, int flags);
-VEXA_API int BeginImageImport(CImageFilterMgr* manager, const char* name,
-                              cSurfaceObject* surface, CImageFile* file, int flags);
-VEXA_API int ImportNextImage(CImageFilterMgr* manager, cSurfaceObject* surface,
-                             CImageFile* file);
+VEXA_API int BeginImageImport(CImageFilterMgr* manager, const WCHAR* name, cSurfaceObject* surface,
+                              CImageFile* file, int flags);
+VEXA_API int BeginImageImport(CImageFilterMgr* manager, const char* name, cSurfaceObject* surface,
+                              CImageFile* file, int flags);
+VEXA_API int ImportNextImage(CImageFilterMgr* manager, cSurfaceObject* surface, CImageFile* file);
 VEXA_API int EndImageImport(CImageFilterMgr* manager, CImageFile* file);
-VEXA_API int BeginImageExport(CImageFilterMgr* manager, const WCHAR* name,
-                              cSurfaceObject* surface, CImageFile* file, int v1, int v2, int v3,
-                              int v4);
-VEXA_API int BeginImageExport(CImageFilterMgr* manager, const char* name,
-                              cSurfaceObject* surface, CImageFile* file, int v1, int v2, int v3,
-                              int v4);
-VEXA_API int ExportNextImage(CImageFilterMgr* manager, cSurfaceObject* surface,
-                             CImageFile* file, int value);
+VEXA_API int BeginImageExport(CImageFilterMgr* manager, const WCHAR* name, cSurfaceObject* surface,
+                              CImageFile* file, int v1, int v2, int v3, int v4);
+VEXA_API int BeginImageExport(CImageFilterMgr* manager, const char* name, cSurfaceObject* surface,
+                              CImageFile* file, int v1, int v2, int v3, int v4);
+VEXA_API int ExportNextImage(CImageFilterMgr* manager, cSurfaceObject* surface, CImageFile* file,
+                             int value);
 VEXA_API int EndImageExport(CImageFilterMgr* manager, CImageFile* file);

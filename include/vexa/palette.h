@@ -20,13 +20,13 @@
 // A palette object. Its first part is a logical palette record (LOGPALETTE / LOGPALETTE256)
 // with all 256 entries, so it can be passed wherever such a record is expected.
 struct PaletteObject {
-  WORD version;                 // 0x300
-  WORD entryCount;              // valid entries; 256 for every palette the library builds
-  PALETTEENTRY entries[256];    // red, green, blue, flags (flags are always 0)
-  std::uint8_t* inverseTable;   // 32768 bytes, 15-bit colour key -> index; built on demand
-  HPALETTE systemPalette;       // platform palette handle, made on demand
-  std::int32_t darkestIndex;    // the entry nearest to black among entries 1..entryCount-1
-  std::int32_t refCount;        // number of holders
+  WORD version;                // 0x300
+  WORD entryCount;             // valid entries; 256 for every palette the library builds
+  PALETTEENTRY entries[256];   // red, green, blue, flags (flags are always 0)
+  std::uint8_t* inverseTable;  // 32768 bytes, 15-bit colour key -> index; built on demand
+  HPALETTE systemPalette;      // platform palette handle, made on demand
+  std::int32_t darkestIndex;   // the entry nearest to black among entries 1..entryCount-1
+  std::int32_t refCount;       // number of holders
 };
 
 static_assert(offsetof(PaletteObject, version) == offsetof(LOGPALETTE256, palVersion));

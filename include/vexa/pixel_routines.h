@@ -32,11 +32,11 @@ struct PixelDescriptor {
   std::uint32_t transparentColor = 0;  // the colour key, 0x00BBGGRR
   std::uint32_t transparentValue = 0;  // the colour key as a stored pixel
   std::uint32_t flags = 0;
-  PaletteObject* palette = nullptr;    // counted reference
-  std::uint8_t* storage = nullptr;     // the pixel block as allocated
-  std::uint8_t* firstRow = nullptr;    // address of row 0
-  std::int32_t stride = 0;             // bytes per row, positive
-  std::int32_t pitch = 0;              // signed distance from row y to row y + 1
+  PaletteObject* palette = nullptr;  // counted reference
+  std::uint8_t* storage = nullptr;   // the pixel block as allocated
+  std::uint8_t* firstRow = nullptr;  // address of row 0
+  std::int32_t stride = 0;           // bytes per row, positive
+  std::int32_t pitch = 0;            // signed distance from row y to row y + 1
   std::int32_t bytesPerPixel = 0;
   std::int32_t bottomUp = 0;
   std::uint8_t* alphaStorage = nullptr;   // lowest address of the alpha plane
@@ -75,9 +75,8 @@ struct PixelRoutineTable {
                           int sourceX, int sourceY, int width, int height);
   // 4: transparent copy with an ink effect.
   void (*copyTransparentEffect)(PixelDescriptor* target, int x, int y,
-                                const PixelDescriptor* source, int sourceX, int sourceY,
-                                int width, int height, std::uint32_t effect,
-                                std::uintptr_t parameter);
+                                const PixelDescriptor* source, int sourceX, int sourceY, int width,
+                                int height, std::uint32_t effect, std::uintptr_t parameter);
   // 5: opaque copy.
   void (*copyOpaque)(PixelDescriptor* target, int x, int y, const PixelDescriptor* source,
                      int sourceX, int sourceY, int width, int height);

@@ -32,8 +32,8 @@ class CSoundManager;
 class CSound;
 
 // Load flags.
-inline constexpr int kSoundLengthFlag = 0x01;    // handed to the filter's length query
-inline constexpr int kSoundGlobalFocus = 0x02;   // keeps playing without the focus
+inline constexpr int kSoundLengthFlag = 0x01;     // handed to the filter's length query
+inline constexpr int kSoundGlobalFocus = 0x02;    // keeps playing without the focus
 inline constexpr int kSoundDeferredStart = 0x04;  // Play only marks it; the next tick starts it
 
 // Load results besides 0.
@@ -45,12 +45,12 @@ class VEXA_API CSoundAPI {
   CSoundAPI(const CSoundAPI&) = delete;
   CSoundAPI& operator=(const CSoundAPI&) = delete;
 
-  virtual void Destroy(unsigned flags);                          // slot 0
-  virtual CSoundManager* CreateManager(HWND window) = 0;         // 1
-  virtual void StopAll() = 0;                                    // 2
+  virtual void Destroy(unsigned flags);                                               // slot 0
+  virtual CSoundManager* CreateManager(HWND window) = 0;                              // 1
+  virtual void StopAll() = 0;                                                         // 2
   virtual int ChooseOutputFormat(const WAVEFORMATEX* source, WAVEFORMATEX* out) = 0;  // 3
-  virtual void Delete();                                         // 4: Destroy(1); null: nothing
-  virtual void Update() = 0;                                     // 5: one timer tick
+  virtual void Delete();      // 4: Destroy(1); null: nothing
+  virtual void Update() = 0;  // 5: one timer tick
 
   CSoundFilterMgr* GetSoundFilterMgr() const { return m_soundFilterMgr; }
 
@@ -122,21 +122,21 @@ class VEXA_API CSound {
   CSound(const CSound&) = delete;
   CSound& operator=(const CSound&) = delete;
 
-  virtual int Play() = 0;                                      // slot 0
-  virtual int Pause() = 0;                                     // 1
-  virtual int Resume() = 0;                                    // 2
-  virtual int Stop(int release, int lockTimer) = 0;            // 3
-  virtual int IsPlaying() = 0;                                 // 4
-  virtual int SetVolume(int volume) = 0;                       // 5: 0 to 1000
-  virtual int SetPan(int pan) = 0;                             // 6: -1000 to 1000
-  virtual int SetFrequency(int hz) = 0;                        // 7: 0 = the data's rate
-  virtual int SetPosition(DWORD bytes, int lockTimer) = 0;     // 8
-  virtual void Destroy(unsigned flags);                        // 9
+  virtual int Play() = 0;                                           // slot 0
+  virtual int Pause() = 0;                                          // 1
+  virtual int Resume() = 0;                                         // 2
+  virtual int Stop(int release, int lockTimer) = 0;                 // 3
+  virtual int IsPlaying() = 0;                                      // 4
+  virtual int SetVolume(int volume) = 0;                            // 5: 0 to 1000
+  virtual int SetPan(int pan) = 0;                                  // 6: -1000 to 1000
+  virtual int SetFrequency(int hz) = 0;                             // 7: 0 = the data's rate
+  virtual int SetPosition(DWORD bytes, int lockTimer) = 0;          // 8
+  virtual void Destroy(unsigned flags);                             // 9
   virtual int Load(CInputFile* stream, int ownsStream, int flags);  // 10
   virtual int SetFormat(const WAVEFORMATEX* format, DWORD length);  // 11
-  virtual int FillBuffer() = 0;                                // 12
-  virtual void Update() = 0;                                   // 13
-  virtual DWORD GetPosition() = 0;                             // 14
+  virtual int FillBuffer() = 0;                                     // 12
+  virtual void Update() = 0;                                        // 13
+  virtual DWORD GetPosition() = 0;                                  // 14
 
   // Requested looping: loop non-zero with count 0 loops endlessly, else plays count times.
   void SetLoop(int loop, int count);
@@ -145,7 +145,7 @@ class VEXA_API CSound {
   int GetLoopsLeft();
   int IsFinished();
   DWORD GetFrequency();
-  DWORD GetDuration();    // milliseconds
+  DWORD GetDuration();  // milliseconds
   DWORD GetPositionMs();
   int SetPositionMs(DWORD ms);
   void GetFormat(WAVEFORMATEX* format);

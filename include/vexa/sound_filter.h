@@ -20,8 +20,7 @@
 
 // Converts `frames` native frames from src into dst, taking every step-th source frame and
 // writing each taken frame `repeat` times.
-using SoundConverter = void (*)(const BYTE* src, BYTE* dst, DWORD frames, DWORD step,
-                                DWORD repeat);
+using SoundConverter = void (*)(const BYTE* src, BYTE* dst, DWORD frames, DWORD step, DWORD repeat);
 
 class VEXA_API CSoundFilter {
  public:
@@ -31,17 +30,17 @@ class VEXA_API CSoundFilter {
   CSoundFilter& operator=(const CSoundFilter& other);
   ~CSoundFilter();
 
-  virtual void Destroy(unsigned flags);                        // slot 0
-  virtual void Release() = 0;                                  // 1: destroys the object
-  virtual int Open(CInputFile* stream) = 0;                    // 2: 0 on success
-  virtual void Close() = 0;                                    // 3
-  virtual DWORD GetLength(int flag) = 0;                       // 4: bytes at the output format
-  virtual int Reserved() = 0;                                  // 5
-  virtual int Seek(DWORD offset) = 0;                          // 6: output-format bytes
+  virtual void Destroy(unsigned flags);                          // slot 0
+  virtual void Release() = 0;                                    // 1: destroys the object
+  virtual int Open(CInputFile* stream) = 0;                      // 2: 0 on success
+  virtual void Close() = 0;                                      // 3
+  virtual DWORD GetLength(int flag) = 0;                         // 4: bytes at the output format
+  virtual int Reserved() = 0;                                    // 5
+  virtual int Seek(DWORD offset) = 0;                            // 6: output-format bytes
   virtual int Read(void* buffer, DWORD bytes, DWORD* read) = 0;  // 7: native bytes, 0 = ok
   // Sets the output format and prepares the conversion; returns the convert buffer (null
   // when no conversion is needed or it cannot be allocated).
-  virtual void* SetOutputFormat(const WAVEFORMATEX* format);   // 8
+  virtual void* SetOutputFormat(const WAVEFORMATEX* format);  // 8
 
   WAVEFORMATEX* GetOutputFormat();
   WAVEFORMATEX* GetNativeFormat();

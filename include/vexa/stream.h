@@ -120,8 +120,8 @@ class VEXA_API CInputBufFile : public CInputFile {
  private:
   [[gnu::visibility("hidden")]] int OpenNarrow(const char* name, int start, int length,
                                                bool ranged);
-  [[gnu::visibility("hidden")]] int OpenByName(const WCHAR* name, const char* narrowName,
-                                               int start, int length, bool ranged);
+  [[gnu::visibility("hidden")]] int OpenByName(const WCHAR* name, const char* narrowName, int start,
+                                               int length, bool ranged);
   [[gnu::visibility("hidden")]] int AttachRange(HFILE file, int start, int length);
   [[gnu::visibility("hidden")]] int FillBuffer(int want);
   [[gnu::visibility("hidden")]] int ReadChunk(BYTE* destination, int want);
@@ -178,14 +178,14 @@ class VEXA_API COutputFile {
   COutputFile(const COutputFile&) = delete;
   COutputFile& operator=(const COutputFile&) = delete;
 
-  virtual void Destroy(unsigned flags) = 0;             // slot 0
-  virtual int Write(const void* data, int size) = 0;    // 1
-  virtual int Flush() = 0;                              // 2
-  virtual int GetSize() = 0;                            // 3
-  virtual int Tell() = 0;                               // 4
-  virtual int Seek(int offset, int origin) = 0;         // 5: the new position
-  virtual char* GetFileName() = 0;                      // 6
-  virtual WCHAR* GetFileNameW() = 0;                    // 7
+  virtual void Destroy(unsigned flags) = 0;           // slot 0
+  virtual int Write(const void* data, int size) = 0;  // 1
+  virtual int Flush() = 0;                            // 2
+  virtual int GetSize() = 0;                          // 3
+  virtual int Tell() = 0;                             // 4
+  virtual int Seek(int offset, int origin) = 0;       // 5: the new position
+  virtual char* GetFileName() = 0;                    // 6
+  virtual WCHAR* GetFileNameW() = 0;                  // 7
 
  protected:
   ~COutputFile() = default;

@@ -91,56 +91,56 @@ class VEXA_API cSurfaceImplementation : public PixelDescriptor {
   /*  30 */ virtual int GetPixelValue(int x, int y, std::uint32_t* value);
   /*  31 */ virtual int GetPixelColor(int x, int y, COLORREF* color);
   /*  32 */ virtual int BlitFromDC(int x, int y, HDC source, int sourceX, int sourceY, int width,
-                                  int height, HookArg, HookArg, HookArg);
+                                   int height, HookArg, HookArg, HookArg);
   /*  33 */ virtual int Blit(cSurfaceImplementation* destination, int x, int y, int sourceX,
-                            int sourceY, int width, int height, int mode, std::uint32_t effect,
-                            EffectParam parameter, std::uint32_t flags);
+                             int sourceY, int width, int height, int mode, std::uint32_t effect,
+                             EffectParam parameter, std::uint32_t flags);
   /*  34 */ virtual int BlitTransformed(cSurfaceImplementation* destination, float x, float y,
-                                       int a1, int a2, int a3, int a4, int a5, int a6, int a7,
-                                       int a8, int a9, int a10, int a11, int a12);
+                                        int a1, int a2, int a3, int a4, int a5, int a6, int a7,
+                                        int a8, int a9, int a10, int a11, int a12);
   /*  35 */ virtual int MoveRect(int x, int y, int sourceX, int sourceY, int width, int height);
-  /*  36 */ virtual int BlitCallback(cSurfaceImplementation* destination, int x, int y,
-                                    int sourceX, int sourceY, int width, int height, int mode,
-                                    BlitCallbackFn callback, void* userValue);
+  /*  36 */ virtual int BlitCallback(cSurfaceImplementation* destination, int x, int y, int sourceX,
+                                     int sourceY, int width, int height, int mode,
+                                     BlitCallbackFn callback, void* userValue);
   /*  37 */ virtual int BlitEx(cSurfaceImplementation* destination, int x, int y, int sourceX,
-                              int sourceY, int width, int height, int windowWidth,
-                              int windowHeight, int centreX, int centreY, int marginX,
-                              int marginY, BlitExFilterFn filter, void* userValue);
-  /*  38 */ virtual int StretchFromDC(int x, int y, int width, int height, HDC source,
-                                     int sourceX, int sourceY, int sourceWidth, int sourceHeight,
-                                     HookArg, HookArg, HookArg);
+                               int sourceY, int width, int height, int windowWidth,
+                               int windowHeight, int centreX, int centreY, int marginX, int marginY,
+                               BlitExFilterFn filter, void* userValue);
+  /*  38 */ virtual int StretchFromDC(int x, int y, int width, int height, HDC source, int sourceX,
+                                      int sourceY, int sourceWidth, int sourceHeight, HookArg,
+                                      HookArg, HookArg);
   /*  39 */ virtual int StretchBlit(cSurfaceImplementation* destination, int x, int y, int width,
-                                   int height, int sourceX, int sourceY, int sourceWidth,
-                                   int sourceHeight, int mode, std::uint32_t effect,
-                                   EffectParam parameter, std::uint32_t flags);
+                                    int height, int sourceX, int sourceY, int sourceWidth,
+                                    int sourceHeight, int mode, std::uint32_t effect,
+                                    EffectParam parameter, std::uint32_t flags);
   /*  40 */ virtual int FlipHorizontal(int x, int y, int width, int height);
   /*  41 */ virtual int FlipVertical(int x, int y, int width, int height);
   /*  42 */ virtual int GetOpaqueBounds(RECT* bounds);
   /*  43 */ virtual int FillRectDriver(int x, int y, int width, int height, std::uint32_t value,
-                                      HookArg extra);
+                                       HookArg extra);
   /*  44 */ virtual int FillRectValue(int x, int y, int width, int height, std::uint32_t value);
   /*  45 */ virtual int FillRectColor(int x, int y, int width, int height, COLORREF color);
   /*  46 */ virtual int Rotate(cSurfaceImplementation* destination, float angle, int antialias,
-                              COLORREF fillColor, int transparency);
+                               COLORREF fillColor, int transparency);
   /*  47 */ virtual int RotateQuarter(cSurfaceImplementation* destination, int direction);
   /*  48 */ virtual int DrawTextW(const WCHAR* text, int length, int x, int y,
-                                 std::uint32_t alignment, const RECT* clip, COLORREF color,
-                                 HFONT font, HookArg reserved, std::uint32_t effect,
-                                 EffectParam parameter, std::uint32_t flags);
+                                  std::uint32_t alignment, const RECT* clip, COLORREF color,
+                                  HFONT font, HookArg reserved, std::uint32_t effect,
+                                  EffectParam parameter, std::uint32_t flags);
   /*  49 */ virtual int DrawTextA(const char* text, int length, int x, int y,
-                                 std::uint32_t alignment, const RECT* clip, COLORREF color,
-                                 HFONT font, HookArg reserved, std::uint32_t effect,
-                                 EffectParam parameter, std::uint32_t flags);
-  /*  50 */ virtual int DrawTextExW(const WCHAR* text, int length, RECT* rect,
-                                   std::uint32_t format, COLORREF color, HFONT font,
-                                   HookArg reserved, std::uint32_t effect, EffectParam parameter,
-                                   std::uint32_t flags, int leftMargin, int rightMargin,
-                                   int tabLength);
-  /*  51 */ virtual int DrawTextExA(const char* text, int length, RECT* rect,
-                                   std::uint32_t format, COLORREF color, HFONT font,
-                                   HookArg reserved, std::uint32_t effect, EffectParam parameter,
-                                   std::uint32_t flags, int leftMargin, int rightMargin,
-                                   int tabLength);
+                                  std::uint32_t alignment, const RECT* clip, COLORREF color,
+                                  HFONT font, HookArg reserved, std::uint32_t effect,
+                                  EffectParam parameter, std::uint32_t flags);
+  /*  50 */ virtual int DrawTextExW(const WCHAR* text, int length, RECT* rect, std::uint32_t format,
+                                    COLORREF color, HFONT font, HookArg reserved,
+                                    std::uint32_t effect, EffectParam parameter,
+                                    std::uint32_t flags, int leftMargin, int rightMargin,
+                                    int tabLength);
+  /*  51 */ virtual int DrawTextExA(const char* text, int length, RECT* rect, std::uint32_t format,
+                                    COLORREF color, HFONT font, HookArg reserved,
+                                    std::uint32_t effect, EffectParam parameter,
+                                    std::uint32_t flags, int leftMargin, int rightMargin,
+                                    int tabLength);
   /*  52 */ virtual int IsAllTransparent();
   /*  53 */ virtual int IsAllOpaque();
   /*  54 */ virtual int ReplaceColor(COLORREF oldColor, COLORREF newColor);
@@ -180,16 +180,16 @@ class VEXA_API cSurfaceImplementation : public PixelDescriptor {
   /*  88 */ virtual int DrawLineNative(int x1, int y1, int x2, int y2, int width, COLORREF color);
   /*  89 */ virtual int HandlesBlitFrom();
   /*  90 */ virtual int BlitFrom(cSurfaceImplementation* source, int x, int y, int sourceX,
-                                int sourceY, int width, int height, int mode,
-                                std::uint32_t effect, EffectParam parameter, std::uint32_t flags);
+                                 int sourceY, int width, int height, int mode, std::uint32_t effect,
+                                 EffectParam parameter, std::uint32_t flags);
   /*  91 */ virtual int HandlesStretchFrom();
   /*  92 */ virtual int StretchBlitFrom(cSurfaceImplementation* source, int x, int y, int width,
-                                       int height, int sourceX, int sourceY, int sourceWidth,
-                                       int sourceHeight, int mode, std::uint32_t effect,
-                                       EffectParam parameter, std::uint32_t flags);
+                                        int height, int sourceX, int sourceY, int sourceWidth,
+                                        int sourceHeight, int mode, std::uint32_t effect,
+                                        EffectParam parameter, std::uint32_t flags);
   /*  93 */ virtual int BlitTransformedFrom(cSurfaceImplementation* source, float x, float y,
-                                           int a1, int a2, int a3, int a4, int a5, int a6,
-                                           int a7, int a8, int a9, int a10, int a11, int a12);
+                                            int a1, int a2, int a3, int a4, int a5, int a6, int a7,
+                                            int a8, int a9, int a10, int a11, int a12);
   /*  94 */ virtual int DriverHook94(HookArg a, HookArg b);
   /*  95 */ virtual int CopyContentFrom(cSurfaceImplementation* source);
   /*  96 */ virtual void AttachEffect(void* effect);
@@ -201,16 +201,16 @@ class VEXA_API cSurfaceImplementation : public PixelDescriptor {
   /* 102 */ virtual void DriverHook102(HookArg a);
   /* 103 */ virtual void PremultiplyAlpha();
   /* 104 */ virtual int DriverHook104(HookArg a, HookArg b, HookArg c, HookArg d, HookArg e,
-                                     HookArg f);
+                                      HookArg f);
   /* 105 */ virtual int DriverHook105(HookArg a, HookArg b);
   /* 106 */ virtual void DriverHook106(HookArg value);
   /* 107 */ virtual int DriverHook107(HookArg value);
   /* 108 */ virtual int FillRectBlendAlias(int x, int y, int width, int height, COLORREF color,
-                                          int mode, std::uint32_t modulation);
+                                           int mode, std::uint32_t modulation);
   /* 109 */ virtual int FillRectEffect(int x, int y, int width, int height, void* pattern,
-                                      HookArg a, HookArg b, HookArg c);
-  /* 110 */ virtual int FillRectBlend(int x, int y, int width, int height, COLORREF color,
-                                     int mode, std::uint32_t modulation);
+                                       HookArg a, HookArg b, HookArg c);
+  /* 110 */ virtual int FillRectBlend(int x, int y, int width, int height, COLORREF color, int mode,
+                                      std::uint32_t modulation);
   /* 111 */ virtual void DemultiplyAlpha();
 
   // ---- alpha plane (not virtual; every implementation has them) ---------------------
@@ -233,8 +233,9 @@ inline constexpr int kSurfaceImplementationSlots = 112;
 // Fills a new implementation from a prototype: size, full clip, stride and pitch (negated for
 // bottom-up prototypes), format, colour key and routines, a counted reference to the
 // prototype's palette; storage and alpha cleared. Returns 1.
-VEXA_API int InitCompatible(cSurfaceImplementation* created, const cSurfaceImplementation* prototype,
-                            int width, int height, int stride);
+VEXA_API int InitCompatible(cSurfaceImplementation* created,
+                            const cSurfaceImplementation* prototype, int width, int height,
+                            int stride);
 
 // Swaps width and height for 90 and 270 degrees, keeps them for 0 and 180, otherwise replaces
 // them by the size of the rotated rectangle's bounding box. A NaN or infinite angle keeps them.

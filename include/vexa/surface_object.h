@@ -154,8 +154,8 @@ class VEXA_API cSurfaceObject {
            int height, int mode, std::uint32_t effect, EffectParam parameter, std::uint32_t flags);
   int Blit(cSurfaceObject* destination, int x, int y, int mode, std::uint32_t effect,
            EffectParam parameter, std::uint32_t flags);
-  int BlitTransformed(cSurfaceObject* destination, float x, float y, int a1, int a2, int a3,
-                      int a4, int a5, int a6, int a7, int a8, int a9, int a10, int a11, int a12);
+  int BlitTransformed(cSurfaceObject* destination, float x, float y, int a1, int a2, int a3, int a4,
+                      int a5, int a6, int a7, int a8, int a9, int a10, int a11, int a12);
   int BlitCallback(cSurfaceObject* destination, int x, int y, int sourceX, int sourceY, int width,
                    int height, int mode, BlitCallbackFn callback, void* userValue);
   int BlitEx(cSurfaceObject* destination, int x, int y, int sourceX, int sourceY, int width,

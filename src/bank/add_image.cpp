@@ -121,8 +121,8 @@ cSaveBufferSurface* SourceSurface(const SuppliedPixels& in, PaletteObject* palet
   const int depth = DepthOfMode(in.layout.mode);
   source->SetPixelFormat(depth);
   if (depth == 8) source->palette = AddPaletteRef(palette);
-  source->AttachStorage(const_cast<std::uint8_t*>(in.pixels), in.layout.width,
-                        in.layout.height, static_cast<int>(in.layout.rowBytes));
+  source->AttachStorage(const_cast<std::uint8_t*>(in.pixels), in.layout.width, in.layout.height,
+                        static_cast<int>(in.layout.rowBytes));
   return source;
 }
 
@@ -164,8 +164,8 @@ bool WritePixels(const ImageBank& bank, const SuppliedPixels& in, PaletteObject*
 int Commit(ImageBank& bank, const AddRequest& r, ImageBlock& block, bool supplied) {
   ImageEntryHeader* image = block.get();
   if (supplied) image->entry.checksum = EntryChecksum(image->entry);
-  const int number = InsertEntry(bank, kListImages, &image->entry,
-                                 (r.flags & kAddAppend) ? kAddEntryAppend : 0);
+  const int number =
+      InsertEntry(bank, kListImages, &image->entry, (r.flags & kAddAppend) ? kAddEntryAppend : 0);
   if (!number) return 0;
   block.release();
   return (r.flags & kAddDeduplicate) ? MergeDuplicate(bank, kListImages, number) : number;
@@ -188,12 +188,13 @@ int AddStoredCompressed(ImageBank& bank, const AddRequest& r, SuppliedBytes& inp
   }
   // The stated size must be one the image allows; the LZ4 block itself is checked when the
   // image is decompressed.
-  const std::int64_t stated = static_cast<std::int64_t>(bytes[0]) | bytes[1] << 8 |
-                              bytes[2] << 16 | static_cast<std::int64_t>(bytes[3]) << 24;
-  const bool pixelsOnly = layout.alphaBytes && (imageFlags & (kImageSwapRedBlue | kImageAlphaInPixels));
+  const std::int64_t stated = static_cast<std::int64_t>(bytes[0]) | bytes[1] << 8 | bytes[2] << 16 |
+                              static_cast<std::int64_t>(bytes[3]) << 24;
+  const bool pixelsOnly =
+      layout.alphaBytes && (imageFlags & (kImageSwapRedBlue | kImageAlphaInPixels));
   if (stated != layout.Total() && !(pixelsOnly && stated == layout.pixelBytes)) return 0;
-  ImageBlock block(reinterpret_cast<ImageEntryHeader*>(
-      AllocateEntry(sizeof(ImageEntryHeader), count, false)));
+  ImageBlock block(
+      reinterpret_cast<ImageEntryHeader*>(AllocateEntry(sizeof(ImageEntryHeader), count, false)));
   if (!block.get()) return 0;
   FillHeader(*block.get(), r, mode, imageFlags);
   block.get()->entry.dataSize = count;
@@ -212,8 +213,8 @@ bool UsableAsIs(const ImageBank& bank, const SuppliedPixels& in, const AddReques
 
 int AddPixels(ImageBank& bank, const AddRequest& r, SuppliedBytes* input) {
   const int bankMode = BankMode(bank);
-  const int suppliedMode = (r.flags & kAddFormatMask) ? static_cast<int>(r.flags & kAddFormatMask)
-                                                      : bankMode;
+  const int suppliedMode =
+      (r.flags & kAddFormatMask) ? static_cast<int>(r.flags & kAddFormatMask) : bankMode;
   if (!IsStoredMode(suppliedMode) && !IsFourBitMode(suppliedMode)) return 0;
   SuppliedPixels in;
   OwnedBlock scratch;
@@ -249,7 +250,8 @@ int AddPixels(ImageBank& bank, const AddRequest& r, SuppliedBytes* input) {
     stored.Reset(MakeCompressedEntry(header, layout, plain));
   }
   // A form that cannot be made leaves the image plain rather than losing it.
-  if (!stored.get()) stored.Reset(plainBlock.get() ? plainBlock.release() : MakePlainEntry(header, layout, plain));
+  if (!stored.get())
+    stored.Reset(plainBlock.get() ? plainBlock.release() : MakePlainEntry(header, layout, plain));
   if (!stored.get()) return 0;
   return Commit(bank, r, stored, true);
 }
@@ -270,9 +272,9 @@ int AddImageEntry(ImageBank& bank, AddRequest r) {
 }  // namespace
 }  // namespace vexa
 
-int AddImage(ImageBank* bank, int width, int height, int hotSpotX, int hotSpotY,
-             int actionPointX, int actionPointY, COLORREF transparentColor, std::uint32_t flags,
-             const void* data, const LOGPALETTE* palette) {
+int AddImage(ImageBank* bank, int width, int height, int hotSpotX, int hotSpotY, int actionPointX,
+             int actionPointY, COLORREF transparentColor, std::uint32_t flags, const void* data,
+             const LOGPALETTE* palette) {
   using namespace vexa;
   // Sizes are 16-bit quantities of the image header's users: anything outside 1..65535 is
   // refused rather than cut to its low 16 bits, which would store a different image.

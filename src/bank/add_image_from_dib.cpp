@@ -17,12 +17,13 @@ constexpr std::uint32_t kBiRgb = 0;
 constexpr std::uint32_t kBiBitfields = 3;
 
 // The AddImage flags a caller may pass with a bitmap; the form of the data is the bitmap's.
-constexpr std::uint32_t kDibCallerFlags = kAddDeduplicate | kAddCompress | kAddRunLength | kAddAppend;
+constexpr std::uint32_t kDibCallerFlags =
+    kAddDeduplicate | kAddCompress | kAddRunLength | kAddAppend;
 
 struct DibFormat {
-  int mode = 0;          // the mode the rows are added in
+  int mode = 0;  // the mode the rows are added in
   int bitCount = 0;
-  int colors = 0;       // colour-table entries (8 bits and less)
+  int colors = 0;  // colour-table entries (8 bits and less)
   std::size_t bitsOffset = 0;
 };
 
@@ -85,8 +86,8 @@ LOGPALETTE256 ColorTable(const BITMAPINFO& dib, int colors) {
   LOGPALETTE256 palette{};
   palette.palVersion = 0x300;
   palette.palNumEntries = 256;
-  const auto* table = reinterpret_cast<const RGBQUAD*>(
-      reinterpret_cast<const std::uint8_t*>(&dib) + dib.bmiHeader.biSize);
+  const auto* table = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const std::uint8_t*>(&dib) +
+                                                       dib.bmiHeader.biSize);
   for (int i = 0; i < colors; ++i) {
     palette.palPalEntry[i] = PALETTEENTRY{table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, 0};
   }
@@ -120,7 +121,8 @@ void CopyRows(const std::uint8_t* bits, const DibFormat& f, bool topDown, std::i
     if (f.bitCount < 8) {
       for (int x = 0; x < layout.width; ++x) row[x] = Index(in, x, f.bitCount);
     } else {
-      std::memcpy(row, in, static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(bytesPerPixel));
+      std::memcpy(row, in,
+                  static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(bytesPerPixel));
       ClearUnusedBits(row, layout);
     }
   }

@@ -39,8 +39,8 @@ void ApplyPixelRules(const ImageLayout& layout, std::uint32_t flags, COLORREF tr
   const std::uint32_t key = SwapRedBlue(transparentColor & 0xFFFFFF);
   for (int y = 0; y < layout.height; ++y) {
     std::uint8_t* pixel = data + layout.rowBytes * y;
-    std::uint8_t* alpha = layout.alphaBytes ? data + layout.pixelBytes + layout.alphaRowBytes * y
-                                            : nullptr;
+    std::uint8_t* alpha =
+        layout.alphaBytes ? data + layout.pixelBytes + layout.alphaRowBytes * y : nullptr;
     for (int x = 0; x < layout.width; ++x, pixel += 4) {
       if (alpha) {
         alpha[x] = pixel[3];
@@ -63,9 +63,8 @@ bool CompressedSizePlausible(std::size_t dataSize, const ImageLayout& layout) {
   return static_cast<std::uint64_t>(layout.pixelBytes) <= (dataSize - 4) * kMaxExpansion + kSlack;
 }
 
-bool DecompressImageData(const std::uint8_t* data, std::size_t dataSize,
-                         const ImageLayout& layout, std::uint32_t flags,
-                         COLORREF transparentColor, std::uint8_t* out) {
+bool DecompressImageData(const std::uint8_t* data, std::size_t dataSize, const ImageLayout& layout,
+                         std::uint32_t flags, COLORREF transparentColor, std::uint8_t* out) {
   if (!data || dataSize < 4 || dataSize - 4 > static_cast<std::size_t>(LZ4_MAX_INPUT_SIZE)) {
     return false;
   }
@@ -73,10 +72,9 @@ bool DecompressImageData(const std::uint8_t* data, std::size_t dataSize,
   const std::int64_t stated = ReadU32(data);
   const bool pixelsOnly = AlphaFromPixels(layout, flags) && stated == layout.pixelBytes;
   if (stated != layout.Total() && !pixelsOnly) return false;
-  const int produced = LZ4_decompress_safe(reinterpret_cast<const char*>(data + 4),
-                                           reinterpret_cast<char*>(out),
-                                           static_cast<int>(dataSize - 4),
-                                           static_cast<int>(stated));
+  const int produced =
+      LZ4_decompress_safe(reinterpret_cast<const char*>(data + 4), reinterpret_cast<char*>(out),
+                          static_cast<int>(dataSize - 4), static_cast<int>(stated));
   if (produced != stated) return false;
   ApplyPixelRules(layout, flags, transparentColor, out);
   return true;

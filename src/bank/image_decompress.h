@@ -29,12 +29,11 @@ bool CompressedSizePlausible(std::size_t dataSize, const ImageLayout& layout);
 // and applies the rules of `imageFlags`. False, with `out` in an undefined state, when the
 // data is shorter than its size field, the stated size is not one the layout allows, the LZ4
 // block is damaged or yields another size, or the rules do not fit the mode.
-bool DecompressImageData(const std::uint8_t* data, std::size_t dataSize,
-                         const ImageLayout& layout, std::uint32_t imageFlags,
-                         COLORREF transparentColor, std::uint8_t* out);
+bool DecompressImageData(const std::uint8_t* data, std::size_t dataSize, const ImageLayout& layout,
+                         std::uint32_t imageFlags, COLORREF transparentColor, std::uint8_t* out);
 
 // The rules alone, on plain data of the layout.
-void ApplyPixelRules(const ImageLayout& layout, std::uint32_t imageFlags,
-                     COLORREF transparentColor, std::uint8_t* data);
+void ApplyPixelRules(const ImageLayout& layout, std::uint32_t imageFlags, COLORREF transparentColor,
+                     std::uint8_t* data);
 
 }  // namespace vexa

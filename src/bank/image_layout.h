@@ -20,8 +20,7 @@ inline constexpr int kMode4 = 2;
 inline constexpr int kMode4Alt = 5;
 
 inline bool IsStoredMode(int mode) {
-  return mode == kMode8 || mode == kMode24 || mode == kMode15 || mode == kMode16 ||
-         mode == kMode32;
+  return mode == kMode8 || mode == kMode24 || mode == kMode15 || mode == kMode16 || mode == kMode32;
 }
 inline bool IsFourBitMode(int mode) { return mode == kMode4 || mode == kMode4Alt; }
 

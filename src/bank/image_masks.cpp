@@ -14,7 +14,9 @@ namespace {
 constexpr std::uint32_t kMaskEntryHeaderSize = sizeof(BankEntryHeader) + kCollisionMaskHeaderSize;
 static_assert(kMaskEntryHeaderSize == 60);
 
-int MaskList(std::uint32_t flags) { return (flags & kMaskTopEdge) ? kListTopEdgeMasks : kListMasks; }
+int MaskList(std::uint32_t flags) {
+  return (flags & kMaskTopEdge) ? kListTopEdgeMasks : kListMasks;
+}
 
 CollisionMask* MaskOf(BankEntryHeader* entry) {
   if (!entry || entry->headerSize != kMaskEntryHeaderSize) return nullptr;
@@ -35,7 +37,8 @@ CollisionMask* BuildImageMask(ImageBank* bank, int number, std::uint32_t flags) 
   const int size = surface->BuildMask(nullptr, static_cast<std::uint32_t>(kind));
   BankEntryHeader* block =
       size > kCollisionMaskHeaderSize
-          ? AllocateEntry(kMaskEntryHeaderSize, static_cast<std::uint32_t>(size - kCollisionMaskHeaderSize), true)
+          ? AllocateEntry(kMaskEntryHeaderSize,
+                          static_cast<std::uint32_t>(size - kCollisionMaskHeaderSize), true)
           : nullptr;
   CollisionMask* mask = MaskOf(block);
   const bool built = mask && surface->BuildMask(mask, static_cast<std::uint32_t>(kind)) == size;

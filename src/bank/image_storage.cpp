@@ -18,7 +18,8 @@ constexpr int kCompressionLevel = 1;  // the fast compressor
 constexpr int kStreamStep = 512;
 
 // A new image block of `dataSize` bytes carrying the headers of `header`.
-ImageEntryHeader* CloneHeaders(const ImageEntryHeader& header, std::uint32_t dataSize, bool zeroFill) {
+ImageEntryHeader* CloneHeaders(const ImageEntryHeader& header, std::uint32_t dataSize,
+                               bool zeroFill) {
   BankEntryHeader* block = AllocateEntry(sizeof(ImageEntryHeader), dataSize, zeroFill);
   if (!block) return nullptr;
   auto* copy = reinterpret_cast<ImageEntryHeader*>(block);
@@ -49,15 +50,14 @@ ImageEntryHeader* MakeRunLengthEntry(const ImageEntryHeader& header, const Image
   const PixelRoutineTable* routines = StandardPixelRoutines(surface->formatIndex);
   const std::uint32_t key = surface->transparentValue;
   std::uint8_t offsets[kRunLengthSizeBytes + kRunLengthRowEntryBytes] = {};
-  const std::uint32_t size =
-      routines && routines->measureRunLength && routines->encodeRunLength
-          ? routines->measureRunLength(surface, offsets, plain, layout.width, layout.height,
-                                       surface->pitch, key)
-          : 0;
+  const std::uint32_t size = routines && routines->measureRunLength && routines->encodeRunLength
+                                 ? routines->measureRunLength(surface, offsets, plain, layout.width,
+                                                              layout.height, surface->pitch, key)
+                                 : 0;
   ImageEntryHeader* block = size ? CloneHeaders(header, size, false) : nullptr;
-  const bool written = block && routines->encodeRunLength(surface, block->Data(), plain,
-                                                          layout.width, layout.height,
-                                                          surface->pitch, key) == size;
+  const bool written =
+      block && routines->encodeRunLength(surface, block->Data(), plain, layout.width, layout.height,
+                                         surface->pitch, key) == size;
   surface->Delete();
   if (!written) {
     if (block) FreeEntry(&block->entry);
@@ -82,7 +82,8 @@ ImageEntryHeader* MakeCompressedEntry(const ImageEntryHeader& header, const Imag
   }
   const int written = stream.GetSize();
   if (written < static_cast<int>(sizeof(ImageEntryHeader) + sizeof(sizeField))) return nullptr;
-  const auto dataSize = static_cast<std::uint32_t>(written) - static_cast<std::uint32_t>(sizeof(ImageEntryHeader));
+  const auto dataSize =
+      static_cast<std::uint32_t>(written) - static_cast<std::uint32_t>(sizeof(ImageEntryHeader));
   ImageEntryHeader* block = CloneHeaders(header, dataSize, false);
   if (!block) return nullptr;
   std::memcpy(block->Data(), stream.GetBuffer() + sizeof(ImageEntryHeader), dataSize);

@@ -8,9 +8,9 @@
 
 #include "bank/mask/mask_runlength.h"
 #include "pixels/kernels/run_length_form.h"
+#include "pixels/pixel_format.h"
 #include "pixels/pixel_routine_tables.h"
 #include "surface/buffer_surface_storage.h"
-#include "pixels/pixel_format.h"
 #include "surface/surface_lifetime.h"
 
 cImageSurface::cImageSurface() = default;
@@ -56,13 +56,13 @@ int cImageSurface::HasCustomPixelRoutines() {
 }
 
 int cImageSurface::BuildMask(CollisionMask* mask, std::uint32_t maskFlags) {
-  if (!vexa::IsRunLengthTable(pixelRoutines)) return cSurfaceImplementation::BuildMask(mask, maskFlags);
+  if (!vexa::IsRunLengthTable(pixelRoutines))
+    return cSurfaceImplementation::BuildMask(mask, maskFlags);
   if (!firstRow) return 0;
   // The block's size field was checked against the entry when this surface was made.
-  const std::uint32_t blockSize = static_cast<std::uint32_t>(firstRow[0]) |
-                                  static_cast<std::uint32_t>(firstRow[1]) << 8 |
-                                  static_cast<std::uint32_t>(firstRow[2]) << 16 |
-                                  static_cast<std::uint32_t>(firstRow[3]) << 24;
+  const std::uint32_t blockSize =
+      static_cast<std::uint32_t>(firstRow[0]) | static_cast<std::uint32_t>(firstRow[1]) << 8 |
+      static_cast<std::uint32_t>(firstRow[2]) << 16 | static_cast<std::uint32_t>(firstRow[3]) << 24;
   return vexa::BuildMaskFromRunLength(firstRow, blockSize, width, height, mask, maskFlags);
 }
 

@@ -9,14 +9,14 @@
 #include "bank/image_decompress.h"
 #include "bank/supplied_bytes.h"
 #include "pixels/kernels/run_length_form.h"
-#include "pixels/pixel_routine_tables.h"
 #include "pixels/pixel_format.h"
+#include "pixels/pixel_routine_tables.h"
 
 namespace vexa {
 namespace {
 
-constexpr std::uint32_t kKnownFlags = kImageCompressed | kImageAlphaPlane | kImageSwapRedBlue |
-                                      kImageRunLength | kImageAlphaInPixels;
+constexpr std::uint32_t kKnownFlags =
+    kImageCompressed | kImageAlphaPlane | kImageSwapRedBlue | kImageRunLength | kImageAlphaInPixels;
 
 // Formats the surface for the layout's mode and points it at plain rows (or a run-length
 // block); the palette comes first so that the colour key can be looked up in it.
@@ -91,8 +91,8 @@ cImageSurface* MakeImageSurface(const ImageBank& bank, const ImageEntryHeader& i
                              block.get())) {
       return nullptr;
     }
-    cImageSurface* surface = MakeEntryPixelSurface(layout, block.get(), bank.palette,
-                                                   image.transparentColor);
+    cImageSurface* surface =
+        MakeEntryPixelSurface(layout, block.get(), bank.palette, image.transparentColor);
     if (!surface) return nullptr;
     surface->ownsBlock = 1;
     block.release();

@@ -11,9 +11,7 @@ class PixelCursor {
   PixelCursor(const ImageLayout& layout, std::uint8_t* rows, int pixelBytes)
       : layout_(layout), row_(rows), pixelBytes_(pixelBytes) {}
 
-  std::int64_t Left() const {
-    return std::int64_t{layout_.width} * (layout_.height - y_) - x_;
-  }
+  std::int64_t Left() const { return std::int64_t{layout_.width} * (layout_.height - y_) - x_; }
   void Put(const std::uint8_t* pixel) {
     std::memcpy(row_ + static_cast<std::ptrdiff_t>(x_) * pixelBytes_, pixel,
                 static_cast<std::size_t>(pixelBytes_));

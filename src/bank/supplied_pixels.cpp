@@ -40,7 +40,8 @@ bool FromPackets(SuppliedBytes& input, int pixelBytes, const ImageLayout& layout
   if (!layout.alphaBytes) return true;
   const std::uint8_t* alpha = nullptr;
   if (!input.Take(static_cast<std::size_t>(layout.alphaBytes), &alpha)) return false;
-  std::memcpy(scratch.get() + layout.pixelBytes, alpha, static_cast<std::size_t>(layout.alphaBytes));
+  std::memcpy(scratch.get() + layout.pixelBytes, alpha,
+              static_cast<std::size_t>(layout.alphaBytes));
   out->alpha = scratch.get() + layout.pixelBytes;
   return true;
 }
@@ -68,7 +69,8 @@ bool WidenFourBit(const SuppliedPixels& narrow, OwnedBlock& scratch, SuppliedPix
     }
   }
   if (narrow.alpha) {
-    std::memcpy(block.get() + wide.pixelBytes, narrow.alpha, static_cast<std::size_t>(wide.alphaBytes));
+    std::memcpy(block.get() + wide.pixelBytes, narrow.alpha,
+                static_cast<std::size_t>(wide.alphaBytes));
   }
   out->layout = wide;
   out->pixels = block.get();
@@ -100,9 +102,8 @@ bool ReadCompressedForm(SuppliedBytes& input, const std::uint8_t** bytes, std::u
   return input.ReadU32(count) && input.Take(*count, bytes);
 }
 
-bool ReadSuppliedPixels(SuppliedBytes& input, std::uint32_t flags, int mode, int width,
-                        int height, COLORREF transparentColor, OwnedBlock& scratch,
-                        SuppliedPixels* out) {
+bool ReadSuppliedPixels(SuppliedBytes& input, std::uint32_t flags, int mode, int width, int height,
+                        COLORREF transparentColor, OwnedBlock& scratch, SuppliedPixels* out) {
   const int packetBytes = PacketPixelBytes(flags);
   if (packetBytes < 0) return false;
   if (packetBytes && (flags & kAddCompressedForm)) return false;

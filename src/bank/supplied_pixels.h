@@ -24,9 +24,8 @@ struct SuppliedPixels {
 // 0x1000 is set; 4-bit pixels come back as 8-bit ones. `transparentColor` is what the RGBA
 // rules of compressed data write. False for a form that does not fit the mode, a damaged
 // encoding, or data shorter than it must be.
-bool ReadSuppliedPixels(SuppliedBytes& input, std::uint32_t flags, int mode, int width,
-                        int height, COLORREF transparentColor, OwnedBlock& scratch,
-                        SuppliedPixels* out);
+bool ReadSuppliedPixels(SuppliedBytes& input, std::uint32_t flags, int mode, int width, int height,
+                        COLORREF transparentColor, OwnedBlock& scratch, SuppliedPixels* out);
 
 // The byte count and the bytes of the compressed stored form; false when the data is shorter
 // than its count says.

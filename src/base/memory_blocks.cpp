@@ -56,8 +56,7 @@ BOOL ReallocBlock(void** block, std::size_t size) {
   if (!*block) return AllocBlock(block, size);
   if (!SizeFits(size)) return 0;
   BlockHeader* old = HeaderOf(*block);
-  BlockHeader* header =
-      WithRetry([&] { return std::realloc(old, sizeof(BlockHeader) + size); });
+  BlockHeader* header = WithRetry([&] { return std::realloc(old, sizeof(BlockHeader) + size); });
   if (!header) return 0;
   header->size = size;
   *block = Payload(header);

@@ -18,8 +18,10 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 std::string_view TrimBlanks(std::string_view word) {
-  while (!word.empty() && std::isspace(static_cast<unsigned char>(word.front()))) word.remove_prefix(1);
-  while (!word.empty() && std::isspace(static_cast<unsigned char>(word.back()))) word.remove_suffix(1);
+  while (!word.empty() && std::isspace(static_cast<unsigned char>(word.front())))
+    word.remove_prefix(1);
+  while (!word.empty() && std::isspace(static_cast<unsigned char>(word.back())))
+    word.remove_suffix(1);
   return word;
 }
 
@@ -54,7 +56,8 @@ SimdLevel CapSimdLevel(SimdLevel detected, const char* disableList) {
 }
 
 SimdLevel ActiveSimdLevel() {
-  static const SimdLevel level = CapSimdLevel(DetectedSimdLevel(), std::getenv("VEXA_DISABLE_SIMD"));
+  static const SimdLevel level =
+      CapSimdLevel(DetectedSimdLevel(), std::getenv("VEXA_DISABLE_SIMD"));
   return level;
 }
 

@@ -22,8 +22,8 @@ ContextShape ContextShape::Line(int x1, int y1, int x2, int y2, int width, COLOR
 
 namespace {
 
-void ChoosePenAndBrush(ContextShape* s, COLORREF fillColour, int borderWidth,
-                       COLORREF borderColour, int fill) {
+void ChoosePenAndBrush(ContextShape* s, COLORREF fillColour, int borderWidth, COLORREF borderColour,
+                       int fill) {
   s->penWidth = borderWidth;
   s->penColour = borderColour;
   s->brush = fill != 0;
@@ -38,8 +38,7 @@ ContextShape ContextShape::Ellipse(int x1, int y1, int x2, int y2, COLORREF fill
   ContextShape s;
   s.kind = kEllipse;
   ChoosePenAndBrush(&s, fillColour, borderWidth, borderColour, fill);
-  const int l = std::min(x1, x2), t = std::min(y1, y2), r = std::max(x1, x2),
-            b = std::max(y1, y2);
+  const int l = std::min(x1, x2), t = std::min(y1, y2), r = std::max(x1, x2), b = std::max(y1, y2);
   if (!s.pen) {
     s.x1 = l;
     s.y1 = t;
@@ -82,10 +81,9 @@ ContextScope::ContextScope(cSurfaceObject* surface) : surface_(surface) {
     dy_ = surface->originY;
   }
   saved_ = plat::SaveDC(dc_);
-  plat::IntersectClipRect(dc_, s->clipLeft + surface->originX - dx_,
-                          s->clipTop + surface->originY - dy_,
-                          s->clipRight + surface->originX - dx_,
-                          s->clipBottom + surface->originY - dy_);
+  plat::IntersectClipRect(
+      dc_, s->clipLeft + surface->originX - dx_, s->clipTop + surface->originY - dy_,
+      s->clipRight + surface->originX - dx_, s->clipBottom + surface->originY - dy_);
 }
 
 ContextScope::~ContextScope() {
@@ -101,8 +99,8 @@ int DrawOnContext(cSurfaceObject* surface, const ContextShape& shape) {
   HPEN pen = shape.pen ? plat::CreatePen(plat::PS_SOLID, shape.penWidth, shape.penColour) : nullptr;
   HBRUSH brush = shape.brush ? plat::CreateSolidBrush(shape.brushColour) : nullptr;
   plat::SelectObject(dc, pen ? static_cast<HGDIOBJ>(pen) : plat::GetStockObject(plat::NULL_PEN));
-  plat::SelectObject(dc, brush ? static_cast<HGDIOBJ>(brush)
-                               : plat::GetStockObject(plat::NULL_BRUSH));
+  plat::SelectObject(dc,
+                     brush ? static_cast<HGDIOBJ>(brush) : plat::GetStockObject(plat::NULL_BRUSH));
   BOOL drawn = 0;
   switch (shape.kind) {
     case ContextShape::kLine:

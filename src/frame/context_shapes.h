@@ -25,10 +25,10 @@ struct ContextShape {
   // The pen and brush choice of the plain ellipse: the box (normalised) shrinks so that a pen
   // of the border width stays inside it; with a fill and no border the null pen and the
   // whole box; without a fill the null brush.
-  static ContextShape Ellipse(int x1, int y1, int x2, int y2, COLORREF fillColour,
-                              int borderWidth, COLORREF borderColour, int fill);
-  static ContextShape Polygon(const POINT* points, int count, COLORREF fillColour,
-                              int borderWidth, COLORREF borderColour, int fill);
+  static ContextShape Ellipse(int x1, int y1, int x2, int y2, COLORREF fillColour, int borderWidth,
+                              COLORREF borderColour, int fill);
+  static ContextShape Polygon(const POINT* points, int count, COLORREF fillColour, int borderWidth,
+                              COLORREF borderColour, int fill);
 };
 
 // The surface's device context for one drawing step: taken, its state saved and drawing
@@ -51,7 +51,9 @@ class ContextScope {
 
  private:
   static int Clamp(long long v) {
-    return static_cast<int>(v < -0x7FFFFFFFLL ? -0x7FFFFFFFLL : v > 0x7FFFFFFFLL ? 0x7FFFFFFFLL : v);
+    return static_cast<int>(v < -0x7FFFFFFFLL  ? -0x7FFFFFFFLL
+                            : v > 0x7FFFFFFFLL ? 0x7FFFFFFFLL
+                                               : v);
   }
   cSurfaceObject* surface_;
   HDC dc_ = nullptr;

@@ -3,8 +3,8 @@
 #include <vexa/surface_object.h>
 
 #include "frame/context_shapes.h"
-#include "render/line_clip.h"
 #include "frame/software_line.h"
+#include "render/line_clip.h"
 #include "surface/direct_pixels.h"
 
 namespace vexa {
@@ -14,7 +14,8 @@ template <int kBytes>
 void Store(std::uint8_t* p, std::uint32_t raw) {
   p[0] = static_cast<std::uint8_t>(raw);
   if (kBytes >= 2) p[1] = static_cast<std::uint8_t>(raw >> 8);
-  if (kBytes >= 3) p[2] = static_cast<std::uint8_t>(raw >> 16);  // a 32-bit pixel's fourth byte stays
+  if (kBytes >= 3)
+    p[2] = static_cast<std::uint8_t>(raw >> 16);  // a 32-bit pixel's fourth byte stays
 }
 
 // The stepping of StepLine with stores straight into the storage. The endpoints have been
@@ -26,7 +27,8 @@ void StoreLine(cSurfaceImplementation* s, int x1, int y1, int x2, int y2, std::u
   const LineAxes a(x1, y1, x2, y2);
   std::uint8_t* base = s->firstRow;
   const std::ptrdiff_t pitch = s->pitch;
-  std::ptrdiff_t at = static_cast<std::ptrdiff_t>(y1) * pitch + static_cast<std::ptrdiff_t>(x1) * kBytes;
+  std::ptrdiff_t at =
+      static_cast<std::ptrdiff_t>(y1) * pitch + static_cast<std::ptrdiff_t>(x1) * kBytes;
   int x = x1, y = y1;
   auto put = [&] {
     if (x < xEnd && y < yEnd) Store<kBytes>(base + at, raw);
@@ -66,16 +68,24 @@ int DrawSoftwareLine(cSurfaceObject* surface, int x1, int y1, int x2, int y2, CO
     const int px2 = static_cast<int>(bx - ox), py2 = static_cast<int>(by - oy);
     const std::uint32_t raw = DirectPixelWriter(s, colour, index).raw();
     switch (s->bytesPerPixel) {
-      case 1: StoreLine<1>(s, px1, py1, px2, py2, raw); break;
-      case 2: StoreLine<2>(s, px1, py1, px2, py2, raw); break;
-      case 3: StoreLine<3>(s, px1, py1, px2, py2, raw); break;
-      default: StoreLine<4>(s, px1, py1, px2, py2, raw); break;
+      case 1:
+        StoreLine<1>(s, px1, py1, px2, py2, raw);
+        break;
+      case 2:
+        StoreLine<2>(s, px1, py1, px2, py2, raw);
+        break;
+      case 3:
+        StoreLine<3>(s, px1, py1, px2, py2, raw);
+        break;
+      default:
+        StoreLine<4>(s, px1, py1, px2, py2, raw);
+        break;
     }
     s->Unlock();
     return 1;
   }
-  StepLine(static_cast<int>(ax), static_cast<int>(ay), static_cast<int>(bx),
-           static_cast<int>(by), [&](int x, int y) {
+  StepLine(static_cast<int>(ax), static_cast<int>(ay), static_cast<int>(bx), static_cast<int>(by),
+           [&](int x, int y) {
              if (indexed)
                surface->SetPixelValue(x, y, index);
              else
@@ -90,8 +100,7 @@ int cSurfaceObject::DrawLine(int x1, int y1, int x2, int y2, int width, COLORREF
   cSurfaceImplementation* s = implementation;
   if (s->HasNativeLines()) {
     if (s->HandlesOrigin()) return s->DrawLineNative(x1, y1, x2, y2, width, colour);
-    return s->DrawLineNative(x1 - originX, y1 - originY, x2 - originX, y2 - originY, width,
-                             colour);
+    return s->DrawLineNative(x1 - originX, y1 - originY, x2 - originX, y2 - originY, width, colour);
   }
   if (width != 1) {
     const vexa::ContextShape line = vexa::ContextShape::Line(x1, y1, x2, y2, width, colour);

@@ -13,8 +13,8 @@ int cSurfaceObject::DrawRectangle(int x1, int y1, int x2, int y2, COLORREF fillC
                   b = std::max(y1, y2);
   const long long w = std::max(borderWidth, 0);
   if (fill && r - l > 2 * w && b - t > 2 * w)
-    FillRectColor(static_cast<int>(l + w), static_cast<int>(t + w),
-                  static_cast<int>(r - l - 2 * w), static_cast<int>(b - t - 2 * w), fillColour);
+    FillRectColor(static_cast<int>(l + w), static_cast<int>(t + w), static_cast<int>(r - l - 2 * w),
+                  static_cast<int>(b - t - 2 * w), fillColour);
   if (w == 0) return 1;
   const long long wx = std::min(w, r - l), wy = std::min(w, b - t);
   const auto bar = [&](long long x, long long y, long long width, long long height) {
@@ -38,9 +38,8 @@ int cSurfaceObject::DrawRectangle(int x1, int y1, int x2, int y2, int borderWidt
 
 int cSurfaceObject::DrawEllipse(int x1, int y1, int x2, int y2, COLORREF fillColour,
                                 int borderWidth, COLORREF borderColour, int fill) {
-  return vexa::DrawOnContext(
-      this, vexa::ContextShape::Ellipse(x1, y1, x2, y2, fillColour, borderWidth, borderColour,
-                                        fill));
+  return vexa::DrawOnContext(this, vexa::ContextShape::Ellipse(x1, y1, x2, y2, fillColour,
+                                                               borderWidth, borderColour, fill));
 }
 
 int cSurfaceObject::DrawEllipse(int x1, int y1, int x2, int y2, int borderWidth,

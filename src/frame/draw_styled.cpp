@@ -2,12 +2,12 @@
 // ink effect.
 //
 // For each pass (interior, then border) the visible part of the shape's box gets two
-// temporaries of the surface's depth (and palette), each with a device context: the fill surface, painted with the pass's style, and
-// the mask, cleared to black with the pass's shape drawn on it with every bit set. The fill
-// is ANDed onto the mask, which then holds the fill inside the shape and black (the
-// temporaries' key) outside, and the mask is blitted transparently onto the surface. At
-// 8 bits the mask is drawn with indexes (all bits set, and 0) rather than palette colours,
-// so the AND keeps the fill's indexes whatever the palette holds at white and black.
+// temporaries of the surface's depth (and palette), each with a device context: the fill surface,
+// painted with the pass's style, and the mask, cleared to black with the pass's shape drawn on it
+// with every bit set. The fill is ANDed onto the mask, which then holds the fill inside the shape
+// and black (the temporaries' key) outside, and the mask is blitted transparently onto the surface.
+// At 8 bits the mask is drawn with indexes (all bits set, and 0) rather than palette colours, so
+// the AND keeps the fill's indexes whatever the palette holds at white and black.
 #include <vexa/surface_object.h>
 
 #include <algorithm>
@@ -17,9 +17,9 @@
 #include <vexa/blit.h>
 #include <vexa/fill_style.h>
 
-#include "render/context_buffer.h"
 #include "frame/context_shapes.h"
 #include "frame/software_line.h"
+#include "render/context_buffer.h"
 
 namespace {
 
@@ -108,8 +108,12 @@ class StyledPainter {
   }
 
   // Shape coordinates inside the temporaries.
-  int X(long long x) const { return static_cast<int>(std::clamp<long long>(x - dx_, INT_MIN / 2, INT_MAX / 2)); }
-  int Y(long long y) const { return static_cast<int>(std::clamp<long long>(y - dy_, INT_MIN / 2, INT_MAX / 2)); }
+  int X(long long x) const {
+    return static_cast<int>(std::clamp<long long>(x - dx_, INT_MIN / 2, INT_MAX / 2));
+  }
+  int Y(long long y) const {
+    return static_cast<int>(std::clamp<long long>(y - dy_, INT_MIN / 2, INT_MAX / 2));
+  }
 
   std::vector<POINT> LocalPoints() const {
     std::vector<POINT> local(static_cast<size_t>(r_.count));
@@ -151,7 +155,8 @@ class StyledPainter {
       return style->Fill(&fill_, INT_MAX, INT_MAX, 1) != 0;
     }
     const Box& b = r_.box;
-    const long long w = std::min<long long>(r_.borderWidth, std::min(b.right - b.left, b.bottom - b.top));
+    const long long w =
+        std::min<long long>(r_.borderWidth, std::min(b.right - b.left, b.bottom - b.top));
     const Box bars[] = {{b.left, b.top, b.right, b.top + w},
                         {b.left, b.top, b.left + w, b.bottom},
                         {b.left, b.bottom - w, b.right, b.bottom},
@@ -171,11 +176,11 @@ class StyledPainter {
     const Box& b = r_.box;
     switch (r_.shape) {
       case Shape::kRectangle:
-        return mask_.DrawRectangle(X(b.left), Y(b.top), X(b.right), Y(b.bottom), 0,
-                                   r_.borderWidth, white_, 0);
+        return mask_.DrawRectangle(X(b.left), Y(b.top), X(b.right), Y(b.bottom), 0, r_.borderWidth,
+                                   white_, 0);
       case Shape::kEllipse:
-        return mask_.DrawEllipse(X(b.left), Y(b.top), X(b.right), Y(b.bottom), 0,
-                                 r_.borderWidth, white_, 0);
+        return mask_.DrawEllipse(X(b.left), Y(b.top), X(b.right), Y(b.bottom), 0, r_.borderWidth,
+                                 white_, 0);
       case Shape::kPolygon: {
         const std::vector<POINT> local = LocalPoints();
         return mask_.DrawPolygon(local.data(), r_.count, 0, r_.borderWidth, white_, 0);
@@ -270,23 +275,23 @@ int cSurfaceObject::DrawRectangleStyled(int x1, int y1, int x2, int y2, int bord
                                         CFillData* border, std::uint32_t flags,
                                         std::uint32_t effect, EffectParam parameter) {
   if (borderWidth == 0) return 0;
-  return DrawRectangleStyled(x1, y1, x2, y2, nullptr, borderWidth, border, flags, effect,
-                             parameter, 0);
+  return DrawRectangleStyled(x1, y1, x2, y2, nullptr, borderWidth, border, flags, effect, parameter,
+                             0);
 }
 
 int cSurfaceObject::DrawEllipseStyled(int x1, int y1, int x2, int y2, CFillData* interior,
                                       int borderWidth, CFillData* border, std::uint32_t flags,
                                       std::uint32_t effect, EffectParam parameter, int fill) {
-  return DrawStyled(this, BoxRequest(Shape::kEllipse, x1, y1, x2, y2, interior, borderWidth,
-                                     border, flags, effect, parameter, fill));
+  return DrawStyled(this, BoxRequest(Shape::kEllipse, x1, y1, x2, y2, interior, borderWidth, border,
+                                     flags, effect, parameter, fill));
 }
 
 int cSurfaceObject::DrawEllipseStyled(int x1, int y1, int x2, int y2, int borderWidth,
-                                      CFillData* border, std::uint32_t flags,
-                                      std::uint32_t effect, EffectParam parameter) {
+                                      CFillData* border, std::uint32_t flags, std::uint32_t effect,
+                                      EffectParam parameter) {
   if (borderWidth == 0) return 0;
-  return DrawEllipseStyled(x1, y1, x2, y2, nullptr, borderWidth, border, flags, effect,
-                           parameter, 0);
+  return DrawEllipseStyled(x1, y1, x2, y2, nullptr, borderWidth, border, flags, effect, parameter,
+                           0);
 }
 
 int cSurfaceObject::DrawPolygonStyled(const POINT* points, int count, CFillData* interior,
@@ -308,9 +313,9 @@ int cSurfaceObject::DrawPolygonStyled(const POINT* points, int count, CFillData*
 }
 
 int cSurfaceObject::DrawPolygonStyled(const POINT* points, int count, int borderWidth,
-                                      CFillData* border, std::uint32_t flags,
-                                      std::uint32_t effect, EffectParam parameter) {
+                                      CFillData* border, std::uint32_t flags, std::uint32_t effect,
+                                      EffectParam parameter) {
   if (borderWidth == 0) return 0;
-  return DrawPolygonStyled(points, count, nullptr, borderWidth, border, flags, effect,
-                           parameter, 0);
+  return DrawPolygonStyled(points, count, nullptr, borderWidth, border, flags, effect, parameter,
+                           0);
 }

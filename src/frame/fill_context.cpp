@@ -3,8 +3,8 @@
 
 #include <vexa/surface_object.h>
 
-#include "platform/gdi/gdi.h"
 #include "frame/context_shapes.h"
+#include "platform/gdi/gdi.h"
 
 namespace vexa {
 
@@ -27,10 +27,10 @@ int PaintBands(cSurfaceObject* surface, const std::vector<FillBand>& bands, bool
     return 1;
   }
   for (const FillBand& band : bands) {
-    const RECT r = vertical ? RECT{scope.X(crossFrom), scope.Y(band.start), scope.X(crossTo),
-                                   scope.Y(band.end)}
-                            : RECT{scope.X(band.start), scope.Y(crossFrom), scope.X(band.end),
-                                   scope.Y(crossTo)};
+    const RECT r =
+        vertical
+            ? RECT{scope.X(crossFrom), scope.Y(band.start), scope.X(crossTo), scope.Y(band.end)}
+            : RECT{scope.X(band.start), scope.Y(crossFrom), scope.X(band.end), scope.Y(crossTo)};
     HBRUSH brush = plat::CreateSolidBrush(band.colour);
     plat::FillRect(dc, &r, brush);
     plat::DeleteObject(brush);

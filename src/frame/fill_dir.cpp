@@ -7,8 +7,8 @@
 #include <vexa/library.h>
 #include <vexa/surface_object.h>
 
-#include "render/fill_bands.h"
 #include "frame/fill_context.h"
+#include "render/fill_bands.h"
 
 namespace {
 
@@ -24,8 +24,7 @@ FillCornerColours CornersOf(const CFillDir& fill) {
   return {{fill.colour1, fill.colour2, fill.colour2, fill.colour1}};
 }
 
-int DriverFill(CFillDir& fill, cSurfaceObject* surface, int left, int top, int right,
-               int bottom) {
+int DriverFill(CFillDir& fill, cSurfaceObject* surface, int left, int top, int right, int bottom) {
   FillCornerColours corners = CornersOf(fill);
   return surface->implementation->FillRectDriver(
       left - surface->originX, top - surface->originY, vexa::SpanOf(left, right),

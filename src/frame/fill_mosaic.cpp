@@ -19,22 +19,19 @@ namespace {
 
 // The pieces along one axis, k = 0 being the first piece.
 struct Axis {
-  long long start;   // the rectangle's first pixel
-  long long end;     // exclusive
-  int phase;         // tile position of the first piece
+  long long start;  // the rectangle's first pixel
+  long long end;    // exclusive
+  int phase;        // tile position of the first piece
   int tileSize;
   long long firstEnd;
 
-  Axis(int from, int to, long long position, int size)
-      : start(from), end(to), tileSize(size) {
+  Axis(int from, int to, long long position, int size) : start(from), end(to), tileSize(size) {
     long long p = position % size;
     if (p < 0) p += size;  // a negative position wraps like a positive one
     phase = static_cast<int>(p);
     firstEnd = std::min<long long>(end, start + (size - phase));
   }
-  long long PieceStart(long long k) const {
-    return k == 0 ? start : firstEnd + (k - 1) * tileSize;
-  }
+  long long PieceStart(long long k) const { return k == 0 ? start : firstEnd + (k - 1) * tileSize; }
   long long PieceEnd(long long k) const {
     return k == 0 ? firstEnd : std::min<long long>(end, firstEnd + k * tileSize);
   }
@@ -70,9 +67,9 @@ int Tile(cSurfaceObject* tile, cSurfaceObject* surface, int left, int top, int r
   surface->GetClipRect(&clip);
   auto piece = [&](long long kx, long long ky) {
     const long long x = ax.PieceStart(kx), y = ay.PieceStart(ky);
-    tile->Blit(surface, static_cast<int>(x), static_cast<int>(y), ax.SourceOf(kx),
-               ay.SourceOf(ky), static_cast<int>(ax.PieceEnd(kx) - x),
-               static_cast<int>(ay.PieceEnd(ky) - y), mode, effect, parameter, 0);
+    tile->Blit(surface, static_cast<int>(x), static_cast<int>(y), ax.SourceOf(kx), ay.SourceOf(ky),
+               static_cast<int>(ax.PieceEnd(kx) - x), static_cast<int>(ay.PieceEnd(ky) - y), mode,
+               effect, parameter, 0);
   };
   const bool firstColumn = ax.FirstVisible(clip.left, clip.right);
   const bool firstRow = ay.FirstVisible(clip.top, clip.bottom);
@@ -109,8 +106,7 @@ std::uint32_t CFillMosaic::SetOrigin(int x, int y) {
   return vexa::PackOrigin(x, y);
 }
 
-int CFillMosaic::FillRect(cSurfaceObject* surface, int left, int top, int right, int bottom,
-                          int) {
+int CFillMosaic::FillRect(cSurfaceObject* surface, int left, int top, int right, int bottom, int) {
   return Tile(tile, surface, left, top, right, bottom, originX, originY, kModeOpaque, kEffectNone,
               0);
 }

@@ -63,8 +63,7 @@ int CFillFlat::FillRect(cSurfaceObject* surface, int left, int top, int right, i
 int CFillFlat::FillRectBlend(cSurfaceObject* surface, int left, int top, int right, int bottom,
                              int mode, std::uint32_t modulation, int avoidBlack) {
   if (!surface) return 0;
-  return surface->implementation->FillRectBlend(left - surface->originX, top - surface->originY,
-                                                vexa::SpanOf(left, right),
-                                                vexa::SpanOf(top, bottom),
-                                                FlatColour(colour, avoidBlack), mode, modulation);
+  return surface->implementation->FillRectBlend(
+      left - surface->originX, top - surface->originY, vexa::SpanOf(left, right),
+      vexa::SpanOf(top, bottom), FlatColour(colour, avoidBlack), mode, modulation);
 }

@@ -9,8 +9,8 @@
 #include <new>
 #include <vector>
 
-#include "surface/direct_pixels.h"
 #include "pixels/pixel_format.h"
+#include "surface/direct_pixels.h"
 
 namespace vexa {
 namespace {
@@ -87,8 +87,8 @@ class DirectPixels {
       table_.resize(kBytes == 1 ? 256 : 65536);
       for (std::uint32_t v = 0; v < table_.size(); ++v) {
         const COLORREF c = ColourOf(s_, depth, v);
-        table_[v] = WithinTolerance(c, r.seedColour, r.tolerance) &&
-                    !(inPlace_ && c == r.fillColour);
+        table_[v] =
+            WithinTolerance(c, r.seedColour, r.tolerance) && !(inPlace_ && c == r.fillColour);
       }
     } else {
       for (int v = 0; v < 256; ++v)
@@ -182,28 +182,39 @@ class DirectPixels {
   // The stored value SetPixelValue (8 bits) or SetPixelColor would write.
   static std::uint32_t RawFill(const FloodFillRequest& r) {
     switch (r.target->depth) {
-      case 8: return r.fillIndex & 0xFF;
-      case 15: return ColorTo555(r.fillColour);
-      case 16: return ColorTo565(r.fillColour);
-      default: return SwapRedBlue(r.fillColour & 0xFFFFFF);
+      case 8:
+        return r.fillIndex & 0xFF;
+      case 15:
+        return ColorTo555(r.fillColour);
+      case 16:
+        return ColorTo565(r.fillColour);
+      default:
+        return SwapRedBlue(r.fillColour & 0xFFFFFF);
     }
   }
 
   static COLORREF ColourOf(cSurfaceImplementation* s, int depth, std::uint32_t v) {
     switch (depth) {
-      case 8: return s->GetPaletteColor(static_cast<int>(v));
-      case 15: return ColorFrom555(v);
-      default: return ColorFrom565(v);
+      case 8:
+        return s->GetPaletteColor(static_cast<int>(v));
+      case 15:
+        return ColorFrom555(v);
+      default:
+        return ColorFrom565(v);
     }
   }
 
   COLORREF TargetColour(int x) const {
     const std::uint8_t* p = targetRow_ + static_cast<std::ptrdiff_t>(x) * t_->bytesPerPixel;
     switch (t_->depth) {
-      case 8: return targetPalette_[*p];
-      case 15: return ColorFrom555(p[0] | (p[1] << 8));
-      case 16: return ColorFrom565(p[0] | (p[1] << 8));
-      default: return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+      case 8:
+        return targetPalette_[*p];
+      case 15:
+        return ColorFrom555(p[0] | (p[1] << 8));
+      case 16:
+        return ColorFrom565(p[0] | (p[1] << 8));
+      default:
+        return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
     }
   }
 
@@ -280,8 +291,8 @@ void Walk(Pixels& pixels, int width, int height, int seedX, int seedY, Segment* 
 template <int kBytes>
 void WalkDirect(const FloodFillRequest& request, Segment* stack, FloodBox* box) {
   DirectPixels<kBytes> pixels(request);
-  Walk(pixels, request.surface->width, request.surface->height, request.seedX, request.seedY,
-       stack, box);
+  Walk(pixels, request.surface->width, request.surface->height, request.seedX, request.seedY, stack,
+       box);
 }
 
 }  // namespace
@@ -296,10 +307,18 @@ int RunFloodFill(const FloodFillRequest& request, FloodBox* box) {
     const bool targetLocked = request.target == surface || request.target->Lock();
     if (targetLocked) {
       switch (surface->bytesPerPixel) {
-        case 1: WalkDirect<1>(request, stack.get(), box); break;
-        case 2: WalkDirect<2>(request, stack.get(), box); break;
-        case 3: WalkDirect<3>(request, stack.get(), box); break;
-        default: WalkDirect<4>(request, stack.get(), box); break;
+        case 1:
+          WalkDirect<1>(request, stack.get(), box);
+          break;
+        case 2:
+          WalkDirect<2>(request, stack.get(), box);
+          break;
+        case 3:
+          WalkDirect<3>(request, stack.get(), box);
+          break;
+        default:
+          WalkDirect<4>(request, stack.get(), box);
+          break;
       }
       if (request.target != surface) request.target->Unlock();
       surface->Unlock();

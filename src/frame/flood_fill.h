@@ -24,10 +24,10 @@ struct FloodFillRequest {
   int seedX = 0;
   int seedY = 0;
   COLORREF seedColour = 0;
-  COLORREF fillColour = 0;    // what a pixel read returns after the write
+  COLORREF fillColour = 0;      // what a pixel read returns after the write
   std::uint32_t fillIndex = 0;  // 8 bits: the palette index written
   int tolerance = 0;
-  bool allowDirect = true;    // false forces the virtual-call form (tests compare both)
+  bool allowDirect = true;  // false forces the virtual-call form (tests compare both)
 };
 
 // Painted box in surface coordinates, inclusive.

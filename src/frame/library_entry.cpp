@@ -20,13 +20,15 @@ __attribute__((constructor)) void OnProcessAttach() {
   if (screen) {
     // The screen has no system palette to capture. A 16-bit screen reports 15 or 16 bits in
     // its display settings, so no probing of its pixels is needed.
-    const int bits = plat::GetDeviceCaps(screen, plat::BITSPIXEL) *
-                     plat::GetDeviceCaps(screen, plat::PLANES);
+    const int bits =
+        plat::GetDeviceCaps(screen, plat::BITSPIXEL) * plat::GetDeviceCaps(screen, plat::PLANES);
     plat::DisplaySettings current{};
     const bool reports15 =
-        bits == 15 || (bits == 16 && plat::EnumDisplaySettings(plat::ENUM_CURRENT_SETTINGS, &current) &&
-                       current.bitsPerPixel == 15);
-    lib.screenModeCode = static_cast<std::uint16_t>(vexa::ScreenModeForBits(bits == 15 ? 16 : bits, reports15));
+        bits == 15 ||
+        (bits == 16 && plat::EnumDisplaySettings(plat::ENUM_CURRENT_SETTINGS, &current) &&
+         current.bitsPerPixel == 15);
+    lib.screenModeCode =
+        static_cast<std::uint16_t>(vexa::ScreenModeForBits(bits == 15 ? 16 : bits, reports15));
     plat::ReleaseDC(nullptr, screen);
   }
   vexa::SetLibraryCpuFeatureWord(vexa::ProbeCpuFeatureWord());

@@ -1,9 +1,9 @@
 // Choosing the prototype a new surface is cloned from.
 #include <vexa/library.h>
 
+#include <vexa/error_surface.h>
 #include "frame/driver_loader.h"
 #include "frame/library_state.h"
-#include <vexa/error_surface.h>
 #include "pixels/pixel_format.h"
 
 namespace vexa {
@@ -20,8 +20,7 @@ bool IsEmpty(const cSurfaceObject& prototype) { return !prototype.IsValid(); }
 
 // The prototype for a driver type (2, 4-7) with a driver identifier 5, 6 or 7, and the
 // depth it stands for.
-cSurfaceObject* DriverChoice(LibraryState& lib, int format, int type, int driver,
-                             int* canonical) {
+cSurfaceObject* DriverChoice(LibraryState& lib, int format, int type, int driver, int* canonical) {
   cSurfaceObject* fallback =
       (type == 2 || type == 4) ? &lib.dibDCPrototypes[format] : &lib.dibSectionPrototypes[format];
   if (!LoadDisplayDriver(driver)) return fallback;

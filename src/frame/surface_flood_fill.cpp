@@ -59,8 +59,7 @@ int cSurfaceObject::FloodFill(int x, int y, int* left, int* top, int* right, int
     cSurfaceImplementation* t = temporary.implementation;
     t->SetTransparentColor(0);
     t->FillRectValue(0, 0, t->width, t->height, t->GetTransparentValue());
-    t->SetClipRect(s->clipLeft, s->clipTop, s->clipRight - s->clipLeft,
-                   s->clipBottom - s->clipTop);
+    t->SetClipRect(s->clipLeft, s->clipTop, s->clipRight - s->clipLeft, s->clipBottom - s->clipTop);
     request.target = t;
   }
 

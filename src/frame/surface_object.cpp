@@ -12,7 +12,6 @@
 
 namespace {
 
-
 int TypeOfKind(int kind) {
   switch (kind) {
     case 3:

@@ -195,7 +195,9 @@ void cSurfaceObject::SetTransparentColor(COLORREF color) {
   implementation->SetTransparentColor(color);
 }
 COLORREF cSurfaceObject::GetTransparentColor() { return implementation->GetTransparentColor(); }
-std::uint32_t cSurfaceObject::GetTransparentValue() { return implementation->GetTransparentValue(); }
+std::uint32_t cSurfaceObject::GetTransparentValue() {
+  return implementation->GetTransparentValue();
+}
 
 // ---- palette ------------------------------------------------------------------------------
 
@@ -215,7 +217,8 @@ int cSurfaceObject::SetPaletteEntries(HPALETTE systemPalette, int remap) {
   LOGPALETTE256 record{};
   record.palVersion = 0x300;
   record.palNumEntries = 256;
-  if (!systemPalette || plat::GetPaletteHandleEntries(systemPalette, 0, 256, record.palPalEntry) <= 0) {
+  if (!systemPalette ||
+      plat::GetPaletteHandleEntries(systemPalette, 0, 256, record.palPalEntry) <= 0) {
     lastError = kErrorNotSupported;
     return 0;
   }
@@ -226,8 +229,12 @@ PaletteObject* cSurfaceObject::GetPalette() { return implementation->GetPalette(
 int cSurfaceObject::GetPaletteEntries(PALETTEENTRY* out, int first, int count) {
   return implementation->GetPaletteEntries(out, first, count);
 }
-int cSurfaceObject::GetNearestIndex(COLORREF color) { return implementation->GetNearestIndex(color); }
-COLORREF cSurfaceObject::GetPaletteColor(int index) { return implementation->GetPaletteColor(index); }
+int cSurfaceObject::GetNearestIndex(COLORREF color) {
+  return implementation->GetNearestIndex(color);
+}
+COLORREF cSurfaceObject::GetPaletteColor(int index) {
+  return implementation->GetPaletteColor(index);
+}
 int cSurfaceObject::GetDarkestIndex() { return implementation->GetDarkestIndex(); }
 void cSurfaceObject::RemapPixels(const std::uint8_t* table) { implementation->RemapPixels(table); }
 
@@ -272,31 +279,29 @@ int cSurfaceObject::Blit(cSurfaceObject* destination, int x, int y, int sourceX,
                               flags);
 }
 
-int cSurfaceObject::Blit(cSurfaceObject* destination, int x, int y, int mode,
-                         std::uint32_t effect, EffectParam parameter, std::uint32_t flags) {
+int cSurfaceObject::Blit(cSurfaceObject* destination, int x, int y, int mode, std::uint32_t effect,
+                         EffectParam parameter, std::uint32_t flags) {
   if (!destination) return 0;
   return implementation->Blit(destination->implementation, Local(x, destination->originX),
-                              Local(y, destination->originY), Local(0, originX),
-                              Local(0, originY), GetWidth(), GetHeight(), mode, effect,
-                              parameter, flags);
+                              Local(y, destination->originY), Local(0, originX), Local(0, originY),
+                              GetWidth(), GetHeight(), mode, effect, parameter, flags);
 }
 
 int cSurfaceObject::BlitTransformed(cSurfaceObject* destination, float x, float y, int a1, int a2,
-                                    int a3, int a4, int a5, int a6, int a7, int a8, int a9,
-                                    int a10, int a11, int a12) {
+                                    int a3, int a4, int a5, int a6, int a7, int a8, int a9, int a10,
+                                    int a11, int a12) {
   if (!destination) return 0;
-  return implementation->BlitTransformed(ImplOf(destination), x, y, a1, a2, a3, a4, a5, a6, a7,
-                                         a8, a9, a10, a11, a12);
+  return implementation->BlitTransformed(ImplOf(destination), x, y, a1, a2, a3, a4, a5, a6, a7, a8,
+                                         a9, a10, a11, a12);
 }
 
 int cSurfaceObject::BlitCallback(cSurfaceObject* destination, int x, int y, int sourceX,
                                  int sourceY, int width, int height, int mode,
                                  BlitCallbackFn callback, void* userValue) {
   if (!destination) return 0;
-  return implementation->BlitCallback(destination->implementation, Local(x, destination->originX),
-                                      Local(y, destination->originY), Local(sourceX, originX),
-                                      Local(sourceY, originY), width, height, mode, callback,
-                                      userValue);
+  return implementation->BlitCallback(
+      destination->implementation, Local(x, destination->originX), Local(y, destination->originY),
+      Local(sourceX, originX), Local(sourceY, originY), width, height, mode, callback, userValue);
 }
 
 int cSurfaceObject::BlitEx(cSurfaceObject* destination, int x, int y, int sourceX, int sourceY,
@@ -306,9 +311,8 @@ int cSurfaceObject::BlitEx(cSurfaceObject* destination, int x, int y, int source
   if (!destination) return 0;
   return implementation->BlitEx(destination->implementation, Local(x, destination->originX),
                                 Local(y, destination->originY), Local(sourceX, originX),
-                                Local(sourceY, originY), width, height, windowWidth,
-                                windowHeight, centreX, centreY, marginX, marginY, filter,
-                                userValue);
+                                Local(sourceY, originY), width, height, windowWidth, windowHeight,
+                                centreX, centreY, marginX, marginY, filter, userValue);
 }
 
 int cSurfaceObject::StretchBlit(cSurfaceObject* destination, int x, int y, int width, int height,
@@ -325,8 +329,8 @@ int cSurfaceObject::StretchBlit(cSurfaceObject* destination, int x, int y, int w
 int cSurfaceObject::StretchBlit(cSurfaceObject* destination, int x, int y, int width, int height,
                                 int mode, std::uint32_t effect, EffectParam parameter,
                                 std::uint32_t flags) {
-  return StretchBlit(destination, x, y, width, height, 0, 0, GetWidth(), GetHeight(), mode,
-                     effect, parameter, flags);
+  return StretchBlit(destination, x, y, width, height, 0, 0, GetWidth(), GetHeight(), mode, effect,
+                     parameter, flags);
 }
 
 int cSurfaceObject::MoveRect(int x, int y, int sourceX, int sourceY, int width, int height) {
@@ -335,13 +339,11 @@ int cSurfaceObject::MoveRect(int x, int y, int sourceX, int sourceY, int width, 
 }
 
 int cSurfaceObject::FillRectValue(int x, int y, int width, int height, std::uint32_t value) {
-  return implementation->FillRectValue(Local(x, originX), Local(y, originY), width, height,
-                                       value);
+  return implementation->FillRectValue(Local(x, originX), Local(y, originY), width, height, value);
 }
 
 int cSurfaceObject::FillRectColor(int x, int y, int width, int height, COLORREF color) {
-  return implementation->FillRectColor(Local(x, originX), Local(y, originY), width, height,
-                                       color);
+  return implementation->FillRectColor(Local(x, originX), Local(y, originY), width, height, color);
 }
 
 int cSurfaceObject::FillRectRGB(int x, int y, int width, int height, BYTE red, BYTE green,

@@ -21,8 +21,8 @@ int RotateReduced(cSurfaceObject& source, cSurfaceObject* target, double angle, 
     const int mirroredDown = turned->FlipVertical(0, 0, turned->width, turned->height);
     return mirroredAcross && mirroredDown ? 1 : 0;
   }
-  return source.implementation->Rotate(target->implementation, static_cast<float>(angle),
-                                       antialias, fill, transparency);
+  return source.implementation->Rotate(target->implementation, static_cast<float>(angle), antialias,
+                                       fill, transparency);
 }
 
 }  // namespace

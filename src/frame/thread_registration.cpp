@@ -4,11 +4,11 @@
 #include <vexa/library.h>
 #include <vexa/palette.h>
 
+#include <vexa/error_surface.h>
 #include "base/cpu_features.h"
 #include "frame/library_state.h"
-#include <vexa/error_surface.h>
-#include "surface/prototype_factories.h"
 #include "pixels/pixel_format.h"
+#include "surface/prototype_factories.h"
 
 namespace vexa {
 namespace {
@@ -20,12 +20,14 @@ void Fill(cSurfaceObject& prototype, cSurfaceImplementation* made) {
 // Called under the lock by the first registration of the process.
 void BuildPrototypes(LibraryState& lib) {
   ++lib.prototypeBuilds;
-  for (int f = 0; f < kFormatCount; ++f) Fill(lib.memoryPrototypes[f], MakeMemoryPrototype(kFormatDepth[f]));
+  for (int f = 0; f < kFormatCount; ++f)
+    Fill(lib.memoryPrototypes[f], MakeMemoryPrototype(kFormatDepth[f]));
   Fill(lib.alphaPrototype, MakeAlphaPrototype());
   for (int f = 0; f < kFormatCount; ++f) {
     Fill(lib.dibSectionPrototypes[f], MakeDIBSectionPrototype(kFormatDepth[f]));
   }
-  for (int f = 0; f < kFormatCount; ++f) Fill(lib.dibDCPrototypes[f], MakeDIBDCPrototype(kFormatDepth[f]));
+  for (int f = 0; f < kFormatCount; ++f)
+    Fill(lib.dibDCPrototypes[f], MakeDIBDCPrototype(kFormatDepth[f]));
 }
 
 // Called under the lock by the last unregistration. Driver prototypes belong to their
@@ -38,7 +40,8 @@ void ReleasePrototypes(LibraryState& lib) {
     lib.dibDCPrototypes[f].ReleaseImplementation();
   }
   lib.alphaPrototype.ReleaseImplementation();
-  for (cSurfaceObject& prototype : lib.driverPrototypes) prototype.implementation = GetErrorSurface();
+  for (cSurfaceObject& prototype : lib.driverPrototypes)
+    prototype.implementation = GetErrorSurface();
 }
 
 }  // namespace

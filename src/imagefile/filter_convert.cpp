@@ -116,8 +116,7 @@ template <int From>
 
 // Reduces a row to palette indexes through the colour cache.
 template <int From>
-void ConvertToIndexes(BYTE* d, const BYTE* s, int count, BYTE* cache,
-                      const LOGPALETTE* target) {
+void ConvertToIndexes(BYTE* d, const BYTE* s, int count, BYTE* cache, const LOGPALETTE* target) {
   const int wideCount = From == 24 ? count - 1 : count;
   int i = 0;
   for (; i < wideCount; ++i) {
@@ -136,12 +135,18 @@ void ConvertToIndexes(BYTE* d, const BYTE* s, int count, BYTE* cache,
 
 int FormatIndex(int depth) {
   switch (depth) {
-    case 8: return 0;
-    case 15: return 1;
-    case 16: return 2;
-    case 24: return 3;
-    case 32: return 4;
-    default: return -1;
+    case 8:
+      return 0;
+    case 15:
+      return 1;
+    case 16:
+      return 2;
+    case 24:
+      return 3;
+    case 32:
+      return 4;
+    default:
+      return -1;
   }
 }
 
@@ -149,11 +154,11 @@ using ColorRowFn = void (*)(BYTE*, const BYTE*, int, const PALETTEENTRY*);
 
 template <int To>
 constexpr ColorRowFn kFromEach[5] = {ConvertColor<8, To>, ConvertColor<15, To>,
-                                      ConvertColor<16, To>, ConvertColor<24, To>,
-                                      ConvertColor<32, To>};
+                                     ConvertColor<16, To>, ConvertColor<24, To>,
+                                     ConvertColor<32, To>};
 // [output format - 1][source format]; output 8 is handled on its own.
 constexpr const ColorRowFn* kColorRows[4] = {kFromEach<15>, kFromEach<16>, kFromEach<24>,
-                                               kFromEach<32>};
+                                             kFromEach<32>};
 
 using IndexRowFn = void (*)(BYTE*, const BYTE*, int, BYTE*, const LOGPALETTE*);
 constexpr IndexRowFn kIndexRows[5] = {nullptr, ConvertToIndexes<15>, ConvertToIndexes<16>,
@@ -182,9 +187,12 @@ FilterRowFn FilterRowAt(FilterRowKind kind, SimdLevel level) {
     if (FilterRowFn row = FilterRowAvx2(kind)) return row;
   }
   switch (kind) {
-    case FilterRowKind::Palette8To32: return ConvertColor<8, 32>;
-    case FilterRowKind::Bgr24To32: return ConvertColor<24, 32>;
-    case FilterRowKind::Bgrx32To24: return ConvertColor<32, 24>;
+    case FilterRowKind::Palette8To32:
+      return ConvertColor<8, 32>;
+    case FilterRowKind::Bgr24To32:
+      return ConvertColor<24, 32>;
+    case FilterRowKind::Bgrx32To24:
+      return ConvertColor<32, 24>;
   }
   return nullptr;
 }
@@ -198,8 +206,7 @@ int CFilterImpl::FindNearestColor(const LOGPALETTE* palette, int red, int green,
   int best = 0;
   int bestDistance = 0x7FFFFFFF;
   for (int i = 0; i < count; ++i) {
-    const int distance = std::abs(red - entries[i].peRed) +
-                         std::abs(green - entries[i].peGreen) +
+    const int distance = std::abs(red - entries[i].peRed) + std::abs(green - entries[i].peGreen) +
                          std::abs(blue - entries[i].peBlue);
     if (distance == 0) return i;
     if (distance < bestDistance) bestDistance = distance, best = i;
@@ -269,7 +276,7 @@ BOOL CFilterImpl::BuildConversion() {
     const PALETTEENTRY* entries = EntriesOf(targetPalette);
     for (int i = 0; i < targetPalette->palNumEntries && i < 256; ++i) {
       colorCache[(entries[i].peRed >> 3) << 11 | (entries[i].peGreen >> 2) << 5 |
-                  entries[i].peBlue >> 3] = static_cast<BYTE>(i);
+                 entries[i].peBlue >> 3] = static_cast<BYTE>(i);
     }
     paletteChanged = 0;
   }

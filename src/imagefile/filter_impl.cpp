@@ -68,13 +68,25 @@ void CFilterImpl::Reserved40(int, int) {}
 void CFilterImpl::ComputeLineBytes() {
   pixelBytes = (depth + 1) / 8;
   switch (depth) {
-    case 1: lineBytes = ((width + 15) & ~15) / 8; break;
-    case 4: lineBytes = ((width + 1) & ~1) / 2; break;
+    case 1:
+      lineBytes = ((width + 15) & ~15) / 8;
+      break;
+    case 4:
+      lineBytes = ((width + 1) & ~1) / 2;
+      break;
     case 15:
-    case 16: lineBytes = width * 2; break;
-    case 24: lineBytes = width * 3; break;
-    case 32: lineBytes = width * 4; break;
-    default: lineBytes = width; break;
+    case 16:
+      lineBytes = width * 2;
+      break;
+    case 24:
+      lineBytes = width * 3;
+      break;
+    case 32:
+      lineBytes = width * 4;
+      break;
+    default:
+      lineBytes = width;
+      break;
   }
 }
 

@@ -74,8 +74,7 @@ void CFilterMgr::Delete() {
   self->Destroy(1);
 }
 
-void CFilterMgr::LoadFilters(const char* directory, const char* pattern,
-                             std::uint32_t userValue) {
+void CFilterMgr::LoadFilters(const char* directory, const char* pattern, std::uint32_t userValue) {
   WCHAR* wideDirectory = ConvertToWide(directory, kTableCodePage);
   WCHAR* widePattern = ConvertToWide(pattern, kTableCodePage);
   LoadFiltersW(wideDirectory, widePattern, userValue);
@@ -104,30 +103,27 @@ int CFilterMgr::GetFilterCount() { return m_entries ? m_count : 0; }
 const char* CFilterMgr::GetFilterName(int index) {
   FilterEntry* e = EntryAt(index);
   if (!e) return "";
-  const char* name = vexa::CachedConversion(e, &e->nameA, e->nameW, kOwnsNameA,
-                                            [](const WCHAR* s) -> const char* {
-                                              return ConvertToNarrow(s, kTableCodePage);
-                                            });
+  const char* name = vexa::CachedConversion(
+      e, &e->nameA, e->nameW, kOwnsNameA,
+      [](const WCHAR* s) -> const char* { return ConvertToNarrow(s, kTableCodePage); });
   return name ? name : "";
 }
 
 const WCHAR* CFilterMgr::GetFilterNameW(int index) {
   FilterEntry* e = EntryAt(index);
   if (!e) return u"";
-  const WCHAR* name = vexa::CachedConversion(e, &e->nameW, e->nameA, kOwnsNameW,
-                                             [](const char* s) -> const WCHAR* {
-                                               return ConvertToWide(s, kTableCodePage);
-                                             });
+  const WCHAR* name = vexa::CachedConversion(
+      e, &e->nameW, e->nameA, kOwnsNameW,
+      [](const char* s) -> const WCHAR* { return ConvertToWide(s, kTableCodePage); });
   return name ? name : u"";
 }
 
 const char* CFilterMgr::GetFilterFileName(int index) {
   FilterEntry* e = EntryAt(index);
   if (!e) return "";
-  const char* name = vexa::CachedConversion(e, &e->fileNameA, e->fileNameW, kOwnsFileNameA,
-                                            [](const WCHAR* s) -> char* {
-                                              return ConvertToNarrow(s, kTableCodePage);
-                                            });
+  const char* name = vexa::CachedConversion(
+      e, &e->fileNameA, e->fileNameW, kOwnsFileNameA,
+      [](const WCHAR* s) -> char* { return ConvertToNarrow(s, kTableCodePage); });
   return name ? name : "";
 }
 

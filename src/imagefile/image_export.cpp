@@ -16,7 +16,9 @@ namespace {
 int ExportDepth(cSurfaceObject* surface, int supported) {
   const int wanted = surface->HasAlpha() ? 32 : surface->GetDepth() == 8 ? 8 : 24;
   auto can = [supported](int depth) {
-    return (supported & (depth == 8 ? kFilterDepth8 : depth == 24 ? kFilterDepth24 : kFilterDepth32)) != 0;
+    return (supported & (depth == 8    ? kFilterDepth8
+                         : depth == 24 ? kFilterDepth24
+                                       : kFilterDepth32)) != 0;
   };
   if (can(wanted)) return wanted;
   const int fallbacks[3][2] = {{24, 32}, {32, 8}, {24, 8}};  // from 8, 24, 32
@@ -80,21 +82,20 @@ int ExportImage(CImageFilterMgr* manager, const WCHAR* name, cSurfaceObject* sur
   const BYTE* alpha = withAlpha ? source->GetAlphaPointer() : nullptr;
   LockedRows locked(source);
   if (!locked.rows()) return 0;
-  const int result = file.SaveImage(name, locked.rows(), width, height, depth, source->GetPitch(),
-                                    PaletteOf(source), withAlpha ? static_cast<const void*>(alpha)
-                                                                 : &key,
-                                    withAlpha ? source->GetAlphaPitch() : 0);
+  const int result = file.SaveImage(
+      name, locked.rows(), width, height, depth, source->GetPitch(), PaletteOf(source),
+      withAlpha ? static_cast<const void*>(alpha) : &key, withAlpha ? source->GetAlphaPitch() : 0);
   return result == kImageOk ? 1 : 0;
 }
 
 int ExportImage(CImageFilterMgr* manager, const char* name, cSurfaceObject* surface,
                 std::uint32_t id) {
-  return vexa::WithWideName(name, 0,
-                            [&](const WCHAR* wide) { return ExportImage(manager, wide, surface, id); });
+  return vexa::WithWideName(
+      name, 0, [&](const WCHAR* wide) { return ExportImage(manager, wide, surface, id); });
 }
 
-int BeginImageExport(CImageFilterMgr*, const WCHAR* name, cSurfaceObject* surface,
-                     CImageFile* file, int v1, int v2, int v3, int v4) {
+int BeginImageExport(CImageFilterMgr*, const WCHAR* name, cSurfaceObject* surface, CImageFile* file,
+                     int v1, int v2, int v3, int v4) {
   if (!file || !surface || !surface->IsValid() || !name || !*name) return 0;
   const int width = surface->GetWidth();
   const int height = surface->GetHeight();
@@ -126,8 +127,8 @@ int ExportNextImage(CImageFilterMgr*, cSurfaceObject* surface, CImageFile* file,
   LockedRows locked(surface);
   if (!locked.rows()) return 0;
   return file->WriteRows(locked.rows(), surface->GetWidth(), surface->GetHeight(),
-                         surface->GetPitch(), surface->GetDepth(), nullptr, 0, 0, value, 1) ==
-                 kImageOk
+                         surface->GetPitch(), surface->GetDepth(), nullptr, 0, 0, value,
+                         1) == kImageOk
              ? 1
              : 0;
 }

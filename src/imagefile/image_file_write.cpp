@@ -30,12 +30,18 @@ namespace {
 
 int DepthBit(int depth) {
   switch (depth) {
-    case 8: return kFilterDepth8;
-    case 15: return kFilterDepth15;
-    case 16: return kFilterDepth16;
-    case 24: return kFilterDepth24;
-    case 32: return kFilterDepth32;
-    default: return 0;
+    case 8:
+      return kFilterDepth8;
+    case 15:
+      return kFilterDepth15;
+    case 16:
+      return kFilterDepth16;
+    case 24:
+      return kFilterDepth24;
+    case 32:
+      return kFilterDepth32;
+    default:
+      return 0;
   }
 }
 
@@ -109,8 +115,7 @@ int CImageFile::FinishOutput() {
   return result;
 }
 
-int CImageFile::StartWrite(int v1, int v2, int v3, int v4, int v5, int v6, int v7, int v8,
-                           int v9) {
+int CImageFile::StartWrite(int v1, int v2, int v3, int v4, int v5, int v6, int v7, int v8, int v9) {
   return filter->BeginWrite(output, v1, v2, v3, v4, v5, v6, v7, v8, v9);
 }
 
@@ -156,8 +161,8 @@ int CImageFile::BeginWrite(const WCHAR* name, int v1, int v2, int v3, int v4, in
   return StartWrite(v1, v2, v3, v4, v5, v6, v7, v8, v9);
 }
 
-int CImageFile::BeginWrite(const char* name, int v1, int v2, int v3, int v4, int v5, int v6,
-                           int v7, int v8, int v9) {
+int CImageFile::BeginWrite(const char* name, int v1, int v2, int v3, int v4, int v5, int v6, int v7,
+                           int v8, int v9) {
   return vexa::WithWideName(name, kImageNoMemory, [&](const WCHAR* wide) {
     return BeginWrite(wide, v1, v2, v3, v4, v5, v6, v7, v8, v9);
   });
@@ -188,9 +193,8 @@ int CImageFile::WriteFrame(const BYTE* previous, bool keepCopy, const BYTE* rows
     previous = previousRows;
     if (previous && pitch < 0) previous += (height - 1) * rowBytes;
   }
-  const int result =
-      filter->WriteRows(output, previous, rows, width, height, pitch, depth, palette, 0, v1, v2,
-                        v3, v4);
+  const int result = filter->WriteRows(output, previous, rows, width, height, pitch, depth, palette,
+                                       0, v1, v2, v3, v4);
   if (result != kImageOk || !keepCopy) return result;
   // Keep this frame for the next one. The block grows when a later frame needs more room.
   if (size > previousSize) {
@@ -216,7 +220,8 @@ bool CImageFile::RelayPreviousRows(int pitch, int height) {
     // Blocks hold their rows from the lowest address: bottom-up rows in reverse.
     const std::int64_t from = (previousPitch < 0 ? rows - 1 - y : y) * oldRow;
     const std::int64_t to = (pitch < 0 ? height - 1 - y : y) * newRow;
-    std::memcpy(relaid + to, previousRows + from, static_cast<std::size_t>(std::min(oldRow, newRow)));
+    std::memcpy(relaid + to, previousRows + from,
+                static_cast<std::size_t>(std::min(oldRow, newRow)));
   }
   void* old = previousRows;
   FreeBlockAndClear(&old);
@@ -231,14 +236,13 @@ int CImageFile::WriteRows(const BYTE* rows, int width, int height, int pitch, in
   return WriteFrame(nullptr, true, rows, width, height, pitch, depth, palette, v1, v2, v3, v4);
 }
 
-int CImageFile::WriteRows(const BYTE* previous, const BYTE* rows, int width, int height,
-                          int pitch, int depth, const LOGPALETTE* palette, int v1, int v2,
-                          int v3, int v4) {
+int CImageFile::WriteRows(const BYTE* previous, const BYTE* rows, int width, int height, int pitch,
+                          int depth, const LOGPALETTE* palette, int v1, int v2, int v3, int v4) {
   return WriteFrame(previous, false, rows, width, height, pitch, depth, palette, v1, v2, v3, v4);
 }
 
-int CImageFile::SaveImage(const WCHAR* name, const BYTE* pixels, int width, int height,
-                          int depth, int pitch, const LOGPALETTE* palette, const void* alphaOrKey,
+int CImageFile::SaveImage(const WCHAR* name, const BYTE* pixels, int width, int height, int depth,
+                          int pitch, const LOGPALETTE* palette, const void* alphaOrKey,
                           int alphaPitch) {
   if (!filter) return kImageNoFilter;
   if (!name || !*name || !pixels || width < 1 || height < 1) return kImageBadArgument;
@@ -247,14 +251,14 @@ int CImageFile::SaveImage(const WCHAR* name, const BYTE* pixels, int width, int 
   vexa::SaveTarget target;
   const int created = target.Create(name);
   if (created != kImageOk) return created;
-  const int result = filter->SaveImage(target.stream, pixels, width, height, depth, pitch,
-                                       palette, alphaOrKey, alphaPitch);
+  const int result = filter->SaveImage(target.stream, pixels, width, height, depth, pitch, palette,
+                                       alphaOrKey, alphaPitch);
   const int finished = target.Finish(result == kImageOk);
   return result != kImageOk ? result : finished;
 }
 
-int CImageFile::SaveImage(const char* name, const BYTE* pixels, int width, int height,
-                          int depth, int pitch, const LOGPALETTE* palette, const void* alphaOrKey,
+int CImageFile::SaveImage(const char* name, const BYTE* pixels, int width, int height, int depth,
+                          int pitch, const LOGPALETTE* palette, const void* alphaOrKey,
                           int alphaPitch) {
   return vexa::WithWideName(name, kImageNoMemory, [&](const WCHAR* wide) {
     return SaveImage(wide, pixels, width, height, depth, pitch, palette, alphaOrKey, alphaPitch);

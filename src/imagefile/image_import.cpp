@@ -30,8 +30,8 @@ void SetKey(cSurfaceObject* surface, COLORREF key, bool reset) {
 
 // Gives the surface the file's size and, unless kept, the file's depth (steps 3 and 4 of an
 // import). Sets *target to the palette the rows are to be read into (or null).
-bool ShapeSurface(CImageFile& file, cSurfaceObject* surface, int flags, COLORREF key,
-                  bool resetKey, const LOGPALETTE** target) {
+bool ShapeSurface(CImageFile& file, cSurfaceObject* surface, int flags, COLORREF key, bool resetKey,
+                  const LOGPALETTE** target) {
   const int width = file.GetWidth();
   const int height = file.GetHeight();
   const int fileDepth = file.GetDepth();
@@ -83,14 +83,13 @@ bool ReadRows(CImageFile& file, cSurfaceObject* surface, const LOGPALETTE* targe
   BYTE* pixels = surface->LockBits();
   if (!pixels) return false;
   const int result = file.Read(pixels, surface->GetWidth(), surface->GetHeight(),
-                               surface->GetPitch(), surface->GetDepth(), target, alpha,
-                               alphaPitch);
+                               surface->GetPitch(), surface->GetDepth(), target, alpha, alphaPitch);
   surface->Unlock();
   return result == kImageOk;
 }
 
-bool ReadIntoSurface(CImageFilterMgr* manager, CImageFile& file, cSurfaceObject* surface,
-                     int flags, ImportMode mode) {
+bool ReadIntoSurface(CImageFilterMgr* manager, CImageFile& file, cSurfaceObject* surface, int flags,
+                     ImportMode mode) {
   const bool whole = mode == ImportMode::Whole;
   const int width = file.GetWidth();
   const int height = file.GetHeight();
@@ -182,9 +181,8 @@ int ImportImage(CImageFilterMgr* manager, const WCHAR* name, cSurfaceObject* sur
 
 int ImportImage(CImageFilterMgr* manager, const char* name, cSurfaceObject* surface,
                 std::uint32_t* id, int flags) {
-  return vexa::WithWideName(name, 0, [&](const WCHAR* wide) {
-    return ImportImage(manager, wide, surface, id, flags);
-  });
+  return vexa::WithWideName(
+      name, 0, [&](const WCHAR* wide) { return ImportImage(manager, wide, surface, id, flags); });
 }
 
 int IsImageFile(CImageFilterMgr* manager, const WCHAR* name) {
@@ -207,8 +205,8 @@ int GetImageFileInfo(CImageFilterMgr* manager, const WCHAR* name, int* still) {
 }
 
 int GetImageFileInfo(CImageFilterMgr* manager, const char* name, int* still) {
-  return vexa::WithWideName(name, 0,
-                            [&](const WCHAR* wide) { return GetImageFileInfo(manager, wide, still); });
+  return vexa::WithWideName(
+      name, 0, [&](const WCHAR* wide) { return GetImageFileInfo(manager, wide, still); });
 }
 
 int GetImageFilePalette(CImageFilterMgr* manager, const WCHAR* name, LOGPALETTE* palette) {

@@ -15,7 +15,8 @@ PaletteObject* FinishProcessPalette(PaletteObject* storage) {
   PaletteObject& palette = *storage;
   palette.version = kLogPaletteVersion;
   palette.entryCount = 256;
-  palette.darkestIndex = 1 + NearestColorSearch(LibraryPaletteSearch(), palette.entries + 1, 255, 0);
+  palette.darkestIndex =
+      1 + NearestColorSearch(LibraryPaletteSearch(), palette.entries + 1, 255, 0);
   palette.refCount = 1;  // the process's own reference, never released
   // The table exists from the start, so that no thread ever has to make it, and fills as
   // colours arrive (a cell is written once, atomically). Without a table (memory ran out)

@@ -58,7 +58,7 @@ int FindOtherWithColorOf(const PALETTEENTRY* entries, int i) {
 
 // Brings the candidate for static position i there; true when anything moved.
 bool PlaceStaticColor(PALETTEENTRY* entries, BYTE* remap, int i, PALETTEENTRY color,
-                       const IndexRange* ranges, int rangeCount) {
+                      const IndexRange* ranges, int rangeCount) {
   const int j = FindStaticCandidate(entries, color, ranges, rangeCount);
   if (j == i) return false;
   const int k = FindOtherWithColorOf(entries, i);
@@ -114,8 +114,9 @@ PaletteObject* CreateIdentityPalette(PaletteObject* palette, BYTE* remapOut) {
   record.palVersion = vexa::kLogPaletteVersion;
   record.palNumEntries = 256;
   ArrangeSystemColors(record.palPalEntry, palette->entries, remapOut);
-  const bool unchanged = std::equal(record.palPalEntry, record.palPalEntry + 256, palette->entries,
-                                    [](PALETTEENTRY a, PALETTEENTRY b) { return vexa::RgbOf(a) == vexa::RgbOf(b); });
+  const bool unchanged =
+      std::equal(record.palPalEntry, record.palPalEntry + 256, palette->entries,
+                 [](PALETTEENTRY a, PALETTEENTRY b) { return vexa::RgbOf(a) == vexa::RgbOf(b); });
   if (unchanged) return AddPaletteRef(palette);
   return CreatePaletteObject(reinterpret_cast<const LOGPALETTE*>(&record));
 }

@@ -63,7 +63,8 @@ BOOL BuildInverseTable(PaletteObject* palette) {
   auto* table = static_cast<std::uint8_t*>(block);
   // Only valid entries are entered; a later entry with the same key wins.
   const int count = std::min<int>(palette->entryCount, 256);
-  for (int i = 0; i < count; ++i) table[vexa::ColorKey(vexa::RgbOf(palette->entries[i]))] = static_cast<BYTE>(i);
+  for (int i = 0; i < count; ++i)
+    table[vexa::ColorKey(vexa::RgbOf(palette->entries[i]))] = static_cast<BYTE>(i);
   // A process-wide palette whose table could not be made at creation may get it from any
   // thread: the first table published stays, a second one is dropped.
   std::uint8_t* expected = nullptr;

@@ -6,10 +6,10 @@
 
 #include <vexa/memory.h>
 
-#include "platform/palette/palette_handle.h"
 #include "palette/palette_default.h"
 #include "palette/palette_registry.h"
 #include "palette/palette_search.h"
+#include "platform/palette/palette_handle.h"
 
 namespace vexa {
 namespace {
@@ -44,9 +44,8 @@ void NormaliseRecord(const LOGPALETTE& record, PaletteObject* out) {
 // The calling thread's palette with the wanted colours, or null (the registry lock is held).
 PaletteObject* FindEqual(const RegistryLock&, ThreadPalettes* record, const PaletteObject& wanted) {
   PaletteObject** end = record->palettes + record->paletteCount;
-  PaletteObject** found = std::find_if(record->palettes, end, [&](const PaletteObject* p) {
-    return SamePaletteColors(*p, wanted);
-  });
+  PaletteObject** found = std::find_if(
+      record->palettes, end, [&](const PaletteObject* p) { return SamePaletteColors(*p, wanted); });
   return found != end ? *found : nullptr;
 }
 
@@ -70,7 +69,8 @@ void FreePaletteObject(PaletteObject* palette) {
 }
 
 std::int32_t ChangeReferences(PaletteObject& palette, std::int32_t by) {
-  return std::atomic_ref<std::int32_t>(palette.refCount).fetch_add(by, std::memory_order_acq_rel) + by;
+  return std::atomic_ref<std::int32_t>(palette.refCount).fetch_add(by, std::memory_order_acq_rel) +
+         by;
 }
 
 int LivePaletteObjectCount() { return gLivePalettes.load(std::memory_order_relaxed); }
@@ -123,10 +123,13 @@ void ReleasePalette(PaletteObject* palette) {
   // frees it when the owner unregisters or ends.
   vexa::RegistryLock lock;
   vexa::ThreadPalettes* thread = vexa::FindCallingThread(lock);
-  if (thread != nullptr && vexa::RemovePalette(lock, thread, palette)) vexa::FreePaletteObject(palette);
+  if (thread != nullptr && vexa::RemovePalette(lock, thread, palette))
+    vexa::FreePaletteObject(palette);
 }
 
-void ReleasePalette(LOGPALETTE* palette) { ReleasePalette(reinterpret_cast<PaletteObject*>(palette)); }
+void ReleasePalette(LOGPALETTE* palette) {
+  ReleasePalette(reinterpret_cast<PaletteObject*>(palette));
+}
 
 PaletteObject* GetDefaultPalette() {
   vexa::RegistryLock lock;
@@ -136,7 +139,8 @@ PaletteObject* GetDefaultPalette() {
 }
 
 int CopyPaletteEntries(const PaletteObject* palette, PALETTEENTRY* out, int first, int count) {
-  if (palette == nullptr || out == nullptr || first < 0 || count <= 0 || first >= palette->entryCount)
+  if (palette == nullptr || out == nullptr || first < 0 || count <= 0 ||
+      first >= palette->entryCount)
     return 0;
   const int copied = std::min(count, palette->entryCount - first);
   std::copy_n(palette->entries + first, copied, out);
@@ -152,7 +156,8 @@ HPALETTE GetPaletteHandle(PaletteObject* palette) {
     std::copy_n(palette->entries, 256, record.palPalEntry);
     for (int i = vexa::kStaticLowCount; i < vexa::kStaticHighFirst; ++i)
       record.palPalEntry[i].peFlags = vexa::kNoCollapseFlag;
-    palette->systemPalette = plat::CreatePaletteHandle(reinterpret_cast<const LOGPALETTE*>(&record));
+    palette->systemPalette =
+        plat::CreatePaletteHandle(reinterpret_cast<const LOGPALETTE*>(&record));
   }
   return palette->systemPalette;
 }

@@ -7,9 +7,9 @@
 
 #include <vexa/memory.h>
 
-#include "platform/thread/thread.h"
 #include "palette/palette_default.h"
 #include "palette/palette_object.h"
+#include "platform/thread/thread.h"
 
 namespace vexa {
 namespace {
@@ -66,7 +66,8 @@ void AdoptInChild() {
 template <typename T>
 bool GrowPointerList(T*** list, int* capacity) {
   void* block = *list;
-  if (!ReallocBlock(&block, sizeof(T*) * static_cast<std::size_t>(*capacity + kListGrowth))) return false;
+  if (!ReallocBlock(&block, sizeof(T*) * static_cast<std::size_t>(*capacity + kListGrowth)))
+    return false;
   *list = static_cast<T**>(block);
   *capacity += kListGrowth;
   return true;
@@ -93,7 +94,8 @@ void FreeRecord(ThreadPalettes* record) {
 // Removes the record at `index` keeping the others in order; the array goes with the last one.
 void RemoveRecordAt(Registry& registry, int index) {
   FreeRecord(registry.records[index]);
-  std::copy(registry.records + index + 1, registry.records + registry.count, registry.records + index);
+  std::copy(registry.records + index + 1, registry.records + registry.count,
+            registry.records + index);
   if (--registry.count == 0) {
     FreePointerList(&registry.records);
     registry.capacity = 0;
@@ -108,9 +110,11 @@ int IndexOfCallingThread(const Registry& registry) {
 
 // A new record with registration count 1 for the calling thread, or null without memory.
 ThreadPalettes* AddCallingThread(Registry& registry) {
-  if (registry.count == registry.capacity && !GrowPointerList(&registry.records, &registry.capacity))
+  if (registry.count == registry.capacity &&
+      !GrowPointerList(&registry.records, &registry.capacity))
     return nullptr;
-  auto* record = new (std::nothrow) ThreadPalettes{plat::CurrentProcessId(), plat::CurrentThreadId(), 0, 0, nullptr, 1};
+  auto* record = new (std::nothrow)
+      ThreadPalettes{plat::CurrentProcessId(), plat::CurrentThreadId(), 0, 0, nullptr, 1};
   if (record != nullptr) registry.records[registry.count++] = record;
   return record;
 }
@@ -153,7 +157,8 @@ ThreadPalettes* FindCallingThread(const RegistryLock&) {
 }
 
 bool AppendPalette(const RegistryLock&, ThreadPalettes* record, PaletteObject* palette) {
-  if (record->paletteCount == record->capacity && !GrowPointerList(&record->palettes, &record->capacity))
+  if (record->paletteCount == record->capacity &&
+      !GrowPointerList(&record->palettes, &record->capacity))
     return false;
   record->palettes[record->paletteCount++] = palette;
   return true;

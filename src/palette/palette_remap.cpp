@@ -22,7 +22,8 @@ bool BuildRemapTableWith(BYTE* out, const PaletteObject* destination, const Pale
   // count (they hold (8, 0, 0)), so that any pixel value finds a valid index.
   int first = 0;
   if (keepIndexZero) {
-    out[0] = static_cast<BYTE>(NearestColorSearch(search, destination->entries, count, RgbOf(source->entries[0])));
+    out[0] = static_cast<BYTE>(
+        NearestColorSearch(search, destination->entries, count, RgbOf(source->entries[0])));
     first = 1;
   }
   for (int i = first; i < 256; ++i) {
@@ -31,7 +32,10 @@ bool BuildRemapTableWith(BYTE* out, const PaletteObject* destination, const Pale
       out[i] = static_cast<BYTE>(NearestColorSearch(search, destination->entries, count, color));
     } else {
       // Only entry 0 may map to index 0: the others search entries 1..count-1.
-      out[i] = count > 1 ? static_cast<BYTE>(1 + NearestColorSearch(search, destination->entries + 1, count - 1, color)) : 0;
+      out[i] = count > 1
+                   ? static_cast<BYTE>(
+                         1 + NearestColorSearch(search, destination->entries + 1, count - 1, color))
+                   : 0;
     }
   }
   return true;
@@ -41,5 +45,6 @@ bool BuildRemapTableWith(BYTE* out, const PaletteObject* destination, const Pale
 
 BOOL BuildRemapTable(BYTE* out, const PaletteObject* destination, const PaletteObject* source,
                      BOOL keepIndexZero) {
-  return vexa::BuildRemapTableWith(out, destination, source, keepIndexZero != 0, vexa::LibraryPaletteSearch());
+  return vexa::BuildRemapTableWith(out, destination, source, keepIndexZero != 0,
+                                   vexa::LibraryPaletteSearch());
 }

@@ -22,7 +22,8 @@ void RemapIndexes(BYTE* pixels, std::size_t count, const BYTE* table) {
   RemapKernels::Active()(pixels, count, table);
 }
 
-void RemapIndexRect(BYTE* firstRow, std::ptrdiff_t pitch, int width, int height, const BYTE* table) {
+void RemapIndexRect(BYTE* firstRow, std::ptrdiff_t pitch, int width, int height,
+                    const BYTE* table) {
   if (firstRow == nullptr || table == nullptr || width <= 0 || height <= 0) return;
   const auto rowBytes = static_cast<std::size_t>(width);
   if (pitch == width) {  // contiguous rows: one run

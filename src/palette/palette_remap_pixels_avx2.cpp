@@ -14,7 +14,8 @@ namespace vexa {
 void RemapIndexesAvx2(BYTE* pixels, std::size_t count, const BYTE* table) {
   __m256i slices[16];
   for (int s = 0; s < 16; ++s)
-    slices[s] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * s)));
+    slices[s] = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * s)));
   const __m256i lowNibble = _mm256_set1_epi8(0x0F);
   std::size_t i = 0;
   for (; i + 32 <= count; i += 32) {
@@ -25,7 +26,8 @@ void RemapIndexesAvx2(BYTE* pixels, std::size_t count, const BYTE* table) {
     __m256i result = _mm256_setzero_si256();
     for (int s = 0; s < 16; ++s) {
       const __m256i inSlice = _mm256_cmpeq_epi8(high, _mm256_set1_epi8(static_cast<char>(s)));
-      result = _mm256_or_si256(result, _mm256_and_si256(inSlice, _mm256_shuffle_epi8(slices[s], low)));
+      result =
+          _mm256_or_si256(result, _mm256_and_si256(inSlice, _mm256_shuffle_epi8(slices[s], low)));
     }
     _mm256_storeu_si256(at, result);
   }

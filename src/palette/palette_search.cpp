@@ -21,10 +21,12 @@ std::uint32_t SaturatedSum16(std::uint32_t a, std::uint32_t b) {
 }  // namespace
 
 std::uint32_t VectorFormDistance(PALETTEENTRY e, COLORREF color) {
-  const auto s1 = static_cast<std::uint32_t>(Square(e.peRed - static_cast<int>(color & 0xFF)) +
-                                             Square(e.peGreen - static_cast<int>((color >> 8) & 0xFF)));
-  const auto s2 = static_cast<std::uint32_t>(Square(e.peBlue - static_cast<int>((color >> 16) & 0xFF)) +
-                                             Square(e.peFlags - static_cast<int>(color >> 24)));
+  const auto s1 =
+      static_cast<std::uint32_t>(Square(e.peRed - static_cast<int>(color & 0xFF)) +
+                                 Square(e.peGreen - static_cast<int>((color >> 8) & 0xFF)));
+  const auto s2 =
+      static_cast<std::uint32_t>(Square(e.peBlue - static_cast<int>((color >> 16) & 0xFF)) +
+                                 Square(e.peFlags - static_cast<int>(color >> 24)));
   return SaturatedSum16(s1 >> 16, s2 >> 16) << 16 | SaturatedSum16(s1 & 0xFFFF, s2 & 0xFFFF);
 }
 

@@ -24,8 +24,8 @@ void CopyAlphaRect(cSurfaceImplementation* source, cSurfaceImplementation* desti
   if (!source->alphaFirstRow) return;
   if (!destination->alphaFirstRow && !destination->CreateAlpha()) return;
   for (int row = 0; row < r.height; ++row) {
-    std::memcpy(destination->AlphaRow(r.y + row) + r.x, source->AlphaRow(r.sourceY + row) + r.sourceX,
-                static_cast<size_t>(r.width));
+    std::memcpy(destination->AlphaRow(r.y + row) + r.x,
+                source->AlphaRow(r.sourceY + row) + r.sourceX, static_cast<size_t>(r.width));
   }
 }
 
@@ -66,9 +66,10 @@ void AntialiasEdges(cSurfaceImplementation* source, cSurfaceImplementation* dest
   if (needsCopy && !copy) return;  // the blit stands; only the smoothing is skipped
   cSurfaceImplementation* edges = needsCopy ? copy.get() : source;
   if (effect.code == kEffectBlendSubstitute && (effect.parameter & 0xFFFFFFFFu) != 0) {
-    edges->BlitEx(destination, x, y, 0, 0, edges->width, edges->height, 3, 3, 1, 1, 1, 1,
-                  SubstituteEdgeSmoother,
-                  reinterpret_cast<void*>(static_cast<std::uintptr_t>(effect.parameter & 0xFFFFFF)));
+    edges->BlitEx(
+        destination, x, y, 0, 0, edges->width, edges->height, 3, 3, 1, 1, 1, 1,
+        SubstituteEdgeSmoother,
+        reinterpret_cast<void*>(static_cast<std::uintptr_t>(effect.parameter & 0xFFFFFF)));
   } else {
     edges->BlitEx(destination, x, y, 0, 0, edges->width, edges->height, 3, 3, 1, 1, 1, 1,
                   EdgeSmoother,
@@ -133,8 +134,8 @@ int BlitAcrossDepths(cSurfaceImplementation* source, cSurfaceImplementation* des
                       0, 0, kBlitCopyAlpha)) {
       return 0;
     }
-    return converted->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect,
-                           parameter, flags);
+    return converted->Blit(destination, r.x, r.y, 0, 0, r.width, r.height, mode, effect, parameter,
+                           flags);
   }
   if (source->depth == 8 && !BuildInverseTable(source->palette)) return 0;
   if (destination->depth == 8 && !BuildInverseTable(destination->palette)) return 0;
@@ -152,9 +153,8 @@ int BlitAcrossDepths(cSurfaceImplementation* source, cSurfaceImplementation* des
 }  // namespace vexa
 
 int cSurfaceImplementation::Blit(cSurfaceImplementation* destination, int x, int y, int sourceX,
-                                 int sourceY, int width, int height, int mode,
-                                 std::uint32_t effect, EffectParam parameter,
-                                 std::uint32_t flags) {
+                                 int sourceY, int width, int height, int mode, std::uint32_t effect,
+                                 EffectParam parameter, std::uint32_t flags) {
   using namespace vexa;
   const std::uint32_t code = effect & kEffectCodeMask;
   if (mode < 0 || mode >= 2 || code >= kEffectCodeCount || code == kEffectUnassigned) return 0;

@@ -7,8 +7,8 @@
 #include "render/blit_setup.h"
 
 int cSurfaceImplementation::BlitCallback(cSurfaceImplementation* destination, int x, int y,
-                                         int sourceX, int sourceY, int width, int height,
-                                         int mode, BlitCallbackFn callback, void* userValue) {
+                                         int sourceX, int sourceY, int width, int height, int mode,
+                                         BlitCallbackFn callback, void* userValue) {
   using namespace vexa;
   if (!destination || !callback || destination->IsDeviceSurface()) return 0;
   BlitRect r{x, y, sourceX, sourceY, width, height};

@@ -48,7 +48,8 @@ class DestinationSnapshot {
   std::vector<std::uint32_t> colors_;
 };
 
-bool PalettesReady(const cSurfaceImplementation* source, const cSurfaceImplementation* destination) {
+bool PalettesReady(const cSurfaceImplementation* source,
+                   const cSurfaceImplementation* destination) {
   if (source->depth > 8) return true;
   return source->palette && destination->palette && BuildInverseTable(destination->palette);
 }
@@ -83,8 +84,8 @@ int cSurfaceImplementation::BlitEx(cSurfaceImplementation* destination, int x, i
   int result = 0;
   try {
     DestinationSnapshot before;
-    if (before.Capture(*destination, left - centreX, top - centreY,
-                       right + windowWidth - centreX, bottom + windowHeight - centreY)) {
+    if (before.Capture(*destination, left - centreX, top - centreY, right + windowWidth - centreX,
+                       bottom + windowHeight - centreY)) {
       std::vector<std::uint32_t> destinationBlock(static_cast<size_t>(windowWidth) * windowHeight);
       std::vector<std::uint32_t> sourceBlock(destinationBlock.size());
       for (int py = top; py < bottom; ++py) {
@@ -96,10 +97,12 @@ int cSurfaceImplementation::BlitEx(cSurfaceImplementation* destination, int x, i
               const bool inside = sx >= 0 && sy >= 0 && sx < this->width && sy < this->height;
               destinationBlock[wy * windowWidth + wx] = before.At(dx, dy);
               // Outside the source every cell reads as the source's colour key.
-              sourceBlock[wy * windowWidth + wx] = inside ? ColorAt(*this, sx, sy) : transparentColor;
+              sourceBlock[wy * windowWidth + wx] =
+                  inside ? ColorAt(*this, sx, sy) : transparentColor;
             }
           }
-          destination->SetPixelColor(px, py, filter(destinationBlock.data(), sourceBlock.data(), userValue));
+          destination->SetPixelColor(
+              px, py, filter(destinationBlock.data(), sourceBlock.data(), userValue));
         }
       }
       result = 1;

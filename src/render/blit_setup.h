@@ -10,8 +10,8 @@
 namespace vexa {
 
 struct BlitRect {
-  int x, y;               // destination position
-  int sourceX, sourceY;   // source position
+  int x, y;              // destination position
+  int sourceX, sourceY;  // source position
   int width, height;
 };
 

@@ -5,8 +5,8 @@
 
 #include <vexa/palette.h>
 
-#include "platform/gdi/gdi.h"
 #include "pixels/pixel_format.h"
+#include "platform/gdi/gdi.h"
 
 namespace vexa {
 namespace {
@@ -46,9 +46,10 @@ cContextBufferSurface* cContextBufferSurface::Make(const cSurfaceImplementation*
   }
   made->dc_ = plat::CreateCompatibleDC(nullptr);
   void* bits = nullptr;
-  made->bitmap_ = made->dc_ ? plat::CreateDIBSection(made->dc_, reinterpret_cast<BITMAPINFO*>(&info),
-                                                     plat::DIB_RGB_COLORS, &bits, nullptr, 0)
-                            : nullptr;
+  made->bitmap_ = made->dc_
+                      ? plat::CreateDIBSection(made->dc_, reinterpret_cast<BITMAPINFO*>(&info),
+                                               plat::DIB_RGB_COLORS, &bits, nullptr, 0)
+                      : nullptr;
   if (!made->bitmap_ || !bits) {
     made->Destroy(1);
     return nullptr;

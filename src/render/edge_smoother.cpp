@@ -27,7 +27,8 @@ COLORREF Smooth(const std::uint32_t* destination, const std::uint32_t* source,
 }  // namespace
 
 COLORREF EdgeSmoother(const std::uint32_t* destination, const std::uint32_t* source, void* user) {
-  return Smooth(destination, source, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(user)));
+  return Smooth(destination, source,
+                static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(user)));
 }
 
 COLORREF SubstituteEdgeSmoother(const std::uint32_t* destination, const std::uint32_t* source,

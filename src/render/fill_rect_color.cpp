@@ -2,9 +2,9 @@
 // colour through the fill routine (entry 2) or with a raw pixel value.
 #include <vexa/surface_implementation.h>
 
+#include "palette/palette_ops.h"
 #include "pixels/kernels/kernel_routines.h"
 #include "pixels/kernels/surface_rect.h"
-#include "palette/palette_ops.h"
 
 namespace {
 
@@ -21,8 +21,8 @@ int cSurfaceImplementation::FillRectColor(int x, int y, int w, int h, COLORREF c
   std::uint32_t value = color;
   if (depth == 8) {
     value = (color & kIndexFlag) ? color & 0xFF
-                                  : static_cast<std::uint32_t>(vexa::NearestIndexWith(
-                                        palette, color, vexa::PaletteSearchFor(flags)));
+                                 : static_cast<std::uint32_t>(vexa::NearestIndexWith(
+                                       palette, color, vexa::PaletteSearchFor(flags)));
   }
   if (!Lock()) return 0;
   pixelRoutines->fillRect(this, r.x, r.y, pitch, r.width, r.height, value);

@@ -16,7 +16,8 @@ int cSurfaceImplementation::FlipHorizontal(int x, int y, int w, int h) {
   pixelRoutines->mirrorRows(this, r.x, r.y, pitch, r.width, r.height);
   if (alphaFirstRow) {
     PixelDescriptor alpha = vexa::AlphaPlaneView(*this);
-    vexa::StandardPixelRoutines(vexa::kFormat8)->mirrorRows(&alpha, r.x, r.y, alphaPitch, r.width, r.height);
+    vexa::StandardPixelRoutines(vexa::kFormat8)
+        ->mirrorRows(&alpha, r.x, r.y, alphaPitch, r.width, r.height);
   }
   Unlock();
   return 1;

@@ -30,7 +30,8 @@ int cSurfaceImplementation::FlipVertical(int x, int y, int w, int h) {
   SwapRows(PixelAddress(r.x, r.y), PixelAddress(r.x, r.y + r.height - 1), pitch, r.height,
            r.width * bytesPerPixel);
   if (alphaFirstRow)
-    SwapRows(AlphaRow(r.y) + r.x, AlphaRow(r.y + r.height - 1) + r.x, alphaPitch, r.height, r.width);
+    SwapRows(AlphaRow(r.y) + r.x, AlphaRow(r.y + r.height - 1) + r.x, alphaPitch, r.height,
+             r.width);
   Unlock();
   return 1;
 }

@@ -6,8 +6,8 @@ namespace {
 
 constexpr int kBelow = 1, kAbove = 2, kRight = 4, kLeft = 8;
 
-int Outcode(std::int64_t x, std::int64_t y, std::int64_t left, std::int64_t top,
-            std::int64_t right, std::int64_t bottom) {
+int Outcode(std::int64_t x, std::int64_t y, std::int64_t left, std::int64_t top, std::int64_t right,
+            std::int64_t bottom) {
   int code = y > bottom ? kBelow : (y < top ? kAbove : 0);
   code |= x > right ? kRight : (x < left ? kLeft : 0);
   return code;

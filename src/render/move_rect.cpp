@@ -24,12 +24,14 @@ void MoveRows(std::uint8_t* destination, const std::uint8_t* source, int rowPitc
 // alpha plane, when there is one, moves with the pixels. 0 when a rectangle sticks out or is
 // empty, the pixels are held by custom routines, or the lock fails; else 1.
 int cSurfaceImplementation::MoveRect(int x, int y, int sourceX, int sourceY, int w, int h) {
-  if (!vexa::InsideSurface(*this, x, y, w, h) || !vexa::InsideSurface(*this, sourceX, sourceY, w, h))
+  if (!vexa::InsideSurface(*this, x, y, w, h) ||
+      !vexa::InsideSurface(*this, sourceX, sourceY, w, h))
     return 0;
   if (!pixelRoutines || HasCustomPixelRoutines()) return 0;
   if (!Lock()) return 0;
   const bool upwards = sourceY < y;
-  MoveRows(PixelAddress(x, y), PixelAddress(sourceX, sourceY), pitch, h, w * bytesPerPixel, upwards);
+  MoveRows(PixelAddress(x, y), PixelAddress(sourceX, sourceY), pitch, h, w * bytesPerPixel,
+           upwards);
   if (alphaFirstRow)
     MoveRows(AlphaRow(y) + x, AlphaRow(sourceY) + sourceX, alphaPitch, h, w, upwards);
   Unlock();

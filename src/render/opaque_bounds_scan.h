@@ -62,11 +62,13 @@ int ScanOpacity(cSurfaceImplementation* s, Scan&& scan) {
     return scan(OpaqueScan{s->alphaFirstRow, s->alphaPitch, 1, 0, s->width, s->height});
   if (!s->pixelRoutines || s->depth == 0) return 0;
   // Compare only the stored bytes: a 24-bit transparent value has no fourth byte.
-  const std::uint32_t key = s->bytesPerPixel == 4 ? s->transparentValue
-                                                  : s->transparentValue & ((1u << (8 * s->bytesPerPixel)) - 1);
+  const std::uint32_t key = s->bytesPerPixel == 4
+                                ? s->transparentValue
+                                : s->transparentValue & ((1u << (8 * s->bytesPerPixel)) - 1);
   if (!s->HasCustomPixelRoutines()) {
     if (!s->Lock()) return 0;
-    const int result = scan(OpaqueScan{s->firstRow, s->pitch, s->bytesPerPixel, key, s->width, s->height});
+    const int result =
+        scan(OpaqueScan{s->firstRow, s->pitch, s->bytesPerPixel, key, s->width, s->height});
     s->Unlock();
     return result;
   }
@@ -78,7 +80,8 @@ int ScanOpacity(cSurfaceImplementation* s, Scan&& scan) {
     if (s->Lock()) {
       s->pixelRoutines->copyOpaque(copy, 0, 0, s, 0, 0, s->width, s->height);
       s->Unlock();
-      result = scan(OpaqueScan{copy->firstRow, copy->pitch, copy->bytesPerPixel, key, s->width, s->height});
+      result = scan(
+          OpaqueScan{copy->firstRow, copy->pitch, copy->bytesPerPixel, key, s->width, s->height});
     }
     copy->Unlock();
   }

@@ -18,8 +18,9 @@ int cSurfaceImplementation::ReplaceColor(COLORREF oldColor, COLORREF newColor) {
   if (depth == 8) {
     const vexa::PaletteSearchFn search = vexa::PaletteSearchFor(flags);
     const auto index = [&](COLORREF c) {
-      return (c & kIndexFlag) ? c & 0xFF
-                              : static_cast<std::uint32_t>(vexa::NearestIndexWith(palette, c, search));
+      return (c & kIndexFlag)
+                 ? c & 0xFF
+                 : static_cast<std::uint32_t>(vexa::NearestIndexWith(palette, c, search));
     };
     oldColor = index(oldColor);
     newColor = index(newColor);

@@ -6,10 +6,10 @@
 #include <memory>
 #include <new>
 
+#include "pixels/pixel_format.h"
 #include "render/resample_kernels.h"
 #include "render/resample_lines.h"
 #include "render/resample_weights.h"
-#include "pixels/pixel_format.h"
 
 namespace vexa {
 namespace {
@@ -24,12 +24,14 @@ using Buffer = std::unique_ptr<T[], FreeDeleter>;
 
 template <typename T>
 Buffer<T> Allocate(std::int64_t count) {
-  if (count <= 0 || count > (std::int64_t{1} << 40) / static_cast<std::int64_t>(sizeof(T))) return nullptr;
+  if (count <= 0 || count > (std::int64_t{1} << 40) / static_cast<std::int64_t>(sizeof(T)))
+    return nullptr;
   return Buffer<T>(static_cast<T*>(std::malloc(static_cast<std::size_t>(count) * sizeof(T))));
 }
 
 WeightView ViewOf(const ResampleWeights& w, const std::int32_t* first, const std::int32_t* taps) {
-  return WeightView{first, taps, w.Weights(0), w.MaxTaps(), w.DestinationCount(), {nullptr, nullptr, 0}};
+  return WeightView{
+      first, taps, w.Weights(0), w.MaxTaps(), w.DestinationCount(), {nullptr, nullptr, 0}};
 }
 
 // One axis of a resampling: `destination` indices from `source`, of which the `count` from
@@ -122,8 +124,8 @@ const Axis* AcquireAxis(const AxisSpan& span, bool withLanes, std::unique_ptr<Ax
 
 // What decides whether a source pixel is transparent in an aware pass.
 struct Transparency {
-  std::uint32_t key;             // the transparent colour as a working pixel
-  const std::uint8_t* alpha;     // alpha bytes of the pixels read (null: the colour decides)
+  std::uint32_t key;          // the transparent colour as a working pixel
+  const std::uint8_t* alpha;  // alpha bytes of the pixels read (null: the colour decides)
   bool IsTransparent(std::uint32_t pixel, std::int64_t index) const {
     return alpha ? alpha[index] == 0 : (pixel & kColorBytes) == key;
   }
@@ -164,7 +166,8 @@ void HorizontalAware(const std::uint32_t* line, std::uint32_t* out, const Weight
     AwareSums sums;
     for (int k = 0; k < w.taps[j]; ++k) {
       const int index = w.first[j] + k;
-      sums.Add(line[index], static_cast<std::uint32_t>(weight[k]), t.IsTransparent(line[index], index));
+      sums.Add(line[index], static_cast<std::uint32_t>(weight[k]),
+               t.IsTransparent(line[index], index));
     }
     out[j] = sums.Result(w.taps[j], t.key);
   }
@@ -179,7 +182,8 @@ void VerticalAware(const std::uint32_t* rows, std::ptrdiff_t pitch, const std::u
     AwareSums sums;
     for (int k = 0; k < taps; ++k) {
       const std::uint32_t pixel = rows[k * pitch + x];
-      const bool transparent = alpha ? alpha[k * alphaPitch + x] == 0 : (pixel & kColorBytes) == key;
+      const bool transparent =
+          alpha ? alpha[k * alphaPitch + x] == 0 : (pixel & kColorBytes) == key;
       sums.Add(pixel, static_cast<std::uint32_t>(weights[k]), transparent);
     }
     out[x] = sums.Result(taps, key);
@@ -207,16 +211,31 @@ class Resampler {
  public:
   Resampler(const PixelDescriptor& source, int sx, int sy, int sw, int sh, PixelDescriptor& target,
             int fullWidth, int fullHeight, const ResampleWindow& window, bool aware, COLORREF key)
-      : source_(source), target_(target), sourceLines_(source), targetLines_(target),
-        sx_(sx), sy_(sy), sw_(sw), sh_(sh), fullWidth_(fullWidth), fullHeight_(fullHeight),
-        wx_(window.left), wy_(window.top), tw_(window.width), th_(window.height), aware_(aware),
-        key_(SwapRedBlue(key) & kColorBytes), kernels_(ActiveResampleKernels()) {}
+      : source_(source),
+        target_(target),
+        sourceLines_(source),
+        targetLines_(target),
+        sx_(sx),
+        sy_(sy),
+        sw_(sw),
+        sh_(sh),
+        fullWidth_(fullWidth),
+        fullHeight_(fullHeight),
+        wx_(window.left),
+        wy_(window.top),
+        tw_(window.width),
+        th_(window.height),
+        aware_(aware),
+        key_(SwapRedBlue(key) & kColorBytes),
+        kernels_(ActiveResampleKernels()) {}
 
   bool Run() {
     const bool horizontal = sw_ != fullWidth_;
     const bool vertical = sh_ != fullHeight_;
-    if (horizontal && !(columns_ = AcquireAxis({fullWidth_, sw_, wx_, tw_}, true, ownedColumns_))) return false;
-    if (vertical && !(rows_ = AcquireAxis({fullHeight_, sh_, wy_, th_}, false, ownedRows_))) return false;
+    if (horizontal && !(columns_ = AcquireAxis({fullWidth_, sw_, wx_, tw_}, true, ownedColumns_)))
+      return false;
+    if (vertical && !(rows_ = AcquireAxis({fullHeight_, sh_, wy_, th_}, false, ownedRows_)))
+      return false;
     line_ = Allocate<std::uint32_t>(std::max(sw_, tw_));
     if (!line_) return false;
     if (horizontal && vertical) return BothPasses();
@@ -334,8 +353,10 @@ class Resampler {
     const int left = sx_ + wx_;
     for (int y = 0; y < th_; ++y) {
       if (source_.depth == target_.depth) {
-        std::memcpy(target_.Row(y), source_.Row(sy_ + wy_ + y) + static_cast<std::ptrdiff_t>(left) * source_.bytesPerPixel,
-                    static_cast<size_t>(tw_) * static_cast<size_t>(source_.bytesPerPixel));
+        std::memcpy(
+            target_.Row(y),
+            source_.Row(sy_ + wy_ + y) + static_cast<std::ptrdiff_t>(left) * source_.bytesPerPixel,
+            static_cast<size_t>(tw_) * static_cast<size_t>(source_.bytesPerPixel));
       } else {
         targetLines_.Write(0, y, tw_, sourceLines_.Read(left, sy_ + wy_ + y, tw_, line_.get()));
       }
@@ -376,8 +397,10 @@ bool ResamplePixels(const PixelDescriptor& source, int sourceX, int sourceY, int
 
 bool ResamplePixels(const PixelDescriptor& source, int sourceX, int sourceY, int sourceWidth,
                     int sourceHeight, PixelDescriptor& target, int targetWidth, int targetHeight,
-                    const ResampleWindow& window, bool transparencyAware, COLORREF transparentColor) {
-  if (sourceWidth < 1 || sourceHeight < 1 || !WindowInside(targetWidth, targetHeight, window)) return false;
+                    const ResampleWindow& window, bool transparencyAware,
+                    COLORREF transparentColor) {
+  if (sourceWidth < 1 || sourceHeight < 1 || !WindowInside(targetWidth, targetHeight, window))
+    return false;
   Resampler resampler(source, sourceX, sourceY, sourceWidth, sourceHeight, target, targetWidth,
                       targetHeight, window, transparencyAware, transparentColor);
   return resampler.Run();
@@ -398,8 +421,10 @@ bool ResamplePlane(const std::uint8_t* source, std::ptrdiff_t sourcePitch, int s
   std::unique_ptr<Axis> ownedColumns, ownedRows;
   const bool horizontal = sw != fullWidth, vertical = sh != fullHeight;
   const int tw = window.width, th = window.height;
-  if (horizontal && !(columns = AcquireAxis({fullWidth, sw, window.left, tw}, true, ownedColumns))) return false;
-  if (vertical && !(rows = AcquireAxis({fullHeight, sh, window.top, th}, false, ownedRows))) return false;
+  if (horizontal && !(columns = AcquireAxis({fullWidth, sw, window.left, tw}, true, ownedColumns)))
+    return false;
+  if (vertical && !(rows = AcquireAxis({fullHeight, sh, window.top, th}, false, ownedRows)))
+    return false;
   // Without a pass along an axis the window's part of the source is copied along it.
   if (!horizontal) source += window.left;
   if (!vertical) source += window.top * sourcePitch;
@@ -414,7 +439,8 @@ bool ResamplePlane(const std::uint8_t* source, std::ptrdiff_t sourcePitch, int s
       if (!middle) return false;
     }
     for (int y = 0; y < sh && (vertical || y < th); ++y) {
-      std::uint8_t* out = vertical ? middle.get() + static_cast<std::ptrdiff_t>(y) * tw : target + y * targetPitch;
+      std::uint8_t* out =
+          vertical ? middle.get() + static_cast<std::ptrdiff_t>(y) * tw : target + y * targetPitch;
       kernels.horizontalBytes(source + y * sourcePitch, out, columns->View());
     }
     verticalSource = middle.get();
@@ -429,7 +455,8 @@ bool ResamplePlane(const std::uint8_t* source, std::ptrdiff_t sourcePitch, int s
     }
   }
   if (!horizontal && !vertical) {
-    for (int y = 0; y < th; ++y) std::memcpy(target + y * targetPitch, source + y * sourcePitch, static_cast<size_t>(tw));
+    for (int y = 0; y < th; ++y)
+      std::memcpy(target + y * targetPitch, source + y * sourcePitch, static_cast<size_t>(tw));
   }
   return true;
 }

@@ -56,13 +56,15 @@ std::int64_t LaneBlockInts(const WeightView& w) {
   std::int64_t total = 0;
   for (int b = 0; b * 8 < w.count; ++b) {
     int steps = 0;
-    for (int j = 8 * b; j < w.count && j < 8 * b + 8; ++j) steps = w.taps[j] > steps ? w.taps[j] : steps;
+    for (int j = 8 * b; j < w.count && j < 8 * b + 8; ++j)
+      steps = w.taps[j] > steps ? w.taps[j] : steps;
     total += kLaneBlockHeader + std::int64_t{steps} * kLaneStepInts;
   }
   return total;
 }
 
-void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start, std::int32_t* data) {
+void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start,
+                     std::int32_t* data) {
   std::int32_t* out = data;
   for (int b = 0; b * 8 < w.count; ++b) {
     const int lanes = w.count - 8 * b < 8 ? w.count - 8 * b : 8;
@@ -73,8 +75,8 @@ void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start, 
     start[b] = static_cast<std::int32_t>(out - data);
     std::int32_t* header = out;
     out += kLaneBlockHeader;
-    int loads = 1;              // source vectors each step needs (3: too many, gather)
-    int room = sourceCount;     // pixels readable from the lowest base
+    int loads = 1;           // source vectors each step needs (3: too many, gather)
+    int room = sourceCount;  // pixels readable from the lowest base
     for (int k = 0; k < steps; ++k, out += kLaneStepInts) {
       std::int32_t index[8];
       int fallback = 0;
@@ -87,7 +89,9 @@ void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start, 
       for (int l = 0; l < 8; ++l) {
         const bool live = l < lanes && taps[l] > 0;
         index[l] = live ? first[l] + (k < taps[l] ? k : taps[l] - 1) : fallback;
-        out[9 + l] = live && k < taps[l] ? w.weights[static_cast<std::ptrdiff_t>(8 * b + l) * w.maxTaps + k] : 0;
+        out[9 + l] = live && k < taps[l]
+                         ? w.weights[static_cast<std::ptrdiff_t>(8 * b + l) * w.maxTaps + k]
+                         : 0;
       }
       int lowest = index[0], highest = index[0];
       for (int l = 1; l < 8; ++l) {

@@ -37,8 +37,8 @@ struct WeightView {
   const std::int32_t* taps;
   const std::int32_t* weights;  // maxTaps per destination index
   int maxTaps;
-  int count;                    // destination indices
-  LaneBlocks lanes;             // for the horizontal vector kernel; empty otherwise
+  int count;         // destination indices
+  LaneBlocks lanes;  // for the horizontal vector kernel; empty otherwise
 };
 
 // Number of int32 the lane blocks of `w` over a source of `sourceCount` pixels need, and the
@@ -50,7 +50,7 @@ void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start, 
 // `line`, the source row's working pixels (index 0 = the source rectangle's left edge). The
 // vector kernels need the view's lane blocks.
 using HorizontalColorFn = void (*)(const std::uint32_t* line, std::uint32_t* out,
-                                    const WeightView& weights);
+                                   const WeightView& weights);
 
 // Vertical pass for one destination row: `bytes` channel bytes, each the weighted sum of the
 // bytes at the same offset in `taps` source rows starting at `firstRow`, `pitch` bytes apart.

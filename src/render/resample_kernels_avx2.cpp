@@ -46,16 +46,20 @@ void HorizontalColorAvx2(const std::uint32_t* line, std::uint32_t* out, const We
       const int* from = base + step[0];
       __m256i pixels;
       if (kind == 1) {
-        pixels = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)), offsets);
+        pixels = _mm256_permutevar8x32_epi32(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)), offsets);
       } else if (kind == 2) {
-        const __m256i low = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)), offsets);
-        const __m256i high = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 8)), offsets);
+        const __m256i low = _mm256_permutevar8x32_epi32(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)), offsets);
+        const __m256i high = _mm256_permutevar8x32_epi32(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 8)), offsets);
         pixels = _mm256_blendv_epi8(low, high, _mm256_cmpgt_epi32(offsets, seven));
       } else {
         pixels = _mm256_i32gather_epi32(from, offsets, 4);
       }
       sumB = _mm256_add_epi32(sumB, _mm256_mullo_epi32(_mm256_shuffle_epi8(pixels, blue), weights));
-      sumG = _mm256_add_epi32(sumG, _mm256_mullo_epi32(_mm256_shuffle_epi8(pixels, green), weights));
+      sumG =
+          _mm256_add_epi32(sumG, _mm256_mullo_epi32(_mm256_shuffle_epi8(pixels, green), weights));
       sumR = _mm256_add_epi32(sumR, _mm256_mullo_epi32(_mm256_shuffle_epi8(pixels, red), weights));
     }
     const __m256i levelB = _mm256_srli_epi32(_mm256_min_epu32(sumB, ceiling), 16);

@@ -66,7 +66,8 @@ void VerticalBytesSse2(const std::uint8_t* firstRow, std::ptrdiff_t pitch, int t
       __m128i low = rounding, high = rounding;
       const std::uint8_t* source = firstRow + i;
       for (int k = 0; k < taps; ++k, source += pitch) {
-        const __m128i c = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(source)), zero);
+        const __m128i c =
+            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(source)), zero);
         const __m128i c128 = _mm_slli_epi16(c, 7);
         const __m128i split = SplitWeight(weights[k]);
         low = _mm_add_epi32(low, _mm_madd_epi16(_mm_unpacklo_epi16(c, c128), split));

@@ -23,8 +23,8 @@ WorkingLines::WorkingLines(const PixelDescriptor& surface) : surface_(surface) {
   if (format != kFormat8 || !surface.palette) return;
   for (int i = 0; i < 256; ++i) {
     const PALETTEENTRY& e = surface.palette->entries[i];
-    paletteColors_[i] = std::uint32_t{e.peBlue} | std::uint32_t{e.peGreen} << 8 |
-                         std::uint32_t{e.peRed} << 16;
+    paletteColors_[i] =
+        std::uint32_t{e.peBlue} | std::uint32_t{e.peGreen} << 8 | std::uint32_t{e.peRed} << 16;
   }
   BuildInverseTable(surface.palette);
 }
@@ -61,7 +61,8 @@ std::uint32_t WorkingLines::Widen(std::uint32_t stored) const {
 }
 
 const std::uint32_t* WorkingLines::Read(int x, int y, int count, std::uint32_t* buffer) const {
-  const std::uint8_t* row = surface_.Row(y) + static_cast<std::ptrdiff_t>(x) * surface_.bytesPerPixel;
+  const std::uint8_t* row =
+      surface_.Row(y) + static_cast<std::ptrdiff_t>(x) * surface_.bytesPerPixel;
   if (readsInPlace_) return reinterpret_cast<const std::uint32_t*>(row);
   switch (surface_.bytesPerPixel) {
     case 1:

@@ -72,7 +72,8 @@ bool ResampleWeights::Build(int n, int m, int from, int count) {
     std::int32_t* out = weights_ + static_cast<std::int64_t>(i) * maxTaps_;
     first_[i] = first + lo;
     taps_[i] = hi >= lo ? hi - lo + 1 : 0;
-    for (int k = lo; k <= hi; ++k) out[k - lo] = static_cast<std::int32_t>(raw[k] / total * 65536.0);
+    for (int k = lo; k <= hi; ++k)
+      out[k - lo] = static_cast<std::int32_t>(raw[k] / total * 65536.0);
   }
   std::free(raw);
   return true;

@@ -41,10 +41,14 @@ class ResampleWeights {
   // Number of contributing source indices; 0 makes the destination index black.
   int Taps(int j) const { return taps_[j]; }
   // The weights of j, Taps(j) of them, for source indices First(j), First(j) + 1, ...
-  const std::int32_t* Weights(int j) const { return weights_ + static_cast<std::int64_t>(j) * maxTaps_; }
+  const std::int32_t* Weights(int j) const {
+    return weights_ + static_cast<std::int64_t>(j) * maxTaps_;
+  }
   // True when every destination index takes exactly one source index at full weight, so
   // the pass is a plain copy of source index First(j).
-  bool IsCopy(int j) const { return taps_[j] == 1 && weights_[static_cast<std::int64_t>(j) * maxTaps_] == 65536; }
+  bool IsCopy(int j) const {
+    return taps_[j] == 1 && weights_[static_cast<std::int64_t>(j) * maxTaps_] == 65536;
+  }
 
  private:
   void Release();

@@ -26,10 +26,10 @@ int RotateByHalfTurns(cSurfaceImplementation* source, cSurfaceImplementation* de
   return copied;
 }
 
-int RotateSampled(cSurfaceImplementation* source, cSurfaceImplementation* destination,
-                  float angle, int antialias, COLORREF fill, int transparency) {
-  const RotationFrame frame =
-      MakeRotationFrame(angle, source->width, source->height, destination->width, destination->height);
+int RotateSampled(cSurfaceImplementation* source, cSurfaceImplementation* destination, float angle,
+                  int antialias, COLORREF fill, int transparency) {
+  const RotationFrame frame = MakeRotationFrame(angle, source->width, source->height,
+                                                destination->width, destination->height);
   const bool bilinear = antialias != 0;
   {
     SurfaceLocks locks(source, destination);
@@ -49,8 +49,8 @@ int RotateSampled(cSurfaceImplementation* source, cSurfaceImplementation* destin
 }  // namespace
 }  // namespace vexa
 
-int cSurfaceImplementation::Rotate(cSurfaceImplementation* destination, float angle,
-                                   int antialias, COLORREF fillColor, int transparency) {
+int cSurfaceImplementation::Rotate(cSurfaceImplementation* destination, float angle, int antialias,
+                                   COLORREF fillColor, int transparency) {
   using namespace vexa;
   if (!std::isfinite(angle)) return 0;  // no turn to draw; the destination stays as it was
   const float reduced = ReduceAngle(angle);

@@ -27,7 +27,7 @@ struct RotateRowsJob {
   const std::uint8_t* source;  // row 0 of the source
   std::ptrdiff_t sourcePitch;
   int sourceWidth, sourceHeight;
-  std::uint8_t* destination;   // the first destination row of the job
+  std::uint8_t* destination;  // the first destination row of the job
   std::ptrdiff_t destinationPitch;
   int destinationWidth;
   int rows;

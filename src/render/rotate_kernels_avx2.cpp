@@ -38,7 +38,7 @@ void Transpose8(__m256i* v) {
 
 struct Geometry {
   const int* base;
-  __m256i pitch;      // source pitch in pixels
+  __m256i pitch;  // source pitch in pixels
   __m256i lastX, lastY;
   __m256i fill;
 };
@@ -61,7 +61,8 @@ __m256 Product(__m256 c, __m256 w) {
 }
 
 __m256 Channel(__m256i pixels, int shift) {
-  return _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(pixels, shift), _mm256_set1_epi32(0xFF)));
+  return _mm256_cvtepi32_ps(
+      _mm256_and_si256(_mm256_srli_epi32(pixels, shift), _mm256_set1_epi32(0xFF)));
 }
 
 struct BilinearSampler {
@@ -100,7 +101,8 @@ struct BilinearSampler {
       keep = _mm256_and_si256(inside, SameColor(p00));
     }
     const __m256 dxdy = Product(dx, dy);
-    const __m256 w00 = _mm256_add_ps(_mm256_sub_ps(_mm256_sub_ps(_mm256_set1_ps(1.0f), dx), dy), dxdy);
+    const __m256 w00 =
+        _mm256_add_ps(_mm256_sub_ps(_mm256_sub_ps(_mm256_set1_ps(1.0f), dx), dy), dxdy);
     const __m256 w10 = _mm256_sub_ps(dx, dxdy), w01 = _mm256_sub_ps(dy, dxdy), w11 = dxdy;
     const __m256 half = _mm256_set1_ps(0.5f);
     __m256i result = _mm256_setzero_si256();
@@ -136,7 +138,8 @@ void SampleRows(const RotateRowsJob& job, const Sampler& sample, RotateRowsFn sc
       }
       Transpose8(columns);
       for (int k = 0; k < 8; ++k) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(first + k * job.destinationPitch + 4 * i), columns[k]);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(first + k * job.destinationPitch + 4 * i),
+                            columns[k]);
       }
     }
     for (; i < width; ++i) {
@@ -179,9 +182,9 @@ void RotateNearest4Avx2(const RotateRowsJob& job) {
 
 void RotateBilinear32Avx2(const RotateRowsJob& job) {
   if (!Gatherable(job)) return RotateBilinear32Scalar(job);
-  const BilinearSampler sampler{GeometryOf(job), _mm256_set1_ps(static_cast<float>(job.sourceWidth)),
-                                _mm256_set1_ps(static_cast<float>(job.sourceHeight)),
-                                job.transparency != 0};
+  const BilinearSampler sampler{
+      GeometryOf(job), _mm256_set1_ps(static_cast<float>(job.sourceWidth)),
+      _mm256_set1_ps(static_cast<float>(job.sourceHeight)), job.transparency != 0};
   SampleRows(job, sampler, RotateBilinear32Scalar);
 }
 

@@ -15,9 +15,9 @@ namespace {
 
 // Where source pixel (i, r) lands, as a start address and the steps along i and along r.
 struct QuarterWalk {
-  std::uint8_t* origin;       // destination address of source pixel (0, 0)
-  std::ptrdiff_t alongRow;    // destination step for i + 1
-  std::ptrdiff_t alongColumn; // destination step for r + 1
+  std::uint8_t* origin;        // destination address of source pixel (0, 0)
+  std::ptrdiff_t alongRow;     // destination step for i + 1
+  std::ptrdiff_t alongColumn;  // destination step for r + 1
 };
 
 QuarterWalk WalkOf(std::uint8_t* first, std::ptrdiff_t pitch, int bytes, int width, int height,

@@ -6,9 +6,9 @@
 
 #include <vexa/palette.h>
 
+#include "pixels/pixel_format.h"
 #include "render/rotate_angle.h"
 #include "render/rotate_kernels.h"
-#include "pixels/pixel_format.h"
 
 #include <emmintrin.h>
 
@@ -17,9 +17,7 @@ namespace {
 
 // Rounded to the nearest integer, ties to even; INT_MIN for what no int holds (as the
 // processor's own conversion answers, which the vector kernels use).
-int RoundToInt(float v) {
-  return _mm_cvtss_si32(_mm_set_ss(v));
-}
+int RoundToInt(float v) { return _mm_cvtss_si32(_mm_set_ss(v)); }
 
 std::uint32_t LoadRaw(const std::uint8_t* p, int bytes) {
   std::uint32_t v = 0;
@@ -61,8 +59,8 @@ struct Packed16 {  // 15 and 16 bits, read through their colour values and narro
   }
   std::uint32_t Pack(const int* c) const {
     const std::uint32_t color = static_cast<std::uint32_t>(c[0]) |
-                                 static_cast<std::uint32_t>(c[1]) << 8 |
-                                 static_cast<std::uint32_t>(c[2]) << 16;
+                                static_cast<std::uint32_t>(c[1]) << 8 |
+                                static_cast<std::uint32_t>(c[2]) << 16;
     return is565 ? ColorTo565(color) : ColorTo555(color);
   }
 };
@@ -81,7 +79,7 @@ struct Paletted {  // 8 bits: palette colours in, the nearest index of the sourc
   }
   std::uint32_t Pack(const int* c) const {
     const COLORREF color = static_cast<COLORREF>(c[0]) | static_cast<COLORREF>(c[1]) << 8 |
-                            static_cast<COLORREF>(c[2]) << 16;
+                           static_cast<COLORREF>(c[2]) << 16;
     return static_cast<std::uint32_t>(GetNearestIndex(palette, color));
   }
 };
@@ -95,14 +93,18 @@ struct Grey {  // alpha planes: one level per byte
 
 template <int Bytes>
 void NearestRows(const RotateRowsJob& job) {
-  const auto w = static_cast<unsigned>(job.sourceWidth), h = static_cast<unsigned>(job.sourceHeight);
+  const auto w = static_cast<unsigned>(job.sourceWidth),
+             h = static_cast<unsigned>(job.sourceHeight);
   for (int r = 0; r < job.rows; ++r) {
     std::uint8_t* out = job.destination + r * job.destinationPitch;
     float x = job.rowX[r], y = job.rowY[r];
     for (int i = 0; i < job.destinationWidth; ++i, out += Bytes) {
-      const auto xi = static_cast<unsigned>(RoundToInt(x)), yi = static_cast<unsigned>(RoundToInt(y));
+      const auto xi = static_cast<unsigned>(RoundToInt(x)),
+                 yi = static_cast<unsigned>(RoundToInt(y));
       if (xi < w && yi < h) {
-        std::memcpy(out, job.source + static_cast<std::ptrdiff_t>(yi) * job.sourcePitch + xi * Bytes, Bytes);
+        std::memcpy(out,
+                    job.source + static_cast<std::ptrdiff_t>(yi) * job.sourcePitch + xi * Bytes,
+                    Bytes);
       } else {
         StoreRaw(out, job.fill, Bytes);
       }
@@ -145,7 +147,8 @@ void BilinearRows(const RotateRowsJob& job, const Format& format) {
       const float dxdy = dx * dy;
       const float w00 = ((1.0f - dx) - dy) + dxdy, w10 = dx - dxdy, w01 = dy - dxdy, w11 = dxdy;
       float c00[3], c10[3], c01[3], c11[3];
-      format.Unpack(p00, c00), format.Unpack(p10, c10), format.Unpack(p01, c01), format.Unpack(p11, c11);
+      format.Unpack(p00, c00), format.Unpack(p10, c10), format.Unpack(p01, c01),
+          format.Unpack(p11, c11);
       int result[3] = {0, 0, 0};
       for (int k = 0; k < channels; ++k) {
         float sum = c00[k] * w00;
@@ -241,9 +244,20 @@ RotationFrame MakeRotationFrame(float angle, int sourceWidth, int sourceHeight, 
 void RotatePixels(const PixelDescriptor& source, PixelDescriptor& destination,
                   const RotationFrame& frame, bool bilinear, COLORREF fill, bool transparency) {
   const int bytes = source.bytesPerPixel;
-  RotateRowsJob job{source.firstRow, source.pitch, source.width, source.height,
-                    destination.firstRow, destination.pitch, destination.width, 0, nullptr,
-                    nullptr, frame.cos, frame.sin, FillValue(source, fill), transparency ? 1 : 0};
+  RotateRowsJob job{source.firstRow,
+                    source.pitch,
+                    source.width,
+                    source.height,
+                    destination.firstRow,
+                    destination.pitch,
+                    destination.width,
+                    0,
+                    nullptr,
+                    nullptr,
+                    frame.cos,
+                    frame.sin,
+                    FillValue(source, fill),
+                    transparency ? 1 : 0};
   if (!bilinear) {
     static constexpr RotateRowsFn kNearest[3] = {NearestRows<1>, NearestRows<2>, NearestRows<3>};
     const RotateRowsFn rows = bytes == 4 ? ActiveRotateKernels().nearest4 : kNearest[bytes - 1];
@@ -258,11 +272,13 @@ void RotatePixels(const PixelDescriptor& source, PixelDescriptor& destination,
     case kFormat15:
     case kFormat16: {
       const Packed16 format{source.depth == 16};
-      InRowBlocks(job, frame, destination.height, [&](const RotateRowsJob& j) { BilinearRows(j, format); });
+      InRowBlocks(job, frame, destination.height,
+                  [&](const RotateRowsJob& j) { BilinearRows(j, format); });
       break;
     }
     case kFormat24:
-      InRowBlocks(job, frame, destination.height, [](const RotateRowsJob& j) { BilinearRows(j, Bgr{3}); });
+      InRowBlocks(job, frame, destination.height,
+                  [](const RotateRowsJob& j) { BilinearRows(j, Bgr{3}); });
       break;
     default:
       InRowBlocks(job, frame, destination.height, ActiveRotateKernels().bilinear32);
@@ -273,8 +289,13 @@ void RotatePixels(const PixelDescriptor& source, PixelDescriptor& destination,
 void RotatePlane(const std::uint8_t* source, std::ptrdiff_t sourcePitch, int sourceWidth,
                  int sourceHeight, std::uint8_t* destination, std::ptrdiff_t destinationPitch,
                  int width, int height, const RotationFrame& frame, bool bilinear) {
-  const RotateRowsJob job{source, sourcePitch, sourceWidth, sourceHeight, destination,
-                          destinationPitch, width, 0, nullptr, nullptr, frame.cos, frame.sin, 0, 0};
+  const RotateRowsJob job{source,      sourcePitch,
+                          sourceWidth, sourceHeight,
+                          destination, destinationPitch,
+                          width,       0,
+                          nullptr,     nullptr,
+                          frame.cos,   frame.sin,
+                          0,           0};
   if (bilinear) {
     InRowBlocks(job, frame, height, [](const RotateRowsJob& j) { BilinearRows(j, Grey{}); });
   } else {

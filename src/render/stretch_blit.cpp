@@ -16,10 +16,10 @@
 #include <vexa/blit.h>
 #include <vexa/surface_implementation.h>
 
+#include "pixels/kernels/stretch_nearest.h"
 #include "render/blit_setup.h"
 #include "render/resample.h"
 #include "render/stretch_flags.h"
-#include "pixels/kernels/stretch_nearest.h"
 #include "render/stretch_support.h"
 
 namespace vexa {
@@ -107,8 +107,8 @@ bool StretchSmooth(cSurfaceImplementation* source, cSurfaceImplementation* desti
   if (r.mode == kModeOpaque && ink.code == kEffectNone && !visible.clipped &&
       source->depth == destination->depth && source != destination) {
     PixelDescriptor view = DestinationView(*destination, *source, r);
-    if (!ResamplePixels(*source, r.sourceX, r.sourceY, r.sourceWidth, r.sourceHeight, view,
-                        r.width, r.height, window, aware, source->transparentColor)) {
+    if (!ResamplePixels(*source, r.sourceX, r.sourceY, r.sourceWidth, r.sourceHeight, view, r.width,
+                        r.height, window, aware, source->transparentColor)) {
       return false;
     }
     if (copyAlpha && source->alphaFirstRow &&
@@ -120,9 +120,9 @@ bool StretchSmooth(cSurfaceImplementation* source, cSurfaceImplementation* desti
   }
   TemporarySurface temporary(source->CreateCompatible(window.width, window.height));
   if (!temporary || !temporary->Lock()) return false;
-  const bool drawn = ResamplePixels(*source, r.sourceX, r.sourceY, r.sourceWidth, r.sourceHeight,
-                                    *temporary.get(), r.width, r.height, window, aware,
-                                    source->transparentColor);
+  const bool drawn =
+      ResamplePixels(*source, r.sourceX, r.sourceY, r.sourceWidth, r.sourceHeight, *temporary.get(),
+                     r.width, r.height, window, aware, source->transparentColor);
   if (drawn && source->alphaFirstRow && (r.mode == kModeTransparent || copyAlpha) &&
       temporary->CreateAlpha()) {
     ResampleAlphaInto(*source, r, window, temporary->alphaFirstRow, temporary->alphaPitch);
@@ -174,7 +174,8 @@ int StretchThroughTemporary(cSurfaceImplementation* source, cSurfaceImplementati
     temporary->Unlock();
   }
   const bool copyAlpha = (r.flags & kStretchCopyAlpha) != 0;
-  const std::uint32_t innerFlags = (r.mode == kModeTransparent || copyAlpha) ? kStretchCopyAlpha : 0;
+  const std::uint32_t innerFlags =
+      (r.mode == kModeTransparent || copyAlpha) ? kStretchCopyAlpha : 0;
   source->StretchBlit(temporary.get(), static_cast<int>(r.x - visible.left),
                       static_cast<int>(r.y - visible.top), r.width, r.height, r.sourceX, r.sourceY,
                       r.sourceWidth, r.sourceHeight, kModeOpaque, kEffectNone, 0, innerFlags);
@@ -206,7 +207,8 @@ int Stretch(cSurfaceImplementation* source, cSurfaceImplementation* destination,
   // Private pixels cannot be read directly, and nearest scaling of a surface onto itself
   // would read pixels it has already written: both scale a plain copy of the source rectangle.
   if (source->HasCustomPixelRoutines() || (!resample && source == destination)) {
-    TemporarySurface plain(MakePlainCopy(source, r.sourceX, r.sourceY, r.sourceWidth, r.sourceHeight));
+    TemporarySurface plain(
+        MakePlainCopy(source, r.sourceX, r.sourceY, r.sourceWidth, r.sourceHeight));
     if (!plain) return 0;
     StretchRequest copied = r;
     copied.sourceX = copied.sourceY = 0;

@@ -14,8 +14,8 @@ namespace audio = plat::audio;
 namespace {
 
 // Position-notify semantics, volume, pan and frequency control.
-constexpr DWORD kBufferFlags = audio::kPositionNotify2 | audio::kControlVolume |
-                               audio::kControlPan | audio::kControlFrequency;
+constexpr DWORD kBufferFlags =
+    audio::kPositionNotify2 | audio::kControlVolume | audio::kControlPan | audio::kControlFrequency;
 
 }  // namespace
 
@@ -208,8 +208,8 @@ int CDSSound::SetPan(int pan) {
 }
 
 int CDSSound::SetFrequency(int hz) {
-  m_frequency = hz == 0 ? 0 : DWORD(std::clamp(hz, int(audio::kFrequencyMin),
-                                               int(audio::kFrequencyMax)));
+  m_frequency =
+      hz == 0 ? 0 : DWORD(std::clamp(hz, int(audio::kFrequencyMin), int(audio::kFrequencyMax)));
   if (!DeviceReady()) return 0;
   return !m_buffer || m_buffer->SetFrequency(m_frequency) == audio::kOk;
 }

@@ -105,8 +105,7 @@ bool CDSSoundAPI::OpenDevice(CDSSoundManager* manager) {
       m_device = nullptr;
       return false;
     }
-    m_device->SetCooperativeLevel(manager->m_window ? manager->m_window : m_window,
-                                  kPriorityLevel);
+    m_device->SetCooperativeLevel(manager->m_window ? manager->m_window : m_window, kPriorityLevel);
   }
   if (!manager->m_primary) {
     for (DWORD flags : kPrimaryTries) {

@@ -146,8 +146,8 @@ void CDSSound::Update() {
     void* part1 = nullptr;
     void* part2 = nullptr;
     DWORD bytes1 = 0, bytes2 = 0;
-    if (toWrite > 0 && m_buffer->Lock(m_writeCursor, toWrite, &part1, &bytes1, &part2,
-                                      &bytes2) == audio::kOk) {
+    if (toWrite > 0 &&
+        m_buffer->Lock(m_writeCursor, toWrite, &part1, &bytes1, &part2, &bytes2) == audio::kOk) {
       auto* p1 = static_cast<BYTE*>(part1);
       auto* p2 = static_cast<BYTE*>(part2);
       if (m_endReached || m_finished) {

@@ -96,6 +96,6 @@ bool Convertible(const WAVEFORMATEX& f) {
 
 SoundConverter GetSoundConverter(const WAVEFORMATEX* from, const WAVEFORMATEX* to) {
   if (!from || !to || !Convertible(*from) || !Convertible(*to)) return nullptr;
-  return kConverters[Index(from->nChannels, from->wBitsPerSample, to->nChannels,
-                           to->wBitsPerSample, from->nSamplesPerSec != to->nSamplesPerSec)];
+  return kConverters[Index(from->nChannels, from->wBitsPerSample, to->nChannels, to->wBitsPerSample,
+                           from->nSamplesPerSec != to->nSamplesPerSec)];
 }

@@ -88,8 +88,7 @@ void* CSoundFilter::SetOutputFormat(const WAVEFORMATEX* format) {
 DWORD CSoundFilter::OutputBytesOfNativeFrames(DWORD frames) const {
   if (!m_convert) return frames * FrameBytes(m_nativeFormat);
   const std::uint64_t taken = (std::uint64_t(frames) + m_step - 1) / m_step;
-  return DWORD(std::min<std::uint64_t>(taken * m_repeat * FrameBytes(m_outputFormat),
-                                       0xFFFFFFFFu));
+  return DWORD(std::min<std::uint64_t>(taken * m_repeat * FrameBytes(m_outputFormat), 0xFFFFFFFFu));
 }
 
 DWORD CSoundFilter::NativeFrameOfOutputByte(DWORD offset) const {
@@ -99,8 +98,8 @@ DWORD CSoundFilter::NativeFrameOfOutputByte(DWORD offset) const {
   }
   const DWORD frame = FrameBytes(m_outputFormat);
   if (!frame) return 0;
-  return DWORD(std::min<std::uint64_t>(std::uint64_t(offset / frame / m_repeat) * m_step,
-                                       0xFFFFFFFFu));
+  return DWORD(
+      std::min<std::uint64_t>(std::uint64_t(offset / frame / m_repeat) * m_step, 0xFFFFFFFFu));
 }
 
 int CSoundFilter::ReadConverted(void* buffer, DWORD bytes, DWORD* read) {
@@ -120,8 +119,8 @@ int CSoundFilter::ReadConverted(void* buffer, DWORD bytes, DWORD* read) {
   int result = 0;
   while (produced < wanted) {
     DWORD repeat = m_repeat;
-    DWORD frames = std::min<std::uint64_t>(std::uint64_t((wanted - produced) / repeat) * m_step,
-                                           capacity);
+    DWORD frames =
+        std::min<std::uint64_t>(std::uint64_t((wanted - produced) / repeat) * m_step, capacity);
     if (frames == 0) {
       // Less than one repeat group asked: the group is cut short to fit.
       repeat = wanted - produced;
@@ -131,8 +130,7 @@ int CSoundFilter::ReadConverted(void* buffer, DWORD bytes, DWORD* read) {
     result = Read(m_convertBuffer, frames * inFrame, &got);
     const DWORD gotFrames = std::min(got, frames * inFrame) / inFrame;
     if (gotFrames == 0) break;
-    m_converter(m_convertBuffer, out + std::size_t(produced) * outFrame, gotFrames, m_step,
-                repeat);
+    m_converter(m_convertBuffer, out + std::size_t(produced) * outFrame, gotFrames, m_step, repeat);
     produced += (gotFrames + m_step - 1) / m_step * repeat;
     if (result != 0 || gotFrames < frames) break;
   }

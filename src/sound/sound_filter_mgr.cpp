@@ -45,7 +45,8 @@ void SetUpRegistry(CSoundFilterMgr* filters) {
   if (!r.table) return;
   r.table->LoadFiltersW(u"", u"", 0);  // only makes the empty table
   FilterEntry entry{};
-  entry.createFilter = reinterpret_cast<CreateFilterProc>(reinterpret_cast<AnyFunction>(&CreateDSSoundAPI));
+  entry.createFilter =
+      reinterpret_cast<CreateFilterProc>(reinterpret_cast<AnyFunction>(&CreateDSSoundAPI));
   if (!r.table->AddEntry(entry) || r.table->GetFilterCount() < 1) return;
   auto factory = reinterpret_cast<BackEndFactory>(
       reinterpret_cast<AnyFunction>(r.table->GetEntry(0)->createFilter));

@@ -30,7 +30,9 @@ Result WithWideName(const char* name, Result failure, WideCall call) {
   return result;
 }
 
-int ToOffset(std::int64_t offset) { return offset < 0 || offset > INT_MAX ? -1 : static_cast<int>(offset); }
+int ToOffset(std::int64_t offset) {
+  return offset < 0 || offset > INT_MAX ? -1 : static_cast<int>(offset);
+}
 
 plat::FileAccess AccessOfMode(int mode) {
   if (mode == kModeWrite) return plat::FileAccess::kWrite;

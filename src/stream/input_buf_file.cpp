@@ -88,9 +88,8 @@ int CInputBufFile::Create(HFILE file, int start, int length) {
 int CInputBufFile::OpenByName(const WCHAR* name, const char* narrowName, int start, int length,
                               bool ranged) {
   Release();
-  const HFILE file =
-      plat::OpenFile(name, plat::FileAccess::kRead, plat::kShareRead,
-                     plat::FileDisposition::kOpenExisting);
+  const HFILE file = plat::OpenFile(name, plat::FileAccess::kRead, plat::kShareRead,
+                                    plat::FileDisposition::kOpenExisting);
   if (file == kInvalidFile) return kStreamCannotOpen;
   const int code = ranged ? Create(file, start, length) : Attach(file);
   if (code != kStreamOk) {

@@ -42,7 +42,6 @@ int DecompressBlock(void* destination, const void* source, int destinationSize, 
   // Zero bytes out is a success: CompressBlock turns an empty input into a one-byte block,
   // which must come back as the empty input. Malformed blocks give a negative count.
   const int n = LZ4_decompress_safe(static_cast<const char*>(source),
-                                    static_cast<char*>(destination), sourceSize,
-                                    destinationSize);
+                                    static_cast<char*>(destination), sourceSize, destinationSize);
   return n >= 0 ? kStreamOk : kCompressionFailed;
 }

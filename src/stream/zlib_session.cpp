@@ -17,10 +17,9 @@ ZlibSession::~ZlibSession() {
 }
 
 int ZlibSession::Start(int level) {
-  const int result =
-      direction_ == ZlibDirection::kDeflate
-          ? deflateInit_(&stream_, level, kZlibInterfaceVersion, sizeof(z_stream))
-          : inflateInit_(&stream_, kZlibInterfaceVersion, sizeof(z_stream));
+  const int result = direction_ == ZlibDirection::kDeflate
+                         ? deflateInit_(&stream_, level, kZlibInterfaceVersion, sizeof(z_stream))
+                         : inflateInit_(&stream_, kZlibInterfaceVersion, sizeof(z_stream));
   if (result == Z_MEM_ERROR) return kStreamOutOfMemory;
   if (result != Z_OK) return kCompressionFailed;
   started_ = true;

@@ -31,8 +31,8 @@ int FeedInput(CInputFile* input, z_stream& z, Bytef* chunk, std::int64_t& remain
 
 // Runs one zlib call into the whole output buffer and writes what it produced.
 template <typename Step>
-int StepAndWrite(COutputFile* output, z_stream& z, Bytef* out, int outSize, Step step,
-                 int* result, int* produced) {
+int StepAndWrite(COutputFile* output, z_stream& z, Bytef* out, int outSize, Step step, int* result,
+                 int* produced) {
   z.next_out = out;
   z.avail_out = static_cast<uInt>(outSize);
   *result = step(&z);
@@ -54,17 +54,17 @@ int DeflateStream(COutputFile* output, CInputFile* input, int size, int level) {
   int result = Z_OK, produced = 0;
   while (remaining > 0 || z.avail_in > 0) {
     if (int code = FeedInput(input, z, buffers.input.get(), remaining)) return code;
-    if (int code = StepAndWrite(output, z, buffers.output.get(), vexa::kDeflateOutputSize,
-                                [](z_stream* s) { return deflate(s, Z_NO_FLUSH); }, &result,
-                                &produced)) {
+    if (int code = StepAndWrite(
+            output, z, buffers.output.get(), vexa::kDeflateOutputSize,
+            [](z_stream* s) { return deflate(s, Z_NO_FLUSH); }, &result, &produced)) {
       return code;
     }
     if (result != Z_OK) return kCompressionFailed;
   }
   do {
-    if (int code = StepAndWrite(output, z, buffers.output.get(), vexa::kDeflateOutputSize,
-                                [](z_stream* s) { return deflate(s, Z_FINISH); }, &result,
-                                &produced)) {
+    if (int code = StepAndWrite(
+            output, z, buffers.output.get(), vexa::kDeflateOutputSize,
+            [](z_stream* s) { return deflate(s, Z_FINISH); }, &result, &produced)) {
       return code;
     }
     if (result != Z_OK && result != Z_STREAM_END) return kCompressionFailed;
@@ -88,9 +88,9 @@ int InflateStream(COutputFile* output, CInputFile* input, int size) {
     // Out of input before the end of the stream: truncated, unless zlib still holds output
     // that did not fit last time.
     if (z.avail_in == 0 && !outputFull) return kCompressionFailed;
-    if (int code = StepAndWrite(output, z, buffers.output.get(), vexa::kInflateOutputSize,
-                                [](z_stream* s) { return inflate(s, Z_NO_FLUSH); }, &result,
-                                &produced)) {
+    if (int code = StepAndWrite(
+            output, z, buffers.output.get(), vexa::kInflateOutputSize,
+            [](z_stream* s) { return inflate(s, Z_NO_FLUSH); }, &result, &produced)) {
       return code;
     }
     if (result == Z_STREAM_END) break;
@@ -99,9 +99,9 @@ int InflateStream(COutputFile* output, CInputFile* input, int size) {
   }
   // The end of the stream ends the work, even when input bytes are left unread.
   do {
-    if (int code = StepAndWrite(output, z, buffers.output.get(), vexa::kInflateOutputSize,
-                                [](z_stream* s) { return inflate(s, Z_FINISH); }, &result,
-                                &produced)) {
+    if (int code = StepAndWrite(
+            output, z, buffers.output.get(), vexa::kInflateOutputSize,
+            [](z_stream* s) { return inflate(s, Z_FINISH); }, &result, &produced)) {
       return code;
     }
   } while (produced > 0);

@@ -4,8 +4,8 @@
 
 #include <new>
 
-#include "surface/buffer_surface_storage.h"
 #include "palette/grey_palette.h"
+#include "surface/buffer_surface_storage.h"
 #include "surface/surface_lifetime.h"
 
 namespace {
@@ -16,8 +16,8 @@ constexpr std::size_t kAlignmentSpare = 8;
 
 cAlphaBufferSurface::cAlphaBufferSurface() = default;
 
-cAlphaBufferSurface::cAlphaBufferSurface(std::uint8_t* viewFirstRow, int viewWidth,
-                                         int viewHeight, int viewPitch) {
+cAlphaBufferSurface::cAlphaBufferSurface(std::uint8_t* viewFirstRow, int viewWidth, int viewHeight,
+                                         int viewPitch) {
   SetPixelFormat(8);
   palette = AddPaletteRef(vexa::SharedGreyPalette());
   width = viewWidth;

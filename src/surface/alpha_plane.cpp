@@ -7,9 +7,9 @@
 #include <vexa/error_surface.h>
 #include <vexa/surface_implementation.h>
 
+#include "pixels/pixel_format.h"
 #include "surface/alpha_plane_kernels.h"
 #include "surface/buffer_surface_storage.h"
-#include "pixels/pixel_format.h"
 
 namespace {
 
@@ -18,7 +18,8 @@ void ConvertRows(cSurfaceImplementation& surface, const vexa::AlphaRowFn* kernel
   if (!surface.alphaFirstRow || surface.depth <= 8) return;
   const vexa::AlphaRowFn convert = kernels[vexa::FormatOfDepth(surface.depth)];
   if (!surface.Lock()) return;
-  for (int y = 0; y < surface.height; ++y) convert(surface.Row(y), surface.AlphaRow(y), surface.width);
+  for (int y = 0; y < surface.height; ++y)
+    convert(surface.Row(y), surface.AlphaRow(y), surface.width);
   surface.Unlock();
 }
 
@@ -79,7 +80,8 @@ int cSurfaceImplementation::SetAlphaFromBuffer(const std::uint8_t* source, int s
   if (!alphaFirstRow && !CreateAlpha()) return 0;
   if (sourcePitch == 0) sourcePitch = alphaPitch;
   const std::int64_t sourceStride = sourcePitch < 0 ? -std::int64_t{sourcePitch} : sourcePitch;
-  const auto bytes = static_cast<std::size_t>(sourceStride < alphaStride ? sourceStride : alphaStride);
+  const auto bytes =
+      static_cast<std::size_t>(sourceStride < alphaStride ? sourceStride : alphaStride);
   for (int y = 0; y < height; ++y) {
     std::memcpy(AlphaRow(y), source + static_cast<std::ptrdiff_t>(y) * sourcePitch, bytes);
   }

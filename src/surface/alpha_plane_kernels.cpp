@@ -62,14 +62,30 @@ void ByteRow(std::uint8_t* pixels, const std::uint8_t* alpha, int width) {
 
 }  // namespace
 
-void PremultiplyRow15(std::uint8_t* p, const std::uint8_t* a, int w) { PackedRow<Premultiply, 5>(p, a, w); }
-void PremultiplyRow16(std::uint8_t* p, const std::uint8_t* a, int w) { PackedRow<Premultiply, 6>(p, a, w); }
-void PremultiplyRow24(std::uint8_t* p, const std::uint8_t* a, int w) { ByteRow<Premultiply, 3>(p, a, w); }
-void PremultiplyRow32(std::uint8_t* p, const std::uint8_t* a, int w) { ByteRow<Premultiply, 4>(p, a, w); }
-void DemultiplyRow15(std::uint8_t* p, const std::uint8_t* a, int w) { PackedRow<Demultiply, 5>(p, a, w); }
-void DemultiplyRow16(std::uint8_t* p, const std::uint8_t* a, int w) { PackedRow<Demultiply, 6>(p, a, w); }
-void DemultiplyRow24(std::uint8_t* p, const std::uint8_t* a, int w) { ByteRow<Demultiply, 3>(p, a, w); }
-void DemultiplyRow32(std::uint8_t* p, const std::uint8_t* a, int w) { ByteRow<Demultiply, 4>(p, a, w); }
+void PremultiplyRow15(std::uint8_t* p, const std::uint8_t* a, int w) {
+  PackedRow<Premultiply, 5>(p, a, w);
+}
+void PremultiplyRow16(std::uint8_t* p, const std::uint8_t* a, int w) {
+  PackedRow<Premultiply, 6>(p, a, w);
+}
+void PremultiplyRow24(std::uint8_t* p, const std::uint8_t* a, int w) {
+  ByteRow<Premultiply, 3>(p, a, w);
+}
+void PremultiplyRow32(std::uint8_t* p, const std::uint8_t* a, int w) {
+  ByteRow<Premultiply, 4>(p, a, w);
+}
+void DemultiplyRow15(std::uint8_t* p, const std::uint8_t* a, int w) {
+  PackedRow<Demultiply, 5>(p, a, w);
+}
+void DemultiplyRow16(std::uint8_t* p, const std::uint8_t* a, int w) {
+  PackedRow<Demultiply, 6>(p, a, w);
+}
+void DemultiplyRow24(std::uint8_t* p, const std::uint8_t* a, int w) {
+  ByteRow<Demultiply, 3>(p, a, w);
+}
+void DemultiplyRow32(std::uint8_t* p, const std::uint8_t* a, int w) {
+  ByteRow<Demultiply, 4>(p, a, w);
+}
 
 namespace {
 

@@ -18,7 +18,8 @@ bool ComputeRowLayout(std::int64_t width, std::int64_t height, int depth, RowLay
 
 bool AllocateAligned(std::size_t bytes, std::size_t spare, bool zeroed, AlignedBlock* out) {
   void* block = nullptr;
-  const BOOL made = zeroed ? AllocBlockZero(&block, bytes + spare) : AllocBlock(&block, bytes + spare);
+  const BOOL made =
+      zeroed ? AllocBlockZero(&block, bytes + spare) : AllocBlock(&block, bytes + spare);
   if (!made) return false;
   const auto address = reinterpret_cast<std::uintptr_t>(block);
   out->block = static_cast<std::uint8_t*>(block);

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "surface/buffer_surface_storage.h"
 #include "pixels/pixel_format.h"
+#include "surface/buffer_surface_storage.h"
 
 namespace vexa {
 namespace {

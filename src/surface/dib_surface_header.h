@@ -14,12 +14,12 @@
 namespace vexa {
 
 struct DibLayout {
-  int depth = 0;            // 8, 15, 16, 24 or 32
+  int depth = 0;  // 8, 15, 16, 24 or 32
   int width = 0;
-  int height = 0;           // always positive
-  bool topDown = false;     // the header height was negative
+  int height = 0;        // always positive
+  bool topDown = false;  // the header height was negative
   int stride = 0;
-  int colorCount = 0;      // entries in the colour table (8-bit only)
+  int colorCount = 0;          // entries in the colour table (8-bit only)
   std::size_t bitsOffset = 0;  // where the bits follow the record when no address is given
 };
 

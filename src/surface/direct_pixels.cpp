@@ -22,12 +22,23 @@ bool HasDirectPixels(cSurfaceImplementation* s) {
 
 DirectPixelWriter::DirectPixelWriter(cSurfaceImplementation* surface, COLORREF colour,
                                      std::uint32_t index)
-    : surface_(surface), bytes_(surface->depth == 8 ? 1 : surface->depth <= 16 ? 2 : 3) {
+    : surface_(surface),
+      bytes_(surface->depth == 8    ? 1
+             : surface->depth <= 16 ? 2
+                                    : 3) {
   switch (surface->depth) {
-    case 8: raw_ = index & 0xFF; break;
-    case 15: raw_ = ColorTo555(colour); break;
-    case 16: raw_ = ColorTo565(colour); break;
-    default: raw_ = SwapRedBlue(colour & 0xFFFFFF); break;
+    case 8:
+      raw_ = index & 0xFF;
+      break;
+    case 15:
+      raw_ = ColorTo555(colour);
+      break;
+    case 16:
+      raw_ = ColorTo565(colour);
+      break;
+    default:
+      raw_ = SwapRedBlue(colour & 0xFFFFFF);
+      break;
   }
 }
 

@@ -52,16 +52,16 @@ int cErrorSurface::BlitCallback(cSurfaceImplementation*, int, int, int, int, int
                                 BlitCallbackFn, void*) {
   return 0;
 }
-int cErrorSurface::BlitEx(cSurfaceImplementation*, int, int, int, int, int, int, int, int, int,
-                          int, int, int, BlitExFilterFn, void*) {
+int cErrorSurface::BlitEx(cSurfaceImplementation*, int, int, int, int, int, int, int, int, int, int,
+                          int, int, BlitExFilterFn, void*) {
   return 0;
 }
 int cErrorSurface::StretchFromDC(int, int, int, int, HDC, int, int, int, int, HookArg, HookArg,
                                  HookArg) {
   return 0;
 }
-int cErrorSurface::StretchBlit(cSurfaceImplementation*, int, int, int, int, int, int, int, int,
-                               int, std::uint32_t, EffectParam, std::uint32_t) {
+int cErrorSurface::StretchBlit(cSurfaceImplementation*, int, int, int, int, int, int, int, int, int,
+                               std::uint32_t, EffectParam, std::uint32_t) {
   return 0;
 }
 int cErrorSurface::FlipHorizontal(int, int, int, int) { return 0; }

@@ -55,11 +55,15 @@ cSurfaceImplementation* MakeFormatted(int depth) {
 
 }  // namespace
 
-cSurfaceImplementation* MakeMemoryPrototype(int depth) { return MakeFormatted<cBufferSurface>(depth); }
+cSurfaceImplementation* MakeMemoryPrototype(int depth) {
+  return MakeFormatted<cBufferSurface>(depth);
+}
 cSurfaceImplementation* MakeDIBSectionPrototype(int depth) {
   return MakeFormatted<cDIBSectionSurface>(depth);
 }
-cSurfaceImplementation* MakeDIBDCPrototype(int depth) { return MakeFormatted<cDIBDCSurface>(depth); }
+cSurfaceImplementation* MakeDIBDCPrototype(int depth) {
+  return MakeFormatted<cDIBDCSurface>(depth);
+}
 
 // Alpha surfaces take the shared grey palette rather than a default palette.
 cSurfaceImplementation* MakeAlphaPrototype() {

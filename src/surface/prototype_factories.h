@@ -7,9 +7,9 @@ class cSurfaceImplementation;
 
 namespace vexa {
 
-cSurfaceImplementation* MakeMemoryPrototype(int depth);       // cBufferSurface
-cSurfaceImplementation* MakeAlphaPrototype();                 // 8-bit cAlphaBufferSurface
-cSurfaceImplementation* MakeDIBSectionPrototype(int depth);   // cDIBSectionSurface
-cSurfaceImplementation* MakeDIBDCPrototype(int depth);        // cDIBDCSurface
+cSurfaceImplementation* MakeMemoryPrototype(int depth);      // cBufferSurface
+cSurfaceImplementation* MakeAlphaPrototype();                // 8-bit cAlphaBufferSurface
+cSurfaceImplementation* MakeDIBSectionPrototype(int depth);  // cDIBSectionSurface
+cSurfaceImplementation* MakeDIBDCPrototype(int depth);       // cDIBDCSurface
 
 }  // namespace vexa

@@ -144,11 +144,11 @@ int cSurfaceImplementation::BlitFromDC(int, int, HDC, int, int, int, int, HookAr
 }
 
 int cSurfaceImplementation::BlitTransformed(cSurfaceImplementation* destination, float x, float y,
-                                            int a1, int a2, int a3, int a4, int a5, int a6,
-                                            int a7, int a8, int a9, int a10, int a11, int a12) {
+                                            int a1, int a2, int a3, int a4, int a5, int a6, int a7,
+                                            int a8, int a9, int a10, int a11, int a12) {
   if (!destination) return 0;
-  return destination->BlitTransformedFrom(this, x, y, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10,
-                                          a11, a12);
+  return destination->BlitTransformedFrom(this, x, y, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11,
+                                          a12);
 }
 
 int cSurfaceImplementation::StretchFromDC(int, int, int, int, HDC, int, int, int, int, HookArg,
@@ -222,8 +222,8 @@ int cSurfaceImplementation::DriverHook104(HookArg, HookArg, HookArg, HookArg, Ho
 int cSurfaceImplementation::DriverHook105(HookArg, HookArg) { return 0; }
 void cSurfaceImplementation::DriverHook106(HookArg) {}
 int cSurfaceImplementation::DriverHook107(HookArg) { return 0; }
-int cSurfaceImplementation::FillRectBlendAlias(int x, int y, int w, int h, COLORREF color,
-                                               int mode, std::uint32_t modulation) {
+int cSurfaceImplementation::FillRectBlendAlias(int x, int y, int w, int h, COLORREF color, int mode,
+                                               std::uint32_t modulation) {
   return FillRectBlend(x, y, w, h, color, mode, modulation);
 }
 int cSurfaceImplementation::FillRectEffect(int, int, int, int, void*, HookArg, HookArg, HookArg) {

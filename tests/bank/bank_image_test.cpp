@@ -17,15 +17,15 @@
 #include <vexa/surface_object.h>
 
 #include "bank/image_layout.h"
+#include "pixels/pixel_format.h"
 #include "support/bank_fixture.h"
 #include "support/surface_factory.h"
-#include "pixels/pixel_format.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using testsupport::MakeSurface;
 using testsupport::BankPtr;
+using testsupport::MakeSurface;
 using testsupport::NewBank;
 using testsupport::RawPixel;
 
@@ -75,7 +75,8 @@ Bytes EncodePackets(const Bytes& rows, int mode, int w, int h) {
     size_t literal = 0;
     while (i + literal < pixels.size() && literal < 127) ++literal;
     out.push_back(static_cast<std::uint8_t>(0x80 | literal));
-    for (size_t k = 0; k < literal; ++k) out.insert(out.end(), pixels[i + k].begin(), pixels[i + k].end());
+    for (size_t k = 0; k < literal; ++k)
+      out.insert(out.end(), pixels[i + k].begin(), pixels[i + k].end());
     i += literal;
   }
   out.push_back(0);
@@ -89,9 +90,9 @@ void PutU32(Bytes& out, std::uint32_t v) {
 // The compressed stored form: byte count, then the uncompressed size and one LZ4 block.
 Bytes CompressedForm(const Bytes& plain, std::uint32_t statedSize) {
   Bytes packed(static_cast<size_t>(LZ4_compressBound(static_cast<int>(plain.size()))));
-  const int n = LZ4_compress_default(reinterpret_cast<const char*>(plain.data()),
-                                     reinterpret_cast<char*>(packed.data()),
-                                     static_cast<int>(plain.size()), static_cast<int>(packed.size()));
+  const int n = LZ4_compress_default(
+      reinterpret_cast<const char*>(plain.data()), reinterpret_cast<char*>(packed.data()),
+      static_cast<int>(plain.size()), static_cast<int>(packed.size()));
   Bytes form;
   PutU32(form, static_cast<std::uint32_t>(n + 4));
   PutU32(form, statedSize);
@@ -110,8 +111,8 @@ Bytes Sized(const Bytes& data, std::uint32_t count) {
   return out;
 }
 
-int Add(ImageBank* bank, int w, int h, std::uint32_t flags, const void* data,
-        COLORREF key = 0, const LOGPALETTE* palette = nullptr) {
+int Add(ImageBank* bank, int w, int h, std::uint32_t flags, const void* data, COLORREF key = 0,
+        const LOGPALETTE* palette = nullptr) {
   return AddImage(bank, w, h, 0, 0, 0, 0, key, flags, data, palette);
 }
 
@@ -189,7 +190,8 @@ TEST(BankImageStorage, EveryFormDrawsTheSamePixels) {
     for (const Case& c : cases) {
       SCOPED_TRACE(c.name);
       if (c.data == &packets && mode == 8) continue;  // no 4-byte packet form
-      const int n = Add(bank.get(), w, h, c.flags | static_cast<std::uint32_t>(mode), c.data->data());
+      const int n =
+          Add(bank.get(), w, h, c.flags | static_cast<std::uint32_t>(mode), c.data->data());
       ASSERT_NE(n, 0);
       EXPECT_EQ(Info(bank.get(), n).flags, c.storedFlags);
       for (int drawMode : {kModeTransparent, kModeOpaque}) {
@@ -204,7 +206,8 @@ TEST(BankImageStorage, EveryFormDrawsTheSamePixels) {
     ASSERT_EQ(entry->entry.dataSize, form.size() - 4);
     EXPECT_EQ(std::memcmp(entry->Data(), form.data() + 4, form.size() - 4), 0);
     // Our own LZ4 storage uses the same compressor, so the first equal entry may be either.
-    const int shared = Add(bank.get(), w, h, kAddCompressedForm | kAddCompress | kAddDeduplicate, form.data());
+    const int shared =
+        Add(bank.get(), w, h, kAddCompressedForm | kAddCompress | kAddDeduplicate, form.data());
     ASSERT_NE(shared, 0);
     EXPECT_LT(shared, kept + 1);
     EXPECT_EQ(Info(bank.get(), shared).checksum, Info(bank.get(), kept).checksum);
@@ -223,10 +226,13 @@ TEST(BankImageStorage, RunLengthFormIsSmallerForSparseImagesAndUsesTheKey) {
   EXPECT_LT(info.dataSize, 64u * 64u * 4u / 4u);
   // An alpha plane, or compression, keeps the image out of the run-length form.
   std::vector<std::uint8_t> withAlpha(64 * 64 * 4 + 64 * 64, 0);
-  EXPECT_EQ(Info(bank.get(), Add(bank.get(), 64, 64, kAddRunLength | kAddAlphaPlane, withAlpha.data())).flags,
-            kImageAlphaPlane);
-  EXPECT_EQ(Info(bank.get(), Add(bank.get(), 64, 64, kAddRunLength | kAddCompress, pixels.data())).flags,
-            kImageCompressed);
+  EXPECT_EQ(
+      Info(bank.get(), Add(bank.get(), 64, 64, kAddRunLength | kAddAlphaPlane, withAlpha.data()))
+          .flags,
+      kImageAlphaPlane);
+  EXPECT_EQ(
+      Info(bank.get(), Add(bank.get(), 64, 64, kAddRunLength | kAddCompress, pixels.data())).flags,
+      kImageCompressed);
 }
 
 TEST(BankImageStorage, AlphaPlaneTravelsWithEveryForm) {
@@ -235,7 +241,8 @@ TEST(BankImageStorage, AlphaPlaneTravelsWithEveryForm) {
   Bytes data(static_cast<size_t>(w * h * 4 + 8 * h));
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 37 + 1);
   const Bytes form = CompressedForm(data);
-  for (std::uint32_t flags : {0u, kAddCompress, kAddCompressedForm, kAddCompressedForm | kAddCompress}) {
+  for (std::uint32_t flags :
+       {0u, kAddCompress, kAddCompressedForm, kAddCompressedForm | kAddCompress}) {
     const Bytes& in = (flags & kAddCompressedForm) ? form : data;
     const int n = Add(bank.get(), w, h, flags | kAddAlphaPlane, in.data());
     ASSERT_NE(n, 0) << flags;
@@ -245,7 +252,8 @@ TEST(BankImageStorage, AlphaPlaneTravelsWithEveryForm) {
     ASSERT_TRUE(s.HasAlpha());
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
-        EXPECT_EQ(s.GetAlphaPointer()[y * s.GetAlphaPitch() + x], data[static_cast<size_t>(w * h * 4 + 8 * y + x)]);
+        EXPECT_EQ(s.GetAlphaPointer()[y * s.GetAlphaPitch() + x],
+                  data[static_cast<size_t>(w * h * 4 + 8 * y + x)]);
   }
 }
 
@@ -262,8 +270,12 @@ TEST(BankImageStorage, RgbaRulesOfCompressedData) {
   const std::vector<Case> cases = {
       {kAddAlphaInPixels, {0xFF0000, 0x665544, 0x998877, 0xFF0000}, {}},
       {kAddSwapRedBlue, {0xFF0000, 0x445566, 0x778899, 0xFF0000}, {}},
-      {kAddAlphaInPixels | kAddAlphaPlane, {0x332211, 0x665544, 0x998877, 0xCCBBAA}, {0, 0x80, 0xFF, 0}},
-      {kAddSwapRedBlue | kAddAlphaPlane, {0x112233, 0x445566, 0x778899, 0xAABBCC}, {0, 0x80, 0xFF, 0}},
+      {kAddAlphaInPixels | kAddAlphaPlane,
+       {0x332211, 0x665544, 0x998877, 0xCCBBAA},
+       {0, 0x80, 0xFF, 0}},
+      {kAddSwapRedBlue | kAddAlphaPlane,
+       {0x112233, 0x445566, 0x778899, 0xAABBCC},
+       {0, 0x80, 0xFF, 0}},
   };
   BankPtr bank = NewBank(8);
   for (const Case& c : cases) {
@@ -276,17 +288,21 @@ TEST(BankImageStorage, RgbaRulesOfCompressedData) {
       ASSERT_NE(n, 0);
       cSurfaceObject s;
       ASSERT_EQ(GetImageSurface(bank.get(), n, &s, 0), 1);
-      for (int i = 0; i < 4; ++i) EXPECT_EQ(RawPixel(*s.implementation, i % 2, i / 2), c.pixels[static_cast<size_t>(i)]) << i;
+      for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(RawPixel(*s.implementation, i % 2, i / 2), c.pixels[static_cast<size_t>(i)]) << i;
       ASSERT_EQ(s.HasAlpha() != 0, !c.alpha.empty());
       for (size_t i = 0; i < c.alpha.size(); ++i)
-        EXPECT_EQ(s.GetAlphaPointer()[(i / 2) * static_cast<size_t>(s.GetAlphaPitch()) + i % 2], c.alpha[i]);
+        EXPECT_EQ(s.GetAlphaPointer()[(i / 2) * static_cast<size_t>(s.GetAlphaPitch()) + i % 2],
+                  c.alpha[i]);
     }
   }
   // The rules need 4-byte pixels: kept as it is in a 24-bit bank they are refused, opened and
   // converted they work.
   BankPtr bank24 = NewBank(4);
   const Bytes form = CompressedForm(rgba);
-  EXPECT_EQ(Add(bank24.get(), 2, 2, kAddAlphaInPixels | kAddCompressedForm | kAddCompress, form.data()), 0);
+  EXPECT_EQ(
+      Add(bank24.get(), 2, 2, kAddAlphaInPixels | kAddCompressedForm | kAddCompress, form.data()),
+      0);
   EXPECT_NE(Add(bank24.get(), 2, 2, 8 | kAddAlphaInPixels | kAddCompressedForm, form.data()), 0);
 }
 
@@ -319,7 +335,8 @@ TEST(BankImageConversion, SuppliedFormatsAndPalettes) {
   for (int x = 0; x < 2; ++x) {
     const PALETTEENTRY e = palette.palPalEntry[indexes[x]];
     EXPECT_EQ(RawPixel(*s.implementation, x, 0),
-              static_cast<std::uint32_t>(GetNearestIndex(bank8->palette, e.peRed | e.peGreen << 8 | e.peBlue << 16)));
+              static_cast<std::uint32_t>(
+                  GetNearestIndex(bank8->palette, e.peRed | e.peGreen << 8 | e.peBlue << 16)));
   }
 
   // 4-bit pixels (high nibble first) widen to indexes.
@@ -351,13 +368,16 @@ TEST(BankImages, HeaderFieldsAndColorKeys) {
   EXPECT_EQ(info.refCount, 1u);
 
   BankPtr bank16 = NewBank(7);
-  EXPECT_EQ(Info(bank16.get(), AddImage(bank16.get(), 1, 1, 0, 0, 0, 0, 0x123456, 0, nullptr, nullptr)).transparentColor,
-            0x103450u);
+  EXPECT_EQ(
+      Info(bank16.get(), AddImage(bank16.get(), 1, 1, 0, 0, 0, 0, 0x123456, 0, nullptr, nullptr))
+          .transparentColor,
+      0x103450u);
   BankPtr bank8 = NewBank(3);
   const COLORREF asked = 0x405060;
   const int nearest = GetNearestIndex(bank8->palette, asked);
   const PALETTEENTRY e = bank8->palette->entries[nearest];
-  EXPECT_EQ(Info(bank8.get(), AddImage(bank8.get(), 1, 1, 0, 0, 0, 0, asked, 0, nullptr, nullptr)).transparentColor,
+  EXPECT_EQ(Info(bank8.get(), AddImage(bank8.get(), 1, 1, 0, 0, 0, 0, asked, 0, nullptr, nullptr))
+                .transparentColor,
             static_cast<COLORREF>(e.peRed | e.peGreen << 8 | e.peBlue << 16));
 
   EXPECT_EQ(AddImage(nullptr, 1, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr), 0);
@@ -488,8 +508,8 @@ struct Dib {
   std::vector<std::uint8_t> bytes;
   const BITMAPINFO* info() const { return reinterpret_cast<const BITMAPINFO*>(bytes.data()); }
 };
-Dib MakeDib(int w, int h, int bits, std::uint32_t compression, const std::vector<std::uint32_t>& extra,
-            const std::vector<std::uint8_t>& pixelRows) {
+Dib MakeDib(int w, int h, int bits, std::uint32_t compression,
+            const std::vector<std::uint32_t>& extra, const std::vector<std::uint8_t>& pixelRows) {
   BITMAPINFOHEADER header{40, w, h, 1, static_cast<WORD>(bits), compression, 0, 0, 0, 0, 0};
   Dib d;
   d.bytes.resize(40);
@@ -544,12 +564,15 @@ TEST(BankImages, FromBitmaps) {
   ASSERT_EQ(GetImageSurface(bank.get(), z, &s, kImageSurfacePlain), 1);
   EXPECT_EQ(s.IsAllTransparent(), 1);
   BankPtr bank15 = NewBank(6);
-  const int t = AddImageFromDIB(bank15.get(), nullptr, MakeDib(1, 1, 16, 0, {}, {0x00, 0x80, 0, 0}).info(), 0, 0);
+  const int t = AddImageFromDIB(bank15.get(), nullptr,
+                                MakeDib(1, 1, 16, 0, {}, {0x00, 0x80, 0, 0}).info(), 0, 0);
   ASSERT_EQ(GetImageSurface(bank15.get(), t, &s, 0), 1);
   EXPECT_EQ(RawPixel(*s.implementation, 0, 0), 0u);
 
   // Forms the bank cannot read.
-  EXPECT_EQ(AddImageFromDIB(bank.get(), nullptr, MakeDib(2, 1, 16, 3, {0xF00, 0xF0, 0xF}, {0, 0, 0, 0}).info()), 0);
+  EXPECT_EQ(AddImageFromDIB(bank.get(), nullptr,
+                            MakeDib(2, 1, 16, 3, {0xF00, 0xF0, 0xF}, {0, 0, 0, 0}).info()),
+            0);
   EXPECT_EQ(AddImageFromDIB(bank.get(), nullptr, MakeDib(2, 1, 8, 1, {}, {0, 0, 0, 0}).info()), 0);
   EXPECT_EQ(AddImageFromDIB(bank.get(), nullptr, MakeDib(0, 1, 24, 0, {}, {}).info()), 0);
   EXPECT_EQ(AddImageFromDIB(bank.get(), nullptr, nullptr), 0);
@@ -590,7 +613,8 @@ TEST(BankImageMasks, BuiltOnceStoredPerKindAndReleasedWithTheImage) {
         for (int x = 0; x < 37; ++x) {
           std::uint32_t v = 0;
           std::memcpy(&v, &rows[static_cast<size_t>(y * 37 * 4 + x * 4)], 4);
-          EXPECT_EQ(TestMaskPoint(MaskBits(reference), x, y, 37, 11), v != 0 ? 1 : 0) << x << "," << y;
+          EXPECT_EQ(TestMaskPoint(MaskBits(reference), x, y, 37, 11), v != 0 ? 1 : 0)
+              << x << "," << y;
         }
     }
   }

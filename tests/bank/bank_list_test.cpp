@@ -62,7 +62,8 @@ TEST(BankList, ReleasedNumberIsReusedUnlessAppending) {
 
 TEST(BankList, GrowsInSteps) {
   BankPtr bank = NewBank();
-  for (int i = 1; i <= 256; ++i) ASSERT_EQ(AddSeeded(bank.get(), static_cast<std::uint32_t>(i) * 8), i);
+  for (int i = 1; i <= 256; ++i)
+    ASSERT_EQ(AddSeeded(bank.get(), static_cast<std::uint32_t>(i) * 8), i);
   EXPECT_EQ(bank->lists[kListImages]->capacity, 256u);
   EXPECT_EQ(AddSeeded(bank.get(), 99999), 257);
   EXPECT_EQ(bank->lists[kListImages]->capacity, 512u);

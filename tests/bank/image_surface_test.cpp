@@ -14,9 +14,9 @@
 #include <vexa/surface_object.h>
 
 #include "pixels/kernels/run_length_form.h"
+#include "pixels/pixel_format.h"
 #include "support/bank_fixture.h"
 #include "support/surface_factory.h"
-#include "pixels/pixel_format.h"
 
 namespace {
 
@@ -32,7 +32,8 @@ const ImageEntryHeader* Entry(ImageBank* bank, int n) {
 std::vector<std::uint32_t> Sprite() {
   std::vector<std::uint32_t> pixels(300 * 4, 0x0000FF00);
   for (int y = 0; y < 4; ++y)
-    for (int x = 10 * y; x < 10 * y + 270; ++x) pixels[static_cast<size_t>(y * 300 + x)] = 0x00100000u + static_cast<std::uint32_t>(x);
+    for (int x = 10 * y; x < 10 * y + 270; ++x)
+      pixels[static_cast<size_t>(y * 300 + x)] = 0x00100000u + static_cast<std::uint32_t>(x);
   return pixels;
 }
 
@@ -78,7 +79,8 @@ TEST(ImageSurface, EightBitImagesUseTheBankPalette) {
   cSurfaceObject s;
   ASSERT_EQ(GetImageSurface(bank.get(), n, &s, 0), 1);
   EXPECT_EQ(s.GetPalette(), bank->palette);
-  EXPECT_EQ(s.GetTransparentValue(), static_cast<std::uint32_t>(GetNearestIndex(bank->palette, asked)));
+  EXPECT_EQ(s.GetTransparentValue(),
+            static_cast<std::uint32_t>(GetNearestIndex(bank->palette, asked)));
   cSurfaceImplementation* copy = s.implementation->CreateCompatible(4, 4);
   EXPECT_EQ(copy->palette, bank->palette);
   copy->Delete();
@@ -119,7 +121,8 @@ TEST(ImageSurface, RunLengthImages) {
   EXPECT_EQ(copy.implementation->HasCustomPixelRoutines(), 0);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 300; ++x)
-      ASSERT_EQ(RawPixel(*copy.implementation, x, y), RawPixel(*flat.implementation, x, y)) << x << "," << y;
+      ASSERT_EQ(RawPixel(*copy.implementation, x, y), RawPixel(*flat.implementation, x, y))
+          << x << "," << y;
 
   // Its compatible surfaces are plain.
   cSurfaceImplementation* compatible = rle.implementation->CreateCompatible(8, 8);
@@ -133,8 +136,10 @@ TEST(ImageSurface, RunLengthImages) {
     ASSERT_GT(size, 0);
     EXPECT_EQ(rle.implementation->BuildMask(nullptr, kind), size);
     std::vector<std::uint8_t> a(static_cast<size_t>(size)), b(static_cast<size_t>(size));
-    ASSERT_EQ(rle.implementation->BuildMask(reinterpret_cast<CollisionMask*>(a.data()), kind), size);
-    ASSERT_EQ(flat.implementation->BuildMask(reinterpret_cast<CollisionMask*>(b.data()), kind), size);
+    ASSERT_EQ(rle.implementation->BuildMask(reinterpret_cast<CollisionMask*>(a.data()), kind),
+              size);
+    ASSERT_EQ(flat.implementation->BuildMask(reinterpret_cast<CollisionMask*>(b.data()), kind),
+              size);
     EXPECT_EQ(a, b) << "kind " << kind;
   }
 }
@@ -169,7 +174,8 @@ TEST(ImageSurface, RunLengthBlockSurvivesEveryOperation) {
   cSurfaceObject rotated;
   rotated.Create(300, 300, target.get());
   s.implementation->Rotate(rotated.implementation, 30.0f, 1, 0, 1);
-  EXPECT_EQ(std::vector<std::uint8_t>(entry->Data(), entry->Data() + entry->entry.dataSize), before);
+  EXPECT_EQ(std::vector<std::uint8_t>(entry->Data(), entry->Data() + entry->entry.dataSize),
+            before);
 }
 
 TEST(SaveBufferSurface, ForeignStorage) {
@@ -184,7 +190,8 @@ TEST(SaveBufferSurface, ForeignStorage) {
   surface->SetPixelColor(1, 2, 0x0000FF);
   EXPECT_EQ(memory[9], 0xFF0000u);
   // Bottom-up rows: row 0 is the last one in memory.
-  ASSERT_EQ(surface->AttachStorage(reinterpret_cast<std::uint8_t*>(memory.data() + 8), 4, 3, -16), 1);
+  ASSERT_EQ(surface->AttachStorage(reinterpret_cast<std::uint8_t*>(memory.data() + 8), 4, 3, -16),
+            1);
   surface->SetPixelColor(0, 2, 0x00FF00);
   EXPECT_EQ(memory[0], 0x00FF00u);
   surface->Delete();  // the memory stays the vector's: freeing it would be a double free

@@ -17,8 +17,8 @@
 #include "bank/mask/collision_mask_build.h"
 #include "bank/mask/mask_kernels.h"
 #include "bank/mask/mask_runlength.h"
-#include "support/surface_factory.h"
 #include "support/simd_levels.h"
+#include "support/surface_factory.h"
 
 namespace {
 

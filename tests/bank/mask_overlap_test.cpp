@@ -69,8 +69,8 @@ bool ReferenceRect(const Bits& m, int x, int y, int w, int h) {
 std::vector<SimdLevel> Levels() { return testsupport::SupportedLevels(); }
 
 int Overlap(SimdLevel level, const Bits& a, int xA, int yA, const Bits& b, int xB, int yB) {
-  return vexa::OverlapMasks(vexa::MaskKernelsAt(level), a.bytes.data(), b.bytes.data(), xA,
-                            yA, a.width, a.height, xB, yB, b.width, b.height);
+  return vexa::OverlapMasks(vexa::MaskKernelsAt(level), a.bytes.data(), b.bytes.data(), xA, yA,
+                            a.width, a.height, xB, yB, b.width, b.height);
 }
 
 TEST(MaskPoint, BitOrderIsLeastSignificantFirst) {

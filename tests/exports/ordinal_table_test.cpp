@@ -37,7 +37,8 @@ std::vector<ListEntry> ReadList(const std::filesystem::path& path) {
 
 std::vector<ListEntry> ReadAllLists() {
   std::vector<ListEntry> all;
-  for (const auto& file : std::filesystem::directory_iterator(VEXA_SOURCE_DIR "/src/exports/list")) {
+  for (const auto& file :
+       std::filesystem::directory_iterator(VEXA_SOURCE_DIR "/src/exports/list")) {
     if (file.path().extension() != ".list") continue;
     for (const ListEntry& e : ReadList(file.path())) all.push_back(e);
   }

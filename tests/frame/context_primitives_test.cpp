@@ -48,8 +48,8 @@ TEST(ContextPrimitives, EllipsePenAndBrushChoice) {
   auto s = ContextSurface(40, 30);
   ASSERT_TRUE(s->IsValid());
   EXPECT_EQ(s->DrawEllipse(35, 25, 5, 5, 0x00FF00, 3, 0x0000FF, 1), 1);
-  EXPECT_EQ(Read(*s, 20, 15), 0x00FF00u);  // brush inside
-  EXPECT_GT(Count(*s, 0x0000FF), 0);       // pen around
+  EXPECT_EQ(Read(*s, 20, 15), 0x00FF00u);              // brush inside
+  EXPECT_GT(Count(*s, 0x0000FF), 0);                   // pen around
   EXPECT_TRUE(AllInside(*s, 0x102030, 5, 5, 35, 25));  // the pen stays inside the box
 
   // A fill without a border: no pen, the whole box, nothing of the border colour.
@@ -67,7 +67,7 @@ TEST(ContextPrimitives, EllipsePenAndBrushChoice) {
 
 TEST(ContextPrimitives, ClipAndOriginApplyToContextShapes) {
   auto s = ContextSurface(40, 30);
-  s->SetOrigin(-3, -2);  // object (-3, -2) is pixel (0, 0)
+  s->SetOrigin(-3, -2);          // object (-3, -2) is pixel (0, 0)
   s->SetClipRect(2, 3, 20, 10);  // pixels (5, 5) to (25, 15)
   EXPECT_EQ(s->DrawEllipse(-3, -2, 40, 30, 0xFFFFFF, 0, 0, 1), 1);
   EXPECT_EQ(s->DrawLine(-3, 5, 40, 5, 5, 0x00FF00), 1);  // a wide line along pixel row 7
@@ -120,7 +120,8 @@ class ContextOnlySurface : public cSurfaceImplementation {
 TEST(ContextPrimitives, GradientBandsGoThroughTheContextWhenThereIsNoStorage) {
   auto like = testsupport::MakeSurface(32, 1, 1);
   cSurfaceObject s;
-  s.SetImplementation(new ContextOnlySurface(cContextBufferSurface::Make(like->implementation, 8, 6)));
+  s.SetImplementation(
+      new ContextOnlySurface(cContextBufferSurface::Make(like->implementation, 8, 6)));
   CFillDir gradient(0x000010, 0x000014, 0, 0, 0);  // 4 bands of 2 columns
   EXPECT_EQ(gradient.FillRect(&s, 0, 0, 8, 6, 0), 1);
   EXPECT_EQ(Read(s, 0, 0), 0x000010u);

@@ -109,9 +109,9 @@ TEST(FillStyle, GradientBandCountsColoursAndEdges) {
   EXPECT_EQ(vexa::GradientBands(0x000000, 0x000001).count(), 1);
   EXPECT_EQ(vexa::GradientBands(0x000000, 0x0000FF).count(), 255);
   EXPECT_EQ(vexa::GradientBands(0x102030, 0x0A2030).count(), 6);  // |dR| = 6
-  EXPECT_EQ(vexa::AvoidBlack(0x050307), 0x050308u);  // red 7, green 3, blue 5 -> red 8
-  EXPECT_EQ(vexa::AvoidBlack(0x070302), 0x080302u);  // blue is the largest
-  EXPECT_EQ(vexa::AvoidBlack(0x000700), 0x000800u);  // green is the largest
+  EXPECT_EQ(vexa::AvoidBlack(0x050307), 0x050308u);               // red 7, green 3, blue 5 -> red 8
+  EXPECT_EQ(vexa::AvoidBlack(0x070302), 0x080302u);               // blue is the largest
+  EXPECT_EQ(vexa::AvoidBlack(0x000700), 0x000800u);               // green is the largest
   EXPECT_EQ(vexa::AvoidBlack(0x000000), 0x000008u);
   EXPECT_EQ(vexa::AvoidBlack(0x000008), 0x000008u);
 
@@ -172,7 +172,7 @@ TEST(FillStyle, DirectionalFillPaintsBandsAndReleasesTheContext) {
   EXPECT_EQ(vertical.FillRect(s.get(), 0, 0, 6, 4, 0), 1);
   EXPECT_EQ(raw->released, 1);
   EXPECT_EQ(Read(*s, 5, 0), 0x000008u);
-  EXPECT_EQ(Read(*s, 0, 3), 0x000005u);  // 8 - 3 x 1
+  EXPECT_EQ(Read(*s, 0, 3), 0x000005u);              // 8 - 3 x 1
   CFillDir horizontal(0x00FF00, 0x00F900, 0, 0, 0);  // 6 bands of one column
   s->SetOrigin(10, 0);
   EXPECT_EQ(horizontal.FillRect(s.get(), 10, 0, 16, 4, 1), 1);

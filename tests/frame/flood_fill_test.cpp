@@ -168,8 +168,7 @@ TEST(FloodFill, DirectAndVirtualFormsAgreeOnRandomImages) {
       request.seedColour = seed;
       request.fillColour = depth == 8 ? a->GetPaletteColor(a->GetNearestIndex(0x00FF00))
                                       : (depth == 24 || depth == 32 ? 0x00FF01 : 0x00F800);
-      request.fillIndex = depth == 8 ? static_cast<std::uint32_t>(a->GetNearestIndex(0x00FF00))
-                                     : 0;
+      request.fillIndex = depth == 8 ? static_cast<std::uint32_t>(a->GetNearestIndex(0x00FF00)) : 0;
       request.tolerance = tolerance;
       vexa::FloodBox boxA{sx, sy, sx, sy}, boxB = boxA;
       request.surface = request.target = a->implementation;

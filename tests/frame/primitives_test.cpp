@@ -35,8 +35,7 @@ TEST(DrawLine, StepsThroughTheDocumentedPixels) {
   auto s = MakeSurface(32, 5, 3);
   s->FillColor(0);
   EXPECT_EQ(s->DrawLine(0, 0, 3, 1, 1, 0xFFFFFF), 1);
-  EXPECT_EQ(Painted(*s, 0xFFFFFF),
-            (std::set<std::pair<int, int>>{{0, 0}, {1, 0}, {2, 1}, {3, 1}}));
+  EXPECT_EQ(Painted(*s, 0xFFFFFF), (std::set<std::pair<int, int>>{{0, 0}, {1, 0}, {2, 1}, {3, 1}}));
   // Steep lines swap the roles of x and y; a single point is one pixel.
   s->FillColor(0);
   s->DrawLine(4, 2, 3, 0, 1, 0x00FF00);
@@ -84,9 +83,9 @@ TEST(DrawLine, RandomLinesStayInTheClipAndNearTheSegment) {
     const double len = std::hypot(x2 - x1, y2 - y1);
     for (auto [x, y] : painted) {
       ASSERT_TRUE(x >= 8 && x < 48 && y >= 6 && y < 36) << x << "," << y;
-      const double distance =
-          len == 0 ? std::hypot(x - x1, y - y1)
-                   : std::fabs((x2 - x1) * (y1 - y) - (x1 - x) * (y2 - y1)) / len;
+      const double distance = len == 0
+                                  ? std::hypot(x - x1, y - y1)
+                                  : std::fabs((x2 - x1) * (y1 - y) - (x1 - x) * (y2 - y1)) / len;
       // Half a pixel of stepping plus under a pixel of truncation where the clipper cut.
       ASSERT_LT(distance, 1.5) << x1 << "," << y1 << " " << x2 << "," << y2;
     }
@@ -160,8 +159,7 @@ TEST(DrawStyled, BorderlessFlatRectangleEqualsThePlainOne) {
     styled->SetClipRect(2, 1, 15, 14);
     plain->SetClipRect(2, 1, 15, 14);
     CFillFlat flat(0x3060C0);
-    EXPECT_EQ(styled->DrawRectangleStyled(0, 3, 12, 19, &flat, 0, nullptr, 0, 0, 0, 1), 1)
-        << depth;
+    EXPECT_EQ(styled->DrawRectangleStyled(0, 3, 12, 19, &flat, 0, nullptr, 0, 0, 0, 1), 1) << depth;
     plain->DrawRectangle(0, 3, 12, 19, 0x3060C0, 0, 0, 1);
     styled->ResetClipRect();
     plain->ResetClipRect();
@@ -176,12 +174,11 @@ TEST(DrawStyled, BlackStylesShowAsNearBlackAndEffectsBlendPerPixel) {
   EXPECT_EQ(s->DrawRectangleStyled(1, 1, 4, 4, &black, 0, nullptr, 0, 0, 0, 1), 1);
   EXPECT_EQ(Read(*s, 2, 2), 0x000008u);
   CFillFlat red(0x0000F0);
-  EXPECT_EQ(s->DrawRectangleStyled(4, 4, 8, 8, &red, 0, nullptr, 0, kEffectSemiTransparent, 32,
-                                   1),
+  EXPECT_EQ(s->DrawRectangleStyled(4, 4, 8, 8, &red, 0, nullptr, 0, kEffectSemiTransparent, 32, 1),
             1);
   // (S x (128 - 32) + D x 32) >> 7 per channel.
-  const COLORREF blended = ((0xF0 * 96 + 0xFF * 32) >> 7) | (((0xFF * 32) >> 7) << 8) |
-                           (((0xFF * 32) >> 7) << 16);
+  const COLORREF blended =
+      ((0xF0 * 96 + 0xFF * 32) >> 7) | (((0xFF * 32) >> 7) << 8) | (((0xFF * 32) >> 7) << 16);
   EXPECT_EQ(Read(*s, 5, 5), blended);
   EXPECT_EQ(Read(*s, 3, 5), 0xFFFFFFu);
 }
@@ -250,7 +247,8 @@ TEST(DrawStyled, OriginsGiveTheSamePixelsOnMemoryAndDIBSurfaces) {
   ASSERT_TRUE(section.Create(24, 18, prototype));
   auto memory = MakeSurface(32, 24, 18);
   auto tile = MakeSurface(32, 3, 2);
-  for (int i = 0; i < 6; ++i) tile->SetPixelColor(i % 3, i / 3, static_cast<COLORREF>(0x203040 * (i + 1)));
+  for (int i = 0; i < 6; ++i)
+    tile->SetPixelColor(i % 3, i / 3, static_cast<COLORREF>(0x203040 * (i + 1)));
   for (cSurfaceObject* s : {static_cast<cSurfaceObject*>(&section), memory.get()}) {
     s->FillColor(0x000020);
     s->SetOrigin(-5, 7);

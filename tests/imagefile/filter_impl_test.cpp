@@ -84,15 +84,15 @@ TEST(FilterImplSlots, DefaultsAnswerFromTheirSlots) {
   EXPECT_EQ((Slot<int (*)(CFilterImpl*, int)>(f, 34)(f, 0)), 111);
   EXPECT_EQ(Slot<Int0>(f, 35)(f), 1);
   BYTE pixel[4] = {};
-  EXPECT_EQ((Slot<int (*)(CFilterImpl*, COutputFile*, const BYTE*, int, int, int, int,
-                          const LOGPALETTE*, const void*, int)>(f, 15)(f, nullptr, pixel, 1, 1,
-                                                                       24, 4, nullptr, &key, 0)),
+  EXPECT_EQ(
+      (Slot<int (*)(CFilterImpl*, COutputFile*, const BYTE*, int, int, int, int, const LOGPALETTE*,
+                    const void*, int)>(f, 15)(f, nullptr, pixel, 1, 1, 24, 4, nullptr, &key, 0)),
+      8);
+  EXPECT_EQ((Slot<int (*)(CFilterImpl*, COutputFile*, int, int, int, int, int, int, int, int, int)>(
+                f, 38)(f, nullptr, 1, 1, 24, 0, 0, 0, 0, 0, 0)),
             8);
-  EXPECT_EQ((Slot<int (*)(CFilterImpl*, COutputFile*, int, int, int, int, int, int, int, int,
-                          int)>(f, 38)(f, nullptr, 1, 1, 24, 0, 0, 0, 0, 0, 0)),
-            8);
-  EXPECT_EQ((Slot<int (*)(CFilterImpl*, COutputFile*, const BYTE*, const BYTE*, int, int, int,
-                          int, const LOGPALETTE*, int, int, int, int, int)>(f, 39)(
+  EXPECT_EQ((Slot<int (*)(CFilterImpl*, COutputFile*, const BYTE*, const BYTE*, int, int, int, int,
+                          const LOGPALETTE*, int, int, int, int, int)>(f, 39)(
                 f, nullptr, nullptr, pixel, 1, 1, 4, 24, nullptr, 0, 0, 0, 0, 0)),
             8);
   // Slot 1 is the plug-in's Release; slot 0 the destructor with freeing.
@@ -114,9 +114,9 @@ TEST(FilterImpl, ConstructionValues) {
 TEST(FilterImpl, LineBytesFollowTheDepth) {
   struct Case {
     int depth, width, lineBytes, pixelBytes;
-  } cases[] = {{1, 1, 2, 0},  {1, 16, 2, 0},  {1, 17, 4, 0},  {4, 3, 2, 0},   {4, 4, 2, 0},
-               {8, 5, 5, 1},  {15, 5, 10, 2}, {16, 5, 10, 2}, {24, 5, 15, 3}, {32, 5, 20, 4},
-               {12, 5, 5, 1}};
+  } cases[] = {{1, 1, 2, 0},   {1, 16, 2, 0},  {1, 17, 4, 0},  {4, 3, 2, 0},
+               {4, 4, 2, 0},   {8, 5, 5, 1},   {15, 5, 10, 2}, {16, 5, 10, 2},
+               {24, 5, 15, 3}, {32, 5, 20, 4}, {12, 5, 5, 1}};
   for (const Case& c : cases) {
     PlainFilter f;
     f.depth = c.depth;
@@ -169,10 +169,14 @@ int Bytes(int depth) { return (depth + 1) / 8; }
 Rgb Components(int depth, const BYTE* p, const PALETTEENTRY* palette) {
   const int v = p[0] | (depth == 15 || depth == 16 ? p[1] << 8 : 0);
   switch (depth) {
-    case 8: return {palette[p[0]].peRed, palette[p[0]].peGreen, palette[p[0]].peBlue};
-    case 15: return {(v >> 10) & 31, (v >> 5) & 31, v & 31};
-    case 16: return {(v >> 11) & 31, (v >> 5) & 63, v & 31};
-    default: return {p[2], p[1], p[0]};
+    case 8:
+      return {palette[p[0]].peRed, palette[p[0]].peGreen, palette[p[0]].peBlue};
+    case 15:
+      return {(v >> 10) & 31, (v >> 5) & 31, v & 31};
+    case 16:
+      return {(v >> 11) & 31, (v >> 5) & 63, v & 31};
+    default:
+      return {p[2], p[1], p[0]};
   }
 }
 

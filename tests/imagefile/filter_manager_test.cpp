@@ -63,8 +63,8 @@ class FilterManager : public ::testing::Test {
 TEST_F(FilterManager, ScanKeepsPriorityOrderAndSkipsIncompletePlugins) {
   // Found in name order; equal priorities (a_narrow, b_both: 100) put the later one first;
   // c_nopriority gets 8192; d_nocreate, e_noid, f_noname and the text file are skipped.
-  EXPECT_EQ(IdsOf(mgr), (std::vector<std::uint32_t>{kReadAhead, kDupe, kDupe, kBoth, kNarr,
-                                                    kNoPriority}));
+  EXPECT_EQ(IdsOf(mgr),
+            (std::vector<std::uint32_t>{kReadAhead, kDupe, kDupe, kBoth, kNarr, kNoPriority}));
   const std::uint32_t priorities[] = {1, 50, 60, 100, 100, 0x2000};
   for (int i = 0; i < mgr.GetFilterCount(); ++i) {
     EXPECT_EQ(mgr.GetEntry(i)->priority, priorities[i]) << "entry " << i;
@@ -93,12 +93,11 @@ TEST_F(FilterManager, OnlyOneNameEntryPointIsCalledAndTheOtherFormIsConverted) {
   const int narrow = mgr.GetFilterIndex(kNarr);
   EXPECT_STREQ(mgr.GetFilterName(narrow), "Narrow \xC3\xA9");
   EXPECT_EQ(std::u16string(mgr.GetFilterNameW(narrow)), u"Narrow \u00e9");
-  EXPECT_EQ(std::u16string(mgr.GetFilterNameW(mgr.GetFilterIndex(kNoPriority))),
-            u"Wide \u00e9");
+  EXPECT_EQ(std::u16string(mgr.GetFilterNameW(mgr.GetFilterIndex(kNoPriority))), u"Wide \u00e9");
 }
 
 TEST_F(FilterManager, ListsConvertBothWaysAsOneBlock) {
-  const int wide = mgr.GetFilterIndex(kBoth);     // wide lists
+  const int wide = mgr.GetFilterIndex(kBoth);    // wide lists
   const int narrow = mgr.GetFilterIndex(kNarr);  // narrow lists
   const char* const* exts = mgr.GetFilterExts(wide);
   ASSERT_NE(exts[0], nullptr);
@@ -191,8 +190,7 @@ TEST_F(FilterManager, ContentTestSkipsARecognisingPluginWhoseCreationFails) {
 
 TEST_F(FilterManager, RemoveFilterClosesTheGapAndUnloads) {
   mgr.RemoveFilter(1);
-  EXPECT_EQ(IdsOf(mgr),
-            (std::vector<std::uint32_t>{kReadAhead, kDupe, kBoth, kNarr, kNoPriority}));
+  EXPECT_EQ(IdsOf(mgr), (std::vector<std::uint32_t>{kReadAhead, kDupe, kBoth, kNarr, kNoPriority}));
   EXPECT_FALSE(IsLoaded(FilterDir("order") + "/g_fails.ift"));
   mgr.RemoveFilter(4);
   EXPECT_EQ(mgr.GetFilterCount(), 4);
@@ -306,8 +304,8 @@ TEST(FilterManagerSlots, SlotsHoldTheManagerOperationsInOrder) {
   CImageFilterMgr* mgr = NewImageFilterMgr();
   ASSERT_NE(mgr, nullptr);
   const std::u16string dir = Utf16(FilterDir("order"));
-  Slot<void (*)(CFilterMgr*, const WCHAR*, const WCHAR*, std::uint32_t)>(mgr, 1)(
-      mgr, dir.c_str(), u"*.ift", 3);
+  Slot<void (*)(CFilterMgr*, const WCHAR*, const WCHAR*, std::uint32_t)>(mgr, 1)(mgr, dir.c_str(),
+                                                                                 u"*.ift", 3);
   EXPECT_EQ((Slot<int (*)(CFilterMgr*)>(mgr, 5)(mgr)), 6);
   EXPECT_STREQ((Slot<const char* (*)(CFilterMgr*, int)>(mgr, 6)(mgr, 4)), "Narrow \xC3\xA9");
   EXPECT_EQ(std::string(Slot<const char* (*)(CFilterMgr*, int)>(mgr, 7)(mgr, 4)),
@@ -315,14 +313,13 @@ TEST(FilterManagerSlots, SlotsHoldTheManagerOperationsInOrder) {
   EXPECT_EQ((Slot<std::uint32_t (*)(CFilterMgr*, int)>(mgr, 8)(mgr, 3)), kBoth);
   EXPECT_EQ((Slot<int (*)(CFilterMgr*, std::uint32_t)>(mgr, 9)(mgr, kNarr)), 4);
   EXPECT_STREQ((Slot<const char* const* (*)(CFilterMgr*, int)>(mgr, 10)(mgr, 3))[0], "tst");
-  EXPECT_STREQ((Slot<const char* const* (*)(CFilterMgr*, int)>(mgr, 11)(mgr, 3))[0],
-               "libtest.so");
+  EXPECT_STREQ((Slot<const char* const* (*)(CFilterMgr*, int)>(mgr, 11)(mgr, 3))[0], "libtest.so");
   const char bytes[] = "BOTH";
   CInputMemFile input;
   input.Create(bytes, 4);
   EXPECT_EQ((Slot<int (*)(CFilterMgr*, int, CInputFile*)>(mgr, 12)(mgr, 3, &input)), 1);
-  auto* fromFile = static_cast<CFilterImpl*>(
-      Slot<void* (*)(CFilterMgr*, CInputFile*)>(mgr, 13)(mgr, &input));
+  auto* fromFile =
+      static_cast<CFilterImpl*>(Slot<void* (*)(CFilterMgr*, CInputFile*)>(mgr, 13)(mgr, &input));
   ASSERT_NE(fromFile, nullptr);
   EXPECT_EQ(fromFile->GetID(), kBoth);
   fromFile->Release();
@@ -341,9 +338,8 @@ TEST(FilterManagerSlots, SlotsHoldTheManagerOperationsInOrder) {
             Utf16(FilterDir("order") + "/c_nopriority.ift"));
   EXPECT_EQ(std::u16string(Slot<const WCHAR* const* (*)(CFilterMgr*, int)>(mgr, 19)(mgr, 4)[0]),
             u"tst");
-  EXPECT_EQ(
-      std::u16string(Slot<const WCHAR* const* (*)(CFilterMgr*, int)>(mgr, 20)(mgr, 4)[0]),
-      u"libtest.so");
+  EXPECT_EQ(std::u16string(Slot<const WCHAR* const* (*)(CFilterMgr*, int)>(mgr, 20)(mgr, 4)[0]),
+            u"libtest.so");
   Slot<void (*)(CFilterMgr*, int)>(mgr, 16)(mgr, 0);
   EXPECT_EQ(mgr->GetFilterCount(), 5);
   Slot<void (*)(CFilterMgr*, const char*, const char*, std::uint32_t)>(mgr, 2)(

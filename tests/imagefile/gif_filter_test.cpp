@@ -55,7 +55,8 @@ std::map<std::string, std::string> Section(const std::string& path, const std::s
 }
 
 // Expected RGBA of a frame: a .rgba file, or a PNG read with our PNG filter.
-bool ExpectedFrame(const std::string& path, int width, int height, std::vector<unsigned char>* rgba) {
+bool ExpectedFrame(const std::string& path, int width, int height,
+                   std::vector<unsigned char>* rgba) {
   rgba->assign(static_cast<std::size_t>(width) * height * 4, 0);
   if (path.size() > 5 && path.substr(path.size() - 5) == ".rgba") {
     std::ifstream in(path, std::ios::binary);
@@ -66,7 +67,8 @@ bool ExpectedFrame(const std::string& path, int width, int height, std::vector<u
   if (!ImportImage(&Plugins(), path.c_str(), &png, nullptr, kImportNoPremultiply)) return false;
   if (png.GetWidth() != width || png.GetHeight() != height) return false;
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) SurfaceRgba(png, x, y, &(*rgba)[(static_cast<std::size_t>(y) * width + x) * 4]);
+    for (int x = 0; x < width; ++x)
+      SurfaceRgba(png, x, y, &(*rgba)[(static_cast<std::size_t>(y) * width + x) * 4]);
   }
   return true;
 }
@@ -157,7 +159,8 @@ TEST(GifFilter, PygifFramesMatch) {
       auto frame = Section(conf, frames[i]);
       const std::string expected = dir + (frame.count("pixels") ? frame["pixels"] : frame["image"]);
       std::vector<unsigned char> want;
-      ASSERT_TRUE(ExpectedFrame(expected, surface.GetWidth(), surface.GetHeight(), &want)) << expected;
+      ASSERT_TRUE(ExpectedFrame(expected, surface.GetWidth(), surface.GetHeight(), &want))
+          << expected;
       const std::string difference = FrameDifference(surface, want);
       EXPECT_EQ(difference, "") << name << " frame " << i;
       same = same && difference.empty();
@@ -182,7 +185,8 @@ TEST(GifFilter, PeterdnFramesMatch) {
     ++files;
     CImageFile file(&Plugins());
     cSurfaceObject surface;
-    ASSERT_EQ(BeginImageImport(&Plugins(), entry.path().c_str(), &surface, &file, 0), 1) << entry.path();
+    ASSERT_EQ(BeginImageImport(&Plugins(), entry.path().c_str(), &surface, &file, 0), 1)
+        << entry.path();
     const std::string stem = entry.path().stem().string();
     for (int i = 0;; ++i) {
       const fs::path png = dir / "frames" / (stem + "-" + std::to_string(i) + ".png");
@@ -191,7 +195,8 @@ TEST(GifFilter, PeterdnFramesMatch) {
         ASSERT_EQ(ImportNextImage(&Plugins(), &surface, &file), 1) << png;
       }
       std::vector<unsigned char> want;
-      ASSERT_TRUE(ExpectedFrame(png.string(), surface.GetWidth(), surface.GetHeight(), &want)) << png;
+      ASSERT_TRUE(ExpectedFrame(png.string(), surface.GetWidth(), surface.GetHeight(), &want))
+          << png;
       EXPECT_EQ(FrameDifference(surface, want), "") << png;
     }
     EndImageImport(&Plugins(), &file);

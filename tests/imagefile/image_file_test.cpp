@@ -37,8 +37,8 @@ std::vector<BYTE> TestImage(int width, int height, int depth, int flags,
 }
 
 // 3 x 2 at 24 bits: red, green, blue / white, black, (10, 20, 30).
-const std::vector<BYTE> kColorRows = {0, 0, 255, 0, 255, 0, 255, 0, 0,
-                                       255, 255, 255, 0, 0, 0, 30, 20, 10};
+const std::vector<BYTE> kColorRows = {0,   0,   255, 0, 255, 0, 255, 0,  0,
+                                      255, 255, 255, 0, 0,   0, 30,  20, 10};
 
 class ImageFile : public ::testing::Test {
  protected:
@@ -54,8 +54,9 @@ class ImageFile : public ::testing::Test {
   }
   std::string Write(const std::string& name, const std::vector<BYTE>& bytes) {
     const std::string path = (dir / name).string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path;
   }
   static std::string Contents(const std::string& path) {
@@ -109,9 +110,9 @@ TEST_F(ImageFile, ReadWithAnotherFormatThanTheOneSetSetsItAgain) {
   palette.palPalEntry[1] = {255, 255, 255, 0};
   palette.palPalEntry[2] = {255, 0, 0, 0};
   std::vector<BYTE> indexes(6, 0xEE);
-  ASSERT_EQ(file.Read(indexes.data(), 3, 2, 3, 8, reinterpret_cast<LOGPALETTE*>(&palette),
-                      nullptr, 0),
-            kImageOk);
+  ASSERT_EQ(
+      file.Read(indexes.data(), 3, 2, 3, 8, reinterpret_cast<LOGPALETTE*>(&palette), nullptr, 0),
+      kImageOk);
   EXPECT_EQ(indexes, (std::vector<BYTE>{2, 0, 0, 1, 0, 0}));
 }
 
@@ -144,9 +145,9 @@ TEST_F(ImageFile, AFailedSaveKeepsTheOldFileAndLeavesNothingBehind) {
   EXPECT_EQ(file.SaveImage(target.c_str(), pixels, 0, 2, 24, 8, nullptr, &key, 0),
             kImageBadArgument);
   EXPECT_EQ(file.SaveImage(target.c_str(), pixels, 2, 2, 12, 8, nullptr, &key, 0), kImageBadDepth);
-  EXPECT_EQ(file.SaveImage((dir / "no/such/folder.img").c_str(), pixels, 2, 2, 24, 8, nullptr,
-                           &key, 0),
-            kImageCannotCreate);
+  EXPECT_EQ(
+      file.SaveImage((dir / "no/such/folder.img").c_str(), pixels, 2, 2, 24, 8, nullptr, &key, 0),
+      kImageCannotCreate);
   ASSERT_EQ(file.SaveImage(target.c_str(), pixels, 2, 2, 24, 8, nullptr, &key, 0), kImageOk);
   EXPECT_EQ(Contents(target), "SAVED");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);

@@ -91,8 +91,9 @@ inline void SurfaceRgba(cSurfaceObject& s, int x, int y, unsigned char rgba[4]) 
   rgba[0] = c & 0xFF;
   rgba[1] = (c >> 8) & 0xFF;
   rgba[2] = (c >> 16) & 0xFF;
-  rgba[3] = s.HasAlpha() ? s.GetAlphaPointer()[static_cast<std::ptrdiff_t>(y) * s.GetAlphaPitch() + x]
-                         : 255;
+  rgba[3] = s.HasAlpha()
+                ? s.GetAlphaPointer()[static_cast<std::ptrdiff_t>(y) * s.GetAlphaPitch() + x]
+                : 255;
 }
 
 }  // namespace vexa::test

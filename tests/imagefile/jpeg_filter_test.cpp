@@ -174,9 +174,11 @@ TEST(JpegFilter, UnsupportedAndMalformedFilesAreRefusedOrPartial) {
 TEST(JpegFilter, SavesAndReadsBack) {
   auto source = testsupport::MakeSurface(24, 40, 24);
   for (int y = 0; y < 24; ++y) {
-    for (int x = 0; x < 40; ++x) source->SetPixelColor(x, y, COLORREF(x * 6) | COLORREF(y * 10) << 8 | 128u << 16);
+    for (int x = 0; x < 40; ++x)
+      source->SetPixelColor(x, y, COLORREF(x * 6) | COLORREF(y * 10) << 8 | 128u << 16);
   }
-  const fs::path path = fs::temp_directory_path() / ("vexa-jpeg-" + std::to_string(getpid()) + ".jpg");
+  const fs::path path =
+      fs::temp_directory_path() / ("vexa-jpeg-" + std::to_string(getpid()) + ".jpg");
   ASSERT_EQ(ExportImage(&Plugins(), path.c_str(), source.get(), kJpeg), 1);
   cSurfaceObject back;
   std::uint32_t id = 0;

@@ -173,8 +173,8 @@ TEST_F(PngRoundTrip, EverySavedDepthReadsBackTheSamePixels) {
     int depth;
     bool alpha;
     int savedDepth;
-  } cases[] = {{8, false, 8}, {24, false, 24}, {32, false, 24}, {32, true, 32},
-               {24, true, 32}, {16, false, 24}};
+  } cases[] = {{8, false, 8},  {24, false, 24}, {32, false, 24},
+               {32, true, 32}, {24, true, 32},  {16, false, 24}};
   int n = 0;
   for (const Case& c : cases) {
     auto source = RandomSurface(c.depth, c.alpha, rng);
@@ -209,13 +209,15 @@ TEST_F(PngRoundTrip, TheKeyBecomesTransparencyOnlyWhenAsked) {
   ASSERT_TRUE(file.SelectFilterByID(kPng));
   BYTE* rows = source->LockBits();
   COLORREF color = 0x123456;
-  ASSERT_EQ(file.SaveImage(key.c_str(), rows, 37, 11, 24, source->GetPitch(), nullptr, &color, 0), 0);
+  ASSERT_EQ(file.SaveImage(key.c_str(), rows, 37, 11, 24, source->GetPitch(), nullptr, &color, 0),
+            0);
   CImageFile plain(&Plugins());
   ASSERT_EQ(plain.Open(key.c_str()), 0);
   EXPECT_EQ(plain.GetTransparentColor(&color), 0);
   plain.Close();
   file.filter->SetOption(1);
-  ASSERT_EQ(file.SaveImage(key.c_str(), rows, 37, 11, 24, source->GetPitch(), nullptr, &color, 0), 0);
+  ASSERT_EQ(file.SaveImage(key.c_str(), rows, 37, 11, 24, source->GetPitch(), nullptr, &color, 0),
+            0);
   source->Unlock();
   CImageFile keyed(&Plugins());
   ASSERT_EQ(keyed.Open(key.c_str()), 0);

@@ -49,9 +49,9 @@ class PpmFilter : public ::testing::Test {
 };
 
 // 3 x 2 colour image: red, green, blue / white, grey, black.
-const std::vector<BYTE> kColor = Bytes("P6\n# made by hand\n3 2\n255\n",
-                                        {255, 0, 0, 0, 255, 0, 0, 0, 255,  //
-                                         255, 255, 255, 128, 130, 132, 0, 0, 0});
+const std::vector<BYTE> kColor =
+    Bytes("P6\n# made by hand\n3 2\n255\n", {255, 0, 0, 0, 255, 0, 0, 0, 255,  //
+                                             255, 255, 255, 128, 130, 132, 0, 0, 0});
 
 TEST_F(PpmFilter, IsListedWithItsNameAndExtensions) {
   const int index = mgr.GetFilterIndex(kPpm);
@@ -68,7 +68,7 @@ TEST_F(PpmFilter, IsListedWithItsNameAndExtensions) {
 TEST_F(PpmFilter, ReadsColorPixelsAtEveryOutputDepth) {
   struct Case {
     int depth;
-    std::vector<BYTE> firstRow;  // red, green, blue
+    std::vector<BYTE> firstRow;   // red, green, blue
     std::vector<BYTE> secondRow;  // white, (128, 130, 132), black
   } cases[] = {
       {24, {0, 0, 255, 0, 255, 0, 255, 0, 0}, {255, 255, 255, 132, 130, 128, 0, 0, 0}},
@@ -94,8 +94,9 @@ TEST_F(PpmFilter, ReadsColorPixelsAtEveryOutputDepth) {
     ASSERT_EQ(filter->ReadImage(&input, pixels.data(), pitch, nullptr, 0), 0);
     EXPECT_EQ(std::vector<BYTE>(pixels.begin(), pixels.begin() + c.firstRow.size()), c.firstRow)
         << "depth " << c.depth;
-    EXPECT_EQ(std::vector<BYTE>(pixels.begin() + pitch, pixels.begin() + pitch + c.secondRow.size()),
-              c.secondRow)
+    EXPECT_EQ(
+        std::vector<BYTE>(pixels.begin() + pitch, pixels.begin() + pitch + c.secondRow.size()),
+        c.secondRow)
         << "depth " << c.depth;
     EXPECT_EQ(pixels[c.firstRow.size()], 0xEE) << "depth " << c.depth;
     EXPECT_EQ(filter->GetCurrentFrame(), 0);

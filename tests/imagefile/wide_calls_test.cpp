@@ -48,16 +48,15 @@ TEST_F(WideSearch, MatchesComeSortedByUtf16Units) {
       EXPECT_EQ(data.nFileSizeHigh, 0u);
       struct stat info {};
       ASSERT_EQ(stat((folder / "a.ift").c_str(), &info), 0);
-      const std::uint64_t written =
-          std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 |
-          data.ftLastWriteTime.dwLowDateTime;
-      EXPECT_EQ(written, (static_cast<std::uint64_t>(info.st_mtim.tv_sec) + 11644473600u) *
-                                 10000000u +
-                             static_cast<std::uint64_t>(info.st_mtim.tv_nsec) / 100u);
+      const std::uint64_t written = std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 |
+                                    data.ftLastWriteTime.dwLowDateTime;
+      EXPECT_EQ(written,
+                (static_cast<std::uint64_t>(info.st_mtim.tv_sec) + 11644473600u) * 10000000u +
+                    static_cast<std::uint64_t>(info.st_mtim.tv_nsec) / 100u);
     }
   } while (FindNextFileWide(search, &data));
-  EXPECT_EQ(names, (std::vector<std::u16string>{u"Z.ift", u"a.ift", u"b.ift", u"sub.ift",
-                                                u"z.ift", u"\u00e9.ift"}));
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"Z.ift", u"a.ift", u"b.ift", u"sub.ift", u"z.ift",
+                                                u"\u00e9.ift"}));
   EXPECT_EQ(FindNextFileWide(search, &data), 0);
   EXPECT_EQ(FindCloseWide(search), 1);
 }

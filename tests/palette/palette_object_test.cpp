@@ -8,10 +8,10 @@
 #include <vexa/palette.h>
 
 #include "base/cpu_features.h"
-#include "platform/palette/palette_handle.h"
 #include "palette/palette_default.h"
 #include "palette/palette_object.h"
 #include "palette/palette_ops.h"
+#include "platform/palette/palette_handle.h"
 #include "support/palette_records.h"
 
 namespace vexa {
@@ -43,9 +43,9 @@ TEST(PaletteObject, DefaultPaletteHoldsTheBuiltInColors) {
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->version, 0x300);
     EXPECT_EQ(p->entryCount, 256);
-    EXPECT_EQ(RgbOf(p->entries[9]), 0xF0CAA6u);     // A6CAF0 as 0x00BBGGRR
-    EXPECT_EQ(RgbOf(p->entries[48]), 0x01FFFFu);    // FFFF01
-    EXPECT_EQ(RgbOf(p->entries[168]), 0x000008u);   // 080000
+    EXPECT_EQ(RgbOf(p->entries[9]), 0xF0CAA6u);    // A6CAF0 as 0x00BBGGRR
+    EXPECT_EQ(RgbOf(p->entries[48]), 0x01FFFFu);   // FFFF01
+    EXPECT_EQ(RgbOf(p->entries[168]), 0x000008u);  // 080000
     EXPECT_EQ(RgbOf(p->entries[255]), 0xFFFFFFu);
     EXPECT_EQ(p->entries[100].peFlags, 0);  // objects keep no flags; the record has 4 there
     EXPECT_EQ(DefaultLogPalette().palPalEntry[100].peFlags, kNoCollapseFlag);

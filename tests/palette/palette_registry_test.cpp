@@ -40,7 +40,8 @@ TEST(PaletteRegistry, ThreadsKeepSeparatePalettes) {
       EXPECT_EQ(GetDefaultPalette(), nullptr);
     });
     b.join();
-    aStillHolds = GetDefaultPalette() == defaultA && fromA->refCount == 1 && RgbOf(fromA->entries[7]) == 0x070707u;
+    aStillHolds = GetDefaultPalette() == defaultA && fromA->refCount == 1 &&
+                  RgbOf(fromA->entries[7]) == 0x070707u;
     UnregisterPaletteThread();
   });
   a.join();
@@ -134,7 +135,8 @@ TEST(PaletteRegistry, ListsGrowPastTheirFirstCapacity) {
   RegisterPaletteThread();
   const bool before = PaletteThreadRecordCount() >= 2 && LivePaletteObjectCount() >= 2;
   FreeAllPaletteThreads();
-  const bool after = PaletteThreadRecordCount() == 0 && LivePaletteObjectCount() == 0 && GetDefaultPalette() == nullptr;
+  const bool after = PaletteThreadRecordCount() == 0 && LivePaletteObjectCount() == 0 &&
+                     GetDefaultPalette() == nullptr;
   {
     std::lock_guard<std::mutex> lock(m);
     freed = true;
@@ -155,7 +157,8 @@ struct FakeDisplay {
   int colors;
   static int Count(void* self) { return static_cast<FakeDisplay*>(self)->colors; }
   static void Read(void*, int first, int count, PALETTEENTRY* out) {
-    for (int i = 0; i < count; ++i) out[i] = PALETTEENTRY{BYTE(first + i), BYTE(255 - first - i), 7, 9};
+    for (int i = 0; i < count; ++i)
+      out[i] = PALETTEENTRY{BYTE(first + i), BYTE(255 - first - i), 7, 9};
   }
 };
 

@@ -50,7 +50,8 @@ TEST(PaletteRemap, TablesBetweenPalettes) {
       // Every source entry goes to the first destination entry of its colour.
       ASSERT_TRUE(BuildRemapTableWith(out, base, swapped, true, search));
       for (int i = 0; i < 256; ++i)
-        EXPECT_EQ(out[i], FirstIndexOf(*base, RgbOf(swapped->entries[i]))) << "form " << word << " entry " << i;
+        EXPECT_EQ(out[i], FirstIndexOf(*base, RgbOf(swapped->entries[i])))
+            << "form " << word << " entry " << i;
       EXPECT_EQ(out[3], 100);
       EXPECT_EQ(out[100], 3);
     }

@@ -12,7 +12,8 @@ namespace vexa {
 namespace {
 
 PALETTEENTRY Rgb(int r, int g, int b, int flags = 0) {
-  return PALETTEENTRY{static_cast<BYTE>(r), static_cast<BYTE>(g), static_cast<BYTE>(b), static_cast<BYTE>(flags)};
+  return PALETTEENTRY{static_cast<BYTE>(r), static_cast<BYTE>(g), static_cast<BYTE>(b),
+                      static_cast<BYTE>(flags)};
 }
 
 COLORREF Color(int r, int g, int b) { return static_cast<COLORREF>(r | g << 8 | b << 16); }
@@ -88,10 +89,13 @@ std::vector<PALETTEENTRY> RandomPalette(std::mt19937& rng, int count) {
   std::uniform_int_distribution<int> byte(0, 255);
   const int distinct = 1 + static_cast<int>(rng() % 6);
   std::vector<PALETTEENTRY> pool;
-  for (int i = 0; i < distinct; ++i) pool.push_back(Rgb(byte(rng), byte(rng), byte(rng), rng() % 4 ? 0 : byte(rng)));
+  for (int i = 0; i < distinct; ++i)
+    pool.push_back(Rgb(byte(rng), byte(rng), byte(rng), rng() % 4 ? 0 : byte(rng)));
   std::vector<PALETTEENTRY> entries(count);
   const bool fewColors = rng() % 2 == 0;
-  for (auto& e : entries) e = fewColors ? pool[rng() % pool.size()] : Rgb(byte(rng), byte(rng), byte(rng), rng() % 8 ? 0 : byte(rng));
+  for (auto& e : entries)
+    e = fewColors ? pool[rng() % pool.size()]
+                  : Rgb(byte(rng), byte(rng), byte(rng), rng() % 8 ? 0 : byte(rng));
   return entries;
 }
 
@@ -116,7 +120,8 @@ TEST(PaletteSearch, EverySimdLevelMatchesTheScalarReference) {
       for (int k = 0; k < 8; ++k) {
         const COLORREF c = RandomColor(rng, entries);
         ASSERT_EQ(search(entries.data(), count, c), SearchVectorScalar(entries.data(), count, c))
-            << SimdLevelName(level) << " round " << round << " count " << count << " colour " << std::hex << c;
+            << SimdLevelName(level) << " round " << round << " count " << count << " colour "
+            << std::hex << c;
       }
     }
   }

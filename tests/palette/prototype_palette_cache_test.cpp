@@ -21,7 +21,8 @@ bool VectorForm() { return (vexa::LibraryCpuFeatureWord() & 1) != 0; }
 
 // Colours for the cache: `cells` empty cells each reached by two colours in turn, with random
 // colours anywhere in between.
-std::vector<COLORREF> CacheSequence(const std::vector<unsigned>& empty, int cells, std::mt19937& rng) {
+std::vector<COLORREF> CacheSequence(const std::vector<unsigned>& empty, int cells,
+                                    std::mt19937& rng) {
   std::vector<COLORREF> colors;
   for (int i = 0; i < cells; ++i) {
     const unsigned cell = empty[rng() % empty.size()];
@@ -73,7 +74,8 @@ TEST(PrototypePaletteCache, PixelColorsFollowTheFirstColorOfEachCell) {
     fresh.surface->SetPixelColor(x, y, c);
     COLORREF got = 0xFFFFFFFF;
     ASSERT_EQ(fresh.surface->GetPixelColor(x, y, &got), 1);
-    ASSERT_EQ(got, model.ColorOf(expected)) << std::hex << "colour " << c << " at " << std::dec << i;
+    ASSERT_EQ(got, model.ColorOf(expected))
+        << std::hex << "colour " << c << " at " << std::dec << i;
   }
   if (probeCellEmpty) {
     COLORREF got = 0;

@@ -141,7 +141,8 @@ TEST(Timer, PeriodicEventsRunOnTheirOwnThread) {
   std::atomic<int> ticks{0};
   const auto id = plat::timer::SetEvent(5, 1, CountTick, &ticks);
   ASSERT_NE(id, 0u);
-  for (int i = 0; i < 400 && ticks < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  for (int i = 0; i < 400 && ticks < 3; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   plat::timer::KillEvent(id);
   const int after = ticks;
   EXPECT_GE(after, 3);

@@ -21,17 +21,21 @@ TEST(CodePage, InvalidUtf8BecomesReplacementWithoutOverrun) {
     std::string in;
     std::u16string out;
   } cases[] = {
-      {"\x80", u"\uFFFD"},                       // stray continuation byte
-      {"\xC3", u"\uFFFD"},                       // truncated at the end
-      {"\xE2\x82", u"\uFFFD"},                   // truncated three-byte form
-      {"\xC0\xAF", u"\uFFFD"},                   // overlong '/'
-      {"\xED\xA0\x80", u"\uFFFD"},               // encoded surrogate
-      {"\xF4\x90\x80\x80", u"\uFFFD"},           // above U+10FFFF
-      {"\xC3" "A", u"\uFFFD" "A"},               // the breaking byte starts the next character
+      {"\x80", u"\uFFFD"},              // stray continuation byte
+      {"\xC3", u"\uFFFD"},              // truncated at the end
+      {"\xE2\x82", u"\uFFFD"},          // truncated three-byte form
+      {"\xC0\xAF", u"\uFFFD"},          // overlong '/'
+      {"\xED\xA0\x80", u"\uFFFD"},      // encoded surrogate
+      {"\xF4\x90\x80\x80", u"\uFFFD"},  // above U+10FFFF
+      {"\xC3"
+       "A",
+       u"\uFFFD"
+       "A"},  // the breaking byte starts the next character
       {"\xFF\xFE", u"\uFFFD\uFFFD"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(plat::DecodeNarrow(c.in, plat::kCodePageSystem), c.out) << "input size " << c.in.size();
+    EXPECT_EQ(plat::DecodeNarrow(c.in, plat::kCodePageSystem), c.out)
+        << "input size " << c.in.size();
   }
 }
 
@@ -43,7 +47,8 @@ TEST(CodePage, LoneSurrogatesEncodeAsReplacement) {
 
 TEST(CodePage, Western1252MapsItsHighRow) {
   EXPECT_EQ(plat::DecodeNarrow("\x80\x9F\xE9", plat::kCodePageWestern), u"\u20AC\u0178\u00E9");
-  EXPECT_EQ(plat::EncodeNarrow(u"\u20AC\u0178\u00E9\u4E2D", plat::kCodePageWestern), "\x80\x9F\xE9?");
+  EXPECT_EQ(plat::EncodeNarrow(u"\u20AC\u0178\u00E9\u4E2D", plat::kCodePageWestern),
+            "\x80\x9F\xE9?");
 }
 
 TEST(CodePage, LibrarySettingIsUsedForMinusOneAndSetterReturnsPrevious) {

@@ -33,8 +33,8 @@ TEST(BlitValidation, RefusedCallsTouchNothing) {
 TEST(BlitDepths, XorAcrossDepthsActsOnDestinationPixels) {
   auto source = MakeSurface(32, 4, 1);
   auto target = MakeSurface(16, 4, 1);
-  source->FillColor(0x00FF0000);            // blue
-  target->FillColor(0x000000FF);            // red
+  source->FillColor(0x00FF0000);  // blue
+  target->FillColor(0x000000FF);  // red
   ASSERT_EQ(source->Blit(target.get(), 0, 0, 0, 0, 4, 1, 0, kEffectXor, 0, 0), 1);
   // Through a 16-bit copy: 0x001F (blue) XOR 0xF800 (red).
   EXPECT_EQ(RawPixel(*target->implementation, 0, 0), 0xF81Fu);
@@ -80,7 +80,8 @@ TEST(BlitAntialias, SmoothsOnlyTheOutlineOfASmallShape) {
   sprite->FillColor(0);  // black is the key
   sprite->SetPixelColor(1, 1, 0x00F0F0F0);
   target->FillColor(0x00101010);
-  ASSERT_EQ(sprite->Blit(target.get(), 2, 2, 0, 0, 3, 3, kModeTransparent, 0, 0, kBlitAntialias), 1);
+  ASSERT_EQ(sprite->Blit(target.get(), 2, 2, 0, 0, 3, 3, kModeTransparent, 0, 0, kBlitAntialias),
+            1);
   auto at = [&](int x, int y) { return RawPixel(*target->implementation, x, y) & 0xFFFFFF; };
   EXPECT_EQ(at(3, 3), 0xF0F0F0u);
   // Edge neighbours of the dot have one opaque source neighbour on one axis only: the other
@@ -99,7 +100,8 @@ TEST(BlitAntialias, SmoothsTheInsideCornerOfAnLShape) {
   sprite->FillColor(0x00F0F0F0);
   sprite->SetPixelColor(1, 1, 0);  // the key: an L of three opaque pixels
   target->FillColor(0x00000000);
-  ASSERT_EQ(sprite->Blit(target.get(), 1, 1, 0, 0, 2, 2, kModeTransparent, 0, 0, kBlitAntialias), 1);
+  ASSERT_EQ(sprite->Blit(target.get(), 1, 1, 0, 0, 2, 2, kModeTransparent, 0, 0, kBlitAntialias),
+            1);
   // (2,2) is transparent with opaque neighbours above and left: smoothed from
   // 12 x 0 + 2 x 240 (above) + 2 x 240 (left) + 240 (upper-left corner) + 0 ... / 24.
   const std::uint32_t v = (2 * 240 + 2 * 240 + 240) / 24;

@@ -81,7 +81,8 @@ class PixelModel {
         const Rgb mixed = Blend(sc, dc, static_cast<int>(param));
         if (d_.depth == 32 && mmx_) {
           const int st = s >> 24, dt = d >> 24;
-          return Store(mixed, static_cast<std::uint32_t>(st + ((dt - st) * static_cast<int>(param) >> 7)));
+          return Store(mixed,
+                       static_cast<std::uint32_t>(st + ((dt - st) * static_cast<int>(param) >> 7)));
         }
         return Store(mixed);
       }
@@ -96,13 +97,15 @@ class PixelModel {
       case kEffectAndNot:
         return d & ~s & Mask();
       case kEffectAdd:
-        return Store({std::min(sc.r + dc.r, 255), std::min(sc.g + dc.g, 255), std::min(sc.b + dc.b, 255)});
+        return Store(
+            {std::min(sc.r + dc.r, 255), std::min(sc.g + dc.g, 255), std::min(sc.b + dc.b, 255)});
       case kEffectMono: {
         const int grey = (5 * sc.r + 9 * sc.g + 2 * sc.b) >> 4;
         return Store({grey, grey, grey});
       }
       case kEffectSubtract:
-        return Store({std::max(dc.r - sc.r, 0), std::max(dc.g - sc.g, 0), std::max(dc.b - sc.b, 0)});
+        return Store(
+            {std::max(dc.r - sc.r, 0), std::max(dc.g - sc.g, 0), std::max(dc.b - sc.b, 0)});
       case kEffectBlendSubstitute: {
         const bool isKey = d_.depth == 8 ? (d & 0xFF) == 0 : d == sourceKey;
         const std::uint32_t k = param & 0xFFFFFF;
@@ -178,7 +181,8 @@ void RunScenario(const Scenario& sc, std::mt19937& rng) {
   cSurfaceImplementation* s = source->implementation;
   cSurfaceImplementation* d = target->implementation;
   for (cSurfaceImplementation* surface : {s, d}) {
-    surface->flags = sc.mmx ? (surface->flags | kSurfaceFlagMmx) : (surface->flags & ~kSurfaceFlagMmx);
+    surface->flags =
+        sc.mmx ? (surface->flags | kSurfaceFlagMmx) : (surface->flags & ~kSurfaceFlagMmx);
   }
   testsupport::FillRandom(*s, rng);
   testsupport::FillRandom(*d, rng);
@@ -193,10 +197,12 @@ void RunScenario(const Scenario& sc, std::mt19937& rng) {
   const std::uint32_t param = ParameterFor(sc.code, rng);
   PixelModel model(*d, (d->flags & kSurfaceFlagMmx) != 0);
   for (int i = 0; i < 12; ++i) {
-    const std::uint32_t planted = sc.code == kEffectBlendExceptKey ? model.KeyInDestination(param & 0xFFFFFF)
-                                  : sc.depth == 8                    ? 0
-                                                                     : key;
-    testsupport::SetRawPixel(*d, static_cast<int>(rng() % (kW + 5)), static_cast<int>(rng() % (kH + 3)), planted);
+    const std::uint32_t planted = sc.code == kEffectBlendExceptKey
+                                      ? model.KeyInDestination(param & 0xFFFFFF)
+                                  : sc.depth == 8 ? 0
+                                                  : key;
+    testsupport::SetRawPixel(*d, static_cast<int>(rng() % (kW + 5)),
+                             static_cast<int>(rng() % (kH + 3)), planted);
   }
   if (sc.alpha) {
     ASSERT_NE(source->CreateAlpha(), nullptr);
@@ -214,7 +220,8 @@ void RunScenario(const Scenario& sc, std::mt19937& rng) {
   for (int y = 0; y < d->height; ++y) {
     for (int x = 0; x < d->width; ++x) {
       std::uint32_t old = 0;
-      std::memcpy(&old, before.data() + y * d->stride + x * d->bytesPerPixel, static_cast<size_t>(d->bytesPerPixel));
+      std::memcpy(&old, before.data() + y * d->stride + x * d->bytesPerPixel,
+                  static_cast<size_t>(d->bytesPerPixel));
       std::uint32_t expected = old;
       const int sx = x - dx, sy = y - dy;
       if (sx >= 0 && sy >= 0 && sx < kW && sy < kH) {
@@ -259,9 +266,8 @@ TEST(BlitReference, EveryEffectModeAndDepthMatchesTheModel) {
         for (bool alpha : {false, true}) {
           if (alpha && mode == kModeOpaque) continue;  // opaque copies ignore the plane
           for (bool mmx : {true, false}) {
-            SCOPED_TRACE(::testing::Message() << "depth " << depth << " mode " << mode
-                                              << " effect " << code << " alpha " << alpha
-                                              << " mmx " << mmx);
+            SCOPED_TRACE(::testing::Message() << "depth " << depth << " mode " << mode << " effect "
+                                              << code << " alpha " << alpha << " mmx " << mmx);
             RunScenario({depth, mode, code, alpha, mmx}, rng);
             if (HasFatalFailure()) return;
           }

@@ -72,7 +72,16 @@ class TakeOver : public RecordingSurface {
   int BlitFrom(cSurfaceImplementation* source, int x, int y, int sx, int sy, int w, int h, int mode,
                std::uint32_t effect, EffectParam parameter, std::uint32_t flags) override {
     from = source;
-    got = {nullptr, x, y, sx, sy, w, h, mode, static_cast<int>(effect), static_cast<int>(parameter),
+    got = {nullptr,
+           x,
+           y,
+           sx,
+           sy,
+           w,
+           h,
+           mode,
+           static_cast<int>(effect),
+           static_cast<int>(parameter),
            static_cast<int>(flags)};
     return 7;
   }

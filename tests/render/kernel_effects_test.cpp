@@ -2,10 +2,10 @@
 // formula on chosen pixels, the two forms of effect 1, and the 8-bit palette path.
 #include <gtest/gtest.h>
 
-#include "render/kernel_test_support.h"
+#include "palette/palette_ops.h"
 #include "pixels/kernels/inks.h"
 #include "pixels/kernels/kernel_routines.h"
-#include "palette/palette_ops.h"
+#include "render/kernel_test_support.h"
 
 namespace vexa {
 namespace {
@@ -23,7 +23,8 @@ std::uint32_t Blend32(std::uint32_t source, std::uint32_t destination, int effec
   d->flags = mmx ? kSurfaceFlagMmx : 0;
   if (alpha >= 0) {
     s.alphaBytes()[0] = static_cast<std::uint8_t>(alpha);
-    CopyTransparentEffectWith(ActiveKernels(), d.get(), 0, 0, s.get(), 0, 0, 1, 1, effect, parameter);
+    CopyTransparentEffectWith(ActiveKernels(), d.get(), 0, 0, s.get(), 0, 0, 1, 1, effect,
+                              parameter);
   } else {
     CopyOpaqueEffectWith(ActiveKernels(), d.get(), 0, 0, s.get(), 0, 0, 1, 1, effect, parameter);
   }
@@ -68,7 +69,8 @@ TEST(KernelEffects, MmxBlendIsTheByteFormulaOnEveryByte) {
         expected = expected < 0 ? 0 : (expected > 255 ? 255 : expected);
         const std::uint32_t sp = static_cast<std::uint32_t>(s) * 0x01010101u;
         const std::uint32_t dp = static_cast<std::uint32_t>(d) * 0x01010101u;
-        ASSERT_EQ(BlendAllBytes(context, sp, dp), static_cast<std::uint32_t>(expected) * 0x01010101u)
+        ASSERT_EQ(BlendAllBytes(context, sp, dp),
+                  static_cast<std::uint32_t>(expected) * 0x01010101u)
             << "s " << s << " d " << d << " c " << c;
       }
   }
@@ -98,7 +100,8 @@ TEST(KernelEffects, SubstituteAndExceptKeyLookAtTheDestination) {
   d.SetPixel(1, 0, 0x000000FE);
   d->flags = 0;
   // Effect 6, c = 64, K = 0x0000FF read as 0x00RRGGBB at 32 bits.
-  CopyOpaqueEffectWith(ActiveKernels(), d.get(), 0, 0, s.get(), 0, 0, 2, 1, 6, 64u << 24 | 0x0000FF);
+  CopyOpaqueEffectWith(ActiveKernels(), d.get(), 0, 0, s.get(), 0, 0, 2, 1, 6,
+                       64u << 24 | 0x0000FF);
   EXPECT_EQ(d.Pixel(0, 0), 0x007F007Fu);
   EXPECT_EQ(d.Pixel(1, 0), 0x007F007Fu);
   // Effect 12: the key colour 0x00BBGGRR 0x0000FF (red) is the pixel 0x00FF0000 here.
@@ -106,7 +109,8 @@ TEST(KernelEffects, SubstituteAndExceptKeyLookAtTheDestination) {
   d.SetPixel(1, 0, 0x00000000);
   s.SetPixel(0, 0, 0x000000FE);
   s.SetPixel(1, 0, 0x000000FE);
-  CopyOpaqueEffectWith(ActiveKernels(), d.get(), 0, 0, s.get(), 0, 0, 2, 1, 12, 64u << 24 | 0x0000FF);
+  CopyOpaqueEffectWith(ActiveKernels(), d.get(), 0, 0, s.get(), 0, 0, 2, 1, 12,
+                       64u << 24 | 0x0000FF);
   EXPECT_EQ(d.Pixel(0, 0), 0x00FF0000u);
   EXPECT_EQ(d.Pixel(1, 0), 0x0000007Fu);
 }

@@ -2,9 +2,9 @@
 // fills, format conversion, callback copies, mirroring and colour replacement.
 #include <gtest/gtest.h>
 
-#include "render/kernel_test_support.h"
 #include "pixels/kernels/kernel_routines.h"
 #include "pixels/kernels/run_length_form.h"
+#include "render/kernel_test_support.h"
 
 namespace vexa {
 namespace {
@@ -50,11 +50,16 @@ TEST(PixelRoutines, FillConvertsTheColorPerFormat) {
   const struct {
     int depth;
     std::uint32_t expected;
-  } cases[] = {{8, 0x56}, {15, ColorTo555(0x123456)}, {16, ColorTo565(0x123456)}, {24, 0x563412}, {32, 0x00563412}};
+  } cases[] = {{8, 0x56},
+               {15, ColorTo555(0x123456)},
+               {16, ColorTo565(0x123456)},
+               {24, 0x563412},
+               {32, 0x00563412}};
   for (const auto& c : cases) {
     TestImage image(4, 3, c.depth);
     for (auto& b : image.bytes()) b = 0xEE;
-    StandardPixelRoutines(FormatOfDepth(c.depth))->fillRect(image.get(), 1, 1, image->pitch, 2, 1, 0x123456);
+    StandardPixelRoutines(FormatOfDepth(c.depth))
+        ->fillRect(image.get(), 1, 1, image->pitch, 2, 1, 0x123456);
     EXPECT_EQ(image.Pixel(1, 1), c.expected) << c.depth;
     EXPECT_EQ(image.Pixel(2, 1), c.expected) << c.depth;
     EXPECT_NE(image.Pixel(0, 1), c.expected) << c.depth;
@@ -64,11 +69,13 @@ TEST(PixelRoutines, FillConvertsTheColorPerFormat) {
 }
 
 // One pixel converted from `fromDepth` to `toDepth` through the source table's entry 11.
-std::uint32_t Convert(int fromDepth, std::uint32_t pixel, int toDepth, PaletteObject* palette = nullptr) {
+std::uint32_t Convert(int fromDepth, std::uint32_t pixel, int toDepth,
+                      PaletteObject* palette = nullptr) {
   TestImage s(1, 1, fromDepth), d(1, 1, toDepth);
   s->palette = d->palette = palette;
   s.SetPixel(0, 0, pixel);
-  StandardPixelRoutines(FormatOfDepth(fromDepth))->convertRect(d.get(), 0, 0, d->bytesPerPixel, s.get(), 0, 0, 1, 1);
+  StandardPixelRoutines(FormatOfDepth(fromDepth))
+      ->convertRect(d.get(), 0, 0, d->bytesPerPixel, s.get(), 0, 0, 1, 1);
   return d.Pixel(0, 0);
 }
 
@@ -76,12 +83,12 @@ TEST(PixelRoutines, ConversionKeepsBlackAloneAtPixelValueZero) {
   EXPECT_EQ(Convert(32, 0x00000007, 15), 1u);  // a very dark blue would otherwise turn black
   EXPECT_EQ(Convert(32, 0x00030303, 16), 1u);
   EXPECT_EQ(Convert(32, 0x00000707, 16), 0x20u);  // green keeps 6 bits at 5-6-5
-  EXPECT_EQ(Convert(32, 0xFF000000, 15), 0u);  // the fourth byte is not colour
+  EXPECT_EQ(Convert(32, 0xFF000000, 15), 0u);     // the fourth byte is not colour
   EXPECT_EQ(Convert(24, 0x000000, 16), 0u);
   EXPECT_EQ(Convert(32, 0x00FF8040, 16), ColorTo565(0x4080FF));
-  EXPECT_EQ(Convert(15, 0x7C00, 16), 0xF800u);                  // red 31 stays red 31
-  EXPECT_EQ(Convert(16, 0x07E0, 15), 0x03E0u);                  // green 63 narrows to 31
-  EXPECT_EQ(Convert(16, 0xF800, 32), 0x00F80000u);              // fourth byte 0
+  EXPECT_EQ(Convert(15, 0x7C00, 16), 0xF800u);      // red 31 stays red 31
+  EXPECT_EQ(Convert(16, 0x07E0, 15), 0x03E0u);      // green 63 narrows to 31
+  EXPECT_EQ(Convert(16, 0xF800, 32), 0x00F80000u);  // fourth byte 0
   EXPECT_EQ(Convert(15, 0x001F, 24), 0x0000F8u);
 }
 
@@ -127,10 +134,12 @@ TEST(PixelRoutines, CallbackAtEightBitsMapsTheResultThroughTheInverseTable) {
   s->palette = d->palette = palette.get();
   s.SetPixel(0, 0, 7);
   const BlitCallbackFn echo = [](COLORREF, COLORREF sc, void*) -> COLORREF { return sc; };
-  StandardPixelRoutines(kFormat8)->copyOpaqueCallback(d.get(), 0, 0, s.get(), 0, 0, 1, 1, echo, nullptr);
+  StandardPixelRoutines(kFormat8)->copyOpaqueCallback(d.get(), 0, 0, s.get(), 0, 0, 1, 1, echo,
+                                                      nullptr);
   EXPECT_EQ(d.Pixel(0, 0), 7u);
   const BlitCallbackFn index = [](COLORREF, COLORREF, void*) -> COLORREF { return 0x01000042; };
-  StandardPixelRoutines(kFormat8)->copyOpaqueCallback(d.get(), 0, 0, s.get(), 0, 0, 1, 1, index, nullptr);
+  StandardPixelRoutines(kFormat8)->copyOpaqueCallback(d.get(), 0, 0, s.get(), 0, 0, 1, 1, index,
+                                                      nullptr);
   EXPECT_EQ(d.Pixel(0, 0), 0x42u);
 }
 
@@ -140,7 +149,8 @@ TEST(PixelRoutines, MirrorRowsReversesEachRowInPlace) {
       TestImage image(8, 2, depth);
       for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 8; ++x) image.SetPixel(x, y, 0x10 * y + x + 1);
-      StandardPixelRoutines(FormatOfDepth(depth))->mirrorRows(image.get(), 1, 0, image->pitch, width, 2);
+      StandardPixelRoutines(FormatOfDepth(depth))
+          ->mirrorRows(image.get(), 1, 0, image->pitch, width, 2);
       for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 8; ++x) {
           const int from = (x >= 1 && x < 1 + width) ? 1 + (width - 1 - (x - 1)) : x;

@@ -5,9 +5,9 @@
 #include <random>
 
 #include "base/simd_level.h"
-#include "render/kernel_test_support.h"
 #include "pixels/kernels/kernel_routines.h"
 #include "pixels/kernels/run_length_form.h"
+#include "render/kernel_test_support.h"
 
 namespace vexa {
 namespace {
@@ -22,11 +22,11 @@ std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {
 }
 
 std::vector<std::uint8_t> Encode(const PixelDescriptor& image, std::uint32_t key) {
-  const std::uint32_t size = MeasureRunLengthForm(image.bytesPerPixel, nullptr, image.firstRow, image.width,
-                                                  image.height, image.pitch, key);
+  const std::uint32_t size = MeasureRunLengthForm(image.bytesPerPixel, nullptr, image.firstRow,
+                                                  image.width, image.height, image.pitch, key);
   std::vector<std::uint8_t> block(size);
-  EXPECT_EQ(EncodeRunLengthForm(image.bytesPerPixel, block.data(), image.firstRow, image.width, image.height,
-                                image.pitch, key),
+  EXPECT_EQ(EncodeRunLengthForm(image.bytesPerPixel, block.data(), image.firstRow, image.width,
+                                image.height, image.pitch, key),
             size);
   return block;
 }
@@ -42,9 +42,10 @@ TEST(RunLengthForm, LongRunsSplitAt255) {
   TestImage image(300, 3, 32);
   const std::uint32_t key = 0x00FF00FF;
   for (int x = 0; x < 300; ++x) {
-    image.SetPixel(x, 0, 0x123);                    // 300 opaque
-    image.SetPixel(x, 1, key);                      // 300 transparent
-    image.SetPixel(x, 2, x < 10 || x >= 290 ? key : 7);  // 10 transparent, 280 opaque, 10 transparent
+    image.SetPixel(x, 0, 0x123);  // 300 opaque
+    image.SetPixel(x, 1, key);    // 300 transparent
+    image.SetPixel(x, 2,
+                   x < 10 || x >= 290 ? key : 7);  // 10 transparent, 280 opaque, 10 transparent
   }
   const std::vector<std::uint8_t> block = Encode(*image.get(), key);
   EXPECT_EQ(RunsOf(block, 0, 3), (std::vector<int>{0, 255, 0, 45}));
@@ -114,7 +115,8 @@ TEST(RunLengthBlits, DrawExactlyWhatTheStandardBlitsDrawFromThePlainImage) {
   const struct {
     int effect;
     std::uintptr_t parameter;
-  } effects[] = {{0, 0}, {1, 50}, {3, 0}, {9, 0}, {6, 70u << 24 | 0x102030}, {12, 64u << 24 | 0x0000FF}};
+  } effects[] = {
+      {0, 0}, {1, 50}, {3, 0}, {9, 0}, {6, 70u << 24 | 0x102030}, {12, 64u << 24 | 0x0000FF}};
   const struct {
     int x, y, width, height;
   } rects[] = {{0, 0, 37, 9}, {5, 2, 20, 5}, {36, 8, 1, 1}, {1, 0, 35, 1}};
@@ -137,19 +139,20 @@ TEST(RunLengthBlits, DrawExactlyWhatTheStandardBlitsDrawFromThePlainImage) {
               std::memcpy(actual.bytes().data(), expected.bytes().data(), expected.bytes().size());
               expected->palette = actual->palette = palette.get();
               if (transparent) {
-                CopyTransparentEffectWith(k, expected.get(), 2, 1, plain.get(), r.x, r.y, r.width, r.height,
-                                          e.effect, e.parameter);
-                RunLengthCopyTransparentWith(k, actual.get(), 2, 1, &packed.descriptor, r.x, r.y, r.width,
-                                             r.height, e.effect, e.parameter);
+                CopyTransparentEffectWith(k, expected.get(), 2, 1, plain.get(), r.x, r.y, r.width,
+                                          r.height, e.effect, e.parameter);
+                RunLengthCopyTransparentWith(k, actual.get(), 2, 1, &packed.descriptor, r.x, r.y,
+                                             r.width, r.height, e.effect, e.parameter);
               } else {
-                CopyOpaqueEffectWith(k, expected.get(), 2, 1, plain.get(), r.x, r.y, r.width, r.height,
-                                     e.effect, e.parameter);
-                RunLengthCopyOpaqueWith(k, actual.get(), 2, 1, &packed.descriptor, r.x, r.y, r.width, r.height,
-                                        e.effect, e.parameter);
+                CopyOpaqueEffectWith(k, expected.get(), 2, 1, plain.get(), r.x, r.y, r.width,
+                                     r.height, e.effect, e.parameter);
+                RunLengthCopyOpaqueWith(k, actual.get(), 2, 1, &packed.descriptor, r.x, r.y,
+                                        r.width, r.height, e.effect, e.parameter);
               }
               ASSERT_EQ(actual.bytes(), expected.bytes())
-                  << SimdLevelName(level) << " depth " << depth << " alpha " << withAlpha << " effect "
-                  << e.effect << " rect " << r.x << "," << r.y << " transparent " << transparent;
+                  << SimdLevelName(level) << " depth " << depth << " alpha " << withAlpha
+                  << " effect " << e.effect << " rect " << r.x << "," << r.y << " transparent "
+                  << transparent;
             }
       }
   }
@@ -181,7 +184,8 @@ TEST(RunLengthBlits, DamagedBlocksStayInsideTheBlock) {
   const std::vector<std::uint8_t> good = Encode(*plain.get(), 0);
   for (int round = 0; round < 400; ++round) {
     std::vector<std::uint8_t> damaged = good;
-    for (int i = 0; i < 1 + round % 6; ++i) damaged[4 + random() % (damaged.size() - 4)] = static_cast<std::uint8_t>(random());
+    for (int i = 0; i < 1 + round % 6; ++i)
+      damaged[4 + random() % (damaged.size() - 4)] = static_cast<std::uint8_t>(random());
     if (round % 7 == 0) {  // a size field that cuts the block short
       const std::uint32_t cut = static_cast<std::uint32_t>(random() % damaged.size());
       std::memcpy(damaged.data(), &cut, 4);

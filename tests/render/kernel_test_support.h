@@ -53,7 +53,8 @@ class TestImage {
     pixels_.assign(static_cast<std::size_t>(d_.stride) * height + 64, 0);
     d_.storage = pixels_.data();
     d_.pitch = bottomUp ? -d_.stride : d_.stride;
-    d_.firstRow = bottomUp ? pixels_.data() + static_cast<std::size_t>(d_.stride) * (height - 1) : pixels_.data();
+    d_.firstRow = bottomUp ? pixels_.data() + static_cast<std::size_t>(d_.stride) * (height - 1)
+                           : pixels_.data();
     if (withAlpha) {
       d_.alphaStride = (width + 3) & ~3;
       alpha_.assign(static_cast<std::size_t>(d_.alphaStride) * height + 64, 0);

@@ -59,23 +59,28 @@ void ExpectSameAsScalar(SimdLevel level, const Case& c, std::uint32_t seed, Test
   destination.Sprinkle(random, source->transparentValue, 20);
   if (c.code == 12) {
     EffectContext context;
-    KernelsAt(SimdLevel::Scalar).sets[0][FormatOfDepth(c.depth)][12].setup(context, destination.get(), source.get(), parameter);
+    KernelsAt(SimdLevel::Scalar)
+        .sets[0][FormatOfDepth(c.depth)][12]
+        .setup(context, destination.get(), source.get(), parameter);
     destination.Sprinkle(random, context.destinationKey, 20);
   }
   TestImage reference = destination;
 
   const auto run = [&](const KernelSet& k, TestImage& target) {
     if (c.pass == Pass::Opaque)
-      CopyOpaqueEffectWith(k, target.get(), 1, 0, source.get(), 0, 0, width, kRows, c.code, parameter);
+      CopyOpaqueEffectWith(k, target.get(), 1, 0, source.get(), 0, 0, width, kRows, c.code,
+                           parameter);
     else
-      CopyTransparentEffectWith(k, target.get(), 1, 0, source.get(), 0, 0, width, kRows, c.code, parameter);
+      CopyTransparentEffectWith(k, target.get(), 1, 0, source.get(), 0, 0, width, kRows, c.code,
+                                parameter);
   };
   // Both runs start from an empty inverse table, which they fill as they go: the vector
   // rows must fill it with the same colours, in the same order.
   const bool eightBit = c.depth == 8;
   if (eightBit) std::fill(palette.inverse.begin(), palette.inverse.end(), 0);
   run(KernelsAt(SimdLevel::Scalar), reference);
-  const std::vector<std::uint8_t> referenceTable = eightBit ? palette.inverse : std::vector<std::uint8_t>();
+  const std::vector<std::uint8_t> referenceTable =
+      eightBit ? palette.inverse : std::vector<std::uint8_t>();
   if (eightBit) std::fill(palette.inverse.begin(), palette.inverse.end(), 0);
   run(KernelsAt(level), destination);
   if (eightBit) {
@@ -129,7 +134,8 @@ TEST_P(VectorLevels, ConstantRowsMatchScalar) {
           const std::uint32_t value = depth == 32 ? pixel : pixel & 0xFFFF;
           RunConstantRow(vector, context, a->firstRow, value, width, a->bytesPerPixel);
           RunConstantRow(scalar, context, b->firstRow, value, width, b->bytesPerPixel);
-          ASSERT_EQ(a.bytes(), b.bytes()) << "depth " << depth << " effect " << code << " width " << width;
+          ASSERT_EQ(a.bytes(), b.bytes())
+              << "depth " << depth << " effect " << code << " width " << width;
         }
       }
 }
@@ -144,7 +150,8 @@ TEST(KernelSets, TheActiveLevelHasVectorPartsWhereTheProcessorAllows) {
   EXPECT_EQ(active.sets[0][kFormat16][0].keyedVector != nullptr, vector);
   // 8-bit rows need gathers (AVX2), and their alpha rows stay scalar; 24-bit rows have only
   // the scalar form.
-  EXPECT_EQ(active.sets[0][kFormat8][1].opaqueVector != nullptr, ActiveSimdLevel() == SimdLevel::Avx2);
+  EXPECT_EQ(active.sets[0][kFormat8][1].opaqueVector != nullptr,
+            ActiveSimdLevel() == SimdLevel::Avx2);
   EXPECT_EQ(active.sets[0][kFormat8][1].alphaVector, nullptr);
   EXPECT_EQ(active.sets[0][kFormat24][9].keyedVector, nullptr);
 }

@@ -14,12 +14,12 @@
 #include <vexa/rotation.h>
 #include <vexa/surface_object.h>
 
+#include "pixels/pixel_format.h"
 #include "render/rotate_kernels.h"
 #include "render/rotate_sampling.h"
 #include "support/recording_surface.h"
-#include "support/surface_factory.h"
-#include "pixels/pixel_format.h"
 #include "support/simd_levels.h"
+#include "support/surface_factory.h"
 
 namespace {
 
@@ -29,7 +29,9 @@ using testsupport::SetRawPixel;
 
 constexpr int kDepths[] = {8, 15, 16, 24, 32};
 
-std::uint32_t Raw(const cSurfaceObject& s, int x, int y) { return RawPixel(*s.implementation, x, y); }
+std::uint32_t Raw(const cSurfaceObject& s, int x, int y) {
+  return RawPixel(*s.implementation, x, y);
+}
 
 // A surface of distinct raw pixels (p(x, y) = 1 + x + 16 y, within the depth's bits).
 std::unique_ptr<cSurfaceObject> Numbered(int depth, int w, int h) {
@@ -60,7 +62,8 @@ TEST(RotateQuarter, PermutesEveryPixelAndTheAlphaPlane) {
     auto source = Numbered(depth, 7, 5);
     std::uint8_t* alpha = source->implementation->CreateAlpha();
     for (int y = 0; y < 5; ++y) {
-      for (int x = 0; x < 7; ++x) source->implementation->AlphaRow(y)[x] = std::uint8_t(3 * x + 50 * y);
+      for (int x = 0; x < 7; ++x)
+        source->implementation->AlphaRow(y)[x] = std::uint8_t(3 * x + 50 * y);
     }
     ASSERT_NE(alpha, nullptr);
     for (int direction : {0, 1}) {
@@ -71,7 +74,8 @@ TEST(RotateQuarter, PermutesEveryPixelAndTheAlphaPlane) {
       for (int r = 0; r < 5; ++r) {
         for (int i = 0; i < 7; ++i) {
           const int x = direction == 0 ? r : 4 - r, y = direction == 0 ? 6 - i : i;
-          ASSERT_EQ(RawPixel(t, x, y), Raw(*source, i, r)) << "depth " << depth << " direction " << direction;
+          ASSERT_EQ(RawPixel(t, x, y), Raw(*source, i, r))
+              << "depth " << depth << " direction " << direction;
           ASSERT_EQ(t.AlphaRow(y)[x], source->implementation->AlphaRow(r)[i]);
         }
       }
@@ -88,7 +92,8 @@ TEST(RotateQuarter, RefusesWhatItCannotWrite) {
   auto other = MakeSurface(16, 4, 6);
   EXPECT_EQ(source->implementation->RotateQuarter(other->implementation, 0), 0) << "other depth";
   auto fits = MakeSurface(32, 4, 6);
-  EXPECT_EQ(source->implementation->RotateQuarter(fits->implementation, 2), 0) << "no such direction";
+  EXPECT_EQ(source->implementation->RotateQuarter(fits->implementation, 2), 0)
+      << "no such direction";
   EXPECT_EQ(source->implementation->RotateQuarter(nullptr, 0), 0);
 }
 
@@ -99,10 +104,12 @@ TEST(RotateSampling, NearestRoundsWhereBilinearFills) {
   auto target = MakeSurface(32, 2, 1);
   // Destination pixel 0 samples x = -0.3, pixel 1 samples x = 0.7.
   const vexa::RotationFrame frame{-0.3f, 0.0f, 1.0f, 0.0f};
-  vexa::RotatePixels(*source->implementation, *target->implementation, frame, false, 0x00ABCDEF, false);
+  vexa::RotatePixels(*source->implementation, *target->implementation, frame, false, 0x00ABCDEF,
+                     false);
   EXPECT_EQ(Raw(*target, 0, 0), Raw(*source, 0, 0)) << "nearest: -0.3 rounds to 0";
   EXPECT_EQ(Raw(*target, 1, 0), Raw(*source, 1, 0));
-  vexa::RotatePixels(*source->implementation, *target->implementation, frame, true, 0x00ABCDEF, false);
+  vexa::RotatePixels(*source->implementation, *target->implementation, frame, true, 0x00ABCDEF,
+                     false);
   EXPECT_EQ(Raw(*target, 0, 0), 0x00EFCDABu) << "bilinear: a negative coordinate is outside";
 }
 
@@ -122,7 +129,8 @@ TEST(RotateSampling, BilinearAtWholeCoordinatesCopiesThePixel) {
     }
     for (int i = 0; i < 6; ++i) {
       EXPECT_EQ(Raw(*target, i, 0), vexa::FormatOfDepth(depth) >= vexa::kFormat24 ? 0xFF0000u
-                                    : depth == 16 ? vexa::ColorTo565(0xFF) : vexa::ColorTo555(0xFF));
+                                    : depth == 16 ? vexa::ColorTo565(0xFF)
+                                                  : vexa::ColorTo555(0xFF));
     }
   }
 }
@@ -139,14 +147,17 @@ TEST(RotateSampling, BilinearWithinRoundingOfDoublePrecision) {
     GetRotatedRect(&box, nullptr, nullptr, angle);
     auto target = MakeSurface(32, box.right, box.bottom);
     ASSERT_EQ(source->implementation->Rotate(target->implementation, angle, 1, 0x00123456, 0), 1);
-    const double rad = angle * 3.141592653589 / 180, c = float(std::cos(rad)), s = float(std::sin(rad));
+    const double rad = angle * 3.141592653589 / 180, c = float(std::cos(rad)),
+                 s = float(std::sin(rad));
     const double x0 = w / 2.0 - box.right / 2.0 * c + box.bottom / 2.0 * s;
     const double y0 = h / 2.0 - box.right / 2.0 * s - box.bottom / 2.0 * c;
     int compared = 0;
     for (int j = 0; j < box.bottom; ++j) {
       for (int i = 0; i < box.right; ++i) {
         const double x = x0 + i * c - j * s, y = y0 + i * s + j * c;
-        const auto nearEdge = [](double v, int size) { return std::fabs(v) < 1e-3 || std::fabs(v - size) < 1e-3; };
+        const auto nearEdge = [](double v, int size) {
+          return std::fabs(v) < 1e-3 || std::fabs(v - size) < 1e-3;
+        };
         if (nearEdge(x, w) || nearEdge(y, h)) continue;
         const std::uint32_t got = Raw(*target, i, j);
         if (x < 0 || y < 0 || x >= w || y >= h) {
@@ -163,7 +174,8 @@ TEST(RotateSampling, BilinearWithinRoundingOfDoublePrecision) {
           };
           const double value = at(ix, iy) * (1 - dx) * (1 - dy) + at(ix + 1, iy) * dx * (1 - dy) +
                                at(ix, iy + 1) * (1 - dx) * dy + at(ix + 1, iy + 1) * dx * dy;
-          ASSERT_LE(std::fabs(((got >> (8 * ch)) & 0xFF) - value), 1.0) << angle << " at " << i << "," << j;
+          ASSERT_LE(std::fabs(((got >> (8 * ch)) & 0xFF) - value), 1.0)
+              << angle << " at " << i << "," << j;
         }
         ++compared;
       }
@@ -184,9 +196,11 @@ TEST(RotateSampling, TransparencyFlagKeepsTheFillOutOfTheBlend) {
   const vexa::RotationFrame frame{0.5f, 0.0f, 0.5f, 0.0f};  // samples x = 0.5 and x = 1.0
   vexa::RotatePixels(*s, *target->implementation, frame, true, key, true);
   EXPECT_EQ(Raw(*target, 0, 0), 0x101010u) << "the key neighbour takes the colour of (0, 0)";
-  EXPECT_EQ(Raw(*target, 1, 0) & 0xFFFFFF, vexa::SwapRedBlue(key)) << "a key pixel is copied unblended";
+  EXPECT_EQ(Raw(*target, 1, 0) & 0xFFFFFF, vexa::SwapRedBlue(key))
+      << "a key pixel is copied unblended";
   vexa::RotatePixels(*s, *target->implementation, frame, true, key, false);
-  EXPECT_EQ(Raw(*target, 0, 0), 0x880888u) << "without the flag the key blends: (16 + 255) / 2, 16 / 2";
+  EXPECT_EQ(Raw(*target, 0, 0), 0x880888u)
+      << "without the flag the key blends: (16 + 255) / 2, 16 / 2";
 }
 
 TEST(RotateSampling, PalettedBilinearPicksTheNearestIndex) {
@@ -196,11 +210,13 @@ TEST(RotateSampling, PalettedBilinearPicksTheNearestIndex) {
   SetRawPixel(*s, 0, 0, std::uint32_t(dark));
   SetRawPixel(*s, 1, 0, std::uint32_t(light));
   auto target = MakeSurface(8, 1, 1);
-  vexa::RotatePixels(*s, *target->implementation, vexa::RotationFrame{0.5f, 0.0f, 1.0f, 0.0f}, true, 0, false);
+  vexa::RotatePixels(*s, *target->implementation, vexa::RotationFrame{0.5f, 0.0f, 1.0f, 0.0f}, true,
+                     0, false);
   const COLORREF a = s->GetPaletteColor(dark), b = s->GetPaletteColor(light);
   COLORREF mid = 0;
   for (int k = 0; k < 3; ++k) {
-    const float v = float((a >> (8 * k)) & 0xFF) * 0.5f + float((b >> (8 * k)) & 0xFF) * 0.5f + 0.5f;
+    const float v =
+        float((a >> (8 * k)) & 0xFF) * 0.5f + float((b >> (8 * k)) & 0xFF) * 0.5f + 0.5f;
     mid |= COLORREF(int(v)) << (8 * k);
   }
   EXPECT_EQ(Raw(*target, 0, 0), std::uint32_t(GetNearestIndex(s->palette, mid)));
@@ -215,7 +231,8 @@ TEST(Rotate, TurnsTheAlphaPlaneWithFillZero) {
   auto target = MakeSurface(32, box.right, box.bottom);
   ASSERT_EQ(target->implementation->alphaFirstRow, nullptr);
   for (int antialias : {0, 1}) {
-    ASSERT_EQ(source->implementation->Rotate(target->implementation, 45.0f, antialias, 0x00FFFFFF, 1), 1);
+    ASSERT_EQ(
+        source->implementation->Rotate(target->implementation, 45.0f, antialias, 0x00FFFFFF, 1), 1);
     const cSurfaceImplementation& t = *target->implementation;
     ASSERT_NE(t.alphaFirstRow, nullptr);
     EXPECT_EQ(t.AlphaRow(0)[0], 0) << "corners map outside: fill 0";
@@ -248,7 +265,8 @@ TEST(RotateKernels, EveryLevelMatchesScalar) {
       const int sw = 1 + int(random() % 40), sh = 1 + int(random() % 30);
       const int dw = int(random() % 71), rows = 1 + int(random() % 19);
       std::vector<std::uint32_t> src(size_t(sw) * sh);
-      for (auto& p : src) p = random() % 4 == 0 ? 0x00A0B0C0u | (random() & 0xFF000000u) : std::uint32_t(random());
+      for (auto& p : src)
+        p = random() % 4 == 0 ? 0x00A0B0C0u | (random() & 0xFF000000u) : std::uint32_t(random());
       const float angle = float(random() % 3600) / 10.0f;
       const float c = std::cos(angle), s = std::sin(angle);
       std::vector<float> rx(rows), ry(rows);
@@ -257,14 +275,27 @@ TEST(RotateKernels, EveryLevelMatchesScalar) {
         ry[size_t(r)] = float(int(random() % 50) - 10) + float(random() % 1000) / 1000.0f;
       }
       std::vector<std::uint32_t> a(size_t(dw) * rows + 1, 7), b(size_t(dw) * rows + 1, 7);
-      vexa::RotateRowsJob job{reinterpret_cast<const std::uint8_t*>(src.data()), sw * 4, sw, sh, nullptr,
-                              dw * 4, dw, rows, rx.data(), ry.data(), c, s, 0x00A0B0C0, int(round & 1)};
+      vexa::RotateRowsJob job{reinterpret_cast<const std::uint8_t*>(src.data()),
+                              sw * 4,
+                              sw,
+                              sh,
+                              nullptr,
+                              dw * 4,
+                              dw,
+                              rows,
+                              rx.data(),
+                              ry.data(),
+                              c,
+                              s,
+                              0x00A0B0C0,
+                              int(round & 1)};
       for (bool bilinear : {false, true}) {
         job.destination = reinterpret_cast<std::uint8_t*>(a.data());
         (bilinear ? scalar.bilinear32 : scalar.nearest4)(job);
         job.destination = reinterpret_cast<std::uint8_t*>(b.data());
         (bilinear ? vector.bilinear32 : vector.nearest4)(job);
-        ASSERT_EQ(a, b) << vexa::SimdLevelName(level) << (bilinear ? " bilinear" : " nearest") << " round " << round;
+        ASSERT_EQ(a, b) << vexa::SimdLevelName(level) << (bilinear ? " bilinear" : " nearest")
+                        << " round " << round;
       }
     }
   }
@@ -305,7 +336,8 @@ TEST(GetRotatedRect, RightAnglesAndHotSpots) {
 TEST(GetRotatedRect, GeneralAngleFromTruncatedCorners) {
   RECT box{0, 0, 100, 50};
   GetRotatedRect(&box, nullptr, nullptr, 30.0f);
-  const double rad = double(float(30.0 * 3.141592653589 / 180)), c = std::cos(rad), s = std::sin(rad);
+  const double rad = double(float(30.0 * 3.141592653589 / 180)), c = std::cos(rad),
+               s = std::sin(rad);
   // Corners (100, 0) -> (86.6, -50), (0, 50) -> (25, 43.3), the fourth completing them.
   const int bx = int(100 * c), by = int(-100 * s), cx = int(50 * s), cy = int(50 * c);
   const int dx = bx + cx, dy = by + cy;
@@ -331,7 +363,7 @@ class RotateRecorder : public RecordingSurface {
   using RecordingSurface::RecordingSurface;
   int Rotate(cSurfaceImplementation* d, float angle, int antialias, COLORREF fill, int t) override {
     calls->push_back("rotate " + std::to_string(angle) + " " + std::to_string(antialias) + " " +
-                    std::to_string(fill) + " " + std::to_string(t));
+                     std::to_string(fill) + " " + std::to_string(t));
     target = d;
     return 1;
   }
@@ -359,8 +391,8 @@ TEST(RotateDispatch, ReducesAnglesAndPicksThePath) {
   source.Rotate(&target, -30.5, 0, 6, 0);
   source.Rotate(&target, 360, 0, 6, 0);
   EXPECT_EQ(calls, (std::vector<std::string>{"quarter 0", "quarter 1", "quarter 0",
-                                                       "rotate 330.000000 1 5 1", "rotate 329.500000 0 6 0",
-                                                       "rotate 0.000000 0 6 0"}));
+                                             "rotate 330.000000 1 5 1", "rotate 329.500000 0 6 0",
+                                             "rotate 0.000000 0 6 0"}));
   EXPECT_EQ(recorder->target, target.implementation);
   EXPECT_EQ(source.Rotate(nullptr, 30, 0, 0, 0), 0);
 }
@@ -385,17 +417,23 @@ TEST(Rotate, BottomUpSurfacesGiveTheSamePixels) {
   cSurfaceObject section;
   section.Create(21, 14, sectionPrototype);
   ASSERT_LT(section.implementation->pitch, 0);
-  ASSERT_EQ(source->implementation->Blit(section.implementation, 0, 0, 0, 0, 21, 14, 0, 0, 0, 0), 1);
+  ASSERT_EQ(source->implementation->Blit(section.implementation, 0, 0, 0, 0, 21, 14, 0, 0, 0, 0),
+            1);
   for (int antialias : {0, 1}) {
     auto fromTop = MakeSurface(32, 25, 25);
     cSurfaceObject toBottom;
     toBottom.Create(25, 25, sectionPrototype);
-    ASSERT_EQ(source->implementation->Rotate(fromTop->implementation, 40.0f, antialias, 0x00FF00FF, 1), 1);
-    ASSERT_EQ(section.implementation->Rotate(toBottom.implementation, 40.0f, antialias, 0x00FF00FF, 1), 1);
+    ASSERT_EQ(
+        source->implementation->Rotate(fromTop->implementation, 40.0f, antialias, 0x00FF00FF, 1),
+        1);
+    ASSERT_EQ(
+        section.implementation->Rotate(toBottom.implementation, 40.0f, antialias, 0x00FF00FF, 1),
+        1);
     ASSERT_EQ(toBottom.implementation->Lock(), 1);
     for (int y = 0; y < 25; ++y) {
       for (int x = 0; x < 25; ++x) {
-        ASSERT_EQ(Raw(*fromTop, x, y) & 0xFFFFFF, Raw(toBottom, x, y) & 0xFFFFFF) << antialias << " at " << x << "," << y;
+        ASSERT_EQ(Raw(*fromTop, x, y) & 0xFFFFFF, Raw(toBottom, x, y) & 0xFFFFFF)
+            << antialias << " at " << x << "," << y;
       }
     }
     toBottom.implementation->Unlock();

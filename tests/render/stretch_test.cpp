@@ -14,15 +14,15 @@
 #include <vexa/library.h>
 #include <vexa/palette.h>
 
+#include "pixels/kernels/stretch_nearest.h"
+#include "pixels/kernels/stretch_nearest_kernels.h"
 #include "render/resample.h"
 #include "render/resample_kernels.h"
 #include "render/resample_weights.h"
 #include "render/stretch_flags.h"
-#include "pixels/kernels/stretch_nearest.h"
-#include "pixels/kernels/stretch_nearest_kernels.h"
 #include "support/recording_surface.h"
-#include "support/surface_factory.h"
 #include "support/simd_levels.h"
+#include "support/surface_factory.h"
 
 namespace {
 
@@ -42,7 +42,8 @@ std::vector<int> ReferenceColumns(int destination, int source) {
   if (step >= 0x10000) {
     std::uint64_t acc = step;
     for (int s = 0; s < source; ++s) {
-      for (std::uint64_t n = acc >> 16; n > 0 && int(out.size()) < destination; --n) out.push_back(s);
+      for (std::uint64_t n = acc >> 16; n > 0 && int(out.size()) < destination; --n)
+        out.push_back(s);
       acc = (acc & 0xFFFF) + step;
     }
     while (int(out.size()) < destination) out.push_back(source - 1);
@@ -94,8 +95,10 @@ TEST(StretchNearestMapping, MatchesTheSteppingLoops) {
         ASSERT_EQ(axis.Column(d), columns[d]) << destination << " from " << source << " at " << d;
         ASSERT_EQ(axis.Row(d), rows[d].first) << destination << " from " << source << " at " << d;
         if (d < start) continue;
-        ASSERT_EQ(column.Value(), columns[d]) << "walk: " << destination << " from " << source << " at " << d;
-        ASSERT_EQ(row.Value(), rows[d].first) << "walk: " << destination << " from " << source << " at " << d;
+        ASSERT_EQ(column.Value(), columns[d])
+            << "walk: " << destination << " from " << source << " at " << d;
+        ASSERT_EQ(row.Value(), rows[d].first)
+            << "walk: " << destination << " from " << source << " at " << d;
         column.Next();
         row.Next();
       }
@@ -135,19 +138,24 @@ using Pixels = std::vector<std::uint32_t>;
 // A surface whose every byte is 0 (new storage is not cleared).
 std::unique_ptr<cSurfaceObject> Cleared(int depth, int width, int height) {
   auto s = MakeSurface(depth, width, height);
-  for (int y = 0; y < height; ++y) std::memset(s->implementation->Row(y), 0, size_t(s->implementation->stride));
+  for (int y = 0; y < height; ++y)
+    std::memset(s->implementation->Row(y), 0, size_t(s->implementation->stride));
   return s;
 }
 
 TEST(StretchNearest, DoublesAndHalvesRows) {
   auto abc = Row32({0xA, 0xB, 0xC});
   auto doubled = MakeSurface(32, 6, 1);
-  ASSERT_EQ(abc->implementation->StretchBlit(doubled->implementation, 0, 0, 6, 1, 0, 0, 3, 1, 0, 0, 0, 0), 1);
+  ASSERT_EQ(
+      abc->implementation->StretchBlit(doubled->implementation, 0, 0, 6, 1, 0, 0, 3, 1, 0, 0, 0, 0),
+      1);
   EXPECT_EQ(RowOf(*doubled->implementation), (Pixels{0xA, 0xA, 0xB, 0xB, 0xC, 0xC}));
 
   auto abcd = Row32({0xA, 0xB, 0xC, 0xD});
   auto halved = MakeSurface(32, 2, 1);
-  ASSERT_EQ(abcd->implementation->StretchBlit(halved->implementation, 0, 0, 2, 1, 0, 0, 4, 1, 0, 0, 0, 0), 1);
+  ASSERT_EQ(
+      abcd->implementation->StretchBlit(halved->implementation, 0, 0, 2, 1, 0, 0, 4, 1, 0, 0, 0, 0),
+      1);
   EXPECT_EQ(RowOf(*halved->implementation), (Pixels{0xA, 0xC}));
 }
 
@@ -156,7 +164,9 @@ TEST(StretchNearest, OneRowToThreeAtEveryDepth) {
     auto source = MakeSurface(depth, 3, 1);
     auto target = MakeSurface(depth, 5, 3);
     for (int x = 0; x < 3; ++x) SetRawPixel(*source->implementation, x, 0, 0x10 + x);
-    ASSERT_EQ(source->implementation->StretchBlit(target->implementation, 0, 0, 5, 3, 0, 0, 3, 1, 0, 0, 0, 0), 1);
+    ASSERT_EQ(source->implementation->StretchBlit(target->implementation, 0, 0, 5, 3, 0, 0, 3, 1, 0,
+                                                  0, 0, 0),
+              1);
     const std::vector<int> columns = ReferenceColumns(5, 3);
     for (int y = 0; y < 3; ++y) {
       for (int x = 0; x < 5; ++x) {
@@ -171,7 +181,8 @@ TEST(StretchNearest, RejectsWhatCannotBeDrawn) {
   auto target = Cleared(32, 8, 8);
   cSurfaceImplementation* s = source->implementation;
   cSurfaceImplementation* t = target->implementation;
-  EXPECT_EQ(s->StretchBlit(t, 0, 0, 8, 8, 1, 0, 4, 4, 0, 0, 0, 0), 0) << "one pixel past the right edge";
+  EXPECT_EQ(s->StretchBlit(t, 0, 0, 8, 8, 1, 0, 4, 4, 0, 0, 0, 0), 0)
+      << "one pixel past the right edge";
   EXPECT_EQ(s->StretchBlit(t, 0, 0, 8, 8, 0, -1, 4, 4, 0, 0, 0, 0), 0) << "never clipped";
   EXPECT_EQ(s->StretchBlit(t, 0, 0, 8, 8, 0, 0, 0, 4, 0, 0, 0, 0), 0);
   EXPECT_EQ(s->StretchBlit(t, 0, 0, 8, 8, 0, 0, 4, 4, 2, 0, 0, 0), 0) << "mode 2";
@@ -201,16 +212,21 @@ TEST(StretchNearest, ClippedVariantDrawsTheVisiblePartOnly) {
       auto whole = Cleared(depth, 30, 30);
       auto clipped = Cleared(depth, 30, 30);
       const int x = int(random() % 12) - 4, y = int(random() % 12) - 4;
-      ASSERT_EQ(source->implementation->StretchBlit(whole->implementation, x, y, dw, dh, 0, 0, sw, sh, 0, 0, 0, 0),
+      ASSERT_EQ(source->implementation->StretchBlit(whole->implementation, x, y, dw, dh, 0, 0, sw,
+                                                    sh, 0, 0, 0, 0),
                 x + dw > 0 && y + dh > 0 ? 1 : 0);
       const int cx = int(random() % 10), cy = int(random() % 10);
       clipped->implementation->SetClipRect(cx, cy, 1 + int(random() % 12), 1 + int(random() % 12));
-      source->implementation->StretchBlit(clipped->implementation, x, y, dw, dh, 0, 0, sw, sh, 0, 0, 0, 0);
+      source->implementation->StretchBlit(clipped->implementation, x, y, dw, dh, 0, 0, sw, sh, 0, 0,
+                                          0, 0);
       for (int py = 0; py < 30; ++py) {
         for (int px = 0; px < 30; ++px) {
-          const std::uint32_t expected = clipped->implementation->InClip(px, py) ? RawPixel(*whole->implementation, px, py) : 0;
+          const std::uint32_t expected = clipped->implementation->InClip(px, py)
+                                             ? RawPixel(*whole->implementation, px, py)
+                                             : 0;
           ASSERT_EQ(RawPixel(*clipped->implementation, px, py), expected)
-              << "depth " << depth << " " << dw << "x" << dh << " from " << sw << "x" << sh << " at " << px << "," << py;
+              << "depth " << depth << " " << dw << "x" << dh << " from " << sw << "x" << sh
+              << " at " << px << "," << py;
         }
       }
     }
@@ -223,9 +239,13 @@ TEST(StretchNearest, HugeRectanglesThroughASmallClip) {
   auto source = Row32({0xA, 0xB});
   auto target = Cleared(32, 8, 2);
   const int half = 1 << 29;  // destination pixels per source pixel
-  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, 3 - half, 0, 2 * half, 2, 0, 0, 2, 1, 0, 0, 0, 0), 1);
+  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, 3 - half, 0, 2 * half, 2, 0,
+                                                0, 2, 1, 0, 0, 0, 0),
+            1);
   EXPECT_EQ(RowOf(*target->implementation, 1), (Pixels{0xA, 0xA, 0xA, 0xB, 0xB, 0xB, 0xB, 0xB}));
-  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, -0x7FFFFFF0, 0, 0x7FFFFFFF, 1, 0, 0, 2, 1, 0, 0, 0, 0), 1);
+  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, -0x7FFFFFF0, 0, 0x7FFFFFFF,
+                                                1, 0, 0, 2, 1, 0, 0, 0, 0),
+            1);
   EXPECT_EQ(RawPixel(*target->implementation, 7, 0), 0xBu);
 }
 
@@ -236,8 +256,9 @@ TEST(StretchNearest, CopyAlphaScalesThePlaneWithTheSameMapping) {
   alpha[0] = 10, alpha[1] = 20, alpha[2] = 30;
   auto target = MakeSurface(32, 6, 2);
   ASSERT_EQ(target->implementation->alphaFirstRow, nullptr);
-  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, 0, 0, 6, 2, 0, 0, 3, 1, 0, 0, 0,
-                                                kStretchCopyAlpha), 1);
+  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, 0, 0, 6, 2, 0, 0, 3, 1, 0,
+                                                0, 0, kStretchCopyAlpha),
+            1);
   ASSERT_NE(target->implementation->alphaFirstRow, nullptr) << "made zero-filled, then scaled";
   for (int y = 0; y < 2; ++y) {
     const std::uint8_t* row = target->implementation->AlphaRow(y);
@@ -313,7 +334,7 @@ TEST(ResampleSurface, AlphaPlaneDecidesTransparency) {
   s->SetPixelColor(0, 0, 0x000000F0);
   s->SetPixelColor(1, 0, 0x0000F000);
   std::uint8_t* alpha = s->CreateAlpha();
-  alpha[0] = 0;    // transparent whatever its colour
+  alpha[0] = 0;  // transparent whatever its colour
   alpha[1] = 255;
   auto target = MakeSurface(32, 1, 1);
   ASSERT_EQ(ResampleSurface(s, 0, 0, 2, 1, target->implementation, 1, 1, 1, 0x00123456), 1);
@@ -328,7 +349,8 @@ TEST(ResampleSurface, NarrowingKeepsNonBlackAwayFromZero) {
     auto target = MakeSurface(depth, 1, 1);
     SetRawPixel(*source->implementation, 0, 0, 0);
     SetRawPixel(*source->implementation, 1, 0, 1);  // the darkest blue
-    ASSERT_EQ(ResampleSurface(source->implementation, 0, 0, 2, 1, target->implementation, 1, 1, 0, 0), 1);
+    ASSERT_EQ(
+        ResampleSurface(source->implementation, 0, 0, 2, 1, target->implementation, 1, 1, 0, 0), 1);
     EXPECT_EQ(RawPixel(*target->implementation, 0, 0), 1u)
         << "depth " << depth << ": blue 2 narrows to 0 but is not black";
   }
@@ -356,7 +378,8 @@ std::vector<std::vector<double>> IdealWeights(int n, int m, std::vector<int>& fi
   for (int j = 0; j < n; ++j) {
     const double centre = j / s;
     const int room = 2 * int(std::ceil(b)) + 1;
-    int lo = std::max(int(std::floor(centre - b)), 0), hi = std::min(int(std::ceil(centre + b)), m - 1);
+    int lo = std::max(int(std::floor(centre - b)), 0),
+        hi = std::min(int(std::ceil(centre + b)), m - 1);
     if (hi - lo + 1 > room) ++lo;
     double total = 0;
     std::vector<double> w;
@@ -374,13 +397,16 @@ std::vector<std::vector<double>> IdealWeights(int n, int m, std::vector<int>& fi
 
 TEST(ResampleSurface, WithinRoundingOfTheIdealFilter) {
   std::mt19937 random(5);
-  const int sizes[][4] = {{16, 16, 40, 24}, {37, 29, 11, 13}, {8, 30, 8, 7}, {30, 5, 61, 5}, {64, 48, 17, 90}};
+  const int sizes[][4] = {
+      {16, 16, 40, 24}, {37, 29, 11, 13}, {8, 30, 8, 7}, {30, 5, 61, 5}, {64, 48, 17, 90}};
   for (const auto& size : sizes) {
     const int sw = size[0], sh = size[1], tw = size[2], th = size[3];
     auto source = MakeSurface(24, sw, sh);
     testsupport::FillRandom(*source->implementation, random);
     auto target = MakeSurface(24, tw, th);
-    ASSERT_EQ(ResampleSurface(source->implementation, 0, 0, sw, sh, target->implementation, tw, th, 0, 0), 1);
+    ASSERT_EQ(
+        ResampleSurface(source->implementation, 0, 0, sw, sh, target->implementation, tw, th, 0, 0),
+        1);
     std::vector<int> fx, fy;
     const auto wx = IdealWeights(tw, sw, fx);
     const auto wy = IdealWeights(th, sh, fy);
@@ -406,7 +432,8 @@ TEST(ResampleSurface, WithinRoundingOfTheIdealFilter) {
 
 // ---- StretchBlit around the scalers ---------------------------------------------------------
 
-bool SamePixels(const cSurfaceImplementation& a, const cSurfaceImplementation& b, std::uint32_t mask = 0xFFFFFFFF) {
+bool SamePixels(const cSurfaceImplementation& a, const cSurfaceImplementation& b,
+                std::uint32_t mask = 0xFFFFFFFF) {
   for (int y = 0; y < a.height; ++y) {
     for (int x = 0; x < a.width; ++x) {
       if ((RawPixel(a, x, y) & mask) != (RawPixel(b, x, y) & mask)) return false;
@@ -420,10 +447,15 @@ TEST(StretchBlit, EqualSizesAreABlitThatClipsTheSource) {
   std::mt19937 random(1);
   testsupport::FillRandom(*source->implementation, random);
   auto stretched = Cleared(32, 6, 6), blitted = Cleared(32, 6, 6);
-  EXPECT_EQ(source->implementation->StretchBlit(stretched->implementation, 1, 1, 4, 4, -2, 0, 4, 4, 0, 0, 0, kStretchCopyAlpha), 1);
-  EXPECT_EQ(source->implementation->Blit(blitted->implementation, 1, 1, -2, 0, 4, 4, 0, 0, 0, kBlitCopyAlpha), 1);
+  EXPECT_EQ(source->implementation->StretchBlit(stretched->implementation, 1, 1, 4, 4, -2, 0, 4, 4,
+                                                0, 0, 0, kStretchCopyAlpha),
+            1);
+  EXPECT_EQ(source->implementation->Blit(blitted->implementation, 1, 1, -2, 0, 4, 4, 0, 0, 0,
+                                         kBlitCopyAlpha),
+            1);
   EXPECT_TRUE(SamePixels(*stretched->implementation, *blitted->implementation));
-  EXPECT_NE(RawPixel(*stretched->implementation, 3, 1), 0u) << "the source's left edge lands two pixels in";
+  EXPECT_NE(RawPixel(*stretched->implementation, 3, 1), 0u)
+      << "the source's left edge lands two pixels in";
 }
 
 TEST(StretchBlit, TransparentModeGoesThroughATemporary) {
@@ -435,11 +467,16 @@ TEST(StretchBlit, TransparentModeGoesThroughATemporary) {
   auto target = MakeSurface(32, 6, 2);
   target->implementation->FillRectColor(0, 0, 6, 2, 0x00F00000);
   target->implementation->SetClipRect(1, 0, 4, 2);
-  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, 0, 0, 4, 2, 0, 0, 2, 1, kModeTransparent, 0, 0, 0), 1);
+  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, 0, 0, 4, 2, 0, 0, 2, 1,
+                                                kModeTransparent, 0, 0, 0),
+            1);
   COLORREF row[6];
-  for (int x = 0; x < 6; ++x) target->implementation->SetClipRect(0, 0, 6, 2), target->implementation->GetPixelColor(x, 1, &row[x]);
+  for (int x = 0; x < 6; ++x)
+    target->implementation->SetClipRect(0, 0, 6, 2),
+        target->implementation->GetPixelColor(x, 1, &row[x]);
   EXPECT_EQ(std::vector<COLORREF>(row, row + 6),
-            (std::vector<COLORREF>{0x00F00000, 0x00F00000, 0x000000F0, 0x000000F0, 0x00F00000, 0x00F00000}))
+            (std::vector<COLORREF>{0x00F00000, 0x00F00000, 0x000000F0, 0x000000F0, 0x00F00000,
+                                   0x00F00000}))
       << "transparent pixels skipped; the clip keeps column 4 and beyond";
 }
 
@@ -449,17 +486,26 @@ TEST(StretchBlit, EffectsAndDepthChangesMatchScaleThenBlit) {
   auto source = MakeSurface(32, 5, 3);
   testsupport::FillRandom(*source->implementation, random);
   for (int depth : {32, 16}) {
-    for (std::uint32_t effect : {std::uint32_t{kEffectXor}, std::uint32_t{kEffectSemiTransparent}, std::uint32_t{kEffectNone}}) {
+    for (std::uint32_t effect : {std::uint32_t{kEffectXor}, std::uint32_t{kEffectSemiTransparent},
+                                 std::uint32_t{kEffectNone}}) {
       if (depth == 32 && effect == kEffectNone) continue;  // the direct path, tested above
       auto direct = MakeSurface(depth, 12, 9), staged = MakeSurface(depth, 12, 9);
-      for (auto* t : {direct.get(), staged.get()}) t->implementation->FillRectColor(0, 0, 12, 9, 0x00405060);
+      for (auto* t : {direct.get(), staged.get()})
+        t->implementation->FillRectColor(0, 0, 12, 9, 0x00405060);
       direct->implementation->SetClipRect(2, 1, 7, 6);
       staged->implementation->SetClipRect(2, 1, 7, 6);
-      ASSERT_EQ(source->implementation->StretchBlit(direct->implementation, 1, 0, 11, 7, 0, 0, 5, 3, 0, effect, 50, 0), 1);
+      ASSERT_EQ(source->implementation->StretchBlit(direct->implementation, 1, 0, 11, 7, 0, 0, 5, 3,
+                                                    0, effect, 50, 0),
+                1);
       auto scaled = MakeSurface(32, 11, 7);
-      ASSERT_EQ(source->implementation->StretchBlit(scaled->implementation, 0, 0, 11, 7, 0, 0, 5, 3, 0, 0, 0, 0), 1);
-      ASSERT_EQ(scaled->implementation->Blit(staged->implementation, 1, 0, 0, 0, 11, 7, 0, effect, 50, 0), 1);
-      EXPECT_TRUE(SamePixels(*direct->implementation, *staged->implementation)) << "depth " << depth << " effect " << effect;
+      ASSERT_EQ(source->implementation->StretchBlit(scaled->implementation, 0, 0, 11, 7, 0, 0, 5, 3,
+                                                    0, 0, 0, 0),
+                1);
+      ASSERT_EQ(
+          scaled->implementation->Blit(staged->implementation, 1, 0, 0, 0, 11, 7, 0, effect, 50, 0),
+          1);
+      EXPECT_TRUE(SamePixels(*direct->implementation, *staged->implementation))
+          << "depth " << depth << " effect " << effect;
     }
   }
 }
@@ -470,18 +516,27 @@ TEST(StretchBlit, SmoothPathsAgreeWithTheResampler) {
     auto source = MakeSurface(depth, 9, 7);
     testsupport::FillRandom(*source->implementation, random);
     auto reference = MakeSurface(depth, 14, 4);
-    ASSERT_EQ(ResampleSurface(source->implementation, 1, 1, 7, 5, reference->implementation, 14, 4, 0, 0), 1);
+    ASSERT_EQ(
+        ResampleSurface(source->implementation, 1, 1, 7, 5, reference->implementation, 14, 4, 0, 0),
+        1);
     auto whole = Cleared(depth, 20, 10), clipped = Cleared(depth, 20, 10);
-    ASSERT_EQ(source->implementation->StretchBlit(whole->implementation, 3, 2, 14, 4, 1, 1, 7, 5, 0, 0, 0, kStretchResample), 1);
+    ASSERT_EQ(source->implementation->StretchBlit(whole->implementation, 3, 2, 14, 4, 1, 1, 7, 5, 0,
+                                                  0, 0, kStretchResample),
+              1);
     clipped->implementation->SetClipRect(5, 0, 6, 5);
-    ASSERT_EQ(source->implementation->StretchBlit(clipped->implementation, 3, 2, 14, 4, 1, 1, 7, 5, 0, 0, 0, kStretchResample), 1);
+    ASSERT_EQ(source->implementation->StretchBlit(clipped->implementation, 3, 2, 14, 4, 1, 1, 7, 5,
+                                                  0, 0, 0, kStretchResample),
+              1);
     for (int y = 0; y < 10; ++y) {
       for (int x = 0; x < 20; ++x) {
         const bool inside = x >= 3 && x < 17 && y >= 2 && y < 6;
-        const std::uint32_t expected = inside ? RawPixel(*reference->implementation, x - 3, y - 2) : 0;
-        ASSERT_EQ(RawPixel(*whole->implementation, x, y), expected) << "depth " << depth << " at " << x << "," << y;
+        const std::uint32_t expected =
+            inside ? RawPixel(*reference->implementation, x - 3, y - 2) : 0;
+        ASSERT_EQ(RawPixel(*whole->implementation, x, y), expected)
+            << "depth " << depth << " at " << x << "," << y;
         const std::uint32_t expectClipped = clipped->implementation->InClip(x, y) ? expected : 0;
-        ASSERT_EQ(RawPixel(*clipped->implementation, x, y), expectClipped) << "clipped, depth " << depth;
+        ASSERT_EQ(RawPixel(*clipped->implementation, x, y), expectClipped)
+            << "clipped, depth " << depth;
       }
     }
   }
@@ -492,16 +547,19 @@ TEST(StretchBlit, SmoothCopyAlphaResamplesThePlane) {
   std::uint8_t* alpha = source->implementation->CreateAlpha();
   ASSERT_NE(alpha, nullptr);
   for (int y = 0; y < 4; ++y) {
-    for (int x = 0; x < 4; ++x) source->implementation->AlphaRow(y)[x] = std::uint8_t(x < 2 ? 0 : 200);
+    for (int x = 0; x < 4; ++x)
+      source->implementation->AlphaRow(y)[x] = std::uint8_t(x < 2 ? 0 : 200);
   }
   auto target = MakeSurface(32, 8, 8);
-  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, 0, 0, 8, 8, 0, 0, 4, 4, 0, 0, 0,
-                                                kStretchResample | kStretchCopyAlpha), 1);
+  ASSERT_EQ(source->implementation->StretchBlit(target->implementation, 0, 0, 8, 8, 0, 0, 4, 4, 0,
+                                                0, 0, kStretchResample | kStretchCopyAlpha),
+            1);
   const cSurfaceImplementation& t = *target->implementation;
   ASSERT_NE(t.alphaFirstRow, nullptr);
   std::vector<std::uint8_t> expected(8 * 8);
-  ASSERT_TRUE(vexa::ResamplePlane(source->implementation->alphaFirstRow, source->implementation->alphaPitch, 4, 4,
-                                  expected.data(), 8, 8, 8));
+  ASSERT_TRUE(vexa::ResamplePlane(source->implementation->alphaFirstRow,
+                                  source->implementation->alphaPitch, 4, 4, expected.data(), 8, 8,
+                                  8));
   for (int y = 0; y < 8; ++y) {
     EXPECT_EQ(std::vector<std::uint8_t>(t.AlphaRow(y), t.AlphaRow(y) + 8),
               std::vector<std::uint8_t>(expected.begin() + 8 * y, expected.begin() + 8 * y + 8));
@@ -532,9 +590,11 @@ TEST(ResampleSurface, PalettedResultIsTheNearestIndex) {
   const COLORREF ca = s->GetPaletteColor(a), cb = s->GetPaletteColor(b);
   COLORREF mix = 0;
   for (int k = 0; k < 3; ++k) {
-    mix |= ((0x8000 + 49152 * ((ca >> (8 * k)) & 0xFF) + 16384 * ((cb >> (8 * k)) & 0xFF)) >> 16) << (8 * k);
+    mix |= ((0x8000 + 49152 * ((ca >> (8 * k)) & 0xFF) + 16384 * ((cb >> (8 * k)) & 0xFF)) >> 16)
+           << (8 * k);
   }
-  EXPECT_EQ(RawPixel(*target->implementation, 0, 0), std::uint32_t(GetNearestIndex(s->palette, mix)));
+  EXPECT_EQ(RawPixel(*target->implementation, 0, 0),
+            std::uint32_t(GetNearestIndex(s->palette, mix)));
 }
 
 // ---- every instruction level against the scalar kernels -----------------------------------
@@ -549,8 +609,10 @@ TEST(StretchKernels, ResampleRowsMatchScalarAtEveryLevel) {
       vexa::ResampleWeights table;
       ASSERT_TRUE(table.Build(n, m));
       std::vector<std::int32_t> first(static_cast<size_t>(n)), taps(static_cast<size_t>(n));
-      for (int j = 0; j < n; ++j) first[size_t(j)] = table.First(j), taps[size_t(j)] = table.Taps(j);
-      vexa::WeightView view{first.data(), taps.data(), table.Weights(0), table.MaxTaps(), n, {nullptr, nullptr, 0}};
+      for (int j = 0; j < n; ++j)
+        first[size_t(j)] = table.First(j), taps[size_t(j)] = table.Taps(j);
+      vexa::WeightView view{first.data(),    taps.data(), table.Weights(0),
+                            table.MaxTaps(), n,           {nullptr, nullptr, 0}};
       std::vector<std::int32_t> lanes(static_cast<size_t>((n + 7) / 8 + vexa::LaneBlockInts(view)));
       vexa::BuildLaneBlocks(view, m, lanes.data(), lanes.data() + (n + 7) / 8);
       view.lanes = vexa::LaneBlocks{lanes.data(), lanes.data() + (n + 7) / 8, (n + 7) / 8};
@@ -565,10 +627,13 @@ TEST(StretchKernels, ResampleRowsMatchScalarAtEveryLevel) {
       const int bytes = int(random() % 290);
       std::vector<std::uint8_t> rows(static_cast<size_t>(m) * 300);
       for (auto& v : rows) v = std::uint8_t(random());
-      std::vector<std::uint8_t> va(static_cast<size_t>(bytes) + 1), vb(static_cast<size_t>(bytes) + 1);
+      std::vector<std::uint8_t> va(static_cast<size_t>(bytes) + 1),
+          vb(static_cast<size_t>(bytes) + 1);
       const std::uint32_t keep = round & 1 ? 0x00FFFFFF : 0xFFFFFFFF;
-      scalar.verticalBytes(rows.data() + first[size_t(j)] * 300, 300, taps[size_t(j)], table.Weights(j), va.data(), bytes, keep);
-      vector.verticalBytes(rows.data() + first[size_t(j)] * 300, 300, taps[size_t(j)], table.Weights(j), vb.data(), bytes, keep);
+      scalar.verticalBytes(rows.data() + first[size_t(j)] * 300, 300, taps[size_t(j)],
+                           table.Weights(j), va.data(), bytes, keep);
+      vector.verticalBytes(rows.data() + first[size_t(j)] * 300, 300, taps[size_t(j)],
+                           table.Weights(j), vb.data(), bytes, keep);
       ASSERT_EQ(va, vb) << vexa::SimdLevelName(level) << " vertical " << bytes << " bytes";
     }
   }
@@ -588,10 +653,12 @@ TEST(StretchKernels, NearestRowsMatchScalarAtEveryLevel) {
       std::int32_t at = std::int32_t(random() % 8);
       for (auto& c : columns) c = std::min<std::int32_t>(at += std::int32_t(random() % 5), 63);
       for (int bytes = 1; bytes <= 4; ++bytes) {
-        std::vector<std::uint8_t> a(static_cast<size_t>(count) * 4 + 1), b(static_cast<size_t>(count) * 4 + 1);
+        std::vector<std::uint8_t> a(static_cast<size_t>(count) * 4 + 1),
+            b(static_cast<size_t>(count) * 4 + 1);
         scalar.rows[bytes - 1](source.data(), 64, columns.data(), a.data(), count);
         vector.rows[bytes - 1](source.data(), 64, columns.data(), b.data(), count);
-        ASSERT_EQ(a, b) << vexa::SimdLevelName(level) << " " << bytes << " bytes, " << count << " pixels";
+        ASSERT_EQ(a, b) << vexa::SimdLevelName(level) << " " << bytes << " bytes, " << count
+                        << " pixels";
       }
     }
   }
@@ -608,17 +675,24 @@ TEST(StretchBlit, BottomUpSurfacesGiveTheSamePixels) {
     cSurfaceObject section;
     section.Create(13, 9, sectionPrototype);
     ASSERT_LT(section.implementation->pitch, 0) << "a bottom-up surface";
-    ASSERT_EQ(source->implementation->Blit(section.implementation, 0, 0, 0, 0, 13, 9, 0, 0, 0, 0), 1);
+    ASSERT_EQ(source->implementation->Blit(section.implementation, 0, 0, 0, 0, 13, 9, 0, 0, 0, 0),
+              1);
     for (std::uint32_t flags : {0u, kStretchResample}) {
       auto fromTop = Cleared(depth, 30, 20);
       cSurfaceObject toBottom;
       toBottom.Create(30, 20, sectionPrototype);
       ASSERT_EQ(toBottom.implementation->Lock(), 1);
-      for (int y = 0; y < 20; ++y) std::memset(toBottom.implementation->Row(y), 0, size_t(toBottom.implementation->stride));
-      ASSERT_EQ(source->implementation->StretchBlit(fromTop->implementation, 2, 1, 27, 17, 1, 1, 11, 7, 0, 0, 0, flags), 1);
-      ASSERT_EQ(section.implementation->StretchBlit(toBottom.implementation, 2, 1, 27, 17, 1, 1, 11, 7, 0, 0, 0, flags), 1);
+      for (int y = 0; y < 20; ++y)
+        std::memset(toBottom.implementation->Row(y), 0, size_t(toBottom.implementation->stride));
+      ASSERT_EQ(source->implementation->StretchBlit(fromTop->implementation, 2, 1, 27, 17, 1, 1, 11,
+                                                    7, 0, 0, 0, flags),
+                1);
+      ASSERT_EQ(section.implementation->StretchBlit(toBottom.implementation, 2, 1, 27, 17, 1, 1, 11,
+                                                    7, 0, 0, 0, flags),
+                1);
       toBottom.implementation->Unlock();
-      EXPECT_TRUE(SamePixels(*fromTop->implementation, *toBottom.implementation)) << "depth " << depth << " flags " << flags;
+      EXPECT_TRUE(SamePixels(*fromTop->implementation, *toBottom.implementation))
+          << "depth " << depth << " flags " << flags;
     }
   }
 }

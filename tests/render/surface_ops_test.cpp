@@ -4,9 +4,9 @@
 
 #include <random>
 
-#include "render/kernel_test_support.h"
 #include "pixels/kernels/run_length_form.h"
 #include "pixels/pixel_routine_tables.h"
+#include "render/kernel_test_support.h"
 
 namespace vexa {
 namespace {
@@ -96,7 +96,8 @@ TEST(SurfaceFlips, HorizontalAndVerticalMirrorTheClippedRectangleAndTheAlphaPlan
 
 // MoveRect against a copy-based reference, for overlaps in every direction.
 TEST(SurfaceMoves, MoveRectBehavesLikeAMemoryMove) {
-  const int offsets[][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {2, 3}, {-3, -2}, {3, -1}, {-2, 2}, {0, 0}};
+  const int offsets[][2] = {{1, 0},   {-1, 0}, {0, 1},  {0, -1}, {2, 3},
+                            {-3, -2}, {3, -1}, {-2, 2}, {0, 0}};
   for (const auto& o : offsets) {
     TestSurface s(10, 10, 16);
     Number(s);
@@ -111,7 +112,8 @@ TEST(SurfaceMoves, MoveRectBehavesLikeAMemoryMove) {
       for (int x = 0; x < 10; ++x) {
         const bool moved = x >= dx && x < dx + 4 && y >= dy && y < dy + 3;
         const int fx = moved ? x - dx + sx : x, fy = moved ? y - dy + sy : y;
-        EXPECT_EQ(s.Pixel(x, y), before.Pixel(fx, fy)) << o[0] << "," << o[1] << " at " << x << "," << y;
+        EXPECT_EQ(s.Pixel(x, y), before.Pixel(fx, fy))
+            << o[0] << "," << o[1] << " at " << x << "," << y;
         EXPECT_EQ(s.AlphaRow(y)[x], fy * 10 + fx);
       }
   }
@@ -155,20 +157,23 @@ TEST(SurfaceQueries, OpaqueBoundsFromPixelsOrAlphaPlane) {
   s.FillRectValue(0, 0, 6, 5, 0x1234);
   RECT r{};
   EXPECT_EQ(s.GetOpaqueBounds(&r), 1);
-  EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right, r.bottom}), (std::array<LONG, 4>{5, 4, 1, 1}));
+  EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right, r.bottom}),
+            (std::array<LONG, 4>{5, 4, 1, 1}));
   EXPECT_EQ(s.IsAllTransparent(), 1);
   EXPECT_EQ(s.IsAllOpaque(), 0);
   s.Put(1, 3, 7);
   s.Put(4, 1, 7);
   EXPECT_EQ(s.GetOpaqueBounds(&r), 1);
-  EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right, r.bottom}), (std::array<LONG, 4>{1, 1, 5, 4}));
+  EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right, r.bottom}),
+            (std::array<LONG, 4>{1, 1, 5, 4}));
   EXPECT_EQ(s.IsAllTransparent(), 0);
   // With an alpha plane only alpha 0 is transparent, whatever the pixels hold.
   ASSERT_NE(s.CreateAlpha(), nullptr);
   EXPECT_EQ(s.IsAllTransparent(), 1);
   s.AlphaRow(4)[5] = 1;
   EXPECT_EQ(s.GetOpaqueBounds(&r), 1);
-  EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right, r.bottom}), (std::array<LONG, 4>{5, 4, 6, 5}));
+  EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right, r.bottom}),
+            (std::array<LONG, 4>{5, 4, 6, 5}));
   for (int y = 0; y < 5; ++y) std::memset(s.AlphaRow(y), 255, 6);
   EXPECT_EQ(s.IsAllOpaque(), 1);
   TestSurface tiny(2, 2, 32);
@@ -184,7 +189,8 @@ TEST(SurfaceQueries, RunLengthSurfacesAreReadThroughAPlainCopy) {
   plain.FillRectValue(0, 0, 7, 3, 0x00FF00FF);
   plain.Put(2, 1, 5);
   plain.Put(3, 1, 6);
-  const std::uint32_t size = MeasureRunLengthForm(4, nullptr, plain.firstRow, 7, 3, plain.pitch, 0x00FF00FF);
+  const std::uint32_t size =
+      MeasureRunLengthForm(4, nullptr, plain.firstRow, 7, 3, plain.pitch, 0x00FF00FF);
   std::vector<std::uint8_t> block(size);
   EncodeRunLengthForm(4, block.data(), plain.firstRow, 7, 3, plain.pitch, 0x00FF00FF);
   TestSurface packed(7, 3, 32);
@@ -193,7 +199,8 @@ TEST(SurfaceQueries, RunLengthSurfacesAreReadThroughAPlainCopy) {
   packed.pixelRoutines = RunLengthPixelRoutines(kFormat32);
   RECT r{};
   EXPECT_EQ(packed.GetOpaqueBounds(&r), 1);
-  EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right, r.bottom}), (std::array<LONG, 4>{2, 1, 4, 2}));
+  EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right, r.bottom}),
+            (std::array<LONG, 4>{2, 1, 4, 2}));
   EXPECT_EQ(packed.created, 1);
   EXPECT_EQ(packed.IsAllTransparent(), 0);
   // Writing operations cannot change pixels held in the run-length form.

@@ -36,8 +36,8 @@ PackedDib MakePackedDib(std::uint32_t headerSize, int width, int height, int bit
                         const std::vector<std::uint32_t>& masks,
                         const std::vector<std::uint8_t>& tail) {
   std::vector<std::uint8_t> bytes(headerSize, 0);
-  BITMAPINFOHEADER h{headerSize, width, height, 1, static_cast<WORD>(bits), compression,
-                     sizeImage, 0, 0, 0, 0};
+  BITMAPINFOHEADER h{headerSize, width, height, 1, static_cast<WORD>(bits), compression, sizeImage,
+                     0,          0,     0,      0};
   std::memcpy(bytes.data(), &h, sizeof(h));
   for (std::size_t i = 0; i < masks.size(); ++i) {
     const std::size_t at = sizeof(h) + 4 * i;
@@ -71,8 +71,8 @@ TEST(BankRobustness, BitmapRowsMustFitTheStatedImageSize) {
   EXPECT_NE(AddImageFromDIB(bank.get(), nullptr,
                             MakePackedDib(40, 2, 2, 24, 0, 16, {}, rows).info(), 0, 0),
             0);
-  EXPECT_NE(AddImageFromDIB(bank.get(), nullptr,
-                            MakePackedDib(40, 2, 2, 24, 0, 0, {}, rows).info(), 0, 0),
+  EXPECT_NE(AddImageFromDIB(bank.get(), nullptr, MakePackedDib(40, 2, 2, 24, 0, 0, {}, rows).info(),
+                            0, 0),
             0);
 }
 
@@ -100,10 +100,9 @@ TEST(BankRobustness, LongHeadersHoldTheirColorMasks) {
     EXPECT_EQ(RawPixel(*s.implementation, 1, 0), 0xABCDu);
   }
   // Masks the formats cannot hold are still refused in a long header.
-  EXPECT_EQ(AddImageFromDIB(bank.get(), nullptr,
-                            MakePackedDib(108, 1, 1, 16, 3, 0, {0xF00, 0xF0, 0xF}, {0, 0, 0, 0})
-                                .info(),
-                            0, 0),
+  EXPECT_EQ(AddImageFromDIB(
+                bank.get(), nullptr,
+                MakePackedDib(108, 1, 1, 16, 3, 0, {0xF00, 0xF0, 0xF}, {0, 0, 0, 0}).info(), 0, 0),
             0);
 }
 

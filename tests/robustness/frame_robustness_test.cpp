@@ -62,8 +62,8 @@ TEST(FrameRobustness, OriginsNeverWrapCoordinatesRound) {
 
   // Origin INT_MAX with a coordinate INT_MIN lies 2^32 - 1 pixels to the left: it addresses
   // nothing, however 32-bit arithmetic would wrap it.
-  const int edges[][2] = {{INT_MAX, INT_MIN}, {INT_MIN, INT_MAX}, {INT_MAX, INT_MIN + 1},
-                          {INT_MIN, INT_MAX - 3}};
+  const int edges[][2] = {
+      {INT_MAX, INT_MIN}, {INT_MIN, INT_MAX}, {INT_MAX, INT_MIN + 1}, {INT_MIN, INT_MAX - 3}};
   for (const auto& e : edges) {
     const int origin = e[0], at = e[1];
     SCOPED_TRACE(testing::Message() << "origin " << origin << " at " << at);
@@ -132,8 +132,7 @@ TEST(FrameRobustness, ForkedChildKeepsItsPalettes) {
     record.palVersion = 0x300;
     record.palNumEntries = 256;
     for (int i = 0; i < 256; ++i) {
-      record.palPalEntry[i] =
-          PALETTEENTRY{static_cast<BYTE>(i), 17, static_cast<BYTE>(255 - i), 0};
+      record.palPalEntry[i] = PALETTEENTRY{static_cast<BYTE>(i), 17, static_cast<BYTE>(255 - i), 0};
     }
     PaletteObject* made = CreatePaletteObject(reinterpret_cast<const LOGPALETTE*>(&record));
     PaletteObject* fallback = GetDefaultPalette();

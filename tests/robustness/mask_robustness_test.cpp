@@ -106,8 +106,8 @@ TEST(MaskRobustness, NonFiniteAnglesAndScalesPlaceNothing) {
     EXPECT_EQ(TestMaskPointPlaced(m.Header(), 0, 0, bad, 1, 1), 0);
     EXPECT_EQ(TestMaskPointPlaced(m.Header(), 0, 0, 0, bad, 1), 0);
     EXPECT_EQ(TestMaskPointPlaced(m.Header(), 0, 0, 0, 1, bad), 0);
-    EXPECT_EQ(TestMaskOverlapRotatedScaled(m.Bits(), m.Bits(), -4, -4, 8, 8, 0, 0, 4, 4, 8, 8,
-                                           1, bad, 0, 0),
+    EXPECT_EQ(TestMaskOverlapRotatedScaled(m.Bits(), m.Bits(), -4, -4, 8, 8, 0, 0, 4, 4, 8, 8, 1,
+                                           bad, 0, 0),
               0);
     EXPECT_EQ(TestMaskOverlapRotated(m.Bits(), m.Bits(), -4, -4, 8, 8, 0, 0, 4, 4, 8, 8, bad, 0),
               0);

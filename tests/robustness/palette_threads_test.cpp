@@ -106,7 +106,8 @@ TEST(PaletteThreads, ConvertingThreadsAgreeOnEveryCell) {
   std::vector<std::set<int>> answers(kInverseTableSize);
   for (int t = 0; t < kThreads; ++t)
     for (COLORREF c : colors[t])
-      answers[testsupport::CellOf(c)].insert(testsupport::ModelNearest(palette->entries, c, vectorForm));
+      answers[testsupport::CellOf(c)].insert(
+          testsupport::ModelNearest(palette->entries, c, vectorForm));
   for (unsigned cell : cells) {
     const int stored = palette->inverseTable[cell];
     if (answers[cell].empty()) continue;
@@ -118,7 +119,8 @@ TEST(PaletteThreads, ConvertingThreadsAgreeOnEveryCell) {
       shared->GetPixelValue(i % kWidth, t * kBand + i / kWidth, &index);
       const COLORREF c = colors[t][i];
       const bool exactByRed = testsupport::EntryRgb(palette->entries[c & 0xFF]) == c;
-      const std::uint32_t expected = exactByRed ? (c & 0xFF) : palette->inverseTable[testsupport::CellOf(c)];
+      const std::uint32_t expected =
+          exactByRed ? (c & 0xFF) : palette->inverseTable[testsupport::CellOf(c)];
       ASSERT_EQ(index, expected) << "thread " << t << " pixel " << i;
     }
   }

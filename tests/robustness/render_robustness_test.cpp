@@ -35,7 +35,8 @@ Surface RandomSurface(int depth, int width, int height, std::mt19937& rng, bool 
   testsupport::FillRandom(*s->implementation, rng);
   if (withAlpha && s->CreateAlpha()) {
     for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) s->implementation->AlphaRow(y)[x] = static_cast<std::uint8_t>(rng());
+      for (int x = 0; x < width; ++x)
+        s->implementation->AlphaRow(y)[x] = static_cast<std::uint8_t>(rng());
   }
   return s;
 }
@@ -59,9 +60,11 @@ Surface CopyOf(cSurfaceObject& s) {
   Surface copy = MakeSurface(p.depth, p.width, p.height);
   if (!copy->IsValid()) return copy;
   for (int y = 0; y < p.height; ++y)
-    std::memcpy(copy->implementation->Row(y), p.Row(y), static_cast<std::size_t>(p.width) * p.bytesPerPixel);
+    std::memcpy(copy->implementation->Row(y), p.Row(y),
+                static_cast<std::size_t>(p.width) * p.bytesPerPixel);
   if (p.alphaFirstRow && copy->CreateAlpha()) {
-    for (int y = 0; y < p.height; ++y) std::memcpy(copy->implementation->AlphaRow(y), p.AlphaRow(y), p.width);
+    for (int y = 0; y < p.height; ++y)
+      std::memcpy(copy->implementation->AlphaRow(y), p.AlphaRow(y), p.width);
   }
   copy->SetTransparentColor(s.GetTransparentColor());
   return copy;
@@ -84,9 +87,11 @@ TEST(BlitRobustness, ConversionFromAnEightBitSourceWithoutPaletteDrawsNothing) {
       std::uint32_t effect;
       EffectParam parameter;
     };
-    for (const Case& c : {Case{kModeTransparent, kEffectNone, 0}, Case{kModeOpaque, kEffectSemiTransparent, 40},
-                          Case{kModeTransparent, kEffectAdd, 0}, Case{kModeOpaque, kEffectNone, 0}}) {
-      EXPECT_EQ(source->Blit(destination.get(), 2, 3, 0, 0, 16, 12, c.mode, c.effect, c.parameter, 0), 0)
+    for (const Case& c :
+         {Case{kModeTransparent, kEffectNone, 0}, Case{kModeOpaque, kEffectSemiTransparent, 40},
+          Case{kModeTransparent, kEffectAdd, 0}, Case{kModeOpaque, kEffectNone, 0}}) {
+      EXPECT_EQ(
+          source->Blit(destination.get(), 2, 3, 0, 0, 16, 12, c.mode, c.effect, c.parameter, 0), 0)
           << "depth " << depth << " mode " << c.mode << " effect " << c.effect;
       EXPECT_EQ(Contents(*destination), before) << "depth " << depth << " mode " << c.mode;
     }
@@ -133,8 +138,8 @@ TEST(BlitRobustness, OverlappingBlitOntoItselfIsATrueCopy) {
             const std::uint32_t flags = withAlpha ? kBlitCopyAlpha : 0;
             const int x = 4 + shift[0], y = 4 + shift[1];
             const int w = kWidth - 12, h = kHeight - 12;
-            const int drawnFromCopy = untouched->Blit(expected.get(), x, y, 4, 4, w, h, mode, effect,
-                                                      ParameterOf(effect), flags);
+            const int drawnFromCopy = untouched->Blit(expected.get(), x, y, 4, 4, w, h, mode,
+                                                      effect, ParameterOf(effect), flags);
             const int drawnOntoItself = surface->Blit(surface.get(), x, y, 4, 4, w, h, mode, effect,
                                                       ParameterOf(effect), flags);
             ASSERT_EQ(drawnOntoItself, drawnFromCopy);
@@ -157,17 +162,22 @@ TEST(BlitRobustness, SmoothedEdgesAndStretchesOntoItselfReadTheSourceAsItWas) {
   for (int depth : {8, 16, 32}) {
     Surface surface = RandomSurface(depth, 40, 30, rng, false);
     ASSERT_TRUE(surface->IsValid());
-    surface->implementation->transparentValue = testsupport::RawPixel(*surface->implementation, 1, 1);
+    surface->implementation->transparentValue =
+        testsupport::RawPixel(*surface->implementation, 1, 1);
     Surface expected = CopyOf(*surface), untouched = CopyOf(*surface);
     expected->implementation->transparentValue = untouched->implementation->transparentValue =
         surface->implementation->transparentValue;
-    ASSERT_EQ(untouched->Blit(expected.get(), 3, 2, 1, 1, 30, 20, kModeTransparent, kEffectNone, 0, kBlitAntialias),
-              surface->Blit(surface.get(), 3, 2, 1, 1, 30, 20, kModeTransparent, kEffectNone, 0, kBlitAntialias));
+    ASSERT_EQ(untouched->Blit(expected.get(), 3, 2, 1, 1, 30, 20, kModeTransparent, kEffectNone, 0,
+                              kBlitAntialias),
+              surface->Blit(surface.get(), 3, 2, 1, 1, 30, 20, kModeTransparent, kEffectNone, 0,
+                            kBlitAntialias));
     EXPECT_EQ(Contents(*surface), Contents(*expected)) << "smoothed edges, depth " << depth;
 
     untouched = CopyOf(*surface);
-    ASSERT_EQ(untouched->StretchBlit(expected.get(), 2, 1, 37, 28, 0, 0, 20, 15, kModeOpaque, kEffectNone, 0, 0),
-              surface->StretchBlit(surface.get(), 2, 1, 37, 28, 0, 0, 20, 15, kModeOpaque, kEffectNone, 0, 0));
+    ASSERT_EQ(untouched->StretchBlit(expected.get(), 2, 1, 37, 28, 0, 0, 20, 15, kModeOpaque,
+                                     kEffectNone, 0, 0),
+              surface->StretchBlit(surface.get(), 2, 1, 37, 28, 0, 0, 20, 15, kModeOpaque,
+                                   kEffectNone, 0, 0));
     EXPECT_EQ(Contents(*surface), Contents(*expected)) << "nearest stretch, depth " << depth;
   }
 }
@@ -203,17 +213,23 @@ TEST(StretchRobustness, SmoothStretchComputesTheVisibleWindowExactly) {
                   static_cast<std::size_t>(40) * big->implementation->bytesPerPixel);
     }
     const EffectParam parameter = c.effect == kEffectSemiTransparent ? 50 : 0;
-    ASSERT_EQ(source->StretchBlit(big.get(), 0, 0, kBigWidth, kBigHeight, 0, 0, 13, 11, c.mode, c.effect,
-                                  parameter, c.flags), 1);
-    ASSERT_EQ(source->StretchBlit(small.get(), -kLeft, -kTop, kBigWidth, kBigHeight, 0, 0, 13, 11, c.mode,
-                                  c.effect, parameter, c.flags), 1);
+    ASSERT_EQ(source->StretchBlit(big.get(), 0, 0, kBigWidth, kBigHeight, 0, 0, 13, 11, c.mode,
+                                  c.effect, parameter, c.flags),
+              1);
+    ASSERT_EQ(source->StretchBlit(small.get(), -kLeft, -kTop, kBigWidth, kBigHeight, 0, 0, 13, 11,
+                                  c.mode, c.effect, parameter, c.flags),
+              1);
     for (int y = 0; y < 30; ++y) {
-      ASSERT_EQ(std::memcmp(small->implementation->Row(y), big->implementation->PixelAddress(kLeft, kTop + y),
-                            static_cast<std::size_t>(40) * big->implementation->bytesPerPixel), 0)
+      ASSERT_EQ(std::memcmp(small->implementation->Row(y),
+                            big->implementation->PixelAddress(kLeft, kTop + y),
+                            static_cast<std::size_t>(40) * big->implementation->bytesPerPixel),
+                0)
           << "depth " << c.depth << " mode " << c.mode << " row " << y;
       if (c.flags & kStretchCopyAlpha) {
         ASSERT_TRUE(small->HasAlpha());
-        ASSERT_EQ(std::memcmp(small->implementation->AlphaRow(y), big->implementation->AlphaRow(kTop + y) + kLeft, 40), 0);
+        ASSERT_EQ(std::memcmp(small->implementation->AlphaRow(y),
+                              big->implementation->AlphaRow(kTop + y) + kLeft, 40),
+                  0);
       }
     }
   }
@@ -230,19 +246,22 @@ TEST(StretchRobustness, HugeSmoothStretchDrawsItsVisiblePart) {
     // The stretch writes a fourth byte of 0: no pixel can keep this value.
     destination->FillRectValue(0, 0, 40, 30, 0xFF00FF00u);
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(source->StretchBlit(destination.get(), -20000, -20000, 40000, 40000, 0, 0, 16, 16, mode,
-                                  kEffectNone, 0, kStretchResample), 1);
+    ASSERT_EQ(source->StretchBlit(destination.get(), -20000, -20000, 40000, 40000, 0, 0, 16, 16,
+                                  mode, kEffectNone, 0, kStretchResample),
+              1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     int untouched = 0;
     for (int y = 0; y < 30; ++y)
-      for (int x = 0; x < 40; ++x) untouched += testsupport::RawPixel(*destination->implementation, x, y) == 0xFF00FF00u;
+      for (int x = 0; x < 40; ++x)
+        untouched += testsupport::RawPixel(*destination->implementation, x, y) == 0xFF00FF00u;
     EXPECT_EQ(untouched, 0) << "mode " << mode;
   }
 }
 
 // ---- angles and scales that are not numbers ------------------------------------------------
 
-const float kNotFinite[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+const float kNotFinite[] = {std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity(),
                             -std::numeric_limits<float>::infinity()};
 
 TEST(TransformRobustness, NonFiniteAnglesAreRefusedAndChangeNothing) {
@@ -251,8 +270,8 @@ TEST(TransformRobustness, NonFiniteAnglesAreRefusedAndChangeNothing) {
     POINT hotSpot{32, 24}, actionPoint{40, 30};
     int width = 64, height = 48;
     const auto outputs = [&] {
-      return std::vector<long>{box.left, box.top, box.right, box.bottom, hotSpot.x, hotSpot.y,
-                               actionPoint.x, actionPoint.y, width, height};
+      return std::vector<long>{box.left,  box.top,       box.right,     box.bottom, hotSpot.x,
+                               hotSpot.y, actionPoint.x, actionPoint.y, width,      height};
     };
     const std::vector<long> before = outputs();
     EXPECT_EQ(GetRotatedRect(&box, &hotSpot, &actionPoint, angle), nullptr);
@@ -282,10 +301,10 @@ TEST(TransformRobustness, MasksFindNoContactForNonFiniteAnglesAndScales) {
   const auto contacts = [&](float angle, float scaleX, float scaleY) {
     return TestMaskPointPlaced(mask, 1, 1, angle, scaleX, scaleY) +
            TestRectMask(&around, mask, 0, 0, scaleX, scaleY, angle) +
-           TestMaskOverlapRotatedScaled(bits, bits, 0, 0, kWidth, kHeight, 8, 6, 8, 6, kWidth, kHeight,
-                                        scaleX, scaleY, angle, 0) +
-           (angle == 0.0f ? TestMaskOverlapScaled(bits, bits, 0, 0, kWidth, kHeight, 4, 4, kWidth, kHeight,
-                                                  scaleX, scaleY)
+           TestMaskOverlapRotatedScaled(bits, bits, 0, 0, kWidth, kHeight, 8, 6, 8, 6, kWidth,
+                                        kHeight, scaleX, scaleY, angle, 0) +
+           (angle == 0.0f ? TestMaskOverlapScaled(bits, bits, 0, 0, kWidth, kHeight, 4, 4, kWidth,
+                                                  kHeight, scaleX, scaleY)
                           : 1);
   };
   ASSERT_EQ(contacts(30.0f, 1.5f, 0.5f), 4);
@@ -295,7 +314,9 @@ TEST(TransformRobustness, MasksFindNoContactForNonFiniteAnglesAndScales) {
     EXPECT_EQ(contacts(30.0f, bad, 1.0f), 1) << bad;
     EXPECT_EQ(contacts(0.0f, 1.0f, bad), 0) << bad;
     EXPECT_EQ(contacts(0.0f, bad, 2.0f), 0) << bad;
-    EXPECT_EQ(TestMaskOverlapRotated(bits, bits, 0, 0, kWidth, kHeight, 8, 6, 8, 6, kWidth, kHeight, bad, 0), 0);
+    EXPECT_EQ(TestMaskOverlapRotated(bits, bits, 0, 0, kWidth, kHeight, 8, 6, 8, 6, kWidth, kHeight,
+                                     bad, 0),
+              0);
   }
 }
 
@@ -310,8 +331,8 @@ TEST(TransformRobustness, ImageInfoRefusesNonFiniteAnglesAndScales) {
   EXPECT_GT(info.width, 20);
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
-  const float refused[][3] = {{nan, 1, 1}, {inf, 1, 1}, {30, nan, 1}, {30, 1, nan}, {0, inf, 1},
-                              {0, 1, -inf}, {0, 3e38f, 1}, {45, 1, -1e30f}};
+  const float refused[][3] = {{nan, 1, 1}, {inf, 1, 1},  {30, nan, 1},  {30, 1, nan},
+                              {0, inf, 1}, {0, 1, -inf}, {0, 3e38f, 1}, {45, 1, -1e30f}};
   for (const auto& t : refused) {
     ImageInfo untouched;
     std::memset(&untouched, 0xA5, sizeof untouched);

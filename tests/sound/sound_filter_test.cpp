@@ -64,34 +64,39 @@ TEST(SoundFilter, EveryConverterMatchesTheReference) {
   std::vector<BYTE> data(4 * 600);
   for (BYTE& b : data) b = BYTE(random());
   std::set<SoundConverter> converters;
-  for (WORD ic : {1, 2}) for (WORD ib : {8, 16}) for (WORD oc : {1, 2}) for (WORD ob : {8, 16}) {
-    for (DWORD outRate : {22050u, 44100u, 11025u}) {
-      const WAVEFORMATEX in = Pcm(22050, ib, ic), out = Pcm(outRate, ob, oc);
-      if (auto c = GetSoundConverter(&in, &out)) converters.insert(c);
-      if (outRate == 11025) continue;  // counted only: the same converters as 44100
-      MemoryFilter* filter = NewFilter(in, data);
-      filter->SetOutputFormat(&out);
-      const DWORD repeat = outRate / 22050;
-      const DWORD frames = 501;  // not a multiple of anything
-      std::vector<BYTE> got(frames * repeat * out.nBlockAlign + 7, 0xA5);
-      DWORD read = 0;
-      const bool same = ic == oc && ib == ob && repeat == 1;
-      ASSERT_EQ(filter->ReadConverted(got.data(), frames * repeat * out.nBlockAlign, &read), 0);
-      ASSERT_EQ(read, frames * repeat * out.nBlockAlign);
-      for (DWORD i = 0; i < 7; ++i) ASSERT_EQ(got[read + i], 0xA5);  // nothing past the request
-      for (DWORD f = 0; f < frames * repeat; ++f) {
-        const auto expect = ReferenceFrame(&data[(f / repeat) * in.nBlockAlign], in, out);
-        for (WORD c = 0; c < oc; ++c) {
-          const BYTE* p = &got[f * out.nBlockAlign + c * ob / 8];
-          const int value = ob == 8 ? p[0] : std::int16_t(p[0] | p[1] << 8);
-          ASSERT_EQ(value, expect[c]) << ic << "ch " << ib << "bit -> " << oc << "ch " << ob
-                                      << "bit x" << repeat << " frame " << f;
+  for (WORD ic : {1, 2})
+    for (WORD ib : {8, 16})
+      for (WORD oc : {1, 2})
+        for (WORD ob : {8, 16}) {
+          for (DWORD outRate : {22050u, 44100u, 11025u}) {
+            const WAVEFORMATEX in = Pcm(22050, ib, ic), out = Pcm(outRate, ob, oc);
+            if (auto c = GetSoundConverter(&in, &out)) converters.insert(c);
+            if (outRate == 11025) continue;  // counted only: the same converters as 44100
+            MemoryFilter* filter = NewFilter(in, data);
+            filter->SetOutputFormat(&out);
+            const DWORD repeat = outRate / 22050;
+            const DWORD frames = 501;  // not a multiple of anything
+            std::vector<BYTE> got(frames * repeat * out.nBlockAlign + 7, 0xA5);
+            DWORD read = 0;
+            const bool same = ic == oc && ib == ob && repeat == 1;
+            ASSERT_EQ(filter->ReadConverted(got.data(), frames * repeat * out.nBlockAlign, &read),
+                      0);
+            ASSERT_EQ(read, frames * repeat * out.nBlockAlign);
+            for (DWORD i = 0; i < 7; ++i)
+              ASSERT_EQ(got[read + i], 0xA5);  // nothing past the request
+            for (DWORD f = 0; f < frames * repeat; ++f) {
+              const auto expect = ReferenceFrame(&data[(f / repeat) * in.nBlockAlign], in, out);
+              for (WORD c = 0; c < oc; ++c) {
+                const BYTE* p = &got[f * out.nBlockAlign + c * ob / 8];
+                const int value = ob == 8 ? p[0] : std::int16_t(p[0] | p[1] << 8);
+                ASSERT_EQ(value, expect[c]) << ic << "ch " << ib << "bit -> " << oc << "ch " << ob
+                                            << "bit x" << repeat << " frame " << f;
+              }
+            }
+            EXPECT_EQ(filter->m_convert, same ? 0u : 1u);
+            filter->Release();
+          }
         }
-      }
-      EXPECT_EQ(filter->m_convert, same ? 0u : 1u);
-      filter->Release();
-    }
-  }
   EXPECT_EQ(converters.size(), 28u);  // one per layout pair and rate case
 }
 

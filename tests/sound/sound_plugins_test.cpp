@@ -21,8 +21,8 @@ Chunk WavChunks(const std::vector<BYTE>& file) {
   std::size_t p = 12;
   while (p + 8 <= file.size()) {
     const std::string tag(file.begin() + long(p), file.begin() + long(p) + 4);
-    const std::size_t size = file[p + 4] | file[p + 5] << 8 | file[p + 6] << 16 |
-                             std::size_t(file[p + 7]) << 24;
+    const std::size_t size =
+        file[p + 4] | file[p + 5] << 8 | file[p + 6] << 16 | std::size_t(file[p + 7]) << 24;
     const std::size_t end = std::min(file.size(), p + 8 + size);
     std::vector<BYTE> body(file.begin() + long(p) + 8, file.begin() + long(end));
     if (tag == "fmt ") c.fmt = body;
@@ -46,12 +46,12 @@ TEST_F(SoundPlugins, IdentifyThemselves) {
 }
 
 TEST_F(SoundPlugins, EightAndSixteenBitWavesGiveTheDataChunk) {
-  for (const char* name :
-       {"wav/hound/pcmwaveformat-8bit-44100Hz-mono.wav", "wav/hound/waveformatex-8bit-11025Hz-mono.wav",
-        "wav/hound/waveformatex-16bit-44100Hz-stereo.wav",
-        "wav/hound/pcmwaveformat-16bit-44100Hz-mono-extra.wav", "wav/go-audio/kick.wav",
-        "wav/go-audio/kick-16b441k.wav", "wav/go-audio/8bit.wav",
-        "wav/scipy/test-8000Hz-le-2ch-1byteu.wav"}) {
+  for (const char* name : {"wav/hound/pcmwaveformat-8bit-44100Hz-mono.wav",
+                           "wav/hound/waveformatex-8bit-11025Hz-mono.wav",
+                           "wav/hound/waveformatex-16bit-44100Hz-stereo.wav",
+                           "wav/hound/pcmwaveformat-16bit-44100Hz-mono-extra.wav",
+                           "wav/go-audio/kick.wav", "wav/go-audio/kick-16b441k.wav",
+                           "wav/go-audio/8bit.wav", "wav/scipy/test-8000Hz-le-2ch-1byteu.wav"}) {
     SCOPED_TRACE(name);
     const auto file = ReadFile(Corpus(name));
     ASSERT_FALSE(file.empty());
@@ -117,22 +117,25 @@ TEST_F(SoundPlugins, MuLawIsDecoded) {
 
 TEST_F(SoundPlugins, BigEndianAndRf64FilesMatchTheirLittleEndianTwins) {
   std::vector<BYTE> le, be, rf64;
-  ASSERT_TRUE(DecodeAll(wave_, ReadFile(Corpus("wav/scipy/test-44100Hz-2ch-32bit-float-le.wav")), &le));
-  ASSERT_TRUE(DecodeAll(wave_, ReadFile(Corpus("wav/scipy/test-44100Hz-2ch-32bit-float-be.wav")), &be));
+  ASSERT_TRUE(
+      DecodeAll(wave_, ReadFile(Corpus("wav/scipy/test-44100Hz-2ch-32bit-float-le.wav")), &le));
+  ASSERT_TRUE(
+      DecodeAll(wave_, ReadFile(Corpus("wav/scipy/test-44100Hz-2ch-32bit-float-be.wav")), &be));
   // The two files' floats differ in the last place here and there.
   ASSERT_EQ(le.size(), be.size());
   for (std::size_t i = 0; i + 1 < le.size(); i += 2) {
     ASSERT_NEAR(std::int16_t(le[i] | le[i + 1] << 8), std::int16_t(be[i] | be[i + 1] << 8), 1);
   }
   ASSERT_TRUE(DecodeAll(wave_, ReadFile(Corpus("wav/scipy/test-44100Hz-le-1ch-4bytes.wav")), &le));
-  ASSERT_TRUE(DecodeAll(wave_, ReadFile(Corpus("wav/scipy/test-44100Hz-le-1ch-4bytes-rf64.wav")), &rf64));
+  ASSERT_TRUE(
+      DecodeAll(wave_, ReadFile(Corpus("wav/scipy/test-44100Hz-le-1ch-4bytes-rf64.wav")), &rf64));
   EXPECT_EQ(le, rf64);
 
   // A 16-bit RIFX file: samples stored big-endian come out in host order.
   std::vector<BYTE> rifx = MakeWav(Pcm(8000, 16, 1), {0x12, 0x34, 0xAB, 0xCD});
   std::memcpy(rifx.data(), "RIFX", 4);
-  for (std::size_t p : {std::size_t(4), std::size_t(16), std::size_t(24), std::size_t(28),
-                        std::size_t(40)}) {
+  for (std::size_t p :
+       {std::size_t(4), std::size_t(16), std::size_t(24), std::size_t(28), std::size_t(40)}) {
     std::swap(rifx[p], rifx[p + 3]), std::swap(rifx[p + 1], rifx[p + 2]);
   }
   for (std::size_t p : {std::size_t(20), std::size_t(22), std::size_t(32), std::size_t(34)}) {
@@ -283,9 +286,9 @@ TEST_F(SoundPlugins, FlacRoundTripIsLossless) {
   FLAC__stream_encoder_set_bits_per_sample(encoder, 16);
   FLAC__stream_encoder_set_sample_rate(encoder, 22050);
   FLAC__stream_encoder_set_total_samples_estimate(encoder, kFrames);
-  ASSERT_EQ(FLAC__stream_encoder_init_stream(encoder, CollectFlac, nullptr, nullptr, nullptr,
-                                             &flacBytes),
-            FLAC__STREAM_ENCODER_INIT_STATUS_OK);
+  ASSERT_EQ(
+      FLAC__stream_encoder_init_stream(encoder, CollectFlac, nullptr, nullptr, nullptr, &flacBytes),
+      FLAC__STREAM_ENCODER_INIT_STATUS_OK);
   ASSERT_TRUE(FLAC__stream_encoder_process_interleaved(encoder, interleaved.data(), kFrames));
   FLAC__stream_encoder_finish(encoder);
   FLAC__stream_encoder_delete(encoder);

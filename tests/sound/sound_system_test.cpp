@@ -44,8 +44,8 @@ class SoundSystem : public ::testing::Test {
                CSoundManager* manager = nullptr) {
     data_ = PatternData(bytes);
     files_.push_back(MakeWav(f, data_));
-    return (manager ? manager : manager_)->CreateSoundFromStream(MemoryStream(files_.back()), 1,
-                                                                 flags);
+    return (manager ? manager : manager_)
+        ->CreateSoundFromStream(MemoryStream(files_.back()), 1, flags);
   }
   static void Tick(DWORD frames) {
     audio::Pump(frames);
@@ -491,7 +491,10 @@ class WatchedStream : public CInputMemFile {
 class ClosingFilter : public MemoryFilter {
  public:
   ClosingFilter() : MemoryFilter(kSlow, PatternData(100)) {}
-  int Open(CInputFile* stream) override { stream_ = stream; return 0; }
+  int Open(CInputFile* stream) override {
+    stream_ = stream;
+    return 0;
+  }
   void Close() override {
     closedWithStream = !gStreamGone;
     if (stream_ && !gStreamGone) stream_->Tell();

@@ -106,9 +106,8 @@ class Plugin {
 };
 
 // Decodes a whole stream through a plug-in's filter; false when Open refuses it.
-inline bool DecodeAll(const Plugin& plugin, const std::vector<BYTE>& file,
-                      std::vector<BYTE>* out, WAVEFORMATEX* format = nullptr,
-                      DWORD* length = nullptr) {
+inline bool DecodeAll(const Plugin& plugin, const std::vector<BYTE>& file, std::vector<BYTE>* out,
+                      WAVEFORMATEX* format = nullptr, DWORD* length = nullptr) {
   CInputMemFile* stream = MemoryStream(file);
   CSoundFilter* filter = plugin.Create();
   bool ok = filter && filter->Open(stream) == 0;
@@ -153,9 +152,8 @@ class MemoryFilter : public CSoundFilter {
   }
   int Reserved() override { return 0; }
   int Seek(DWORD offset) override {
-    position_ = std::min<std::size_t>(std::size_t(NativeFrameOfOutputByte(offset)) *
-                                          m_nativeFormat.nBlockAlign,
-                                      data_.size());
+    position_ = std::min<std::size_t>(
+        std::size_t(NativeFrameOfOutputByte(offset)) * m_nativeFormat.nBlockAlign, data_.size());
     return 0;
   }
   int Read(void* buffer, DWORD bytes, DWORD* read) override {

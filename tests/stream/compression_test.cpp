@@ -101,8 +101,8 @@ TEST(StreamInflate, TruncatedOrCorruptStreamsFail) {
   const std::vector<std::uint8_t> data = Sample(30000);
   const std::vector<std::uint8_t> packed = ZlibReference(data, 9);
   std::vector<std::uint8_t> back(data.size());
-  for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{2}, packed.size() / 2,
-                          packed.size() - 1}) {
+  for (std::size_t cut :
+       {std::size_t{0}, std::size_t{1}, std::size_t{2}, packed.size() / 2, packed.size() - 1}) {
     const std::vector<std::uint8_t> truncated(packed.begin(), packed.begin() + cut);
     std::vector<std::uint8_t> partial;
     EXPECT_EQ(Inflate(truncated, &partial), kCompressionFailed) << "cut at " << cut;
@@ -200,9 +200,10 @@ std::vector<std::uint8_t> Lz4Reference(const std::vector<std::uint8_t>& data, in
   std::vector<std::uint8_t> out(LZ4_compressBound(static_cast<int>(data.size())));
   const auto* src = reinterpret_cast<const char*>(data.data());
   auto* dst = reinterpret_cast<char*>(out.data());
-  const int n = hcLevel == 0
-                    ? LZ4_compress_default(src, dst, static_cast<int>(data.size()), static_cast<int>(out.size()))
-                    : LZ4_compress_HC(src, dst, static_cast<int>(data.size()), static_cast<int>(out.size()), hcLevel);
+  const int n = hcLevel == 0 ? LZ4_compress_default(src, dst, static_cast<int>(data.size()),
+                                                    static_cast<int>(out.size()))
+                             : LZ4_compress_HC(src, dst, static_cast<int>(data.size()),
+                                               static_cast<int>(out.size()), hcLevel);
   out.resize(n);
   return out;
 }

@@ -32,8 +32,8 @@ TEST_F(StreamFileFunctions, ModesGiveTheirAccess) {
   struct Case {
     int mode;
     bool read, write;
-  } cases[] = {{0, true, false}, {1, false, true}, {2, true, true}, {0x42, true, false},
-               {3, true, false}, {0x12, true, false}};
+  } cases[] = {{0, true, false},    {1, false, true}, {2, true, true},
+               {0x42, true, false}, {3, true, false}, {0x12, true, false}};
   for (const Case& c : cases) {
     const HFILE fd = OpenMode(path, c.mode);
     ASSERT_NE(fd, kInvalidFile) << "mode " << c.mode;
@@ -52,16 +52,14 @@ TEST_F(StreamFileFunctions, SharingBitsDecideWhichSecondOpensSucceed) {
     int first, second;
     bool allowed;
   } cases[] = {
-      {0, 0, true},        // both read, sharing reading
-      {0, 2, false},       // read sharing refuses a writer
-      {2, 0, false},       // a reader must share writing with the open writer
-      {0x42, 2, true},     // 0x42: reading, shared for reading and writing
-      {0x42, 0x42, true},
-      {0x10, 0, false},    // bit 0x10: no sharing
-      {0x20, 0, false},    // bit 0x20: no sharing
-      {0x30, 0x40, false},
-      {1, 0x40, false},    // mode 1 never shares
-      {0x40, 1, false},    // and cannot join an open that reads
+      {0, 0, true},                           // both read, sharing reading
+      {0, 2, false},                          // read sharing refuses a writer
+      {2, 0, false},                          // a reader must share writing with the open writer
+      {0x42, 2, true},                        // 0x42: reading, shared for reading and writing
+      {0x42, 0x42, true},  {0x10, 0, false},  // bit 0x10: no sharing
+      {0x20, 0, false},                       // bit 0x20: no sharing
+      {0x30, 0x40, false}, {1, 0x40, false},  // mode 1 never shares
+      {0x40, 1, false},                       // and cannot join an open that reads
   };
   for (const Case& c : cases) {
     const HFILE first = OpenMode(path, c.first);
@@ -101,10 +99,10 @@ TEST_F(StreamFileFunctions, FileExistsMatchesWildcardsInTheLastComponent) {
     std::string pattern;
     BOOL found;
   } cases[] = {
-      {d + "/alpha.txt", 1}, {d + "/*.txt", 1},    {d + "/a?c.bin", 1},  {d + "/a?.bin", 0},
-      {d + "/*.*", 1},       {d + "/READ*.*", 1},  {d + "/README.*", 1}, {d + "/*.png", 0},
-      {d + "/sub", 1},       {d + "/s*", 1},       {d + "/sub/*", 0},    {d + "\\alpha.txt", 1},
-      {d + "/alpha.TXT", 0}, {d + "/missing", 0},  {d + "/*/alpha.txt", 0}, {"", 0},
+      {d + "/alpha.txt", 1}, {d + "/*.txt", 1},   {d + "/a?c.bin", 1},     {d + "/a?.bin", 0},
+      {d + "/*.*", 1},       {d + "/READ*.*", 1}, {d + "/README.*", 1},    {d + "/*.png", 0},
+      {d + "/sub", 1},       {d + "/s*", 1},      {d + "/sub/*", 0},       {d + "\\alpha.txt", 1},
+      {d + "/alpha.TXT", 0}, {d + "/missing", 0}, {d + "/*/alpha.txt", 0}, {"", 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FileExists(c.pattern.c_str()), c.found) << c.pattern;
@@ -141,7 +139,9 @@ TEST_F(StreamFileFunctions, PositionsLengthsAndExactTransfers) {
 // The sized readers, over a regular file and over a pipe (whose length is unknown).
 class StreamSizedReaders : public StreamFileFunctions {
  protected:
-  HFILE FileWith(const std::vector<std::uint8_t>& bytes) { return Open(WriteFile("sized.bin", bytes)); }
+  HFILE FileWith(const std::vector<std::uint8_t>& bytes) {
+    return Open(WriteFile("sized.bin", bytes));
+  }
   HFILE PipeWith(const std::vector<std::uint8_t>& bytes) {
     int fds[2];
     EXPECT_EQ(pipe(fds), 0);
@@ -154,7 +154,9 @@ class StreamSizedReaders : public StreamFileFunctions {
 
 TEST_F(StreamSizedReaders, ReadTheBlockAfterItsLength) {
   for (bool viaPipe : {false, true}) {
-    auto source = [&](const std::vector<std::uint8_t>& b) { return viaPipe ? PipeWith(b) : FileWith(b); };
+    auto source = [&](const std::vector<std::uint8_t>& b) {
+      return viaPipe ? PipeWith(b) : FileWith(b);
+    };
     void* block = nullptr;
     ASSERT_EQ(ReadSizedBlock(source({3, 0, 0, 0, 'a', 'b', 'c', 'z'}), &block), kStreamOk);
     EXPECT_EQ(std::string(static_cast<char*>(block), 3), "abc");
@@ -174,7 +176,9 @@ TEST_F(StreamSizedReaders, ReadTheBlockAfterItsLength) {
 
 TEST_F(StreamSizedReaders, ShortOrAbsurdLengthsFailWithoutAllocating) {
   for (bool viaPipe : {false, true}) {
-    auto source = [&](const std::vector<std::uint8_t>& b) { return viaPipe ? PipeWith(b) : FileWith(b); };
+    auto source = [&](const std::vector<std::uint8_t>& b) {
+      return viaPipe ? PipeWith(b) : FileWith(b);
+    };
     void* block = reinterpret_cast<void*>(1);
     EXPECT_EQ(ReadSizedBlock(source({3, 0}), &block), kStreamEndOfFile) << "short length field";
     EXPECT_EQ(block, nullptr);

@@ -13,9 +13,7 @@ class StreamInputBufFile : public streamtest::TempDirTest {
  protected:
   // A stream over the caller-kept handle of a pattern file, so the test can watch the
   // handle's offset, i.e. what the stream asked the system for.
-  HFILE OpenPattern(std::size_t size) {
-    return Open(WriteFile("pattern.bin", Pattern(size)));
-  }
+  HFILE OpenPattern(std::size_t size) { return Open(WriteFile("pattern.bin", Pattern(size))); }
 };
 
 TEST_F(StreamInputBufFile, LargeReadTakesOneDirectChunkThenRefillsTheBuffer) {

@@ -30,7 +30,8 @@ TEST_F(StreamOutputBufFile, CollectsWritesUntilTheBufferOverflows) {
   EXPECT_EQ(out.GetSize(), 56);
   ASSERT_EQ(out.Flush(), kStreamOk);
   EXPECT_EQ(SizeOnDisk(fd), 56);
-  EXPECT_EQ(ReadBack(PathOf("out.bin")), std::vector<std::uint8_t>(data.begin(), data.begin() + 56));
+  EXPECT_EQ(ReadBack(PathOf("out.bin")),
+            std::vector<std::uint8_t>(data.begin(), data.begin() + 56));
 }
 
 TEST_F(StreamOutputBufFile, SeekBeforeTheEndWritesThroughUntilBackAtTheEnd) {

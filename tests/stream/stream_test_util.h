@@ -48,7 +48,8 @@ class TempDirTest : public ::testing::Test {
   std::string WriteFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     const std::string path = PathOf(name);
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path;
   }
 

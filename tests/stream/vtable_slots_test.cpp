@@ -38,8 +38,8 @@ TEST(StreamVtable, InputSlotsHoldTheirOperationsInOrder) {
   struct WordCase {
     int slot;
     DWORD expected;  // reading from offset 0
-  } scalars[] = {{5, 0x3412}, {6, 0x78563412}, {7, 0x1234}, {8, 0x12345678}, {9, 0x78563412},
-                 {10, 0x12345678}};
+  } scalars[] = {{5, 0x3412},     {6, 0x78563412}, {7, 0x1234},
+                 {8, 0x12345678}, {9, 0x78563412}, {10, 0x12345678}};
   for (const auto& c : scalars) {
     seek(0);
     DWORD value = 0;

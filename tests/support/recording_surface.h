@@ -45,8 +45,17 @@ class RecordingSurface : public cSurfaceImplementation {
   int Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int w,
            int h, int mode, std::uint32_t effect, EffectParam parameter,
            std::uint32_t flags) override {
-    lastBlit = {destination, x, y, sourceX, sourceY, w, h, mode, static_cast<int>(effect),
-                static_cast<int>(parameter), static_cast<int>(flags)};
+    lastBlit = {destination,
+                x,
+                y,
+                sourceX,
+                sourceY,
+                w,
+                h,
+                mode,
+                static_cast<int>(effect),
+                static_cast<int>(parameter),
+                static_cast<int>(flags)};
     return 1;
   }
   int GetOpaqueBounds(RECT* bounds) override {

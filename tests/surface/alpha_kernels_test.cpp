@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "base/simd_level.h"
-#include "surface/alpha_plane_kernels.h"
 #include "support/simd_levels.h"
+#include "surface/alpha_plane_kernels.h"
 
 namespace vexa {
 namespace {
@@ -48,12 +48,17 @@ TEST(AlphaKernels, EveryLevelMatchesTheScalarRowsAtEveryWidth) {
           std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width * bytesPerPixel + 16));
           std::vector<std::uint8_t> alpha(static_cast<std::size_t>(width) + 16);
           for (auto& byte : pixels) byte = static_cast<std::uint8_t>(random());
-          for (auto& a : alpha) a = static_cast<std::uint8_t>(random() % 4 == 0 ? 0 : random() % 3 == 0 ? 255 : random());
+          for (auto& a : alpha)
+            a = static_cast<std::uint8_t>(random() % 4 == 0   ? 0
+                                          : random() % 3 == 0 ? 255
+                                                              : random());
           std::vector<std::uint8_t> expected = pixels;
-          (premultiply ? scalar.premultiply : scalar.demultiply)[format](expected.data(), alpha.data(), width);
-          (premultiply ? vector.premultiply : vector.demultiply)[format](pixels.data(), alpha.data(), width);
-          ASSERT_EQ(pixels, expected) << SimdLevelName(level) << " format " << format << " width " << width
-                                      << (premultiply ? " premultiply" : " demultiply");
+          (premultiply ? scalar.premultiply : scalar.demultiply)[format](expected.data(),
+                                                                         alpha.data(), width);
+          (premultiply ? vector.premultiply : vector.demultiply)[format](pixels.data(),
+                                                                         alpha.data(), width);
+          ASSERT_EQ(pixels, expected) << SimdLevelName(level) << " format " << format << " width "
+                                      << width << (premultiply ? " premultiply" : " demultiply");
         }
       }
     }

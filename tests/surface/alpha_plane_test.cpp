@@ -95,18 +95,23 @@ TEST(AlphaPlane, PremultiplyAndDemultiplyExactValues) {
       {16, 0xFFFF, {0xFFFF, 0, 0x7BEF, 0}, {0xFFFF, 0, 0xEFBD, 0}},
       // blue 200, green 100, red 50 -> 100, 50, 25 -> 199, 99, 49; alpha 1 leaves 0.
       {24, 0x3264C8, {0x3264C8, 0, 0x193264, 0}, {0x3264C8, 0, 0x3163C7, 0}},
-      {32, 0x4D3264C8, {0x4D3264C8, 0x4D000000, 0x4D193264, 0x4D000000},
+      {32,
+       0x4D3264C8,
+       {0x4D3264C8, 0x4D000000, 0x4D193264, 0x4D000000},
        {0x4D3264C8, 0x4D000000, 0x4D3163C7, 0x4D000000}},  // the fourth byte stays
   };
   for (const Case& c : cases) {
     Surface surface(4, 1, c.depth);
     const int bpp = surface->bytesPerPixel;
-    for (int x = 0; x < 4; ++x) std::memcpy(surface->Row(0) + x * bpp, &c.pixel, static_cast<std::size_t>(bpp));
+    for (int x = 0; x < 4; ++x)
+      std::memcpy(surface->Row(0) + x * bpp, &c.pixel, static_cast<std::size_t>(bpp));
     surface->SetAlphaFromBuffer(alphas, 4);
     surface.object.PremultiplyAlpha();
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(Pixel(surface->Row(0) + x * bpp, bpp), c.premultiplied[x]) << c.depth;
+    for (int x = 0; x < 4; ++x)
+      EXPECT_EQ(Pixel(surface->Row(0) + x * bpp, bpp), c.premultiplied[x]) << c.depth;
     surface.object.DemultiplyAlpha();
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(Pixel(surface->Row(0) + x * bpp, bpp), c.demultiplied[x]) << c.depth;
+    for (int x = 0; x < 4; ++x)
+      EXPECT_EQ(Pixel(surface->Row(0) + x * bpp, bpp), c.demultiplied[x]) << c.depth;
   }
 }
 

@@ -19,17 +19,24 @@ namespace {
 struct DibBlock {
   DibBlock(int width, int height, int bitCount, DWORD compression = 0, DWORD clrUsed = 0,
            const DWORD* masks = nullptr) {
-    const std::size_t table = compression == 3 ? 12 : bitCount >= 1 && bitCount <= 8 ? 4 * (clrUsed ? clrUsed : 1u << bitCount) : 0;
+    const std::size_t table = compression == 3 ? 12
+                              : bitCount >= 1 && bitCount <= 8
+                                  ? 4 * (clrUsed ? clrUsed : 1u << bitCount)
+                                  : 0;
     const bool sized = width > 0 && width < 4096 && height != 0 && height > -4096 && height < 4096;
-    const std::size_t stride = sized ? ((static_cast<std::size_t>(width) * bitCount + 31) & ~std::size_t{31}) / 8 : 0;
+    const std::size_t stride =
+        sized ? ((static_cast<std::size_t>(width) * bitCount + 31) & ~std::size_t{31}) / 8 : 0;
     bytes.resize(40 + table + stride * static_cast<std::size_t>(height < 0 ? -height : height));
-    const BITMAPINFOHEADER header{40, width, height, 1, static_cast<WORD>(bitCount), compression, 0, 0, 0, clrUsed, 0};
+    const BITMAPINFOHEADER header{
+        40, width, height, 1, static_cast<WORD>(bitCount), compression, 0, 0, 0, clrUsed, 0};
     std::memcpy(bytes.data(), &header, sizeof(header));
     if (compression == 3 && masks) std::memcpy(bytes.data() + 40, masks, 12);
     bits = bytes.data() + 40 + table;
   }
   BITMAPINFO* info() { return reinterpret_cast<BITMAPINFO*>(bytes.data()); }
-  cDIBSurface* Wrap(int createPalette = 0) { return new cDIBSurface(info(), nullptr, createPalette); }
+  cDIBSurface* Wrap(int createPalette = 0) {
+    return new cDIBSurface(info(), nullptr, createPalette);
+  }
 
   std::vector<std::uint8_t> bytes;
   std::uint8_t* bits;
@@ -79,7 +86,8 @@ TEST(DIBSurface, RowsRunBottomUpUnlessTheHeightIsNegative) {
 TEST(DIBSurface, ColorTableBecomesThePaletteOnRequest) {
   DibBlock block(4, 1, 8, 0, 16);
   for (int i = 0; i < 16; ++i) {
-    const std::uint8_t quad[4] = {static_cast<std::uint8_t>(i), 100, static_cast<std::uint8_t>(200 + i), 0x77};
+    const std::uint8_t quad[4] = {static_cast<std::uint8_t>(i), 100,
+                                  static_cast<std::uint8_t>(200 + i), 0x77};
     std::memcpy(block.bytes.data() + 40 + 4 * i, quad, 4);  // blue, green, red, reserved
   }
   block.bits[3] = 5;
@@ -119,10 +127,14 @@ TEST(DIBSurface, UnsafeHeadersStayUnformatted) {
     int bitCount;
     DWORD clrUsed, sizeImage, headerSize;
   } cases[] = {
-      {"negative width", -4, 4, 32, 0, 0, 40},        {"zero height", 4, 0, 32, 0, 0, 40},
-      {"most negative height", 4, INT_MIN, 8, 0, 0, 40}, {"stride beyond 2 GiB", 0x20000000, 1, 32, 0, 0, 40},
-      {"image beyond 2 GiB", 0x4000, 0x10000, 32, 0, 0, 40}, {"image size short of the rows", 4, 4, 32, 0, 63, 40},
-      {"more than 256 colours", 4, 4, 8, 257, 0, 40},  {"a 12-byte header", 4, 4, 24, 0, 0, 12},
+      {"negative width", -4, 4, 32, 0, 0, 40},
+      {"zero height", 4, 0, 32, 0, 0, 40},
+      {"most negative height", 4, INT_MIN, 8, 0, 0, 40},
+      {"stride beyond 2 GiB", 0x20000000, 1, 32, 0, 0, 40},
+      {"image beyond 2 GiB", 0x4000, 0x10000, 32, 0, 0, 40},
+      {"image size short of the rows", 4, 4, 32, 0, 63, 40},
+      {"more than 256 colours", 4, 4, 8, 257, 0, 40},
+      {"a 12-byte header", 4, 4, 24, 0, 0, 12},
   };
   for (const Case& c : cases) {
     DibBlock block(1, 1, c.bitCount);
@@ -145,12 +157,14 @@ TEST(DIBSurface, UnsafeHeadersStayUnformatted) {
 TEST(DIBSurface, RandomHeadersNeverReadOutsideTheirBlock) {
   std::mt19937 random(20240611);
   const int bitCounts[] = {0, 1, 2, 4, 8, 15, 16, 24, 32, 48};
-  const DWORD masks[][3] = {{0x7C00, 0x3E0, 0x1F}, {0xF800, 0x7E0, 0x1F}, {0xFF0000, 0xFF00, 0xFF}, {1, 2, 4}};
+  const DWORD masks[][3] = {
+      {0x7C00, 0x3E0, 0x1F}, {0xF800, 0x7E0, 0x1F}, {0xFF0000, 0xFF00, 0xFF}, {1, 2, 4}};
   int accepted = 0;
   for (int round = 0; round < 1500; ++round) {
     const DWORD compression = random() % 4 == 0 ? 3 : random() % 8 == 0 ? random() % 5 : 0;
-    DibBlock block(static_cast<int>(random() % 40) - 4, static_cast<int>(random() % 60) - 30, bitCounts[random() % 10],
-                   compression, random() % 3 == 0 ? random() % 300 : 0, masks[random() % 4]);
+    DibBlock block(static_cast<int>(random() % 40) - 4, static_cast<int>(random() % 60) - 30,
+                   bitCounts[random() % 10], compression, random() % 3 == 0 ? random() % 300 : 0,
+                   masks[random() % 4]);
     for (std::size_t i = compression == 3 ? 52 : 40; i < block.bytes.size(); ++i)
       block.bytes[i] = static_cast<std::uint8_t>(random());
     cDIBSurface* s = block.Wrap(static_cast<int>(random() % 2));

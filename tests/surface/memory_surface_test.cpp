@@ -138,7 +138,9 @@ TEST(SurfaceObject, CreatesEveryTypeAtEveryDepth) {
       EXPECT_EQ(read, value);
       std::uint8_t* row0 = object.LockBits();
       // The low byte: the index, the blue field (0xC0 >> 3) of a 16-bit word, or the blue byte.
-      EXPECT_EQ(row0[3 * s->pitch + 8 * s->bytesPerPixel], depth == 8 ? 200 : depth <= 16 ? 0x18 : 0xC0);
+      EXPECT_EQ(row0[3 * s->pitch + 8 * s->bytesPerPixel], depth == 8    ? 200
+                                                           : depth <= 16 ? 0x18
+                                                                         : 0xC0);
       object.Unlock();
 
       cSurfaceObject clone;
@@ -187,13 +189,16 @@ TEST(AlphaBufferSurface, ViewsAddressTheCallersRows) {
 // thread ever has to make one; they fill as colours arrive).
 TEST(Prototypes, PalettesServeEveryThread) {
   vexa::LibraryState& lib = vexa::Library();
-  cSurfaceImplementation* paletted[] = {lib.alphaPrototype.implementation, lib.memoryPrototypes[0].implementation,
+  cSurfaceImplementation* paletted[] = {lib.alphaPrototype.implementation,
+                                        lib.memoryPrototypes[0].implementation,
                                         lib.dibSectionPrototypes[0].implementation};
   EXPECT_EQ(paletted[0]->palette, vexa::SharedGreyPalette());
   EXPECT_EQ(paletted[0]->palette->entries[77].peGreen, 77);
   PaletteObject* threadDefault = GetDefaultPalette();
   EXPECT_NE(paletted[1]->palette, threadDefault);
-  EXPECT_EQ(std::memcmp(paletted[1]->palette->entries, threadDefault->entries, sizeof(PALETTEENTRY) * 256), 0);
+  EXPECT_EQ(std::memcmp(paletted[1]->palette->entries, threadDefault->entries,
+                        sizeof(PALETTEENTRY) * 256),
+            0);
   ReleasePalette(threadDefault);
 
   const int registered = vexa::RegisteredPaletteCount();

@@ -54,8 +54,8 @@ std::unique_ptr<cSurfaceObject> MakeSprite(bool withAlpha) {
 
 std::unique_ptr<cSurfaceObject> ConvertTo(cSurfaceObject& source, int depth) {
   auto converted = MakeSurface(depth, source.GetWidth(), source.GetHeight());
-  source.Blit(converted.get(), 0, 0, 0, 0, source.GetWidth(), source.GetHeight(), kModeOpaque, 0,
-              0, kBlitCopyAlpha);
+  source.Blit(converted.get(), 0, 0, 0, 0, source.GetWidth(), source.GetHeight(), kModeOpaque, 0, 0,
+              kBlitCopyAlpha);
   converted->SetTransparentColor(source.GetTransparentColor());
   return converted;
 }
@@ -99,7 +99,8 @@ unsigned Gallery::TileChecksum(const Tile& tile) {
   for (int y = tile.y; y < tile.y + tile.height; ++y) {
     for (int x = tile.x; x < tile.x + tile.width; ++x) {
       const COLORREF c = canvas_->GetPixelFast(x, y);
-      const unsigned char rgb[3] = {static_cast<unsigned char>(c), static_cast<unsigned char>(c >> 8),
+      const unsigned char rgb[3] = {static_cast<unsigned char>(c),
+                                    static_cast<unsigned char>(c >> 8),
                                     static_cast<unsigned char>(c >> 16)};
       crc = crc32(crc, rgb, 3);
     }

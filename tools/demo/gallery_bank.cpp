@@ -59,8 +59,8 @@ void DrawBankSection(Gallery& gallery) {
   std::vector<unsigned> sums;
   int x = 8;
   for (const Form& form : forms) {
-    const int number = AddImageFromDIB(bank, &placement,
-                                       reinterpret_cast<const BITMAPINFO*>(bitmap.data()), 0, form.flags);
+    const int number = AddImageFromDIB(
+        bank, &placement, reinterpret_cast<const BITMAPINFO*>(bitmap.data()), 0, form.flags);
     cSurfaceObject image;
     gallery.Label(x, y, form.label);
     auto background = MakeBackground(32, 64, 64);
@@ -74,7 +74,8 @@ void DrawBankSection(Gallery& gallery) {
     x += 100;
   }
   const bool identical = sums[0] == sums[1] && sums[1] == sums[2];
-  gallery.Label(x, y + 40, identical ? "IDENTICAL" : "DIFFERENT", identical ? 0x0060FF60 : 0x006060FF);
+  gallery.Label(x, y + 40, identical ? "IDENTICAL" : "DIFFERENT",
+                identical ? 0x0060FF60 : 0x006060FF);
   DestroyImageBank(bank);
   gallery.Advance(y + 12 + 64 + 16 - gallery.NextRow());
 }

@@ -50,7 +50,8 @@ std::vector<EffectRow> EffectRows() {
       {"RGBA 80", kEffectParamIsRGBA, 0x80FFFFFF},
   };
   for (int c = 0; c <= 128; c += 32) {
-    rows.push_back({"SEMI " + std::to_string(c), kEffectSemiTransparent, static_cast<EffectParam>(c)});
+    rows.push_back(
+        {"SEMI " + std::to_string(c), kEffectSemiTransparent, static_cast<EffectParam>(c)});
   }
   return rows;
 }
@@ -60,7 +61,8 @@ std::vector<EffectRow> EffectRows() {
 void DrawEffectsSection(Gallery& gallery) {
   cSurfaceObject& canvas = gallery.Canvas();
   int y = gallery.NextRow();
-  gallery.Label(8, y, "INK EFFECTS: DEPTH / SPRITE (K KEY, A ALPHA) / MODE (O OPAQUE, T TRANSPARENT)");
+  gallery.Label(8, y,
+                "INK EFFECTS: DEPTH / SPRITE (K KEY, A ALPHA) / MODE (O OPAQUE, T TRANSPARENT)");
   y += 2 * kGlyphHeight;
 
   auto keySprite = MakeSprite(false);
@@ -91,7 +93,8 @@ void DrawEffectsSection(Gallery& gallery) {
           sprite->Blit(tile.get(), 4, 4, 0, 0, 32, 32, mode, row.effect, row.parameter, 0);
           tile->Blit(&canvas, tileX, y, 0, 0, kTile, kTile, kModeOpaque, 0, 0, 0);
           gallery.AddTile("effect-" + row.label + "-" + std::to_string(depth) + "-" +
-                              (spriteIndex ? "alpha" : "key") + "-" + (mode ? "transparent" : "opaque"),
+                              (spriteIndex ? "alpha" : "key") + "-" +
+                              (mode ? "transparent" : "opaque"),
                           tileX, y, kTile, kTile);
           tileX += kStep;
         }

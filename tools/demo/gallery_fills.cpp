@@ -29,7 +29,7 @@ std::unique_ptr<cSurfaceObject> Pattern() {
 void Flat(cSurfaceObject& s) {
   CFillFlat blue(Rgb(40, 80, 200)), black(0);
   blue.FillRect(&s, 8, 8, 70, 50, 1);
-  black.FillRect(&s, 50, 30, 104, 72, 1);  // drawn as 0x000008, not the key
+  black.FillRect(&s, 50, 30, 104, 72, 1);                     // drawn as 0x000008, not the key
   blue.FillRectBlend(&s, 20, 40, 90, 64, 0, 0xFFFF8000u, 1);  // modulated: red and half green
 }
 
@@ -90,7 +90,8 @@ void Shapes(cSurfaceObject& s) {
 void Maze(cSurfaceObject& s) {
   for (int y = 0; y < kTileH; ++y)
     for (int x = 0; x < kTileW; ++x)
-      s.SetPixelColor(x, y, Rgb(x < 56 ? 24 : 20 + (x * 7 + y * 3) % 24, 20, 30));  // textured right
+      s.SetPixelColor(x, y,
+                      Rgb(x < 56 ? 24 : 20 + (x * 7 + y * 3) % 24, 20, 30));  // textured right
   const COLORREF wall = Rgb(200, 200, 200);
   s.DrawRectangle(4, 4, kTileW - 4, kTileH - 4, 2, wall);
   for (int i = 0; i < 5; ++i) {
@@ -127,7 +128,8 @@ void DrawFillSection(Gallery& gallery) {
       {"STYLED SHAPES", Shapes},
       {"FLOOD EXACT", [](cSurfaceObject& s) { FloodTolerance(s, 0, kEffectNone, 0); }},
       {"FLOOD TOL 30", [](cSurfaceObject& s) { FloodTolerance(s, 30, kEffectNone, 0); }},
-      {"FLOOD SEMI 64", [](cSurfaceObject& s) { FloodTolerance(s, 30, kEffectSemiTransparent, 64); }},
+      {"FLOOD SEMI 64",
+       [](cSurfaceObject& s) { FloodTolerance(s, 30, kEffectSemiTransparent, 64); }},
   };
   cSurfaceObject& canvas = gallery.Canvas();
   int x = 8;

@@ -67,8 +67,8 @@ void DrawPair(Gallery& gallery, cSurfaceObject& sprite, int offsetX, int offsetY
               kEffectSemiTransparent, 40, 0);
   const auto block = BuildMaskOf(sprite, 0);
   const CollisionMask* mask = Header(block);
-  const int hit = TestMaskOverlap(MaskBits(mask), MaskBits(mask), 0, 0, mask->width,
-                                  mask->height, offsetX, offsetY, mask->width, mask->height);
+  const int hit = TestMaskOverlap(MaskBits(mask), MaskBits(mask), 0, 0, mask->width, mask->height,
+                                  offsetX, offsetY, mask->width, mask->height);
   gallery.Label(x, y + h + 2, hit ? "HIT" : "MISS", hit ? 0x006060FF : 0x0060FF60);
   gallery.AddTile(name, x, y, w, h);
 }

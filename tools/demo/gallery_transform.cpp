@@ -80,8 +80,8 @@ int RotationRow(Gallery& gallery, int y) {
     const char* label;
     double angle;
     int antialias;
-  } cases[] = {{"90", 90, 0},           {"180", 180, 0},          {"270", 270, 0},
-               {"30 NEAREST", 30, 0},   {"30 BILINEAR", 30, 1},   {"-45 BILINEAR", -45, 1},
+  } cases[] = {{"90", 90, 0},          {"180", 180, 0},        {"270", 270, 0},
+               {"30 NEAREST", 30, 0},  {"30 BILINEAR", 30, 1}, {"-45 BILINEAR", -45, 1},
                {"200 NEAREST", 200, 0}};
   int x = 8;
   for (const Case& c : cases) {

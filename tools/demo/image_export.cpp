@@ -13,7 +13,8 @@ namespace {
 // The folder of the loaded libvexa.so, where its filter plug-ins are built and installed.
 std::string LibraryFolder() {
   Dl_info info{};
-  const auto symbol = reinterpret_cast<void*>(static_cast<CImageFilterMgr* (*)()>(&NewImageFilterMgr));
+  const auto symbol =
+      reinterpret_cast<void*>(static_cast<CImageFilterMgr* (*)()>(&NewImageFilterMgr));
   if (!dladdr(symbol, &info) || !info.dli_fname) return ".";
   const std::string path = info.dli_fname;
   const auto slash = path.rfind('/');

@@ -35,7 +35,8 @@ int PrintInfo() {
       cSurfaceObject* prototype = nullptr;
       GetPrototype(&prototype, depth, type, kDriverNone);
       std::printf("  %-20s %2d bit  kind %d  %s\n", kTypes[type], depth,
-                  prototype->GetImplementation()->GetKind(), prototype->IsValid() ? "filled" : "empty");
+                  prototype->GetImplementation()->GetKind(),
+                  prototype->IsValid() ? "filled" : "empty");
     }
   }
   return 0;
@@ -54,10 +55,14 @@ int RunGallery(int argc, char** argv) {
   std::string out = "gallery.png", sumsPath = VEXA_DEMO_SUMS;
   bool check = false, update = false;
   for (int i = 2; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--check")) check = true;
-    else if (!std::strcmp(argv[i], "--update")) update = true;
-    else if (!std::strcmp(argv[i], "--out") && i + 1 < argc) out = argv[++i];
-    else if (!std::strcmp(argv[i], "--sums") && i + 1 < argc) sumsPath = argv[++i];
+    if (!std::strcmp(argv[i], "--check"))
+      check = true;
+    else if (!std::strcmp(argv[i], "--update"))
+      update = true;
+    else if (!std::strcmp(argv[i], "--out") && i + 1 < argc)
+      out = argv[++i];
+    else if (!std::strcmp(argv[i], "--sums") && i + 1 < argc)
+      sumsPath = argv[++i];
   }
   demo::Gallery gallery;
   if (!gallery.Render()) {
@@ -96,7 +101,8 @@ int RunGallery(int argc, char** argv) {
                 expected.size());
     ++failures;
   }
-  std::printf("%d passed, %d failed\n", static_cast<int>(gallery.Tiles().size()) - failures, failures);
+  std::printf("%d passed, %d failed\n", static_cast<int>(gallery.Tiles().size()) - failures,
+              failures);
   return failures ? 1 : 0;
 }
 
@@ -104,9 +110,10 @@ int RunGallery(int argc, char** argv) {
 // measuring time and prints its ratio lines as a table.
 int RunBench() {
 #ifdef VEXA_BENCH_PATH
-  const std::string command = std::string("'") + VEXA_BENCH_PATH +
-                              "' --benchmark_min_time=0.05 "
-                              "--benchmark_filter='^(kernels|blit_call|stretch|rotate30|mask)' 2>/dev/null";
+  const std::string command =
+      std::string("'") + VEXA_BENCH_PATH +
+      "' --benchmark_min_time=0.05 "
+      "--benchmark_filter='^(kernels|blit_call|stretch|rotate30|mask)' 2>/dev/null";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return 1;
   std::printf("%-34s %-22s %12s %12s %8s\n", "case", "peer", "vexa", "peer", "ratio");
@@ -115,7 +122,8 @@ int RunBench() {
   while (std::fgets(line, sizeof line, pipe)) {
     char name[128], peer[128];
     double ours = 0, theirs = 0, ratio = 0;
-    if (std::sscanf(line, "ratio %127s %127s %lf %lf %lf", name, peer, &ours, &theirs, &ratio) == 5) {
+    if (std::sscanf(line, "ratio %127s %127s %lf %lf %lf", name, peer, &ours, &theirs, &ratio) ==
+        5) {
       std::printf("%-34s %-22s %12.1f %12.1f %8.2f\n", name, peer, ours, theirs, ratio);
       ++rows;
     }
@@ -134,7 +142,9 @@ int main(int argc, char** argv) {
   if (argc > 1 && !std::strcmp(argv[1], "gallery")) return RunGallery(argc, argv);
   if (argc > 1 && !std::strcmp(argv[1], "bench")) return RunBench();
   if (argc > 1) {
-    std::fprintf(stderr, "usage: vexa-demo [gallery [--out FILE] [--check|--update] [--sums FILE] | bench]\n");
+    std::fprintf(
+        stderr,
+        "usage: vexa-demo [gallery [--out FILE] [--check|--update] [--sums FILE] | bench]\n");
     return 2;
   }
   return PrintInfo();

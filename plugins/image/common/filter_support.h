@@ -12,13 +12,15 @@ namespace filters {
 inline constexpr int kOk = 0;
 inline constexpr int kOutOfMemory = 1;  // also: an image too large to accept
 inline constexpr int kWriteFailed = 3;
-inline constexpr int kNotOurs = 5;      // not this format, or a damaged file
+inline constexpr int kNotOurs = 5;  // not this format, or a damaged file
 inline constexpr int kBadDepth = 10;
 
 // Images above 2^28 pixels are refused in BeginRead, before anything is allocated for them.
 inline constexpr std::int64_t kMaxPixels = std::int64_t{1} << 28;
 
-inline bool TooLarge(std::int64_t width, std::int64_t height) { return width * height > kMaxPixels; }
+inline bool TooLarge(std::int64_t width, std::int64_t height) {
+  return width * height > kMaxPixels;
+}
 
 // Gives the filter a 256-entry palette with entry i = (i, i, i): grey images are 8-bit rows.
 inline bool SetGreyPalette(CFilterImpl* filter) {

@@ -64,7 +64,10 @@ struct FrameInfo {
 
 class GifFilter final : public CFilterImpl {
  public:
-  ~GifFilter() { CloseDecoder(); CloseEncoder(); }
+  ~GifFilter() {
+    CloseDecoder();
+    CloseEncoder();
+  }
   void Release() override { delete this; }
   std::uint32_t GetID() override { return kGifID; }
   int Reserved4() override { return 0; }
@@ -125,7 +128,7 @@ class GifFilter final : public CFilterImpl {
   PALETTEENTRY global_[256] = {};
   int globalCount_ = 0;
   std::vector<BYTE> indexes_;  // 8-bit images: the screen's indexes
-  std::vector<BYTE> colors_;  // 24-bit images: the screen's blue, green, red
+  std::vector<BYTE> colors_;   // 24-bit images: the screen's blue, green, red
   std::vector<BYTE> alpha_;    // the screen's coverage
   std::vector<BYTE> saved_;    // the picture before a "restore to previous" frame
   // Writing.
@@ -425,7 +428,8 @@ int GifFilter::ReadImage(CInputFile*, BYTE* pixels, int pitch, BYTE* alpha, int 
     const std::size_t row = static_cast<std::size_t>(y) * width;
     ConvertRow(pixels + static_cast<std::ptrdiff_t>(y) * pitch,
                depth == 8 ? indexes_.data() + row : colors_.data() + row * 3, width);
-    if (alpha) std::memcpy(alpha + static_cast<std::ptrdiff_t>(y) * alphaPitch, alpha_.data() + row, width);
+    if (alpha)
+      std::memcpy(alpha + static_cast<std::ptrdiff_t>(y) * alphaPitch, alpha_.data() + row, width);
   }
   return kOk;
 }
@@ -499,8 +503,8 @@ int GifFilter::SaveImage(COutputFile* output, const BYTE* pixels, int w, int h, 
   return result;
 }
 
-int GifFilter::BeginWrite(COutputFile* output, int w, int h, int d, int loops, int transparent,
-                          int, int, int, int) {
+int GifFilter::BeginWrite(COutputFile* output, int w, int h, int d, int loops, int transparent, int,
+                          int, int, int) {
   CloseEncoder();
   if (!output || w <= 0 || h <= 0 || w > 65535 || h > 65535) return kFilterBadArgument;
   if (d != 8) return kBadDepth;
@@ -541,12 +545,15 @@ int GifFilter::WriteRows(COutputFile*, const BYTE*, const BYTE* rows, int w, int
       }
     }
     writtenCount_ = pal ? std::min<int>(pal->palNumEntries, 256) : 0;
-    if (pal) std::memcpy(written_, reinterpret_cast<const LOGPALETTE256*>(pal)->palPalEntry, 4 * writtenCount_);
+    if (pal)
+      std::memcpy(written_, reinterpret_cast<const LOGPALETTE256*>(pal)->palPalEntry,
+                  4 * writtenCount_);
     wroteScreen_ = true;
   } else if (pal) {
     const int count = std::min<int>(pal->palNumEntries, 256);
     local = count != writtenCount_ ||
-            std::memcmp(written_, reinterpret_cast<const LOGPALETTE256*>(pal)->palPalEntry, 4 * count) != 0;
+            std::memcmp(written_, reinterpret_cast<const LOGPALETTE256*>(pal)->palPalEntry,
+                        4 * count) != 0;
   }
   const int result = PutFrame(encoder_, rows, w, h, pitch, pal, delay, transparentIndex_, local);
   if (result == kOk) ++currentFrame;

@@ -17,8 +17,8 @@
 #include <new>
 
 // libjpeg's headers need size_t and FILE declared before them.
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 #include <vexa/filter_impl.h>
 #include <vexa/filter_plugin.h>
@@ -46,7 +46,9 @@ struct ErrorManager {
   std::jmp_buf jump;
 };
 
-void OnError(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1); }
+void OnError(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
 void OnMessage(j_common_ptr, int) {}
 void OnOutput(j_common_ptr) {}
 

@@ -91,7 +91,7 @@ class PngFilter final : public CFilterImpl {
 
   png_structp png_ = nullptr;
   png_infop info_ = nullptr;
-  int decodedBytes_ = 0;   // bytes per pixel of the rows libpng delivers
+  int decodedBytes_ = 0;  // bytes per pixel of the rows libpng delivers
   bool interlaced_ = false;
   BYTE paletteAlpha_[256] = {};  // tRNS of palette images, 255 past its end
   bool paletteHasAlpha_ = false;
@@ -182,7 +182,8 @@ int PngFilter::ReadHeader(CInputFile* input) {
       decodedBytes_ = 1;
       std::memset(paletteAlpha_, 255, sizeof paletteAlpha_);
       if (hasTrns && transparentIndexes && transparentCount > 0) {
-        for (int i = 0; i < transparentCount && i < 256; ++i) paletteAlpha_[i] = transparentIndexes[i];
+        for (int i = 0; i < transparentCount && i < 256; ++i)
+          paletteAlpha_[i] = transparentIndexes[i];
         paletteHasAlpha_ = true;
         hasAlpha = 1;
       }
@@ -292,15 +293,17 @@ struct SaveJob {
 
 int WritePng(png_structp png, png_infop info, const SaveJob& job) {
   if (setjmp(png_jmpbuf(png))) return kWriteFailed;
-  const int colorType = job.depth == 8   ? PNG_COLOR_TYPE_PALETTE
-                         : job.alpha      ? PNG_COLOR_TYPE_RGB_ALPHA
-                                          : PNG_COLOR_TYPE_RGB;
+  const int colorType = job.depth == 8 ? PNG_COLOR_TYPE_PALETTE
+                        : job.alpha    ? PNG_COLOR_TYPE_RGB_ALPHA
+                                       : PNG_COLOR_TYPE_RGB;
   png_set_IHDR(png, info, job.width, job.height, 8, colorType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (job.depth == 8) {
     png_color colors[256] = {};
-    const int count = job.palette ? (job.palette->palNumEntries > 256 ? 256 : job.palette->palNumEntries) : 0;
-    const auto* e = job.palette ? reinterpret_cast<const LOGPALETTE256*>(job.palette)->palPalEntry : nullptr;
+    const int count =
+        job.palette ? (job.palette->palNumEntries > 256 ? 256 : job.palette->palNumEntries) : 0;
+    const auto* e =
+        job.palette ? reinterpret_cast<const LOGPALETTE256*>(job.palette)->palPalEntry : nullptr;
     for (int i = 0; i < count; ++i) colors[i] = {e[i].peRed, e[i].peGreen, e[i].peBlue};
     // PNG needs at least one palette entry, and as many as the pixels can name.
     png_set_PLTE(png, info, colors, count > 0 ? count : 256);

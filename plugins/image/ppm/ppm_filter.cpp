@@ -27,7 +27,9 @@ constexpr std::uint32_t kPpmID = FilterID("PPM ");
 
 constexpr int kNotPpm = filters::kNotOurs;  // not a binary Netpbm file, or a damaged one
 
-bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsSpace(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 // Reads a header's unsigned decimal field, skipping white space and '#' comments before it.
 // False when the stream ends or holds no number (or one above 2^31).
@@ -66,8 +68,7 @@ class PpmFilter final : public CFilterImpl {
   int SupportsImages() override { return 1; }
   int CanSaveImage() override { return 1; }
   int BeginRead(CInputFile* input) override;
-  int ReadImage(CInputFile* input, BYTE* pixels, int pitch, BYTE* alpha,
-                int alphaPitch) override;
+  int ReadImage(CInputFile* input, BYTE* pixels, int pitch, BYTE* alpha, int alphaPitch) override;
   int SaveImage(COutputFile* output, const BYTE* pixels, int width, int height, int depth,
                 int pitch, const LOGPALETTE* palette, const void* alphaOrKey,
                 int alphaPitch) override;
@@ -133,8 +134,8 @@ int PpmFilter::ReadImage(CInputFile* input, BYTE* pixels, int pitch, BYTE*, int)
   return kOk;
 }
 
-int PpmFilter::SaveImage(COutputFile* output, const BYTE* pixels, int w, int h, int d,
-                         int pitch, const LOGPALETTE*, const void*, int) {
+int PpmFilter::SaveImage(COutputFile* output, const BYTE* pixels, int w, int h, int d, int pitch,
+                         const LOGPALETTE*, const void*, int) {
   if (!output || !pixels || w <= 0 || h <= 0) return kFilterBadArgument;
   if (d != 24) return kBadDepth;
   char header[64];

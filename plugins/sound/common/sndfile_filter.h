@@ -16,7 +16,7 @@ namespace vexa_plugin {
 
 // Which container formats (libsndfile major formats) one plug-in accepts.
 struct SndfileKind {
-  const int* majors;  // zero-terminated
+  const int* majors;                    // zero-terminated
   bool (*acceptsSubtype)(int subtype);  // null: every subtype
 };
 

@@ -8,5 +8,4 @@ const int kMajors[] = {SF_FORMAT_FLAC, 0};
 const char* const kExts[] = {"flac", nullptr};
 }  // namespace
 
-const PluginInfo vexa_plugin::kPlugin = {
-    "FLAC", "FLAC audio", kExts, {kMajors, nullptr}};
+const PluginInfo vexa_plugin::kPlugin = {"FLAC", "FLAC audio", kExts, {kMajors, nullptr}};

@@ -8,5 +8,4 @@ const int kMajors[] = {SF_FORMAT_MPEG, 0};
 const char* const kExts[] = {"mp3", "mp2", "mpga", nullptr};
 }  // namespace
 
-const PluginInfo vexa_plugin::kPlugin = {
-    "MP3 ", "MPEG audio", kExts, {kMajors, nullptr}};
+const PluginInfo vexa_plugin::kPlugin = {"MP3 ", "MPEG audio", kExts, {kMajors, nullptr}};

@@ -8,5 +8,4 @@ const int kMajors[] = {SF_FORMAT_WAV, SF_FORMAT_WAVEX, SF_FORMAT_RF64, 0};
 const char* const kExts[] = {"wav", "wave", nullptr};
 }  // namespace
 
-const PluginInfo vexa_plugin::kPlugin = {
-    "WAVE", "Wave audio", kExts, {kMajors, nullptr}};
+const PluginInfo vexa_plugin::kPlugin = {"WAVE", "Wave audio", kExts, {kMajors, nullptr}};

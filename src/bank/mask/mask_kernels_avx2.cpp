@@ -1,7 +1,7 @@
 // AVX2 mask kernels: 32-byte chunks for the overlap test, 32 pixels per step for the
 // builder.
-#include "base/simd_avx2.h"
 #include "bank/mask/mask_kernels_vector.h"
+#include "base/simd_avx2.h"
 
 namespace vexa {
 

@@ -51,9 +51,9 @@ inline typename Isa::V ChunkMask(std::int64_t chunkBit, std::int64_t low, std::i
 template <class Isa>
 struct OverlapPlan {
   int chunks;
-  std::ptrdiff_t reach;  // chunks * Isa::kBytes
-  typename Isa::V first;   // mask of chunk 0
-  typename Isa::V last;    // mask of the last chunk (chunk 0 again when there is one)
+  std::ptrdiff_t reach;   // chunks * Isa::kBytes
+  typename Isa::V first;  // mask of chunk 0
+  typename Isa::V last;   // mask of the last chunk (chunk 0 again when there is one)
   typename Isa::Count counts;
 
   explicit OverlapPlan(const MaskRowSpan& span) {
@@ -63,7 +63,8 @@ struct OverlapPlan {
     const std::int64_t low = span.shift;
     const std::int64_t high = low + span.bits;
     first = ChunkMask<Isa>(0, low, high);
-    last = chunks == 1 ? first : ChunkMask<Isa>(std::int64_t{chunks - 1} * Isa::kBytes * 8, low, high);
+    last =
+        chunks == 1 ? first : ChunkMask<Isa>(std::int64_t{chunks - 1} * Isa::kBytes * 8, low, high);
     counts = Isa::Counts(span.shift);
   }
 };
@@ -72,13 +73,14 @@ struct OverlapPlan {
 // (b[-1] is read and masked off). With kSolidB, B is taken as all ones and not read.
 template <class Isa, bool kSolidB>
 inline typename Isa::V RowAnd(const OverlapPlan<Isa>& plan, const std::uint8_t* a,
-                            const std::uint8_t* b) {
+                              const std::uint8_t* b) {
   using T = typename Isa::V;
   auto chunk = [&](std::ptrdiff_t offset) {
     if constexpr (kSolidB) {
       return Isa::Load(a + offset);
     } else {
-      const T shifted = Isa::ShiftPair(Isa::Load(b + offset), Isa::Load(b + offset - 1), plan.counts);
+      const T shifted =
+          Isa::ShiftPair(Isa::Load(b + offset), Isa::Load(b + offset - 1), plan.counts);
       return Isa::And(Isa::Load(a + offset), shifted);
     }
   };
@@ -166,9 +168,9 @@ bool FastRowsOverlap(const OverlapPlan<Isa>& plan, const MaskRowSpan& span, int 
   };
   int i = begin;
   for (; i + 4 <= end; i += 4) {
-    const typename Isa::V any =
-        Isa::Or(Isa::Or(row(a, b), row(a + aStride, b + bStride)),
-              Isa::Or(row(a + 2 * aStride, b + 2 * bStride), row(a + 3 * aStride, b + 3 * bStride)));
+    const typename Isa::V any = Isa::Or(
+        Isa::Or(row(a, b), row(a + aStride, b + bStride)),
+        Isa::Or(row(a + 2 * aStride, b + 2 * bStride), row(a + 3 * aStride, b + 3 * bStride)));
     // (With one chunk its mask is applied once to the four rows together.)
     if (!Isa::Disjoint(any, kOneChunk ? plan.first : any)) return true;
     a += 4 * aStride;

@@ -120,10 +120,9 @@ constexpr std::int64_t kPixelWalkArea = 64;
 // hugely scaled mask costs about as much as the mask's own size.
 bool BoxShowsSetPixel(const MaskTransform& t, const PlacedMask& b, const ScreenBox& box) {
   if (box.left >= box.right || box.top >= box.bottom) return false;
-  const MaskCell corners[4] = {PlacedCell(t, b, box.left, box.top),
-                               PlacedCell(t, b, box.right - 1, box.top),
-                               PlacedCell(t, b, box.left, box.bottom - 1),
-                               PlacedCell(t, b, box.right - 1, box.bottom - 1)};
+  const MaskCell corners[4] = {
+      PlacedCell(t, b, box.left, box.top), PlacedCell(t, b, box.right - 1, box.top),
+      PlacedCell(t, b, box.left, box.bottom - 1), PlacedCell(t, b, box.right - 1, box.bottom - 1)};
   std::int64_t left = corners[0].x, right = left, top = corners[0].y, bottom = top;
   for (const MaskCell& c : corners) {
     left = std::min(left, c.x);

@@ -34,8 +34,8 @@ MaskTransform MakeMaskTransform(float angle, float scaleX, float scaleY) {
 }
 
 bool UsableMaskTransform(float angle, float scaleX, float scaleY) {
-  return std::isfinite(angle) && std::isfinite(scaleX) && std::isfinite(scaleY) &&
-         scaleX != 0.0f && scaleY != 0.0f;
+  return std::isfinite(angle) && std::isfinite(scaleX) && std::isfinite(scaleY) && scaleX != 0.0f &&
+         scaleY != 0.0f;
 }
 
 MaskCell MapToCell(const MaskTransform& t, std::int64_t dx, std::int64_t dy, int hotSpotX,

@@ -13,8 +13,8 @@ enum class Pass { Opaque, Transparent };
 // One blit through the routine set of `code`: every row through the opaque, keyed or alpha
 // row operation. The transparent pass weighs by the source's alpha plane when it has one and
 // skips pixels equal to the source's transparent value otherwise.
-void BlitRows(const EffectRoutineSet& set, int bytesPerPixel, Pass pass, PixelDescriptor* t,
-              int x, int y, const PixelDescriptor* s, int sx, int sy, int width, int height,
+void BlitRows(const EffectRoutineSet& set, int bytesPerPixel, Pass pass, PixelDescriptor* t, int x,
+              int y, const PixelDescriptor* s, int sx, int sy, int width, int height,
               std::uintptr_t parameter) {
   EffectContext c;
   set.setup(c, t, s, parameter);
@@ -95,8 +95,8 @@ void FillRow32(std::uint8_t* row, int width, std::uint32_t value) {
 
 }  // namespace
 
-const EffectRoutineSet* BlitEffectSet(const KernelSet& k, const PixelDescriptor* t,
-                                      int formatIndex, std::uint32_t effect) {
+const EffectRoutineSet* BlitEffectSet(const KernelSet& k, const PixelDescriptor* t, int formatIndex,
+                                      std::uint32_t effect) {
   const std::uint32_t code = effect & kEffectCodeMask;
   if (code >= kEffectCodeCount || formatIndex < 0 || formatIndex >= kFormatCount) return nullptr;
   const EffectRoutineSet& set = k.sets[(t->flags & kSurfaceFlagMmx) ? 1 : 0][formatIndex][code];

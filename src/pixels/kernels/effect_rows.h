@@ -42,8 +42,9 @@ int AlphaRow(const EffectContext& c, std::uint8_t* d, const std::uint8_t* s,
     if (a == 0) continue;
     const std::uint32_t dp = F::Load(d);
     const std::uint32_t e = Ink::template Apply<F>(c, F::Load(s), dp);
-    F::Store(d, a == 255 ? e
-                         : F::FromWorking(c, BlendAlpha(F::ToWorking(c, e), F::ToWorking(c, dp), a)));
+    F::Store(d, a == 255
+                    ? e
+                    : F::FromWorking(c, BlendAlpha(F::ToWorking(c, e), F::ToWorking(c, dp), a)));
   }
   return width;
 }
@@ -51,7 +52,8 @@ int AlphaRow(const EffectContext& c, std::uint8_t* d, const std::uint8_t* s,
 // One source pixel against every pixel of the row.
 template <class F, class Ink>
 int ConstantRow(const EffectContext& c, std::uint8_t* d, std::uint32_t s, int width) {
-  for (int i = 0; i < width; ++i, d += F::kBytes) F::Store(d, Ink::template Apply<F>(c, s, F::Load(d)));
+  for (int i = 0; i < width; ++i, d += F::kBytes)
+    F::Store(d, Ink::template Apply<F>(c, s, F::Load(d)));
   return width;
 }
 

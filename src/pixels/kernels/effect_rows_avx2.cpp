@@ -41,15 +41,18 @@ struct V8 {
       std::memcpy(&v, &c.colors[indices[i]], 4);
       return v;
     };
-    return _mm256_setr_epi32(entry(0), entry(1), entry(2), entry(3), entry(4), entry(5), entry(6), entry(7));
+    return _mm256_setr_epi32(entry(0), entry(1), entry(2), entry(3), entry(4), entry(5), entry(6),
+                             entry(7));
   }
   // The indices of eight working colours, stored as bytes; `live` (eight bytes, nonzero for a
   // stored lane) limits the scalar lookups, which take the lanes in pixel order.
-  static void Indices(const EffectContext& c, V colors, const std::uint8_t* live, std::uint8_t* out) {
+  static void Indices(const EffectContext& c, V colors, const std::uint8_t* live,
+                      std::uint8_t* out) {
     const V five = _mm256_set1_epi32(0x1F);
     const V key = _mm256_or_si256(
-        _mm256_or_si256(_mm256_slli_epi32(_mm256_and_si256(_mm256_srli_epi32(colors, 3), five), 10),
-                        _mm256_slli_epi32(_mm256_and_si256(_mm256_srli_epi32(colors, 11), five), 5)),
+        _mm256_or_si256(
+            _mm256_slli_epi32(_mm256_and_si256(_mm256_srli_epi32(colors, 3), five), 10),
+            _mm256_slli_epi32(_mm256_and_si256(_mm256_srli_epi32(colors, 11), five), 5)),
         _mm256_and_si256(_mm256_srli_epi32(colors, 19), five));
     alignas(32) std::uint32_t keys[8];
     alignas(32) std::uint32_t color[8];
@@ -73,7 +76,8 @@ struct V8 {
     Ops::Store(lb, live);
     for (int g = 0; g < 32; g += 8) {
       const V m = _mm256_cvtepi8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(mb + g)));
-      const V r = Ink::template Color<true>(k, Colors(*k.context, sb + g), Colors(*k.context, db + g), m);
+      const V r =
+          Ink::template Color<true>(k, Colors(*k.context, sb + g), Colors(*k.context, db + g), m);
       Indices(*k.context, r, lb + g, out + g);
     }
     return Ops::Load(out);

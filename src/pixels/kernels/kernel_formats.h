@@ -22,8 +22,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "pixels/kernels/effect_context.h"
 #include "palette/palette_ops.h"
+#include "pixels/kernels/effect_context.h"
 #include "pixels/pixel_format.h"
 
 namespace vexa {
@@ -121,7 +121,9 @@ struct Format24 {
   static void Store(std::uint8_t* p, std::uint32_t v) { StoreU24(p, v); }
   static std::uint32_t ToWorking(const EffectContext&, std::uint32_t p) { return p; }
   static std::uint32_t FromWorking(const EffectContext&, std::uint32_t w) { return w & 0xFFFFFF; }
-  static COLORREF ColorOfPixel(const PaletteObject*, std::uint32_t p) { return SwapRedBlue(p & 0xFFFFFF); }
+  static COLORREF ColorOfPixel(const PaletteObject*, std::uint32_t p) {
+    return SwapRedBlue(p & 0xFFFFFF);
+  }
   static std::uint32_t PixelOfColor(COLORREF c) { return SwapRedBlue(c); }
 };
 
@@ -134,7 +136,9 @@ struct Format32 {
   static void Store(std::uint8_t* p, std::uint32_t v) { StoreU32(p, v); }
   static std::uint32_t ToWorking(const EffectContext&, std::uint32_t p) { return p; }
   static std::uint32_t FromWorking(const EffectContext&, std::uint32_t w) { return w; }
-  static COLORREF ColorOfPixel(const PaletteObject*, std::uint32_t p) { return SwapRedBlue(p & 0xFFFFFF); }
+  static COLORREF ColorOfPixel(const PaletteObject*, std::uint32_t p) {
+    return SwapRedBlue(p & 0xFFFFFF);
+  }
   static std::uint32_t PixelOfColor(COLORREF c) { return SwapRedBlue(c); }
 };
 

@@ -18,7 +18,8 @@
 
 namespace vexa {
 
-// ---- raw fills (entry 2 converts the colour, then fills) -------------------------------------------------------------------
+// ---- raw fills (entry 2 converts the colour, then fills)
+// -------------------------------------------------------------------
 
 // Fills `height` rows from `firstRow` (`pitch` apart) with `width` copies of a stored pixel
 // value of `bytesPerPixel` bytes.
@@ -46,11 +47,11 @@ const EffectRoutineSet* BlitEffectSet(const KernelSet& kernels, const PixelDescr
 
 // ---- installers: each family fills its entries of the five standard tables --------------
 
-void InstallBlitRoutines(PixelRoutineTableSet& tables);          // 2, 3, 4, 5, 6
-void InstallCallbackRoutines(PixelRoutineTableSet& tables);      // 7, 8
-void InstallMirrorReplaceRoutines(PixelRoutineTableSet& tables); // 9, 10
-void InstallConvertRoutines(PixelRoutineTableSet& tables);       // 11
-void InstallRunLengthRoutines(PixelRoutineTableSet& tables);     // 12, 13
+void InstallBlitRoutines(PixelRoutineTableSet& tables);           // 2, 3, 4, 5, 6
+void InstallCallbackRoutines(PixelRoutineTableSet& tables);       // 7, 8
+void InstallMirrorReplaceRoutines(PixelRoutineTableSet& tables);  // 9, 10
+void InstallConvertRoutines(PixelRoutineTableSet& tables);        // 11
+void InstallRunLengthRoutines(PixelRoutineTableSet& tables);      // 12, 13
 
 // The tables of run-length image surfaces: entries 3-6 read the source from the run-length
 // form (run_length_form.h), the others are empty.

@@ -23,7 +23,8 @@ void MirrorRows(PixelDescriptor* t, int x, int y, int pitch, int width, int heig
   for (int r = 0; r < height; ++r, row += pitch) {
     std::uint8_t* left = row;
     std::uint8_t* right = row + (width - 1) * kBytes;
-    for (int i = 0; i < width / 2; ++i, left += kBytes, right -= kBytes) SwapPixels<kBytes>(left, right);
+    for (int i = 0; i < width / 2; ++i, left += kBytes, right -= kBytes)
+      SwapPixels<kBytes>(left, right);
   }
 }
 
@@ -43,7 +44,7 @@ std::uint32_t StoredValue(int depth, std::uint32_t color) {
 
 template <class F>
 void ReplaceColor(PixelDescriptor* t, int x, int y, int width, int height, std::uint32_t oldColor,
-                   std::uint32_t newColor) {
+                  std::uint32_t newColor) {
   if (width <= 0 || height <= 0) return;
   const std::uint32_t from = StoredValue(t->depth, oldColor);
   const std::uint32_t to = StoredValue(t->depth, newColor);

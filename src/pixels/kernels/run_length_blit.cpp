@@ -44,7 +44,8 @@ inline void CopyBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
 // The transparent value in kKeyChunk consecutive pixels, for the alpha path.
 constexpr int kKeyChunk = 64;
 void FillKeyPixels(std::uint8_t* out, int bytesPerPixel, std::uint32_t key) {
-  for (int i = 0; i < kKeyChunk; ++i) std::memcpy(out + i * bytesPerPixel, &key, static_cast<std::size_t>(bytesPerPixel));
+  for (int i = 0; i < kKeyChunk; ++i)
+    std::memcpy(out + i * bytesPerPixel, &key, static_cast<std::size_t>(bytesPerPixel));
 }
 
 struct RunBlit {
@@ -59,8 +60,8 @@ struct RunBlit {
 // Every row of the rectangle; the pixel size is a constant so that run lengths scale without
 // multiplications, and the kind of blit is settled once, outside the row loop.
 template <int bpp>
-void DrawRows(const RunBlit& b, const PixelDescriptor* s, std::uint8_t* d, int pitch, int sx, int sy,
-              int width, int height) {
+void DrawRows(const RunBlit& b, const PixelDescriptor* s, std::uint8_t* d, int pitch, int sx,
+              int sy, int width, int height) {
   std::uint8_t* row = d;
   const std::uint8_t* alpha = nullptr;
   std::uint8_t keyPixels[kKeyChunk * bpp];
@@ -84,7 +85,8 @@ void DrawRows(const RunBlit& b, const PixelDescriptor* s, std::uint8_t* d, int p
         [&](int column, int n) {
           for (int done = 0; done < n; done += kKeyChunk) {
             const int part = n - done < kKeyChunk ? n - done : kKeyChunk;
-            RunAlphaRow(*b.set, b.context, out(column + done), keyPixels, alpha + (column + done - sx), part, bpp);
+            RunAlphaRow(*b.set, b.context, out(column + done), keyPixels,
+                        alpha + (column + done - sx), part, bpp);
           }
         },
         [&](int column, const std::uint8_t* p, int n) {
@@ -98,7 +100,9 @@ void DrawRows(const RunBlit& b, const PixelDescriptor* s, std::uint8_t* d, int p
   } else if (b.copy) {
     eachRow([&](int column, int n) { FillPixelRows(out(column), 0, n, 1, bpp, b.key); }, copyRun);
   } else {
-    eachRow([&](int column, int n) { RunConstantRow(*b.set, b.context, out(column), b.key, n, bpp); }, effectRun);
+    eachRow(
+        [&](int column, int n) { RunConstantRow(*b.set, b.context, out(column), b.key, n, bpp); },
+        effectRun);
   }
 }
 

@@ -25,11 +25,13 @@ std::uint32_t LoadPixel(const std::uint8_t* p, int bytesPerPixel) {
 // The pairs of one row, handed to `emit(skip, copy, firstOpaqueColumn)` with long runs split
 // at 255 as the form requires.
 template <class Emit>
-void RowPairs(const std::uint8_t* row, int width, int bytesPerPixel, std::uint32_t key, Emit&& emit) {
+void RowPairs(const std::uint8_t* row, int width, int bytesPerPixel, std::uint32_t key,
+              Emit&& emit) {
   int x = 0;
   while (x < width) {
     int skip = 0;
-    while (x + skip < width && LoadPixel(row + (x + skip) * bytesPerPixel, bytesPerPixel) == key) ++skip;
+    while (x + skip < width && LoadPixel(row + (x + skip) * bytesPerPixel, bytesPerPixel) == key)
+      ++skip;
     int copy = 0;
     while (x + skip + copy < width &&
            LoadPixel(row + (x + skip + copy) * bytesPerPixel, bytesPerPixel) != key)
@@ -64,7 +66,8 @@ FormSizes Measure(int bytesPerPixel, const std::uint8_t* firstRow, int width, in
   for (int r = 0; r < rows; ++r, row += pitch) {
     RowPairs(row, width, bytesPerPixel, key, [&](int, int copy, int) {
       sizes.runBytes += 2;
-      sizes.pixelBytes += static_cast<std::uint64_t>(copy) * static_cast<std::uint64_t>(bytesPerPixel);
+      sizes.pixelBytes +=
+          static_cast<std::uint64_t>(copy) * static_cast<std::uint64_t>(bytesPerPixel);
     });
   }
   return sizes;
@@ -118,8 +121,9 @@ std::uint32_t EncodeRunLengthForm(int bytesPerPixel, std::uint8_t* block,
 namespace {
 
 template <int kBytes>
-std::uint32_t MeasureEntry(const PixelDescriptor*, std::uint8_t* header, const std::uint8_t* firstRow,
-                           int width, int rows, int pitch, std::uint32_t key) {
+std::uint32_t MeasureEntry(const PixelDescriptor*, std::uint8_t* header,
+                           const std::uint8_t* firstRow, int width, int rows, int pitch,
+                           std::uint32_t key) {
   return MeasureRunLengthForm(kBytes, header, firstRow, width, rows, pitch, key);
 }
 template <int kBytes>

@@ -25,9 +25,11 @@ bool RunLengthBlockValid(const std::uint8_t* block, std::size_t available, int w
   if (!RunLengthSizeFits(block, available) || width < 0 || height < 0 || bytesPerPixel < 1)
     return false;
   const std::uint64_t size = ReadU32(block);
-  if (kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::uint64_t>(height) > size) return false;
+  if (kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::uint64_t>(height) > size)
+    return false;
   for (int row = 0; row < height; ++row) {
-    const std::uint8_t* entry = block + kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::size_t>(row);
+    const std::uint8_t* entry =
+        block + kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::size_t>(row);
     std::uint64_t runs = kRunLengthSizeBytes + std::uint64_t{ReadU32(entry)};
     std::uint64_t pixels = kRunLengthSizeBytes + std::uint64_t{ReadU32(entry + 4)};
     std::uint64_t covered = 0;

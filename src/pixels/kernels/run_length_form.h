@@ -2,8 +2,8 @@
 //
 // Image-bank images with many transparent pixels may be kept in this form instead of plain
 // rows; surfaces over such an image use the run-length tables (RunLengthPixelRoutines in
-// pixels/pixel_routine_tables.h), whose entries 3-6 draw straight from it. The form is a data format: its byte layout is fixed and
-// all numbers are 32-bit little-endian.
+// pixels/pixel_routine_tables.h), whose entries 3-6 draw straight from it. The form is a data
+// format: its byte layout is fixed and all numbers are 32-bit little-endian.
 //
 //   offset  size      field
 //   0       4         total size of the block in bytes
@@ -84,7 +84,8 @@ struct RunLengthRow {
 inline RunLengthRow FindRunLengthRow(const std::uint8_t* block, int row) {
   std::uint32_t size;
   std::memcpy(&size, block, 4);
-  const std::uint64_t entry = kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::uint64_t>(row);
+  const std::uint64_t entry =
+      kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::uint64_t>(row);
   if (row < 0 || size < kRunLengthSizeBytes || entry + kRunLengthRowEntryBytes > size) return {};
   std::uint32_t offsets[2];
   std::memcpy(offsets, block + entry, 8);

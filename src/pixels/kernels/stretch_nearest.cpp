@@ -21,7 +21,8 @@ NearestAxis::NearestAxis(std::int64_t destination, std::int64_t source)
     : step_((static_cast<std::uint64_t>(destination) << 16) / static_cast<std::uint64_t>(source)),
       source_(source),
       produced_(std::min<std::int64_t>(
-          destination, static_cast<std::int64_t>(static_cast<std::uint64_t>(source) * step_ / kOne))) {}
+          destination,
+          static_cast<std::int64_t>(static_cast<std::uint64_t>(source) * step_ / kOne))) {}
 
 void NearestAxis::Walker::Settle() {
   const std::int64_t v = static_cast<std::int64_t>(quotient_) + bias_;

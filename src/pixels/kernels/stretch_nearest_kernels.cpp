@@ -7,7 +7,8 @@ namespace vexa {
 namespace {
 
 template <int Bytes>
-void NearestRow(const std::uint8_t* source, const std::int32_t* columns, std::uint8_t* out, int count) {
+void NearestRow(const std::uint8_t* source, const std::int32_t* columns, std::uint8_t* out,
+                int count) {
   for (int i = 0; i < count; ++i) {
     std::memcpy(out + i * Bytes, source + static_cast<std::ptrdiff_t>(columns[i]) * Bytes, Bytes);
   }
@@ -41,7 +42,9 @@ NearestRowKernels BuildNearestRowKernels(SimdLevel level) {
 
 using NearestRowTables = SimdTables<NearestRowKernels, BuildNearestRowKernels>;
 
-const NearestRowKernels& NearestRowKernelsAt(SimdLevel level) { return NearestRowTables::At(level); }
+const NearestRowKernels& NearestRowKernelsAt(SimdLevel level) {
+  return NearestRowTables::At(level);
+}
 const NearestRowKernels& ActiveNearestRowKernels() { return NearestRowTables::Active(); }
 
 }  // namespace vexa

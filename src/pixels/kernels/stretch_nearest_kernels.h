@@ -16,16 +16,16 @@ using NearestRowFn = void (*)(const std::uint8_t* source, int sourceCount,
                               const std::int32_t* columns, std::uint8_t* out, int count);
 
 void NearestRow1(const std::uint8_t* source, int sourceCount, const std::int32_t* columns,
-                  std::uint8_t* out, int count);
+                 std::uint8_t* out, int count);
 void NearestRow2(const std::uint8_t* source, int sourceCount, const std::int32_t* columns,
-                  std::uint8_t* out, int count);
+                 std::uint8_t* out, int count);
 void NearestRow3(const std::uint8_t* source, int sourceCount, const std::int32_t* columns,
-                  std::uint8_t* out, int count);
+                 std::uint8_t* out, int count);
 void NearestRow4(const std::uint8_t* source, int sourceCount, const std::int32_t* columns,
-                  std::uint8_t* out, int count);
+                 std::uint8_t* out, int count);
 
 void NearestRow4Avx2(const std::uint8_t* source, int sourceCount, const std::int32_t* columns,
-                  std::uint8_t* out, int count);
+                     std::uint8_t* out, int count);
 
 // Entry n - 1 scales pixels of n bytes.
 struct NearestRowKernels {

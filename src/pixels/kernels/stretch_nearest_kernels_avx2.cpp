@@ -19,10 +19,13 @@ void NearestRow4Avx2(const std::uint8_t* source, int sourceCount, const std::int
     const int* from = pixels + first;
     __m256i row;
     if (span < 8 && first + 8 <= sourceCount) {
-      row = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)), offsets);
+      row = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)),
+                                        offsets);
     } else if (span < 16 && first + 16 <= sourceCount) {
-      const __m256i low = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)), offsets);
-      const __m256i high = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 8)), offsets);
+      const __m256i low = _mm256_permutevar8x32_epi32(
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)), offsets);
+      const __m256i high = _mm256_permutevar8x32_epi32(
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 8)), offsets);
       row = _mm256_blendv_epi8(low, high, _mm256_cmpgt_epi32(offsets, seven));
     } else {
       row = _mm256_i32gather_epi32(pixels, index, 4);

@@ -14,8 +14,8 @@ struct PixelRect {
 };
 
 // The part of (x, y, width, height) inside [left, right) x [top, bottom); false when empty.
-inline bool ClipRect(int x, int y, int width, int height, int left, int top, int right,
-                     int bottom, PixelRect* out) {
+inline bool ClipRect(int x, int y, int width, int height, int left, int top, int right, int bottom,
+                     PixelRect* out) {
   const std::int64_t x0 = x > left ? x : left;
   const std::int64_t y0 = y > top ? y : top;
   const std::int64_t x1 = std::int64_t{x} + width < right ? std::int64_t{x} + width : right;

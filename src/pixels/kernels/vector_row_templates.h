@@ -34,10 +34,12 @@ enum class Match { None, Substitute, DestinationKey };
 template <class K>
 V BlendPlainV(const K& k, V s, V d) {
   const V z = Ops::Zero();
-  const V low = Ops::template Srli16<7>(Ops::Add16(Ops::Mullo16(Ops::UnpackLo8(s, z), k.sourceShare),
-                                                   Ops::Mullo16(Ops::UnpackLo8(d, z), k.destinationShare)));
-  const V high = Ops::template Srli16<7>(Ops::Add16(Ops::Mullo16(Ops::UnpackHi8(s, z), k.sourceShare),
-                                                    Ops::Mullo16(Ops::UnpackHi8(d, z), k.destinationShare)));
+  const V low =
+      Ops::template Srli16<7>(Ops::Add16(Ops::Mullo16(Ops::UnpackLo8(s, z), k.sourceShare),
+                                         Ops::Mullo16(Ops::UnpackLo8(d, z), k.destinationShare)));
+  const V high =
+      Ops::template Srli16<7>(Ops::Add16(Ops::Mullo16(Ops::UnpackHi8(s, z), k.sourceShare),
+                                         Ops::Mullo16(Ops::UnpackHi8(d, z), k.destinationShare)));
   return Ops::And(Ops::PackUS16(low, high), k.low24);
 }
 
@@ -47,8 +49,10 @@ V BlendAllBytesV(const K& k, V s, V d) {
   const V z = Ops::Zero();
   const V sl = Ops::UnpackLo8(s, z), sh = Ops::UnpackHi8(s, z);
   const V dl = Ops::UnpackLo8(d, z), dh = Ops::UnpackHi8(d, z);
-  const V low = Ops::Add16(sl, Ops::template Srai16<7>(Ops::Mullo16(Ops::Sub16(dl, sl), k.destinationShare)));
-  const V high = Ops::Add16(sh, Ops::template Srai16<7>(Ops::Mullo16(Ops::Sub16(dh, sh), k.destinationShare)));
+  const V low =
+      Ops::Add16(sl, Ops::template Srai16<7>(Ops::Mullo16(Ops::Sub16(dl, sl), k.destinationShare)));
+  const V high =
+      Ops::Add16(sh, Ops::template Srai16<7>(Ops::Mullo16(Ops::Sub16(dh, sh), k.destinationShare)));
   return Ops::PackUS16(low, high);
 }
 
@@ -59,10 +63,12 @@ inline V BlendAlphaV(V e, V d, V a32) {
   const V pairs = Ops::Or(a32, Ops::template Slli32<16>(a32));
   const V al = Ops::UnpackLo32(pairs, pairs), ah = Ops::UnpackHi32(pairs, pairs);
   const V full = Ops::Set16(256);
-  const V low = Ops::template Srli16<8>(Ops::Add16(Ops::Mullo16(Ops::UnpackLo8(e, z), al),
-                                                   Ops::Mullo16(Ops::UnpackLo8(d, z), Ops::Sub16(full, al))));
-  const V high = Ops::template Srli16<8>(Ops::Add16(Ops::Mullo16(Ops::UnpackHi8(e, z), ah),
-                                                    Ops::Mullo16(Ops::UnpackHi8(d, z), Ops::Sub16(full, ah))));
+  const V low =
+      Ops::template Srli16<8>(Ops::Add16(Ops::Mullo16(Ops::UnpackLo8(e, z), al),
+                                         Ops::Mullo16(Ops::UnpackLo8(d, z), Ops::Sub16(full, al))));
+  const V high =
+      Ops::template Srli16<8>(Ops::Add16(Ops::Mullo16(Ops::UnpackHi8(e, z), ah),
+                                         Ops::Mullo16(Ops::UnpackHi8(d, z), Ops::Sub16(full, ah))));
   return Ops::And(Ops::PackUS16(low, high), Ops::Set32(0x00FFFFFF));
 }
 
@@ -86,32 +92,46 @@ struct VColor {
 
 struct VInkInvert : VBitwise {
   template <class K>
-  static V Bitwise(const K& k, V s, V) { return Ops::AndNot(s, k.bitwiseMask); }
+  static V Bitwise(const K& k, V s, V) {
+    return Ops::AndNot(s, k.bitwiseMask);
+  }
 };
 struct VInkXor : VBitwise {
   template <class K>
-  static V Bitwise(const K& k, V s, V d) { return Ops::And(Ops::Xor(d, s), k.bitwiseMask); }
+  static V Bitwise(const K& k, V s, V d) {
+    return Ops::And(Ops::Xor(d, s), k.bitwiseMask);
+  }
 };
 struct VInkAnd : VBitwise {
   template <class K>
-  static V Bitwise(const K& k, V s, V d) { return Ops::And(Ops::And(d, s), k.bitwiseMask); }
+  static V Bitwise(const K& k, V s, V d) {
+    return Ops::And(Ops::And(d, s), k.bitwiseMask);
+  }
 };
 struct VInkOr : VBitwise {
   template <class K>
-  static V Bitwise(const K& k, V s, V d) { return Ops::And(Ops::Or(d, s), k.bitwiseMask); }
+  static V Bitwise(const K& k, V s, V d) {
+    return Ops::And(Ops::Or(d, s), k.bitwiseMask);
+  }
 };
 struct VInkAndNot : VBitwise {
   template <class K>
-  static V Bitwise(const K& k, V s, V d) { return Ops::And(Ops::AndNot(s, d), k.bitwiseMask); }
+  static V Bitwise(const K& k, V s, V d) {
+    return Ops::And(Ops::AndNot(s, d), k.bitwiseMask);
+  }
 };
 
 struct VInkSemiTransparent : VColor<> {
   template <bool kRedLow, class K>
-  static V Color(const K& k, V s, V d, V) { return BlendPlainV(k, s, d); }
+  static V Color(const K& k, V s, V d, V) {
+    return BlendPlainV(k, s, d);
+  }
 };
 struct VInkSemiTransparentMmx : VColor<> {
   template <bool kRedLow, class K>
-  static V Color(const K& k, V s, V d, V) { return BlendAllBytesV(k, s, d); }
+  static V Color(const K& k, V s, V d, V) {
+    return BlendAllBytesV(k, s, d);
+  }
 };
 struct VInkBlendSubstitute : VColor<Match::Substitute> {
   template <bool kRedLow, class K>
@@ -121,15 +141,21 @@ struct VInkBlendSubstitute : VColor<Match::Substitute> {
 };
 struct VInkBlendExceptKey : VColor<Match::DestinationKey> {
   template <bool kRedLow, class K>
-  static V Color(const K& k, V s, V d, V) { return BlendPlainV(k, s, d); }
+  static V Color(const K& k, V s, V d, V) {
+    return BlendPlainV(k, s, d);
+  }
 };
 struct VInkAdd : VColor<> {
   template <bool kRedLow, class K>
-  static V Color(const K& k, V s, V d, V) { return Ops::And(Ops::AddSatU8(s, d), k.low24); }
+  static V Color(const K& k, V s, V d, V) {
+    return Ops::And(Ops::AddSatU8(s, d), k.low24);
+  }
 };
 struct VInkSubtract : VColor<> {
   template <bool kRedLow, class K>
-  static V Color(const K& k, V s, V d, V) { return Ops::And(Ops::SubSatU8(d, s), k.low24); }
+  static V Color(const K& k, V s, V d, V) {
+    return Ops::And(Ops::SubSatU8(d, s), k.low24);
+  }
 };
 struct VInkMono : VColor<> {
   template <bool kRedLow, class K>
@@ -141,8 +167,9 @@ struct VInkMono : VColor<> {
     const V red = kRedLow ? low : high;
     const V blue = kRedLow ? high : low;
     // 16-bit products in lanes whose upper halves are 0.
-    const V sum = Ops::Add32(Ops::Add32(Ops::Mullo16(red, Ops::Set32(5)), Ops::Mullo16(green, Ops::Set32(9))),
-                             Ops::Mullo16(blue, Ops::Set32(2)));
+    const V sum =
+        Ops::Add32(Ops::Add32(Ops::Mullo16(red, Ops::Set32(5)), Ops::Mullo16(green, Ops::Set32(9))),
+                   Ops::Mullo16(blue, Ops::Set32(2)));
     const V grey = Ops::template Srli32<4>(sum);
     return Ops::Or(grey, Ops::Or(Ops::template Slli32<8>(grey), Ops::template Slli32<16>(grey)));
   }
@@ -168,7 +195,9 @@ struct V32 {
     return Ink::template Color<false>(k, s, d, match);
   }
   template <class K>
-  static V BlendAlpha(const K&, V e, V d, V alpha) { return BlendAlphaV(e, d, alpha); }
+  static V BlendAlpha(const K&, V e, V d, V alpha) {
+    return BlendAlphaV(e, d, alpha);
+  }
 };
 
 // 16-bit pixels (5-5-5 or 5-6-5): unpacked into two vectors of working colours.
@@ -210,8 +239,10 @@ struct V16 {
 
   template <class Ink, class K>
   static V Color(const K& k, V s, V d, V match, V) {
-    const V low = Ink::template Color<true>(k, Widen(Low(s)), Widen(Low(d)), Ops::UnpackLo16(match, match));
-    const V high = Ink::template Color<true>(k, Widen(High(s)), Widen(High(d)), Ops::UnpackHi16(match, match));
+    const V low =
+        Ink::template Color<true>(k, Widen(Low(s)), Widen(Low(d)), Ops::UnpackLo16(match, match));
+    const V high =
+        Ink::template Color<true>(k, Widen(High(s)), Widen(High(d)), Ops::UnpackHi16(match, match));
     return Pack(Narrow(low), Narrow(high));
   }
   template <class K>
@@ -227,11 +258,11 @@ struct V16 {
 
 template <class VF>
 struct Consts {
-  V sourceShare, destinationShare;  // 16-bit lanes
-  V substitute;                     // 32-bit lanes, working form
+  V sourceShare, destinationShare;              // 16-bit lanes
+  V substitute;                                 // 32-bit lanes, working form
   V substituteWhen, destinationKey, sourceKey;  // raw pixel lanes
   V low24, bitwiseMask;
-  const EffectContext* context;     // palette, inverse table and search at 8 bits
+  const EffectContext* context;  // palette, inverse table and search at 8 bits
   explicit Consts(const EffectContext& c)
       : sourceShare(Ops::Set16(c.sourceShare)),
         destinationShare(Ops::Set16(c.destinationShare)),
@@ -303,7 +334,10 @@ int KeyedRowV(const EffectContext& c, std::uint8_t* d, const std::uint8_t* s, in
     const V transparent = VF::Equal(sv, k.sourceKey);
     if (Ops::AllSet(transparent)) continue;
     const V dv = Ops::Load(d + at);
-    Ops::Store(d + at, Ops::Select(transparent, dv, Apply<VF, Ink>(k, sv, dv, Ops::AndNot(transparent, Ops::Set32(0xFFFFFFFF)))));
+    Ops::Store(
+        d + at,
+        Ops::Select(transparent, dv,
+                    Apply<VF, Ink>(k, sv, dv, Ops::AndNot(transparent, Ops::Set32(0xFFFFFFFF)))));
   }
   return i;
 }

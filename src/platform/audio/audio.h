@@ -58,7 +58,7 @@ class Buffer {
  public:
   virtual ~Buffer() = default;
   virtual int GetCurrentPosition(DWORD* play, DWORD* write) = 0;
-  virtual int GetFormat(WAVEFORMATEX* format) = 0;  // 18 bytes
+  virtual int GetFormat(WAVEFORMATEX* format) = 0;        // 18 bytes
   virtual int SetFormat(const WAVEFORMATEX* format) = 0;  // primary buffers only
   virtual int GetStatus(DWORD* status) = 0;
   // Locks bytes from offset; a range that passes the end wraps into the second part.

@@ -46,7 +46,8 @@ WAVEFORMATEX DefaultPrimaryFormat() {
 class NullBuffer final : public Buffer {
  public:
   NullBuffer(const BufferDesc& desc, bool primary)
-      : primary_(primary), flags_(desc.flags),
+      : primary_(primary),
+        flags_(desc.flags),
         format_(desc.format ? *desc.format : DefaultPrimaryFormat()),
         bytes_(primary ? 0 : desc.bufferBytes) {
     bytes_store_.assign(bytes_, 0);
@@ -169,8 +170,7 @@ class NullBuffer final : public Buffer {
   }
   void MarkLost() { lost_ = true, playing_ = false; }
   BufferInfo Info() const {
-    return {flags_, bytes_, volume_, pan_, frequency_, playing_, looping_,
-            bytes_store_.data()};
+    return {flags_, bytes_, volume_, pan_, frequency_, playing_, looping_, bytes_store_.data()};
   }
 
  private:

@@ -12,9 +12,12 @@ namespace {
 
 int OpenFlags(FileAccess access) {
   switch (access) {
-    case FileAccess::kRead: return O_RDONLY;
-    case FileAccess::kWrite: return O_WRONLY;
-    case FileAccess::kReadWrite: return O_RDWR;
+    case FileAccess::kRead:
+      return O_RDONLY;
+    case FileAccess::kWrite:
+      return O_WRONLY;
+    case FileAccess::kReadWrite:
+      return O_RDWR;
   }
   return O_RDONLY;
 }
@@ -28,8 +31,7 @@ HFILE Fail(int fd, int error) {
 
 }  // namespace
 
-HFILE OpenFile(const WCHAR* path, FileAccess access, unsigned share,
-               FileDisposition disposition) {
+HFILE OpenFile(const WCHAR* path, FileAccess access, unsigned share, FileDisposition disposition) {
   if (!path || !*path) {
     errno = ENOENT;
     return kInvalidFile;

@@ -45,8 +45,8 @@ LockResult Probe(int fd, LockByte byte) {
 }
 
 Claim ClaimFor(FileAccess access, unsigned share) {
-  return Claim{access != FileAccess::kWrite, access != FileAccess::kRead,
-               (share & kShareRead) == 0, (share & kShareWrite) == 0};
+  return Claim{access != FileAccess::kWrite, access != FileAccess::kRead, (share & kShareRead) == 0,
+               (share & kShareWrite) == 0};
 }
 
 }  // namespace

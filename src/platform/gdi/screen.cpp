@@ -24,7 +24,8 @@ constexpr std::uint32_t kClassicScheme[] = {
 
 bool HasDisplay() {
   const char* driver = std::getenv("SDL_VIDEODRIVER");
-  if (driver && (SDL_strcasecmp(driver, "dummy") == 0 || SDL_strcasecmp(driver, "offscreen") == 0)) {
+  if (driver &&
+      (SDL_strcasecmp(driver, "dummy") == 0 || SDL_strcasecmp(driver, "offscreen") == 0)) {
     return false;
   }
   return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");

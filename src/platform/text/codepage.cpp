@@ -93,9 +93,7 @@ char EncodeCp1252(char32_t cp) {
 
 }  // namespace
 
-bool IsSupportedCodePage(int codePage) {
-  return IsUtf8(codePage) || codePage == kCodePageWestern;
-}
+bool IsSupportedCodePage(int codePage) { return IsUtf8(codePage) || codePage == kCodePageWestern; }
 
 std::u16string DecodeNarrow(std::string_view text, int codePage) {
   std::u16string out;

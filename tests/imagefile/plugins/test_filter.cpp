@@ -124,11 +124,13 @@ class TestFilter final : public CFilterImpl {
     if (currentFrame >= 0) {
       if (!previous) return 20;
       for (int y = 0; y < h; ++y) {
-        if (std::memcmp(previous + y * pitch, last_.data() + y * rowBytes, rowBytes) != 0) return 21;
+        if (std::memcmp(previous + y * pitch, last_.data() + y * rowBytes, rowBytes) != 0)
+          return 21;
       }
     }
     last_.resize(static_cast<std::size_t>(rowBytes) * h);
-    for (int y = 0; y < h; ++y) std::memcpy(last_.data() + y * rowBytes, rows + y * pitch, rowBytes);
+    for (int y = 0; y < h; ++y)
+      std::memcpy(last_.data() + y * rowBytes, rows + y * pitch, rowBytes);
     ++currentFrame;
     return output->Write(last_.data(), static_cast<int>(last_.size())) == kStreamOk ? 0 : 3;
   }
