@@ -289,14 +289,17 @@ int GetObject(HGDIOBJ handle, int size, void* out) {
 
 namespace {
 
-// Swaps one selected object of a context for another, moving the holder references.
-template <class T>
-T* Swap(T*& slot, T* replacement) {
+// Swaps one selected object of a context for another, moving the holder references, and answers
+// the previous object's handle. The handle is taken before the reference goes: letting go frees
+// an object that was deleted while selected.
+template <class H, class T>
+H Swap(T*& slot, T* replacement) {
   T* previous = slot;
+  const H previousHandle = HandleOf<H>(previous);
   Hold(replacement);
   slot = replacement;
   LetGo(previous);
-  return previous;
+  return previousHandle;
 }
 
 }  // namespace
@@ -308,11 +311,11 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object) {
   DCState& s = dc->state;
   switch (o->kind) {
     case GdiKind::kPen:
-      return HandleOf<HPEN>(Swap(s.pen, static_cast<Pen*>(o)));
+      return Swap<HPEN>(s.pen, static_cast<Pen*>(o));
     case GdiKind::kBrush:
-      return HandleOf<HBRUSH>(Swap(s.brush, static_cast<Brush*>(o)));
+      return Swap<HBRUSH>(s.brush, static_cast<Brush*>(o));
     case GdiKind::kFont:
-      return HandleOf<HFONT>(Swap(s.font, static_cast<Font*>(o)));
+      return Swap<HFONT>(s.font, static_cast<Font*>(o));
     case GdiKind::kBitmap: {
       auto* b = static_cast<Bitmap*>(o);
       if (dc->dcKind != DCKind::kMemory) return nullptr;
@@ -321,7 +324,7 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object) {
       Bitmap* previous = s.bitmap;
       if (previous && previous->selectedIn == dc) previous->selectedIn = nullptr;
       if (!b->stock) b->selectedIn = dc;
-      return HandleOf<HBITMAP>(Swap(s.bitmap, b));
+      return Swap<HBITMAP>(s.bitmap, b);
     }
     case GdiKind::kRegion: {
       const int type = SelectClipRgn(handle, static_cast<HRGN>(object));
@@ -430,7 +433,7 @@ HPALETTE SelectPalette(HDC handle, HPALETTE palette, BOOL) {
   DC* dc = LookupDC(handle);
   auto* p = dc ? LookupAs<Palette>(palette, GdiKind::kPalette) : nullptr;
   if (!p) return nullptr;
-  return HandleOf<HPALETTE>(Swap(dc->state.palette, p));
+  return Swap<HPALETTE>(dc->state.palette, p);
 }
 
 UINT RealizePalette(HDC handle) { return LookupDC(handle) ? 0 : GDI_ERROR; }
