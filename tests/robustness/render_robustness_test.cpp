@@ -344,3 +344,27 @@ TEST(TransformRobustness, ImageInfoRefusesNonFiniteAnglesAndScales) {
 }
 
 }  // namespace
+
+// A box, hot spot or action point beyond the int range is refused with the outputs untouched
+// (it used to wrap); a box that fits keeps its exact geometry.
+TEST(TransformRobustness, RotatedBoxesBeyondTheIntRangeAreRefused) {
+  constexpr int kMax = std::numeric_limits<int>::max();
+  constexpr int kMin = std::numeric_limits<int>::min();
+  const RECT huge[] = {{0, 0, kMax, kMax}, {0, 0, kMax, 1}, {0, 0, 1, kMax}};
+  for (const RECT& start : huge) {
+    RECT box = start;
+    POINT hotSpot{kMin, kMax};
+    POINT actionPoint{kMax, kMin};
+    EXPECT_EQ(GetRotatedRect(&box, &hotSpot, &actionPoint, 45.0f), nullptr);
+    EXPECT_EQ(box.right, start.right);
+    EXPECT_EQ(hotSpot.x, kMin);
+    EXPECT_EQ(actionPoint.y, kMin);
+  }
+  RECT box{0, 0, 100, 50};
+  POINT hotSpot{50, 25};
+  ASSERT_NE(GetRotatedRect(&box, &hotSpot, nullptr, 90.0f), nullptr);
+  EXPECT_EQ(box.right, 50);
+  EXPECT_EQ(box.bottom, 100);
+  EXPECT_EQ(hotSpot.x, 25);
+  EXPECT_EQ(hotSpot.y, 50);
+}
