@@ -31,7 +31,7 @@ std::set<std::pair<int, int>> Painted(cSurfaceObject& s, COLORREF colour) {
   return out;
 }
 
-TEST(DrawLine, StepsThroughTheDocumentedPixels) {
+TEST(DrawLine, StepsThroughTheNearestPixelOfEachColumn) {
   auto s = MakeSurface(32, 5, 3);
   s->FillColor(0);
   EXPECT_EQ(s->DrawLine(0, 0, 3, 1, 1, 0xFFFFFF), 1);

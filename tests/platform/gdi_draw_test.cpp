@@ -42,7 +42,7 @@ TEST(GdiDraw, FillRectExcludesRightAndBottom) {
 }
 
 // Pen width w puts floor(w/2) pixels outside the box and floor((w-1)/2) inside its edge.
-TEST(GdiDraw, RectanglePenCoversTheDocumentedBand) {
+TEST(GdiDraw, RectanglePenCoversItsBandAroundTheOutline) {
   Section s(40, 40, 32);
   plat::SelectObject(s.dc, Stock(plat::NULL_BRUSH));
   for (int w = 1; w <= 9; ++w) {
