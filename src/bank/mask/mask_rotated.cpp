@@ -118,8 +118,13 @@ constexpr std::int64_t kPixelWalkArea = 64;
 // shows it everywhere; any other box is halved. The work follows the edges between set and
 // clear pixels of B that lie inside the box, not the box's area, so a huge rectangle over a
 // hugely scaled mask costs about as much as the mask's own size.
-bool BoxShowsSetPixel(const MaskTransform& t, const PlacedMask& b, const ScreenBox& box) {
+bool BoxShowsSetPixel(const MaskTransform& t, const PlacedMask& b, const ScreenBox& box,
+                      std::int64_t* budget) {
   if (box.left >= box.right || box.top >= box.bottom) return false;
+  // Placements far outside any screen (hot spots and rectangles near the ends of the int range,
+  // where the mapping's rounding widens every range) could make the halving visit a great many
+  // boxes; the search stops after a budget set by the mask's size and then finds nothing.
+  if (--*budget < 0) return false;
   const MaskCell corners[4] = {
       PlacedCell(t, b, box.left, box.top), PlacedCell(t, b, box.right - 1, box.top),
       PlacedCell(t, b, box.left, box.bottom - 1), PlacedCell(t, b, box.right - 1, box.bottom - 1)};
@@ -163,7 +168,7 @@ bool BoxShowsSetPixel(const MaskTransform& t, const PlacedMask& b, const ScreenB
   } else {
     first.bottom = second.top = box.top + height / 2;
   }
-  return BoxShowsSetPixel(t, b, first) || BoxShowsSetPixel(t, b, second);
+  return BoxShowsSetPixel(t, b, first, budget) || BoxShowsSetPixel(t, b, second, budget);
 }
 
 int RotatedRectTest(const RECT& r, const CollisionMask& mask, int x, int y,
@@ -176,7 +181,10 @@ int RotatedRectTest(const RECT& r, const CollisionMask& mask, int x, int y,
   b.hotSpotY = mask.hotSpotY;
   b.x = x;
   b.y = y;
-  return BoxShowsSetPixel(t, b, ClipToPlaced(t, b, {r.left, r.top, r.right, r.bottom})) ? 1 : 0;
+  std::int64_t budget = 256 * static_cast<std::int64_t>(mask.width) * mask.height + 65536;
+  return BoxShowsSetPixel(t, b, ClipToPlaced(t, b, {r.left, r.top, r.right, r.bottom}), &budget)
+             ? 1
+             : 0;
 }
 
 }  // namespace
