@@ -29,7 +29,7 @@ std::mutex& TextLock() {
   return lock;
 }
 
-Font::~Font() { delete match; }
+Font::~Font() = default;
 
 namespace {
 
@@ -81,9 +81,12 @@ int Scale(long units, int ppem, int unitsPerEm) {
   return static_cast<int>(std::lround(static_cast<double>(units) * ppem / unitsPerEm));
 }
 
+std::size_t FaceLength(const WCHAR* face) {
+  return static_cast<std::size_t>(std::find(face, face + kLfFaceSize, u'\0') - face);
+}
+
 std::string Utf8Face(const WCHAR* face) {
-  std::u16string_view view(face, static_cast<std::size_t>(
-                                     std::find(face, face + kLfFaceSize, u'\0') - face));
+  std::u16string_view view(face, FaceLength(face));
   return EncodeNarrow(view, kCodePageUtf8);
 }
 
@@ -255,10 +258,9 @@ FontMatch* Resolve(const LOGFONTW& log) {
 // ---- the glyph cache ---------------------------------------------------------------------
 
 using TableKey = std::tuple<std::string, int, int, int, long, bool, bool, bool>;
-using GlyphTable = std::unordered_map<char32_t, Glyph>;
 
-std::map<TableKey, GlyphTable>& Tables() {
-  static std::map<TableKey, GlyphTable> tables;
+std::map<TableKey, std::shared_ptr<GlyphTable>>& Tables() {
+  static std::map<TableKey, std::shared_ptr<GlyphTable>> tables;
   return tables;
 }
 
@@ -353,6 +355,10 @@ LOGFONTW StockDescription(int which) {
 
 }  // namespace
 
+struct GlyphTable {
+  std::unordered_map<char32_t, Glyph> glyphs;
+};
+
 Font* StockFont(int which) {
   static Font* fonts[DEFAULT_GUI_FONT + 1] = {};
   static std::once_flag once;
@@ -399,9 +405,24 @@ HFONT CreateFontIndirectA(const LOGFONTA* log) {
   return CreateFontIndirectW(&wide);
 }
 
+// Fonts with equal descriptions share one resolution (fontconfig's match is the slow part);
+// the table of them is bounded.
 const FontMatch* ResolveFont(Font& font) {
-  if (!font.match) font.match = Resolve(font.log);
-  return font.match;
+  if (font.match) return font.match.get();
+  LOGFONTW key = font.log;
+  const std::size_t faceLength = FaceLength(key.lfFaceName);
+  std::fill(key.lfFaceName + faceLength, key.lfFaceName + kLfFaceSize, u'\0');
+  std::string bytes(reinterpret_cast<const char*>(&key), sizeof(key));
+  static std::map<std::string, std::shared_ptr<const FontMatch>> resolved;
+  auto it = resolved.find(bytes);
+  if (it == resolved.end()) {
+    std::shared_ptr<const FontMatch> made(Resolve(key));
+    if (!made) return nullptr;
+    if (resolved.size() >= 256) resolved.clear();
+    it = resolved.emplace(std::move(bytes), std::move(made)).first;
+  }
+  font.match = it->second;
+  return font.match.get();
 }
 
 Font& FontOf(DC& dc) { return dc.state.font ? *dc.state.font : *StockFont(SYSTEM_FONT); }
@@ -412,17 +433,22 @@ bool DrawsBilevel(const DC& dc, const Font& font) {
 }
 
 const Glyph* GlyphOf(const FontMatch& m, char32_t c, bool bilevel) {
-  const long escapement = std::lround(m.escapement * 1800.0 / M_PI);
-  const TableKey key{m.file, m.index, m.ppemX, m.ppemY, escapement, m.emboldens, m.obliques,
-                     bilevel};
-  auto& tables = Tables();
-  auto table = tables.find(key);
-  if (table == tables.end()) {
-    if (tables.size() >= kMaxTables) tables.erase(tables.begin());
-    table = tables.emplace(key, GlyphTable{}).first;
+  std::shared_ptr<GlyphTable>& table = m.tables[bilevel ? 1 : 0];
+  if (!table) {
+    const long escapement = std::lround(m.escapement * 1800.0 / M_PI);
+    const TableKey key{m.file, m.index, m.ppemX, m.ppemY, escapement, m.emboldens, m.obliques,
+                       bilevel};
+    auto& tables = Tables();
+    auto found = tables.find(key);
+    if (found == tables.end()) {
+      if (tables.size() >= kMaxTables) tables.erase(tables.begin());
+      found = tables.emplace(key, std::make_shared<GlyphTable>()).first;
+    }
+    table = found->second;
   }
-  auto hit = table->second.find(c);
-  if (hit != table->second.end()) return &hit->second;
+  auto& glyphs = table->glyphs;
+  auto hit = glyphs.find(c);
+  if (hit != glyphs.end()) return &hit->second;
 
   Glyph g;
   FT_Face face = FaceOf(m.file, m.index);
@@ -442,8 +468,8 @@ const Glyph* GlyphOf(const FontMatch& m, char32_t c, bool bilevel) {
   // Control characters draw nothing and advance nothing; other missing ones the box.
   if (!done && c < 0x20) done = true;
   if (!done && !Render(m, face, index, bilevel, g)) return nullptr;
-  if (table->second.size() >= kMaxGlyphsPerTable) table->second.clear();
-  return &table->second.emplace(c, std::move(g)).first->second;
+  if (glyphs.size() >= kMaxGlyphsPerTable) glyphs.clear();
+  return &glyphs.emplace(c, std::move(g)).first->second;
 }
 
 }  // namespace plat

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ struct Glyph {
   int advance = 0;
 };
 
+struct GlyphTable;
+
 // What a logical font resolved to: the face file and its pixel sizes, the metrics the
 // context reports, and the synthetic styles applied where the matched face lacks them.
 struct FontMatch {
@@ -40,6 +43,9 @@ struct FontMatch {
   int underlinePosition = 0, underlineThickness = 1;  // below the baseline, pixels
   int strikePosition = 0, strikeThickness = 1;        // above the baseline, pixels
   bool fixedPitch = false;
+  // The glyph tables (coverage, bilevel) last used, kept beside the bounded cache's own
+  // references so that drawing needs no cache search.
+  mutable std::shared_ptr<GlyphTable> tables[2];
 };
 
 // Resolves a font (first use), under the text lock. Null only when no face can be loaded.

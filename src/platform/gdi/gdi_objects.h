@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -73,7 +74,7 @@ struct FontMatch;
 struct Font : GdiObject {
   ~Font() override;
   LOGFONTW log{};
-  FontMatch* match = nullptr;  // owned; null until resolved
+  std::shared_ptr<const FontMatch> match;  // null until resolved; shared by equal fonts
 };
 
 // A bitmap: its pixels, and for 1 and 8 bits its colour table. `view` describes the pixels

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include <vexa/text.h>
@@ -57,17 +58,28 @@ void TextPen::Plot(int x, int y, std::uint8_t a) {
     return;
   }
   auto mix = [a](unsigned d, unsigned t) { return (d * (255u - a) + t * a + 127u) / 255u; };
-  if (b.depth == 24 || b.depth == 32) {
-    std::uint8_t* p = b.Row(y) + static_cast<std::ptrdiff_t>(x) * (b.depth / 8);
-    p[0] = static_cast<std::uint8_t>(mix(p[0], (color_ >> 16) & 0xFF));
-    p[1] = static_cast<std::uint8_t>(mix(p[1], (color_ >> 8) & 0xFF));
-    p[2] = static_cast<std::uint8_t>(mix(p[2], color_ & 0xFF));
-    return;
-  }
   const COLORREF d = ColorOfValue(b, ReadValue(b, x, y));
   const COLORREF c = mix(d & 0xFF, color_ & 0xFF) | mix((d >> 8) & 0xFF, (color_ >> 8) & 0xFF) << 8 |
                      mix((d >> 16) & 0xFF, (color_ >> 16) & 0xFF) << 16;
   WriteValue(b, x, y, ValueOfColor(b, c));
+}
+
+// Plot for 24- and 32-bit rows without the per-pixel format dispatch.
+void TextPen::BlendRow(std::uint8_t* row, int bytes, int x0, int x1,
+                       const std::uint8_t* coverage) const {
+  const unsigned tb = (color_ >> 16) & 0xFF, tg = (color_ >> 8) & 0xFF, tr = color_ & 0xFF;
+  std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x0) * bytes;
+  for (int x = x0; x < x1; ++x, p += bytes) {
+    const unsigned a = coverage[x];
+    if (!a) continue;
+    if (a == 255 || bilevel_) {
+      std::memcpy(p, &value_, static_cast<std::size_t>(bytes));
+      continue;
+    }
+    p[0] = static_cast<std::uint8_t>((p[0] * (255u - a) + tb * a + 127u) / 255u);
+    p[1] = static_cast<std::uint8_t>((p[1] * (255u - a) + tg * a + 127u) / 255u);
+    p[2] = static_cast<std::uint8_t>((p[2] * (255u - a) + tr * a + 127u) / 255u);
+  }
 }
 
 void TextPen::Draw(std::u16string_view text, double x, double y, const int* dx,
@@ -97,8 +109,13 @@ void TextPen::Draw(std::u16string_view text, double x, double y, const int* dx,
       const int x0 = std::max<int>(left, r.left), x1 = std::min<int>(left + g->width, r.right);
       const int y0 = std::max<int>(top, r.top), y1 = std::min<int>(top + g->height, r.bottom);
       if (x0 >= x1 || y0 >= y1) continue;
+      const bool direct = b.depth == 24 || b.depth == 32;
       for (int py = y0; py < y1; ++py) {
         const std::uint8_t* row = g->coverage.data() + static_cast<std::size_t>(py - top) * g->width;
+        if (direct) {
+          BlendRow(b.Row(py), b.depth / 8, x0, x1, row - left);
+          continue;
+        }
         for (int px = x0; px < x1; ++px)
           if (row[px - left]) Plot(px, py, row[px - left]);
       }

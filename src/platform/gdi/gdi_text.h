@@ -38,6 +38,7 @@ class TextPen {
 
  private:
   void Plot(int x, int y, std::uint8_t coverage);
+  void BlendRow(std::uint8_t* row, int bytes, int x0, int x1, const std::uint8_t* coverage) const;
   DC& dc_;
   Font* font_;
   const FontMatch* match_ = nullptr;
