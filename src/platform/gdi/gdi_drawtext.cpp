@@ -247,7 +247,7 @@ int DrawTextExW(HDC handle, const WCHAR* text, int length, RECT* rect, UINT form
   if (format & DT_CALCRECT) {
     std::int64_t widest = 0;
     for (const Line& line : lines) widest = std::max(widest, formatter.Width(line.text));
-    rect->right = ClampCoordinate(rect->left + leftMargin + widest + rightMargin);
+    rect->right = ClampCoordinate(std::int64_t{rect->left} + leftMargin + widest + rightMargin);
     rect->bottom = ClampCoordinate(rect->top + height);
     return static_cast<int>(std::min<std::int64_t>(height, 1 << 27));
   }

@@ -35,7 +35,8 @@ namespace {
 
 // Pixel sizes beyond this are clamped: a glyph bitmap of such a size would be megabytes.
 constexpr int kMaxPixelsPerEm = 1024;
-// Cache bounds: open face files, glyph tables (face, size, transform, mode) and glyphs per table.
+// The caches below live as long as the process (never destroyed at exit, so nothing drawing
+// late in a process finds them gone). Cache bounds: open face files, glyph tables (face, size, transform, mode) and glyphs per table.
 constexpr std::size_t kMaxFaces = 16, kMaxTables = 48, kMaxGlyphsPerTable = 2048;
 
 FT_Library Library() {
@@ -58,8 +59,8 @@ struct OpenFace {
   FT_Face face;
 };
 std::vector<OpenFace>& Faces() {
-  static std::vector<OpenFace> faces;
-  return faces;
+  static auto* faces = new std::vector<OpenFace>;  // lives as long as the process
+  return *faces;
 }
 
 FT_Face FaceOf(const std::string& file, int index) {
@@ -260,15 +261,40 @@ FontMatch* Resolve(const LOGFONTW& log) {
 using TableKey = std::tuple<std::string, int, int, int, long, bool, bool, bool>;
 
 std::map<TableKey, std::shared_ptr<GlyphTable>>& Tables() {
-  static std::map<TableKey, std::shared_ptr<GlyphTable>> tables;
-  return tables;
+  static auto* tables = new std::map<TableKey, std::shared_ptr<GlyphTable>>;
+  return *tables;
 }
 
 // The face fontconfig offers for a character the primary face lacks, by character; an empty
 // file means none has it.
 std::unordered_map<char32_t, std::pair<std::string, int>>& Fallbacks() {
-  static std::unordered_map<char32_t, std::pair<std::string, int>> fallbacks;
-  return fallbacks;
+  static auto* fallbacks = new std::unordered_map<char32_t, std::pair<std::string, int>>;
+  return *fallbacks;
+}
+
+// Faces in fontconfig's order of preference for a family, sorted once per family. The lookup
+// reads each face's character set from fontconfig's cache and builds none of its own.
+FcFontSet* SortedFaces(const std::string& family) {
+  static auto* sortedFaces = new std::map<std::string, FcFontSet*>;
+  auto& sorted = *sortedFaces;
+  auto it = sorted.find(family);
+  if (it != sorted.end()) return it->second;
+  FcFontSet* set = nullptr;
+  Pattern p(FcPatternCreate());
+  if (p) {
+    FcPatternAddString(p.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddBool(p.get(), FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, p.get(), FcMatchPattern);
+    FcDefaultSubstitute(p.get());
+    FcResult result = FcResultNoMatch;
+    set = FcFontSort(nullptr, p.get(), FcFalse, nullptr, &result);
+  }
+  if (sorted.size() >= 64) {
+    for (auto& entry : sorted) FcFontSetDestroy(entry.second);
+    sorted.clear();
+  }
+  sorted.emplace(family, set);
+  return set;
 }
 
 std::pair<std::string, int> FallbackFor(const FontMatch& m, char32_t c) {
@@ -276,25 +302,19 @@ std::pair<std::string, int> FallbackFor(const FontMatch& m, char32_t c) {
   auto it = fallbacks.find(c);
   if (it != fallbacks.end()) return it->second;
   std::pair<std::string, int> found{"", 0};
-  Pattern p(FcPatternCreate());
-  FcCharSet* set = FcCharSetCreate();
-  if (p && set && FcCharSetAddChar(set, c)) {
-    FcPatternAddString(p.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(m.family.c_str()));
-    FcPatternAddCharSet(p.get(), FC_CHARSET, set);
-    FcPatternAddBool(p.get(), FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, p.get(), FcMatchPattern);
-    FcDefaultSubstitute(p.get());
-    Pattern matched = Match(p.get());
-    FcCharSet* has = nullptr;
-    FcChar8* file = nullptr;
-    if (matched && FcPatternGetCharSet(matched.get(), FC_CHARSET, 0, &has) == FcResultMatch &&
-        FcCharSetHasChar(has, c) &&
-        FcPatternGetString(matched.get(), FC_FILE, 0, &file) == FcResultMatch) {
+  if (FcFontSet* set = SortedFaces(m.family)) {
+    for (int i = 0; i < set->nfont; ++i) {
+      FcCharSet* has = nullptr;
+      FcChar8* file = nullptr;
+      if (FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &has) != FcResultMatch ||
+          !FcCharSetHasChar(has, c) ||
+          FcPatternGetString(set->fonts[i], FC_FILE, 0, &file) != FcResultMatch)
+        continue;
       found.first = reinterpret_cast<const char*>(file);
-      FcPatternGetInteger(matched.get(), FC_INDEX, 0, &found.second);
+      FcPatternGetInteger(set->fonts[i], FC_INDEX, 0, &found.second);
+      break;
     }
   }
-  if (set) FcCharSetDestroy(set);
   if (fallbacks.size() > 4096) fallbacks.clear();
   fallbacks.emplace(c, found);
   return found;
@@ -413,7 +433,8 @@ const FontMatch* ResolveFont(Font& font) {
   const std::size_t faceLength = FaceLength(key.lfFaceName);
   std::fill(key.lfFaceName + faceLength, key.lfFaceName + kLfFaceSize, u'\0');
   std::string bytes(reinterpret_cast<const char*>(&key), sizeof(key));
-  static std::map<std::string, std::shared_ptr<const FontMatch>> resolved;
+  static auto* resolvedFonts = new std::map<std::string, std::shared_ptr<const FontMatch>>;
+  auto& resolved = *resolvedFonts;
   auto it = resolved.find(bytes);
   if (it == resolved.end()) {
     std::shared_ptr<const FontMatch> made(Resolve(key));
@@ -473,3 +494,10 @@ const Glyph* GlyphOf(const FontMatch& m, char32_t c, bool bilevel) {
 }
 
 }  // namespace plat
+
+// fontconfig keeps character sets whose leaves it links by offsets rather than pointers, and
+// the leak checker of sanitizer builds cannot follow those: it would report fontconfig's own
+// live caches at exit. Weak, so that a program's own suppression list takes precedence.
+extern "C" __attribute__((weak, visibility("default"))) const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
