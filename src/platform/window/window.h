@@ -28,6 +28,9 @@ inline constexpr UINT SWP_NOSIZE = 0x1, SWP_NOMOVE = 0x2, SWP_NOZORDER = 0x4, SW
 struct Window {
   SDL_Window* sdl = nullptr;
   DWORD style = 0;
+  // The window procedure and words (see messages.h).
+  std::intptr_t (*procedure)(Window*, UINT, std::uintptr_t, std::intptr_t) = nullptr;
+  std::intptr_t words[4] = {};
 };
 
 // A window with a client area of width x height at (x, y) of the screen; shown when the style
