@@ -19,9 +19,8 @@ void DropSurface(cSurfaceObject** surface, cSurfaceImplementation** implementati
 }  // namespace
 
 int SetBackBuffer(GameWindow* window, cSurfaceObject* surface) {
-  if (!IsValidWindowObject(window) || !surface) return 0;
+  if (!IsValidWindowObject(window) || !surface || !surface->IsValid()) return 0;
   cSurfaceImplementation* implementation = surface->GetImplementation();
-  if (!implementation) return 0;
   cSurfaceObject* previous = window->backBuffer;
   window->backBufferWidth = surface->GetWidth();
   window->backBufferHeight = surface->GetHeight();

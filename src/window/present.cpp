@@ -8,9 +8,11 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include <vexa/blit.h>
+#include <vexa/buffer_surface.h>
 #include <vexa/game_window.h>
 #include <vexa/image_bank.h>
 #include <vexa/library.h>
@@ -20,7 +22,6 @@
 #include "platform/gdi/gdi.h"
 #include "platform/window/messages.h"
 #include "platform/window/window.h"
-#include "surface/buffer_surface_storage.h"
 #include "window/game_window.h"
 #include "window/window_internal.h"
 
@@ -46,6 +47,16 @@ int DepthOfFormat(Uint32 format) {
   }
 }
 
+// A memory surface whose rows are someone else's: destroying it leaves them alone.
+class cFramebufferView : public cBufferSurface {
+ public:
+  cSurfaceImplementation* Destroy(unsigned flags) override {
+    storage = nullptr;
+    firstRow = nullptr;
+    return cBufferSurface::Destroy(flags);
+  }
+};
+
 // A memory surface over the pixels of a window's top-level framebuffer, clipped to the part
 // the window covers; (originX, originY) is where the window's client (0, 0) lies in it.
 struct FramebufferView {
@@ -70,14 +81,13 @@ struct FramebufferView {
     cSurfaceObject* prototype = nullptr;
     GetPrototype(&prototype, depth, kTypeMemory, kDriverNone);
     if (!prototype || !prototype->GetImplementation()) return false;
-    cSurfaceImplementation* view = prototype->GetImplementation()->CreateCompatible(1, 1);
+    auto* view = new (std::nothrow) cFramebufferView;
     if (!view) return false;
-    FreeStorageBlock(&view->storage);
-    view->width = pixels->w;
-    view->height = pixels->h;
-    view->stride = view->pitch = pixels->pitch;
+    InitCompatible(view, prototype->GetImplementation(), pixels->w, pixels->h, pixels->pitch);
     view->bottomUp = 0;
-    view->firstRow = static_cast<std::uint8_t*>(pixels->pixels);
+    view->stride = view->pitch = pixels->pitch;
+    // The renderer locks surfaces that have storage: the framebuffer stands in for it.
+    view->storage = view->firstRow = static_cast<std::uint8_t*>(pixels->pixels);
     view->clipLeft = std::max(0, originX);
     view->clipTop = std::max(0, originY);
     view->clipRight = std::min(pixels->w, originX + clientWidth);
