@@ -133,7 +133,7 @@ int CopyRects(GameWindow* window, const RECT& client, const RECT* rects, int cou
                  r.right - r.left, r.bottom - r.top, kModeOpaque, kEffectNone, 0, 0);
     shown[n++] = r;
   }
-  if (n) plat::PresentWindowRects(window->window, shown, n);
+  plat::PresentWindowRects(window->window, shown, n);
   return n;
 }
 

@@ -395,7 +395,8 @@ SDL_Surface* WindowFramebuffer(HWND handle) {
 
 void PresentWindowRects(HWND handle, const RECT* rects, int count) {
   Window* w = Live(handle);
-  if (!w || !rects || count <= 0) return;
+  if (!w || (!rects && count > 0)) return;
+  count = std::max(count, 0);
   POINT origin{0, 0};
   if (w->parent) VisibleInTop(w, &origin);
   std::vector<SDL_Rect> list;
