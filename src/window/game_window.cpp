@@ -232,6 +232,14 @@ GameWindow* BoundObject(HWND window) {
   return FindGameWindow(window);
 }
 
+void RefreshKeptDC(GameWindow* window) {
+  // A resized window has a new framebuffer: the kept context must not draw into the old one.
+  if (!window->dc) return;
+  plat::ReleaseDC(window->window, window->dc);
+  window->dc = plat::GetDC(window->window);
+  if (window->dc && window->selectedPalette) plat::SelectPalette(window->dc, window->selectedPalette, 0);
+}
+
 GameWindow* TakePendingObject() {
   GameWindow* window = pendingObject;
   pendingObject = nullptr;
@@ -383,8 +391,10 @@ int SizeGameWindow(GameWindow* window, int width, int height) {
     height = outer.bottom - outer.top;
   else if (height <= 0)
     height = window->nonClientHeight - height;
-  return plat::SetWindowPos(window->window, 0, 0, width, height,
-                            plat::SWP_NOMOVE | plat::SWP_NOZORDER);
+  const int done = plat::SetWindowPos(window->window, 0, 0, width, height,
+                                      plat::SWP_NOMOVE | plat::SWP_NOZORDER);
+  RefreshKeptDC(window);
+  return done;
 }
 
 int SetGameMenu(GameWindow* window, HMENU menu, int value) {

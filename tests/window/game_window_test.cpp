@@ -106,6 +106,18 @@ TEST_F(WindowTest, SizingByClientSizeAndKeptCoordinates) {
   EXPECT_EQ(after.left, before.left);
   EXPECT_EQ(after.top, before.top + 7);
 
+  // The kept context draws into the resized framebuffer.
+  ASSERT_EQ(SizeGameWindow(w, -500, -400), 1);
+  HDC dc = GetGameWindowDC(w);
+  ASSERT_EQ(dc, w->dc);
+  const RECT spot{450, 350, 460, 360};
+  plat::FillRect(dc, &spot, static_cast<HBRUSH>(plat::GetStockObject(plat::BLACK_BRUSH)));
+  FillFrame(w->window, 0xFFFFFF);
+  plat::FillRect(dc, &spot, static_cast<HBRUSH>(plat::GetStockObject(plat::BLACK_BRUSH)));
+  EXPECT_EQ(FramePixel(w->window, 455, 355), 0u);
+  ReleaseGameWindowDC(w, dc);  // the kept context stays
+  EXPECT_EQ(w->dc, dc);
+
   // A menu adds the menu bar to the non-client height and takes it away again.
   const int height = w->nonClientHeight;
   SetGameMenu(w, reinterpret_cast<HMENU>(std::uintptr_t{77}), 5);
