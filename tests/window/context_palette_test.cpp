@@ -114,6 +114,28 @@ TEST_F(WindowTest, SetUpdatesWindowsOfTheOldHandleSelectUpdatesAll) {
   for (HPALETTE h : {first, other, second, third, fourth}) plat::DeleteObject(h);
 }
 
+TEST_F(WindowTest, FullScreenWindowHoldsSelectionBackUnlessItAllowsIt) {
+  SetImageBankFormat(bank, 3);
+  GameWindowRecord r = Record(64, 48);
+  GameWindow* w = CreateGameWindow(bank, &r);
+  ASSERT_TRUE(IsValidWindowObject(w));
+  if (SDL_SetWindowFullscreen(w->window->sdl, SDL_WINDOW_FULLSCREEN) != 0 ||
+      !plat::IsFullScreen(w->window))
+    GTEST_SKIP() << "no full-screen mode here";
+  HPALETTE first = plat::CreatePalette(AsRecord(Ramp(7)));
+  ASSERT_EQ(SelectContextPalette(bank, first), 1);
+  EXPECT_EQ(w->selectedPalette, first);  // recorded, but not selected into the context
+  EXPECT_EQ(w->previousPalette, nullptr);
+  SetWindowOption(w, 10, kGameStateFullScreenPalette);
+  HPALETTE second = plat::CreatePalette(AsRecord(Ramp(8)));
+  ASSERT_EQ(SelectContextPalette(bank, second), 1);
+  EXPECT_NE(w->previousPalette, nullptr);
+  SDL_SetWindowFullscreen(w->window->sdl, 0);
+  DestroyGameWindow(w);
+  plat::DeleteObject(first);
+  plat::DeleteObject(second);
+}
+
 TEST(ContextPalette, SystemPaletteTakesWhatAShortRecordHas) {
   HPALETTE base = CreateSystemPalette(nullptr);
   ASSERT_NE(base, nullptr);
