@@ -179,7 +179,11 @@ GameWindow* Create(ImageBank* context, const GameWindowRecord* record, bool wide
       plat::SendMessage(frame->mdiClient, plat::WM_MDICREATE, 0,
                         reinterpret_cast<LPARAM>(&mdi));
     } else {
-      plat::CreateWindowEx(record->exStyle, className.c_str(), title.c_str(), record->style,
+      // A window a display driver will present is made ready for it.
+      const DWORD exStyle = record->exStyle | ((record->flags & kGameWindowDriverDisplay)
+                                                   ? plat::kExStyleOpenGL
+                                                   : 0);
+      plat::CreateWindowEx(exStyle, className.c_str(), title.c_str(), record->style,
                            record->x, record->y, std::max(1, std::abs(record->width)),
                            std::max(1, std::abs(record->height)), record->parent, record->menu,
                            record->instance, const_cast<GameWindowRecord*>(record), procedure);
