@@ -84,10 +84,13 @@ TEST_F(WindowTest, SetUpdatesWindowsOfTheOldHandleSelectUpdatesAll) {
   EXPECT_EQ(b->selectedPalette, first);
   EXPECT_NE(a->previousPalette, nullptr);
   EXPECT_EQ(buffer->GetPaletteColor(20), static_cast<COLORREF>(22 | (20 << 8) | (235 << 16)));
-  // Selecting the same handle again changes nothing.
+  // Selecting the same handle again keeps the palette and reaches windows made since.
   PaletteObject* kept = bank->palette;
+  GameWindow* late = CreateGameWindow(bank, &r);
   ASSERT_EQ(SelectContextPalette(bank, first), 1);
   EXPECT_EQ(bank->palette, kept);
+  EXPECT_EQ(late->selectedPalette, first);
+  DestroyGameWindow(late);
 
   // b holds another handle: a Set only reaches a.
   HPALETTE other = plat::CreatePalette(AsRecord(Ramp(3)));
