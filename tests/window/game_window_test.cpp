@@ -72,13 +72,17 @@ TEST_F(WindowTest, CreatedWindowKeepsItsContextAndSizesFromClientAndMaximum) {
 
   // A positive maximum is a window size: the non-client extra comes off.
   GameWindowRecord r2 = Record(200, 100, 0);
-  r2.maxWidth = 500 + 0;
+  r2.maxWidth = 500;
   r2.maxHeight = 400;
+  r2.title = u"wide \u00e9";  // the wide form reads UTF-16 texts
+  r2.className = u"vexa-test-wide";
   GameWindow* w2 = CreateGameWindowW(bank, &r2);
   ASSERT_TRUE(IsValidWindowObject(w2));
   EXPECT_EQ(w2->dirtyRects, nullptr);
   EXPECT_EQ(w2->workBlockSize, 56u);
   EXPECT_TRUE(w2->flags & kGameWindowWide);
+  EXPECT_STREQ(plat::GetClassName(w2->window), "vexa-test-wide");
+  EXPECT_EQ(plat::GetWindowProc(w2->window), &GameWindowProcW);
   GetClientArea(w2, &area);
   EXPECT_EQ(area.right, 500 - w2->nonClientWidth);
   EXPECT_EQ(area.bottom, 400 - w2->nonClientHeight);
