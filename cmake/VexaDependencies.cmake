@@ -4,6 +4,8 @@ find_package(Threads REQUIRED)
 pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 pkg_check_modules(LZ4 REQUIRED IMPORTED_TARGET liblz4)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+# The display's vertical-blank wait (src/platform/window/vblank.cpp).
+pkg_check_modules(DRM REQUIRED IMPORTED_TARGET libdrm)
 pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
 pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
 # giflib ships no pkg-config file.
@@ -15,5 +17,5 @@ pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 
 set(VEXA_LIBRARY_DEPS PkgConfig::ZLIB PkgConfig::LZ4 PkgConfig::SDL2 PkgConfig::FREETYPE PkgConfig::FONTCONFIG
-    Threads::Threads ${CMAKE_DL_LIBS})
+    PkgConfig::DRM Threads::Threads ${CMAKE_DL_LIBS})
 set(VEXA_PKGCONFIG_REQUIRES "zlib liblz4 sdl2 freetype2 fontconfig")
