@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include <vexa/collision_map.h>
 #include <vexa/collision_mask.h>
@@ -87,17 +88,6 @@ std::uint16_t Word(const std::uint8_t* row, std::int64_t index) {
 }
 void PutWord(std::uint8_t* row, std::int64_t index, std::uint16_t w) {
   std::memcpy(row + index * 2, &w, 2);
-}
-
-// 16 bits of a mask row starting at bit `offset` (may be negative); bits outside read as 0.
-std::uint16_t Bits(const std::uint8_t* row, std::int64_t words, std::int64_t offset) {
-  if (offset <= -16 || offset >= words * 16) return 0;
-  if (offset < 0) return static_cast<std::uint16_t>(Word(row, 0) << -offset);
-  const std::int64_t index = offset >> 4;
-  const int shift = static_cast<int>(offset & 15);
-  std::uint32_t pair = Word(row, index);
-  if (index + 1 < words) pair |= std::uint32_t{Word(row, index + 1)} << 16;
-  return static_cast<std::uint16_t>(pair >> shift);
 }
 
 // Bits first..last (inclusive, 0-15) of a word.
@@ -205,6 +195,35 @@ int FillCollisionMapRect(GameWindow* window, int left, int top, int right, int b
   return count ? 1 : 0;
 }
 
+namespace {
+
+// 64 bits of a mask row starting at bit `offset` (bits outside the row read as 0).
+std::uint64_t Window(const std::uint8_t* row, std::int64_t rowBytes, std::int64_t offset) {
+  if (offset <= -64 || offset >= rowBytes * 8) return 0;
+  const std::int64_t first = offset >> 3;  // rounds towards minus infinity
+  const int shift = static_cast<int>(offset & 7);
+  std::uint8_t bytes[9];
+  if (first >= 0 && first + 9 <= rowBytes) {
+    std::memcpy(bytes, row + first, 9);
+  } else {
+    for (int i = 0; i < 9; ++i) {
+      const std::int64_t at = first + i;
+      bytes[i] = at >= 0 && at < rowBytes ? row[at] : 0;
+    }
+  }
+  std::uint64_t low;
+  std::memcpy(&low, bytes, 8);
+  if (shift == 0) return low;
+  return (low >> shift) | (std::uint64_t{bytes[8]} << (64 - shift));
+}
+
+// Bits first..last (inclusive, 0-63) of a 64-bit word.
+std::uint64_t Span64(std::int64_t first, std::int64_t last) {
+  return (~std::uint64_t{0} << first) & (~std::uint64_t{0} >> (63 - last));
+}
+
+}  // namespace
+
 int StampMaskInMap(GameWindow* window, int image, int x, int y, int mode) {
   if (!HasMap(window)) return 0;
   const CollisionMask* mask = GetImageMask(window->context, image, 0);
@@ -216,22 +235,35 @@ int StampMaskInMap(GameWindow* window, int image, int x, int y, int mode) {
   PlaneOp ops[2];
   const int count = PlaneOps(window, mode, ops);
   const std::uint8_t* bits = MaskBits(mask);
-  const std::int64_t maskWords = mask->rowBytes / 2;
   const int rowBytes = window->planeRowBytes;
-  const std::int64_t firstWord = box.left >> 4, lastWord = box.right >> 4;
-  const std::uint16_t firstEdge = Span(static_cast<int>(box.left & 15), 15);
-  const std::uint16_t lastEdge = Span(0, static_cast<int>(box.right & 15));
-  for (int i = 0; i < count; ++i) {
-    for (std::int64_t row = box.top; row <= box.bottom; ++row) {
-      const std::uint8_t* source = bits + (row - py) * mask->rowBytes;
+  // Whole 64-bit words of the plane row where they fit, single bytes at the row's end; the
+  // first and last word are cut to the clipped columns.
+  for (std::int64_t row = box.top; row <= box.bottom; ++row) {
+    const std::uint8_t* source = bits + (row - py) * mask->rowBytes;
+    for (int i = 0; i < count; ++i) {
       std::uint8_t* target = ops[i].plane + row * rowBytes;
-      for (std::int64_t w = firstWord; w <= lastWord; ++w) {
-        std::uint16_t stamp = Bits(source, maskWords, w * 16 - px);
-        if (w == firstWord) stamp &= firstEdge;
-        if (w == lastWord) stamp &= lastEdge;
-        if (!stamp) continue;
-        const std::uint16_t old = Word(target, w);
-        PutWord(target, w, ops[i].set ? (old | stamp) : (old & ~stamp));
+      std::int64_t byte = box.left >> 3;
+      while (byte * 8 <= box.right) {
+        const std::int64_t first = std::max<std::int64_t>(box.left - byte * 8, 0);
+        if (byte + 8 <= rowBytes) {
+          const std::int64_t last = std::min<std::int64_t>(box.right - byte * 8, 63);
+          const std::uint64_t stamp =
+              Window(source, mask->rowBytes, byte * 8 - px) & Span64(first, last);
+          if (stamp) {
+            std::uint64_t old;
+            std::memcpy(&old, target + byte, 8);
+            old = ops[i].set ? (old | stamp) : (old & ~stamp);
+            std::memcpy(target + byte, &old, 8);
+          }
+          byte += 8;
+        } else {
+          const std::int64_t last = std::min<std::int64_t>(box.right - byte * 8, 7);
+          const auto stamp = static_cast<std::uint8_t>(Window(source, mask->rowBytes, byte * 8 - px) &
+                                                       Span64(first, last));
+          target[byte] = ops[i].set ? static_cast<std::uint8_t>(target[byte] | stamp)
+                                    : static_cast<std::uint8_t>(target[byte] & ~stamp);
+          byte += 1;
+        }
       }
     }
   }

@@ -40,15 +40,36 @@ inline bool Intersect(const RECT& a, const RECT& b) {
   return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 inline bool Empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
-RECT Grow(const RECT& r, int by);  // saturating at the int range
-RECT Union(const RECT& a, const RECT& b);
-// The area a sprite's pixels may touch at its current or pending rectangle (the smoothing
-// ring included).
-RECT TouchedCurrent(const Sprite* s);
-RECT TouchedPending(const Sprite* s);
-
 // Saturates a 64-bit coordinate into the int range.
-std::int32_t Clamp32(std::int64_t value);
+inline std::int32_t Clamp32(std::int64_t value) {
+  return static_cast<std::int32_t>(value < INT32_MIN ? INT32_MIN
+                                   : value > INT32_MAX ? INT32_MAX
+                                                       : value);
+}
+inline RECT Grow(const RECT& r, int by) {  // saturating at the int range
+  return RECT{Clamp32(std::int64_t{r.left} - by), Clamp32(std::int64_t{r.top} - by),
+              Clamp32(std::int64_t{r.right} + by), Clamp32(std::int64_t{r.bottom} + by)};
+}
+inline RECT Union(const RECT& a, const RECT& b) {
+  if (Empty(a)) return b;
+  if (Empty(b)) return a;
+  return RECT{a.left < b.left ? a.left : b.left, a.top < b.top ? a.top : b.top,
+              a.right > b.right ? a.right : b.right, a.bottom > b.bottom ? a.bottom : b.bottom};
+}
+// The area a sprite draws at its current rectangle (the smoothing ring included).
+inline RECT DrawnArea(const Sprite* s) {
+  return HasRing(s->ink) ? Grow(s->current.rect, 1) : s->current.rect;
+}
+// The area a sprite's pixels may touch at its current or pending rectangle (the smoothing
+// ring included); the current one also covers where it was last drawn, since an ink change
+// may have taken the ring away.
+inline RECT TouchedCurrent(const Sprite* s) {
+  const RECT r = DrawnArea(s);
+  return HasSaved(s) ? Union(r, s->saved) : r;
+}
+inline RECT TouchedPending(const Sprite* s) {
+  return HasRing(s->ink) ? Grow(s->pending.rect, 1) : s->pending.rect;
+}
 
 // Size and hot spot of a bank image; false when the image does not exist.
 bool ImageGeometry(ImageBank* bank, std::intptr_t image, int* width, int* height, int* hotX,

@@ -14,33 +14,6 @@
 
 namespace sprite {
 
-std::int32_t Clamp32(std::int64_t value) {
-  return static_cast<std::int32_t>(
-      std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                               std::numeric_limits<std::int32_t>::max()));
-}
-
-RECT Grow(const RECT& r, int by) {
-  return RECT{Clamp32(std::int64_t{r.left} - by), Clamp32(std::int64_t{r.top} - by),
-              Clamp32(std::int64_t{r.right} + by), Clamp32(std::int64_t{r.bottom} + by)};
-}
-
-RECT Union(const RECT& a, const RECT& b) {
-  if (Empty(a)) return b;
-  if (Empty(b)) return a;
-  return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-              std::max(a.bottom, b.bottom)};
-}
-
-RECT TouchedCurrent(const Sprite* s) {
-  const RECT r = HasRing(s->ink) ? Grow(s->current.rect, 1) : s->current.rect;
-  // Where it was drawn counts too: an ink change may have taken the ring away since.
-  return HasSaved(s) ? Union(r, s->saved) : r;
-}
-RECT TouchedPending(const Sprite* s) {
-  return HasRing(s->ink) ? Grow(s->pending.rect, 1) : s->pending.rect;
-}
-
 bool IsDriverSurface(cSurfaceImplementation* surface) {
   if (!surface) return false;
   const int kind = surface->GetKind();

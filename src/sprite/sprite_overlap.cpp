@@ -61,6 +61,16 @@ void Enter(OverlapIndex* index, Sprite* s, const RECT& area) {
       index->cells[cy * kGridCells + cx].push_back(s);
 }
 
+// Re-enters the sprite only when its cell range changed.
+void Move(OverlapIndex* index, Sprite* s, const RECT& area) {
+  if (!Empty(area) && s->cellLeft <= s->cellRight && s->cellLeft == Cell(area.left) &&
+      s->cellTop == Cell(area.top) && s->cellRight == Cell(area.right - 1) &&
+      s->cellBottom == Cell(area.bottom - 1))
+    return;
+  Leave(index, s);
+  Enter(index, s, area);
+}
+
 bool Add(Sprite* s, Sprite* other) {
   if (s->overlapCount == s->overlapCapacity) {
     const int capacity = s->overlapCapacity ? s->overlapCapacity * 2 : 8;
@@ -110,8 +120,7 @@ void RebuildOverlaps(GameWindow* window, Sprite* s) {
       s->overlaps[i] = s->overlaps[--s->overlapCount];
     }
   }
-  Leave(index, s);
-  Enter(index, s, area);
+  Move(index, s, area);
   const std::uint32_t stamp = ++index->stamp;
   for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
     for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)

@@ -332,7 +332,7 @@ int DrawSprites(GameWindow* window) {
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
     if ((s->flags & (kSpriteHidden | kSpriteFrozen)) || KeptOnScreen(s)) continue;
     if ((s->flags & (kSpriteDrawUnsaved | kSpriteFillErase)) == kSpriteDrawUnsaved) continue;
-    const RECT area = Meet(TouchedCurrent(s), clip);
+    const RECT area = Meet(DrawnArea(s), clip);
     if (Empty(s->current.rect) || Empty(area) || !Intersect(s->current.rect, clip) ||
         Invisible(s)) {
       ForgetSaved(s);

@@ -149,6 +149,14 @@ TEST_P(IncrementalRedraw, EqualsDrawingFromScratch) {
     scene.Frame();
     const std::vector<std::uint32_t> after = Raw(*scene.buffer);
     ASSERT_EQ(after, FromScratch(scene)) << "frame " << frame;
+    for (Sprite* s : scene.List()) {
+      if (s->saved.left == -1 && s->saved.top == -1) continue;
+      const int ring = (s->ink & kInkSmoothing) ? 1 : 0;
+      const RECT& r = s->current.rect;
+      ASSERT_TRUE(s->saved.left >= r.left - ring && s->saved.right <= r.right + ring &&
+                  s->saved.top >= r.top - ring && s->saved.bottom <= r.bottom + ring)
+          << "a sprite saves only what it covers";
+    }
     const int width = scene.buffer->GetWidth();
     for (size_t i = 0; i < after.size(); ++i)
       if (after[i] != before[i]) {
