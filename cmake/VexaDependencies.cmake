@@ -4,6 +4,8 @@ find_package(Threads REQUIRED)
 pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 pkg_check_modules(LZ4 REQUIRED IMPORTED_TARGET liblz4)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+# The display's vertical-blank wait (src/platform/window/vblank.cpp).
+pkg_check_modules(DRM REQUIRED IMPORTED_TARGET libdrm)
 pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
 pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
 # giflib ships no pkg-config file.
@@ -11,5 +13,5 @@ find_library(VEXA_GIF_LIBRARY gif REQUIRED)
 find_path(VEXA_GIF_INCLUDE gif_lib.h REQUIRED)
 pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 
-set(VEXA_LIBRARY_DEPS PkgConfig::ZLIB PkgConfig::LZ4 PkgConfig::SDL2 Threads::Threads ${CMAKE_DL_LIBS})
+set(VEXA_LIBRARY_DEPS PkgConfig::ZLIB PkgConfig::LZ4 PkgConfig::SDL2 PkgConfig::DRM Threads::Threads ${CMAKE_DL_LIBS})
 set(VEXA_PKGCONFIG_REQUIRES "zlib liblz4 sdl2")

@@ -181,6 +181,8 @@ inline constexpr std::uint16_t kBankSettingDestroying = 0x0001;
 inline constexpr std::uint32_t kPaletteModeNone = 4;
 inline constexpr int kAtlasPageCount = 8;
 
+struct GameWindow;
+
 struct ImageBank {
   std::uint32_t ownerValue;
   std::uint16_t formatWord;   // bits 0-3 the mode code of the bank's pixels
@@ -194,6 +196,9 @@ struct ImageBank {
   cSurfaceObject* atlasPages[kAtlasPageCount];
   std::int32_t cleanupCursor;  // index into list 4
   std::int32_t destroying;     // guards DestroyImageBank against re-entry
+  GameWindow* windows;         // the context's game windows, newest first
+  void* displayObject;         // the vertical-blank source, made on demand
+  HPALETTE paletteHandle;      // the handle the palette was last set or selected with
 };
 
 // ---- bank and lists ----------------------------------------------------------------------

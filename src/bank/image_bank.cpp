@@ -13,6 +13,7 @@
 #include "bank/bank_list.h"
 #include "bank/image_layout.h"
 #include "base/application_contexts.h"
+#include "base/context_teardown.h"
 #include "pixels/pixel_format.h"
 
 namespace vexa {
@@ -106,6 +107,7 @@ void DestroyImageBank(ImageBank* bank) {
   if (!bank || bank->destroying) return;
   bank->destroying = 1;
   bank->settingWord |= kBankSettingDestroying;
+  RunContextTeardown(bank);
   ReleaseBankResources(*bank);
   LeaveThreadContexts(bank);
   void* block = bank;

@@ -1,11 +1,14 @@
 // The window object: everything the library keeps about one game window. The window helpers,
 // the sprite manager, the collision map and the redraw cycle all work on this one record, so
-// its field order is fixed (checked below) and new fields only ever go at the end.
+// its field order is fixed (checked below) and new fields only ever go at the end. The
+// creation record, the flag and state bits and the failure values are public
+// (<vexa/game_window.h>).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include <vexa/game_window.h>
 #include <vexa/wintypes.h>
 
 struct ImageBank;
@@ -15,54 +18,6 @@ class cSurfaceImplementation;
 // Defined by the sprite layer, which sits above the windows.
 struct SpriteHeap;
 struct LayerRecord;
-
-// ---- creation record ----------------------------------------------------------------------
-
-// What a host fills in to create a game window. Handles and strings take native pointer size;
-// `size` counts the bytes the host filled: the adopted-window field is read only when `size`
-// reaches its end, and a size short of `kind`/`flags` is refused.
-struct GameWindowRecord {
-  std::uint32_t size;
-  HINSTANCE instance;
-  HMENU menu;  // or the child identifier
-  HWND parent;
-  std::int32_t width, height;  // negative: a client size
-  std::int32_t y, x;
-  DWORD style;
-  const void* title;      // char or WCHAR text, by the form called
-  const void* className;  // likewise
-  DWORD exStyle;
-  std::int32_t maxWidth, maxHeight;  // maximum client size; negative: taken as is
-  HCURSOR cursor;                    // 1: the standard arrow
-  HBRUSH background;                 // 1: the stock white brush; kind 1: a palette colour
-  std::int32_t kind;                 // 1: palette and dirty list, 3: existing window, else new
-  std::uint32_t flags;               // creation flags (kGameWindow* below)
-  HWND adoptedWindow;                // present when `size` reaches the end of the record
-};
-
-inline constexpr std::uint32_t kGameWindowRecordFixedSize =
-    offsetof(GameWindowRecord, adoptedWindow);
-inline constexpr std::uint32_t kGameWindowRecordFullSize = sizeof(GameWindowRecord);
-
-// ---- flags and state words ----------------------------------------------------------------
-
-// Flags word: the creation flags in the low bits, then what creation and attachment found.
-inline constexpr std::uint16_t kGameWindowStretch = 0x0001;      // stretch the buffer to the client
-inline constexpr std::uint16_t kGameWindowContainDirty = 0x0010;  // dirty list: containment mode
-inline constexpr std::uint16_t kGameWindowDriverDisplay = 0x0020;  // a display driver presents
-inline constexpr std::uint16_t kGameWindowMdiFrame = 0x0200;
-inline constexpr std::uint16_t kGameWindowOwnDC = 0x0400;  // the device context is kept
-inline constexpr std::uint16_t kGameWindowMdiChild = 0x0800;
-inline constexpr std::uint16_t kGameWindowWide = 0x1000;        // created with the wide calls
-inline constexpr std::uint16_t kGameWindowBackBuffer = 0x2000;  // a back buffer is attached
-inline constexpr std::uint16_t kGameWindowAdopted = 0x4000;
-inline constexpr std::uint16_t kGameWindowExisting = 0x8000;  // kind 3: the parent window
-
-// State word.
-inline constexpr std::uint16_t kGameStatePresentOff = 0x0001;
-inline constexpr std::uint16_t kGameStateFullScreenPalette = 0x0002;
-inline constexpr std::uint16_t kGameStateWaitBlank = 0x0008;
-inline constexpr std::uint16_t kGameStatePrivateSaves = 0x0010;  // sprites keep save-unders
 
 // ---- dirty rectangles ---------------------------------------------------------------------
 
@@ -211,11 +166,8 @@ static_assert(alignof(GameWindow) == alignof(void*), "natural alignment");
 
 // ---- failure values -----------------------------------------------------------------------
 
-// Creation answers these instead of a window object; every function that takes a window
-// object treats them (and null) as "no window".
-inline constexpr std::uintptr_t kGameWindowNoContext = 1;
-inline constexpr std::uintptr_t kGameWindowNotCreated = 2;
-
+// The failure values of creation (kGameWindowNoContext, kGameWindowNotCreated) count as
+// "no window" everywhere, like null.
 inline bool IsValidWindowObject(const GameWindow* window) {
   return reinterpret_cast<std::uintptr_t>(window) > kGameWindowNotCreated;
 }

@@ -134,3 +134,20 @@ void FailEventCreations(int count) {
 }
 
 }  // namespace plat::timer
+
+namespace plat::timer {
+
+void SleepMs(std::uint32_t ms) {
+  bool manual;
+  {
+    std::lock_guard lock(State().mutex);
+    manual = State().manual;
+  }
+  if (manual) {
+    AdvanceManualClock(ms);
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace plat::timer

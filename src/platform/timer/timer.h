@@ -15,6 +15,10 @@ using Callback = void (*)(void* user);
 // Milliseconds since an arbitrary start (the manual clock's value in manual mode).
 std::uint32_t TimeGetTime();
 
+// Waits `ms` milliseconds; in manual mode it advances the manual clock instead (running the
+// events that fall due), so code that sleeps can be tested without waiting.
+void SleepMs(std::uint32_t ms);
+
 // An identifier (non-zero), or 0 when the event cannot be created.
 std::uint32_t SetEvent(std::uint32_t delayMs, std::uint32_t resolutionMs, Callback callback,
                        void* user);

@@ -56,3 +56,88 @@ LRESULT DispatchMessage(const MSG* message);
 void DiscardMessages(HWND window);
 
 }  // namespace plat
+
+namespace plat {
+
+// ---- window classes ---------------------------------------------------------------------------
+
+// The procedure windows of a class get when they are created without one. Registering a name
+// again replaces its procedure. "mdiclient" is built in.
+void RegisterWindowClass(const char* name, WNDPROC procedure);
+WNDPROC FindWindowClass(const char* name);
+
+// ---- default procedures and MDI -----------------------------------------------------------
+
+// WM_CLOSE destroys the window; everything else answers 0.
+LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT DefFrameProc(HWND window, HWND mdiClient, UINT message, WPARAM wParam, LPARAM lParam);
+// WM_CLOSE asks the MDI client to destroy the child.
+LRESULT DefMDIChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Creation data of an MDI client (the creation parameter of a "mdiclient" window).
+struct CLIENTCREATESTRUCT {
+  HMENU windowMenu;
+  UINT firstChildId;
+};
+// WM_MDICREATE's lParam; the client answers the new child window (class procedure, style
+// WS_CHILD | WS_VISIBLE added, child identifiers counted from the first).
+struct MDICREATESTRUCT {
+  const char* className;
+  const char* title;
+  HINSTANCE owner;
+  int x, y, cx, cy;
+  DWORD style;
+  LPARAM lParam;  // the children's creation parameter
+};
+
+// ---- painting -------------------------------------------------------------------------------
+
+struct PAINTSTRUCT {
+  HDC hdc;
+  BOOL erase;
+  RECT rcPaint;
+};
+// Adds a client rectangle (null: all of it) to the window's update area.
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+// The update area's bounding box; FALSE when nothing waits for painting.
+BOOL GetUpdateRect(HWND window, RECT* out);
+// A context on the window with the update area as rcPaint; the update area is emptied.
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+
+// ---- message-filter hooks -------------------------------------------------------------------
+
+struct HookRecord;
+using HHOOK = HookRecord*;
+using HOOKPROC = LRESULT (*)(int code, WPARAM wParam, LPARAM lParam);
+inline constexpr int MSGF_DIALOGBOX = 0, MSGF_MENU = 2;
+
+// Hooks of the calling thread, newest first. The procedure gets (code, 0, MSG*); a non-zero
+// answer swallows the message.
+HHOOK SetMessageFilterHook(HOOKPROC procedure);
+BOOL UnhookMessageFilter(HHOOK hook);
+// Calls the hooks after `hook` (negative codes go straight down the chain).
+LRESULT CallNextHook(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
+// Runs the calling thread's hooks on a message of a modal loop; TRUE when one swallowed it.
+BOOL CallMessageFilter(MSG* message, int code);
+
+// ---- the pump -------------------------------------------------------------------------------
+
+// Turns waiting SDL events into messages (resize: WM_SIZE; expose: WM_ERASEBKGND and
+// WM_PAINT; motion: WM_MOUSEMOVE to the child under the pointer; keys: WM_KEYDOWN / WM_KEYUP
+// to the focus window; close: WM_CLOSE; quit: a posted WM_QUIT) and delivers them and the
+// posted messages to the procedures. A modal loop passes its code (MSGF_DIALOGBOX, ...) and
+// every message first goes through the message-filter hooks; -1 runs no hooks. Returns the
+// number of messages delivered; *quit (when given) is set when WM_QUIT came.
+int PumpMessages(int filterCode = -1, BOOL* quit = nullptr);
+// The window keys go to (a top-level window's own by default).
+HWND SetFocus(HWND window);
+HWND GetFocus();
+
+inline LPARAM MakeLParam(int low, int high) {
+  return static_cast<LPARAM>(static_cast<std::uint32_t>((low & 0xFFFF) | (high << 16)));
+}
+inline int LowWord(LPARAM value) { return static_cast<std::int16_t>(value & 0xFFFF); }
+inline int HighWord(LPARAM value) { return static_cast<std::int16_t>((value >> 16) & 0xFFFF); }
+
+}  // namespace plat

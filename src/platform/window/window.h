@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include <vexa/wintypes.h>
 
@@ -14,7 +16,7 @@ struct SDL_Window;
 namespace plat {
 
 // Window styles the library uses.
-inline constexpr DWORD WS_POPUP = 0x80000000, WS_VISIBLE = 0x10000000, WS_CLIPSIBLINGS = 0x04000000,
+inline constexpr DWORD WS_POPUP = 0x80000000, WS_CHILD = 0x40000000, WS_VISIBLE = 0x10000000, WS_CLIPSIBLINGS = 0x04000000,
                        WS_CLIPCHILDREN = 0x02000000, WS_CAPTION = 0x00C00000,
                        WS_THICKFRAME = 0x00040000, WS_OVERLAPPEDWINDOW = 0x00CF0000;
 
@@ -25,12 +27,28 @@ inline constexpr DWORD kFullScreenStyle = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSI
 inline constexpr int SW_HIDE = 0, SW_SHOW = 5;
 inline constexpr UINT SWP_NOSIZE = 0x1, SWP_NOMOVE = 0x2, SWP_NOZORDER = 0x4, SWP_SHOWWINDOW = 0x40;
 
+// A top-level window is an SDL window. SDL has no child windows: a child is a rectangle of its
+// parent's client area, drawn into the top-level window's framebuffer through a view surface
+// and clipped to its parent; siblings are kept in creation order (later ones on top).
 struct Window {
-  SDL_Window* sdl = nullptr;
+  SDL_Window* sdl = nullptr;  // null for a child
   DWORD style = 0;
+  DWORD exStyle = 0;
   // The window procedure and words (see messages.h).
   std::intptr_t (*procedure)(Window*, UINT, std::uintptr_t, std::intptr_t) = nullptr;
   std::intptr_t words[4] = {};
+  std::string className;
+  std::uintptr_t id = 0;  // child identifier, or the menu handle of a top-level window
+  Window* parent = nullptr;
+  std::vector<Window*> children;
+  RECT rect{};  // a child's rectangle in its parent's client coordinates
+  SDL_Surface* view = nullptr;  // a child's framebuffer view into its top-level window
+  int menuStrip = 0;            // height of the menu bar above the client area
+  bool destroying = false;
+  bool foreign = false;  // a host's SDL window: never destroyed here
+  RECT update{};  // the area waiting for WM_PAINT
+  bool hasUpdate = false;
+  bool eraseUpdate = false;
 };
 
 // A window with a client area of width x height at (x, y) of the screen; shown when the style
@@ -38,6 +56,51 @@ struct Window {
 HWND CreateWindow(const char* title, DWORD style, int x, int y, int width, int height);
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
+
+// The window-creation record handed to the procedure's WM_CREATE as its lParam.
+struct CREATESTRUCT {
+  void* createParams;
+  HINSTANCE instance;
+  HMENU menu;
+  HWND parent;
+  int cy, cx, y, x;
+  DWORD style;
+  const void* name;
+  const void* className;
+  DWORD exStyle;
+};
+inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000);
+
+// The general form: a child (WS_CHILD with a parent) or a top-level window of width x height
+// with its frame, the procedure called with WM_CREATE (and the creation record) before this
+// returns; a procedure answering -1 fails the creation. `menu` is the child identifier of a
+// child. Null on failure.
+HWND CreateWindowEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
+                    int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                    void* createParams,
+                    std::intptr_t (*procedure)(Window*, UINT, std::uintptr_t, std::intptr_t));
+// A handle for a host's own SDL window (the same handle for the same window). DestroyWindow
+// forgets it without destroying the SDL window.
+HWND WrapSDLWindow(SDL_Window* window);
+HWND GetParent(HWND window);
+// TRUE when the window's top-level window fills the screen in a display mode of its own.
+BOOL IsFullScreen(HWND window);
+// Every live top-level window, oldest first.
+std::vector<HWND> TopLevelWindows();
+// The class name given at creation ("" for the simple form).
+const char* GetClassName(HWND window);
+// The top-level window a child belongs to (the window itself for a top-level window).
+HWND GetTopLevel(HWND window);
+// Converts a client point to screen coordinates.
+BOOL ClientToScreen(HWND window, POINT* point);
+// Maximum client size of a top-level window (SDL_SetWindowMaximumSize); 0 lifts the limit.
+void SetMaximumClientSize(HWND window, int width, int height);
+// The menu bar strip above the client area: a height of 0 removes it. The window rectangle
+// grows by it; the client area keeps its size.
+void SetMenuStrip(HWND window, int height);
+int MenuStripHeight(HWND window);
+// The height a menu bar takes.
+inline constexpr int kMenuBarHeight = 20;
 
 // The window's rectangle on the screen (frame included) and its client area (origin 0, 0).
 BOOL GetWindowRect(HWND window, RECT* out);
@@ -55,6 +118,22 @@ BOOL IsWindowVisible(HWND window);
 SDL_Surface* WindowFramebuffer(HWND window);
 // Shows the pixels of a client rectangle drawn into the framebuffer.
 void PresentWindowRect(HWND window, const RECT& rect);
+// Shows several client rectangles at once (one SDL_UpdateWindowSurfaceRects); the rectangles
+// must lie inside the client area. Keeps a copy of the last list for tests.
+void PresentWindowRects(HWND window, const RECT* rects, int count);
+// The rectangles of the last PresentWindowRects of a window's top-level window.
+std::vector<RECT> LastPresentedRects(HWND window);
+
+// ---- cursors ----------------------------------------------------------------------------------
+
+inline constexpr int IDC_ARROW = 32512, IDC_IBEAM = 32513, IDC_WAIT = 32514, IDC_CROSS = 32515,
+                     IDC_HAND = 32649;
+// The shared handle of a system cursor (never destroyed); null for an unknown identifier.
+HCURSOR LoadSystemCursor(int id);
+// Shows the cursor (system cursors through SDL's system cursors, others as colour cursors);
+// returns the previous one.
+HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor();
 
 // ---- display settings -----------------------------------------------------------------------
 

@@ -1,0 +1,313 @@
+// Presentation: the back buffer copied or stretched into the client area, the dirty list
+// pushed to the display, the window procedure that paints from the back buffer.
+//
+// The client area's pixels are the SDL window framebuffer, the same memory the window's
+// device context draws into. Copies go straight from the back buffer into a memory-surface
+// view of that framebuffer through the renderer (Blit / StretchBlit, opaque, no effect), and
+// only the rectangles copied are pushed to the screen in one SDL_UpdateWindowSurfaceRects.
+#include <SDL.h>
+
+#include <algorithm>
+#include <new>
+#include <string>
+
+#include <vexa/blit.h>
+#include <vexa/buffer_surface.h>
+#include <vexa/game_window.h>
+#include <vexa/image_bank.h>
+#include <vexa/library.h>
+#include <vexa/surface_implementation.h>
+#include <vexa/surface_object.h>
+
+#include "platform/gdi/gdi.h"
+#include "platform/window/messages.h"
+#include "platform/window/window.h"
+#include "window/game_window.h"
+#include "window/window_internal.h"
+
+namespace vexa::window {
+
+GameWindow* TakePendingObject();
+
+namespace {
+
+int DepthOfFormat(Uint32 format) {
+  switch (format) {
+    case SDL_PIXELFORMAT_ARGB8888:
+    case SDL_PIXELFORMAT_RGB888:
+      return 32;
+    case SDL_PIXELFORMAT_RGB565:
+      return 16;
+    case SDL_PIXELFORMAT_RGB555:
+      return 15;
+    case SDL_PIXELFORMAT_BGR24:
+      return 24;
+    default:
+      return 0;
+  }
+}
+
+// A memory surface whose rows are someone else's: destroying it leaves them alone.
+class cFramebufferView : public cBufferSurface {
+ public:
+  cSurfaceImplementation* Destroy(unsigned flags) override {
+    storage = nullptr;
+    firstRow = nullptr;
+    return cBufferSurface::Destroy(flags);
+  }
+};
+
+// A memory surface over the pixels of a window's top-level framebuffer, clipped to the part
+// the window covers; (originX, originY) is where the window's client (0, 0) lies in it.
+struct FramebufferView {
+  cSurfaceObject* object = nullptr;
+  int originX = 0;
+  int originY = 0;
+
+  ~FramebufferView() {
+    if (object) DeleteSurfaceObject(object);
+  }
+
+  bool Open(HWND window, int clientWidth, int clientHeight) {
+    HWND top = plat::GetTopLevel(window);
+    SDL_Surface* pixels = top ? plat::WindowFramebuffer(top) : nullptr;
+    const int depth = pixels ? DepthOfFormat(pixels->format->format) : 0;
+    if (!depth) return false;
+    POINT inTop{0, 0}, topOrigin{0, 0};
+    plat::ClientToScreen(window, &inTop);
+    plat::ClientToScreen(top, &topOrigin);
+    originX = inTop.x - topOrigin.x;
+    originY = inTop.y - topOrigin.y;
+    cSurfaceObject* prototype = nullptr;
+    GetPrototype(&prototype, depth, kTypeMemory, kDriverNone);
+    if (!prototype || !prototype->GetImplementation()) return false;
+    auto* view = new (std::nothrow) cFramebufferView;
+    if (!view) return false;
+    InitCompatible(view, prototype->GetImplementation(), pixels->w, pixels->h, pixels->pitch);
+    view->bottomUp = 0;
+    view->stride = view->pitch = pixels->pitch;
+    // The renderer locks surfaces that have storage: the framebuffer stands in for it.
+    view->storage = view->firstRow = static_cast<std::uint8_t*>(pixels->pixels);
+    view->clipLeft = std::max(0, originX);
+    view->clipTop = std::max(0, originY);
+    view->clipRight = std::min(pixels->w, originX + clientWidth);
+    view->clipBottom = std::min(pixels->h, originY + clientHeight);
+    object = NewSurfaceObject();
+    if (!object) {
+      view->Delete();
+      return false;
+    }
+    object->SetImplementation(view);
+    return view->clipLeft < view->clipRight && view->clipTop < view->clipBottom;
+  }
+};
+
+RECT Intersect(const RECT& a, const RECT& b) {
+  return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+              std::min(a.bottom, b.bottom)};
+}
+
+bool Empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
+
+bool Stretches(const GameWindow* window, const RECT& client) {
+  return (window->flags & kGameWindowStretch) &&
+         (client.right != window->backBuffer->GetWidth() ||
+          client.bottom != window->backBuffer->GetHeight());
+}
+
+// Copies the rectangles (client coordinates, already limited) and pushes them.
+int CopyRects(GameWindow* window, const RECT& client, const RECT* rects, int count) {
+  FramebufferView view;
+  if (!view.Open(window->window, client.right, client.bottom)) return 0;
+  cSurfaceObject* buffer = window->backBuffer;
+  const RECT limit = Intersect(client, RECT{0, 0, buffer->GetWidth(), buffer->GetHeight()});
+  RECT shown[kDirtyRectCapacity];
+  int n = 0;
+  for (int i = 0; i < count && n < kDirtyRectCapacity; ++i) {
+    RECT r = rects[i];
+    if (r.left > r.right) std::swap(r.left, r.right);
+    if (r.top > r.bottom) std::swap(r.top, r.bottom);
+    r = Intersect(r, limit);
+    if (Empty(r)) continue;
+    buffer->Blit(view.object, view.originX + r.left, view.originY + r.top, r.left, r.top,
+                 r.right - r.left, r.bottom - r.top, kModeOpaque, kEffectNone, 0, 0);
+    shown[n++] = r;
+  }
+  if (n) plat::PresentWindowRects(window->window, shown, n);
+  return n;
+}
+
+int StretchAll(GameWindow* window, const RECT& client) {
+  FramebufferView view;
+  if (!view.Open(window->window, client.right, client.bottom)) return 0;
+  cSurfaceObject* buffer = window->backBuffer;
+  buffer->StretchBlit(view.object, view.originX, view.originY, client.right, client.bottom, 0, 0,
+                      buffer->GetWidth(), buffer->GetHeight(), kModeOpaque, kEffectNone, 0, 0);
+  plat::PresentWindowRects(window->window, &client, 1);
+  return 1;
+}
+
+bool ClientOf(GameWindow* window, RECT* client) {
+  return plat::GetClientRect(window->window, client) && !Empty(*client);
+}
+
+}  // namespace
+
+int RedrawFromBackBuffer(GameWindow* window, const RECT& rect, RECT*, int) {
+  if (!window->backBuffer || (window->flags & kGameWindowDriverDisplay)) return 0;
+  RECT client{};
+  if (!ClientOf(window, &client)) return 0;
+  if (Stretches(window, client)) return StretchAll(window, client);
+  return CopyRects(window, client, &rect, 1);
+}
+
+}  // namespace vexa::window
+
+using namespace vexa::window;
+
+int PresentWindow(GameWindow* window) {
+  if (!IsValidWindowObject(window)) return 0;
+  // 1. Disabled, or nothing to show; a display driver presents its own buffers.
+  if ((window->state & kGameStatePresentOff) || !window->backBuffer) return 0;
+  if (window->flags & kGameWindowDriverDisplay) return 0;
+  // 2. Drawing queued on device contexts first, then the blank.
+  plat::GdiFlush();
+  WaitBeforePresent(window);
+  // 3. The stretched whole, or the dirty rectangles.
+  RECT client{};
+  if (!ClientOf(window, &client)) return 0;
+  int shown = 0;
+  if (Stretches(window, client)) {
+    shown = StretchAll(window, client);
+  } else if (window->dirtyRects) {
+    const DirtyRectList& list = *window->dirtyRects;
+    shown = CopyRects(window, client, list.rects,
+                      std::clamp(list.count, 0, kDirtyRectCapacity));
+  }
+  if (window->dirtyRects) window->dirtyRects->count = 0;
+  return shown ? 1 : 0;
+}
+
+int CopyToScreen(GameWindow* window) {
+  if (!IsValidWindowObject(window) || !window->backBuffer) return 0;
+  RECT client{};
+  if (!ClientOf(window, &client)) return 0;
+  plat::GdiFlush();
+  if (Stretches(window, client)) return StretchAll(window, client);
+  return CopyRects(window, client, &client, 1) ? 1 : 0;
+}
+
+// ---- the window procedure ---------------------------------------------------------------------
+
+namespace {
+
+struct MINMAXINFO {
+  POINT reserved, maxSize, maxPosition, minTrackSize, maxTrackSize;
+};
+
+std::intptr_t Default(GameWindow* window, HWND hwnd, UINT message, WPARAM wParam,
+                      LPARAM lParam) {
+  if (window && (window->flags & kGameWindowMdiFrame) && !(window->flags & kGameWindowMdiChild))
+    return plat::DefFrameProc(hwnd, window->mdiClient, message, wParam, lParam);
+  bool mdiChild = window && (window->flags & kGameWindowMdiChild);
+  if (!window) {
+    HWND parent = plat::GetParent(hwnd);
+    mdiChild = parent && std::string(plat::GetClassName(parent)) == "mdiclient";
+  }
+  if (mdiChild) return plat::DefMDIChildProc(hwnd, message, wParam, lParam);
+  return plat::DefWindowProc(hwnd, message, wParam, lParam);
+}
+
+std::intptr_t Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  GameWindow* window = message == plat::WM_CREATE ? nullptr : BoundObject(hwnd);
+  switch (message) {
+    case plat::WM_CREATE: {
+      window = TakePendingObject();
+      if (!window) return Default(nullptr, hwnd, message, wParam, lParam);
+      window->window = hwnd;
+      plat::SetWindowWord(hwnd, 0, reinterpret_cast<std::intptr_t>(window));
+      if ((window->flags & kGameWindowMdiFrame) && !(window->flags & kGameWindowMdiChild)) {
+        const auto* create = reinterpret_cast<const plat::CREATESTRUCT*>(lParam);
+        plat::CLIENTCREATESTRUCT client{nullptr, 50};
+        window->mdiClient = plat::CreateWindowEx(
+            0, "mdiclient", nullptr, 0x52300000, 0, 0, 600, 400, hwnd,
+            reinterpret_cast<HMENU>(std::uintptr_t{1}), create ? create->instance : nullptr,
+            &client, nullptr);
+        if (!window->mdiClient) return -1;
+      }
+      return 0;
+    }
+    case plat::WM_DESTROY:
+    case plat::WM_MDIDESTROY:
+      if (window) DestroyGameWindow(window);
+      return 0;
+    case plat::WM_SIZE: {
+      if (!window) break;
+      // The framebuffer moved: the kept context follows it.
+      if (window->dc) {
+        plat::ReleaseDC(hwnd, window->dc);
+        window->dc = plat::GetDC(hwnd);
+      }
+      const int width = plat::LowWord(lParam) & 0xFFFF, height = plat::HighWord(lParam) & 0xFFFF;
+      if (!window->sizingGuard &&
+          (width > window->maxClientWidth || height > window->maxClientHeight)) {
+        window->sizingGuard = 1;
+        plat::SetWindowPos(hwnd, 0, 0,
+                           std::min(width, window->maxClientWidth) + window->nonClientWidth,
+                           std::min(height, window->maxClientHeight) + window->nonClientHeight,
+                           plat::SWP_NOMOVE | plat::SWP_NOZORDER);
+        window->sizingGuard = 0;
+        return 0;
+      }
+      break;
+    }
+    case plat::WM_GETMINMAXINFO: {
+      if (!window || !lParam) break;
+      auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+      info->maxSize.x = info->maxTrackSize.x = window->maxClientWidth + window->nonClientWidth;
+      info->maxSize.y = info->maxTrackSize.y = window->maxClientHeight + window->nonClientHeight;
+      return 0;
+    }
+    case plat::WM_PAINT: {
+      if (!window) break;
+      plat::PAINTSTRUCT paint{};
+      if (!plat::BeginPaint(hwnd, &paint)) return 0;
+      if (window->backBuffer && !(window->flags & kGameWindowDriverDisplay))
+        RedrawFromBackBuffer(window, paint.rcPaint, nullptr, 0);
+      plat::EndPaint(hwnd, &paint);
+      return 0;
+    }
+    case plat::WM_ERASEBKGND: {
+      if (!window) break;
+      auto dc = reinterpret_cast<HDC>(wParam);
+      RECT clip{};
+      if (!dc || plat::GetClipBox(dc, &clip) == plat::RGN_ERROR) plat::GetClientRect(hwnd, &clip);
+      if (window->backBuffer) {
+        clip = Intersect(clip, RECT{0, 0, window->maxClientWidth, window->maxClientHeight});
+        RedrawFromBackBuffer(window, clip, nullptr, 0);
+      } else if (dc && window->backgroundBrush) {
+        plat::FillRect(dc, &clip, window->backgroundBrush);
+      }
+      return 1;
+    }
+    case plat::WM_MOUSEMOVE:
+      if (!window) break;
+      plat::SetCursor(window->cursor);
+      return 0;
+    default:
+      break;
+  }
+  return Default(window, hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+std::intptr_t GameWindowProc(HWND hwnd, UINT message, std::uintptr_t wParam,
+                             std::intptr_t lParam) {
+  return Procedure(hwnd, message, wParam, lParam);
+}
+
+std::intptr_t GameWindowProcW(HWND hwnd, UINT message, std::uintptr_t wParam,
+                              std::intptr_t lParam) {
+  return Procedure(hwnd, message, wParam, lParam);
+}

@@ -1,0 +1,40 @@
+// What the window helpers share between their files.
+#pragma once
+
+#include <cstdint>
+
+#include <vexa/wintypes.h>
+
+#include "window/game_window.h"
+
+class cSurfaceObject;
+
+namespace vexa::window {
+
+// The window object bound to a platform window (first window word), else the one of the
+// calling thread's contexts that holds it.
+GameWindow* BoundObject(HWND window);
+
+// Copies `rect` (client coordinates) of the back buffer to the window's client area, or
+// stretches the whole buffer when the window stretches and the sizes differ. The copied
+// client rectangles go to `shown` (capacity `capacity`); returns their number.
+int RedrawFromBackBuffer(GameWindow* window, const RECT& rect, RECT* shown, int capacity);
+
+// The platform clock and sleep (the manual clock in tests).
+std::uint32_t NowMs();
+void SleepMs(std::uint32_t ms);
+
+// Makes (or drops, when it cannot be made) the context's vertical-blank source after state
+// bit 0x8 was set; clears the bit when there is none.
+void PrepareBlankWait(GameWindow* window);
+// The wait before a present; records the present time.
+void WaitBeforePresent(GameWindow* window);
+// Releases the context's display object.
+void ReleaseDisplayObject(ImageBank* context);
+
+// Selects a palette into the window's context (remembering the previous one the first time).
+void SelectWindowPalette(GameWindow* window, HPALETTE palette);
+// Puts the window's previous palette back into its contexts.
+void RestoreWindowPalette(GameWindow* window);
+
+}  // namespace vexa::window
