@@ -85,8 +85,7 @@ struct SpriteHeap {
   SpriteBlock* lastFree;
   Sprite* firstSprite;  // head of the display list (drawn first, furthest back)
   Sprite* lastSprite;
-  std::uint16_t setting;  // the window's 16-bit setting kept here (SetWindowOption 2 and 4)
-  std::uint16_t reserved;
+  std::uint32_t reserved;
   std::uint32_t blockBytes;  // bytes of blocks after the header
   void* index;               // the overlap search index; created on demand, freed with the heap
 };

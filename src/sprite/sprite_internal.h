@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include <vexa/game_window.h>
 #include <vexa/image_bank.h>
 #include <vexa/sprite.h>
 
@@ -92,7 +93,7 @@ void MarkNeighbours(Sprite* s);
 void NoteChanged(GameWindow* window, Sprite* s);
 
 // Adds a rectangle to the window's dirty list.
-void ReportDirty(GameWindow* window, const RECT& rect);
+inline void ReportDirty(GameWindow* window, const RECT& rect) { AddDirtyRect(window, &rect); }
 
 // Destroys a sprite's transformed surface.
 void DropTransformed(Sprite* s);

@@ -108,8 +108,8 @@ TEST(SpriteHeap, FragmentationThenFullReuse) {
       ASSERT_EQ(DeleteSprite(scene.w(), live[i]), 1);
       live.erase(live.begin() + static_cast<std::ptrdiff_t>(i));
     }
-    CheckHeap(scene.window.spriteHeap);
-    CheckOrder(scene.window.spriteHeap);
+    CheckHeap(scene.w()->spriteHeap);
+    CheckOrder(scene.w()->spriteHeap);
   }
   while (live.size() < 40) live.push_back(CreateSprite(scene.w(), 0, 0, 0, 0, 0, 0, 0, 0));
   EXPECT_EQ(std::count(live.begin(), live.end(), nullptr), 0);
@@ -239,7 +239,7 @@ TEST(SpriteList, ZMovesKeepTheLayersZValues) {
   EXPECT_EQ(scene.List(), (std::vector<Sprite*>{s[3], s[0], s[1], s[2], s[4], other}));
   EXPECT_EQ(SwapSprites(w, s[0], other), 0) << "a swap across layers would unsort the list";
   EXPECT_EQ(zs(), (std::vector<int>{0, 10, 20, 30, 40, 0}));
-  CheckOrder(scene.window.spriteHeap);
+  CheckOrder(scene.w()->spriteHeap);
 }
 
 TEST(SpriteList, RunMovesRenumberTheRun) {
@@ -256,11 +256,11 @@ TEST(SpriteList, RunMovesRenumberTheRun) {
   EXPECT_EQ(scene.List(), (std::vector<Sprite*>{s[3], s[0], s[2], s[1], s[4]}));
   EXPECT_EQ(MoveSpriteRunBehind(w, s[3], s[0]), 0) << "nothing behind the run";
   EXPECT_EQ(MoveSpriteRunInFront(w, s[1], s[0]), 0) << "not a run in list order";
-  CheckOrder(scene.window.spriteHeap);
+  CheckOrder(scene.w()->spriteHeap);
   // Crowded z values: the list stays sorted.
   for (Sprite* p : s) p->z = 7;
   ASSERT_EQ(MoveSpriteRunInFront(w, s[3], s[2]), 1);
-  CheckOrder(scene.window.spriteHeap);
+  CheckOrder(scene.w()->spriteHeap);
 }
 
 TEST(SpriteList, SetSpriteLayerKeepsTheListSorted) {
@@ -271,16 +271,16 @@ TEST(SpriteList, SetSpriteLayerKeepsTheListSorted) {
   Sprite* c = CreateSprite(w, 0, 0, 0, 1, 3, 0, 0, 0);
   Sprite* d = CreateSprite(w, 0, 0, 0, 0, 0, 0, 0, 0);
   ASSERT_EQ(SetSpriteLayer(w, d, 1), 1);
-  CheckOrder(scene.window.spriteHeap);
+  CheckOrder(scene.w()->spriteHeap);
   EXPECT_EQ(GetSpriteLayer(w, d), 1);
   ASSERT_EQ(SetSpriteLayer(w, a, 1), 1) << "its own layer";
-  CheckOrder(scene.window.spriteHeap);
+  CheckOrder(scene.w()->spriteHeap);
   ASSERT_EQ(SetSpriteLayer(w, c, 0), 1);
   EXPECT_EQ(scene.List().front(), c);
   EXPECT_EQ(c->z, 1);
   ASSERT_EQ(SetSpriteLayer(w, b, 4), 1);
   EXPECT_EQ(scene.List().back(), b);
-  CheckOrder(scene.window.spriteHeap);
+  CheckOrder(scene.w()->spriteHeap);
 }
 
 TEST(SpriteList, RandomOperationsKeepHeapAndOrder) {
@@ -316,9 +316,9 @@ TEST(SpriteList, RandomOperationsKeepHeapAndOrder) {
         break;
       default: break;
     }
-    CheckOrder(scene.window.spriteHeap);
+    CheckOrder(scene.w()->spriteHeap);
   }
-  CheckHeap(scene.window.spriteHeap);
+  CheckHeap(scene.w()->spriteHeap);
 }
 
 TEST(SpriteLayers, TableRecords) {

@@ -1,4 +1,5 @@
 // The redraw cycle: incremental frames against drawings from scratch, and its rules.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -65,6 +66,15 @@ std::vector<std::uint32_t> FromScratch(Scene& scene) {
   return Raw(*reference);
 }
 
+// The client-area pixel of the window's framebuffer (0x00RRGGBB).
+std::uint32_t FramePixel(HWND window, int x, int y) {
+  SDL_Surface* s = plat::WindowFramebuffer(plat::GetTopLevel(window));
+  if (!s) return 0xDEADBEEF;
+  return *reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) +
+                                                 y * s->pitch + x * 4) &
+         0xFFFFFF;
+}
+
 bool InDirty(const DirtyRectList& list, int x, int y) {
   for (int i = 0; i < list.count; ++i) {
     const RECT& r = list.rects[i];
@@ -86,6 +96,9 @@ TEST_P(IncrementalRedraw, EqualsDrawingFromScratch) {
   GameWindow* w = scene.w();
   if (p.privateSaves) w->state |= kGameStatePrivateSaves;
   Pattern(*scene.buffer);
+  const RECT all{0, 0, scene.buffer->GetWidth(), scene.buffer->GetHeight()};
+  AddDirtyRect(w, &all);
+  ASSERT_EQ(PresentWindow(w), 1);
   std::mt19937 rng(static_cast<unsigned>(p.depth * 10 + p.privateSaves));
   std::vector<int> images;
   for (int i = 0; i < 6; ++i)
@@ -145,7 +158,7 @@ TEST_P(IncrementalRedraw, EqualsDrawingFromScratch) {
       }
     }
     const std::vector<std::uint32_t> before = Raw(*scene.buffer);
-    scene.dirty.count = 0;
+    scene.dirty().count = 0;
     scene.Frame();
     const std::vector<std::uint32_t> after = Raw(*scene.buffer);
     ASSERT_EQ(after, FromScratch(scene)) << "frame " << frame;
@@ -161,12 +174,17 @@ TEST_P(IncrementalRedraw, EqualsDrawingFromScratch) {
     for (size_t i = 0; i < after.size(); ++i)
       if (after[i] != before[i]) {
         const int x = static_cast<int>(i) % width, y = static_cast<int>(i) / width;
-        if (!InDirty(scene.dirty, x, y)) {
-          for (Sprite* q : scene.List()) { const RECT& r = q->current.rect; if (x >= r.left-1 && x < r.right+1 && y >= r.top-1 && y < r.bottom+1) printf("sprite %p flags %x ink %x rect %d %d %d %d saved %d %d %d %d\n", (void*)q, q->flags, q->ink, r.left, r.top, r.right, r.bottom, q->saved.left, q->saved.top, q->saved.right, q->saved.bottom); }
-          printf("before %x after %x\n", before[i], after[i]);
-        }
-        ASSERT_TRUE(InDirty(scene.dirty, x, y)) << "frame " << frame << " pixel " << x << "," << y;
+        ASSERT_TRUE(InDirty(scene.dirty(), x, y)) << "frame " << frame << " pixel " << x << "," << y;
       }
+    // What the window shows after presenting the dirty rectangles is the back buffer.
+    PresentWindow(w);
+    if (frame % 10 == 9)
+      for (int y = 0; y < scene.buffer->GetHeight(); ++y)
+        for (int x = 0; x < width; ++x) {
+          const COLORREF c = testsupport::Read(*scene.buffer, x, y);
+          const std::uint32_t rgb = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+          ASSERT_EQ(FramePixel(w->window, x, y), rgb) << "frame " << frame << " at " << x << "," << y;
+        }
   }
 }
 
@@ -263,10 +281,10 @@ TEST(SpriteRedraw, DisplayRectSaveAndRestore) {
   EXPECT_EQ(save.surface, nullptr);
 
   const int image = scene.AddBox(6, 6, 0xFF0000, 3, 3);
-  scene.dirty.count = 0;
+  scene.dirty().count = 0;
   EXPECT_NE(DrawImageSimple(w, image, 10, 10, 1), 0);
-  ASSERT_EQ(scene.dirty.count, 1);
-  EXPECT_EQ(scene.dirty.rects[0].left, 7) << "placed by the hot spot";
+  ASSERT_EQ(scene.dirty().count, 1);
+  EXPECT_EQ(scene.dirty().rects[0].left, 7) << "placed by the hot spot";
   EXPECT_EQ(testsupport::Read(*scene.buffer, 8, 8), 0xFF0000u);
 }
 

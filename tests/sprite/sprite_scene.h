@@ -5,11 +5,14 @@
 #include <memory>
 #include <vector>
 
+#include <vexa/collision_map.h>
+#include <vexa/game_window.h>
 #include <vexa/image_bank.h>
 #include <vexa/library.h>
 #include <vexa/sprite.h>
 #include <vexa/surface_object.h>
 
+#include "platform/window/window.h"
 #include "support/bank_fixture.h"
 #include "window/game_window.h"
 
@@ -21,34 +24,44 @@ inline int ModeOf(int depth) { return depth == 8 ? 3 : depth == 16 ? 7 : depth =
 struct Scene {
   testsupport::BankPtr bank;
   std::unique_ptr<cSurfaceObject> buffer;
-  GameWindow window{};
-  DirtyRectList dirty{};
+  GameWindow* window = nullptr;
 
+  // A game window (kind 1: it keeps a dirty list) showing a `width` x `height` back buffer
+  // of `depth` bits, with room for `sprites` sprites.
   explicit Scene(int depth = 32, int width = 160, int height = 120, int sprites = 64) {
     bank = testsupport::NewBank(ModeOf(depth));
     cSurfaceObject* prototype = nullptr;
     GetPrototype(&prototype, depth, kTypeDIBSection, kDriverNone);
     buffer = std::make_unique<cSurfaceObject>();
     buffer->Create(width, height, prototype);
-    std::memset(&window, 0, sizeof(window));
-    window.context = bank.get();
-    window.backBuffer = buffer.get();
-    window.backBufferImpl = buffer->implementation;
-    window.backBufferWidth = width;
-    window.backBufferHeight = height;
-    window.solidPlaneOffset = window.topEdgePlaneOffset = -1;
-    window.dirtyRects = &dirty;
-    window.spriteHeap = GetSpriteStorageHooks()->build(static_cast<std::uint32_t>(sprites));
+    GameWindowRecord record{};
+    record.size = kGameWindowRecordFixedSize;
+    record.width = -width;
+    record.height = -height;
+    record.style = plat::WS_OVERLAPPEDWINDOW;
+    record.title = "sprites";
+    record.className = "vexa-test-sprites";
+    record.maxWidth = -4000;
+    record.maxHeight = -4000;
+    record.cursor = reinterpret_cast<HCURSOR>(std::uintptr_t{1});
+    record.kind = 1;
+    window = CreateGameWindow(bank.get(), &record);
+    if (!IsValidWindowObject(window)) return;
+    SetBackBuffer(window, buffer.get());
+    SetWindowOption(window, 1, sprites);
   }
   ~Scene() {
-    GetSpriteStorageHooks()->release(&window);
-    SetLayerCount(&window, 0);
-    std::free(window.planeMemory);
+    if (IsValidWindowObject(window)) {
+      SetLayerCount(window, 0);
+      FreeCollisionMap(window);
+      DestroyGameWindow(window);
+    }
   }
   Scene(const Scene&) = delete;
   Scene& operator=(const Scene&) = delete;
 
-  GameWindow* w() { return &window; }
+  GameWindow* w() { return window; }
+  DirtyRectList& dirty() { return *window->dirtyRects; }
 
   void Frame() {
     EraseSprites(w());
@@ -59,7 +72,7 @@ struct Scene {
   // Every sprite in display order.
   std::vector<Sprite*> List() {
     std::vector<Sprite*> out;
-    for (Sprite* s = window.spriteHeap->firstSprite; s; s = s->Next()) out.push_back(s);
+    for (Sprite* s = window->spriteHeap->firstSprite; s; s = s->Next()) out.push_back(s);
     return out;
   }
 
