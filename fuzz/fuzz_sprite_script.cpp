@@ -2,6 +2,7 @@
 // extreme positions, scales and angles. After every operation the heap must tile its area
 // with merged free blocks, the display list must be sorted and doubly linked, and overlap
 // lists must be symmetric; a sanitizer build catches reads and writes outside any block.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -191,10 +192,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CommitSprites(&window);
         DrawSprites(&window);
         break;
-      case 21:
-        CreateCollisionMap(&window, in.Coordinate(), in.Coordinate(), in.Coordinate(),
-                           in.Coordinate(), static_cast<int>(in.Next(1) & 3));
+      case 21: {
+        const int left = in.Coordinate(), top = in.Coordinate();
+        const int right = in.Coordinate(), bottom = in.Coordinate();
+        // Maps the library accepts but that take long to fill are left out; those it must
+        // refuse (too wide or too large) are kept.
+        const std::int64_t rowBytes = (std::max<std::int64_t>(right, 96) - left) / 8 + 4;
+        const std::int64_t bytes = rowBytes * (std::max<std::int64_t>(bottom, 64) - top);
+        if (bytes > (16 << 20) && rowBytes < 65536 && bytes < 0x7FFFFFFF / 2) break;
+        CreateCollisionMap(&window, left, top, right, bottom, static_cast<int>(in.Next(1) & 3));
         break;
+      }
       case 22:
         StampMaskInMap(&window, image, in.Coordinate(), in.Coordinate(),
                        static_cast<int>(in.Next(1) & 3));
