@@ -18,6 +18,7 @@
 #include <vexa/sprite.h>
 #include <vexa/surface_object.h>
 
+#include "fuzz_reader.h"
 #include "window/game_window.h"
 
 namespace {
@@ -25,27 +26,27 @@ namespace {
 constexpr int kMaxOperations = 96;
 constexpr int kHeapSprites = 24;
 
-struct Reader {
-  const std::uint8_t* data;
-  std::size_t size;
-  std::size_t at = 0;
+// The shared reader with the values sprites and maps meet at the edges: the ends of the int
+// range, 16-bit limits, NaN and infinite scales and angles.
+struct Reader : FuzzReader {
+  using FuzzReader::FuzzReader;
   std::uint32_t Next(int bytes) {
     std::uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = (value << 8) | (at < size ? data[at++] : 0u);
+    for (int i = 0; i < bytes; ++i) value = (value << 8) | Byte();
     return value;
   }
-  bool More() const { return at < size; }
+  bool More() const { return !Done(); }
   int Coordinate() {
     static const int kValues[] = {0, -1, 1, 50, -50, 5000, -5000, std::numeric_limits<int>::max(),
                                   std::numeric_limits<int>::min(), 0x7FFF, -0x8000, 31};
-    const std::uint32_t v = Next(1);
+    const std::uint32_t v = Byte();
     if (v < 12) return kValues[v];
-    return static_cast<int>(Next(1)) - 40 + static_cast<int>(v);
+    return static_cast<int>(Byte()) - 40 + static_cast<int>(v);
   }
   float Real() {
     static const float kValues[] = {0.0f, 1.0f, -1.0f, 0.5f, 2.0f, 90.0f, 270.0f, 45.0f,
                                     NAN, INFINITY, -INFINITY, 1e30f, -360.0f, 1e-30f, 3.0f, 7.0f};
-    return kValues[Next(1) & 15];
+    return kValues[Byte() & 15];
   }
 };
 
@@ -132,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   window.dirtyRects = &dirty;
   window.spriteHeap = GetSpriteStorageHooks()->build(kHeapSprites);
   if (!window.spriteHeap) return 0;
-  Reader in{data, size};
+  Reader in(data, size);
   std::vector<Sprite*> live;
   auto pick = [&]() -> Sprite* {
     if (live.empty()) return nullptr;
