@@ -4,6 +4,7 @@
 #include <vexa/alpha_buffer_surface.h>
 #include <vexa/blit.h>
 #include <vexa/buffer_surface.h>
+#include <vexa/collision_map.h>
 #include <vexa/collision_mask.h>
 #include <vexa/compression.h>
 #include <vexa/dc_surface.h>
@@ -29,6 +30,7 @@
 #include <vexa/rotation.h>
 #include <vexa/sound.h>
 #include <vexa/sound_filter.h>
+#include <vexa/sprite.h>
 #include <vexa/stream.h>
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>

@@ -1,0 +1,103 @@
+// Shared pieces of the sprite manager: list walking, geometry, the overlap index and marking.
+#pragma once
+
+#include <cstdint>
+
+#include <vexa/game_window.h>
+#include <vexa/image_bank.h>
+#include <vexa/sprite.h>
+
+#include "window/game_window.h"
+
+namespace sprite {
+
+// Surface kinds of display-driver surfaces: every sprite is drawn every frame on them.
+inline constexpr int kFirstDriverKind = 9;
+inline constexpr int kLastDriverKind = 27;
+
+// The mask of flags that decides whether a retained sprite may stay as it is on screen.
+inline constexpr std::uint32_t kRetainedStateMask = 0x18C8;  // retained, untouched, visible
+inline constexpr std::uint32_t kKeepMask = 0x1048;           // retained, unchanged, unmarked
+
+inline SpriteHeap* Heap(GameWindow* window) {
+  return IsValidWindowObject(window) ? window->spriteHeap : nullptr;
+}
+inline bool Usable(GameWindow* window, Sprite* sprite) {
+  return sprite && Heap(window) && sprite->block.state == kBlockUsed;
+}
+inline bool IsOwnerDrawn(const Sprite* s) { return (s->flags & kSpriteOwnerDrawn) != 0; }
+inline bool HasRing(std::uint32_t ink) { return (ink & kInkSmoothing) != 0; }
+inline bool RetainedUntouched(const Sprite* s) {
+  return (s->flags & kRetainedStateMask) == kSpriteRetained;
+}
+inline bool KeptOnScreen(const Sprite* s) { return (s->flags & kKeepMask) == kSpriteRetained; }
+inline bool DriverMode(GameWindow* window) {
+  return window->context && (window->context->formatWord & 0x10) != 0;
+}
+bool IsDriverSurface(cSurfaceImplementation* surface);
+
+inline bool HasSaved(const Sprite* s) { return !(s->saved.left == -1 && s->saved.top == -1); }
+inline bool Intersect(const RECT& a, const RECT& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+inline bool Empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
+// Saturates a 64-bit coordinate into the int range.
+inline std::int32_t Clamp32(std::int64_t value) {
+  return static_cast<std::int32_t>(value < INT32_MIN ? INT32_MIN
+                                   : value > INT32_MAX ? INT32_MAX
+                                                       : value);
+}
+inline RECT Grow(const RECT& r, int by) {  // saturating at the int range
+  return RECT{Clamp32(std::int64_t{r.left} - by), Clamp32(std::int64_t{r.top} - by),
+              Clamp32(std::int64_t{r.right} + by), Clamp32(std::int64_t{r.bottom} + by)};
+}
+inline RECT Union(const RECT& a, const RECT& b) {
+  if (Empty(a)) return b;
+  if (Empty(b)) return a;
+  return RECT{a.left < b.left ? a.left : b.left, a.top < b.top ? a.top : b.top,
+              a.right > b.right ? a.right : b.right, a.bottom > b.bottom ? a.bottom : b.bottom};
+}
+// The area a sprite draws at its current rectangle (the smoothing ring included).
+inline RECT DrawnArea(const Sprite* s) {
+  return HasRing(s->ink) ? Grow(s->current.rect, 1) : s->current.rect;
+}
+// The area a sprite's pixels may touch at its current or pending rectangle (the smoothing
+// ring included); the current one also covers where it was last drawn, since an ink change
+// may have taken the ring away.
+inline RECT TouchedCurrent(const Sprite* s) {
+  const RECT r = DrawnArea(s);
+  return HasSaved(s) ? Union(r, s->saved) : r;
+}
+inline RECT TouchedPending(const Sprite* s) {
+  return HasRing(s->ink) ? Grow(s->pending.rect, 1) : s->pending.rect;
+}
+
+// Size and hot spot of a bank image; false when the image does not exist.
+bool ImageGeometry(ImageBank* bank, std::intptr_t image, int* width, int* height, int* hotX,
+                   int* hotY);
+
+// Display-list surgery; both keep the heap's head and tail.
+void UnlinkSprite(SpriteHeap* heap, Sprite* s);
+void InsertBefore(SpriteHeap* heap, Sprite* s, Sprite* before);  // null: at the tail
+
+// Overlap lists (software mode).
+void RebuildOverlaps(GameWindow* window, Sprite* s);
+void RemoveFromOverlaps(GameWindow* window, Sprite* s);
+void FreeOverlapIndex(SpriteHeap* heap);
+bool ListContains(const Sprite* s, const Sprite* other);
+// Gives every retained, untouched sprite reachable through overlap lists from `s` the
+// uncovered mark.
+void MarkNeighbours(Sprite* s);
+// A change of `s` that needs redrawing: marks it changed and, when it is retained and on
+// screen, its neighbours.
+void NoteChanged(GameWindow* window, Sprite* s);
+
+// Adds a rectangle to the window's dirty list.
+inline void ReportDirty(GameWindow* window, const RECT& rect) { AddDirtyRect(window, &rect); }
+
+// Destroys a sprite's transformed surface.
+void DropTransformed(Sprite* s);
+// Deletes a sprite as DeleteSprite does.
+void DestroySprite(GameWindow* window, Sprite* s);
+
+}  // namespace sprite

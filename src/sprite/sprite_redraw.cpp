@@ -1,0 +1,457 @@
+// The redraw cycle: erase what changed, commit the recorded changes, save and draw.
+//
+// In software mode a sprite's "saved rectangle" is where it was last drawn (clipped to the
+// display, with the smoothing ring). What lay under it is kept either in the window's
+// background surface, a display-sized copy written at the same places, or in the sprite's own
+// save-under surface (state bit 0x10). Sprites that are retained and untouched stay on screen
+// and are neither erased nor drawn; every other visible sprite is erased and drawn each frame,
+// together with the retained ones that overlap them (the uncovered mark spreads through the
+// overlap lists), so that the area under every redrawn sprite holds only background when it is
+// saved.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include <vexa/blit.h>
+#include <vexa/image_bank.h>
+#include <vexa/surface_object.h>
+
+#include "bank/bank_internal.h"
+#include "render/stretch_flags.h"
+#include "sprite/sprite_internal.h"
+
+namespace sprite {
+namespace {
+
+constexpr std::int64_t kLargestTransformedSide = 16384;
+constexpr std::int64_t kLargestTransformedPixels = std::int64_t{1} << 26;
+
+cSurfaceImplementation* Display(GameWindow* window) {
+  if (!IsValidWindowObject(window) || !window->backBuffer || !window->backBufferImpl)
+    return nullptr;
+  return window->backBufferImpl;
+}
+
+void ForgetSaved(Sprite* s) { s->saved = RECT{-1, -1, -1, -1}; }
+int Width(const RECT& r) { return r.right - r.left; }
+int Height(const RECT& r) { return r.bottom - r.top; }
+
+std::intptr_t Callback(Sprite* s, int code) {
+  if (!s->currentImage) return 0;
+  return reinterpret_cast<SpriteCallback>(s->currentImage)(s, code, 0);
+}
+
+RECT ClampedAtZero(RECT r) {
+  r.left = std::max<LONG>(r.left, 0);
+  r.top = std::max<LONG>(r.top, 0);
+  return r;
+}
+
+bool Invisible(const Sprite* s) {
+  return (s->ink & kEffectCodeMask) == kEffectSemiTransparent && s->inkParameter == 128;
+}
+
+bool IsTransformed(const SpriteGeometry& g) {
+  return g.scaleX != 1.0f || g.scaleY != 1.0f || g.angle != 0.0f;
+}
+
+RECT DisplayClip(cSurfaceImplementation* display) {
+  return RECT{display->clipLeft, display->clipTop, display->clipRight, display->clipBottom};
+}
+
+RECT Meet(const RECT& a, const RECT& b) {
+  return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+              std::min(a.bottom, b.bottom)};
+}
+
+// Copies an area of the display into a save-under surface, making or enlarging it.
+void SaveUnder(cSurfaceImplementation* display, Sprite* s) {
+  const int w = Width(s->saved), h = Height(s->saved);
+  if (s->saveUnder && (s->saveUnder->width < w || s->saveUnder->height < h)) {
+    s->saveUnder->Delete();
+    s->saveUnder = nullptr;
+  }
+  if (!s->saveUnder) s->saveUnder = display->CreateCompatible(w, h);
+  if (!s->saveUnder) {
+    ForgetSaved(s);  // nothing kept: the sprite is not drawn this frame
+    return;
+  }
+  display->Blit(s->saveUnder, 0, 0, s->saved.left, s->saved.top, w, h, kModeOpaque, kEffectNone,
+                0, 0);
+}
+
+// The image surface of the sprite's current image in `holder`; null when there is none.
+cSurfaceImplementation* ImageSource(GameWindow* window, std::intptr_t image,
+                                    cSurfaceObject& holder, int mode) {
+  if (image <= 0 || image > 0x7FFFFFFF) return nullptr;
+  if (!GetImageSurface(window->context, static_cast<int>(image), &holder, mode)) return nullptr;
+  return holder.implementation;
+}
+
+// Rebuilds the scaled and rotated copy of a sprite's image.
+void BuildTransformed(GameWindow* window, Sprite* s) {
+  DropTransformed(s);
+  if (IsOwnerDrawn(s) || (s->flags & kSpriteDriverMode)) return;
+  const SpriteGeometry& g = s->current;
+  if (!IsTransformed(g)) return;
+  ImageBank* bank = window->context;
+  cSurfaceObject image;
+  cSurfaceImplementation* source = ImageSource(window, s->currentImage, image, kImageSurfacePlain);
+  if (!source || !bank || !bank->workSurface || Empty(g.rect)) return;
+  // A copy larger than any display is not made: the sprite stays undrawn.
+  const std::int64_t w = std::int64_t{g.rect.right} - g.rect.left;
+  const std::int64_t h = std::int64_t{g.rect.bottom} - g.rect.top;
+  if (w > kLargestTransformedSide || h > kLargestTransformedSide ||
+      w * h > kLargestTransformedPixels)
+    return;
+  cSurfaceObject* made = NewSurfaceObject();
+  if (!made) return;
+  if (!made->Create(static_cast<int>(w), static_cast<int>(h), bank->workSurface)) {
+    DeleteSurfaceObject(made);
+    return;
+  }
+  cSurfaceImplementation* target = made->implementation;
+  target->SetTransparentColor(source->transparentColor);
+  const bool resample = (s->flags & kSpriteResample) != 0;
+  const std::uint32_t stretch =
+      resample ? ((s->ink & kInkTransparent) ? kStretchResample | kStretchResampleTransparent |
+                                                   kStretchCopyAlpha
+                                             : kStretchResample | kStretchCopyAlpha)
+               : kStretchCopyAlpha;
+  bool ok = true;
+  if (g.angle == 0.0f) {
+    ok = source->StretchBlit(target, 0, 0, target->width, target->height, 0, 0, source->width,
+                             source->height, kModeOpaque, kEffectNone, 0, stretch) != 0;
+  } else {
+    target->FillRectColor(0, 0, target->width, target->height, source->transparentColor);
+    cSurfaceObject scaled;
+    cSurfaceImplementation* turned = source;
+    if (g.scaleX != 1.0f || g.scaleY != 1.0f) {
+      const double sw = std::trunc(static_cast<double>(source->width) * g.scaleX);
+      const double sh = std::trunc(static_cast<double>(source->height) * g.scaleY);
+      if (sw < 1 || sh < 1 || sw > kLargestTransformedSide || sh > kLargestTransformedSide ||
+          !scaled.Create(static_cast<int>(sw), static_cast<int>(sh), bank->workSurface)) {
+        ok = false;
+      } else {
+        scaled.implementation->SetTransparentColor(source->transparentColor);
+        ok = source->StretchBlit(scaled.implementation, 0, 0, static_cast<int>(sw),
+                                 static_cast<int>(sh), 0, 0, source->width, source->height,
+                                 kModeOpaque, kEffectNone, 0, stretch) != 0;
+        turned = scaled.implementation;
+      }
+    }
+    if (ok) {
+      if (g.angle == 90.0f || g.angle == 270.0f)
+        ok = turned->RotateQuarter(target, g.angle == 90.0f ? 0 : 1) != 0;
+      else
+        ok = turned->Rotate(target, g.angle, (s->flags & kSpriteSmoothRotate) ? 1 : 0,
+                            source->transparentColor, 1) != 0;
+    }
+  }
+  if (!ok) {
+    DeleteSurfaceObject(made);
+    return;
+  }
+  s->transformed = made;
+}
+
+std::uint32_t BlitFlags(const Sprite* s) { return HasRing(s->ink) ? kBlitAntialias : 0; }
+int BlitMode(std::uint32_t ink) { return (ink & kInkTransparent) ? kModeTransparent : kModeOpaque; }
+
+// Draws one sprite through Blit; the display is locked by the caller.
+void DrawOne(GameWindow* window, cSurfaceImplementation* display, Sprite* s,
+             cSurfaceObject& holder) {
+  cSurfaceImplementation* source = nullptr;
+  if (s->transformed)
+    source = s->transformed->implementation;
+  else if (!IsTransformed(s->current))
+    source = ImageSource(window, s->currentImage, holder, kImageSurfaceInPlace);
+  if (!source) return;  // a transformed copy that could not be made: not drawn
+  source->Blit(display, s->current.rect.left, s->current.rect.top, 0, 0, source->width,
+               source->height, BlitMode(s->ink), s->ink & 0xFFFF, s->inkParameter,
+               BlitFlags(s));
+}
+
+bool LayerHidden(const LayerRecord& layer) {
+  return (layer.effect & kEffectCodeMask) == kEffectSemiTransparent && layer.parameter == 128;
+}
+
+// Layers with a visible effect are drawn into the layer surface and composited.
+bool LayerComposites(const LayerRecord& layer) {
+  return !(layer.flags & kLayerDrawStraight) && (layer.effect & kEffectCodeMask) != kEffectNone;
+}
+
+void FlushLayer(GameWindow* window, cSurfaceImplementation* display, const LayerRecord* layer) {
+  if (!layer || !window->layerSurface) return;
+  cSurfaceImplementation* surface = window->layerSurface->implementation;
+  surface->Blit(display, 0, 0, 0, 0, surface->width, surface->height, kModeTransparent,
+                layer->effect, layer->parameter, 0);
+}
+
+void DrawDriverMode(GameWindow* window, cSurfaceImplementation* display) {
+  const RECT clip = DisplayClip(display);
+  const LayerRecord* composing = nullptr;
+  cSurfaceObject holder;
+  for (Sprite* s = window->spriteHeap->firstSprite; s; s = s->Next()) {
+    if ((s->flags & kSpriteHidden) || !Intersect(s->current.rect, clip)) continue;
+    const int index = s->layerKey / 2;
+    const LayerRecord* layer = index < window->layerCount ? &window->layers[index] : nullptr;
+    if (layer != composing) {
+      FlushLayer(window, display, composing);
+      composing = nullptr;
+    }
+    if (layer && LayerHidden(*layer)) continue;
+    cSurfaceImplementation* target = display;
+    if (layer && LayerComposites(*layer)) {
+      if (!composing) {
+        if (!window->layerSurface) {
+          window->layerSurface = NewSurfaceObject();
+          if (window->layerSurface &&
+              !window->layerSurface->Create(display->width, display->height, window->backBuffer)) {
+            DeleteSurfaceObject(window->layerSurface);
+            window->layerSurface = nullptr;
+          }
+        }
+        if (window->layerSurface) {
+          cSurfaceImplementation* surface = window->layerSurface->implementation;
+          surface->SetTransparentColor(display->transparentColor);
+          surface->FillRectColor(0, 0, surface->width, surface->height, display->transparentColor);
+          composing = layer;
+        }
+      }
+      if (composing) target = window->layerSurface->implementation;
+    }
+    if (IsOwnerDrawn(s)) {
+      Callback(s, kSpriteDraw);
+    } else {
+      cSurfaceImplementation* source = nullptr;
+      if (s->transformed) {
+        source = s->transformed->implementation;
+      } else if (!IsTransformed(s->current) && s->currentImage > 0 &&
+                 s->currentImage <= 0x7FFFFFFF) {
+        const std::uint32_t want = (s->ink & kEffectCodeMask) == kEffectObject ? 2 : 0;
+        source = GetImageDriverSurface(window->context, static_cast<int>(s->currentImage), want);
+        if (!source) source = ImageSource(window, s->currentImage, holder, kImageSurfaceInPlace);
+      }
+      if (source)
+        source->Blit(target, s->current.rect.left, s->current.rect.top, 0, 0, source->width,
+                     source->height, BlitMode(s->ink), s->ink & 0xFFFF, s->inkParameter,
+                     BlitFlags(s));
+    }
+    s->flags &= ~(kSpriteChanged | kSpriteUncovered);
+  }
+  FlushLayer(window, display, composing);
+}
+
+}  // namespace
+}  // namespace sprite
+
+using namespace sprite;
+
+int EraseSprites(GameWindow* window) {
+  cSurfaceImplementation* display = Display(window);
+  SpriteHeap* heap = Heap(window);
+  if (!display || !heap) return 0;
+  if (!IsDriverSurface(display)) {
+    // Retained sprites under or over something that is redrawn are redrawn too.
+    for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
+      if (!RetainedUntouched(s) || !HasSaved(s)) continue;
+      const RECT mine = TouchedCurrent(s);
+      for (int i = 0; i < s->overlapCount; ++i) {
+        const Sprite* other = s->overlaps[i];
+        if (other->flags & (kSpriteRetained | kSpriteHidden)) continue;
+        if (Intersect(mine, TouchedCurrent(other)) || Intersect(mine, TouchedPending(other))) {
+          s->flags |= kSpriteUncovered;
+          MarkNeighbours(s);
+          break;
+        }
+      }
+    }
+    for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
+      if ((s->flags & kSpriteFrozen) || KeptOnScreen(s) || !HasSaved(s)) continue;
+      const RECT& r = s->saved;
+      if (s->flags & kSpriteFillErase) {
+        // The saved rectangle: it holds the smoothing ring the drawing touched.
+        display->FillRectColor(r.left, r.top, Width(r), Height(r), s->fillColor);
+      } else if (s->flags & kSpriteOwnerSaved) {
+        Callback(s, kSpriteErase);
+      } else if (window->backgroundImpl) {
+        window->backgroundImpl->Blit(display, r.left, r.top, r.left, r.top, Width(r), Height(r),
+                                     kModeOpaque, kEffectNone, 0, 0);
+      } else if (s->saveUnder) {
+        s->saveUnder->Blit(display, r.left, r.top, 0, 0, Width(r), Height(r), kModeOpaque,
+                           kEffectNone, 0, 0);
+      }
+      if ((s->flags & (kSpriteChanged | kSpriteRetained)) != kSpriteRetained)
+        ReportDirty(window, ClampedAtZero(TouchedCurrent(s)));
+    }
+  }
+  for (Sprite* s = heap->firstSprite; s;) {
+    Sprite* next = s->Next();
+    if (s->flags & kSpriteHidePending) {
+      if (s->saveUnder) s->saveUnder->Delete();
+      s->saveUnder = nullptr;
+      ForgetSaved(s);
+      s->flags = (s->flags & ~kSpriteHidePending) | kSpriteHidden;
+    }
+    if (s->flags & kSpriteDeletePending) DestroySprite(window, s);
+    s = next;
+  }
+  return 1;
+}
+
+int CommitSprites(GameWindow* window) {
+  SpriteHeap* heap = Heap(window);
+  if (!heap) return 0;
+  for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
+    if (s->flags & kSpriteChanged) {
+      s->current = s->pending;
+      if (!IsOwnerDrawn(s)) s->currentImage = s->pendingImage;
+    }
+    if (s->flags & kSpriteTransformChanged) {
+      s->flags &= ~kSpriteTransformChanged;
+      BuildTransformed(window, s);
+    }
+  }
+  return 1;
+}
+
+int DrawSprites(GameWindow* window) {
+  cSurfaceImplementation* display = Display(window);
+  SpriteHeap* heap = Heap(window);
+  if (!display || !heap) return 0;
+  if (ImageBank* bank = window->context) {
+    ++bank->frameCounter;
+    bank->frameTime = vexa::BankClockMs();
+  }
+  if (IsDriverSurface(display)) {
+    DrawDriverMode(window, display);
+    return 1;
+  }
+  if (!window->backgroundImpl && !(window->state & kGameStatePrivateSaves)) {
+    cSurfaceObject* background = NewSurfaceObject();
+    if (background && background->Create(display->width, display->height, window->backBuffer)) {
+      window->background = background;
+      window->backgroundImpl = background->implementation;
+    } else if (background) {
+      DeleteSurfaceObject(background);
+    }
+  }
+  const RECT clip = DisplayClip(display);
+  for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
+    if ((s->flags & (kSpriteHidden | kSpriteFrozen)) || KeptOnScreen(s)) continue;
+    if ((s->flags & (kSpriteDrawUnsaved | kSpriteFillErase)) == kSpriteDrawUnsaved) continue;
+    const RECT area = Meet(DrawnArea(s), clip);
+    if (Empty(s->current.rect) || Empty(area) || !Intersect(s->current.rect, clip) ||
+        Invisible(s)) {
+      ForgetSaved(s);
+      continue;
+    }
+    s->saved = area;
+    if (s->flags & kSpriteFillErase) continue;
+    if (s->flags & kSpriteOwnerSaved) {
+      Callback(s, kSpriteSave);
+    } else if (window->backgroundImpl) {
+      display->Blit(window->backgroundImpl, area.left, area.top, area.left, area.top, Width(area),
+                    Height(area), kModeOpaque, kEffectNone, 0, 0);
+    } else {
+      SaveUnder(display, s);
+    }
+  }
+  cSurfaceObject holder;
+  bool locked = display->Lock() != 0;
+  for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
+    if ((s->flags & (kSpriteHidden | kSpriteFrozen)) || KeptOnScreen(s)) continue;
+    if (!HasSaved(s) && !(s->flags & kSpriteDrawUnsaved)) continue;
+    if (IsOwnerDrawn(s)) {
+      if (locked) display->Unlock();
+      Callback(s, kSpriteDraw);
+      locked = display->Lock() != 0;
+    } else {
+      DrawOne(window, display, s, holder);
+    }
+    if ((s->flags & (kSpriteChanged | kSpriteRetained)) != kSpriteRetained) {
+      RECT r = s->current.rect;
+      const int ring = HasRing(s->ink) ? 1 : 0;
+      r = RECT{Clamp32(std::int64_t{r.left} - ring), Clamp32(std::int64_t{r.top} - ring),
+               Clamp32(std::int64_t{r.right} + 1 + ring), Clamp32(std::int64_t{r.bottom} + 1 + ring)};
+      ReportDirty(window, ClampedAtZero(r));
+    }
+    s->flags &= ~(kSpriteChanged | kSpriteUncovered);
+  }
+  if (locked) display->Unlock();
+  return 1;
+}
+
+// ---- drawing images and saving areas ------------------------------------------------------
+
+int DrawImage(GameWindow* window, int image, int x, int y, int options, std::uint32_t ink,
+              EffectParam parameter) {
+  cSurfaceImplementation* display = Display(window);
+  if (!display) return 0;
+  int width = 0, height = 0, hotX = 0, hotY = 0;
+  if (!ImageGeometry(window->context, image, &width, &height, &hotX, &hotY)) return 0;
+  std::int64_t left = std::int64_t{x} - window->backBuffer->originX;
+  std::int64_t top = std::int64_t{y} - window->backBuffer->originY;
+  if (options & 1) {
+    left -= hotX;
+    top -= hotY;
+  }
+  cSurfaceObject holder;
+  cSurfaceImplementation* source = nullptr;
+  if (IsDriverSurface(display)) {
+    const std::uint32_t want = (ink & kEffectCodeMask) == kEffectObject ? 2 : 0;
+    source = GetImageDriverSurface(window->context, image, want);
+  }
+  if (!source) source = ImageSource(window, image, holder, kImageSurfaceInPlace);
+  if (!source) return 0;
+  const std::uint32_t flags = HasRing(ink) ? kBlitAntialias : 0;
+  const int result = source->Blit(display, Clamp32(left), Clamp32(top), 0, 0, width, height,
+                                  BlitMode(ink), ink & 0xFFFF, parameter, flags);
+  RECT drawn{Clamp32(left), Clamp32(top), Clamp32(left + width), Clamp32(top + height)};
+  if (HasRing(ink)) drawn = Grow(drawn, 1);
+  ReportDirty(window, ClampedAtZero(drawn));
+  return result;
+}
+
+int DrawImageSimple(GameWindow* window, int image, int x, int y, int options) {
+  return DrawImage(window, image, x, y, options, (options & 2) ? 0 : kInkTransparent, 0);
+}
+
+int SaveDisplayRect(GameWindow* window, DisplaySave* save, int left, int top, int right,
+                    int bottom) {
+  cSurfaceImplementation* display = Display(window);
+  if (!display || !save) return -1;
+  const RECT area =
+      Meet(RECT{left, top, Clamp32(std::int64_t{right} + 1), Clamp32(std::int64_t{bottom} + 1)},
+           DisplayClip(display));
+  if (Empty(area)) return -1;
+  const int w = Width(area), h = Height(area);
+  if (save->surface && (save->surface->width < w || save->surface->height < h ||
+                        save->surface->depth != display->depth)) {
+    save->surface->Delete();
+    save->surface = nullptr;
+  }
+  if (!save->surface) save->surface = display->CreateCompatible(w, h);
+  if (!save->surface) return -1;
+  display->Blit(save->surface, 0, 0, area.left, area.top, w, h, kModeOpaque, kEffectNone, 0, 0);
+  save->rect = area;
+  return 0;
+}
+
+int RestoreDisplayRect(GameWindow* window, DisplaySave* save) {
+  cSurfaceImplementation* display = Display(window);
+  if (!display || !save || !save->surface || Empty(save->rect)) return 0;
+  const int result =
+      save->surface->Blit(display, save->rect.left, save->rect.top, 0, 0, Width(save->rect),
+                          Height(save->rect), kModeOpaque, kEffectNone, 0, 0);
+  ReportDirty(window, save->rect);
+  return result;
+}
+
+int FreeDisplayRect(GameWindow* window, DisplaySave* save) {
+  if (!IsValidWindowObject(window) || !save) return 0;
+  if (save->surface) save->surface->Delete();
+  save->surface = nullptr;
+  return 1;
+}

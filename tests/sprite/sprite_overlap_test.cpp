@@ -1,0 +1,119 @@
+// Overlap lists against a from-scratch model, and marking of retained neighbours.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include <vexa/sprite.h>
+
+#include "sprite/sprite_scene.h"
+
+namespace {
+
+using spritetest::Scene;
+
+bool Meet(const RECT& a, const RECT& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+RECT Ringed(const RECT& r, const Sprite* s) {
+  if (!(s->ink & kInkSmoothing)) return r;
+  return RECT{r.left - 1, r.top - 1, r.right + 1, r.bottom + 1};
+}
+
+// The documented rebuild, by a scan over every sprite.
+void ModelRebuild(std::set<std::pair<Sprite*, Sprite*>>& pairs, const std::vector<Sprite*>& all,
+                  Sprite* s) {
+  const RECT cur = Ringed(s->current.rect, s), pend = Ringed(s->pending.rect, s);
+  const RECT area{std::min(cur.left, pend.left), std::min(cur.top, pend.top),
+                  std::max(cur.right, pend.right), std::max(cur.bottom, pend.bottom)};
+  for (Sprite* o : all) {
+    if (o == s) continue;
+    const bool meets = Meet(area, Ringed(o->current.rect, o)) || Meet(area, Ringed(o->pending.rect, o));
+    const auto key = std::minmax(s, o);
+    if (meets)
+      pairs.insert(key);
+    else
+      pairs.erase(key);
+  }
+}
+
+std::set<std::pair<Sprite*, Sprite*>> Listed(const std::vector<Sprite*>& all) {
+  std::set<std::pair<Sprite*, Sprite*>> out;
+  for (Sprite* s : all)
+    for (int i = 0; i < s->overlapCount; ++i) {
+      Sprite* o = s->overlaps[i];
+      EXPECT_NE(o, s);
+      bool back = false;
+      for (int j = 0; j < o->overlapCount; ++j) back |= o->overlaps[j] == s;
+      EXPECT_TRUE(back) << "lists are symmetric";
+      out.insert(std::minmax(s, o));
+    }
+  return out;
+}
+
+TEST(SpriteOverlap, IndexedListsEqualTheScanningRebuild) {
+  Scene scene(32, 640, 480, 300);
+  GameWindow* w = scene.w();
+  const int small = scene.AddBox(24, 24, 0x0000FF, 12, 12);
+  const int large = scene.AddBox(300, 40, 0x00FF00, 0, 0);
+  std::mt19937 rng(3);
+  std::vector<Sprite*> all;
+  std::set<std::pair<Sprite*, Sprite*>> model;
+  auto coordinate = [&] { return static_cast<int>(rng() % 2600) - 300; };  // past the grid too
+  for (int step = 0; step < 3000; ++step) {
+    const int op = static_cast<int>(rng() % 10);
+    if (all.size() < 20 || op == 0) {
+      Sprite* s = CreateSprite(w, coordinate(), coordinate(), rng() % 4 ? small : large, 0, 0, 0,
+                               0, 0);
+      if (!s) continue;
+      all.push_back(s);
+      ModelRebuild(model, all, s);
+    } else if (op == 1) {
+      Sprite* s = all[rng() % all.size()];
+      DeleteSprite(w, s);
+      all.erase(std::find(all.begin(), all.end(), s));
+      for (auto it = model.begin(); it != model.end();)
+        it = (it->first == s || it->second == s) ? model.erase(it) : std::next(it);
+    } else if (op == 2) {
+      CommitSprites(w);  // current = pending; lists stay as they are
+    } else if (op == 3) {
+      Sprite* s = all[rng() % all.size()];
+      SetSpriteInk(w, s, (rng() & 1) ? kInkSmoothing | kInkTransparent : kInkTransparent, 0);
+      ModelRebuild(model, all, s);
+    } else {
+      Sprite* s = all[rng() % all.size()];
+      const int dx = static_cast<int>(rng() % 41) - 20, dy = static_cast<int>(rng() % 41) - 20;
+      ModifySprite(w, s, s->pending.x + dx, s->pending.y + dy, s->pendingImage);
+      if (dx || dy) ModelRebuild(model, all, s);
+    }
+    if (step % 50 == 0 || step > 2900) {
+      ASSERT_EQ(Listed(all), model) << "step " << step;
+    }
+  }
+}
+
+TEST(SpriteOverlap, MarkingLongChainsUsesNoRecursion) {
+  const int count = 10000;
+  Scene scene(32, 2600, 12, count);
+  GameWindow* w = scene.w();
+  const int image = scene.AddBox(3, 3, 0xFF0000, 0, 0, false);
+  std::vector<Sprite*> chain;
+  for (int i = 0; i < count; ++i)
+    chain.push_back(CreateSprite(w, i / 4, (i % 4) * 2, image, 0, i, 0, kSpriteRetained, 0));
+  ASSERT_EQ(chain.back() != nullptr, true);
+  scene.Frame();
+  for (Sprite* s : chain) ASSERT_EQ(s->flags & (kSpriteChanged | kSpriteUncovered), 0u);
+  // Moving the first retained sprite reaches every retained sprite it is chained to.
+  ModifySprite(w, chain.front(), 0, 1, image);
+  int marked = 0;
+  for (Sprite* s : chain) marked += (s->flags & kSpriteUncovered) ? 1 : 0;
+  EXPECT_EQ(marked, count - 1);
+  scene.Frame();
+  for (Sprite* s : chain) ASSERT_EQ(s->flags & (kSpriteChanged | kSpriteUncovered), 0u);
+}
+
+}  // namespace

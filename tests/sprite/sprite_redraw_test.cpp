@@ -1,0 +1,338 @@
+// The redraw cycle: incremental frames against drawings from scratch, and its rules.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include <vexa/blit.h>
+#include <vexa/image_bank.h>
+#include <vexa/sprite.h>
+#include <vexa/surface_object.h>
+
+#include "sprite/sprite_scene.h"
+#include "support/recording_surface.h"
+#include "support/surface_factory.h"
+
+namespace {
+
+using spritetest::Scene;
+
+void Pattern(cSurfaceObject& s) {
+  for (int y = 0; y < s.GetHeight(); ++y)
+    for (int x = 0; x < s.GetWidth(); ++x)
+      s.SetPixelColor(x, y, static_cast<COLORREF>(((x * 7) & 0xFF) | (((y * 5) & 0xFF) << 8) | ((((x ^ y) * 3) & 0xFF) << 16)));
+}
+
+std::vector<std::uint32_t> Raw(cSurfaceObject& s) {
+  cSurfaceImplementation* i = s.implementation;
+  std::vector<std::uint32_t> out;
+  for (int y = 0; y < i->height; ++y)
+    for (int x = 0; x < i->width; ++x)  // the spare byte of 32-bit pixels is not a colour
+      out.push_back(testsupport::RawPixel(*i, x, y) & (i->depth == 32 ? 0xFFFFFFu : ~0u));
+  return out;
+}
+
+// The scene drawn from scratch: background, then every visible sprite in display order.
+std::vector<std::uint32_t> FromScratch(Scene& scene) {
+  auto reference = testsupport::MakeSurface(scene.buffer->GetDepth(), scene.buffer->GetWidth(),
+                                            scene.buffer->GetHeight());
+  if (scene.buffer->IsPaletted()) reference->SetPalette(scene.buffer->GetPalette(), 0);
+  Pattern(*reference);
+  cSurfaceImplementation* target = reference->implementation;
+  const RECT clip{target->clipLeft, target->clipTop, target->clipRight, target->clipBottom};
+  for (Sprite* s : scene.List()) {
+    if (s->flags & kSpriteHidden) continue;
+    const RECT& r = s->current.rect;
+    if (!(r.left < clip.right && clip.left < r.right && r.top < clip.bottom && clip.top < r.bottom))
+      continue;
+    if ((s->ink & 0xFFF) == kEffectSemiTransparent && s->inkParameter == 128) continue;
+    cSurfaceObject holder;
+    cSurfaceImplementation* source = nullptr;
+    const bool transformed =
+        s->current.scaleX != 1.0f || s->current.scaleY != 1.0f || s->current.angle != 0.0f;
+    if (transformed) {
+      if (!s->transformed) continue;
+      source = s->transformed->implementation;
+    } else {
+      if (!GetImageSurface(scene.bank.get(), static_cast<int>(s->currentImage), &holder, 0))
+        continue;
+      source = holder.implementation;
+    }
+    source->Blit(target, r.left, r.top, 0, 0, source->width, source->height,
+                 (s->ink & kInkTransparent) ? kModeTransparent : kModeOpaque, s->ink & 0xFFFF,
+                 s->inkParameter, (s->ink & kInkSmoothing) ? kBlitAntialias : 0);
+  }
+  return Raw(*reference);
+}
+
+// The client-area pixel of the window's framebuffer (0x00RRGGBB).
+std::uint32_t FramePixel(HWND window, int x, int y) {
+  SDL_Surface* s = plat::WindowFramebuffer(plat::GetTopLevel(window));
+  if (!s) return 0xDEADBEEF;
+  return *reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) +
+                                                 y * s->pitch + x * 4) &
+         0xFFFFFF;
+}
+
+bool InDirty(const DirtyRectList& list, int x, int y) {
+  for (int i = 0; i < list.count; ++i) {
+    const RECT& r = list.rects[i];
+    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
+  }
+  return false;
+}
+
+struct Params {
+  int depth;
+  bool privateSaves;
+};
+
+class IncrementalRedraw : public ::testing::TestWithParam<Params> {};
+
+TEST_P(IncrementalRedraw, EqualsDrawingFromScratch) {
+  const Params p = GetParam();
+  Scene scene(p.depth, 150, 110, 80);
+  GameWindow* w = scene.w();
+  if (p.privateSaves) w->state |= kGameStatePrivateSaves;
+  Pattern(*scene.buffer);
+  const RECT all{0, 0, scene.buffer->GetWidth(), scene.buffer->GetHeight()};
+  AddDirtyRect(w, &all);
+  ASSERT_EQ(PresentWindow(w), 1);
+  std::mt19937 rng(static_cast<unsigned>(p.depth * 10 + p.privateSaves));
+  std::vector<int> images;
+  for (int i = 0; i < 6; ++i)
+    images.push_back(scene.AddBox(4 + static_cast<int>(rng() % 30), 4 + static_cast<int>(rng() % 24),
+                                  rng() & 0xFFFFFF, static_cast<int>(rng() % 4),
+                                  static_cast<int>(rng() % 4)));
+  std::vector<Sprite*> live;
+  auto position = [&] { return static_cast<int>(rng() % 200) - 25; };
+  auto anyImage = [&] { return images[rng() % images.size()]; };
+  const std::uint32_t inks[] = {kInkTransparent,
+                                kInkTransparent | kEffectSemiTransparent,
+                                kInkTransparent | kEffectAdd,
+                                kEffectNone,
+                                kInkTransparent | kInkSmoothing,
+                                kInkTransparent | kEffectSemiTransparent};
+  for (int frame = 0; frame < 120; ++frame) {
+    const int changes = 1 + static_cast<int>(rng() % 8);
+    for (int c = 0; c < changes; ++c) {
+      const int op = static_cast<int>(rng() % 16);
+      if (live.size() < 6 || op == 0) {
+        Sprite* s = CreateSprite(w, position(), position(), anyImage(), static_cast<int>(rng() % 3),
+                                 static_cast<int>(rng() % 5), 0,
+                                 rng() % 5 == 0 ? kSpriteRetained : 0, 0);
+        if (s) live.push_back(s);
+        continue;
+      }
+      Sprite* s = live[rng() % live.size()];
+      Sprite* o = live[rng() % live.size()];
+      switch (op) {
+        case 1:
+        case 2:
+        case 3:
+          ModifySprite(w, s, s->pending.x + static_cast<int>(rng() % 21) - 10,
+                       s->pending.y + static_cast<int>(rng() % 21) - 10,
+                       rng() % 4 ? s->pendingImage : anyImage());
+          break;
+        case 4: ShowSprite(w, s, static_cast<int>(rng() & 1)); break;
+        case 5:
+          KillSprite(w, s);
+          live.erase(std::find(live.begin(), live.end(), s));
+          break;
+        case 6: SpriteToFront(w, s); break;
+        case 7: MoveSpriteAcross(w, s, o); break;
+        case 8: SwapSprites(w, s, o); break;
+        case 9: {
+          const std::uint32_t ink = inks[rng() % 6];
+          SetSpriteInk(w, s, ink, (ink & 0xFFF) == kEffectSemiTransparent ? (rng() % 3) * 64 : 0);
+          break;
+        }
+        case 10:
+          SetSpriteScale(w, s, rng() % 2 ? 1.5f : 1.0f, rng() % 2 ? 0.5f : 1.0f, 0);
+          break;
+        case 11: SetSpriteAngle(w, s, static_cast<float>(rng() % 8) * 45.0f + 7.0f * (rng() % 2), 0); break;
+        case 12: SetSpriteState(w, s, rng() % 2 ? 0 : 2); break;
+        case 13: SetSpriteLayer(w, s, static_cast<int>(rng() % 3)); break;
+        default: break;
+      }
+    }
+    const std::vector<std::uint32_t> before = Raw(*scene.buffer);
+    scene.dirty().count = 0;
+    scene.Frame();
+    const std::vector<std::uint32_t> after = Raw(*scene.buffer);
+    ASSERT_EQ(after, FromScratch(scene)) << "frame " << frame;
+    for (Sprite* s : scene.List()) {
+      if (s->saved.left == -1 && s->saved.top == -1) continue;
+      const int ring = (s->ink & kInkSmoothing) ? 1 : 0;
+      const RECT& r = s->current.rect;
+      ASSERT_TRUE(s->saved.left >= r.left - ring && s->saved.right <= r.right + ring &&
+                  s->saved.top >= r.top - ring && s->saved.bottom <= r.bottom + ring)
+          << "a sprite saves only what it covers";
+    }
+    const int width = scene.buffer->GetWidth();
+    for (size_t i = 0; i < after.size(); ++i)
+      if (after[i] != before[i]) {
+        const int x = static_cast<int>(i) % width, y = static_cast<int>(i) / width;
+        ASSERT_TRUE(InDirty(scene.dirty(), x, y)) << "frame " << frame << " pixel " << x << "," << y;
+      }
+    // What the window shows after presenting the dirty rectangles is the back buffer.
+    PresentWindow(w);
+    if (frame % 10 == 9)
+      for (int y = 0; y < scene.buffer->GetHeight(); ++y)
+        for (int x = 0; x < width; ++x) {
+          const COLORREF c = testsupport::Read(*scene.buffer, x, y);
+          const std::uint32_t rgb = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+          ASSERT_EQ(FramePixel(w->window, x, y), rgb) << "frame " << frame << " at " << x << "," << y;
+        }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, IncrementalRedraw,
+                         ::testing::Values(Params{32, false}, Params{32, true}, Params{16, false},
+                                           Params{16, true}, Params{8, false}, Params{8, true}),
+                         [](const auto& info) {
+                           return std::to_string(info.param.depth) +
+                                  (info.param.privateSaves ? "BitPrivateSaves" : "BitShared");
+                         });
+
+TEST(SpriteRedraw, HidingKillingAndClipping) {
+  Scene scene(32, 64, 48);
+  GameWindow* w = scene.w();
+  Pattern(*scene.buffer);
+  const int image = scene.AddBox(10, 10, 0x0000FF);
+  Sprite* never = CreateSprite(w, 5, 5, image, 0, 0, 0, 0, 0);
+  ShowSprite(w, never, 0);
+  EXPECT_TRUE(never->flags & kSpriteHidden) << "never drawn: hidden at once";
+  Sprite* drawn = CreateSprite(w, 20, 20, image, 0, 0, 0, 0, 0);
+  Sprite* outside = CreateSprite(w, 200, 5, image, 0, 0, 0, 0, 0);
+  scene.Frame();
+  EXPECT_EQ(drawn->saved.left, 20);
+  EXPECT_EQ(outside->saved.left, -1) << "outside the clip: not saved";
+  EXPECT_EQ(outside->saved.top, -1);
+  ShowSprite(w, drawn, 0);
+  EXPECT_TRUE(drawn->flags & kSpriteHidePending);
+  EXPECT_FALSE(drawn->flags & kSpriteHidden);
+  scene.Frame();
+  EXPECT_TRUE(drawn->flags & kSpriteHidden);
+  EXPECT_EQ(Raw(*scene.buffer), FromScratch(scene)) << "erased";
+  KillSprite(w, outside);
+  EXPECT_EQ(scene.List().size(), 3u) << "freed only at the next erase";
+  EraseSprites(w);
+  EXPECT_EQ(scene.List().size(), 2u);
+}
+
+TEST(SpriteRedraw, OwnerDrawnCallbackOrder) {
+  Scene scene(32, 64, 48);
+  GameWindow* w = scene.w();
+  static std::vector<int> calls;
+  calls.clear();
+  auto callback = +[](Sprite*, int code, std::intptr_t) -> std::intptr_t {
+    calls.push_back(code);
+    return 0;
+  };
+  Sprite* s = CreateOwnerDrawnSprite(w, 5, 5, 20, 20, 0, 0, 0, kSpriteOwnerSaved, 0, callback);
+  ASSERT_NE(s, nullptr);
+  EXPECT_TRUE(s->flags & kSpriteOwnerDrawn);
+  scene.Frame();
+  EXPECT_EQ(calls, (std::vector<int>{kSpriteSave, kSpriteDraw}));
+  SetSpriteRect(w, s, 10, 10, 30, 30);
+  scene.Frame();
+  EXPECT_EQ(calls, (std::vector<int>{kSpriteSave, kSpriteDraw, kSpriteErase, kSpriteSave,
+                                     kSpriteDraw}));
+  EXPECT_EQ(s->current.rect.right, 30);
+  DeleteSprite(w, s);
+  EXPECT_EQ(calls.back(), kSpriteDeleting);
+}
+
+TEST(SpriteRedraw, FillErasedSmoothedSpriteLeavesNoRing) {
+  Scene scene(32, 64, 48);
+  GameWindow* w = scene.w();
+  scene.buffer->FillColor(0x404040);
+  const int image = scene.AddBox(10, 10, 0x00FFFF, 0, 0, false);
+  Sprite* s = CreateSprite(w, 20, 20, image, 0, 0, 0x404040, kSpriteFillErase, 0);
+  SetSpriteInk(w, s, kInkTransparent | kInkSmoothing, 0);
+  scene.Frame();
+  ModifySprite(w, s, 40, 30, image);
+  scene.Frame();
+  for (int y = 15; y < 35; ++y)
+    for (int x = 15; x < 35; ++x)
+      ASSERT_EQ(testsupport::Read(*scene.buffer, x, y), 0x404040u) << x << "," << y;
+}
+
+TEST(SpriteRedraw, DisplayRectSaveAndRestore) {
+  Scene scene(32, 64, 48);
+  GameWindow* w = scene.w();
+  Pattern(*scene.buffer);
+  const auto original = Raw(*scene.buffer);
+  DisplaySave save{};
+  EXPECT_EQ(SaveDisplayRect(w, &save, 60, 40, 80, 80), 0);
+  EXPECT_EQ(save.rect.right, 64) << "clipped";
+  EXPECT_EQ(save.rect.left, 60);
+  EXPECT_EQ(SaveDisplayRect(w, &save, 100, 100, 120, 120), -1);
+  ASSERT_EQ(SaveDisplayRect(w, &save, 2, 3, 20, 30), 0);
+  EXPECT_EQ(save.rect.right, 21) << "right and bottom inclusive";
+  scene.buffer->FillColor(0);
+  ASSERT_NE(RestoreDisplayRect(w, &save), 0);
+  const auto restored = Raw(*scene.buffer);
+  EXPECT_EQ(restored[10 * 64 + 10], original[10 * 64 + 10]);
+  EXPECT_EQ(restored[1 * 64 + 1], 0u);
+  EXPECT_EQ(FreeDisplayRect(w, &save), 1);
+  EXPECT_EQ(save.surface, nullptr);
+
+  const int image = scene.AddBox(6, 6, 0xFF0000, 3, 3);
+  scene.dirty().count = 0;
+  EXPECT_NE(DrawImageSimple(w, image, 10, 10, 1), 0);
+  ASSERT_EQ(scene.dirty().count, 1);
+  EXPECT_EQ(scene.dirty().rects[0].left, 7) << "placed by the hot spot";
+  EXPECT_EQ(testsupport::Read(*scene.buffer, 8, 8), 0xFF0000u);
+}
+
+// A memory surface that reports a display-driver kind; what it makes is plain memory.
+class DriverKindSurface : public RecordingSurface {
+ public:
+  DriverKindSurface(int w, int h) : RecordingSurface(w, h, 32) {}
+  int GetKind() override { return 9; }
+  cSurfaceImplementation* CreateCompatible(int w, int h) override {
+    cSurfaceObject* prototype = nullptr;
+    GetPrototype(&prototype, 32, kTypeMemory, kDriverNone);
+    return prototype->implementation->CreateCompatible(w, h);
+  }
+};
+
+TEST(SpriteRedraw, DriverSurfacesDrawEverySpriteWithLayerEffects) {
+  Scene scene(32, 80, 40);
+  GameWindow* w = scene.w();
+  cSurfaceObject display;
+  display.SetImplementation(new DriverKindSurface(80, 40));
+  ASSERT_EQ(SetBackBuffer(w, &display), 1);
+  display.FillColor(0xFFFFFF);
+  ASSERT_EQ(SetLayerCount(w, 3), 1);
+  SetLayerEffect(w, 1, kEffectSemiTransparent, 128, 0);  // not drawn at all
+  SetLayerEffect(w, 2, kEffectSemiTransparent, 64, 0);   // composited at half
+  const int image = scene.AddBox(8, 8, 0x0000FF, 0, 0, false);
+  Sprite* plain = CreateSprite(w, 2, 2, image, 0, 0, 0, 0, 0);
+  CreateSprite(w, 20, 2, image, 1, 0, 0, 0, 0);
+  CreateSprite(w, 40, 2, image, 2, 0, 0, 0, 0);
+  CreateSprite(w, 60, 2, image, 7, 0, 0, 0, 0);  // beyond the table: drawn straight
+  scene.Frame();
+  EXPECT_EQ(testsupport::Read(display, 4, 4), 0x0000FFu);
+  EXPECT_EQ(testsupport::Read(display, 22, 4), 0xFFFFFFu) << "hidden layer";
+  const COLORREF half = testsupport::Read(display, 42, 4);
+  EXPECT_NE(half, 0x0000FFu);
+  EXPECT_NE(half, 0xFFFFFFu);
+  EXPECT_EQ(half & 0xFF, 0xFFu) << "red stays full: both colours have it";
+  EXPECT_EQ(testsupport::Read(display, 62, 4), 0x0000FFu);
+  EXPECT_EQ(testsupport::Read(display, 12, 4), 0xFFFFFFu) << "the layer surface is transparent";
+  // Every frame draws every sprite; erasing only carries out kills and hides.
+  display.FillColor(0xFFFFFF);
+  KillSprite(w, plain);
+  scene.Frame();
+  EXPECT_EQ(scene.List().size(), 3u);
+  EXPECT_EQ(testsupport::Read(display, 4, 4), 0xFFFFFFu);
+  EXPECT_EQ(testsupport::Read(display, 62, 4), 0x0000FFu) << "drawn again";
+  ReleaseBackBuffer(w);
+}
+
+}  // namespace
