@@ -16,10 +16,12 @@ Frames are timed in process CPU time, as vexa_bench reports its rates.
 
 Run it with Debian's python3 (/usr/bin/python3), which has python3-pygame.
 """
-import json
 import os
 import sys
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from pygame_masks import vexa_rates  # noqa: E402  (the same report reader)
 
 os.environ.setdefault("PYGAME_HIDE_SUPPORT_PROMPT", "1")
 os.environ.setdefault("SDL_VIDEODRIVER", "dummy")
@@ -162,19 +164,6 @@ def stamp_rate(pygame, size, min_seconds=0.3):
         run()
         calls += 1
     return 64 * size * size * calls / (time.process_time() - start) / 1e6
-
-
-def vexa_rates(path):
-    with open(path, encoding="utf-8") as f:
-        report = json.load(f)
-    rates = {}
-    for entry in report.get("benchmarks", []):
-        name = entry.get("run_name", entry.get("name", ""))
-        if name.endswith("/vexa") and "rate" in entry:
-            if entry.get("run_type") == "aggregate" and entry.get("aggregate_name") != "median":
-                continue
-            rates[name[: -len("/vexa")]] = entry["rate"]
-    return rates
 
 
 def main():

@@ -12,29 +12,15 @@
 #include <vexa/library.h>
 #include <vexa/surface_object.h>
 
+#include "fuzz_reader.h"
+
 namespace {
 
-class Reader {
+// Mostly small coordinates around the surface, sometimes anything at all.
+class Reader : public FuzzReader {
  public:
-  Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-  std::int32_t Int() {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(Byte()) << (8 * i);
-    return static_cast<std::int32_t>(v);
-  }
-  // Mostly small coordinates around the surface, sometimes anything at all.
-  int Coordinate() {
-    const std::uint8_t kind = Byte();
-    if (kind < 16) return Int();
-    return static_cast<int>(Byte()) - 64;
-  }
-  bool Done() const { return at_ >= size_; }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
+  using FuzzReader::FuzzReader;
+  int Coordinate() { return FuzzReader::Coordinate(16, 1, -64); }
 };
 
 constexpr int kDepths[] = {8, 15, 16, 24, 32};

@@ -2,6 +2,7 @@
 // extreme positions, scales and angles. After every operation the heap must tile its area
 // with merged free blocks, the display list must be sorted and doubly linked, and overlap
 // lists must be symmetric; a sanitizer build catches reads and writes outside any block.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include <vexa/sprite.h>
 #include <vexa/surface_object.h>
 
+#include "fuzz_reader.h"
 #include "window/game_window.h"
 
 namespace {
@@ -24,27 +26,27 @@ namespace {
 constexpr int kMaxOperations = 96;
 constexpr int kHeapSprites = 24;
 
-struct Reader {
-  const std::uint8_t* data;
-  std::size_t size;
-  std::size_t at = 0;
+// The shared reader with the values sprites and maps meet at the edges: the ends of the int
+// range, 16-bit limits, NaN and infinite scales and angles.
+struct Reader : FuzzReader {
+  using FuzzReader::FuzzReader;
   std::uint32_t Next(int bytes) {
     std::uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = (value << 8) | (at < size ? data[at++] : 0u);
+    for (int i = 0; i < bytes; ++i) value = (value << 8) | Byte();
     return value;
   }
-  bool More() const { return at < size; }
+  bool More() const { return !Done(); }
   int Coordinate() {
     static const int kValues[] = {0, -1, 1, 50, -50, 5000, -5000, std::numeric_limits<int>::max(),
                                   std::numeric_limits<int>::min(), 0x7FFF, -0x8000, 31};
-    const std::uint32_t v = Next(1);
+    const std::uint32_t v = Byte();
     if (v < 12) return kValues[v];
-    return static_cast<int>(Next(1)) - 40 + static_cast<int>(v);
+    return static_cast<int>(Byte()) - 40 + static_cast<int>(v);
   }
   float Real() {
     static const float kValues[] = {0.0f, 1.0f, -1.0f, 0.5f, 2.0f, 90.0f, 270.0f, 45.0f,
                                     NAN, INFINITY, -INFINITY, 1e30f, -360.0f, 1e-30f, 3.0f, 7.0f};
-    return kValues[Next(1) & 15];
+    return kValues[Byte() & 15];
   }
 };
 
@@ -131,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   window.dirtyRects = &dirty;
   window.spriteHeap = GetSpriteStorageHooks()->build(kHeapSprites);
   if (!window.spriteHeap) return 0;
-  Reader in{data, size};
+  Reader in(data, size);
   std::vector<Sprite*> live;
   auto pick = [&]() -> Sprite* {
     if (live.empty()) return nullptr;
@@ -191,10 +193,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CommitSprites(&window);
         DrawSprites(&window);
         break;
-      case 21:
-        CreateCollisionMap(&window, in.Coordinate(), in.Coordinate(), in.Coordinate(),
-                           in.Coordinate(), static_cast<int>(in.Next(1) & 3));
+      case 21: {
+        const int left = in.Coordinate(), top = in.Coordinate();
+        const int right = in.Coordinate(), bottom = in.Coordinate();
+        // Maps the library accepts but that take long to fill are left out; those it must
+        // refuse (too wide or too large) are kept.
+        const std::int64_t rowBytes = (std::max<std::int64_t>(right, 96) - left) / 8 + 4;
+        const std::int64_t bytes = rowBytes * (std::max<std::int64_t>(bottom, 64) - top);
+        if (bytes > (16 << 20) && rowBytes < 65536 && bytes < 0x7FFFFFFF / 2) break;
+        CreateCollisionMap(&window, left, top, right, bottom, static_cast<int>(in.Next(1) & 3));
         break;
+      }
       case 22:
         StampMaskInMap(&window, image, in.Coordinate(), in.Coordinate(),
                        static_cast<int>(in.Next(1) & 3));

@@ -34,7 +34,7 @@ LAYERS = [
     ("imagefile", ["src/imagefile"],
      ["filter_plugin.h", "filter_manager.h", "filter_impl.h", "wide_calls.h", "image_file.h"]),
     ("sound", ["src/sound"], ["sound.h", "sound_filter.h"]),
-    ("window", ["src/window"], []),
+    ("window", ["src/window"], ["game_window.h"]),
     ("sprite", ["src/sprite"], ["sprite.h", "collision_map.h"]),
     ("driver", ["src/driver"], []),
     ("exports", ["src/exports"], ["exports.h", "vexa.h"]),

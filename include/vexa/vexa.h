@@ -4,6 +4,7 @@
 #include <vexa/alpha_buffer_surface.h>
 #include <vexa/blit.h>
 #include <vexa/buffer_surface.h>
+#include <vexa/collision_map.h>
 #include <vexa/collision_mask.h>
 #include <vexa/compression.h>
 #include <vexa/dc_surface.h>
@@ -16,6 +17,7 @@
 #include <vexa/filter_impl.h>
 #include <vexa/filter_manager.h>
 #include <vexa/filter_plugin.h>
+#include <vexa/game_window.h>
 #include <vexa/icon.h>
 #include <vexa/image_bank.h>
 #include <vexa/image_file.h>
@@ -27,6 +29,7 @@
 #include <vexa/rotation.h>
 #include <vexa/sound.h>
 #include <vexa/sound_filter.h>
+#include <vexa/sprite.h>
 #include <vexa/stream.h>
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>

@@ -23,6 +23,9 @@
 namespace sprite {
 namespace {
 
+constexpr std::int64_t kLargestTransformedSide = 16384;
+constexpr std::int64_t kLargestTransformedPixels = std::int64_t{1} << 26;
+
 cSurfaceImplementation* Display(GameWindow* window) {
   if (!IsValidWindowObject(window) || !window->backBuffer || !window->backBufferImpl)
     return nullptr;
@@ -95,9 +98,15 @@ void BuildTransformed(GameWindow* window, Sprite* s) {
   cSurfaceObject image;
   cSurfaceImplementation* source = ImageSource(window, s->currentImage, image, kImageSurfacePlain);
   if (!source || !bank || !bank->workSurface || Empty(g.rect)) return;
+  // A copy larger than any display is not made: the sprite stays undrawn.
+  const std::int64_t w = std::int64_t{g.rect.right} - g.rect.left;
+  const std::int64_t h = std::int64_t{g.rect.bottom} - g.rect.top;
+  if (w > kLargestTransformedSide || h > kLargestTransformedSide ||
+      w * h > kLargestTransformedPixels)
+    return;
   cSurfaceObject* made = NewSurfaceObject();
   if (!made) return;
-  if (!made->Create(Width(g.rect), Height(g.rect), bank->workSurface)) {
+  if (!made->Create(static_cast<int>(w), static_cast<int>(h), bank->workSurface)) {
     DeleteSurfaceObject(made);
     return;
   }
@@ -118,15 +127,15 @@ void BuildTransformed(GameWindow* window, Sprite* s) {
     cSurfaceObject scaled;
     cSurfaceImplementation* turned = source;
     if (g.scaleX != 1.0f || g.scaleY != 1.0f) {
-      const double w = std::trunc(static_cast<double>(source->width) * g.scaleX);
-      const double h = std::trunc(static_cast<double>(source->height) * g.scaleY);
-      if (w < 1 || h < 1 || w > 0x7FFFFFFF || h > 0x7FFFFFFF ||
-          !scaled.Create(static_cast<int>(w), static_cast<int>(h), bank->workSurface)) {
+      const double sw = std::trunc(static_cast<double>(source->width) * g.scaleX);
+      const double sh = std::trunc(static_cast<double>(source->height) * g.scaleY);
+      if (sw < 1 || sh < 1 || sw > kLargestTransformedSide || sh > kLargestTransformedSide ||
+          !scaled.Create(static_cast<int>(sw), static_cast<int>(sh), bank->workSurface)) {
         ok = false;
       } else {
         scaled.implementation->SetTransparentColor(source->transparentColor);
-        ok = source->StretchBlit(scaled.implementation, 0, 0, static_cast<int>(w),
-                                 static_cast<int>(h), 0, 0, source->width, source->height,
+        ok = source->StretchBlit(scaled.implementation, 0, 0, static_cast<int>(sw),
+                                 static_cast<int>(sh), 0, 0, source->width, source->height,
                                  kModeOpaque, kEffectNone, 0, stretch) != 0;
         turned = scaled.implementation;
       }

@@ -446,7 +446,8 @@ void SetBackColor(GameWindow* window, COLORREF color) {
 
 void SetPen(GameWindow* window, COLORREF color, int style, int width) {
   if (!IsValidWindowObject(window)) return;
-  HPEN pen = plat::CreatePen(style, std::max(1, width), color);
+  // The line is one pixel thinner than the width given (a width of 0 or 1 draws one pixel).
+  HPEN pen = plat::CreatePen(style, std::max(0, width - 1), color);
   if (!pen) return;
   if (window->pen) plat::DeleteObject(window->pen);
   window->pen = pen;

@@ -31,22 +31,6 @@ GameWindow* TakePendingObject();
 
 namespace {
 
-int DepthOfFormat(Uint32 format) {
-  switch (format) {
-    case SDL_PIXELFORMAT_ARGB8888:
-    case SDL_PIXELFORMAT_RGB888:
-      return 32;
-    case SDL_PIXELFORMAT_RGB565:
-      return 16;
-    case SDL_PIXELFORMAT_RGB555:
-      return 15;
-    case SDL_PIXELFORMAT_BGR24:
-      return 24;
-    default:
-      return 0;
-  }
-}
-
 // A memory surface whose rows are someone else's: destroying it leaves them alone.
 class cFramebufferView : public cBufferSurface {
  public:
@@ -71,7 +55,7 @@ struct FramebufferView {
   bool Open(HWND window, int clientWidth, int clientHeight) {
     HWND top = plat::GetTopLevel(window);
     SDL_Surface* pixels = top ? plat::WindowFramebuffer(top) : nullptr;
-    const int depth = pixels ? DepthOfFormat(pixels->format->format) : 0;
+    const int depth = plat::FramebufferDepth(pixels);
     if (!depth) return false;
     POINT inTop{0, 0}, topOrigin{0, 0};
     plat::ClientToScreen(window, &inTop);
@@ -133,7 +117,7 @@ int CopyRects(GameWindow* window, const RECT& client, const RECT* rects, int cou
                  r.right - r.left, r.bottom - r.top, kModeOpaque, kEffectNone, 0, 0);
     shown[n++] = r;
   }
-  if (n) plat::PresentWindowRects(window->window, shown, n);
+  plat::PresentWindowRects(window->window, shown, n);
   return n;
 }
 

@@ -12,6 +12,7 @@
 #include <vexa/surface_object.h>
 
 #include "sprite/sprite_scene.h"
+#include "support/recording_surface.h"
 #include "support/surface_factory.h"
 
 namespace {
@@ -286,6 +287,52 @@ TEST(SpriteRedraw, DisplayRectSaveAndRestore) {
   ASSERT_EQ(scene.dirty().count, 1);
   EXPECT_EQ(scene.dirty().rects[0].left, 7) << "placed by the hot spot";
   EXPECT_EQ(testsupport::Read(*scene.buffer, 8, 8), 0xFF0000u);
+}
+
+// A memory surface that reports a display-driver kind; what it makes is plain memory.
+class DriverKindSurface : public RecordingSurface {
+ public:
+  DriverKindSurface(int w, int h) : RecordingSurface(w, h, 32) {}
+  int GetKind() override { return 9; }
+  cSurfaceImplementation* CreateCompatible(int w, int h) override {
+    cSurfaceObject* prototype = nullptr;
+    GetPrototype(&prototype, 32, kTypeMemory, kDriverNone);
+    return prototype->implementation->CreateCompatible(w, h);
+  }
+};
+
+TEST(SpriteRedraw, DriverSurfacesDrawEverySpriteWithLayerEffects) {
+  Scene scene(32, 80, 40);
+  GameWindow* w = scene.w();
+  cSurfaceObject display;
+  display.SetImplementation(new DriverKindSurface(80, 40));
+  ASSERT_EQ(SetBackBuffer(w, &display), 1);
+  display.FillColor(0xFFFFFF);
+  ASSERT_EQ(SetLayerCount(w, 3), 1);
+  SetLayerEffect(w, 1, kEffectSemiTransparent, 128, 0);  // not drawn at all
+  SetLayerEffect(w, 2, kEffectSemiTransparent, 64, 0);   // composited at half
+  const int image = scene.AddBox(8, 8, 0x0000FF, 0, 0, false);
+  Sprite* plain = CreateSprite(w, 2, 2, image, 0, 0, 0, 0, 0);
+  CreateSprite(w, 20, 2, image, 1, 0, 0, 0, 0);
+  CreateSprite(w, 40, 2, image, 2, 0, 0, 0, 0);
+  CreateSprite(w, 60, 2, image, 7, 0, 0, 0, 0);  // beyond the table: drawn straight
+  scene.Frame();
+  EXPECT_EQ(testsupport::Read(display, 4, 4), 0x0000FFu);
+  EXPECT_EQ(testsupport::Read(display, 22, 4), 0xFFFFFFu) << "hidden layer";
+  const COLORREF half = testsupport::Read(display, 42, 4);
+  EXPECT_NE(half, 0x0000FFu);
+  EXPECT_NE(half, 0xFFFFFFu);
+  EXPECT_EQ(half & 0xFF, 0xFFu) << "red stays full: both colours have it";
+  EXPECT_EQ(testsupport::Read(display, 62, 4), 0x0000FFu);
+  EXPECT_EQ(testsupport::Read(display, 12, 4), 0xFFFFFFu) << "the layer surface is transparent";
+  // Every frame draws every sprite; erasing only carries out kills and hides.
+  display.FillColor(0xFFFFFF);
+  KillSprite(w, plain);
+  scene.Frame();
+  EXPECT_EQ(scene.List().size(), 3u);
+  EXPECT_EQ(testsupport::Read(display, 4, 4), 0xFFFFFFu);
+  EXPECT_EQ(testsupport::Read(display, 62, 4), 0x0000FFu) << "drawn again";
+  ReleaseBackBuffer(w);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "platform/window/window.h"
 #include "support/bank_fixture.h"
+#include "window/window_test_support.h"
 #include "window/game_window.h"
 
 namespace spritetest {
@@ -34,17 +35,7 @@ struct Scene {
     GetPrototype(&prototype, depth, kTypeDIBSection, kDriverNone);
     buffer = std::make_unique<cSurfaceObject>();
     buffer->Create(width, height, prototype);
-    GameWindowRecord record{};
-    record.size = kGameWindowRecordFixedSize;
-    record.width = -width;
-    record.height = -height;
-    record.style = plat::WS_OVERLAPPEDWINDOW;
-    record.title = "sprites";
-    record.className = "vexa-test-sprites";
-    record.maxWidth = -4000;
-    record.maxHeight = -4000;
-    record.cursor = reinterpret_cast<HCURSOR>(std::uintptr_t{1});
-    record.kind = 1;
+    GameWindowRecord record = window_test::Record(-width, -height);
     window = CreateGameWindow(bank.get(), &record);
     if (!IsValidWindowObject(window)) return;
     SetBackBuffer(window, buffer.get());

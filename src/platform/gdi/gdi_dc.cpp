@@ -126,23 +126,6 @@ std::vector<DC*>& WindowContexts() {
   return contexts;
 }
 
-// The bitmap format of a window framebuffer: depth 32, 16, 15 or 24 in blue-green-red order.
-int DepthOfFramebuffer(const SDL_Surface& s) {
-  switch (s.format->format) {
-    case SDL_PIXELFORMAT_ARGB8888:
-    case SDL_PIXELFORMAT_RGB888:
-      return 32;
-    case SDL_PIXELFORMAT_RGB565:
-      return 16;
-    case SDL_PIXELFORMAT_RGB555:
-      return 15;
-    case SDL_PIXELFORMAT_BGR24:
-      return 24;
-    default:
-      return 0;
-  }
-}
-
 void Present(DC& dc) {
   if (dc.hasDirty) PresentWindowRect(dc.window, dc.dirty);
   dc.hasDirty = false;
@@ -153,7 +136,7 @@ void Present(DC& dc) {
 HDC GetDC(HWND window) {
   if (!window) return HandleOf<HDC>(NewContextOn(DCKind::kScreen, nullptr, ScreenBitmap()));
   SDL_Surface* surface = WindowFramebuffer(window);
-  const int depth = surface ? DepthOfFramebuffer(*surface) : 0;
+  const int depth = FramebufferDepth(surface);
   if (!depth) return nullptr;
   // The context holds a bitmap over the framebuffer; the bitmap goes with the context.
   Bitmap* pixels = MakeBitmap(surface->w, surface->h, depth, true,

@@ -372,6 +372,23 @@ BOOL IsWindowVisible(HWND handle) {
   return w && (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_SHOWN) ? 1 : 0;
 }
 
+int FramebufferDepth(const SDL_Surface* surface) {
+  if (!surface) return 0;
+  switch (surface->format->format) {
+    case SDL_PIXELFORMAT_ARGB8888:
+    case SDL_PIXELFORMAT_RGB888:
+      return 32;
+    case SDL_PIXELFORMAT_RGB565:
+      return 16;
+    case SDL_PIXELFORMAT_RGB555:
+      return 15;
+    case SDL_PIXELFORMAT_BGR24:
+      return 24;
+    default:
+      return 0;
+  }
+}
+
 SDL_Surface* WindowFramebuffer(HWND handle) {
   Window* w = Live(handle);
   if (!w) return nullptr;
@@ -395,7 +412,8 @@ SDL_Surface* WindowFramebuffer(HWND handle) {
 
 void PresentWindowRects(HWND handle, const RECT* rects, int count) {
   Window* w = Live(handle);
-  if (!w || !rects || count <= 0) return;
+  if (!w || (!rects && count > 0)) return;
+  count = std::max(count, 0);
   POINT origin{0, 0};
   if (w->parent) VisibleInTop(w, &origin);
   std::vector<SDL_Rect> list;

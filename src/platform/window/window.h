@@ -114,6 +114,10 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height);
 BOOL ShowWindow(HWND window, int command);
 BOOL IsWindowVisible(HWND window);
 
+// The bitmap depth of a framebuffer's pixel format (32, 16, 15 or 24, blue-green-red order),
+// 0 for a format the library does not draw in.
+int FramebufferDepth(const SDL_Surface* surface);
+
 // The client area's pixels (SDL_GetWindowSurface); null for a bad window.
 SDL_Surface* WindowFramebuffer(HWND window);
 // Shows the pixels of a client rectangle drawn into the framebuffer.
