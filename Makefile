@@ -63,6 +63,7 @@ bench: release
 	build/release/bench/vexa_bench --benchmark_min_time=0.2 \
 	  --benchmark_out=build/release/bench/vexa_bench.json --benchmark_out_format=json
 	/usr/bin/python3 bench/pygame_masks.py build/release/bench/vexa_bench.json
+	/usr/bin/python3 bench/pygame_sprites.py build/release/bench/vexa_bench.json
 
 exports: deps
 	cmake --preset debug $(CMAKE_FLAGS) >/dev/null

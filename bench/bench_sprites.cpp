@@ -179,12 +179,14 @@ const vexabench::Registrar kRegistrar([] {
     for (const int count : {100, 1000, 10000}) {
       const std::string name =
           std::string("sprites-") + (mix ? "mix" : "plain") + "-" + std::to_string(count);
-      auto scene = std::make_shared<SpriteScene>(count, mix);
+      // Scenes live until the process ends: their windows must not outlive the library's own
+      // teardown at exit, which static destructors would run after.
+      auto* scene = new SpriteScene(count, mix);
       if (!IsValidWindowObject(scene->window)) continue;  // no video (set SDL_VIDEODRIVER=dummy)
       vexabench::RegisterCase(name, "frames/s", 1e6, {{"vexa", [scene] { scene->Frame(); }}});
     }
   for (const int size : {64, 256}) {
-    auto scene = std::make_shared<StampScene>(size);
+    auto* scene = new StampScene(size);
     vexabench::RegisterCase("map_stamp_" + std::to_string(size), "Mpix/s",
                             64.0 * size * size, {{"vexa", [scene] { scene->Run(); }}});
   }
