@@ -508,14 +508,13 @@ int TestSpriteInMap(GameWindow* window, Sprite* sprite, std::intptr_t image, int
   g.scaleX = scaleX;
   g.scaleY = scaleY;
   g.angle = angle;
-  bool fromImage = false;
-  if (IsOwnerDrawn(sprite)) {
-  } else if (current) {
+  bool fromImage = false;  // an image other than the current one, which exists
+  if (current) {
     g.width = sprite->current.width;
     g.height = sprite->current.height;
     g.hotSpotX = sprite->current.hotSpotX;
     g.hotSpotY = sprite->current.hotSpotY;
-  } else {
+  } else if (!IsOwnerDrawn(sprite)) {
     fromImage =
         ImageGeometry(window->context, image, &g.width, &g.height, &g.hotSpotX, &g.hotSpotY);
     if (sprite->flags & kSpriteNoHotSpot) g.hotSpotX = g.hotSpotY = 0;

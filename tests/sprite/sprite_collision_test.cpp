@@ -340,4 +340,24 @@ TEST(SpriteCollisionMap, ScrollPlanesAndBoxes) {
   EXPECT_EQ(TestSpriteInMap(w, s, 0, 95, 75, 0, 1, 1, 0, 0), 0);
 }
 
+// A one-pixel map answers for the sprite at its own place what the point test answers there.
+TEST(SpriteCollisionMap, OnePixelMapsAgreeWithThePointTest) {
+  const Pose poses[] = {{0, 2}, {90, 1}, {30, 1}, {270, 1.5f}};
+  for (const Pose pose : poses) {
+    Drawn d(60, 50, pose);
+    GameWindow* w = d.scene.w();
+    ASSERT_EQ(CreateCollisionMap(w, 0, 0, 159, 119, kMapSolidPlane), 1);
+    const SpriteGeometry& g = d.sprite->current;
+    const RECT r = g.rect;
+    for (int y = r.top - 1; y <= r.bottom; ++y)
+      for (int x = r.left - 1; x <= r.right; ++x) {
+        ClearCollisionMap(w, 0);
+        FillCollisionMapRect(w, x, y, x, y, 1);
+        EXPECT_EQ(TestSpriteInMap(w, d.sprite, 0, g.x, g.y, g.angle, g.scaleX, g.scaleY, 0, 0),
+                  FindSpriteAtPoint(w, d.sprite, -1, x, y, kCollideOnlyThis) ? 1 : 0)
+            << "angle " << pose.angle << " scale " << pose.scale << " at " << x << "," << y;
+      }
+  }
+}
+
 }  // namespace
