@@ -101,7 +101,10 @@ Shape MakeShape(const CollisionMask* mask, int width, int height, int hotX, int 
   s.height = std::max(height, 0);
   s.hotX = hotX;
   s.hotY = hotY;
-  s.t = vexa::MakeMaskTransform(angle, scaleX, scaleY);
+  // The usual plain case skips the trigonometry.
+  s.t = angle == 0.0f && scaleX == 1.0f && scaleY == 1.0f
+            ? vexa::MaskTransform{false, false, 1.0, 0.0, 1.0f, 1.0f}
+            : vexa::MakeMaskTransform(angle, scaleX, scaleY);
   s.angle = angle;
   s.plain = !s.t.rotated && !s.t.scaled;
   // The quarter turns land one pixel off the general formula's placement.
@@ -559,6 +562,6 @@ int TestSpriteInMap(GameWindow* window, Sprite* sprite, std::intptr_t image, int
   map.y = std::int64_t{window->mapTop} - window->scrollY;
   map.plain = true;
   map.clip = {map.x, map.y, map.x + map.width, map.y + map.height};
-  map.t = vexa::MakeMaskTransform(0.0f, 1.0f, 1.0f);
+  map.t = vexa::MaskTransform{false, false, 1.0, 0.0, 1.0f, 1.0f};
   return ShapesMeet(map, shape) ? 1 : 0;
 }
