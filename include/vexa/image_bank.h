@@ -199,6 +199,7 @@ struct ImageBank {
   GameWindow* windows;         // the context's game windows, newest first
   void* displayObject;         // the vertical-blank source, made on demand
   HPALETTE paletteHandle;      // the handle the palette was last set or selected with
+  struct FontSubstitutes* fontSubstitutes;  // face-name substitution table (font_bank.h)
 };
 
 // ---- bank and lists ----------------------------------------------------------------------

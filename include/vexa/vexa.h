@@ -19,6 +19,7 @@
 #include <vexa/filter_plugin.h>
 #include <vexa/game_window.h>
 #include <vexa/icon.h>
+#include <vexa/font_bank.h>
 #include <vexa/image_bank.h>
 #include <vexa/image_file.h>
 #include <vexa/image_surface.h>
