@@ -187,7 +187,11 @@ int SetContextPalette(ImageBank* context, HPALETTE handle, PaletteObject* palett
 
 int SelectContextPalette(ImageBank* context, HPALETTE handle) {
   if (!context) return 0;
-  if (handle && handle == context->paletteHandle) return 1;
+  if (handle && handle == context->paletteHandle) {
+    // The same palette: only windows made since get it.
+    PushToWindows(context, handle, handle, true);
+    return 1;
+  }
   return Replace(context, handle, nullptr, true);
 }
 

@@ -4,6 +4,7 @@
 // take in the new one, so that whatever was added is still covered when the list is
 // presented.
 #include <algorithm>
+#include <cstdint>
 
 #include <vexa/game_window.h>
 #include <vexa/surface_object.h>
@@ -13,6 +14,11 @@
 #include "window/window_internal.h"
 
 namespace {
+
+// a + b held to the int range: rectangles near the ends of the range stay ordered.
+LONG Add(LONG a, std::int64_t b) {
+  return static_cast<LONG>(std::clamp<std::int64_t>(a + b, INT32_MIN, INT32_MAX));
+}
 
 bool Overlap(const RECT& a, const RECT& b) {
   return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
@@ -122,6 +128,15 @@ class BufferContext {
   int saved_ = 0;
 };
 
+// A rectangle limited to the back buffer, so that its width and height fit an int.
+RECT OnBuffer(GameWindow* window, const RECT& r) {
+  const LONG w = window->backBuffer->GetWidth(), h = window->backBuffer->GetHeight();
+  return RECT{std::clamp<LONG>(std::min(r.left, r.right), 0, w),
+              std::clamp<LONG>(std::min(r.top, r.bottom), 0, h),
+              std::clamp<LONG>(std::max(r.left, r.right), 0, w),
+              std::clamp<LONG>(std::max(r.top, r.bottom), 0, h)};
+}
+
 COLORREF BrushColour(HBRUSH brush) {
   plat::LOGBRUSH info{};
   if (plat::GetObject(brush, sizeof info, &info) != sizeof info) return 0;
@@ -136,9 +151,9 @@ void FillWindowRect(GameWindow* window, const RECT* rect, HBRUSH brush) {
     BufferContext context(window);
     if (context.dc())
       plat::FillRect(context.dc(), rect, brush);
-    else
-      window->backBuffer->FillRectColor(rect->left, rect->top, rect->right - rect->left,
-                                        rect->bottom - rect->top, BrushColour(brush));
+    else if (const RECT b = OnBuffer(window, *rect); b.left < b.right && b.top < b.bottom)
+      window->backBuffer->FillRectColor(b.left, b.top, b.right - b.left, b.bottom - b.top,
+                                        BrushColour(brush));
   }
   AddDirtyRect(window, rect);
 }
@@ -161,16 +176,16 @@ void FrameWindowRect(GameWindow* window, const RECT* rect) {
         plat::Rectangle(dc, r.left, r.top, r.right, r.bottom);
       }
     } else {
-      window->backBuffer->DrawRectangle(r.left, r.top, r.right - 1, r.bottom - 1,
+      window->backBuffer->DrawRectangle(r.left, r.top, Add(r.right, -1), Add(r.bottom, -1),
                                         window->penWidth, window->penColor);
     }
   }
   // The four border strips, pen width + 1 wide.
-  const int w = window->penWidth + 1;
-  const RECT strips[4] = {{r.left, r.top, r.right, r.top + w},
-                          {r.left, r.bottom - w, r.right, r.bottom},
-                          {r.left, r.top, r.left + w, r.bottom},
-                          {r.right - w, r.top, r.right, r.bottom}};
+  const std::int64_t w = std::int64_t{window->penWidth} + 1;
+  const RECT strips[4] = {{r.left, r.top, r.right, Add(r.top, w)},
+                          {r.left, Add(r.bottom, -w), r.right, r.bottom},
+                          {r.left, r.top, Add(r.left, w), r.bottom},
+                          {Add(r.right, -w), r.top, r.right, r.bottom}};
   for (const RECT& strip : strips) AddDirtyRect(window, &strip);
 }
 
@@ -195,13 +210,17 @@ void DrawWindowPolyline(GameWindow* window, const POINT* points, int count) {
   }
   // The pen's thickness reaches past the points on every side.
   const int reach = window->penWidth / 2 + 1;
-  box = RECT{box.left - reach, box.top - reach, box.right + reach, box.bottom + reach};
+  box = RECT{Add(box.left, -reach), Add(box.top, -reach), Add(box.right, reach),
+             Add(box.bottom, reach)};
   AddDirtyRect(window, &box);
 }
 
 void FillWindowBox(GameWindow* window, int x1, int y1, int x2, int y2, COLORREF color) {
   if (!IsValidWindowObject(window) || !window->backBuffer) return;
-  const RECT r{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2) + 1, std::max(y1, y2) + 1};
-  window->backBuffer->FillRectColor(r.left, r.top, r.right - r.left, r.bottom - r.top, color);
+  const RECT r{std::min(x1, x2), std::min(y1, y2), Add(std::max(x1, x2), 1),
+               Add(std::max(y1, y2), 1)};
+  const RECT b = OnBuffer(window, r);
+  if (b.left < b.right && b.top < b.bottom)
+    window->backBuffer->FillRectColor(b.left, b.top, b.right - b.left, b.bottom - b.top, color);
   AddDirtyRect(window, &r);
 }

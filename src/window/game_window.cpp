@@ -179,7 +179,11 @@ GameWindow* Create(ImageBank* context, const GameWindowRecord* record, bool wide
       plat::SendMessage(frame->mdiClient, plat::WM_MDICREATE, 0,
                         reinterpret_cast<LPARAM>(&mdi));
     } else {
-      plat::CreateWindowEx(record->exStyle, className.c_str(), title.c_str(), record->style,
+      // A window a display driver will present is made ready for it.
+      const DWORD exStyle = record->exStyle | ((record->flags & kGameWindowDriverDisplay)
+                                                   ? plat::kExStyleOpenGL
+                                                   : 0);
+      plat::CreateWindowEx(exStyle, className.c_str(), title.c_str(), record->style,
                            record->x, record->y, std::max(1, std::abs(record->width)),
                            std::max(1, std::abs(record->height)), record->parent, record->menu,
                            record->instance, const_cast<GameWindowRecord*>(record), procedure);
@@ -230,6 +234,14 @@ GameWindow* BoundObject(HWND window) {
   auto* bound = reinterpret_cast<GameWindow*>(plat::GetWindowWord(window, 0));
   if (bound) return bound;
   return FindGameWindow(window);
+}
+
+void RefreshKeptDC(GameWindow* window) {
+  // A resized window has a new framebuffer: the kept context must not draw into the old one.
+  if (!window->dc) return;
+  plat::ReleaseDC(window->window, window->dc);
+  window->dc = plat::GetDC(window->window);
+  if (window->dc && window->selectedPalette) plat::SelectPalette(window->dc, window->selectedPalette, 0);
 }
 
 GameWindow* TakePendingObject() {
@@ -383,8 +395,10 @@ int SizeGameWindow(GameWindow* window, int width, int height) {
     height = outer.bottom - outer.top;
   else if (height <= 0)
     height = window->nonClientHeight - height;
-  return plat::SetWindowPos(window->window, 0, 0, width, height,
-                            plat::SWP_NOMOVE | plat::SWP_NOZORDER);
+  const int done = plat::SetWindowPos(window->window, 0, 0, width, height,
+                                      plat::SWP_NOMOVE | plat::SWP_NOZORDER);
+  RefreshKeptDC(window);
+  return done;
 }
 
 int SetGameMenu(GameWindow* window, HMENU menu, int value) {

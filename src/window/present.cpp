@@ -227,11 +227,7 @@ std::intptr_t Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case plat::WM_SIZE: {
       if (!window) break;
-      // The framebuffer moved: the kept context follows it.
-      if (window->dc) {
-        plat::ReleaseDC(hwnd, window->dc);
-        window->dc = plat::GetDC(hwnd);
-      }
+      RefreshKeptDC(window);
       const int width = plat::LowWord(lParam) & 0xFFFF, height = plat::HighWord(lParam) & 0xFFFF;
       if (!window->sizingGuard &&
           (width > window->maxClientWidth || height > window->maxClientHeight)) {
@@ -241,6 +237,7 @@ std::intptr_t Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
                            std::min(height, window->maxClientHeight) + window->nonClientHeight,
                            plat::SWP_NOMOVE | plat::SWP_NOZORDER);
         window->sizingGuard = 0;
+        RefreshKeptDC(window);
         return 0;
       }
       break;

@@ -15,6 +15,9 @@ namespace vexa::window {
 // calling thread's contexts that holds it.
 GameWindow* BoundObject(HWND window);
 
+// Fetches the kept device context again after the window's size changed.
+void RefreshKeptDC(GameWindow* window);
+
 // Copies `rect` (client coordinates) of the back buffer to the window's client area, or
 // stretches the whole buffer when the window stretches and the sizes differ. The copied
 // client rectangles go to `shown` (capacity `capacity`); returns their number.

@@ -84,10 +84,13 @@ TEST_F(WindowTest, SetUpdatesWindowsOfTheOldHandleSelectUpdatesAll) {
   EXPECT_EQ(b->selectedPalette, first);
   EXPECT_NE(a->previousPalette, nullptr);
   EXPECT_EQ(buffer->GetPaletteColor(20), static_cast<COLORREF>(22 | (20 << 8) | (235 << 16)));
-  // Selecting the same handle again changes nothing.
+  // Selecting the same handle again keeps the palette and reaches windows made since.
   PaletteObject* kept = bank->palette;
+  GameWindow* late = CreateGameWindow(bank, &r);
   ASSERT_EQ(SelectContextPalette(bank, first), 1);
   EXPECT_EQ(bank->palette, kept);
+  EXPECT_EQ(late->selectedPalette, first);
+  DestroyGameWindow(late);
 
   // b holds another handle: a Set only reaches a.
   HPALETTE other = plat::CreatePalette(AsRecord(Ramp(3)));
@@ -112,6 +115,28 @@ TEST_F(WindowTest, SetUpdatesWindowsOfTheOldHandleSelectUpdatesAll) {
   DestroyGameWindow(a);
   DestroyGameWindow(b);
   for (HPALETTE h : {first, other, second, third, fourth}) plat::DeleteObject(h);
+}
+
+TEST_F(WindowTest, FullScreenWindowHoldsSelectionBackUnlessItAllowsIt) {
+  SetImageBankFormat(bank, 3);
+  GameWindowRecord r = Record(64, 48);
+  GameWindow* w = CreateGameWindow(bank, &r);
+  ASSERT_TRUE(IsValidWindowObject(w));
+  if (SDL_SetWindowFullscreen(w->window->sdl, SDL_WINDOW_FULLSCREEN) != 0 ||
+      !plat::IsFullScreen(w->window))
+    GTEST_SKIP() << "no full-screen mode here";
+  HPALETTE first = plat::CreatePalette(AsRecord(Ramp(7)));
+  ASSERT_EQ(SelectContextPalette(bank, first), 1);
+  EXPECT_EQ(w->selectedPalette, first);  // recorded, but not selected into the context
+  EXPECT_EQ(w->previousPalette, nullptr);
+  SetWindowOption(w, 10, kGameStateFullScreenPalette);
+  HPALETTE second = plat::CreatePalette(AsRecord(Ramp(8)));
+  ASSERT_EQ(SelectContextPalette(bank, second), 1);
+  EXPECT_NE(w->previousPalette, nullptr);
+  SDL_SetWindowFullscreen(w->window->sdl, 0);
+  DestroyGameWindow(w);
+  plat::DeleteObject(first);
+  plat::DeleteObject(second);
 }
 
 TEST(ContextPalette, SystemPaletteTakesWhatAShortRecordHas) {

@@ -72,13 +72,17 @@ TEST_F(WindowTest, CreatedWindowKeepsItsContextAndSizesFromClientAndMaximum) {
 
   // A positive maximum is a window size: the non-client extra comes off.
   GameWindowRecord r2 = Record(200, 100, 0);
-  r2.maxWidth = 500 + 0;
+  r2.maxWidth = 500;
   r2.maxHeight = 400;
+  r2.title = u"wide \u00e9";  // the wide form reads UTF-16 texts
+  r2.className = u"vexa-test-wide";
   GameWindow* w2 = CreateGameWindowW(bank, &r2);
   ASSERT_TRUE(IsValidWindowObject(w2));
   EXPECT_EQ(w2->dirtyRects, nullptr);
   EXPECT_EQ(w2->workBlockSize, 56u);
   EXPECT_TRUE(w2->flags & kGameWindowWide);
+  EXPECT_STREQ(plat::GetClassName(w2->window), "vexa-test-wide");
+  EXPECT_EQ(plat::GetWindowProc(w2->window), &GameWindowProcW);
   GetClientArea(w2, &area);
   EXPECT_EQ(area.right, 500 - w2->nonClientWidth);
   EXPECT_EQ(area.bottom, 400 - w2->nonClientHeight);
@@ -105,6 +109,18 @@ TEST_F(WindowTest, SizingByClientSizeAndKeptCoordinates) {
   plat::GetWindowRect(w->window, &after);
   EXPECT_EQ(after.left, before.left);
   EXPECT_EQ(after.top, before.top + 7);
+
+  // The kept context draws into the resized framebuffer.
+  ASSERT_EQ(SizeGameWindow(w, -500, -400), 1);
+  HDC dc = GetGameWindowDC(w);
+  ASSERT_EQ(dc, w->dc);
+  const RECT spot{450, 350, 460, 360};
+  plat::FillRect(dc, &spot, static_cast<HBRUSH>(plat::GetStockObject(plat::BLACK_BRUSH)));
+  FillFrame(w->window, 0xFFFFFF);
+  plat::FillRect(dc, &spot, static_cast<HBRUSH>(plat::GetStockObject(plat::BLACK_BRUSH)));
+  EXPECT_EQ(FramePixel(w->window, 455, 355), 0u);
+  ReleaseGameWindowDC(w, dc);  // the kept context stays
+  EXPECT_EQ(w->dc, dc);
 
   // A menu adds the menu bar to the non-client height and takes it away again.
   const int height = w->nonClientHeight;

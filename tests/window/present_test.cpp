@@ -175,6 +175,15 @@ TEST_F(WindowTest, DrawingHelpersMarkWhatTheyDraw) {
   EXPECT_EQ(Raw(p.buffer.get(), 19, 14) & 0xFFFFFF, 0xFF0000u);
   EXPECT_EQ(Raw(p.buffer.get(), 20, 14) & 0xFFFFFF, 14u + 20 * 256);
   ClearDirtyRects(w);
+  // Boxes and frames at the ends of the int range stay ordered and clipped.
+  FillWindowBox(w, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN, 0x00FF00);
+  ASSERT_EQ(w->dirtyRects->count, 1);
+  EXPECT_TRUE(Same(w->dirtyRects->rects[0], RECT{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}));
+  EXPECT_EQ(Raw(p.buffer.get(), 99, 99) & 0xFFFFFF, 0x00FF00u);
+  const RECT far{INT32_MAX - 1, INT32_MAX - 1, INT32_MAX, INT32_MAX};
+  FrameWindowRect(w, &far);
+  EXPECT_EQ(PresentWindow(w), 1);
+  ClearDirtyRects(w);
   SetPen(w, 0x00FF00, plat::PS_SOLID, 3);
   const RECT frameRect{40, 40, 80, 70};
   FrameWindowRect(w, &frameRect);

@@ -370,7 +370,14 @@ int PumpMessages(int filterCode, BOOL* quit) {
   }
   int delivered = 0;
   MSG m;
-  while (PeekMessage(&m, nullptr, 1)) {
+  // Messages posted while these are delivered wait for the next pump, so that a procedure that
+  // posts on every message cannot keep one pump going for ever.
+  std::size_t waiting;
+  {
+    std::lock_guard<std::mutex> guard(QueueLock());
+    waiting = Queue().size();
+  }
+  while (waiting-- > 0 && PeekMessage(&m, nullptr, 1)) {
     if (filterCode >= 0 && CallMessageFilter(&m, filterCode)) continue;
     if (!m.hwnd && m.message == WM_QUIT) {
       if (quit) *quit = 1;

@@ -65,10 +65,14 @@ DisplaySettings SettingsOf(const SDL_DisplayMode& mode) {
 
 }  // namespace
 
-HWND CreateWindow(const char* title, DWORD style, int x, int y, int width, int height) {
+namespace {
+
+HWND CreateTopLevel(const char* title, DWORD style, DWORD exStyle, int x, int y, int width,
+                    int height) {
   if (width < 1 || height < 1) return nullptr;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
   Uint32 flags = (style & WS_VISIBLE) ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
+  if (exStyle & kExStyleOpenGL) flags |= SDL_WINDOW_OPENGL;
   if (!Framed(style)) flags |= SDL_WINDOW_BORDERLESS;
   if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
   SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x, y, width, height, flags);
@@ -86,6 +90,12 @@ HWND CreateWindow(const char* title, DWORD style, int x, int y, int width, int h
   LiveWindows().insert(window);
   TopLevels().push_back(window);
   return window;
+}
+
+}  // namespace
+
+HWND CreateWindow(const char* title, DWORD style, int x, int y, int width, int height) {
+  return CreateTopLevel(title, style, 0, x, y, width, height);
 }
 
 namespace {
@@ -151,7 +161,8 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* title, DWO
     std::lock_guard<std::mutex> guard(WindowsLock());
     LiveWindows().insert(window);
   } else {
-    window = CreateWindow(title, style & ~WS_CHILD, x, y, std::max(1, width), std::max(1, height));
+    window = CreateTopLevel(title, style & ~WS_CHILD, exStyle, x, y, std::max(1, width),
+                            std::max(1, height));
     if (!window) return nullptr;
     window->id = reinterpret_cast<std::uintptr_t>(menu);
     if (menu) window->menuStrip = kMenuBarHeight;

@@ -20,6 +20,10 @@ inline constexpr DWORD WS_POPUP = 0x80000000, WS_CHILD = 0x40000000, WS_VISIBLE 
                        WS_CLIPCHILDREN = 0x02000000, WS_CAPTION = 0x00C00000,
                        WS_THICKFRAME = 0x00040000, WS_OVERLAPPEDWINDOW = 0x00CF0000;
 
+// An extended-style bit of this platform: the window is made for OpenGL (SDL_WINDOW_OPENGL), so
+// that a display driver can take it over.
+inline constexpr DWORD kExStyleOpenGL = 0x80000000;
+
 // A pop-up window without a frame, as the full-screen switch sets it.
 inline constexpr DWORD kFullScreenStyle = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
 
