@@ -16,6 +16,6 @@ pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 
-set(VEXA_LIBRARY_DEPS PkgConfig::ZLIB PkgConfig::LZ4 PkgConfig::SDL2 PkgConfig::DRM PkgConfig::FREETYPE
-    PkgConfig::FONTCONFIG Threads::Threads ${CMAKE_DL_LIBS})
+set(VEXA_LIBRARY_DEPS PkgConfig::ZLIB PkgConfig::LZ4 PkgConfig::SDL2 PkgConfig::FREETYPE PkgConfig::FONTCONFIG
+    PkgConfig::DRM Threads::Threads ${CMAKE_DL_LIBS})
 set(VEXA_PKGCONFIG_REQUIRES "zlib liblz4 sdl2 freetype2 fontconfig")

@@ -196,10 +196,10 @@ struct ImageBank {
   cSurfaceObject* atlasPages[kAtlasPageCount];
   std::int32_t cleanupCursor;  // index into list 4
   std::int32_t destroying;     // guards DestroyImageBank against re-entry
+  struct FontSubstitutes* fontSubstitutes;  // face-name substitution table (font_bank.h)
   GameWindow* windows;         // the context's game windows, newest first
   void* displayObject;         // the vertical-blank source, made on demand
   HPALETTE paletteHandle;      // the handle the palette was last set or selected with
-  struct FontSubstitutes* fontSubstitutes;  // face-name substitution table (font_bank.h)
 };
 
 // ---- bank and lists ----------------------------------------------------------------------

@@ -210,7 +210,9 @@ TEST(GdiText, CoverageBilevelOpaqueAndClip) {
   plat::ExtTextOutW(s.dc, 0, 0, plat::ETO_CLIPPED, &clip, u"MMMMMMMM", 8, nullptr);
   for (int y = 0; y < s.height; ++y)
     for (int x = 0; x < s.width; ++x)
-      if (x < 10 || x >= 30) ASSERT_FALSE(s.Set(x, y)) << x << "," << y;
+      if (x < 10 || x >= 30) {
+        ASSERT_FALSE(s.Set(x, y)) << x << "," << y;
+      }
   EXPECT_EQ(plat::GetPixel(s.dc, 10, 1) & 0xFF, 0xFFu);  // red background or white ink
 }
 

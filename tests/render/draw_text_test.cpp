@@ -137,7 +137,9 @@ TEST(SurfaceText, EffectPathWithoutClipUsesTheSurfaceClip) {
   for (int y = 0; y < 40; ++y)
     for (int x = 0; x < 160; ++x) {
       const bool lit = Read(*s, x, y) != kBackground;
-      if (x < 20 || x >= 60) ASSERT_FALSE(lit) << x << "," << y;
+      if (x < 20 || x >= 60) {
+        ASSERT_FALSE(lit) << x << "," << y;
+      }
       inside += lit;
     }
   EXPECT_GT(inside, 0);
