@@ -22,34 +22,17 @@
 #include <vexa/sprite.h>
 #include <vexa/surface_object.h>
 
+#include "bench_discs.h"
 #include "bench_pairs.h"
 #include "window/game_window.h"
 
 namespace {
 
-constexpr int kWidth = 640, kHeight = 480, kSize = 32, kImages = 8, kLayers = 4;
+constexpr int kWidth = 640, kHeight = 480, kSize = vexabench::kDiscSize, kImages = 8,
+              kLayers = 4;
 
-// The generator both sides share: a 31-bit linear congruential sequence.
-struct Lcg {
-  std::uint32_t state;
-  int Next(int range) {
-    state = (state * 1103515245u + 12345u) & 0x7FFFFFFFu;
-    return static_cast<int>((state >> 8) % static_cast<std::uint32_t>(range));
-  }
-};
-
-// Image k: a disc of colour k on the colour key (magenta), 32 x 32.
-std::vector<std::uint32_t> DiscPixels(int k) {
-  std::vector<std::uint32_t> pixels(kSize * kSize);
-  const std::uint32_t colour = 0x00202020u + static_cast<std::uint32_t>(k) * 0x00191F13u;
-  for (int y = 0; y < kSize; ++y)
-    for (int x = 0; x < kSize; ++x) {
-      const int dx = 2 * x - kSize + 1, dy = 2 * y - kSize + 1;
-      pixels[static_cast<size_t>(y * kSize + x)] =
-          dx * dx + dy * dy <= kSize * kSize ? colour : 0x00FF00FFu;
-    }
-  return pixels;
-}
+using vexabench::DiscPixels;
+using vexabench::Lcg;
 
 struct Mover {
   Sprite* sprite;

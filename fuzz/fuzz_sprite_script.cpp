@@ -19,7 +19,7 @@
 #include <vexa/surface_object.h>
 
 #include "fuzz_reader.h"
-#include "window/game_window.h"
+#include "sprite_fixture.h"
 
 namespace {
 
@@ -98,40 +98,13 @@ void Check(GameWindow* window) {
   if (last != heap->lastSprite || listed != usedBlocks) Fail("sprite count");
 }
 
-struct Fixture {
-  ImageBank* bank = nullptr;
-  std::unique_ptr<cSurfaceObject> buffer;
-  int images[3] = {};
-  Fixture() {
-    RegisterThread();
-    bank = CreateImageBank(0, nullptr);
-    SetImageBankFormat(bank, 8);
-    cSurfaceObject* prototype = nullptr;
-    GetPrototype(&prototype, 32, kTypeDIBSection, kDriverNone);
-    buffer = std::make_unique<cSurfaceObject>();
-    buffer->Create(96, 64, prototype);
-    std::vector<std::uint32_t> pixels(40 * 30);
-    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = i % 5 ? 0x00336699u : 0x00FF00u;
-    images[0] = AddImage(bank, 12, 9, 3, 4, 0, 0, 0x00FF00, 8, pixels.data(), nullptr);
-    images[1] = AddImage(bank, 40, 30, 20, 15, 0, 0, 0x00FF00, 8, pixels.data(), nullptr);
-    images[2] = AddImage(bank, 1, 1, 0, 0, 0, 0, 0x00FF00, 8, pixels.data(), nullptr);
-  }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Fixture fixture;
-  GameWindow window{};
-  DirtyRectList dirty{};
-  window.context = fixture.bank;
-  window.backBuffer = fixture.buffer.get();
-  window.backBufferImpl = fixture.buffer->implementation;
-  window.backBufferWidth = 96;
-  window.backBufferHeight = 64;
-  window.solidPlaneOffset = window.topEdgePlaneOffset = -1;
-  window.dirtyRects = &dirty;
-  window.spriteHeap = GetSpriteStorageHooks()->build(kHeapSprites);
+  static SpriteFuzzFixture fixture;
+  SpriteFuzzWindow scene(fixture, kHeapSprites);
+  GameWindow& window = scene.window;
+  DirtyRectList& dirty = scene.dirty;
   if (!window.spriteHeap) return 0;
   Reader in(data, size);
   std::vector<Sprite*> live;
@@ -236,8 +209,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Check(&window);
   }
-  GetSpriteStorageHooks()->release(&window);
-  SetLayerCount(&window, 0);
-  FreeCollisionMap(&window);
   return 0;
 }

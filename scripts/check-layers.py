@@ -35,7 +35,7 @@ LAYERS = [
      ["filter_plugin.h", "filter_manager.h", "filter_impl.h", "wide_calls.h", "image_file.h"]),
     ("sound", ["src/sound"], ["sound.h", "sound_filter.h"]),
     ("window", ["src/window"], ["game_window.h"]),
-    ("sprite", ["src/sprite"], ["sprite.h", "collision_map.h"]),
+    ("sprite", ["src/sprite"], ["sprite.h", "collision_map.h", "sprite_collision.h"]),
     ("driver", ["src/driver"], []),
     ("exports", ["src/exports"], ["exports.h", "vexa.h"]),
     ("plugins", ["plugins"], []),

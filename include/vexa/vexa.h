@@ -31,6 +31,7 @@
 #include <vexa/sound.h>
 #include <vexa/sound_filter.h>
 #include <vexa/sprite.h>
+#include <vexa/sprite_collision.h>
 #include <vexa/stream.h>
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <vexa/game_window.h>
 #include <vexa/image_bank.h>
@@ -76,6 +77,14 @@ inline RECT TouchedPending(const Sprite* s) {
 bool ImageGeometry(ImageBank* bank, std::intptr_t image, int* width, int* height, int* hotX,
                    int* hotY);
 
+// Angles as stored: modulo 360 into [0, 360), non-finite ones 0. Scales as stored: negative
+// and non-finite ones 0.
+float NormalAngle(float angle);
+float NormalScale(float scale);
+// The on-screen rectangle of a geometry: size and hot spot scaled (truncated), the box of the
+// rectangle turned about the hot spot, placed by the hot spot at the position.
+RECT GeometryRect(const SpriteGeometry& g);
+
 // Display-list surgery; both keep the heap's head and tail.
 void UnlinkSprite(SpriteHeap* heap, Sprite* s);
 void InsertBefore(SpriteHeap* heap, Sprite* s, Sprite* before);  // null: at the tail
@@ -84,6 +93,10 @@ void InsertBefore(SpriteHeap* heap, Sprite* s, Sprite* before);  // null: at the
 void RebuildOverlaps(GameWindow* window, Sprite* s);
 void RemoveFromOverlaps(GameWindow* window, Sprite* s);
 void FreeOverlapIndex(SpriteHeap* heap);
+// Appends every sprite entered in the index cells that `area` covers, each once, in no
+// particular order (a superset of the software-mode sprites whose current rectangle meets
+// `area`). False when there is no index yet.
+bool IndexedSprites(GameWindow* window, const RECT& area, std::vector<Sprite*>* out);
 bool ListContains(const Sprite* s, const Sprite* other);
 // Gives every retained, untouched sprite reachable through overlap lists from `s` the
 // uncovered mark.

@@ -84,6 +84,8 @@ bool Transformed(const SpriteGeometry& g) {
   return g.scaleX != 1.0f || g.scaleY != 1.0f || g.angle != 0.0f;
 }
 
+}  // namespace
+
 float NormalAngle(float angle) {
   if (!std::isfinite(angle)) return 0.0f;
   float reduced = std::fmod(angle, 360.0f);
@@ -94,15 +96,18 @@ float NormalAngle(float angle) {
 
 float NormalScale(float scale) { return std::isfinite(scale) && scale > 0 ? scale : 0.0f; }
 
+namespace {
+
 std::int64_t Scaled(std::int64_t value, float scale) {
   if (scale == 1.0f) return value;
   const double v = std::trunc(static_cast<double>(value) * scale);
   return static_cast<std::int64_t>(std::clamp(v, -2147483648.0, 2147483647.0));
 }
 
-// The pending rectangle from the pending position, image size, hot spot, scale and angle.
-void PlacePending(Sprite* s) {
-  SpriteGeometry& g = s->pending;
+}  // namespace
+
+// The rectangle from a geometry's position, image size, hot spot, scale and angle.
+RECT GeometryRect(const SpriteGeometry& g) {
   std::int64_t width = g.width, height = g.height, hotX = g.hotSpotX, hotY = g.hotSpotY;
   width = Scaled(width, g.scaleX);
   hotX = Scaled(hotX, g.scaleX);
@@ -120,9 +125,13 @@ void PlacePending(Sprite* s) {
   }
   const std::int64_t left = std::int64_t{g.x} - hotX;
   const std::int64_t top = std::int64_t{g.y} - hotY;
-  g.rect = RECT{Clamp32(left), Clamp32(top), Clamp32(left + std::max<std::int64_t>(width, 0)),
-                Clamp32(top + std::max<std::int64_t>(height, 0))};
+  return RECT{Clamp32(left), Clamp32(top), Clamp32(left + std::max<std::int64_t>(width, 0)),
+              Clamp32(top + std::max<std::int64_t>(height, 0))};
 }
+
+namespace {
+
+void PlacePending(Sprite* s) { s->pending.rect = GeometryRect(s->pending); }
 
 // Size and hot spot of the pending image into the pending geometry.
 void TakeImageGeometry(GameWindow* window, Sprite* s) {

@@ -147,6 +147,24 @@ void RemoveFromOverlaps(GameWindow* window, Sprite* s) {
     Leave(static_cast<OverlapIndex*>(window->spriteHeap->index), s);
 }
 
+bool IndexedSprites(GameWindow* window, const RECT& area, std::vector<Sprite*>* out) {
+  SpriteHeap* heap = window->spriteHeap;
+  if (!heap || !heap->index) return false;
+  if (Empty(area)) return true;
+  const auto* index = static_cast<const OverlapIndex*>(heap->index);
+  const std::size_t first = out->size();
+  for (int cy = Cell(area.top); cy <= Cell(area.bottom - 1); ++cy)
+    for (int cx = Cell(area.left); cx <= Cell(area.right - 1); ++cx) {
+      const auto& cell = index->cells[cy * kGridCells + cx];
+      out->insert(out->end(), cell.begin(), cell.end());
+    }
+  // A sprite spanning several cells is entered in each; the search leaves no mark on sprites.
+  std::sort(out->begin() + static_cast<std::ptrdiff_t>(first), out->end());
+  out->erase(std::unique(out->begin() + static_cast<std::ptrdiff_t>(first), out->end()),
+             out->end());
+  return true;
+}
+
 void FreeOverlapIndex(SpriteHeap* heap) {
   delete static_cast<OverlapIndex*>(heap->index);
   heap->index = nullptr;
