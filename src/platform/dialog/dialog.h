@@ -55,8 +55,8 @@ struct DialogRequest {
   const DialogPanel* panel = nullptr;
 };
 
-// Splits a record's filter string ("name\0patterns\0...\0\0") into entries; a pair cut short
-// by the end of the list is dropped.
+// Splits a record's filter string ("name\0patterns\0...\0\0") into entries; patterns are
+// separated by semicolons.
 std::vector<DialogFilter> ParseFilterList(const WCHAR* list);
 // True when name matches one of the patterns ('*' and '?', case ignored for ASCII letters).
 bool MatchesFilter(const DialogFilter& filter, std::u16string_view name);

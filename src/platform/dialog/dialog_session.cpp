@@ -56,7 +56,8 @@ std::vector<DialogFilter> ParseFilterList(const WCHAR* list) {
     DialogFilter filter;
     filter.name = list;
     list += filter.name.size() + 1;
-    if (!*list) break;  // a name without patterns ends the list
+    // Entries are read in pairs: an empty pattern list is an entry without patterns, and only
+    // an empty name ends the list.
     const std::u16string patterns = list;
     list += patterns.size() + 1;
     std::size_t begin = 0;
