@@ -52,10 +52,10 @@ std::u16string Joined(const std::u16string& list) {
   return text;
 }
 
-ScriptStep Select(const std::string& path) { return {ScriptStep::kSelect, Utf16(path)}; }
-ScriptStep Accept(const std::string& path) { return {ScriptStep::kAccept, Utf16(path)}; }
-ScriptStep Type(int index) { return {ScriptStep::kChangeType, u"", index}; }
-ScriptStep Cancel() { return {ScriptStep::kCancel}; }
+ScriptStep Select(const std::string& path) { return ScriptStep::Select(Utf16(path)); }
+ScriptStep Accept(const std::string& path) { return ScriptStep::Accept(Utf16(path)); }
+ScriptStep Type(int index) { return ScriptStep::ChangeType(index); }
+ScriptStep Cancel() { return ScriptStep::Cancel(); }
 
 // One dialog shown on the scripted backend.
 struct DialogRun {
@@ -99,8 +99,9 @@ class ImageDialog : public ::testing::Test {
   }
   // A test image of the reader that saves: 4 x 2 at 24 bits.
   std::string SaverImage(const std::string& name) {
-    std::vector<BYTE> bytes = {'S', 'A', 'V', 'R', 4, 2, 24, 0};
-    bytes.resize(8 + 4 * 2 * 3, 0x40);
+    std::vector<BYTE> bytes(8 + 4 * 2 * 3, 0x40);
+    const BYTE header[8] = {'S', 'A', 'V', 'R', 4, 2, 24, 0};
+    std::copy(header, header + 8, bytes.begin());
     return Write(name, bytes);
   }
 
@@ -325,6 +326,17 @@ TEST_F(ImageDialog, SelectionWithoutAnImageClearsThePanelToASunkenEdge) {
   EXPECT_EQ(at(kAreaW - 1, kAreaH - 1), kHighlight);
   EXPECT_EQ(at(1, 1), kDarkShadow);
   EXPECT_EQ(at(kAreaW / 2, kAreaH / 2), kButtonFace);
+}
+
+TEST_F(ImageDialog, PanelReadsSelectionsOfAnyLength) {
+  fs::path deep = dir;
+  for (int i = 0; i < 8; ++i) deep /= std::string(60, char('a' + i));
+  fs::create_directories(deep);
+  const std::string path = SaverImage((deep / "x.tst").lexically_relative(dir).string());
+  ASSERT_GT(path.size(), 480u);
+  DialogRun run({Select(path), Cancel()});
+  run.Show(&mgr, true, 1, 0);
+  EXPECT_EQ(run.backend.snapshots[0].items[vexa::kFieldWidth].text, u"4");
 }
 
 TEST_F(ImageDialog, NarrowFormCarriesUtf8NamesBothWays) {

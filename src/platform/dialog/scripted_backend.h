@@ -15,6 +15,14 @@ struct ScriptStep {
   std::u16string path;               // kSelect, kAccept
   int index = 0;                     // kChangeType: 0-based entry
   std::vector<std::u16string> paths;  // kAcceptMany
+
+  static ScriptStep Select(std::u16string path) { return {kSelect, std::move(path), 0, {}}; }
+  static ScriptStep ChangeType(int index) { return {kChangeType, {}, index, {}}; }
+  static ScriptStep Accept(std::u16string path) { return {kAccept, std::move(path), 0, {}}; }
+  static ScriptStep AcceptMany(std::vector<std::u16string> paths) {
+    return {kAcceptMany, {}, 0, std::move(paths)};
+  }
+  static ScriptStep Cancel() { return {kCancel, {}, 0, {}}; }
 };
 
 // The panel as the user saw it after a step.
