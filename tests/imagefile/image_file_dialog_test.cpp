@@ -398,3 +398,21 @@ TEST_F(ImageDialog, UnavailableDialogsReturnZeroWithTheReasonAndLeaveTheRecord) 
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ImageDialogPlugins, FilterStringOfTheLibrarysPlugins) {
+  CImageFilterMgr& plugins = vexa::test::Plugins();
+  // PNG first as a preferred format, then JPEG; the others by priority.
+  EXPECT_EQ(Joined(vexa::BuildImageFilterList(&plugins, true, kDialogListImages, 0).filter),
+            u"Image files|*.png;*.jpg;*.jpeg;*.jpe;*.jfif;*.ppm;*.pgm;*.pnm;*.gif|"
+            u"PNG files (*.png)|*.png|"
+            u"JPEG files (*.jpg, *.jpeg, *.jpe, *.jfif)|*.jpg;*.jpeg;*.jpe;*.jfif|"
+            u"Netpbm (PPM, PGM) files (*.ppm, *.pgm, *.pnm)|*.ppm;*.pgm;*.pnm|"
+            u"GIF files (*.gif)|*.gif|"
+            u"All files (*.*)|*.*||");
+  EXPECT_EQ(Joined(vexa::BuildImageFilterList(&plugins, false, kDialogListAnimations, 0).filter),
+            u"GIF files (*.gif)|*.gif|||");
+}
+
+}  // namespace
