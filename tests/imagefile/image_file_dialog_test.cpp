@@ -132,6 +132,32 @@ TEST_F(ImageDialog, FilterListsFollowKindsSavingAndExtensions) {
   EXPECT_EQ(both.defaultExtensions, std::u16string(u"tst\0tst\0tst\0", 12));
 }
 
+TEST_F(ImageDialog, ListsOfManyFiltersGrowPastAnyFixedBuffer) {
+  // 300 plug-ins: entries of 38 characters each, over 11000 in all.
+  const fs::path many = dir / "many";
+  fs::create_directories(many);
+  for (int i = 0; i < 300; ++i) {
+    fs::path link = many / std::to_string(1000 + i);
+    link += ".ift";
+    fs::create_symlink(fs::path(FilterDir("dialogs")) / "a_saver.ift", link);
+  }
+  CImageFilterMgr big;
+  big.LoadFiltersW(Utf16(many.string()).c_str(), 0);
+  ASSERT_EQ(big.GetFilterCount(), 300);
+  const vexa::ImageFilterList open = vexa::BuildImageFilterList(&big, true, 1, 0);
+  EXPECT_EQ(open.ids.size(), 300u);
+  EXPECT_GT(open.filter.size(), 8192u + 4096u);
+  const std::u16string tail = u"*.tst;*.t\u00e9|All files (*.*)|*.*||";
+  EXPECT_EQ(Joined(open.filter).substr(open.filter.size() - tail.size()), tail);
+  EXPECT_EQ(open.defaultExtensions.size(), 300u * 4);
+  DialogRun run({Type(300), Type(301), Cancel()});
+  run.Show(&big, true, 1, 0);
+  EXPECT_EQ(run.backend.request.filters.size(), 302u);
+  EXPECT_EQ(run.backend.snapshots[0].defaultExtension, u"tst") << "the last listed filter";
+  EXPECT_EQ(run.backend.snapshots[1].defaultExtension, u"tst") << "All files";
+  big.Free();
+}
+
 TEST_F(ImageDialog, InitialEntryIsTheCallersFilterInBothDialogs) {
   // Open: entry 1 is the all-formats entry, so the second listed filter is entry 3.
   EXPECT_EQ(vexa::BuildImageFilterList(&mgr, true, 3, kReaderOnly).initialIndex, 3);
