@@ -20,6 +20,7 @@
 #include "imagefile/image_test_support.h"
 #include "platform/dialog/scripted_backend.h"
 #include "platform/gdi/screen.h"
+#include "support/surface_factory.h"
 
 namespace {
 
@@ -83,19 +84,10 @@ class ImageDialog : public ::testing::Test {
   void SetUp() override {
     mgr.LoadFiltersW(Utf16(FilterDir("dialogs")).c_str(), 0);
     ASSERT_EQ(mgr.GetFilterCount(), 4);
-    dir = fs::temp_directory_path() / ("vexa-dialog-" + std::to_string(getpid()));
-    fs::create_directories(dir);
   }
-  void TearDown() override {
-    fs::remove_all(dir);
-    mgr.Free();
-  }
+  void TearDown() override { mgr.Free(); }
   std::string Write(const std::string& name, const std::vector<BYTE>& bytes) {
-    const std::string path = (dir / name).string();
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path;
+    return scratch.Write(name, bytes);
   }
   // A test image of the reader that saves: 4 x 2 at 24 bits.
   std::string SaverImage(const std::string& name) {
@@ -106,7 +98,8 @@ class ImageDialog : public ::testing::Test {
   }
 
   CImageFilterMgr mgr;
-  fs::path dir;
+  vexa::test::ScratchFolder scratch{"dialog"};
+  const fs::path& dir = scratch.path;
 };
 
 TEST_F(ImageDialog, FilterListsFollowKindsSavingAndExtensions) {
@@ -277,14 +270,11 @@ TEST_F(ImageDialog, PreviewOfAStillImageIsCentredUnscaledInARaisedFrame) {
 TEST_F(ImageDialog, LargePreviewShrinksToTheLimitingSideKeepingItsAspect) {
   CImageFilterMgr& plugins = vexa::test::Plugins();
   // 400 x 100: red left half, blue right half.
-  cSurfaceObject* prototype = nullptr;
-  GetPrototype(&prototype, 24, kTypeMemory, kDriverNone);
-  cSurfaceObject wide;
-  wide.Create(400, 100, prototype);
-  wide.FillRectColor(0, 0, 200, 100, 0x0000FF);
-  wide.FillRectColor(200, 0, 200, 100, 0xFF0000);
+  const auto wide = testsupport::MakeSurface(24, 400, 100);
+  wide->FillRectColor(0, 0, 200, 100, 0x0000FF);
+  wide->FillRectColor(200, 0, 200, 100, 0xFF0000);
   const std::string path = (dir / "wide.png").string();
-  ASSERT_EQ(ExportImage(&plugins, Utf16(path).c_str(), &wide, kPng), 1);
+  ASSERT_EQ(ExportImage(&plugins, Utf16(path).c_str(), wide.get(), kPng), 1);
   DialogRun run({Select(path), Cancel()});
   run.Show(&plugins, true, 1, 0);
   const plat::PanelSnapshot& shown = run.backend.snapshots[0];
@@ -301,10 +291,8 @@ TEST_F(ImageDialog, LargePreviewShrinksToTheLimitingSideKeepingItsAspect) {
 TEST_F(ImageDialog, AnimatedGifShowsItsFrameCountAndFirstFrame) {
   CImageFilterMgr& plugins = vexa::test::Plugins();
   // Three 8-bit frames of 10 x 6 in palette colours 1, 2, 3.
-  cSurfaceObject* prototype = nullptr;
-  GetPrototype(&prototype, 8, kTypeMemory, kDriverNone);
-  cSurfaceObject frame;
-  frame.Create(10, 6, prototype);
+  const auto surface = testsupport::MakeSurface(8, 10, 6);
+  cSurfaceObject& frame = *surface;
   LOGPALETTE256 palette{0x300, 256, {}};
   palette.palPalEntry[1] = {200, 10, 20, 0};
   palette.palPalEntry[2] = {10, 200, 20, 0};
