@@ -203,7 +203,9 @@ UINT_PTR ImageFileDialogHook(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
     const auto* record = reinterpret_cast<const OPENFILENAMEW*>(lParam);
     auto* context = record ? reinterpret_cast<ImageDialogContext*>(record->lCustData) : nullptr;
     if (!context) return 0;
+    // A handle can come again for a later dialog: the newest context is the one that counts.
     std::lock_guard<std::mutex> lock(gContextMutex);
+    std::erase_if(gContexts, [dialog](const auto& entry) { return entry.first == dialog; });
     gContexts.emplace_back(dialog, context);
     return 1;
   }

@@ -217,6 +217,14 @@ TEST_F(ImageDialog, TypeChangesToEntriesWithoutExtensionKeepTheDefaultExtension)
   EXPECT_EQ(run.backend.snapshots[0].defaultExtension, u"tst");
   EXPECT_EQ(run.backend.snapshots[1].defaultExtension, u"tst") << "All files";
   EXPECT_EQ(run.backend.snapshots[2].defaultExtension, u"tst") << "all formats";
+
+  // Entry n of the open dialog is listed filter n - 1: PNG, JPEG, PPM, GIF follow the
+  // all-formats entry.
+  DialogRun plugins({Type(2), Type(4), Type(1), Cancel()});
+  plugins.Show(&vexa::test::Plugins(), true, 1, 0);
+  EXPECT_EQ(plugins.backend.snapshots[0].defaultExtension, u"jpg");
+  EXPECT_EQ(plugins.backend.snapshots[1].defaultExtension, u"gif");
+  EXPECT_EQ(plugins.backend.snapshots[2].defaultExtension, u"png");
 }
 
 TEST_F(ImageDialog, UnrecognisedFileKeepsTheOpenDialogOpen) {
