@@ -10,6 +10,7 @@
 
 #include "imagefile/image_test_support.h"
 #include "platform/dialog/dialog.h"
+#include "platform/window/window.h"
 
 namespace {
 
@@ -25,9 +26,14 @@ TEST(GtkDialogSmoke, TimerSelectsAndAcceptsAFile) {
                           {plat::GtkAutomationStep::kAccept, 1500, u""},
                           // Should the accept not end the dialog, the test ends, failed.
                           {plat::GtkAutomationStep::kCancel, 20000, u""}});
+  // An SDL window on the same X server owns the dialog.
+  HWND owner = plat::CreateWindow("owner", plat::WS_VISIBLE, 0, 0, 320, 200);
+  ASSERT_NE(owner, nullptr);
+  EXPECT_NE(plat::OwnerX11Window(owner), 0u);
   std::vector<WCHAR> file(1024, 0);
   OPENFILENAMEW record{};
   record.lStructSize = sizeof record;
+  record.hwndOwner = owner;
   record.lpstrFile = file.data();
   record.nMaxFile = static_cast<DWORD>(file.size());
   std::uint32_t id = 0;
@@ -36,6 +42,7 @@ TEST(GtkDialogSmoke, TimerSelectsAndAcceptsAFile) {
   EXPECT_EQ(std::u16string(file.data()), png);
   EXPECT_EQ(id, FilterID("PNG "));
   EXPECT_EQ(record.nFilterIndex, 1u) << "the all-formats entry, shown first";
+  plat::DestroyWindow(owner);
 }
 
 }  // namespace
