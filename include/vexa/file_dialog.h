@@ -101,11 +101,11 @@ struct OFNOTIFYW {
 };
 
 // Why the last dialog call of this process returned 0.
-inline constexpr int kDialogCancelled = 0;      // the user cancelled (or nothing went wrong)
-inline constexpr int kDialogNoGtk = 1;          // libgtk-3.so.0 could not be loaded
-inline constexpr int kDialogNoDisplay = 2;      // GTK found no display to open
+inline constexpr int kDialogCancelled = 0;       // the user cancelled (or nothing went wrong)
+inline constexpr int kDialogNoGtk = 1;           // libgtk-3.so.0 could not be loaded
+inline constexpr int kDialogNoDisplay = 2;       // GTK found no display to open
 inline constexpr int kDialogBufferTooSmall = 3;  // a result did not fit the caller's buffer
-inline constexpr int kDialogWrongThread = 4;    // dialogs belong to the thread that showed one
+inline constexpr int kDialogWrongThread = 4;     // dialogs belong to the thread that showed one
 VEXA_API int GetFileDialogError();
 
 // The wide open and save dialogs. Non-zero when the user confirmed; the record's file,

@@ -21,8 +21,8 @@ struct ImageDialogContext {
   CImageFilterMgr* manager;
   cSurfaceObject* preview;  // the selected file's image, owned; null when none
   std::int32_t kinds;
-  std::uint32_t id;                  // in: the caller's identifier; out: the chosen one
-  const WCHAR* defaultExtensions;    // first extension of each listed filter, each null-ended
+  std::uint32_t id;                // in: the caller's identifier; out: the chosen one
+  const WCHAR* defaultExtensions;  // first extension of each listed filter, each null-ended
   std::int32_t defaultExtensionCount;
   std::int32_t open;
 };

@@ -17,15 +17,14 @@
 
 #include "imagefile/image_dialog_hook.h"
 #include "imagefile/image_dialog_list.h"
-#include "imagefile/string_table.h"
 #include "platform/file/file.h"
 #include "platform/gdi/screen.h"
 
 namespace vexa {
 namespace {
 
-constexpr int kColorButtonFace = 15, kColorShadow = 16, kColorHighlight = 20,
-              kColorDarkShadow = 21, kColorLight = 22;
+constexpr int kColorButtonFace = 15, kColorShadow = 16, kColorHighlight = 20, kColorDarkShadow = 21,
+              kColorLight = 22;
 
 std::mutex gContextMutex;
 std::vector<std::pair<HWND, ImageDialogContext*>> gContexts;
@@ -65,7 +64,8 @@ void DeletePreview(ImageDialogContext* context) {
 
 void OnSelectionChange(HWND dialog, ImageDialogContext* context) {
   const std::u16string path = SelectedPath(dialog);
-  for (int field = kFieldType; field <= kFieldDepth; ++field) SetDialogItemTextWide(dialog, field, u"");
+  for (int field = kFieldType; field <= kFieldDepth; ++field)
+    SetDialogItemTextWide(dialog, field, u"");
   const bool animations = (context->kinds & kDialogListAnimations) != 0;
   if (animations) {
     ShowDialogItem(dialog, kFramesLabel, 1);
@@ -76,7 +76,7 @@ void OnSelectionChange(HWND dialog, ImageDialogContext* context) {
   if (IsRegularFile(path)) {
     CImageFile file(context->manager);
     if (file.Open(path.c_str()) != kImageOk) {
-      SetDialogItemTextWide(dialog, kFieldType, FindLibraryString(kStringUnknownFormat));
+      SetDialogItemTextWide(dialog, kFieldType, LibraryText(kStringUnknownFormat).c_str());
     } else {
       SetDialogItemTextWide(dialog, kFieldWidth, Number(file.GetWidth()).c_str());
       SetDialogItemTextWide(dialog, kFieldHeight, Number(file.GetHeight()).c_str());
@@ -101,11 +101,12 @@ void OnSelectionChange(HWND dialog, ImageDialogContext* context) {
 }
 
 void OnFileOk(HWND dialog, const OFNOTIFYW* notice, ImageDialogContext* context) {
-  const std::u16string path = notice->pszFile ? std::u16string(notice->pszFile) : SelectedPath(dialog);
+  const std::u16string path =
+      notice->pszFile ? std::u16string(notice->pszFile) : SelectedPath(dialog);
   if (!IsRegularFile(path)) return;
   CImageFile file(context->manager);
   if (file.Open(path.c_str()) != kImageOk) {
-    ShowDialogMessage(dialog, FindLibraryString(kStringUnknownFormat), u"");
+    ShowDialogMessage(dialog, LibraryText(kStringUnknownFormat).c_str(), u"");
     RefuseDialogFile(dialog);
     return;
   }

@@ -3,17 +3,12 @@
 #include <vexa/filter_manager.h>
 #include <vexa/image_file.h>
 #include <vexa/image_file_dialog.h>
+#include <vexa/wide_calls.h>
 
-#include "imagefile/string_table.h"
 #include "platform/dialog/dialog.h"
 
 namespace vexa {
 namespace {
-
-std::u16string LibraryText(UINT id) {
-  const char16_t* text = FindLibraryString(id);
-  return text ? std::u16string(text) : std::u16string();
-}
 
 // Replaces each "%s" of format by the next argument.
 std::u16string Format(const std::u16string& format, const std::u16string& first,
@@ -57,10 +52,16 @@ constexpr plat::PanelControl kPanelControls[] = {
     {kFramesValue, plat::PanelControlKind::kField, u"", 72, 112, 128, 20, true},
     {kPreviewArea, plat::PanelControlKind::kPreview, nullptr, 0, 140, 200, 150, false},
 };
-constexpr plat::DialogPanel kPanel = {kPanelControls,
-                                      static_cast<int>(std::size(kPanelControls)), 200, 290};
+constexpr plat::DialogPanel kPanel = {kPanelControls, static_cast<int>(std::size(kPanelControls)),
+                                      200, 290};
 
 }  // namespace
+
+std::u16string LibraryText(UINT id) {
+  WCHAR text[256];
+  const int length = LoadLibraryStringW(id, text, 256);
+  return std::u16string(text, static_cast<std::size_t>(length));
+}
 
 HINSTANCE ImageDialogPanel() {
   static const HINSTANCE handle = plat::RegisterDialogPanel(&kPanel);
@@ -95,11 +96,12 @@ ImageFilterList BuildImageFilterList(CImageFilterMgr* manager, bool open, int ki
       patterns += (patterns.empty() ? u"" : u";") + pattern;
     }
     allPatterns += (allPatterns.empty() ? u"" : u";") + patterns;
-    entries += Format(entryFormat, manager->GetFilterNameW(index), display) + u'|' + patterns + u'|';
+    entries +=
+        Format(entryFormat, manager->GetFilterNameW(index), display) + u'|' + patterns + u'|';
   }
   if (open) {
-    list.filter = LibraryText(titleId) + u'|' + allPatterns + u'|' + entries +
-                  LibraryText(kStringAllFiles);
+    list.filter =
+        LibraryText(titleId) + u'|' + allPatterns + u'|' + entries + LibraryText(kStringAllFiles);
     list.initialIndex = initialPosition + 1;  // entry 1 is the all-formats entry
   } else {
     list.filter = entries + u"||";

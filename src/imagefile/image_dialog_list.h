@@ -12,10 +12,10 @@ class CImageFilterMgr;
 namespace vexa {
 
 struct ImageFilterList {
-  std::u16string filter;  // the record's filter string, entries separated by nulls
-  int initialIndex = 1;   // the record's 1-based entry shown first
-  std::vector<std::uint32_t> ids;        // identifier of each listed filter, in list order
-  std::u16string defaultExtensions;      // first extension of each, each ended by a null
+  std::u16string filter;             // the record's filter string, entries separated by nulls
+  int initialIndex = 1;              // the record's 1-based entry shown first
+  std::vector<std::uint32_t> ids;    // identifier of each listed filter, in list order
+  std::u16string defaultExtensions;  // first extension of each, each ended by a null
   std::vector<std::u16string> firstExtensions;
 };
 
@@ -27,6 +27,9 @@ ImageFilterList BuildImageFilterList(CImageFilterMgr* manager, bool open, int ki
 // The listed filter an entry of the record stands for (index counts from 1); -1 for the
 // all-formats and "All files" entries of the open dialog or an index out of range.
 int ListedFilterOfEntry(const ImageFilterList& list, bool open, int index);
+
+// A string of the library's string table (up to 255 characters), empty when there is none.
+std::u16string LibraryText(UINT id);
 
 // The built-in panel of the image dialogs, as a template handle.
 HINSTANCE ImageDialogPanel();

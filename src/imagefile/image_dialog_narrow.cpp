@@ -8,7 +8,9 @@
 namespace vexa {
 namespace {
 
-std::u16string Widen(std::string_view text) { return plat::DecodeNarrow(text, plat::kCodePageSystem); }
+std::u16string Widen(std::string_view text) {
+  return plat::DecodeNarrow(text, plat::kCodePageSystem);
+}
 std::string Narrow(std::u16string_view text) {
   return plat::EncodeNarrow(text, plat::kCodePageSystem);
 }
@@ -135,7 +137,9 @@ bool NarrowFileResults(const WideFileRecord& wide, OPENFILENAMEA* narrow) {
   const std::string first(file.c_str());
   const bool several = multi && file.size() > first.size() + 2;
   const std::size_t slash = first.find_last_of('/');
-  const std::size_t nameStart = several ? first.size() + 1 : slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t nameStart = several                      ? first.size() + 1
+                                : slash == std::string::npos ? 0
+                                                             : slash + 1;
   const std::size_t dot = first.find_last_of('.');
   const std::size_t extension =
       several || dot == std::string::npos || dot < nameStart ? 0 : dot + 1;

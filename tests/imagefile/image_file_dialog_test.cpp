@@ -187,8 +187,8 @@ TEST_F(ImageDialog, SaveReturnsTheChosenEntrysFilterAndNamesTheFile) {
   CImageFilterMgr& plugins = vexa::test::Plugins();
   const vexa::ImageFilterList list = vexa::BuildImageFilterList(&plugins, false, 1, 0);
   ASSERT_GE(list.ids.size(), 2u);
-  const int gifEntry = static_cast<int>(
-      std::find(list.ids.begin(), list.ids.end(), kGif) - list.ids.begin());
+  const int gifEntry =
+      static_cast<int>(std::find(list.ids.begin(), list.ids.end(), kGif) - list.ids.begin());
   ASSERT_LT(gifEntry, static_cast<int>(list.ids.size()));
   const std::string typed = (dir / "picture").string();
   DialogRun run({Type(gifEntry), Accept(typed)});

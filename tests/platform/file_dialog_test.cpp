@@ -130,7 +130,8 @@ TEST_F(FileDialog, PathsLongerThanTheOldLimitComeBackWhole) {
   file.assign(2048, 0);
   record.lpstrFile = file.data();
   record.nMaxFile = static_cast<DWORD>(file.size());
-  plat::ScriptedDialogBackend backend({ScriptStep::Select(U16(path)), ScriptStep::Accept(U16(path))});
+  plat::ScriptedDialogBackend backend(
+      {ScriptStep::Select(U16(path)), ScriptStep::Accept(U16(path))});
   ASSERT_EQ(Run(backend, false), 1);
   EXPECT_EQ(std::u16string(file.data()), U16(path));
 }
@@ -198,10 +199,10 @@ TEST(FileDialogDeathTest, GtkWithoutADisplayAnswersNoDisplay) {
         const BOOL shown = GetOpenFileNameWide(&record);
         std::_Exit(shown ? 9 : GetFileDialogError());
       },
-      ::testing::ExitedWithCode(
-          dlopen("libgtk-3.so.0", RTLD_LAZY | RTLD_NOLOAD) || fs::exists("/usr/lib/x86_64-linux-gnu/libgtk-3.so.0")
-              ? kDialogNoDisplay
-              : kDialogNoGtk),
+      ::testing::ExitedWithCode(dlopen("libgtk-3.so.0", RTLD_LAZY | RTLD_NOLOAD) ||
+                                        fs::exists("/usr/lib/x86_64-linux-gnu/libgtk-3.so.0")
+                                    ? kDialogNoDisplay
+                                    : kDialogNoGtk),
       "");
 }
 

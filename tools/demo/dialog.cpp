@@ -16,12 +16,18 @@ namespace {
 
 const char* Reason(int error) {
   switch (error) {
-    case kDialogCancelled: return "cancelled";
-    case kDialogNoGtk: return "unavailable: GTK 3 (libgtk-3.so.0) is not installed";
-    case kDialogNoDisplay: return "unavailable: no display";
-    case kDialogBufferTooSmall: return "the chosen name does not fit the buffer";
-    case kDialogWrongThread: return "unavailable: another thread shows the dialogs";
-    default: return "failed";
+    case kDialogCancelled:
+      return "cancelled";
+    case kDialogNoGtk:
+      return "unavailable: GTK 3 (libgtk-3.so.0) is not installed";
+    case kDialogNoDisplay:
+      return "unavailable: no display";
+    case kDialogBufferTooSmall:
+      return "the chosen name does not fit the buffer";
+    case kDialogWrongThread:
+      return "unavailable: another thread shows the dialogs";
+    default:
+      return "failed";
   }
 }
 

@@ -93,7 +93,7 @@ class DialogSession {
   void SetView(DialogView* view) { view_ = view; }
 
   // Events from the backend, in the order the user causes them.
-  void Start();                               // WM_INITDIALOG
+  void Start();                                // WM_INITDIALOG
   void SelectionChanged(std::u16string path);  // CDN_SELCHANGE
   void TypeChanged(int index);                 // CDN_TYPECHANGE; 0-based entry
   // The user accepts paths (one unless multi-selecting): checks the flags, adds the default

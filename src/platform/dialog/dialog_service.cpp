@@ -151,7 +151,8 @@ UINT GetDialogItemTextWide(HWND dialog, int item, WCHAR* buffer, int size) {
   if (!buffer || size <= 0) return 0;
   buffer[0] = 0;
   if (!state) return 0;
-  const std::size_t n = std::min<std::size_t>(state->text.size(), static_cast<std::size_t>(size) - 1);
+  const std::size_t n =
+      std::min<std::size_t>(state->text.size(), static_cast<std::size_t>(size) - 1);
   std::copy_n(state->text.begin(), n, buffer);
   buffer[n] = 0;
   return static_cast<UINT>(n);

@@ -115,7 +115,8 @@ bool GtkApi::Load() {
             Resolve(file_chooser_set_preview_widget_active,
                     "gtk_file_chooser_set_preview_widget_active") &&
             Resolve(file_chooser_set_use_preview_label, "gtk_file_chooser_set_use_preview_label") &&
-            Resolve(dialog_run, "gtk_dialog_run") && Resolve(dialog_response, "gtk_dialog_response") &&
+            Resolve(dialog_run, "gtk_dialog_run") &&
+            Resolve(dialog_response, "gtk_dialog_response") &&
             Resolve(message_dialog_new, "gtk_message_dialog_new") &&
             Resolve(widget_destroy, "gtk_widget_destroy") &&
             Resolve(widget_show_all, "gtk_widget_show_all") &&
@@ -247,9 +248,9 @@ gboolean GtkDialog::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
   const int height = self->gtk_.widget_get_allocated_height(widget);
   if (item < 0 || width <= 0 || height <= 0) return FALSE;
   std::vector<std::uint32_t> pixels = self->session_.Paint(item, width, height);
-  cairo_surface_t* surface = self->gtk_.image_surface_create_for_data(
-      reinterpret_cast<unsigned char*>(pixels.data()), CAIRO_FORMAT_RGB24, width, height,
-      width * 4);
+  cairo_surface_t* surface =
+      self->gtk_.image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()),
+                                               CAIRO_FORMAT_RGB24, width, height, width * 4);
   self->gtk_.set_source_surface(cr, surface, 0, 0);
   self->gtk_.paint(cr);
   self->gtk_.surface_destroy(surface);
@@ -262,7 +263,8 @@ gboolean GtkDialog::OnAutomation(gpointer data) {
   GtkDialog* self = timer->dialog;
   switch (timer->step.kind) {
     case GtkAutomationStep::kSelect:
-      self->gtk_.file_chooser_set_filename(self->Chooser(), NativePath(timer->step.path.c_str()).c_str());
+      self->gtk_.file_chooser_set_filename(self->Chooser(),
+                                           NativePath(timer->step.path.c_str()).c_str());
       break;
     case GtkAutomationStep::kAccept:
       self->gtk_.dialog_response(reinterpret_cast<::GtkDialog*>(self->dialog_),
@@ -290,17 +292,17 @@ void GtkDialog::ItemChanged(int item) {
 }
 
 void GtkDialog::Message(const std::u16string& text, const std::u16string&) {
-  GtkWidget* box = gtk_.message_dialog_new(reinterpret_cast<GtkWindow*>(dialog_),
-                                           GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING, GTK_BUTTONS_OK,
-                                           "%s", Utf8(text).c_str());
+  GtkWidget* box =
+      gtk_.message_dialog_new(reinterpret_cast<GtkWindow*>(dialog_), GTK_DIALOG_MODAL,
+                              GTK_MESSAGE_WARNING, GTK_BUTTONS_OK, "%s", Utf8(text).c_str());
   gtk_.dialog_run(reinterpret_cast<::GtkDialog*>(box));
   gtk_.widget_destroy(box);
 }
 
 bool GtkDialog::Confirm(const std::u16string& text) {
-  GtkWidget* box = gtk_.message_dialog_new(reinterpret_cast<GtkWindow*>(dialog_),
-                                           GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
-                                           GTK_BUTTONS_YES_NO, "%s", Utf8(text).c_str());
+  GtkWidget* box =
+      gtk_.message_dialog_new(reinterpret_cast<GtkWindow*>(dialog_), GTK_DIALOG_MODAL,
+                              GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, "%s", Utf8(text).c_str());
   const gint answer = gtk_.dialog_run(reinterpret_cast<::GtkDialog*>(box));
   gtk_.widget_destroy(box);
   return answer == GTK_RESPONSE_YES;
@@ -314,8 +316,8 @@ void GtkDialog::BuildPanel(const DialogPanel& panel) {
     GtkWidget* widget;
     if (control.kind == PanelControlKind::kPreview) {
       widget = gtk_.drawing_area_new();
-      gtk_.signal_connect_data(widget, "draw", reinterpret_cast<GCallback>(&OnDraw), this,
-                               nullptr, GConnectFlags(0));
+      gtk_.signal_connect_data(widget, "draw", reinterpret_cast<GCallback>(&OnDraw), this, nullptr,
+                               GConnectFlags(0));
     } else {
       widget = gtk_.label_new(Utf8(session_.Item(control.id)->text).c_str());
       gtk_.label_set_xalign(reinterpret_cast<GtkLabel*>(widget), 0.0f);
@@ -325,7 +327,8 @@ void GtkDialog::BuildPanel(const DialogPanel& panel) {
     widgets_.push_back({control.id, widget});
   }
   gtk_.widget_show_all(fixed);
-  for (const auto& [id, widget] : widgets_) gtk_.widget_set_visible(widget, session_.Item(id)->visible);
+  for (const auto& [id, widget] : widgets_)
+    gtk_.widget_set_visible(widget, session_.Item(id)->visible);
   gtk_.file_chooser_set_preview_widget(Chooser(), fixed);
   gtk_.file_chooser_set_use_preview_label(Chooser(), FALSE);
   gtk_.file_chooser_set_preview_widget_active(Chooser(), TRUE);

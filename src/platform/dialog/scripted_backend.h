@@ -12,8 +12,8 @@ namespace plat {
 
 struct ScriptStep {
   enum Kind { kSelect, kChangeType, kAccept, kAcceptMany, kCancel } kind;
-  std::u16string path;               // kSelect, kAccept
-  int index = 0;                     // kChangeType: 0-based entry
+  std::u16string path;                // kSelect, kAccept
+  int index = 0;                      // kChangeType: 0-based entry
   std::vector<std::u16string> paths;  // kAcceptMany
 
   static ScriptStep Select(std::u16string path) { return {kSelect, std::move(path), 0, {}}; }
