@@ -19,3 +19,7 @@ pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 set(VEXA_LIBRARY_DEPS PkgConfig::ZLIB PkgConfig::LZ4 PkgConfig::SDL2 PkgConfig::FREETYPE PkgConfig::FONTCONFIG
     PkgConfig::DRM Threads::Threads ${CMAKE_DL_LIBS})
 set(VEXA_PKGCONFIG_REQUIRES "zlib liblz4 sdl2 freetype2 fontconfig")
+
+# GTK 3 gives the file dialogs their types only: the library opens libgtk-3.so.0 at run time
+# and never links it (src/platform/dialog/gtk_backend.cpp).
+pkg_check_modules(GTK3 REQUIRED gtk+-3.0)

@@ -14,6 +14,7 @@
 #include <vexa/export.h>
 #include <vexa/exports.h>
 #include <vexa/fill_style.h>
+#include <vexa/file_dialog.h>
 #include <vexa/filter_impl.h>
 #include <vexa/filter_manager.h>
 #include <vexa/filter_plugin.h>
@@ -22,6 +23,7 @@
 #include <vexa/font_bank.h>
 #include <vexa/image_bank.h>
 #include <vexa/image_file.h>
+#include <vexa/image_file_dialog.h>
 #include <vexa/image_surface.h>
 #include <vexa/library.h>
 #include <vexa/memory.h>

@@ -43,6 +43,26 @@ inline std::string CorporaDir() {
   return fs::is_directory(dir) ? dir : std::string();
 }
 
+// A scratch folder under the system's temporary folder, made for one test and removed after.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& tag)
+      : path(fs::temp_directory_path() / ("vexa-" + tag + "-" + std::to_string(getpid()))) {
+    fs::create_directories(path);
+  }
+  ~ScratchFolder() { fs::remove_all(path); }
+  // Writes a file of these bytes into the folder; its path.
+  std::string Write(const std::string& name, const std::vector<unsigned char>& bytes) const {
+    const std::string file = (path / name).string();
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return file;
+  }
+
+  const fs::path path;
+};
+
 inline std::string TestData(const std::string& name) {
   return std::string(VEXA_TEST_DATA_DIR) + "/" + name;
 }

@@ -8,9 +8,7 @@
 #include <vexa/image_file.h>
 
 namespace demo {
-namespace {
 
-// The folder of the loaded libvexa.so, where its filter plug-ins are built and installed.
 std::string LibraryFolder() {
   Dl_info info{};
   const auto symbol =
@@ -20,8 +18,6 @@ std::string LibraryFolder() {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? "." : path.substr(0, slash);
 }
-
-}  // namespace
 
 bool SavePng(cSurfaceObject& surface, const std::string& path) {
   CImageFilterMgr filters;

@@ -7,6 +7,9 @@
 
 namespace demo {
 
+// The folder of the loaded libvexa.so, where its filter plug-ins are built and installed.
+std::string LibraryFolder();
+
 // Saves the surface as PNG with ExportImage; the filter plug-ins are loaded from beside
 // libvexa.so. False on any failure.
 bool SavePng(cSurfaceObject& surface, const std::string& path);

@@ -5,6 +5,9 @@
 //                             renders the gallery (gallery.png); --check compares every tile's
 //                             checksum with the checked-in values, --update rewrites them
 //   vexa-demo bench           the renderer's benchmarks beside their peers, briefly, as a table
+//   vexa-demo dialog [--save] [--kinds N] [FILE]
+//                             the image open (or save) dialog over the library's plug-ins;
+//                             prints the choice, or why no dialog could be shown
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -14,6 +17,7 @@
 
 #include <vexa/vexa.h>
 
+#include "dialog.h"
 #include "gallery.h"
 #include "image_export.h"
 
@@ -141,10 +145,12 @@ int RunBench() {
 int main(int argc, char** argv) {
   if (argc > 1 && !std::strcmp(argv[1], "gallery")) return RunGallery(argc, argv);
   if (argc > 1 && !std::strcmp(argv[1], "bench")) return RunBench();
+  if (argc > 1 && !std::strcmp(argv[1], "dialog")) return demo::RunDialog(argc, argv);
   if (argc > 1) {
     std::fprintf(
         stderr,
-        "usage: vexa-demo [gallery [--out FILE] [--check|--update] [--sums FILE] | bench]\n");
+        "usage: vexa-demo [gallery [--out FILE] [--check|--update] [--sums FILE] | bench |\n"
+        "                 dialog [--save] [--kinds N] [FILE]]\n");
     return 2;
   }
   return PrintInfo();

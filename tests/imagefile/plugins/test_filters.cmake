@@ -64,3 +64,18 @@ set(ID_FAIL 0x4C494146)  # "FAIL"
 vexa_test_filter(images reader.ift TF_ID=${ID_RDER} TF_NAME=1 TF_MAGIC TF_READS TF_SAVES
                  TF_IMAGES=1)
 vexa_test_filter(images failing.ift TF_ID=${ID_FAIL} TF_NAME=1 TF_SAVES TF_SAVE_FAILS)
+
+# "dialogs": the file dialogs' list rules: a reader that saves, a reader that does not, an
+# animation reader, and an image filter without extensions.
+set(ID_SAVR 0x52564153)  # "SAVR"
+set(ID_RDNL 0x4C4E4452)  # "RDNL"
+set(ID_ANIM 0x4D494E41)  # "ANIM"
+set(ID_NOEX 0x58454F4E)  # "NOEX"
+vexa_test_filter(dialogs a_saver.ift TF_ID=${ID_SAVR} TF_NAME=1 TF_PRIORITY=1 TF_MAGIC TF_READS
+                 TF_SAVES TF_IMAGES=1)
+vexa_test_filter(dialogs b_reader.ift TF_ID=${ID_RDNL} TF_NAME=2 TF_PRIORITY=2 TF_MAGIC TF_READS
+                 TF_IMAGES=1)
+vexa_test_filter(dialogs c_anim.ift TF_ID=${ID_ANIM} TF_NAME=3 TF_PRIORITY=3 TF_EXTS_W
+                 TF_ANIMATIONS=1)
+vexa_test_filter(dialogs d_noexts.ift TF_ID=${ID_NOEX} TF_NAME=1 TF_PRIORITY=4 TF_NO_LISTS
+                 TF_IMAGES=1 TF_SAVES)
