@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "pixels/pixel_format.h"
+#include "surface/bitmap_file_format.h"
 #include "surface/buffer_surface_storage.h"
 
 namespace vexa {
@@ -12,7 +13,6 @@ namespace {
 constexpr DWORD kUncompressed = 0;
 constexpr DWORD kBitFields = 3;
 constexpr std::size_t kHeaderSize = sizeof(BITMAPINFOHEADER);
-constexpr std::size_t kMaskBytes = 12;
 
 struct ColorMasks {
   DWORD red, green, blue;
@@ -74,18 +74,21 @@ bool ReadDibLayout(const BITMAPINFO* info, DibLayout* layout) {
   if (info == nullptr || info->bmiHeader.biSize < kHeaderSize) return false;
   const BITMAPINFOHEADER& header = info->bmiHeader;
   const int bitCount = header.biBitCount;
+  // Longer headers hold the masks at the same place as the 12 bytes after a 40-byte one, and
+  // the colour table (or the rows) follow the whole header.
+  const std::size_t tableOffset = BitmapTableOffset(header.biSize, header.biCompression);
   if (header.biCompression == kBitFields) {
     layout->depth = BitFieldDepth(info, bitCount);
-    layout->bitsOffset = kHeaderSize + kMaskBytes;
   } else if (header.biCompression == kUncompressed) {
     layout->depth = UncompressedDepth(bitCount);
-    layout->bitsOffset = kHeaderSize;
   }
+  layout->tableOffset = tableOffset;
+  layout->bitsOffset = tableOffset;
   if (layout->depth == 0 || !ReadGeometry(header, layout)) return false;
   if (layout->depth == 8) {
     if (header.biClrUsed > 256) return false;
     layout->colorCount = header.biClrUsed != 0 ? static_cast<int>(header.biClrUsed) : 256;
-    layout->bitsOffset = kHeaderSize + 4 * static_cast<std::size_t>(layout->colorCount);
+    layout->bitsOffset = tableOffset + 4 * static_cast<std::size_t>(layout->colorCount);
   }
   return true;
 }
