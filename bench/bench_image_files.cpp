@@ -211,9 +211,8 @@ void BareJpegSave(const std::vector<BYTE>& pixels) {
 
 // ---- SDL2_image -------------------------------------------------------------------------
 
-void SdlLoad(const std::vector<BYTE>& file) {
-  SDL_Surface* loaded =
-      IMG_Load_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1);
+// Converts a loaded surface to the layout ours load into, and frees both.
+void SdlConvert(SDL_Surface* loaded) {
   SDL_Surface* converted =
       loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
   vexabench::Keep(converted);
@@ -230,31 +229,26 @@ SDL_Surface* SdlSurfaceOf(cSurfaceObject& picture, int depth) {
   return s;
 }
 
+void SdlLoad(const std::vector<BYTE>& file) {
+  SdlConvert(IMG_Load_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1));
+}
+
+// SDL's own bitmap reader.
 void SdlLoadBmp(const std::vector<BYTE>& file) {
-  SDL_Surface* loaded =
-      SDL_LoadBMP_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1);
-  SDL_Surface* converted =
-      loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
-  vexabench::Keep(converted);
-  SDL_FreeSurface(converted);
-  SDL_FreeSurface(loaded);
+  SdlConvert(SDL_LoadBMP_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1));
 }
 
-void SdlSaveBmp(SDL_Surface* surface) {
-  std::vector<BYTE> buffer(8 << 20);
-  SDL_RWops* out = SDL_RWFromMem(buffer.data(), static_cast<int>(buffer.size()));
-  SDL_SaveBMP_RW(surface, out, 0);
-  vexabench::Keep(SDL_RWtell(out));
-  SDL_RWclose(out);
-}
+enum class SdlFormat { kPng, kJpeg, kBmp };
 
-void SdlSave(SDL_Surface* surface, bool png) {
+void SdlSave(SDL_Surface* surface, SdlFormat format) {
   std::vector<BYTE> buffer(8 << 20);
   SDL_RWops* out = SDL_RWFromMem(buffer.data(), static_cast<int>(buffer.size()));
-  if (png) {
+  if (format == SdlFormat::kPng) {
     IMG_SavePNG_RW(surface, out, 0);
-  } else {
+  } else if (format == SdlFormat::kJpeg) {
     IMG_SaveJPG_RW(surface, out, 0, kQuality);
+  } else {
+    SDL_SaveBMP_RW(surface, out, 0);
   }
   vexabench::Keep(SDL_RWtell(out));
   SDL_RWclose(out);
@@ -324,14 +318,14 @@ const vexabench::Registrar registrar([] {
   vexabench::RegisterCase("image_png_save", "Mpix/s", mpix,
                           {{"vexa", [] { SaveWithVexa(pngSaver, *photo, 32); }},
                            {"libpng", [] { BarePngSave(pixels); }},
-                           {"SDL2_image", [] { SdlSave(sdl32, true); }}});
+                           {"SDL2_image", [] { SdlSave(sdl32, SdlFormat::kPng); }}});
   vexabench::RegisterCase("image_jpeg_save", "Mpix/s", mpix,
                           {{"vexa", [] { SaveWithVexa(jpegSaver, *photo24, 24); }},
                            {"libjpeg-turbo", [] { BareJpegSave(pixels24); }},
-                           {"SDL2_image", [] { SdlSave(sdl24, false); }}});
+                           {"SDL2_image", [] { SdlSave(sdl24, SdlFormat::kJpeg); }}});
   vexabench::RegisterCase("image_bmp_save", "Mpix/s", mpix,
                           {{"vexa", [] { SaveWithVexa(bmpSaver, *photo24, 24, 8 << 20); }},
-                           {"SDL_SaveBMP_RW", [] { SdlSaveBmp(sdl24); }}});
+                           {"SDL_SaveBMP_RW", [] { SdlSave(sdl24, SdlFormat::kBmp); }}});
 });
 
 }  // namespace

@@ -96,7 +96,9 @@ bool ReadBitmapHeader(const std::uint8_t* bytes, std::size_t count, BitmapHeader
   header->planes = static_cast<int>(Le16(bytes + 12));
   header->bitCount = static_cast<int>(Le16(bytes + 14));
   // A shortened OS/2 header stops anywhere after the bit count: what it lacks is 0.
-  const auto field = [&](std::size_t offset) { return size >= offset + 4 ? Le32(bytes + offset) : 0; };
+  const auto field = [&](std::size_t offset) {
+    return size >= offset + 4 ? Le32(bytes + offset) : 0;
+  };
   header->compression = field(16);
   header->sizeImage = field(20);
   header->xPelsPerMeter = static_cast<std::int32_t>(field(24));
@@ -211,8 +213,8 @@ BitmapHeaderCheck CheckBitmapHeader(const BitmapHeader& header, std::int64_t fil
     layout->tableEntries = header.colorsUsed;
   }
   layout->tableOffset = header.size + layout->maskBytes;
-  std::uint64_t tableEnd = layout->tableOffset + std::uint64_t{layout->entryBytes} *
-                                                     layout->tableEntries;
+  std::uint64_t tableEnd =
+      layout->tableOffset + std::uint64_t{layout->entryBytes} * layout->tableEntries;
   const bool runLength = compression == kBitmapRle8 || compression == kBitmapRle4;
   const bool sized = available >= 0;
   const auto left = [&](std::uint64_t offset) {
@@ -270,8 +272,8 @@ BitmapHeaderCheck CheckBitmapHeader(const BitmapHeader& header, std::int64_t fil
 
 BitmapHeaderCheck CheckBitmapHeader(const BITMAPINFOHEADER& header, std::int64_t fileBitsOffset,
                                     std::int64_t available, BitmapLayout* layout) {
-  return CheckBitmapHeader(BitmapHeaderFrom(header), fileBitsOffset, available, -1,
-                           BitmapRules{}, layout);
+  return CheckBitmapHeader(BitmapHeaderFrom(header), fileBitsOffset, available, -1, BitmapRules{},
+                           layout);
 }
 
 BITMAPINFOHEADER PackedRecordHeader(const BITMAPINFOHEADER& header, const BitmapLayout& layout) {

@@ -75,8 +75,8 @@ void ReadTrailingMasks(const std::uint8_t* bytes, BitmapHeader* header);
 // What a reader accepts beyond packed 40-byte records with uncompressed or bit-field rows of
 // 1, 4, 8, 16, 24 or 32 bits.
 struct BitmapRules {
-  bool anyHeader = false;   // every known header size, 2-bit rows, run lengths, any masks
-  bool strict = false;      // planes 1, plausible densities, stated sizes within the data
+  bool anyHeader = false;      // every known header size, 2-bit rows, run lengths, any masks
+  bool strict = false;         // planes 1, plausible densities, stated sizes within the data
   bool useBitsOffset = false;  // the file header's bits offset places the rows (and bounds
                                // the colour table) whenever it lies after the header
 };

@@ -44,7 +44,8 @@ cDIBSurface::cDIBSurface(const BITMAPINFO* info, const void* bits, int createPal
   firstRow = layout.topDown ? pixels : pixels + static_cast<std::ptrdiff_t>(height - 1) * stride;
   storage = pixels;
   ResetClipRect();
-  if (layout.depth == 8 && createPalette) palette = PaletteFromColorTable(info, layout.tableOffset, layout.colorCount);
+  if (layout.depth == 8 && createPalette)
+    palette = PaletteFromColorTable(info, layout.tableOffset, layout.colorCount);
   SetPixelFormat(layout.depth);
   if (depth == 32) KeepAlphaIfTranslucent();
 }

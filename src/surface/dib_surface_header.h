@@ -21,7 +21,7 @@ struct DibLayout {
   int stride = 0;
   int colorCount = 0;           // entries in the colour table (8-bit only)
   std::size_t tableOffset = 0;  // where the colour table follows the header (and masks)
-  std::size_t bitsOffset = 0;  // where the bits follow the record when no address is given
+  std::size_t bitsOffset = 0;   // where the bits follow the record when no address is given
 };
 
 // The layout of an acceptable header; false for any header the surface leaves unformatted.

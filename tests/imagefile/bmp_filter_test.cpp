@@ -166,9 +166,9 @@ TEST(BmpFilter, DepthsPalettesAndAlphaAsDelivered) {
   }
   // A 4-bit alpha mask widens to full bytes: its largest value is opaque.
   cSurfaceObject surface;
-  ASSERT_EQ(ImportImage(&Plugins(), TestData("bmp/q/rgba16-4444.bmp").c_str(), &surface,
-                        nullptr, 0x10),
-            1);
+  ASSERT_EQ(
+      ImportImage(&Plugins(), TestData("bmp/q/rgba16-4444.bmp").c_str(), &surface, nullptr, 0x10),
+      1);
   ASSERT_TRUE(surface.HasAlpha());
   const BYTE* plane = surface.GetAlphaPointer();
   const int pitch = surface.GetAlphaPitch();
@@ -250,13 +250,13 @@ TEST(BmpFilter, RunLengthsFillRowsSkipAndStopAtTheirEdges) {
 
   // Damage: each is refused without writing outside the image.
   const std::vector<std::vector<BYTE>> damaged = {
-      {6, 1, 0, 1},                 // a run past the row's end
+      {6, 1, 0, 1},                                // a run past the row's end
       {0, 3, 1, 2, 3, 0, 0, 3, 1, 2, 3, 0, 0, 1},  // a literal past it
-      {0, 2, 0, 9, 1, 1, 0, 1},     // a move above the image, then a pixel
-      {0, 0, 0, 0, 0, 0, 1, 1, 0, 1},  // rows past the top, then a pixel
-      {2, 9, 0, 1},                 // an index past the colour table
-      {5, 1, 0, 0},                 // no end-of-image code
-      {0, 5, 1, 2},                 // a literal longer than the data
+      {0, 2, 0, 9, 1, 1, 0, 1},                    // a move above the image, then a pixel
+      {0, 0, 0, 0, 0, 0, 1, 1, 0, 1},              // rows past the top, then a pixel
+      {2, 9, 0, 1},                                // an index past the colour table
+      {5, 1, 0, 0},                                // no end-of-image code
+      {0, 5, 1, 2},                                // a literal longer than the data
   };
   for (std::size_t i = 0; i < damaged.size(); ++i) {
     EXPECT_FALSE(Load(RunLengthFile(5, 3, 8, 8, damaged[i]))) << "case " << i;
@@ -289,15 +289,7 @@ TEST(BmpFilter, HeadersThatPromiseMoreThanTheFileHoldsAreRefused) {
 
 // ---- saving -------------------------------------------------------------------------------
 
-class BmpRoundTrip : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("vexa-bmp-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  fs::path dir;
-};
+using BmpRoundTrip = vexa::test::ScratchDirTest;
 
 // Saves a surface's rows at its own depth with the bitmap filter: its palette at 8 bits, its
 // alpha plane at 32.
@@ -309,11 +301,11 @@ int SaveWithFilter(const std::string& path, cSurfaceObject& source) {
   const bool alpha = source.HasAlpha() != 0;
   COLORREF key = 0;
   BYTE* rows = source.LockBits();
-  const int result = file.SaveImage(
-      path.c_str(), rows, source.GetWidth(), source.GetHeight(), source.GetDepth(),
-      source.GetPitch(), reinterpret_cast<LOGPALETTE*>(&palette),
-      alpha ? static_cast<const void*>(source.GetAlphaPointer()) : &key,
-      alpha ? source.GetAlphaPitch() : 0);
+  const int result =
+      file.SaveImage(path.c_str(), rows, source.GetWidth(), source.GetHeight(), source.GetDepth(),
+                     source.GetPitch(), reinterpret_cast<LOGPALETTE*>(&palette),
+                     alpha ? static_cast<const void*>(source.GetAlphaPointer()) : &key,
+                     alpha ? source.GetAlphaPitch() : 0);
   source.Unlock();
   return result;
 }
@@ -356,6 +348,17 @@ TEST_F(BmpRoundTrip, EveryDepthReadsBackTheSameValues) {
       }
     }
   }
+}
+
+TEST_F(BmpRoundTrip, ExportWithoutAnIdentifierWritesABitmap) {
+  auto source = testsupport::MakeSurface(16, 6, 5);
+  source->FillColor(0x00FF80);
+  const std::string path = (dir / "default.bmp").string();
+  ASSERT_EQ(ExportImage(&Plugins(), path.c_str(), source.get(), 0), 1);
+  CImageFile file(&Plugins());
+  ASSERT_EQ(file.Open(path.c_str()), 0);
+  EXPECT_EQ(file.GetFilterID(), kBmp);
+  EXPECT_EQ(file.GetDepth(), 24);  // a 16-bit surface exports as 24 bits
 }
 
 TEST_F(BmpRoundTrip, TheLibraryLoaderReadsWhatTheFilterWrites) {

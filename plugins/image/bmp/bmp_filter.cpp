@@ -45,8 +45,8 @@ constexpr DWORD kIntentImages = 4;
 bool IsBitmapStart(CInputFile* input) {
   BYTE start[18];
   if (!input || input->ReadExact(start, sizeof start) != kStreamOk) return false;
-  const std::uint32_t size = start[14] | start[15] << 8 | start[16] << 16 |
-                             static_cast<std::uint32_t>(start[17]) << 24;
+  const std::uint32_t size =
+      start[14] | start[15] << 8 | start[16] << 16 | static_cast<std::uint32_t>(start[17]) << 24;
   return start[0] == 'B' && start[1] == 'M' && vexa::IsKnownBitmapHeaderSize(size);
 }
 
@@ -114,12 +114,14 @@ int BmpFilter::BeginRead(CInputFile* input) {
   const std::int64_t size = input->GetSize();
   BYTE fileHeader[vexa::kBitmapFileHeaderSize];
   BYTE bytes[vexa::kBitmapV5HeaderSize + 16];
-  if (start < 0 || input->ReadExact(fileHeader, sizeof fileHeader) != kStreamOk ||
-      fileHeader[0] != 'B' || fileHeader[1] != 'M' || input->ReadExact(bytes, 4) != kStreamOk) {
+  // Every size is checked against the stream's: one that cannot tell it is not read.
+  if (start < 0 || size < start + 18 ||
+      input->ReadExact(fileHeader, sizeof fileHeader) != kStreamOk || fileHeader[0] != 'B' ||
+      fileHeader[1] != 'M' || input->ReadExact(bytes, 4) != kStreamOk) {
     return kNotBmp;
   }
-  const std::uint32_t headerSize = bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
-                                   static_cast<std::uint32_t>(bytes[3]) << 24;
+  const std::uint32_t headerSize =
+      bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
   if (!vexa::IsKnownBitmapHeaderSize(headerSize) ||
       input->ReadExact(bytes + 4, static_cast<int>(headerSize - 4)) != kStreamOk) {
     return kNotBmp;
@@ -139,7 +141,7 @@ int BmpFilter::BeginRead(CInputFile* input) {
   BITMAPFILEHEADER file;
   std::memcpy(&file, fileHeader, sizeof file);
   const std::int64_t infoStart = start + static_cast<std::int64_t>(vexa::kBitmapFileHeaderSize);
-  const std::int64_t available = size >= infoStart ? size - infoStart : -1;
+  const std::int64_t available = size - infoStart;
   const std::int64_t header14 = vexa::kBitmapFileHeaderSize;
   const vexa::BitmapRules rules{true, true, true};
   if (vexa::CheckBitmapHeader(header, std::int64_t{file.bfOffBits} - header14, available,
@@ -278,8 +280,8 @@ int BmpFilter::ReadRows(CInputFile* input, BYTE* pixels, int pitch, BYTE* alpha,
       const int stored = first + i;
       const int y = layout_.topDown ? stored : height - 1 - stored;
       BYTE* target = pixels + static_cast<std::ptrdiff_t>(y) * pitch;
-      BYTE* alphaRow = alpha && hasAlpha ? alpha + static_cast<std::ptrdiff_t>(y) * alphaPitch
-                                         : nullptr;
+      BYTE* alphaRow =
+          alpha && hasAlpha ? alpha + static_cast<std::ptrdiff_t>(y) * alphaPitch : nullptr;
       if (!DecodeRow(block + stride * i, direct ? target : native, alphaRow)) {
         result = kNotBmp;
         break;
@@ -307,7 +309,7 @@ int BmpFilter::ReadRunLengths(CInputFile* input, BYTE* pixels, int pitch) {
   const unsigned limit = layout_.keptEntries;
   bool ok = input->ReadExact(data, static_cast<int>(dataBytes)) == kStreamOk;
   std::size_t p = 0;
-  std::int64_t x = 0, y = 0;  // y counts stored rows, from the bottom
+  std::int64_t x = 0, y = 0;   // y counts stored rows, from the bottom
   std::int64_t delivered = 0;  // stored rows handed over
   // Hands over the stored rows below `to`: the current one, then empty ones.
   const auto deliverUpTo = [&](std::int64_t to) {
@@ -362,8 +364,7 @@ int BmpFilter::ReadRunLengths(CInputFile* input, BYTE* pixels, int pitch) {
   return ok ? kOk : kNotBmp;
 }
 
-int BmpFilter::ReadImage(CInputFile* input, BYTE* pixels, int pitch, BYTE* alpha,
-                         int alphaPitch) {
+int BmpFilter::ReadImage(CInputFile* input, BYTE* pixels, int pitch, BYTE* alpha, int alphaPitch) {
   if (!input || !pixels || width <= 0) return kNotBmp;
   if (outputDepth == 0 && !SetOutputFormat(depth == 8 ? 24 : depth, nullptr)) {
     return kOutOfMemory;
@@ -372,8 +373,8 @@ int BmpFilter::ReadImage(CInputFile* input, BYTE* pixels, int pitch, BYTE* alpha
       input->Seek(static_cast<int>(dataStart_), kStreamSeekStart) != dataStart_) {
     return kNotBmp;
   }
-  const bool runLength = layout_.compression == vexa::kBitmapRle8 ||
-                         layout_.compression == vexa::kBitmapRle4;
+  const bool runLength =
+      layout_.compression == vexa::kBitmapRle8 || layout_.compression == vexa::kBitmapRle4;
   const int result = runLength ? ReadRunLengths(input, pixels, pitch)
                                : ReadRows(input, pixels, pitch, alpha, alphaPitch);
   if (result == kOk) currentFrame = 0;
@@ -391,7 +392,8 @@ int BmpFilter::SaveImage(COutputFile* output, const BYTE* pixels, int w, int h, 
   if (!output || !pixels || w <= 0 || h <= 0) return kFilterBadArgument;
   if (d != 8 && d != 15 && d != 16 && d != 24 && d != 32) return kBadDepth;
   if (filters::TooLarge(w, h)) return kOutOfMemory;
-  const BYTE* alpha = d == 32 && alphaPitch != 0 ? static_cast<const BYTE*>(alphaOrKey) : nullptr;
+  const BYTE* alpha =
+      d == 32 && alphaPitch != 0 && alphaOrKey ? static_cast<const BYTE*>(alphaOrKey) : nullptr;
   BITMAPINFOHEADER info = vexa::MakeBitmapInfoHeader(w, h, d);
   // Header, masks or colour table: at most a 124-byte header or 40 bytes and 256 entries.
   BYTE record[vexa::kBitmapInfoHeaderSize + 256 * 4] = {};
