@@ -71,7 +71,12 @@ bool ReadGeometry(const BITMAPINFOHEADER& header, DibLayout* layout) {
 
 bool ReadDibLayout(const BITMAPINFO* info, DibLayout* layout) {
   *layout = DibLayout{};
-  if (info == nullptr || info->bmiHeader.biSize < kHeaderSize) return false;
+  // Header lengths other than the information header's known ones are refused: the table
+  // and rows are placed after the header, so a damaged length would place them anywhere.
+  if (info == nullptr || info->bmiHeader.biSize < kHeaderSize ||
+      !IsKnownBitmapHeaderSize(info->bmiHeader.biSize)) {
+    return false;
+  }
   const BITMAPINFOHEADER& header = info->bmiHeader;
   const int bitCount = header.biBitCount;
   // Longer headers hold the masks at the same place as the 12 bytes after a 40-byte one, and
