@@ -1,7 +1,8 @@
 // Image file load and save of a photo-like 1024 x 768 picture into and out of a 32-bit
 // surface, through the filter plug-ins beside libvexa.so, beside the bare libraries at equal
 // work (same bytes, blue-green-red-alpha output, same DCT, upsampling, zlib level or quality)
-// and beside SDL2_image (load and conversion to the same layout, or save).
+// and beside SDL2_image (load and conversion to the same layout, or save); bitmaps beside
+// SDL's own bitmap reader and writer.
 #include <SDL.h>
 #include <SDL_image.h>
 #include <png.h>
@@ -91,9 +92,11 @@ void LoadWithVexa(const std::vector<BYTE>& file, cSurfaceObject* surface) {
   vexabench::Keep(ImportImageFromStream(&Filters(), &input, surface, nullptr, kImportKeepDepth));
 }
 
-void SaveWithVexa(CFilterImpl* filter, cSurfaceObject& picture, int depth) {
+// `block`: the output block's first size (an uncompressed bitmap needs one as large as the
+// peer's buffer, or the memory stream grows while it is written).
+void SaveWithVexa(CFilterImpl* filter, cSurfaceObject& picture, int depth, int block = 1 << 20) {
   COutputMemFile out;
-  out.Create(1 << 20);
+  out.Create(block);
   COLORREF key = 0;
   const BYTE* rows = picture.LockBits();
   filter->SaveImage(&out, rows, kWidth, kHeight, depth, picture.GetPitch(), nullptr, &key, 0);
@@ -208,9 +211,8 @@ void BareJpegSave(const std::vector<BYTE>& pixels) {
 
 // ---- SDL2_image -------------------------------------------------------------------------
 
-void SdlLoad(const std::vector<BYTE>& file) {
-  SDL_Surface* loaded =
-      IMG_Load_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1);
+// Converts a loaded surface to the layout ours load into, and frees both.
+void SdlConvert(SDL_Surface* loaded) {
   SDL_Surface* converted =
       loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
   vexabench::Keep(converted);
@@ -227,13 +229,26 @@ SDL_Surface* SdlSurfaceOf(cSurfaceObject& picture, int depth) {
   return s;
 }
 
-void SdlSave(SDL_Surface* surface, bool png) {
+void SdlLoad(const std::vector<BYTE>& file) {
+  SdlConvert(IMG_Load_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1));
+}
+
+// SDL's own bitmap reader.
+void SdlLoadBmp(const std::vector<BYTE>& file) {
+  SdlConvert(SDL_LoadBMP_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1));
+}
+
+enum class SdlFormat { kPng, kJpeg, kBmp };
+
+void SdlSave(SDL_Surface* surface, SdlFormat format) {
   std::vector<BYTE> buffer(8 << 20);
   SDL_RWops* out = SDL_RWFromMem(buffer.data(), static_cast<int>(buffer.size()));
-  if (png) {
+  if (format == SdlFormat::kPng) {
     IMG_SavePNG_RW(surface, out, 0);
-  } else {
+  } else if (format == SdlFormat::kJpeg) {
     IMG_SaveJPG_RW(surface, out, 0, kQuality);
+  } else {
+    SDL_SaveBMP_RW(surface, out, 0);
   }
   vexabench::Keep(SDL_RWtell(out));
   SDL_RWclose(out);
@@ -254,6 +269,7 @@ const vexabench::Registrar registrar([] {
   static const std::vector<BYTE> png = Encode(FilterID("PNG "), *photo, 24);
   static const std::vector<BYTE> jpeg = Encode(FilterID("JPEG"), *photo, 24);
   static const std::vector<BYTE> gif = Encode(FilterID("GIF "), *photo, 8);
+  static const std::vector<BYTE> bmp = Encode(FilterID("BMP "), *photo, 24);
   static std::vector<BYTE> pixels(kWidth * kHeight * 4);
   static std::vector<BYTE> pixels24(kWidth * kHeight * 3);
   {
@@ -287,21 +303,29 @@ const vexabench::Registrar registrar([] {
   vexabench::RegisterCase(
       "image_gif_load", "Mpix/s", mpix,
       {{"vexa", [] { LoadWithVexa(gif, target.get()); }}, {"SDL2_image", [] { SdlLoad(gif); }}});
+  vexabench::RegisterCase("image_bmp_load", "Mpix/s", mpix,
+                          {{"vexa", [] { LoadWithVexa(bmp, target.get()); }},
+                           {"SDL_LoadBMP_RW", [] { SdlLoadBmp(bmp); }}});
 
   static CFilterImpl* const pngSaver =
       static_cast<CFilterImpl*>(Filters().CreateFilterFromID(FilterID("PNG ")));
   static CFilterImpl* const jpegSaver =
       static_cast<CFilterImpl*>(Filters().CreateFilterFromID(FilterID("JPEG")));
+  static CFilterImpl* const bmpSaver =
+      static_cast<CFilterImpl*>(Filters().CreateFilterFromID(FilterID("BMP ")));
   static SDL_Surface* const sdl32 = SdlSurfaceOf(*photo, 32);
   static SDL_Surface* const sdl24 = SdlSurfaceOf(*photo24, 24);
   vexabench::RegisterCase("image_png_save", "Mpix/s", mpix,
                           {{"vexa", [] { SaveWithVexa(pngSaver, *photo, 32); }},
                            {"libpng", [] { BarePngSave(pixels); }},
-                           {"SDL2_image", [] { SdlSave(sdl32, true); }}});
+                           {"SDL2_image", [] { SdlSave(sdl32, SdlFormat::kPng); }}});
   vexabench::RegisterCase("image_jpeg_save", "Mpix/s", mpix,
                           {{"vexa", [] { SaveWithVexa(jpegSaver, *photo24, 24); }},
                            {"libjpeg-turbo", [] { BareJpegSave(pixels24); }},
-                           {"SDL2_image", [] { SdlSave(sdl24, false); }}});
+                           {"SDL2_image", [] { SdlSave(sdl24, SdlFormat::kJpeg); }}});
+  vexabench::RegisterCase("image_bmp_save", "Mpix/s", mpix,
+                          {{"vexa", [] { SaveWithVexa(bmpSaver, *photo24, 24, 8 << 20); }},
+                           {"SDL_SaveBMP_RW", [] { SdlSave(sdl24, SdlFormat::kBmp); }}});
 });
 
 }  // namespace

@@ -32,13 +32,13 @@ struct WrapperGuard {
 };
 
 // Where the rows of a packed record start. Above 8 bits a record may still carry a colour
-// table (colours-used entries) after its header or masks: the rows follow that table.
+// table (colours-used entries) after its header (of any length) or masks: the rows follow it.
 const void* RowsOfRecord(const BITMAPINFO* info) {
   const BITMAPINFOHEADER& h = info->bmiHeader;
-  if (h.biBitCount <= 8 || h.biClrUsed == 0) return nullptr;  // the wrapper knows
-  const std::size_t masks = h.biCompression == vexa::kBitmapBitFields ? vexa::kBitmapMaskBytes : 0;
-  return reinterpret_cast<const std::uint8_t*>(info) + vexa::kBitmapInfoHeaderSize + masks +
-         4 * std::size_t{h.biClrUsed};
+  if (h.biBitCount <= 8 || h.biClrUsed == 0) return nullptr;     // the wrapper knows
+  if (!vexa::IsKnownBitmapHeaderSize(h.biSize)) return nullptr;  // the wrapper refuses it
+  return reinterpret_cast<const std::uint8_t*>(info) +
+         vexa::BitmapTableOffset(h.biSize, h.biCompression) + 4 * std::size_t{h.biClrUsed};
 }
 
 // A bitmap whose fourth bytes are all 0 never meant them as alpha (an all-transparent

@@ -13,10 +13,6 @@
 
 namespace {
 
-constexpr DWORD kMask565Red = 0xF800;
-constexpr DWORD kMask565Green = 0x7E0;
-constexpr DWORD kMask565Blue = 0x1F;
-
 bool IsSavedDepth(int depth) {
   return depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
 }
@@ -55,19 +51,10 @@ int cSurfaceObject::MakeBitmap(BITMAPINFO* info, void* bits, int flags) {
   const int headerSize = GetDIBHeaderSize(depth);
   auto* record = reinterpret_cast<std::uint8_t*>(info);
   std::memset(record, 0, static_cast<std::size_t>(headerSize));
-  BITMAPINFOHEADER header{};
-  header.biSize = kBitmapInfoHeaderSize;
-  header.biWidth = surface->width;
-  header.biHeight = surface->height;
-  header.biPlanes = 1;
-  header.biBitCount = static_cast<WORD>(depth == 15 ? 16 : depth);
-  header.biCompression = depth == 16 ? kBitmapBitFields : kBitmapUncompressed;
-  header.biSizeImage =
-      static_cast<DWORD>(GetStride(surface->width, depth)) * static_cast<DWORD>(surface->height);
+  const BITMAPINFOHEADER header = MakeBitmapInfoHeader(surface->width, surface->height, depth);
   std::memcpy(record, &header, sizeof(header));
   if (depth == 16) {
-    const DWORD masks[3] = {kMask565Red, kMask565Green, kMask565Blue};
-    std::memcpy(record + kBitmapInfoHeaderSize, masks, sizeof(masks));
+    std::memcpy(record + kBitmapInfoHeaderSize, kBitmapMasks565, sizeof(kBitmapMasks565));
   } else if (depth == 8) {
     // Entries past the palette's stay 0.
     PALETTEENTRY entries[256] = {};

@@ -55,6 +55,9 @@ BITMAPINFO* WidenBitmap(const BITMAPINFO* info, const void* bits, const PALETTEE
   const BITMAPINFOHEADER& header = info->bmiHeader;
   const int bitCount = header.biBitCount;
   if (bitCount != 1 && bitCount != 4) return nullptr;
+  if (header.biSize < kBitmapInfoHeaderSize || !IsKnownBitmapHeaderSize(header.biSize)) {
+    return nullptr;
+  }
   const std::int64_t height = header.biHeight;
   const std::int64_t rows = height < 0 ? -height : height;
   RowLayout source;
@@ -69,7 +72,8 @@ BITMAPINFO* WidenBitmap(const BITMAPINFO* info, const void* bits, const PALETTEE
   const std::uint32_t entries =
       header.biClrUsed != 0 && header.biClrUsed < full ? header.biClrUsed : full;
   const auto* record = reinterpret_cast<const std::uint8_t*>(info);
-  const std::uint8_t* table = record + kBitmapInfoHeaderSize;
+  // The table follows the record's own header, whichever length it has.
+  const std::uint8_t* table = record + BitmapTableOffset(header.biSize, header.biCompression);
   const auto* rowsIn = bits ? static_cast<const std::uint8_t*>(bits)
                             : table + 4 * std::size_t{header.biClrUsed ? header.biClrUsed : full};
 

@@ -6,16 +6,6 @@
 
 namespace vexa {
 
-bool ComputeRowLayout(std::int64_t width, std::int64_t height, int depth, RowLayout* layout) {
-  if (width < 0 || height < 0 || width > kMaxSurfaceBytes) return false;
-  const std::int64_t stride = StrideOf(width, depth);
-  if (stride > kMaxSurfaceBytes) return false;
-  if (height != 0 && stride > kMaxSurfaceBytes / height) return false;
-  layout->stride = static_cast<int>(stride);
-  layout->bytes = static_cast<std::size_t>(stride * height);
-  return true;
-}
-
 bool AllocateAligned(std::size_t bytes, std::size_t spare, bool zeroed, AlignedBlock* out) {
   void* block = nullptr;
   const BOOL made =

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "pixels/pixel_format.h"
+
 namespace vexa {
 
 // Largest pixel block a surface may have. Row offsets (y x pitch) and block sizes then fit
@@ -16,7 +18,17 @@ struct RowLayout {
   int stride = 0;
   std::size_t bytes = 0;  // stride x height
 };
-bool ComputeRowLayout(std::int64_t width, std::int64_t height, int depth, RowLayout* layout);
+// Inline: the bitmap file format code, which filter plug-ins build in too, sizes rows with it.
+inline bool ComputeRowLayout(std::int64_t width, std::int64_t height, int depth,
+                             RowLayout* layout) {
+  if (width < 0 || height < 0 || width > kMaxSurfaceBytes) return false;
+  const std::int64_t stride = StrideOf(width, depth);
+  if (stride > kMaxSurfaceBytes) return false;
+  if (height != 0 && stride > kMaxSurfaceBytes / height) return false;
+  layout->stride = static_cast<int>(stride);
+  layout->bytes = static_cast<std::size_t>(stride * height);
+  return true;
+}
 
 // A block of `bytes` + `spare` bytes from the library's allocator and its first address
 // rounded up to a multiple of 8 (spare 7 or more keeps `bytes` inside the block).

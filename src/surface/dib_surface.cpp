@@ -14,11 +14,11 @@ constexpr WORD kLogPaletteVersion = 0x300;
 
 // A palette object from the record's colour table: each (blue, green, red, reserved) entry
 // becomes (red, green, blue, 0).
-PaletteObject* PaletteFromColorTable(const BITMAPINFO* info, int count) {
+PaletteObject* PaletteFromColorTable(const BITMAPINFO* info, std::size_t offset, int count) {
   LOGPALETTE256 record{};
   record.palVersion = kLogPaletteVersion;
   record.palNumEntries = static_cast<WORD>(count);
-  const auto* table = reinterpret_cast<const std::uint8_t*>(info) + sizeof(BITMAPINFOHEADER);
+  const auto* table = reinterpret_cast<const std::uint8_t*>(info) + offset;
   for (int i = 0; i < count; ++i) {
     RGBQUAD quad;
     std::memcpy(&quad, table + 4 * i, sizeof(quad));
@@ -44,7 +44,8 @@ cDIBSurface::cDIBSurface(const BITMAPINFO* info, const void* bits, int createPal
   firstRow = layout.topDown ? pixels : pixels + static_cast<std::ptrdiff_t>(height - 1) * stride;
   storage = pixels;
   ResetClipRect();
-  if (layout.depth == 8 && createPalette) palette = PaletteFromColorTable(info, layout.colorCount);
+  if (layout.depth == 8 && createPalette)
+    palette = PaletteFromColorTable(info, layout.tableOffset, layout.colorCount);
   SetPixelFormat(layout.depth);
   if (depth == 32) KeepAlphaIfTranslucent();
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "pixels/pixel_format.h"
+#include "surface/bitmap_file_format.h"
 #include "surface/buffer_surface_storage.h"
 
 namespace vexa {
@@ -12,7 +13,6 @@ namespace {
 constexpr DWORD kUncompressed = 0;
 constexpr DWORD kBitFields = 3;
 constexpr std::size_t kHeaderSize = sizeof(BITMAPINFOHEADER);
-constexpr std::size_t kMaskBytes = 12;
 
 struct ColorMasks {
   DWORD red, green, blue;
@@ -71,21 +71,29 @@ bool ReadGeometry(const BITMAPINFOHEADER& header, DibLayout* layout) {
 
 bool ReadDibLayout(const BITMAPINFO* info, DibLayout* layout) {
   *layout = DibLayout{};
-  if (info == nullptr || info->bmiHeader.biSize < kHeaderSize) return false;
+  // Header lengths other than the information header's known ones are refused: the table
+  // and rows are placed after the header, so a damaged length would place them anywhere.
+  if (info == nullptr || info->bmiHeader.biSize < kHeaderSize ||
+      !IsKnownBitmapHeaderSize(info->bmiHeader.biSize)) {
+    return false;
+  }
   const BITMAPINFOHEADER& header = info->bmiHeader;
   const int bitCount = header.biBitCount;
+  // Longer headers hold the masks at the same place as the 12 bytes after a 40-byte one, and
+  // the colour table (or the rows) follow the whole header.
+  const std::size_t tableOffset = BitmapTableOffset(header.biSize, header.biCompression);
   if (header.biCompression == kBitFields) {
     layout->depth = BitFieldDepth(info, bitCount);
-    layout->bitsOffset = kHeaderSize + kMaskBytes;
   } else if (header.biCompression == kUncompressed) {
     layout->depth = UncompressedDepth(bitCount);
-    layout->bitsOffset = kHeaderSize;
   }
+  layout->tableOffset = tableOffset;
+  layout->bitsOffset = tableOffset;
   if (layout->depth == 0 || !ReadGeometry(header, layout)) return false;
   if (layout->depth == 8) {
     if (header.biClrUsed > 256) return false;
     layout->colorCount = header.biClrUsed != 0 ? static_cast<int>(header.biClrUsed) : 256;
-    layout->bitsOffset = kHeaderSize + 4 * static_cast<std::size_t>(layout->colorCount);
+    layout->bitsOffset = tableOffset + 4 * static_cast<std::size_t>(layout->colorCount);
   }
   return true;
 }

@@ -19,8 +19,9 @@ struct DibLayout {
   int height = 0;        // always positive
   bool topDown = false;  // the header height was negative
   int stride = 0;
-  int colorCount = 0;          // entries in the colour table (8-bit only)
-  std::size_t bitsOffset = 0;  // where the bits follow the record when no address is given
+  int colorCount = 0;           // entries in the colour table (8-bit only)
+  std::size_t tableOffset = 0;  // where the colour table follows the header (and masks)
+  std::size_t bitsOffset = 0;   // where the bits follow the record when no address is given
 };
 
 // The layout of an acceptable header; false for any header the surface leaves unformatted.

@@ -289,6 +289,33 @@ TEST(BitmapLoad, TrueColorRecordWithAColorTableSkipsIt) {
   EXPECT_EQ(color, 0x112233u);
 }
 
+TEST(BitmapLoad, RecordsWithLongerHeadersReadTheirTableAndRowsAfterThem) {
+  // A 4-bit record with a 108-byte header: entry 1 (red 0x40) right after the header.
+  std::vector<std::uint8_t> four(108 + 16 * 4 + 4, 0);
+  BITMAPINFOHEADER header{108, 2, 1, 1, 4, 0, 0, 0, 0, 0, 0};
+  std::memcpy(four.data(), &header, sizeof(header));
+  four[108 + 4 + 2] = 0x40;
+  four[108 + 64] = 0x01;  // pixels 0 and 1: entries 0 and 1
+  auto surface = testsupport::MakeSurface(32, 1, 1);
+  ASSERT_EQ(surface->LoadBitmap(reinterpret_cast<BITMAPINFO*>(four.data()), nullptr, 0), 1);
+  COLORREF color = 0;
+  surface->GetPixelColor(1, 0, &color);
+  EXPECT_EQ(color, 0x40u);
+  // A 24-bit record with a 124-byte header and two table entries before its row.
+  std::vector<std::uint8_t> deep(124 + 8 + 4, 0xEE);
+  header = BITMAPINFOHEADER{124, 1, 1, 1, 24, 0, 0, 0, 0, 2, 0};
+  std::memcpy(deep.data(), &header, sizeof(header));
+  const std::uint8_t pixel[4] = {0x11, 0x22, 0x33, 0};
+  std::memcpy(deep.data() + 132, pixel, 4);
+  ASSERT_EQ(surface->LoadBitmap(reinterpret_cast<BITMAPINFO*>(deep.data()), nullptr, 0), 1);
+  surface->GetPixelColor(0, 0, &color);
+  EXPECT_EQ(color, 0x112233u);
+  // A damaged header length is refused rather than followed.
+  header.biSize = 0x7FFFFFF0;
+  std::memcpy(deep.data(), &header, sizeof(header));
+  EXPECT_EQ(surface->LoadBitmap(reinterpret_cast<BITMAPINFO*>(deep.data()), nullptr, 0), 0);
+}
+
 TEST(BitmapLoad, FilesThatSdlReadsButTheLoaderRefuses) {
   // Other header sizes, run-length compression and masks the surfaces cannot hold.
   for (const char* name : {"g/pal8os2.bmp", "g/pal8v4.bmp", "g/pal8v5.bmp", "g/pal4rle.bmp",

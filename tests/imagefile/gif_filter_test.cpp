@@ -219,15 +219,7 @@ TEST(GifFilter, CrashAndStallFilesEndQuickly) {
   }
 }
 
-class GifSave : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("vexa-gif-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  fs::path dir;
-};
+using GifSave = vexa::test::ScratchDirTest;
 
 TEST_F(GifSave, StillsAndAnimationsReadBack) {
   auto frame = testsupport::MakeSurface(8, 9, 5);

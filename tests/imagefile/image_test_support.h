@@ -116,4 +116,17 @@ inline void SurfaceRgba(cSurfaceObject& s, int x, int y, unsigned char rgba[4]) 
                 : 255;
 }
 
+// A test with a scratch folder of its own, removed afterwards.
+class ScratchDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir = fs::temp_directory_path() /
+          ("vexa-" + std::string(info->test_suite_name()) + "-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  fs::path dir;
+};
+
 }  // namespace vexa::test

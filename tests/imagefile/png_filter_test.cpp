@@ -157,15 +157,7 @@ std::unique_ptr<cSurfaceObject> RandomSurface(int depth, bool alpha, std::mt1993
   return s;
 }
 
-class PngRoundTrip : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("vexa-png-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  fs::path dir;
-};
+using PngRoundTrip = vexa::test::ScratchDirTest;
 
 TEST_F(PngRoundTrip, EverySavedDepthReadsBackTheSamePixels) {
   std::mt19937 rng(26);

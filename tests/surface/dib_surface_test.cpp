@@ -106,6 +106,39 @@ TEST(DIBSurface, ColorTableBecomesThePaletteOnRequest) {
   s->Delete();
 }
 
+TEST(DIBSurface, LongerHeadersPlaceTheTableAndBitsAfterThemselves) {
+  // A 108-byte header with an 8-bit table of 4 entries, and a 56-byte one whose 5-6-5 masks
+  // sit inside it: the table, or the bits, start where the header ends.
+  for (DWORD headerSize : {52u, 56u, 108u, 124u}) {
+    SCOPED_TRACE(headerSize);
+    std::vector<std::uint8_t> record(headerSize + 4 * 4 + 4, 0);
+    BITMAPINFOHEADER header{40, 4, 1, 1, 8, 0, 0, 0, 0, 4, 0};
+    header.biSize = headerSize;
+    std::memcpy(record.data(), &header, sizeof(header));
+    const std::uint8_t entry[4] = {0x10, 0x20, 0x30, 0};  // blue, green, red
+    std::memcpy(record.data() + headerSize + 4 * 2, entry, 4);
+    record[headerSize + 16 + 1] = 2;  // pixel 1 names entry 2
+    cDIBSurface* s = new cDIBSurface(reinterpret_cast<BITMAPINFO*>(record.data()), nullptr, 1);
+    ASSERT_EQ(s->depth, 8);
+    EXPECT_EQ(s->storage, record.data() + headerSize + 16);
+    COLORREF color = 0;
+    ASSERT_EQ(s->GetPixelColor(1, 0, &color), 1);
+    EXPECT_EQ(color, 0x102030u);
+    s->Delete();
+
+    std::vector<std::uint8_t> masked(headerSize + 4, 0);
+    BITMAPINFOHEADER bitFields{40, 2, 1, 1, 16, 3, 0, 0, 0, 0, 0};
+    bitFields.biSize = headerSize;
+    std::memcpy(masked.data(), &bitFields, sizeof(bitFields));
+    const DWORD m565[] = {0xF800, 0x7E0, 0x1F};
+    std::memcpy(masked.data() + 40, m565, sizeof(m565));
+    s = new cDIBSurface(reinterpret_cast<BITMAPINFO*>(masked.data()), nullptr, 0);
+    EXPECT_EQ(s->depth, 16);
+    EXPECT_EQ(s->storage, masked.data() + headerSize);
+    s->Delete();
+  }
+}
+
 TEST(DIBSurface, ThirtyTwoBitsGetAnAlphaPlaneOnlyWhenSomePixelIsNotOpaque) {
   DibBlock block(3, 2, 32);
   for (int i = 0; i < 6; ++i) block.bits[4 * i + 3] = 0xFF;

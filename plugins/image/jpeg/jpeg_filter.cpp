@@ -9,8 +9,11 @@
 //
 // libjpeg's default error handler ends the process: errors here longjmp back into the
 // function that called the library, which keeps no objects with destructors across the call.
+#include <immintrin.h>
+
 #include <csetjmp>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -238,35 +241,86 @@ int JpegFilter::ReadHeader() {
   return kOk;
 }
 
+// Copies a row of count BGRX pixels into target with the spare bytes cleared (the library's
+// pixels keep them 0; libjpeg fills them with 255). Full rows go out with streaming stores:
+// the decoder's own output does too, and the image is larger than the caches.
+void ClearTail(BYTE* target, const BYTE* source, int from, int count) {
+  for (int x = from; x < count; ++x) {
+    std::memcpy(target + 4 * x, source + 4 * x, 3);
+    target[4 * x + 3] = 0;
+  }
+}
+
+void CopyClearingSpareBytesSse2(BYTE* target, const BYTE* source, int count) {
+  int x = 0;
+  const __m128i keep = _mm_set1_epi32(0x00FFFFFF);
+  const bool aligned = (reinterpret_cast<std::uintptr_t>(target) & 15) == 0;
+  for (; x + 4 <= count; x += 4) {
+    const __m128i pixels =
+        _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 4 * x)), keep);
+    auto* out = reinterpret_cast<__m128i*>(target + 4 * x);
+    if (aligned) {
+      _mm_stream_si128(out, pixels);
+    } else {
+      _mm_storeu_si128(out, pixels);
+    }
+  }
+  ClearTail(target, source, x, count);
+}
+
+__attribute__((target("avx2"))) void CopyClearingSpareBytesAvx2(BYTE* target, const BYTE* source,
+                                                                int count) {
+  int x = 0;
+  const __m256i keep = _mm256_set1_epi32(0x00FFFFFF);
+  const bool aligned = (reinterpret_cast<std::uintptr_t>(target) & 31) == 0;
+  for (; x + 8 <= count; x += 8) {
+    const __m256i pixels = _mm256_and_si256(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + 4 * x)), keep);
+    auto* out = reinterpret_cast<__m256i*>(target + 4 * x);
+    if (aligned) {
+      _mm256_stream_si256(out, pixels);
+    } else {
+      _mm256_storeu_si256(out, pixels);
+    }
+  }
+  ClearTail(target, source, x, count);
+}
+
+void CopyClearingSpareBytes(BYTE* target, const BYTE* source, int count) {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) {
+    CopyClearingSpareBytesAvx2(target, source, count);
+  } else {
+    CopyClearingSpareBytesSse2(target, source, count);
+  }
+}
+
 // Decodes every row: straight into the caller's rows when the output layout is libjpeg's,
-// else through row (a buffer of 4 bytes per pixel) and ConvertRow.
+// else through row (a buffer of 4 bytes per pixel and 16 spare) and ConvertRow. 32-bit rows
+// come through row too: libjpeg writes its 16-byte-aligned output past the caches, so clearing
+// the spare bytes in the caller's rows afterwards would read them back from memory; row is
+// used at an address that is not 16-byte aligned, so it stays in the cache.
 int JpegFilter::Decode(BYTE* pixels, int pitch, BYTE* row) {
   if (setjmp(errors_->jump)) return kNotJpeg;
-  const bool direct = !cmyk_ && depth == 24 && (outputDepth == 24 || outputDepth == 32);
+  const bool bgrx = !cmyk_ && depth == 24 && outputDepth == 32;
+  const bool direct = !cmyk_ && depth == 24 && outputDepth == 24;
   if (depth == 8) {
     decoder_->out_color_space = JCS_GRAYSCALE;
   } else if (cmyk_) {
     decoder_->out_color_space = JCS_CMYK;
   } else {
-    decoder_->out_color_space = direct && outputDepth == 32 ? JCS_EXT_BGRX : JCS_EXT_BGR;
+    decoder_->out_color_space = bgrx ? JCS_EXT_BGRX : JCS_EXT_BGR;
   }
   jpeg_start_decompress(decoder_);
+  BYTE* scratch = bgrx ? row + 4 : row;
   while (decoder_->output_scanline < decoder_->output_height) {
     const int y = static_cast<int>(decoder_->output_scanline);
     BYTE* target = pixels + static_cast<std::ptrdiff_t>(y) * pitch;
-    JSAMPROW rows[1] = {direct ? target : row};
+    JSAMPROW rows[1] = {direct ? target : scratch};
     if (jpeg_read_scanlines(decoder_, rows, 1) != 1) return kNotJpeg;
-    if (direct) {
-      if (outputDepth == 32) {
-        // libjpeg fills the spare byte with 255; the library's pixels keep it 0.
-        const int count = width;  // a local: the loop then vectorises
-        for (int x = 0; x < count; ++x) {
-          std::uint32_t pixel;
-          std::memcpy(&pixel, target + 4 * x, 4);
-          pixel &= 0x00FFFFFFu;
-          std::memcpy(target + 4 * x, &pixel, 4);
-        }
-      }
+    if (direct) continue;
+    if (bgrx) {
+      CopyClearingSpareBytes(target, scratch, width);
       continue;
     }
     if (cmyk_) {
@@ -281,6 +335,7 @@ int JpegFilter::Decode(BYTE* pixels, int pitch, BYTE* row) {
     }
     ConvertRow(target, row, width);
   }
+  if (bgrx) _mm_sfence();
   jpeg_finish_decompress(decoder_);
   return kOk;
 }
@@ -288,7 +343,7 @@ int JpegFilter::Decode(BYTE* pixels, int pitch, BYTE* row) {
 int JpegFilter::ReadImage(CInputFile*, BYTE* pixels, int pitch, BYTE*, int) {
   if (!decoder_ || !pixels) return kNotJpeg;
   if (outputDepth == 0) SetOutputFormat(depth == 8 ? 24 : depth, nullptr);
-  auto* row = static_cast<BYTE*>(std::malloc(static_cast<std::size_t>(width) * 4));
+  auto* row = static_cast<BYTE*>(std::malloc(static_cast<std::size_t>(width) * 4 + 16));
   if (!row) return kOutOfMemory;
   const int result = Decode(pixels, pitch, row);
   std::free(row);
