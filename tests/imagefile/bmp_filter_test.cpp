@@ -331,7 +331,7 @@ TEST_F(BmpRoundTrip, EveryDepthReadsBackTheSameValues) {
           }
         }
       }
-      const std::string path = (dir / ("d" + std::to_string(n++) + ".bmp")).string();
+      const std::string path = (dir / std::to_string(n++)).string() + ".bmp";
       ASSERT_EQ(SaveWithFilter(path, *source), 0);
       cSurfaceObject back;
       ASSERT_EQ(ImportImage(&Plugins(), path.c_str(), &back, nullptr, 0x10), 1);
