@@ -4,7 +4,7 @@
 #   make asan-test   the tests under AddressSanitizer + UndefinedBehaviorSanitizer
 #   make tsan-test   the tests that run threads, under ThreadSanitizer
 #   make fuzz-smoke  every fuzz target for a few seconds over its corpus
-#   make bench       the benchmarks, ending with one ratio line per peer
+#   make bench       the benchmarks, ending with all ratio and overhead lines together
 #   make exports     give newly exported symbols their ordinals
 #   make format      apply .clang-format to every C++ source and header
 
@@ -59,10 +59,15 @@ tsan-test: tsan
 fuzz-smoke: fuzz
 	@scripts/fuzz-smoke build/fuzz $(FUZZ_SECONDS)
 
+BENCH_OUT = build/release/bench
 bench: release
 	build/release/bench/vexa_bench --benchmark_min_time=0.2 \
-	  --benchmark_out=build/release/bench/vexa_bench.json --benchmark_out_format=json
-	/usr/bin/python3 bench/pygame_masks.py build/release/bench/vexa_bench.json
+	  --benchmark_out=$(BENCH_OUT)/vexa_bench.json --benchmark_out_format=json \
+	  --summary_out=$(BENCH_OUT)/summary.txt
+	/usr/bin/python3 bench/pygame_masks.py $(BENCH_OUT)/vexa_bench.json $(BENCH_OUT)/summary.txt
+	/usr/bin/python3 bench/pillow_resize.py $(BENCH_OUT)/vexa_bench.json $(BENCH_OUT)/summary.txt
+	@echo; echo "Summary (ours / peer; overhead lines: wrapper / bare call):"
+	@cat $(BENCH_OUT)/summary.txt
 
 exports: deps
 	cmake --preset debug $(CMAKE_FLAGS) >/dev/null

@@ -5,6 +5,7 @@ Builds the same masks, offsets, rectangles and pixels as the C++ cases with pyga
 times Mask.overlap and pygame.mask.from_surface, prints each rate, and, given the JSON output
 of vexa_bench (--benchmark_out), one line per case:
     ratio <case> pygame <vexa rate> <pygame rate> <vexa/pygame>
+which, given a second argument, it also appends to that summary file.
 Rates are in the C++ cases' units (millions of tests or pixels per second). pygame's rates
 include the cost of calling it from Python (some tens of nanoseconds per call).
 
@@ -151,9 +152,15 @@ def main():
         print(f"pygame {case} {value:.2f}")
     if len(sys.argv) > 1:
         ours = vexa_rates(sys.argv[1])
-        for case, value in peer.items():
-            if case in ours and value > 0:
-                print(f"ratio {case} pygame {ours[case]:.1f} {value:.1f} {ours[case] / value:.2f}")
+        lines = [
+            f"ratio {case} pygame {ours[case]:.1f} {value:.1f} {ours[case] / value:.2f}"
+            for case, value in peer.items()
+            if case in ours and value > 0
+        ]
+        print("\n".join(lines))
+        if len(sys.argv) > 2:  # the summary file that make bench prints last
+            with open(sys.argv[2], "a", encoding="utf-8") as summary:
+                summary.writelines(line + "\n" for line in lines)
     return 0
 
 
