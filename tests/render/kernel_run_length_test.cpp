@@ -195,6 +195,23 @@ TEST(RunLengthBlits, DamagedBlocksStayInsideTheBlock) {
     source.firstRow = source.storage = damaged.data();
     if (round % 2) source.alphaFirstRow = nullptr;
     TestImage target(33, 6, 16);
+    // The plain copy walks the row table on its own: it must draw what the checked row
+    // walker reads, whole and from a column and row inside.
+    for (const int from : {0, 2}) {
+      TestImage expected(33, 6, 16), actual(33, 6, 16);
+      for (int y = from; y < 6; ++y)
+        WalkRunLengthRow(FindRunLengthRow(damaged.data(), y), 2, from, 33, [](int, int) {},
+                         [&](int column, const std::uint8_t* p, int n) {
+                           std::memcpy(expected->firstRow + (y - from) * expected->pitch +
+                                           (column - from) * 2,
+                                       p, static_cast<std::size_t>(n) * 2);
+                         });
+      source.alphaFirstRow = nullptr;
+      RunLengthCopyTransparentWith(ActiveKernels(), actual.get(), 0, 0, &source, from, from,
+                                   33 - from, 6 - from, 0, 0);
+      ASSERT_EQ(actual.bytes(), expected.bytes()) << "round " << round << " from " << from;
+    }
+    if (round % 2 == 0) source.alphaFirstRow = plain->alphaFirstRow;
     RunLengthCopyTransparentWith(ActiveKernels(), target.get(), 0, 0, &source, 0, 0, 33, 6, 1, 64);
     RunLengthCopyOpaqueWith(ActiveKernels(), target.get(), 0, 0, &source, 3, 1, 30, 5, 9, 0);
     RunLengthCopyOpaqueWith(ActiveKernels(), target.get(), 0, 0, &source, 0, 0, 33, 6, 0, 0);
