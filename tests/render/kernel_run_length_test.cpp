@@ -158,6 +158,41 @@ TEST(RunLengthBlits, DrawExactlyWhatTheStandardBlitsDrawFromThePlainImage) {
   }
 }
 
+// Opaque runs of every length from 1 to 300 pixels (short moves, the long-run move of each
+// size and the library move beyond) between single key pixels, copied at every pixel size.
+TEST(RunLengthBlits, RunsOfEveryLengthCopyExactly) {
+  std::mt19937 random(3);
+  constexpr int kWidth = 310, kHeight = 40;
+  for (int depth : {8, 16, 24, 32}) {
+    TestImage plain(kWidth, kHeight, depth);
+    plain.Randomise(random);
+    plain->transparentValue = 0;
+    // Runs of 1, 2, ... 70 pixels, then in steps of 17 up to 300, each ended by a key pixel.
+    int length = 1, left = length;
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) {
+        if (left-- > 0) {
+          if (plain.Pixel(x, y) == 0) plain.SetPixel(x, y, 1);
+          continue;
+        }
+        plain.SetPixel(x, y, 0);
+        length = length >= 300 ? 1 : length + (length < 70 ? 1 : 17);
+        left = length;
+      }
+    RunLengthImage packed(plain);
+    for (const int from : {0, 3}) {
+      TestImage expected(kWidth, kHeight, depth);
+      expected.Randomise(random);
+      TestImage actual = expected;
+      CopyTransparentEffectWith(ActiveKernels(), expected.get(), 0, 0, plain.get(), from, 0,
+                                kWidth - from, kHeight, 0, 0);
+      RunLengthCopyTransparentWith(ActiveKernels(), actual.get(), 0, 0, &packed.descriptor, from,
+                                   0, kWidth - from, kHeight, 0, 0);
+      ASSERT_EQ(actual.bytes(), expected.bytes()) << "depth " << depth << " from " << from;
+    }
+  }
+}
+
 TEST(RunLengthBlits, TableEntriesDrawTheBlock) {
   TestImage plain(10, 2, 32);
   plain->transparentValue = 0;
