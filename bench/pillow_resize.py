@@ -15,7 +15,7 @@ Run it with Debian's python3 (/usr/bin/python3), which has python3-pil.
 import random
 import sys
 
-from pygame_masks import rate, vexa_rates
+from pygame_masks import rate, report
 
 SOURCE = 256
 SIZES = (128, 85, 32)
@@ -45,19 +45,7 @@ def main():
     for size in SIZES:
         case = f"stretch_reduce_256_to_{size}"
         peer[case] = rate(lambda: image.resize((size, size), bilinear), size * size)
-    for case, value in peer.items():
-        print(f"Pillow {case} {value:.2f}")
-    if len(sys.argv) > 1:
-        ours = vexa_rates(sys.argv[1])
-        lines = [
-            f"ratio {case} Pillow {ours[case]:.1f} {value:.1f} {ours[case] / value:.2f}"
-            for case, value in peer.items()
-            if case in ours and value > 0
-        ]
-        print("\n".join(lines))
-        if len(sys.argv) > 2:
-            with open(sys.argv[2], "a", encoding="utf-8") as summary:
-                summary.writelines(line + "\n" for line in lines)
+    report("Pillow", peer)
     return 0
 
 
