@@ -639,6 +639,39 @@ TEST(StretchKernels, ResampleRowsMatchScalarAtEveryLevel) {
   }
 }
 
+// Reductions of a wide row by 1 to 10: the lane blocks take every load kind (one to four
+// loads, and gathers beyond), and each matches the scalar row.
+TEST(StretchKernels, ReductionRowsMatchScalarForEveryLoadKind) {
+  const vexa::ResampleKernels scalar = vexa::ResampleKernelsAt(vexa::SimdLevel::Scalar);
+  std::mt19937 random(29);
+  constexpr int m = 256;
+  std::vector<std::uint32_t> line(m);
+  for (auto& p : line) p = std::uint32_t(random());
+  bool kinds[vexa::kLaneMaxLoads + 1] = {};
+  for (vexa::SimdLevel level : testsupport::SupportedVectorLevels()) {
+    const vexa::ResampleKernels vector = vexa::ResampleKernelsAt(level);
+    for (int n : {256, 200, 128, 100, 85, 70, 64, 51, 40, 32, 25}) {
+      vexa::ResampleWeights table;
+      ASSERT_TRUE(table.Build(n, m));
+      std::vector<std::int32_t> first(static_cast<size_t>(n)), taps(static_cast<size_t>(n));
+      for (int j = 0; j < n; ++j)
+        first[size_t(j)] = table.First(j), taps[size_t(j)] = table.Taps(j);
+      vexa::WeightView view{first.data(),    taps.data(), table.Weights(0),
+                            table.MaxTaps(), n,           {nullptr, nullptr, 0}};
+      const int blocks = (n + 7) / 8;
+      std::vector<std::int32_t> lanes(static_cast<size_t>(blocks + vexa::LaneBlockInts(view)));
+      vexa::BuildLaneBlocks(view, m, lanes.data(), lanes.data() + blocks);
+      view.lanes = vexa::LaneBlocks{lanes.data(), lanes.data() + blocks, blocks};
+      for (int b = 0; b < blocks; ++b) kinds[view.lanes.data[view.lanes.start[b] + 1]] = true;
+      std::vector<std::uint32_t> a(static_cast<size_t>(n)), c(static_cast<size_t>(n));
+      scalar.horizontalColor(line.data(), a.data(), view);
+      vector.horizontalColor(line.data(), c.data(), view);
+      ASSERT_EQ(a, c) << vexa::SimdLevelName(level) << " 256 to " << n;
+    }
+  }
+  for (int kind = 0; kind <= vexa::kLaneMaxLoads; ++kind) EXPECT_TRUE(kinds[kind]) << kind;
+}
+
 TEST(StretchKernels, NearestRowsMatchScalarAtEveryLevel) {
   const vexa::NearestRowKernels scalar = vexa::NearestRowKernelsAt(vexa::SimdLevel::Scalar);
   std::mt19937 random(23);
