@@ -104,22 +104,21 @@ const vexabench::Registrar kRegistrar([] {
            vexa::EncodeRunLengthForm(4, s.runLength.data(), rows, kSize, kSize, kSize * 4, 0);
          vexabench::Keep(s.runLength.data());
        }});
-  vexabench::RegisterOverhead("bank_draw_lz4_256x256", "Mpix/s", kPixels,
-                              {"vexa", [] { DrawImage(Scene().compressed); }},
-                              {"LZ4_decompress_safe", [] {
-                                 BankScene& s = Scene();
-                                 vexabench::Keep(LZ4_decompress_safe(
-                                     s.packed.data(), s.unpacked.data(),
-                                     static_cast<int>(s.packed.size()),
-                                     static_cast<int>(s.unpacked.size())));
-                               }});
   vexabench::RegisterOverhead(
-      "bank_draw_runlength_256x256", "Mpix/s", kPixels,
-      {"vexa", [] { DrawImage(Scene().runLengthImage); }},
-      {"kept_surface", [] {
+      "bank_draw_lz4_256x256", "Mpix/s", kPixels, {"vexa", [] { DrawImage(Scene().compressed); }},
+      {"LZ4_decompress_safe", [] {
          BankScene& s = Scene();
-         s.keptRunLength.Blit(&s.screen, 100, 100, kModeTransparent, 0, 0, 0);
+         vexabench::Keep(LZ4_decompress_safe(s.packed.data(), s.unpacked.data(),
+                                             static_cast<int>(s.packed.size()),
+                                             static_cast<int>(s.unpacked.size())));
        }});
+  vexabench::RegisterOverhead("bank_draw_runlength_256x256", "Mpix/s", kPixels,
+                              {"vexa", [] { DrawImage(Scene().runLengthImage); }},
+                              {"kept_surface", [] {
+                                 BankScene& s = Scene();
+                                 s.keptRunLength.Blit(&s.screen, 100, 100, kModeTransparent, 0, 0,
+                                                      0);
+                               }});
 });
 
 }  // namespace

@@ -370,9 +370,9 @@ void RegisterRunLengths(int depth) {
     const Uint32 format = depth == 32 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565;
     sdl.destination = SDL_CreateRGBSurfaceWithFormatFrom(s.peerDestination.data(), kWidth, kHeight,
                                                          depth, s.destination.d.stride, format);
-    sdl.source = SDL_CreateRGBSurfaceWithFormatFrom(scene->source.pixels.data(), kSourceSize,
-                                                    kSourceSize, depth, scene->source.d.stride,
-                                                    format);
+    sdl.source =
+        SDL_CreateRGBSurfaceWithFormatFrom(scene->source.pixels.data(), kSourceSize, kSourceSize,
+                                           depth, scene->source.d.stride, format);
     SDL_SetSurfaceBlendMode(sdl.source, SDL_BLENDMODE_NONE);
     SDL_SetColorKey(sdl.source, SDL_TRUE, scene->source.d.transparentValue);
     SDL_SetSurfaceRLE(sdl.source, SDL_TRUE);

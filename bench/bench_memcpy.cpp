@@ -27,8 +27,7 @@ const vexabench::Registrar kRegistrar([] {
                                  vexabench::Keep(Destination().data());
                                }},
                               {"std::copy", [] {
-                                 std::copy(Source().begin(), Source().end(),
-                                           Destination().begin());
+                                 std::copy(Source().begin(), Source().end(), Destination().begin());
                                  vexabench::Keep(Destination().data());
                                }});
 });

@@ -183,8 +183,7 @@ struct PixmanConvolution {
     pixman_transform_init_scale(&t, pixman_double_to_fixed(double(kSourceSize) / to.width()),
                                 pixman_double_to_fixed(double(kSourceSize) / to.height()));
     pixman_image_set_transform(from.pixman, &t);
-    pixman_image_set_filter(from.pixman, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params.get(),
-                            count);
+    pixman_image_set_filter(from.pixman, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params.get(), count);
     pixman_image_composite32(PIXMAN_OP_SRC, from.pixman, nullptr, to.pixman, 0, 0, 0, 0, 0, 0,
                              to.width(), to.height());
   }

@@ -54,9 +54,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
         if (peer == rates_.end() || peer->second <= 0) continue;
         char line[512];
         std::snprintf(line, sizeof line, "%s %s %s %.1f %.1f %.2f\n",
-                      info.overhead ? "overhead" : "ratio", caseName.c_str(),
-                      info.impls[i].c_str(), ours->second, peer->second,
-                      ours->second / peer->second);
+                      info.overhead ? "overhead" : "ratio", caseName.c_str(), info.impls[i].c_str(),
+                      ours->second, peer->second, ours->second / peer->second);
         std::fputs(line, stdout);
         if (copy) std::fputs(line, copy);
       }

@@ -74,8 +74,10 @@ InPlace InflateInPlace(COutputFile* output, CInputFile* input, std::int64_t size
     return InPlace::kNotTaken;  // the block is full: the chunked loop decides
   out->Commit(produced);
   const std::int64_t used = static_cast<std::int64_t>(size) - z.avail_in;
-  const std::int64_t chunks = std::max<std::int64_t>(1, (used + vexa::kZlibInputChunk - 1) / vexa::kZlibInputChunk);
-  in->Seek(start + static_cast<int>(std::min(chunks * vexa::kZlibInputChunk, size)), kStreamSeekStart);
+  const std::int64_t chunks =
+      std::max<std::int64_t>(1, (used + vexa::kZlibInputChunk - 1) / vexa::kZlibInputChunk);
+  in->Seek(start + static_cast<int>(std::min(chunks * vexa::kZlibInputChunk, size)),
+           kStreamSeekStart);
   *code = result == Z_STREAM_END ? kStreamOk : kCompressionFailed;
   return InPlace::kDone;
 }

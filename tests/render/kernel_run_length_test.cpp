@@ -186,8 +186,8 @@ TEST(RunLengthBlits, RunsOfEveryLengthCopyExactly) {
       TestImage actual = expected;
       CopyTransparentEffectWith(ActiveKernels(), expected.get(), 0, 0, plain.get(), from, 0,
                                 kWidth - from, kHeight, 0, 0);
-      RunLengthCopyTransparentWith(ActiveKernels(), actual.get(), 0, 0, &packed.descriptor, from,
-                                   0, kWidth - from, kHeight, 0, 0);
+      RunLengthCopyTransparentWith(ActiveKernels(), actual.get(), 0, 0, &packed.descriptor, from, 0,
+                                   kWidth - from, kHeight, 0, 0);
       ASSERT_EQ(actual.bytes(), expected.bytes()) << "depth " << depth << " from " << from;
     }
   }
@@ -235,12 +235,12 @@ TEST(RunLengthBlits, DamagedBlocksStayInsideTheBlock) {
     for (const int from : {0, 2}) {
       TestImage expected(33, 6, 16), actual(33, 6, 16);
       for (int y = from; y < 6; ++y)
-        WalkRunLengthRow(FindRunLengthRow(damaged.data(), y), 2, from, 33, [](int, int) {},
-                         [&](int column, const std::uint8_t* p, int n) {
-                           std::memcpy(expected->firstRow + (y - from) * expected->pitch +
-                                           (column - from) * 2,
-                                       p, static_cast<std::size_t>(n) * 2);
-                         });
+        WalkRunLengthRow(
+            FindRunLengthRow(damaged.data(), y), 2, from, 33, [](int, int) {},
+            [&](int column, const std::uint8_t* p, int n) {
+              std::memcpy(expected->firstRow + (y - from) * expected->pitch + (column - from) * 2,
+                          p, static_cast<std::size_t>(n) * 2);
+            });
       source.alphaFirstRow = nullptr;
       RunLengthCopyTransparentWith(ActiveKernels(), actual.get(), 0, 0, &source, from, from,
                                    33 - from, 6 - from, 0, 0);

@@ -193,16 +193,16 @@ TEST(StreamInflate, InPlaceMemoryFormsLeaveWhatTheChunkedLoopLeaves) {
   };
   const int fits = static_cast<int>(data.size()) + 7;
   const Case cases[] = {
-      {&packed, whole, fits, 7},                                // the whole input, a stream end
-      {&packed, streamEnd - 3, fits, 0},                        // exactly the stream
-      {&packed, streamEnd - 4, fits, 0},                        // truncated by a byte
-      {&packed, 8192, fits, 0},                                 // truncated at a chunk
-      {&packed, 1, fits, 0},                                    // one byte
-      {&packed, whole, static_cast<int>(data.size()), 0},       // exact room
-      {&packed, whole, static_cast<int>(data.size()) - 1, 0},   // a byte short
-      {&packed, whole, 20000, 100},                             // far too small
-      {&packed, whole + 1, fits, 0},                            // more than the input holds
-      {&corrupt, whole, fits, 0},                               // damaged data
+      {&packed, whole, fits, 7},                               // the whole input, a stream end
+      {&packed, streamEnd - 3, fits, 0},                       // exactly the stream
+      {&packed, streamEnd - 4, fits, 0},                       // truncated by a byte
+      {&packed, 8192, fits, 0},                                // truncated at a chunk
+      {&packed, 1, fits, 0},                                   // one byte
+      {&packed, whole, static_cast<int>(data.size()), 0},      // exact room
+      {&packed, whole, static_cast<int>(data.size()) - 1, 0},  // a byte short
+      {&packed, whole, 20000, 100},                            // far too small
+      {&packed, whole + 1, fits, 0},                           // more than the input holds
+      {&corrupt, whole, fits, 0},                              // damaged data
   };
   for (const Case& c : cases) {
     const InflateTrace inPlace =
@@ -214,8 +214,7 @@ TEST(StreamInflate, InPlaceMemoryFormsLeaveWhatTheChunkedLoopLeaves) {
         << chunked.code << ", wrote " << inPlace.written.size() << "/" << chunked.written.size()
         << ", input at " << inPlace.inputTell << "/" << chunked.inputTell;
   }
-  const InflateTrace good =
-      TraceInflate<CInputMemFile, COutputMemFile>(packed, 3, whole, fits, 0);
+  const InflateTrace good = TraceInflate<CInputMemFile, COutputMemFile>(packed, 3, whole, fits, 0);
   EXPECT_EQ(good.code, kStreamOk);
   EXPECT_EQ(good.written, data);
 }

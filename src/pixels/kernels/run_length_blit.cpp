@@ -84,8 +84,8 @@ void CopyRows(const PixelDescriptor* s, std::uint8_t* d, int pitch, int sx, int 
   std::memcpy(&size, block, 4);
   if (size < kRunLengthSizeBytes || sy < 0) {  // row by row, as the other blits
     for (int i = 0; i < height; ++i, d += pitch)
-      WalkRunLengthRow(FindRunLengthRow(block, sy + i), bpp, sx, sx + width, [](int, int) {},
-                       copyTo(d));
+      WalkRunLengthRow(
+          FindRunLengthRow(block, sy + i), bpp, sx, sx + width, [](int, int) {}, copyTo(d));
     return;
   }
   const std::uint64_t tableRows = (size - kRunLengthSizeBytes) / kRunLengthRowEntryBytes;
@@ -101,7 +101,8 @@ void CopyRows(const PixelDescriptor* s, std::uint8_t* d, int pitch, int sx, int 
     std::memcpy(offsets, entry, 8);
     r.runs = offsets[0] <= limit ? block + kRunLengthSizeBytes + offsets[0] : r.end;
     r.pixels = offsets[1] <= limit ? block + kRunLengthSizeBytes + offsets[1] : r.end;
-    WalkRunLengthRow(r, bpp, sx, sx + width, [](int, int) {}, copyTo(d));
+    WalkRunLengthRow(
+        r, bpp, sx, sx + width, [](int, int) {}, copyTo(d));
   }
 }
 
