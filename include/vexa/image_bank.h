@@ -194,6 +194,7 @@ struct ImageBank {
   cSurfaceObject* atlasPages[kAtlasPageCount];
   std::int32_t cleanupCursor;  // index into list 4
   std::int32_t destroying;     // guards DestroyImageBank against re-entry
+  struct FontSubstitutes* fontSubstitutes;  // face-name substitution table (font_bank.h)
 };
 
 // ---- bank and lists ----------------------------------------------------------------------
