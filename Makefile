@@ -4,7 +4,7 @@
 #   make asan-test   the tests under AddressSanitizer + UndefinedBehaviorSanitizer
 #   make tsan-test   the tests that run threads, under ThreadSanitizer
 #   make fuzz-smoke  every fuzz target for a few seconds over its corpus
-#   make bench       the benchmarks, ending with one ratio line per peer
+#   make bench       the benchmarks, ending with all ratio and overhead lines together
 #   make exports     give newly exported symbols their ordinals
 #   make format      apply .clang-format to every C++ source and header
 
@@ -59,11 +59,21 @@ tsan-test: tsan
 fuzz-smoke: fuzz
 	@scripts/fuzz-smoke build/fuzz $(FUZZ_SECONDS)
 
+BENCH_OUT = build/release/bench
 bench: release
-	build/release/bench/vexa_bench --benchmark_min_time=0.2 \
-	  --benchmark_out=build/release/bench/vexa_bench.json --benchmark_out_format=json
-	/usr/bin/python3 bench/pygame_masks.py build/release/bench/vexa_bench.json
-	/usr/bin/python3 bench/pygame_sprites.py build/release/bench/vexa_bench.json
+	VEXA_COLLIDE_HITS=$(BENCH_OUT)/collide_hits.txt build/release/bench/vexa_bench \
+	  --benchmark_min_time=0.2 \
+	  --benchmark_out=$(BENCH_OUT)/vexa_bench.json --benchmark_out_format=json \
+	  --summary_out=$(BENCH_OUT)/summary.txt
+	/usr/bin/python3 bench/pygame_masks.py $(BENCH_OUT)/vexa_bench.json $(BENCH_OUT)/summary.txt
+	/usr/bin/python3 bench/pillow_resize.py $(BENCH_OUT)/vexa_bench.json $(BENCH_OUT)/summary.txt
+	/usr/bin/python3 bench/pygame_sprites.py $(BENCH_OUT)/vexa_bench.json >$(BENCH_OUT)/sprites.txt; \
+	  s=$$?; cat $(BENCH_OUT)/sprites.txt; exit $$s
+	/usr/bin/python3 bench/pygame_collide.py $(BENCH_OUT)/vexa_bench.json \
+	  $(BENCH_OUT)/collide_hits.txt >$(BENCH_OUT)/collide.txt; s=$$?; cat $(BENCH_OUT)/collide.txt; exit $$s
+	@grep -h '^ratio' $(BENCH_OUT)/sprites.txt $(BENCH_OUT)/collide.txt >> $(BENCH_OUT)/summary.txt || true
+	@echo; echo "Summary (ours / peer; overhead lines: wrapper / bare call):"
+	@cat $(BENCH_OUT)/summary.txt
 
 exports: deps
 	cmake --preset debug $(CMAKE_FLAGS) >/dev/null

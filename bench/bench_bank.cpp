@@ -83,42 +83,42 @@ void DrawImage(int number) {
 
 const vexabench::Registrar kRegistrar([] {
   if (!vexabench::KernelsAvailable()) return;
-  vexabench::RegisterCase("bank_add_lz4_256x256", "Mpix/s", kPixels,
-                          {{"vexa", [] { AddAndRelease(kAddCompress); }},
-                           {"LZ4_compress_default", [] {
-                              BankScene& s = Scene();
-                              std::vector<char>& out = s.unpacked;
-                              vexabench::Keep(LZ4_compress_default(
-                                  reinterpret_cast<const char*>(s.pixels.data()), out.data(),
-                                  kSize * kSize * 4, static_cast<int>(out.size())));
-                            }}});
-  vexabench::RegisterCase(
+  vexabench::RegisterOverhead("bank_add_lz4_256x256", "Mpix/s", kPixels,
+                              {"vexa", [] { AddAndRelease(kAddCompress); }},
+                              {"LZ4_compress_default", [] {
+                                 BankScene& s = Scene();
+                                 std::vector<char>& out = s.unpacked;
+                                 vexabench::Keep(LZ4_compress_default(
+                                     reinterpret_cast<const char*>(s.pixels.data()), out.data(),
+                                     kSize * kSize * 4, static_cast<int>(out.size())));
+                               }});
+  vexabench::RegisterOverhead(
       "bank_add_runlength_256x256", "Mpix/s", kPixels,
-      {{"vexa", [] { AddAndRelease(kAddRunLength); }},
-       {"encoder", [] {
-          BankScene& s = Scene();
-          const auto* rows = reinterpret_cast<const std::uint8_t*>(s.pixels.data());
-          const std::uint32_t size =
-              vexa::MeasureRunLengthForm(4, nullptr, rows, kSize, kSize, kSize * 4, 0);
-          if (size <= s.runLength.size())
-            vexa::EncodeRunLengthForm(4, s.runLength.data(), rows, kSize, kSize, kSize * 4, 0);
-          vexabench::Keep(s.runLength.data());
-        }}});
-  vexabench::RegisterCase(
-      "bank_draw_lz4_256x256", "Mpix/s", kPixels,
-      {{"vexa", [] { DrawImage(Scene().compressed); }},
-       {"LZ4_decompress_safe", [] {
-          BankScene& s = Scene();
-          vexabench::Keep(LZ4_decompress_safe(s.packed.data(), s.unpacked.data(),
-                                              static_cast<int>(s.packed.size()),
-                                              static_cast<int>(s.unpacked.size())));
-        }}});
-  vexabench::RegisterCase("bank_draw_runlength_256x256", "Mpix/s", kPixels,
-                          {{"vexa", [] { DrawImage(Scene().runLengthImage); }},
-                           {"kept surface", [] {
-                              BankScene& s = Scene();
-                              s.keptRunLength.Blit(&s.screen, 100, 100, kModeTransparent, 0, 0, 0);
-                            }}});
+      {"vexa", [] { AddAndRelease(kAddRunLength); }},
+      {"encoder", [] {
+         BankScene& s = Scene();
+         const auto* rows = reinterpret_cast<const std::uint8_t*>(s.pixels.data());
+         const std::uint32_t size =
+             vexa::MeasureRunLengthForm(4, nullptr, rows, kSize, kSize, kSize * 4, 0);
+         if (size <= s.runLength.size())
+           vexa::EncodeRunLengthForm(4, s.runLength.data(), rows, kSize, kSize, kSize * 4, 0);
+         vexabench::Keep(s.runLength.data());
+       }});
+  vexabench::RegisterOverhead(
+      "bank_draw_lz4_256x256", "Mpix/s", kPixels, {"vexa", [] { DrawImage(Scene().compressed); }},
+      {"LZ4_decompress_safe", [] {
+         BankScene& s = Scene();
+         vexabench::Keep(LZ4_decompress_safe(s.packed.data(), s.unpacked.data(),
+                                             static_cast<int>(s.packed.size()),
+                                             static_cast<int>(s.unpacked.size())));
+       }});
+  vexabench::RegisterOverhead("bank_draw_runlength_256x256", "Mpix/s", kPixels,
+                              {"vexa", [] { DrawImage(Scene().runLengthImage); }},
+                              {"kept_surface", [] {
+                                 BankScene& s = Scene();
+                                 s.keptRunLength.Blit(&s.screen, 100, 100, kModeTransparent, 0, 0,
+                                                      0);
+                               }});
 });
 
 }  // namespace

@@ -43,19 +43,19 @@ Scene& SceneFor(int size) {
 
 void RegisterSize(int size) {
   const std::string name = "blit_call_" + std::to_string(size) + "x" + std::to_string(size);
-  vexabench::RegisterCase(
+  vexabench::RegisterOverhead(
       name, "Mpix/s", static_cast<double>(size) * size,
-      {{"vexa",
-        [size] {
-          Scene& s = SceneFor(size);
-          s.sprite->Blit(s.screen.get(), 100, 100, 0, 0, size, size, kModeTransparent, 0, 0, 0);
-        }},
-       {"kernel", [size] {
-          Scene& s = SceneFor(size);
-          cSurfaceImplementation* src = s.sprite->implementation;
-          cSurfaceImplementation* dst = s.screen->implementation;
-          src->pixelRoutines->copyTransparent(dst, 100, 100, src, 0, 0, size, size);
-        }}});
+      {"vexa",
+       [size] {
+         Scene& s = SceneFor(size);
+         s.sprite->Blit(s.screen.get(), 100, 100, 0, 0, size, size, kModeTransparent, 0, 0, 0);
+       }},
+      {"kernel", [size] {
+         Scene& s = SceneFor(size);
+         cSurfaceImplementation* src = s.sprite->implementation;
+         cSurfaceImplementation* dst = s.screen->implementation;
+         src->pixelRoutines->copyTransparent(dst, 100, 100, src, 0, 0, size, size);
+       }});
 }
 
 const vexabench::Registrar kRegistrar([] {

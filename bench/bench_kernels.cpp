@@ -8,7 +8,8 @@
 //   semi-transparency  50%: SDL alpha-mod blit, pixman OVER with a solid 50% mask
 //   additive           SDL ADD, pixman ADD (saturating); subtractive has the same peers,
 //                      neither library having a subtractive blit
-//   run-length copy    SDL's run-length colour-key blit
+//   run-length copy    SDL's run-length colour-key blit, on the sprite and on sources of
+//                      alternating runs of exactly 1, 4, 16 and 64 opaque and key pixels
 //   8-bit blend        50% through the destination palette and its inverse table; pixman
 //                      OVER with a solid mask on indexed 8-bit images
 #include <SDL.h>
@@ -331,6 +332,66 @@ void RegisterDepth(int depth) {
       {OursImpl(depth, Ours::RunLength), PeerImpl("SDL_rle", MakeSdl(s, SdlKind::KeyRunLength))});
 }
 
+// ---- run-length copies per run length ------------------------------------------------------
+
+// A source of alternating runs of `run` opaque and `run` key pixels (shifted by one run on odd
+// rows), in the run-length form for ours and as plain pixels with a colour key for SDL.
+struct RunScene {
+  int depth;
+  Image source;
+  std::vector<std::uint8_t> block;
+  PixelDescriptor form;
+  RunScene(int d, int run) : depth(d), source(kSourceSize, kSourceSize, d) {
+    std::mt19937 random(static_cast<unsigned>(run));
+    const std::uint32_t key = d == 32 ? kKey32 : kKey16;
+    for (int y = 0; y < kSourceSize; ++y)
+      for (int x = 0; x < kSourceSize; ++x) {
+        std::uint32_t v = random() & (d == 32 ? 0x00FFFFFF : 0xFFFF);
+        if (v == key) v ^= 1;
+        if ((x / run + y) % 2) v = key;
+        std::memcpy(source.At(x, y), &v, static_cast<std::size_t>(source.d.bytesPerPixel));
+      }
+    source.d.transparentValue = key;
+    block.resize(vexa::MeasureRunLengthForm(source.d.bytesPerPixel, nullptr, source.d.firstRow,
+                                            kSourceSize, kSourceSize, source.d.pitch, key));
+    vexa::EncodeRunLengthForm(source.d.bytesPerPixel, block.data(), source.d.firstRow, kSourceSize,
+                              kSourceSize, source.d.pitch, key);
+    form = source.d;
+    form.storage = form.firstRow = block.data();
+    form.pixelRoutines = vexa::RunLengthPixelRoutines(source.d.formatIndex);
+  }
+};
+
+void RegisterRunLengths(int depth) {
+  for (int run : {1, 4, 16, 64}) {
+    auto* scene = new RunScene(depth, run);  // lives as long as the benchmarks
+    Scene& s = SceneOf(depth);
+    SdlPeer sdl;
+    const Uint32 format = depth == 32 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565;
+    sdl.destination = SDL_CreateRGBSurfaceWithFormatFrom(s.peerDestination.data(), kWidth, kHeight,
+                                                         depth, s.destination.d.stride, format);
+    sdl.source =
+        SDL_CreateRGBSurfaceWithFormatFrom(scene->source.pixels.data(), kSourceSize, kSourceSize,
+                                           depth, scene->source.d.stride, format);
+    SDL_SetSurfaceBlendMode(sdl.source, SDL_BLENDMODE_NONE);
+    SDL_SetColorKey(sdl.source, SDL_TRUE, scene->source.d.transparentValue);
+    SDL_SetSurfaceRLE(sdl.source, SDL_TRUE);
+    char name[64];
+    std::snprintf(name, sizeof name, "kernels_run_length_runs%d_%d", run, depth);
+    int position = 0;
+    vexabench::RegisterCase(name, "Mpix/s", kPixels,
+                            {{"vexa",
+                              [scene, &s, position]() mutable {
+                                const int* p = NextPosition(position);
+                                PixelDescriptor* t = &s.destination.d;
+                                scene->form.pixelRoutines->copyTransparent(
+                                    t, p[0], p[1], &scene->form, 0, 0, kSourceSize, kSourceSize);
+                                vexabench::Keep(t->firstRow);
+                              }},
+                             PeerImpl("SDL_rle", sdl)});
+  }
+}
+
 // ---- 8 bits -------------------------------------------------------------------------------
 
 struct EightBit {
@@ -402,6 +463,8 @@ void RegisterEightBit() {
 const vexabench::Registrar kRegistrar([] {
   RegisterDepth(32);
   RegisterDepth(16);
+  RegisterRunLengths(32);
+  RegisterRunLengths(16);
   RegisterEightBit();
 });
 

@@ -5,6 +5,12 @@
 // peers. Each becomes a Google Benchmark named "<case>/<implementation>" that reports its
 // rate; after the run the summary prints, for every peer,
 //   ratio <case> <peer> <vexa rate> <peer rate> <vexa/peer>
+// A case that sets a wrapper beside the bare call it wraps (RegisterOverhead) is a measure
+// of the wrapper's cost, not a race, and prints instead
+//   overhead <case> <bare> <vexa rate> <bare rate> <vexa/bare>
+// Names are single words, so that every line has the same columns. With
+// --summary_out=<file> the summary lines also go to that file (the peer scripts append
+// theirs, and make bench prints the file last).
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -23,6 +29,8 @@ struct Impl {
 
 void RegisterCase(const std::string& caseName, const std::string& unit, double unitsPerIteration,
                   std::vector<Impl> impls);
+void RegisterOverhead(const std::string& caseName, const std::string& unit,
+                      double unitsPerIteration, Impl ours, Impl bare);
 
 // Keeps a value alive so that the compiler cannot drop the work that made it.
 template <typename T>

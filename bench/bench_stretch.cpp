@@ -3,6 +3,11 @@
 //   the NEAREST filter);
 // - smooth scaling to the same sizes (SDL_SoftStretchLinear, pixman BILINEAR, SDL2_gfx
 //   zoomSurface with smoothing);
+// - smooth reduction by 2, 3 and 8 (to 128 x 128, 85 x 85, 32 x 32), where our filter is an
+//   antialiased convolution whose support widens with the factor: the equal-quality peers are
+//   pixman's separable convolution with a tent of the same width and Pillow's antialiased
+//   bilinear resize (bench/pillow_resize.py); SDL's linear stretch and pixman's bilinear
+//   filter read 2 x 2 taps and alias, and stay for reference;
 // - rotation by 30 degrees, nearest and bilinear (SDL2_gfx rotozoomSurface, pixman with a
 //   rotation transform).
 // Rates count destination pixels; every peer writes a destination of the same size (SDL2_gfx
@@ -12,6 +17,7 @@
 #include <pixman.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <random>
 
@@ -80,7 +86,7 @@ Canvas& Source() {
 }
 
 Canvas& Target(int width, int height) {
-  static std::unique_ptr<Canvas> canvases[4];
+  static std::unique_ptr<Canvas> canvases[8];
   for (auto& c : canvases) {
     if (c && c->width() == width && c->height() == height) return *c;
     if (!c) {
@@ -159,6 +165,47 @@ void RegisterScale(int width, int height) {
         }}});
 }
 
+// pixman's separable convolution: a tent (linear sample kernel) as wide as the reduction,
+// over the source pixels taken as points.
+struct PixmanConvolution {
+  std::shared_ptr<pixman_fixed_t> params;
+  int count = 0;
+  PixmanConvolution(int width, int height) {
+    pixman_fixed_t* p = pixman_filter_create_separable_convolution(
+        &count, pixman_double_to_fixed(double(kSourceSize) / width),
+        pixman_double_to_fixed(double(kSourceSize) / height), PIXMAN_KERNEL_IMPULSE,
+        PIXMAN_KERNEL_IMPULSE, PIXMAN_KERNEL_LINEAR, PIXMAN_KERNEL_LINEAR, 1, 1);
+    params.reset(p, [](pixman_fixed_t* q) { std::free(q); });
+  }
+  void Run(Canvas& to) const {
+    Canvas& from = Source();
+    pixman_transform_t t;
+    pixman_transform_init_scale(&t, pixman_double_to_fixed(double(kSourceSize) / to.width()),
+                                pixman_double_to_fixed(double(kSourceSize) / to.height()));
+    pixman_image_set_transform(from.pixman, &t);
+    pixman_image_set_filter(from.pixman, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params.get(), count);
+    pixman_image_composite32(PIXMAN_OP_SRC, from.pixman, nullptr, to.pixman, 0, 0, 0, 0, 0, 0,
+                             to.width(), to.height());
+  }
+};
+
+void RegisterReduction(int size) {
+  const std::string name = "stretch_reduce_256_to_" + std::to_string(size);
+  const PixmanConvolution convolution(size, size);
+  vexabench::RegisterCase(
+      name, "Mpix/s", double(size) * size,
+      {{"vexa",
+        [=] {
+          Source().impl()->StretchBlit(Target(size, size).impl(), 0, 0, size, size, 0, 0,
+                                       kSourceSize, kSourceSize, kModeOpaque, 0, 0,
+                                       kStretchResample);
+        }},
+       {"pixman_convolution", [=] { convolution.Run(Target(size, size)); }},
+       {"SDL_SoftStretchLinear",
+        [=] { SDL_SoftStretchLinear(Source().sdl, nullptr, Target(size, size).sdl, nullptr); }},
+       {"pixman_bilinear", [=] { PixmanScale(Target(size, size), PIXMAN_FILTER_BILINEAR); }}});
+}
+
 void RegisterRotation(bool bilinear) {
   RECT box{0, 0, kSourceSize, kSourceSize};
   GetRotatedRect(&box, nullptr, nullptr, kAngle);
@@ -183,6 +230,7 @@ const vexabench::Registrar kRegistrar([] {
   if (!vexabench::KernelsAvailable()) return;
   RegisterScale(512, 384);
   RegisterScale(128, 96);
+  for (int size : {128, 85, 32}) RegisterReduction(size);
   RegisterRotation(false);
   RegisterRotation(true);
 });

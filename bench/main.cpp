@@ -1,5 +1,7 @@
-// The benchmark driver: Google Benchmark's console output, then one ratio line per peer.
+// The benchmark driver: Google Benchmark's console output, then one ratio or overhead line
+// per peer.
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@ namespace {
 struct CaseInfo {
   std::string unit;
   std::vector<std::string> impls;  // ours first
+  bool overhead = false;           // ours wraps the single other implementation
 };
 
 std::vector<std::string>& CaseOrder() {
@@ -39,7 +42,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (run.run_type == Run::RT_Aggregate || !rates_.count(name)) rates_[name] = it->second.value;
     }
   }
-  void PrintSummary() const {
+  // To stdout and, when given, to `copy`.
+  void PrintSummary(std::FILE* copy) const {
     std::printf("\n");
     for (const std::string& caseName : CaseOrder()) {
       const CaseInfo& info = Cases().at(caseName);
@@ -48,8 +52,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
       for (size_t i = 1; i < info.impls.size(); ++i) {
         const auto peer = rates_.find(caseName + "/" + info.impls[i]);
         if (peer == rates_.end() || peer->second <= 0) continue;
-        std::printf("ratio %s %s %.1f %.1f %.2f\n", caseName.c_str(), info.impls[i].c_str(),
-                    ours->second, peer->second, ours->second / peer->second);
+        char line[512];
+        std::snprintf(line, sizeof line, "%s %s %s %.1f %.1f %.2f\n",
+                      info.overhead ? "overhead" : "ratio", caseName.c_str(), info.impls[i].c_str(),
+                      ours->second, peer->second, ours->second / peer->second);
+        std::fputs(line, stdout);
+        if (copy) std::fputs(line, copy);
       }
     }
   }
@@ -80,6 +88,12 @@ void RegisterCase(const std::string& caseName, const std::string& unit, double u
   Cases()[caseName] = std::move(info);
 }
 
+void RegisterOverhead(const std::string& caseName, const std::string& unit,
+                      double unitsPerIteration, Impl ours, Impl bare) {
+  RegisterCase(caseName, unit, unitsPerIteration, {std::move(ours), std::move(bare)});
+  Cases()[caseName].overhead = true;
+}
+
 std::vector<std::function<void()>>& Registrars() {
   static std::vector<std::function<void()>> registrars;
   return registrars;
@@ -103,12 +117,29 @@ bool KernelsAvailable() {
 }  // namespace vexabench
 
 int main(int argc, char** argv) {
+  // --summary_out=<file> is ours; the rest goes to Google Benchmark.
+  const char* summaryPath = nullptr;
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    constexpr char kOption[] = "--summary_out=";
+    if (std::strncmp(argv[i], kOption, sizeof kOption - 1) == 0)
+      summaryPath = argv[i] + sizeof kOption - 1;
+    else
+      argv[kept++] = argv[i];
+  }
+  argc = kept;
   vexabench::RunRegistrars();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  std::FILE* summary = summaryPath ? std::fopen(summaryPath, "w") : nullptr;
+  if (summaryPath && !summary) {
+    std::perror(summaryPath);
+    return 1;
+  }
   vexabench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintSummary();
+  reporter.PrintSummary(summary);
+  if (summary) std::fclose(summary);
   benchmark::Shutdown();
   return 0;
 }

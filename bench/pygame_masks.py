@@ -5,6 +5,7 @@ Builds the same masks, offsets, rectangles and pixels as the C++ cases with pyga
 times Mask.overlap and pygame.mask.from_surface, prints each rate, and, given the JSON output
 of vexa_bench (--benchmark_out), one line per case:
     ratio <case> pygame <vexa rate> <pygame rate> <vexa/pygame>
+which, given a second argument, it also appends to that summary file.
 Rates are in the C++ cases' units (millions of tests or pixels per second). pygame's rates
 include the cost of calling it from Python (some tens of nanoseconds per call).
 
@@ -139,6 +140,25 @@ def vexa_rates(path):
     return rates
 
 
+def report(peer_name, peer):
+    """Prints the peer's rates and, given vexa_bench's JSON (argv[1]), one ratio line per case,
+    which also go to the summary file (argv[2]) when there is one."""
+    for case, value in peer.items():
+        print(f"{peer_name} {case} {value:.2f}")
+    if len(sys.argv) < 2:
+        return
+    ours = vexa_rates(sys.argv[1])
+    lines = [
+        f"ratio {case} {peer_name} {ours[case]:.1f} {value:.1f} {ours[case] / value:.2f}"
+        for case, value in peer.items()
+        if case in ours and value > 0
+    ]
+    print("\n".join(lines))
+    if len(sys.argv) > 2:
+        with open(sys.argv[2], "a", encoding="utf-8") as summary:
+            summary.writelines(line + "\n" for line in lines)
+
+
 def main():
     try:
         import pygame  # noqa: F401  (python3-pygame)
@@ -146,14 +166,7 @@ def main():
     except ImportError:
         print("pygame_masks: pygame is not installed (Debian: python3-pygame); peer skipped")
         return 0
-    peer = measure(pygame)
-    for case, value in peer.items():
-        print(f"pygame {case} {value:.2f}")
-    if len(sys.argv) > 1:
-        ours = vexa_rates(sys.argv[1])
-        for case, value in peer.items():
-            if case in ours and value > 0:
-                print(f"ratio {case} pygame {ours[case]:.1f} {value:.1f} {ours[case] / value:.2f}")
+    report("pygame", measure(pygame))
     return 0
 
 

@@ -244,6 +244,12 @@ class VEXA_API COutputMemFile : public COutputFile {
   int Create(void* data, int size);
   BYTE* GetBuffer();
 
+  // For the library's producers that write in place (InflateStream): the free bytes after
+  // the cursor in the caller's fixed block (0 for a growable one), and the move of the cursor
+  // past `size` bytes written there, with the effect of a Write of those bytes.
+  [[gnu::visibility("hidden")]] BYTE* FixedRoom(int* room);
+  [[gnu::visibility("hidden")]] void Commit(int size);
+
   void Destroy(unsigned flags) override;
   int Write(const void* data, int size) override;
   int Flush() override;

@@ -92,6 +92,10 @@ struct Avx2 {
     return _mm256_srli_epi16(v, N);
   }
   template <int N>
+  static V Slli16(V v) {
+    return _mm256_slli_epi16(v, N);
+  }
+  template <int N>
   static V Srai16(V v) {
     return _mm256_srai_epi16(v, N);
   }

@@ -104,6 +104,10 @@ struct Sse2 {
     return _mm_srli_epi16(v, N);
   }
   template <int N>
+  static V Slli16(V v) {
+    return _mm_slli_epi16(v, N);
+  }
+  template <int N>
   static V Srai16(V v) {
     return _mm_srai_epi16(v, N);
   }

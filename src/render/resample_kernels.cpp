@@ -75,7 +75,7 @@ void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start,
     start[b] = static_cast<std::int32_t>(out - data);
     std::int32_t* header = out;
     out += kLaneBlockHeader;
-    int loads = 1;           // source vectors each step needs (3: too many, gather)
+    int loads = 1;           // source vectors each step needs (5: too many, gather)
     int room = sourceCount;  // pixels readable from the lowest base
     for (int k = 0; k < steps; ++k, out += kLaneStepInts) {
       std::int32_t index[8];
@@ -100,12 +100,12 @@ void BuildLaneBlocks(const WeightView& w, int sourceCount, std::int32_t* start,
       }
       out[0] = lowest;
       for (int l = 0; l < 8; ++l) out[1 + l] = index[l] - lowest;
-      const int needed = highest - lowest < 8 ? 1 : highest - lowest < 16 ? 2 : 3;
+      const int needed = (highest - lowest) / 8 + 1;
       loads = needed > loads ? needed : loads;
       room = sourceCount - lowest < room ? sourceCount - lowest : room;
     }
     header[0] = steps;
-    header[1] = loads < 3 && room >= 8 * loads ? loads : 0;
+    header[1] = loads <= kLaneMaxLoads && room >= 8 * loads ? loads : 0;
   }
 }
 

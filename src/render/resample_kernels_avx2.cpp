@@ -31,7 +31,7 @@ void HorizontalColorAvx2(const std::uint32_t* line, std::uint32_t* out, const We
   if (!w.lanes.data) return HorizontalColorScalar(line, out, w);
   const __m256i rounding = _mm256_set1_epi32(0x8000);
   const __m256i ceiling = _mm256_set1_epi32(0xFF0000);
-  const __m256i seven = _mm256_set1_epi32(7);
+  const __m256i seven = _mm256_set1_epi32(7), eight = _mm256_set1_epi32(8);
   // Byte shuffles that take one channel of each pixel into its own 32-bit lane.
   const __m256i blue = ChannelShuffle(0), green = ChannelShuffle(1), red = ChannelShuffle(2);
   const auto* base = reinterpret_cast<const int*>(line);
@@ -45,15 +45,17 @@ void HorizontalColorAvx2(const std::uint32_t* line, std::uint32_t* out, const We
       const __m256i weights = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(step + 9));
       const int* from = base + step[0];
       __m256i pixels;
-      if (kind == 1) {
+      if (kind > 0) {
+        // The permutation takes each lane's offset modulo 8; the lanes whose offset reaches
+        // past each load take the next one.
         pixels = _mm256_permutevar8x32_epi32(
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)), offsets);
-      } else if (kind == 2) {
-        const __m256i low = _mm256_permutevar8x32_epi32(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from)), offsets);
-        const __m256i high = _mm256_permutevar8x32_epi32(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 8)), offsets);
-        pixels = _mm256_blendv_epi8(low, high, _mm256_cmpgt_epi32(offsets, seven));
+        __m256i past = seven;
+        for (int load = 1; load < kind; ++load, past = _mm256_add_epi32(past, eight)) {
+          const __m256i next = _mm256_permutevar8x32_epi32(
+              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 8 * load)), offsets);
+          pixels = _mm256_blendv_epi8(pixels, next, _mm256_cmpgt_epi32(offsets, past));
+        }
       } else {
         pixels = _mm256_i32gather_epi32(from, offsets, 4);
       }

@@ -53,6 +53,16 @@ int COutputMemFile::Create(void* data, int size) {
 
 BYTE* COutputMemFile::GetBuffer() { return m_base; }
 
+BYTE* COutputMemFile::FixedRoom(int* room) {
+  *room = m_base && !m_growable ? m_capacity - static_cast<int>(m_cursor - m_base) : 0;
+  return m_cursor;
+}
+
+void COutputMemFile::Commit(int size) {
+  m_cursor += size;
+  m_size = std::max(m_size, static_cast<int>(m_cursor - m_base));
+}
+
 // Reallocates the owned block to needed bytes rounded up to a multiple of the step (the
 // block functions retry once after compacting the heap).
 int COutputMemFile::Grow(std::int64_t needed) {

@@ -158,6 +158,41 @@ TEST(RunLengthBlits, DrawExactlyWhatTheStandardBlitsDrawFromThePlainImage) {
   }
 }
 
+// Opaque runs of every length from 1 to 300 pixels (short moves, the long-run move of each
+// size and the library move beyond) between single key pixels, copied at every pixel size.
+TEST(RunLengthBlits, RunsOfEveryLengthCopyExactly) {
+  std::mt19937 random(3);
+  constexpr int kWidth = 310, kHeight = 40;
+  for (int depth : {8, 16, 24, 32}) {
+    TestImage plain(kWidth, kHeight, depth);
+    plain.Randomise(random);
+    plain->transparentValue = 0;
+    // Runs of 1, 2, ... 70 pixels, then in steps of 17 up to 300, each ended by a key pixel.
+    int length = 1, left = length;
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) {
+        if (left-- > 0) {
+          if (plain.Pixel(x, y) == 0) plain.SetPixel(x, y, 1);
+          continue;
+        }
+        plain.SetPixel(x, y, 0);
+        length = length >= 300 ? 1 : length + (length < 70 ? 1 : 17);
+        left = length;
+      }
+    RunLengthImage packed(plain);
+    for (const int from : {0, 3}) {
+      TestImage expected(kWidth, kHeight, depth);
+      expected.Randomise(random);
+      TestImage actual = expected;
+      CopyTransparentEffectWith(ActiveKernels(), expected.get(), 0, 0, plain.get(), from, 0,
+                                kWidth - from, kHeight, 0, 0);
+      RunLengthCopyTransparentWith(ActiveKernels(), actual.get(), 0, 0, &packed.descriptor, from, 0,
+                                   kWidth - from, kHeight, 0, 0);
+      ASSERT_EQ(actual.bytes(), expected.bytes()) << "depth " << depth << " from " << from;
+    }
+  }
+}
+
 TEST(RunLengthBlits, TableEntriesDrawTheBlock) {
   TestImage plain(10, 2, 32);
   plain->transparentValue = 0;
@@ -195,6 +230,23 @@ TEST(RunLengthBlits, DamagedBlocksStayInsideTheBlock) {
     source.firstRow = source.storage = damaged.data();
     if (round % 2) source.alphaFirstRow = nullptr;
     TestImage target(33, 6, 16);
+    // The plain copy walks the row table on its own: it must draw what the checked row
+    // walker reads, whole and from a column and row inside.
+    for (const int from : {0, 2}) {
+      TestImage expected(33, 6, 16), actual(33, 6, 16);
+      for (int y = from; y < 6; ++y)
+        WalkRunLengthRow(
+            FindRunLengthRow(damaged.data(), y), 2, from, 33, [](int, int) {},
+            [&](int column, const std::uint8_t* p, int n) {
+              std::memcpy(expected->firstRow + (y - from) * expected->pitch + (column - from) * 2,
+                          p, static_cast<std::size_t>(n) * 2);
+            });
+      source.alphaFirstRow = nullptr;
+      RunLengthCopyTransparentWith(ActiveKernels(), actual.get(), 0, 0, &source, from, from,
+                                   33 - from, 6 - from, 0, 0);
+      ASSERT_EQ(actual.bytes(), expected.bytes()) << "round " << round << " from " << from;
+    }
+    if (round % 2 == 0) source.alphaFirstRow = plain->alphaFirstRow;
     RunLengthCopyTransparentWith(ActiveKernels(), target.get(), 0, 0, &source, 0, 0, 33, 6, 1, 64);
     RunLengthCopyOpaqueWith(ActiveKernels(), target.get(), 0, 0, &source, 3, 1, 30, 5, 9, 0);
     RunLengthCopyOpaqueWith(ActiveKernels(), target.get(), 0, 0, &source, 0, 0, 33, 6, 0, 0);

@@ -140,6 +140,45 @@ TEST_P(VectorLevels, ConstantRowsMatchScalar) {
       }
 }
 
+// The 16-bit blends take the fields apart without the working form: every pair of field
+// values (extremes included, and 5-5-5 pixels with their unused top bit set) at every share,
+// plain and MMX forms, blend (1) and blend-except-key (12), against the scalar rows.
+TEST_P(VectorLevels, SixteenBitBlendsMatchScalarForEveryFieldPairAndShare) {
+  const SimdLevel level = GetParam();
+  if (!SimdLevelSupported(level)) GTEST_SKIP();
+  constexpr int kWidth = 4096;
+  for (int depth : {15, 16}) {
+    const bool is555 = depth == 15;
+    const auto pixel = [&](std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+      return is555 ? (red % 32) << 10 | (green % 32) << 5 | blue % 32
+                   : (red % 32) << 11 | (green % 64) << 5 | blue % 32;
+    };
+    TestImage source(kWidth, 1, depth), destination(kWidth, 1, depth);
+    auto* s = reinterpret_cast<std::uint16_t*>(source->firstRow);
+    auto* d = reinterpret_cast<std::uint16_t*>(destination->firstRow);
+    for (std::uint32_t i = 0; i < kWidth; ++i) {
+      const std::uint32_t high = is555 && i % 3 == 0 ? 0x8000 : 0;
+      s[i] = static_cast<std::uint16_t>(high | pixel(i, i, i / 64));
+      d[i] = static_cast<std::uint16_t>(pixel(i / 32, i / 64, i));
+    }
+    const int format = FormatOfDepth(depth);
+    for (int mmx = 0; mmx < 2; ++mmx)
+      for (int code : {1, 12})
+        for (std::uint32_t share = 0; share <= 128; ++share) {
+          const std::uintptr_t parameter = code == 1 ? share : share << 24 | 0x0810F8;
+          const EffectRoutineSet& vector = KernelsAt(level).sets[mmx][format][code];
+          const EffectRoutineSet& scalar = KernelsAt(SimdLevel::Scalar).sets[mmx][format][code];
+          EffectContext context;
+          scalar.setup(context, destination.get(), source.get(), parameter);
+          TestImage a = destination, b = destination;
+          RunOpaqueRow(vector, context, a->firstRow, source->firstRow, kWidth, 2);
+          RunOpaqueRow(scalar, context, b->firstRow, source->firstRow, kWidth, 2);
+          ASSERT_EQ(a.bytes(), b.bytes())
+              << "depth " << depth << " mmx " << mmx << " effect " << code << " share " << share;
+        }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Levels, VectorLevels, ::testing::Values(SimdLevel::Sse2, SimdLevel::Avx2),
                          [](const auto& info) { return std::string(SimdLevelName(info.param)); });
 

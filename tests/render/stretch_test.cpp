@@ -599,6 +599,22 @@ TEST(ResampleSurface, PalettedResultIsTheNearestIndex) {
 
 // ---- every instruction level against the scalar kernels -----------------------------------
 
+// A weight table's view with its lane blocks, as the resampler builds them.
+struct LaneTable {
+  std::vector<std::int32_t> first, taps, blocks;
+  vexa::WeightView view;
+  LaneTable(const vexa::ResampleWeights& table, int sourceCount) {
+    const int n = table.DestinationCount();
+    for (int j = 0; j < n; ++j) first.push_back(table.First(j)), taps.push_back(table.Taps(j));
+    view = vexa::WeightView{first.data(),    taps.data(), table.Weights(0),
+                            table.MaxTaps(), n,           {nullptr, nullptr, 0}};
+    const int count = (n + 7) / 8;
+    blocks.resize(static_cast<size_t>(count + vexa::LaneBlockInts(view)));
+    vexa::BuildLaneBlocks(view, sourceCount, blocks.data(), blocks.data() + count);
+    view.lanes = vexa::LaneBlocks{blocks.data(), blocks.data() + count, count};
+  }
+};
+
 TEST(StretchKernels, ResampleRowsMatchScalarAtEveryLevel) {
   const vexa::ResampleKernels scalar = vexa::ResampleKernelsAt(vexa::SimdLevel::Scalar);
   std::mt19937 random(17);
@@ -608,14 +624,10 @@ TEST(StretchKernels, ResampleRowsMatchScalarAtEveryLevel) {
       const int m = 1 + int(random() % 70), n = 1 + int(random() % 71);
       vexa::ResampleWeights table;
       ASSERT_TRUE(table.Build(n, m));
-      std::vector<std::int32_t> first(static_cast<size_t>(n)), taps(static_cast<size_t>(n));
-      for (int j = 0; j < n; ++j)
-        first[size_t(j)] = table.First(j), taps[size_t(j)] = table.Taps(j);
-      vexa::WeightView view{first.data(),    taps.data(), table.Weights(0),
-                            table.MaxTaps(), n,           {nullptr, nullptr, 0}};
-      std::vector<std::int32_t> lanes(static_cast<size_t>((n + 7) / 8 + vexa::LaneBlockInts(view)));
-      vexa::BuildLaneBlocks(view, m, lanes.data(), lanes.data() + (n + 7) / 8);
-      view.lanes = vexa::LaneBlocks{lanes.data(), lanes.data() + (n + 7) / 8, (n + 7) / 8};
+      const LaneTable lanes(table, m);
+      const vexa::WeightView& view = lanes.view;
+      const std::vector<std::int32_t>& first = lanes.first;
+      const std::vector<std::int32_t>& taps = lanes.taps;
       std::vector<std::uint32_t> line(static_cast<size_t>(m));
       for (auto& p : line) p = std::uint32_t(random());
       std::vector<std::uint32_t> a(static_cast<size_t>(n)), b(static_cast<size_t>(n));
@@ -637,6 +649,33 @@ TEST(StretchKernels, ResampleRowsMatchScalarAtEveryLevel) {
       ASSERT_EQ(va, vb) << vexa::SimdLevelName(level) << " vertical " << bytes << " bytes";
     }
   }
+}
+
+// Reductions of a wide row by 1 to 10: the lane blocks take every load kind (one to four
+// loads, and gathers beyond), and each matches the scalar row.
+TEST(StretchKernels, ReductionRowsMatchScalarForEveryLoadKind) {
+  const vexa::ResampleKernels scalar = vexa::ResampleKernelsAt(vexa::SimdLevel::Scalar);
+  std::mt19937 random(29);
+  constexpr int m = 256;
+  std::vector<std::uint32_t> line(m);
+  for (auto& p : line) p = std::uint32_t(random());
+  bool kinds[vexa::kLaneMaxLoads + 1] = {};
+  for (vexa::SimdLevel level : testsupport::SupportedVectorLevels()) {
+    const vexa::ResampleKernels vector = vexa::ResampleKernelsAt(level);
+    for (int n : {256, 200, 128, 100, 85, 70, 64, 51, 40, 32, 25}) {
+      vexa::ResampleWeights table;
+      ASSERT_TRUE(table.Build(n, m));
+      const LaneTable lanes(table, m);
+      const vexa::WeightView& view = lanes.view;
+      for (int b = 0; b < view.lanes.blocks; ++b)
+        kinds[view.lanes.data[view.lanes.start[b] + 1]] = true;
+      std::vector<std::uint32_t> a(static_cast<size_t>(n)), c(static_cast<size_t>(n));
+      scalar.horizontalColor(line.data(), a.data(), view);
+      vector.horizontalColor(line.data(), c.data(), view);
+      ASSERT_EQ(a, c) << vexa::SimdLevelName(level) << " 256 to " << n;
+    }
+  }
+  for (int kind = 0; kind <= vexa::kLaneMaxLoads; ++kind) EXPECT_TRUE(kinds[kind]) << kind;
 }
 
 TEST(StretchKernels, NearestRowsMatchScalarAtEveryLevel) {

@@ -144,6 +144,81 @@ TEST(StreamInflate, EndOfStreamEndsTheWorkWhateverFollows) {
   EXPECT_EQ(back, data);
 }
 
+// Memory streams of derived types take the chunked loop; the plain ones are inflated in
+// place. Both must leave the same trace: result, bytes and size of the output, input position.
+struct DerivedInput : CInputMemFile {};
+struct DerivedOutput : COutputMemFile {};
+
+struct InflateTrace {
+  int code;
+  std::vector<std::uint8_t> written;
+  int outputTell;
+  int inputTell;
+  bool operator==(const InflateTrace&) const = default;
+};
+
+template <class Input, class Output>
+InflateTrace TraceInflate(const std::vector<std::uint8_t>& packed, int inputStart, int size,
+                          int room, int outputStart) {
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(room), 0x5A);
+  Input in;
+  in.Create(packed.data(), static_cast<int>(packed.size()));
+  in.Seek(inputStart, kStreamSeekStart);
+  Output out;
+  out.Create(block.data(), room);
+  if (outputStart) out.Write(block.data(), outputStart);
+  InflateTrace t;
+  t.code = InflateStream(&out, &in, size);
+  t.written = Written(out);
+  t.outputTell = out.Tell();
+  t.inputTell = in.Tell();
+  return t;
+}
+
+TEST(StreamInflate, InPlaceMemoryFormsLeaveWhatTheChunkedLoopLeaves) {
+  const std::vector<std::uint8_t> data = Sample(100000);
+  std::vector<std::uint8_t> packed(3, 0x11);  // the stream starts at offset 3
+  const std::vector<std::uint8_t> stream = ZlibReference(data, 6);
+  packed.insert(packed.end(), stream.begin(), stream.end());
+  packed.insert(packed.end(), 9000, 0xAB);  // more than a chunk of trailing bytes
+  const int streamEnd = 3 + static_cast<int>(stream.size());
+  const int whole = static_cast<int>(packed.size()) - 3;
+  std::vector<std::uint8_t> corrupt = packed;
+  corrupt[3 + stream.size() / 3] ^= 0x55;
+  struct Case {
+    const std::vector<std::uint8_t>* bytes;
+    int size;
+    int room;
+    int outputStart;
+  };
+  const int fits = static_cast<int>(data.size()) + 7;
+  const Case cases[] = {
+      {&packed, whole, fits, 7},                               // the whole input, a stream end
+      {&packed, streamEnd - 3, fits, 0},                       // exactly the stream
+      {&packed, streamEnd - 4, fits, 0},                       // truncated by a byte
+      {&packed, 8192, fits, 0},                                // truncated at a chunk
+      {&packed, 1, fits, 0},                                   // one byte
+      {&packed, whole, static_cast<int>(data.size()), 0},      // exact room
+      {&packed, whole, static_cast<int>(data.size()) - 1, 0},  // a byte short
+      {&packed, whole, 20000, 100},                            // far too small
+      {&packed, whole + 1, fits, 0},                           // more than the input holds
+      {&corrupt, whole, fits, 0},                              // damaged data
+  };
+  for (const Case& c : cases) {
+    const InflateTrace inPlace =
+        TraceInflate<CInputMemFile, COutputMemFile>(*c.bytes, 3, c.size, c.room, c.outputStart);
+    const InflateTrace chunked =
+        TraceInflate<DerivedInput, DerivedOutput>(*c.bytes, 3, c.size, c.room, c.outputStart);
+    EXPECT_TRUE(inPlace == chunked)
+        << "size " << c.size << " room " << c.room << ": code " << inPlace.code << "/"
+        << chunked.code << ", wrote " << inPlace.written.size() << "/" << chunked.written.size()
+        << ", input at " << inPlace.inputTell << "/" << chunked.inputTell;
+  }
+  const InflateTrace good = TraceInflate<CInputMemFile, COutputMemFile>(packed, 3, whole, fits, 0);
+  EXPECT_EQ(good.code, kStreamOk);
+  EXPECT_EQ(good.written, data);
+}
+
 class StreamCompressionFiles : public streamtest::TempDirTest {};
 
 TEST_F(StreamCompressionFiles, FileFormsRoundTripAndLeaveHandlesAfterTheirData) {

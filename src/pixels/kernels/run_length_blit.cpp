@@ -4,6 +4,7 @@
 // transparent value, so the opaque copies fill them with it, the opaque effect runs its
 // constant-colour row over them, and the alpha path (which ignores the colour key) weighs
 // them like any other pixel. Without an alpha plane the transparent copies skip them.
+#include <algorithm>
 #include <cstring>
 
 #include "pixels/kernels/effect_rows.h"
@@ -15,7 +16,9 @@ namespace {
 
 enum class Pass { Opaque, Transparent };
 
-// Short runs are the common case; the fixed-size moves stay inline.
+// Short runs are the common case: up to 64 bytes, two overlapping fixed-size moves inline;
+// up to 512, 32-byte moves and one overlapping the end, still without a call; longer runs
+// go to the library move, whose wide forms suit the processor.
 inline void CopyBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   if (n <= 16) {
     if (n >= 8) {
@@ -33,9 +36,15 @@ inline void CopyBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   } else if (n <= 64) {
     std::memcpy(d, s, 32);
     std::memcpy(d + n - 32, s + n - 32, 32);
-  } else if (n <= 128) {
-    std::memcpy(d, s, 64);
-    std::memcpy(d + n - 64, s + n - 64, 64);
+  } else if (n <= 512) {
+    const std::uint8_t* const last = s + n - 32;
+    std::uint8_t* const lastOut = d + n - 32;
+    do {
+      std::memcpy(d, s, 32);
+      d += 32;
+      s += 32;
+    } while (s < last);
+    std::memcpy(lastOut, last, 32);
   } else {
     std::memcpy(d, s, n);
   }
@@ -56,6 +65,46 @@ struct RunBlit {
   bool withAlpha;  // the transparent pass over a source with an alpha plane
   std::uint32_t key;
 };
+
+// The plain transparent copy, the commonest blit of a run-length sprite: skip runs leave the
+// destination alone and copy runs move their bytes. The block's size is read once and the
+// row table walked with a pointer; each row is checked as FindRunLengthRow checks it (rows
+// past the table have no runs, offsets past the block end the row at once).
+template <int bpp>
+void CopyRows(const PixelDescriptor* s, std::uint8_t* d, int pitch, int sx, int sy, int width,
+              int height) {
+  const std::uint8_t* const block = s->firstRow;
+  const auto copyTo = [sx](std::uint8_t* row) {
+    return [row, sx](int column, const std::uint8_t* p, int n) {
+      CopyBytes(row + static_cast<std::ptrdiff_t>(column - sx) * bpp, p,
+                static_cast<std::size_t>(n) * bpp);
+    };
+  };
+  std::uint32_t size;
+  std::memcpy(&size, block, 4);
+  if (size < kRunLengthSizeBytes || sy < 0) {  // row by row, as the other blits
+    for (int i = 0; i < height; ++i, d += pitch)
+      WalkRunLengthRow(
+          FindRunLengthRow(block, sy + i), bpp, sx, sx + width, [](int, int) {}, copyTo(d));
+    return;
+  }
+  const std::uint64_t tableRows = (size - kRunLengthSizeBytes) / kRunLengthRowEntryBytes;
+  const auto first = static_cast<std::uint64_t>(sy);
+  const int rows = static_cast<int>(std::min<std::uint64_t>(
+      static_cast<std::uint64_t>(height), tableRows > first ? tableRows - first : 0));
+  const std::uint32_t limit = size - static_cast<std::uint32_t>(kRunLengthSizeBytes);
+  const std::uint8_t* entry = block + kRunLengthSizeBytes + kRunLengthRowEntryBytes * first;
+  RunLengthRow r;
+  r.end = block + size;
+  for (int i = 0; i < rows; ++i, d += pitch, entry += kRunLengthRowEntryBytes) {
+    std::uint32_t offsets[2];
+    std::memcpy(offsets, entry, 8);
+    r.runs = offsets[0] <= limit ? block + kRunLengthSizeBytes + offsets[0] : r.end;
+    r.pixels = offsets[1] <= limit ? block + kRunLengthSizeBytes + offsets[1] : r.end;
+    WalkRunLengthRow(
+        r, bpp, sx, sx + width, [](int, int) {}, copyTo(d));
+  }
+}
 
 // Every row of the rectangle; the pixel size is a constant so that run lengths scale without
 // multiplications, and the kind of blit is settled once, outside the row loop.
@@ -94,7 +143,7 @@ void DrawRows(const RunBlit& b, const PixelDescriptor* s, std::uint8_t* d, int p
         });
   } else if (b.pass == Pass::Transparent) {
     if (b.copy)
-      eachRow(nothing, copyRun);
+      CopyRows<bpp>(s, d, pitch, sx, sy, width, height);
     else
       eachRow(nothing, effectRun);
   } else if (b.copy) {

@@ -84,9 +84,11 @@ struct VBitwise {
   static constexpr bool kCopy = false, kBitwise = true;
   static constexpr Match kMatch = Match::None;
 };
-template <Match M = Match::None>
+// kFieldBlend: the ink's colour is the plain blend of s and d, which 16-bit pixels can take
+// field by field without the working form (see V16::BlendFields).
+template <Match M = Match::None, bool FieldBlend = false>
 struct VColor {
-  static constexpr bool kCopy = false, kBitwise = false;
+  static constexpr bool kCopy = false, kBitwise = false, kFieldBlend = FieldBlend;
   static constexpr Match kMatch = M;
 };
 
@@ -121,13 +123,13 @@ struct VInkAndNot : VBitwise {
   }
 };
 
-struct VInkSemiTransparent : VColor<> {
+struct VInkSemiTransparent : VColor<Match::None, true> {
   template <bool kRedLow, class K>
   static V Color(const K& k, V s, V d, V) {
     return BlendPlainV(k, s, d);
   }
 };
-struct VInkSemiTransparentMmx : VColor<> {
+struct VInkSemiTransparentMmx : VColor<Match::None, true> {
   template <bool kRedLow, class K>
   static V Color(const K& k, V s, V d, V) {
     return BlendAllBytesV(k, s, d);
@@ -139,7 +141,7 @@ struct VInkBlendSubstitute : VColor<Match::Substitute> {
     return BlendPlainV(k, s, Ops::Select(match, k.substitute, d));
   }
 };
-struct VInkBlendExceptKey : VColor<Match::DestinationKey> {
+struct VInkBlendExceptKey : VColor<Match::DestinationKey, true> {
   template <bool kRedLow, class K>
   static V Color(const K& k, V s, V d, V) {
     return BlendPlainV(k, s, d);
@@ -237,8 +239,35 @@ struct V16 {
                         Ops::template Srai32<16>(Ops::template Slli32<16>(high)));
   }
 
+  // One field, `Bits` wide from bit `Shift`, of sixteen-bit lanes of raw pixels:
+  // s + ((d - s) x c >> 7), which is (s x (128 - c) + d x c) >> 7 and stays within the field.
+  // A channel of the working form is its field shifted to the top of a byte, and the blend
+  // of two such channels, narrowed back, is the blend of the fields themselves: the low bits
+  // of the working form are 0, so floor(floor(2^n X / 128) / 2^n) = floor(X / 128).
+  template <int Shift, int Bits, class K>
+  static V BlendField(const K& k, V s, V d) {
+    const V mask = Ops::Set16((1u << Bits) - 1);
+    V sf = Ops::template Srli16<Shift>(s), df = Ops::template Srli16<Shift>(d);
+    if constexpr (Shift + Bits < 16) {
+      sf = Ops::And(sf, mask);
+      df = Ops::And(df, mask);
+    }
+    const V step = Ops::template Srai16<7>(Ops::Mullo16(Ops::Sub16(df, sf), k.destinationShare));
+    return Ops::template Slli16<Shift>(Ops::Add16(sf, step));
+  }
+  // The plain blend of raw pixels; the unused top bit of 5-5-5 comes out 0, as from the
+  // working form.
+  template <class K>
+  static V BlendFields(const K& k, V s, V d) {
+    constexpr int kGreenBits = k555 ? 5 : 6;
+    constexpr int kRedShift = k555 ? 10 : 11;
+    return Ops::Or(Ops::Or(BlendField<0, 5>(k, s, d), BlendField<5, kGreenBits>(k, s, d)),
+                   BlendField<kRedShift, 5>(k, s, d));
+  }
+
   template <class Ink, class K>
   static V Color(const K& k, V s, V d, V match, V) {
+    if constexpr (Ink::kFieldBlend) return BlendFields(k, s, d);
     const V low =
         Ink::template Color<true>(k, Widen(Low(s)), Widen(Low(d)), Ops::UnpackLo16(match, match));
     const V high =
