@@ -106,6 +106,7 @@ void InitBankSoundState(ImageBank& bank) {
   for (SoundChannel& c : bank.channels) c = SoundChannel{0, nullptr, 0, nullptr, 100, 0, 0};
   bank.music = MusicRecord{};
   bank.music.device = -1;
+  bank.music.position = -1;
 }
 
 bool ReadWaveInfo(const std::uint8_t* bytes, std::size_t size, SoundWaveInfo* info) {

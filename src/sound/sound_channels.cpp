@@ -18,6 +18,8 @@
 
 #include "bank/bank_list.h"
 #include "bank/bank_sound_hooks.h"
+#include "platform/midi/midi.h"
+#include "platform/text/codepage.h"
 
 namespace vexa {
 namespace {
@@ -258,8 +260,128 @@ int PlaySample(CSoundManager* manager, ImageBank& bank, std::intptr_t sound, uns
   return 0;
 }
 
-int PlayAny(CSoundManager* manager, ImageBank* bank, std::intptr_t sound, unsigned flags,
-            int loops, int channel, bool wide) {
+// ---- music ----------------------------------------------------------------------------------
+
+constexpr std::intptr_t kNoPosition = -1;
+
+void CloseMusic(ImageBank& bank) {
+  MusicRecord& m = bank.music;
+  if (m.device != -1) plat::midi::Close(int(m.device));
+  delete[] static_cast<char*>(m.name);
+  m = MusicRecord{};
+  m.device = -1;
+  m.position = kNoPosition;
+}
+
+bool HoldsMusic(const ImageBank& bank, std::intptr_t sound) {
+  const MusicRecord& m = bank.music;
+  if (m.device == -1 || !sound || sound == -1) return false;
+  if (!IsName(sound)) return m.sound == sound;
+  // Music names are kept as UTF-8; a name argument is compared in the width it was played in.
+  if (!m.name) return false;
+  if (m.flags & kChannelWideName) {
+    const std::string narrow = plat::EncodeNarrow(
+        std::u16string_view(reinterpret_cast<const char16_t*>(sound)), plat::kCodePageUtf8);
+    return SameText(static_cast<const char*>(m.name), narrow.c_str());
+  }
+  return SameText(static_cast<const char*>(m.name), reinterpret_cast<const char*>(sound));
+}
+
+char* CopyUtf8(const std::string& text) {
+  auto* copy = new char[text.size() + 1];
+  std::memcpy(copy, text.c_str(), text.size() + 1);
+  return copy;
+}
+
+int PlayMusic(ImageBank& bank, std::intptr_t sound, HWND notify, unsigned flags, int loops,
+              bool wide) {
+  int number = 0;
+  std::string name;  // the argument's name, UTF-8
+  if (IsName(sound)) {
+    name = wide ? plat::EncodeNarrow(std::u16string_view(reinterpret_cast<const char16_t*>(sound)),
+                                     plat::kCodePageUtf8)
+                : std::string(reinterpret_cast<const char*>(sound));
+    const int type = (flags & kPlayByName) ? int((flags >> 16) & 0xF) : 0;
+    number = FindSound(&bank, name.c_str(), type);
+    if (!number && !(flags & kPlayByName)) return -1;
+  } else if (sound > 0 && FindEntry(&bank, kListSounds, int(sound))) {
+    number = int(sound);
+  } else {
+    return -1;
+  }
+  std::string element = name;
+  if (number) {
+    if (!ExpandSoundEntry(bank, number)) return -1;
+    auto* e = reinterpret_cast<SoundEntryHeader*>(FindEntry(&bank, kListSounds, number));
+    const auto* text = reinterpret_cast<const char*>(e->Data());
+    element.assign(text, strnlen(text, e->entry.dataSize));
+  }
+  const MusicRecord& open = bank.music;
+  if (open.device != -1 && (open.flags & (kPlayKeep | kPlayForce)) && !(flags & kPlayForce)) {
+    return -1;
+  }
+  CloseMusic(bank);
+  int device = 0;
+  if (int error = plat::midi::Open(element.c_str(), &device)) return error;
+  if (int error = plat::midi::Play(device, notify, true, 0)) {
+    plat::midi::Close(device);
+    return error;
+  }
+  MusicRecord& m = bank.music;
+  m.device = device;
+  m.loopsLeft = (flags & kPlayLoopCount) ? loops : 1;
+  m.notifyWindow = notify;
+  m.flags = (flags & 0xFFFF & ~(kChannelNarrowName | kChannelWideName)) |
+            (number ? 0 : wide ? kChannelWideName : kChannelNarrowName);
+  m.name = CopyUtf8(number ? element : name);
+  m.sound = number ? number : reinterpret_cast<std::intptr_t>(m.name);
+  return 0;
+}
+
+// The notice of the music's end: another pass while loops are left, else the music closes.
+int MusicEnded(ImageBank& bank) {
+  MusicRecord& m = bank.music;
+  if (m.device == -1) return 0;
+  bool again = false;
+  if (m.flags & kPlayLoopCount) {
+    if (m.loopsLeft != 0) {
+      again = --m.loopsLeft != 0;
+    } else {
+      again = true;  // endless
+    }
+  }
+  if (again && plat::midi::Play(int(m.device), m.notifyWindow, true, 0) == 0) return 1;
+  CloseMusic(bank);
+  return 1;
+}
+
+int PauseMusic(ImageBank& bank) {
+  MusicRecord& m = bank.music;
+  if (m.device == -1 || m.paused) return 0;
+  DWORD ms = 0;
+  m.position = plat::midi::GetPositionMs(int(m.device), &ms) == 0 ? std::intptr_t(ms) : kNoPosition;
+  plat::midi::Pause(int(m.device));
+  m.paused = 1;
+  return 1;
+}
+
+int ResumeMusic(ImageBank& bank) {
+  MusicRecord& m = bank.music;
+  if (m.device == -1 || !m.paused) return 0;
+  const int device = int(m.device);
+  int error = 1;
+  if (m.position != kNoPosition) {
+    error = plat::midi::Play(device, m.notifyWindow, true, DWORD(m.position));
+  }
+  if (error) error = plat::midi::Play(device, m.notifyWindow, false, 0);
+  if (error) return 0;
+  m.paused = 0;
+  m.position = kNoPosition;
+  return 1;
+}
+
+int PlayAny(CSoundManager* manager, ImageBank* bank, std::intptr_t sound, HWND notify,
+            unsigned flags, int loops, int channel, bool wide) {
   if (!bank || !sound) return -1;
   // Bits 16-19 give a looked-up name's type; without a name the sound's entry tells it.
   int type = kSoundSample;
@@ -269,12 +391,13 @@ int PlayAny(CSoundManager* manager, ImageBank* bank, std::intptr_t sound, unsign
     auto* e = reinterpret_cast<SoundEntryHeader*>(FindEntry(bank, kListSounds, int(sound)));
     if (e && (e->flags & kSoundEntryTypeMask) == kSoundTypeMidi) type = kSoundMusic;
   }
-  if (type == kSoundMusic) return 262;  // no sequencer in this build
+  if (type == kSoundMusic) return PlayMusic(*bank, sound, notify, flags, loops, wide);
   return PlaySample(manager, *bank, sound, flags, loops, channel, wide);
 }
 
 void BankGoing(ImageBank& bank) {
   for (SoundChannel& c : bank.channels) Empty(c);
+  CloseMusic(bank);
   std::lock_guard lock(gBanksMutex);
   Banks().erase(&bank);
 }
@@ -310,22 +433,29 @@ void ForgetSoundInChannels(CSound* sound) {
 
 using namespace vexa;
 
-int Play(CSoundManager* manager, ImageBank* bank, std::intptr_t sound, HWND, unsigned flags,
-         int loops, int channel) {
-  return PlayAny(manager, bank, sound, flags, loops, channel, false);
+int Play(CSoundManager* manager, ImageBank* bank, std::intptr_t sound, HWND notify,
+         unsigned flags, int loops, int channel) {
+  return PlayAny(manager, bank, sound, notify, flags, loops, channel, false);
 }
 
-int PlayW(CSoundManager* manager, ImageBank* bank, std::intptr_t sound, HWND, unsigned flags,
-          int loops, int channel) {
-  return PlayAny(manager, bank, sound, flags, loops, channel, true);
+int PlayW(CSoundManager* manager, ImageBank* bank, std::intptr_t sound, HWND notify,
+          unsigned flags, int loops, int channel) {
+  return PlayAny(manager, bank, sound, notify, flags, loops, channel, true);
 }
 
 int StopSound(ImageBank* bank, int type, std::intptr_t sound) {
+  if (bank && type == kSoundMusic) {
+    if (sound == -1) return MusicEnded(*bank);
+    if (bank->music.device == -1) return 0;
+    CloseMusic(*bank);
+    return 1;
+  }
   if (type != kSoundSample) return 0;
   return ForMatching(bank, sound, [](SoundChannel& c) { Empty(c); }) ? 1 : 0;
 }
 
 int PauseSound(ImageBank* bank, int type, std::intptr_t sound) {
+  if (bank && type == kSoundMusic) return PauseMusic(*bank);
   if (type != kSoundSample) return 0;
   return ForMatching(bank, sound, [](SoundChannel& c) {
     CSound* s = Object(c);
@@ -334,6 +464,7 @@ int PauseSound(ImageBank* bank, int type, std::intptr_t sound) {
 }
 
 int ResumeSound(ImageBank* bank, int type, std::intptr_t sound) {
+  if (bank && type == kSoundMusic) return ResumeMusic(*bank);
   if (type != kSoundSample) return 0;
   return ForMatching(bank, sound, [](SoundChannel& c) {
     CSound* s = Object(c);
@@ -347,7 +478,9 @@ int IsSoundPlaying(ImageBank* bank, std::intptr_t sound) {
     DropIfStopped(c);
     playing = playing || c.object;
   });
-  return playing ? 1 : 0;
+  if (!bank) return 0;
+  if (!sound) return (playing ? 1 : 0) + (bank->music.device != -1 ? 2 : 0);
+  return playing || HoldsMusic(*bank, sound) ? 1 : 0;
 }
 
 int IsSoundPaused(ImageBank* bank, std::intptr_t sound) {
@@ -355,7 +488,11 @@ int IsSoundPaused(ImageBank* bank, std::intptr_t sound) {
   ForMatching(bank, sound, [&](SoundChannel& c) {
     paused = paused || (Object(c) && Object(c)->IsPaused());
   });
-  return paused ? 1 : 0;
+  if (!bank) return 0;
+  const bool musicPaused = bank->music.device != -1 && bank->music.paused;
+  if (!sound) return (paused ? 1 : 0) + (musicPaused ? 2 : 0);
+  if (paused) return 1;
+  return musicPaused && HoldsMusic(*bank, sound) ? 2 : 0;
 }
 
 int SetSoundVolume(ImageBank* bank, int type, std::intptr_t sound, int volume) {

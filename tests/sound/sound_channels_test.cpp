@@ -7,6 +7,7 @@
 
 #include <vexa/sound_bank.h>
 
+#include "platform/midi/midi.h"
 #include "sound/sound_test_support.h"
 
 namespace {
@@ -308,6 +309,57 @@ TEST_F(BankSounds, DestroyingTheBankStopsEveryChannel) {
   DestroyImageBank(bank_);
   bank_ = nullptr;
   EXPECT_EQ(manager_->GetSoundCount(), 0);
+}
+
+// ---- music ------------------------------------------------------------------------------
+
+int gMusicNotices = 0;
+
+TEST_F(BankSounds, MusicWithACountPlaysThatOftenThenCloses) {
+  gMusicNotices = 0;
+  plat::midi::SetNotifySink([](HWND, UINT, std::uintptr_t, std::intptr_t) { ++gMusicNotices; });
+  const std::string path = std::string(VEXA_CORPORA_DIR) + "/audio/midi/test-c-major-scale.mid";
+  const int tune = AddSound(bank_, kSoundTypeMidi, "tune", path.c_str(), int(path.size() + 1));
+  HWND window = reinterpret_cast<HWND>(0x77);
+  ASSERT_EQ(Play(manager_, bank_, tune, window, kPlayLoopCount, 2, 0), 0);
+  EXPECT_EQ(IsSoundPlaying(bank_, tune), 1);
+  EXPECT_EQ(IsSoundPlaying(bank_, 0), 2);
+  // The host answers each notice with the music-end call.
+  int ends = 0;
+  for (int periods = 0; periods < 2000 && bank_->music.device != -1; ++periods) {
+    audio::Pump(512);
+    if (gMusicNotices > ends) {
+      ++ends;
+      StopSound(bank_, kSoundMusic, -1);
+    }
+  }
+  EXPECT_EQ(ends, 2);
+  EXPECT_EQ(bank_->music.device, -1);
+  EXPECT_EQ(plat::midi::OpenDevices(), 0);
+  plat::midi::SetNotifySink(nullptr);
+}
+
+TEST_F(BankSounds, MusicPausesAndResumesWhereItWas) {
+  const std::string path = std::string(VEXA_CORPORA_DIR) + "/audio/midi/test-c-major-scale.mid";
+  ASSERT_EQ(Play(manager_, bank_, Name(path.c_str()), nullptr, kPlayByName | 2 << 16, 1, 0), 0);
+  audio::Pump(300);  // 300 ms at the pinned 1000 Hz output
+  EXPECT_EQ(PauseSound(bank_, kSoundMusic, 0), 1);
+  EXPECT_EQ(bank_->music.position, 300);
+  EXPECT_EQ(IsSoundPaused(bank_, 0), 2);
+  EXPECT_EQ(IsSoundPaused(bank_, Name(path.c_str())), 2);
+  audio::Pump(300);
+  EXPECT_EQ(ResumeSound(bank_, kSoundMusic, 0), 1);
+  audio::Pump(100);
+  DWORD at = 0;
+  plat::midi::GetPositionMs(int(bank_->music.device), &at);
+  EXPECT_EQ(at, 400u);
+  // Kept music is not replaced without force; a missing file answers its error.
+  ASSERT_EQ(Play(manager_, bank_, Name(path.c_str()), nullptr, kPlayByName | kPlayKeep | 2 << 16,
+                 1, 0), 0);
+  EXPECT_EQ(Play(manager_, bank_, Name(path.c_str()), nullptr, kPlayByName | 2 << 16, 1, 0), -1);
+  EXPECT_EQ(Play(manager_, bank_, Name("/none.mid"), nullptr, kPlayByName | kPlayForce | 2 << 16,
+                 1, 0), plat::midi::kErrorFileNotFound);
+  EXPECT_EQ(bank_->music.device, -1);
 }
 
 }  // namespace

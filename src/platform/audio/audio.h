@@ -104,6 +104,19 @@ Output SelectedOutput();
 // samples are always signed 16-bit.
 WAVEFORMATEX OutputFormat();
 
+// A source of samples that is not a buffer (the MIDI synthesiser). Each period the mixer asks
+// every generator for `frames` interleaved stereo 16-bit frames at the output rate and adds
+// them at unity gain. Render runs on the mixing thread with the mixer's lock held: it must not
+// call back into plat::audio.
+class Generator {
+ public:
+  virtual ~Generator() = default;
+  virtual void Render(std::int16_t* stereo, std::size_t frames, DWORD rate) = 0;
+};
+// Once RemoveGenerator returns, Render of that generator is not running and will not run.
+void AddGenerator(Generator* generator);
+void RemoveGenerator(Generator* generator);
+
 // Called on the mixing thread with every block of output the SDL output hands to the device
 // (interleaved signed 16-bit samples); null to stop. For tests and diagnostics.
 using OutputTap = void (*)(const std::int16_t* samples, std::size_t count, void* context);

@@ -110,6 +110,10 @@ void MixLocked(std::int16_t* out, std::size_t frames, int channels, DWORD rate) 
     for (Voice* v : st.voices) {
       MixVoice(*v, st.accumulator.data(), n, rate, st.scratch.data(), kernels);
     }
+    for (Generator* g : st.generators) {
+      g->Render(st.scratch.data(), n, rate);
+      kernels.accumulate(st.accumulator.data(), st.scratch.data(), n, kUnityGain, kUnityGain);
+    }
     if (channels == 2) {
       kernels.saturate(out + 2 * start, st.accumulator.data(), 2 * n);
     } else {

@@ -54,6 +54,7 @@ struct MixerState {
   int liveDevices = 0;
   std::set<MixBuffer*> buffers;
   std::vector<Voice*> voices;  // the secondary buffers' voices, in creation order
+  std::vector<Generator*> generators;
   WAVEFORMATEX format{};       // the output format (the primary buffers' format)
   DWORD pinnedRate = 0;
   Output output = Output::kSdl;

@@ -339,6 +339,17 @@ std::vector<std::int16_t> Pump(DWORD frames) {
   return out;
 }
 
+void AddGenerator(Generator* generator) {
+  std::lock_guard lock(State().mutex);
+  if (generator) State().generators.push_back(generator);
+}
+
+void RemoveGenerator(Generator* generator) {
+  std::lock_guard lock(State().mutex);
+  auto& g = State().generators;
+  g.erase(std::remove(g.begin(), g.end(), generator), g.end());
+}
+
 void PinOutputRate(DWORD hz) {
   std::lock_guard lock(State().mutex);
   State().pinnedRate = hz;
