@@ -26,6 +26,7 @@
 #include <vexa/pixel_routines.h>
 #include <vexa/rotation.h>
 #include <vexa/sound.h>
+#include <vexa/sound_bank.h>
 #include <vexa/sound_filter.h>
 #include <vexa/stream.h>
 #include <vexa/surface_implementation.h>

@@ -38,8 +38,8 @@ std::vector<std::uint8_t> TwoTempos() {
       0x00, 0xFF, 0x51, 3, 0x03, 0xD0, 0x90,  // tempo 250000
       0x60, 0xC0, 5,               // 96 ticks later, program change
       0x00, 0xFF, 0x2F, 0};
-  std::vector<std::uint8_t> f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
-  f.insert(f.end(), {'M', 'T', 'r', 'k'});
+  std::vector<std::uint8_t> f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
+                                 'M', 'T', 'r', 'k'};
   Put32(f, std::uint32_t(track.size()));
   f.insert(f.end(), track.begin(), track.end());
   return f;
