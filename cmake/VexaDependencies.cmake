@@ -10,8 +10,12 @@ pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
 find_library(VEXA_GIF_LIBRARY gif REQUIRED)
 find_path(VEXA_GIF_INCLUDE gif_lib.h REQUIRED)
 pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+# Text: fontconfig matches faces, FreeType renders glyphs.
+pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+# Music: FluidSynth renders MIDI pieces into the mixer.
 pkg_check_modules(FLUIDSYNTH REQUIRED IMPORTED_TARGET fluidsynth)
 
-set(VEXA_LIBRARY_DEPS PkgConfig::ZLIB PkgConfig::LZ4 PkgConfig::SDL2 PkgConfig::FLUIDSYNTH
-    Threads::Threads ${CMAKE_DL_LIBS})
-set(VEXA_PKGCONFIG_REQUIRES "zlib liblz4 sdl2 fluidsynth")
+set(VEXA_LIBRARY_DEPS PkgConfig::ZLIB PkgConfig::LZ4 PkgConfig::SDL2 PkgConfig::FREETYPE PkgConfig::FONTCONFIG
+    PkgConfig::FLUIDSYNTH Threads::Threads ${CMAKE_DL_LIBS})
+set(VEXA_PKGCONFIG_REQUIRES "zlib liblz4 sdl2 freetype2 fontconfig fluidsynth")

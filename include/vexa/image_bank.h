@@ -227,6 +227,7 @@ struct ImageBank {
   cSurfaceObject* atlasPages[kAtlasPageCount];
   std::int32_t cleanupCursor;  // index into list 4
   std::int32_t destroying;     // guards DestroyImageBank against re-entry
+  struct FontSubstitutes* fontSubstitutes;  // face-name substitution table (font_bank.h)
   std::int32_t masterVolume;   // 0 to 100, the samples' master volume
   std::int32_t masterPan;      // -100 to 100
   std::int32_t channelCount;   // sample channels in use, at most kSoundChannelCount

@@ -167,6 +167,23 @@ class VEXA_API cSurfaceObject {
   int StretchBlit(cSurfaceObject* destination, int x, int y, int width, int height, int mode,
                   std::uint32_t effect, EffectParam parameter, std::uint32_t flags);
   int MoveRect(int x, int y, int sourceX, int sourceY, int width, int height);
+  // Text at a point, clipped to a rectangle (null: the surface's clip), and text laid out in a
+  // rectangle with DT_ format flags (written back when measuring); effect, parameter and blit
+  // flags as for Blit. Surfaces that handle their origin get the object's coordinates.
+  int DrawTextW(const WCHAR* text, int length, int x, int y, std::uint32_t alignment,
+                const RECT* clip, COLORREF color, HFONT font, std::uint32_t effect = 0,
+                EffectParam parameter = 0, std::uint32_t flags = 0);
+  int DrawTextA(const char* text, int length, int x, int y, std::uint32_t alignment,
+                const RECT* clip, COLORREF color, HFONT font, std::uint32_t effect = 0,
+                EffectParam parameter = 0, std::uint32_t flags = 0);
+  int DrawTextExW(const WCHAR* text, int length, RECT* rect, std::uint32_t format, COLORREF color,
+                  HFONT font, std::uint32_t effect = 0, EffectParam parameter = 0,
+                  std::uint32_t flags = 0, int leftMargin = 0, int rightMargin = 0,
+                  int tabLength = 0);
+  int DrawTextExA(const char* text, int length, RECT* rect, std::uint32_t format, COLORREF color,
+                  HFONT font, std::uint32_t effect = 0, EffectParam parameter = 0,
+                  std::uint32_t flags = 0, int leftMargin = 0, int rightMargin = 0,
+                  int tabLength = 0);
   int FillRectValue(int x, int y, int width, int height, std::uint32_t value);
   int FillRectColor(int x, int y, int width, int height, COLORREF color);
   int FillRectRGB(int x, int y, int width, int height, BYTE red, BYTE green, BYTE blue);

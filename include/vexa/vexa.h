@@ -17,6 +17,7 @@
 #include <vexa/filter_manager.h>
 #include <vexa/filter_plugin.h>
 #include <vexa/icon.h>
+#include <vexa/font_bank.h>
 #include <vexa/image_bank.h>
 #include <vexa/image_file.h>
 #include <vexa/image_surface.h>

@@ -34,4 +34,7 @@ void ReleaseImageDerivatives(ImageBank& bank, int number);
 // surface; false (the old one kept) when it cannot be made.
 bool RebuildWorkSurface(ImageBank& bank);
 
+// Frees the bank's face-name substitution table.
+void FreeFontSubstitutes(ImageBank& bank);
+
 }  // namespace vexa

@@ -61,6 +61,7 @@ void ReleaseBankResources(ImageBank& bank) {
   for (int list = 0; list < kBankListCount; ++list) FreeList(&bank, list);
   for (cSurfaceObject*& page : bank.atlasPages) DeleteSurfaceObjectPointer(&page);
   DeleteSurfaceObjectPointer(&bank.workSurface);
+  FreeFontSubstitutes(bank);
   if (bank.palette) ReleasePalette(bank.palette);
   bank.palette = nullptr;
   bank.paletteMode = kPaletteModeNone;

@@ -338,6 +338,88 @@ int cSurfaceObject::MoveRect(int x, int y, int sourceX, int sourceY, int width, 
                                   Local(sourceY, originY), width, height);
 }
 
+namespace {
+
+// Offsets of a surface's text calls: none for surfaces that map the object's coordinates
+// themselves.
+POINT TextOffset(const cSurfaceObject& object) {
+  if (object.implementation->HandlesOrigin()) return POINT{0, 0};
+  return POINT{object.originX, object.originY};
+}
+
+RECT LocalRect(const RECT& r, POINT o) {
+  return RECT{Local(r.left, o.x), Local(r.top, o.y), Local(r.right, o.x), Local(r.bottom, o.y)};
+}
+
+template <class Char>
+int DrawTextAt(cSurfaceObject& object, const Char* text, int length, int x, int y,
+               std::uint32_t alignment, const RECT* clip, COLORREF color, HFONT font,
+               std::uint32_t effect, EffectParam parameter, std::uint32_t flags) {
+  const POINT o = TextOffset(object);
+  RECT local{};
+  if (clip) local = LocalRect(*clip, o);
+  cSurfaceImplementation* s = object.implementation;
+  if constexpr (sizeof(Char) == 1)
+    return s->DrawTextA(text, length, Local(x, o.x), Local(y, o.y), alignment,
+                        clip ? &local : nullptr, color, font, 0, effect, parameter, flags);
+  else
+    return s->DrawTextW(text, length, Local(x, o.x), Local(y, o.y), alignment,
+                        clip ? &local : nullptr, color, font, 0, effect, parameter, flags);
+}
+
+template <class Char>
+int DrawTextIn(cSurfaceObject& object, const Char* text, int length, RECT* rect,
+               std::uint32_t format, COLORREF color, HFONT font, std::uint32_t effect,
+               EffectParam parameter, std::uint32_t flags, int leftMargin, int rightMargin,
+               int tabLength) {
+  if (!rect) return 0;
+  const POINT o = TextOffset(object);
+  RECT local = LocalRect(*rect, o);
+  cSurfaceImplementation* s = object.implementation;
+  int result;
+  if constexpr (sizeof(Char) == 1)
+    result = s->DrawTextExA(text, length, &local, format, color, font, 0, effect, parameter,
+                            flags, leftMargin, rightMargin, tabLength);
+  else
+    result = s->DrawTextExW(text, length, &local, format, color, font, 0, effect, parameter,
+                            flags, leftMargin, rightMargin, tabLength);
+  *rect = RECT{Public(local.left, o.x), Public(local.top, o.y), Public(local.right, o.x),
+               Public(local.bottom, o.y)};
+  return result;
+}
+
+}  // namespace
+
+int cSurfaceObject::DrawTextW(const WCHAR* text, int length, int x, int y, std::uint32_t alignment,
+                              const RECT* clip, COLORREF color, HFONT font, std::uint32_t effect,
+                              EffectParam parameter, std::uint32_t flags) {
+  return DrawTextAt(*this, text, length, x, y, alignment, clip, color, font, effect, parameter,
+                    flags);
+}
+
+int cSurfaceObject::DrawTextA(const char* text, int length, int x, int y, std::uint32_t alignment,
+                              const RECT* clip, COLORREF color, HFONT font, std::uint32_t effect,
+                              EffectParam parameter, std::uint32_t flags) {
+  return DrawTextAt(*this, text, length, x, y, alignment, clip, color, font, effect, parameter,
+                    flags);
+}
+
+int cSurfaceObject::DrawTextExW(const WCHAR* text, int length, RECT* rect, std::uint32_t format,
+                                COLORREF color, HFONT font, std::uint32_t effect,
+                                EffectParam parameter, std::uint32_t flags, int leftMargin,
+                                int rightMargin, int tabLength) {
+  return DrawTextIn(*this, text, length, rect, format, color, font, effect, parameter, flags,
+                    leftMargin, rightMargin, tabLength);
+}
+
+int cSurfaceObject::DrawTextExA(const char* text, int length, RECT* rect, std::uint32_t format,
+                                COLORREF color, HFONT font, std::uint32_t effect,
+                                EffectParam parameter, std::uint32_t flags, int leftMargin,
+                                int rightMargin, int tabLength) {
+  return DrawTextIn(*this, text, length, rect, format, color, font, effect, parameter, flags,
+                    leftMargin, rightMargin, tabLength);
+}
+
 int cSurfaceObject::FillRectValue(int x, int y, int width, int height, std::uint32_t value) {
   return implementation->FillRectValue(Local(x, originX), Local(y, originY), width, height, value);
 }

@@ -175,21 +175,34 @@ int cDCSurface::FlipHorizontal(int, int, int, int) { return 0; }
 int cDCSurface::FlipVertical(int, int, int, int) { return 0; }
 int cDCSurface::FillRectValue(int, int, int, int, std::uint32_t) { return 0; }
 int cDCSurface::FillRectColor(int, int, int, int, COLORREF) { return 0; }
-int cDCSurface::DrawTextW(const WCHAR*, int, int, int, std::uint32_t, const RECT*, COLORREF, HFONT,
-                          HookArg, std::uint32_t, EffectParam, std::uint32_t) {
-  return 0;
+// Text goes through the surface's own context, like on every other surface.
+int cDCSurface::DrawTextW(const WCHAR* text, int length, int x, int y, std::uint32_t alignment,
+                          const RECT* clip, COLORREF color, HFONT font, HookArg reserved,
+                          std::uint32_t effect, EffectParam parameter, std::uint32_t flags) {
+  return cSurfaceImplementation::DrawTextW(text, length, x, y, alignment, clip, color, font,
+                                           reserved, effect, parameter, flags);
 }
-int cDCSurface::DrawTextA(const char*, int, int, int, std::uint32_t, const RECT*, COLORREF, HFONT,
-                          HookArg, std::uint32_t, EffectParam, std::uint32_t) {
-  return 0;
+int cDCSurface::DrawTextA(const char* text, int length, int x, int y, std::uint32_t alignment,
+                          const RECT* clip, COLORREF color, HFONT font, HookArg reserved,
+                          std::uint32_t effect, EffectParam parameter, std::uint32_t flags) {
+  return cSurfaceImplementation::DrawTextA(text, length, x, y, alignment, clip, color, font,
+                                           reserved, effect, parameter, flags);
 }
-int cDCSurface::DrawTextExW(const WCHAR*, int, RECT*, std::uint32_t, COLORREF, HFONT, HookArg,
-                            std::uint32_t, EffectParam, std::uint32_t, int, int, int) {
-  return 0;
+int cDCSurface::DrawTextExW(const WCHAR* text, int length, RECT* rect, std::uint32_t format,
+                            COLORREF color, HFONT font, HookArg reserved, std::uint32_t effect,
+                            EffectParam parameter, std::uint32_t flags, int leftMargin,
+                            int rightMargin, int tabLength) {
+  return cSurfaceImplementation::DrawTextExW(text, length, rect, format, color, font, reserved,
+                                             effect, parameter, flags, leftMargin, rightMargin,
+                                             tabLength);
 }
-int cDCSurface::DrawTextExA(const char*, int, RECT*, std::uint32_t, COLORREF, HFONT, HookArg,
-                            std::uint32_t, EffectParam, std::uint32_t, int, int, int) {
-  return 0;
+int cDCSurface::DrawTextExA(const char* text, int length, RECT* rect, std::uint32_t format,
+                            COLORREF color, HFONT font, HookArg reserved, std::uint32_t effect,
+                            EffectParam parameter, std::uint32_t flags, int leftMargin,
+                            int rightMargin, int tabLength) {
+  return cSurfaceImplementation::DrawTextExA(text, length, rect, format, color, font, reserved,
+                                             effect, parameter, flags, leftMargin, rightMargin,
+                                             tabLength);
 }
 int cDCSurface::ReplaceColor(COLORREF, COLORREF) { return 0; }
 int cDCSurface::SetPaletteEntries(const LOGPALETTE*, int) { return 0; }

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include <vexa/blit.h>
+#include <vexa/font_bank.h>
 #include <vexa/library.h>
 
 #include "tiny_font.h"
@@ -14,7 +15,7 @@ namespace demo {
 namespace {
 
 constexpr int kCanvasWidth = 1000;
-constexpr int kCanvasHeight = 1560;
+constexpr int kCanvasHeight = 1780;
 constexpr COLORREF kCanvasColor = 0x00302820;
 
 COLORREF Rgb(int r, int g, int b) { return r | (g << 8) | (b << 16); }
@@ -72,26 +73,52 @@ std::unique_ptr<cSurfaceObject> MakeBackground(int depth, int width, int height)
   return background;
 }
 
+namespace {
+
+HFONT LabelFont(LONG height, LONG weight) {
+  LOGFONTW log{};
+  log.lfHeight = height;
+  log.lfWeight = weight;
+  const char16_t face[] = u"DejaVu Sans";
+  for (int i = 0; face[i]; ++i) log.lfFaceName[i] = face[i];
+  return CreateFontSubstitutedW(nullptr, &log);
+}
+
+}  // namespace
+
 Gallery::Gallery() = default;
 
+Gallery::~Gallery() {
+  DeleteBankFont(labelFont_);
+  DeleteBankFont(titleFont_);
+}
+
 bool Gallery::Render() {
-  canvas_ = MakeSurface(32, kCanvasWidth, kCanvasHeight);
-  if (!canvas_->IsValid()) return false;
+  // A section surface: its device context takes the labels' text.
+  cSurfaceObject* prototype = nullptr;
+  GetPrototype(&prototype, 32, kTypeDIBSection, kDriverNone);
+  canvas_ = std::make_unique<cSurfaceObject>();
+  if (!prototype || !canvas_->Create(kCanvasWidth, kCanvasHeight, prototype)) return false;
+  if (!labelFont_) labelFont_ = LabelFont(-9, 400);
+  if (!titleFont_) titleFont_ = LabelFont(-20, 700);
   canvas_->FillColor(kCanvasColor);
   tiles_.clear();
   cursorY_ = 8;
-  DrawText(*canvas_, 8, cursorY_, "VEXA RENDERER GALLERY", 0x00FFFFFF, 2);
+  canvas_->DrawTextA("VEXA RENDERER GALLERY", -1, 8, cursorY_, 0, nullptr, 0x00FFFFFF,
+                     titleFont_);
   cursorY_ += 2 * kGlyphHeight + 8;
   DrawEffectsSection(*this);
   DrawTransformSection(*this);
   DrawMaskSection(*this);
   DrawBankSection(*this);
   DrawFillSection(*this);
+  DrawTextSection(*this);
   return true;
 }
 
 void Gallery::Label(int x, int y, const std::string& text, COLORREF color) {
-  DrawText(*canvas_, x, y, text, color);
+  // Labels stand where the 8-pixel bitmap font stood: the cell's top one pixel higher.
+  canvas_->DrawTextA(text.c_str(), -1, x, y - 1, 0, nullptr, color, labelFont_);
 }
 
 unsigned Gallery::TileChecksum(const Tile& tile) {

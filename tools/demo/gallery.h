@@ -18,6 +18,7 @@ struct Tile {
 class Gallery {
  public:
   Gallery();
+  ~Gallery();
   // Renders every section onto the canvas; false if the canvas could not be made.
   bool Render();
   cSurfaceObject& Canvas() { return *canvas_; }
@@ -32,12 +33,14 @@ class Gallery {
     }
     tiles_.push_back({std::move(name), x, y, width, height});
   }
+  // Text in the gallery's label face (top-left at x, y; about 11 pixels high).
   void Label(int x, int y, const std::string& text, COLORREF color = 0x00E0E0E0);
   int NextRow() const { return cursorY_; }
   void Advance(int height) { cursorY_ += height; }
 
  private:
   std::unique_ptr<cSurfaceObject> canvas_;
+  HFONT labelFont_ = nullptr, titleFont_ = nullptr;
   std::vector<Tile> tiles_;
   int cursorY_ = 0;
 };
@@ -48,6 +51,7 @@ void DrawTransformSection(Gallery& gallery);
 void DrawMaskSection(Gallery& gallery);
 void DrawBankSection(Gallery& gallery);
 void DrawFillSection(Gallery& gallery);
+void DrawTextSection(Gallery& gallery);
 
 // Surfaces and sprites shared by the sections.
 std::unique_ptr<cSurfaceObject> MakeSurface(int depth, int width, int height);

@@ -31,7 +31,7 @@ namespace plat {
 inline constexpr int OBJ_PEN = 1, OBJ_BRUSH = 2, OBJ_DC = 3, OBJ_PAL = 5, OBJ_FONT = 6,
                      OBJ_BITMAP = 7, OBJ_REGION = 8, OBJ_MEMDC = 10;
 
-// Stock objects (GetStockObject). The font slots answer null until fonts exist.
+// Stock objects (GetStockObject).
 inline constexpr int WHITE_BRUSH = 0, LTGRAY_BRUSH = 1, GRAY_BRUSH = 2, DKGRAY_BRUSH = 3,
                      BLACK_BRUSH = 4, NULL_BRUSH = 5, HOLLOW_BRUSH = NULL_BRUSH, WHITE_PEN = 6,
                      BLACK_PEN = 7, NULL_PEN = 8, OEM_FIXED_FONT = 10, ANSI_FIXED_FONT = 11,
@@ -283,5 +283,81 @@ HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL background);
 UINT RealizePalette(HDC dc);
 // The screen has no system palette: always 0.
 UINT GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* out);
+
+// ---- fonts and text ------------------------------------------------------------------------
+
+// Font weights, qualities, character sets, pitch and family.
+inline constexpr LONG FW_NORMAL = 400, FW_BOLD = 700;
+inline constexpr BYTE NONANTIALIASED_QUALITY = 3, ANTIALIASED_QUALITY = 4;
+inline constexpr BYTE ANSI_CHARSET = 0, DEFAULT_CHARSET = 1, SYMBOL_CHARSET = 2;
+inline constexpr BYTE DEFAULT_PITCH = 0, FIXED_PITCH = 1, VARIABLE_PITCH = 2;
+inline constexpr BYTE FF_DONTCARE = 0x00, FF_ROMAN = 0x10, FF_SWISS = 0x20, FF_MODERN = 0x30,
+                      FF_SCRIPT = 0x40, FF_DECORATIVE = 0x50;
+// tmPitchAndFamily bits: note that TMPF_FIXED_PITCH set means a variable-pitch font.
+inline constexpr BYTE TMPF_FIXED_PITCH = 0x01, TMPF_VECTOR = 0x02, TMPF_TRUETYPE = 0x04;
+
+struct TEXTMETRICW {
+  LONG tmHeight, tmAscent, tmDescent, tmInternalLeading, tmExternalLeading;
+  LONG tmAveCharWidth, tmMaxCharWidth, tmWeight, tmOverhang;
+  LONG tmDigitizedAspectX, tmDigitizedAspectY;
+  WCHAR tmFirstChar, tmLastChar, tmDefaultChar, tmBreakChar;
+  BYTE tmItalic, tmUnderlined, tmStruckOut, tmPitchAndFamily, tmCharSet;
+};
+static_assert(sizeof(TEXTMETRICW) == 60);
+
+// ExtTextOutW options.
+inline constexpr UINT ETO_OPAQUE = 0x2, ETO_CLIPPED = 0x4;
+
+// DrawTextExW format flags.
+inline constexpr UINT DT_TOP = 0x0, DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2,
+                      DT_VCENTER = 0x4, DT_BOTTOM = 0x8, DT_WORDBREAK = 0x10,
+                      DT_SINGLELINE = 0x20, DT_EXPANDTABS = 0x40, DT_TABSTOP = 0x80,
+                      DT_NOCLIP = 0x100, DT_EXTERNALLEADING = 0x200, DT_CALCRECT = 0x400,
+                      DT_NOPREFIX = 0x800, DT_INTERNAL = 0x1000, DT_EDITCONTROL = 0x2000,
+                      DT_PATH_ELLIPSIS = 0x4000, DT_END_ELLIPSIS = 0x8000,
+                      DT_MODIFYSTRING = 0x10000, DT_RTLREADING = 0x20000,
+                      DT_WORD_ELLIPSIS = 0x40000, DT_HIDEPREFIX = 0x100000,
+                      DT_PREFIXONLY = 0x200000;
+
+// The formatted-text parameters (cbSize 20): tab length in average character widths, margins
+// in pixels, and the number of code units processed (written back).
+struct DRAWTEXTPARAMS {
+  UINT cbSize;
+  int iTabLength;
+  int iLeftMargin;
+  int iRightMargin;
+  UINT uiLengthDrawn;
+};
+static_assert(sizeof(DRAWTEXTPARAMS) == 20);
+
+// A font from a logical description, matched against the installed faces by fontconfig (face
+// name first, then weight, italic, pitch and family); null for a null record. Height < 0 is the
+// em size in pixels, > 0 the cell height (ascent + descent), 0 a 16-pixel cell. The narrow
+// form converts the face name with the library's code page.
+HFONT CreateFontIndirectW(const LOGFONTW* font);
+HFONT CreateFontIndirectA(const LOGFONTA* font);
+
+// Metrics of the context's font; FALSE for a bad context.
+BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* out);
+// Width (sum of the integer advances the output uses; no kerning) and height (the cell) of
+// text; `length` -1 means zero-terminated.
+BOOL GetTextExtentPoint32W(HDC dc, const WCHAR* text, int length, SIZE* out);
+
+// Text at a logical point with the context's alignment, colours and background mode.
+// Coverage blends every channel as d + (t - d) * a / 255, rounded to nearest; 8-bit bitmaps and
+// non-antialiased fonts draw bilevel glyphs. `dx`, when given, replaces each code unit's advance.
+BOOL TextOutW(HDC dc, int x, int y, const WCHAR* text, int length);
+BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, const WCHAR* text,
+                 UINT length, const int* dx);
+BOOL TextOutA(HDC dc, int x, int y, const char* text, int length);
+
+// Text laid out in a rectangle with DT_ flags; answers the height of the text (0 on failure).
+// DT_CALCRECT only measures and writes the rectangle back. DT_MODIFYSTRING and DT_RTLREADING
+// are ignored.
+int DrawTextExW(HDC dc, const WCHAR* text, int length, RECT* rect, UINT format,
+                DRAWTEXTPARAMS* params);
+int DrawTextW(HDC dc, const WCHAR* text, int length, RECT* rect, UINT format);
+int DrawTextExA(HDC dc, const char* text, int length, RECT* rect, UINT format,
+                DRAWTEXTPARAMS* params);
 
 }  // namespace plat

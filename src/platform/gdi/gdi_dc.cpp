@@ -71,6 +71,7 @@ DC* NewContextOn(DCKind kind, HWND window, Bitmap* bitmap) {
   s.pen = StockPen(BLACK_PEN);
   s.brush = StockBrush(WHITE_BRUSH);
   s.palette = StockPalette();
+  s.font = StockFont(SYSTEM_FONT);
   HoldState(s);
   if (!Register(dc)) {
     LetGoState(s);

@@ -29,14 +29,7 @@ bool BrushDraws(const Brush* brush) { return brush && brush->style != BS_NULL; }
 // Pixel-value of a colour in the context's bitmap; PALETTEINDEX colours name an entry of the
 // selected palette on bitmaps without a colour table.
 std::uint32_t ValueIn(const DC& dc, COLORREF color) {
-  const Bitmap& b = *dc.state.bitmap;
-  if ((color & 0xFF000000u) == 0x01000000u && b.depth > 8) {
-    const Palette* p = dc.state.palette ? dc.state.palette : StockPalette();
-    const WORD index = static_cast<WORD>(color & 0xFFFF);
-    const PALETTEENTRY e = index < p->record.entryCount ? p->record.entries[index] : PALETTEENTRY{};
-    color = static_cast<COLORREF>(e.peRed | e.peGreen << 8 | e.peBlue << 16);
-  }
-  return ValueOfColor(b, color & 0x01FFFFFFu);
+  return ValueOfColor(*dc.state.bitmap, ContextColor(dc, color));
 }
 
 // ---- ellipses ----------------------------------------------------------------------------------

@@ -212,7 +212,7 @@ HGDIOBJ GetStockObject(int which) {
   if (which >= WHITE_BRUSH && which <= NULL_BRUSH) return HandleOf<HBRUSH>(StockBrush(which));
   if (which >= WHITE_PEN && which <= NULL_PEN) return HandleOf<HPEN>(StockPen(which));
   if (which == DEFAULT_PALETTE) return HandleOf<HPALETTE>(StockPalette());
-  return nullptr;  // fonts arrive with the text work
+  return HandleOf<HFONT>(StockFont(which));
 }
 
 // ---- generic object calls --------------------------------------------------------------------
@@ -282,6 +282,8 @@ int GetObject(HGDIOBJ handle, int size, void* out) {
       const WORD count = static_cast<Palette*>(object)->record.entryCount;
       return give(&count, sizeof(count));
     }
+    case GdiKind::kFont:
+      return give(&static_cast<Font*>(object)->log, sizeof(LOGFONTW));
     default:
       return 0;
   }

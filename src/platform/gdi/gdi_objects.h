@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -67,8 +68,14 @@ struct Palette : GdiObject {
   PaletteHandle record{};
 };
 
-// Reserved for the text work: the selected-font slot of a context holds one of these.
-struct Font : GdiObject {};
+// A logical font. What it stands for (face file, pixel sizes, synthetic styles) is resolved
+// on first use under the text lock (gdi_font.h) and kept here.
+struct FontMatch;
+struct Font : GdiObject {
+  ~Font() override;
+  LOGFONTW log{};
+  std::shared_ptr<const FontMatch> match;  // null until resolved; shared by equal fonts
+};
 
 // A bitmap: its pixels, and for 1 and 8 bits its colour table. `view` describes the pixels
 // to the renderer's row routines (not for 1 bit); its palette is `table`.
@@ -111,7 +118,7 @@ struct DCState {
   Bitmap* bitmap = nullptr;
   Pen* pen = nullptr;
   Brush* brush = nullptr;
-  Font* font = nullptr;  // the text work fills this slot
+  Font* font = nullptr;
   Palette* palette = nullptr;
   POINT windowOrigin{0, 0};
   bool hasClip = false;
@@ -164,6 +171,7 @@ Bitmap* StockBitmap();  // 1 x 1 monochrome
 Pen* StockPen(int which);
 Brush* StockBrush(int which);
 Palette* StockPalette();
+Font* StockFont(int which);  // null for indexes that name no font
 
 // Hold/let go of every object of a state.
 void HoldState(DCState& state);

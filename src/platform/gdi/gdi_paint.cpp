@@ -99,4 +99,15 @@ void Painter::Box(int left, int top, int right, int bottom, std::uint32_t value)
   }
 }
 
+COLORREF ContextColor(const DC& dc, COLORREF color) {
+  const Bitmap& b = *dc.state.bitmap;
+  if ((color & 0xFF000000u) == 0x01000000u && b.depth > 8) {
+    const Palette* p = dc.state.palette ? dc.state.palette : StockPalette();
+    const WORD index = static_cast<WORD>(color & 0xFFFF);
+    const PALETTEENTRY e = index < p->record.entryCount ? p->record.entries[index] : PALETTEENTRY{};
+    color = static_cast<COLORREF>(e.peRed | e.peGreen << 8 | e.peBlue << 16);
+  }
+  return color & 0x01FFFFFFu;
+}
+
 }  // namespace plat

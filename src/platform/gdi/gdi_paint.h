@@ -10,6 +10,10 @@ namespace plat {
 // the bits a pixel stores (`mask`); the bits above stay as they are.
 std::uint32_t ApplyRop2(int rop2, std::uint32_t pen, std::uint32_t destination, std::uint32_t mask);
 
+// A colour as the context's bitmap takes it: PALETTEINDEX colours name an entry of the selected
+// palette on bitmaps without a colour table (and stay indexes on those with one).
+COLORREF ContextColor(const DC& dc, COLORREF color);
+
 class Painter {
  public:
   // `rop2` COPYPEN writes values as they are.
