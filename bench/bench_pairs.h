@@ -27,8 +27,10 @@ struct Impl {
   std::function<void()> run;
 };
 
+// `realTime`: rates are taken over wall-clock time (for work done on another thread, such as an
+// audio callback), not the calling thread's CPU time.
 void RegisterCase(const std::string& caseName, const std::string& unit, double unitsPerIteration,
-                  std::vector<Impl> impls);
+                  std::vector<Impl> impls, bool realTime = false);
 void RegisterOverhead(const std::string& caseName, const std::string& unit,
                       double unitsPerIteration, Impl ours, Impl bare);
 

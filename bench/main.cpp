@@ -69,12 +69,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 void RegisterCase(const std::string& caseName, const std::string& unit, double unitsPerIteration,
-                  std::vector<Impl> impls) {
+                  std::vector<Impl> impls, bool realTime) {
   CaseInfo info{unit, {}};
   for (Impl& impl : impls) {
     info.impls.push_back(impl.name);
     auto run = impl.run;
-    benchmark::RegisterBenchmark(
+    benchmark::internal::Benchmark* b = benchmark::RegisterBenchmark(
         (caseName + "/" + impl.name).c_str(),
         [run, unitsPerIteration, unit](benchmark::State& state) {
           for (auto _ : state) run();
@@ -83,6 +83,7 @@ void RegisterCase(const std::string& caseName, const std::string& unit, double u
                                  benchmark::Counter::kIsRate);
           state.SetLabel(unit);
         });
+    if (realTime) b->UseRealTime();
   }
   CaseOrder().push_back(caseName);
   Cases()[caseName] = std::move(info);

@@ -15,10 +15,12 @@ pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 # Text: fontconfig matches faces, FreeType renders glyphs.
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+# Music: FluidSynth renders MIDI pieces into the mixer.
+pkg_check_modules(FLUIDSYNTH REQUIRED IMPORTED_TARGET fluidsynth)
 
 set(VEXA_LIBRARY_DEPS PkgConfig::ZLIB PkgConfig::LZ4 PkgConfig::SDL2 PkgConfig::FREETYPE PkgConfig::FONTCONFIG
-    PkgConfig::DRM Threads::Threads ${CMAKE_DL_LIBS})
-set(VEXA_PKGCONFIG_REQUIRES "zlib liblz4 sdl2 freetype2 fontconfig")
+    PkgConfig::DRM PkgConfig::FLUIDSYNTH Threads::Threads ${CMAKE_DL_LIBS})
+set(VEXA_PKGCONFIG_REQUIRES "zlib liblz4 sdl2 freetype2 fontconfig fluidsynth")
 
 # GTK 3 gives the file dialogs their types only: the library opens libgtk-3.so.0 at run time
 # and never links it (src/platform/dialog/gtk_backend.cpp).

@@ -31,7 +31,7 @@ LAYERS = [
     ("render", ["src/render"], ["blit.h", "rotation.h"]),
     ("frame", ["src/frame"], ["surface_object.h", "library.h", "fill_style.h"]),
     ("mask", ["src/bank/mask"], ["collision_mask.h"]),
-    ("bank", ["src/bank"], ["image_bank.h", "image_surface.h", "font_bank.h"]),
+    ("bank", ["src/bank"], ["image_bank.h", "image_surface.h", "font_bank.h", "sound_bank.h"]),
     ("imagefile", ["src/imagefile"],
      ["filter_plugin.h", "filter_manager.h", "filter_impl.h", "wide_calls.h", "image_file.h",
       "image_file_dialog.h"]),

@@ -182,6 +182,38 @@ inline constexpr std::uint32_t kPaletteModeNone = 4;
 inline constexpr int kAtlasPageCount = 8;
 
 struct GameWindow;
+// ---- sound channels and music ------------------------------------------------------------
+
+inline constexpr int kSoundChannelCount = 48;
+
+// One sample channel. Every field is pointer-sized: `sound` holds a number of list 1 or, above
+// 0xFFFF, a name pointer.
+struct SoundChannel {
+  std::intptr_t sound;     // 0 when the channel is empty
+  void* name;              // private copy of a played file's name (narrow or wide), or null
+  std::uintptr_t flags;    // low 16 bits: the play's flags; 0x40 narrow name, 0x80 wide name,
+                           // 0x10000 reserved
+  void* object;            // the CSound in the channel, or null
+  std::intptr_t volume;    // 0 to 100
+  std::intptr_t pan;       // -100 to 100
+  std::intptr_t frequency; // Hz, 0 for the data's own rate
+};
+
+// The music slot.
+struct MusicRecord {
+  std::intptr_t device;  // -1 while no music is open
+  std::intptr_t sound;
+  std::uintptr_t flags;
+  HWND notifyWindow;
+  std::intptr_t loopsLeft;
+  std::intptr_t paused;
+  std::intptr_t position;  // saved by a pause, milliseconds
+  void* name;
+};
+
+inline constexpr std::uintptr_t kChannelNarrowName = 0x40;
+inline constexpr std::uintptr_t kChannelWideName = 0x80;
+inline constexpr std::uintptr_t kChannelReserved = 0x10000;
 
 struct ImageBank {
   std::uint32_t ownerValue;
@@ -200,6 +232,11 @@ struct ImageBank {
   GameWindow* windows;         // the context's game windows, newest first
   void* displayObject;         // the vertical-blank source, made on demand
   HPALETTE paletteHandle;      // the handle the palette was last set or selected with
+  std::int32_t masterVolume;   // 0 to 100, the samples' master volume
+  std::int32_t masterPan;      // -100 to 100
+  std::int32_t channelCount;   // sample channels in use, at most kSoundChannelCount
+  SoundChannel channels[kSoundChannelCount];
+  MusicRecord music;
 };
 
 // ---- bank and lists ----------------------------------------------------------------------

@@ -31,6 +31,7 @@
 #include <vexa/pixel_routines.h>
 #include <vexa/rotation.h>
 #include <vexa/sound.h>
+#include <vexa/sound_bank.h>
 #include <vexa/sound_filter.h>
 #include <vexa/sprite.h>
 #include <vexa/sprite_collision.h>

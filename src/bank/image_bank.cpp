@@ -10,6 +10,7 @@
 #include <vexa/surface_object.h>
 
 #include "bank/bank_internal.h"
+#include "bank/bank_sound_hooks.h"
 #include "bank/bank_list.h"
 #include "bank/image_layout.h"
 #include "base/application_contexts.h"
@@ -95,6 +96,7 @@ ImageBank* CreateImageBank(std::uint32_t ownerValue, const LOGPALETTE* paletteSo
   bank->ownerValue = ownerValue;
   bank->formatWord = NormaliseFormatWord(0);
   bank->frameTime = BankClockMs();
+  InitBankSoundState(*bank);
   TakePalette(*bank, paletteSource);
   if (!RebuildWorkSurface(*bank) || !JoinThreadContexts(bank)) {
     ReleaseBankResources(*bank);
@@ -108,6 +110,8 @@ void DestroyImageBank(ImageBank* bank) {
   if (!bank || bank->destroying) return;
   bank->destroying = 1;
   bank->settingWord |= kBankSettingDestroying;
+  // The channels' sounds read the bank's entries: they stop, and the music closes, first.
+  if (GetBankSoundHooks().bankGoing) GetBankSoundHooks().bankGoing(*bank);
   RunContextTeardown(bank);
   ReleaseBankResources(*bank);
   LeaveThreadContexts(bank);

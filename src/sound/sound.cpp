@@ -6,6 +6,7 @@
 #include <vexa/stream.h>
 
 #include "platform/module/module.h"
+#include "sound/sound_channels.h"
 #include "sound/sound_source.h"
 
 namespace {
@@ -30,7 +31,9 @@ void ReleaseFilter(CSound& sound) {
 
 CSound::CSound(CSoundManager* manager) : m_manager(manager) {}
 
-CSound::~CSound() = default;
+// A sound destroyed by anyone (its manager's Deactivate or destruction included) leaves every
+// bank channel that held it.
+CSound::~CSound() { vexa::ForgetSoundInChannels(this); }
 
 DWORD CSound::StreamingBufferBytes(const WAVEFORMATEX& f) {
   const DWORD block = DWORD(f.nChannels) * (f.wBitsPerSample / 8);

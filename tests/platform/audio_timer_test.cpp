@@ -14,8 +14,14 @@ namespace {
 namespace audio = plat::audio;
 
 struct NullDevice : ::testing::Test {
-  void SetUp() override { ASSERT_EQ(audio::CreateDevice(&device), audio::kOk); }
-  void TearDown() override { device->Release(); }
+  void SetUp() override {
+    audio::PinOutputRate(1000);  // cursor moves below are counted in frames of 1000 Hz buffers
+    ASSERT_EQ(audio::CreateDevice(&device), audio::kOk);
+  }
+  void TearDown() override {
+    device->Release();
+    audio::PinOutputRate(0);
+  }
   audio::Buffer* MakeBuffer(DWORD bytes, DWORD rate = 1000, WORD block = 2) {
     format = WAVEFORMATEX{1, block, rate, rate * block, block, 8, 0};  // 8-bit samples
     audio::BufferDesc desc;

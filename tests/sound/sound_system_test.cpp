@@ -18,6 +18,7 @@ class SoundSystem : public ::testing::Test {
  protected:
   void SetUp() override {
     plat::timer::UseManualClock(true);
+    audio::PinOutputRate(1000);  // the cursor counts below are in frames of 1000 Hz sounds
     filters_ = NewSoundFilterMgr();
     filters_->LoadFilters(VEXA_PLUGIN_DIR, 0);
     ASSERT_GE(filters_->GetFilterCount(), 4);
@@ -26,6 +27,7 @@ class SoundSystem : public ::testing::Test {
     ASSERT_EQ(manager_->Activate(nullptr), 1);
   }
   void TearDown() override {
+    audio::PinOutputRate(0);
     audio::FailDeviceCreations(0);
     audio::FailPrimaryBufferCreations(0);
     audio::FailBufferCreations(0);

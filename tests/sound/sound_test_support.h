@@ -37,7 +37,9 @@ inline void Put16(std::vector<BYTE>& v, unsigned x) {
   v.push_back(BYTE(x)), v.push_back(BYTE(x >> 8));
 }
 inline void Put32(std::vector<BYTE>& v, unsigned x) { Put16(v, x & 0xFFFF), Put16(v, x >> 16); }
-inline void PutTag(std::vector<BYTE>& v, const char* tag) { v.insert(v.end(), tag, tag + 4); }
+inline void PutTag(std::vector<BYTE>& v, const char* tag) {
+  for (int i = 0; i < 4; ++i) v.push_back(BYTE(tag[i]));
+}
 
 // A RIFF wave file holding `data` as PCM of the given layout.
 inline std::vector<BYTE> MakeWav(const WAVEFORMATEX& f, const std::vector<BYTE>& data) {

@@ -2,13 +2,22 @@
 // buffers (circular byte buffers with a play cursor, looping, volume, pan and frequency) and a
 // primary buffer that carries the output format.
 //
-// Only the null device exists so far: its buffers keep their bytes and nothing is heard. A
-// test moves the play cursors of every playing buffer with Pump(frames), marks buffers lost
-// and makes device or buffer creation fail. The software mixer that feeds a real output will
-// sit behind the same interface.
+// Behind it sits one software mixer for the process. Every playing buffer is read from its
+// play cursor at (its frequency / the output rate) frames per output frame, with linear
+// interpolation between frames (a plain copy when the rates are equal), scaled by its volume
+// and pan and summed into signed 16-bit output at the primary format's rate and channels.
+// The mixer never waits on the sound system: buffer bytes are read without a lock (a caller
+// writes ahead of the play cursor, as on any such device), while the buffer list and each
+// buffer's parameters sit under the mixer's own short lock.
+//
+// Two outputs drive the mixer. The SDL output opens the default SDL audio device (a 512-frame
+// callback, signed 16-bit) while a device object lives; SDL_AUDIODRIVER=dummy runs it headless.
+// The null output mixes only when a test calls Pump(frames), which returns the samples.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include <vexa/wintypes.h>
 
@@ -86,12 +95,46 @@ class Device {
 // Opens the first device; kOutOfMemory (device null) when none can be opened.
 int CreateDevice(Device** device);
 
-// ---- null device controls, for tests -------------------------------------------------------
+// Which output drives the mixer; chosen before the first device is made (SDL by default).
+enum class Output { kSdl, kNull };
+void SelectOutput(Output output);
+Output SelectedOutput();
 
-// Moves every playing buffer's play cursor by `frames` output frames at the buffer's
-// frequency: a buffer whose frequency equals its format's rate moves exactly `frames` frames.
-// Looping buffers wrap; others stop at their end with the cursor back at 0.
-void Pump(DWORD frames);
+// The output format the mixer produces (the primary buffers' format): rate, channels; the
+// samples are always signed 16-bit.
+WAVEFORMATEX OutputFormat();
+
+// A source of samples that is not a buffer (the MIDI synthesiser). Each period the mixer asks
+// every generator for `frames` interleaved stereo 16-bit frames at the output rate and adds
+// them at unity gain. Render runs on the mixing thread with the mixer's lock held: it must not
+// call back into plat::audio.
+class Generator {
+ public:
+  virtual ~Generator() = default;
+  virtual void Render(std::int16_t* stereo, std::size_t frames, DWORD rate) = 0;
+};
+// Once RemoveGenerator returns, Render of that generator is not running and will not run.
+void AddGenerator(Generator* generator);
+void RemoveGenerator(Generator* generator);
+
+// Called on the mixing thread with every block of output the SDL output hands to the device
+// (interleaved signed 16-bit samples); null to stop. For tests and diagnostics.
+using OutputTap = void (*)(const std::int16_t* samples, std::size_t count, void* context);
+void SetOutputTap(OutputTap tap, void* context);
+
+// ---- null output controls, for tests -------------------------------------------------------
+
+// Mixes `frames` output frames and returns them (interleaved, OutputFormat().nChannels per
+// frame). Every playing buffer's cursor moves by frames x frequency / output rate. Looping
+// buffers wrap; others stop at their end with the cursor back at 0.
+std::vector<std::int16_t> Pump(DWORD frames);
+
+// Fixes the null output's rate (0: follow the primary format). Tests that count cursor moves
+// in a buffer's own frames pin the output to that buffer's rate.
+void PinOutputRate(DWORD hz);
+
+// Marks every buffer lost as when the output device goes away; Restore brings each back.
+void SimulateDeviceLoss();
 
 // The next `count` device creations (or primary / secondary buffer creations) fail.
 void FailDeviceCreations(int count);
