@@ -19,6 +19,7 @@
 #include "bank/bank_list.h"
 #include "bank/bank_sound_hooks.h"
 #include "platform/midi/midi.h"
+#include "platform/window/messages.h"
 #include "platform/text/codepage.h"
 
 namespace vexa {
@@ -410,6 +411,13 @@ void EntryGoing(ImageBank& bank, int number) {
 
 [[maybe_unused]] const bool kHooks =
     (SetBankSoundHooks(BankSoundHooks{BankGoing, EntryGoing}), true);
+
+// The end of a piece reaches the notify window as a queued message: the sequencer calls this on
+// the mixing thread, where nothing may wait on a window procedure.
+void PostMusicNotice(HWND window, UINT message, std::uintptr_t wParam, std::intptr_t lParam) {
+  plat::PostMessage(window, message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+}
+[[maybe_unused]] const bool kNoticePoster = (plat::midi::SetNotifySink(PostMusicNotice), true);
 
 int ClampVolume(int v) { return std::clamp(v, 0, 100); }
 int ClampPan(int p) { return std::clamp(p, -100, 100); }

@@ -93,6 +93,7 @@ class Sequencer : public ::testing::Test {
  protected:
   void SetUp() override {
     gNotices.clear();
+    previousSink_ = midi::GetNotifySink();
     midi::SetNotifySink([](HWND w, UINT m, std::uintptr_t wp, std::intptr_t lp) {
       gNotices.push_back({w, m, wp, lp});
     });
@@ -100,7 +101,7 @@ class Sequencer : public ::testing::Test {
   }
   void TearDown() override {
     device_->Release();
-    midi::SetNotifySink(nullptr);
+    midi::SetNotifySink(previousSink_);
     EXPECT_EQ(midi::OpenDevices(), 0);
   }
   // Pumps periods until a notice arrives or `limitMs` passed; returns the frames pumped.
@@ -116,6 +117,7 @@ class Sequencer : public ::testing::Test {
   }
   static constexpr DWORD kPeriod = 512;
   audio::Device* device_ = nullptr;
+  midi::NotifySink previousSink_ = nullptr;
   HWND window_ = reinterpret_cast<HWND>(0x1234);
 };
 

@@ -29,6 +29,7 @@ inline constexpr std::uintptr_t kNotifySuccessful = 1;
 using NotifySink = void (*)(HWND window, UINT message, std::uintptr_t wParam,
                             std::intptr_t lParam);
 void SetNotifySink(NotifySink sink);
+NotifySink GetNotifySink();
 
 // The sound font used by devices opened afterwards (default: the system's TimGM6mb.sf2, or the
 // VEXA_SOUNDFONT environment variable).

@@ -151,6 +151,11 @@ void SetNotifySink(NotifySink sink) {
   Devices().sink = sink;
 }
 
+NotifySink GetNotifySink() {
+  std::lock_guard lock(Devices().mutex);
+  return Devices().sink;
+}
+
 void SetSoundFont(const char* path) {
   std::lock_guard lock(Devices().mutex);
   Devices().soundFont = path ? path : "";
