@@ -36,8 +36,8 @@ using vexabench::DiscPixels;
 using vexabench::Lcg;
 
 // The playfield's solid bands (inclusive rectangles), the same in the peer.
-constexpr int kBands[][4] = {{0, 440, 639, 479}, {100, 300, 299, 315}, {380, 200, 599, 211},
-                             {40, 120, 199, 127}};
+constexpr int kBands[][4] = {
+    {0, 440, 639, 479}, {100, 300, 299, 315}, {380, 200, 599, 211}, {40, 120, 199, 127}};
 
 struct CollideScene {
   ImageBank* bank = nullptr;
@@ -67,8 +67,8 @@ struct CollideScene {
       const int x = kSize / 2 + rng.Next(kWidth - kSize);
       const int y = kSize / 2 + rng.Next(kHeight - kSize);
       rng.Next(3), rng.Next(2), rng.Next(3), rng.Next(2);  // the scene's speeds
-      sprites.push_back(CreateSprite(&window, x, y, images[i % kImages], 0, i, 0,
-                                     kSpriteCollides, i));
+      sprites.push_back(
+          CreateSprite(&window, x, y, images[i % kImages], 0, i, 0, kSpriteCollides, i));
       places.emplace_back(x, y);
     }
     Lcg pointRng{777};
@@ -118,8 +118,8 @@ struct CollideScene {
     SetFineCollision(&window, 1);
     long total = 0;
     for (size_t i = 0; i < sprites.size(); ++i)
-      total += TestSpriteInMap(&window, sprites[i], 0, places[i].first, places[i].second, 0, 1, 1,
-                               0, 0);
+      total +=
+          TestSpriteInMap(&window, sprites[i], 0, places[i].first, places[i].second, 0, 1, 1, 0, 0);
     return total;
   }
 };

@@ -148,11 +148,10 @@ const vexabench::Registrar kRegistrar([] {
   UseDiskDriver();
   for (int voices : {8, 48, 256}) {
     const std::string name = "mix-" + std::to_string(voices);
-    vexabench::RegisterCase(
-        name, "Mvoice-samples/s", double(voices) * kFramesPerIteration,
-        {{"vexa", [=] { Run(name + "/vexa", voices, true); }},
-         {"SDL2_mixer", [=] { Run(name + "/peer", voices, false); }}},
-        true);
+    vexabench::RegisterCase(name, "Mvoice-samples/s", double(voices) * kFramesPerIteration,
+                            {{"vexa", [=] { Run(name + "/vexa", voices, true); }},
+                             {"SDL2_mixer", [=] { Run(name + "/peer", voices, false); }}},
+                            true);
   }
 });
 

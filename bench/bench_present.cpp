@@ -95,38 +95,37 @@ void RegisterRects(int count) {
   std::vector<SDL_Rect> sdlRects;
   for (const RECT& r : rects)
     sdlRects.push_back(SDL_Rect{r.left, r.top, r.right - r.left, r.bottom - r.top});
-  vexabench::RegisterCase(
-      "present_640x480_" + std::to_string(count) + "_rects", "Mpix/s", pixels,
-      {{"vexa",
-        [rects] {
-          // The list as the drawing calls left it, then the present.
-          DirtyRectList& list = *Plain().window->dirtyRects;
-          std::memcpy(list.rects, rects.data(), rects.size() * sizeof(RECT));
-          list.count = static_cast<int>(rects.size());
-          PresentWindow(Plain().window);
-        }},
-       {"SDL_BlitSurface", [sdlRects] {
-          SDL_Surface* f = SDL_GetWindowSurface(Plain().window->window->sdl);
-          for (SDL_Rect r : sdlRects) {
-            SDL_Rect to = r;
-            SDL_BlitSurface(Plain().sdl, &r, f, &to);
-          }
-          SDL_UpdateWindowSurfaceRects(Plain().window->window->sdl, sdlRects.data(),
-                                       static_cast<int>(sdlRects.size()));
-        }}});
+  vexabench::RegisterCase("present_640x480_" + std::to_string(count) + "_rects", "Mpix/s", pixels,
+                          {{"vexa",
+                            [rects] {
+                              // The list as the drawing calls left it, then the present.
+                              DirtyRectList& list = *Plain().window->dirtyRects;
+                              std::memcpy(list.rects, rects.data(), rects.size() * sizeof(RECT));
+                              list.count = static_cast<int>(rects.size());
+                              PresentWindow(Plain().window);
+                            }},
+                           {"SDL_BlitSurface", [sdlRects] {
+                              SDL_Surface* f = SDL_GetWindowSurface(Plain().window->window->sdl);
+                              for (SDL_Rect r : sdlRects) {
+                                SDL_Rect to = r;
+                                SDL_BlitSurface(Plain().sdl, &r, f, &to);
+                              }
+                              SDL_UpdateWindowSurfaceRects(Plain().window->window->sdl,
+                                                           sdlRects.data(),
+                                                           static_cast<int>(sdlRects.size()));
+                            }}});
 }
 
 void RegisterStretch() {
-  vexabench::RegisterCase(
-      "present_stretch_320x240_to_640x480", "Mpix/s", double(kWidth) * kHeight,
-      {{"vexa", [] { PresentWindow(Stretched().window); }},
-       {"SDL_BlitScaled", [] {
-          SDL_Window* w = Stretched().window->window->sdl;
-          SDL_Surface* f = SDL_GetWindowSurface(w);
-          SDL_BlitScaled(Stretched().sdl, nullptr, f, nullptr);
-          const SDL_Rect all{0, 0, kWidth, kHeight};
-          SDL_UpdateWindowSurfaceRects(w, &all, 1);
-        }}});
+  vexabench::RegisterCase("present_stretch_320x240_to_640x480", "Mpix/s", double(kWidth) * kHeight,
+                          {{"vexa", [] { PresentWindow(Stretched().window); }},
+                           {"SDL_BlitScaled", [] {
+                              SDL_Window* w = Stretched().window->window->sdl;
+                              SDL_Surface* f = SDL_GetWindowSurface(w);
+                              SDL_BlitScaled(Stretched().sdl, nullptr, f, nullptr);
+                              const SDL_Rect all{0, 0, kWidth, kHeight};
+                              SDL_UpdateWindowSurfaceRects(w, &all, 1);
+                            }}});
 }
 
 const vexabench::Registrar kRegistrar([] {

@@ -28,8 +28,7 @@
 
 namespace {
 
-constexpr int kWidth = 640, kHeight = 480, kSize = vexabench::kDiscSize, kImages = 8,
-              kLayers = 4;
+constexpr int kWidth = 640, kHeight = 480, kSize = vexabench::kDiscSize, kImages = 8, kLayers = 4;
 
 using vexabench::DiscPixels;
 using vexabench::Lcg;
@@ -90,7 +89,8 @@ struct SpriteScene {
       m.sprite = CreateSprite(window, m.x, m.y, images[i % kImages], i % kLayers, i, 0,
                               still ? kSpriteRetained : 0, i);
       if (mix) {
-        if (i % 10 == 7) SetSpriteInk(window, m.sprite, kInkTransparent | kEffectSemiTransparent, 64);
+        if (i % 10 == 7)
+          SetSpriteInk(window, m.sprite, kInkTransparent | kEffectSemiTransparent, 64);
         if (i % 10 == 8) SetSpriteInk(window, m.sprite, kInkTransparent | kEffectAdd, 0);
         m.turning = i % 10 == 9;
       }
@@ -170,8 +170,8 @@ const vexabench::Registrar kRegistrar([] {
     }
   for (const int size : {64, 256}) {
     auto* scene = new StampScene(size);
-    vexabench::RegisterCase("map_stamp_" + std::to_string(size), "Mpix/s",
-                            64.0 * size * size, {{"vexa", [scene] { scene->Run(); }}});
+    vexabench::RegisterCase("map_stamp_" + std::to_string(size), "Mpix/s", 64.0 * size * size,
+                            {{"vexa", [scene] { scene->Run(); }}});
   }
 });
 

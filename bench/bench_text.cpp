@@ -95,15 +95,15 @@ const vexabench::Registrar registrar([] {
        {"sdl2_ttf", [&s, longText, white] {
           PeerDraw(TTF_RenderUTF8_Blended(s.ttf, longText.c_str(), white), 0, 40);
         }}});
-  vexabench::RegisterCase(
-      "text_200_bilevel", "glyphs/s", glyphs(longText),
-      {{"vexa",
-        [&s, longWide, all] {
-          s.surface->DrawTextW(longWide.c_str(), 200, 0, 60, 0, &all, 0xFFFFFF, s.bilevel);
-        }},
-       {"sdl2_ttf", [&s, longText, white] {
-          PeerDraw(TTF_RenderUTF8_Solid(s.ttf, longText.c_str(), white), 0, 60);
-        }}});
+  vexabench::RegisterCase("text_200_bilevel", "glyphs/s", glyphs(longText),
+                          {{"vexa",
+                            [&s, longWide, all] {
+                              s.surface->DrawTextW(longWide.c_str(), 200, 0, 60, 0, &all, 0xFFFFFF,
+                                                   s.bilevel);
+                            }},
+                           {"sdl2_ttf", [&s, longText, white] {
+                              PeerDraw(TTF_RenderUTF8_Solid(s.ttf, longText.c_str(), white), 0, 60);
+                            }}});
   vexabench::RegisterCase(
       "text_paragraph_300", "glyphs/s", glyphs(paragraph),
       {{"vexa",
@@ -120,8 +120,7 @@ const vexabench::Registrar registrar([] {
       {{"vexa",
         [&s, shortWide] {
           const RECT box{20, 300, 220, 330};
-          s.surface->DrawTextW(shortWide.c_str(), 12, 20, 300, 0, &box, 0xFFFFFF, s.smooth, 1,
-                               64);
+          s.surface->DrawTextW(shortWide.c_str(), 12, 20, 300, 0, &box, 0xFFFFFF, s.smooth, 1, 64);
         }},
        {"sdl2_ttf", [&s, shortText, white] {
           PeerDraw(TTF_RenderUTF8_Blended(s.ttf, shortText.c_str(), white), 20, 300, 128);

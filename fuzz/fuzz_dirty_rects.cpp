@@ -59,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   record.height = -(1 + in.Byte());
   record.maxWidth = record.maxHeight = -1000;
   record.kind = 1;
-  record.flags = (in.Byte() & 1 ? kGameWindowContainDirty : 0) |
-                 (in.Byte() & 1 ? kGameWindowStretch : 0);
+  record.flags =
+      (in.Byte() & 1 ? kGameWindowContainDirty : 0) | (in.Byte() & 1 ? kGameWindowStretch : 0);
   GameWindow* window = CreateGameWindow(bank, &record);
   if (!IsValidWindowObject(window)) abort();
   cSurfaceObject* buffer = NewBuffer(1 + in.Byte(), 1 + in.Byte());
@@ -73,8 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (op < 12) {
       const RECT r{in.Coordinate(), in.Coordinate(), in.Coordinate(), in.Coordinate()};
       AddDirtyRect(window, &r);
-      const RECT n{std::min(r.left, r.right), std::min(r.top, r.bottom),
-                   std::max(r.left, r.right), std::max(r.top, r.bottom)};
+      const RECT n{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+                   std::max(r.top, r.bottom)};
       if (n.left < n.right && n.top < n.bottom) added.push_back(n);
     } else if (op == 12) {
       ClearDirtyRects(window);

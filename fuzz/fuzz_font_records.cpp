@@ -50,10 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   GetFontSubstitute(bank, narrow.font.lfFaceName[31] ? "Arial" : narrow.font.lfFaceName, face,
                     data[2] % 40);
   // Keep the bank small between runs.
-  while (DeleteFont(bank, a) > 0) {
-  }
-  while (DeleteFont(bank, b) > 0) {
-  }
+  while (DeleteFont(bank, a) > 0) {}
+  while (DeleteFont(bank, b) > 0) {}
   SetLibraryCodePage(0);
   return 0;
 }

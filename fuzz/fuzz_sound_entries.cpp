@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t* bytes = data + 1;
   const int n = static_cast<int>(size - 1);
   // An exact-size copy so that the sanitizer sees any read past the entry's data.
-  const int number = AddSound(bank, kSoundTypeWave | (compressed ? kSoundEntryCompressed : 0),
-                              "fuzz", bytes, n);
+  const int number =
+      AddSound(bank, kSoundTypeWave | (compressed ? kSoundEntryCompressed : 0), "fuzz", bytes, n);
   if (!number) std::abort();
   if (compressed) {
     const bool expanded = vexa::ExpandSoundEntry(*bank, number);

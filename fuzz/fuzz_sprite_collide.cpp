@@ -28,14 +28,14 @@ constexpr int kHeapSprites = 24;
 
 // Scales and angles of queries, extremes included.
 float Real(FuzzReader& in) {
-  static const float kValues[] = {1.0f, 1.0f, 0.0f, -1.0f, 0.5f, 2.0f, 90.0f, 180.0f,
-                                  270.0f, 45.0f, NAN, INFINITY, 1e9f, 1.5f, 3.0f, 1e-9f};
+  static const float kValues[] = {1.0f,   1.0f,  0.0f, -1.0f,    0.5f, 2.0f, 90.0f, 180.0f,
+                                  270.0f, 45.0f, NAN,  INFINITY, 1e9f, 1.5f, 3.0f,  1e-9f};
   return kValues[in.Byte() & 15];
 }
 // Scales and angles of listed sprites: the commit draws them, so no huge ones.
 float Modest(FuzzReader& in) {
-  static const float kValues[] = {1.0f, 0.0f, -1.0f, 0.5f, 2.0f, 90.0f, 180.0f, 270.0f,
-                                  45.0f, NAN, INFINITY, 1.5f, 3.0f, 1e-9f, 30.0f, -90.0f};
+  static const float kValues[] = {1.0f,  0.0f, -1.0f,    0.5f, 2.0f, 90.0f, 180.0f, 270.0f,
+                                  45.0f, NAN,  INFINITY, 1.5f, 3.0f, 1e-9f, 30.0f,  -90.0f};
   return kValues[in.Byte() & 15];
 }
 int Coordinate(FuzzReader& in) { return in.Coordinate(12, 1, -40); }
@@ -66,14 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int image = fixture.images[in.Byte() % 3];
     const std::uint32_t flags = in.Byte() & 1 ? kSpriteCollides : 0;
     const std::uint32_t extra = in.Byte();
-    Sprite* s = CreateSprite(&window, Coordinate(in), Coordinate(in), image,
-                             static_cast<int>(in.Byte() % 2),
-                             static_cast<int>(in.Byte() % 3), 0,
-                             flags | (extra & 1 ? kSpriteBoxOnly : 0) |
-                                 (extra & 2 ? kSpriteHasTopEdge : 0) |
-                                 (extra & 4 ? kSpriteSortsFirst : 0) |
-                                 (extra & 8 ? kSpriteNoHotSpot : 0),
-                             i);
+    Sprite* s = CreateSprite(
+        &window, Coordinate(in), Coordinate(in), image, static_cast<int>(in.Byte() % 2),
+        static_cast<int>(in.Byte() % 3), 0,
+        flags | (extra & 1 ? kSpriteBoxOnly : 0) | (extra & 2 ? kSpriteHasTopEdge : 0) |
+            (extra & 4 ? kSpriteSortsFirst : 0) | (extra & 8 ? kSpriteNoHotSpot : 0),
+        i);
     if (!s) break;
     if (extra & 16) SetSpriteScale(&window, s, Modest(in), Modest(in), 0);
     if (extra & 32) SetSpriteAngle(&window, s, Modest(in), 0);
@@ -94,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const float angle = Real(in), sx = Real(in), sy = Real(in);
     const int options = static_cast<int>(in.Byte()) & ~kCollideFromArray;
     SetFineCollision(&window, 1);
-    const int fine = FindAllCollidingSprites(&window, s, hits.data(), image, x, y, angle, sx, sy,
-                                             options);
+    const int fine =
+        FindAllCollidingSprites(&window, s, hits.data(), image, x, y, angle, sx, sy, options);
     if (fine < 0 || fine > static_cast<int>(live.size())) Fail("count out of range");
     const std::set<Sprite*> fineSet = Entries(hits.data(), fine);
     if (static_cast<int>(fineSet.size()) != fine) Fail("a sprite written twice");
@@ -110,18 +108,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (Sprite* o : Entries(hits.data(), kept))
       if (!fineSet.count(o)) Fail("in-place filtering added a sprite");
     SetFineCollision(&window, 0);
-    const int boxes = FindAllCollidingSprites(&window, s, again.data(), image, x, y, angle, sx, sy,
-                                              options);
+    const int boxes =
+        FindAllCollidingSprites(&window, s, again.data(), image, x, y, angle, sx, sy, options);
     const std::set<Sprite*> boxSet = Entries(again.data(), boxes);
     for (Sprite* o : fineSet)
       if (!boxSet.count(o)) Fail("a mask hit without a box hit");
     SetFineCollision(&window, static_cast<int>(in.Byte() & 1));
     FilterCollidingSprites(&window, s, again.data(), hits.data(), image, x, y, angle, sx, sy,
                            options);
-    FindSpriteAtPoint(&window, in.Byte() & 1 ? s : nullptr, static_cast<int>(in.Byte() % 3) - 1,
-                      x, y, static_cast<int>(in.Byte()));
-    FindSpriteInRect(&window, nullptr, static_cast<int>(in.Byte() % 3) - 1, x, y,
-                     Coordinate(in), Coordinate(in), static_cast<int>(in.Byte()));
+    FindSpriteAtPoint(&window, in.Byte() & 1 ? s : nullptr, static_cast<int>(in.Byte() % 3) - 1, x,
+                      y, static_cast<int>(in.Byte()));
+    FindSpriteInRect(&window, nullptr, static_cast<int>(in.Byte() % 3) - 1, x, y, Coordinate(in),
+                     Coordinate(in), static_cast<int>(in.Byte()));
     TestSpriteInMap(&window, s, image, x, y, angle, sx, sy, static_cast<int>(in.Byte() % 12),
                     static_cast<int>(in.Byte() & 1));
     GetSpritePendingMask(&window, s, 1);

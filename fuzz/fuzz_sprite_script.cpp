@@ -37,15 +37,26 @@ struct Reader : FuzzReader {
   }
   bool More() const { return !Done(); }
   int Coordinate() {
-    static const int kValues[] = {0, -1, 1, 50, -50, 5000, -5000, std::numeric_limits<int>::max(),
-                                  std::numeric_limits<int>::min(), 0x7FFF, -0x8000, 31};
+    static const int kValues[] = {0,
+                                  -1,
+                                  1,
+                                  50,
+                                  -50,
+                                  5000,
+                                  -5000,
+                                  std::numeric_limits<int>::max(),
+                                  std::numeric_limits<int>::min(),
+                                  0x7FFF,
+                                  -0x8000,
+                                  31};
     const std::uint32_t v = Byte();
     if (v < 12) return kValues[v];
     return static_cast<int>(Byte()) - 40 + static_cast<int>(v);
   }
   float Real() {
-    static const float kValues[] = {0.0f, 1.0f, -1.0f, 0.5f, 2.0f, 90.0f, 270.0f, 45.0f,
-                                    NAN, INFINITY, -INFINITY, 1e30f, -360.0f, 1e-30f, 3.0f, 7.0f};
+    static const float kValues[] = {0.0f,    1.0f,   -1.0f, 0.5f,     2.0f,      90.0f,
+                                    270.0f,  45.0f,  NAN,   INFINITY, -INFINITY, 1e30f,
+                                    -360.0f, 1e-30f, 3.0f,  7.0f};
     return kValues[Byte() & 15];
   }
 };
@@ -83,8 +94,7 @@ void Check(GameWindow* window) {
   Sprite* last = nullptr;
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
     if (s->Previous() != last || s->block.state != kBlockUsed) Fail("display list links");
-    if (last && (last->layerKey > s->layerKey ||
-                 (last->layerKey == s->layerKey && last->z > s->z)))
+    if (last && (last->layerKey > s->layerKey || (last->layerKey == s->layerKey && last->z > s->z)))
       Fail("display order");
     for (int i = 0; i < s->overlapCount; ++i) {
       const Sprite* o = s->overlaps[i];
@@ -130,7 +140,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                      in.Next(4), 0))
           live.push_back(s);
         break;
-      case 2: ModifySprite(&window, pick(), in.Coordinate(), in.Coordinate(), image); break;
+      case 2:
+        ModifySprite(&window, pick(), in.Coordinate(), in.Coordinate(), image);
+        break;
       case 3:
         ModifySpriteEx(&window, pick(), in.Coordinate(), in.Coordinate(), image, in.Real(),
                        in.Real(), in.Next(1) & 1, in.Real(), in.Next(1) & 1);
@@ -146,20 +158,48 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         forget(s);  // freed at the next erase
         break;
       }
-      case 6: ShowSprite(&window, pick(), in.Next(1) & 1); break;
-      case 7: SetSpriteState(&window, in.Next(1) & 1 ? pick() : nullptr, static_cast<int>(in.Next(1))); break;
-      case 8: SetSpriteLayer(&window, pick(), static_cast<int>(in.Next(1) % 5) - 1); break;
-      case 9: SpriteToBack(&window, pick()); break;
-      case 10: SpriteToFront(&window, pick()); break;
-      case 11: MoveSpriteBehind(&window, pick(), pick()); break;
-      case 12: MoveSpriteInFront(&window, pick(), pick()); break;
-      case 13: MoveSpriteAcross(&window, pick(), pick()); break;
-      case 14: SwapSprites(&window, pick(), pick()); break;
-      case 15: MoveSpriteRunBehind(&window, pick(), pick()); break;
-      case 16: MoveSpriteRunInFront(&window, pick(), pick()); break;
-      case 17: SetSpriteInk(&window, pick(), in.Next(4), in.Next(1)); break;
-      case 18: SetSpriteScale(&window, pick(), in.Real(), in.Real(), in.Next(1) & 1); break;
-      case 19: SetSpriteAngle(&window, pick(), in.Real(), in.Next(1) & 1); break;
+      case 6:
+        ShowSprite(&window, pick(), in.Next(1) & 1);
+        break;
+      case 7:
+        SetSpriteState(&window, in.Next(1) & 1 ? pick() : nullptr, static_cast<int>(in.Next(1)));
+        break;
+      case 8:
+        SetSpriteLayer(&window, pick(), static_cast<int>(in.Next(1) % 5) - 1);
+        break;
+      case 9:
+        SpriteToBack(&window, pick());
+        break;
+      case 10:
+        SpriteToFront(&window, pick());
+        break;
+      case 11:
+        MoveSpriteBehind(&window, pick(), pick());
+        break;
+      case 12:
+        MoveSpriteInFront(&window, pick(), pick());
+        break;
+      case 13:
+        MoveSpriteAcross(&window, pick(), pick());
+        break;
+      case 14:
+        SwapSprites(&window, pick(), pick());
+        break;
+      case 15:
+        MoveSpriteRunBehind(&window, pick(), pick());
+        break;
+      case 16:
+        MoveSpriteRunInFront(&window, pick(), pick());
+        break;
+      case 17:
+        SetSpriteInk(&window, pick(), in.Next(4), in.Next(1));
+        break;
+      case 18:
+        SetSpriteScale(&window, pick(), in.Real(), in.Real(), in.Next(1) & 1);
+        break;
+      case 19:
+        SetSpriteAngle(&window, pick(), in.Real(), in.Next(1) & 1);
+        break;
       case 20:
         dirty.count = 0;
         EraseSprites(&window);
@@ -181,7 +221,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         StampMaskInMap(&window, image, in.Coordinate(), in.Coordinate(),
                        static_cast<int>(in.Next(1) & 3));
         break;
-      case 23: StampTopEdgeInMap(&window, image, in.Coordinate(), in.Coordinate()); break;
+      case 23:
+        StampTopEdgeInMap(&window, image, in.Coordinate(), in.Coordinate());
+        break;
       case 24: {
         RECT across{}, down{};
         ScrollCollisionMap(&window, in.Coordinate(), in.Coordinate() % 200, &across,
@@ -195,8 +237,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       }
       case 26:
-        TestRectInMap(&window, in.Coordinate(), in.Coordinate(), in.Coordinate(),
-                      in.Coordinate(), static_cast<int>(in.Next(1) & 1));
+        TestRectInMap(&window, in.Coordinate(), in.Coordinate(), in.Coordinate(), in.Coordinate(),
+                      static_cast<int>(in.Next(1) & 1));
         TestPointInMap(&window, in.Coordinate(), in.Coordinate(), 0);
         FillCollisionMapRect(&window, in.Coordinate(), in.Coordinate(), in.Coordinate(),
                              in.Coordinate(), static_cast<int>(in.Next(1) & 3));

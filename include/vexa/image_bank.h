@@ -189,14 +189,14 @@ inline constexpr int kSoundChannelCount = 48;
 // One sample channel. Every field is pointer-sized: `sound` holds a number of list 1 or, above
 // 0xFFFF, a name pointer.
 struct SoundChannel {
-  std::intptr_t sound;     // 0 when the channel is empty
-  void* name;              // private copy of a played file's name (narrow or wide), or null
-  std::uintptr_t flags;    // low 16 bits: the play's flags; 0x40 narrow name, 0x80 wide name,
-                           // 0x10000 reserved
-  void* object;            // the CSound in the channel, or null
-  std::intptr_t volume;    // 0 to 100
-  std::intptr_t pan;       // -100 to 100
-  std::intptr_t frequency; // Hz, 0 for the data's own rate
+  std::intptr_t sound;      // 0 when the channel is empty
+  void* name;               // private copy of a played file's name (narrow or wide), or null
+  std::uintptr_t flags;     // low 16 bits: the play's flags; 0x40 narrow name, 0x80 wide name,
+                            // 0x10000 reserved
+  void* object;             // the CSound in the channel, or null
+  std::intptr_t volume;     // 0 to 100
+  std::intptr_t pan;        // -100 to 100
+  std::intptr_t frequency;  // Hz, 0 for the data's own rate
 };
 
 // The music slot.
@@ -226,15 +226,15 @@ struct ImageBank {
   std::uint32_t frameCounter;
   std::uint32_t frameTime;  // milliseconds, when the current frame began
   cSurfaceObject* atlasPages[kAtlasPageCount];
-  std::int32_t cleanupCursor;  // index into list 4
-  std::int32_t destroying;     // guards DestroyImageBank against re-entry
+  std::int32_t cleanupCursor;               // index into list 4
+  std::int32_t destroying;                  // guards DestroyImageBank against re-entry
   struct FontSubstitutes* fontSubstitutes;  // face-name substitution table (font_bank.h)
-  GameWindow* windows;         // the context's game windows, newest first
-  void* displayObject;         // the vertical-blank source, made on demand
-  HPALETTE paletteHandle;      // the handle the palette was last set or selected with
-  std::int32_t masterVolume;   // 0 to 100, the samples' master volume
-  std::int32_t masterPan;      // -100 to 100
-  std::int32_t channelCount;   // sample channels in use, at most kSoundChannelCount
+  GameWindow* windows;                      // the context's game windows, newest first
+  void* displayObject;                      // the vertical-blank source, made on demand
+  HPALETTE paletteHandle;                   // the handle the palette was last set or selected with
+  std::int32_t masterVolume;                // 0 to 100, the samples' master volume
+  std::int32_t masterPan;                   // -100 to 100
+  std::int32_t channelCount;                // sample channels in use, at most kSoundChannelCount
   SoundChannel channels[kSoundChannelCount];
   MusicRecord music;
 };

@@ -23,7 +23,7 @@ inline constexpr std::uint32_t kSoundEntryCompressed = 0x10;  // 32-bit size, th
 inline constexpr std::uint32_t kSoundEntryExternal = 0x20;    // data is an ExternalSoundData
 
 // AddSound flags beyond the entry's flags word (bits 0-15).
-inline constexpr std::uint32_t kAddSoundReuse = 0x10000;       // an identical entry is reused
+inline constexpr std::uint32_t kAddSoundReuse = 0x10000;  // an identical entry is reused
 inline constexpr std::uint32_t kAddSoundNoChecksum = 0x20000;
 
 struct SoundEntryHeader {
@@ -60,8 +60,8 @@ struct SoundWaveInfo {
 // Adds a sound; returns its number, 0 on failure.
 VEXA_API int AddSound(ImageBank* bank, std::uint32_t flags, const char* name, const void* data,
                       int size);
-VEXA_API int AddSoundW(ImageBank* bank, std::uint32_t flags, const WCHAR* name,
-                       const void* data, int size);
+VEXA_API int AddSoundW(ImageBank* bank, std::uint32_t flags, const WCHAR* name, const void* data,
+                       int size);
 // The number of the sound of that name (case ignored) and type (0: any), or 0.
 VEXA_API int FindSound(ImageBank* bank, const char* name, int type);
 VEXA_API int FindSoundW(ImageBank* bank, const WCHAR* name, int type);

@@ -29,9 +29,9 @@ struct Sprite;
 
 // ---- flags -------------------------------------------------------------------------------
 
-inline constexpr std::uint32_t kSpriteBit0 = 0x00000001;           // the caller's bit
+inline constexpr std::uint32_t kSpriteBit0 = 0x00000001;  // the caller's bit
 inline constexpr std::uint32_t kSpriteTransformChanged = 0x00000002;
-inline constexpr std::uint32_t kSpriteRetained = 0x00000008;       // drawn once, left on screen
+inline constexpr std::uint32_t kSpriteRetained = 0x00000008;  // drawn once, left on screen
 inline constexpr std::uint32_t kSpriteHidePending = 0x00000010;
 inline constexpr std::uint32_t kSpriteDeletePending = 0x00000020;
 inline constexpr std::uint32_t kSpriteChanged = 0x00000040;
@@ -108,7 +108,7 @@ struct Sprite {
   std::int32_t z;
   SpriteGeometry current;
   SpriteGeometry pending;
-  RECT saved;  // where it was last drawn, clipped; left = top = -1 when not drawn
+  RECT saved;                  // where it was last drawn, clipped; left = top = -1 when not drawn
   std::intptr_t currentImage;  // image number, or the SpriteCallback of an owner-drawn sprite
   std::intptr_t pendingImage;
   std::uint32_t ink;
@@ -224,8 +224,8 @@ VEXA_API int DeleteAllSprites(GameWindow* window);
 
 // ---- redraw cycle ------------------------------------------------------------------------
 
-VEXA_API int DrawImage(GameWindow* window, int image, int x, int y, int options,
-                       std::uint32_t ink, EffectParam parameter);
+VEXA_API int DrawImage(GameWindow* window, int image, int x, int y, int options, std::uint32_t ink,
+                       EffectParam parameter);
 VEXA_API int DrawImageSimple(GameWindow* window, int image, int x, int y, int options);
 VEXA_API int SaveDisplayRect(GameWindow* window, DisplaySave* save, int left, int top, int right,
                              int bottom);

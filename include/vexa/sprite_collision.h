@@ -24,8 +24,8 @@
 #include <vexa/sprite.h>
 
 // Sprite flags read by the queries.
-inline constexpr std::uint32_t kSpriteCollides = 0x00000001;   // found by the queries
-inline constexpr std::uint32_t kSpriteBoxOnly = 0x00000100;    // its mask is never used
+inline constexpr std::uint32_t kSpriteCollides = 0x00000001;    // found by the queries
+inline constexpr std::uint32_t kSpriteBoxOnly = 0x00000100;     // its mask is never used
 inline constexpr std::uint32_t kSpriteHasTopEdge = 0x00020000;  // top-edge mask in top-edge queries
 
 // Query options.
@@ -69,9 +69,9 @@ VEXA_API Sprite* FindSpriteInRect(GameWindow* window, Sprite* start, int layer, 
 // The first sprite in display order that `sprite` would touch if it were drawn at (x, y) with
 // `image` (0: its current image), `angle` and the scales. With bottomRows > 0 only its last
 // bottomRows rows take part. Only sprites of its own layer and key bit are found.
-VEXA_API Sprite* FindCollidingSprite(GameWindow* window, Sprite* sprite, std::intptr_t image,
-                                     int x, int y, float angle, float scaleX, float scaleY,
-                                     int bottomRows, int options);
+VEXA_API Sprite* FindCollidingSprite(GameWindow* window, Sprite* sprite, std::intptr_t image, int x,
+                                     int y, float angle, float scaleX, float scaleY, int bottomRows,
+                                     int options);
 // Every sprite touched, in display order, written to `results` (may be null) and counted.
 // With kCollideFromArray the candidates are the entries already in `results`, which is
 // filtered in place.

@@ -13,14 +13,14 @@
 #include <vexa/error_surface.h>
 #include <vexa/export.h>
 #include <vexa/exports.h>
-#include <vexa/fill_style.h>
 #include <vexa/file_dialog.h>
+#include <vexa/fill_style.h>
 #include <vexa/filter_impl.h>
 #include <vexa/filter_manager.h>
 #include <vexa/filter_plugin.h>
+#include <vexa/font_bank.h>
 #include <vexa/game_window.h>
 #include <vexa/icon.h>
-#include <vexa/font_bank.h>
 #include <vexa/image_bank.h>
 #include <vexa/image_file.h>
 #include <vexa/image_file_dialog.h>

@@ -12,8 +12,8 @@
 namespace vexa {
 
 struct BankSoundHooks {
-  void (*bankGoing)(ImageBank& bank) = nullptr;                 // stop every channel, close music
-  void (*entryGoing)(ImageBank& bank, int number) = nullptr;    // stop channels playing the entry
+  void (*bankGoing)(ImageBank& bank) = nullptr;               // stop every channel, close music
+  void (*entryGoing)(ImageBank& bank, int number) = nullptr;  // stop channels playing the entry
 };
 
 void SetBankSoundHooks(const BankSoundHooks& hooks);

@@ -68,8 +68,8 @@ SoundEntryHeader* NewSoundEntry(std::u16string_view name, std::uint32_t flags,
   return e;
 }
 
-int AddSoundEntry(ImageBank* bank, std::uint32_t flags, std::u16string_view name,
-                  const void* data, int size) {
+int AddSoundEntry(ImageBank* bank, std::uint32_t flags, std::u16string_view name, const void* data,
+                  int size) {
   if (!bank || size < 0 || (size > 0 && !data)) return 0;
   SoundEntryHeader* e = NewSoundEntry(name, flags & 0xFFFF, std::uint64_t(size));
   if (!e) return 0;
@@ -175,15 +175,13 @@ bool ExpandSoundEntry(ImageBank& bank, int number) {
 
 using namespace vexa;
 
-int AddSound(ImageBank* bank, std::uint32_t flags, const char* name, const void* data,
-             int size) {
+int AddSound(ImageBank* bank, std::uint32_t flags, const char* name, const void* data, int size) {
   return AddSoundEntry(bank, flags, Widen(name), data, size);
 }
 
-int AddSoundW(ImageBank* bank, std::uint32_t flags, const WCHAR* name, const void* data,
-              int size) {
-  return AddSoundEntry(bank, flags, name ? std::u16string_view(name) : std::u16string_view(),
-                       data, size);
+int AddSoundW(ImageBank* bank, std::uint32_t flags, const WCHAR* name, const void* data, int size) {
+  return AddSoundEntry(bank, flags, name ? std::u16string_view(name) : std::u16string_view(), data,
+                       size);
 }
 
 int FindSound(ImageBank* bank, const char* name, int type) {
@@ -224,8 +222,8 @@ int GetSoundWaveInfo(ImageBank* bank, int number, SoundWaveInfo* info) {
 int GetSoundName(ImageBank* bank, int number, char* buffer, int size) {
   SoundEntryHeader* e = SoundEntry(bank, number);
   if (!e) return 0;
-  const std::string name = plat::EncodeNarrow(
-      std::u16string_view(e->Name(), NameLength(e)), plat::kCodePageUtf8);
+  const std::string name =
+      plat::EncodeNarrow(std::u16string_view(e->Name(), NameLength(e)), plat::kCodePageUtf8);
   if (buffer && size > 0) {
     const std::size_t n = std::min(name.size(), std::size_t(size - 1));
     std::memcpy(buffer, name.data(), n);

@@ -132,8 +132,7 @@ std::u16string NarrowName(const char* text) {
 int AddFontW(ImageBank* bank, std::uint32_t flags, const BankFontRecordW* record) {
   if (!bank || !record) return 0;
   BankEntryHeader* block = nullptr;
-  const int number =
-      AddEntry(*bank, kListFonts, kFontHeaderSize, 0, kAddEntryZeroFill, &block);
+  const int number = AddEntry(*bank, kListFonts, kFontHeaderSize, 0, kAddEntryZeroFill, &block);
   if (!number) return 0;
   auto* entry = reinterpret_cast<FontEntry*>(block);
   entry->value = 0;
@@ -259,10 +258,12 @@ int GetFontSubstitute(ImageBank* bank, const char* face, char* out, int size) {
 
 int FontRecord16ToLogFont(const FontRecord16* record, LOGFONTA* out) {
   if (!record || !out) return 0;
-  *out = LOGFONTA{record->height,       record->width,         record->escapement,
-                  record->orientation,  record->weight,        record->italic,
-                  record->underline,    record->strikeOut,     record->charSet,
-                  record->outPrecision, record->clipPrecision, record->quality,
+  *out = LOGFONTA{record->height,         record->width,
+                  record->escapement,     record->orientation,
+                  record->weight,         record->italic,
+                  record->underline,      record->strikeOut,
+                  record->charSet,        record->outPrecision,
+                  record->clipPrecision,  record->quality,
                   record->pitchAndFamily, {}};
   WriteNarrow(FaceView(record->faceName), GetLibraryCodePage(), out->lfFaceName, kLfFaceSize);
   return 1;
@@ -270,13 +271,20 @@ int FontRecord16ToLogFont(const FontRecord16* record, LOGFONTA* out) {
 
 int LogFontToFontRecord16(const LOGFONTA* font, FontRecord16* out) {
   if (!font || !out) return 0;
-  *out = FontRecord16{Saturate(font->lfHeight),   Saturate(font->lfWidth),
-                      Saturate(font->lfEscapement), Saturate(font->lfOrientation),
-                      Saturate(font->lfWeight),   font->lfItalic,
-                      font->lfUnderline,          font->lfStrikeOut,
-                      font->lfCharSet,            font->lfOutPrecision,
-                      font->lfClipPrecision,      font->lfQuality,
-                      font->lfPitchAndFamily,     {}};
+  *out = FontRecord16{Saturate(font->lfHeight),
+                      Saturate(font->lfWidth),
+                      Saturate(font->lfEscapement),
+                      Saturate(font->lfOrientation),
+                      Saturate(font->lfWeight),
+                      font->lfItalic,
+                      font->lfUnderline,
+                      font->lfStrikeOut,
+                      font->lfCharSet,
+                      font->lfOutPrecision,
+                      font->lfClipPrecision,
+                      font->lfQuality,
+                      font->lfPitchAndFamily,
+                      {}};
   WriteNarrow(FaceView(font->lfFaceName), GetLibraryCodePage(), out->faceName, kLfFaceSize);
   return 1;
 }

@@ -10,8 +10,8 @@
 #include <vexa/surface_object.h>
 
 #include "bank/bank_internal.h"
-#include "bank/bank_sound_hooks.h"
 #include "bank/bank_list.h"
+#include "bank/bank_sound_hooks.h"
 #include "bank/image_layout.h"
 #include "base/application_contexts.h"
 #include "base/context_teardown.h"

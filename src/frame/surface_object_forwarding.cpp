@@ -378,11 +378,11 @@ int DrawTextIn(cSurfaceObject& object, const Char* text, int length, RECT* rect,
   cSurfaceImplementation* s = object.implementation;
   int result;
   if constexpr (sizeof(Char) == 1)
-    result = s->DrawTextExA(text, length, &local, format, color, font, 0, effect, parameter,
-                            flags, leftMargin, rightMargin, tabLength);
+    result = s->DrawTextExA(text, length, &local, format, color, font, 0, effect, parameter, flags,
+                            leftMargin, rightMargin, tabLength);
   else
-    result = s->DrawTextExW(text, length, &local, format, color, font, 0, effect, parameter,
-                            flags, leftMargin, rightMargin, tabLength);
+    result = s->DrawTextExW(text, length, &local, format, color, font, 0, effect, parameter, flags,
+                            leftMargin, rightMargin, tabLength);
   *rect = RECT{Public(local.left, o.x), Public(local.top, o.y), Public(local.right, o.x),
                Public(local.bottom, o.y)};
   return result;

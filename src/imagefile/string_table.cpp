@@ -12,12 +12,8 @@ struct LibraryString {
 
 // Filled by the services that show text (file dialogs, messages); sorted by id.
 constexpr LibraryString kStrings[] = {
-    {100, u"Image files"},
-    {101, u"Animation files"},
-    {102, u"Graphic files"},
-    {103, u"All files (*.*)|*.*||"},
-    {104, u"%s files (%s)"},
-    {105, u"Unknown format"},
+    {100, u"Image files"},           {101, u"Animation files"}, {102, u"Graphic files"},
+    {103, u"All files (*.*)|*.*||"}, {104, u"%s files (%s)"},   {105, u"Unknown format"},
 };
 
 }  // namespace

@@ -25,8 +25,9 @@ std::u16string_view WideView(const WCHAR* text, int length, std::u16string&) {
 }
 std::u16string_view WideView(const char* text, int length, std::u16string& storage) {
   if (!text) return {};
-  const std::string_view narrow = length < 0 ? std::string_view(text)
-                                             : std::string_view(text, static_cast<std::size_t>(length));
+  const std::string_view narrow = length < 0
+                                      ? std::string_view(text)
+                                      : std::string_view(text, static_cast<std::size_t>(length));
   storage = plat::DecodeNarrow(narrow, GetLibraryCodePage());
   return storage;
 }
@@ -173,8 +174,8 @@ int DrawFormatted(cSurfaceImplementation& surface, const Char* text, int length,
         mode = plat::SetBkMode(dc, plat::TRANSPARENT);
         previousColor = plat::SetTextColor(dc, color);
       }
-      result = plat::DrawTextExW(dc, wide.data(), static_cast<int>(wide.size()), rect, format,
-                                 &params);
+      result =
+          plat::DrawTextExW(dc, wide.data(), static_cast<int>(wide.size()), rect, format, &params);
       if (!measuring) {
         plat::SetTextColor(dc, previousColor);
         plat::SetBkMode(dc, mode);
@@ -191,12 +192,10 @@ int DrawFormatted(cSurfaceImplementation& surface, const Char* text, int length,
                      RECT local{0, 0, w, h};
                      if constexpr (sizeof(Char) == 1)
                        return t.DrawTextExA(text, length, &local, format, color, bilevel.Use(),
-                                            reserved, 0, 0, 0, leftMargin, rightMargin,
-                                            tabLength);
+                                            reserved, 0, 0, 0, leftMargin, rightMargin, tabLength);
                      else
                        return t.DrawTextExW(text, length, &local, format, color, bilevel.Use(),
-                                            reserved, 0, 0, 0, leftMargin, rightMargin,
-                                            tabLength);
+                                            reserved, 0, 0, 0, leftMargin, rightMargin, tabLength);
                    });
 }
 
@@ -219,16 +218,16 @@ int cSurfaceImplementation::DrawTextA(const char* text, int length, int x, int y
 int cSurfaceImplementation::DrawTextExW(const WCHAR* text, int length, RECT* rect,
                                         std::uint32_t format, COLORREF color, HFONT font,
                                         HookArg reserved, std::uint32_t effect,
-                                        EffectParam parameter, std::uint32_t flags,
-                                        int leftMargin, int rightMargin, int tabLength) {
-  return DrawFormatted(*this, text, length, rect, format, color, font, reserved, effect,
-                       parameter, flags, leftMargin, rightMargin, tabLength);
+                                        EffectParam parameter, std::uint32_t flags, int leftMargin,
+                                        int rightMargin, int tabLength) {
+  return DrawFormatted(*this, text, length, rect, format, color, font, reserved, effect, parameter,
+                       flags, leftMargin, rightMargin, tabLength);
 }
 int cSurfaceImplementation::DrawTextExA(const char* text, int length, RECT* rect,
                                         std::uint32_t format, COLORREF color, HFONT font,
                                         HookArg reserved, std::uint32_t effect,
-                                        EffectParam parameter, std::uint32_t flags,
-                                        int leftMargin, int rightMargin, int tabLength) {
-  return DrawFormatted(*this, text, length, rect, format, color, font, reserved, effect,
-                       parameter, flags, leftMargin, rightMargin, tabLength);
+                                        EffectParam parameter, std::uint32_t flags, int leftMargin,
+                                        int rightMargin, int tabLength) {
+  return DrawFormatted(*this, text, length, rect, format, color, font, reserved, effect, parameter,
+                       flags, leftMargin, rightMargin, tabLength);
 }

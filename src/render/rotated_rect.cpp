@@ -69,8 +69,8 @@ RECT* GetRotatedRect(RECT* rect, POINT* hotSpot, POINT* actionPoint, float angle
   const std::int64_t minY = std::min({a.y, b.y, c.y, d.y}), maxY = std::max({a.y, b.y, c.y, d.y});
   // A box, hot spot or action point that an int cannot hold is refused with the outputs
   // untouched, rather than wrapped.
-  const std::int64_t results[] = {maxX - minX, maxY - minY, -minX, -minY, moved.x - minX,
-                                  moved.y - minY};
+  const std::int64_t results[] = {maxX - minX, maxY - minY,    -minX,
+                                  -minY,       moved.x - minX, moved.y - minY};
   for (std::int64_t v : results) {
     if (!FitsInt(v)) return nullptr;
   }

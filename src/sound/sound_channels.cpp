@@ -19,8 +19,8 @@
 #include "bank/bank_list.h"
 #include "bank/bank_sound_hooks.h"
 #include "platform/midi/midi.h"
-#include "platform/window/messages.h"
 #include "platform/text/codepage.h"
+#include "platform/window/messages.h"
 
 namespace vexa {
 namespace {
@@ -32,9 +32,7 @@ std::set<ImageBank*>& Banks() {
 }
 
 // -1 is the music-end value and small values are numbers of list 1; only the rest is a name.
-bool IsName(std::intptr_t sound) {
-  return sound != -1 && std::uintptr_t(sound) > 0xFFFF;
-}
+bool IsName(std::intptr_t sound) { return sound != -1 && std::uintptr_t(sound) > 0xFFFF; }
 
 CSound* Object(const SoundChannel& c) { return static_cast<CSound*>(c.object); }
 
@@ -250,7 +248,8 @@ int PlaySample(CSoundManager* manager, ImageBank& bank, std::intptr_t sound, uns
     c->name = CopyName(sound, wide);
     c->sound = reinterpret_cast<std::intptr_t>(c->name);
   }
-  c->flags = (c->flags & kChannelReserved) | (flags & 0xFFFF & ~(kChannelNarrowName | kChannelWideName));
+  c->flags =
+      (c->flags & kChannelReserved) | (flags & 0xFFFF & ~(kChannelNarrowName | kChannelWideName));
   if (!number) c->flags |= wide ? kChannelWideName : kChannelNarrowName;
   c->object = s;
   const int count = (flags & kPlayLoopCount) ? loops : 1;
@@ -332,8 +331,10 @@ int PlayMusic(ImageBank& bank, std::intptr_t sound, HWND notify, unsigned flags,
   m.device = device;
   m.loopsLeft = (flags & kPlayLoopCount) ? loops : 1;
   m.notifyWindow = notify;
-  m.flags = (flags & 0xFFFF & ~(kChannelNarrowName | kChannelWideName)) |
-            (number ? 0 : wide ? kChannelWideName : kChannelNarrowName);
+  m.flags =
+      (flags & 0xFFFF & ~(kChannelNarrowName | kChannelWideName)) | (number ? 0
+                                                                     : wide ? kChannelWideName
+                                                                            : kChannelNarrowName);
   m.name = CopyUtf8(number ? element : name);
   m.sound = number ? number : reinterpret_cast<std::intptr_t>(m.name);
   return 0;
@@ -441,13 +442,13 @@ void ForgetSoundInChannels(CSound* sound) {
 
 using namespace vexa;
 
-int Play(CSoundManager* manager, ImageBank* bank, std::intptr_t sound, HWND notify,
-         unsigned flags, int loops, int channel) {
+int Play(CSoundManager* manager, ImageBank* bank, std::intptr_t sound, HWND notify, unsigned flags,
+         int loops, int channel) {
   return PlayAny(manager, bank, sound, notify, flags, loops, channel, false);
 }
 
-int PlayW(CSoundManager* manager, ImageBank* bank, std::intptr_t sound, HWND notify,
-          unsigned flags, int loops, int channel) {
+int PlayW(CSoundManager* manager, ImageBank* bank, std::intptr_t sound, HWND notify, unsigned flags,
+          int loops, int channel) {
   return PlayAny(manager, bank, sound, notify, flags, loops, channel, true);
 }
 
@@ -465,19 +466,25 @@ int StopSound(ImageBank* bank, int type, std::intptr_t sound) {
 int PauseSound(ImageBank* bank, int type, std::intptr_t sound) {
   if (bank && type == kSoundMusic) return PauseMusic(*bank);
   if (type != kSoundSample) return 0;
-  return ForMatching(bank, sound, [](SoundChannel& c) {
-    CSound* s = Object(c);
-    if (s && s->IsPlaying() && !s->IsPaused()) s->Pause();
-  }) ? 1 : 0;
+  return ForMatching(bank, sound,
+                     [](SoundChannel& c) {
+                       CSound* s = Object(c);
+                       if (s && s->IsPlaying() && !s->IsPaused()) s->Pause();
+                     })
+             ? 1
+             : 0;
 }
 
 int ResumeSound(ImageBank* bank, int type, std::intptr_t sound) {
   if (bank && type == kSoundMusic) return ResumeMusic(*bank);
   if (type != kSoundSample) return 0;
-  return ForMatching(bank, sound, [](SoundChannel& c) {
-    CSound* s = Object(c);
-    if (s && s->IsPaused()) s->Resume();
-  }) ? 1 : 0;
+  return ForMatching(bank, sound,
+                     [](SoundChannel& c) {
+                       CSound* s = Object(c);
+                       if (s && s->IsPaused()) s->Resume();
+                     })
+             ? 1
+             : 0;
 }
 
 int IsSoundPlaying(ImageBank* bank, std::intptr_t sound) {
@@ -493,9 +500,8 @@ int IsSoundPlaying(ImageBank* bank, std::intptr_t sound) {
 
 int IsSoundPaused(ImageBank* bank, std::intptr_t sound) {
   bool paused = false;
-  ForMatching(bank, sound, [&](SoundChannel& c) {
-    paused = paused || (Object(c) && Object(c)->IsPaused());
-  });
+  ForMatching(bank, sound,
+              [&](SoundChannel& c) { paused = paused || (Object(c) && Object(c)->IsPaused()); });
   if (!bank) return 0;
   const bool musicPaused = bank->music.device != -1 && bank->music.paused;
   if (!sound) return (paused ? 1 : 0) + (musicPaused ? 2 : 0);
@@ -505,33 +511,45 @@ int IsSoundPaused(ImageBank* bank, std::intptr_t sound) {
 
 int SetSoundVolume(ImageBank* bank, int type, std::intptr_t sound, int volume) {
   if (type != kSoundSample) return 0;
-  return ForMatching(bank, sound, [&](SoundChannel& c) {
-    c.volume = ClampVolume(volume);
-    Apply(*bank, c);
-  }) ? 1 : 0;
+  return ForMatching(bank, sound,
+                     [&](SoundChannel& c) {
+                       c.volume = ClampVolume(volume);
+                       Apply(*bank, c);
+                     })
+             ? 1
+             : 0;
 }
 
 int SetSoundPan(ImageBank* bank, int type, std::intptr_t sound, int pan) {
   if (type != kSoundSample) return 0;
-  return ForMatching(bank, sound, [&](SoundChannel& c) {
-    c.pan = ClampPan(pan);
-    Apply(*bank, c);
-  }) ? 1 : 0;
+  return ForMatching(bank, sound,
+                     [&](SoundChannel& c) {
+                       c.pan = ClampPan(pan);
+                       Apply(*bank, c);
+                     })
+             ? 1
+             : 0;
 }
 
 int SetSoundFrequency(ImageBank* bank, int type, std::intptr_t sound, int hz) {
   if (type != kSoundSample) return 0;
-  return ForMatching(bank, sound, [&](SoundChannel& c) {
-    c.frequency = std::max(hz, 0);
-    if (CSound* s = Object(c)) s->SetFrequency(int(c.frequency));
-  }) ? 1 : 0;
+  return ForMatching(bank, sound,
+                     [&](SoundChannel& c) {
+                       c.frequency = std::max(hz, 0);
+                       if (CSound* s = Object(c)) s->SetFrequency(int(c.frequency));
+                     })
+             ? 1
+             : 0;
 }
 
 int SetSoundPositionMs(ImageBank* bank, int type, std::intptr_t sound, int ms) {
   if (type != kSoundSample) return 0;
-  return ForMatching(bank, sound, [&](SoundChannel& c) {
-    if (CSound* s = Object(c)) s->SetPositionMs(DWORD(std::max(ms, 0)));
-  }) ? 1 : 0;
+  return ForMatching(bank, sound,
+                     [&](SoundChannel& c) {
+                       if (CSound* s = Object(c)) s->SetPositionMs(DWORD(std::max(ms, 0)));
+                     })
+             ? 1
+             : 0;
 }
 
 namespace {

@@ -25,8 +25,8 @@ std::uint8_t* PlaneAt(GameWindow* window, std::int32_t offset) {
 }
 
 std::uint8_t* Plane(GameWindow* window, int which) {
-  return PlaneAt(window, which == kMapTestTopEdge ? window->topEdgePlaneOffset
-                                                  : window->solidPlaneOffset);
+  return PlaneAt(window,
+                 which == kMapTestTopEdge ? window->topEdgePlaneOffset : window->solidPlaneOffset);
 }
 
 int PlaneRows(GameWindow* window) { return window->mapBottom - window->mapTop + 1; }
@@ -155,8 +155,8 @@ int CreateCollisionMap(GameWindow* window, int left, int top, int right, int bot
     ++planes;
   }
   if (planes == 0) return 1;
-  auto* memory = static_cast<std::uint8_t*>(
-      std::calloc(static_cast<size_t>(planeSize * planes + 4), 1));
+  auto* memory =
+      static_cast<std::uint8_t*>(std::calloc(static_cast<size_t>(planeSize * planes + 4), 1));
   if (!memory) return 0;
   window->planeMemory = memory;
   window->solidPlaneOffset = solid;
@@ -185,9 +185,9 @@ int ClearCollisionMap(GameWindow* window, int fillBits) {
 int FillCollisionMapRect(GameWindow* window, int left, int top, int right, int bottom,
                          int fillBits) {
   if (!HasMap(window)) return 0;
-  const Box box = Meet(Box{PlaneX(window, left), PlaneY(window, top), PlaneX(window, right),
-                           PlaneY(window, bottom)},
-                       ClipBox(window));
+  const Box box = Meet(
+      Box{PlaneX(window, left), PlaneY(window, top), PlaneX(window, right), PlaneY(window, bottom)},
+      ClipBox(window));
   if (box.Empty()) return 0;
   PlaneOp ops[2];
   const int count = PlaneOps(window, fillBits, ops);
@@ -229,8 +229,7 @@ int StampMaskInMap(GameWindow* window, int image, int x, int y, int mode) {
   const CollisionMask* mask = GetImageMask(window->context, image, 0);
   if (!mask || mask->width <= 0 || mask->height <= 0) return 0;
   const std::int64_t px = PlaneX(window, x), py = PlaneY(window, y);
-  const Box box =
-      Meet(Box{px, py, px + mask->width - 1, py + mask->height - 1}, ClipBox(window));
+  const Box box = Meet(Box{px, py, px + mask->width - 1, py + mask->height - 1}, ClipBox(window));
   if (box.Empty()) return 0;
   PlaneOp ops[2];
   const int count = PlaneOps(window, mode, ops);
@@ -258,8 +257,8 @@ int StampMaskInMap(GameWindow* window, int image, int x, int y, int mode) {
           byte += 8;
         } else {
           const std::int64_t last = std::min<std::int64_t>(box.right - byte * 8, 7);
-          const auto stamp = static_cast<std::uint8_t>(Window(source, mask->rowBytes, byte * 8 - px) &
-                                                       Span64(first, last));
+          const auto stamp = static_cast<std::uint8_t>(
+              Window(source, mask->rowBytes, byte * 8 - px) & Span64(first, last));
           target[byte] = ops[i].set ? static_cast<std::uint8_t>(target[byte] | stamp)
                                     : static_cast<std::uint8_t>(target[byte] & ~stamp);
           byte += 1;
@@ -399,7 +398,7 @@ int ScrollCollisionMap(GameWindow* window, int newScrollX, int shiftY, RECT* acr
   const RECT bounds{window->mapLeft, window->mapTop, window->mapRight, window->mapBottom};
   auto inRange = [](std::int64_t v) {
     return static_cast<LONG>(std::clamp<std::int64_t>(v, std::numeric_limits<LONG>::min(),
-                                                       std::numeric_limits<LONG>::max()));
+                                                      std::numeric_limits<LONG>::max()));
   };
   if (across) {
     *across = bounds;

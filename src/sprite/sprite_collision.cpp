@@ -204,7 +204,8 @@ CollisionMask* MaskOf(GameWindow* window, Sprite* s, std::intptr_t image, int ki
   if (IsOwnerDrawn(s)) return CallbackMask(s, s->currentImage, kind);
   if (image == 0) image = s->currentImage;
   if (!window->context || image <= 0 || image > std::numeric_limits<int>::max()) return nullptr;
-  return GetImageMask(window->context, static_cast<int>(image), static_cast<std::uint32_t>(kind & 1));
+  return GetImageMask(window->context, static_cast<int>(image),
+                      static_cast<std::uint32_t>(kind & 1));
 }
 
 // A listed sprite as drawn at its current geometry, by `mask` or as a solid rectangle.
@@ -212,8 +213,8 @@ Shape CurrentShape(const Sprite* s, const CollisionMask* mask) {
   const SpriteGeometry& g = s->current;
   const bool ownHotSpot = mask && IsOwnerDrawn(s);
   return MakeShape(mask, g.width, g.height, ownHotSpot ? mask->hotSpotX : g.hotSpotX,
-                   ownHotSpot ? mask->hotSpotY : g.hotSpotY, g.x, g.y, g.angle, g.scaleX,
-                   g.scaleY, FromRect(g.rect));
+                   ownHotSpot ? mask->hotSpotY : g.hotSpotY, g.x, g.y, g.angle, g.scaleX, g.scaleY,
+                   FromRect(g.rect));
 }
 
 // The mask a listed sprite answers with in a query (null: its box or rectangle decides);
@@ -282,8 +283,7 @@ struct Mover {
 };
 
 bool PlaceMover(GameWindow* window, Sprite* s, std::intptr_t image, int x, int y, float angle,
-                float scaleX, float scaleY, int bottomRows, int options, bool arrayForm,
-                Mover* m) {
+                float scaleX, float scaleY, int bottomRows, int options, bool arrayForm, Mover* m) {
   if (!(options & kCollideTopEdge) && !(s->flags & kSpriteCollides)) return false;
   scaleX = NormalScale(scaleX);
   scaleY = NormalScale(scaleY);
@@ -319,7 +319,7 @@ bool PlaceMover(GameWindow* window, Sprite* s, std::intptr_t image, int x, int y
   if (!UsesMask(window, s)) mask = nullptr;
   m->sprite = s;
   m->key = static_cast<std::uint16_t>((options & kCollideTopEdge) ? s->layerKey & ~1u
-                                                                    : s->layerKey | 1u);
+                                                                  : s->layerKey | 1u);
   m->box = FromRect(GeometryRect(g));
   m->shape = MakeShape(mask, g.width, g.height, g.hotSpotX, g.hotSpotY, x, y, g.angle, scaleX,
                        scaleY, m->box);
@@ -349,7 +349,8 @@ bool PairHits(GameWindow* window, const Mover& m, Sprite* o) {
   if (!mask || !m.hasMask) {
     const bool turned = other.t.rotated || m.shape.t.rotated;
     if (!mask && !m.hasMask && !turned) return true;  // the boxes decide
-    if (!mask && !other.t.rotated && m.hasMask) return ShapeInRect(m.shape, FromRect(o->current.rect));
+    if (!mask && !other.t.rotated && m.hasMask)
+      return ShapeInRect(m.shape, FromRect(o->current.rect));
     if (mask && !m.hasMask && !m.shape.t.rotated) return ShapeInRect(other, m.box);
   }
   return ShapesMeet(m.shape, other);
@@ -365,9 +366,9 @@ void Candidates(GameWindow* window, const Mover& m, std::vector<Sprite*>* out) {
       if (IsCandidate(m, s)) out->push_back(s);
     return;
   }
-  out->erase(std::remove_if(out->begin(), out->end(),
-                            [&](const Sprite* s) { return !IsCandidate(m, s); }),
-             out->end());
+  out->erase(
+      std::remove_if(out->begin(), out->end(), [&](const Sprite* s) { return !IsCandidate(m, s); }),
+      out->end());
   // One key: display order is z order, and sprites of equal z lie together in the list in
   // their display order; such runs are put in order by walking that stretch of the list.
   std::sort(out->begin(), out->end(), [](const Sprite* a, const Sprite* b) { return a->z < b->z; });
@@ -420,8 +421,7 @@ CollisionMask* GetSpritePendingMask(GameWindow* window, Sprite* sprite, int kind
   return MaskOf(window, sprite, sprite->pendingImage, kind);
 }
 
-Sprite* FindSpriteAtPoint(GameWindow* window, Sprite* start, int layer, int x, int y,
-                          int options) {
+Sprite* FindSpriteAtPoint(GameWindow* window, Sprite* start, int layer, int x, int y, int options) {
   auto inside = [&](const Sprite* s) {
     const RECT& r = s->current.rect;
     return r.left <= x && x < r.right && r.top <= y && y < r.bottom;
@@ -446,12 +446,10 @@ Sprite* FindSpriteInRect(GameWindow* window, Sprite* start, int layer, int x, in
 }
 
 Sprite* FindCollidingSprite(GameWindow* window, Sprite* sprite, std::intptr_t image, int x, int y,
-                            float angle, float scaleX, float scaleY, int bottomRows,
-                            int options) {
+                            float angle, float scaleX, float scaleY, int bottomRows, int options) {
   Mover m{};
-  if (!Usable(window, sprite) ||
-      !PlaceMover(window, sprite, image, x, y, angle, scaleX, scaleY, bottomRows, options, false,
-                  &m))
+  if (!Usable(window, sprite) || !PlaceMover(window, sprite, image, x, y, angle, scaleX, scaleY,
+                                             bottomRows, options, false, &m))
     return nullptr;
   thread_local std::vector<Sprite*> candidates;
   Candidates(window, m, &candidates);
@@ -538,8 +536,8 @@ int TestSpriteInMap(GameWindow* window, Sprite* sprite, std::intptr_t image, int
                          ToInt(box.right - box.left), ToInt(box.bottom - box.top), plane);
   };
 
-  CollisionMask* mask = UsesMask(window, sprite) ? MaskOf(window, sprite, image, kSpriteMaskFull)
-                                                 : nullptr;
+  CollisionMask* mask =
+      UsesMask(window, sprite) ? MaskOf(window, sprite, image, kSpriteMaskFull) : nullptr;
   if (!mask) return boxTest();
   if (IsOwnerDrawn(sprite)) {
     g.hotSpotX = mask->hotSpotX;

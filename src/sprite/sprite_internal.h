@@ -44,7 +44,7 @@ inline bool Intersect(const RECT& a, const RECT& b) {
 inline bool Empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
 // Saturates a 64-bit coordinate into the int range.
 inline std::int32_t Clamp32(std::int64_t value) {
-  return static_cast<std::int32_t>(value < INT32_MIN ? INT32_MIN
+  return static_cast<std::int32_t>(value < INT32_MIN   ? INT32_MIN
                                    : value > INT32_MAX ? INT32_MAX
                                                        : value);
 }

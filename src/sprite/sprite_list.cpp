@@ -1,10 +1,10 @@
 // The display list: creating, changing, ordering and deleting sprites.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <vector>
-#include <algorithm>
 
 #include <vexa/image_bank.h>
 #include <vexa/rotation.h>
@@ -157,8 +157,8 @@ void Replaced(GameWindow* window, Sprite* s) {
 // Moves `s` towards the head while it sorts before its predecessor.
 void SortTowardsHead(SpriteHeap* heap, Sprite* s) {
   Sprite* before = s->Previous();
-  while (before && (before->layerKey > s->layerKey ||
-                    (before->layerKey == s->layerKey && before->z > s->z)))
+  while (before &&
+         (before->layerKey > s->layerKey || (before->layerKey == s->layerKey && before->z > s->z)))
     before = before->Previous();
   Sprite* target = before ? before->Next() : heap->firstSprite;
   if (target != s) {
@@ -170,8 +170,8 @@ void SortTowardsHead(SpriteHeap* heap, Sprite* s) {
 // Moves `s` towards the tail while its successor sorts before it.
 void SortTowardsTail(SpriteHeap* heap, Sprite* s) {
   Sprite* after = s->Next();
-  while (after && (after->layerKey < s->layerKey ||
-                   (after->layerKey == s->layerKey && after->z < s->z)))
+  while (after &&
+         (after->layerKey < s->layerKey || (after->layerKey == s->layerKey && after->z < s->z)))
     after = after->Next();
   Sprite* target = after;
   if (target != s->Next()) {
@@ -308,9 +308,8 @@ using namespace sprite;
 
 Sprite* CreateSprite(GameWindow* window, int x, int y, std::intptr_t image, int layer, int z,
                      COLORREF fillColor, std::uint32_t flags, std::intptr_t userValue) {
-  flags &= ~(kSpriteTransformChanged | kSpriteDeletePending | kSpriteUncovered |
-             kSpriteOwnerDrawn | kSpriteOwnerSaved | kSpriteSmoothRotate | kSpriteScratchMark |
-             kSpriteDriverMode);
+  flags &= ~(kSpriteTransformChanged | kSpriteDeletePending | kSpriteUncovered | kSpriteOwnerDrawn |
+             kSpriteOwnerSaved | kSpriteSmoothRotate | kSpriteScratchMark | kSpriteDriverMode);
   Sprite* s = NewSprite(window, layer, z, flags | kSpriteChanged, fillColor, userValue);
   if (!s) return nullptr;
   s->pending.x = x;
@@ -326,8 +325,8 @@ Sprite* CreateOwnerDrawnSprite(GameWindow* window, int left, int top, int right,
                                std::intptr_t userValue, SpriteCallback callback) {
   flags &= ~(kSpriteTransformChanged | kSpriteDeletePending | kSpriteUncovered |
              kSpriteSmoothRotate | kSpriteScratchMark | kSpriteDriverMode);
-  Sprite* s = NewSprite(window, layer, z, flags | kSpriteOwnerDrawn | kSpriteChanged, fillColor,
-                        userValue);
+  Sprite* s =
+      NewSprite(window, layer, z, flags | kSpriteOwnerDrawn | kSpriteChanged, fillColor, userValue);
   if (!s) return nullptr;
   s->currentImage = s->pendingImage = reinterpret_cast<std::intptr_t>(callback);
   s->pending.x = left;
@@ -544,8 +543,8 @@ int SetSpriteLayer(GameWindow* window, Sprite* sprite, int layer) {
   }
   Sprite* previous = sprite->Previous();
   if (previous && previous->layerKey == key)
-    sprite->z = previous->z == std::numeric_limits<std::int32_t>::max() ? previous->z
-                                                                         : previous->z + 1;
+    sprite->z =
+        previous->z == std::numeric_limits<std::int32_t>::max() ? previous->z : previous->z + 1;
   else
     sprite->z = 1;
   // The new z may sort after sprites of the same layer that follow it.
@@ -706,8 +705,7 @@ Sprite* Neighbour(Sprite* sprite, int options, bool forward) {
   const std::uint32_t wanted = (options & 1) ? kSpriteSortsFirst : 0;
   Sprite* p = forward ? sprite->Next() : sprite->Previous();
   if (options & 2) {
-    if (p && (p->flags & kSpriteSortsFirst) == wanted && p->layerKey == sprite->layerKey)
-      return p;
+    if (p && (p->flags & kSpriteSortsFirst) == wanted && p->layerKey == sprite->layerKey) return p;
     return nullptr;
   }
   for (; p; p = forward ? p->Next() : p->Previous())
@@ -783,8 +781,8 @@ int SetLayerCount(GameWindow* window, int count) {
   window->layers = nullptr;
   window->layerCount = 0;
   if (count == 0) return 1;
-  auto* layers = static_cast<LayerRecord*>(std::calloc(static_cast<size_t>(count),
-                                                       sizeof(LayerRecord)));
+  auto* layers =
+      static_cast<LayerRecord*>(std::calloc(static_cast<size_t>(count), sizeof(LayerRecord)));
   if (!layers) return 0;
   for (int i = 0; i < count; ++i) {
     layers[i].factors[0] = layers[i].factors[1] = layers[i].factors[2] = 1.0f;

@@ -15,7 +15,7 @@
 namespace sprite {
 namespace {
 
-constexpr int kCellShift = 5;  // 32-pixel cells
+constexpr int kCellShift = 5;   // 32-pixel cells
 constexpr int kGridCells = 64;  // per axis: 2048 pixels, from 0
 
 struct OverlapIndex {

@@ -76,13 +76,13 @@ void SaveUnder(cSurfaceImplementation* display, Sprite* s) {
     ForgetSaved(s);  // nothing kept: the sprite is not drawn this frame
     return;
   }
-  display->Blit(s->saveUnder, 0, 0, s->saved.left, s->saved.top, w, h, kModeOpaque, kEffectNone,
-                0, 0);
+  display->Blit(s->saveUnder, 0, 0, s->saved.left, s->saved.top, w, h, kModeOpaque, kEffectNone, 0,
+                0);
 }
 
 // The image surface of the sprite's current image in `holder`; null when there is none.
-cSurfaceImplementation* ImageSource(GameWindow* window, std::intptr_t image,
-                                    cSurfaceObject& holder, int mode) {
+cSurfaceImplementation* ImageSource(GameWindow* window, std::intptr_t image, cSurfaceObject& holder,
+                                    int mode) {
   if (image <= 0 || image > 0x7FFFFFFF) return nullptr;
   if (!GetImageSurface(window->context, static_cast<int>(image), &holder, mode)) return nullptr;
   return holder.implementation;
@@ -114,9 +114,9 @@ void BuildTransformed(GameWindow* window, Sprite* s) {
   target->SetTransparentColor(source->transparentColor);
   const bool resample = (s->flags & kSpriteResample) != 0;
   const std::uint32_t stretch =
-      resample ? ((s->ink & kInkTransparent) ? kStretchResample | kStretchResampleTransparent |
-                                                   kStretchCopyAlpha
-                                             : kStretchResample | kStretchCopyAlpha)
+      resample ? ((s->ink & kInkTransparent)
+                      ? kStretchResample | kStretchResampleTransparent | kStretchCopyAlpha
+                      : kStretchResample | kStretchCopyAlpha)
                : kStretchCopyAlpha;
   bool ok = true;
   if (g.angle == 0.0f) {
@@ -168,8 +168,7 @@ void DrawOne(GameWindow* window, cSurfaceImplementation* display, Sprite* s,
     source = ImageSource(window, s->currentImage, holder, kImageSurfaceInPlace);
   if (!source) return;  // a transformed copy that could not be made: not drawn
   source->Blit(display, s->current.rect.left, s->current.rect.top, 0, 0, source->width,
-               source->height, BlitMode(s->ink), s->ink & 0xFFFF, s->inkParameter,
-               BlitFlags(s));
+               source->height, BlitMode(s->ink), s->ink & 0xFFFF, s->inkParameter, BlitFlags(s));
 }
 
 bool LayerHidden(const LayerRecord& layer) {
@@ -374,7 +373,8 @@ int DrawSprites(GameWindow* window) {
       RECT r = s->current.rect;
       const int ring = HasRing(s->ink) ? 1 : 0;
       r = RECT{Clamp32(std::int64_t{r.left} - ring), Clamp32(std::int64_t{r.top} - ring),
-               Clamp32(std::int64_t{r.right} + 1 + ring), Clamp32(std::int64_t{r.bottom} + 1 + ring)};
+               Clamp32(std::int64_t{r.right} + 1 + ring),
+               Clamp32(std::int64_t{r.bottom} + 1 + ring)};
       ReportDirty(window, ClampedAtZero(r));
     }
     s->flags &= ~(kSpriteChanged | kSpriteUncovered);

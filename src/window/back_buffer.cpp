@@ -28,10 +28,9 @@ int SetBackBuffer(GameWindow* window, cSurfaceObject* surface) {
   window->backBufferDC = nullptr;
   window->backBufferBound = -1;
   // The sprites' background copy must match the buffer; the layer surface is remade.
-  if (window->background &&
-      (window->background->GetWidth() != surface->GetWidth() ||
-       window->background->GetHeight() != surface->GetHeight() ||
-       window->background->GetDepth() != surface->GetDepth()))
+  if (window->background && (window->background->GetWidth() != surface->GetWidth() ||
+                             window->background->GetHeight() != surface->GetHeight() ||
+                             window->background->GetDepth() != surface->GetDepth()))
     DropSurface(&window->background, &window->backgroundImpl);
   DropSurface(&window->layerSurface, nullptr);
   window->backBuffer = surface;

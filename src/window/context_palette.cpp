@@ -62,8 +62,7 @@ LOGPALETTE256& LibraryPalette() {
 bool SelectionAllowed() {
   for (ImageBank* context : ThreadApplicationContexts())
     for (GameWindow* w = context->windows; w; w = w->next)
-      if (w->window && plat::IsFullScreen(w->window) &&
-          !(w->state & kGameStateFullScreenPalette))
+      if (w->window && plat::IsFullScreen(w->window) && !(w->state & kGameStateFullScreenPalette))
         return false;
   return true;
 }
@@ -165,8 +164,7 @@ int GetContextNearestIndex(ImageBank* context, int format, COLORREF color) {
     auto exact = [&](int first, int last) {
       for (int i = first; i <= last && i < ref.palette->entryCount; ++i) {
         const PALETTEENTRY& e = ref.palette->entries[i];
-        if (static_cast<COLORREF>(e.peRed | (e.peGreen << 8) | (e.peBlue << 16)) == color)
-          return i;
+        if (static_cast<COLORREF>(e.peRed | (e.peGreen << 8) | (e.peBlue << 16)) == color) return i;
       }
       return -1;
     };

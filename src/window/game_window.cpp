@@ -172,19 +172,22 @@ GameWindow* Create(ImageBank* context, const GameWindowRecord* record, bool wide
         pendingObject = outer;
         return fail(false);
       }
-      plat::MDICREATESTRUCT mdi{className.c_str(), title.c_str(), record->instance,
-                                record->x, record->y, std::max(0, record->width),
-                                std::max(0, record->height), record->style,
+      plat::MDICREATESTRUCT mdi{className.c_str(),
+                                title.c_str(),
+                                record->instance,
+                                record->x,
+                                record->y,
+                                std::max(0, record->width),
+                                std::max(0, record->height),
+                                record->style,
                                 reinterpret_cast<LPARAM>(record)};
-      plat::SendMessage(frame->mdiClient, plat::WM_MDICREATE, 0,
-                        reinterpret_cast<LPARAM>(&mdi));
+      plat::SendMessage(frame->mdiClient, plat::WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&mdi));
     } else {
       // A window a display driver will present is made ready for it.
-      const DWORD exStyle = record->exStyle | ((record->flags & kGameWindowDriverDisplay)
-                                                   ? plat::kExStyleOpenGL
-                                                   : 0);
-      plat::CreateWindowEx(exStyle, className.c_str(), title.c_str(), record->style,
-                           record->x, record->y, std::max(1, std::abs(record->width)),
+      const DWORD exStyle =
+          record->exStyle | ((record->flags & kGameWindowDriverDisplay) ? plat::kExStyleOpenGL : 0);
+      plat::CreateWindowEx(exStyle, className.c_str(), title.c_str(), record->style, record->x,
+                           record->y, std::max(1, std::abs(record->width)),
                            std::max(1, std::abs(record->height)), record->parent, record->menu,
                            record->instance, const_cast<GameWindowRecord*>(record), procedure);
     }
@@ -215,8 +218,8 @@ GameWindow* Create(ImageBank* context, const GameWindowRecord* record, bool wide
     window->maxClientWidth = MaximumFrom(record->maxWidth, window->nonClientWidth, client.right);
     window->maxClientHeight =
         MaximumFrom(record->maxHeight, window->nonClientHeight, client.bottom);
-    if (created) plat::SetMaximumClientSize(window->window, window->maxClientWidth,
-                                            window->maxClientHeight);
+    if (created)
+      plat::SetMaximumClientSize(window->window, window->maxClientWidth, window->maxClientHeight);
   }
 
   // 6. A created window keeps its context.
@@ -241,7 +244,8 @@ void RefreshKeptDC(GameWindow* window) {
   if (!window->dc) return;
   plat::ReleaseDC(window->window, window->dc);
   window->dc = plat::GetDC(window->window);
-  if (window->dc && window->selectedPalette) plat::SelectPalette(window->dc, window->selectedPalette, 0);
+  if (window->dc && window->selectedPalette)
+    plat::SelectPalette(window->dc, window->selectedPalette, 0);
 }
 
 GameWindow* TakePendingObject() {
@@ -313,8 +317,8 @@ void DestroyGameWindow(GameWindow* window) {
   if (window->dc) plat::ReleaseDC(handle, window->dc);
   const bool own = !(window->flags & (kGameWindowAdopted | kGameWindowExisting));
   const bool mdiChild = (window->flags & kGameWindowMdiChild) != 0;
-  if (plat::IsWindow(handle) && plat::GetWindowWord(handle, 0) ==
-                                    reinterpret_cast<std::intptr_t>(window))
+  if (plat::IsWindow(handle) &&
+      plat::GetWindowWord(handle, 0) == reinterpret_cast<std::intptr_t>(window))
     plat::SetWindowWord(handle, 0, 0);
   Free(window);
   if (!own || !plat::IsWindow(handle)) return;

@@ -44,7 +44,7 @@ struct GameWindow {
   std::uint16_t sizingGuard;  // set while the size handler resizes the window itself
 
   // Back buffer and sprite display.
-  HDC backBufferDC;             // 0 when none
+  HDC backBufferDC;              // 0 when none
   std::int32_t backBufferBound;  // -1 while a back buffer is attached, else 0
   HPALETTE backBufferPrevPalette;
   cSurfaceObject* backBuffer;
@@ -86,8 +86,8 @@ struct GameWindow {
   LayerRecord* layers;
   cSurfaceObject* layerSurface;
 
-  std::int32_t backgroundMode;  // 2: opaque
-  std::int32_t rasterOp;        // 13: copy pen
+  std::int32_t backgroundMode;    // 2: opaque
+  std::int32_t rasterOp;          // 13: copy pen
   std::uint32_t lastPresentTime;  // milliseconds of the platform clock
   std::int32_t kind;
   void* workBlock;

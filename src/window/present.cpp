@@ -94,9 +94,8 @@ RECT Intersect(const RECT& a, const RECT& b) {
 bool Empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
 
 bool Stretches(const GameWindow* window, const RECT& client) {
-  return (window->flags & kGameWindowStretch) &&
-         (client.right != window->backBuffer->GetWidth() ||
-          client.bottom != window->backBuffer->GetHeight());
+  return (window->flags & kGameWindowStretch) && (client.right != window->backBuffer->GetWidth() ||
+                                                  client.bottom != window->backBuffer->GetHeight());
 }
 
 // Copies the rectangles (client coordinates, already limited) and pushes them.
@@ -165,8 +164,7 @@ int PresentWindow(GameWindow* window) {
     shown = StretchAll(window, client);
   } else if (window->dirtyRects) {
     const DirtyRectList& list = *window->dirtyRects;
-    shown = CopyRects(window, client, list.rects,
-                      std::clamp(list.count, 0, kDirtyRectCapacity));
+    shown = CopyRects(window, client, list.rects, std::clamp(list.count, 0, kDirtyRectCapacity));
   }
   if (window->dirtyRects) window->dirtyRects->count = 0;
   return shown ? 1 : 0;
@@ -189,8 +187,7 @@ struct MINMAXINFO {
   POINT reserved, maxSize, maxPosition, minTrackSize, maxTrackSize;
 };
 
-std::intptr_t Default(GameWindow* window, HWND hwnd, UINT message, WPARAM wParam,
-                      LPARAM lParam) {
+std::intptr_t Default(GameWindow* window, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (window && (window->flags & kGameWindowMdiFrame) && !(window->flags & kGameWindowMdiChild))
     return plat::DefFrameProc(hwnd, window->mdiClient, message, wParam, lParam);
   bool mdiChild = window && (window->flags & kGameWindowMdiChild);
@@ -213,10 +210,10 @@ std::intptr_t Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       if ((window->flags & kGameWindowMdiFrame) && !(window->flags & kGameWindowMdiChild)) {
         const auto* create = reinterpret_cast<const plat::CREATESTRUCT*>(lParam);
         plat::CLIENTCREATESTRUCT client{nullptr, 50};
-        window->mdiClient = plat::CreateWindowEx(
-            0, "mdiclient", nullptr, 0x52300000, 0, 0, 600, 400, hwnd,
-            reinterpret_cast<HMENU>(std::uintptr_t{1}), create ? create->instance : nullptr,
-            &client, nullptr);
+        window->mdiClient =
+            plat::CreateWindowEx(0, "mdiclient", nullptr, 0x52300000, 0, 0, 600, 400, hwnd,
+                                 reinterpret_cast<HMENU>(std::uintptr_t{1}),
+                                 create ? create->instance : nullptr, &client, nullptr);
         if (!window->mdiClient) return -1;
       }
       return 0;
@@ -283,8 +280,7 @@ std::intptr_t Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-std::intptr_t GameWindowProc(HWND hwnd, UINT message, std::uintptr_t wParam,
-                             std::intptr_t lParam) {
+std::intptr_t GameWindowProc(HWND hwnd, UINT message, std::uintptr_t wParam, std::intptr_t lParam) {
   return Procedure(hwnd, message, wParam, lParam);
 }
 

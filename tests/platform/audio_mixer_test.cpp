@@ -275,8 +275,8 @@ TEST(MixerSdlOutput, TheCallbackCarriesTheSoundFromItsFirstFrame) {
   EXPECT_EQ((first - s.begin()) % 1024, 0) << "the sound starts at the start of a period";
   ASSERT_GE(s.end() - first, std::ptrdiff_t(data.size()));
   EXPECT_TRUE(std::equal(data.begin(), data.end(), first));
-  EXPECT_TRUE(std::all_of(first + std::ptrdiff_t(data.size()), s.end(),
-                          [](int v) { return v == 0; }));
+  EXPECT_TRUE(
+      std::all_of(first + std::ptrdiff_t(data.size()), s.end(), [](int v) { return v == 0; }));
 }
 
 // ---- kernels --------------------------------------------------------------------------------
@@ -285,7 +285,7 @@ TEST(MixKernels, VectorFormsMatchTheScalarOneAtEveryLengthAndGain) {
   std::mt19937 rng(1234);
   std::uniform_int_distribution<int> sample(-32768, 32767);
   std::uniform_int_distribution<std::int32_t> sum(-3000000, 3000000);
-  const std::int32_t gains[][2] = {{0, 0},     {32768, 32768}, {1, 32767},
+  const std::int32_t gains[][2] = {{0, 0},      {32768, 32768}, {1, 32767},
                                    {16385, 20}, {32768, 0},     {12345, 30001}};
   for (vexa::SimdLevel level : testsupport::SupportedVectorLevels()) {
     const audio::MixKernels& k = audio::MixKernelsAt(level);

@@ -288,9 +288,9 @@ TEST_F(DrawTextLayout, LinesWordBreakAndTabs) {
   EXPECT_EQ(r.bottom - r.top, 3 * h_);
   // A 1-pixel box still terminates: one character per line at least.
   RECT thin{0, 0, 1, 10};
-  const int height = plat::DrawTextExW(s_.dc, u"abc", 3, &thin,
-                                       plat::DT_WORDBREAK | plat::DT_EDITCONTROL | plat::DT_CALCRECT,
-                                       nullptr);
+  const int height =
+      plat::DrawTextExW(s_.dc, u"abc", 3, &thin,
+                        plat::DT_WORDBREAK | plat::DT_EDITCONTROL | plat::DT_CALCRECT, nullptr);
   EXPECT_EQ(height, 3 * h_);
   // Tabs: to the next multiple of 8 (default) or of the given length in average widths.
   r = Calc(u"ab\tc", 40, plat::DT_EXPANDTABS);
@@ -321,7 +321,7 @@ TEST_F(DrawTextLayout, PrefixesAndEllipses) {
   EXPECT_EQ(Calc(u"&File", 40, 0).right - 5, 4 * w_);
   EXPECT_EQ(Calc(u"a&&b", 40, 0).right - 5, 3 * w_);
   EXPECT_EQ(Calc(u"&File", 40, plat::DT_NOPREFIX).right - 5, 5 * w_);
-  EXPECT_EQ(Calc(u"abcdefghij", 6, plat::DT_END_ELLIPSIS).right - 5, 6 * w_);  // "abc..."
+  EXPECT_EQ(Calc(u"abcdefghij", 6, plat::DT_END_ELLIPSIS).right - 5, 6 * w_);    // "abc..."
   EXPECT_EQ(Calc(u"ab cdefghij", 8, plat::DT_WORD_ELLIPSIS).right - 5, 5 * w_);  // "ab..."
   // Path ellipsis keeps the last component: ".../file" in 12.
   EXPECT_EQ(Calc(u"/usr/local/share/file", 12, plat::DT_PATH_ELLIPSIS).right - 5, 12 * w_);

@@ -33,13 +33,13 @@ void Put32(std::vector<std::uint8_t>& v, std::uint32_t x) {
 // change to 240 a minute, then a quarter more (1000 ms + 250 ms); running status throughout.
 std::vector<std::uint8_t> TwoTempos() {
   const std::vector<std::uint8_t> track = {
-      0x00, 0x90, 60, 100,         // note on
-      0x81, 0x40, 60, 0,           // 192 ticks later, running status note off
-      0x00, 0xFF, 0x51, 3, 0x03, 0xD0, 0x90,  // tempo 250000
-      0x60, 0xC0, 5,               // 96 ticks later, program change
+      0x00, 0x90, 60,   100,                    // note on
+      0x81, 0x40, 60,   0,                      // 192 ticks later, running status note off
+      0x00, 0xFF, 0x51, 3,   0x03, 0xD0, 0x90,  // tempo 250000
+      0x60, 0xC0, 5,                            // 96 ticks later, program change
       0x00, 0xFF, 0x2F, 0};
-  std::vector<std::uint8_t> f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
-                                 'M', 'T', 'r', 'k'};
+  std::vector<std::uint8_t> f = {'M', 'T', 'h', 'd', 0,  0,   0,   6,   0,
+                                 0,   0,   1,   0,   96, 'M', 'T', 'r', 'k'};
   Put32(f, std::uint32_t(track.size()));
   f.insert(f.end(), track.begin(), track.end());
   return f;

@@ -103,8 +103,8 @@ TEST(PlatformMessages, PumpTurnsEventsIntoMessagesForTheRightWindow) {
 TEST(PlatformMessages, DialogKeyHookForwardsKeysToTheParentWhileCounted) {
   HWND dialog = plat::CreateWindowEx(0, "rec", "dialog", 0, 0, 0, 100, 100, nullptr, nullptr,
                                      nullptr, nullptr, &Recorder);
-  HWND control = plat::CreateWindowEx(0, "rec", "control", plat::WS_CHILD | plat::WS_VISIBLE, 0,
-                                      0, 20, 20, dialog, nullptr, nullptr, nullptr, &Recorder);
+  HWND control = plat::CreateWindowEx(0, "rec", "control", plat::WS_CHILD | plat::WS_VISIBLE, 0, 0,
+                                      20, 20, dialog, nullptr, nullptr, nullptr, &Recorder);
   const std::uintptr_t hook = InstallDialogKeyHook();
   ASSERT_NE(hook, 0u);
   EXPECT_EQ(InstallDialogKeyHook(), hook);
@@ -112,7 +112,7 @@ TEST(PlatformMessages, DialogKeyHookForwardsKeysToTheParentWhileCounted) {
   plat::PostMessage(control, plat::WM_KEYDOWN, 'A', 0x1E0001);
   plat::PostMessage(control, plat::WM_CHAR, 'a', 0);
   plat::PumpMessages(plat::MSGF_DIALOGBOX);  // the dialog's modal loop
-  plat::PumpMessages();                        // delivers what the hook posted
+  plat::PumpMessages();                      // delivers what the hook posted
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[0].window, control);
   EXPECT_EQ(seen[0].message, plat::WM_CHAR);

@@ -22,8 +22,7 @@ constexpr COLORREF kBackground = 0x000000;
 std::unique_ptr<cSurfaceObject> TextSurface(int width = 160, int height = 40, int depth = 32) {
   auto like = testsupport::MakeSurface(depth, 1, 1);
   auto object = std::make_unique<cSurfaceObject>();
-  object->SetImplementation(
-      vexa::cContextBufferSurface::Make(like->implementation, width, height));
+  object->SetImplementation(vexa::cContextBufferSurface::Make(like->implementation, width, height));
   object->FillColor(kBackground);
   return object;
 }

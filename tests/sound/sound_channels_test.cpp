@@ -148,8 +148,9 @@ TEST_F(BankSounds, WaveInformationStaysWithinTheEntry) {
     SoundWaveInfo untouched{};
     EXPECT_EQ(GetSoundWaveInfo(bank_, n, &untouched), 0);
   }
-  EXPECT_EQ(GetSoundWaveInfo(bank_, AddSound(bank_, kSoundTypeMidi, "m", wav_.data(),
-                                             int(wav_.size())), &info), 0);
+  EXPECT_EQ(GetSoundWaveInfo(
+                bank_, AddSound(bank_, kSoundTypeMidi, "m", wav_.data(), int(wav_.size())), &info),
+            0);
 }
 
 TEST_F(BankSounds, CompressedEntriesExpandOnceAndBadOnesFailThePlay) {
@@ -167,8 +168,8 @@ TEST_F(BankSounds, CompressedEntriesExpandOnceAndBadOnesFailThePlay) {
   std::vector<BYTE> broken = packed;
   broken[broken.size() / 2] ^= 0x55;
   for (const auto& bad : {liar, broken, std::vector<BYTE>{1, 0}}) {
-    const int n = AddSound(bank_, kSoundTypeWave | kSoundEntryCompressed, "bad", bad.data(),
-                           int(bad.size()));
+    const int n =
+        AddSound(bank_, kSoundTypeWave | kSoundEntryCompressed, "bad", bad.data(), int(bad.size()));
     EXPECT_EQ(Play(manager_, bank_, n, nullptr, 0, 1, 0), -1);
     EXPECT_EQ(GetEntry(bank_, kListSounds, n)->dataSize, bad.size());  // unchanged
   }
@@ -243,7 +244,7 @@ TEST_F(BankSounds, MasterAndChannelValuesCombine) {
   EXPECT_EQ(In(2)->m_volume, 300);
   EXPECT_EQ(GetSoundVolume(bank_, kSoundSample, a), 60);
   SetChannelVolume(bank_, 2, 500);
-  EXPECT_EQ(GetChannelVolume(bank_, 2), 100);  // clamped
+  EXPECT_EQ(GetChannelVolume(bank_, 2), 100);      // clamped
   EXPECT_EQ(GetChannelFrequency(bank_, 2), 1000);  // the sound's own rate
   SetChannelFrequency(bank_, 2, 2000);
   EXPECT_EQ(GetSoundFrequency(bank_, kSoundSample, a), 2000);
@@ -260,7 +261,7 @@ TEST_F(BankSounds, PauseResumeAndPositions) {
   EXPECT_EQ(IsSoundPaused(bank_, a), 1);
   EXPECT_EQ(IsChannelPaused(bank_, 1), 1);
   EXPECT_EQ(IsSoundPlaying(bank_, a), 1);  // paused counts as playing
-  audio::Pump(250);  // nothing moves while paused
+  audio::Pump(250);                        // nothing moves while paused
   EXPECT_EQ(ResumeChannel(bank_, 1), 1);
   EXPECT_EQ(GetChannelPositionMs(bank_, 1), 250);
   EXPECT_EQ(IsSoundPaused(bank_, a), 0);
@@ -273,7 +274,7 @@ TEST_F(BankSounds, PauseResumeAndPositions) {
 TEST_F(BankSounds, LoopCountsPlayTheSoundThatOften) {
   const int a = AddWave("a");
   ASSERT_EQ(Play(manager_, bank_, a, nullptr, kPlayLoopCount, 3, 1), 0);
-  EXPECT_EQ(In(1)->GetLoopsLeft(), 2);  // two more after the one under way
+  EXPECT_EQ(In(1)->GetLoopsLeft(), 2);                       // two more after the one under way
   ASSERT_EQ(Play(manager_, bank_, a, nullptr, 0, 3, 2), 0);  // count ignored without 0x10
   EXPECT_EQ(In(2)->IsLooping(), 0);
 }
@@ -363,11 +364,13 @@ TEST_F(BankSounds, MusicPausesAndResumesWhereItWas) {
   plat::midi::GetPositionMs(int(bank_->music.device), &at);
   EXPECT_EQ(at, 400u);
   // Kept music is not replaced without force; a missing file answers its error.
-  ASSERT_EQ(Play(manager_, bank_, Name(path.c_str()), nullptr, kPlayByName | kPlayKeep | 2 << 16,
-                 1, 0), 0);
+  ASSERT_EQ(
+      Play(manager_, bank_, Name(path.c_str()), nullptr, kPlayByName | kPlayKeep | 2 << 16, 1, 0),
+      0);
   EXPECT_EQ(Play(manager_, bank_, Name(path.c_str()), nullptr, kPlayByName | 2 << 16, 1, 0), -1);
-  EXPECT_EQ(Play(manager_, bank_, Name("/none.mid"), nullptr, kPlayByName | kPlayForce | 2 << 16,
-                 1, 0), plat::midi::kErrorFileNotFound);
+  EXPECT_EQ(
+      Play(manager_, bank_, Name("/none.mid"), nullptr, kPlayByName | kPlayForce | 2 << 16, 1, 0),
+      plat::midi::kErrorFileNotFound);
   EXPECT_EQ(bank_->music.device, -1);
 }
 

@@ -24,8 +24,7 @@ int PlaneBit(GameWindow* w, int plane, int x, int y) {  // plane pixels, no clip
 int RandomImage(Scene& scene, int width, int height, std::mt19937& rng) {
   std::vector<std::uint32_t> pixels(static_cast<size_t>(width * height));
   for (auto& p : pixels) p = (rng() % 3) ? 0x00123456u : 0x00FF00u;
-  return AddImage(scene.bank.get(), width, height, 3, 3, 0, 0, 0x00FF00, 8, pixels.data(),
-                  nullptr);
+  return AddImage(scene.bank.get(), width, height, 3, 3, 0, 0, 0x00FF00, 8, pixels.data(), nullptr);
 }
 
 TEST(CollisionMap, CreateRoundsToWholeColumnsAndFailsInsteadOfWrapping) {
@@ -155,8 +154,8 @@ TEST(CollisionMap, TopEdgeCopiesSixRowsFromTheFirstSolidPixel) {
   for (int y = 2; y < 12; ++y) pixels[static_cast<size_t>(y * 3)] = 0x112233;
   for (int y = 1; y < 12; ++y)
     if (y != 4) pixels[static_cast<size_t>(y * 3 + 1)] = 0x112233;
-  const int image = AddImage(scene.bank.get(), 3, 12, 0, 0, 0, 0, 0x00FF00, 8, pixels.data(),
-                             nullptr);
+  const int image =
+      AddImage(scene.bank.get(), 3, 12, 0, 0, 0, 0, 0x00FF00, 8, pixels.data(), nullptr);
   FillCollisionMapRect(w, 0, 0, 63, 63, 2);  // top-edge plane all set: copies clear bits too
   ASSERT_EQ(StampTopEdgeInMap(w, image, 10, 20), 1);
   for (int y = 18; y < 34; ++y) {

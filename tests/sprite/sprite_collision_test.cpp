@@ -64,8 +64,8 @@ TEST(SpriteCollisionPoint, EveryPixelOfTheRectangleAndItsRingAnswersAsDrawn) {
       for (int x = r.left - 1; x <= r.right; ++x) {
         const bool hit = FindSpriteAtPoint(w, d.sprite, -1, x, y, kCollideOnlyThis) != nullptr;
         lit += d.Lit(x, y);
-        EXPECT_EQ(hit, d.Lit(x, y)) << "angle " << pose.angle << " scale " << pose.scale << " at "
-                                    << x << "," << y;
+        EXPECT_EQ(hit, d.Lit(x, y))
+            << "angle " << pose.angle << " scale " << pose.scale << " at " << x << "," << y;
         // The walk finds the same sprite (it is the only one).
         EXPECT_EQ(FindSpriteAtPoint(w, nullptr, -1, x, y, 0) == d.sprite, d.Lit(x, y));
       }
@@ -99,7 +99,7 @@ TEST(SpriteCollisionPair, AnswersEqualTheAndOfTheDrawings) {
   struct Case {
     Pose still, moving;
   };
-  const Case cases[] = {{{0, 1}, {0, 1}},   {{90, 1}, {0, 1}},  {{0, 1}, {180, 1}},
+  const Case cases[] = {{{0, 1}, {0, 1}},    {{90, 1}, {0, 1}}, {{0, 1}, {180, 1}},
                         {{270, 1}, {90, 1}}, {{0, 2}, {0, 1}},  {{0, 1}, {0, 3}},
                         {{0, 3}, {0, 1}},    {{0, 1}, {0, 2}}};
   for (const Case c : cases) {
@@ -108,17 +108,17 @@ TEST(SpriteCollisionPair, AnswersEqualTheAndOfTheDrawings) {
     Drawn moving(60, 50, c.moving, 5, 4);
     const Pixels movingSet = moving.Set();
     GameWindow* w = still.scene.w();
-    Sprite* mover = CreateSprite(w, 0, 0, still.scene.AddBox(11, 9, kRed, 5, 4), 1, 0, 0,
-                                 kSpriteCollides, 5);
+    Sprite* mover =
+        CreateSprite(w, 0, 0, still.scene.AddBox(11, 9, kRed, 5, 4), 1, 0, 0, kSpriteCollides, 5);
     const int image = static_cast<int>(mover->currentImage);
     int hits = 0;
     for (int dy = -30; dy <= 30; ++dy)
       for (int dx = -40; dx <= 40; ++dx) {
         bool expected = false;
-        for (const auto& p : movingSet) expected |= stillSet.count({p.first + dx, p.second + dy}) > 0;
-        const Sprite* found = FindCollidingSprite(w, mover, image, 60 + dx, 50 + dy,
-                                                  c.moving.angle, c.moving.scale, c.moving.scale,
-                                                  0, 0);
+        for (const auto& p : movingSet)
+          expected |= stillSet.count({p.first + dx, p.second + dy}) > 0;
+        const Sprite* found = FindCollidingSprite(w, mover, image, 60 + dx, 50 + dy, c.moving.angle,
+                                                  c.moving.scale, c.moving.scale, 0, 0);
         hits += expected;
         ASSERT_EQ(found == still.sprite, expected)
             << "still " << c.still.angle << "/" << c.still.scale << " moving " << c.moving.angle
@@ -287,8 +287,8 @@ std::intptr_t OwnerCallback(Sprite*, int code, std::intptr_t kind) {
 
 TEST(SpriteCollisionRules, OwnerDrawnAndBoxOnlySprites) {
   Board b;
-  Sprite* owner = CreateOwnerDrawnSprite(b.w(), 30, 30, 34, 34, 1, 0, 0, kSpriteCollides, 1,
-                                         OwnerCallback);
+  Sprite* owner =
+      CreateOwnerDrawnSprite(b.w(), 30, 30, 34, 34, 1, 0, 0, kSpriteCollides, 1, OwnerCallback);
   Sprite* boxOnly = b.Add(60, 30, b.hollow, 1, kSpriteCollides | kSpriteBoxOnly);
   Sprite* mover = b.Add(0, 0, b.box);
   EXPECT_NE(GetSpriteMask(b.w(), owner, 0, 0), nullptr);

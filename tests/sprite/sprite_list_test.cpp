@@ -293,28 +293,47 @@ TEST(SpriteList, RandomOperationsKeepHeapAndOrder) {
     const int op = static_cast<int>(rng() % 12);
     if (live.empty() || op == 0) {
       if (Sprite* s = CreateSprite(w, static_cast<int>(rng() % 64), 0, 0,
-                                   static_cast<int>(rng() % 3), static_cast<int>(rng() % 4) - 2,
-                                   0, (rng() & 1) ? kSpriteSortsFirst : 0, 0))
+                                   static_cast<int>(rng() % 3), static_cast<int>(rng() % 4) - 2, 0,
+                                   (rng() & 1) ? kSpriteSortsFirst : 0, 0))
         live.push_back(s);
       continue;
     }
     Sprite* s = pick();
     Sprite* o = pick();
     switch (op) {
-      case 1: SpriteToBack(w, s); break;
-      case 2: SpriteToFront(w, s); break;
-      case 3: MoveSpriteBehind(w, s, o); break;
-      case 4: MoveSpriteInFront(w, s, o); break;
-      case 5: MoveSpriteAcross(w, s, o); break;
-      case 6: SwapSprites(w, s, o); break;
-      case 7: SetSpriteLayer(w, s, static_cast<int>(rng() % 3)); break;
-      case 8: MoveSpriteRunBehind(w, o->layerKey == s->layerKey ? s : o, o); break;
-      case 9: MoveSpriteRunInFront(w, s, s->Next() ? s->Next() : s); break;
+      case 1:
+        SpriteToBack(w, s);
+        break;
+      case 2:
+        SpriteToFront(w, s);
+        break;
+      case 3:
+        MoveSpriteBehind(w, s, o);
+        break;
+      case 4:
+        MoveSpriteInFront(w, s, o);
+        break;
+      case 5:
+        MoveSpriteAcross(w, s, o);
+        break;
+      case 6:
+        SwapSprites(w, s, o);
+        break;
+      case 7:
+        SetSpriteLayer(w, s, static_cast<int>(rng() % 3));
+        break;
+      case 8:
+        MoveSpriteRunBehind(w, o->layerKey == s->layerKey ? s : o, o);
+        break;
+      case 9:
+        MoveSpriteRunInFront(w, s, s->Next() ? s->Next() : s);
+        break;
       case 10:
         DeleteSprite(w, s);
         live.erase(std::find(live.begin(), live.end(), s));
         break;
-      default: break;
+      default:
+        break;
     }
     CheckOrder(scene.w()->spriteHeap);
   }

@@ -32,7 +32,8 @@ void ModelRebuild(std::set<std::pair<Sprite*, Sprite*>>& pairs, const std::vecto
                   std::max(cur.right, pend.right), std::max(cur.bottom, pend.bottom)};
   for (Sprite* o : all) {
     if (o == s) continue;
-    const bool meets = Meet(area, Ringed(o->current.rect, o)) || Meet(area, Ringed(o->pending.rect, o));
+    const bool meets =
+        Meet(area, Ringed(o->current.rect, o)) || Meet(area, Ringed(o->pending.rect, o));
     const auto key = std::minmax(s, o);
     if (meets)
       pairs.insert(key);
@@ -67,8 +68,8 @@ TEST(SpriteOverlap, IndexedListsEqualTheScanningRebuild) {
   for (int step = 0; step < 3000; ++step) {
     const int op = static_cast<int>(rng() % 10);
     if (all.size() < 20 || op == 0) {
-      Sprite* s = CreateSprite(w, coordinate(), coordinate(), rng() % 4 ? small : large, 0, 0, 0,
-                               0, 0);
+      Sprite* s =
+          CreateSprite(w, coordinate(), coordinate(), rng() % 4 ? small : large, 0, 0, 0, 0, 0);
       if (!s) continue;
       all.push_back(s);
       ModelRebuild(model, all, s);

@@ -22,7 +22,9 @@ using spritetest::Scene;
 void Pattern(cSurfaceObject& s) {
   for (int y = 0; y < s.GetHeight(); ++y)
     for (int x = 0; x < s.GetWidth(); ++x)
-      s.SetPixelColor(x, y, static_cast<COLORREF>(((x * 7) & 0xFF) | (((y * 5) & 0xFF) << 8) | ((((x ^ y) * 3) & 0xFF) << 16)));
+      s.SetPixelColor(x, y,
+                      static_cast<COLORREF>(((x * 7) & 0xFF) | (((y * 5) & 0xFF) << 8) |
+                                            ((((x ^ y) * 3) & 0xFF) << 16)));
 }
 
 std::vector<std::uint32_t> Raw(cSurfaceObject& s) {
@@ -103,9 +105,9 @@ TEST_P(IncrementalRedraw, EqualsDrawingFromScratch) {
   std::mt19937 rng(static_cast<unsigned>(p.depth * 10 + p.privateSaves));
   std::vector<int> images;
   for (int i = 0; i < 6; ++i)
-    images.push_back(scene.AddBox(4 + static_cast<int>(rng() % 30), 4 + static_cast<int>(rng() % 24),
-                                  rng() & 0xFFFFFF, static_cast<int>(rng() % 4),
-                                  static_cast<int>(rng() % 4)));
+    images.push_back(scene.AddBox(4 + static_cast<int>(rng() % 30),
+                                  4 + static_cast<int>(rng() % 24), rng() & 0xFFFFFF,
+                                  static_cast<int>(rng() % 4), static_cast<int>(rng() % 4)));
   std::vector<Sprite*> live;
   auto position = [&] { return static_cast<int>(rng() % 200) - 25; };
   auto anyImage = [&] { return images[rng() % images.size()]; };
@@ -120,9 +122,9 @@ TEST_P(IncrementalRedraw, EqualsDrawingFromScratch) {
     for (int c = 0; c < changes; ++c) {
       const int op = static_cast<int>(rng() % 16);
       if (live.size() < 6 || op == 0) {
-        Sprite* s = CreateSprite(w, position(), position(), anyImage(), static_cast<int>(rng() % 3),
-                                 static_cast<int>(rng() % 5), 0,
-                                 rng() % 5 == 0 ? kSpriteRetained : 0, 0);
+        Sprite* s =
+            CreateSprite(w, position(), position(), anyImage(), static_cast<int>(rng() % 3),
+                         static_cast<int>(rng() % 5), 0, rng() % 5 == 0 ? kSpriteRetained : 0, 0);
         if (s) live.push_back(s);
         continue;
       }
@@ -136,14 +138,22 @@ TEST_P(IncrementalRedraw, EqualsDrawingFromScratch) {
                        s->pending.y + static_cast<int>(rng() % 21) - 10,
                        rng() % 4 ? s->pendingImage : anyImage());
           break;
-        case 4: ShowSprite(w, s, static_cast<int>(rng() & 1)); break;
+        case 4:
+          ShowSprite(w, s, static_cast<int>(rng() & 1));
+          break;
         case 5:
           KillSprite(w, s);
           live.erase(std::find(live.begin(), live.end(), s));
           break;
-        case 6: SpriteToFront(w, s); break;
-        case 7: MoveSpriteAcross(w, s, o); break;
-        case 8: SwapSprites(w, s, o); break;
+        case 6:
+          SpriteToFront(w, s);
+          break;
+        case 7:
+          MoveSpriteAcross(w, s, o);
+          break;
+        case 8:
+          SwapSprites(w, s, o);
+          break;
         case 9: {
           const std::uint32_t ink = inks[rng() % 6];
           SetSpriteInk(w, s, ink, (ink & 0xFFF) == kEffectSemiTransparent ? (rng() % 3) * 64 : 0);
@@ -152,10 +162,17 @@ TEST_P(IncrementalRedraw, EqualsDrawingFromScratch) {
         case 10:
           SetSpriteScale(w, s, rng() % 2 ? 1.5f : 1.0f, rng() % 2 ? 0.5f : 1.0f, 0);
           break;
-        case 11: SetSpriteAngle(w, s, static_cast<float>(rng() % 8) * 45.0f + 7.0f * (rng() % 2), 0); break;
-        case 12: SetSpriteState(w, s, rng() % 2 ? 0 : 2); break;
-        case 13: SetSpriteLayer(w, s, static_cast<int>(rng() % 3)); break;
-        default: break;
+        case 11:
+          SetSpriteAngle(w, s, static_cast<float>(rng() % 8) * 45.0f + 7.0f * (rng() % 2), 0);
+          break;
+        case 12:
+          SetSpriteState(w, s, rng() % 2 ? 0 : 2);
+          break;
+        case 13:
+          SetSpriteLayer(w, s, static_cast<int>(rng() % 3));
+          break;
+        default:
+          break;
       }
     }
     const std::vector<std::uint32_t> before = Raw(*scene.buffer);
@@ -175,7 +192,8 @@ TEST_P(IncrementalRedraw, EqualsDrawingFromScratch) {
     for (size_t i = 0; i < after.size(); ++i)
       if (after[i] != before[i]) {
         const int x = static_cast<int>(i) % width, y = static_cast<int>(i) / width;
-        ASSERT_TRUE(InDirty(scene.dirty(), x, y)) << "frame " << frame << " pixel " << x << "," << y;
+        ASSERT_TRUE(InDirty(scene.dirty(), x, y))
+            << "frame " << frame << " pixel " << x << "," << y;
       }
     // What the window shows after presenting the dirty rectangles is the back buffer.
     PresentWindow(w);
@@ -184,7 +202,8 @@ TEST_P(IncrementalRedraw, EqualsDrawingFromScratch) {
         for (int x = 0; x < width; ++x) {
           const COLORREF c = testsupport::Read(*scene.buffer, x, y);
           const std::uint32_t rgb = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
-          ASSERT_EQ(FramePixel(w->window, x, y), rgb) << "frame " << frame << " at " << x << "," << y;
+          ASSERT_EQ(FramePixel(w->window, x, y), rgb)
+              << "frame " << frame << " at " << x << "," << y;
         }
   }
 }
@@ -239,8 +258,8 @@ TEST(SpriteRedraw, OwnerDrawnCallbackOrder) {
   EXPECT_EQ(calls, (std::vector<int>{kSpriteSave, kSpriteDraw}));
   SetSpriteRect(w, s, 10, 10, 30, 30);
   scene.Frame();
-  EXPECT_EQ(calls, (std::vector<int>{kSpriteSave, kSpriteDraw, kSpriteErase, kSpriteSave,
-                                     kSpriteDraw}));
+  EXPECT_EQ(calls,
+            (std::vector<int>{kSpriteSave, kSpriteDraw, kSpriteErase, kSpriteSave, kSpriteDraw}));
   EXPECT_EQ(s->current.rect.right, 30);
   DeleteSprite(w, s);
   EXPECT_EQ(calls.back(), kSpriteDeleting);

@@ -14,8 +14,8 @@
 
 #include "platform/window/window.h"
 #include "support/bank_fixture.h"
-#include "window/window_test_support.h"
 #include "window/game_window.h"
+#include "window/window_test_support.h"
 
 namespace spritetest {
 

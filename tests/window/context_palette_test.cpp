@@ -15,8 +15,8 @@ LOGPALETTE256 Ramp(int shift) {
   p.palVersion = 0x300;
   p.palNumEntries = 256;
   for (int i = 0; i < 256; ++i)
-    p.palPalEntry[i] = PALETTEENTRY{static_cast<BYTE>((i + shift) & 0xFF),
-                                    static_cast<BYTE>(i), static_cast<BYTE>(255 - i), 0};
+    p.palPalEntry[i] = PALETTEENTRY{static_cast<BYTE>((i + shift) & 0xFF), static_cast<BYTE>(i),
+                                    static_cast<BYTE>(255 - i), 0};
   return p;
 }
 
@@ -65,8 +65,8 @@ TEST_F(WindowTest, SettingTheContextsOwnPaletteAgainKeepsIt) {
   ASSERT_EQ(SetContextPalette(bank, nullptr, bank->palette), 1);
   EXPECT_EQ(bank->palette, palette);
   EXPECT_EQ(bank->palette->refCount, refs);
-  EXPECT_EQ(GetContextPaletteColor(bank, 3, 10), static_cast<COLORREF>(11 | (10 << 8) |
-                                                                        (245 << 16)));
+  EXPECT_EQ(GetContextPaletteColor(bank, 3, 10),
+            static_cast<COLORREF>(11 | (10 << 8) | (245 << 16)));
 }
 
 TEST_F(WindowTest, SetUpdatesWindowsOfTheOldHandleSelectUpdatesAll) {
@@ -99,8 +99,8 @@ TEST_F(WindowTest, SetUpdatesWindowsOfTheOldHandleSelectUpdatesAll) {
   ASSERT_EQ(SetContextPalette(bank, second, nullptr), 1);
   EXPECT_EQ(a->selectedPalette, second);
   EXPECT_EQ(b->selectedPalette, other);
-  EXPECT_EQ(GetContextPaletteColor(bank, 3, 20), static_cast<COLORREF>(24 | (20 << 8) |
-                                                                        (235 << 16)));
+  EXPECT_EQ(GetContextPaletteColor(bank, 3, 20),
+            static_cast<COLORREF>(24 | (20 << 8) | (235 << 16)));
   HPALETTE third = plat::CreatePalette(AsRecord(Ramp(5)));
   ASSERT_EQ(SelectContextPalette(bank, third), 1);
   EXPECT_EQ(a->selectedPalette, third);

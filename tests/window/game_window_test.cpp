@@ -251,8 +251,7 @@ TEST_F(WindowTest, EraseAndPaintDrawFromTheBackBufferOrTheBrush) {
   ASSERT_TRUE(IsValidWindowObject(w));
   FillFrame(w->window, 0x123456);
   HDC dc = plat::GetDC(w->window);
-  EXPECT_EQ(plat::SendMessage(w->window, plat::WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0),
-            1);
+  EXPECT_EQ(plat::SendMessage(w->window, plat::WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
   plat::ReleaseDC(w->window, dc);
   EXPECT_EQ(FramePixel(w->window, 10, 10), 0u);
 

@@ -134,8 +134,7 @@ TEST_F(WindowTest, StretchedPresentScalesTheWholeBuffer) {
   EXPECT_TRUE(Same(pushed[0], RECT{0, 0, 640, 480}));
   for (int y = 0; y < 480; y += 7)
     for (int x = 0; x < 640; x += 5)
-      ASSERT_EQ(FramePixel(w->window, x, y), ((x / 2) * 256 + y / 2) & 0xFFFFFFu)
-          << x << "," << y;
+      ASSERT_EQ(FramePixel(w->window, x, y), ((x / 2) * 256 + y / 2) & 0xFFFFFFu) << x << "," << y;
   // At 1:1 the stretch flag copies dirty rectangles only.
   Presented q = MakePresented(bank, 100, 100, 100, 100, kGameWindowStretch);
   EXPECT_EQ(PresentWindow(q.window), 0);
@@ -192,8 +191,8 @@ TEST_F(WindowTest, DrawingHelpersMarkWhatTheyDraw) {
   RECT box = w->dirtyRects->rects[0];
   for (int i = 1; i < w->dirtyRects->count; ++i) {
     const RECT& s = w->dirtyRects->rects[i];
-    box = RECT{std::min(box.left, s.left), std::min(box.top, s.top),
-               std::max(box.right, s.right), std::max(box.bottom, s.bottom)};
+    box = RECT{std::min(box.left, s.left), std::min(box.top, s.top), std::max(box.right, s.right),
+               std::max(box.bottom, s.bottom)};
   }
   EXPECT_TRUE(Same(box, frameRect));
   ClearDirtyRects(w);
@@ -267,8 +266,7 @@ class BlankWaitTest : public WindowTest {
 
 TEST_F(BlankWaitTest, PollsUntilTheWindowsBottomOrAWrap) {
   // Lines climb past the window's bottom: one poll per line below it.
-  EXPECT_EQ(PresentAfter(10, {bottomLine - 30, bottomLine - 20, bottomLine - 10, bottomLine}),
-            3u);
+  EXPECT_EQ(PresentAfter(10, {bottomLine - 30, bottomLine - 20, bottomLine - 10, bottomLine}), 3u);
   EXPECT_EQ(ScriptedDisplay::reads, 4);
   EXPECT_EQ(ScriptedDisplay::blankWaits, 0);
   // A wrap to a smaller line ends the wait.

@@ -104,8 +104,7 @@ bool Gallery::Render() {
   canvas_->FillColor(kCanvasColor);
   tiles_.clear();
   cursorY_ = 8;
-  canvas_->DrawTextA("VEXA RENDERER GALLERY", -1, 8, cursorY_, 0, nullptr, 0x00FFFFFF,
-                     titleFont_);
+  canvas_->DrawTextA("VEXA RENDERER GALLERY", -1, 8, cursorY_, 0, nullptr, 0x00FFFFFF, titleFont_);
   cursorY_ += 2 * kGlyphHeight + 8;
   DrawEffectsSection(*this);
   DrawTransformSection(*this);

@@ -113,11 +113,10 @@ void DrawTextSection(Gallery& gallery) {
   int y = gallery.NextRow();
   gallery.Label(8, y, "TEXT: FACES, SIZES, STYLES, LAYOUT, EFFECTS AND PIXEL FORMATS");
   y += 16;
-  const Case cases[] = {{"faces", 32, Faces},     {"sizes", 32, Sizes},
-                        {"styles", 32, Styles},   {"layout", 32, Layout},
-                        {"effects", 32, Effects}, {"8-bit", 8, Formats},
-                        {"16-bit", 16, Formats},  {"24-bit", 24, Formats},
-                        {"15-bit", 15, Formats},  {"32-bit", 32, Formats}};
+  const Case cases[] = {{"faces", 32, Faces},    {"sizes", 32, Sizes},     {"styles", 32, Styles},
+                        {"layout", 32, Layout},  {"effects", 32, Effects}, {"8-bit", 8, Formats},
+                        {"16-bit", 16, Formats}, {"24-bit", 24, Formats},  {"15-bit", 15, Formats},
+                        {"32-bit", 32, Formats}};
   int x = 8, row = 0;
   for (const Case& c : cases) {
     if (x + kTileW > gallery.Canvas().GetWidth()) {

@@ -17,7 +17,8 @@ void AccumulateAvx2(std::int32_t* acc, const std::int16_t* src, std::size_t fram
   for (; i + 8 <= frames; i += 8) {
     auto* a = reinterpret_cast<__m256i*>(acc + 2 * i);
     _mm256_storeu_si256(a, _mm256_add_epi32(_mm256_loadu_si256(a), scaled(src + 2 * i)));
-    _mm256_storeu_si256(a + 1, _mm256_add_epi32(_mm256_loadu_si256(a + 1), scaled(src + 2 * i + 8)));
+    _mm256_storeu_si256(a + 1,
+                        _mm256_add_epi32(_mm256_loadu_si256(a + 1), scaled(src + 2 * i + 8)));
   }
   for (; i + 4 <= frames; i += 4) {
     auto* a = reinterpret_cast<__m256i*>(acc + 2 * i);

@@ -14,10 +14,10 @@ void AccumulateSse2(std::int32_t* acc, const std::int16_t* src, std::size_t fram
   std::size_t i = 0;
   for (; i + 4 <= frames; i += 4) {
     const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * i));
-    const __m128i lo = _mm_srai_epi32(
-        _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(s, s), gains), round), 15);
-    const __m128i hi = _mm_srai_epi32(
-        _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(s, s), gains), round), 15);
+    const __m128i lo =
+        _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(s, s), gains), round), 15);
+    const __m128i hi =
+        _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(s, s), gains), round), 15);
     auto* a = reinterpret_cast<__m128i*>(acc + 2 * i);
     _mm_storeu_si128(a, _mm_add_epi32(_mm_loadu_si128(a), lo));
     _mm_storeu_si128(a + 1, _mm_add_epi32(_mm_loadu_si128(a + 1), hi));

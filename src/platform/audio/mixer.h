@@ -22,9 +22,9 @@ struct Voice {
   WORD bits = 8;
   WORD channels = 1;
   DWORD rate = 22050;
-  DWORD cursor = 0;             // frame of the next sample
-  std::uint32_t fraction = 0;   // position between `cursor` and the next frame, 0.32
-  DWORD frequency = 0;          // 0: the format's own rate
+  DWORD cursor = 0;            // frame of the next sample
+  std::uint32_t fraction = 0;  // position between `cursor` and the next frame, 0.32
+  DWORD frequency = 0;         // 0: the format's own rate
   std::int32_t gainLeft = kUnityGain;
   std::int32_t gainRight = kUnityGain;
   bool playing = false;
@@ -55,7 +55,7 @@ struct MixerState {
   std::set<MixBuffer*> buffers;
   std::vector<Voice*> voices;  // the secondary buffers' voices, in creation order
   std::vector<Generator*> generators;
-  WAVEFORMATEX format{};       // the output format (the primary buffers' format)
+  WAVEFORMATEX format{};  // the output format (the primary buffers' format)
   DWORD pinnedRate = 0;
   Output output = Output::kSdl;
   OutputTap tap = nullptr;

@@ -210,8 +210,10 @@ class MixBuffer final : public Buffer {
 
   void MarkLost() { voice_.lost = true, voice_.playing = false; }
   BufferInfo Info() const {
-    return {flags_, bytes_, volume_, pan_, voice_.frequency, voice_.playing, voice_.looping,
-            reinterpret_cast<const BYTE*>(store_.data())};
+    return {flags_,           bytes_,
+            volume_,          pan_,
+            voice_.frequency, voice_.playing,
+            voice_.looping,   reinterpret_cast<const BYTE*>(store_.data())};
   }
   Voice* voice() { return primary_ ? nullptr : &voice_; }
 

@@ -51,8 +51,8 @@ bool IsSpace(char16_t c) { return c == u' ' || c == u'\t'; }
 class Formatter {
  public:
   Formatter(TextPen& pen, UINT format, int tabChars) : pen_(pen), format_(format) {
-    tabWidth_ = tabChars > 0 ? static_cast<std::int64_t>(tabChars) * pen.Metrics().tmAveCharWidth
-                             : 0;
+    tabWidth_ =
+        tabChars > 0 ? static_cast<std::int64_t>(tabChars) * pen.Metrics().tmAveCharWidth : 0;
   }
 
   // Advance of the scalar at `i` (moved past it) for a pen at `x` from the line's start.
@@ -183,8 +183,8 @@ class Formatter {
       const std::size_t slash = line.text.find_last_of(u"\\/");
       if (slash != std::u16string::npos && slash > 0) {
         const std::u16string tail = line.text.substr(slash);
-        kept = FittingPrefix(std::u16string_view(line.text).substr(0, slash),
-                             room - Width(tail), false);
+        kept = FittingPrefix(std::u16string_view(line.text).substr(0, slash), room - Width(tail),
+                             false);
         result = line.text.substr(0, kept) + kDots + tail;
         if (Width(result) <= available || kept > 0) {
           Keep(line, result, kept);
@@ -237,9 +237,8 @@ int DrawTextExW(HDC handle, const WCHAR* text, int length, RECT* rect, UINT form
   const std::int64_t available =
       std::int64_t{rect->right} - rect->left - leftMargin - std::int64_t{rightMargin};
 
-  const Line shown =
-      StripPrefixes(std::u16string_view(text ? text : u"", static_cast<std::size_t>(length)),
-                    format);
+  const Line shown = StripPrefixes(
+      std::u16string_view(text ? text : u"", static_cast<std::size_t>(length)), format);
   const std::vector<Line> lines = formatter.Layout(shown, available);
   const std::int64_t height = lineHeight * static_cast<std::int64_t>(lines.size());
   if (params) params->uiLengthDrawn = static_cast<UINT>(length);
@@ -281,9 +280,9 @@ int DrawTextExW(HDC handle, const WCHAR* text, int length, RECT* rect, UINT form
       x += (available - width) / 2;
     else if (format & DT_RIGHT)
       x = std::int64_t{rect->right} - rightMargin - width;
-    const RECT cell = ToDeviceRect(
-        *dc, RECT{ClampCoordinate(x), ClampCoordinate(y), ClampCoordinate(x + width),
-                  ClampCoordinate(y + tm.tmHeight)});
+    const RECT cell =
+        ToDeviceRect(*dc, RECT{ClampCoordinate(x), ClampCoordinate(y), ClampCoordinate(x + width),
+                               ClampCoordinate(y + tm.tmHeight)});
     const int baseline = cell.top + tm.tmAscent;
     if (!(format & DT_PREFIXONLY)) {
       if (s.bkMode == OPAQUE) pen.Fill(cell, clip, s.bkColor);
@@ -318,8 +317,9 @@ int DrawTextW(HDC dc, const WCHAR* text, int length, RECT* rect, UINT format) {
 int DrawTextExA(HDC dc, const char* text, int length, RECT* rect, UINT format,
                 DRAWTEXTPARAMS* params) {
   if ((!text && length != 0) || length < -1) return 0;
-  const std::string_view narrow =
-      length == -1 ? std::string_view(text) : std::string_view(text, static_cast<std::size_t>(length));
+  const std::string_view narrow = length == -1
+                                      ? std::string_view(text)
+                                      : std::string_view(text, static_cast<std::size_t>(length));
   const std::u16string wide = DecodeNarrow(narrow, GetLibraryCodePage());
   return DrawTextExW(dc, wide.data(), static_cast<int>(wide.size()), rect, format, params);
 }

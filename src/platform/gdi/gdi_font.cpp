@@ -36,7 +36,8 @@ namespace {
 // Pixel sizes beyond this are clamped: a glyph bitmap of such a size would be megabytes.
 constexpr int kMaxPixelsPerEm = 1024;
 // The caches below live as long as the process (never destroyed at exit, so nothing drawing
-// late in a process finds them gone). Cache bounds: open face files, glyph tables (face, size, transform, mode) and glyphs per table.
+// late in a process finds them gone). Cache bounds: open face files, glyph tables (face, size,
+// transform, mode) and glyphs per table.
 constexpr std::size_t kMaxFaces = 16, kMaxTables = 48, kMaxGlyphsPerTable = 2048;
 
 FT_Library Library() {
@@ -182,12 +183,12 @@ void ComputeMetrics(const LOGFONTW& log, FT_Face face, int fcWeight, FontMatch& 
   if (log.lfHeight < 0)
     m.ppemY = clampPpem(-static_cast<long>(log.lfHeight));
   else
-    m.ppemY = clampPpem(std::lround(static_cast<double>(log.lfHeight ? log.lfHeight : 16) *
-                                    upem / static_cast<double>(cell)));
+    m.ppemY = clampPpem(std::lround(static_cast<double>(log.lfHeight ? log.lfHeight : 16) * upem /
+                                    static_cast<double>(cell)));
   const long averageUnits = os2 && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : upem / 2;
   const long width = std::abs(static_cast<long>(log.lfWidth));
-  m.ppemX = width ? clampPpem(std::lround(static_cast<double>(width) * upem / averageUnits))
-                  : m.ppemY;
+  m.ppemX =
+      width ? clampPpem(std::lround(static_cast<double>(width) * upem / averageUnits)) : m.ppemY;
 
   TEXTMETRICW& t = m.metrics;
   t.tmAscent = Scale(winAscent, m.ppemY, upem);
@@ -210,8 +211,8 @@ void ComputeMetrics(const LOGFONTW& log, FT_Face face, int fcWeight, FontMatch& 
   t.tmUnderlined = log.lfUnderline ? 255 : 0;
   t.tmStruckOut = log.lfStrikeOut ? 255 : 0;
   const BYTE family = (log.lfPitchAndFamily & 0xF0) ? (log.lfPitchAndFamily & 0xF0)
-                      : m.fixedPitch               ? FF_MODERN
-                                                   : FF_DONTCARE;
+                      : m.fixedPitch                ? FF_MODERN
+                                                    : FF_DONTCARE;
   t.tmPitchAndFamily = static_cast<BYTE>((m.fixedPitch ? 0 : TMPF_FIXED_PITCH) | TMPF_VECTOR |
                                          TMPF_TRUETYPE | family);
   t.tmCharSet = log.lfCharSet;
@@ -222,7 +223,8 @@ void ComputeMetrics(const LOGFONTW& log, FT_Face face, int fcWeight, FontMatch& 
   m.underlineThickness = std::max(1, Scale(underSize, m.ppemY, upem));
   const bool hasStrike = os2 && os2->version != 0xFFFF && os2->yStrikeoutSize > 0;
   m.strikePosition = Scale(hasStrike ? os2->yStrikeoutPosition : upem / 4, m.ppemY, upem);
-  m.strikeThickness = std::max(1, Scale(hasStrike ? os2->yStrikeoutSize : upem / 14, m.ppemY, upem));
+  m.strikeThickness =
+      std::max(1, Scale(hasStrike ? os2->yStrikeoutSize : upem / 14, m.ppemY, upem));
   m.escapement = (log.lfEscapement % 3600) * M_PI / 1800.0;
 }
 
@@ -242,8 +244,7 @@ FontMatch* Resolve(const LOGFONTW& log) {
   if (!m) return nullptr;
   int weight = 0, slant = 0, spacing = 0;
   FT_Face ft = nullptr;
-  if (FillFromMatch(matched.get(), *m, &weight, &slant, &spacing))
-    ft = FaceOf(m->file, m->index);
+  if (FillFromMatch(matched.get(), *m, &weight, &slant, &spacing)) ft = FaceOf(m->file, m->index);
   if (!ft) {
     delete m;
     return nullptr;
@@ -383,8 +384,8 @@ Font* StockFont(int which) {
   static Font* fonts[DEFAULT_GUI_FONT + 1] = {};
   static std::once_flag once;
   std::call_once(once, [] {
-    for (int i : {OEM_FIXED_FONT, ANSI_FIXED_FONT, ANSI_VAR_FONT, SYSTEM_FONT,
-                  DEVICE_DEFAULT_FONT, SYSTEM_FIXED_FONT, DEFAULT_GUI_FONT}) {
+    for (int i : {OEM_FIXED_FONT, ANSI_FIXED_FONT, ANSI_VAR_FONT, SYSTEM_FONT, DEVICE_DEFAULT_FONT,
+                  SYSTEM_FIXED_FONT, DEFAULT_GUI_FONT}) {
       auto* f = new Font;
       f->kind = GdiKind::kFont;
       f->stock = true;
@@ -420,8 +421,7 @@ HFONT CreateFontIndirectA(const LOGFONTA* log) {
       std::find(log->lfFaceName, log->lfFaceName + kLfFaceSize, '\0') - log->lfFaceName);
   const std::u16string face =
       DecodeNarrow(std::string_view(log->lfFaceName, n), GetLibraryCodePage());
-  std::copy_n(face.begin(), std::min<std::size_t>(face.size(), kLfFaceSize - 1),
-              wide.lfFaceName);
+  std::copy_n(face.begin(), std::min<std::size_t>(face.size(), kLfFaceSize - 1), wide.lfFaceName);
   return CreateFontIndirectW(&wide);
 }
 
@@ -457,8 +457,8 @@ const Glyph* GlyphOf(const FontMatch& m, char32_t c, bool bilevel) {
   std::shared_ptr<GlyphTable>& table = m.tables[bilevel ? 1 : 0];
   if (!table) {
     const long escapement = std::lround(m.escapement * 1800.0 / M_PI);
-    const TableKey key{m.file, m.index, m.ppemX, m.ppemY, escapement, m.emboldens, m.obliques,
-                       bilevel};
+    const TableKey key{m.file,     m.index,     m.ppemX,    m.ppemY,
+                       escapement, m.emboldens, m.obliques, bilevel};
     auto& tables = Tables();
     auto found = tables.find(key);
     if (found == tables.end()) {

@@ -59,7 +59,8 @@ void TextPen::Plot(int x, int y, std::uint8_t a) {
   }
   auto mix = [a](unsigned d, unsigned t) { return (d * (255u - a) + t * a + 127u) / 255u; };
   const COLORREF d = ColorOfValue(b, ReadValue(b, x, y));
-  const COLORREF c = mix(d & 0xFF, color_ & 0xFF) | mix((d >> 8) & 0xFF, (color_ >> 8) & 0xFF) << 8 |
+  const COLORREF c = mix(d & 0xFF, color_ & 0xFF) |
+                     mix((d >> 8) & 0xFF, (color_ >> 8) & 0xFF) << 8 |
                      mix((d >> 16) & 0xFF, (color_ >> 16) & 0xFF) << 16;
   WriteValue(b, x, y, ValueOfColor(b, c));
 }
@@ -97,8 +98,8 @@ void TextPen::Draw(std::u16string_view text, double x, double y, const int* dx,
     const Glyph* g = GlyphOf(*match_, c, bilevel_);
     if (!g) continue;
     const double penX = x + advanced * dirX, penY = y + advanced * dirY;
-    advanced += dx ? static_cast<double>(dx[first]) + (i - first > 1 ? dx[first + 1] : 0)
-                   : g->advance;
+    advanced +=
+        dx ? static_cast<double>(dx[first]) + (i - first > 1 ? dx[first + 1] : 0) : g->advance;
     if (g->width == 0 || g->height == 0) continue;
     const double gx = std::floor(penX + 0.5) + g->left, gy = std::floor(penY + 0.5) - g->top;
     if (gx > bounds.right || gy > bounds.bottom || gx + g->width < bounds.left ||
@@ -111,7 +112,8 @@ void TextPen::Draw(std::u16string_view text, double x, double y, const int* dx,
       if (x0 >= x1 || y0 >= y1) continue;
       const bool direct = b.depth == 24 || b.depth == 32;
       for (int py = y0; py < y1; ++py) {
-        const std::uint8_t* row = g->coverage.data() + static_cast<std::size_t>(py - top) * g->width;
+        const std::uint8_t* row =
+            g->coverage.data() + static_cast<std::size_t>(py - top) * g->width;
         if (direct) {
           BlendRow(b.Row(py), b.depth / 8, x0, x1, row - left);
           continue;
@@ -120,18 +122,18 @@ void TextPen::Draw(std::u16string_view text, double x, double y, const int* dx,
           if (row[px - left]) Plot(px, py, row[px - left]);
       }
       const RECT box{x0, y0, x1, y1};
-      drawn_ = hasDrawn_ ? RECT{std::min(drawn_.left, box.left), std::min(drawn_.top, box.top),
-                                std::max(drawn_.right, box.right),
-                                std::max(drawn_.bottom, box.bottom)}
-                         : box;
+      drawn_ = hasDrawn_
+                   ? RECT{std::min(drawn_.left, box.left), std::min(drawn_.top, box.top),
+                          std::max(drawn_.right, box.right), std::max(drawn_.bottom, box.bottom)}
+                   : box;
       hasDrawn_ = true;
     }
   }
 }
 
 void TextPen::Fill(const RECT& box, const RectList& clip, COLORREF color) {
-  const RectList area = CombineRects(clip, RectRegion(box.left, box.top, box.right, box.bottom),
-                                     RGN_AND);
+  const RectList area =
+      CombineRects(clip, RectRegion(box.left, box.top, box.right, box.bottom), RGN_AND);
   if (area.empty() || !dc_.state.bitmap) return;
   Painter painter(dc_, R2_COPYPEN);
   const std::uint32_t value = ValueOfColor(*dc_.state.bitmap, ContextColor(dc_, color));
@@ -183,7 +185,7 @@ BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, const
   const bool updates = (s.textAlign & TA_UPDATECP) != 0;
   const POINT start = updates ? s.position : POINT{x, y};
   const UINT horizontal = s.textAlign & TA_CENTER, vertical = s.textAlign & TA_BASELINE;
-  const double along = horizontal == TA_CENTER ? -static_cast<double>(width / 2)
+  const double along = horizontal == TA_CENTER  ? -static_cast<double>(width / 2)
                        : horizontal == TA_RIGHT ? -static_cast<double>(width)
                                                 : 0.0;
   const double down = vertical == TA_BASELINE ? 0.0
@@ -191,10 +193,10 @@ BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, const
                                               : static_cast<double>(tm.tmAscent);
   const double e = pen.Match().escapement, c = std::cos(e), sn = std::sin(e);
   // Along the baseline is (cos e, -sin e) on the device; "down" is (sin e, cos e).
-  const double penX = ClampCoordinate(std::int64_t{start.x} - s.windowOrigin.x) + along * c +
-                      down * sn;
-  const double penY = ClampCoordinate(std::int64_t{start.y} - s.windowOrigin.y) - along * sn +
-                      down * c;
+  const double penX =
+      ClampCoordinate(std::int64_t{start.x} - s.windowOrigin.x) + along * c + down * sn;
+  const double penY =
+      ClampCoordinate(std::int64_t{start.y} - s.windowOrigin.y) - along * sn + down * c;
 
   RectList clip = DrawableClip(*dc);
   if (rect && (options & ETO_OPAQUE)) {
@@ -210,8 +212,7 @@ BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, const
   const int baseline = static_cast<int>(std::floor(penY + 0.5));
   const int right = static_cast<int>(std::min<std::int64_t>(left + width, 1 << 28));
   if (s.bkMode == OPAQUE && !(rect && (options & ETO_OPAQUE)) && level)
-    pen.Fill(RECT{left, baseline - tm.tmAscent, right, baseline + tm.tmDescent}, clip,
-             s.bkColor);
+    pen.Fill(RECT{left, baseline - tm.tmAscent, right, baseline + tm.tmDescent}, clip, s.bkColor);
   pen.Draw(view, penX, penY, dx, clip, s.textColor);
   if (level) {
     const FontMatch& m = pen.Match();
@@ -225,7 +226,7 @@ BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, const
     }
   }
   if (updates) {
-    const double moved = horizontal == TA_CENTER ? 0.0
+    const double moved = horizontal == TA_CENTER  ? 0.0
                          : horizontal == TA_RIGHT ? -static_cast<double>(width)
                                                   : static_cast<double>(width);
     dc->state.position.x = ClampCoordinate(start.x + std::lround(moved * c));
@@ -241,9 +242,8 @@ BOOL TextOutW(HDC dc, int x, int y, const WCHAR* text, int length) {
 
 BOOL TextOutA(HDC dc, int x, int y, const char* text, int length) {
   if (length < 0 || (!text && length != 0)) return 0;
-  const std::u16string wide =
-      DecodeNarrow(std::string_view(text ? text : "", static_cast<std::size_t>(length)),
-                   GetLibraryCodePage());
+  const std::u16string wide = DecodeNarrow(
+      std::string_view(text ? text : "", static_cast<std::size_t>(length)), GetLibraryCodePage());
   return TextOutW(dc, x, y, wide.data(), static_cast<int>(wide.size()));
 }
 

@@ -26,8 +26,7 @@ inline constexpr std::uintptr_t kNotifySuccessful = 1;
 // Where notices go (window, message, wParam, lParam = device). The window service sits above
 // this layer; the layer that can post to windows installs its poster here. The sink is called
 // on the mixing thread with the mixer's lock held: it must only queue the notice.
-using NotifySink = void (*)(HWND window, UINT message, std::uintptr_t wParam,
-                            std::intptr_t lParam);
+using NotifySink = void (*)(HWND window, UINT message, std::uintptr_t wParam, std::intptr_t lParam);
 void SetNotifySink(NotifySink sink);
 NotifySink GetNotifySink();
 

@@ -20,7 +20,7 @@ struct SmfInfo {
   int ticksPerQuarter = 0;       // 0 with SMPTE timing
   int smpteFramesPerSecond = 0;  // with SMPTE timing
   int ticksPerFrame = 0;
-  std::uint64_t lastTick = 0;    // of the latest event of any track
+  std::uint64_t lastTick = 0;         // of the latest event of any track
   std::vector<TempoChange> tempoMap;  // sorted by tick, starting at tick 0
 
   // Milliseconds from the start to `tick`, and the ticks of a time (the inverse).

@@ -119,10 +119,10 @@ LRESULT MdiClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       const auto* mdi = reinterpret_cast<const MDICREATESTRUCT*>(lParam);
       if (!mdi) return 0;
       const std::intptr_t id = GetWindowWord(window, 0);
-      HWND child = CreateWindowEx(0, mdi->className, mdi->title, mdi->style | WS_CHILD | WS_VISIBLE,
-                                  mdi->x, mdi->y, mdi->cx, mdi->cy, window,
-                                  reinterpret_cast<HMENU>(id), mdi->owner,
-                                  reinterpret_cast<void*>(mdi->lParam), nullptr);
+      HWND child =
+          CreateWindowEx(0, mdi->className, mdi->title, mdi->style | WS_CHILD | WS_VISIBLE, mdi->x,
+                         mdi->y, mdi->cx, mdi->cy, window, reinterpret_cast<HMENU>(id), mdi->owner,
+                         reinterpret_cast<void*>(mdi->lParam), nullptr);
       if (child) SetWindowWord(window, 0, id + 1);
       return reinterpret_cast<LRESULT>(child);
     }
@@ -163,8 +163,7 @@ LRESULT DefFrameProc(HWND window, HWND, UINT message, WPARAM wParam, LPARAM lPar
 LRESULT DefMDIChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_CLOSE) {
     HWND client = GetParent(window);
-    if (client)
-      return SendMessage(client, WM_MDIDESTROY, reinterpret_cast<WPARAM>(window), 0);
+    if (client) return SendMessage(client, WM_MDIDESTROY, reinterpret_cast<WPARAM>(window), 0);
   }
   return DefWindowProc(window, message, wParam, lParam);
 }
@@ -284,16 +283,26 @@ WPARAM VirtualKey(const SDL_Keysym& key) {
   if (k >= SDLK_a && k <= SDLK_z) return static_cast<WPARAM>('A' + (k - SDLK_a));
   if (k >= SDLK_0 && k <= SDLK_9) return static_cast<WPARAM>(k);
   switch (k) {
-    case SDLK_BACKSPACE: return 0x08;
-    case SDLK_TAB: return 0x09;
-    case SDLK_RETURN: return 0x0D;
-    case SDLK_ESCAPE: return 0x1B;
-    case SDLK_SPACE: return 0x20;
-    case SDLK_LEFT: return 0x25;
-    case SDLK_UP: return 0x26;
-    case SDLK_RIGHT: return 0x27;
-    case SDLK_DOWN: return 0x28;
-    default: return 0x8000u | static_cast<WPARAM>(key.scancode);
+    case SDLK_BACKSPACE:
+      return 0x08;
+    case SDLK_TAB:
+      return 0x09;
+    case SDLK_RETURN:
+      return 0x0D;
+    case SDLK_ESCAPE:
+      return 0x1B;
+    case SDLK_SPACE:
+      return 0x20;
+    case SDLK_LEFT:
+      return 0x25;
+    case SDLK_UP:
+      return 0x26;
+    case SDLK_RIGHT:
+      return 0x27;
+    case SDLK_DOWN:
+      return 0x28;
+    default:
+      return 0x8000u | static_cast<WPARAM>(key.scancode);
   }
 }
 
@@ -332,9 +341,8 @@ void QueueFromEvent(const SDL_Event& e, BOOL* quit) {
   }
   if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) {
     HWND w = TopLevelOf(e.key.windowID);
-    HWND target = focusWindow && IsWindow(focusWindow) && GetTopLevel(focusWindow) == w
-                      ? focusWindow
-                      : w;
+    HWND target =
+        focusWindow && IsWindow(focusWindow) && GetTopLevel(focusWindow) == w ? focusWindow : w;
     if (!target) return;
     const LPARAM info = 1 | (static_cast<LPARAM>(e.key.keysym.scancode & 0xFF) << 16) |
                         (e.key.repeat ? (1 << 30) : 0);

@@ -25,13 +25,13 @@ struct MSG {
 namespace plat {
 
 // Message numbers the library sends, posts or handles.
-inline constexpr UINT WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_MOVE = 0x0003,
-                      WM_SIZE = 0x0005, WM_PAINT = 0x000F, WM_CLOSE = 0x0010,
-                      WM_QUIT = 0x0012, WM_ERASEBKGND = 0x0014, WM_SETCURSOR = 0x0020,
-                      WM_GETMINMAXINFO = 0x0024, WM_KEYDOWN = 0x0100, WM_KEYUP = 0x0101,
-                      WM_CHAR = 0x0102, WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201,
-                      WM_LBUTTONUP = 0x0202, WM_MDICREATE = 0x0220, WM_MDIDESTROY = 0x0221,
-                      WM_USER = 0x0400, WM_APP = 0x8000;
+inline constexpr UINT WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_MOVE = 0x0003, WM_SIZE = 0x0005,
+                      WM_PAINT = 0x000F, WM_CLOSE = 0x0010, WM_QUIT = 0x0012,
+                      WM_ERASEBKGND = 0x0014, WM_SETCURSOR = 0x0020, WM_GETMINMAXINFO = 0x0024,
+                      WM_KEYDOWN = 0x0100, WM_KEYUP = 0x0101, WM_CHAR = 0x0102,
+                      WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201, WM_LBUTTONUP = 0x0202,
+                      WM_MDICREATE = 0x0220, WM_MDIDESTROY = 0x0221, WM_USER = 0x0400,
+                      WM_APP = 0x8000;
 
 // Queues a message for `window`'s procedure; any thread may post. FALSE for a window that does
 // not exist (null posts a thread message the pump hands out without a procedure).

@@ -176,8 +176,8 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* title, DWO
   window->exStyle = exStyle;
   window->className = className ? className : "";
   window->procedure = procedure;
-  CREATESTRUCT create{createParams, instance, menu, parent, height, width, y, x,
-                      style, title, className, exStyle};
+  CREATESTRUCT create{createParams, instance, menu,      parent, height, width, y, x,
+                      style,        title,    className, exStyle};
   if (procedure && SendMessage(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
     DestroyWindow(window);
     return nullptr;
@@ -416,8 +416,8 @@ SDL_Surface* WindowFramebuffer(HWND handle) {
   auto* pixels = static_cast<std::uint8_t*>(top->pixels) + origin.y * top->pitch +
                  origin.x * top->format->BytesPerPixel;
   w->view = SDL_CreateRGBSurfaceWithFormatFrom(
-      pixels, visible.right - visible.left, visible.bottom - visible.top,
-      top->format->BitsPerPixel, top->pitch, top->format->format);
+      pixels, visible.right - visible.left, visible.bottom - visible.top, top->format->BitsPerPixel,
+      top->pitch, top->format->format);
   return w->view;
 }
 
@@ -433,10 +433,10 @@ void PresentWindowRects(HWND handle, const RECT* rects, int count) {
   for (int i = 0; i < count; ++i) {
     const RECT& r = rects[i];
     if (r.left >= r.right || r.top >= r.bottom) continue;
-    list.push_back(SDL_Rect{r.left + origin.x, r.top + origin.y, r.right - r.left,
-                            r.bottom - r.top});
-    kept.push_back(RECT{r.left + origin.x, r.top + origin.y, r.right + origin.x,
-                        r.bottom + origin.y});
+    list.push_back(
+        SDL_Rect{r.left + origin.x, r.top + origin.y, r.right - r.left, r.bottom - r.top});
+    kept.push_back(
+        RECT{r.left + origin.x, r.top + origin.y, r.right + origin.x, r.bottom + origin.y});
   }
   Window* top = TopOf(w);
   if (!list.empty())
@@ -500,7 +500,8 @@ HCURSOR SetCursor(HCURSOR cursor) {
   if (cursor && SDL_WasInit(SDL_INIT_VIDEO)) {
     made = nullptr;
     for (int i = 0; i < kSystemCursorCount; ++i)
-      if (cursor == &SystemCursors()[i].handle) made = SDL_CreateSystemCursor(SystemCursors()[i].sdl);
+      if (cursor == &SystemCursors()[i].handle)
+        made = SDL_CreateSystemCursor(SystemCursors()[i].sdl);
     if (!made && cursor->width > 0) made = IconToCursor(cursor);
   }
   if (made) SDL_SetCursor(made);

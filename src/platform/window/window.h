@@ -16,9 +16,10 @@ struct SDL_Window;
 namespace plat {
 
 // Window styles the library uses.
-inline constexpr DWORD WS_POPUP = 0x80000000, WS_CHILD = 0x40000000, WS_VISIBLE = 0x10000000, WS_CLIPSIBLINGS = 0x04000000,
-                       WS_CLIPCHILDREN = 0x02000000, WS_CAPTION = 0x00C00000,
-                       WS_THICKFRAME = 0x00040000, WS_OVERLAPPEDWINDOW = 0x00CF0000;
+inline constexpr DWORD WS_POPUP = 0x80000000, WS_CHILD = 0x40000000, WS_VISIBLE = 0x10000000,
+                       WS_CLIPSIBLINGS = 0x04000000, WS_CLIPCHILDREN = 0x02000000,
+                       WS_CAPTION = 0x00C00000, WS_THICKFRAME = 0x00040000,
+                       WS_OVERLAPPEDWINDOW = 0x00CF0000;
 
 // An extended-style bit of this platform: the window is made for OpenGL (SDL_WINDOW_OPENGL), so
 // that a display driver can take it over.
@@ -45,12 +46,12 @@ struct Window {
   std::uintptr_t id = 0;  // child identifier, or the menu handle of a top-level window
   Window* parent = nullptr;
   std::vector<Window*> children;
-  RECT rect{};  // a child's rectangle in its parent's client coordinates
+  RECT rect{};                  // a child's rectangle in its parent's client coordinates
   SDL_Surface* view = nullptr;  // a child's framebuffer view into its top-level window
   int menuStrip = 0;            // height of the menu bar above the client area
   bool destroying = false;
   bool foreign = false;  // a host's SDL window: never destroyed here
-  RECT update{};  // the area waiting for WM_PAINT
+  RECT update{};         // the area waiting for WM_PAINT
   bool hasUpdate = false;
   bool eraseUpdate = false;
 };
