@@ -13,6 +13,7 @@ WERROR ?= OFF
 FUZZ_SECONDS ?= 5
 CMAKE_FLAGS = -DVEXA_WERROR=$(WERROR)
 CTEST_ENV = SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
+LSAN_ENV = LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan-suppressions.txt
 
 # The tests that run several threads: any suite named *Threads, and the suites of thread
 # registration, palettes and prototypes (death tests fork and stay out).
@@ -51,13 +52,13 @@ test: release
 	$(CTEST_ENV) ctest --preset release -j $(JOBS)
 
 asan-test: asan
-	$(CTEST_ENV) ctest --preset asan -j $(JOBS)
+	$(CTEST_ENV) $(LSAN_ENV) ctest --preset asan -j $(JOBS)
 
 tsan-test: tsan
 	$(CTEST_ENV) TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/vexa_tests --gtest_filter='$(TSAN_TESTS)'
 
 fuzz-smoke: fuzz
-	@scripts/fuzz-smoke build/fuzz $(FUZZ_SECONDS)
+	@$(LSAN_ENV) scripts/fuzz-smoke build/fuzz $(FUZZ_SECONDS)
 
 BENCH_OUT = build/release/bench
 bench: release

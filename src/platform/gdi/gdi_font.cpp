@@ -494,10 +494,3 @@ const Glyph* GlyphOf(const FontMatch& m, char32_t c, bool bilevel) {
 }
 
 }  // namespace plat
-
-// fontconfig keeps character sets whose leaves it links by offsets rather than pointers, and
-// the leak checker of sanitizer builds cannot follow those: it would report fontconfig's own
-// live caches at exit. Weak, so that a program's own suppression list takes precedence.
-extern "C" __attribute__((weak, visibility("default"))) const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig.so\n";
-}
