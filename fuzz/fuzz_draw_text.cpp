@@ -6,27 +6,10 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz_reader.h"
 #include "platform/gdi/gdi.h"
 
 namespace {
-
-struct Reader {
-  const std::uint8_t* data;
-  std::size_t size;
-  std::int32_t Int() {
-    std::int32_t v = 0;
-    const std::size_t n = size < 4 ? size : 4;
-    std::memcpy(&v, data, n);
-    data += n;
-    size -= n;
-    return (v & 0x40000000) ? v : (v % 96);
-  }
-  std::uint8_t Byte() {
-    if (!size) return 0;
-    --size;
-    return *data++;
-  }
-};
 
 HFONT MakeFont(bool mono, LONG height, BYTE quality) {
   LOGFONTW log{};
@@ -41,7 +24,7 @@ HFONT MakeFont(bool mono, LONG height, BYTE quality) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 24) return 0;
-  Reader in{data, size};
+  FuzzReader in(data, size);
   struct {
     BITMAPINFOHEADER header;
     RGBQUAD table[256];
@@ -59,17 +42,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   HGDIOBJ oldFont = plat::SelectObject(dc, font);
   plat::SetTextColor(dc, 0xFFFFFF);
   plat::SetBkMode(dc, (in.Byte() & 1) ? plat::OPAQUE : plat::TRANSPARENT);
-  plat::SetWindowOrgEx(dc, in.Int() % 16, in.Int() % 16, nullptr);
+  plat::SetWindowOrgEx(dc, in.MostlySmall(96) % 16, in.MostlySmall(96) % 16, nullptr);
 
   std::uint32_t format = 0;
   for (int i = 0; i < 4; ++i) format = format << 8 | in.Byte();
-  RECT rect{in.Int(), in.Int(), in.Int(), in.Int()};
-  plat::DRAWTEXTPARAMS params{sizeof(params), in.Int() % 40 - 8, in.Int(), in.Int(), 0};
+  RECT rect{in.MostlySmall(96), in.MostlySmall(96), in.MostlySmall(96), in.MostlySmall(96)};
+  plat::DRAWTEXTPARAMS params{sizeof(params), in.MostlySmall(96) % 40 - 8, in.MostlySmall(96), in.MostlySmall(96), 0};
   // The rest is text: pairs of bytes as UTF-16 units, biased towards the characters layout
   // treats specially.
   std::u16string text;
   static const char16_t kSpecial[] = u" \t\r\n&/\\.aW\u00E9\U0001F600";
-  while (in.size >= 2) {
+  while (in.Remaining() >= 2) {
     const std::uint8_t a = in.Byte(), b = in.Byte();
     text.push_back(a < 128 ? kSpecial[a % (sizeof(kSpecial) / 2 - 1)]
                            : static_cast<char16_t>(a << 8 | b));

@@ -3,36 +3,13 @@
 // the section's pixels.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
+#include "fuzz_reader.h"
 #include "platform/gdi/gdi.h"
-
-namespace {
-
-struct Reader {
-  const std::uint8_t* data;
-  std::size_t size;
-  std::int32_t Int() {
-    std::int32_t v = 0;
-    const std::size_t n = size < 4 ? size : 4;
-    std::memcpy(&v, data, n);
-    data += n;
-    size -= n;
-    // Small values are the interesting ones most of the time.
-    return (v & 0x40000000) ? v : (v % 64);
-  }
-  std::uint8_t Byte() {
-    if (!size) return 0;
-    --size;
-    return *data++;
-  }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
-  Reader in{data, size};
+  FuzzReader in(data, size);
   const int bpp[] = {1, 8, 16, 24, 32};
   // The record carries a whole colour table (zeroes: black) for the indexed formats.
   struct {
@@ -49,14 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   HBRUSH brush = plat::CreateSolidBrush(0x123456);
   plat::SelectObject(dc, brush);
   int steps = 0;
-  while (in.size > 0 && steps++ < 64) {
+  while (!in.Done() && steps++ < 64) {
     const std::uint8_t op = in.Byte();
     HPEN pen = plat::CreatePen(op % 7, in.Byte() % 40, 0xABCDEF);
     HGDIOBJ oldPen = plat::SelectObject(dc, pen);
     plat::SetROP2(dc, (op >> 3) % 16 + 1);
     plat::SetPolyFillMode(dc, (op & 0x80) ? plat::WINDING : plat::ALTERNATE);
     POINT points[6];
-    for (POINT& p : points) p = POINT{in.Int(), in.Int()};
+    for (POINT& p : points) p = POINT{in.MostlySmall(64), in.MostlySmall(64)};
     switch ((op >> 4) % 8) {
       case 0:
         plat::Rectangle(dc, points[0].x, points[0].y, points[1].x, points[1].y);

@@ -20,7 +20,13 @@ class FuzzReader {
     if (kind < anyBelow) return Int();
     return static_cast<int>(Byte()) * scale + offset;
   }
+  // Mostly small values (the int modulo `modulus`), any int at all when its bit 30 is set.
+  std::int32_t MostlySmall(std::int32_t modulus) {
+    const std::int32_t v = Int();
+    return (v & 0x40000000) ? v : v % modulus;
+  }
   bool Done() const { return at_ >= size_; }
+  std::size_t Remaining() const { return size_ - at_; }
 
  private:
   const std::uint8_t* data_;

@@ -192,7 +192,7 @@ class GtkDialog final : public DialogView {
 
   static gboolean MatchEntry(const GtkFileFilterInfo* info, gpointer data);
   static void OnUpdatePreview(GtkFileChooser* chooser, gpointer data);
-  static void OnFilterChanged(GObject* object, GParamSpec* spec, gpointer data);
+  static void OnFilterChanged(GObject* object, GParamSpec* property, gpointer data);
   static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data);
   static gboolean OnAutomation(gpointer data);
 
