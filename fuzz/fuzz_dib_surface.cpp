@@ -14,14 +14,15 @@
 
 namespace {
 
-// The most a well-formed bitmap of this header can span: header, masks or the largest colour
-// table, and its rows.
+// The most a well-formed bitmap of this header can span: header (as long as it says it is, the
+// colour table and bits follow it), masks or the largest colour table, and its rows.
 std::uint64_t Extent(const BITMAPINFOHEADER& h) {
   const std::int64_t height = h.biHeight < 0 ? -static_cast<std::int64_t>(h.biHeight) : h.biHeight;
   const std::int64_t stride =
       ((static_cast<std::int64_t>(h.biWidth) * h.biBitCount + 31) & ~31) / 8;
   if (h.biWidth < 0 || stride < 0) return UINT64_MAX;
-  return 40 + 12 + 4 * 256 +
+  const std::uint64_t headerBytes = h.biSize > 40 ? h.biSize : 40;
+  return headerBytes + 12 + 4 * 256 +
          static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(height);
 }
 

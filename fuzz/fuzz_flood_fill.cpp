@@ -27,7 +27,7 @@ std::vector<std::uint8_t> Pixels(cSurfaceObject& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 10 || size > 8192) return 0;
+  if (size <= 10 || size > 8192) return 0;
   const int depth = kDepths[data[0] % 5];
   const int width = 1 + data[1] % 64, height = 1 + data[2] % 64;
   const int seedX = data[3] % width, seedY = data[4] % height;
