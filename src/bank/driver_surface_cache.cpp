@@ -131,7 +131,15 @@ cSurfaceImplementation* MakeImageDriverSurface(ImageBank& bank, int number, std:
   return made;
 }
 
-}  // namespace
+
+cSurfaceImplementation* TakeCachedDriverSurface(ImageBank& bank, int number) {
+  DriverSurfaceEntry* entry = FindDriverEntry(bank, number);
+  if (!entry || !entry->surface || (entry->flags & kDriverSurfacePacked)) return nullptr;
+  cSurfaceImplementation* surface = entry->surface;
+  entry->surface = nullptr;
+  RemoveEntry(bank, kListDriverSurfaces, number);
+  return surface;
+}
 
 void DestroyDriverSurfaceEntry(ImageBank& bank, int number) {
   DriverSurfaceEntry* entry = FindDriverEntry(bank, number);
@@ -223,7 +231,9 @@ cSurfaceImplementation* GetImageDriverSurface(ImageBank* bank, int number, std::
   bool packed = false;
   cSurfaceImplementation* made = MakeImageDriverSurface(*bank, number, flags, &packed);
   if (!made) return nullptr;
-  if (!RecordDriverSurface(*bank, number, made, flags & kDriverSurfaceNeverExpires)) {
+  const std::uint32_t kept =
+      (flags & kDriverSurfaceNeverExpires) | (packed ? kDriverSurfacePacked : 0);
+  if (!RecordDriverSurface(*bank, number, made, kept)) {
     made->Delete();
     return nullptr;
   }

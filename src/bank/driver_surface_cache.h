@@ -23,6 +23,8 @@ inline constexpr int kKindNeverExpires = 26;
 inline constexpr std::uint16_t kBankDriverModeBit = 0x0010;
 inline constexpr std::uint16_t kBankDriverD3D8Bit = 0x0080;
 inline constexpr std::uint32_t kDriverSurfaceForEffect = 0x2;
+// Entry flag of the library's own: the surface is room on an atlas page.
+inline constexpr std::uint32_t kDriverSurfacePacked = 0x80000000u;
 inline constexpr int kAtlasMinSide = 3;
 inline constexpr int kAtlasMaxWidth = 1533;
 inline constexpr int kAtlasMaxHeight = 1535;
@@ -30,6 +32,9 @@ inline constexpr int kAtlasMaxHeight = 1535;
 // The driver a format word's driver bits ask for (0 for none).
 int DriverOfBankFormat(std::uint16_t formatWord);
 
+// Removes an image's cached driver surface of its own (not on an atlas page) from the cache
+// and returns it, now the caller's; null when there is none.
+cSurfaceImplementation* TakeCachedDriverSurface(ImageBank& bank, int number);
 // Makes and fills the driver surface of an image (not recorded); *packed tells whether it lies
 // on an atlas page. Null when the bank is not driver-backed or the driver makes nothing.
 cSurfaceImplementation* MakeImageDriverSurface(ImageBank& bank, int number, std::uint32_t flags,

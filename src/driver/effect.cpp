@@ -85,8 +85,10 @@ CEffectEx::~CEffectEx() {
 
 DWORD CEffectEx::GetRGBACoefficient() { return static_cast<DWORD>(extraValue); }
 
-int CEffectEx::Init(const void* data, int size, int newOptions, std::uint32_t flags, int count,
-                    const char* names, const std::uint8_t* types) {
+namespace {
+
+int Init(CEffectEx& e, const void* data, int size, int options, std::uint32_t flags, int count,
+         const char* names, const std::uint8_t* types) {
   if (count < 0) count = 0;
   if (count > 0xFFFF) count = 0xFFFF;
   EffectParameter* made = nullptr;
@@ -94,30 +96,37 @@ int CEffectEx::Init(const void* data, int size, int newOptions, std::uint32_t fl
     made = static_cast<EffectParameter*>(std::calloc(count, sizeof(EffectParameter)));
     if (!made) return 0;
   }
-  std::free(parameters);
-  effectFlags = flags;
-  source = data;
-  options = newOptions;
-  sourceSize = size;
-  parameterCount = static_cast<std::uint16_t>(count);
-  parameterNames = names;
-  parameters = made;
+  std::free(e.parameters);
+  e.effectFlags = flags;
+  e.source = data;
+  e.options = options;
+  e.sourceSize = size;
+  e.parameterCount = static_cast<std::uint16_t>(count);
+  e.parameterNames = names;
+  e.parameters = made;
   for (int i = 0; i < count; ++i) {
     made[i].type = types ? types[i] : 0;
-    if (made[i].type == kEffectParamTexture) effectFlags |= kEffectHasTexture;
+    if (made[i].type == kEffectParamTexture) e.effectFlags |= kEffectHasTexture;
   }
   return 1;
 }
 
+// Tells the surface the effect is attached to that a parameter changed.
+void Changed(CEffectEx& e, int index) {
+  if (e.attached && e.surface) e.surface->EffectParameterChanged(&e, index);
+}
+
+}  // namespace
+
 int CEffectEx::InitEffectText(const char* text, int newOptions, std::uint32_t flags, int count,
                               const char* names, const std::uint8_t* types) {
   const int length = text ? static_cast<int>(std::strlen(text)) : 0;
-  return Init(text, length, newOptions, flags, count, names, types);
+  return Init(*this, text, length, newOptions, flags, count, names, types);
 }
 
 int CEffectEx::InitEffectData(const void* data, int size, int newOptions, std::uint32_t flags,
                               int count, const char* names, const std::uint8_t* types) {
-  return Init(data, size, newOptions, flags, count, names, types);
+  return Init(*this, data, size, newOptions, flags, count, names, types);
 }
 
 int CEffectEx::AttachToSurface(cSurfaceObject* object) {
@@ -166,15 +175,11 @@ float CEffectEx::GetParameterFloat(int index) const {
   return IsIntegerType(p.type) ? static_cast<float>(p.value.integer) : 0.0f;
 }
 
-void CEffectEx::Changed(int index) {
-  if (attached && surface) surface->EffectParameterChanged(this, index);
-}
-
 void CEffectEx::SetParameterInt(int index, int value) {
   if (index == kEffectExtraValueIndex) {
     if (extraValue == value) return;
     extraValue = value;
-    Changed(index);
+    Changed(*this, index);
     return;
   }
   if (index < 0 || index >= parameterCount || !parameters) return;
@@ -189,7 +194,7 @@ void CEffectEx::SetParameterInt(int index, int value) {
   } else {
     return;
   }
-  Changed(index);
+  Changed(*this, index);
 }
 
 void CEffectEx::SetParameterFloat(int index, float value) {
@@ -210,7 +215,7 @@ void CEffectEx::SetParameterFloat(int index, float value) {
   } else {
     return;
   }
-  Changed(index);
+  Changed(*this, index);
 }
 
 std::uintptr_t CEffectEx::GetParameterTexture(int index) const {
@@ -225,7 +230,7 @@ int CEffectEx::SetParameterTexture(int index, std::uintptr_t value) {
   if (p.type != kEffectParamTexture) return 0;
   if (p.value.texture != value) {
     p.value.texture = value;
-    Changed(index);
+    Changed(*this, index);
   }
   return 1;
 }

@@ -134,9 +134,16 @@ bool ReadIntoSurface(CImageFilterMgr* manager, CImageFile& file, cSurfaceObject*
   }
   if (into != surface) {
     SetKey(surface, key, resetKey);
-    if (!temporary.Blit(surface, 0, 0, 0, 0, width, height, 0, 0, 0, 0)) return false;
-    if (temporary.HasAlpha() && surface->CreateAlpha()) {
-      surface->SetAlphaFromBuffer(temporary.GetAlphaPointer(), temporary.GetAlphaPitch());
+    // Static driver textures (types 6 and 7) take the whole content, alpha included, in one
+    // call; a render target, or a driver declining, gets a blit and the alpha plane.
+    const int type = surface->GetType();
+    const bool copied = (type == 6 || type == 7) &&
+                        surface->GetImplementation()->CopyContentFrom(temporary.GetImplementation());
+    if (!copied) {
+      if (!temporary.Blit(surface, 0, 0, 0, 0, width, height, 0, 0, 0, 0)) return false;
+      if (temporary.HasAlpha() && surface->CreateAlpha()) {
+        surface->SetAlphaFromBuffer(temporary.GetAlphaPointer(), temporary.GetAlphaPitch());
+      }
     }
   }
   return true;
