@@ -56,11 +56,13 @@ bool ShapeSurface(CImageFile& file, cSurfaceObject* surface, int flags, COLORREF
     SetKey(surface, key, resetKey);
   }
   if (surface->GetWidth() != width || surface->GetHeight() != height) {
-    cSurfaceObject scratch;
-    scratch.Create(4, 4, surface);
-    if (!scratch.IsValid()) return false;
-    surface->Create(width, height, &scratch);
-    if (!surface->IsValid()) return false;
+    // Resized keeping its kind: a compatible implementation of the new size. (Cloning a 4 x 4
+    // scratch surface first would turn display-driver surfaces into DIB sections, which small
+    // driver surfaces become.)
+    cSurfaceImplementation* resized =
+        surface->GetImplementation()->CreateCompatible(width, height);
+    if (!resized) return false;
+    surface->SetImplementation(resized);
     SetKey(surface, key, resetKey);
   }
   return true;

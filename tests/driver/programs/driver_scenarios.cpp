@@ -19,6 +19,7 @@
 #include <vexa/blit.h>
 #include <vexa/display_driver.h>
 #include <vexa/effect.h>
+#include <vexa/error_surface.h>
 #include <vexa/fill_style.h>
 #include <vexa/filter_manager.h>
 #include <vexa/game_window.h>
@@ -168,7 +169,8 @@ void PrototypesAndKinds() {
     Prototype(16, 4, driver, &result);
     CHECK_EQ(result, 0);
   }
-  CHECK_EQ(GetDriverState(6), 2);  // no file for driver 6
+  CHECK_EQ(KindOf(Prototype(32, 4, 6)), kKindDIBSectionDC);  // no file for driver 6
+  CHECK_EQ(GetDriverState(6), 2);
   // Type 2 with a driver: the DIB-section prototype.
   CHECK_EQ(KindOf(Prototype(32, 2, 7)), kKindDIBSection);
   // Small surfaces: a display surface of 8 x 8 or less is a DIB section; a render target too,
@@ -273,7 +275,7 @@ void SurfaceCalls() {
                                                       0, 0) +
                driver.GetImplementation()->FillRectEffect(0, 0, 4, 4, &corners, 0, 0, 0),
            1);
-  CHECK_EQ(c->fillEffect, fills + 1);  // a null record is refused by the driver, not counted
+  CHECK_EQ(c->fillEffect, fills + 2);  // both reach the driver, which refuses a null record
   COLORREF filled = 0;
   driver.GetPixelColor(2, 2, &filled);
   CHECK_EQ(filled, Rgb(10, 20, 30));
@@ -385,13 +387,12 @@ SceneResult DrawScene(cSurfaceObject* prototype, int format) {
   }
   SetBackBuffer(window, &buffer);
   SetWindowOption(window, 1, 64);
-  SetLayerCount(window, 3);
-  SetLayerEffect(window, 2, kEffectSemiTransparent, 64, 0);
+  SetLayerCount(window, 3);  // layer effects are for driver mode only: none here
   const int a = AddBox(bank, 20, 16, 1), b = AddBox(bank, 33, 9, 2), c = AddBox(bank, 7, 40, 3);
   CreateSprite(window, 30, 30, a, 0, 0, 0, 0, 1);
   Sprite* semi = CreateSprite(window, 40, 36, b, 1, 0, 0, 0, 2);
   SetSpriteInk(window, semi, kInkTransparent | kEffectSemiTransparent, 50);
-  CreateSprite(window, 100, 60, c, 2, 0, 0, 0, 3);  // a composited layer
+  CreateSprite(window, 100, 60, c, 2, 0, 0, 0, 3);
   CreateSprite(window, 110, 64, a, 4, 0, 0, 0, 4);  // beyond the layer table
   CreateSprite(window, 150, 110, b, 0, 0, 0, 0, 5);  // clipped
   EraseSprites(window);
@@ -461,8 +462,7 @@ void BankSurfaces() {
   GetImageSurface(bank, tiny, &image, 0);
   view.implementation = own;
   CHECK(Pixels(view) == Pixels(image));
-  view.implementation = image.implementation;  // not owned: forget it before it goes
-  view.ReleaseImplementation();
+  view.implementation = GetErrorSurface();  // the cache's: forget it before the view goes
   // Mode 2 hands the driver surface to the caller (it leaves the cache).
   cSurfaceObject handed;
   CHECK_EQ(GetImageSurface(bank, tiny, &handed, 2), 1);
