@@ -10,6 +10,8 @@
 #include <vexa/dc_surface.h>
 #include <vexa/dib_section_surface.h>
 #include <vexa/dib_surface.h>
+#include <vexa/display_driver.h>
+#include <vexa/effect.h>
 #include <vexa/error_surface.h>
 #include <vexa/export.h>
 #include <vexa/exports.h>
