@@ -240,6 +240,8 @@ cSurfaceImplementation* GetImageDriverSurface(ImageBank* bank, int number, std::
   return made;
 }
 
+int RefillImageDriverSurfaces(ImageBank* bank) { return bank ? RefillDriverSurfaces(*bank) : 0; }
+
 int ReleaseImageDriverSurface(ImageBank* bank, int number) {
   if (!bank || !FindDriverEntry(*bank, number)) return 0;
   DestroyDriverSurfaceEntry(*bank, number);

@@ -483,6 +483,11 @@ void BankSurfaces() {
   GetImageSurface(bank, tiny, &image, 0);
   view.implementation = own;
   CHECK(Pixels(view) == Pixels(image));
+  // A refill restores content the driver lost.
+  view.FillRectColor(0, 0, 2, 2, Rgb(1, 1, 1));
+  CHECK(Pixels(view) != Pixels(image));
+  CHECK(RefillImageDriverSurfaces(bank) >= 1);
+  CHECK(Pixels(view) == Pixels(image));
   view.implementation = GetErrorSurface();  // the cache's: forget it before the view goes
   // Mode 2 hands the driver surface to the caller (it leaves the cache).
   cSurfaceObject handed;
