@@ -450,7 +450,8 @@ void SpriteScene() {
 // Driver bits of a bank format, atlas packing, expiry by frames, refills.
 void BankSurfaces() {
   ImageBank* bank = CreateImageBank(0, nullptr);
-  CHECK_EQ(SetImageBankFormat(bank, 8 | 0x80), 8);  // driver 6 is missing: bits dropped
+  CHECK_EQ(SetImageBankFormat(bank, 8 | 0x80 | 0x10), 8);  // driver 6 is missing: bits dropped
+  CHECK_EQ(SetImageBankFormat(bank, 8 | 0x40), 8);          // no driver mode (bit 4)
   CHECK_EQ(SetImageBankFormat(bank, 8 | 0x40 | 0x10), 8 | 0x40 | 0x10);
   const RefDriverCounters* c = Counters();
   if (!c) {
