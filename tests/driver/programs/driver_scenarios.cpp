@@ -541,6 +541,7 @@ void ImportIntoDriverSurfaces() {
       CHECK_EQ(target.HasAlpha(), memory.HasAlpha());
     }
   }
+  manager.Free();
 }
 
 // A window made for a driver is shown by its display surface: PresentWindow flips it.
