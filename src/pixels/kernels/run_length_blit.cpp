@@ -9,6 +9,7 @@
 
 #include "pixels/kernels/effect_rows.h"
 #include "pixels/kernels/kernel_routines.h"
+#include "pixels/kernels/run_length_copy.h"
 #include "pixels/kernels/run_length_form.h"
 
 namespace vexa {
@@ -64,36 +65,18 @@ struct RunBlit {
   bool copy;       // effect code 0
   bool withAlpha;  // the transparent pass over a source with an alpha plane
   std::uint32_t key;
+  SimdLevel level;
 };
 
-// The plain transparent copy, the commonest blit of a run-length sprite: skip runs leave the
-// destination alone and copy runs move their bytes. The block's size is read once and the
-// row table walked with a pointer; each row is checked as FindRunLengthRow checks it (rows
-// past the table have no runs, offsets past the block end the row at once).
+// The scalar walk of the row table (the reference of the vector forms in
+// run_length_copy_rows.h): each row is checked as FindRunLengthRow checks it, offsets past
+// the block ending the row at once.
 template <int bpp>
-void CopyRows(const PixelDescriptor* s, std::uint8_t* d, int pitch, int sx, int sy, int width,
-              int height) {
-  const std::uint8_t* const block = s->firstRow;
-  const auto copyTo = [sx](std::uint8_t* row) {
-    return [row, sx](int column, const std::uint8_t* p, int n) {
-      CopyBytes(row + static_cast<std::ptrdiff_t>(column - sx) * bpp, p,
-                static_cast<std::size_t>(n) * bpp);
-    };
-  };
-  std::uint32_t size;
-  std::memcpy(&size, block, 4);
-  if (size < kRunLengthSizeBytes || sy < 0) {  // row by row, as the other blits
-    for (int i = 0; i < height; ++i, d += pitch)
-      WalkRunLengthRow(
-          FindRunLengthRow(block, sy + i), bpp, sx, sx + width, [](int, int) {}, copyTo(d));
-    return;
-  }
-  const std::uint64_t tableRows = (size - kRunLengthSizeBytes) / kRunLengthRowEntryBytes;
-  const auto first = static_cast<std::uint64_t>(sy);
-  const int rows = static_cast<int>(std::min<std::uint64_t>(
-      static_cast<std::uint64_t>(height), tableRows > first ? tableRows - first : 0));
+void CopyTableRows(const std::uint8_t* block, std::uint32_t size, std::uint8_t* d, int pitch,
+                   int sx, int sy, int width, int rows) {
   const std::uint32_t limit = size - static_cast<std::uint32_t>(kRunLengthSizeBytes);
-  const std::uint8_t* entry = block + kRunLengthSizeBytes + kRunLengthRowEntryBytes * first;
+  const std::uint8_t* entry =
+      block + kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::size_t>(sy);
   RunLengthRow r;
   r.end = block + size;
   for (int i = 0; i < rows; ++i, d += pitch, entry += kRunLengthRowEntryBytes) {
@@ -102,8 +85,51 @@ void CopyRows(const PixelDescriptor* s, std::uint8_t* d, int pitch, int sx, int 
     r.runs = offsets[0] <= limit ? block + kRunLengthSizeBytes + offsets[0] : r.end;
     r.pixels = offsets[1] <= limit ? block + kRunLengthSizeBytes + offsets[1] : r.end;
     WalkRunLengthRow(
-        r, bpp, sx, sx + width, [](int, int) {}, copyTo(d));
+        r, bpp, sx, sx + width, [](int, int) {},
+        [d, sx](int column, const std::uint8_t* p, int n) {
+          CopyBytes(d + static_cast<std::ptrdiff_t>(column - sx) * bpp, p,
+                    static_cast<std::size_t>(n) * bpp);
+        });
   }
+}
+
+RunLengthCopyRows BuildCopyRows(SimdLevel level) {
+  switch (level) {
+    case SimdLevel::Avx2:
+      return RunLengthCopyRowsAvx2();
+    case SimdLevel::Sse2:
+      return RunLengthCopyRowsSse2();
+    case SimdLevel::Scalar:
+      break;
+  }
+  return {{CopyTableRows<1>, CopyTableRows<2>, CopyTableRows<3>, CopyTableRows<4>}};
+}
+using CopyRowTables = SimdTables<RunLengthCopyRows, BuildCopyRows>;
+
+// The plain transparent copy, the commonest blit of a run-length sprite. The block's size is
+// read once and rows inside the row table go to the walk of the kernels' level; rows past the
+// table have no runs.
+template <int bpp>
+void CopyRows(SimdLevel level, const PixelDescriptor* s, std::uint8_t* d, int pitch, int sx,
+              int sy, int width, int height) {
+  const std::uint8_t* const block = s->firstRow;
+  std::uint32_t size;
+  std::memcpy(&size, block, 4);
+  if (size < kRunLengthSizeBytes || sy < 0) {  // row by row, as the other blits
+    for (int i = 0; i < height; ++i, d += pitch)
+      WalkRunLengthRow(
+          FindRunLengthRow(block, sy + i), bpp, sx, sx + width, [](int, int) {},
+          [d, sx](int column, const std::uint8_t* p, int n) {
+            CopyBytes(d + static_cast<std::ptrdiff_t>(column - sx) * bpp, p,
+                      static_cast<std::size_t>(n) * bpp);
+          });
+    return;
+  }
+  const std::uint64_t tableRows = (size - kRunLengthSizeBytes) / kRunLengthRowEntryBytes;
+  const auto first = static_cast<std::uint64_t>(sy);
+  const int rows = static_cast<int>(std::min<std::uint64_t>(
+      static_cast<std::uint64_t>(height), tableRows > first ? tableRows - first : 0));
+  if (rows > 0) CopyRowTables::At(level).rows[bpp - 1](block, size, d, pitch, sx, sy, width, rows);
 }
 
 // Every row of the rectangle; the pixel size is a constant so that run lengths scale without
@@ -143,7 +169,7 @@ void DrawRows(const RunBlit& b, const PixelDescriptor* s, std::uint8_t* d, int p
         });
   } else if (b.pass == Pass::Transparent) {
     if (b.copy)
-      CopyRows<bpp>(s, d, pitch, sx, sy, width, height);
+      CopyRows<bpp>(b.level, s, d, pitch, sx, sy, width, height);
     else
       eachRow(nothing, effectRun);
   } else if (b.copy) {
@@ -167,6 +193,7 @@ void RunLengthBlit(const KernelSet& k, Pass pass, PixelDescriptor* t, int x, int
   b.copy = (effect & kEffectCodeMask) == 0;
   b.withAlpha = pass == Pass::Transparent && s->alphaFirstRow;
   b.key = s->transparentValue;
+  b.level = k.level;
   std::uint8_t* d = t->PixelAddress(x, y);
   switch (BytesPerPixel(s->depth)) {
     case 1:
