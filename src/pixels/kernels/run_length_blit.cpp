@@ -10,6 +10,7 @@
 #include "pixels/kernels/effect_rows.h"
 #include "pixels/kernels/kernel_routines.h"
 #include "pixels/kernels/run_length_copy.h"
+#include "pixels/kernels/run_length_copy_rows.h"
 #include "pixels/kernels/run_length_form.h"
 
 namespace vexa {
@@ -17,38 +18,14 @@ namespace {
 
 enum class Pass { Opaque, Transparent };
 
-// Short runs are the common case: up to 64 bytes, two overlapping fixed-size moves inline;
-// up to 512, 32-byte moves and one overlapping the end, still without a call; longer runs
-// go to the library move, whose wide forms suit the processor.
+// The scalar moves: plain byte copies the compiler picks the widths of (the reference of the
+// vector levels, and the copies of the other blits of this file).
+struct ScalarMoves {
+  static constexpr int kBytes = 0;
+};
+
 inline void CopyBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
-  if (n <= 16) {
-    if (n >= 8) {
-      std::memcpy(d, s, 8);
-      std::memcpy(d + n - 8, s + n - 8, 8);
-    } else if (n >= 4) {
-      std::memcpy(d, s, 4);
-      std::memcpy(d + n - 4, s + n - 4, 4);
-    } else {
-      for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
-    }
-  } else if (n <= 32) {
-    std::memcpy(d, s, 16);
-    std::memcpy(d + n - 16, s + n - 16, 16);
-  } else if (n <= 64) {
-    std::memcpy(d, s, 32);
-    std::memcpy(d + n - 32, s + n - 32, 32);
-  } else if (n <= 512) {
-    const std::uint8_t* const last = s + n - 32;
-    std::uint8_t* const lastOut = d + n - 32;
-    do {
-      std::memcpy(d, s, 32);
-      d += 32;
-      s += 32;
-    } while (s < last);
-    std::memcpy(lastOut, last, 32);
-  } else {
-    std::memcpy(d, s, n);
-  }
+  MoveRunBytes<ScalarMoves>(d, s, n);
 }
 
 // The transparent value in kKeyChunk consecutive pixels, for the alpha path.
@@ -68,31 +45,6 @@ struct RunBlit {
   SimdLevel level;
 };
 
-// The scalar walk of the row table (the reference of the vector forms in
-// run_length_copy_rows.h): each row is checked as FindRunLengthRow checks it, offsets past
-// the block ending the row at once.
-template <int bpp>
-void CopyTableRows(const std::uint8_t* block, std::uint32_t size, std::uint8_t* d, int pitch,
-                   int sx, int sy, int width, int rows) {
-  const std::uint32_t limit = size - static_cast<std::uint32_t>(kRunLengthSizeBytes);
-  const std::uint8_t* entry =
-      block + kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::size_t>(sy);
-  RunLengthRow r;
-  r.end = block + size;
-  for (int i = 0; i < rows; ++i, d += pitch, entry += kRunLengthRowEntryBytes) {
-    std::uint32_t offsets[2];
-    std::memcpy(offsets, entry, 8);
-    r.runs = offsets[0] <= limit ? block + kRunLengthSizeBytes + offsets[0] : r.end;
-    r.pixels = offsets[1] <= limit ? block + kRunLengthSizeBytes + offsets[1] : r.end;
-    WalkRunLengthRow(
-        r, bpp, sx, sx + width, [](int, int) {},
-        [d, sx](int column, const std::uint8_t* p, int n) {
-          CopyBytes(d + static_cast<std::ptrdiff_t>(column - sx) * bpp, p,
-                    static_cast<std::size_t>(n) * bpp);
-        });
-  }
-}
-
 RunLengthCopyRows BuildCopyRows(SimdLevel level) {
   switch (level) {
     case SimdLevel::Avx2:
@@ -102,7 +54,7 @@ RunLengthCopyRows BuildCopyRows(SimdLevel level) {
     case SimdLevel::Scalar:
       break;
   }
-  return {{CopyTableRows<1>, CopyTableRows<2>, CopyTableRows<3>, CopyTableRows<4>}};
+  return RunLengthCopyRowsOf<ScalarMoves>();
 }
 using CopyRowTables = SimdTables<RunLengthCopyRows, BuildCopyRows>;
 
@@ -110,8 +62,8 @@ using CopyRowTables = SimdTables<RunLengthCopyRows, BuildCopyRows>;
 // read once and rows inside the row table go to the walk of the kernels' level; rows past the
 // table have no runs.
 template <int bpp>
-void CopyRows(SimdLevel level, const PixelDescriptor* s, std::uint8_t* d, int pitch, int sx,
-              int sy, int width, int height) {
+void CopyRows(SimdLevel level, const PixelDescriptor* s, std::uint8_t* d, int pitch, int sx, int sy,
+              int width, int height) {
   const std::uint8_t* const block = s->firstRow;
   std::uint32_t size;
   std::memcpy(&size, block, 4);

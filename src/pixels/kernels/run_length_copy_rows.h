@@ -1,12 +1,15 @@
-// The body of the vector run-length copies (run_length_copy.h), written once over an
-// instruction policy `Isa` (base/simd_sse2.h, base/simd_avx2.h). Include it only from the
-// *_sse2.cpp and *_avx2.cpp files, after their policy header.
+// The body of the run-length copies (run_length_copy.h), written once over an instruction
+// policy `Isa`: base/simd_sse2.h or base/simd_avx2.h in the *_sse2.cpp and *_avx2.cpp files, or
+// a scalar policy with kBytes 0 (plain byte moves) in run_length_blit.cpp. Each file's policy
+// lives in its own anonymous namespace, so no instantiation is shared between files built with
+// different instruction flags.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "pixels/kernels/run_length_copy.h"
 #include "pixels/kernels/run_length_form.h"
 
 namespace vexa {
@@ -24,10 +27,11 @@ struct RunLengthBytes {
   }
 };
 
-// One run of `n` bytes. A run holds at most 255 pixels, so at most 1,020 bytes: every length
-// is moved inline, without a call and with a fixed number of branches per size class. Short
-// runs take two overlapping moves; long ones go in 64-byte blocks (all loads of a block
-// before its stores) and one overlapping block at the end.
+// One run of `n` bytes. A run holds at most 255 pixels, so at most 1,020 bytes: with vectors
+// every length is moved inline, without a call and with a fixed number of branches per size
+// class. Short runs take two overlapping moves; long ones go in 64-byte blocks (all loads of a
+// block before its stores) and one overlapping block at the end. The scalar policy moves long
+// runs 32 bytes at a time up to 512 bytes and leaves longer ones to the library move.
 template <class Isa>
 inline void MoveRunBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   if (n <= 16) {
@@ -43,6 +47,22 @@ inline void MoveRunBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) 
   } else if (n <= 32) {
     std::memcpy(d, s, 16);
     std::memcpy(d + n - 16, s + n - 16, 16);
+  } else if constexpr (Isa::kBytes == 0) {
+    if (n <= 64) {
+      std::memcpy(d, s, 32);
+      std::memcpy(d + n - 32, s + n - 32, 32);
+    } else if (n <= 512) {
+      const std::uint8_t* const last = s + n - 32;
+      std::uint8_t* const lastOut = d + n - 32;
+      do {
+        std::memcpy(d, s, 32);
+        d += 32;
+        s += 32;
+      } while (s < last);
+      std::memcpy(lastOut, last, 32);
+    } else {
+      std::memcpy(d, s, n);
+    }
   } else if (n <= 64) {
     RunLengthBytes<Isa, 32> head, tail;
     head.Load(s);
