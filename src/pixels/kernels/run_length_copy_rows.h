@@ -29,9 +29,9 @@ struct RunLengthBytes {
 
 // One run of `n` bytes. A run holds at most 255 pixels, so at most 1,020 bytes: with vectors
 // every length is moved inline, without a call and with a fixed number of branches per size
-// class. Short runs take two overlapping moves; long ones go in 64-byte blocks (all loads of a
-// block before its stores) and one overlapping block at the end. The scalar policy moves long
-// runs 32 bytes at a time up to 512 bytes and leaves longer ones to the library move.
+// class. Short runs (up to 128 bytes) take two overlapping moves; long ones go in 64-byte blocks
+// (all loads of a block before its stores) and one overlapping block at the end. The scalar policy
+// moves long runs 32 bytes at a time up to 512 bytes and leaves longer ones to the library move.
 template <class Isa>
 inline void MoveRunBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
   if (n <= 16) {
@@ -69,6 +69,12 @@ inline void MoveRunBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) 
     tail.Load(s + n - 32);
     head.Store(d);
     tail.Store(d + n - 32);
+  } else if (n <= 128) {
+    RunLengthBytes<Isa, 64> head, tail;
+    head.Load(s);
+    tail.Load(s + n - 64);
+    head.Store(d);
+    tail.Store(d + n - 64);
   } else if (n <= 1024) {
     RunLengthBytes<Isa, 64> tail;
     tail.Load(s + n - 64);
