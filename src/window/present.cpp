@@ -163,7 +163,7 @@ bool ClientOf(GameWindow* window, RECT* client) {
 
 }  // namespace
 
-int RedrawFromBackBuffer(GameWindow* window, const RECT& rect, RECT*, int) {
+int RedrawFromBackBuffer(GameWindow* window, const RECT& rect) {
   if (!window->backBuffer || (window->flags & kGameWindowDriverDisplay)) return 0;
   RECT client{};
   if (!ClientOf(window, &client)) return 0;
@@ -278,7 +278,7 @@ std::intptr_t Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       plat::PAINTSTRUCT paint{};
       if (!plat::BeginPaint(hwnd, &paint)) return 0;
       if (window->backBuffer && !(window->flags & kGameWindowDriverDisplay))
-        RedrawFromBackBuffer(window, paint.rcPaint, nullptr, 0);
+        RedrawFromBackBuffer(window, paint.rcPaint);
       plat::EndPaint(hwnd, &paint);
       return 0;
     }
@@ -289,7 +289,7 @@ std::intptr_t Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       if (!dc || plat::GetClipBox(dc, &clip) == plat::RGN_ERROR) plat::GetClientRect(hwnd, &clip);
       if (window->backBuffer) {
         clip = Intersect(clip, RECT{0, 0, window->maxClientWidth, window->maxClientHeight});
-        RedrawFromBackBuffer(window, clip, nullptr, 0);
+        RedrawFromBackBuffer(window, clip);
       } else if (dc && window->backgroundBrush) {
         plat::FillRect(dc, &clip, window->backgroundBrush);
       }

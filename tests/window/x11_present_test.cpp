@@ -141,14 +141,30 @@ TEST_F(WindowTest, X11DriverWindowsAreMadeForOpenGL) {
   if (!OnX11()) GTEST_SKIP() << "runs under xvfb-run (test window_x11)";
   ASSERT_TRUE(VideoUp()) << SDL_GetError();
   GameWindowRecord r = Record(-64, -48, 1, kGameWindowDriverDisplay);
+  r.style |= plat::WS_VISIBLE;
   GameWindow* w = CreateGameWindow(bank, &r);
   ASSERT_TRUE(IsValidWindowObject(w));
   SDL_Window* sdl = plat::GetTopLevel(w->window)->sdl;
   EXPECT_TRUE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_OPENGL);
-  // A context can be made on it, as a display driver does.
+  Settle();
+  // A context can be made on it and what it shows reaches the server, as a display driver
+  // presents: the kept window context the library took at creation does not get in the way.
   SDL_GLContext gl = SDL_GL_CreateContext(sdl);
-  EXPECT_NE(gl, nullptr) << SDL_GetError();
-  if (gl) SDL_GL_DeleteContext(gl);
+  ASSERT_NE(gl, nullptr) << SDL_GetError();
+  using ClearColor = void (*)(float, float, float, float);
+  using Clear = void (*)(unsigned);
+  auto clearColor = reinterpret_cast<ClearColor>(SDL_GL_GetProcAddress("glClearColor"));
+  auto clear = reinterpret_cast<Clear>(SDL_GL_GetProcAddress("glClear"));
+  ASSERT_TRUE(clearColor && clear);
+  clearColor(0.0f, 0.0f, 1.0f, 1.0f);
+  clear(0x00004000);  // the colour buffer
+  SDL_GL_SwapWindow(sdl);
+  const std::vector<unsigned long> pixels = ServerPixels(w->window, 64, 48);
+  ASSERT_EQ(pixels.size(), 64u * 48);
+  int wrong = 0;
+  for (unsigned long pixel : pixels) wrong += pixel != 0x0000FFul;
+  EXPECT_EQ(wrong, 0);
+  SDL_GL_DeleteContext(gl);
   DestroyGameWindow(w);
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
