@@ -146,6 +146,12 @@ TEST_F(WindowClip, OverlappingSiblingsFollowZOrderAndVisibility) {
   ASSERT_TRUE(plat::SetWindowPos(b, 150, 100, 40, 40, plat::SWP_NOZORDER));
   Fill(a, kGreen);
   EXPECT_EQ(Pixel(top, 70, 60), 0x00FF00u);
+  // Far-out places and sizes neither overflow nor clip anything on screen.
+  ASSERT_TRUE(plat::SetWindowPos(b, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MAX, 0));
+  EXPECT_TRUE(plat::VisibleRegion(b).empty());
+  EXPECT_EQ(Area(plat::VisibleRegion(a)), 100L * 80);
+  ASSERT_TRUE(plat::SetWindowPos(b, -1000, -1000, INT32_MAX, INT32_MAX, 0));
+  EXPECT_EQ(Area(plat::VisibleRegion(a)), 0L);  // b now covers all of a
 }
 
 TEST_F(WindowClip, ParentsClipTheirChildrenOnlyWithClipChildren) {

@@ -255,7 +255,10 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* title, DWO
     window = new (std::nothrow) Window;
     if (!window) return nullptr;
     window->parent = parent;
-    window->rect = RECT{x, y, x + width, y + height};
+    // Kept in the range the regions compute exactly in (no sum below can overflow).
+    x = ClampCoordinate(x);
+    y = ClampCoordinate(y);
+    window->rect = RECT{x, y, x + ClampCoordinate(width), y + ClampCoordinate(height)};
     window->style = style;
     window->id = reinterpret_cast<std::uintptr_t>(menu);
     parent->children.push_back(window);
@@ -441,14 +444,16 @@ BOOL SetWindowPos(HWND handle, int x, int y, int width, int height, UINT flags) 
     const RECT before = w->rect;
     const bool wasShown = (w->style & WS_VISIBLE) != 0;
     if (!(flags & SWP_NOMOVE)) {
+      x = ClampCoordinate(x);
+      y = ClampCoordinate(y);
       w->rect.right += x - w->rect.left;
       w->rect.bottom += y - w->rect.top;
       w->rect.left = x;
       w->rect.top = y;
     }
     if (!(flags & SWP_NOSIZE)) {
-      w->rect.right = w->rect.left + std::max(0, width);
-      w->rect.bottom = w->rect.top + std::max(0, height);
+      w->rect.right = w->rect.left + ClampCoordinate(std::max(0, width));
+      w->rect.bottom = w->rect.top + ClampCoordinate(std::max(0, height));
     }
     if (flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
     const bool moved = before.left != w->rect.left || before.top != w->rect.top ||
