@@ -192,6 +192,22 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
   return 1;
 }
 
+BOOL InvalidateWindowTree(HWND window, const RECT* rect, BOOL erase) {
+  RECT client{};
+  if (!GetClientRect(window, &client)) return 0;
+  const RECT r = rect ? *rect : client;
+  InvalidateRect(window, &r, erase);
+  for (HWND child : window->children) {
+    if (!(child->style & WS_VISIBLE)) continue;
+    const RECT& c = child->rect;
+    const RECT part{std::max(r.left, c.left) - c.left, std::max(r.top, c.top) - c.top,
+                    std::min(r.right, c.right) - c.left, std::min(r.bottom, c.bottom) - c.top};
+    if (part.left < part.right && part.top < part.bottom)
+      InvalidateWindowTree(child, &part, erase);
+  }
+  return 1;
+}
+
 BOOL GetUpdateRect(HWND window, RECT* out) {
   if (!IsWindow(window) || !window->hasUpdate) return 0;
   if (out) *out = window->update;
@@ -318,10 +334,10 @@ void QueueFromEvent(const SDL_Event& e, BOOL* quit) {
     switch (e.window.event) {
       case SDL_WINDOWEVENT_SIZE_CHANGED:
         PostMessage(w, WM_SIZE, 0, MakeLParam(e.window.data1, e.window.data2));
-        InvalidateRect(w, nullptr, 1);
+        InvalidateWindowTree(w, nullptr, 1);
         break;
       case SDL_WINDOWEVENT_EXPOSED:
-        InvalidateRect(w, nullptr, 1);
+        InvalidateWindowTree(w, nullptr, 1);
         break;
       case SDL_WINDOWEVENT_CLOSE:
         PostMessage(w, WM_CLOSE, 0, 0);
