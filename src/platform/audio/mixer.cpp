@@ -9,7 +9,6 @@
 namespace plat::audio::detail {
 namespace {
 
-constexpr std::size_t kChunkFrames = 512;
 constexpr std::uint64_t kUnitStep = std::uint64_t(1) << 32;
 
 // Sample `channel` of a frame as signed 16 bits; a mono voice gives its one sample to both.
@@ -34,12 +33,28 @@ void GainsOf(LONG volume, LONG pan, std::int32_t* left, std::int32_t* right) {
   *right = GainOfLevel(volume + std::min<LONG>(pan, 0));
 }
 
+DWORD MixRateLocked() {
+  const MixerState& st = State();
+  if (st.output == Output::kSdl && st.sdlDevice != 0) return st.sdlRate;
+  return st.pinnedRate ? st.pinnedRate : st.format.nSamplesPerSec;
+}
+
+DWORD AheadBytesLocked(const Voice& v) {
+  const DWORD rate = MixRateLocked();
+  if (rate == 0) return 0;
+  const DWORD hz = v.frequency ? v.frequency : v.rate;
+  // Equal rates copy the block's frames; other rates also read the frame after the last.
+  std::uint64_t frames = kMixBlockFrames;
+  if (hz != rate) frames = (std::uint64_t(kMixBlockFrames) * hz + rate - 1) / rate + 1;
+  return DWORD(std::min<std::uint64_t>(frames, v.frames) * v.block);
+}
+
 void MixVoice(Voice& v, std::int32_t* acc, std::size_t frames, DWORD outputRate,
-              std::int16_t* scratch, const MixKernels& kernels) {
+              std::int16_t* scratch, const MixKernels& kernels, bool muted) {
   if (!v.playing || v.lost || v.frames == 0 || outputRate == 0) return;
   const DWORD hz = v.frequency ? v.frequency : v.rate;
   const std::uint64_t step = (std::uint64_t(hz) << 32) / outputRate;
-  const bool audible = v.gainLeft != 0 || v.gainRight != 0;
+  const bool audible = !muted && (v.gainLeft != 0 || v.gainRight != 0);
   std::size_t done = 0;
   while (done < frames && v.playing) {
     std::size_t produced = 0;
@@ -101,14 +116,15 @@ void MixVoice(Voice& v, std::int32_t* acc, std::size_t frames, DWORD outputRate,
 void MixLocked(std::int16_t* out, std::size_t frames, int channels, DWORD rate) {
   MixerState& st = State();
   const MixKernels& kernels = ActiveMixKernels();
-  st.accumulator.resize(2 * kChunkFrames);
-  st.scratch.resize(2 * kChunkFrames);
-  st.stereo.resize(2 * kChunkFrames);
-  for (std::size_t start = 0; start < frames; start += kChunkFrames) {
-    const std::size_t n = std::min(kChunkFrames, frames - start);
+  st.accumulator.resize(2 * kMixBlockFrames);
+  st.scratch.resize(2 * kMixBlockFrames);
+  st.stereo.resize(2 * kMixBlockFrames);
+  for (std::size_t start = 0; start < frames; start += kMixBlockFrames) {
+    const std::size_t n = std::min(kMixBlockFrames, frames - start);
     std::fill_n(st.accumulator.begin(), 2 * n, 0);
     for (Voice* v : st.voices) {
-      MixVoice(*v, st.accumulator.data(), n, rate, st.scratch.data(), kernels);
+      const bool muted = !st.processFocus && !v->globalFocus;
+      MixVoice(*v, st.accumulator.data(), n, rate, st.scratch.data(), kernels, muted);
     }
     for (Generator* g : st.generators) {
       g->Render(st.scratch.data(), n, rate);
