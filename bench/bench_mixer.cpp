@@ -10,7 +10,7 @@
 //   cpu-48    48 voices at real time on the "dummy" driver: CPU time of the callback thread per
 //             second of sound (ms; ours / peer below 1 is ahead)
 //   latency   from the play call to the callback that carries the sound's first sample, the
-//             median of many starts on an idle output (ms; below 1 is ahead)
+//             median of many starts on an idle output (µs; below 1 is ahead)
 #include <SDL.h>
 #include <SDL_mixer.h>
 
@@ -276,7 +276,7 @@ double CallbackCpu(const std::string& key, bool vexa) {
   return seconds > 0 ? double(cpu1 - cpu0) / 1e6 / seconds : 0;
 }
 
-// Median milliseconds from a start to the first block that carries it.
+// Median microseconds from a start to the first block that carries it.
 double StartLatency(const std::string& key, bool vexa) {
   Side& side = Open(key, Setup{1, false, true}, vexa, false);
   std::vector<double> delays;
@@ -288,7 +288,7 @@ double StartLatency(const std::string& key, bool vexa) {
     side.Start();
     gProgress.WaitHeard();
     std::lock_guard lock(gProgress.mutex);
-    delays.push_back(double(gProgress.heardAt - start) / 1e6);
+    delays.push_back(double(gProgress.heardAt - start) / 1e3);
   }
   gOpen.reset();
   gOpenKey.clear();
@@ -310,7 +310,7 @@ const vexabench::Registrar kRegistrar([] {
   vexabench::RegisterMeasure("cpu-48", "CPU-ms/s",
                              {{"vexa", [] { return CallbackCpu("cpu-48/vexa", true); }},
                               {"SDL2_mixer", [] { return CallbackCpu("cpu-48/peer", false); }}});
-  vexabench::RegisterMeasure("latency", "ms",
+  vexabench::RegisterMeasure("latency", "us",
                              {{"vexa", [] { return StartLatency("latency/vexa", true); }},
                               {"SDL2_mixer", [] { return StartLatency("latency/peer", false); }}});
 });

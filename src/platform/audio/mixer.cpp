@@ -20,6 +20,37 @@ std::int32_t SampleAt(const Voice& v, DWORD frame, int channel) {
   return s;
 }
 
+// The interpolating read of a 16-bit stereo voice (the common case) with its state held in
+// locals: the same steps as the general loop in MixVoice, at most `most` frames into `out`.
+std::size_t InterpolateStereo16(Voice& v, std::uint64_t step, std::int16_t* out,
+                                std::size_t most) {
+  const auto* data = reinterpret_cast<const std::int16_t*>(v.data);
+  const std::uint64_t frames = v.frames;
+  const bool looping = v.looping;
+  std::uint64_t cursor = v.cursor;
+  std::uint32_t fraction = v.fraction;
+  std::size_t n = 0;
+  while (n < most && cursor < frames) {
+    std::uint64_t next = cursor + 1;
+    if (next >= frames) next = looping ? 0 : cursor;
+    const std::int32_t t = std::int32_t(fraction >> 17);
+    for (int c = 0; c < 2; ++c) {
+      const std::int32_t s0 = data[2 * cursor + c];
+      const std::int32_t s1 = data[2 * next + c];
+      out[2 * n + c] = std::int16_t(s0 + (((s1 - s0) * t) >> 15));
+    }
+    ++n;
+    const std::uint64_t position = std::uint64_t(fraction) + step;
+    cursor += position >> 32;
+    fraction = std::uint32_t(position);
+    if (cursor >= frames && looping) cursor %= frames;
+    cursor = std::min(cursor, frames);
+  }
+  v.cursor = DWORD(cursor);
+  v.fraction = fraction;
+  return n;
+}
+
 }  // namespace
 
 std::int32_t GainOfLevel(LONG hundredthsOfDb) {
@@ -78,6 +109,9 @@ void MixVoice(Voice& v, std::int32_t* acc, std::size_t frames, DWORD outputRate,
     } else {
       // Linear interpolation between the cursor's frame and the next (the first again for a
       // looping voice, the same one at the end of a voice that stops).
+      if (audible && v.bits == 16 && v.channels == 2) {
+        produced = InterpolateStereo16(v, step, scratch, frames - done);
+      }
       while (done + produced < frames && v.cursor < v.frames) {
         if (audible) {
           DWORD next = v.cursor + 1;
