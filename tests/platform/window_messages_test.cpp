@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -182,6 +183,12 @@ TEST(PlatformMessages, FocusChangesReachTheSoundMixer) {
   HWND b = plat::CreateWindowEx(0, "rec", "b", 0, 0, 0, 40, 40, nullptr, nullptr, nullptr,
                                 nullptr, &Recorder);
   ASSERT_TRUE(a && b);
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || std::string(driver) != "dummy") {
+    plat::DestroyWindow(a);
+    plat::DestroyWindow(b);
+    GTEST_SKIP() << "a real display sends focus events of its own";
+  }
   const Uint32 idA = SDL_GetWindowID(a->sdl), idB = SDL_GetWindowID(b->sdl);
   PushFocus(idA, true);
   plat::PumpMessages();
