@@ -72,8 +72,8 @@ struct Progress {
   std::int64_t heardAt = 0;
   void Block(const std::int16_t* samples, std::size_t count) {
     const std::int64_t cpu = Nanoseconds(CLOCK_THREAD_CPUTIME_ID);
-    const bool heard = watching && std::any_of(samples, samples + count,
-                                               [](std::int16_t s) { return s != 0; });
+    const bool heard =
+        watching && std::any_of(samples, samples + count, [](std::int16_t s) { return s != 0; });
     std::lock_guard lock(mutex);
     frames += count / 2;
     callbackCpu = cpu;
@@ -185,11 +185,10 @@ struct PeerSide final : Side {
     for (int r = 0; r < rates; ++r) {
       converted.push_back(setup.sweep ? Converted(SweepFactor(r)) : std::vector<Uint8>());
       std::vector<Uint8>& bytes = converted.back();
-      chunks.push_back(
-          bytes.empty()
-              ? Mix_QuickLoad_RAW(reinterpret_cast<Uint8*>(VoiceData().data()),
-                                  Uint32(VoiceData().size() * 2))
-              : Mix_QuickLoad_RAW(bytes.data(), Uint32(bytes.size())));
+      chunks.push_back(bytes.empty()
+                           ? Mix_QuickLoad_RAW(reinterpret_cast<Uint8*>(VoiceData().data()),
+                                               Uint32(VoiceData().size() * 2))
+                           : Mix_QuickLoad_RAW(bytes.data(), Uint32(bytes.size())));
     }
     Mix_SetPostMix(
         [](void*, Uint8* stream, int len) {
@@ -217,8 +216,8 @@ struct PeerSide final : Side {
   // it sounds as our voice does at that playback rate.
   static std::vector<Uint8> Converted(double factor) {
     SDL_AudioCVT cvt;
-    if (SDL_BuildAudioCVT(&cvt, AUDIO_S16SYS, 2, int(std::lround(kRate * factor)), AUDIO_S16SYS,
-                          2, kRate) < 0) {
+    if (SDL_BuildAudioCVT(&cvt, AUDIO_S16SYS, 2, int(std::lround(kRate * factor)), AUDIO_S16SYS, 2,
+                          kRate) < 0) {
       std::abort();
     }
     const std::size_t bytes = VoiceData().size() * 2;

@@ -31,8 +31,8 @@ void AddContextTeardown(ContextTeardown step, TeardownStage stage) {
   if (std::any_of(steps.begin(), steps.end(), [step](const Step& s) { return s.run == step; })) {
     return;
   }
-  const auto after = std::find_if(steps.begin(), steps.end(),
-                                  [stage](const Step& s) { return s.stage > stage; });
+  const auto after =
+      std::find_if(steps.begin(), steps.end(), [stage](const Step& s) { return s.stage > stage; });
   steps.insert(after, Step{step, stage});
 }
 

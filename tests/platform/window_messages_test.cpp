@@ -178,10 +178,10 @@ void PushFocus(Uint32 sdlId, bool gained) {
 // The sound mixer mutes the sounds that need the focus while no window of the process has it.
 TEST(PlatformMessages, FocusChangesReachTheSoundMixer) {
   ASSERT_TRUE(plat::audio::ProcessFocused());  // no window reported a change yet
-  HWND a = plat::CreateWindowEx(0, "rec", "a", 0, 0, 0, 40, 40, nullptr, nullptr, nullptr,
-                                nullptr, &Recorder);
-  HWND b = plat::CreateWindowEx(0, "rec", "b", 0, 0, 0, 40, 40, nullptr, nullptr, nullptr,
-                                nullptr, &Recorder);
+  HWND a = plat::CreateWindowEx(0, "rec", "a", 0, 0, 0, 40, 40, nullptr, nullptr, nullptr, nullptr,
+                                &Recorder);
+  HWND b = plat::CreateWindowEx(0, "rec", "b", 0, 0, 0, 40, 40, nullptr, nullptr, nullptr, nullptr,
+                                &Recorder);
   ASSERT_TRUE(a && b);
   const char* driver = SDL_GetCurrentVideoDriver();
   if (!driver || std::string(driver) != "dummy") {

@@ -294,8 +294,8 @@ TEST_F(BankSounds, ChannelsSharingAnExternalHandleEachHearTheWholeSound) {
   const int fd = ::open(path.c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   const ExternalSoundData window{fd, 300, std::uint32_t(wav.size()), {0}};
-  const int n = AddSound(bank_, kSoundTypeWave | kSoundEntryExternal, "ext", &window,
-                         int(sizeof(window)));
+  const int n =
+      AddSound(bank_, kSoundTypeWave | kSoundEntryExternal, "ext", &window, int(sizeof(window)));
   ASSERT_GT(n, 0);
 
   // Channel 1 is heard on the left only, channel 2 (started 5 s later) on the right only.

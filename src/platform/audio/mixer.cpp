@@ -22,8 +22,7 @@ std::int32_t SampleAt(const Voice& v, DWORD frame, int channel) {
 
 // The interpolating read of a 16-bit stereo voice (the common case) with its state held in
 // locals: the same steps as the general loop in MixVoice, at most `most` frames into `out`.
-std::size_t InterpolateStereo16(Voice& v, std::uint64_t step, std::int16_t* out,
-                                std::size_t most) {
+std::size_t InterpolateStereo16(Voice& v, std::uint64_t step, std::int16_t* out, std::size_t most) {
   const auto* data = reinterpret_cast<const std::int16_t*>(v.data);
   const std::uint64_t frames = v.frames;
   const bool looping = v.looping;
