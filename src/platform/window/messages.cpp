@@ -2,7 +2,9 @@
 
 #include <deque>
 #include <mutex>
+#include <set>
 
+#include "platform/audio/audio.h"
 #include "platform/window/window.h"
 
 namespace plat {
@@ -322,6 +324,20 @@ WPARAM VirtualKey(const SDL_Keysym& key) {
   }
 }
 
+// The SDL windows that hold the input focus. The process has the focus while one does; the
+// sound mixer mutes the sounds that are not to be heard without it. A window destroyed with
+// the focus reports its loss too, after it is gone, so losses are taken by identifier.
+std::set<Uint32> focusedWindows;
+
+void NoteFocus(Uint32 sdlId, bool gained) {
+  if (gained) {
+    focusedWindows.insert(sdlId);
+  } else {
+    focusedWindows.erase(sdlId);
+  }
+  plat::audio::SetProcessFocus(!focusedWindows.empty());
+}
+
 // Messages made from SDL events wait here with the posted ones, in arrival order.
 void QueueFromEvent(const SDL_Event& e, BOOL* quit) {
   if (e.type == SDL_QUIT) {
@@ -329,6 +345,11 @@ void QueueFromEvent(const SDL_Event& e, BOOL* quit) {
     return;
   }
   if (e.type == SDL_WINDOWEVENT) {
+    if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED ||
+        e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+      NoteFocus(e.window.windowID, e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED);
+      return;
+    }
     HWND w = TopLevelOf(e.window.windowID);
     if (!w) return;
     switch (e.window.event) {
