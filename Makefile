@@ -1,5 +1,7 @@
 # The README's commands. Each one does all of its own set-up on a fresh Debian 12 machine.
-#   make demo        install dependencies, build, run the main job (headless without a display)
+#   make demo        install dependencies, build, run the main job: the game (headless without a
+#                    display), then the gallery
+#   make soak        the game for 20,000 frames under the sanitizers, memory measured
 #   make test        install dependencies, build, run every test
 #   make asan-test   the tests under AddressSanitizer + UndefinedBehaviorSanitizer
 #   make tsan-test   the tests that run threads, under ThreadSanitizer
@@ -19,7 +21,7 @@ LSAN_ENV = LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan-suppressions.txt
 # registration, palettes and prototypes (death tests fork and stay out).
 TSAN_TESTS ?= *Threads*:ThreadRegistration.*:ImageBankContext.*:PaletteObject.*:PaletteRegistry.*:Prototypes.*:-*DeathTest*
 
-.PHONY: deps demo test asan-test tsan-test fuzz-smoke bench exports format release debug asan tsan fuzz clean
+.PHONY: deps demo soak test asan-test tsan-test fuzz-smoke bench exports format release debug asan tsan fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -44,12 +46,22 @@ fuzz: deps
 	cmake --preset fuzz $(CMAKE_FLAGS) >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 
+# With a display the game opens its window (Esc quits); without one it plays headless.
+GAME_MODE = $(if $(DISPLAY),--frames 0,--headless --frames 600)
 demo: release
 	$(CTEST_ENV) build/release/tools/demo/vexa-demo
+	$(if $(DISPLAY),,$(CTEST_ENV)) build/release/tools/demo/vexa-demo game $(GAME_MODE) --out $(CURDIR)
 	$(CTEST_ENV) build/release/tools/demo/vexa-demo gallery --out $(CURDIR)/gallery.png
 
 test: release
 	$(CTEST_ENV) ctest --preset release -j $(JOBS)
+
+# 20,000 frames under AddressSanitizer + UndefinedBehaviorSanitizer: no report, and the resident
+# memory at the end within 8 MiB of what it was at frame 1,000.
+soak: asan
+	$(CTEST_ENV) $(LSAN_ENV) UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  build/asan/tools/demo/vexa-demo game --headless --frames 20000 --quiet --soak 8192 \
+	  --out build/asan
 
 asan-test: asan
 	$(CTEST_ENV) $(LSAN_ENV) ctest --preset asan -j $(JOBS)
