@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -179,7 +180,8 @@ class Game {
   int channel_ = 0;
   int effectGap_ = 0;
   std::string track_;
-  std::vector<std::int16_t> audio_;
+  WaveWriter wave_;
+  std::vector<std::int16_t> audio_;  // one frame's samples
   WAVEFORMATEX audioFormat_{};
   double audioDue_ = 0;
   long rssAt1000_ = 0;
@@ -244,6 +246,10 @@ bool Game::Start() {
     std::fprintf(stderr, "vexa-demo: no audio device could be opened: the game runs silent\n");
   }
   GetAudioOutputFormat(&audioFormat_);
+  if (opt_.headless && !wave_.Open(opt_.out + "/game.wav", audioFormat_.nChannels,
+                                   int(audioFormat_.nSamplesPerSec))) {
+    std::fprintf(stderr, "vexa-demo: cannot write %s/game.wav\n", opt_.out.c_str());
+  }
 
   // Background, walls and the collision map.
   cSurfaceObject image;
@@ -493,9 +499,8 @@ void Game::Frame(unsigned keys, double fps) {
     const int pump = int(audioDue_);
     audioDue_ -= pump;
     if (pump > 0 && audioFormat_.nChannels) {
-      const size_t at = audio_.size();
-      audio_.resize(at + size_t(pump) * audioFormat_.nChannels);
-      audio_.resize(at + size_t(PumpAudioOutput(audio_.data() + at, pump)));
+      audio_.resize(size_t(pump) * audioFormat_.nChannels);
+      wave_.Append(audio_.data(), size_t(std::max(PumpAudioOutput(audio_.data(), pump), 0)));
     }
   }
   if (frame_ == 1000) rssAt1000_ = ResidentKiB();
@@ -546,6 +551,7 @@ int Game::Run() {
                                                 : opt_.track;
   if (opt_.step) return RunSteps();
   const auto start = Clock::now();
+  const std::clock_t cpuStart = std::clock();
   auto next = start;
   auto fpsMark = start;
   int fpsFrames = 0;
@@ -572,8 +578,10 @@ int Game::Run() {
                   stats_.spriteHits + stats_.mapHits);
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  std::printf("%d frames, %d sprites, %.1f fps\n", frame_, int(movers_.size()) + 1,
-              seconds > 0 ? frame_ / seconds : 0.0);
+  const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+  std::printf("%d frames, %d sprites, %.1f fps (%.1f fps of process CPU time)\n", frame_,
+              int(movers_.size()) + 1, seconds > 0 ? frame_ / seconds : 0.0,
+              cpu > 0 ? frame_ / cpu : 0.0);
   return Finish(0);
 }
 
@@ -599,8 +607,7 @@ int Game::Finish(int status) {
   }
   if (opt_.headless) {
     const std::string wav = opt_.out + "/game.wav";
-    if (!WriteWave(wav, audio_, audioFormat_.nChannels ? audioFormat_.nChannels : 2,
-                   int(audioFormat_.nSamplesPerSec))) {
+    if (!wave_.Close()) {
       std::fprintf(stderr, "vexa-demo: cannot write %s\n", wav.c_str());
       status = 1;
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -58,8 +59,19 @@ GameSounds LoadGameSounds(ImageBank* bank, CSoundFilterMgr& filters, const std::
 // Reports plug-in files of the folder that did not load as filters.
 void ReportUnloadedPlugins(CFilterMgr& filters, const std::string& folder, const char* extension);
 
-// A PCM wave file of interleaved 16-bit samples.
-bool WriteWave(const std::string& path, const std::vector<std::int16_t>& samples, int channels,
-               int rate);
+// A PCM wave file of interleaved 16-bit samples, written as they come (a long run keeps no
+// samples in memory); Close puts the sizes into the header.
+class WaveWriter {
+ public:
+  bool Open(const std::string& path, int channels, int rate);
+  void Append(const std::int16_t* samples, std::size_t count);
+  bool Close();
+
+ private:
+  void WriteHeader();
+  std::ofstream out_;
+  int channels_ = 2, rate_ = 22050;
+  std::size_t samples_ = 0;
+};
 
 }  // namespace demo

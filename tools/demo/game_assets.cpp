@@ -183,19 +183,37 @@ void ReportUnloadedPlugins(CFilterMgr& filters, const std::string& folder,
   }
 }
 
-bool WriteWave(const std::string& path, const std::vector<std::int16_t>& samples, int channels,
-               int rate) {
-  std::ofstream out(path, std::ios::binary);
+bool WaveWriter::Open(const std::string& path, int channels, int rate) {
+  out_.open(path, std::ios::binary | std::ios::trunc);
+  channels_ = channels, rate_ = rate, samples_ = 0;
+  WriteHeader();
+  return bool(out_);
+}
+
+void WaveWriter::Append(const std::int16_t* samples, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto v = std::uint16_t(samples[i]);
+    out_.put(char(v)), out_.put(char(v >> 8));
+  }
+  samples_ += count;
+}
+
+bool WaveWriter::Close() {
+  if (!out_.is_open()) return false;
+  out_.seekp(0);
+  WriteHeader();
+  out_.close();
+  return !out_.fail();
+}
+
+void WaveWriter::WriteHeader() {
   auto put = [&](std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.put(char(v >> (8 * i)));
+    for (int i = 0; i < bytes; ++i) out_.put(char(v >> (8 * i)));
   };
-  const std::uint32_t data = std::uint32_t(samples.size() * 2);
-  out.write("RIFF", 4), put(36 + data, 4), out.write("WAVEfmt ", 8), put(16, 4), put(1, 2);
-  put(std::uint32_t(channels), 2), put(std::uint32_t(rate), 4);
-  put(std::uint32_t(rate * channels * 2), 4), put(std::uint32_t(channels * 2), 2), put(16, 2);
-  out.write("data", 4), put(data, 4);
-  for (std::int16_t s : samples) put(std::uint16_t(s), 2);
-  return bool(out);
+  const auto data = std::uint32_t(samples_ * 2), ch = std::uint32_t(channels_);
+  out_.write("RIFF", 4), put(36 + data, 4), out_.write("WAVEfmt ", 8), put(16, 4), put(1, 2);
+  put(ch, 2), put(std::uint32_t(rate_), 4), put(std::uint32_t(rate_) * ch * 2, 4), put(ch * 2, 2);
+  put(16, 2), out_.write("data", 4), put(data, 4);
 }
 
 }  // namespace demo
