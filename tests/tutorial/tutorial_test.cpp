@@ -120,7 +120,7 @@ TEST(Tutorial, TheGuidesGameRuns) {
   SetSpriteInk(game.window, ghost, kInkTransparent | kEffectSemiTransparent, 64);  // half seen
   SetSpriteInk(game.window, spinner, kInkTransparent | kEffectAdd, 0);             // glows
   // [end]
-  Sprite* rock = CreateSprite(game.window, 100, 60, ball, 1, 0, 0, kSpriteCollides, 4);
+  Sprite* rock = CreateSprite(game.window, 44, 84, ball, 1, 0, 0, kSpriteCollides, 4);  // ahead
   SetSpriteInk(game.window, rock, kInkTransparent, 0);
 
   // [tutorial:text]
