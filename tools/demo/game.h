@@ -49,8 +49,8 @@ struct GameSounds {
 };
 
 // Loads the image files through the image filter plug-ins into the bank: the sprite sheet
-// with its alpha plane and LZ4-compressed, the coin animation and tiles run-length encoded,
-// the background LZ4-compressed. Reports every failure on stderr and puts a placeholder image
+// with its alpha plane (the ship LZ4-compressed), the coin animation and tiles run-length
+// encoded, the background LZ4-compressed. Reports every failure on stderr and puts a placeholder image
 // in its place.
 GameImages LoadGameImages(ImageBank* bank, CImageFilterMgr& filters, const std::string& folder);
 // Loads the wave and Ogg effects (decoded through the sound filter plug-ins) and names the

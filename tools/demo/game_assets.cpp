@@ -110,8 +110,12 @@ GameImages LoadGameImages(ImageBank* bank, CImageFilterMgr& filters, const std::
   if (Import(filters, folder + "/sprites.png", surface) && surface.GetWidth() >= 128 &&
       surface.GetHeight() >= 32) {
     int* frames[4] = {&images.ship, &images.orb, &images.star, &images.ring};
+    // The ship is drawn once a frame and stays compressed; the frames that hundreds of
+    // sprites show every frame are kept plain, since a compressed image is expanded at each
+    // draw.
     for (int i = 0; i < 4; ++i)
-      *frames[i] = AddArea(bank, surface, i * 32, 0, 32, 32, kAddCompress, true, 16, 16);
+      *frames[i] = AddArea(bank, surface, i * 32, 0, 32, 32, i == 0 ? kAddCompress : 0, true, 16,
+                           16);
   }
   for (int* n : {&images.ship, &images.orb, &images.star, &images.ring})
     if (!*n) *n = Placeholder(bank, 32, 32);
