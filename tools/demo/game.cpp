@@ -226,6 +226,16 @@ bool Game::Start() {
   record.background = reinterpret_cast<HBRUSH>(std::uintptr_t{0});
   record.kind = 1;  // a dirty-rectangle list
   window_ = CreateGameWindow(bank_, &record);
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (reinterpret_cast<std::uintptr_t>(window_) <= kGameWindowNotCreated &&
+      !(driver && std::strcmp(driver, "dummy") == 0)) {
+    // A display that cannot be opened (no server, no permission): play on without one.
+    std::fprintf(stderr, "vexa-demo: no display could be opened (%s): the game runs without a "
+                 "visible window\n", SDL_GetError());
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    window_ = CreateGameWindow(bank_, &record);
+  }
   if (reinterpret_cast<std::uintptr_t>(window_) <= kGameWindowNotCreated) {
     std::fprintf(stderr, "vexa-demo: the game window could not be created\n");
     window_ = nullptr;
