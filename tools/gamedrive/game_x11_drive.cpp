@@ -10,6 +10,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,17 +62,32 @@ Window FindWindow(Display* display, Window from) {
 
 struct Game {
   pid_t pid = -1;
-  FILE* out = nullptr;
-  // The next line the game prints, or "" when it ended.
-  std::string Line() {
-    char line[256];
-    if (!std::fgets(line, sizeof line, out)) return "";
-    std::string s(line);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-    return s;
+  int fd = -1;
+  std::string pending;
+  // The next line the game prints within `ms` milliseconds; false on a timeout or its end.
+  bool Line(std::string* line, int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+      const auto nl = pending.find('\n');
+      if (nl != std::string::npos) {
+        *line = pending.substr(0, nl);
+        pending.erase(0, nl + 1);
+        return true;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          until - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return false;
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, int(left.count())) <= 0) continue;
+      char buffer[256];
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n <= 0) return false;
+      pending.append(buffer, size_t(n));
+    }
   }
-  bool WaitFor(const std::string& prefix) {
-    for (std::string s = Line(); !s.empty() || !std::feof(out); s = Line()) {
+  bool WaitFor(const std::string& prefix, int ms) {
+    std::string s;
+    while (Line(&s, ms)) {
       if (s.compare(0, prefix.size(), prefix) == 0) return true;
     }
     return false;
@@ -94,7 +110,7 @@ Game StartWindowed(const std::string& demo, const std::string& out) {
     _exit(127);
   }
   close(fds[1]);
-  game.out = fdopen(fds[0], "r");
+  game.fd = fds[0];
   return game;
 }
 
@@ -137,66 +153,85 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "FAIL: the headless game printed no checksum\n");
     return 1;
   }
+  std::fprintf(stderr, "headless frame %08x\n", expected);
   Display* display = nullptr;
   for (int i = 0; i < 100 && !display; ++i) {
     display = XOpenDisplay(nullptr);
     if (!display) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
+  // Focus requests on a window still being mapped may fail; they are made again.
+  XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   int event = 0, error = 0, major = 0, minor = 0;
   if (!display || !XTestQueryExtension(display, &event, &error, &major, &minor)) {
     std::fprintf(stderr, "FAIL: no X server with the XTEST extension\n");
     return 1;
   }
   Game game = StartWindowed(demo, dir);
-  if (!game.out || !game.WaitFor("ready")) {
-    std::fprintf(stderr, "FAIL: the windowed game did not start\n");
+  auto fail = [&](const char* why) {
+    std::fprintf(stderr, "FAIL: %s\n", why);
+    if (game.pid > 0) kill(game.pid, SIGKILL), waitpid(game.pid, nullptr, 0);
     return 1;
-  }
+  };
+  if (game.fd < 0 || !game.WaitFor("ready", 30000)) return fail("the windowed game did not start");
+  std::fprintf(stderr, "game started\n");
   Window window = 0;
-  for (int i = 0; i < 100 && !window; ++i) {
+  for (int i = 0; i < 200 && !window; ++i) {
     window = FindWindow(display, DefaultRootWindow(display));
     if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  if (!window) {
-    std::fprintf(stderr, "FAIL: no window named \"vexa game\"\n");
-    kill(game.pid, SIGTERM);
-    return 1;
-  }
-  // Give the window the keyboard.
+  if (!window) return fail("no window named \"vexa game\"");
+  // Give the window the keyboard once it is shown.
   XWindowAttributes attributes;
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < 500; ++i) {
     XGetWindowAttributes(display, window, &attributes);
     if (attributes.map_state == IsViewable) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  XSetInputFocus(display, window, RevertToParent, CurrentTime);
-  XSync(display, False);
+  auto focus = [&] {
+    XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    XSync(display, False);
+  };
+  focus();
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   bool ok = true;
+  int presses = 0;
   for (char c : track) {
     const KeySym sym = c == 'L' ? XK_Left : c == 'R' ? XK_Right : c == 'U' ? XK_Up : XK_Down;
-    Key(display, sym, true);
-    ok = game.WaitFor("step");
-    Key(display, sym, false);
-    ok = ok && game.WaitFor("idle");
+    // A press the window did not get (focus still moving) is made again; the game takes a
+    // step only on a press after all keys were up, so a repeat never plays twice.
+    bool stepped = false;
+    for (int attempt = 0; attempt < 4 && !stepped; ++attempt) {
+      if (attempt) focus();
+      Key(display, sym, true);
+      ++presses;
+      stepped = game.WaitFor("step", 20000);
+      Key(display, sym, false);
+    }
+    ok = stepped && game.WaitFor("idle", 10000);
     if (!ok) break;
   }
+  if (!ok) return fail("a key press did not reach the game");
   unsigned shown = 0;
   if (ok) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     XSync(display, False);
     shown = ScreenChecksum(display, window);
   }
+  // Esc is held until the game has gone: it reads the keyboard's state, not its events.
   Key(display, XK_Escape, true);
+  int status = -1;
+  for (int i = 0; i < 600 && waitpid(game.pid, &status, WNOHANG) == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   Key(display, XK_Escape, false);
-  int status = 0;
-  if (waitpid(game.pid, &status, 0) != game.pid || !WIFEXITED(status) || WEXITSTATUS(status)) {
+  if (!WIFEXITED(status) || WEXITSTATUS(status)) {
+    kill(game.pid, SIGKILL);
+    waitpid(game.pid, nullptr, 0);
     std::fprintf(stderr, "FAIL: the windowed game did not end cleanly after Esc\n");
     ok = false;
   }
   XCloseDisplay(display);
-  std::printf("%zu key presses; screenshot %08x, headless frame %08x\n", track.size(), shown,
-              expected);
+  std::printf("%zu steps (%d presses); screenshot %08x, headless frame %08x\n", track.size(),
+              presses, shown, expected);
   if (!ok || shown != expected) {
     std::fprintf(stderr, "FAIL: the window does not show the headless frame\n");
     return 1;
