@@ -32,7 +32,7 @@ bool OpenWindow(Game& game, int width, int height) {
   record.title = "my game";
   record.className = "my-game";
   record.cursor = reinterpret_cast<HCURSOR>(std::uintptr_t{1});  // the arrow
-  record.kind = 1;                                                // keeps a dirty list
+  record.kind = 1;                                               // keeps a dirty list
   game.window = CreateGameWindow(game.bank, &record);
   if (reinterpret_cast<std::uintptr_t>(game.window) <= kGameWindowNotCreated) return false;
   cSurfaceObject* prototype = nullptr;
@@ -112,8 +112,8 @@ TEST(Tutorial, TheGuidesGameRuns) {
   // [end]
 
   // [tutorial:sprites]
-  Sprite* player = CreateSprite(game.window, 20, 60, ball, /*layer*/ 1, /*z*/ 0, 0,
-                                kSpriteCollides, /*user value*/ 1);
+  Sprite* player = CreateSprite(game.window, 20, 60, ball, /*layer*/ 1, /*z*/ 0, 0, kSpriteCollides,
+                                /*user value*/ 1);
   Sprite* ghost = CreateSprite(game.window, 60, 60, ball, 0, 0, 0, kSpriteCollides, 2);
   Sprite* spinner = CreateSprite(game.window, 120, 40, ball, 2, 0, 0, 0, 3);
   SetSpriteInk(game.window, player, kInkTransparent, 0);
@@ -146,10 +146,10 @@ TEST(Tutorial, TheGuidesGameRuns) {
   if (sounds) sounds->Activate(GetWindowHandle(game.window));
   // [end]
   ASSERT_NE(sounds, nullptr);
-  std::vector<std::uint8_t> wave = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                    'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0,
-                                    0x22, 0x56, 0, 0, 0x44, 0xAC, 0, 0, 2, 0, 16, 0,
-                                    'd', 'a', 't', 'a', 0, 0, 0, 0};
+  std::vector<std::uint8_t> wave = {'R', 'I', 'F',  'F',  0,   0,   0,    0,    'W', 'A', 'V',
+                                    'E', 'f', 'm',  't',  ' ', 16,  0,    0,    0,   1,   0,
+                                    1,   0,   0x22, 0x56, 0,   0,   0x44, 0xAC, 0,   0,   2,
+                                    0,   16,  0,    'd',  'a', 't', 'a',  0,    0,   0,   0};
   for (int i = 0; i < 2205; ++i) {
     const std::int16_t s = std::int16_t((i / 25) % 2 ? 8000 : -8000);
     wave.push_back(std::uint8_t(s)), wave.push_back(std::uint8_t(std::uint16_t(s) >> 8));

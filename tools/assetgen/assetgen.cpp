@@ -37,7 +37,8 @@ struct Rgba {
 struct Image {
   int w, h;
   std::vector<Rgba> px;
-  Image(int width, int height) : w(width), h(height), px(size_t(width) * height, Rgba{0, 0, 0, 0}) {}
+  Image(int width, int height)
+      : w(width), h(height), px(size_t(width) * height, Rgba{0, 0, 0, 0}) {}
   Rgba& at(int x, int y) { return px[size_t(y) * w + x]; }
 };
 
@@ -137,7 +138,9 @@ Image Tiles() {
         const double dx = x + 0.5 - 16, dy = y + 0.5 - 16;
         switch (t) {
           case 0:  // bricks, rounded corners
-            if (std::max(std::abs(dx), std::abs(dy)) < 16 && std::hypot(std::max(0.0, std::abs(dx) - 12), std::max(0.0, std::abs(dy) - 12)) < 4) {
+            if (std::max(std::abs(dx), std::abs(dy)) < 16 &&
+                std::hypot(std::max(0.0, std::abs(dx) - 12), std::max(0.0, std::abs(dy) - 12)) <
+                    4) {
               const bool mortar = y % 8 == 0 || (x + (y / 8 % 2) * 8) % 16 == 0;
               c = mortar ? Rgba{150, 150, 140, 255} : Rgba{Clamp(160 + (x * 7 % 40)), 60, 40, 255};
             }
@@ -146,7 +149,8 @@ Image Tiles() {
             if (std::hypot(dx, dy) < 15) c = {Clamp(110 + dx * 3), Clamp(110 + dy * 2), 120, 255};
             break;
           case 2:  // a diamond block
-            if (std::abs(dx) + std::abs(dy) < 16) c = {60, Clamp(140 + dx * 4), Clamp(200 - dy * 3), 255};
+            if (std::abs(dx) + std::abs(dy) < 16)
+              c = {60, Clamp(140 + dx * 4), Clamp(200 - dy * 3), 255};
             break;
           default:  // a crate with a hole
             if (std::max(std::abs(dx), std::abs(dy)) < 15 && std::hypot(dx, dy) > 5) {
@@ -241,7 +245,9 @@ bool WriteJpeg(const std::string& path, Image& im) {
   return std::fclose(f) == 0;
 }
 
-void Put16(std::vector<std::uint8_t>& v, unsigned x) { v.push_back(std::uint8_t(x)), v.push_back(std::uint8_t(x >> 8)); }
+void Put16(std::vector<std::uint8_t>& v, unsigned x) {
+  v.push_back(std::uint8_t(x)), v.push_back(std::uint8_t(x >> 8));
+}
 void Put32(std::vector<std::uint8_t>& v, unsigned x) { Put16(v, x & 0xFFFF), Put16(v, x >> 16); }
 
 bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
@@ -384,9 +390,8 @@ bool WriteMidi(const std::string& path) {
     ev.push_back({t, 0x99, drum, std::uint8_t(i % 4 == 0 ? 110 : 60)});
     ev.push_back({t + kBeat / 4, 0x89, drum, 0});
   }
-  std::stable_sort(ev.begin(), ev.end(), [](const Event& x, const Event& y) {
-    return x.tick < y.tick;
-  });
+  std::stable_sort(ev.begin(), ev.end(),
+                   [](const Event& x, const Event& y) { return x.tick < y.tick; });
   std::vector<std::uint8_t> track;
   // Tempo: 140 beats a minute.
   track.insert(track.end(), {0x00, 0xFF, 0x51, 0x03});
@@ -403,8 +408,8 @@ bool WriteMidi(const std::string& path) {
   }
   PutVarLen(track, kBeat * 16 - last);
   track.insert(track.end(), {0xFF, 0x2F, 0x00});
-  std::vector<std::uint8_t> file{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1,
-                                 std::uint8_t(kBeat >> 8), std::uint8_t(kBeat)};
+  std::vector<std::uint8_t> file{
+      'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, std::uint8_t(kBeat >> 8), std::uint8_t(kBeat)};
   file.insert(file.end(), {'M', 'T', 'r', 'k'});
   const auto size = unsigned(track.size());
   for (int shift = 24; shift >= 0; shift -= 8) file.push_back(std::uint8_t(size >> shift));
@@ -435,7 +440,8 @@ int main(int argc, char** argv) {
                {"tune.mid", WriteMidi(dir + "/tune.mid")}};
   int failed = 0;
   for (const Step& s : steps) {
-    if (!s.ok) std::fprintf(stderr, "vexa-assetgen: cannot write %s/%s\n", dir.c_str(), s.name), ++failed;
+    if (!s.ok)
+      std::fprintf(stderr, "vexa-assetgen: cannot write %s/%s\n", dir.c_str(), s.name), ++failed;
   }
   return failed ? 1 : 0;
 }

@@ -42,10 +42,10 @@ namespace demo {
 namespace {
 
 constexpr int kWidth = 640, kHeight = 480;
-constexpr int kPanelHeight = 40;          // the score panel; sprites stay below it
-constexpr int kFrameRate = 60;            // the game clock
-constexpr int kTrackStep = 8;             // frames per letter of an input track
-constexpr int kSoundChannels = 46;        // effects rotate over channels 1..46
+constexpr int kPanelHeight = 40;    // the score panel; sprites stay below it
+constexpr int kFrameRate = 60;      // the game clock
+constexpr int kTrackStep = 8;       // frames per letter of an input track
+constexpr int kSoundChannels = 46;  // effects rotate over channels 1..46
 constexpr int kCheckedFrames[] = {1, 10, 100};
 
 enum Keys : unsigned { kLeft = 1, kRight = 2, kUp = 4, kDown = 8 };
@@ -65,15 +65,24 @@ struct Random {
 // u: up-right, d: down-left), '.' none.
 unsigned KeysOf(char c) {
   switch (c) {
-    case 'L': return kLeft;
-    case 'R': return kRight;
-    case 'U': return kUp;
-    case 'D': return kDown;
-    case 'l': return kUp | kLeft;
-    case 'r': return kDown | kRight;
-    case 'u': return kUp | kRight;
-    case 'd': return kDown | kLeft;
-    default: return 0;
+    case 'L':
+      return kLeft;
+    case 'R':
+      return kRight;
+    case 'U':
+      return kUp;
+    case 'D':
+      return kDown;
+    case 'l':
+      return kUp | kLeft;
+    case 'r':
+      return kDown | kRight;
+    case 'u':
+      return kUp | kRight;
+    case 'd':
+      return kDown | kLeft;
+    default:
+      return 0;
   }
 }
 
@@ -94,7 +103,7 @@ std::string DefaultTrack(unsigned seed, int frames) {
 
 struct Mover {
   Sprite* sprite = nullptr;
-  int kind = 0;  // 0 coin, 1 orb, 2 star, 3 ring
+  int kind = 0;                      // 0 coin, 1 orb, 2 star, 3 ring
   int x = 0, y = 0, vx = 0, vy = 0;  // 1/16 pixel
   int image = 0;
   bool spins = false;
@@ -230,8 +239,10 @@ bool Game::Start() {
   if (reinterpret_cast<std::uintptr_t>(window_) <= kGameWindowNotCreated &&
       !(driver && std::strcmp(driver, "dummy") == 0)) {
     // A display that cannot be opened (no server, no permission): play on without one.
-    std::fprintf(stderr, "vexa-demo: no display could be opened (%s): the game runs without a "
-                 "visible window\n", SDL_GetError());
+    std::fprintf(stderr,
+                 "vexa-demo: no display could be opened (%s): the game runs without a "
+                 "visible window\n",
+                 SDL_GetError());
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     window_ = CreateGameWindow(bank_, &record);
@@ -280,8 +291,10 @@ bool Game::Start() {
   if (sfx_.tune && sounds_) {
     const int error = Play(sounds_, bank_, sfx_.tune, hwnd, kPlayLoopCount, 1000, 0);
     if (error) {
-      std::fprintf(stderr, "vexa-demo: the music cannot play (error %d; is a General MIDI sound "
-                   "font installed?): the game goes on without music\n", error);
+      std::fprintf(stderr,
+                   "vexa-demo: the music cannot play (error %d; is a General MIDI sound "
+                   "font installed?): the game goes on without music\n",
+                   error);
     }
   }
   return true;
@@ -366,8 +379,8 @@ void Game::MakeSprites() {
         ink |= kEffectParamIsRGBA;
         parameter = 0xC0FFC080;
     }
-    m.sprite = CreateSprite(window_, m.x / 16, m.y / 16, m.image, layer, i, 0, kSpriteCollides,
-                            i + 1);
+    m.sprite =
+        CreateSprite(window_, m.x / 16, m.y / 16, m.image, layer, i, 0, kSpriteCollides, i + 1);
     if (!m.sprite) break;
     SetSpriteInk(window_, m.sprite, ink, parameter);
     movers_.push_back(m);
@@ -375,8 +388,8 @@ void Game::MakeSprites() {
   player_.image = images_.ship;
   player_.x = kWidth / 2 * 16;
   player_.y = 300 * 16;
-  player_.sprite = CreateSprite(window_, kWidth / 2, 300, images_.ship, 3, 1 << 20, 0,
-                                kSpriteCollides, 0);
+  player_.sprite =
+      CreateSprite(window_, kWidth / 2, 300, images_.ship, 3, 1 << 20, 0, kSpriteCollides, 0);
   SetSpriteInk(window_, player_.sprite, kInkTransparent, 0);
 }
 
@@ -557,8 +570,8 @@ int Game::RunSteps() {
 int Game::Run() {
   using Clock = std::chrono::steady_clock;
   const int frames = opt_.frames > 0 ? opt_.frames : opt_.headless ? 600 : 0;
-  if (opt_.scripted) track_ = opt_.track.empty() ? DefaultTrack(opt_.seed, std::max(frames, 1))
-                                                : opt_.track;
+  if (opt_.scripted)
+    track_ = opt_.track.empty() ? DefaultTrack(opt_.seed, std::max(frames, 1)) : opt_.track;
   if (opt_.step) return RunSteps();
   const auto start = Clock::now();
   const std::clock_t cpuStart = std::clock();
@@ -599,13 +612,14 @@ int Game::Finish(int status) {
   std::printf("dirty area per frame: %.0f px (last %d px)\n",
               frame_ ? double(stats_.dirtyTotal) / frame_ : 0.0, stats_.dirtyLast);
   std::printf("collisions: %lld (sprite %lld, map %lld), score %lld\n",
-              stats_.spriteHits + stats_.mapHits, stats_.spriteHits, stats_.mapHits,
-              stats_.score);
+              stats_.spriteHits + stats_.mapHits, stats_.spriteHits, stats_.mapHits, stats_.score);
   std::printf("final frame checksum %08x\n", FrameChecksum(*buffer_));
   if (opt_.soakBoundKiB >= 0) {
     const long end = ResidentKiB();
-    std::printf("memory: %ld KiB at frame 1000, %ld KiB at frame %d: growth %ld KiB (bound %ld "
-                "KiB)\n", rssAt1000_, end, frame_, end - rssAt1000_, opt_.soakBoundKiB);
+    std::printf(
+        "memory: %ld KiB at frame 1000, %ld KiB at frame %d: growth %ld KiB (bound %ld "
+        "KiB)\n",
+        rssAt1000_, end, frame_, end - rssAt1000_, opt_.soakBoundKiB);
     if (rssAt1000_ <= 0 || end - rssAt1000_ > opt_.soakBoundKiB) status = 1;
   }
   std::fflush(stdout);
@@ -625,7 +639,8 @@ int Game::Finish(int status) {
   }
   if (opt_.update) {
     std::ofstream out(opt_.sums);
-    for (auto [f, sum] : stats_.sums) out << "frame" << f << ' ' << std::hex << sum << std::dec << '\n';
+    for (auto [f, sum] : stats_.sums)
+      out << "frame" << f << ' ' << std::hex << sum << std::dec << '\n';
     std::printf("checksums written to %s\n", opt_.sums.c_str());
   }
   if (opt_.check) {
@@ -687,21 +702,36 @@ int RunGameCommand(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
     const bool more = i + 1 < argc;
-    if (a == "--headless") o.headless = o.scripted = true;
-    else if (a == "--scripted") o.scripted = true;
-    else if (a == "--check") o.check = true;
-    else if (a == "--update") o.update = true;
-    else if (a == "--quiet") o.quiet = true;
-    else if (a == "--frames" && more) o.frames = std::atoi(argv[++i]);
-    else if (a == "--seed" && more) o.seed = unsigned(std::strtoul(argv[++i], nullptr, 10));
-    else if (a == "--sprites" && more) o.sprites = std::max(1, std::atoi(argv[++i]));
-    else if (a == "--assets" && more) o.assets = argv[++i];
-    else if (a == "--plugins" && more) o.plugins = argv[++i];
-    else if (a == "--out" && more) o.out = argv[++i];
-    else if (a == "--sums" && more) o.sums = argv[++i];
-    else if (a == "--track" && more) o.track = argv[++i], o.scripted = true;
-    else if (a == "--step") o.step = true;
-    else if (a == "--soak" && more) o.soakBoundKiB = std::atol(argv[++i]);
+    if (a == "--headless")
+      o.headless = o.scripted = true;
+    else if (a == "--scripted")
+      o.scripted = true;
+    else if (a == "--check")
+      o.check = true;
+    else if (a == "--update")
+      o.update = true;
+    else if (a == "--quiet")
+      o.quiet = true;
+    else if (a == "--frames" && more)
+      o.frames = std::atoi(argv[++i]);
+    else if (a == "--seed" && more)
+      o.seed = unsigned(std::strtoul(argv[++i], nullptr, 10));
+    else if (a == "--sprites" && more)
+      o.sprites = std::max(1, std::atoi(argv[++i]));
+    else if (a == "--assets" && more)
+      o.assets = argv[++i];
+    else if (a == "--plugins" && more)
+      o.plugins = argv[++i];
+    else if (a == "--out" && more)
+      o.out = argv[++i];
+    else if (a == "--sums" && more)
+      o.sums = argv[++i];
+    else if (a == "--track" && more)
+      o.track = argv[++i], o.scripted = true;
+    else if (a == "--step")
+      o.step = true;
+    else if (a == "--soak" && more)
+      o.soakBoundKiB = std::atol(argv[++i]);
     else {
       std::fprintf(stderr, "vexa-demo game: unknown option %s\n", a.c_str());
       return 2;

@@ -25,8 +25,8 @@ struct GameOptions {
   std::string plugins;  // folder of the filter plug-ins
   std::string out = ".";
   std::string sums;
-  std::string track;     // input track letters (scripted); empty: one made from the seed
-  bool step = false;     // windowed: each arrow key press plays one track step
+  std::string track;       // input track letters (scripted); empty: one made from the seed
+  bool step = false;       // windowed: each arrow key press plays one track step
   long soakBoundKiB = -1;  // >= 0: memory growth from frame 1,000 to the end must stay below
 };
 
@@ -50,8 +50,8 @@ struct GameSounds {
 
 // Loads the image files through the image filter plug-ins into the bank: the sprite sheet
 // with its alpha plane (the ship LZ4-compressed), the coin animation and tiles run-length
-// encoded, the background LZ4-compressed. Reports every failure on stderr and puts a placeholder image
-// in its place.
+// encoded, the background LZ4-compressed. Reports every failure on stderr and puts a placeholder
+// image in its place.
 GameImages LoadGameImages(ImageBank* bank, CImageFilterMgr& filters, const std::string& folder);
 // Loads the wave and Ogg effects (decoded through the sound filter plug-ins) and names the
 // MIDI tune; missing or damaged files are reported and left out.

@@ -42,23 +42,26 @@ std::vector<std::uint8_t> PixelData(cSurfaceObject& s, int left, int top, int w,
 int AddArea(ImageBank* bank, cSurfaceObject& s, int left, int top, int w, int h,
             std::uint32_t storage, bool alpha, int hotX, int hotY) {
   const std::vector<std::uint8_t> data = PixelData(s, left, top, w, h, alpha);
-  return AddImage(bank, w, h, hotX, hotY, hotX, hotY, 0, kBankFormat32 | storage |
-                  (alpha ? kAddAlphaPlane : 0), data.data(), nullptr);
+  return AddImage(bank, w, h, hotX, hotY, hotX, hotY, 0,
+                  kBankFormat32 | storage | (alpha ? kAddAlphaPlane : 0), data.data(), nullptr);
 }
 
 // A magenta and black checker of the size the missing picture would have had.
 int Placeholder(ImageBank* bank, int w, int h) {
   std::vector<std::uint32_t> px(size_t(w) * h);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) px[size_t(y) * w + x] = ((x / 4 + y / 4) % 2) ? 0xFF00FFu : 0x200020u;
+    for (int x = 0; x < w; ++x)
+      px[size_t(y) * w + x] = ((x / 4 + y / 4) % 2) ? 0xFF00FFu : 0x200020u;
   return AddImage(bank, w, h, w / 2, h / 2, w / 2, h / 2, 0, kBankFormat32, px.data(), nullptr);
 }
 
 bool Import(CImageFilterMgr& filters, const std::string& path, cSurfaceObject& surface) {
   std::uint32_t id = 0;
   if (ImportImage(&filters, path.c_str(), &surface, &id, kImportNoPremultiply) == 1) return true;
-  std::fprintf(stderr, "vexa-demo: cannot load the image %s (missing, damaged or no filter "
-               "reads it): a placeholder is shown\n", path.c_str());
+  std::fprintf(stderr,
+               "vexa-demo: cannot load the image %s (missing, damaged or no filter "
+               "reads it): a placeholder is shown\n",
+               path.c_str());
   return false;
 }
 
@@ -94,8 +97,10 @@ int AddEffect(ImageBank* bank, CSoundFilterMgr& filters, const std::string& path
               const char* name) {
   std::vector<std::uint8_t> bytes = ReadBytes(path);
   if (!Decodes(filters, bytes)) {
-    std::fprintf(stderr, "vexa-demo: cannot decode the sound %s (missing, damaged or no filter "
-                 "reads it): it stays silent\n", path.c_str());
+    std::fprintf(stderr,
+                 "vexa-demo: cannot decode the sound %s (missing, damaged or no filter "
+                 "reads it): it stays silent\n",
+                 path.c_str());
     return 0;
   }
   return AddSound(bank, kSoundTypeWave, name, bytes.data(), int(bytes.size()));
@@ -114,8 +119,8 @@ GameImages LoadGameImages(ImageBank* bank, CImageFilterMgr& filters, const std::
     // sprites show every frame are kept plain, since a compressed image is expanded at each
     // draw.
     for (int i = 0; i < 4; ++i)
-      *frames[i] = AddArea(bank, surface, i * 32, 0, 32, 32, i == 0 ? kAddCompress : 0, true, 16,
-                           16);
+      *frames[i] =
+          AddArea(bank, surface, i * 32, 0, 32, 32, i == 0 ? kAddCompress : 0, true, 16, 16);
   }
   for (int* n : {&images.ship, &images.orb, &images.star, &images.ring})
     if (!*n) *n = Placeholder(bank, 32, 32);
@@ -170,8 +175,7 @@ GameSounds LoadGameSounds(ImageBank* bank, CSoundFilterMgr& filters, const std::
   return sounds;
 }
 
-void ReportUnloadedPlugins(CFilterMgr& filters, const std::string& folder,
-                           const char* extension) {
+void ReportUnloadedPlugins(CFilterMgr& filters, const std::string& folder, const char* extension) {
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
     if (entry.path().extension() != extension) continue;
@@ -181,8 +185,10 @@ void ReportUnloadedPlugins(CFilterMgr& filters, const std::string& folder,
       loaded = file && std::filesystem::path(file).filename() == entry.path().filename();
     }
     if (!loaded) {
-      std::fprintf(stderr, "vexa-demo: the plug-in %s did not load; the files it reads fall "
-                   "back to placeholders or silence\n", entry.path().c_str());
+      std::fprintf(stderr,
+                   "vexa-demo: the plug-in %s did not load; the files it reads fall "
+                   "back to placeholders or silence\n",
+                   entry.path().c_str());
     }
   }
 }

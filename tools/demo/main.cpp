@@ -22,8 +22,8 @@
 #include <vexa/vexa.h>
 
 #include "dialog.h"
-#include "game.h"
 #include "gallery.h"
+#include "game.h"
 #include "image_export.h"
 
 #ifndef VEXA_DEMO_SUMS

@@ -32,8 +32,7 @@ constexpr int kWidth = 640, kHeight = 480;
 unsigned HeadlessChecksum(const std::string& demo, const std::string& track,
                           const std::string& out) {
   const std::string command = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy '" + demo +
-                              "' game --headless --quiet --track " + track + " --out '" + out +
-                              "'";
+                              "' game --headless --quiet --track " + track + " --out '" + out + "'";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return 0;
   char line[256];
