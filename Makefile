@@ -7,6 +7,7 @@
 #   make tsan-test   the tests that run threads, under ThreadSanitizer
 #   make fuzz-smoke  every fuzz target for a few seconds over its corpus
 #   make bench       the benchmarks, ending with all ratio and overhead lines together
+#   make bench-stability  five interleaved rounds of the run-length and overhead cases
 #   make exports     give newly exported symbols their ordinals
 #   make format      apply .clang-format to every C++ source and header
 
@@ -21,7 +22,7 @@ LSAN_ENV = LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan-suppressions.txt
 # registration, palettes and prototypes (death tests fork and stay out).
 TSAN_TESTS ?= *Threads*:ThreadRegistration.*:ImageBankContext.*:PaletteObject.*:PaletteRegistry.*:Prototypes.*:-*DeathTest*
 
-.PHONY: deps demo soak test asan-test tsan-test fuzz-smoke bench exports format release debug asan tsan fuzz clean
+.PHONY: deps demo soak test asan-test tsan-test fuzz-smoke bench bench-stability exports format release debug asan tsan fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -92,6 +93,10 @@ bench: release
 	  >> $(BENCH_OUT)/summary.txt || true
 	@echo; echo "Summary (ours / peer; overhead lines: wrapper / bare call):"
 	@cat $(BENCH_OUT)/summary.txt
+
+# Five interleaved rounds of the run-length and overhead cases: min/median/max of each ratio.
+bench-stability: release
+	scripts/bench-stability
 
 exports: deps
 	cmake --preset debug $(CMAKE_FLAGS) >/dev/null
