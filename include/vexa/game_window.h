@@ -117,6 +117,9 @@ VEXA_API int SetWindowOption(GameWindow* window, int option, int value);
 
 VEXA_API void AddDirtyRect(GameWindow* window, const RECT* rect);
 VEXA_API void ClearDirtyRects(GameWindow* window);
+// Copies up to `capacity` rectangles of the dirty list (what the next present copies) into
+// `out` (may be null) and returns how many the list holds; 0 for windows without a list.
+VEXA_API int GetDirtyRects(GameWindow* window, RECT* out, int capacity);
 VEXA_API void FillWindowRect(GameWindow* window, const RECT* rect, HBRUSH brush);
 VEXA_API void FrameWindowRect(GameWindow* window, const RECT* rect);
 VEXA_API void DrawWindowPolyline(GameWindow* window, const POINT* points, int count);
