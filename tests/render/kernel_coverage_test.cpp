@@ -27,8 +27,17 @@ TEST(CoverageBlend, VectorFormMatchesThePixelFormBitForBit) {
     const vexa::CoverageColor color{static_cast<std::uint32_t>(random()), byte(), byte(), byte()};
     std::vector<std::uint8_t> vector = pixels, scalar = pixels;
     const int offset = static_cast<int>(random() % 4);  // unaligned rows
-    vexa::BlendCoverageRow32(vector.data() + offset, count, coverage.data(), color);
-    vexa::BlendCoverageRow32Scalar(scalar.data() + offset, count, coverage.data(), color);
+    // Two rows half a row apart, the second blended over the first's result, in both orders
+    // of storage (bottom-up bitmaps step backwards).
+    const int half = count / 2, pixelsPitch = half * 4;
+    const bool upwards = random() % 2;
+    std::uint8_t* start = vector.data() + offset + (upwards ? pixelsPitch : 0);
+    vexa::BlendCoverageRows32(start, upwards ? -pixelsPitch : pixelsPitch, 2, count - half,
+                              coverage.data(), half, color);
+    for (int row = 0; row < 2; ++row)
+      vexa::BlendCoverageRow32Scalar(
+          scalar.data() + offset + (upwards ? pixelsPitch * (1 - row) : pixelsPitch * row),
+          count - half, coverage.data() + half * row, color);
     ASSERT_EQ(vector, scalar) << "round " << round;
   }
 }

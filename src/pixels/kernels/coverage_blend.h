@@ -4,6 +4,7 @@
 // three colour bytes mix and the fourth byte keeps what it was.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vexa {
@@ -36,8 +37,15 @@ inline void BlendCoverageRow32Scalar(std::uint8_t* row, int count, const std::ui
   }
 }
 
-// The same result, several pixels at a time.
-void BlendCoverageRow32(std::uint8_t* row, int count, const std::uint8_t* coverage,
-                        const CoverageColor& color);
+// The same result, several pixels at a time, over `rows` rows: `count` pixels from `row`
+// (rows `pitch` bytes apart) under coverage rows `coverageStride` bytes apart.
+void BlendCoverageRows32(std::uint8_t* row, std::ptrdiff_t pitch, int rows, int count,
+                         const std::uint8_t* coverage, std::ptrdiff_t coverageStride,
+                         const CoverageColor& color);
+
+inline void BlendCoverageRow32(std::uint8_t* row, int count, const std::uint8_t* coverage,
+                               const CoverageColor& color) {
+  BlendCoverageRows32(row, 0, 1, count, coverage, 0, color);
+}
 
 }  // namespace vexa

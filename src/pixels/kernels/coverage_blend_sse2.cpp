@@ -21,39 +21,63 @@ __m128i Mix(__m128i d, __m128i t, __m128i a) {
 
 }  // namespace
 
-void BlendCoverageRow32(std::uint8_t* row, int count, const std::uint8_t* coverage,
-                        const CoverageColor& color) {
+void BlendCoverageRows32(std::uint8_t* firstRow, std::ptrdiff_t pitch, int rows, int count,
+                         const std::uint8_t* firstCoverage, std::ptrdiff_t coverageStride,
+                         const CoverageColor& color) {
   const __m128i zero = _mm_setzero_si128();
   const std::uint32_t bgr = color.b | color.g << 8 | color.r << 16;
   const __m128i t = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(bgr)), zero);
   const __m128i value = _mm_set1_epi32(static_cast<int>(color.value));
   // Coverage reaches the three colour bytes only: the fourth keeps its byte.
   const __m128i colourBytes = _mm_set1_epi32(0x00FFFFFF);
-  int x = 0;
-  for (; x + 4 <= count; x += 4) {
-    std::uint32_t four;
-    std::memcpy(&four, coverage + x, 4);
-    if (four == 0) continue;
-    std::uint8_t* p = row + x * 4;
-    if (four == 0xFFFFFFFFu) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), value);
-      continue;
-    }
+  const __m128i ones = _mm_set1_epi8(-1);
+  // Four pixels under four coverage bytes (the first in the lowest byte).
+  auto blend = [&](__m128i d, std::uint32_t four) {
     // Each coverage byte over its pixel's four bytes.
     __m128i a = _mm_cvtsi32_si128(static_cast<int>(four));
     a = _mm_unpacklo_epi8(a, a);
     a = _mm_unpacklo_epi16(a, a);
-    const __m128i whole = _mm_cmpeq_epi8(a, _mm_set1_epi8(-1));
+    const __m128i whole = _mm_cmpeq_epi8(a, ones);
     a = _mm_and_si128(a, colourBytes);
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i lo = Mix(_mm_unpacklo_epi8(d, zero), t, _mm_unpacklo_epi8(a, zero));
     const __m128i hi = Mix(_mm_unpackhi_epi8(d, zero), t, _mm_unpackhi_epi8(a, zero));
-    __m128i out = _mm_packus_epi16(lo, hi);
+    const __m128i out = _mm_packus_epi16(lo, hi);
     // Full coverage stores the whole value, fourth byte included.
-    out = _mm_or_si128(_mm_and_si128(whole, value), _mm_andnot_si128(whole, out));
+    return _mm_or_si128(_mm_and_si128(whole, value), _mm_andnot_si128(whole, out));
+  };
+  auto blendAt = [&](std::uint8_t* p, std::uint32_t four) {
+    if (four == 0) return;
+    __m128i out = value;
+    if (four != 0xFFFFFFFFu) out = blend(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), four);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), out);
+  };
+  const int rest = count & 3;
+  for (int y = 0; y < rows; ++y) {
+    std::uint8_t* row = firstRow + y * pitch;
+    const std::uint8_t* coverage = firstCoverage + y * coverageStride;
+    std::uint32_t four;
+    int x = 0;
+    for (; x + 4 <= count; x += 4) {
+      std::memcpy(&four, coverage + x, 4);
+      blendAt(row + x * 4, four);
+    }
+    if (!rest) continue;
+    if (count >= 4) {
+      // The last four pixels again, those already done under coverage 0, which keeps them.
+      std::memcpy(&four, coverage + count - 4, 4);
+      blendAt(row + (count - 4) * 4, four & (0xFFFFFFFFu << (8 * (4 - rest))));
+      continue;
+    }
+    // Narrower than four pixels: through a buffer, nothing read or written past the row.
+    four = 0;
+    std::memcpy(&four, coverage, static_cast<std::size_t>(rest));
+    if (four == 0) continue;
+    alignas(16) std::uint8_t pixels[16] = {};
+    std::memcpy(pixels, row, static_cast<std::size_t>(rest) * 4);
+    _mm_store_si128(reinterpret_cast<__m128i*>(pixels),
+                    blend(_mm_load_si128(reinterpret_cast<const __m128i*>(pixels)), four));
+    std::memcpy(row, pixels, static_cast<std::size_t>(rest) * 4);
   }
-  BlendCoverageRow32Scalar(row + x * 4, count - x, coverage + x, color);
 }
 
 }  // namespace vexa

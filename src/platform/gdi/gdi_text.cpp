@@ -66,18 +66,12 @@ void TextPen::Plot(int x, int y, std::uint8_t a) {
   WriteValue(b, x, y, ValueOfColor(b, c));
 }
 
-// Plot for 24- and 32-bit rows without the per-pixel format dispatch.
+// Plot for 24-bit rows without the per-pixel format dispatch.
 void TextPen::BlendRow(std::uint8_t* row, int bytes, int x0, int x1,
                        const std::uint8_t* coverage) const {
   const unsigned tb = (color_ >> 16) & 0xFF, tg = (color_ >> 8) & 0xFF, tr = color_ & 0xFF;
   std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x0) * bytes;
-  if (bytes == 4) {
-    // Bilevel coverage is 0 or 255 only, which the mixing stores whole as well.
-    const vexa::CoverageColor c{value_, static_cast<std::uint8_t>(tb),
-                                static_cast<std::uint8_t>(tg), static_cast<std::uint8_t>(tr)};
-    vexa::BlendCoverageRow32(p, x1 - x0, coverage + x0, c);
-    return;
-  }
+
   for (int x = x0; x < x1; ++x, p += bytes) {
     const unsigned a = coverage[x];
     if (!a) continue;
@@ -97,6 +91,9 @@ void TextPen::Draw(std::u16string_view text, double x, double y, const int* dx,
   Bitmap& b = *dc_.state.bitmap;
   color_ = ContextColor(dc_, color);
   value_ = ValueOfColor(b, color_);
+  const vexa::CoverageColor mix{value_, static_cast<std::uint8_t>(color_ >> 16),
+                                static_cast<std::uint8_t>(color_ >> 8),
+                                static_cast<std::uint8_t>(color_)};
   const double dirX = std::cos(match_->escapement), dirY = -std::sin(match_->escapement);
   const RECT bounds = BoundsOf(clip);
   double advanced = 0;
@@ -118,16 +115,24 @@ void TextPen::Draw(std::u16string_view text, double x, double y, const int* dx,
       const int x0 = std::max<int>(left, r.left), x1 = std::min<int>(left + g->width, r.right);
       const int y0 = std::max<int>(top, r.top), y1 = std::min<int>(top + g->height, r.bottom);
       if (x0 >= x1 || y0 >= y1) continue;
-      const bool direct = b.depth == 24 || b.depth == 32;
-      for (int py = y0; py < y1; ++py) {
-        const std::uint8_t* row =
-            g->coverage.data() + static_cast<std::size_t>(py - top) * g->width;
-        if (direct) {
-          BlendRow(b.Row(py), b.depth / 8, x0, x1, row - left);
-          continue;
+      if (b.depth == 32) {
+        // Bilevel coverage is 0 or 255 only, which the mixing stores whole as well.
+        const std::ptrdiff_t pitch = y1 - y0 > 1 ? b.Row(y0 + 1) - b.Row(y0) : 0;
+        vexa::BlendCoverageRows32(
+            b.Row(y0) + static_cast<std::ptrdiff_t>(x0) * 4, pitch, y1 - y0, x1 - x0,
+            g->coverage.data() + static_cast<std::size_t>(y0 - top) * g->width + (x0 - left),
+            g->width, mix);
+      } else {
+        for (int py = y0; py < y1; ++py) {
+          const std::uint8_t* row =
+              g->coverage.data() + static_cast<std::size_t>(py - top) * g->width;
+          if (b.depth == 24) {
+            BlendRow(b.Row(py), 3, x0, x1, row - left);
+            continue;
+          }
+          for (int px = x0; px < x1; ++px)
+            if (row[px - left]) Plot(px, py, row[px - left]);
         }
-        for (int px = x0; px < x1; ++px)
-          if (row[px - left]) Plot(px, py, row[px - left]);
       }
       const RECT box{x0, y0, x1, y1};
       drawn_ = hasDrawn_
