@@ -19,6 +19,14 @@ __m128i Mix(__m128i d, __m128i t, __m128i a) {
   return _mm_srli_epi16(x, 8);
 }
 
+int Load32(const std::uint8_t* p) {
+  int v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+void Store32(std::uint8_t* p, int v) { std::memcpy(p, &v, 4); }
+
 }  // namespace
 
 void BlendCoverageRows32(std::uint8_t* firstRow, std::ptrdiff_t pitch, int rows, int count,
@@ -62,21 +70,26 @@ void BlendCoverageRows32(std::uint8_t* firstRow, std::ptrdiff_t pitch, int rows,
       blendAt(row + x * 4, four);
     }
     if (!rest) continue;
-    if (count >= 4) {
-      // The last four pixels again, those already done under coverage 0, which keeps them.
-      std::memcpy(&four, coverage + count - 4, 4);
-      blendAt(row + (count - 4) * 4, four & (0xFFFFFFFFu << (8 * (4 - rest))));
-      continue;
-    }
-    // Narrower than four pixels: through a buffer, nothing read or written past the row.
-    four = 0;
-    std::memcpy(&four, coverage, static_cast<std::size_t>(rest));
+    // The last one to three pixels, read and written in place by their own width: nothing
+    // past the row, and no load overlapping what the loop above has just stored.
+    const std::uint8_t* a = coverage + x;
+    four = a[0] | (rest > 1 ? a[1] << 8 : 0u) | (rest > 2 ? a[2] << 16 : 0u);
     if (four == 0) continue;
-    alignas(16) std::uint8_t pixels[16] = {};
-    std::memcpy(pixels, row, static_cast<std::size_t>(rest) * 4);
-    _mm_store_si128(reinterpret_cast<__m128i*>(pixels),
-                    blend(_mm_load_si128(reinterpret_cast<const __m128i*>(pixels)), four));
-    std::memcpy(row, pixels, static_cast<std::size_t>(rest) * 4);
+    std::uint8_t* p = row + x * 4;
+    __m128i d;
+    if (rest == 1) {
+      d = _mm_cvtsi32_si128(Load32(p));
+    } else {
+      d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+      if (rest == 3) d = _mm_unpacklo_epi64(d, _mm_cvtsi32_si128(Load32(p + 8)));
+    }
+    const __m128i out = blend(d, four);
+    if (rest == 1) {
+      Store32(p, _mm_cvtsi128_si32(out));
+    } else {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(p), out);
+      if (rest == 3) Store32(p + 8, _mm_cvtsi128_si32(_mm_srli_si128(out, 8)));
+    }
   }
 }
 
