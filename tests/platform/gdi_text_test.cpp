@@ -301,8 +301,8 @@ TEST(GdiText, UnderlineAndStrikeOutTurnWithTheBaseline) {
           plat::ResolveFont(*plat::LookupAs<plat::Font>(barFont, plat::GdiKind::kFont));
       ASSERT_NE(m, nullptr);
       // The bar in the baseline's frame: v0..v1 below it (negative: above).
-      const double v0 = strike ? -m->strikePosition
-                               : m->underlinePosition - m->underlineThickness / 2;
+      const double v0 =
+          strike ? -m->strikePosition : m->underlinePosition - m->underlineThickness / 2;
       const double v1 = v0 + (strike ? m->strikeThickness : m->underlineThickness);
       const double e = escapement * M_PI / 1800, c = std::cos(e), sn = std::sin(e);
       auto frame = [&](double x, double y) {  // (along, below) of a pixel centre

@@ -19,10 +19,7 @@ TEST(CoverageBlend, VectorFormMatchesThePixelFormBitForBit) {
     // Runs of empty and full coverage as glyphs have them, partial values between.
     for (std::size_t i = 0; i < coverage.size(); ++i) {
       const unsigned pick = random() % 6;
-      coverage[i] = pick < 2 && i > 0 ? coverage[i - 1]
-                    : pick == 2       ? 0
-                    : pick == 3       ? 255
-                                      : byte();
+      coverage[i] = pick < 2 && i > 0 ? coverage[i - 1] : pick == 2 ? 0 : pick == 3 ? 255 : byte();
     }
     const vexa::CoverageColor color{static_cast<std::uint32_t>(random()), byte(), byte(), byte()};
     std::vector<std::uint8_t> vector = pixels, scalar = pixels;

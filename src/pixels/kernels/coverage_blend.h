@@ -10,7 +10,7 @@
 namespace vexa {
 
 struct CoverageColor {
-  std::uint32_t value;  // the stored value written at full coverage
+  std::uint32_t value;   // the stored value written at full coverage
   std::uint8_t b, g, r;  // the colour's bytes in storage order (blue first)
 };
 

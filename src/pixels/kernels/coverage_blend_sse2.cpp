@@ -56,7 +56,8 @@ void BlendCoverageRows32(std::uint8_t* firstRow, std::ptrdiff_t pitch, int rows,
   auto blendAt = [&](std::uint8_t* p, std::uint32_t four) {
     if (four == 0) return;
     __m128i out = value;
-    if (four != 0xFFFFFFFFu) out = blend(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), four);
+    if (four != 0xFFFFFFFFu)
+      out = blend(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), four);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), out);
   };
   const int rest = count & 3;

@@ -349,7 +349,8 @@ std::pair<std::string, int> FallbackFor(const FontMatch& m, char32_t c) {
 // selected afterwards.
 FT_UInt SymbolIndex(FT_Face face, char32_t code) {
   FT_UInt index = 0;
-  if (FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) == 0) index = FT_Get_Char_Index(face, 0xF000 | code);
+  if (FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) == 0)
+    index = FT_Get_Char_Index(face, 0xF000 | code);
   if (!index && FT_Select_Charmap(face, FT_ENCODING_ADOBE_CUSTOM) == 0)
     index = FT_Get_Char_Index(face, code);
   if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0 && face->num_charmaps > 0)
@@ -497,7 +498,7 @@ const Glyph* GlyphOf(const FontMatch& m, char32_t c, bool bilevel) {
   std::shared_ptr<GlyphTable>& table = m.tables[bilevel ? 1 : 0];
   if (!table) {
     const long escapement = std::lround(m.escapement * 1800.0 / M_PI);
-    const TableKey key{m.file,      m.index,     m.ppemX,    m.ppemY, escapement,
+    const TableKey key{m.file,      m.index,    m.ppemX,  m.ppemY, escapement,
                        m.emboldens, m.obliques, m.symbol, bilevel};
     auto& tables = Tables();
     auto found = tables.find(key);

@@ -191,7 +191,7 @@ void TextPen::FillTurned(double originX, double originY, double length, double f
     const double dy = y + 0.5 - originY;
     double t0 = -1e18, t1 = 1e18;
     Solve(c, -dy * s, 0, length, t0, t1);  // along: t * c - dy * s
-    Solve(s, dy * c, from, to, t0, t1);     // below: t * s + dy * c
+    Solve(s, dy * c, from, to, t0, t1);    // below: t * s + dy * c
     if (t0 >= t1) continue;
     const double x0 = std::ceil(t0 + originX - 0.5), x1 = std::ceil(t1 + originX - 0.5);
     for (const RECT& r : clip) {
@@ -283,8 +283,7 @@ BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, const
   const int underline = m.underlinePosition - m.underlineThickness / 2;
   if (level) {
     if (background)
-      pen.Fill(RECT{left, baseline - tm.tmAscent, right, baseline + tm.tmDescent}, clip,
-               s.bkColor);
+      pen.Fill(RECT{left, baseline - tm.tmAscent, right, baseline + tm.tmDescent}, clip, s.bkColor);
     pen.Draw(view, penX, penY, dx, clip, s.textColor);
     if (pen.Log().lfUnderline)
       pen.Fill(RECT{left, baseline + underline, right, baseline + underline + m.underlineThickness},
