@@ -345,16 +345,19 @@ std::pair<std::string, int> FallbackFor(const FontMatch& m, char32_t c) {
 // The glyph of a symbol code (0x20-0xFF) in a face: through a symbol cmap, where such faces
 // keep their codes at 0xF020-0xF0FF; else through the face's own built-in encoding (symbol
 // faces in the PostScript formats); else the code itself in the face's Unicode cmap, which
-// is where symbol faces converted to other formats keep them. The face's Unicode cmap stays
-// selected afterwards.
+// is where symbol faces converted to other formats keep them. The shared face's cmap is
+// put back as it was for every other lookup.
 FT_UInt SymbolIndex(FT_Face face, char32_t code) {
+  const FT_CharMap chosen = face->charmap;
   FT_UInt index = 0;
   if (FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) == 0)
     index = FT_Get_Char_Index(face, 0xF000 | code);
   if (!index && FT_Select_Charmap(face, FT_ENCODING_ADOBE_CUSTOM) == 0)
     index = FT_Get_Char_Index(face, code);
-  if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0 && face->num_charmaps > 0)
-    FT_Set_Charmap(face, face->charmaps[0]);
+  if (chosen)
+    FT_Set_Charmap(face, chosen);
+  else
+    face->charmap = nullptr;
   if (!index) index = FT_Get_Char_Index(face, code);
   return index;
 }
