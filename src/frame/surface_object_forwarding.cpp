@@ -12,6 +12,7 @@
 #include "pixels/pixel_format.h"
 #include "platform/gdi/gdi.h"
 #include "platform/palette/palette_handle.h"
+#include "render/draw_text.h"
 
 namespace {
 
@@ -351,6 +352,16 @@ RECT LocalRect(const RECT& r, POINT o) {
   return RECT{Local(r.left, o.x), Local(r.top, o.y), Local(r.right, o.x), Local(r.bottom, o.y)};
 }
 
+// A failed text call keeps its reason in the object: no device context, or no temporary
+// surface for the keyed path (a lack of memory). Failures of the text output itself, and
+// effect codes the library does not know, leave the last error as it was.
+void RecordTextFailure(cSurfaceObject& object, int result) {
+  const vexa::TextFailure failure = vexa::TakeTextFailure();
+  if (result != 0) return;
+  if (failure == vexa::TextFailure::kNoDeviceContext) object.lastError = kErrorNoDeviceContext;
+  if (failure == vexa::TextFailure::kNoTemporary) object.lastError = kErrorNoMemory;
+}
+
 template <class Char>
 int DrawTextAt(cSurfaceObject& object, const Char* text, int length, int x, int y,
                std::uint32_t alignment, const RECT* clip, COLORREF color, HFONT font,
@@ -359,12 +370,16 @@ int DrawTextAt(cSurfaceObject& object, const Char* text, int length, int x, int 
   RECT local{};
   if (clip) local = LocalRect(*clip, o);
   cSurfaceImplementation* s = object.implementation;
+  vexa::TakeTextFailure();
+  int result;
   if constexpr (sizeof(Char) == 1)
-    return s->DrawTextA(text, length, Local(x, o.x), Local(y, o.y), alignment,
-                        clip ? &local : nullptr, color, font, 0, effect, parameter, flags);
+    result = s->DrawTextA(text, length, Local(x, o.x), Local(y, o.y), alignment,
+                          clip ? &local : nullptr, color, font, 0, effect, parameter, flags);
   else
-    return s->DrawTextW(text, length, Local(x, o.x), Local(y, o.y), alignment,
-                        clip ? &local : nullptr, color, font, 0, effect, parameter, flags);
+    result = s->DrawTextW(text, length, Local(x, o.x), Local(y, o.y), alignment,
+                          clip ? &local : nullptr, color, font, 0, effect, parameter, flags);
+  RecordTextFailure(object, result);
+  return result;
 }
 
 template <class Char>
@@ -376,6 +391,7 @@ int DrawTextIn(cSurfaceObject& object, const Char* text, int length, RECT* rect,
   const POINT o = TextOffset(object);
   RECT local = LocalRect(*rect, o);
   cSurfaceImplementation* s = object.implementation;
+  vexa::TakeTextFailure();
   int result;
   if constexpr (sizeof(Char) == 1)
     result = s->DrawTextExA(text, length, &local, format, color, font, 0, effect, parameter, flags,
@@ -383,6 +399,7 @@ int DrawTextIn(cSurfaceObject& object, const Char* text, int length, RECT* rect,
   else
     result = s->DrawTextExW(text, length, &local, format, color, font, 0, effect, parameter, flags,
                             leftMargin, rightMargin, tabLength);
+  RecordTextFailure(object, result);
   *rect = RECT{Public(local.left, o.x), Public(local.top, o.y), Public(local.right, o.x),
                Public(local.bottom, o.y)};
   return result;

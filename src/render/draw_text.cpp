@@ -7,11 +7,32 @@
 #include <vexa/surface_implementation.h>
 #include <vexa/text.h>
 
+#include "render/draw_text.h"
+
 #include "platform/gdi/gdi.h"
 #include "platform/text/codepage.h"
 #include "render/blit_setup.h"
 
+namespace vexa {
 namespace {
+thread_local TextFailure lastTextFailure = TextFailure::kNone;
+}  // namespace
+
+TextFailure TakeTextFailure() {
+  const TextFailure failure = lastTextFailure;
+  lastTextFailure = TextFailure::kNone;
+  return failure;
+}
+
+}  // namespace vexa
+
+namespace {
+
+// Records why a text operation gives 0 and passes the 0 on.
+int Fail(vexa::TextFailure failure) {
+  vexa::lastTextFailure = failure;
+  return 0;
+}
 
 constexpr std::uint32_t kMeasureOnly = plat::DT_CALCRECT;
 constexpr std::uint32_t kHighestEffect = 13;
@@ -87,7 +108,7 @@ int DrawKeyed(cSurfaceImplementation& target, RECT box, COLORREF key,
   const int width = box.right - box.left, height = box.bottom - box.top;
   if (width <= 0 || height <= 0) return 0;
   cSurfaceImplementation* temporary = target.CreateCompatible(width, height);
-  if (!temporary) return 0;
+  if (!temporary) return Fail(vexa::TextFailure::kNoTemporary);
   temporary->FillRectColor(0, 0, width, height, key);
   temporary->SetTransparentColor(key);
   const int result = draw(*temporary, width, height);
@@ -109,7 +130,7 @@ int DrawSingle(cSurfaceImplementation& surface, const Char* text, int length, in
   if (effect.invisible) return 1;
   if (effect.code == 0 && flags == 0) {
     HDC dc = surface.GetDC();
-    if (!dc) return 0;
+    if (!dc) return Fail(vexa::TextFailure::kNoDeviceContext);
     std::u16string storage;
     const std::u16string_view wide = WideView(text, length, storage);
     int result;
@@ -160,7 +181,7 @@ int DrawFormatted(cSurfaceImplementation& surface, const Char* text, int length,
   const bool measuring = (format & kMeasureOnly) != 0;
   if ((effect.code == 0 && flags == 0) || measuring) {
     HDC dc = surface.GetDC();
-    if (!dc) return 0;
+    if (!dc) return Fail(vexa::TextFailure::kNoDeviceContext);
     std::u16string storage;
     const std::u16string_view wide = WideView(text, length, storage);
     plat::DRAWTEXTPARAMS params{sizeof(plat::DRAWTEXTPARAMS), tabLength, leftMargin, rightMargin,

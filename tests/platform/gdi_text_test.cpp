@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 #include <string>
 
@@ -230,6 +231,104 @@ TEST(GdiText, EightBitBitmapsDrawBilevel) {
       ink += v == 255;
     }
   EXPECT_GT(ink, 0);
+}
+
+TEST(GdiFonts, SymbolCharsetMapsCodesOntoTheSymbolFace) {
+  LOGFONTW log = Describe(u"", -24);
+  log.lfCharSet = plat::SYMBOL_CHARSET;
+  HFONT symbol = Make(log);
+  EXPECT_EQ(FamilyOf(symbol), "Standard Symbols PS");
+  // A named face is kept; an unknown one gives way to the symbol face as an empty one does.
+  LOGFONTW named = Describe(u"DejaVu Serif", -24);
+  named.lfCharSet = plat::SYMBOL_CHARSET;
+  LOGFONTW unknown = Describe(u"No Such Symbols", -24);
+  unknown.lfCharSet = plat::SYMBOL_CHARSET;
+  HFONT serif = Make(named), other = Make(unknown);
+  EXPECT_EQ(FamilyOf(serif), "DejaVu Serif");
+  EXPECT_EQ(FamilyOf(other), "Standard Symbols PS");
+
+  // The pixels and extent of one character on a fresh section.
+  auto draw = [](HFONT font, char16_t c) {
+    Section s(40, 40, 32);
+    HGDIOBJ old = plat::SelectObject(s.dc, font);
+    plat::SetTextColor(s.dc, 0xFFFFFF);
+    plat::SetBkMode(s.dc, plat::TRANSPARENT);
+    SIZE size{};
+    plat::GetTextExtentPoint32W(s.dc, &c, 1, &size);
+    plat::TextOutW(s.dc, 4, 4, &c, 1);
+    plat::SelectObject(s.dc, old);
+    return std::pair<std::vector<bool>, LONG>{s.Mask(), size.cx};
+  };
+  // 'a' is the symbol face's alpha, also reached through the symbol cmap's range; a text face
+  // draws its 'a' and nothing like it for 0xF061.
+  const auto alpha = draw(symbol, u'a'), viaRange = draw(symbol, u'\xF061');
+  EXPECT_EQ(alpha.first, viaRange.first);
+  EXPECT_EQ(alpha.second, viaRange.second);
+  EXPECT_GT(std::count(alpha.first.begin(), alpha.first.end(), true), 20);
+  EXPECT_NE(alpha.first, draw(symbol, u'b').first);  // beta
+  HFONT text = Make(Describe(u"Standard Symbols PS", -24));
+  HFONT sans = Make(Describe(u"DejaVu Sans", -24));
+  EXPECT_NE(draw(sans, u'a').first, draw(sans, u'\xF061').first);
+  // Codes outside 0x20-0xFF stay Unicode characters.
+  EXPECT_EQ(draw(symbol, u'\x2211').first, draw(text, u'\x2211').first);
+  for (HFONT f : {symbol, serif, other, text, sans}) plat::DeleteObject(f);
+}
+
+TEST(GdiText, UnderlineAndStrikeOutTurnWithTheBaseline) {
+  constexpr int kSize = 140, kX = 50, kY = 110;
+  for (LONG escapement : {900, 300}) {
+    for (bool strike : {false, true}) {
+      LOGFONTW log = Describe(u"DejaVu Sans", -16);
+      log.lfEscapement = escapement;
+      HFONT plainFont = Make(log);
+      (strike ? log.lfStrikeOut : log.lfUnderline) = 1;
+      HFONT barFont = Make(log);
+      Section plain(kSize, kSize, 32), barred(kSize, kSize, 32);
+      LONG width = 0;
+      for (auto* s : {&plain, &barred}) {
+        HGDIOBJ old = plat::SelectObject(s->dc, s == &plain ? plainFont : barFont);
+        plat::SetTextColor(s->dc, 0xFFFFFF);
+        plat::SetBkMode(s->dc, plat::TRANSPARENT);
+        plat::SetTextAlign(s->dc, plat::TA_BASELINE);
+        SIZE size{};
+        plat::GetTextExtentPoint32W(s->dc, u"Turned", 6, &size);
+        width = size.cx;
+        plat::TextOutW(s->dc, kX, kY, u"Turned", 6);
+        plat::SelectObject(s->dc, old);
+      }
+      std::lock_guard<std::mutex> lock(plat::TextLock());
+      const plat::FontMatch* m =
+          plat::ResolveFont(*plat::LookupAs<plat::Font>(barFont, plat::GdiKind::kFont));
+      ASSERT_NE(m, nullptr);
+      // The bar in the baseline's frame: v0..v1 below it (negative: above).
+      const double v0 =
+          strike ? -m->strikePosition : m->underlinePosition - m->underlineThickness / 2;
+      const double v1 = v0 + (strike ? m->strikeThickness : m->underlineThickness);
+      const double e = escapement * M_PI / 1800, c = std::cos(e), sn = std::sin(e);
+      auto frame = [&](double x, double y) {  // (along, below) of a pixel centre
+        const double dx = x + 0.5 - kX, dy = y + 0.5 - kY;
+        return std::pair<double, double>{dx * c - dy * sn, dx * sn + dy * c};
+      };
+      // Every pixel whose centre lies on the bar is lit; every added pixel lies on the bar.
+      int added = 0, onBar = 0;
+      for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) {
+          const auto [u, v] = frame(x, y);
+          if (u > 0.01 && u < width - 0.01 && v > v0 + 0.01 && v < v1 - 0.01) {
+            ++onBar;
+            ASSERT_TRUE(barred.Set(x, y)) << escapement << " " << strike << " at " << x << "," << y;
+          }
+          if (barred.Set(x, y) == plain.Set(x, y)) continue;
+          ++added;
+          ASSERT_TRUE(u > -1 && u < width + 1 && v > v0 - 1 && v < v1 + 1)
+              << escapement << " " << strike << " at " << x << "," << y;
+        }
+      EXPECT_GE(onBar, width - 2);  // the bar is unbroken along its length
+      EXPECT_GT(added, 0);
+      plat::DeleteObject(plainFont);
+      plat::DeleteObject(barFont);
+    }
+  }
 }
 
 // Layout with a monospace face, where every character is `w` pixels wide.

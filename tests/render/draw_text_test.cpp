@@ -144,6 +144,41 @@ TEST(SurfaceText, EffectPathWithoutClipUsesTheSurfaceClip) {
   EXPECT_GT(inside, 0);
 }
 
+TEST(SurfaceText, FailuresKeepTheirReasonInTheObject) {
+  Font font(-16);
+  const RECT clip{0, 0, 160, 40};
+  // A plain memory surface has no device context: every form fails with that reason, on the
+  // direct path and through the temporary of the keyed path.
+  auto memory = testsupport::MakeSurface(32, 160, 40);
+  EXPECT_EQ(memory->DrawTextW(u"Text", 4, 2, 2, 0, &clip, 0xFFFFFF, font.handle), 0);
+  EXPECT_EQ(memory->GetLastError(), kErrorNoDeviceContext);
+  memory->lastError = 0;
+  EXPECT_EQ(memory->DrawTextA("Text", 4, 2, 2, 0, &clip, 0xFFFFFF, font.handle, 1, 64), 0);
+  EXPECT_EQ(memory->GetLastError(), kErrorNoDeviceContext);
+  memory->lastError = 0;
+  RECT box = clip;
+  EXPECT_EQ(memory->DrawTextExW(u"Text", 4, &box, 0, 0xFFFFFF, font.handle), 0);
+  EXPECT_EQ(memory->GetLastError(), kErrorNoDeviceContext);
+  memory->lastError = 0;
+  EXPECT_EQ(memory->DrawTextExA("Text", 4, &box, 0, 0xFFFFFF, font.handle, 1, 64), 0);
+  EXPECT_EQ(memory->GetLastError(), kErrorNoDeviceContext);
+
+  // A keyed box too large for any surface: no temporary, a lack of memory.
+  auto s = TextSurface();
+  const RECT huge{0, 0, 60000, 60000};
+  EXPECT_EQ(s->DrawTextW(u"Text", 4, 2, 2, 0, &huge, 0xFFFFFF, font.handle, 1, 64), 0);
+  EXPECT_EQ(s->GetLastError(), kErrorNoMemory);
+  EXPECT_EQ(Changed(*s), 0);
+  // Success does not clear it; an unknown effect fails without a reason.
+  EXPECT_NE(s->DrawTextW(u"Text", 4, 2, 2, 0, &clip, 0xFFFFFF, font.handle), 0);
+  EXPECT_EQ(s->GetLastError(), kErrorNoMemory);
+  s->lastError = 0;
+  EXPECT_EQ(s->DrawTextW(u"Text", 4, 2, 2, 0, &clip, 0xFFFFFF, font.handle, 14), 0);
+  RECT inside = clip;
+  EXPECT_EQ(s->DrawTextExW(u"Text", 4, &inside, 0, 0xFFFFFF, font.handle, 14), 0);
+  EXPECT_EQ(s->GetLastError(), 0u);
+}
+
 TEST(SurfaceText, ObjectOriginMovesTextOnBothPaths) {
   Font font(-16, plat::NONANTIALIASED_QUALITY);
   auto plain = TextSurface(), moved = TextSurface();

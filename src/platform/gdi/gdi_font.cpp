@@ -228,14 +228,34 @@ void ComputeMetrics(const LOGFONTW& log, FT_Face face, int fcWeight, FontMatch& 
   m.escapement = (log.lfEscapement % 3600) * M_PI / 1800.0;
 }
 
+// A face for the symbol character set when the request names none that is installed: one
+// fontconfig marks as a symbol face, else what the configuration binds to the family "Symbol".
+Pattern SymbolMatch(const LOGFONTW& log) {
+  Pattern request = BasePattern(log, nullptr);
+  if (!request) return request;
+  FcPatternAddBool(request.get(), FC_SYMBOL, FcTrue);
+  Pattern matched = Match(request.get());
+  FcBool symbol = FcFalse;
+  if (matched && FcPatternGetBool(matched.get(), FC_SYMBOL, 0, &symbol) == FcResultMatch && symbol)
+    return matched;
+  request = BasePattern(log, "Symbol");
+  if (!request) return request;
+  matched = Match(request.get());
+  if (matched && MatchesRequest(request.get(), matched.get())) return matched;
+  return nullptr;
+}
+
 FontMatch* Resolve(const LOGFONTW& log) {
   if (!FontconfigReady() || !Library()) return nullptr;
   const std::string face = Utf8Face(log.lfFaceName);
   Pattern request = BasePattern(log, face.c_str());
   if (!request) return nullptr;
   Pattern matched = Match(request.get());
+  const bool known = matched && !face.empty() && MatchesRequest(request.get(), matched.get());
+  Pattern symbol = !known && log.lfCharSet == SYMBOL_CHARSET ? SymbolMatch(log) : nullptr;
+  if (symbol) matched = std::move(symbol);
   // Unknown or empty face: pitch and family choose a generic family instead.
-  if (!matched || face.empty() || !MatchesRequest(request.get(), matched.get())) {
+  else if (!known) {
     request = BasePattern(log, GenericFamily(log.lfPitchAndFamily));
     if (request) matched = Match(request.get());
   }
@@ -253,13 +273,14 @@ FontMatch* Resolve(const LOGFONTW& log) {
   m->emboldens = wanted >= 600 && FcWeightToOpenType(weight) < 600;
   m->obliques = log.lfItalic && slant == FC_SLANT_ROMAN;
   m->fixedPitch = spacing >= FC_MONO || FT_IS_FIXED_WIDTH(ft);
+  m->symbol = log.lfCharSet == SYMBOL_CHARSET;
   ComputeMetrics(log, ft, weight, *m);
   return m;
 }
 
 // ---- the glyph cache ---------------------------------------------------------------------
 
-using TableKey = std::tuple<std::string, int, int, int, long, bool, bool, bool>;
+using TableKey = std::tuple<std::string, int, int, int, long, bool, bool, bool, bool>;
 
 std::map<TableKey, std::shared_ptr<GlyphTable>>& Tables() {
   static auto* tables = new std::map<TableKey, std::shared_ptr<GlyphTable>>;
@@ -321,6 +342,26 @@ std::pair<std::string, int> FallbackFor(const FontMatch& m, char32_t c) {
   return found;
 }
 
+// The glyph of a symbol code (0x20-0xFF) in a face: through a symbol cmap, where such faces
+// keep their codes at 0xF020-0xF0FF; else through the face's own built-in encoding (symbol
+// faces in the PostScript formats); else the code itself in the face's Unicode cmap, which
+// is where symbol faces converted to other formats keep them. The shared face's cmap is
+// put back as it was for every other lookup.
+FT_UInt SymbolIndex(FT_Face face, char32_t code) {
+  const FT_CharMap chosen = face->charmap;
+  FT_UInt index = 0;
+  if (FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) == 0)
+    index = FT_Get_Char_Index(face, 0xF000 | code);
+  if (!index && FT_Select_Charmap(face, FT_ENCODING_ADOBE_CUSTOM) == 0)
+    index = FT_Get_Char_Index(face, code);
+  if (chosen)
+    FT_Set_Charmap(face, chosen);
+  else
+    face->charmap = nullptr;
+  if (!index) index = FT_Get_Char_Index(face, code);
+  return index;
+}
+
 bool Render(const FontMatch& m, FT_Face face, FT_UInt index, bool bilevel, Glyph& g) {
   if (FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(m.ppemX), static_cast<FT_UInt>(m.ppemY)))
     return false;
@@ -378,6 +419,9 @@ LOGFONTW StockDescription(int which) {
 
 struct GlyphTable {
   std::unordered_map<char32_t, Glyph> glyphs;
+  // The first 256 characters found without a search (nodes of the map stay where they are
+  // until it is cleared, which clears these too).
+  const Glyph* low[256] = {};
 };
 
 Font* StockFont(int which) {
@@ -457,8 +501,8 @@ const Glyph* GlyphOf(const FontMatch& m, char32_t c, bool bilevel) {
   std::shared_ptr<GlyphTable>& table = m.tables[bilevel ? 1 : 0];
   if (!table) {
     const long escapement = std::lround(m.escapement * 1800.0 / M_PI);
-    const TableKey key{m.file,     m.index,     m.ppemX,    m.ppemY,
-                       escapement, m.emboldens, m.obliques, bilevel};
+    const TableKey key{m.file,      m.index,    m.ppemX,  m.ppemY, escapement,
+                       m.emboldens, m.obliques, m.symbol, bilevel};
     auto& tables = Tables();
     auto found = tables.find(key);
     if (found == tables.end()) {
@@ -467,6 +511,7 @@ const Glyph* GlyphOf(const FontMatch& m, char32_t c, bool bilevel) {
     }
     table = found->second;
   }
+  if (c < 256 && table->low[c]) return table->low[c];
   auto& glyphs = table->glyphs;
   auto hit = glyphs.find(c);
   if (hit != glyphs.end()) return &hit->second;
@@ -474,9 +519,13 @@ const Glyph* GlyphOf(const FontMatch& m, char32_t c, bool bilevel) {
   Glyph g;
   FT_Face face = FaceOf(m.file, m.index);
   if (!face) return nullptr;
-  FT_UInt index = FT_Get_Char_Index(face, c);
+  // Symbol fonts take 0x20-0xFF, or the same codes in the symbol cmap's range, as their own
+  // codes; those never come from fallback faces, which would show letters instead.
+  const char32_t symbolCode = c >= 0xF020 && c <= 0xF0FF ? c & 0xFF : c;
+  const bool symbolic = m.symbol && symbolCode >= 0x20 && symbolCode <= 0xFF;
+  FT_UInt index = symbolic ? SymbolIndex(face, symbolCode) : FT_Get_Char_Index(face, c);
   bool done = false;
-  if (index == 0 && c >= 0x20) {
+  if (index == 0 && c >= 0x20 && !symbolic) {
     const auto fallback = FallbackFor(m, c);
     if (!fallback.first.empty()) {
       FT_Face other = FaceOf(fallback.first, fallback.second);
@@ -489,8 +538,13 @@ const Glyph* GlyphOf(const FontMatch& m, char32_t c, bool bilevel) {
   // Control characters draw nothing and advance nothing; other missing ones the box.
   if (!done && c < 0x20) done = true;
   if (!done && !Render(m, face, index, bilevel, g)) return nullptr;
-  if (glyphs.size() >= kMaxGlyphsPerTable) glyphs.clear();
-  return &glyphs.emplace(c, std::move(g)).first->second;
+  if (glyphs.size() >= kMaxGlyphsPerTable) {
+    glyphs.clear();
+    std::fill(std::begin(table->low), std::end(table->low), nullptr);
+  }
+  const Glyph* made = &glyphs.emplace(c, std::move(g)).first->second;
+  if (c < 256) table->low[c] = made;
+  return made;
 }
 
 }  // namespace plat

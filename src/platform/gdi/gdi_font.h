@@ -43,6 +43,9 @@ struct FontMatch {
   int underlinePosition = 0, underlineThickness = 1;  // below the baseline, pixels
   int strikePosition = 0, strikeThickness = 1;        // above the baseline, pixels
   bool fixedPitch = false;
+  // Symbol character set: characters 0x20-0xFF (and 0xF020-0xF0FF) name the face's own
+  // symbol codes instead of Unicode characters.
+  bool symbol = false;
   // The glyph tables (coverage, bilevel) last used, kept beside the bounded cache's own
   // references so that drawing needs no cache search.
   mutable std::shared_ptr<GlyphTable> tables[2];

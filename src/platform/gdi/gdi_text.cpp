@@ -8,6 +8,7 @@
 
 #include <vexa/text.h>
 
+#include "pixels/kernels/coverage_blend.h"
 #include "platform/gdi/gdi_paint.h"
 #include "platform/text/codepage.h"
 
@@ -65,11 +66,12 @@ void TextPen::Plot(int x, int y, std::uint8_t a) {
   WriteValue(b, x, y, ValueOfColor(b, c));
 }
 
-// Plot for 24- and 32-bit rows without the per-pixel format dispatch.
+// Plot for 24-bit rows without the per-pixel format dispatch.
 void TextPen::BlendRow(std::uint8_t* row, int bytes, int x0, int x1,
                        const std::uint8_t* coverage) const {
   const unsigned tb = (color_ >> 16) & 0xFF, tg = (color_ >> 8) & 0xFF, tr = color_ & 0xFF;
   std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x0) * bytes;
+
   for (int x = x0; x < x1; ++x, p += bytes) {
     const unsigned a = coverage[x];
     if (!a) continue;
@@ -89,6 +91,9 @@ void TextPen::Draw(std::u16string_view text, double x, double y, const int* dx,
   Bitmap& b = *dc_.state.bitmap;
   color_ = ContextColor(dc_, color);
   value_ = ValueOfColor(b, color_);
+  const vexa::CoverageColor mix{value_, static_cast<std::uint8_t>(color_ >> 16),
+                                static_cast<std::uint8_t>(color_ >> 8),
+                                static_cast<std::uint8_t>(color_)};
   const double dirX = std::cos(match_->escapement), dirY = -std::sin(match_->escapement);
   const RECT bounds = BoundsOf(clip);
   double advanced = 0;
@@ -110,16 +115,24 @@ void TextPen::Draw(std::u16string_view text, double x, double y, const int* dx,
       const int x0 = std::max<int>(left, r.left), x1 = std::min<int>(left + g->width, r.right);
       const int y0 = std::max<int>(top, r.top), y1 = std::min<int>(top + g->height, r.bottom);
       if (x0 >= x1 || y0 >= y1) continue;
-      const bool direct = b.depth == 24 || b.depth == 32;
-      for (int py = y0; py < y1; ++py) {
-        const std::uint8_t* row =
-            g->coverage.data() + static_cast<std::size_t>(py - top) * g->width;
-        if (direct) {
-          BlendRow(b.Row(py), b.depth / 8, x0, x1, row - left);
-          continue;
+      if (b.depth == 32) {
+        // Bilevel coverage is 0 or 255 only, which the mixing stores whole as well.
+        const std::ptrdiff_t pitch = y1 - y0 > 1 ? b.Row(y0 + 1) - b.Row(y0) : 0;
+        vexa::BlendCoverageRows32(
+            b.Row(y0) + static_cast<std::ptrdiff_t>(x0) * 4, pitch, y1 - y0, x1 - x0,
+            g->coverage.data() + static_cast<std::size_t>(y0 - top) * g->width + (x0 - left),
+            g->width, mix);
+      } else {
+        for (int py = y0; py < y1; ++py) {
+          const std::uint8_t* row =
+              g->coverage.data() + static_cast<std::size_t>(py - top) * g->width;
+          if (b.depth == 24) {
+            BlendRow(b.Row(py), 3, x0, x1, row - left);
+            continue;
+          }
+          for (int px = x0; px < x1; ++px)
+            if (row[px - left]) Plot(px, py, row[px - left]);
         }
-        for (int px = x0; px < x1; ++px)
-          if (row[px - left]) Plot(px, py, row[px - left]);
       }
       const RECT box{x0, y0, x1, y1};
       drawn_ = hasDrawn_
@@ -138,6 +151,56 @@ void TextPen::Fill(const RECT& box, const RectList& clip, COLORREF color) {
   Painter painter(dc_, R2_COPYPEN);
   const std::uint32_t value = ValueOfColor(*dc_.state.bitmap, ContextColor(dc_, color));
   for (const RECT& r : area) painter.Box(r.left, r.top, r.right, r.bottom, value);
+}
+
+namespace {
+
+// The range [lo, hi) of a where lo <= a * slope + offset < hi; empty (lo >= hi) when none.
+void Solve(double slope, double offset, double lo, double hi, double& from, double& to) {
+  if (std::abs(slope) < 1e-12) {
+    if (offset < lo || offset >= hi) from = to = 0;
+    return;
+  }
+  double a = (lo - offset) / slope, b = (hi - offset) / slope;
+  if (a > b) std::swap(a, b);
+  from = std::max(from, a);
+  to = std::min(to, b);
+}
+
+}  // namespace
+
+void TextPen::FillTurned(double originX, double originY, double length, double from, double to,
+                         const RectList& clip, COLORREF color) {
+  if (!match_ || clip.empty() || length <= 0 || to <= from || !dc_.state.bitmap) return;
+  // Along the baseline is (c, -s) on the device, below it (s, c).
+  const double c = std::cos(match_->escapement), s = std::sin(match_->escapement);
+  double minY = originY, maxY = originY;
+  for (double u : {0.0, length})
+    for (double v : {from, to}) {
+      const double y = originY - u * s + v * c;
+      minY = std::min(minY, y);
+      maxY = std::max(maxY, y);
+    }
+  const RECT bounds = BoundsOf(clip);
+  const int top = static_cast<int>(std::max<double>(std::floor(minY), bounds.top));
+  const int bottom = static_cast<int>(std::min<double>(std::ceil(maxY) + 1, bounds.bottom));
+  Painter painter(dc_, R2_COPYPEN);
+  const std::uint32_t value = ValueOfColor(*dc_.state.bitmap, ContextColor(dc_, color));
+  for (int y = top; y < bottom; ++y) {
+    // Pixel centre (x + 0.5, y + 0.5) relative to the origin: t = x + 0.5 - originX.
+    const double dy = y + 0.5 - originY;
+    double t0 = -1e18, t1 = 1e18;
+    Solve(c, -dy * s, 0, length, t0, t1);  // along: t * c - dy * s
+    Solve(s, dy * c, from, to, t0, t1);    // below: t * s + dy * c
+    if (t0 >= t1) continue;
+    const double x0 = std::ceil(t0 + originX - 0.5), x1 = std::ceil(t1 + originX - 0.5);
+    for (const RECT& r : clip) {
+      if (y < r.top || y >= r.bottom) continue;
+      const int a = static_cast<int>(std::max<double>(x0, r.left));
+      const int b = static_cast<int>(std::min<double>(x1, r.right));
+      if (a < b) painter.Span(y, a, b, value);
+    }
+  }
 }
 
 // ---- the exported calls ----------------------------------------------------------------------
@@ -175,16 +238,20 @@ BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, const
   const DCState& s = dc->state;
   const TEXTMETRICW& tm = pen.Metrics();
 
-  std::int64_t width = 0;
-  if (dx)
-    for (UINT i = 0; i < length; ++i) width += dx[i];
-  else
-    width = pen.Measure(view);
-  width = std::clamp<std::int64_t>(width, -(1 << 27), 1 << 27);
-
   const bool updates = (s.textAlign & TA_UPDATECP) != 0;
   const POINT start = updates ? s.position : POINT{x, y};
   const UINT horizontal = s.textAlign & TA_CENTER, vertical = s.textAlign & TA_BASELINE;
+  // The width places centred and right-aligned text, moves the current position and spans the
+  // background and the bars; plain left-aligned text needs no measuring pass.
+  const bool measures = horizontal != TA_LEFT || updates || s.bkMode == OPAQUE ||
+                        pen.Log().lfUnderline || pen.Log().lfStrikeOut;
+  std::int64_t width = 0;
+  if (dx)
+    for (UINT i = 0; i < length; ++i) width += dx[i];
+  else if (measures)
+    width = pen.Measure(view);
+  width = std::clamp<std::int64_t>(width, -(1 << 27), 1 << 27);
+
   const double along = horizontal == TA_CENTER  ? -static_cast<double>(width / 2)
                        : horizontal == TA_RIGHT ? -static_cast<double>(width)
                                                 : 0.0;
@@ -211,19 +278,31 @@ BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, const
   const int left = static_cast<int>(std::floor(penX + 0.5));
   const int baseline = static_cast<int>(std::floor(penY + 0.5));
   const int right = static_cast<int>(std::min<std::int64_t>(left + width, 1 << 28));
-  if (s.bkMode == OPAQUE && !(rect && (options & ETO_OPAQUE)) && level)
-    pen.Fill(RECT{left, baseline - tm.tmAscent, right, baseline + tm.tmDescent}, clip, s.bkColor);
-  pen.Draw(view, penX, penY, dx, clip, s.textColor);
+  const bool background = s.bkMode == OPAQUE && !(rect && (options & ETO_OPAQUE));
+  const FontMatch& m = pen.Match();
+  const int underline = m.underlinePosition - m.underlineThickness / 2;
   if (level) {
-    const FontMatch& m = pen.Match();
-    if (pen.Log().lfUnderline) {
-      const int top = baseline + m.underlinePosition - m.underlineThickness / 2;
-      pen.Fill(RECT{left, top, right, top + m.underlineThickness}, clip, s.textColor);
-    }
+    if (background)
+      pen.Fill(RECT{left, baseline - tm.tmAscent, right, baseline + tm.tmDescent}, clip, s.bkColor);
+    pen.Draw(view, penX, penY, dx, clip, s.textColor);
+    if (pen.Log().lfUnderline)
+      pen.Fill(RECT{left, baseline + underline, right, baseline + underline + m.underlineThickness},
+               clip, s.textColor);
     if (pen.Log().lfStrikeOut) {
       const int top = baseline - m.strikePosition;
       pen.Fill(RECT{left, top, right, top + m.strikeThickness}, clip, s.textColor);
     }
+  } else {
+    // Turned text: the background and the bars turn with the baseline, from the pen's pixel.
+    const double x0 = left, y0 = baseline, length = static_cast<double>(right - left);
+    if (background) pen.FillTurned(x0, y0, length, -tm.tmAscent, tm.tmDescent, clip, s.bkColor);
+    pen.Draw(view, penX, penY, dx, clip, s.textColor);
+    if (pen.Log().lfUnderline)
+      pen.FillTurned(x0, y0, length, underline, underline + m.underlineThickness, clip,
+                     s.textColor);
+    if (pen.Log().lfStrikeOut)
+      pen.FillTurned(x0, y0, length, -m.strikePosition, m.strikeThickness - m.strikePosition, clip,
+                     s.textColor);
   }
   if (updates) {
     const double moved = horizontal == TA_CENTER  ? 0.0

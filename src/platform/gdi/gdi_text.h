@@ -35,6 +35,11 @@ class TextPen {
             COLORREF color);
   // A device box in a colour within `clip` (backgrounds, underlines, strike-outs).
   void Fill(const RECT& box, const RectList& clip, COLORREF color);
+  // A band along the font's escapement within `clip`: from the device point `origin` on the
+  // baseline, `length` pixels along it and from `from` to `to` pixels below it (negative:
+  // above), turned with the baseline. Pixels whose centres lie inside are filled.
+  void FillTurned(double originX, double originY, double length, double from, double to,
+                  const RectList& clip, COLORREF color);
 
  private:
   void Plot(int x, int y, std::uint8_t coverage);
