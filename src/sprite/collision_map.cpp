@@ -197,29 +197,50 @@ int FillCollisionMapRect(GameWindow* window, int left, int top, int right, int b
 
 namespace {
 
-// 64 bits of a mask row starting at bit `offset` (bits outside the row read as 0).
-std::uint64_t Window(const std::uint8_t* row, std::int64_t rowBytes, std::int64_t offset) {
-  if (offset <= -64 || offset >= rowBytes * 8) return 0;
-  const std::int64_t first = offset >> 3;  // rounds towards minus infinity
-  const int shift = static_cast<int>(offset & 7);
-  std::uint8_t bytes[9];
-  if (first >= 0 && first + 9 <= rowBytes) {
-    std::memcpy(bytes, row + first, 9);
-  } else {
-    for (int i = 0; i < 9; ++i) {
-      const std::int64_t at = first + i;
-      bytes[i] = at >= 0 && at < rowBytes ? row[at] : 0;
-    }
-  }
-  std::uint64_t low;
-  std::memcpy(&low, bytes, 8);
-  if (shift == 0) return low;
-  return (low >> shift) | (std::uint64_t{bytes[8]} << (64 - shift));
-}
-
 // Bits first..last (inclusive, 0-63) of a 64-bit word.
 std::uint64_t Span64(std::int64_t first, std::int64_t last) {
   return (~std::uint64_t{0} << first) & (~std::uint64_t{0} >> (63 - last));
+}
+
+std::uint64_t Load64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+void Store64(std::uint8_t* p, std::uint64_t v) { std::memcpy(p, &v, 8); }
+
+// Applies one word of stamp bits to the plane at `target`; `set` ORs, otherwise erases.
+template <bool kSet>
+void Apply64(std::uint8_t* target, std::uint64_t stamp) {
+  const std::uint64_t old = Load64(target);
+  Store64(target, kSet ? (old | stamp) : (old & ~stamp));
+}
+
+// One clipped mask row into one plane row. `source` is the mask row copied into a buffer with
+// 8 zero bytes before and at least 16 after it, so that every load is whole; `shift` is the
+// bit offset of the plane's byte `firstByte` within that buffer. The plane is written in whole
+// 64-bit words; the last word is written byte by byte where it would pass the row's end.
+template <bool kSet>
+void StampRow(std::uint8_t* target, std::int64_t rowBytes, std::int64_t firstByte,
+              std::int64_t words, std::uint64_t firstSpan, std::uint64_t lastSpan,
+              const std::uint8_t* source, int shift) {
+  for (std::int64_t k = 0; k < words; ++k) {
+    const std::uint8_t* at = source + 8 * k;
+    std::uint64_t stamp = Load64(at);
+    if (shift) stamp = (stamp >> shift) | (Load64(at + 8) << (64 - shift));
+    if (k == 0) stamp &= firstSpan;
+    if (k == words - 1) stamp &= lastSpan;
+    const std::int64_t byte = firstByte + 8 * k;
+    if (byte + 8 <= rowBytes) {
+      Apply64<kSet>(target + byte, stamp);
+    } else {
+      for (std::int64_t b = byte; b < rowBytes && stamp; ++b, stamp >>= 8) {
+        const auto bits = static_cast<std::uint8_t>(stamp);
+        target[b] = kSet ? static_cast<std::uint8_t>(target[b] | bits)
+                         : static_cast<std::uint8_t>(target[b] & ~bits);
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -235,35 +256,39 @@ int StampMaskInMap(GameWindow* window, int image, int x, int y, int mode) {
   const int count = PlaneOps(window, mode, ops);
   const std::uint8_t* bits = MaskBits(mask);
   const int rowBytes = window->planeRowBytes;
-  // Whole 64-bit words of the plane row where they fit, single bytes at the row's end; the
-  // first and last word are cut to the clipped columns.
-  for (std::int64_t row = box.top; row <= box.bottom; ++row) {
-    const std::uint8_t* source = bits + (row - py) * mask->rowBytes;
+  // The plane row is covered by 64-bit words from the byte holding the clipped left column;
+  // word k takes the mask bits from (that byte's first column - px) + 64 k on, read from a
+  // padded copy of the mask row so that the shift is the same for every word of every row.
+  const std::int64_t firstByte = box.left >> 3;
+  const std::int64_t words = ((box.right >> 3) - firstByte) / 8 + 1;
+  const std::int64_t lastBit = box.right - firstByte * 8 - 64 * (words - 1);
+  const std::uint64_t firstSpan = Span64(box.left - firstByte * 8, 63);
+  const std::uint64_t lastSpan = Span64(0, lastBit);
+  // Source bit of the plane's column firstByte * 8, counted from the padded row's start: the
+  // mask starts 64 bits in. The column lies at most 7 bits left of the mask (box.left >= px).
+  const std::int64_t sourceBit = firstByte * 8 - px + 64;
+  const std::int64_t sourceByte = sourceBit >> 3;
+  const int shift = static_cast<int>(sourceBit & 7);
+  const std::int64_t maskBytes = mask->rowBytes;
+  const std::size_t padded = static_cast<std::size_t>(maskBytes + 32);
+  std::uint8_t small[256];
+  std::vector<std::uint8_t> large;
+  std::uint8_t* row = small;
+  if (padded > sizeof small) {
+    large.resize(padded);
+    row = large.data();
+  }
+  std::memset(row, 0, padded);
+  for (std::int64_t y0 = box.top; y0 <= box.bottom; ++y0) {
+    std::memcpy(row + 8, bits + (y0 - py) * maskBytes, static_cast<std::size_t>(maskBytes));
     for (int i = 0; i < count; ++i) {
-      std::uint8_t* target = ops[i].plane + row * rowBytes;
-      std::int64_t byte = box.left >> 3;
-      while (byte * 8 <= box.right) {
-        const std::int64_t first = std::max<std::int64_t>(box.left - byte * 8, 0);
-        if (byte + 8 <= rowBytes) {
-          const std::int64_t last = std::min<std::int64_t>(box.right - byte * 8, 63);
-          const std::uint64_t stamp =
-              Window(source, mask->rowBytes, byte * 8 - px) & Span64(first, last);
-          if (stamp) {
-            std::uint64_t old;
-            std::memcpy(&old, target + byte, 8);
-            old = ops[i].set ? (old | stamp) : (old & ~stamp);
-            std::memcpy(target + byte, &old, 8);
-          }
-          byte += 8;
-        } else {
-          const std::int64_t last = std::min<std::int64_t>(box.right - byte * 8, 7);
-          const auto stamp = static_cast<std::uint8_t>(
-              Window(source, mask->rowBytes, byte * 8 - px) & Span64(first, last));
-          target[byte] = ops[i].set ? static_cast<std::uint8_t>(target[byte] | stamp)
-                                    : static_cast<std::uint8_t>(target[byte] & ~stamp);
-          byte += 1;
-        }
-      }
+      std::uint8_t* target = ops[i].plane + y0 * rowBytes;
+      if (ops[i].set)
+        StampRow<true>(target, rowBytes, firstByte, words, firstSpan, lastSpan,
+                       row + sourceByte, shift);
+      else
+        StampRow<false>(target, rowBytes, firstByte, words, firstSpan, lastSpan,
+                        row + sourceByte, shift);
     }
   }
   return count ? 1 : 0;

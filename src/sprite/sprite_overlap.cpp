@@ -1,11 +1,18 @@
 // Overlap lists and the grid that finds candidates for them.
 //
 // Each sprite lists the sprites whose current or pending rectangle meets the union of its own
-// two rectangles; the lists are symmetric and rebuilt whenever a rectangle changes. Rebuilding
-// by a scan of the display list would cost a test per sprite per change, so candidates come
-// from a uniform grid instead: every sprite is entered in the cells its two rectangles cover
-// (coordinates outside the grid are clamped to its border cells), and the exact test decides
-// as a scan would. The result is the same list the scan gives.
+// two rectangles; the lists are symmetric. A change of rectangle does not rebuild the list at
+// once: the sprite joins a queue, and the queue is worked off, in the order of the changes,
+// when something reads the lists (the redraw steps, neighbour marking, the collision search).
+// A sprite that changes again moves to the queue's end. Since no rectangle that the rebuild
+// reads changes between a queued change and the rebuild without the lists being brought up to
+// date first, the lists come out as rebuilding at every change would leave them, while a
+// sprite moved many times between two frames is rebuilt once.
+//
+// Rebuilding by a scan of the display list would cost a test per sprite per change, so
+// candidates come from a uniform grid instead: every sprite is entered in the cells its two
+// rectangles cover (coordinates outside the grid are clamped to its border cells), and the
+// exact test decides as a scan would. The result is the same list the scan gives.
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
@@ -21,6 +28,10 @@ constexpr int kGridCells = 64;  // per axis: 2048 pixels, from 0
 struct OverlapIndex {
   std::vector<Sprite*> cells[kGridCells * kGridCells];
   std::uint32_t stamp = 0;
+  // Sprites waiting for a rebuild, in the order of their last change; null where a sprite
+  // left the queue (changed again or deleted).
+  std::vector<Sprite*> queue;
+  std::size_t queued = 0;  // non-null entries
 };
 
 OverlapIndex* Index(SpriteHeap* heap) {
@@ -104,38 +115,92 @@ bool ListContains(const Sprite* s, const Sprite* other) {
   return false;
 }
 
+namespace {
+
+void Dequeue(OverlapIndex* index, Sprite* s) {
+  if (!s->overlapQueued) return;
+  index->queue[s->overlapQueued - 1] = nullptr;
+  s->overlapQueued = 0;
+  --index->queued;
+}
+
+// Drops the holes of the queue when they outnumber the entries.
+void Compact(OverlapIndex* index) {
+  auto& queue = index->queue;
+  if (queue.size() < 64 || queue.size() < 2 * index->queued) return;
+  std::size_t kept = 0;
+  for (Sprite* s : queue)
+    if (s) {
+      queue[kept++] = s;
+      s->overlapQueued = static_cast<std::uint32_t>(kept);
+    }
+  queue.resize(kept);
+}
+
+}  // namespace
+
 void RebuildOverlaps(GameWindow* window, Sprite* s) {
   if (s->flags & kSpriteDriverMode) return;
   OverlapIndex* index = Index(window->spriteHeap);
   if (!index) return;
-  const RECT area = SearchArea(s);
-  // Entries that no longer meet leave both lists; the rest are marked as present.
-  for (int i = 0; i < s->overlapCount;) {
-    Sprite* other = s->overlaps[i];
-    if (Meets(area, other)) {
-      other->flags |= kSpriteScratchMark;
-      ++i;
-    } else {
-      Remove(other, s);
-      s->overlaps[i] = s->overlaps[--s->overlapCount];
-    }
-  }
-  Move(index, s, area);
-  const std::uint32_t stamp = ++index->stamp;
-  for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
-    for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
-      for (Sprite* other : index->cells[cy * kGridCells + cx]) {
-        if (other == s || other->visit == stamp) continue;
-        other->visit = stamp;
-        if ((other->flags & kSpriteScratchMark) || !Meets(area, other)) continue;
-        if (!Add(s, other)) continue;
-        if (!Add(other, s)) {
-          --s->overlapCount;
-          continue;
-        }
+  Dequeue(index, s);
+  Compact(index);
+  index->queue.push_back(s);
+  s->overlapQueued = static_cast<std::uint32_t>(index->queue.size());
+  ++index->queued;
+}
+
+void SettleOverlaps(GameWindow* window) {
+  SpriteHeap* heap = window ? window->spriteHeap : nullptr;
+  if (!heap || !heap->index) return;
+  auto* index = static_cast<OverlapIndex*>(heap->index);
+  if (index->queue.empty()) return;
+  // All queued lists at once, with the result of rebuilding them one after the other in the
+  // queue's order: a pair is decided by the test of whichever of its sprites changed last
+  // (overlapQueued is the place in the queue, 0 for sprites not queued). First every pair
+  // with a queued sprite leaves both lists; neighbours that are not queued drop theirs in one
+  // pass each.
+  thread_local std::vector<Sprite*> queued, touched;
+  queued.clear();
+  touched.clear();
+  for (Sprite* s : index->queue)
+    if (s) queued.push_back(s);
+  for (Sprite* s : queued) {
+    for (int i = 0; i < s->overlapCount; ++i) {
+      Sprite* other = s->overlaps[i];
+      if (!other->overlapQueued && !(other->flags & kSpriteScratchMark)) {
         other->flags |= kSpriteScratchMark;
+        touched.push_back(other);
       }
-  for (int i = 0; i < s->overlapCount; ++i) s->overlaps[i]->flags &= ~kSpriteScratchMark;
+    }
+    s->overlapCount = 0;
+  }
+  for (Sprite* other : touched) {
+    other->flags &= ~kSpriteScratchMark;
+    int kept = 0;
+    for (int i = 0; i < other->overlapCount; ++i)
+      if (!other->overlaps[i]->overlapQueued) other->overlaps[kept++] = other->overlaps[i];
+    other->overlapCount = kept;
+  }
+  for (Sprite* s : queued) Move(index, s, SearchArea(s));
+  // Then each queued sprite tests the candidates that changed before it or not at all; those
+  // that changed after it test it in their turn. Each pair is entered once.
+  for (Sprite* s : queued) {
+    const RECT area = SearchArea(s);
+    const std::uint32_t rank = s->overlapQueued;
+    const std::uint32_t stamp = ++index->stamp;
+    for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
+      for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
+        for (Sprite* other : index->cells[cy * kGridCells + cx]) {
+          if (other->overlapQueued >= rank || other->visit == stamp) continue;  // s included
+          other->visit = stamp;
+          if (!Meets(area, other) || !Add(s, other)) continue;
+          if (!Add(other, s)) --s->overlapCount;
+        }
+  }
+  for (Sprite* s : queued) s->overlapQueued = 0;
+  index->queue.clear();
+  index->queued = 0;
 }
 
 void RemoveFromOverlaps(GameWindow* window, Sprite* s) {
@@ -143,13 +208,16 @@ void RemoveFromOverlaps(GameWindow* window, Sprite* s) {
   std::free(s->overlaps);
   s->overlaps = nullptr;
   s->overlapCount = s->overlapCapacity = 0;
-  if (window->spriteHeap && window->spriteHeap->index && s->cellLeft <= s->cellRight)
-    Leave(static_cast<OverlapIndex*>(window->spriteHeap->index), s);
+  if (!window->spriteHeap || !window->spriteHeap->index) return;
+  auto* index = static_cast<OverlapIndex*>(window->spriteHeap->index);
+  Dequeue(index, s);
+  if (s->cellLeft <= s->cellRight) Leave(index, s);
 }
 
 bool IndexedSprites(GameWindow* window, const RECT& area, std::vector<Sprite*>* out) {
   SpriteHeap* heap = window->spriteHeap;
   if (!heap || !heap->index) return false;
+  SettleOverlaps(window);
   if (Empty(area)) return true;
   const auto* index = static_cast<const OverlapIndex*>(heap->index);
   const std::size_t first = out->size();
@@ -170,7 +238,8 @@ void FreeOverlapIndex(SpriteHeap* heap) {
   heap->index = nullptr;
 }
 
-void MarkNeighbours(Sprite* start) {
+void MarkNeighbours(GameWindow* window, Sprite* start) {
+  SettleOverlaps(window);
   // A work list, not recursion: chains of thousands of sprites must not exhaust the stack.
   thread_local std::vector<Sprite*> work;
   work.clear();
@@ -192,7 +261,7 @@ void NoteChanged(GameWindow* window, Sprite* s) {
   s->flags |= kSpriteChanged;
   if ((s->flags & kSpriteRetained) && !(s->flags & kSpriteHidden) &&
       !(s->flags & kSpriteDriverMode) && !DriverMode(window))
-    MarkNeighbours(s);
+    MarkNeighbours(window, s);
 }
 
 }  // namespace sprite

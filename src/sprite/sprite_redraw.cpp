@@ -251,6 +251,7 @@ int EraseSprites(GameWindow* window) {
   cSurfaceImplementation* display = Display(window);
   SpriteHeap* heap = Heap(window);
   if (!display || !heap) return 0;
+  SettleOverlaps(window);
   if (!IsDriverSurface(display)) {
     // Retained sprites under or over something that is redrawn are redrawn too.
     for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
@@ -261,7 +262,7 @@ int EraseSprites(GameWindow* window) {
         if (other->flags & (kSpriteRetained | kSpriteHidden)) continue;
         if (Intersect(mine, TouchedCurrent(other)) || Intersect(mine, TouchedPending(other))) {
           s->flags |= kSpriteUncovered;
-          MarkNeighbours(s);
+          MarkNeighbours(window, s);
           break;
         }
       }
@@ -302,6 +303,7 @@ int EraseSprites(GameWindow* window) {
 int CommitSprites(GameWindow* window) {
   SpriteHeap* heap = Heap(window);
   if (!heap) return 0;
+  SettleOverlaps(window);  // before the rectangles they were built from change
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
     if (s->flags & kSpriteChanged) {
       s->current = s->pending;
@@ -319,6 +321,7 @@ int DrawSprites(GameWindow* window) {
   cSurfaceImplementation* display = Display(window);
   SpriteHeap* heap = Heap(window);
   if (!display || !heap) return 0;
+  SettleOverlaps(window);  // before the saved rectangles change
   if (ImageBank* bank = window->context) {
     ++bank->frameCounter;
     bank->frameTime = vexa::BankClockMs();
