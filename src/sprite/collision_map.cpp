@@ -284,11 +284,11 @@ int StampMaskInMap(GameWindow* window, int image, int x, int y, int mode) {
     for (int i = 0; i < count; ++i) {
       std::uint8_t* target = ops[i].plane + y0 * rowBytes;
       if (ops[i].set)
-        StampRow<true>(target, rowBytes, firstByte, words, firstSpan, lastSpan,
-                       row + sourceByte, shift);
+        StampRow<true>(target, rowBytes, firstByte, words, firstSpan, lastSpan, row + sourceByte,
+                       shift);
       else
-        StampRow<false>(target, rowBytes, firstByte, words, firstSpan, lastSpan,
-                        row + sourceByte, shift);
+        StampRow<false>(target, rowBytes, firstByte, words, firstSpan, lastSpan, row + sourceByte,
+                        shift);
     }
   }
   return count ? 1 : 0;

@@ -150,6 +150,100 @@ void RebuildOverlaps(GameWindow* window, Sprite* s) {
   ++index->queued;
 }
 
+namespace {
+
+// A sprite as the pair search reads it: its rectangles and cells, copied once per settle so
+// that the search runs over contiguous records instead of the sprites themselves.
+struct Entry {
+  RECT current, pending;  // the touched rectangles
+  Sprite* sprite;
+  std::uint32_t rank;  // place in the queue, 0 when not queued
+  std::int16_t cellLeft, cellTop;
+};
+
+bool Meets(const RECT& area, const Entry& other) {
+  return Intersect(area, other.current) || Intersect(area, other.pending);
+}
+
+// Many queued sprites: the grid is rebuilt from every sprite in it, and the pairs come from a
+// compact copy of the cells. A pair met in several cells is taken in the first cell both
+// cover.
+void SearchAll(OverlapIndex* index, SpriteHeap* heap) {
+  thread_local std::vector<Entry> entries;
+  thread_local std::vector<std::uint32_t> starts;
+  thread_local std::vector<Entry> cells;
+  entries.clear();
+  for (auto& cell : index->cells) cell.clear();
+  for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
+    if (!s->overlapQueued && s->cellLeft > s->cellRight) continue;  // not in the grid
+    s->cellLeft = 0;
+    s->cellRight = -1;
+    Enter(index, s, SearchArea(s));
+    if (s->cellLeft > s->cellRight) continue;
+    entries.push_back(Entry{TouchedCurrent(s), TouchedPending(s), s, s->overlapQueued,
+                            static_cast<std::int16_t>(s->cellLeft),
+                            static_cast<std::int16_t>(s->cellTop)});
+  }
+  constexpr int kCells = kGridCells * kGridCells;
+  starts.assign(kCells + 1, 0);
+  for (int c = 0; c < kCells; ++c)
+    starts[c + 1] = starts[c] + static_cast<std::uint32_t>(index->cells[c].size());
+  cells.resize(starts[kCells]);
+  {
+    std::vector<std::uint32_t> fill(starts.begin(), starts.end() - 1);
+    for (const Entry& e : entries) {
+      const Sprite* s = e.sprite;
+      for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
+        for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
+          cells[fill[cy * kGridCells + cx]++] = e;
+    }
+  }
+  const Entry* const copies = cells.data();  // locals: the loop calls out to Add
+  const std::uint32_t* const first = starts.data();
+  // Queued sprites in the order of their first cell: neighbours follow each other, so the
+  // lists that grow stay in the cache.
+  for (int start = 0; start < kCells; ++start)
+    for (std::uint32_t j = first[start], last = first[start + 1]; j < last; ++j) {
+      const Entry& e = copies[j];
+      if (!e.rank || e.cellTop * kGridCells + e.cellLeft != start) continue;
+      Sprite* s = e.sprite;
+      const RECT area = Union(e.current, e.pending);
+      for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
+        for (int cx = s->cellLeft; cx <= s->cellRight; ++cx) {
+          const int c = cy * kGridCells + cx;
+          for (std::uint32_t k = first[c], end = first[c + 1]; k < end; ++k) {
+            const Entry& other = copies[k];
+            if (other.rank >= e.rank) continue;  // itself, or decided by the other
+            if (std::max<int>(e.cellLeft, other.cellLeft) != cx ||
+                std::max<int>(e.cellTop, other.cellTop) != cy)
+              continue;  // met in an earlier cell
+            if (!Meets(area, other) || !Add(s, other.sprite)) continue;
+            if (!Add(other.sprite, s)) --s->overlapCount;
+          }
+        }
+    }
+}
+
+// Few queued sprites: each moves in the grid and tests the sprites in its cells.
+void SearchQueued(OverlapIndex* index, const std::vector<Sprite*>& queued) {
+  for (Sprite* s : queued) Move(index, s, SearchArea(s));
+  for (Sprite* s : queued) {
+    const RECT area = SearchArea(s);
+    const std::uint32_t rank = s->overlapQueued;
+    const std::uint32_t stamp = ++index->stamp;
+    for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
+      for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
+        for (Sprite* other : index->cells[cy * kGridCells + cx]) {
+          if (other->overlapQueued >= rank || other->visit == stamp) continue;  // s included
+          other->visit = stamp;
+          if (!Meets(area, other) || !Add(s, other)) continue;
+          if (!Add(other, s)) --s->overlapCount;
+        }
+  }
+}
+
+}  // namespace
+
 void SettleOverlaps(GameWindow* window) {
   SpriteHeap* heap = window ? window->spriteHeap : nullptr;
   if (!heap || !heap->index) return;
@@ -182,22 +276,15 @@ void SettleOverlaps(GameWindow* window) {
       if (!other->overlaps[i]->overlapQueued) other->overlaps[kept++] = other->overlaps[i];
     other->overlapCount = kept;
   }
-  for (Sprite* s : queued) Move(index, s, SearchArea(s));
   // Then each queued sprite tests the candidates that changed before it or not at all; those
   // that changed after it test it in their turn. Each pair is entered once.
-  for (Sprite* s : queued) {
-    const RECT area = SearchArea(s);
-    const std::uint32_t rank = s->overlapQueued;
-    const std::uint32_t stamp = ++index->stamp;
-    for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
-      for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
-        for (Sprite* other : index->cells[cy * kGridCells + cx]) {
-          if (other->overlapQueued >= rank || other->visit == stamp) continue;  // s included
-          other->visit = stamp;
-          if (!Meets(area, other) || !Add(s, other)) continue;
-          if (!Add(other, s)) --s->overlapCount;
-        }
-  }
+  std::size_t inGrid = 0;
+  if (queued.size() >= 64)
+    for (const auto& cell : index->cells) inGrid += cell.size();
+  if (queued.size() >= 64 && queued.size() * 16 >= inGrid)
+    SearchAll(index, heap);
+  else
+    SearchQueued(index, queued);
   for (Sprite* s : queued) s->overlapQueued = 0;
   index->queue.clear();
   index->queued = 0;
