@@ -209,37 +209,80 @@ std::uint64_t Load64(const std::uint8_t* p) {
 }
 void Store64(std::uint8_t* p, std::uint64_t v) { std::memcpy(p, &v, 8); }
 
-// Applies one word of stamp bits to the plane at `target`; `set` ORs, otherwise erases.
+// 64 mask bits from `at`, moved down by `shift` (0-7) bits; reads 16 bytes.
+std::uint64_t Shifted(const std::uint8_t* at, int shift) {
+  // (high << 1) << (63 - shift): no shift by 64 when shift is 0.
+  return (Load64(at) >> shift) | ((Load64(at + 8) << 1) << (63 - shift));
+}
+
 template <bool kSet>
 void Apply64(std::uint8_t* target, std::uint64_t stamp) {
   const std::uint64_t old = Load64(target);
   Store64(target, kSet ? (old | stamp) : (old & ~stamp));
 }
 
-// One clipped mask row into one plane row. `source` is the mask row copied into a buffer with
-// 8 zero bytes before and at least 16 after it, so that every load is whole; `shift` is the
-// bit offset of the plane's byte `firstByte` within that buffer. The plane is written in whole
-// 64-bit words; the last word is written byte by byte where it would pass the row's end.
+// How one stamp covers a plane row: `words` 64-bit words from plane byte `firstByte`, the
+// first and last cut to the clipped columns; word k takes the mask bits from byte
+// `sourceByte` + 8 k of the mask row (-1 at most: the row's first column may lie up to 7 bits
+// left of the byte), moved down by `shift` bits. When the last word would pass the plane
+// row's end (`partialLast`) it is written byte by byte.
+struct RowStamp {
+  std::int64_t firstByte, words, sourceByte;
+  std::uint64_t firstSpan, lastSpan;
+  int shift;
+  bool partialLast;
+  std::int64_t lastBytes;  // bytes of the last word inside the row
+};
+
 template <bool kSet>
-void StampRow(std::uint8_t* target, std::int64_t rowBytes, std::int64_t firstByte,
-              std::int64_t words, std::uint64_t firstSpan, std::uint64_t lastSpan,
-              const std::uint8_t* source, int shift) {
-  for (std::int64_t k = 0; k < words; ++k) {
-    const std::uint8_t* at = source + 8 * k;
-    std::uint64_t stamp = Load64(at);
-    if (shift) stamp = (stamp >> shift) | (Load64(at + 8) << (64 - shift));
-    if (k == 0) stamp &= firstSpan;
-    if (k == words - 1) stamp &= lastSpan;
-    const std::int64_t byte = firstByte + 8 * k;
-    if (byte + 8 <= rowBytes) {
-      Apply64<kSet>(target + byte, stamp);
-    } else {
-      for (std::int64_t b = byte; b < rowBytes && stamp; ++b, stamp >>= 8) {
-        const auto bits = static_cast<std::uint8_t>(stamp);
-        target[b] = kSet ? static_cast<std::uint8_t>(target[b] | bits)
-                         : static_cast<std::uint8_t>(target[b] & ~bits);
-      }
-    }
+void StampRow(std::uint8_t* target, const std::uint8_t* source, const RowStamp& r) {
+  target += r.firstByte;
+  source += r.sourceByte;
+  const std::int64_t last = r.words - 1;
+  std::uint64_t stamp = Shifted(source, r.shift) & r.firstSpan;
+  for (std::int64_t k = 1; k <= last; ++k) {
+    Apply64<kSet>(target + 8 * (k - 1), stamp);
+    stamp = Shifted(source + 8 * k, r.shift);
+  }
+  stamp &= r.lastSpan;
+  std::uint8_t* at = target + 8 * last;
+  if (!r.partialLast) {
+    Apply64<kSet>(at, stamp);
+    return;
+  }
+  for (std::int64_t b = 0; b < r.lastBytes; ++b, stamp >>= 8) {
+    const auto bits = static_cast<std::uint8_t>(stamp);
+    at[b] =
+        kSet ? static_cast<std::uint8_t>(at[b] | bits) : static_cast<std::uint8_t>(at[b] & ~bits);
+  }
+}
+
+template <bool kSet>
+void StampRows(std::uint8_t* plane, std::int64_t rowBytes, std::int64_t top, std::int64_t bottom,
+               std::int64_t py, const CollisionMask* mask, const RowStamp& r) {
+  const std::uint8_t* bits = MaskBits(mask);
+  const std::int64_t maskBytes = mask->rowBytes;
+  // Rows whose reads stay inside the mask's bits are read in place (a read may start in the
+  // header before the first row; bits of neighbouring rows fall outside the spans); the last
+  // rows go through a copy padded with zeros.
+  const std::int64_t reach = r.sourceByte + 8 * (r.words - 1) + 16;
+  const std::int64_t total = maskBytes * mask->height;
+  std::int64_t y = top;
+  for (; y <= bottom && (y - py) * maskBytes + reach <= total; ++y)
+    StampRow<kSet>(plane + y * rowBytes, bits + (y - py) * maskBytes, r);
+  if (y > bottom) return;
+  const std::size_t padded = static_cast<std::size_t>(maskBytes + 40);
+  std::uint8_t small[256];
+  std::vector<std::uint8_t> large;
+  std::uint8_t* row = small;
+  if (padded > sizeof small) {
+    large.resize(padded);
+    row = large.data();
+  }
+  std::memset(row, 0, padded);
+  for (; y <= bottom; ++y) {
+    std::memcpy(row + 8, bits + (y - py) * maskBytes, static_cast<std::size_t>(maskBytes));
+    StampRow<kSet>(plane + y * rowBytes, row + 8, r);
   }
 }
 
@@ -254,42 +297,24 @@ int StampMaskInMap(GameWindow* window, int image, int x, int y, int mode) {
   if (box.Empty()) return 0;
   PlaneOp ops[2];
   const int count = PlaneOps(window, mode, ops);
-  const std::uint8_t* bits = MaskBits(mask);
   const int rowBytes = window->planeRowBytes;
-  // The plane row is covered by 64-bit words from the byte holding the clipped left column;
-  // word k takes the mask bits from (that byte's first column - px) + 64 k on, read from a
-  // padded copy of the mask row so that the shift is the same for every word of every row.
-  const std::int64_t firstByte = box.left >> 3;
-  const std::int64_t words = ((box.right >> 3) - firstByte) / 8 + 1;
-  const std::int64_t lastBit = box.right - firstByte * 8 - 64 * (words - 1);
-  const std::uint64_t firstSpan = Span64(box.left - firstByte * 8, 63);
-  const std::uint64_t lastSpan = Span64(0, lastBit);
-  // Source bit of the plane's column firstByte * 8, counted from the padded row's start: the
-  // mask starts 64 bits in. The column lies at most 7 bits left of the mask (box.left >= px).
-  const std::int64_t sourceBit = firstByte * 8 - px + 64;
-  const std::int64_t sourceByte = sourceBit >> 3;
-  const int shift = static_cast<int>(sourceBit & 7);
-  const std::int64_t maskBytes = mask->rowBytes;
-  const std::size_t padded = static_cast<std::size_t>(maskBytes + 32);
-  std::uint8_t small[256];
-  std::vector<std::uint8_t> large;
-  std::uint8_t* row = small;
-  if (padded > sizeof small) {
-    large.resize(padded);
-    row = large.data();
-  }
-  std::memset(row, 0, padded);
-  for (std::int64_t y0 = box.top; y0 <= box.bottom; ++y0) {
-    std::memcpy(row + 8, bits + (y0 - py) * maskBytes, static_cast<std::size_t>(maskBytes));
-    for (int i = 0; i < count; ++i) {
-      std::uint8_t* target = ops[i].plane + y0 * rowBytes;
-      if (ops[i].set)
-        StampRow<true>(target, rowBytes, firstByte, words, firstSpan, lastSpan, row + sourceByte,
-                       shift);
-      else
-        StampRow<false>(target, rowBytes, firstByte, words, firstSpan, lastSpan, row + sourceByte,
-                        shift);
-    }
+  RowStamp r;
+  r.firstByte = box.left >> 3;
+  r.words = ((box.right >> 3) - r.firstByte) / 8 + 1;
+  r.firstSpan = Span64(box.left - r.firstByte * 8, 63);
+  r.lastSpan = Span64(0, box.right - r.firstByte * 8 - 64 * (r.words - 1));
+  // The mask bit under the plane's column firstByte * 8; box.left >= px, so it is at most 7
+  // bits before the mask row.
+  const std::int64_t sourceBit = r.firstByte * 8 - px;
+  r.sourceByte = sourceBit >> 3;  // rounds towards minus infinity
+  r.shift = static_cast<int>(sourceBit & 7);
+  r.partialLast = r.firstByte + 8 * r.words > rowBytes;
+  r.lastBytes = rowBytes - (r.firstByte + 8 * (r.words - 1));
+  for (int i = 0; i < count; ++i) {
+    if (ops[i].set)
+      StampRows<true>(ops[i].plane, rowBytes, box.top, box.bottom, py, mask, r);
+    else
+      StampRows<false>(ops[i].plane, rowBytes, box.top, box.bottom, py, mask, r);
   }
   return count ? 1 : 0;
 }
