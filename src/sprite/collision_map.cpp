@@ -4,6 +4,9 @@
 #include <cstring>
 #include <limits>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <vexa/collision_map.h>
 #include <vexa/collision_mask.h>
@@ -232,21 +235,43 @@ struct RowStamp {
   int shift;
   bool partialLast;
   std::int64_t lastBytes;  // bytes of the last word inside the row
+  std::uint64_t spans[6];  // word k's cut, for up to 6 words: the first and last spans
 };
 
-template <bool kSet>
-void StampRow(std::uint8_t* target, const std::uint8_t* source, const RowStamp& r) {
-  target += r.firstByte;
-  source += r.sourceByte;
-  const std::int64_t last = r.words - 1;
-  std::uint64_t stamp = Shifted(source, r.shift) & r.firstSpan;
+// One row; kWords > 0 fixes the word count (the last word then lies inside the row).
+template <bool kSet, int kWords>
+inline __attribute__((always_inline)) void StampRow(std::uint8_t* target,
+                                                    const std::uint8_t* source, const RowStamp& r) {
+  const std::int64_t words = kWords > 0 ? kWords : r.words;
+  const int shift = r.shift;
+#if defined(__SSE2__)
+  if constexpr (kWords >= 2) {
+    // Two words at a time; the shifts by 64 of the high halves give 0 when shift is 0.
+    const __m128i down = _mm_cvtsi32_si128(shift), up = _mm_cvtsi32_si128(64 - shift);
+    int k = 0;
+    for (; k + 2 <= kWords; k += 2) {
+      const auto* from = reinterpret_cast<const __m128i*>(source + 8 * k);
+      const auto* high = reinterpret_cast<const __m128i*>(source + 8 * k + 8);
+      auto* to = reinterpret_cast<__m128i*>(target + 8 * k);
+      __m128i v = _mm_or_si128(_mm_srl_epi64(_mm_loadu_si128(from), down),
+                               _mm_sll_epi64(_mm_loadu_si128(high), up));
+      v = _mm_and_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(r.spans + k)));
+      const __m128i old = _mm_loadu_si128(to);
+      _mm_storeu_si128(to, kSet ? _mm_or_si128(old, v) : _mm_andnot_si128(v, old));
+    }
+    if (k < kWords) Apply64<kSet>(target + 8 * k, Shifted(source + 8 * k, shift) & r.spans[k]);
+    return;
+  }
+#endif
+  const std::int64_t last = words - 1;
+  std::uint64_t stamp = Shifted(source, shift) & r.firstSpan;
   for (std::int64_t k = 1; k <= last; ++k) {
     Apply64<kSet>(target + 8 * (k - 1), stamp);
-    stamp = Shifted(source + 8 * k, r.shift);
+    stamp = Shifted(source + 8 * k, shift);
   }
   stamp &= r.lastSpan;
   std::uint8_t* at = target + 8 * last;
-  if (!r.partialLast) {
+  if (kWords > 0 || !r.partialLast) {
     Apply64<kSet>(at, stamp);
     return;
   }
@@ -257,9 +282,10 @@ void StampRow(std::uint8_t* target, const std::uint8_t* source, const RowStamp& 
   }
 }
 
-template <bool kSet>
+template <bool kSet, int kWords>
 void StampRows(std::uint8_t* plane, std::int64_t rowBytes, std::int64_t top, std::int64_t bottom,
-               std::int64_t py, const CollisionMask* mask, const RowStamp& r) {
+               std::int64_t py, const CollisionMask* mask, const RowStamp& stamp) {
+  const RowStamp r = stamp;  // a local copy: plane writes cannot alias it
   const std::uint8_t* bits = MaskBits(mask);
   const std::int64_t maskBytes = mask->rowBytes;
   // Rows whose reads stay inside the mask's bits are read in place (a read may start in the
@@ -267,9 +293,16 @@ void StampRows(std::uint8_t* plane, std::int64_t rowBytes, std::int64_t top, std
   // rows go through a copy padded with zeros.
   const std::int64_t reach = r.sourceByte + 8 * (r.words - 1) + 16;
   const std::int64_t total = maskBytes * mask->height;
+  std::int64_t inPlace = (total - reach) / maskBytes + py;  // the last row read in place
+  if (total < reach) inPlace = py - 1;
+  std::uint8_t* target = plane + top * rowBytes + r.firstByte;
+  const std::uint8_t* source = bits + (top - py) * maskBytes + r.sourceByte;
   std::int64_t y = top;
-  for (; y <= bottom && (y - py) * maskBytes + reach <= total; ++y)
-    StampRow<kSet>(plane + y * rowBytes, bits + (y - py) * maskBytes, r);
+  for (const std::int64_t end = std::min(bottom, inPlace); y <= end; ++y) {
+    StampRow<kSet, kWords>(target, source, r);
+    target += rowBytes;
+    source += maskBytes;
+  }
   if (y > bottom) return;
   const std::size_t padded = static_cast<std::size_t>(maskBytes + 40);
   std::uint8_t small[256];
@@ -282,8 +315,26 @@ void StampRows(std::uint8_t* plane, std::int64_t rowBytes, std::int64_t top, std
   std::memset(row, 0, padded);
   for (; y <= bottom; ++y) {
     std::memcpy(row + 8, bits + (y - py) * maskBytes, static_cast<std::size_t>(maskBytes));
-    StampRow<kSet>(plane + y * rowBytes, row + 8, r);
+    StampRow<kSet, kWords>(target, row + 8 + r.sourceByte, r);
+    target += rowBytes;
   }
+}
+
+template <bool kSet>
+void StampPlane(std::uint8_t* plane, std::int64_t rowBytes, const Box& box, std::int64_t py,
+                const CollisionMask* mask, const RowStamp& r) {
+  if (r.partialLast || r.words > 5)
+    StampRows<kSet, 0>(plane, rowBytes, box.top, box.bottom, py, mask, r);
+  else if (r.words == 1)
+    StampRows<kSet, 1>(plane, rowBytes, box.top, box.bottom, py, mask, r);
+  else if (r.words == 2)
+    StampRows<kSet, 2>(plane, rowBytes, box.top, box.bottom, py, mask, r);
+  else if (r.words == 3)
+    StampRows<kSet, 3>(plane, rowBytes, box.top, box.bottom, py, mask, r);
+  else if (r.words == 4)
+    StampRows<kSet, 4>(plane, rowBytes, box.top, box.bottom, py, mask, r);
+  else
+    StampRows<kSet, 5>(plane, rowBytes, box.top, box.bottom, py, mask, r);
 }
 
 }  // namespace
@@ -309,12 +360,15 @@ int StampMaskInMap(GameWindow* window, int image, int x, int y, int mode) {
   r.sourceByte = sourceBit >> 3;  // rounds towards minus infinity
   r.shift = static_cast<int>(sourceBit & 7);
   r.partialLast = r.firstByte + 8 * r.words > rowBytes;
+  for (int k = 0; k < 6; ++k)
+    r.spans[k] = (k == 0 ? r.firstSpan : ~std::uint64_t{0}) &
+                 (k == r.words - 1 ? r.lastSpan : ~std::uint64_t{0});
   r.lastBytes = rowBytes - (r.firstByte + 8 * (r.words - 1));
   for (int i = 0; i < count; ++i) {
     if (ops[i].set)
-      StampRows<true>(ops[i].plane, rowBytes, box.top, box.bottom, py, mask, r);
+      StampPlane<true>(ops[i].plane, rowBytes, box, py, mask, r);
     else
-      StampRows<false>(ops[i].plane, rowBytes, box.top, box.bottom, py, mask, r);
+      StampPlane<false>(ops[i].plane, rowBytes, box, py, mask, r);
   }
   return count ? 1 : 0;
 }
