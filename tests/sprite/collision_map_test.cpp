@@ -119,9 +119,10 @@ TEST(CollisionMap, WideAndNarrowStampsAtEveryOffsetMatchThePixelRule) {
   const int width = 8 * w->planeRowBytes, height = w->mapBottom - w->mapTop + 1;
   std::vector<int> model[2] = {std::vector<int>(static_cast<size_t>(width * height)),
                                std::vector<int>(static_cast<size_t>(width * height))};
-  for (int round = 0; round < 40; ++round) {
-    const int iw =
-        round % 4 == 0 ? 1 + static_cast<int>(rng() % 1990) : 1 + static_cast<int>(rng() % 140);
+  for (int round = 0; round < 80; ++round) {
+    const int iw = round % 4 == 0   ? 1 + static_cast<int>(rng() % 1990)
+                   : round % 4 == 2 ? 180 + static_cast<int>(rng() % 160)
+                                    : 1 + static_cast<int>(rng() % 140);
     const int ih = 1 + static_cast<int>(rng() % 12);
     const int image = RandomImage(scene, iw, ih, rng);
     const CollisionMask* mask = GetImageMask(scene.bank.get(), image, 0);
