@@ -278,10 +278,13 @@ void SettleOverlaps(GameWindow* window) {
   }
   // Then each queued sprite tests the candidates that changed before it or not at all; those
   // that changed after it test it in their turn. Each pair is entered once.
+  // The whole-grid search passes over every cell several times: it pays from a few hundred
+  // queued sprites on, when they are a good part of the grid.
+  constexpr std::size_t kWholeGridQueue = 256;
   std::size_t inGrid = 0;
-  if (queued.size() >= 64)
+  if (queued.size() >= kWholeGridQueue)
     for (const auto& cell : index->cells) inGrid += cell.size();
-  if (queued.size() >= 64 && queued.size() * 16 >= inGrid)
+  if (queued.size() >= kWholeGridQueue && queued.size() * 16 >= inGrid)
     SearchAll(index, heap);
   else
     SearchQueued(index, queued);
