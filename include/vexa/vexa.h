@@ -2,6 +2,7 @@
 #pragma once
 
 #include <vexa/alpha_buffer_surface.h>
+#include <vexa/audio_output.h>
 #include <vexa/blit.h>
 #include <vexa/buffer_surface.h>
 #include <vexa/collision_map.h>
