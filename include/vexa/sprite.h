@@ -123,6 +123,9 @@ struct Sprite {
   // The index cells this sprite is entered in (inclusive); left > right when in none.
   std::int32_t cellLeft, cellTop, cellRight, cellBottom;
   std::uint32_t visit;  // the overlap search's visit stamp
+  // Place + 1 in the index's queue of sprites whose overlap list waits to be rebuilt; 0 when
+  // the list is up to date.
+  std::uint32_t overlapQueued;
 
   Sprite* Next() const { return reinterpret_cast<Sprite*>(block.next); }
   Sprite* Previous() const { return reinterpret_cast<Sprite*>(block.previous); }

@@ -89,8 +89,11 @@ RECT GeometryRect(const SpriteGeometry& g);
 void UnlinkSprite(SpriteHeap* heap, Sprite* s);
 void InsertBefore(SpriteHeap* heap, Sprite* s, Sprite* before);  // null: at the tail
 
-// Overlap lists (software mode).
+// Overlap lists (software mode). RebuildOverlaps queues the sprite's list for a rebuild;
+// SettleOverlaps rebuilds every queued list, in the order of the changes. Whatever reads the
+// lists or the index settles them first.
 void RebuildOverlaps(GameWindow* window, Sprite* s);
+void SettleOverlaps(GameWindow* window);
 void RemoveFromOverlaps(GameWindow* window, Sprite* s);
 void FreeOverlapIndex(SpriteHeap* heap);
 // Appends every sprite entered in the index cells that `area` covers, each once, in no
@@ -100,7 +103,7 @@ bool IndexedSprites(GameWindow* window, const RECT& area, std::vector<Sprite*>* 
 bool ListContains(const Sprite* s, const Sprite* other);
 // Gives every retained, untouched sprite reachable through overlap lists from `s` the
 // uncovered mark.
-void MarkNeighbours(Sprite* s);
+void MarkNeighbours(GameWindow* window, Sprite* s);
 // A change of `s` that needs redrawing: marks it changed and, when it is retained and on
 // screen, its neighbours.
 void NoteChanged(GameWindow* window, Sprite* s);

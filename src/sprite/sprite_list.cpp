@@ -218,7 +218,7 @@ Sprite* Settle(GameWindow* window, Sprite* s) {
     s->flags |= kSpriteDriverMode;
   } else {
     RebuildOverlaps(window, s);
-    if ((s->flags & kSpriteRetained) && !(s->flags & kSpriteHidden)) MarkNeighbours(s);
+    if ((s->flags & kSpriteRetained) && !(s->flags & kSpriteHidden)) MarkNeighbours(window, s);
   }
   return s;
 }
@@ -349,7 +349,7 @@ int KillSprite(GameWindow* window, Sprite* sprite) {
   sprite->flags |= kSpriteDeletePending | kSpriteChanged;
   if ((sprite->flags & kSpriteRetained) && !(sprite->flags & kSpriteHidden)) {
     sprite->flags &= ~kSpriteRetained;
-    if (!(sprite->flags & kSpriteDriverMode)) MarkNeighbours(sprite);
+    if (!(sprite->flags & kSpriteDriverMode)) MarkNeighbours(window, sprite);
   }
   return 1;
 }
@@ -516,7 +516,7 @@ int SetSpriteState(GameWindow* window, const RECT* area, int code) {
     if (RetainedUntouched(s) &&
         (Intersect(*area, TouchedCurrent(s)) || Intersect(*area, TouchedPending(s)))) {
       s->flags |= kSpriteUncovered;
-      MarkNeighbours(s);
+      MarkNeighbours(window, s);
     }
   return 1;
 }

@@ -1,11 +1,18 @@
 // Overlap lists and the grid that finds candidates for them.
 //
 // Each sprite lists the sprites whose current or pending rectangle meets the union of its own
-// two rectangles; the lists are symmetric and rebuilt whenever a rectangle changes. Rebuilding
-// by a scan of the display list would cost a test per sprite per change, so candidates come
-// from a uniform grid instead: every sprite is entered in the cells its two rectangles cover
-// (coordinates outside the grid are clamped to its border cells), and the exact test decides
-// as a scan would. The result is the same list the scan gives.
+// two rectangles; the lists are symmetric. A change of rectangle does not rebuild the list at
+// once: the sprite joins a queue, and the queue is worked off, in the order of the changes,
+// when something reads the lists (the redraw steps, neighbour marking, the collision search).
+// A sprite that changes again moves to the queue's end. Since no rectangle that the rebuild
+// reads changes between a queued change and the rebuild without the lists being brought up to
+// date first, the lists come out as rebuilding at every change would leave them, while a
+// sprite moved many times between two frames is rebuilt once.
+//
+// Rebuilding by a scan of the display list would cost a test per sprite per change, so
+// candidates come from a uniform grid instead: every sprite is entered in the cells its two
+// rectangles cover (coordinates outside the grid are clamped to its border cells), and the
+// exact test decides as a scan would. The result is the same list the scan gives.
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
@@ -21,6 +28,10 @@ constexpr int kGridCells = 64;  // per axis: 2048 pixels, from 0
 struct OverlapIndex {
   std::vector<Sprite*> cells[kGridCells * kGridCells];
   std::uint32_t stamp = 0;
+  // Sprites waiting for a rebuild, in the order of their last change; null where a sprite
+  // left the queue (changed again or deleted).
+  std::vector<Sprite*> queue;
+  std::size_t queued = 0;  // non-null entries
 };
 
 OverlapIndex* Index(SpriteHeap* heap) {
@@ -104,38 +115,182 @@ bool ListContains(const Sprite* s, const Sprite* other) {
   return false;
 }
 
+namespace {
+
+void Dequeue(OverlapIndex* index, Sprite* s) {
+  if (!s->overlapQueued) return;
+  index->queue[s->overlapQueued - 1] = nullptr;
+  s->overlapQueued = 0;
+  --index->queued;
+}
+
+// Drops the holes of the queue when they outnumber the entries.
+void Compact(OverlapIndex* index) {
+  auto& queue = index->queue;
+  if (queue.size() < 64 || queue.size() < 2 * index->queued) return;
+  std::size_t kept = 0;
+  for (Sprite* s : queue)
+    if (s) {
+      queue[kept++] = s;
+      s->overlapQueued = static_cast<std::uint32_t>(kept);
+    }
+  queue.resize(kept);
+}
+
+}  // namespace
+
 void RebuildOverlaps(GameWindow* window, Sprite* s) {
   if (s->flags & kSpriteDriverMode) return;
   OverlapIndex* index = Index(window->spriteHeap);
   if (!index) return;
-  const RECT area = SearchArea(s);
-  // Entries that no longer meet leave both lists; the rest are marked as present.
-  for (int i = 0; i < s->overlapCount;) {
-    Sprite* other = s->overlaps[i];
-    if (Meets(area, other)) {
-      other->flags |= kSpriteScratchMark;
-      ++i;
-    } else {
-      Remove(other, s);
-      s->overlaps[i] = s->overlaps[--s->overlapCount];
+  Dequeue(index, s);
+  Compact(index);
+  index->queue.push_back(s);
+  s->overlapQueued = static_cast<std::uint32_t>(index->queue.size());
+  ++index->queued;
+}
+
+namespace {
+
+// A sprite as the pair search reads it: its rectangles and cells, copied once per settle so
+// that the search runs over contiguous records instead of the sprites themselves.
+struct Entry {
+  RECT current, pending;  // the touched rectangles
+  Sprite* sprite;
+  std::uint32_t rank;  // place in the queue, 0 when not queued
+  std::int16_t cellLeft, cellTop;
+};
+
+bool Meets(const RECT& area, const Entry& other) {
+  return Intersect(area, other.current) || Intersect(area, other.pending);
+}
+
+// Many queued sprites: the grid is rebuilt from every sprite in it, and the pairs come from a
+// compact copy of the cells. A pair met in several cells is taken in the first cell both
+// cover.
+void SearchAll(OverlapIndex* index, SpriteHeap* heap) {
+  thread_local std::vector<Entry> entries;
+  thread_local std::vector<std::uint32_t> starts;
+  thread_local std::vector<Entry> cells;
+  entries.clear();
+  for (auto& cell : index->cells) cell.clear();
+  for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
+    if (!s->overlapQueued && s->cellLeft > s->cellRight) continue;  // not in the grid
+    s->cellLeft = 0;
+    s->cellRight = -1;
+    Enter(index, s, SearchArea(s));
+    if (s->cellLeft > s->cellRight) continue;
+    entries.push_back(Entry{TouchedCurrent(s), TouchedPending(s), s, s->overlapQueued,
+                            static_cast<std::int16_t>(s->cellLeft),
+                            static_cast<std::int16_t>(s->cellTop)});
+  }
+  constexpr int kCells = kGridCells * kGridCells;
+  starts.assign(kCells + 1, 0);
+  for (int c = 0; c < kCells; ++c)
+    starts[c + 1] = starts[c] + static_cast<std::uint32_t>(index->cells[c].size());
+  cells.resize(starts[kCells]);
+  {
+    std::vector<std::uint32_t> fill(starts.begin(), starts.end() - 1);
+    for (const Entry& e : entries) {
+      const Sprite* s = e.sprite;
+      for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
+        for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
+          cells[fill[cy * kGridCells + cx]++] = e;
     }
   }
-  Move(index, s, area);
-  const std::uint32_t stamp = ++index->stamp;
-  for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
-    for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
-      for (Sprite* other : index->cells[cy * kGridCells + cx]) {
-        if (other == s || other->visit == stamp) continue;
-        other->visit = stamp;
-        if ((other->flags & kSpriteScratchMark) || !Meets(area, other)) continue;
-        if (!Add(s, other)) continue;
-        if (!Add(other, s)) {
-          --s->overlapCount;
-          continue;
+  const Entry* const copies = cells.data();  // locals: the loop calls out to Add
+  const std::uint32_t* const first = starts.data();
+  // Queued sprites in the order of their first cell: neighbours follow each other, so the
+  // lists that grow stay in the cache.
+  for (int start = 0; start < kCells; ++start)
+    for (std::uint32_t j = first[start], last = first[start + 1]; j < last; ++j) {
+      const Entry& e = copies[j];
+      if (!e.rank || e.cellTop * kGridCells + e.cellLeft != start) continue;
+      Sprite* s = e.sprite;
+      const RECT area = Union(e.current, e.pending);
+      for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
+        for (int cx = s->cellLeft; cx <= s->cellRight; ++cx) {
+          const int c = cy * kGridCells + cx;
+          for (std::uint32_t k = first[c], end = first[c + 1]; k < end; ++k) {
+            const Entry& other = copies[k];
+            if (other.rank >= e.rank) continue;  // itself, or decided by the other
+            if (std::max<int>(e.cellLeft, other.cellLeft) != cx ||
+                std::max<int>(e.cellTop, other.cellTop) != cy)
+              continue;  // met in an earlier cell
+            if (!Meets(area, other) || !Add(s, other.sprite)) continue;
+            if (!Add(other.sprite, s)) --s->overlapCount;
+          }
         }
+    }
+}
+
+// Few queued sprites: each moves in the grid and tests the sprites in its cells.
+void SearchQueued(OverlapIndex* index, const std::vector<Sprite*>& queued) {
+  for (Sprite* s : queued) Move(index, s, SearchArea(s));
+  for (Sprite* s : queued) {
+    const RECT area = SearchArea(s);
+    const std::uint32_t rank = s->overlapQueued;
+    const std::uint32_t stamp = ++index->stamp;
+    for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
+      for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
+        for (Sprite* other : index->cells[cy * kGridCells + cx]) {
+          if (other->overlapQueued >= rank || other->visit == stamp) continue;  // s included
+          other->visit = stamp;
+          if (!Meets(area, other) || !Add(s, other)) continue;
+          if (!Add(other, s)) --s->overlapCount;
+        }
+  }
+}
+
+}  // namespace
+
+void SettleOverlaps(GameWindow* window) {
+  SpriteHeap* heap = window ? window->spriteHeap : nullptr;
+  if (!heap || !heap->index) return;
+  auto* index = static_cast<OverlapIndex*>(heap->index);
+  if (index->queue.empty()) return;
+  // All queued lists at once, with the result of rebuilding them one after the other in the
+  // queue's order: a pair is decided by the test of whichever of its sprites changed last
+  // (overlapQueued is the place in the queue, 0 for sprites not queued). First every pair
+  // with a queued sprite leaves both lists; neighbours that are not queued drop theirs in one
+  // pass each.
+  thread_local std::vector<Sprite*> queued, touched;
+  queued.clear();
+  touched.clear();
+  for (Sprite* s : index->queue)
+    if (s) queued.push_back(s);
+  for (Sprite* s : queued) {
+    for (int i = 0; i < s->overlapCount; ++i) {
+      Sprite* other = s->overlaps[i];
+      if (!other->overlapQueued && !(other->flags & kSpriteScratchMark)) {
         other->flags |= kSpriteScratchMark;
+        touched.push_back(other);
       }
-  for (int i = 0; i < s->overlapCount; ++i) s->overlaps[i]->flags &= ~kSpriteScratchMark;
+    }
+    s->overlapCount = 0;
+  }
+  for (Sprite* other : touched) {
+    other->flags &= ~kSpriteScratchMark;
+    int kept = 0;
+    for (int i = 0; i < other->overlapCount; ++i)
+      if (!other->overlaps[i]->overlapQueued) other->overlaps[kept++] = other->overlaps[i];
+    other->overlapCount = kept;
+  }
+  // Then each queued sprite tests the candidates that changed before it or not at all; those
+  // that changed after it test it in their turn. Each pair is entered once.
+  // The whole-grid search passes over every cell several times: it pays from a few hundred
+  // queued sprites on, when they are a good part of the grid.
+  constexpr std::size_t kWholeGridQueue = 256;
+  std::size_t inGrid = 0;
+  if (queued.size() >= kWholeGridQueue)
+    for (const auto& cell : index->cells) inGrid += cell.size();
+  if (queued.size() >= kWholeGridQueue && queued.size() * 16 >= inGrid)
+    SearchAll(index, heap);
+  else
+    SearchQueued(index, queued);
+  for (Sprite* s : queued) s->overlapQueued = 0;
+  index->queue.clear();
+  index->queued = 0;
 }
 
 void RemoveFromOverlaps(GameWindow* window, Sprite* s) {
@@ -143,13 +298,16 @@ void RemoveFromOverlaps(GameWindow* window, Sprite* s) {
   std::free(s->overlaps);
   s->overlaps = nullptr;
   s->overlapCount = s->overlapCapacity = 0;
-  if (window->spriteHeap && window->spriteHeap->index && s->cellLeft <= s->cellRight)
-    Leave(static_cast<OverlapIndex*>(window->spriteHeap->index), s);
+  if (!window->spriteHeap || !window->spriteHeap->index) return;
+  auto* index = static_cast<OverlapIndex*>(window->spriteHeap->index);
+  Dequeue(index, s);
+  if (s->cellLeft <= s->cellRight) Leave(index, s);
 }
 
 bool IndexedSprites(GameWindow* window, const RECT& area, std::vector<Sprite*>* out) {
   SpriteHeap* heap = window->spriteHeap;
   if (!heap || !heap->index) return false;
+  SettleOverlaps(window);
   if (Empty(area)) return true;
   const auto* index = static_cast<const OverlapIndex*>(heap->index);
   const std::size_t first = out->size();
@@ -170,7 +328,8 @@ void FreeOverlapIndex(SpriteHeap* heap) {
   heap->index = nullptr;
 }
 
-void MarkNeighbours(Sprite* start) {
+void MarkNeighbours(GameWindow* window, Sprite* start) {
+  SettleOverlaps(window);
   // A work list, not recursion: chains of thousands of sprites must not exhaust the stack.
   thread_local std::vector<Sprite*> work;
   work.clear();
@@ -192,7 +351,7 @@ void NoteChanged(GameWindow* window, Sprite* s) {
   s->flags |= kSpriteChanged;
   if ((s->flags & kSpriteRetained) && !(s->flags & kSpriteHidden) &&
       !(s->flags & kSpriteDriverMode) && !DriverMode(window))
-    MarkNeighbours(s);
+    MarkNeighbours(window, s);
 }
 
 }  // namespace sprite

@@ -252,6 +252,7 @@ int EraseSprites(GameWindow* window) {
   cSurfaceImplementation* display = Display(window);
   SpriteHeap* heap = Heap(window);
   if (!display || !heap) return 0;
+  SettleOverlaps(window);
   if (!IsDriverSurface(display)) {
     // Retained sprites under or over something that is redrawn are redrawn too.
     for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
@@ -262,7 +263,7 @@ int EraseSprites(GameWindow* window) {
         if (other->flags & (kSpriteRetained | kSpriteHidden)) continue;
         if (Intersect(mine, TouchedCurrent(other)) || Intersect(mine, TouchedPending(other))) {
           s->flags |= kSpriteUncovered;
-          MarkNeighbours(s);
+          MarkNeighbours(window, s);
           break;
         }
       }
@@ -303,6 +304,7 @@ int EraseSprites(GameWindow* window) {
 int CommitSprites(GameWindow* window) {
   SpriteHeap* heap = Heap(window);
   if (!heap) return 0;
+  SettleOverlaps(window);  // before the rectangles they were built from change
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
     if (s->flags & kSpriteChanged) {
       s->current = s->pending;
@@ -320,6 +322,7 @@ int DrawSprites(GameWindow* window) {
   cSurfaceImplementation* display = Display(window);
   SpriteHeap* heap = Heap(window);
   if (!display || !heap) return 0;
+  SettleOverlaps(window);  // before the saved rectangles change
   if (ImageBank* bank = window->context) {
     ++bank->frameCounter;
     bank->frameTime = vexa::BankClockMs();

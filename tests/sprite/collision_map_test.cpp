@@ -108,6 +108,51 @@ TEST(CollisionMap, StampEraseAndTestsMatchThePixelModel) {
   }
 }
 
+// Word-wise stamping against the pixel rule: masks from 1 pixel to wider than a plane row
+// copy, at every bit offset, cut by clip edges on all sides and by the map's right edge and
+// last row, where the plane ends.
+TEST(CollisionMap, WideAndNarrowStampsAtEveryOffsetMatchThePixelRule) {
+  Scene scene(32, 64, 16);
+  GameWindow* w = scene.w();
+  std::mt19937 rng(21);
+  ASSERT_EQ(CreateCollisionMap(w, 0, 0, 1990, 40, kMapSolidPlane | kMapTopEdgePlane), 1);
+  const int width = 8 * w->planeRowBytes, height = w->mapBottom - w->mapTop + 1;
+  std::vector<int> model[2] = {std::vector<int>(static_cast<size_t>(width * height)),
+                               std::vector<int>(static_cast<size_t>(width * height))};
+  for (int round = 0; round < 80; ++round) {
+    const int iw = round % 4 == 0   ? 1 + static_cast<int>(rng() % 1990)
+                   : round % 4 == 2 ? 180 + static_cast<int>(rng() % 160)
+                                    : 1 + static_cast<int>(rng() % 140);
+    const int ih = 1 + static_cast<int>(rng() % 12);
+    const int image = RandomImage(scene, iw, ih, rng);
+    const CollisionMask* mask = GetImageMask(scene.bank.get(), image, 0);
+    ASSERT_NE(mask, nullptr);
+    RECT clip{static_cast<LONG>(rng() % 300), static_cast<LONG>(rng() % 10),
+              static_cast<LONG>(width - 1 - rng() % 300),
+              static_cast<LONG>(height - 1 - rng() % 10)};
+    if (round % 3 == 0) clip = RECT{0, 0, width - 1, height - 1};
+    SetMapClip(w, &clip);
+    const int x = round % 5 == 1 ? width - 1 - static_cast<int>(rng() % 70)
+                                 : static_cast<int>(rng() % (width + 40)) - 40 - iw / 2;
+    const int y = static_cast<int>(rng() % (height + 10)) - 8;
+    const int mode = static_cast<int>(rng() % 4);
+    StampMaskInMap(w, image, x, y, mode);
+    for (int my = 0; my < ih; ++my)
+      for (int mx = 0; mx < iw; ++mx) {
+        const int px = x + mx, py = y + my;
+        if (px < clip.left || px > clip.right || py < clip.top || py > clip.bottom) continue;
+        if (!TestMaskPoint(MaskBits(mask), mx, my, iw, ih)) continue;
+        for (int p = 0; p < 2; ++p)
+          model[p][static_cast<size_t>(py * width + px)] = (mode >> p) & 1;
+      }
+    for (int p = 0; p < 2; ++p)
+      for (int py = 0; py < height; ++py)
+        for (int px = 0; px < width; ++px)
+          ASSERT_EQ(PlaneBit(w, p, px, py), model[p][static_cast<size_t>(py * width + px)])
+              << "round " << round << " plane " << p << " at " << px << "," << py;
+  }
+}
+
 TEST(CollisionMap, SharedPlaneIsSetWhenEitherBitAsks) {
   Scene scene(32, 64, 32);
   GameWindow* w = scene.w();

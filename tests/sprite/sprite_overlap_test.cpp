@@ -9,6 +9,7 @@
 
 #include <vexa/sprite.h>
 
+#include "sprite/sprite_internal.h"
 #include "sprite/sprite_scene.h"
 
 namespace {
@@ -42,7 +43,8 @@ void ModelRebuild(std::set<std::pair<Sprite*, Sprite*>>& pairs, const std::vecto
   }
 }
 
-std::set<std::pair<Sprite*, Sprite*>> Listed(const std::vector<Sprite*>& all) {
+std::set<std::pair<Sprite*, Sprite*>> Listed(GameWindow* w, const std::vector<Sprite*>& all) {
+  sprite::SettleOverlaps(w);  // lists are rebuilt when read
   std::set<std::pair<Sprite*, Sprite*>> out;
   for (Sprite* s : all)
     for (int i = 0; i < s->overlapCount; ++i) {
@@ -56,18 +58,21 @@ std::set<std::pair<Sprite*, Sprite*>> Listed(const std::vector<Sprite*>& all) {
   return out;
 }
 
-TEST(SpriteOverlap, IndexedListsEqualTheScanningRebuild) {
-  Scene scene(32, 640, 480, 300);
+// Random creations, moves, ring changes, commits and deletions; the lists are read every
+// `interval` steps. Long intervals queue many changes (sprites changed several times among
+// them), which the settling does in one pass over the whole grid.
+void CheckAgainstScan(int least, int interval, int spread, unsigned seed) {
+  Scene scene(32, 640, 480, 600);
   GameWindow* w = scene.w();
   const int small = scene.AddBox(24, 24, 0x0000FF, 12, 12);
   const int large = scene.AddBox(300, 40, 0x00FF00, 0, 0);
-  std::mt19937 rng(3);
+  std::mt19937 rng(seed);
   std::vector<Sprite*> all;
   std::set<std::pair<Sprite*, Sprite*>> model;
-  auto coordinate = [&] { return static_cast<int>(rng() % 2600) - 300; };  // past the grid too
+  auto coordinate = [&] { return static_cast<int>(rng() % spread) - 300; };  // past the grid too
   for (int step = 0; step < 3000; ++step) {
     const int op = static_cast<int>(rng() % 10);
-    if (all.size() < 20 || op == 0) {
+    if (all.size() < static_cast<size_t>(least) || op == 0) {
       Sprite* s =
           CreateSprite(w, coordinate(), coordinate(), rng() % 4 ? small : large, 0, 0, 0, 0, 0);
       if (!s) continue;
@@ -79,22 +84,31 @@ TEST(SpriteOverlap, IndexedListsEqualTheScanningRebuild) {
       all.erase(std::find(all.begin(), all.end(), s));
       for (auto it = model.begin(); it != model.end();)
         it = (it->first == s || it->second == s) ? model.erase(it) : std::next(it);
-    } else if (op == 2) {
+    } else if (op == 2 && interval <= 50) {
       CommitSprites(w);  // current = pending; lists stay as they are
     } else if (op == 3) {
       Sprite* s = all[rng() % all.size()];
-      SetSpriteInk(w, s, (rng() & 1) ? kInkSmoothing | kInkTransparent : kInkTransparent, 0);
-      ModelRebuild(model, all, s);
+      const std::uint32_t ink = (rng() & 1) ? kInkSmoothing | kInkTransparent : kInkTransparent;
+      const bool ringChanges = ((s->ink ^ ink) & kInkSmoothing) != 0;
+      SetSpriteInk(w, s, ink, 0);
+      if (ringChanges) ModelRebuild(model, all, s);  // only the ring moves rectangles
     } else {
       Sprite* s = all[rng() % all.size()];
       const int dx = static_cast<int>(rng() % 41) - 20, dy = static_cast<int>(rng() % 41) - 20;
       ModifySprite(w, s, s->pending.x + dx, s->pending.y + dy, s->pendingImage);
       if (dx || dy) ModelRebuild(model, all, s);
     }
-    if (step % 50 == 0 || step > 2900) {
-      ASSERT_EQ(Listed(all), model) << "step " << step;
+    if (step % interval == 0 || step > 2900) {
+      ASSERT_EQ(Listed(w, all), model) << "step " << step;
     }
   }
+}
+
+TEST(SpriteOverlap, IndexedListsEqualTheScanningRebuild) {
+  ASSERT_NO_FATAL_FAILURE(CheckAgainstScan(20, 50, 2600, 3));  // few changes between reads
+  // Most sprites queued at each read, densely packed.
+  ASSERT_NO_FATAL_FAILURE(CheckAgainstScan(400, 700, 900, 5));
+  ASSERT_NO_FATAL_FAILURE(CheckAgainstScan(150, 300, 700, 7));
 }
 
 TEST(SpriteOverlap, MarkingLongChainsUsesNoRecursion) {
