@@ -69,6 +69,8 @@ void Scribble(cSurfaceImplementation* s, std::mt19937& random, bool alpha) {
                                       0x808080, 0x123456, 0xFEDCBA, 0x7F7F01};
   std::uniform_int_distribution<int> pick(0, 12);
   std::uniform_int_distribution<int> any(0, 0xFFFFFF);
+  // Whole words first: the spare byte of a 32-bit pixel is 0, as the driver keeps it.
+  s->FillRectColor(0, 0, s->width, s->height, 0);
   for (int y = 0; y < s->height; ++y)
     for (int x = 0; x < s->width; ++x) {
       const int k = pick(random);
@@ -157,6 +159,18 @@ class GLDriver : public ::testing::Test {
                 expected);
       std::string where;
       const int difference = MaxDifference(reference.get(), target.get(), &where);
+      if (difference > c.tolerance) {  // the first worst pixel, to read the failure by
+        int px = 0, py = 0;
+        std::sscanf(where.c_str(), "at %d,%d", &px, &py);
+        COLORREF sv = 0, dv = 0;
+        source->GetPixelColor(px - x, py - y, &sv);
+        destination->GetPixelColor(px, py, &dv);
+        COLORREF rv = 0, gv = 0;
+        reference->GetPixelColor(px, py, &rv);
+        target->GetPixelColor(px, py, &gv);
+        std::printf("S %06x D %06x key %06x ref %06x gl %06x (%d,%d)\n", sv, dv,
+                    source->transparentColor, rv, gv, px, py);
+      }
       EXPECT_GE(difference, 0);
       EXPECT_LE(difference, c.tolerance)
           << "mode " << c.mode << " effect " << c.effect << " parameter " << c.parameter
@@ -299,6 +313,7 @@ TEST_F(GLDriver, LockReadsBackAndWritesReachTheTexture) {
   // A clip rectangle bounds the fill.
   copy->SetClipRect(0, 0, 4, 4);
   copy->FillRectColor(0, 0, 16, 16, 0xFFFFFF);
+  copy->ResetClipRect();
   ASSERT_TRUE(copy->GetPixelColor(3, 3, &colour));
   EXPECT_EQ(colour, 0xFFFFFFu);
   ASSERT_TRUE(copy->GetPixelColor(4, 4, &colour));

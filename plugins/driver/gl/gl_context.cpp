@@ -49,7 +49,8 @@ void main() {
   } else if (colourOp == 2) {
     c = vec3(float((5 * s.r + 9 * s.g + 2 * s.b) >> 4) / 255.0);
   }
-  colour = vec4(c, useAlpha ? sv.a * share : (copyAlpha ? sv.a : share));
+  // The plane weighs a / 256 against (256 - a) / 256, as the software renderer does.
+  colour = vec4(c, useAlpha ? float(s.a) / 256.0 * share : (copyAlpha ? sv.a : share));
 }
 )";
 

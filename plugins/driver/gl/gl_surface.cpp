@@ -271,8 +271,12 @@ bool cGLSurface::EnsureTexture() {
     glGenTextures(1, &texture_);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture_);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                 nullptr);
+    // Render targets keep 16 bits a channel: blending then rounds once, at the read-back,
+    // instead of at every factor, and stays within 1 of the software renderer's integer
+    // blends. Bitwise operations and saturating sums act on 8-bit values stored as v x 257
+    // exactly as on the bytes.
+    glTexImage2D(GL_TEXTURE_2D, 0, IsRenderTarget() ? GL_RGBA16 : GL_RGBA8, width, height, 0,
+                 GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     cpuNewer_ = true;
@@ -487,6 +491,9 @@ int cGLSurface::DrawFrom(cSurfaceImplementation* source, const float quad[8], in
       state.blend = state.useAlpha ? Blend::kAlpha : Blend::kNone;
       break;
     case kEffectSemiTransparent:
+      // Over an alpha plane the software renderer rounds twice (the blend, then the plane's
+      // weighing); one fixed-function blend cannot follow both within 1.
+      exact = state.useAlpha;
       state.blend = Blend::kAlpha;
       share = static_cast<float>(128 - ink.share) / 128.0f;
       break;
