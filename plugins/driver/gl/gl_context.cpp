@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <vexa/effect.h>
@@ -28,29 +29,38 @@ void main() {
 
 // Copies, keys, invert and mono are exact here; the blends of the fixed-function stage take the
 // share and the source alpha from the output alpha.
-const char* const kInkShader = R"(#version 330 core
+// The ink program is compiled once per combination of its switches (colour operation, key,
+// alpha plane, alpha copy), each a constant: a fragment then runs only the work it needs.
+const char* const kInkShader = R"(
 in vec2 texCoord;
 in float share;
 uniform sampler2D image;
-uniform int colourOp;
-uniform bool keyed;
 uniform ivec3 key;
-uniform bool useAlpha;
-uniform bool copyAlpha;
 out vec4 colour;
 void main() {
   vec4 sv = texture(image, texCoord);
+#if KEYED || COLOUR_OP != 0
   ivec4 s = ivec4(round(sv * 255.0));
-  if (keyed && s.rgb == key) discard;
-  if (useAlpha && s.a == 0) discard;
+#endif
+#if KEYED
+  if (s.rgb == key) discard;
+#endif
+#if COLOUR_OP == 1
+  vec3 c = vec3(255 - s.rgb) / 255.0;
+#elif COLOUR_OP == 2
+  vec3 c = vec3(float((5 * s.r + 9 * s.g + 2 * s.b) >> 4) / 255.0);
+#else
   vec3 c = sv.rgb;
-  if (colourOp == 1) {
-    c = vec3(255 - s.rgb) / 255.0;
-  } else if (colourOp == 2) {
-    c = vec3(float((5 * s.r + 9 * s.g + 2 * s.b) >> 4) / 255.0);
-  }
-  // The plane weighs a / 256 against (256 - a) / 256, as the software renderer does.
-  colour = vec4(c, useAlpha ? float(s.a) / 256.0 * share : (copyAlpha ? sv.a : share));
+#endif
+#if USE_ALPHA
+  // The plane weighs a / 256 against (256 - a) / 256, as the software renderer does, except
+  // that 255 copies; alpha 0 leaves the destination as it is.
+  colour = vec4(c, (sv.a >= 1.0 ? 1.0 : sv.a * (255.0 / 256.0)) * share);
+#elif COPY_ALPHA
+  colour = vec4(c, sv.a);
+#else
+  colour = vec4(c, share);
+#endif
 }
 )";
 
@@ -98,9 +108,16 @@ void main() {
 }
 )";
 
-struct InkUniforms {
-  GLint targetSize, image, colourOp, keyed, key, useAlpha, copyAlpha;
+struct InkProgram {
+  GLuint program = 0;
+  GLint targetSize = -1, image = -1, key = -1;
 };
+// Index of an ink variant: colour operation (0-2), key, alpha plane, alpha copy.
+constexpr int kInkVariants = 3 * 2 * 2 * 2;
+int InkVariant(const DrawState& s) {
+  return ((s.colourOp * 2 + (s.keyed ? 1 : 0)) * 2 + (s.useAlpha ? 1 : 0)) * 2 +
+         (s.writeAlpha ? 1 : 0);
+}
 struct ExactUniforms {
   GLint targetSize, image, destination, destinationOrigin, code, c, substitute, sourceKey,
       destinationKey, keyed, key, useAlpha;
@@ -112,8 +129,8 @@ struct Context {
   bool startedVideo = false;
   std::string device;
   GLuint vertexArray = 0, vertexBuffer = 0;
-  GLuint ink = 0, exact = 0;
-  InkUniforms inkUniforms{};
+  InkProgram ink[kInkVariants];
+  GLuint exact = 0;
   ExactUniforms exactUniforms{};
   GLuint scratch[3] = {0, 0, 0};
   int scratchSize[3][2] = {};
@@ -169,14 +186,29 @@ GLuint Link(const char* fragment, int length, std::string* log) {
   return program;
 }
 
+// The ink variant of an index, compiled on first use.
+const InkProgram& InkProgramOf(Context& c, int variant) {
+  InkProgram& p = c.ink[variant];
+  if (p.program) return p;
+  const int copyAlpha = variant & 1, useAlpha = (variant >> 1) & 1, keyed = (variant >> 2) & 1;
+  const int colourOp = variant >> 3;
+  const std::string source = "#version 330 core\n#define COLOUR_OP " + std::to_string(colourOp) +
+                             "\n#define KEYED " + std::to_string(keyed) + "\n#define USE_ALPHA " +
+                             std::to_string(useAlpha) + "\n#define COPY_ALPHA " +
+                             std::to_string(copyAlpha) + "\n" + kInkShader;
+  p.program = Link(source.c_str(), -1, nullptr);
+  if (p.program) {
+    p.targetSize = glGetUniformLocation(p.program, "targetSize");
+    p.image = glGetUniformLocation(p.program, "image");
+    p.key = glGetUniformLocation(p.program, "key");
+  }
+  return p;
+}
+
 bool BuildPrograms(Context& c) {
-  c.ink = Link(kInkShader, -1, nullptr);
   c.exact = Link(kExactShader, -1, nullptr);
-  if (!c.ink || !c.exact) return false;
+  if (!c.exact || !InkProgramOf(c, 0).program) return false;
   auto at = [](GLuint p, const char* name) { return glGetUniformLocation(p, name); };
-  c.inkUniforms = {at(c.ink, "targetSize"), at(c.ink, "image"),  at(c.ink, "colourOp"),
-                   at(c.ink, "keyed"),      at(c.ink, "key"),    at(c.ink, "useAlpha"),
-                   at(c.ink, "copyAlpha")};
   const GLuint e = c.exact;
   c.exactUniforms = {at(e, "targetSize"),  at(e, "image"),          at(e, "destination"),
                      at(e, "destinationOrigin"), at(e, "code"),     at(e, "c"),
@@ -275,16 +307,12 @@ void SetEffectUniforms(GLuint program, const CEffectEx* effect,
   glActiveTexture(GL_TEXTURE0);
 }
 
-void UseInk(const Context& c, const DrawState& s) {
-  glUseProgram(c.ink);
-  const InkUniforms& u = c.inkUniforms;
-  glUniform2f(u.targetSize, static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
-  glUniform1i(u.image, 0);
-  glUniform1i(u.colourOp, s.colourOp);
-  glUniform1i(u.keyed, s.keyed);
-  glUniform3i(u.key, s.key[0], s.key[1], s.key[2]);
-  glUniform1i(u.useAlpha, s.useAlpha);
-  glUniform1i(u.copyAlpha, s.writeAlpha);
+void UseInk(Context& c, const DrawState& s) {
+  const InkProgram& p = InkProgramOf(c, InkVariant(s));
+  glUseProgram(p.program);
+  glUniform2f(p.targetSize, static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
+  glUniform1i(p.image, 0);
+  if (p.key >= 0) glUniform3i(p.key, s.key[0], s.key[1], s.key[2]);
 }
 
 void UseEffect(const DrawState& s, const std::vector<GLuint>& textures) {
@@ -344,7 +372,8 @@ void StopContext() {
   Context* c = g_context;
   if (!c) return;
   if (c->gl && MakeCurrent()) {
-    if (c->ink) glDeleteProgram(c->ink);
+    for (const InkProgram& p : c->ink)
+      if (p.program) glDeleteProgram(p.program);
     if (c->exact) glDeleteProgram(c->exact);
     glDeleteTextures(3, c->scratch);
     if (c->vertexBuffer) glDeleteBuffers(1, &c->vertexBuffer);

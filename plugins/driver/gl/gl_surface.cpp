@@ -389,6 +389,9 @@ int cGLSurface::DriverHook79() {
     const GLuint framebuffer = Framebuffer();
     shown = framebuffer ? PresentToWindow(window_, framebuffer, width, height, g_presentViewport)
                         : 0;
+  } else {
+    // Without a window the frame still ends here: the GPU finishes it.
+    glFinish();
   }
   RunFrameCallbacks();
   return shown;
