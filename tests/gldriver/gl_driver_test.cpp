@@ -414,6 +414,45 @@ TEST_F(GLDriver, ViewportOfSEFunctionIsKeptWithoutAWindow) {
   EXPECT_EQ(frames, 1);
 }
 
+TEST_F(GLDriver, AtlasPiecesShareTheirPageAndOutliveIt) {
+  Surface page = Make(kPrototypeStaticAlpha, 64, 40);
+  ASSERT_TRUE(page);
+  auto room = [&page](int w, int h) {
+    cSurfaceImplementation* piece = nullptr;
+    const int answer = page->DriverHook105(static_cast<HookArg>(w | h << 16),
+                                           reinterpret_cast<HookArg>(&piece));
+    EXPECT_EQ(answer != 0, piece != nullptr);
+    return Surface(piece);
+  };
+  // Two shelves: 30 + 1 + 30 fit one 64-pixel row, the third piece opens the next shelf.
+  Surface a = room(30, 20), b = room(30, 10), c = room(40, 19);
+  ASSERT_TRUE(a && b && c);
+  EXPECT_TRUE(room(10, 10)) << "beside the third piece";
+  EXPECT_FALSE(room(20, 10)) << "full: no room beside it nor below";
+  std::vector<Surface> sprites;
+  for (cSurfaceImplementation* piece : {a.get(), b.get(), c.get()}) {
+    EXPECT_EQ(piece->GetKind(), page->GetKind());
+    sprites.push_back(Memory(piece->width, piece->height));
+    Scribble(sprites.back().get(), random_, true);
+    ASSERT_TRUE(piece->CopyContentFrom(sprites.back().get()));
+  }
+  auto drawnEqual = [&](cSurfaceImplementation* piece, cSurfaceImplementation* sprite) {
+    Surface target = Make(kPrototypeRenderTarget, piece->width, piece->height);
+    EXPECT_TRUE(piece->Blit(target.get(), 0, 0, 0, 0, piece->width, piece->height, kModeOpaque,
+                            kEffectNone, 0, 0));
+    return MaxDifference(target.get(), sprite, nullptr) == 0;
+  };
+  for (int i = 0; i < 3; ++i)
+    EXPECT_TRUE(drawnEqual(std::vector{a.get(), b.get(), c.get()}[i], sprites[i].get())) << i;
+  // A piece that goes frees nothing else; once all go the page packs from the top again.
+  b.reset();
+  EXPECT_TRUE(drawnEqual(c.get(), sprites[2].get()));
+  // The page goes first: its pieces keep their pixels.
+  page.reset();
+  EXPECT_TRUE(drawnEqual(a.get(), sprites[0].get()));
+  EXPECT_TRUE(drawnEqual(c.get(), sprites[2].get()));
+}
+
 TEST(GLDriverVariants, EveryDriverNumberHasItsKindsAndPrototypes) {
   struct Variant {
     const char* file;

@@ -224,6 +224,18 @@ cGLSurface::~cGLSurface() { LiveSurfaces().erase(this); }
 
 cSurfaceImplementation* cGLSurface::Destroy(unsigned destroyFlags) {
   ForgetEffectsOf(this);
+  // Pieces outliving their page take textures of their own (their shadows hold the pixels).
+  for (cGLSurface* piece : pieces_) {
+    piece->page_ = nullptr;
+    piece->cpuNewer_ = true;
+  }
+  pieces_.clear();
+  if (page_) {
+    std::erase(page_->pieces_, this);
+    // An empty page is packed again from its first shelf.
+    if (page_->pieces_.empty()) page_->shelfX_ = page_->shelfY_ = page_->shelfHeight_ = 0;
+    page_ = nullptr;
+  }
   if ((texture_ || framebuffer_) && MakeCurrent()) {
     FlushIfUses(texture_, framebuffer_);
     if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
@@ -267,6 +279,17 @@ int cGLSurface::GetKind() { return firstKind_ + number_ - kPrototypeFirst; }
 
 bool cGLSurface::EnsureTexture() {
   if (!storage || !MakeCurrent()) return false;
+  if (page_) {
+    if (!page_->EnsureTexture()) return false;
+    if (cpuNewer_) {
+      FlushIfUses(page_->texture_, 0);
+      UploadInto(page_->texture_, pageX_, pageY_);
+      // The page's shadow no longer shows what its texture holds.
+      page_->gpuNewer_ = true;
+      cpuNewer_ = false;
+    }
+    return true;
+  }
   if (!texture_) {
     glGenTextures(1, &texture_);
     glActiveTexture(GL_TEXTURE0);
@@ -289,17 +312,18 @@ bool cGLSurface::EnsureTexture() {
   return true;
 }
 
-void cGLSurface::Upload() {
+void cGLSurface::Upload() { UploadInto(texture_, 0, 0); }
+
+void cGLSurface::UploadInto(GLuint texture, int x, int y) {
   glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, texture_);
+  glBindTexture(GL_TEXTURE_2D, texture);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   if (alphaFirstRow) {
-    const auto rows = WithAlpha(static_cast<const std::uint8_t*>(firstRow), pitch, alphaFirstRow,
-                                alphaPitch, width, height);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE,
+    const auto rows = WithAlpha(firstRow, pitch, alphaFirstRow, alphaPitch, width, height);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_BGRA, GL_UNSIGNED_BYTE,
                     rows.data());
   } else {
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, firstRow);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_BGRA, GL_UNSIGNED_BYTE, firstRow);
   }
 }
 
@@ -323,7 +347,31 @@ void cGLSurface::ReadBack() {
 
 TextureView cGLSurface::SourceView() {
   if (!EnsureTexture()) return {};
-  return {texture_, width, height};
+  if (page_) return {page_->texture_, page_->width, page_->height, pageX_, pageY_};
+  return {texture_, width, height, 0, 0};
+}
+
+int cGLSurface::DriverHook105(HookArg size, HookArg out) {
+  const int w = static_cast<int>(size & 0xFFFF), h = static_cast<int>((size >> 16) & 0xFFFF);
+  if (page_ || !out || w <= 0 || h <= 0 || !storage) return 0;
+  // Shelves left to right, top to bottom, pieces 1 pixel apart so that smoothing does not
+  // reach into a neighbour.
+  if (shelfX_ + w > width) {
+    shelfY_ += shelfHeight_ + 1;
+    shelfX_ = 0;
+    shelfHeight_ = 0;
+  }
+  if (shelfX_ + w > width || shelfY_ + h > height) return 0;
+  auto* piece = static_cast<cGLSurface*>(CreateCompatible(w, h));
+  if (!piece) return 0;
+  piece->page_ = this;
+  piece->pageX_ = shelfX_;
+  piece->pageY_ = shelfY_;
+  pieces_.push_back(piece);
+  shelfX_ += w + 1;
+  shelfHeight_ = std::max(shelfHeight_, h);
+  *reinterpret_cast<cSurfaceImplementation**>(out) = piece;
+  return 1;
 }
 
 GLuint cGLSurface::Framebuffer() {
@@ -350,6 +398,7 @@ int cGLSurface::Lock() {
 void cGLSurface::Unlock() {}
 
 int cGLSurface::FillRectColor(int x, int y, int w, int h, COLORREF color) {
+  if (page_) return cSurfaceImplementation::FillRectColor(x, y, w, h, color);
   const int left = std::max(x, clipLeft), top = std::max(y, clipTop);
   const int right = static_cast<int>(std::min<std::int64_t>(std::int64_t{x} + w, clipRight));
   const int bottom = static_cast<int>(std::min<std::int64_t>(std::int64_t{y} + h, clipBottom));
@@ -411,7 +460,7 @@ int cGLSurface::DrawFrom(cSurfaceImplementation* source, const float quad[8], in
                          int sourceY, int sourceWidth, int sourceHeight, int mode,
                          std::uint32_t effect, EffectParam parameter, std::uint32_t flags,
                          bool smooth) {
-  if (!source || sourceWidth <= 0 || sourceHeight <= 0) return 0;
+  if (!source || sourceWidth <= 0 || sourceHeight <= 0 || page_) return 0;
   const Ink ink = NormaliseInk(mode, effect, parameter);
   if (ink.refused) return 0;
   if (ink.invisible) return 1;
@@ -426,8 +475,8 @@ int cGLSurface::DrawFrom(cSurfaceImplementation* source, const float quad[8], in
   cSurfaceImplementation* converted = nullptr;
   if (gl && gl != this) {
     view = gl->SourceView();
-    u0 = static_cast<float>(sourceX);
-    v0 = static_cast<float>(sourceY);
+    u0 = static_cast<float>(view.x + sourceX);
+    v0 = static_cast<float>(view.y + sourceY);
   } else {
     cSurfaceImplementation* pixels = source;
     int px = sourceX, py = sourceY;
@@ -613,7 +662,7 @@ int cGLSurface::BlitTransformedFrom(cSurfaceImplementation* source, float x, flo
 
 int cGLSurface::CopyContentFrom(cSurfaceImplementation* source) {
   if (!source || source == this) return 0;
-  if (AsGL(source)) {
+  if (AsGL(source) && !page_) {
     const float fw = static_cast<float>(std::min(width, source->width));
     const float fh = static_cast<float>(std::min(height, source->height));
     const float quad[8] = {0, 0, fw, 0, fw, fh, 0, fh};

@@ -22,10 +22,11 @@ struct SDL_Window;
 
 namespace vexagl {
 
-// A texture and its size.
+// A texture, its size, and where the surface lies in it (an atlas piece lies in its page).
 struct TextureView {
   GLuint texture = 0;
   int width = 0, height = 0;
+  int x = 0, y = 0;
 };
 
 }  // namespace vexagl
@@ -44,11 +45,13 @@ class cGLSurface : public cSurfaceImplementation {
   int FillRectColor(int x, int y, int width, int height, COLORREF color) override;
   int SetWindow(HWND window) override;
   int DriverHook79() override;
-  int HandlesBlitFrom() override { return cpuDrawing_ ? 0 : 1; }
+  // Atlas pieces are drawn into by the software renderer (their pixels are uploaded into the
+  // page on use); every other surface draws on the GPU.
+  int HandlesBlitFrom() override { return cpuDrawing_ || page_ ? 0 : 1; }
   int BlitFrom(cSurfaceImplementation* source, int x, int y, int sourceX, int sourceY, int width,
                int height, int mode, std::uint32_t effect, EffectParam parameter,
                std::uint32_t flags) override;
-  int HandlesStretchFrom() override { return cpuDrawing_ ? 0 : 1; }
+  int HandlesStretchFrom() override { return cpuDrawing_ || page_ ? 0 : 1; }
   int StretchBlitFrom(cSurfaceImplementation* source, int x, int y, int width, int height,
                       int sourceX, int sourceY, int sourceWidth, int sourceHeight, int mode,
                       std::uint32_t effect, EffectParam parameter, std::uint32_t flags) override;
@@ -61,6 +64,9 @@ class cGLSurface : public cSurfaceImplementation {
   void DetachEffect(void* effect) override;
   int DriverHook98(void* effect, HookArg a, HookArg b) override;
   void EffectParameterChanged(void* effect, int parameterIndex) override;
+  // Room on this surface, used as an atlas page, for a piece of (size & 0xFFFF) x (size >> 16):
+  // 1 and a new surface over it in *(cSurfaceImplementation**)out, or 0 when it is full.
+  int DriverHook105(HookArg size, HookArg out) override;
   int FillRectEffect(int x, int y, int width, int height, void* pattern, HookArg a, HookArg b,
                      HookArg c) override;
 
@@ -82,6 +88,7 @@ class cGLSurface : public cSurfaceImplementation {
   bool AllocateShadow(int width, int height);
   bool EnsureTexture();
   void Upload();
+  void UploadInto(GLuint texture, int x, int y);
   void ReadBack();
   int DrawFrom(cSurfaceImplementation* source, const float quad[8], int sourceX, int sourceY,
                int sourceWidth, int sourceHeight, int mode, std::uint32_t effect,
@@ -95,4 +102,10 @@ class cGLSurface : public cSurfaceImplementation {
   bool gpuNewer_ = false;  // the texture holds pixels the shadow lacks
   bool cpuDrawing_ = false;
   SDL_Window* window_ = nullptr;
+  // An atlas piece: its pixels live in a rectangle of its page's texture (1 pixel apart).
+  cGLSurface* page_ = nullptr;
+  int pageX_ = 0, pageY_ = 0;
+  // An atlas page: the shelf being filled, and the live pieces.
+  int shelfX_ = 0, shelfY_ = 0, shelfHeight_ = 0;
+  std::vector<cGLSurface*> pieces_;
 };
