@@ -109,6 +109,12 @@ int MaxDifference(cSurfaceImplementation* a, cSurfaceImplementation* b, std::str
   return worst;
 }
 
+// The colour at (x, y), or 0xDEADBEEF when it cannot be read.
+COLORREF PixelAt(cSurfaceImplementation* s, int x, int y) {
+  COLORREF colour = 0xDEADBEEF;
+  return s->GetPixelColor(x, y, &colour) ? colour : 0xDEADBEEF;
+}
+
 class GLDriver : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -297,27 +303,20 @@ TEST_F(GLDriver, LockReadsBackAndWritesReachTheTexture) {
   Surface target = Make(kPrototypeRenderAlpha, 16, 16);
   ASSERT_TRUE(target);
   ASSERT_TRUE(target->FillRectColor(2, 3, 5, 4, 0x336699));
-  COLORREF colour = 0;
-  ASSERT_TRUE(target->GetPixelColor(2, 3, &colour));
-  EXPECT_EQ(colour, 0x336699u);
-  ASSERT_TRUE(target->GetPixelColor(7, 3, &colour));
-  EXPECT_EQ(colour, 0u);
+  EXPECT_EQ(PixelAt(target.get(), 2, 3), 0x336699u);
+  EXPECT_EQ(PixelAt(target.get(), 7, 3), 0u);
   // A pixel written through Lock is what the next GPU draw from the surface sees.
   target->SetPixelColor(0, 0, 0x0000FF);
   Surface copy = Make(kPrototypeRenderTarget, 16, 16);
   ASSERT_TRUE(target->Blit(copy.get(), 0, 0, 0, 0, 16, 16, kModeOpaque, kEffectNone, 0, 0));
-  ASSERT_TRUE(copy->GetPixelColor(0, 0, &colour));
-  EXPECT_EQ(colour, 0x0000FFu);
-  ASSERT_TRUE(copy->GetPixelColor(3, 4, &colour));
-  EXPECT_EQ(colour, 0x336699u);
+  EXPECT_EQ(PixelAt(copy.get(), 0, 0), 0x0000FFu);
+  EXPECT_EQ(PixelAt(copy.get(), 3, 4), 0x336699u);
   // A clip rectangle bounds the fill.
   copy->SetClipRect(0, 0, 4, 4);
   copy->FillRectColor(0, 0, 16, 16, 0xFFFFFF);
   copy->ResetClipRect();
-  ASSERT_TRUE(copy->GetPixelColor(3, 3, &colour));
-  EXPECT_EQ(colour, 0xFFFFFFu);
-  ASSERT_TRUE(copy->GetPixelColor(4, 4, &colour));
-  EXPECT_EQ(colour, 0x336699u);
+  EXPECT_EQ(PixelAt(copy.get(), 3, 3), 0xFFFFFFu);
+  EXPECT_EQ(PixelAt(copy.get(), 4, 4), 0x336699u);
 }
 
 TEST_F(GLDriver, ManyQuadsOfOneTextureAreDrawnInOrder) {
@@ -332,11 +331,8 @@ TEST_F(GLDriver, ManyQuadsOfOneTextureAreDrawnInOrder) {
   sprite->FillRectColor(0, 0, 4, 4, 0x00FF00);
   ASSERT_TRUE(texture->CopyContentFrom(sprite.get()));
   texture->Blit(target.get(), 30, 2, 0, 0, 4, 4, kModeOpaque, kEffectNone, 0, 0);
-  COLORREF colour = 0;
-  ASSERT_TRUE(target->GetPixelColor(29, 3, &colour));
-  EXPECT_EQ(colour, 0x0000FFu);
-  ASSERT_TRUE(target->GetPixelColor(30, 3, &colour));
-  EXPECT_EQ(colour, 0x00FF00u);
+  EXPECT_EQ(PixelAt(target.get(), 29, 3), 0x0000FFu);
+  EXPECT_EQ(PixelAt(target.get(), 30, 3), 0x00FF00u);
 }
 
 TEST_F(GLDriver, TransformedBlitsScaleAndTurnAboutTheHotSpot) {
@@ -378,17 +374,12 @@ TEST_F(GLDriver, StretchesWithNearestAndSmoothSampling) {
   Surface target = Make(kPrototypeRenderTarget, 8, 2);
   ASSERT_TRUE(source->StretchBlit(target.get(), 0, 0, 8, 1, 0, 0, 2, 1, kModeOpaque, kEffectNone,
                                   0, 0));
-  COLORREF colour = 0;
-  target->GetPixelColor(3, 0, &colour);
-  EXPECT_EQ(colour, 0u);
-  target->GetPixelColor(4, 0, &colour);
-  EXPECT_EQ(colour, 0xFFFFFFu);
+  EXPECT_EQ(PixelAt(target.get(), 3, 0), 0u);
+  EXPECT_EQ(PixelAt(target.get(), 4, 0), 0xFFFFFFu);
   // Smoothing gives the grey ramp between the two pixels.
   ASSERT_TRUE(source->StretchBlit(target.get(), 0, 1, 8, 1, 0, 0, 2, 1, kModeOpaque, kEffectNone,
                                   0, 1));
-  COLORREF left = 0, right = 0;
-  target->GetPixelColor(3, 1, &left);
-  target->GetPixelColor(4, 1, &right);
+  const COLORREF left = PixelAt(target.get(), 3, 1), right = PixelAt(target.get(), 4, 1);
   EXPECT_GT(left & 0xFF, 0u);
   EXPECT_LT(left & 0xFF, right & 0xFF);
   EXPECT_LT(right & 0xFF, 255u);

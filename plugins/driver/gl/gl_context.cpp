@@ -141,22 +141,27 @@ struct Context {
 
 Context* g_context = nullptr;
 
+// True when the shader or program reached `status`; else its log goes to `log` (when given).
+template <class GetStatus, class GetLog>
+bool Reached(GLuint object, GLenum status, GetStatus getStatus, GetLog getLog, std::string* log) {
+  GLint ok = 0;
+  getStatus(object, status, &ok);
+  if (ok) return true;
+  if (log) {
+    char text[1024] = {};
+    getLog(object, static_cast<GLsizei>(sizeof text), nullptr, text);
+    *log = text;
+  }
+  return false;
+}
+
 GLuint Compile(GLenum kind, const char* source, int length, std::string* log) {
   GLuint shader = glCreateShader(kind);
   glShaderSource(shader, 1, &source, length >= 0 ? &length : nullptr);
   glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    if (log) {
-      char text[1024] = {};
-      glGetShaderInfoLog(shader, sizeof text, nullptr, text);
-      *log = text;
-    }
-    glDeleteShader(shader);
-    return 0;
-  }
-  return shader;
+  if (Reached(shader, GL_COMPILE_STATUS, glGetShaderiv, glGetShaderInfoLog, log)) return shader;
+  glDeleteShader(shader);
+  return 0;
 }
 
 GLuint Link(const char* fragment, int length, std::string* log) {
@@ -172,18 +177,9 @@ GLuint Link(const char* fragment, int length, std::string* log) {
   glLinkProgram(program);
   glDeleteShader(vertex);
   glDeleteShader(pixel);
-  GLint ok = 0;
-  glGetProgramiv(program, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    if (log) {
-      char text[1024] = {};
-      glGetProgramInfoLog(program, sizeof text, nullptr, text);
-      *log = text;
-    }
-    glDeleteProgram(program);
-    return 0;
-  }
-  return program;
+  if (Reached(program, GL_LINK_STATUS, glGetProgramiv, glGetProgramInfoLog, log)) return program;
+  glDeleteProgram(program);
+  return 0;
 }
 
 // The ink variant of an index, compiled on first use.
