@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <thread>
 
 #include <vexa/blit.h>
 #include <vexa/buffer_surface.h>
@@ -403,6 +404,23 @@ TEST_F(GLDriver, ViewportOfSEFunctionIsKeptWithoutAWindow) {
   display->DriverHook94(0, reinterpret_cast<HookArg>(&frames));
   display->DriverHook79();
   EXPECT_EQ(frames, 1);
+}
+
+TEST_F(GLDriver, TheContextFollowsTheThreadThatDraws) {
+  Surface target = Make(kPrototypeRenderTarget, 8, 8);
+  ASSERT_TRUE(target->FillRectColor(0, 0, 8, 8, 0x0000FF));
+  // This thread lets go (code 1); another draws and reads, lets go in turn; this one reads.
+  driver_->function(1, nullptr);
+  COLORREF seen = 0;
+  std::thread other([&] {
+    seen = PixelAt(target.get(), 1, 1);
+    target->FillRectColor(4, 4, 4, 4, 0x00FF00);
+    driver_->function(1, nullptr);
+  });
+  other.join();
+  EXPECT_EQ(seen, 0x0000FFu);
+  EXPECT_EQ(PixelAt(target.get(), 5, 5), 0x00FF00u);
+  EXPECT_EQ(PixelAt(target.get(), 1, 1), 0x0000FFu);
 }
 
 TEST_F(GLDriver, AtlasPiecesShareTheirPageAndOutliveIt) {

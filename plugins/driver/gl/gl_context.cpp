@@ -390,6 +390,13 @@ bool MakeCurrent() {
   return SDL_GL_MakeCurrent(g_context->window, g_context->gl) == 0;
 }
 
+void ReleaseFromThread() {
+  if (!ContextAlive() || SDL_GL_GetCurrentContext() != g_context->gl) return;
+  Flush();
+  glFinish();
+  SDL_GL_MakeCurrent(g_context->window, nullptr);
+}
+
 const std::string& DeviceName() {
   static const std::string none;
   return g_context ? g_context->device : none;

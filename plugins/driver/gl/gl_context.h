@@ -58,6 +58,9 @@ void StopContext();
 bool ContextAlive();
 // Makes the context current on this thread (and on the hidden window) when it is not.
 bool MakeCurrent();
+// Draws what is pending, waits for it and lets go of the context on this thread, so that
+// another thread can make it current.
+void ReleaseFromThread();
 // "renderer | version" of the context.
 const std::string& DeviceName();
 

@@ -56,8 +56,13 @@ VEXA_DRIVER_ENTRY const char* SEGetDeviceName() { return vexagl::DeviceName().c_
 #if VEXA_GL_DRIVER_NUMBER == 7
 // Code 0: four 32-bit values x, y, width, height: the rectangle of the window (pixels, origin
 // at the top left) that display surfaces are shown in; a width or height of 0 shows them over
-// the whole window. Other codes are ignored.
+// the whole window. Code 1 (no data): the calling thread lets go of the driver's context, so
+// that another thread may draw next. Other codes are ignored.
 VEXA_DRIVER_ENTRY void SEFunction(int code, void* data) {
+  if (code == 1) {
+    vexagl::ReleaseFromThread();
+    return;
+  }
   if (code != 0 || !data) return;
   std::int32_t values[4];
   std::memcpy(values, data, sizeof values);
