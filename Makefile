@@ -72,7 +72,9 @@ bench: release
 	  s=$$?; cat $(BENCH_OUT)/sprites.txt; exit $$s
 	/usr/bin/python3 bench/pygame_collide.py $(BENCH_OUT)/vexa_bench.json \
 	  $(BENCH_OUT)/collide_hits.txt >$(BENCH_OUT)/collide.txt; s=$$?; cat $(BENCH_OUT)/collide.txt; exit $$s
-	@grep -h '^ratio' $(BENCH_OUT)/sprites.txt $(BENCH_OUT)/collide.txt >> $(BENCH_OUT)/summary.txt || true
+	build/release/bench/vexa_gl_bench 1 | tee $(BENCH_OUT)/gl.txt
+	@grep -h '^ratio' $(BENCH_OUT)/sprites.txt $(BENCH_OUT)/collide.txt $(BENCH_OUT)/gl.txt \
+	  >> $(BENCH_OUT)/summary.txt || true
 	@echo; echo "Summary (ours / peer; overhead lines: wrapper / bare call):"
 	@cat $(BENCH_OUT)/summary.txt
 
