@@ -29,7 +29,8 @@ LAYERS = [
      ["surface_implementation.h", "buffer_surface.h", "alpha_buffer_surface.h", "dib_surface.h",
       "dib_section_surface.h", "dc_surface.h", "error_surface.h"]),
     ("render", ["src/render"], ["blit.h", "rotation.h"]),
-    ("frame", ["src/frame"], ["surface_object.h", "library.h", "fill_style.h"]),
+    ("frame", ["src/frame"],
+     ["surface_object.h", "library.h", "fill_style.h", "display_driver.h"]),
     ("mask", ["src/bank/mask"], ["collision_mask.h"]),
     ("bank", ["src/bank"], ["image_bank.h", "image_surface.h", "font_bank.h", "sound_bank.h"]),
     ("imagefile", ["src/imagefile"],
@@ -38,7 +39,7 @@ LAYERS = [
     ("sound", ["src/sound"], ["sound.h", "sound_filter.h"]),
     ("window", ["src/window"], ["game_window.h"]),
     ("sprite", ["src/sprite"], ["sprite.h", "collision_map.h", "sprite_collision.h"]),
-    ("driver", ["src/driver"], []),
+    ("driver", ["src/driver"], ["effect.h"]),
     ("exports", ["src/exports"], ["exports.h", "vexa.h"]),
     ("plugins", ["plugins"], []),
 ]

@@ -68,6 +68,14 @@ inline constexpr int DriverFirstKind(int driver) {
 inline constexpr int DriverPrototypeCount(int driver) {
   return driver == 5 || driver == 6 ? 4 : driver == 7 ? 5 : 0;
 }
+// The driver number of a kind: 5 for 9-12, 6 for 13-16, 7 for 21-25, 0 otherwise (the drivers'
+// own kinds 26 and 27 included).
+inline constexpr int DriverOfKind(int kind) {
+  if (kind >= kKindD3D9First && kind < kKindD3D9First + 4) return 5;
+  if (kind >= kKindD3D8First && kind < kKindD3D8First + 4) return 6;
+  if (kind >= kKindD3D11First && kind < kKindD3D11First + 5) return 7;
+  return 0;
+}
 inline constexpr bool IsDriverKind(int kind) {
   return kind >= kKindDriverFirst && kind <= kKindDriverLast;
 }

@@ -106,11 +106,6 @@ class VEXA_API CEffectEx : public IEffectObject {
   std::int32_t options;
   std::int32_t extraValue;
   std::int32_t sourceSize;
-
- private:
-  int Init(const void* source, int size, int options, std::uint32_t flags, int count,
-           const char* names, const std::uint8_t* types);
-  void Changed(int index);
 };
 
 // A new effect (effectId -1, everything else 0); null without memory.

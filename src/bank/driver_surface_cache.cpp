@@ -1,11 +1,15 @@
 #include "bank/driver_surface_cache.h"
 
 #include <vexa/blit.h>
+#include <vexa/display_driver.h>
+#include <vexa/library.h>
 #include <vexa/surface_implementation.h>
+#include <vexa/surface_object.h>
 
 #include "bank/bank_internal.h"
 #include "bank/bank_list.h"
 #include "bank/image_surface_factory.h"
+#include "frame/driver_loader.h"
 
 namespace vexa {
 namespace {
@@ -23,19 +27,119 @@ void Stamp(const ImageBank& bank, DriverSurfaceEntry& entry) {
   entry.lastUseFrame = bank.frameCounter;
 }
 
+// Copies the image into a driver surface of its size: static textures (types 6 and 7) take
+// the whole content with CopyContentFrom; others, or a driver that declines, get a copying blit.
+bool Fill(cImageSurface* source, cSurfaceImplementation* target) {
+  target->SetTransparentColor(source->transparentColor);
+  const int kind = target->GetKind();
+  const int type = kind - DriverFirstKind(DriverOfKind(kind)) + kPrototypeFirst;
+  if ((type == kPrototypeStatic || type == kPrototypeStaticAlpha) &&
+      target->CopyContentFrom(source))
+    return true;
+  return source->Blit(target, 0, 0, 0, 0, source->width, source->height, kModeOpaque, 0, 0,
+                      kBlitCopyAlpha) != 0;
+}
+
 // Draws the image onto its driver surface at (0, 0).
 bool Refill(const ImageBank& bank, int number, DriverSurfaceEntry& entry) {
   const ImageEntryHeader* image = FindImage(&bank, number);
   if (!image || !entry.surface) return false;
   cImageSurface* source = MakeImageSurface(bank, *image);
   if (!source) return false;
-  const int drawn = source->Blit(entry.surface, 0, 0, 0, 0, source->width, source->height,
-                                 kModeOpaque, 0, 0, kBlitCopyAlpha);
+  const bool filled = Fill(source, entry.surface);
   source->Delete();
-  return drawn != 0;
+  return filled;
+}
+
+void FrameCallback(void* bank) { ExpireStaleFrameDriverSurfaces(*static_cast<ImageBank*>(bank)); }
+
+// A driver surface made from the driver's prototype of this type; null when the driver does
+// not supply that prototype (GetPrototype then falls back to a library surface).
+cSurfaceImplementation* MakeDriverSurface(int driver, int type, int width, int height) {
+  cSurfaceObject* prototype = nullptr;
+  GetPrototype(&prototype, 32, type, driver);
+  if (!prototype || DriverOfKind(prototype->GetImplementation()->GetKind()) != driver)
+    return nullptr;
+  return prototype->GetImplementation()->CreateCompatible(width, height);
+}
+
+bool FitsAtlas(int width, int height) {
+  return width >= kAtlasMinSide && width <= kAtlasMaxWidth && height >= kAtlasMinSide &&
+         height <= kAtlasMaxHeight;
+}
+
+// Room for an image on the first atlas page that accepts it; pages are made on demand.
+cSurfaceImplementation* PlaceInAtlas(ImageBank& bank, int driver, int width, int height) {
+  const HookArg size = static_cast<HookArg>(static_cast<std::uint32_t>(width) |
+                                            (static_cast<std::uint32_t>(height) << 16));
+  for (cSurfaceObject*& page : bank.atlasPages) {
+    if (!page) {
+      cSurfaceImplementation* made =
+          MakeDriverSurface(driver, kPrototypeStaticAlpha, kAtlasPageSize, kAtlasPageSize);
+      if (!made) return nullptr;
+      page = NewSurfaceObject();
+      if (!page) {
+        made->Delete();
+        return nullptr;
+      }
+      page->SetImplementation(made);
+    }
+    cSurfaceImplementation* room = nullptr;
+    if (page->GetImplementation()->DriverHook105(size, reinterpret_cast<HookArg>(&room)) && room)
+      return room;
+  }
+  return nullptr;
 }
 
 }  // namespace
+
+int DriverOfBankFormat(std::uint16_t formatWord) {
+  if (formatWord & kBankAtlasPacking) return kDriverD3D11;
+  if (formatWord & kBankDriverD3D8Bit) return kDriverD3D8;
+  if (formatWord & kBankDriverModeBit) return kDriverD3D9;
+  return kDriverNone;
+}
+
+cSurfaceImplementation* MakeImageDriverSurface(ImageBank& bank, int number, std::uint32_t flags,
+                                               bool* packed) {
+  *packed = false;
+  const int driver = DriverOfBankFormat(bank.formatWord);
+  const ImageEntryHeader* image = FindImage(&bank, number);
+  if (!driver || !image) return nullptr;
+  cImageSurface* source = MakeImageSurface(bank, *image);
+  if (!source) return nullptr;
+  const int width = source->width, height = source->height;
+  cSurfaceImplementation* made = nullptr;
+  // Surfaces asked for an effect object (flag 2) are always their own: the effect may sample
+  // the whole texture.
+  if ((bank.formatWord & kBankAtlasPacking) && !(flags & kDriverSurfaceForEffect) &&
+      FitsAtlas(width, height)) {
+    made = PlaceInAtlas(bank, driver, width, height);
+    *packed = made != nullptr;
+  }
+  if (!made) {
+    const int type = source->alphaFirstRow ? kPrototypeStaticAlpha : kPrototypeStatic;
+    made = MakeDriverSurface(driver, type, width, height);
+  }
+  if (made && !Fill(source, made)) {
+    made->Delete();
+    made = nullptr;
+  }
+  source->Delete();
+  if (made) made->DriverHook94(reinterpret_cast<HookArg>(&FrameCallback),
+                               reinterpret_cast<HookArg>(&bank));
+  return made;
+}
+
+
+cSurfaceImplementation* TakeCachedDriverSurface(ImageBank& bank, int number) {
+  DriverSurfaceEntry* entry = FindDriverEntry(bank, number);
+  if (!entry || !entry->surface || (entry->flags & kDriverSurfacePacked)) return nullptr;
+  cSurfaceImplementation* surface = entry->surface;
+  entry->surface = nullptr;
+  RemoveEntry(bank, kListDriverSurfaces, number);
+  return surface;
+}
 
 void DestroyDriverSurfaceEntry(ImageBank& bank, int number) {
   DriverSurfaceEntry* entry = FindDriverEntry(bank, number);
@@ -118,16 +222,22 @@ int RefillDriverSurfaces(ImageBank& bank) {
 
 using namespace vexa;
 
-cSurfaceImplementation* GetImageDriverSurface(ImageBank* bank, int number, std::uint32_t) {
+cSurfaceImplementation* GetImageDriverSurface(ImageBank* bank, int number, std::uint32_t flags) {
   if (!bank || !FindImage(bank, number)) return nullptr;
   if (DriverSurfaceEntry* entry = FindDriverEntry(*bank, number)) {
     Stamp(*bank, *entry);
     return entry->surface;
   }
-  // FIXME: making a driver surface (own size or an atlas page) needs a loaded display driver;
-  // until one exists no bank is driver-backed (SetImageBankFormat clears the driver bits) and
-  // there is nothing to create.
-  return nullptr;
+  bool packed = false;
+  cSurfaceImplementation* made = MakeImageDriverSurface(*bank, number, flags, &packed);
+  if (!made) return nullptr;
+  const std::uint32_t kept =
+      (flags & kDriverSurfaceNeverExpires) | (packed ? kDriverSurfacePacked : 0);
+  if (!RecordDriverSurface(*bank, number, made, kept)) {
+    made->Delete();
+    return nullptr;
+  }
+  return made;
 }
 
 int ReleaseImageDriverSurface(ImageBank* bank, int number) {

@@ -8,6 +8,7 @@
 #include <vexa/surface_object.h>
 
 #include "bank/bank_internal.h"
+#include "bank/driver_surface_cache.h"
 #include "bank/bank_list.h"
 #include "bank/image_surface_factory.h"
 #include "render/surface_scope.h"
@@ -109,8 +110,20 @@ int GetImageTransformedInfo(ImageBank* bank, int number, float angle, float scal
 int GetImageSurface(ImageBank* bank, int number, cSurfaceObject* surface, int mode) {
   const ImageEntryHeader* image = FindImage(bank, number);
   if (!image || !surface) return 0;
-  // Mode 2 asks for the image's driver surface on a driver-backed bank; until display drivers
-  // exist no bank is one, and mode 2 gives the surface of mode 0.
+  // Mode 2 on a driver-backed bank hands the image's driver surface to the caller's object,
+  // which owns it from then on: a cached one leaves the cache (the cache would otherwise free
+  // it a second time), else a new one is made. Surfaces on an atlas page stay in the cache;
+  // the caller gets its own surface then.
+  if (mode == kImageSurfaceDriver && DriverOfBankFormat(bank->formatWord)) {
+    cSurfaceImplementation* driverSurface = TakeCachedDriverSurface(*bank, number);
+    bool packed = false;
+    if (!driverSurface)
+      driverSurface = MakeImageDriverSurface(*bank, number, kDriverSurfaceForEffect, &packed);
+    if (driverSurface) {
+      surface->SetImplementation(driverSurface);
+      return 1;
+    }
+  }
   cImageSurface* made = MakeImageSurface(*bank, *image);
   if (!made) return 0;
   cSurfaceImplementation* result = made;

@@ -12,9 +12,11 @@
 #include "bank/bank_internal.h"
 #include "bank/bank_list.h"
 #include "bank/bank_sound_hooks.h"
+#include "bank/driver_surface_cache.h"
 #include "bank/image_layout.h"
 #include "base/application_contexts.h"
 #include "base/context_teardown.h"
+#include "frame/driver_loader.h"
 #include "pixels/pixel_format.h"
 
 namespace vexa {
@@ -26,8 +28,10 @@ std::uint16_t NormaliseFormatWord(int requested) {
   int mode = word & kBankFormatMask;
   if (mode == 0) mode = GetScreenModeCode();
   if (!IsStoredMode(mode)) mode = kMode8;
-  // No display driver exists yet, so no bank is driver-backed.
-  word &= static_cast<std::uint16_t>(~(kBankFormatMask | kBankDriverBits));
+  // Driver bits stay when the driver they ask for is available.
+  const int driver = DriverOfBankFormat(word);
+  word &= static_cast<std::uint16_t>(~kBankFormatMask);
+  if (!driver || !LoadDisplayDriver(driver)) word &= static_cast<std::uint16_t>(~kBankDriverBits);
   return static_cast<std::uint16_t>(word | mode);
 }
 

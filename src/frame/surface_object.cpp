@@ -5,6 +5,7 @@
 #include <new>
 
 #include <vexa/blit.h>
+#include <vexa/display_driver.h>
 #include <vexa/error_surface.h>
 #include <vexa/library.h>
 
@@ -40,13 +41,6 @@ int TypeOfKind(int kind) {
     default:
       return 0;
   }
-}
-
-int DriverOfKind(int kind) {
-  if (kind >= 9 && kind <= 12) return kDriverD3D9;
-  if (kind >= 13 && kind <= 16) return kDriverD3D8;
-  if (kind >= 21 && kind <= 25) return kDriverD3D11;
-  return kDriverNone;
 }
 
 // Driver kinds whose tiny surfaces are made as DIB sections instead (see Create).

@@ -56,11 +56,13 @@ bool ShapeSurface(CImageFile& file, cSurfaceObject* surface, int flags, COLORREF
     SetKey(surface, key, resetKey);
   }
   if (surface->GetWidth() != width || surface->GetHeight() != height) {
-    cSurfaceObject scratch;
-    scratch.Create(4, 4, surface);
-    if (!scratch.IsValid()) return false;
-    surface->Create(width, height, &scratch);
-    if (!surface->IsValid()) return false;
+    // Resized keeping its kind: a compatible implementation of the new size. (Cloning a 4 x 4
+    // scratch surface first would turn display-driver surfaces into DIB sections, which small
+    // driver surfaces become.)
+    cSurfaceImplementation* resized =
+        surface->GetImplementation()->CreateCompatible(width, height);
+    if (!resized) return false;
+    surface->SetImplementation(resized);
     SetKey(surface, key, resetKey);
   }
   return true;
@@ -134,9 +136,16 @@ bool ReadIntoSurface(CImageFilterMgr* manager, CImageFile& file, cSurfaceObject*
   }
   if (into != surface) {
     SetKey(surface, key, resetKey);
-    if (!temporary.Blit(surface, 0, 0, 0, 0, width, height, 0, 0, 0, 0)) return false;
-    if (temporary.HasAlpha() && surface->CreateAlpha()) {
-      surface->SetAlphaFromBuffer(temporary.GetAlphaPointer(), temporary.GetAlphaPitch());
+    // Static driver textures (types 6 and 7) take the whole content, alpha included, in one
+    // call; a render target, or a driver declining, gets a blit and the alpha plane.
+    const int type = surface->GetType();
+    const bool copied = (type == 6 || type == 7) &&
+                        surface->GetImplementation()->CopyContentFrom(temporary.GetImplementation());
+    if (!copied) {
+      if (!temporary.Blit(surface, 0, 0, 0, 0, width, height, 0, 0, 0, 0)) return false;
+      if (temporary.HasAlpha() && surface->CreateAlpha()) {
+        surface->SetAlphaFromBuffer(temporary.GetAlphaPointer(), temporary.GetAlphaPitch());
+      }
     }
   }
   return true;

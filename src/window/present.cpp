@@ -152,7 +152,11 @@ int PresentWindow(GameWindow* window) {
   if (!IsValidWindowObject(window)) return 0;
   // 1. Disabled, or nothing to show; a display driver presents its own buffers.
   if ((window->state & kGameStatePresentOff) || !window->backBuffer) return 0;
-  if (window->flags & kGameWindowDriverDisplay) return 0;
+  if (window->flags & kGameWindowDriverDisplay) {
+    // The display driver's surface shows itself (a flip); the dirty rectangles are moot.
+    if (window->dirtyRects) window->dirtyRects->count = 0;
+    return window->backBuffer->GetImplementation()->DriverHook79() ? 1 : 0;
+  }
   // 2. Drawing queued on device contexts first, then the blank.
   plat::GdiFlush();
   WaitBeforePresent(window);
