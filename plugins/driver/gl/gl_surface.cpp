@@ -24,8 +24,8 @@ namespace vexagl {
 namespace {
 
 // The driver's live surfaces: only these are drawn from on the GPU.
-std::unordered_set<cGLSurface*>& LiveSurfaces() {
-  static std::unordered_set<cGLSurface*> surfaces;
+std::unordered_set<const cSurfaceImplementation*>& LiveSurfaces() {
+  static std::unordered_set<const cSurfaceImplementation*> surfaces;
   return surfaces;
 }
 
@@ -45,9 +45,9 @@ std::vector<std::pair<DriverFrameCallback, void*>>& FrameCallbacks() {
   return callbacks;
 }
 
+// The surface as one of this driver's, or null (looked up before any cast).
 cGLSurface* AsGL(cSurfaceImplementation* surface) {
-  auto* gl = static_cast<cGLSurface*>(surface);
-  return surface && LiveSurfaces().count(gl) ? gl : nullptr;
+  return surface && LiveSurfaces().count(surface) ? static_cast<cGLSurface*>(surface) : nullptr;
 }
 
 constexpr int kMaxSide = 16384;
@@ -204,8 +204,10 @@ void ForgetEffectsOf(cGLSurface* surface) {
 
 void DestroyAllSurfaces() {
   // Copies: Delete removes each from the set.
-  const std::vector<cGLSurface*> all(LiveSurfaces().begin(), LiveSurfaces().end());
-  for (cGLSurface* s : all) ForgetEffectsOf(s);
+  const std::vector<const cSurfaceImplementation*> all(LiveSurfaces().begin(),
+                                                       LiveSurfaces().end());
+  for (const cSurfaceImplementation* s : all)
+    ForgetEffectsOf(static_cast<cGLSurface*>(const_cast<cSurfaceImplementation*>(s)));
   FrameCallbacks().clear();
 }
 
