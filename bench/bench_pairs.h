@@ -34,6 +34,15 @@ void RegisterCase(const std::string& caseName, const std::string& unit, double u
 void RegisterOverhead(const std::string& caseName, const std::string& unit,
                       double unitsPerIteration, Impl ours, Impl bare);
 
+// A case measured once per implementation as a value where less is better (CPU time, a delay)
+// rather than a rate; its summary line still reads ours / peer, so below 1 is ahead.
+struct Measure {
+  std::string name;
+  std::function<double()> measure;
+};
+void RegisterMeasure(const std::string& caseName, const std::string& unit,
+                     std::vector<Measure> measures);
+
 // Keeps a value alive so that the compiler cannot drop the work that made it.
 template <typename T>
 inline void Keep(T&& value) {

@@ -89,6 +89,26 @@ void RegisterCase(const std::string& caseName, const std::string& unit, double u
   Cases()[caseName] = std::move(info);
 }
 
+void RegisterMeasure(const std::string& caseName, const std::string& unit,
+                     std::vector<Measure> measures) {
+  CaseInfo info{unit, {}};
+  for (Measure& m : measures) {
+    info.impls.push_back(m.name);
+    auto measure = m.measure;
+    benchmark::RegisterBenchmark((caseName + "/" + m.name).c_str(),
+                                 [measure, unit](benchmark::State& state) {
+                                   double value = 0;
+                                   for (auto _ : state) value = measure();
+                                   state.counters["rate"] = value;
+                                   state.SetLabel(unit);
+                                 })
+        ->Iterations(1)
+        ->UseRealTime();
+  }
+  CaseOrder().push_back(caseName);
+  Cases()[caseName] = std::move(info);
+}
+
 void RegisterOverhead(const std::string& caseName, const std::string& unit,
                       double unitsPerIteration, Impl ours, Impl bare) {
   RegisterCase(caseName, unit, unitsPerIteration, {std::move(ours), std::move(bare)});

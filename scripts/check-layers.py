@@ -36,7 +36,7 @@ LAYERS = [
     ("imagefile", ["src/imagefile"],
      ["filter_plugin.h", "filter_manager.h", "filter_impl.h", "wide_calls.h", "image_file.h",
       "image_file_dialog.h"]),
-    ("sound", ["src/sound"], ["sound.h", "sound_filter.h"]),
+    ("sound", ["src/sound"], ["sound.h", "sound_filter.h", "audio_output.h"]),
     ("window", ["src/window"], ["game_window.h"]),
     ("sprite", ["src/sprite"], ["sprite.h", "collision_map.h", "sprite_collision.h"]),
     ("driver", ["src/driver"], ["effect.h"]),

@@ -117,6 +117,9 @@ VEXA_API int SetWindowOption(GameWindow* window, int option, int value);
 
 VEXA_API void AddDirtyRect(GameWindow* window, const RECT* rect);
 VEXA_API void ClearDirtyRects(GameWindow* window);
+// Copies up to `capacity` rectangles of the dirty list (what the next present copies) into
+// `out` (may be null) and returns how many the list holds; 0 for windows without a list.
+VEXA_API int GetDirtyRects(GameWindow* window, RECT* out, int capacity);
 VEXA_API void FillWindowRect(GameWindow* window, const RECT* rect, HBRUSH brush);
 VEXA_API void FrameWindowRect(GameWindow* window, const RECT* rect);
 VEXA_API void DrawWindowPolyline(GameWindow* window, const POINT* points, int count);
@@ -133,6 +136,21 @@ VEXA_API int RemoveDialogKeyHook();
 
 VEXA_API int SetBackBuffer(GameWindow* window, cSurfaceObject* surface);
 VEXA_API void ReleaseBackBuffer(GameWindow* window);
+
+// ---- windows a display driver presents ----------------------------------------------------
+
+// A game window created with kGameWindowDriverDisplay (0x20) is made for OpenGL: its SDL
+// window (its top-level window's, for a child) carries SDL_WINDOW_OPENGL whenever the video
+// driver can make such windows (SDL's dummy driver cannot: the window is then made without).
+// The window helpers neither record dirty rectangles for it nor copy its back buffer; its
+// display driver shows the buffer. Where it may show it: `client` (when given) receives the
+// window's client rectangle in its top-level SDL window's client coordinates (pixels, origin
+// top left), `visible` up to `capacity` disjoint rectangles in the same coordinates, the parts
+// of the client area not covered by sibling windows above it nor outside its parents. Returns
+// the number of visible rectangles (it may exceed `capacity`; 0 for a covered child or one
+// hidden itself or through a parent), -1 for a handle that is no window. Ask again before every present: windows move, stack and
+// resize.
+VEXA_API int GetWindowPresentArea(HWND window, RECT* client, RECT* visible, int capacity);
 
 // ---- the context palette --------------------------------------------------------------------
 

@@ -298,11 +298,15 @@ VEXA_API int GetImageTransformedInfo(ImageBank* bank, int number, float angle, f
 VEXA_API int GetImageDataSize(int width, int height, std::uint32_t flags);
 // Gives `surface` a surface over the image (see the modes); 1, or 0 with `surface` unchanged.
 VEXA_API int GetImageSurface(ImageBank* bank, int number, cSurfaceObject* surface, int mode);
-// The image's display-driver surface, created on demand; null on banks that are not
-// driver-backed (all of them until display drivers exist).
+// The image's display-driver surface, created on demand (flags: bit 0 never expires, bit 1
+// asked for an effect object: never on an atlas page); null on banks that are not
+// driver-backed or when the driver makes nothing. The surface stays the bank's.
 VEXA_API cSurfaceImplementation* GetImageDriverSurface(ImageBank* bank, int number,
                                                        std::uint32_t flags);
 VEXA_API int ReleaseImageDriverSurface(ImageBank* bank, int number);
+// Copies every cached driver surface's content again from its image (a driver that lost its
+// surfaces' contents asks for this); returns how many were refilled.
+VEXA_API int RefillImageDriverSurfaces(ImageBank* bank);
 // Releases the image's masks (lists 3 then 2); 1 when the image exists.
 VEXA_API int DeleteImageMasks(ImageBank* bank, int number);
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <vexa/alpha_buffer_surface.h>
+#include <vexa/audio_output.h>
 #include <vexa/blit.h>
 #include <vexa/buffer_surface.h>
 #include <vexa/collision_map.h>
@@ -10,6 +11,8 @@
 #include <vexa/dc_surface.h>
 #include <vexa/dib_section_surface.h>
 #include <vexa/dib_surface.h>
+#include <vexa/display_driver.h>
+#include <vexa/effect.h>
 #include <vexa/error_surface.h>
 #include <vexa/export.h>
 #include <vexa/exports.h>

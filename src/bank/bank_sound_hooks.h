@@ -1,6 +1,7 @@
 // The bank keeps the data of its sound channels and music slot; the sound layer above it owns
-// the sounds playing in them. These hooks let the bank tell that layer when a bank or a list-1
-// entry goes away, so that no channel keeps a sound reading freed memory.
+// the sounds playing in them. This hook lets the bank tell that layer when a list-1 entry goes
+// away, so that no channel keeps a sound reading freed memory. (A whole bank going away reaches
+// the sound layer through the context teardown steps, which stop the channels first.)
 #pragma once
 
 #include <cstddef>
@@ -12,7 +13,6 @@
 namespace vexa {
 
 struct BankSoundHooks {
-  void (*bankGoing)(ImageBank& bank) = nullptr;               // stop every channel, close music
   void (*entryGoing)(ImageBank& bank, int number) = nullptr;  // stop channels playing the entry
 };
 

@@ -94,6 +94,7 @@ cSurfaceImplementation* PlaceInAtlas(ImageBank& bank, int driver, int width, int
 }  // namespace
 
 int DriverOfBankFormat(std::uint16_t formatWord) {
+  if (!(formatWord & kBankDriverModeBit)) return kDriverNone;
   if (formatWord & kBankAtlasPacking) return kDriverD3D11;
   if (formatWord & kBankDriverD3D8Bit) return kDriverD3D8;
   if (formatWord & kBankDriverModeBit) return kDriverD3D9;
@@ -239,6 +240,8 @@ cSurfaceImplementation* GetImageDriverSurface(ImageBank* bank, int number, std::
   }
   return made;
 }
+
+int RefillImageDriverSurfaces(ImageBank* bank) { return bank ? RefillDriverSurfaces(*bank) : 0; }
 
 int ReleaseImageDriverSurface(ImageBank* bank, int number) {
   if (!bank || !FindDriverEntry(*bank, number)) return 0;

@@ -3,8 +3,8 @@
 // An entry records the surface, the caller's flags (bit 0: never expire) and the time and
 // frame of its last use. Two passes drop surfaces that have not been used for a while; both
 // spare entries that never expire. A bank is driver-backed when its format word keeps driver
-// bits (SetImageBankFormat keeps them only when the driver loads): bit 4 asks for driver 5,
-// bit 7 for driver 6, bit 6 for driver 7 with atlas packing (it wins over the others).
+// bits (SetImageBankFormat keeps them only when the driver loads): bit 4 is driver mode, and
+// with it bit 6 asks for driver 7 with atlas packing, else bit 7 for driver 6, else driver 5.
 // Surfaces are static textures of the image's size (type 7 when the image has an alpha plane,
 // else 6) or, with atlas packing, room on one of eight 2048 x 2048 pages for images of 3-1533
 // x 3-1535 pixels. Every surface registers the bank's frame callback with the driver.

@@ -114,8 +114,8 @@ void DestroyImageBank(ImageBank* bank) {
   if (!bank || bank->destroying) return;
   bank->destroying = 1;
   bank->settingWord |= kBankSettingDestroying;
-  // The channels' sounds read the bank's entries: they stop, and the music closes, first.
-  if (GetBankSoundHooks().bankGoing) GetBankSoundHooks().bankGoing(*bank);
+  // Higher layers' steps: the channels' sounds, which read the bank's entries, stop and the
+  // music closes first; then windows and the like go, before the bank's own lists.
   RunContextTeardown(bank);
   ReleaseBankResources(*bank);
   LeaveThreadContexts(bank);

@@ -11,27 +11,38 @@ std::mutex& StepsLock() {
   static std::mutex lock;
   return lock;
 }
-std::vector<ContextTeardown>& Steps() {
-  static std::vector<ContextTeardown> steps;
+struct Step {
+  ContextTeardown run;
+  TeardownStage stage;
+};
+
+// Kept in running order: by stage, then by registration.
+std::vector<Step>& Steps() {
+  static std::vector<Step> steps;
   return steps;
 }
 
 }  // namespace
 
-void AddContextTeardown(ContextTeardown step) {
+void AddContextTeardown(ContextTeardown step, TeardownStage stage) {
   if (!step) return;
   std::lock_guard<std::mutex> guard(StepsLock());
   auto& steps = Steps();
-  if (std::find(steps.begin(), steps.end(), step) == steps.end()) steps.push_back(step);
+  if (std::any_of(steps.begin(), steps.end(), [step](const Step& s) { return s.run == step; })) {
+    return;
+  }
+  const auto after =
+      std::find_if(steps.begin(), steps.end(), [stage](const Step& s) { return s.stage > stage; });
+  steps.insert(after, Step{step, stage});
 }
 
 void RunContextTeardown(ImageBank* context) {
-  std::vector<ContextTeardown> steps;
+  std::vector<Step> steps;
   {
     std::lock_guard<std::mutex> guard(StepsLock());
     steps = Steps();
   }
-  for (ContextTeardown step : steps) step(context);
+  for (const Step& step : steps) step.run(context);
 }
 
 }  // namespace vexa

@@ -166,7 +166,7 @@ int cSurfaceImplementation::Blit(cSurfaceImplementation* destination, int x, int
     return destination->BlitFrom(this, r.x, r.y, r.sourceX, r.sourceY, r.width, r.height, mode,
                                  effect, parameter, flags);
   }
-  const NormalisedEffect ink = NormaliseEffect(effect, parameter);
+  const NormalisedEffect ink = NormaliseEffectInline(effect, parameter);
   if (ink.invisible) return 1;
   if (depth != destination->depth) {
     return BlitAcrossDepths(this, destination, r, mode, effect, parameter, flags);

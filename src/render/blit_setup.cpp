@@ -18,25 +18,6 @@ NormalisedEffect FromRgba(std::uint32_t rgba) {
 
 }  // namespace
 
-bool ClipBlitRect(const PixelDescriptor& source, const PixelDescriptor& destination, BlitRect& r) {
-  // 64-bit arithmetic: callers may pass extreme positions and sizes.
-  std::int64_t x = r.x, y = r.y, sx = r.sourceX, sy = r.sourceY, w = r.width, h = r.height;
-  if (sx < 0) x -= sx, w += sx, sx = 0;
-  if (sy < 0) y -= sy, h += sy, sy = 0;
-  w = std::min<std::int64_t>(w, source.width - sx);
-  h = std::min<std::int64_t>(h, source.height - sy);
-  if (x < destination.clipLeft)
-    sx += destination.clipLeft - x, w -= destination.clipLeft - x, x = destination.clipLeft;
-  if (y < destination.clipTop)
-    sy += destination.clipTop - y, h -= destination.clipTop - y, y = destination.clipTop;
-  w = std::min<std::int64_t>(w, destination.clipRight - x);
-  h = std::min<std::int64_t>(h, destination.clipBottom - y);
-  if (w <= 0 || h <= 0) return false;
-  r = BlitRect{static_cast<int>(x),  static_cast<int>(y), static_cast<int>(sx),
-               static_cast<int>(sy), static_cast<int>(w), static_cast<int>(h)};
-  return true;
-}
-
 NormalisedEffect NormaliseEffect(std::uint32_t effect, EffectParam parameter) {
   const std::uint32_t code = effect & kEffectCodeMask;
   switch (code) {

@@ -4,22 +4,6 @@
 
 namespace vexa {
 
-SurfaceLocks::SurfaceLocks(cSurfaceImplementation* first, cSurfaceImplementation* second)
-    : first_(first), second_(second) {
-  if (!first_->Lock()) return;
-  if (!second_->Lock()) {
-    first_->Unlock();
-    return;
-  }
-  locked_ = true;
-}
-
-SurfaceLocks::~SurfaceLocks() {
-  if (!locked_) return;
-  second_->Unlock();
-  first_->Unlock();
-}
-
 cSurfaceImplementation* MakePlainCopy(cSurfaceImplementation* source, int x, int y, int width,
                                       int height) {
   cSurfaceImplementation* copy = source->CreateCompatible(width, height);

@@ -11,8 +11,20 @@ namespace vexa {
 // releases the first. The same surface may be given twice.
 class SurfaceLocks {
  public:
-  SurfaceLocks(cSurfaceImplementation* first, cSurfaceImplementation* second);
-  ~SurfaceLocks();
+  SurfaceLocks(cSurfaceImplementation* first, cSurfaceImplementation* second)
+      : first_(first), second_(second) {
+    if (!first_->Lock()) return;
+    if (!second_->Lock()) {
+      first_->Unlock();
+      return;
+    }
+    locked_ = true;
+  }
+  ~SurfaceLocks() {
+    if (!locked_) return;
+    second_->Unlock();
+    first_->Unlock();
+  }
   SurfaceLocks(const SurfaceLocks&) = delete;
   SurfaceLocks& operator=(const SurfaceLocks&) = delete;
   bool locked() const { return locked_; }

@@ -170,7 +170,10 @@ void CDSSound::Update() {
 }
 
 DWORD CDSSound::GetPosition() {
-  if (!m_playing || !m_buffer) return m_sourcePosition;
+  // A paused sound's buffer is stopped with its cursor where the pause left it: the position
+  // is read from there, as while it plays (sourcePosition is only the start point of a
+  // static sound and lags a streaming one by up to a tick).
+  if ((!m_playing && !m_paused) || !m_buffer) return m_sourcePosition;
   DWORD cursor = 0;
   if (m_staticBuffer) {
     DWORD status = 0;

@@ -2,8 +2,9 @@
 // file in it, and the per-sound, per-channel and master controls.
 //
 // The channel records live in the bank (the data), but the bank sits below the sound layer and
-// cannot touch a CSound: this file owns the sounds and registers hooks through which the bank
-// reports its own destruction and the deletion of list-1 entries.
+// cannot touch a CSound: this file owns the sounds, registers a context teardown step that
+// empties the channels of a bank being destroyed, and a hook through which the bank reports
+// the deletion of list-1 entries.
 #include "sound/sound_channels.h"
 
 #include <vexa/sound.h>
@@ -18,6 +19,7 @@
 
 #include "bank/bank_list.h"
 #include "bank/bank_sound_hooks.h"
+#include "base/context_teardown.h"
 #include "platform/midi/midi.h"
 #include "platform/text/codepage.h"
 #include "platform/window/messages.h"
@@ -397,11 +399,11 @@ int PlayAny(CSoundManager* manager, ImageBank* bank, std::intptr_t sound, HWND n
   return PlaySample(manager, *bank, sound, flags, loops, channel, wide);
 }
 
-void BankGoing(ImageBank& bank) {
-  for (SoundChannel& c : bank.channels) Empty(c);
-  CloseMusic(bank);
+void BankGoing(ImageBank* bank) {
+  for (SoundChannel& c : bank->channels) Empty(c);
+  CloseMusic(*bank);
   std::lock_guard lock(gBanksMutex);
-  Banks().erase(&bank);
+  Banks().erase(bank);
 }
 
 void EntryGoing(ImageBank& bank, int number) {
@@ -410,8 +412,10 @@ void EntryGoing(ImageBank& bank, int number) {
   }
 }
 
+// A bank that goes stops its channels and closes its music before anything of it is destroyed.
 [[maybe_unused]] const bool kHooks =
-    (SetBankSoundHooks(BankSoundHooks{BankGoing, EntryGoing}), true);
+    (SetBankSoundHooks(BankSoundHooks{EntryGoing}),
+     AddContextTeardown(&BankGoing, TeardownStage::kStopReaders), true);
 
 // The end of a piece reaches the notify window as a queued message: the sequencer calls this on
 // the mixing thread, where nothing may wait on a window procedure.

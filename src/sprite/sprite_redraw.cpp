@@ -17,6 +17,7 @@
 #include <vexa/surface_object.h>
 
 #include "bank/bank_internal.h"
+#include "bank/driver_surface_cache.h"
 #include "render/stretch_flags.h"
 #include "sprite/sprite_internal.h"
 
@@ -324,6 +325,8 @@ int DrawSprites(GameWindow* window) {
     bank->frameTime = vexa::BankClockMs();
   }
   if (IsDriverSurface(display)) {
+    // The periodic pass over the bank's driver surfaces: those unused for 10 s go.
+    if (ImageBank* bank = window->context) vexa::ExpireIdleDriverSurfaces(*bank, bank->frameTime);
     DrawDriverMode(window, display);
     return 1;
   }

@@ -141,10 +141,16 @@ int CInputBufFile::LimitOf(int want) const {
 }
 
 // Reads up to want bytes (cut at the range's end) from the file; a failed system read
-// counts as the bytes it delivered before failing.
+// counts as the bytes it delivered before failing. It is only called with nothing buffered,
+// so the stream's own place in the file is m_position. A handle may be shared with other
+// streams (two sounds playing one stored window of a file) that moved its offset since: the
+// read starts at this stream's place, not wherever they left the handle. A handle that cannot
+// seek (a pipe) is read where it stands.
 int CInputBufFile::ReadChunk(BYTE* destination, int want) {
   const int limited = LimitOf(want);
   if (limited == 0) return 0;
+  const std::int64_t here = plat::SeekFile(m_file, 0, SEEK_CUR);
+  if (here >= 0 && here != m_position) plat::SeekFile(m_file, m_position, SEEK_SET);
   return static_cast<int>(plat::ReadFile(m_file, destination, limited).bytes);
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <new>
 #include <string>
+#include <vector>
 
 #include <vexa/blit.h>
 #include <vexa/buffer_surface.h>
@@ -43,10 +44,14 @@ class cFramebufferView : public cBufferSurface {
 
 // A memory surface over the pixels of a window's top-level framebuffer, clipped to the part
 // the window covers; (originX, originY) is where the window's client (0, 0) lies in it.
+// `visible` is the window's visible region (client coordinates): a child's siblings above it
+// and, with WS_CLIPCHILDREN, its own children are never painted over.
 struct FramebufferView {
   cSurfaceObject* object = nullptr;
+  cFramebufferView* view = nullptr;
   int originX = 0;
   int originY = 0;
+  std::vector<RECT> visible;
 
   ~FramebufferView() {
     if (object) DeleteSurfaceObject(object);
@@ -72,16 +77,23 @@ struct FramebufferView {
     view->stride = view->pitch = pixels->pitch;
     // The renderer locks surfaces that have storage: the framebuffer stands in for it.
     view->storage = view->firstRow = static_cast<std::uint8_t*>(pixels->pixels);
-    view->clipLeft = std::max(0, originX);
-    view->clipTop = std::max(0, originY);
-    view->clipRight = std::min(pixels->w, originX + clientWidth);
-    view->clipBottom = std::min(pixels->h, originY + clientHeight);
     object = NewSurfaceObject();
     if (!object) {
       view->Delete();
       return false;
     }
     object->SetImplementation(view);
+    this->view = view;
+    visible = plat::VisibleRegion(window);
+    return ClipTo(RECT{0, 0, clientWidth, clientHeight});
+  }
+
+  // Limits drawing to a client rectangle (and the framebuffer); false when nothing is left.
+  bool ClipTo(const RECT& r) {
+    view->clipLeft = std::clamp<int>(originX + r.left, 0, view->width);
+    view->clipTop = std::clamp<int>(originY + r.top, 0, view->height);
+    view->clipRight = std::clamp<int>(originX + r.right, 0, view->width);
+    view->clipBottom = std::clamp<int>(originY + r.bottom, 0, view->height);
     return view->clipLeft < view->clipRight && view->clipTop < view->clipBottom;
   }
 };
@@ -104,30 +116,45 @@ int CopyRects(GameWindow* window, const RECT& client, const RECT* rects, int cou
   if (!view.Open(window->window, client.right, client.bottom)) return 0;
   cSurfaceObject* buffer = window->backBuffer;
   const RECT limit = Intersect(client, RECT{0, 0, buffer->GetWidth(), buffer->GetHeight()});
-  RECT shown[kDirtyRectCapacity];
-  int n = 0;
-  for (int i = 0; i < count && n < kDirtyRectCapacity; ++i) {
+  std::vector<RECT> shown;
+  shown.reserve(static_cast<std::size_t>(std::max(count, 0)));
+  for (int i = 0; i < count; ++i) {
     RECT r = rects[i];
     if (r.left > r.right) std::swap(r.left, r.right);
     if (r.top > r.bottom) std::swap(r.top, r.bottom);
     r = Intersect(r, limit);
     if (Empty(r)) continue;
-    buffer->Blit(view.object, view.originX + r.left, view.originY + r.top, r.left, r.top,
-                 r.right - r.left, r.bottom - r.top, kModeOpaque, kEffectNone, 0, 0);
-    shown[n++] = r;
+    // Each visible piece of the rectangle goes out on its own.
+    for (const RECT& v : view.visible) {
+      const RECT piece = Intersect(r, v);
+      if (Empty(piece)) continue;
+      buffer->Blit(view.object, view.originX + piece.left, view.originY + piece.top, piece.left,
+                   piece.top, piece.right - piece.left, piece.bottom - piece.top, kModeOpaque,
+                   kEffectNone, 0, 0);
+      shown.push_back(piece);
+    }
   }
-  plat::PresentWindowRects(window->window, shown, n);
-  return n;
+  plat::PresentWindowRects(window->window, shown.data(), static_cast<int>(shown.size()));
+  return static_cast<int>(shown.size());
 }
 
 int StretchAll(GameWindow* window, const RECT& client) {
   FramebufferView view;
   if (!view.Open(window->window, client.right, client.bottom)) return 0;
   cSurfaceObject* buffer = window->backBuffer;
-  buffer->StretchBlit(view.object, view.originX, view.originY, client.right, client.bottom, 0, 0,
-                      buffer->GetWidth(), buffer->GetHeight(), kModeOpaque, kEffectNone, 0, 0);
-  plat::PresentWindowRects(window->window, &client, 1);
-  return 1;
+  // The whole buffer is stretched onto the whole client area once per visible piece, drawing
+  // only inside that piece: the pixels match one unclipped stretch.
+  std::vector<RECT> shown;
+  for (const RECT& v : view.visible) {
+    const RECT piece = Intersect(client, v);
+    if (Empty(piece) || !view.ClipTo(piece)) continue;
+    buffer->StretchBlit(view.object, view.originX, view.originY, client.right, client.bottom, 0,
+                        0, buffer->GetWidth(), buffer->GetHeight(), kModeOpaque, kEffectNone, 0,
+                        0);
+    shown.push_back(piece);
+  }
+  plat::PresentWindowRects(window->window, shown.data(), static_cast<int>(shown.size()));
+  return shown.empty() ? 0 : 1;
 }
 
 bool ClientOf(GameWindow* window, RECT* client) {
@@ -136,7 +163,7 @@ bool ClientOf(GameWindow* window, RECT* client) {
 
 }  // namespace
 
-int RedrawFromBackBuffer(GameWindow* window, const RECT& rect, RECT*, int) {
+int RedrawFromBackBuffer(GameWindow* window, const RECT& rect) {
   if (!window->backBuffer || (window->flags & kGameWindowDriverDisplay)) return 0;
   RECT client{};
   if (!ClientOf(window, &client)) return 0;
@@ -255,7 +282,7 @@ std::intptr_t Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       plat::PAINTSTRUCT paint{};
       if (!plat::BeginPaint(hwnd, &paint)) return 0;
       if (window->backBuffer && !(window->flags & kGameWindowDriverDisplay))
-        RedrawFromBackBuffer(window, paint.rcPaint, nullptr, 0);
+        RedrawFromBackBuffer(window, paint.rcPaint);
       plat::EndPaint(hwnd, &paint);
       return 0;
     }
@@ -266,7 +293,7 @@ std::intptr_t Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       if (!dc || plat::GetClipBox(dc, &clip) == plat::RGN_ERROR) plat::GetClientRect(hwnd, &clip);
       if (window->backBuffer) {
         clip = Intersect(clip, RECT{0, 0, window->maxClientWidth, window->maxClientHeight});
-        RedrawFromBackBuffer(window, clip, nullptr, 0);
+        RedrawFromBackBuffer(window, clip);
       } else if (dc && window->backgroundBrush) {
         plat::FillRect(dc, &clip, window->backgroundBrush);
       }

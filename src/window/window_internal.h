@@ -18,10 +18,10 @@ GameWindow* BoundObject(HWND window);
 // Fetches the kept device context again after the window's size changed.
 void RefreshKeptDC(GameWindow* window);
 
-// Copies `rect` (client coordinates) of the back buffer to the window's client area, or
-// stretches the whole buffer when the window stretches and the sizes differ. The copied
-// client rectangles go to `shown` (capacity `capacity`); returns their number.
-int RedrawFromBackBuffer(GameWindow* window, const RECT& rect, RECT* shown, int capacity);
+// Copies `rect` (client coordinates) of the back buffer to the visible parts of the window's
+// client area, or stretches the whole buffer when the window stretches and the sizes differ;
+// returns the number of rectangles pushed to the screen.
+int RedrawFromBackBuffer(GameWindow* window, const RECT& rect);
 
 // The platform clock and sleep (the manual clock in tests).
 std::uint32_t NowMs();

@@ -2,6 +2,7 @@
 // kernels against the scalar ones.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -211,6 +212,62 @@ TEST_F(Mixer, ThePrimaryFormatSetsTheOutput) {
   const auto out = audio::Pump(8);  // one channel: the mean of both sides
   ASSERT_EQ(out.size(), 8u);
   for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(out[i], (data[2 * i] + data[2 * i + 1]) >> 1);
+}
+
+TEST_F(Mixer, TheWriteCursorStandsOneMixedBlockAheadOfThePlayCursor) {
+  const auto data = Frames(2000);
+  audio::Buffer* b = Make16(data);  // at the output rate, 22050 Hz
+  DWORD play = 1, write = 1;
+  ASSERT_EQ(b->GetCurrentPosition(&play, &write), audio::kOk);
+  EXPECT_EQ(play, 0u);
+  EXPECT_EQ(write, 0u);  // stopped: nothing is committed
+  b->Play(audio::kPlayLooping);
+  audio::Pump(100);
+  b->GetCurrentPosition(&play, &write);
+  EXPECT_EQ(play, 400u);
+  EXPECT_EQ(write, 400u + 512 * 4);  // equal rates: the block's own frames
+  audio::Pump(1800);  // the cursor is at frame 1900: the block wraps around the buffer
+  b->GetCurrentPosition(&play, &write);
+  EXPECT_EQ(play, 1900u * 4);
+  EXPECT_EQ(write, (1900u + 512 - 2000) * 4);
+  b->SetFrequency(44100);  // twice as fast: 1024 frames a block, and the one after
+  b->GetCurrentPosition(&play, &write);
+  EXPECT_EQ(write, (1900u + 1025 - 2000) * 4);
+  b->SetFrequency(100000);  // more than the whole buffer a block: it is all committed
+  b->GetCurrentPosition(&play, &write);
+  EXPECT_EQ(write, play);
+  b->Stop();
+  b->GetCurrentPosition(&play, &write);
+  EXPECT_EQ(write, play);
+}
+
+TEST_F(Mixer, OnlyGlobalFocusBuffersAreHeardWhileTheProcessHasNoFocus) {
+  ASSERT_TRUE(audio::ProcessFocused());  // nothing has reported a focus change
+  const auto a = Frames(64, 1), g = Frames(64, 2);
+  audio::Buffer* local = Make16(a);
+  formats_.push_back(Pcm(22050, 16, 2));
+  audio::BufferDesc desc;
+  desc.flags = audio::kGlobalFocus;
+  desc.bufferBytes = DWORD(g.size() * 2);
+  desc.format = &formats_.back();
+  audio::Buffer* global = nullptr;
+  ASSERT_EQ(device_->CreateSoundBuffer(desc, &global), audio::kOk);
+  buffers_.push_back(global);
+  void *p1, *p2;
+  DWORD n1, n2;
+  global->Lock(0, desc.bufferBytes, &p1, &n1, &p2, &n2);
+  std::memcpy(p1, g.data(), n1);
+  local->Play(0);
+  global->Play(0);
+
+  audio::SetProcessFocus(false);
+  auto out = audio::Pump(16);
+  audio::SetProcessFocus(true);
+  for (std::size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], g[i]) << i;
+  out = audio::Pump(16);  // the muted buffer went on playing meanwhile
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    ASSERT_EQ(out[i], std::clamp(a[32 + i] + g[32 + i], -32768, 32767)) << i;
+  }
 }
 
 // ---- the SDL output on the dummy driver -----------------------------------------------------

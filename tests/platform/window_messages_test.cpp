@@ -4,11 +4,13 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
 #include <vexa/game_window.h>
 
+#include "platform/audio/audio.h"
 #include "platform/window/messages.h"
 #include "platform/window/window.h"
 
@@ -159,6 +161,55 @@ TEST(PlatformMessages, HostWindowsAreWrappedOnceAndNeverDestroyed) {
   EXPECT_EQ(SDL_GetWindowID(sdl) != 0, true);  // still the host's
   SDL_DestroyWindow(sdl);
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+}  // namespace
+
+namespace {
+
+void PushFocus(Uint32 sdlId, bool gained) {
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = sdlId;
+  e.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
+  SDL_PushEvent(&e);
+}
+
+// The sound mixer mutes the sounds that need the focus while no window of the process has it.
+TEST(PlatformMessages, FocusChangesReachTheSoundMixer) {
+  ASSERT_TRUE(plat::audio::ProcessFocused());  // no window reported a change yet
+  HWND a = plat::CreateWindowEx(0, "rec", "a", 0, 0, 0, 40, 40, nullptr, nullptr, nullptr, nullptr,
+                                &Recorder);
+  HWND b = plat::CreateWindowEx(0, "rec", "b", 0, 0, 0, 40, 40, nullptr, nullptr, nullptr, nullptr,
+                                &Recorder);
+  ASSERT_TRUE(a && b);
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || std::string(driver) != "dummy") {
+    plat::DestroyWindow(a);
+    plat::DestroyWindow(b);
+    GTEST_SKIP() << "a real display sends focus events of its own";
+  }
+  const Uint32 idA = SDL_GetWindowID(a->sdl), idB = SDL_GetWindowID(b->sdl);
+  PushFocus(idA, true);
+  plat::PumpMessages();
+  EXPECT_TRUE(plat::audio::ProcessFocused());
+  PushFocus(idA, false);  // the focus moves from one of our windows to the other
+  PushFocus(idB, true);
+  plat::PumpMessages();
+  EXPECT_TRUE(plat::audio::ProcessFocused());
+  PushFocus(idB, false);  // and then to another program
+  plat::PumpMessages();
+  EXPECT_FALSE(plat::audio::ProcessFocused());
+  PushFocus(idA, true);
+  plat::PumpMessages();
+  EXPECT_TRUE(plat::audio::ProcessFocused());
+  // A window destroyed with the focus reports the loss after it is gone.
+  plat::DestroyWindow(a);
+  PushFocus(idA, false);
+  plat::PumpMessages();
+  EXPECT_FALSE(plat::audio::ProcessFocused());
+  plat::DestroyWindow(b);
+  plat::audio::SetProcessFocus(true);
 }
 
 }  // namespace

@@ -159,7 +159,8 @@ TEST(RunLengthBlits, DrawExactlyWhatTheStandardBlitsDrawFromThePlainImage) {
 }
 
 // Opaque runs of every length from 1 to 300 pixels (short moves, the long-run move of each
-// size and the library move beyond) between single key pixels, copied at every pixel size.
+// size and the library move beyond) between single key pixels, copied at every pixel size and
+// every instruction level, the scalar plain copy as reference.
 TEST(RunLengthBlits, RunsOfEveryLengthCopyExactly) {
   std::mt19937 random(3);
   constexpr int kWidth = 310, kHeight = 40;
@@ -180,16 +181,19 @@ TEST(RunLengthBlits, RunsOfEveryLengthCopyExactly) {
         left = length;
       }
     RunLengthImage packed(plain);
-    for (const int from : {0, 3}) {
-      TestImage expected(kWidth, kHeight, depth);
-      expected.Randomise(random);
-      TestImage actual = expected;
-      CopyTransparentEffectWith(ActiveKernels(), expected.get(), 0, 0, plain.get(), from, 0,
-                                kWidth - from, kHeight, 0, 0);
-      RunLengthCopyTransparentWith(ActiveKernels(), actual.get(), 0, 0, &packed.descriptor, from, 0,
-                                   kWidth - from, kHeight, 0, 0);
-      ASSERT_EQ(actual.bytes(), expected.bytes()) << "depth " << depth << " from " << from;
-    }
+    for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2})
+      for (const int from : {0, 3}) {
+        TestImage expected(kWidth, kHeight, depth);
+        expected.Randomise(random);
+        TestImage actual = expected;
+        const KernelSet& k = KernelsAt(level);
+        CopyTransparentEffectWith(KernelsAt(SimdLevel::Scalar), expected.get(), 0, 0, plain.get(),
+                                  from, 0, kWidth - from, kHeight, 0, 0);
+        RunLengthCopyTransparentWith(k, actual.get(), 0, 0, &packed.descriptor, from, 0,
+                                     kWidth - from, kHeight, 0, 0);
+        ASSERT_EQ(actual.bytes(), expected.bytes())
+            << SimdLevelName(level) << " depth " << depth << " from " << from;
+      }
   }
 }
 

@@ -2,11 +2,17 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <vexa/sound_bank.h>
 
+#include "base/context_teardown.h"
 #include "platform/midi/midi.h"
 #include "platform/window/messages.h"
 #include "platform/window/window.h"
@@ -258,6 +264,7 @@ TEST_F(BankSounds, PauseResumeAndPositions) {
   audio::Pump(250);
   EXPECT_EQ(GetSoundPositionMs(bank_, kSoundSample, a), 250);
   EXPECT_EQ(PauseSound(bank_, kSoundSample, 0), 1);
+  EXPECT_EQ(GetSoundPositionMs(bank_, kSoundSample, a), 250);  // held while paused
   EXPECT_EQ(IsSoundPaused(bank_, a), 1);
   EXPECT_EQ(IsChannelPaused(bank_, 1), 1);
   EXPECT_EQ(IsSoundPlaying(bank_, a), 1);  // paused counts as playing
@@ -269,6 +276,60 @@ TEST_F(BankSounds, PauseResumeAndPositions) {
   audio::Pump(150);
   EXPECT_EQ(IsSoundPlaying(bank_, a), 0);
   EXPECT_EQ(In(1), nullptr);  // the finished sound was destroyed on the way
+}
+
+// Two channels stream one stored window of a file through the same open handle; each must
+// hear the whole sound, whatever the other one's reads did to the handle's offset.
+TEST_F(BankSounds, ChannelsSharingAnExternalHandleEachHearTheWholeSound) {
+  const std::vector<BYTE> data = PatternData(40000);  // 40 s at 1000 Hz: streamed, many reads
+  const std::vector<BYTE> wav = MakeWav(kWave, data);
+  const std::string path = testing::TempDir() + "vexa_shared_handle.bin";
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  const std::vector<BYTE> before(300, 7);
+  std::fwrite(before.data(), 1, before.size(), f);
+  std::fwrite(wav.data(), 1, wav.size(), f);
+  std::fwrite(before.data(), 1, before.size(), f);
+  std::fclose(f);
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  const ExternalSoundData window{fd, 300, std::uint32_t(wav.size()), {0}};
+  const int n =
+      AddSound(bank_, kSoundTypeWave | kSoundEntryExternal, "ext", &window, int(sizeof(window)));
+  ASSERT_GT(n, 0);
+
+  // Channel 1 is heard on the left only, channel 2 (started 5 s later) on the right only.
+  std::vector<std::int16_t> out;
+  auto listen = [&out](std::size_t frames) {
+    for (std::size_t i = 0; i < frames; i += 50) {
+      const auto block = audio::Pump(50);
+      out.insert(out.end(), block.begin(), block.end());
+      plat::timer::AdvanceManualClock(50);
+    }
+  };
+  ASSERT_EQ(Play(manager_, bank_, n, nullptr, 0, 1, 1), 0);
+  ASSERT_EQ(In(1)->m_staticBuffer, 0);
+  SetChannelPan(bank_, 1, -100);
+  listen(5000);
+  ASSERT_EQ(Play(manager_, bank_, n, nullptr, 0, 1, 2), 0);
+  SetChannelPan(bank_, 2, 100);
+  listen(5000);
+  PauseChannel(bank_, 2);  // a paused sound keeps its position
+  EXPECT_EQ(GetChannelPositionMs(bank_, 2), 5000);
+  listen(1000);
+  ResumeChannel(bank_, 2);
+  listen(37000);
+  ::close(fd);
+  std::remove(path.c_str());
+
+  auto heard = [](BYTE s) { return std::int16_t((s - 128) * 256); };
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    ASSERT_EQ(out[2 * i], heard(data[i])) << "channel 1, frame " << i;
+  }
+  for (std::size_t i = 0; i < 5000; ++i) ASSERT_EQ(out[2 * (5000 + i) + 1], heard(data[i])) << i;
+  for (std::size_t i = 5000; i < data.size(); ++i) {
+    ASSERT_EQ(out[2 * (6000 + i) + 1], heard(data[i])) << "channel 2, frame " << i;
+  }
 }
 
 TEST_F(BankSounds, LoopCountsPlayTheSoundThatOften) {
@@ -312,6 +373,30 @@ TEST_F(BankSounds, DestroyingTheBankStopsEveryChannel) {
   DestroyImageBank(bank_);
   bank_ = nullptr;
   EXPECT_EQ(manager_->GetSoundCount(), 0);
+}
+
+// Teardown steps of a context run stage by stage: the steps that stop readers of the bank's
+// data (the channels) before those that destroy things, whatever order they were added in.
+ImageBank* gWatched = nullptr;
+std::vector<std::string> gSteps;
+
+TEST_F(BankSounds, ChannelsAreEmptyBeforeOtherTeardownStepsRun) {
+  vexa::AddContextTeardown([](ImageBank* bank) {
+    if (bank != gWatched) return;
+    gSteps.push_back(bank->channels[0].object ? "destroy, channel busy" : "destroy");
+  });
+  vexa::AddContextTeardown(
+      [](ImageBank* bank) {
+        if (bank == gWatched) gSteps.push_back("stop");
+      },
+      vexa::TeardownStage::kStopReaders);
+  const int a = AddWave("a");
+  ASSERT_EQ(Play(manager_, bank_, a, nullptr, 0, 1, 1), 0);
+  gWatched = bank_;
+  DestroyImageBank(bank_);
+  bank_ = nullptr;
+  gWatched = nullptr;
+  EXPECT_EQ(gSteps, (std::vector<std::string>{"stop", "destroy"}));
 }
 
 // ---- music ------------------------------------------------------------------------------

@@ -47,6 +47,28 @@ TEST_F(WindowTest, DirtyListMergesOverlapsUntilNoneOverlap) {
   EXPECT_EQ(plain->dirtyRects, nullptr);
 }
 
+TEST_F(WindowTest, DirtyListReadsOutWithinTheCallersRoom) {
+  GameWindowRecord r = Record(200, 200);
+  GameWindow* w = CreateGameWindow(bank, &r);
+  ASSERT_TRUE(IsValidWindowObject(w));
+  const RECT a{0, 0, 10, 10}, b{20, 0, 30, 10}, c{40, 0, 50, 10};
+  for (const RECT* x : {&a, &b, &c}) AddDirtyRect(w, x);
+  RECT out[3] = {};
+  const RECT untouched{-7, -7, -7, -7};
+  out[2] = untouched;
+  EXPECT_EQ(GetDirtyRects(w, out, 2), 3);  // the count, though only two fit
+  EXPECT_TRUE(Same(out[0], a));
+  EXPECT_TRUE(Same(out[1], b));
+  EXPECT_TRUE(Same(out[2], untouched));
+  EXPECT_EQ(GetDirtyRects(w, nullptr, 5), 3);
+  EXPECT_EQ(GetDirtyRects(w, out, -1), 3);
+  ClearDirtyRects(w);
+  EXPECT_EQ(GetDirtyRects(w, out, 3), 0);
+  GameWindowRecord r0 = Record(50, 50, 0);
+  EXPECT_EQ(GetDirtyRects(CreateGameWindow(bank, &r0), out, 3), 0);  // no list
+  EXPECT_EQ(GetDirtyRects(reinterpret_cast<GameWindow*>(kGameWindowNotCreated), out, 3), 0);
+}
+
 TEST_F(WindowTest, ContainmentModeKeepsCoveringRectangles) {
   GameWindowRecord r = Record(200, 200, 1, kGameWindowContainDirty);
   GameWindow* w = CreateGameWindow(bank, &r);

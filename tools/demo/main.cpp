@@ -8,6 +8,10 @@
 //   vexa-demo dialog [--save] [--kinds N] [FILE]
 //                             the image open (or save) dialog over the library's plug-ins;
 //                             prints the choice, or why no dialog could be shown
+//   vexa-demo game [--headless] [--frames N] [--seed S] [--sprites N] [--scripted]
+//                  [--check | --update] [--out DIR] [--assets DIR] [--plugins DIR]
+//                             the demo game: arrows move the ship, Esc quits; headless it
+//                             plays an input track and writes game.png and game.wav
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -19,6 +23,7 @@
 
 #include "dialog.h"
 #include "gallery.h"
+#include "game.h"
 #include "image_export.h"
 
 #ifndef VEXA_DEMO_SUMS
@@ -146,11 +151,13 @@ int main(int argc, char** argv) {
   if (argc > 1 && !std::strcmp(argv[1], "gallery")) return RunGallery(argc, argv);
   if (argc > 1 && !std::strcmp(argv[1], "bench")) return RunBench();
   if (argc > 1 && !std::strcmp(argv[1], "dialog")) return demo::RunDialog(argc, argv);
+  if (argc > 1 && !std::strcmp(argv[1], "game")) return demo::RunGameCommand(argc, argv);
   if (argc > 1) {
     std::fprintf(
         stderr,
         "usage: vexa-demo [gallery [--out FILE] [--check|--update] [--sums FILE] | bench |\n"
-        "                 dialog [--save] [--kinds N] [FILE]]\n");
+        "                 dialog [--save] [--kinds N] [FILE] |\n"
+        "                 game [--headless] [--frames N] [--seed S] [--sprites N] [--check]]\n");
     return 2;
   }
   return PrintInfo();

@@ -24,11 +24,11 @@
 #include <vexa/pixel_routines.h>
 #include <vexa/wintypes.h>
 
+#include "base/simd_level.h"
+
 struct PaletteObject;
 
 namespace vexa {
-
-enum class SimdLevel;
 
 // Effect codes as the kernels index them.
 inline constexpr int kEffectCodeCount = 13;  // 0..12; 13 is converted before any routine runs
@@ -79,6 +79,7 @@ struct EffectRoutineSet {
 // Every routine set of one instruction level: [MMX form][format index][effect code].
 struct KernelSet {
   EffectRoutineSet sets[2][5][kEffectCodeCount];
+  SimdLevel level = SimdLevel::Scalar;  // the level the sets were built for
 };
 
 // The sets at `level` (a level the processor lacks falls back to the best one below it),

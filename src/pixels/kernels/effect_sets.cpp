@@ -85,6 +85,7 @@ void InstallScalarFormat(KernelSet& k) {
 
 KernelSet BuildKernels(SimdLevel level) {
   KernelSet k;
+  k.level = level;
   InstallScalarFormat<Format8>(k);
   InstallScalarFormat<Format555>(k);
   InstallScalarFormat<Format565>(k);

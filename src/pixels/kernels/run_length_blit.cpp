@@ -9,6 +9,8 @@
 
 #include "pixels/kernels/effect_rows.h"
 #include "pixels/kernels/kernel_routines.h"
+#include "pixels/kernels/run_length_copy.h"
+#include "pixels/kernels/run_length_copy_rows.h"
 #include "pixels/kernels/run_length_form.h"
 
 namespace vexa {
@@ -16,38 +18,14 @@ namespace {
 
 enum class Pass { Opaque, Transparent };
 
-// Short runs are the common case: up to 64 bytes, two overlapping fixed-size moves inline;
-// up to 512, 32-byte moves and one overlapping the end, still without a call; longer runs
-// go to the library move, whose wide forms suit the processor.
+// The scalar moves: plain byte copies the compiler picks the widths of (the reference of the
+// vector levels, and the copies of the other blits of this file).
+struct ScalarMoves {
+  static constexpr int kBytes = 0;
+};
+
 inline void CopyBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
-  if (n <= 16) {
-    if (n >= 8) {
-      std::memcpy(d, s, 8);
-      std::memcpy(d + n - 8, s + n - 8, 8);
-    } else if (n >= 4) {
-      std::memcpy(d, s, 4);
-      std::memcpy(d + n - 4, s + n - 4, 4);
-    } else {
-      for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
-    }
-  } else if (n <= 32) {
-    std::memcpy(d, s, 16);
-    std::memcpy(d + n - 16, s + n - 16, 16);
-  } else if (n <= 64) {
-    std::memcpy(d, s, 32);
-    std::memcpy(d + n - 32, s + n - 32, 32);
-  } else if (n <= 512) {
-    const std::uint8_t* const last = s + n - 32;
-    std::uint8_t* const lastOut = d + n - 32;
-    do {
-      std::memcpy(d, s, 32);
-      d += 32;
-      s += 32;
-    } while (s < last);
-    std::memcpy(lastOut, last, 32);
-  } else {
-    std::memcpy(d, s, n);
-  }
+  MoveRunBytes<ScalarMoves>(d, s, n);
 }
 
 // The transparent value in kKeyChunk consecutive pixels, for the alpha path.
@@ -64,46 +42,46 @@ struct RunBlit {
   bool copy;       // effect code 0
   bool withAlpha;  // the transparent pass over a source with an alpha plane
   std::uint32_t key;
+  SimdLevel level;
 };
 
-// The plain transparent copy, the commonest blit of a run-length sprite: skip runs leave the
-// destination alone and copy runs move their bytes. The block's size is read once and the
-// row table walked with a pointer; each row is checked as FindRunLengthRow checks it (rows
-// past the table have no runs, offsets past the block end the row at once).
+RunLengthCopyRows BuildCopyRows(SimdLevel level) {
+  switch (level) {
+    case SimdLevel::Avx2:
+      return RunLengthCopyRowsAvx2();
+    case SimdLevel::Sse2:
+      return RunLengthCopyRowsSse2();
+    case SimdLevel::Scalar:
+      break;
+  }
+  return RunLengthCopyRowsOf<ScalarMoves>();
+}
+using CopyRowTables = SimdTables<RunLengthCopyRows, BuildCopyRows>;
+
+// The plain transparent copy, the commonest blit of a run-length sprite. The block's size is
+// read once and rows inside the row table go to the walk of the kernels' level; rows past the
+// table have no runs.
 template <int bpp>
-void CopyRows(const PixelDescriptor* s, std::uint8_t* d, int pitch, int sx, int sy, int width,
-              int height) {
+void CopyRows(SimdLevel level, const PixelDescriptor* s, std::uint8_t* d, int pitch, int sx, int sy,
+              int width, int height) {
   const std::uint8_t* const block = s->firstRow;
-  const auto copyTo = [sx](std::uint8_t* row) {
-    return [row, sx](int column, const std::uint8_t* p, int n) {
-      CopyBytes(row + static_cast<std::ptrdiff_t>(column - sx) * bpp, p,
-                static_cast<std::size_t>(n) * bpp);
-    };
-  };
   std::uint32_t size;
   std::memcpy(&size, block, 4);
   if (size < kRunLengthSizeBytes || sy < 0) {  // row by row, as the other blits
     for (int i = 0; i < height; ++i, d += pitch)
       WalkRunLengthRow(
-          FindRunLengthRow(block, sy + i), bpp, sx, sx + width, [](int, int) {}, copyTo(d));
+          FindRunLengthRow(block, sy + i), bpp, sx, sx + width, [](int, int) {},
+          [d, sx](int column, const std::uint8_t* p, int n) {
+            CopyBytes(d + static_cast<std::ptrdiff_t>(column - sx) * bpp, p,
+                      static_cast<std::size_t>(n) * bpp);
+          });
     return;
   }
   const std::uint64_t tableRows = (size - kRunLengthSizeBytes) / kRunLengthRowEntryBytes;
   const auto first = static_cast<std::uint64_t>(sy);
   const int rows = static_cast<int>(std::min<std::uint64_t>(
       static_cast<std::uint64_t>(height), tableRows > first ? tableRows - first : 0));
-  const std::uint32_t limit = size - static_cast<std::uint32_t>(kRunLengthSizeBytes);
-  const std::uint8_t* entry = block + kRunLengthSizeBytes + kRunLengthRowEntryBytes * first;
-  RunLengthRow r;
-  r.end = block + size;
-  for (int i = 0; i < rows; ++i, d += pitch, entry += kRunLengthRowEntryBytes) {
-    std::uint32_t offsets[2];
-    std::memcpy(offsets, entry, 8);
-    r.runs = offsets[0] <= limit ? block + kRunLengthSizeBytes + offsets[0] : r.end;
-    r.pixels = offsets[1] <= limit ? block + kRunLengthSizeBytes + offsets[1] : r.end;
-    WalkRunLengthRow(
-        r, bpp, sx, sx + width, [](int, int) {}, copyTo(d));
-  }
+  if (rows > 0) CopyRowTables::At(level).rows[bpp - 1](block, size, d, pitch, sx, sy, width, rows);
 }
 
 // Every row of the rectangle; the pixel size is a constant so that run lengths scale without
@@ -143,7 +121,7 @@ void DrawRows(const RunBlit& b, const PixelDescriptor* s, std::uint8_t* d, int p
         });
   } else if (b.pass == Pass::Transparent) {
     if (b.copy)
-      CopyRows<bpp>(s, d, pitch, sx, sy, width, height);
+      CopyRows<bpp>(b.level, s, d, pitch, sx, sy, width, height);
     else
       eachRow(nothing, effectRun);
   } else if (b.copy) {
@@ -167,6 +145,7 @@ void RunLengthBlit(const KernelSet& k, Pass pass, PixelDescriptor* t, int x, int
   b.copy = (effect & kEffectCodeMask) == 0;
   b.withAlpha = pass == Pass::Transparent && s->alphaFirstRow;
   b.key = s->transparentValue;
+  b.level = k.level;
   std::uint8_t* d = t->PixelAddress(x, y);
   switch (BytesPerPixel(s->depth)) {
     case 1:

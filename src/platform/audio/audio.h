@@ -100,6 +100,13 @@ enum class Output { kSdl, kNull };
 void SelectOutput(Output output);
 Output SelectedOutput();
 
+// Whether a window of the process has the input focus, as the window service reports it.
+// Until it reports a change, and always without a window system, the process counts as
+// focused. While it is not, buffers created without kGlobalFocus play muted: their cursors
+// move on as usual, but they add nothing to the output.
+void SetProcessFocus(bool focused);
+bool ProcessFocused();
+
 // The output format the mixer produces (the primary buffers' format): rate, channels; the
 // samples are always signed 16-bit.
 WAVEFORMATEX OutputFormat();

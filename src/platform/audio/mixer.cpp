@@ -9,7 +9,6 @@
 namespace plat::audio::detail {
 namespace {
 
-constexpr std::size_t kChunkFrames = 512;
 constexpr std::uint64_t kUnitStep = std::uint64_t(1) << 32;
 
 // Sample `channel` of a frame as signed 16 bits; a mono voice gives its one sample to both.
@@ -19,6 +18,36 @@ std::int32_t SampleAt(const Voice& v, DWORD frame, int channel) {
   std::int16_t s;
   std::memcpy(&s, p + (v.channels == 2 ? 2 * channel : 0), 2);
   return s;
+}
+
+// The interpolating read of a 16-bit stereo voice (the common case) with its state held in
+// locals: the same steps as the general loop in MixVoice, at most `most` frames into `out`.
+std::size_t InterpolateStereo16(Voice& v, std::uint64_t step, std::int16_t* out, std::size_t most) {
+  const auto* data = reinterpret_cast<const std::int16_t*>(v.data);
+  const std::uint64_t frames = v.frames;
+  const bool looping = v.looping;
+  std::uint64_t cursor = v.cursor;
+  std::uint32_t fraction = v.fraction;
+  std::size_t n = 0;
+  while (n < most && cursor < frames) {
+    std::uint64_t next = cursor + 1;
+    if (next >= frames) next = looping ? 0 : cursor;
+    const std::int32_t t = std::int32_t(fraction >> 17);
+    for (int c = 0; c < 2; ++c) {
+      const std::int32_t s0 = data[2 * cursor + c];
+      const std::int32_t s1 = data[2 * next + c];
+      out[2 * n + c] = std::int16_t(s0 + (((s1 - s0) * t) >> 15));
+    }
+    ++n;
+    const std::uint64_t position = std::uint64_t(fraction) + step;
+    cursor += position >> 32;
+    fraction = std::uint32_t(position);
+    if (cursor >= frames && looping) cursor %= frames;
+    cursor = std::min(cursor, frames);
+  }
+  v.cursor = DWORD(cursor);
+  v.fraction = fraction;
+  return n;
 }
 
 }  // namespace
@@ -34,12 +63,28 @@ void GainsOf(LONG volume, LONG pan, std::int32_t* left, std::int32_t* right) {
   *right = GainOfLevel(volume + std::min<LONG>(pan, 0));
 }
 
+DWORD MixRateLocked() {
+  const MixerState& st = State();
+  if (st.output == Output::kSdl && st.sdlDevice != 0) return st.sdlRate;
+  return st.pinnedRate ? st.pinnedRate : st.format.nSamplesPerSec;
+}
+
+DWORD AheadBytesLocked(const Voice& v) {
+  const DWORD rate = MixRateLocked();
+  if (rate == 0) return 0;
+  const DWORD hz = v.frequency ? v.frequency : v.rate;
+  // Equal rates copy the block's frames; other rates also read the frame after the last.
+  std::uint64_t frames = kMixBlockFrames;
+  if (hz != rate) frames = (std::uint64_t(kMixBlockFrames) * hz + rate - 1) / rate + 1;
+  return DWORD(std::min<std::uint64_t>(frames, v.frames) * v.block);
+}
+
 void MixVoice(Voice& v, std::int32_t* acc, std::size_t frames, DWORD outputRate,
-              std::int16_t* scratch, const MixKernels& kernels) {
+              std::int16_t* scratch, const MixKernels& kernels, bool muted) {
   if (!v.playing || v.lost || v.frames == 0 || outputRate == 0) return;
   const DWORD hz = v.frequency ? v.frequency : v.rate;
   const std::uint64_t step = (std::uint64_t(hz) << 32) / outputRate;
-  const bool audible = v.gainLeft != 0 || v.gainRight != 0;
+  const bool audible = !muted && (v.gainLeft != 0 || v.gainRight != 0);
   std::size_t done = 0;
   while (done < frames && v.playing) {
     std::size_t produced = 0;
@@ -63,6 +108,9 @@ void MixVoice(Voice& v, std::int32_t* acc, std::size_t frames, DWORD outputRate,
     } else {
       // Linear interpolation between the cursor's frame and the next (the first again for a
       // looping voice, the same one at the end of a voice that stops).
+      if (audible && v.bits == 16 && v.channels == 2) {
+        produced = InterpolateStereo16(v, step, scratch, frames - done);
+      }
       while (done + produced < frames && v.cursor < v.frames) {
         if (audible) {
           DWORD next = v.cursor + 1;
@@ -101,14 +149,15 @@ void MixVoice(Voice& v, std::int32_t* acc, std::size_t frames, DWORD outputRate,
 void MixLocked(std::int16_t* out, std::size_t frames, int channels, DWORD rate) {
   MixerState& st = State();
   const MixKernels& kernels = ActiveMixKernels();
-  st.accumulator.resize(2 * kChunkFrames);
-  st.scratch.resize(2 * kChunkFrames);
-  st.stereo.resize(2 * kChunkFrames);
-  for (std::size_t start = 0; start < frames; start += kChunkFrames) {
-    const std::size_t n = std::min(kChunkFrames, frames - start);
+  st.accumulator.resize(2 * kMixBlockFrames);
+  st.scratch.resize(2 * kMixBlockFrames);
+  st.stereo.resize(2 * kMixBlockFrames);
+  for (std::size_t start = 0; start < frames; start += kMixBlockFrames) {
+    const std::size_t n = std::min(kMixBlockFrames, frames - start);
     std::fill_n(st.accumulator.begin(), 2 * n, 0);
     for (Voice* v : st.voices) {
-      MixVoice(*v, st.accumulator.data(), n, rate, st.scratch.data(), kernels);
+      const bool muted = !st.processFocus && !v->globalFocus;
+      MixVoice(*v, st.accumulator.data(), n, rate, st.scratch.data(), kernels, muted);
     }
     for (Generator* g : st.generators) {
       g->Render(st.scratch.data(), n, rate);

@@ -30,6 +30,7 @@ struct Voice {
   bool playing = false;
   bool looping = false;
   bool lost = false;
+  bool globalFocus = false;  // heard while no window of the process has the focus
 };
 
 // Q15 gain of a level in hundredths of a decibel: 10^(level / 2000), 0 at -10000 and below.
@@ -40,8 +41,22 @@ void GainsOf(LONG volume, LONG pan, std::int32_t* left, std::int32_t* right);
 
 // Adds `frames` output frames of a voice to a stereo accumulator and moves its cursor; a
 // voice that is not looping stops at its end (cursor back at 0). `scratch` holds 2 x frames.
+// A muted voice moves its cursor the same way and adds nothing.
 void MixVoice(Voice& voice, std::int32_t* acc, std::size_t frames, DWORD outputRate,
-              std::int16_t* scratch, const MixKernels& kernels);
+              std::int16_t* scratch, const MixKernels& kernels, bool muted = false);
+
+// The mixer works in blocks of this many output frames (the SDL output's period too): a
+// playing buffer's next block is read at once, so the write cursor stands that far ahead.
+inline constexpr std::size_t kMixBlockFrames = 512;
+
+// The output rate the mixer runs at now (the SDL device's, the pinned or the primary's rate).
+// Called with the state lock held.
+DWORD MixRateLocked();
+
+// Bytes of a voice's own data one output block reads from its cursor: the block's frames at
+// frequency / output rate (rounded up, plus the next frame interpolation looks at), at most
+// the whole buffer. Lock held.
+DWORD AheadBytesLocked(const Voice& voice);
 
 class MixBuffer;
 
@@ -57,6 +72,7 @@ struct MixerState {
   std::vector<Generator*> generators;
   WAVEFORMATEX format{};  // the output format (the primary buffers' format)
   DWORD pinnedRate = 0;
+  bool processFocus = true;
   Output output = Output::kSdl;
   OutputTap tap = nullptr;
   void* tapContext = nullptr;

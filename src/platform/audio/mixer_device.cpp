@@ -70,6 +70,7 @@ class MixBuffer final : public Buffer {
     voice_.channels = f.nChannels;
     voice_.rate = f.nSamplesPerSec;
     voice_.frames = desc.bufferBytes / f.nBlockAlign;
+    voice_.globalFocus = (desc.flags & kGlobalFocus) != 0;
     bytes_ = desc.bufferBytes;
     format_ = f;
   }
@@ -79,7 +80,12 @@ class MixBuffer final : public Buffer {
     if (voice_.lost) return kBufferLost;
     const DWORD cursor = voice_.cursor * voice_.block;
     if (play) *play = cursor;
-    if (write) *write = cursor;
+    // Bytes up to the write cursor may already sit in the block being mixed: a stopped buffer
+    // has none, a playing one the block the mixer takes next. The buffer is circular.
+    if (write) {
+      *write = cursor;
+      if (voice_.playing && bytes_ > 0) *write = (cursor + AheadBytesLocked(voice_)) % bytes_;
+    }
     return kOk;
   }
   int GetFormat(WAVEFORMATEX* format) override {
@@ -318,6 +324,16 @@ void SelectOutput(Output output) {
 Output SelectedOutput() {
   std::lock_guard lock(State().mutex);
   return State().output;
+}
+
+void SetProcessFocus(bool focused) {
+  std::lock_guard lock(State().mutex);
+  State().processFocus = focused;
+}
+
+bool ProcessFocused() {
+  std::lock_guard lock(State().mutex);
+  return State().processFocus;
 }
 
 WAVEFORMATEX OutputFormat() {

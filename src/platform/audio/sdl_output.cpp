@@ -7,7 +7,7 @@
 namespace plat::audio::detail {
 namespace {
 
-constexpr Uint16 kPeriodFrames = 512;
+constexpr Uint16 kPeriodFrames = Uint16(kMixBlockFrames);
 
 void SDLCALL FillPeriod(void*, Uint8* stream, int len) {
   MixerState& st = State();

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "platform/gdi/gdi_objects.h"
+#include "platform/window/window.h"
 
 namespace plat {
 namespace {
@@ -228,6 +229,10 @@ int ClipResult(const DC& dc) { return RegionTypeOf(DrawableClip(dc)); }
 
 RectList DrawableClip(const DC& dc) {
   RectList whole = WholeDrawable(dc);
+  // A window context's bitmap starts at the client origin: the window's visible region (in
+  // client coordinates) keeps it off its siblings above and, with WS_CLIPCHILDREN, its
+  // children. A context whose window is gone draws nothing.
+  if (dc.dcKind == DCKind::kWindow) whole = CombineRects(whole, VisibleRegion(dc.window), RGN_AND);
   if (!dc.state.hasClip) return whole;
   return CombineRects(dc.state.clip, whole, RGN_AND);
 }

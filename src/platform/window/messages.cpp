@@ -2,7 +2,9 @@
 
 #include <deque>
 #include <mutex>
+#include <set>
 
+#include "platform/audio/audio.h"
 #include "platform/window/window.h"
 
 namespace plat {
@@ -192,6 +194,22 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
   return 1;
 }
 
+BOOL InvalidateWindowTree(HWND window, const RECT* rect, BOOL erase) {
+  RECT client{};
+  if (!GetClientRect(window, &client)) return 0;
+  const RECT r = rect ? *rect : client;
+  InvalidateRect(window, &r, erase);
+  for (HWND child : window->children) {
+    if (!(child->style & WS_VISIBLE)) continue;
+    const RECT& c = child->rect;
+    const RECT part{std::max(r.left, c.left) - c.left, std::max(r.top, c.top) - c.top,
+                    std::min(r.right, c.right) - c.left, std::min(r.bottom, c.bottom) - c.top};
+    if (part.left < part.right && part.top < part.bottom)
+      InvalidateWindowTree(child, &part, erase);
+  }
+  return 1;
+}
+
 BOOL GetUpdateRect(HWND window, RECT* out) {
   if (!IsWindow(window) || !window->hasUpdate) return 0;
   if (out) *out = window->update;
@@ -306,6 +324,20 @@ WPARAM VirtualKey(const SDL_Keysym& key) {
   }
 }
 
+// The SDL windows that hold the input focus. The process has the focus while one does; the
+// sound mixer mutes the sounds that are not to be heard without it. A window destroyed with
+// the focus reports its loss too, after it is gone, so losses are taken by identifier.
+std::set<Uint32> focusedWindows;
+
+void NoteFocus(Uint32 sdlId, bool gained) {
+  if (gained) {
+    focusedWindows.insert(sdlId);
+  } else {
+    focusedWindows.erase(sdlId);
+  }
+  plat::audio::SetProcessFocus(!focusedWindows.empty());
+}
+
 // Messages made from SDL events wait here with the posted ones, in arrival order.
 void QueueFromEvent(const SDL_Event& e, BOOL* quit) {
   if (e.type == SDL_QUIT) {
@@ -313,15 +345,20 @@ void QueueFromEvent(const SDL_Event& e, BOOL* quit) {
     return;
   }
   if (e.type == SDL_WINDOWEVENT) {
+    if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED ||
+        e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+      NoteFocus(e.window.windowID, e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED);
+      return;
+    }
     HWND w = TopLevelOf(e.window.windowID);
     if (!w) return;
     switch (e.window.event) {
       case SDL_WINDOWEVENT_SIZE_CHANGED:
         PostMessage(w, WM_SIZE, 0, MakeLParam(e.window.data1, e.window.data2));
-        InvalidateRect(w, nullptr, 1);
+        InvalidateWindowTree(w, nullptr, 1);
         break;
       case SDL_WINDOWEVENT_EXPOSED:
-        InvalidateRect(w, nullptr, 1);
+        InvalidateWindowTree(w, nullptr, 1);
         break;
       case SDL_WINDOWEVENT_CLOSE:
         PostMessage(w, WM_CLOSE, 0, 0);

@@ -99,6 +99,9 @@ struct PAINTSTRUCT {
 };
 // Adds a client rectangle (null: all of it) to the window's update area.
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+// InvalidateRect on the window and, for each visible descendant, on the part of the rectangle
+// (null: the whole client area) it covers.
+BOOL InvalidateWindowTree(HWND window, const RECT* rect, BOOL erase);
 // The update area's bounding box; FALSE when nothing waits for painting.
 BOOL GetUpdateRect(HWND window, RECT* out);
 // A context on the window with the update area as rcPaint; the update area is emptied.

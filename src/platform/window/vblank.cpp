@@ -12,16 +12,24 @@
 namespace plat {
 namespace {
 
+int OpenNode(const char* path) { return open(path, O_RDWR | O_CLOEXEC); }
+int WaitOnCard(int fd, drmVBlank* request) { return drmWaitVBlank(fd, request); }
+void CloseNode(int fd) { close(fd); }
+
+constexpr DrmCardCalls kRealCalls{&OpenNode, &WaitOnCard, &CloseNode};
+std::atomic<const DrmCardCalls*> cardCalls{&kRealCalls};
+
 class DrmVBlank : public VBlankSource {
  public:
-  explicit DrmVBlank(int fd) : fd_(fd) {}
-  ~DrmVBlank() override { close(fd_); }
+  DrmVBlank(int fd, const DrmCardCalls* calls) : fd_(fd), calls_(calls) {}
+  ~DrmVBlank() override { calls_->close(fd_); }
   bool ReadScanLine(int*, bool*) override { return false; }
+  // One blank past the card's counter: the wait ends when the next refresh starts.
   bool WaitForBlankStart() override {
-    drmVBlank request{};
-    request.request.type = DRM_VBLANK_RELATIVE;
-    request.request.sequence = 1;
-    return drmWaitVBlank(fd_, &request) == 0;
+    drmVBlank next{};
+    next.request.type = DRM_VBLANK_RELATIVE;
+    next.request.sequence = 1;
+    return calls_->waitVBlank(fd_, &next) == 0;
   }
   int ScreenHeight() override {
     SDL_DisplayMode mode{};
@@ -31,24 +39,26 @@ class DrmVBlank : public VBlankSource {
 
  private:
   int fd_;
+  const DrmCardCalls* calls_;
 };
 
 std::atomic<VBlankSource* (*)()> factoryOverride{nullptr};
 
 VBlankSource* OpenDrm() {
+  const DrmCardCalls* calls = cardCalls.load();
   for (const char* node : {"/dev/dri/card0", "/dev/dri/card1"}) {
-    const int fd = open(node, O_RDWR | O_CLOEXEC);
+    const int fd = calls->open(node);
     if (fd < 0) continue;
-    // A node that cannot wait for one blank now will not later.
+    // A node that cannot answer a blank query now (no display on it) will not later.
     drmVBlank probe{};
     probe.request.type = DRM_VBLANK_RELATIVE;
     probe.request.sequence = 0;
-    if (drmWaitVBlank(fd, &probe) != 0) {
-      close(fd);
+    if (calls->waitVBlank(fd, &probe) != 0) {
+      calls->close(fd);
       continue;
     }
-    auto* source = new (std::nothrow) DrmVBlank(fd);
-    if (!source) close(fd);
+    auto* source = new (std::nothrow) DrmVBlank(fd, calls);
+    if (!source) calls->close(fd);
     return source;
   }
   return nullptr;
@@ -62,5 +72,7 @@ VBlankSource* OpenVBlankSource() {
 }
 
 void SetVBlankSourceFactory(VBlankSource* (*factory)()) { factoryOverride.store(factory); }
+
+void SetDrmCardCalls(const DrmCardCalls* calls) { cardCalls.store(calls ? calls : &kRealCalls); }
 
 }  // namespace plat

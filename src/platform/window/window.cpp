@@ -8,6 +8,7 @@
 #include <new>
 #include <set>
 
+#include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/icon.h"
 #include "platform/window/messages.h"
 
@@ -76,6 +77,9 @@ HWND CreateTopLevel(const char* title, DWORD style, DWORD exStyle, int x, int y,
   if (!Framed(style)) flags |= SDL_WINDOW_BORDERLESS;
   if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
   SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x, y, width, height, flags);
+  // A video driver without OpenGL (the dummy one) still gets the window, without the flag.
+  if (!sdl && (flags & SDL_WINDOW_OPENGL))
+    sdl = SDL_CreateWindow(title ? title : "", x, y, width, height, flags & ~SDL_WINDOW_OPENGL);
   auto* window = sdl ? new (std::nothrow) Window : nullptr;
   if (!window) {
     if (sdl) SDL_DestroyWindow(sdl);
@@ -137,7 +141,104 @@ void FreeView(Window* w) {
   w->view = nullptr;
 }
 
+RECT Offset(const RECT& r, int dx, int dy) {
+  return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+// A child's rectangle changed (from `before`) or it was shown or hidden (`wasShown` its state
+// before): the parent and its other children repaint what it left, the child what it covers
+// now.
+void ChildUncovered(Window* w, const RECT& before, bool wasShown) {
+  Window* parent = w->parent;
+  if (parent->destroying) return;
+  if (wasShown) InvalidateWindowTree(parent, &before, 1);
+  if (w->style & WS_VISIBLE) InvalidateWindowTree(w, nullptr, 1);
+}
+
 }  // namespace
+
+std::vector<RECT> VisibleRegion(HWND handle) {
+  Window* w = Live(handle);
+  RECT client{};
+  if (!w || !GetClientRect(w, &client)) return {};
+  RectList region = RectRegion(0, 0, client.right, client.bottom);
+  // (dx, dy): the offset from an ancestor's client coordinates to the window's own.
+  int dx = 0, dy = 0;
+  for (Window* c = w; c->parent && !region.empty(); c = c->parent) {
+    if (!(c->style & WS_VISIBLE)) return {};
+    dx -= c->rect.left;
+    dy -= c->rect.top;
+    Window* parent = c->parent;
+    RECT parentClient{};
+    GetClientRect(parent, &parentClient);
+    region = CombineRects(region, {Offset(parentClient, dx, dy)}, RGN_AND);
+    auto it = std::find(parent->children.begin(), parent->children.end(), c);
+    for (it = it == parent->children.end() ? it : it + 1; it != parent->children.end(); ++it)
+      if ((*it)->style & WS_VISIBLE)
+        region = CombineRects(region, {Offset((*it)->rect, dx, dy)}, RGN_DIFF);
+  }
+  if (w->style & WS_CLIPCHILDREN)
+    for (Window* child : w->children)
+      if (child->style & WS_VISIBLE) region = CombineRects(region, {child->rect}, RGN_DIFF);
+  return region;
+}
+
+BOOL ClientRectInTopLevel(HWND handle, RECT* out) {
+  Window* w = Live(handle);
+  RECT client{};
+  if (!w || !out || !GetClientRect(w, &client)) return 0;
+  int dx = 0, dy = 0;
+  for (Window* c = w; c->parent; c = c->parent) {
+    dx += c->rect.left;
+    dy += c->rect.top;
+  }
+  *out = Offset(client, dx, dy);
+  return 1;
+}
+
+BOOL SetWindowZOrder(HWND handle, HWND insertAfter) {
+  Window* w = Live(handle);
+  if (!w || !w->parent || insertAfter == w) return 0;
+  auto& siblings = w->parent->children;
+  if (insertAfter != HWND_TOP && insertAfter != HWND_BOTTOM &&
+      (!Live(insertAfter) || insertAfter->parent != w->parent))
+    return 0;
+  siblings.erase(std::remove(siblings.begin(), siblings.end(), w), siblings.end());
+  if (insertAfter == HWND_TOP)
+    siblings.push_back(w);
+  else if (insertAfter == HWND_BOTTOM)
+    siblings.insert(siblings.begin(), w);
+  else
+    siblings.insert(std::find(siblings.begin(), siblings.end(), insertAfter), w);
+  // Where the window overlaps a sibling, one of the two shows now what the other showed.
+  if (w->style & WS_VISIBLE)
+    for (Window* sibling : siblings) {
+      if (sibling == w || !(sibling->style & WS_VISIBLE)) continue;
+      const RECT overlap{std::max(w->rect.left, sibling->rect.left),
+                         std::max(w->rect.top, sibling->rect.top),
+                         std::min(w->rect.right, sibling->rect.right),
+                         std::min(w->rect.bottom, sibling->rect.bottom)};
+      if (overlap.left >= overlap.right || overlap.top >= overlap.bottom) continue;
+      const RECT mine = Offset(overlap, -w->rect.left, -w->rect.top);
+      const RECT theirs = Offset(overlap, -sibling->rect.left, -sibling->rect.top);
+      InvalidateWindowTree(w, &mine, 1);
+      InvalidateWindowTree(sibling, &theirs, 1);
+    }
+  return 1;
+}
+
+HWND WindowAbove(HWND handle) {
+  Window* w = Live(handle);
+  if (!w || !w->parent) return nullptr;
+  auto& siblings = w->parent->children;
+  auto it = std::find(siblings.begin(), siblings.end(), w);
+  return it == siblings.end() || it + 1 == siblings.end() ? nullptr : *(it + 1);
+}
+
+HWND TopChild(HWND handle) {
+  Window* w = Live(handle);
+  return w && !w->children.empty() ? w->children.back() : nullptr;
+}
 
 HWND CreateWindowEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
@@ -154,7 +255,10 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* title, DWO
     window = new (std::nothrow) Window;
     if (!window) return nullptr;
     window->parent = parent;
-    window->rect = RECT{x, y, x + width, y + height};
+    // Kept in the range the regions compute exactly in (no sum below can overflow).
+    x = ClampCoordinate(x);
+    y = ClampCoordinate(y);
+    window->rect = RECT{x, y, x + ClampCoordinate(width), y + ClampCoordinate(height)};
     window->style = style;
     window->id = reinterpret_cast<std::uintptr_t>(menu);
     parent->children.push_back(window);
@@ -197,6 +301,9 @@ BOOL DestroyWindow(HWND handle) {
   if (handle->parent) {
     auto& siblings = handle->parent->children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), handle), siblings.end());
+    // What it covered shows again (unless its parent goes too).
+    if ((handle->style & WS_VISIBLE) && !handle->parent->destroying)
+      InvalidateWindowTree(handle->parent, &handle->rect, 1);
   }
   {
     std::lock_guard<std::mutex> guard(WindowsLock());
@@ -334,17 +441,24 @@ BOOL SetWindowPos(HWND handle, int x, int y, int width, int height, UINT flags) 
   Window* w = Live(handle);
   if (!w) return 0;
   if (w->parent) {
+    const RECT before = w->rect;
+    const bool wasShown = (w->style & WS_VISIBLE) != 0;
     if (!(flags & SWP_NOMOVE)) {
+      x = ClampCoordinate(x);
+      y = ClampCoordinate(y);
       w->rect.right += x - w->rect.left;
       w->rect.bottom += y - w->rect.top;
       w->rect.left = x;
       w->rect.top = y;
     }
     if (!(flags & SWP_NOSIZE)) {
-      w->rect.right = w->rect.left + std::max(0, width);
-      w->rect.bottom = w->rect.top + std::max(0, height);
+      w->rect.right = w->rect.left + ClampCoordinate(std::max(0, width));
+      w->rect.bottom = w->rect.top + ClampCoordinate(std::max(0, height));
     }
     if (flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
+    const bool moved = before.left != w->rect.left || before.top != w->rect.top ||
+                       before.right != w->rect.right || before.bottom != w->rect.bottom;
+    if (moved || !wasShown) ChildUncovered(w, before, wasShown);
     return 1;
   }
   int top, left, bottom, right;
@@ -368,6 +482,7 @@ BOOL ShowWindow(HWND handle, int command) {
   const BOOL wasVisible = IsWindowVisible(handle);
   if (!w->sdl) {
     w->style = command == SW_HIDE ? (w->style & ~WS_VISIBLE) : (w->style | WS_VISIBLE);
+    if (wasVisible != IsWindowVisible(handle)) ChildUncovered(w, w->rect, wasVisible);
     return wasVisible;
   }
   if (command == SW_HIDE)

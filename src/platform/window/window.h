@@ -22,7 +22,8 @@ inline constexpr DWORD WS_POPUP = 0x80000000, WS_CHILD = 0x40000000, WS_VISIBLE 
                        WS_OVERLAPPEDWINDOW = 0x00CF0000;
 
 // An extended-style bit of this platform: the window is made for OpenGL (SDL_WINDOW_OPENGL), so
-// that a display driver can take it over.
+// that a display driver can take it over; without OpenGL in the video driver it is made
+// without the flag.
 inline constexpr DWORD kExStyleOpenGL = 0x80000000;
 
 // A pop-up window without a frame, as the full-screen switch sets it.
@@ -33,8 +34,9 @@ inline constexpr int SW_HIDE = 0, SW_SHOW = 5;
 inline constexpr UINT SWP_NOSIZE = 0x1, SWP_NOMOVE = 0x2, SWP_NOZORDER = 0x4, SWP_SHOWWINDOW = 0x40;
 
 // A top-level window is an SDL window. SDL has no child windows: a child is a rectangle of its
-// parent's client area, drawn into the top-level window's framebuffer through a view surface
-// and clipped to its parent; siblings are kept in creation order (later ones on top).
+// parent's client area, drawn into the top-level window's framebuffer through a view surface.
+// Siblings are kept in z order, bottom first: a new child goes on top. What a window may draw
+// on is its visible region (VisibleRegion below).
 struct Window {
   SDL_Window* sdl = nullptr;  // null for a child
   DWORD style = 0;
@@ -132,6 +134,31 @@ void PresentWindowRect(HWND window, const RECT& rect);
 void PresentWindowRects(HWND window, const RECT* rects, int count);
 // The rectangles of the last PresentWindowRects of a window's top-level window.
 std::vector<RECT> LastPresentedRects(HWND window);
+
+// ---- z order and visibility of children ---------------------------------------------------
+
+// The part of a window's client area that drawing and presents may touch, as disjoint
+// rectangles in its own client coordinates (banded, as the device contexts' regions):
+//  - a child: its rectangle within every ancestor's client area, less every visible sibling
+//    above it and above each of its ancestors (every child clips its siblings, as if it had
+//    WS_CLIPSIBLINGS: nothing here would repaint what a lower sibling drew over a higher
+//    one); empty while it or an ancestor is hidden;
+//  - a window with WS_CLIPCHILDREN also loses its visible children's rectangles.
+// A top-level window's region starts from its whole client area, shown or not (SDL keeps its
+// framebuffer either way). Empty for an unknown window.
+std::vector<RECT> VisibleRegion(HWND window);
+// The window's client rectangle in its top-level window's client coordinates.
+BOOL ClientRectInTopLevel(HWND window, RECT* out);
+
+// SetWindowZOrder's places besides a sibling (the window then goes right below that sibling).
+inline const HWND HWND_TOP = nullptr;
+inline const HWND HWND_BOTTOM = reinterpret_cast<HWND>(std::uintptr_t{1});
+// Moves a child in its siblings' z order; the areas it uncovers or now covers are invalidated.
+// FALSE for a top-level window (SDL stacks those), an unknown window or a sibling that is not.
+BOOL SetWindowZOrder(HWND window, HWND insertAfter);
+// The sibling right above a child (null at the top) / its topmost child (null without any).
+HWND WindowAbove(HWND window);
+HWND TopChild(HWND window);
 
 // ---- cursors ----------------------------------------------------------------------------------
 

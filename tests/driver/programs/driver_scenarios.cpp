@@ -372,7 +372,8 @@ struct SceneResult {
 
 // One frame of a scene of plain, keyed, semi-transparent and layered sprites, drawn on a
 // back buffer from `prototype` with images of a bank of `format`.
-SceneResult DrawScene(cSurfaceObject* prototype, int format) {
+SceneResult DrawScene(cSurfaceObject* prototype, int format, std::uint32_t layerEffect = 0,
+                      std::uint32_t layerParameter = 0) {
   SceneResult out;
   ImageBank* bank = CreateImageBank(0, nullptr);
   SetImageBankFormat(bank, format);
@@ -387,7 +388,8 @@ SceneResult DrawScene(cSurfaceObject* prototype, int format) {
   }
   SetBackBuffer(window, &buffer);
   SetWindowOption(window, 1, 64);
-  SetLayerCount(window, 3);  // layer effects are for driver mode only: none here
+  SetLayerCount(window, 3);
+  if (layerEffect) SetLayerEffect(window, 2, layerEffect, layerParameter, 0);
   const int a = AddBox(bank, 20, 16, 1), b = AddBox(bank, 33, 9, 2), c = AddBox(bank, 7, 40, 3);
   CreateSprite(window, 30, 30, a, 0, 0, 0, 0, 1);
   Sprite* semi = CreateSprite(window, 40, 36, b, 1, 0, 0, 0, 2);
@@ -424,12 +426,32 @@ void SpriteScene() {
   for (std::size_t i = 0; i < software.pixels.size() && i < driver.pixels.size(); ++i)
     differing += software.pixels[i] != driver.pixels[i];
   CHECK_EQ(differing, 0);
+  // Layer effects (driver mode only): layer 2 holds one sprite covering x 97-103, y 40-79.
+  // Effect 1 at 128 hides the layer; at 64 the layer is composited and blended as a whole.
+  const SceneResult hidden = DrawScene(Prototype(32, 4, 7), 8 | 0x40 | 0x10, 1, 128);
+  const SceneResult blended = DrawScene(Prototype(32, 4, 7), 8 | 0x40 | 0x10, 1, 64);
+  const std::size_t at = 41 * 160 + 98;
+  const COLORREF background = Rgb(20, 40, 60);
+  if (hidden.pixels.size() <= at || blended.pixels.size() <= at) {
+    CHECK(!"the layered scenes were not drawn");
+    return;
+  }
+  CHECK_EQ(hidden.pixels[at], background);
+  COLORREF expected = 0;
+  for (int shift : {0, 8, 16}) {
+    const std::uint32_t sprite = (software.pixels[at] >> shift) & 255;
+    const std::uint32_t under = (background >> shift) & 255;
+    expected |= ((sprite * 64 + under * 64) >> 7) << shift;
+  }
+  CHECK_EQ(blended.pixels[at], expected);
+  CHECK_EQ(blended.pixels[10 * 160 + 10], background);
 }
 
 // Driver bits of a bank format, atlas packing, expiry by frames, refills.
 void BankSurfaces() {
   ImageBank* bank = CreateImageBank(0, nullptr);
-  CHECK_EQ(SetImageBankFormat(bank, 8 | 0x80), 8);  // driver 6 is missing: bits dropped
+  CHECK_EQ(SetImageBankFormat(bank, 8 | 0x80 | 0x10), 8);  // driver 6 is missing: bits dropped
+  CHECK_EQ(SetImageBankFormat(bank, 8 | 0x40), 8);          // no driver mode (bit 4)
   CHECK_EQ(SetImageBankFormat(bank, 8 | 0x40 | 0x10), 8 | 0x40 | 0x10);
   const RefDriverCounters* c = Counters();
   if (!c) {
@@ -461,6 +483,11 @@ void BankSurfaces() {
   cSurfaceObject image, view;
   GetImageSurface(bank, tiny, &image, 0);
   view.implementation = own;
+  CHECK(Pixels(view) == Pixels(image));
+  // A refill restores content the driver lost.
+  view.FillRectColor(0, 0, 2, 2, Rgb(1, 1, 1));
+  CHECK(Pixels(view) != Pixels(image));
+  CHECK(RefillImageDriverSurfaces(bank) >= 1);
   CHECK(Pixels(view) == Pixels(image));
   view.implementation = GetErrorSurface();  // the cache's: forget it before the view goes
   // Mode 2 hands the driver surface to the caller (it leaves the cache).
@@ -514,6 +541,7 @@ void ImportIntoDriverSurfaces() {
       CHECK_EQ(target.HasAlpha(), memory.HasAlpha());
     }
   }
+  manager.Free();
 }
 
 // A window made for a driver is shown by its display surface: PresentWindow flips it.
