@@ -89,7 +89,9 @@ bench: release
 	  $(BENCH_OUT)/collide_hits.txt >$(BENCH_OUT)/collide.txt; s=$$?; cat $(BENCH_OUT)/collide.txt; exit $$s
 	/usr/bin/python3 bench/game_vs_pygame.py build/release/tools/demo/vexa-demo >$(BENCH_OUT)/game.txt; \
 	  s=$$?; cat $(BENCH_OUT)/game.txt; exit $$s
+	build/release/bench/vexa_gl_bench 1 | tee $(BENCH_OUT)/gl.txt
 	@grep -h '^ratio' $(BENCH_OUT)/sprites.txt $(BENCH_OUT)/collide.txt $(BENCH_OUT)/game.txt \
+	  $(BENCH_OUT)/gl.txt \
 	  >> $(BENCH_OUT)/summary.txt || true
 	@echo; echo "Summary (ours / peer; overhead lines: wrapper / bare call):"
 	@cat $(BENCH_OUT)/summary.txt

@@ -1,0 +1,552 @@
+#include "gl_context.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <vexa/effect.h>
+
+namespace vexagl {
+namespace {
+
+const char* const kVertexShader = R"(#version 330 core
+layout(location = 0) in vec2 position;
+layout(location = 1) in vec2 coord;
+layout(location = 2) in float shareIn;
+uniform vec2 targetSize;
+out vec2 texCoord;
+out float share;
+void main() {
+  texCoord = coord;
+  share = shareIn;
+  gl_Position = vec4(position / targetSize * 2.0 - 1.0, 0.0, 1.0);
+}
+)";
+
+// Copies, keys, invert and mono are exact here; the blends of the fixed-function stage take the
+// share and the source alpha from the output alpha.
+// The ink program is compiled once per combination of its switches (colour operation, key,
+// alpha plane, alpha copy), each a constant: a fragment then runs only the work it needs.
+const char* const kInkShader = R"(
+in vec2 texCoord;
+in float share;
+uniform sampler2D image;
+uniform ivec3 key;
+out vec4 colour;
+void main() {
+  vec4 sv = texture(image, texCoord);
+#if KEYED || COLOUR_OP != 0
+  ivec4 s = ivec4(round(sv * 255.0));
+#endif
+#if KEYED
+  if (s.rgb == key) discard;
+#endif
+#if COLOUR_OP == 1
+  vec3 c = vec3(255 - s.rgb) / 255.0;
+#elif COLOUR_OP == 2
+  vec3 c = vec3(float((5 * s.r + 9 * s.g + 2 * s.b) >> 4) / 255.0);
+#else
+  vec3 c = sv.rgb;
+#endif
+#if USE_ALPHA
+  // The plane weighs a / 256 against (256 - a) / 256, as the software renderer does, except
+  // that 255 copies; alpha 0 leaves the destination as it is.
+  colour = vec4(c, (sv.a >= 1.0 ? 1.0 : sv.a * (255.0 / 256.0)) * share);
+#elif COPY_ALPHA
+  colour = vec4(c, sv.a);
+#else
+  colour = vec4(c, share);
+#endif
+}
+)";
+
+// Every ink in integer arithmetic against a copy of the destination: the software renderer's
+// formulas bit for bit.
+const char* const kExactShader = R"(#version 330 core
+in vec2 texCoord;
+in float share;
+uniform sampler2D image;
+uniform sampler2D destination;
+uniform ivec2 destinationOrigin;
+uniform int code;
+uniform int c;
+uniform ivec3 substitute;
+uniform ivec3 sourceKey;
+uniform ivec3 destinationKey;
+uniform bool keyed;
+uniform ivec3 key;
+uniform bool useAlpha;
+out vec4 colour;
+ivec3 Blend(ivec3 s, ivec3 d, int c) { return (s * (128 - c) + d * c) >> 7; }
+void main() {
+  ivec4 s = ivec4(round(texture(image, texCoord) * 255.0));
+  if (keyed && s.rgb == key) discard;
+  if (useAlpha && s.a == 0) discard;
+  ivec2 at = ivec2(gl_FragCoord.xy) - destinationOrigin;
+  ivec3 d = ivec3(round(texelFetch(destination, at, 0).rgb * 255.0));
+  ivec3 e = s.rgb;
+  if (code == 1) e = Blend(s.rgb, d, c);
+  else if (code == 2) e = 255 - s.rgb;
+  else if (code == 3) e = s.rgb ^ d;
+  else if (code == 4) e = s.rgb & d;
+  else if (code == 5) e = s.rgb | d;
+  else if (code == 6) e = Blend(s.rgb, d == sourceKey ? substitute : d, c);
+  else if (code == 8) e = d & (255 - s.rgb);
+  else if (code == 9) e = min(s.rgb + d, ivec3(255));
+  else if (code == 10) e = ivec3((5 * s.r + 9 * s.g + 2 * s.b) >> 4);
+  else if (code == 11) e = max(d - s.rgb, ivec3(0));
+  else if (code == 12) {
+    if (d == destinationKey) discard;
+    e = Blend(s.rgb, d, c);
+  }
+  if (useAlpha && s.a < 255) e = (e * s.a + d * (256 - s.a)) >> 8;
+  colour = vec4(vec3(e) / 255.0, 1.0);
+}
+)";
+
+struct InkProgram {
+  GLuint program = 0;
+  GLint targetSize = -1, image = -1, key = -1;
+};
+// Index of an ink variant: colour operation (0-2), key, alpha plane, alpha copy.
+constexpr int kInkVariants = 3 * 2 * 2 * 2;
+int InkVariant(const DrawState& s) {
+  return ((s.colourOp * 2 + (s.keyed ? 1 : 0)) * 2 + (s.useAlpha ? 1 : 0)) * 2 +
+         (s.writeAlpha ? 1 : 0);
+}
+struct ExactUniforms {
+  GLint targetSize, image, destination, destinationOrigin, code, c, substitute, sourceKey,
+      destinationKey, keyed, key, useAlpha;
+};
+
+struct Context {
+  SDL_Window* window = nullptr;
+  SDL_GLContext gl = nullptr;
+  bool startedVideo = false;
+  std::string device;
+  GLuint vertexArray = 0, vertexBuffer = 0;
+  InkProgram ink[kInkVariants];
+  GLuint exact = 0;
+  ExactUniforms exactUniforms{};
+  GLuint scratch[3] = {0, 0, 0};
+  int scratchSize[3][2] = {};
+  std::vector<Vertex> vertices;
+  DrawState state;
+  bool pending = false;
+};
+
+Context* g_context = nullptr;
+
+// True when the shader or program reached `status`; else its log goes to `log` (when given).
+template <class GetStatus, class GetLog>
+bool Reached(GLuint object, GLenum status, GetStatus getStatus, GetLog getLog, std::string* log) {
+  GLint ok = 0;
+  getStatus(object, status, &ok);
+  if (ok) return true;
+  if (log) {
+    char text[1024] = {};
+    getLog(object, static_cast<GLsizei>(sizeof text), nullptr, text);
+    *log = text;
+  }
+  return false;
+}
+
+GLuint Compile(GLenum kind, const char* source, int length, std::string* log) {
+  GLuint shader = glCreateShader(kind);
+  glShaderSource(shader, 1, &source, length >= 0 ? &length : nullptr);
+  glCompileShader(shader);
+  if (Reached(shader, GL_COMPILE_STATUS, glGetShaderiv, glGetShaderInfoLog, log)) return shader;
+  glDeleteShader(shader);
+  return 0;
+}
+
+GLuint Link(const char* fragment, int length, std::string* log) {
+  GLuint vertex = Compile(GL_VERTEX_SHADER, kVertexShader, -1, log);
+  GLuint pixel = vertex ? Compile(GL_FRAGMENT_SHADER, fragment, length, log) : 0;
+  if (!pixel) {
+    if (vertex) glDeleteShader(vertex);
+    return 0;
+  }
+  GLuint program = glCreateProgram();
+  glAttachShader(program, vertex);
+  glAttachShader(program, pixel);
+  glLinkProgram(program);
+  glDeleteShader(vertex);
+  glDeleteShader(pixel);
+  if (Reached(program, GL_LINK_STATUS, glGetProgramiv, glGetProgramInfoLog, log)) return program;
+  glDeleteProgram(program);
+  return 0;
+}
+
+// The ink variant of an index, compiled on first use.
+const InkProgram& InkProgramOf(Context& c, int variant) {
+  InkProgram& p = c.ink[variant];
+  if (p.program) return p;
+  const int copyAlpha = variant & 1, useAlpha = (variant >> 1) & 1, keyed = (variant >> 2) & 1;
+  const int colourOp = variant >> 3;
+  const std::string source = "#version 330 core\n#define COLOUR_OP " + std::to_string(colourOp) +
+                             "\n#define KEYED " + std::to_string(keyed) + "\n#define USE_ALPHA " +
+                             std::to_string(useAlpha) + "\n#define COPY_ALPHA " +
+                             std::to_string(copyAlpha) + "\n" + kInkShader;
+  p.program = Link(source.c_str(), -1, nullptr);
+  if (p.program) {
+    p.targetSize = glGetUniformLocation(p.program, "targetSize");
+    p.image = glGetUniformLocation(p.program, "image");
+    p.key = glGetUniformLocation(p.program, "key");
+  }
+  return p;
+}
+
+bool BuildPrograms(Context& c) {
+  c.exact = Link(kExactShader, -1, nullptr);
+  if (!c.exact || !InkProgramOf(c, 0).program) return false;
+  auto at = [](GLuint p, const char* name) { return glGetUniformLocation(p, name); };
+  const GLuint e = c.exact;
+  c.exactUniforms = {at(e, "targetSize"),  at(e, "image"),          at(e, "destination"),
+                     at(e, "destinationOrigin"), at(e, "code"),     at(e, "c"),
+                     at(e, "substitute"),  at(e, "sourceKey"),      at(e, "destinationKey"),
+                     at(e, "keyed"),       at(e, "key"),            at(e, "useAlpha")};
+  glGenVertexArrays(1, &c.vertexArray);
+  glBindVertexArray(c.vertexArray);
+  glGenBuffers(1, &c.vertexBuffer);
+  glBindBuffer(GL_ARRAY_BUFFER, c.vertexBuffer);
+  const auto stride = static_cast<GLsizei>(sizeof(Vertex));
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, nullptr);
+  glEnableVertexAttribArray(1);
+  glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride,
+                        reinterpret_cast<void*>(offsetof(Vertex, u)));
+  glEnableVertexAttribArray(2);
+  glVertexAttribPointer(2, 1, GL_FLOAT, GL_FALSE, stride,
+                        reinterpret_cast<void*>(offsetof(Vertex, share)));
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  return glGetError() == GL_NO_ERROR;
+}
+
+bool SameState(const DrawState& a, const DrawState& b) {
+  return a.framebuffer == b.framebuffer && a.targetWidth == b.targetWidth &&
+         a.targetHeight == b.targetHeight && a.texture == b.texture && a.linear == b.linear &&
+         a.program == b.program && a.effectProgram == b.effectProgram && a.effect == b.effect &&
+         a.colourOp == b.colourOp && a.keyed == b.keyed &&
+         std::memcmp(a.key, b.key, sizeof a.key) == 0 && a.useAlpha == b.useAlpha &&
+         a.blend == b.blend && a.logicOp == b.logicOp && a.writeAlpha == b.writeAlpha &&
+         std::memcmp(a.scissor, b.scissor, sizeof a.scissor) == 0;
+}
+
+void ApplyFixedState(const DrawState& s) {
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, s.framebuffer);
+  glViewport(0, 0, s.targetWidth, s.targetHeight);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(s.scissor[0], s.scissor[1], s.scissor[2], s.scissor[3]);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, s.writeAlpha ? GL_TRUE : GL_FALSE);
+  if (s.blend == Blend::kNone) {
+    glDisable(GL_BLEND);
+  } else {
+    glEnable(GL_BLEND);
+    glBlendEquation(s.blend == Blend::kSubtract ? GL_FUNC_REVERSE_SUBTRACT : GL_FUNC_ADD);
+    glBlendFunc(GL_SRC_ALPHA, s.blend == Blend::kAlpha ? GL_ONE_MINUS_SRC_ALPHA : GL_ONE);
+  }
+  if (s.logicOp) {
+    glEnable(GL_COLOR_LOGIC_OP);
+    glLogicOp(s.logicOp);
+  } else {
+    glDisable(GL_COLOR_LOGIC_OP);
+  }
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, s.texture);
+  const GLint filter = s.linear ? GL_LINEAR : GL_NEAREST;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+}
+
+// The textures of an effect's texture parameters (each a surface of this driver), in order.
+std::vector<GLuint> EffectTextures(const CEffectEx* effect) {
+  std::vector<GLuint> textures;
+  if (!effect || !effect->parameters) return textures;
+  for (int i = 0; i < effect->parameterCount; ++i) {
+    const EffectParameter& p = effect->parameters[i];
+    if (p.type != kEffectParamTexture) continue;
+    auto* surface = reinterpret_cast<cSurfaceImplementation*>(p.value.texture);
+    textures.push_back(surface ? TextureOfSurface(surface) : 0);
+  }
+  return textures;
+}
+
+// Parameters of an attached effect become uniforms of the same name; texture parameters go to
+// units 1, 2, ... in order.
+void SetEffectUniforms(GLuint program, const CEffectEx* effect,
+                       const std::vector<GLuint>& textures) {
+  if (!effect || !effect->parameters) return;
+  const char* name = effect->parameterNames;
+  int unit = 1;
+  for (int i = 0; i < effect->parameterCount && name; ++i, name += std::strlen(name) + 1) {
+    const GLint at = glGetUniformLocation(program, name);
+    const EffectParameter& p = effect->parameters[i];
+    if (p.type == kEffectParamTexture) {
+      glActiveTexture(GL_TEXTURE0 + unit);
+      glBindTexture(GL_TEXTURE_2D, textures[unit - 1]);
+      if (at >= 0) glUniform1i(at, unit);
+      ++unit;
+    } else if (at < 0) {
+      continue;
+    } else if (p.type == kEffectParamFloat) {
+      glUniform1f(at, p.value.real);
+    } else {
+      glUniform1i(at, p.value.integer);
+    }
+  }
+  glActiveTexture(GL_TEXTURE0);
+}
+
+void UseInk(Context& c, const DrawState& s) {
+  const InkProgram& p = InkProgramOf(c, InkVariant(s));
+  glUseProgram(p.program);
+  glUniform2f(p.targetSize, static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
+  glUniform1i(p.image, 0);
+  if (p.key >= 0) glUniform3i(p.key, s.key[0], s.key[1], s.key[2]);
+}
+
+void UseEffect(const DrawState& s, const std::vector<GLuint>& textures) {
+  glUseProgram(s.effectProgram);
+  glUniform2f(glGetUniformLocation(s.effectProgram, "targetSize"),
+              static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
+  glUniform1i(glGetUniformLocation(s.effectProgram, "image"), 0);
+  SetEffectUniforms(s.effectProgram, static_cast<const CEffectEx*>(s.effect), textures);
+}
+
+void Draw(const Vertex* corners, std::size_t count) {
+  glBindBuffer(GL_ARRAY_BUFFER, g_context->vertexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count * sizeof(Vertex)), corners,
+               GL_STREAM_DRAW);
+  glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(count));
+}
+
+void AppendTriangles(std::vector<Vertex>& out, const Vertex q[4]) {
+  out.insert(out.end(), {q[0], q[1], q[2], q[0], q[2], q[3]});
+}
+
+}  // namespace
+
+bool StartContext() {
+  if (g_context) return true;
+  auto* c = new Context;
+  const bool videoWasUp = SDL_WasInit(SDL_INIT_VIDEO) != 0;
+  if (!videoWasUp && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    delete c;
+    return false;
+  }
+  c->startedVideo = !videoWasUp;
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  c->window = SDL_CreateWindow("vexa-gl", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  c->gl = c->window ? SDL_GL_CreateContext(c->window) : nullptr;
+  g_context = c;
+  bool ok = c->gl != nullptr;
+  if (ok) {
+    GLint major = 0, minor = 0;
+    glGetIntegerv(GL_MAJOR_VERSION, &major);
+    glGetIntegerv(GL_MINOR_VERSION, &minor);
+    ok = major * 10 + minor >= 33 && BuildPrograms(*c);
+  }
+  if (!ok) {
+    StopContext();
+    return false;
+  }
+  c->device = std::string(reinterpret_cast<const char*>(glGetString(GL_RENDERER))) + " | " +
+              reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  return true;
+}
+
+void StopContext() {
+  Context* c = g_context;
+  if (!c) return;
+  if (c->gl && MakeCurrent()) {
+    for (const InkProgram& p : c->ink)
+      if (p.program) glDeleteProgram(p.program);
+    if (c->exact) glDeleteProgram(c->exact);
+    glDeleteTextures(3, c->scratch);
+    if (c->vertexBuffer) glDeleteBuffers(1, &c->vertexBuffer);
+    if (c->vertexArray) glDeleteVertexArrays(1, &c->vertexArray);
+  }
+  if (c->gl) SDL_GL_DeleteContext(c->gl);
+  if (c->window) SDL_DestroyWindow(c->window);
+  if (c->startedVideo) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  g_context = nullptr;
+  delete c;
+}
+
+bool ContextAlive() { return g_context && g_context->gl; }
+
+bool MakeCurrent() {
+  if (!ContextAlive()) return false;
+  if (SDL_GL_GetCurrentContext() == g_context->gl) return true;
+  return SDL_GL_MakeCurrent(g_context->window, g_context->gl) == 0;
+}
+
+void ReleaseFromThread() {
+  if (!ContextAlive() || SDL_GL_GetCurrentContext() != g_context->gl) return;
+  Flush();
+  glFinish();
+  SDL_GL_MakeCurrent(g_context->window, nullptr);
+}
+
+const std::string& DeviceName() {
+  static const std::string none;
+  return g_context ? g_context->device : none;
+}
+
+void Flush() {
+  Context* c = g_context;
+  if (!c || !c->pending) return;
+  // Taken out first: preparing an effect's textures may upload, which flushes again.
+  c->pending = false;
+  std::vector<Vertex> vertices;
+  vertices.swap(c->vertices);
+  const DrawState s = c->state;
+  if (vertices.empty()) return;
+  std::vector<GLuint> textures;
+  if (s.program == Program::kEffect) textures = EffectTextures(static_cast<const CEffectEx*>(s.effect));
+  ApplyFixedState(s);
+  if (s.program == Program::kEffect) {
+    UseEffect(s, textures);
+  } else {
+    UseInk(*c, s);
+  }
+  Draw(vertices.data(), vertices.size());
+  vertices.clear();
+  if (c->vertices.empty()) c->vertices.swap(vertices);  // keeps the allocation
+}
+
+void FlushIfUses(GLuint texture, GLuint framebuffer) {
+  Context* c = g_context;
+  if (!c || !c->pending) return;
+  if ((texture && c->state.texture == texture) ||
+      (framebuffer && c->state.framebuffer == framebuffer) || c->state.effect)
+    Flush();
+}
+
+void AddQuad(const DrawState& state, const Vertex corners[4]) {
+  Context* c = g_context;
+  if (!c) return;
+  if (c->pending && !SameState(c->state, state)) Flush();
+  if (!c->pending) {
+    c->state = state;
+    c->pending = true;
+  }
+  AppendTriangles(c->vertices, corners);
+}
+
+GLuint ScratchTexture(int slot, int width, int height) {
+  Context* c = g_context;
+  GLuint& texture = c->scratch[slot];
+  int* size = c->scratchSize[slot];
+  if (!texture) glGenTextures(1, &texture);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  if (size[0] < width || size[1] < height) {
+    size[0] = std::max(size[0], width);
+    size[1] = std::max(size[1], height);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size[0], size[1], 0, GL_BGRA, GL_UNSIGNED_BYTE,
+                 nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  }
+  return texture;
+}
+
+void DrawExact(const DrawState& state, const Vertex corners[4], const ExactInk& ink) {
+  Context* c = g_context;
+  Flush();
+  // The area under the quad, clipped to the scissor, is copied first: the shader reads the
+  // destination from the copy, never from the framebuffer it writes.
+  float left = corners[0].x, right = left, top = corners[0].y, bottom = top;
+  for (int i = 1; i < 4; ++i) {
+    left = std::min(left, corners[i].x);
+    right = std::max(right, corners[i].x);
+    top = std::min(top, corners[i].y);
+    bottom = std::max(bottom, corners[i].y);
+  }
+  const int x0 = std::max(static_cast<int>(left), state.scissor[0]);
+  const int y0 = std::max(static_cast<int>(top), state.scissor[1]);
+  const int x1 = std::min(static_cast<int>(right) + 1, state.scissor[0] + state.scissor[2]);
+  const int y1 = std::min(static_cast<int>(bottom) + 1, state.scissor[1] + state.scissor[3]);
+  if (x1 <= x0 || y1 <= y0) return;
+  const GLuint copy = ScratchTexture(2, x1 - x0, y1 - y0);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, state.framebuffer);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x0, y0, x1 - x0, y1 - y0);
+
+  DrawState s = state;
+  s.blend = Blend::kNone;
+  s.logicOp = 0;
+  ApplyFixedState(s);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, copy);
+  glUseProgram(c->exact);
+  const ExactUniforms& u = c->exactUniforms;
+  glUniform2f(u.targetSize, static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
+  glUniform1i(u.image, 0);
+  glUniform1i(u.destination, 1);
+  glUniform2i(u.destinationOrigin, x0, y0);
+  glUniform1i(u.code, ink.code);
+  glUniform1i(u.c, ink.share);
+  glUniform3i(u.substitute, ink.substitute[0], ink.substitute[1], ink.substitute[2]);
+  glUniform3i(u.sourceKey, ink.sourceKey[0], ink.sourceKey[1], ink.sourceKey[2]);
+  glUniform3i(u.destinationKey, ink.destinationKey[0], ink.destinationKey[1],
+              ink.destinationKey[2]);
+  glUniform1i(u.keyed, s.keyed);
+  glUniform3i(u.key, s.key[0], s.key[1], s.key[2]);
+  glUniform1i(u.useAlpha, s.useAlpha);
+  glActiveTexture(GL_TEXTURE0);
+  std::vector<Vertex> triangles;
+  AppendTriangles(triangles, corners);
+  Draw(triangles.data(), triangles.size());
+}
+
+int PresentToWindow(SDL_Window* window, GLuint framebuffer, int width, int height,
+                    const int viewport[4]) {
+  Context* c = g_context;
+  if (!window || !c || SDL_GL_MakeCurrent(window, c->gl) != 0) return 0;
+  int windowWidth = 0, windowHeight = 0;
+  SDL_GL_GetDrawableSize(window, &windowWidth, &windowHeight);
+  int x = 0, y = 0, w = windowWidth, h = windowHeight;
+  if (viewport[2] > 0 && viewport[3] > 0) {
+    x = viewport[0];
+    y = viewport[1];
+    w = viewport[2];
+    h = viewport[3];
+  }
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glViewport(0, 0, windowWidth, windowHeight);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+  // Row 0 of a surface is row 0 of its framebuffer; the window's row 0 is at its bottom.
+  const GLenum filter = (w == width && h == height) ? GL_NEAREST : GL_LINEAR;
+  glBlitFramebuffer(0, 0, width, height, x, windowHeight - y, x + w, windowHeight - y - h,
+                    GL_COLOR_BUFFER_BIT, filter);
+  SDL_GL_SwapWindow(window);
+  SDL_GL_MakeCurrent(c->window, c->gl);
+  return 1;
+}
+
+GLuint CompileEffectProgram(const char* source, int length, std::string* log) {
+  if (!source || !MakeCurrent()) return 0;
+  return Link(source, length, log);
+}
+
+void DeleteProgram(GLuint program) {
+  if (program && MakeCurrent()) glDeleteProgram(program);
+}
+
+}  // namespace vexagl

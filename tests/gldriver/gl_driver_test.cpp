@@ -1,0 +1,516 @@
+// The OpenGL driver against the library's software renderer.
+//
+// Every case draws the same source onto the same destination twice: once into a memory
+// surface by the software renderer (the reference), once into a driver surface on the GPU,
+// which is then locked and read back. Copies, colour keys and bitwise effects must agree
+// exactly, blends within 1 per channel. The driver is loaded from the build folder; this
+// program runs on SDL's offscreen video driver (OpenGL through EGL, Mesa's llvmpipe without a
+// GPU) and fails, never skips, when no OpenGL 3.3 context can be made.
+#include <dlfcn.h>
+
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <thread>
+
+#include <vexa/blit.h>
+#include <vexa/buffer_surface.h>
+#include <vexa/display_driver.h>
+#include <vexa/surface_implementation.h>
+
+namespace {
+
+using DeviceNameFn = const char* (*)();
+
+// A loaded driver variant with its entry points.
+struct Driver {
+  void* module = nullptr;
+  SEInitializeFn initialize = nullptr;
+  SEFreeFn free = nullptr;
+  SEGetSIPrototypeFn prototype = nullptr;
+  SEFunctionFn function = nullptr;
+  DeviceNameFn deviceName = nullptr;
+
+  explicit Driver(const char* file) {
+    const std::string path = std::string(VEXA_PLUGIN_DIR) + "/" + file;
+    module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) return;
+    initialize = reinterpret_cast<SEInitializeFn>(dlsym(module, kSEInitializeName));
+    free = reinterpret_cast<SEFreeFn>(dlsym(module, kSEFreeName));
+    prototype = reinterpret_cast<SEGetSIPrototypeFn>(dlsym(module, kSEGetSIPrototypeName));
+    function = reinterpret_cast<SEFunctionFn>(dlsym(module, kSEFunctionName));
+    deviceName = reinterpret_cast<DeviceNameFn>(dlsym(module, "SEGetDeviceName"));
+  }
+  ~Driver() {
+    if (module) dlclose(module);
+  }
+};
+
+struct ImplDeleter {
+  void operator()(cSurfaceImplementation* s) const { DeleteImplementation(s); }
+};
+using Surface = std::unique_ptr<cSurfaceImplementation, ImplDeleter>;
+
+Surface Memory(int width, int height, int depth = 32) {
+  auto* s = new cBufferSurface;
+  if (!s->InitFormat(depth) || !s->Create(width, height)) {
+    s->Delete();
+    return nullptr;
+  }
+  return Surface(s);
+}
+
+// Random colours from a small set (so that keys and equal pixels occur), an optional alpha
+// plane of 0, 255 and values between.
+void Scribble(cSurfaceImplementation* s, std::mt19937& random, bool alpha) {
+  static const COLORREF kColours[] = {0x000000, 0xFFFFFF, 0xFF00FF, 0x0000FF, 0x00FF00,
+                                      0x808080, 0x123456, 0xFEDCBA, 0x7F7F01};
+  std::uniform_int_distribution<int> pick(0, 12);
+  std::uniform_int_distribution<int> any(0, 0xFFFFFF);
+  // Whole words first: the spare byte of a 32-bit pixel is 0, as the driver keeps it.
+  s->FillRectColor(0, 0, s->width, s->height, 0);
+  for (int y = 0; y < s->height; ++y)
+    for (int x = 0; x < s->width; ++x) {
+      const int k = pick(random);
+      s->SetPixelColor(x, y, k < 9 ? kColours[k] : static_cast<COLORREF>(any(random)));
+    }
+  if (!alpha) return;
+  std::uint8_t* plane = s->CreateAlpha();
+  std::uniform_int_distribution<int> level(0, 4);
+  for (int y = 0; y < s->height; ++y)
+    for (int x = 0; x < s->width; ++x) {
+      const int l = level(random);
+      plane[y * s->alphaPitch + x] =
+          static_cast<std::uint8_t>(l == 0 ? 0 : l == 1 ? 255 : (x * 37 + y * 11) & 0xFF);
+    }
+}
+
+// Largest per-channel difference of the colours (fourth bytes ignored); -1 on a size or
+// lock failure.
+int MaxDifference(cSurfaceImplementation* a, cSurfaceImplementation* b, std::string* where) {
+  if (a->width != b->width || a->height != b->height || !a->Lock() || !b->Lock()) return -1;
+  int worst = 0;
+  for (int y = 0; y < a->height; ++y)
+    for (int x = 0; x < a->width; ++x)
+      for (int c = 0; c < 3; ++c) {
+        const int d = std::abs(a->Row(y)[x * 4 + c] - b->Row(y)[x * 4 + c]);
+        if (d > worst) {
+          worst = d;
+          if (where)
+            *where = "at " + std::to_string(x) + "," + std::to_string(y) + " channel " +
+                     std::to_string(c) + ": " + std::to_string(a->Row(y)[x * 4 + c]) + " vs " +
+                     std::to_string(b->Row(y)[x * 4 + c]);
+        }
+      }
+  a->Unlock();
+  b->Unlock();
+  return worst;
+}
+
+// The colour at (x, y), or 0xDEADBEEF when it cannot be read.
+COLORREF PixelAt(cSurfaceImplementation* s, int x, int y) {
+  COLORREF colour = 0xDEADBEEF;
+  return s->GetPixelColor(x, y, &colour) ? colour : 0xDEADBEEF;
+}
+
+class GLDriver : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    driver_ = new Driver("vexad3d11.so");
+    ASSERT_NE(driver_->module, nullptr) << dlerror();
+    ASSERT_NE(driver_->initialize, nullptr);
+    ASSERT_EQ(driver_->initialize(), 1) << "no OpenGL 3.3 core context";
+  }
+  static void TearDownTestSuite() {
+    if (driver_ && driver_->free) driver_->free();
+    delete driver_;
+    driver_ = nullptr;
+  }
+  Surface Make(int number, int width, int height) {
+    cSurfaceImplementation* prototype = driver_->prototype(number);
+    return Surface(prototype ? prototype->CreateCompatible(width, height) : nullptr);
+  }
+  // A driver surface of `number` holding the pixels (and alpha) of a memory surface.
+  Surface Import(int number, cSurfaceImplementation* from) {
+    Surface s = Make(number, from->width, from->height);
+    if (s && !s->CopyContentFrom(from)) s.reset();
+    if (s) s->SetTransparentColor(from->transparentColor);
+    return s;
+  }
+
+  struct Case {
+    int mode;
+    std::uint32_t effect;
+    EffectParam parameter;
+    int tolerance;
+  };
+  // Draws `source` on a copy of `destination` by the software renderer and by the driver (from
+  // the memory source and from a driver texture of it) and compares.
+  void Compare(cSurfaceImplementation* source, cSurfaceImplementation* destination,
+               const Case& c, int x, int y, int textureNumber) {
+    Surface reference = Memory(destination->width, destination->height);
+    ASSERT_TRUE(destination->Blit(reference.get(), 0, 0, 0, 0, destination->width,
+                                  destination->height, kModeOpaque, kEffectNone, 0, 0));
+    const int expected = source->Blit(reference.get(), x, y, 0, 0, source->width,
+                                      source->height, c.mode, c.effect, c.parameter, 0);
+    Surface texture = Import(textureNumber, source);
+    ASSERT_TRUE(texture);
+    for (cSurfaceImplementation* from : {source, texture.get()}) {
+      Surface target = Import(kPrototypeRenderTarget, destination);
+      ASSERT_TRUE(target);
+      EXPECT_EQ(from->Blit(target.get(), x, y, 0, 0, source->width, source->height, c.mode,
+                           c.effect, c.parameter, 0),
+                expected);
+      std::string where;
+      const int difference = MaxDifference(reference.get(), target.get(), &where);
+      if (difference > c.tolerance) {  // the first worst pixel, to read the failure by
+        int px = 0, py = 0;
+        std::sscanf(where.c_str(), "at %d,%d", &px, &py);
+        COLORREF sv = 0, dv = 0;
+        source->GetPixelColor(px - x, py - y, &sv);
+        destination->GetPixelColor(px, py, &dv);
+        COLORREF rv = 0, gv = 0;
+        reference->GetPixelColor(px, py, &rv);
+        target->GetPixelColor(px, py, &gv);
+        std::printf("S %06x D %06x key %06x ref %06x gl %06x (%d,%d)\n", sv, dv,
+                    source->transparentColor, rv, gv, px, py);
+      }
+      EXPECT_GE(difference, 0);
+      EXPECT_LE(difference, c.tolerance)
+          << "mode " << c.mode << " effect " << c.effect << " parameter " << c.parameter
+          << (from == source ? " from memory " : " from a texture ") << where;
+    }
+  }
+
+  static Driver* driver_;
+  std::mt19937 random_{29};
+};
+Driver* GLDriver::driver_ = nullptr;
+
+TEST_F(GLDriver, PrototypesReportTheirKindsAndNameTheDevice) {
+  for (int number = 4; number <= 8; ++number) {
+    cSurfaceImplementation* prototype = driver_->prototype(number);
+    ASSERT_NE(prototype, nullptr) << number;
+    EXPECT_EQ(prototype->GetKind(), 21 + number - 4);
+    EXPECT_EQ(prototype->depth, 32);
+    Surface made(prototype->CreateCompatible(8, 4));
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->GetKind(), prototype->GetKind());
+    EXPECT_EQ(made->alphaFirstRow != nullptr, number == 7 || number == 8) << number;
+  }
+  EXPECT_EQ(driver_->prototype(3), nullptr);
+  EXPECT_EQ(driver_->prototype(9), nullptr);
+  EXPECT_EQ(Surface(driver_->prototype(5)->CreateCompatible(0, 4)), nullptr);
+  ASSERT_NE(driver_->deviceName, nullptr);
+  EXPECT_NE(std::string(driver_->deviceName()), "");
+  std::printf("GL device: %s\n", driver_->deviceName());
+}
+
+TEST_F(GLDriver, CopiesKeysAndBitwiseEffectsAreExact) {
+  Surface source = Memory(23, 17);
+  Surface destination = Memory(40, 30);
+  Scribble(source.get(), random_, false);
+  Scribble(destination.get(), random_, false);
+  source->SetTransparentColor(0xFF00FF);
+  for (int mode : {kModeOpaque, kModeTransparent})
+    for (std::uint32_t effect : {kEffectNone, kEffectInvert, kEffectXor, kEffectAnd, kEffectOr,
+                                 kEffectAndNot, kEffectMono}) {
+      Compare(source.get(), destination.get(), {mode, effect, 0, 0}, 5, 3, kPrototypeStatic);
+      // Clipped at the top-left and at the bottom-right corner.
+      Compare(source.get(), destination.get(), {mode, effect, 0, 0}, -7, -4, kPrototypeStatic);
+      Compare(source.get(), destination.get(), {mode, effect, 0, 0}, 30, 20, kPrototypeStatic);
+    }
+}
+
+TEST_F(GLDriver, BlendsAgreeWithinOnePerChannel) {
+  Surface source = Memory(31, 9);
+  Surface destination = Memory(33, 11);
+  Scribble(source.get(), random_, false);
+  Scribble(destination.get(), random_, false);
+  source->SetTransparentColor(0x0000FF);
+  const Case cases[] = {
+      {kModeOpaque, kEffectSemiTransparent, 1, 1},
+      {kModeOpaque, kEffectSemiTransparent, 64, 1},
+      {kModeTransparent, kEffectSemiTransparent, 100, 1},
+      {kModeOpaque, kEffectSemiTransparent, 127, 1},
+      {kModeTransparent, kEffectAdd, 0, 0},
+      {kModeOpaque, kEffectSubtract, 0, 0},
+      {kModeTransparent, kEffectBlendSubstitute, (40u << 24) | 0x00FF8040u, 0},
+      {kModeOpaque, kEffectBlendExceptKey, (90u << 24) | 0x00FFFFFFu, 0},
+      {kModeOpaque, kEffectNone | kEffectParamIsRGBA, 0x80102030u, 1},
+      {kModeTransparent, kEffectNone | kEffectParamIsRGBA, 0xFF000000u, 0},
+  };
+  for (const Case& c : cases) Compare(source.get(), destination.get(), c, 1, 1, kPrototypeStatic);
+}
+
+TEST_F(GLDriver, InvisibleAndRefusedInksMatchTheSoftwareRenderer) {
+  Surface source = Memory(8, 8);
+  Surface destination = Memory(8, 8);
+  Scribble(source.get(), random_, false);
+  Scribble(destination.get(), random_, false);
+  // 128 and a zero RGBA alpha draw nothing (1); code 7 and mode 2 are refused (0).
+  for (const Case& c : {Case{kModeOpaque, kEffectSemiTransparent, 128, 0},
+                        Case{kModeOpaque, kEffectNone | kEffectParamIsRGBA, 0x00FFFFFFu, 0},
+                        Case{kModeOpaque, kEffectUnassigned, 0, 0},
+                        Case{2, kEffectNone, 0, 0}})
+    Compare(source.get(), destination.get(), c, 0, 0, kPrototypeStatic);
+}
+
+TEST_F(GLDriver, AlphaSourcesBlendByTheirPlane) {
+  Surface source = Memory(19, 13);
+  Surface destination = Memory(24, 16);
+  Scribble(source.get(), random_, true);
+  Scribble(destination.get(), random_, false);
+  // The plane decides in transparent mode (exact shader paths for bitwise and saturating
+  // inks, fixed-function blending otherwise); opaque mode ignores it.
+  const Case cases[] = {
+      {kModeTransparent, kEffectNone, 0, 1},      {kModeTransparent, kEffectSemiTransparent, 50, 1},
+      {kModeTransparent, kEffectXor, 0, 0},       {kModeTransparent, kEffectAdd, 0, 0},
+      {kModeTransparent, kEffectSubtract, 0, 0},  {kModeTransparent, kEffectMono, 0, 1},
+      {kModeOpaque, kEffectNone, 0, 0},           {kModeOpaque, kEffectOr, 0, 0},
+  };
+  for (const Case& c : cases)
+    Compare(source.get(), destination.get(), c, 2, 1, kPrototypeStaticAlpha);
+}
+
+TEST_F(GLDriver, ImportsOtherFormatsIntoEveryTextureType) {
+  for (int depth : {8, 16, 24}) {
+    Surface source = Memory(21, 7, depth);
+    Scribble(source.get(), random_, depth != 8);
+    // The software conversion to 32 bits is the reference.
+    Surface reference = Memory(21, 7);
+    ASSERT_TRUE(source->Blit(reference.get(), 0, 0, 0, 0, 21, 7, kModeOpaque, kEffectNone, 0,
+                             kBlitCopyAlpha));
+    for (int number : {kPrototypeRenderTarget, kPrototypeStatic, kPrototypeStaticAlpha}) {
+      Surface imported = Import(number, source.get());
+      ASSERT_TRUE(imported) << number;
+      EXPECT_EQ(MaxDifference(reference.get(), imported.get(), nullptr), 0)
+          << "depth " << depth << " type " << number;
+      if (number == kPrototypeStaticAlpha && reference->alphaFirstRow) {
+        ASSERT_TRUE(imported->Lock());
+        for (int y = 0; y < 7; ++y)
+          for (int x = 0; x < 21; ++x)
+            ASSERT_EQ(imported->alphaFirstRow[y * imported->alphaPitch + x],
+                      reference->alphaFirstRow[y * reference->alphaPitch + x]);
+      }
+    }
+  }
+}
+
+TEST_F(GLDriver, LockReadsBackAndWritesReachTheTexture) {
+  Surface target = Make(kPrototypeRenderAlpha, 16, 16);
+  ASSERT_TRUE(target);
+  ASSERT_TRUE(target->FillRectColor(2, 3, 5, 4, 0x336699));
+  EXPECT_EQ(PixelAt(target.get(), 2, 3), 0x336699u);
+  EXPECT_EQ(PixelAt(target.get(), 7, 3), 0u);
+  // A pixel written through Lock is what the next GPU draw from the surface sees.
+  target->SetPixelColor(0, 0, 0x0000FF);
+  Surface copy = Make(kPrototypeRenderTarget, 16, 16);
+  ASSERT_TRUE(target->Blit(copy.get(), 0, 0, 0, 0, 16, 16, kModeOpaque, kEffectNone, 0, 0));
+  EXPECT_EQ(PixelAt(copy.get(), 0, 0), 0x0000FFu);
+  EXPECT_EQ(PixelAt(copy.get(), 3, 4), 0x336699u);
+  // A clip rectangle bounds the fill.
+  copy->SetClipRect(0, 0, 4, 4);
+  copy->FillRectColor(0, 0, 16, 16, 0xFFFFFF);
+  copy->ResetClipRect();
+  EXPECT_EQ(PixelAt(copy.get(), 3, 3), 0xFFFFFFu);
+  EXPECT_EQ(PixelAt(copy.get(), 4, 4), 0x336699u);
+}
+
+TEST_F(GLDriver, ManyQuadsOfOneTextureAreDrawnInOrder) {
+  // Batched quads keep their order: later sprites cover earlier ones, and a texture changed
+  // between two draws is drawn with its old pixels first and its new ones after.
+  Surface sprite = Memory(4, 4);
+  sprite->FillRectColor(0, 0, 4, 4, 0x0000FF);
+  Surface texture = Import(kPrototypeStatic, sprite.get());
+  Surface target = Make(kPrototypeRenderTarget, 64, 8);
+  for (int i = 0; i < 15; ++i)
+    texture->Blit(target.get(), i * 2, 2, 0, 0, 4, 4, kModeOpaque, kEffectNone, 0, 0);
+  sprite->FillRectColor(0, 0, 4, 4, 0x00FF00);
+  ASSERT_TRUE(texture->CopyContentFrom(sprite.get()));
+  texture->Blit(target.get(), 30, 2, 0, 0, 4, 4, kModeOpaque, kEffectNone, 0, 0);
+  EXPECT_EQ(PixelAt(target.get(), 29, 3), 0x0000FFu);
+  EXPECT_EQ(PixelAt(target.get(), 30, 3), 0x00FF00u);
+}
+
+TEST_F(GLDriver, TransformedBlitsScaleAndTurnAboutTheHotSpot) {
+  Surface source = Memory(6, 4);
+  Scribble(source.get(), random_, false);
+  Surface texture = Import(kPrototypeStatic, source.get());
+  // Twice the size, no turn: every source pixel becomes a 2 x 2 block at (10, 10) - hot spot.
+  Surface target = Make(kPrototypeRenderTarget, 32, 32);
+  ASSERT_TRUE(texture->BlitTransformed(target.get(), 10.0f, 10.0f, 0, 0, 6, 4, 1, 1, 2 << 16,
+                                       2 << 16, 0, kModeOpaque, kEffectNone, 0));
+  ASSERT_TRUE(target->Lock() && source->Lock());
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 12; ++x) {
+      COLORREF got = 0, want = 0;
+      target->GetPixelColor(8 + x, 8 + y, &got);
+      source->GetPixelColor(x / 2, y / 2, &want);
+      ASSERT_EQ(got, want) << x << "," << y;
+    }
+  // A quarter turn counter-clockwise about the top-left corner equals the software renderer's
+  // quarter turn placed above the hot spot.
+  Surface turned = Memory(4, 6);
+  ASSERT_TRUE(source->RotateQuarter(turned.get(), 0));
+  Surface target2 = Make(kPrototypeRenderTarget, 32, 32);
+  ASSERT_TRUE(texture->BlitTransformed(target2.get(), 10.0f, 10.0f, 0, 0, 6, 4, 0, 0, 0, 0,
+                                       90000, kModeOpaque, kEffectNone, 0));
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 4; ++x) {
+      COLORREF got = 0, want = 0;
+      target2->GetPixelColor(10 + x, 4 + y, &got);
+      turned->GetPixelColor(x, y, &want);
+      ASSERT_EQ(got, want) << x << "," << y;
+    }
+}
+
+TEST_F(GLDriver, StretchesWithNearestAndSmoothSampling) {
+  Surface source = Memory(2, 1);
+  source->SetPixelColor(0, 0, 0x000000);
+  source->SetPixelColor(1, 0, 0xFFFFFF);
+  Surface target = Make(kPrototypeRenderTarget, 8, 2);
+  ASSERT_TRUE(source->StretchBlit(target.get(), 0, 0, 8, 1, 0, 0, 2, 1, kModeOpaque, kEffectNone,
+                                  0, 0));
+  EXPECT_EQ(PixelAt(target.get(), 3, 0), 0u);
+  EXPECT_EQ(PixelAt(target.get(), 4, 0), 0xFFFFFFu);
+  // Smoothing gives the grey ramp between the two pixels.
+  ASSERT_TRUE(source->StretchBlit(target.get(), 0, 1, 8, 1, 0, 0, 2, 1, kModeOpaque, kEffectNone,
+                                  0, 1));
+  const COLORREF left = PixelAt(target.get(), 3, 1), right = PixelAt(target.get(), 4, 1);
+  EXPECT_GT(left & 0xFF, 0u);
+  EXPECT_LT(left & 0xFF, right & 0xFF);
+  EXPECT_LT(right & 0xFF, 255u);
+}
+
+TEST_F(GLDriver, ViewportOfSEFunctionIsKeptWithoutAWindow) {
+  // Driver 7 answers code 0; a display surface without a window presents nothing (0) but
+  // still counts the frame for the image banks.
+  ASSERT_NE(driver_->function, nullptr);
+  std::int32_t viewport[4] = {0, 0, 320, 240};
+  driver_->function(0, viewport);
+  Surface display = Make(kPrototypeDisplay, 32, 32);
+  int frames = 0;
+  auto count = [](void* user) { ++*static_cast<int*>(user); };
+  DriverFrameCallback callback = count;
+  ASSERT_EQ(display->DriverHook94(reinterpret_cast<HookArg>(callback),
+                                  reinterpret_cast<HookArg>(&frames)),
+            1);
+  EXPECT_EQ(display->DriverHook79(), 0);
+  EXPECT_EQ(frames, 1);
+  display->DriverHook94(0, reinterpret_cast<HookArg>(&frames));
+  display->DriverHook79();
+  EXPECT_EQ(frames, 1);
+}
+
+TEST_F(GLDriver, TheContextFollowsTheThreadThatDraws) {
+  Surface target = Make(kPrototypeRenderTarget, 8, 8);
+  ASSERT_TRUE(target->FillRectColor(0, 0, 8, 8, 0x0000FF));
+  // This thread lets go (code 1); another draws and reads, lets go in turn; this one reads.
+  driver_->function(1, nullptr);
+  COLORREF seen = 0;
+  std::thread other([&] {
+    seen = PixelAt(target.get(), 1, 1);
+    target->FillRectColor(4, 4, 4, 4, 0x00FF00);
+    driver_->function(1, nullptr);
+  });
+  other.join();
+  EXPECT_EQ(seen, 0x0000FFu);
+  EXPECT_EQ(PixelAt(target.get(), 5, 5), 0x00FF00u);
+  EXPECT_EQ(PixelAt(target.get(), 1, 1), 0x0000FFu);
+}
+
+TEST_F(GLDriver, AtlasPiecesShareTheirPageAndOutliveIt) {
+  Surface page = Make(kPrototypeStaticAlpha, 64, 40);
+  ASSERT_TRUE(page);
+  auto room = [&page](int w, int h) {
+    cSurfaceImplementation* piece = nullptr;
+    const int answer = page->DriverHook105(static_cast<HookArg>(w | h << 16),
+                                           reinterpret_cast<HookArg>(&piece));
+    EXPECT_EQ(answer != 0, piece != nullptr);
+    return Surface(piece);
+  };
+  // Two shelves: 30 + 1 + 30 fit one 64-pixel row, the third piece opens the next shelf.
+  Surface a = room(30, 20), b = room(30, 10), c = room(40, 19);
+  ASSERT_TRUE(a && b && c);
+  EXPECT_TRUE(room(10, 10)) << "beside the third piece";
+  EXPECT_FALSE(room(20, 10)) << "full: no room beside it nor below";
+  std::vector<Surface> sprites;
+  for (cSurfaceImplementation* piece : {a.get(), b.get(), c.get()}) {
+    EXPECT_EQ(piece->GetKind(), page->GetKind());
+    sprites.push_back(Memory(piece->width, piece->height));
+    Scribble(sprites.back().get(), random_, true);
+    ASSERT_TRUE(piece->CopyContentFrom(sprites.back().get()));
+  }
+  auto drawnEqual = [&](cSurfaceImplementation* piece, cSurfaceImplementation* sprite) {
+    Surface target = Make(kPrototypeRenderTarget, piece->width, piece->height);
+    EXPECT_TRUE(piece->Blit(target.get(), 0, 0, 0, 0, piece->width, piece->height, kModeOpaque,
+                            kEffectNone, 0, 0));
+    return MaxDifference(target.get(), sprite, nullptr) == 0;
+  };
+  for (int i = 0; i < 3; ++i)
+    EXPECT_TRUE(drawnEqual(std::vector{a.get(), b.get(), c.get()}[i], sprites[i].get())) << i;
+  // A piece that goes frees nothing else; once all go the page packs from the top again.
+  b.reset();
+  EXPECT_TRUE(drawnEqual(c.get(), sprites[2].get()));
+  // The page goes first: its pieces keep their pixels.
+  page.reset();
+  EXPECT_TRUE(drawnEqual(a.get(), sprites[0].get()));
+  EXPECT_TRUE(drawnEqual(c.get(), sprites[2].get()));
+}
+
+TEST(GLDriverVariants, EveryDriverNumberHasItsKindsAndPrototypes) {
+  struct Variant {
+    const char* file;
+    int firstKind;
+    int prototypes;
+    bool function;
+  };
+  for (const Variant& v : {Variant{"vexad3d9.so", 9, 4, false}, Variant{"vexad3d8.so", 13, 4, false}}) {
+    Driver driver(v.file);
+    ASSERT_NE(driver.module, nullptr) << v.file;
+    EXPECT_EQ(driver.function != nullptr, v.function);
+    ASSERT_EQ(driver.initialize(), 1) << v.file;
+    for (int number = 4; number <= 8; ++number) {
+      cSurfaceImplementation* prototype = driver.prototype(number);
+      if (number - 4 >= v.prototypes) {
+        EXPECT_EQ(prototype, nullptr);
+        continue;
+      }
+      ASSERT_NE(prototype, nullptr);
+      EXPECT_EQ(prototype->GetKind(), v.firstKind + number - 4);
+    }
+    driver.free();
+    EXPECT_EQ(driver.prototype(4), nullptr);
+  }
+}
+
+}  // namespace
+
+// The leak checker's suppressions for this program (it reads them at start-up):
+// - fontconfig's process-long caches, as in every sanitizer run;
+// - SDL keeps a per-thread block (104 bytes) of a thread that made a GL context current;
+// - Mesa (llvmpipe and its LLVM) keeps option strings and screens for the life of the process.
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libSDL2-2.0.so\nleak:swrast_dri.so\nleak:libLLVM\n";
+}
+
+int main(int argc, char** argv) {
+  // The dummy video driver has no OpenGL: take the offscreen one (EGL) unless a display
+  // driver was named.
+  const char* video = std::getenv("SDL_VIDEODRIVER");
+  if (!video || std::string(video) == "dummy") setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  // One OpenGL window for the whole run keeps SDL's GL library, and with it Mesa, loaded while
+  // drivers come and go: the leak checker then sees Mesa's process-long allocations where they
+  // were made (and its suppressions apply) instead of in unloaded code.
+  SDL_InitSubSystem(SDL_INIT_VIDEO);
+  SDL_Window* keep = SDL_CreateWindow("gl-tests", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  ::testing::InitGoogleTest(&argc, argv);
+  // Left open: the process ends with Mesa still loaded.
+  (void)keep;
+  return RUN_ALL_TESTS();
+}
