@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint32_t format = 0;
   for (int i = 0; i < 4; ++i) format = format << 8 | in.Byte();
   RECT rect{in.MostlySmall(96), in.MostlySmall(96), in.MostlySmall(96), in.MostlySmall(96)};
-  plat::DRAWTEXTPARAMS params{sizeof(params), in.MostlySmall(96) % 40 - 8, in.MostlySmall(96), in.MostlySmall(96), 0};
+  plat::DRAWTEXTPARAMS params{sizeof(params), in.MostlySmall(96) % 40 - 8, in.MostlySmall(96),
+                              in.MostlySmall(96), 0};
   // The rest is text: pairs of bytes as UTF-16 units, biased towards the characters layout
   // treats specially.
   std::u16string text;

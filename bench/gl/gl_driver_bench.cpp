@@ -59,8 +59,9 @@ cSurfaceImplementation* MakeSprite() {
     for (int x = 0; x < kSprite; ++x) {
       const double d = std::hypot(x - 15.5, y - 15.5);
       s->SetPixelColor(x, y, static_cast<COLORREF>(0x203040 + (static_cast<int>(d) * 0x0A0705)));
-      plane[y * s->alphaPitch + x] =
-          static_cast<std::uint8_t>(d < 12 ? 255 : d > 16 ? 0 : (16 - d) * 255 / 4);
+      plane[y * s->alphaPitch + x] = static_cast<std::uint8_t>(d < 12   ? 255
+                                                               : d > 16 ? 0
+                                                                        : (16 - d) * 255 / 4);
     }
   return s;
 }
@@ -103,15 +104,17 @@ int main(int argc, char** argv) {
   std::printf("GL device: %s\n", deviceName());
 
   cSurfaceImplementation* sprite = MakeSprite();
-  cSurfaceImplementation* texture = prototype(kPrototypeStaticAlpha)->CreateCompatible(kSprite, kSprite);
+  cSurfaceImplementation* texture =
+      prototype(kPrototypeStaticAlpha)->CreateCompatible(kSprite, kSprite);
   texture->CopyContentFrom(sprite);
   cSurfaceImplementation* display = prototype(kPrototypeDisplay)->CreateCompatible(kWidth, kHeight);
 
   // SDL_Renderer on its OpenGL back-end, drawing into a target texture.
   SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
-  SDL_Window* window = SDL_CreateWindow("peer", 0, 0, kWidth, kHeight,
-                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-  SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED) : nullptr;
+  SDL_Window* window =
+      SDL_CreateWindow("peer", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  SDL_Renderer* renderer =
+      window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED) : nullptr;
   if (!renderer) {
     std::fprintf(stderr, "gl bench: no SDL renderer: %s\n", SDL_GetError());
     return 1;
@@ -123,7 +126,8 @@ int main(int argc, char** argv) {
     for (int x = 0; x < kSprite; ++x) {
       std::uint32_t p = 0;
       std::memcpy(&p, sprite->Row(y) + x * 4, 4);
-      argb[y * kSprite + x] = (p & 0xFFFFFF) | std::uint32_t{sprite->alphaFirstRow[y * sprite->alphaPitch + x]} << 24;
+      argb[y * kSprite + x] =
+          (p & 0xFFFFFF) | std::uint32_t{sprite->alphaFirstRow[y * sprite->alphaPitch + x]} << 24;
     }
   SDL_Texture* peerSprite = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
                                               SDL_TEXTUREACCESS_STATIC, kSprite, kSprite);
@@ -142,45 +146,55 @@ int main(int argc, char** argv) {
   for (int count : {1000, 10000}) {
     const std::vector<Placement> placements = Placements(count);
     for (bool transformed : {false, true}) {
-      const std::string name = "gl_sprites_" + std::to_string(count) + (transformed ? "_turned" : "_plain");
-      const double ours = FramesPerSecond([&] {
-        display->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
-        for (const Placement& p : placements) {
-          if (transformed)
-            texture->BlitTransformed(display, static_cast<float>(p.x + 16), static_cast<float>(p.y + 16),
-                                     0, 0, kSprite, kSprite, 16, 16, 3 << 15, 3 << 15, p.angle * 1000,
-                                     kModeTransparent | 0x100, kEffectNone, 0);
-          else
-            texture->Blit(display, p.x, p.y, 0, 0, kSprite, kSprite, kModeTransparent, kEffectNone, 0, 0);
-        }
-        display->DriverHook79();
-      }, seconds);
+      const std::string name =
+          "gl_sprites_" + std::to_string(count) + (transformed ? "_turned" : "_plain");
+      const double ours = FramesPerSecond(
+          [&] {
+            display->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
+            for (const Placement& p : placements) {
+              if (transformed)
+                texture->BlitTransformed(display, static_cast<float>(p.x + 16),
+                                         static_cast<float>(p.y + 16), 0, 0, kSprite, kSprite, 16,
+                                         16, 3 << 15, 3 << 15, p.angle * 1000,
+                                         kModeTransparent | 0x100, kEffectNone, 0);
+              else
+                texture->Blit(display, p.x, p.y, 0, 0, kSprite, kSprite, kModeTransparent,
+                              kEffectNone, 0, 0);
+            }
+            display->DriverHook79();
+          },
+          seconds);
 
-      const double sdl = FramesPerSecond([&] {
-        SDL_SetRenderTarget(renderer, target);
-        SDL_SetRenderDrawColor(renderer, 0x10, 0x20, 0x30, 255);
-        SDL_RenderClear(renderer);
-        SDL_SetTextureScaleMode(peerSprite, transformed ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
-        for (const Placement& p : placements) {
-          if (transformed) {
-            const SDL_FRect to{p.x + 16 - 24.0f, p.y + 16 - 24.0f, 48.0f, 48.0f};
-            const SDL_FPoint centre{24.0f, 24.0f};
-            SDL_RenderCopyExF(renderer, peerSprite, nullptr, &to, -p.angle, &centre, SDL_FLIP_NONE);
-          } else {
-            const SDL_Rect to{p.x, p.y, kSprite, kSprite};
-            SDL_RenderCopy(renderer, peerSprite, nullptr, &to);
-          }
-        }
-        SDL_RenderFlush(renderer);
-        glFinish();
-      }, seconds);
+      const double sdl = FramesPerSecond(
+          [&] {
+            SDL_SetRenderTarget(renderer, target);
+            SDL_SetRenderDrawColor(renderer, 0x10, 0x20, 0x30, 255);
+            SDL_RenderClear(renderer);
+            SDL_SetTextureScaleMode(peerSprite,
+                                    transformed ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+            for (const Placement& p : placements) {
+              if (transformed) {
+                const SDL_FRect to{p.x + 16 - 24.0f, p.y + 16 - 24.0f, 48.0f, 48.0f};
+                const SDL_FPoint centre{24.0f, 24.0f};
+                SDL_RenderCopyExF(renderer, peerSprite, nullptr, &to, -p.angle, &centre,
+                                  SDL_FLIP_NONE);
+              } else {
+                const SDL_Rect to{p.x, p.y, kSprite, kSprite};
+                SDL_RenderCopy(renderer, peerSprite, nullptr, &to);
+              }
+            }
+            SDL_RenderFlush(renderer);
+            glFinish();
+          },
+          seconds);
 
       if (transformed && !turned[0]) {
         // The software renderer's turned and scaled copies, made once as the redraw cycle keeps
         // them: scaled smoothly to 48 x 48, then turned.
         for (int angle = 0; angle < 360; ++angle) {
           auto* scaled = frame->CreateCompatible(48, 48);
-          sprite->StretchBlit(scaled, 0, 0, 48, 48, 0, 0, kSprite, kSprite, kModeOpaque, kEffectNone, 0, 1 | 4);
+          sprite->StretchBlit(scaled, 0, 0, 48, 48, 0, 0, kSprite, kSprite, kModeOpaque,
+                              kEffectNone, 0, 1 | 4);
           int w = 48, h = 48;
           ClampRotatedSize(&w, &h, static_cast<float>(angle));
           auto* copy = frame->CreateCompatible(w, h);
@@ -190,17 +204,21 @@ int main(int argc, char** argv) {
           scaled->Delete();
         }
       }
-      const double software = FramesPerSecond([&] {
-        frame->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
-        for (const Placement& p : placements) {
-          cSurfaceImplementation* s = transformed ? turned[static_cast<std::size_t>(p.angle)] : sprite;
-          s->Blit(frame, p.x + 16 - s->width / 2, p.y + 16 - s->height / 2, 0, 0, s->width, s->height,
-                  kModeTransparent, kEffectNone, 0, 0);
-        }
-      }, seconds);
+      const double software = FramesPerSecond(
+          [&] {
+            frame->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
+            for (const Placement& p : placements) {
+              cSurfaceImplementation* s =
+                  transformed ? turned[static_cast<std::size_t>(p.angle)] : sprite;
+              s->Blit(frame, p.x + 16 - s->width / 2, p.y + 16 - s->height / 2, 0, 0, s->width,
+                      s->height, kModeTransparent, kEffectNone, 0, 0);
+            }
+          },
+          seconds);
 
       std::printf("ratio %s sdl_renderer %.1f %.1f %.2f\n", name.c_str(), ours, sdl, ours / sdl);
-      std::printf("ratio %s software %.1f %.1f %.2f\n", name.c_str(), ours, software, ours / software);
+      std::printf("ratio %s software %.1f %.1f %.2f\n", name.c_str(), ours, software,
+                  ours / software);
       std::fflush(stdout);
     }
   }

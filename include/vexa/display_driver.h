@@ -42,11 +42,11 @@ inline constexpr const char* kDriverFileD3D8 = "vexad3d8.so";    // driver 6
 inline constexpr const char* kDriverFileD3D11 = "vexad3d11.so";  // driver 7
 
 // Prototype numbers (= the public surface types that select them).
-inline constexpr int kPrototypeDisplay = 4;        // a window's display surface (back buffer)
-inline constexpr int kPrototypeRenderTarget = 5;   // a surface that receives drawing
-inline constexpr int kPrototypeStatic = 6;         // a texture filled by CopyContentFrom/Unlock
-inline constexpr int kPrototypeStaticAlpha = 7;    // the same with an alpha plane
-inline constexpr int kPrototypeRenderAlpha = 8;    // driver 7 only: render target with alpha
+inline constexpr int kPrototypeDisplay = 4;       // a window's display surface (back buffer)
+inline constexpr int kPrototypeRenderTarget = 5;  // a surface that receives drawing
+inline constexpr int kPrototypeStatic = 6;        // a texture filled by CopyContentFrom/Unlock
+inline constexpr int kPrototypeStaticAlpha = 7;   // the same with an alpha plane
+inline constexpr int kPrototypeRenderAlpha = 8;   // driver 7 only: render target with alpha
 inline constexpr int kPrototypeFirst = 4;
 
 // First kind of each driver: a surface made from prototype number n reports first + n - 4.
@@ -63,7 +63,10 @@ inline constexpr int kKindDriverLast = 27;
 
 // The first kind and prototype count of a driver number (0 for others).
 inline constexpr int DriverFirstKind(int driver) {
-  return driver == 5 ? kKindD3D9First : driver == 6 ? kKindD3D8First : driver == 7 ? kKindD3D11First : 0;
+  return driver == 5   ? kKindD3D9First
+         : driver == 6 ? kKindD3D8First
+         : driver == 7 ? kKindD3D11First
+                       : 0;
 }
 inline constexpr int DriverPrototypeCount(int driver) {
   return driver == 5 || driver == 6 ? 4 : driver == 7 ? 5 : 0;

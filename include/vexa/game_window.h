@@ -148,8 +148,8 @@ VEXA_API void ReleaseBackBuffer(GameWindow* window);
 // top left), `visible` up to `capacity` disjoint rectangles in the same coordinates, the parts
 // of the client area not covered by sibling windows above it nor outside its parents. Returns
 // the number of visible rectangles (it may exceed `capacity`; 0 for a covered child or one
-// hidden itself or through a parent), -1 for a handle that is no window. Ask again before every present: windows move, stack and
-// resize.
+// hidden itself or through a parent), -1 for a handle that is no window. Ask again before every
+// present: windows move, stack and resize.
 VEXA_API int GetWindowPresentArea(HWND window, RECT* client, RECT* visible, int capacity);
 
 // ---- the context palette --------------------------------------------------------------------

@@ -127,11 +127,10 @@ cSurfaceImplementation* MakeImageDriverSurface(ImageBank& bank, int number, std:
     made = nullptr;
   }
   source->Delete();
-  if (made) made->DriverHook94(reinterpret_cast<HookArg>(&FrameCallback),
-                               reinterpret_cast<HookArg>(&bank));
+  if (made)
+    made->DriverHook94(reinterpret_cast<HookArg>(&FrameCallback), reinterpret_cast<HookArg>(&bank));
   return made;
 }
-
 
 cSurfaceImplementation* TakeCachedDriverSurface(ImageBank& bank, int number) {
   DriverSurfaceEntry* entry = FindDriverEntry(bank, number);

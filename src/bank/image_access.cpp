@@ -8,8 +8,8 @@
 #include <vexa/surface_object.h>
 
 #include "bank/bank_internal.h"
-#include "bank/driver_surface_cache.h"
 #include "bank/bank_list.h"
+#include "bank/driver_surface_cache.h"
 #include "bank/image_surface_factory.h"
 #include "render/surface_scope.h"
 

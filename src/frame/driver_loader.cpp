@@ -68,12 +68,10 @@ void FillPrototypes(int driver, const DriverRecord& record) {
 void Release(DriverRecord& record) {
   try {
     if (record.free) record.free();
-  } catch (...) {
-  }
+  } catch (...) {}
   try {
     plat::FreeModule(record.module);
-  } catch (...) {
-  }
+  } catch (...) {}
   const bool failed = record.loadFailed;
   record = DriverRecord{};
   record.loadFailed = failed;

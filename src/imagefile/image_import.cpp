@@ -59,8 +59,7 @@ bool ShapeSurface(CImageFile& file, cSurfaceObject* surface, int flags, COLORREF
     // Resized keeping its kind: a compatible implementation of the new size. (Cloning a 4 x 4
     // scratch surface first would turn display-driver surfaces into DIB sections, which small
     // driver surfaces become.)
-    cSurfaceImplementation* resized =
-        surface->GetImplementation()->CreateCompatible(width, height);
+    cSurfaceImplementation* resized = surface->GetImplementation()->CreateCompatible(width, height);
     if (!resized) return false;
     surface->SetImplementation(resized);
     SetKey(surface, key, resetKey);
@@ -139,8 +138,8 @@ bool ReadIntoSurface(CImageFilterMgr* manager, CImageFile& file, cSurfaceObject*
     // Static driver textures (types 6 and 7) take the whole content, alpha included, in one
     // call; a render target, or a driver declining, gets a blit and the alpha plane.
     const int type = surface->GetType();
-    const bool copied = (type == 6 || type == 7) &&
-                        surface->GetImplementation()->CopyContentFrom(temporary.GetImplementation());
+    const bool copied = (type == 6 || type == 7) && surface->GetImplementation()->CopyContentFrom(
+                                                        temporary.GetImplementation());
     if (!copied) {
       if (!temporary.Blit(surface, 0, 0, 0, 0, width, height, 0, 0, 0, 0)) return false;
       if (temporary.HasAlpha() && surface->CreateAlpha()) {

@@ -148,9 +148,8 @@ int StretchAll(GameWindow* window, const RECT& client) {
   for (const RECT& v : view.visible) {
     const RECT piece = Intersect(client, v);
     if (Empty(piece) || !view.ClipTo(piece)) continue;
-    buffer->StretchBlit(view.object, view.originX, view.originY, client.right, client.bottom, 0,
-                        0, buffer->GetWidth(), buffer->GetHeight(), kModeOpaque, kEffectNone, 0,
-                        0);
+    buffer->StretchBlit(view.object, view.originX, view.originY, client.right, client.bottom, 0, 0,
+                        buffer->GetWidth(), buffer->GetHeight(), kModeOpaque, kEffectNone, 0, 0);
     shown.push_back(piece);
   }
   plat::PresentWindowRects(window->window, shown.data(), static_cast<int>(shown.size()));

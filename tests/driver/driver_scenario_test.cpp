@@ -35,12 +35,13 @@ Run RunScenario(const std::string& scenario, const std::map<std::string, std::st
     fs::copy_file(library, folder / name, fs::copy_options::overwrite_existing);
   fs::copy_file(built / "driver_scenarios", folder / "driver_scenarios");
   fs::copy_file(built / "ref_driver.so", folder / "ref_driver.so");
-  for (const auto& [file, variant] : drivers) fs::copy_file(built / (variant + ".so"), folder / file);
+  for (const auto& [file, variant] : drivers)
+    fs::copy_file(built / (variant + ".so"), folder / file);
   const fs::path log = folder / "driver.log";
   const std::string command = "cd '" + folder.string() + "' && REF_DRIVER_LOG='" + log.string() +
-                              "' VEXA_PLUGIN_DIR='" + VEXA_PLUGIN_DIR +
-                              "' VEXA_TEST_DATA_DIR='" + VEXA_TEST_DATA_DIR +
-                              "' " + environment + " ./driver_scenarios " + scenario + " 2>&1";
+                              "' VEXA_PLUGIN_DIR='" + VEXA_PLUGIN_DIR + "' VEXA_TEST_DATA_DIR='" +
+                              VEXA_TEST_DATA_DIR + "' " + environment + " ./driver_scenarios " +
+                              scenario + " 2>&1";
   Run run;
   if (FILE* pipe = ::popen(command.c_str(), "r")) {
     char buffer[512];
@@ -80,7 +81,9 @@ TEST(DriverSurfaces, HandOverKeysFillsNoticesAndFunctions) {
   Expect("calls", {{"vexad3d11.so", "ref_driver"}, {"vexad3d9.so", "ref_driver"}});
 }
 
-TEST(DriverSurfaces, EffectsFollowTheirSurface) { Expect("effects", {{"vexad3d11.so", "ref_driver"}}); }
+TEST(DriverSurfaces, EffectsFollowTheirSurface) {
+  Expect("effects", {{"vexad3d11.so", "ref_driver"}});
+}
 
 TEST(DriverSurfaces, SpriteSceneEqualsTheSoftwarePath) {
   Expect("scene", {{"vexad3d11.so", "ref_driver"}});

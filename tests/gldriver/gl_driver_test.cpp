@@ -84,8 +84,9 @@ void Scribble(cSurfaceImplementation* s, std::mt19937& random, bool alpha) {
   for (int y = 0; y < s->height; ++y)
     for (int x = 0; x < s->width; ++x) {
       const int l = level(random);
-      plane[y * s->alphaPitch + x] =
-          static_cast<std::uint8_t>(l == 0 ? 0 : l == 1 ? 255 : (x * 37 + y * 11) & 0xFF);
+      plane[y * s->alphaPitch + x] = static_cast<std::uint8_t>(l == 0   ? 0
+                                                               : l == 1 ? 255
+                                                                        : (x * 37 + y * 11) & 0xFF);
     }
 }
 
@@ -150,13 +151,13 @@ class GLDriver : public ::testing::Test {
   };
   // Draws `source` on a copy of `destination` by the software renderer and by the driver (from
   // the memory source and from a driver texture of it) and compares.
-  void Compare(cSurfaceImplementation* source, cSurfaceImplementation* destination,
-               const Case& c, int x, int y, int textureNumber) {
+  void Compare(cSurfaceImplementation* source, cSurfaceImplementation* destination, const Case& c,
+               int x, int y, int textureNumber) {
     Surface reference = Memory(destination->width, destination->height);
     ASSERT_TRUE(destination->Blit(reference.get(), 0, 0, 0, 0, destination->width,
                                   destination->height, kModeOpaque, kEffectNone, 0, 0));
-    const int expected = source->Blit(reference.get(), x, y, 0, 0, source->width,
-                                      source->height, c.mode, c.effect, c.parameter, 0);
+    const int expected = source->Blit(reference.get(), x, y, 0, 0, source->width, source->height,
+                                      c.mode, c.effect, c.parameter, 0);
     Surface texture = Import(textureNumber, source);
     ASSERT_TRUE(texture);
     for (cSurfaceImplementation* from : {source, texture.get()}) {
@@ -255,8 +256,7 @@ TEST_F(GLDriver, InvisibleAndRefusedInksMatchTheSoftwareRenderer) {
   // 128 and a zero RGBA alpha draw nothing (1); code 7 and mode 2 are refused (0).
   for (const Case& c : {Case{kModeOpaque, kEffectSemiTransparent, 128, 0},
                         Case{kModeOpaque, kEffectNone | kEffectParamIsRGBA, 0x00FFFFFFu, 0},
-                        Case{kModeOpaque, kEffectUnassigned, 0, 0},
-                        Case{2, kEffectNone, 0, 0}})
+                        Case{kModeOpaque, kEffectUnassigned, 0, 0}, Case{2, kEffectNone, 0, 0}})
     Compare(source.get(), destination.get(), c, 0, 0, kPrototypeStatic);
 }
 
@@ -268,10 +268,10 @@ TEST_F(GLDriver, AlphaSourcesBlendByTheirPlane) {
   // The plane decides in transparent mode (exact shader paths for bitwise and saturating
   // inks, fixed-function blending otherwise); opaque mode ignores it.
   const Case cases[] = {
-      {kModeTransparent, kEffectNone, 0, 1},      {kModeTransparent, kEffectSemiTransparent, 50, 1},
-      {kModeTransparent, kEffectXor, 0, 0},       {kModeTransparent, kEffectAdd, 0, 0},
-      {kModeTransparent, kEffectSubtract, 0, 0},  {kModeTransparent, kEffectMono, 0, 1},
-      {kModeOpaque, kEffectNone, 0, 0},           {kModeOpaque, kEffectOr, 0, 0},
+      {kModeTransparent, kEffectNone, 0, 1},     {kModeTransparent, kEffectSemiTransparent, 50, 1},
+      {kModeTransparent, kEffectXor, 0, 0},      {kModeTransparent, kEffectAdd, 0, 0},
+      {kModeTransparent, kEffectSubtract, 0, 0}, {kModeTransparent, kEffectMono, 0, 1},
+      {kModeOpaque, kEffectNone, 0, 0},          {kModeOpaque, kEffectOr, 0, 0},
   };
   for (const Case& c : cases)
     Compare(source.get(), destination.get(), c, 2, 1, kPrototypeStaticAlpha);
@@ -358,8 +358,8 @@ TEST_F(GLDriver, TransformedBlitsScaleAndTurnAboutTheHotSpot) {
   Surface turned = Memory(4, 6);
   ASSERT_TRUE(source->RotateQuarter(turned.get(), 0));
   Surface target2 = Make(kPrototypeRenderTarget, 32, 32);
-  ASSERT_TRUE(texture->BlitTransformed(target2.get(), 10.0f, 10.0f, 0, 0, 6, 4, 0, 0, 0, 0,
-                                       90000, kModeOpaque, kEffectNone, 0));
+  ASSERT_TRUE(texture->BlitTransformed(target2.get(), 10.0f, 10.0f, 0, 0, 6, 4, 0, 0, 0, 0, 90000,
+                                       kModeOpaque, kEffectNone, 0));
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 4; ++x) {
       COLORREF got = 0, want = 0;
@@ -374,13 +374,13 @@ TEST_F(GLDriver, StretchesWithNearestAndSmoothSampling) {
   source->SetPixelColor(0, 0, 0x000000);
   source->SetPixelColor(1, 0, 0xFFFFFF);
   Surface target = Make(kPrototypeRenderTarget, 8, 2);
-  ASSERT_TRUE(source->StretchBlit(target.get(), 0, 0, 8, 1, 0, 0, 2, 1, kModeOpaque, kEffectNone,
-                                  0, 0));
+  ASSERT_TRUE(
+      source->StretchBlit(target.get(), 0, 0, 8, 1, 0, 0, 2, 1, kModeOpaque, kEffectNone, 0, 0));
   EXPECT_EQ(PixelAt(target.get(), 3, 0), 0u);
   EXPECT_EQ(PixelAt(target.get(), 4, 0), 0xFFFFFFu);
   // Smoothing gives the grey ramp between the two pixels.
-  ASSERT_TRUE(source->StretchBlit(target.get(), 0, 1, 8, 1, 0, 0, 2, 1, kModeOpaque, kEffectNone,
-                                  0, 1));
+  ASSERT_TRUE(
+      source->StretchBlit(target.get(), 0, 1, 8, 1, 0, 0, 2, 1, kModeOpaque, kEffectNone, 0, 1));
   const COLORREF left = PixelAt(target.get(), 3, 1), right = PixelAt(target.get(), 4, 1);
   EXPECT_GT(left & 0xFF, 0u);
   EXPECT_LT(left & 0xFF, right & 0xFF);
@@ -429,8 +429,8 @@ TEST_F(GLDriver, AtlasPiecesShareTheirPageAndOutliveIt) {
   ASSERT_TRUE(page);
   auto room = [&page](int w, int h) {
     cSurfaceImplementation* piece = nullptr;
-    const int answer = page->DriverHook105(static_cast<HookArg>(w | h << 16),
-                                           reinterpret_cast<HookArg>(&piece));
+    const int answer =
+        page->DriverHook105(static_cast<HookArg>(w | h << 16), reinterpret_cast<HookArg>(&piece));
     EXPECT_EQ(answer != 0, piece != nullptr);
     return Surface(piece);
   };
@@ -470,7 +470,8 @@ TEST(GLDriverVariants, EveryDriverNumberHasItsKindsAndPrototypes) {
     int prototypes;
     bool function;
   };
-  for (const Variant& v : {Variant{"vexad3d9.so", 9, 4, false}, Variant{"vexad3d8.so", 13, 4, false}}) {
+  for (const Variant& v :
+       {Variant{"vexad3d9.so", 9, 4, false}, Variant{"vexad3d8.so", 13, 4, false}}) {
     Driver driver(v.file);
     ASSERT_NE(driver.module, nullptr) << v.file;
     EXPECT_EQ(driver.function != nullptr, v.function);
@@ -508,7 +509,8 @@ int main(int argc, char** argv) {
   // drivers come and go: the leak checker then sees Mesa's process-long allocations where they
   // were made (and its suppressions apply) instead of in unloaded code.
   SDL_InitSubSystem(SDL_INIT_VIDEO);
-  SDL_Window* keep = SDL_CreateWindow("gl-tests", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  SDL_Window* keep =
+      SDL_CreateWindow("gl-tests", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   ::testing::InitGoogleTest(&argc, argv);
   // Left open: the process ends with Mesa still loaded.
   (void)keep;

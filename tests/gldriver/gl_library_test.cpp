@@ -120,8 +120,7 @@ TEST_F(GLDriverLibrary, AShaderThatDoesNotCompileIsNotAttached) {
   Object target = DriverSurface(kTypeDriverFirst + 1, 4, 4);
   ASSERT_TRUE(source && target);
   CEffectEx* effect = NewEffect();
-  ASSERT_TRUE(effect->InitEffectText("#version 330 core\nvoid main( {", 0, 0, 0, nullptr,
-                                     nullptr));
+  ASSERT_TRUE(effect->InitEffectText("#version 330 core\nvoid main( {", 0, 0, 0, nullptr, nullptr));
   EXPECT_EQ(effect->AttachToSurface(target.get()), 0);
   EXPECT_EQ(effect->GetAttached(), 0);
   // Not attached, it draws by its RGBA coefficient as the software renderer does: opaque.

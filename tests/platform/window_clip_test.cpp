@@ -37,8 +37,8 @@ void Fill(HWND window, COLORREF color) {
 }
 
 HWND Child(HWND parent, int x, int y, int width, int height, DWORD style = 0) {
-  return plat::CreateWindowEx(0, "clip", "", plat::WS_CHILD | plat::WS_VISIBLE | style, x, y,
-                              width, height, parent, nullptr, nullptr, nullptr, nullptr);
+  return plat::CreateWindowEx(0, "clip", "", plat::WS_CHILD | plat::WS_VISIBLE | style, x, y, width,
+                              height, parent, nullptr, nullptr, nullptr, nullptr);
 }
 
 RECT Bounds(const std::vector<RECT>& region) {
@@ -120,7 +120,7 @@ TEST_F(WindowClip, OverlappingSiblingsFollowZOrderAndVisibility) {
   // Below a named sibling: back under b.
   ASSERT_TRUE(plat::SetWindowZOrder(a, b));
   EXPECT_EQ(plat::WindowAbove(a), b);
-  EXPECT_FALSE(plat::SetWindowZOrder(a, top));      // not a sibling
+  EXPECT_FALSE(plat::SetWindowZOrder(a, top));        // not a sibling
   EXPECT_FALSE(plat::SetWindowZOrder(top, nullptr));  // top-level windows are SDL's
 
   // A hidden window neither draws nor clips; hiding b has a and the parent repaint below it.

@@ -27,8 +27,8 @@ class SiblingPresentTest : public WindowTest {
     FillFrame(parent->window, 0);
   }
 
-  GameWindow* MakeChild(int x, int y, int width, int height, std::uint32_t colour,
-                        Surface* buffer, std::uint32_t flags = 0) {
+  GameWindow* MakeChild(int x, int y, int width, int height, std::uint32_t colour, Surface* buffer,
+                        std::uint32_t flags = 0) {
     GameWindowRecord r = Record(width, height, 1, flags);
     r.style = plat::WS_CHILD | plat::WS_VISIBLE;
     r.parent = parent->window;

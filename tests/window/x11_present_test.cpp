@@ -48,8 +48,7 @@ std::vector<unsigned long> ServerPixels(HWND window, int width, int height) {
     return pixels;
   Display* display = info.info.x11.display;
   XSync(display, False);
-  XImage* image =
-      XGetImage(display, info.info.x11.window, 0, 0, width, height, AllPlanes, ZPixmap);
+  XImage* image = XGetImage(display, info.info.x11.window, 0, 0, width, height, AllPlanes, ZPixmap);
   if (!image) return pixels;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);

@@ -206,10 +206,10 @@ bool BuildPrograms(Context& c) {
   if (!c.exact || !InkProgramOf(c, 0).program) return false;
   auto at = [](GLuint p, const char* name) { return glGetUniformLocation(p, name); };
   const GLuint e = c.exact;
-  c.exactUniforms = {at(e, "targetSize"),  at(e, "image"),          at(e, "destination"),
-                     at(e, "destinationOrigin"), at(e, "code"),     at(e, "c"),
-                     at(e, "substitute"),  at(e, "sourceKey"),      at(e, "destinationKey"),
-                     at(e, "keyed"),       at(e, "key"),            at(e, "useAlpha")};
+  c.exactUniforms = {
+      at(e, "targetSize"),     at(e, "image"), at(e, "destination"), at(e, "destinationOrigin"),
+      at(e, "code"),           at(e, "c"),     at(e, "substitute"),  at(e, "sourceKey"),
+      at(e, "destinationKey"), at(e, "keyed"), at(e, "key"),         at(e, "useAlpha")};
   glGenVertexArrays(1, &c.vertexArray);
   glBindVertexArray(c.vertexArray);
   glGenBuffers(1, &c.vertexBuffer);
@@ -412,7 +412,8 @@ void Flush() {
   const DrawState s = c->state;
   if (vertices.empty()) return;
   std::vector<GLuint> textures;
-  if (s.program == Program::kEffect) textures = EffectTextures(static_cast<const CEffectEx*>(s.effect));
+  if (s.program == Program::kEffect)
+    textures = EffectTextures(static_cast<const CEffectEx*>(s.effect));
   ApplyFixedState(s);
   if (s.program == Program::kEffect) {
     UseEffect(s, textures);

@@ -74,10 +74,10 @@ void FlushIfUses(GLuint texture, GLuint framebuffer);
 // Draws one quad exactly with the destination read from a copy of the area under it
 // (effects that need the destination pixel in the shader).
 struct ExactInk {
-  int code = 0;        // 1-12
-  int share = 0;       // c of the blends, 0..128
-  int substitute[3];   // effect 6: K as red, green, blue
-  int sourceKey[3];    // effect 6: the source's transparent colour
+  int code = 0;           // 1-12
+  int share = 0;          // c of the blends, 0..128
+  int substitute[3];      // effect 6: K as red, green, blue
+  int sourceKey[3];       // effect 6: the source's transparent colour
   int destinationKey[3];  // effect 12: the key
 };
 void DrawExact(const DrawState& state, const Vertex corners[4], const ExactInk& ink);

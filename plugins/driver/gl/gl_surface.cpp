@@ -86,8 +86,8 @@ void SourceKey(cSurfaceImplementation* source, int out[3]) {
 
 // Rows of width 32-bit pixels with their alpha from a plane (or 255), for an upload.
 std::vector<std::uint8_t> WithAlpha(const std::uint8_t* pixels, std::ptrdiff_t pitch,
-                                    const std::uint8_t* alpha, std::ptrdiff_t alphaPitch,
-                                    int width, int height) {
+                                    const std::uint8_t* alpha, std::ptrdiff_t alphaPitch, int width,
+                                    int height) {
   std::vector<std::uint8_t> rows(static_cast<std::size_t>(width) * height * 4);
   std::uint8_t* out = rows.data();
   for (int y = 0; y < height; ++y) {
@@ -166,11 +166,16 @@ Ink NormaliseInk(int mode, std::uint32_t effect, EffectParam parameter) {
 
 GLenum LogicOpOf(int code) {
   switch (code) {
-    case kEffectXor: return GL_XOR;
-    case kEffectAnd: return GL_AND;
-    case kEffectOr: return GL_OR;
-    case kEffectAndNot: return GL_AND_INVERTED;
-    default: return 0;
+    case kEffectXor:
+      return GL_XOR;
+    case kEffectAnd:
+      return GL_AND;
+    case kEffectOr:
+      return GL_OR;
+    case kEffectAndNot:
+      return GL_AND_INVERTED;
+    default:
+      return 0;
   }
 }
 
@@ -325,8 +330,7 @@ void cGLSurface::UploadInto(GLuint texture, int x, int y) {
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   if (alphaFirstRow) {
     const auto rows = WithAlpha(firstRow, pitch, alphaFirstRow, alphaPitch, width, height);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_BGRA, GL_UNSIGNED_BYTE,
-                    rows.data());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
   } else {
     glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_BGRA, GL_UNSIGNED_BYTE, firstRow);
   }
@@ -341,8 +345,8 @@ void cGLSurface::ReadBack() {
   auto* pixels = static_cast<std::uint8_t*>(firstRow);
   for (int y = 0; y < height; ++y) {
     std::uint8_t* row = pixels + static_cast<std::ptrdiff_t>(y) * pitch;
-    std::uint8_t* alpha = alphaFirstRow ? alphaFirstRow + static_cast<std::ptrdiff_t>(y) * alphaPitch
-                                        : nullptr;
+    std::uint8_t* alpha =
+        alphaFirstRow ? alphaFirstRow + static_cast<std::ptrdiff_t>(y) * alphaPitch : nullptr;
     for (int x = 0; x < width; ++x) {
       if (alpha) alpha[x] = row[x * 4 + 3];
       row[x * 4 + 3] = 0;
@@ -441,8 +445,8 @@ int cGLSurface::DriverHook79() {
   int shown = 0;
   if (window_) {
     const GLuint framebuffer = Framebuffer();
-    shown = framebuffer ? PresentToWindow(window_, framebuffer, width, height, g_presentViewport)
-                        : 0;
+    shown =
+        framebuffer ? PresentToWindow(window_, framebuffer, width, height, g_presentViewport) : 0;
   } else {
     // Without a window the frame still ends here: the GPU finishes it.
     glFinish();
@@ -510,8 +514,8 @@ int cGLSurface::DrawFrom(cSurfaceImplementation* source, const float quad[8], in
             : nullptr;
     const auto rows =
         WithAlpha(first, pixels->pitch, alpha, pixels->alphaPitch, sourceWidth, sourceHeight);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, sourceWidth, sourceHeight, GL_BGRA,
-                    GL_UNSIGNED_BYTE, rows.data());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, sourceWidth, sourceHeight, GL_BGRA, GL_UNSIGNED_BYTE,
+                    rows.data());
     if (direct) source->Unlock();
     // Drawing from itself read the texture back and wrote nothing: both sides agree.
     if (gl == this) cpuNewer_ = false;
@@ -625,10 +629,13 @@ int cGLSurface::StretchBlitFrom(cSurfaceImplementation* source, int x, int y, in
   if (!source || w <= 0 || h <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return 0;
   // The source rectangle is cut to the source; the destination shrinks in proportion.
   double left = x, top = y, right = static_cast<double>(x) + w, bottom = static_cast<double>(y) + h;
-  const double scaleX = static_cast<double>(w) / sourceWidth, scaleY = static_cast<double>(h) / sourceHeight;
+  const double scaleX = static_cast<double>(w) / sourceWidth,
+               scaleY = static_cast<double>(h) / sourceHeight;
   int sx0 = sourceX, sy0 = sourceY;
-  int sx1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{sourceX} + sourceWidth, source->width));
-  int sy1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{sourceY} + sourceHeight, source->height));
+  int sx1 =
+      static_cast<int>(std::min<std::int64_t>(std::int64_t{sourceX} + sourceWidth, source->width));
+  int sy1 = static_cast<int>(
+      std::min<std::int64_t>(std::int64_t{sourceY} + sourceHeight, source->height));
   if (sx0 < 0) {
     left -= sx0 * scaleX;
     sx0 = 0;
@@ -645,16 +652,16 @@ int cGLSurface::StretchBlitFrom(cSurfaceImplementation* source, int x, int y, in
   const float quad[8] = {l, t, r, t, r, b, l, b};
   const bool smooth = (flags & 3) != 0;  // either resampling flag
   const std::uint32_t blitFlags = (flags & 4) ? kBlitCopyAlpha : 0;
-  return DrawFrom(source, quad, sx0, sy0, sx1 - sx0, sy1 - sy0, mode, effect, parameter,
-                  blitFlags, smooth);
+  return DrawFrom(source, quad, sx0, sy0, sx1 - sx0, sy1 - sy0, mode, effect, parameter, blitFlags,
+                  smooth);
 }
 
 int cGLSurface::BlitTransformedFrom(cSurfaceImplementation* source, float x, float y, int a1,
                                     int a2, int a3, int a4, int a5, int a6, int a7, int a8, int a9,
                                     int a10, int a11, int a12) {
   if (!source) return 0;
-  const TransformedBlit t = ReadTransformedBlit(x, y, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10,
-                                                a11, a12);
+  const TransformedBlit t =
+      ReadTransformedBlit(x, y, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12);
   if (t.sourceWidth <= 0 || t.sourceHeight <= 0 || t.sourceX < 0 || t.sourceY < 0 ||
       std::int64_t{t.sourceX} + t.sourceWidth > source->width ||
       std::int64_t{t.sourceY} + t.sourceHeight > source->height)
@@ -677,8 +684,8 @@ int cGLSurface::CopyContentFrom(cSurfaceImplementation* source) {
     clipLeft = clipTop = 0;
     clipRight = width;
     clipBottom = height;
-    const int result = DrawFrom(source, quad, 0, 0, w, h, kModeOpaque, kEffectNone, 0,
-                                kBlitCopyAlpha, false);
+    const int result =
+        DrawFrom(source, quad, 0, 0, w, h, kModeOpaque, kEffectNone, 0, kBlitCopyAlpha, false);
     clipLeft = saved[0];
     clipTop = saved[1];
     clipRight = saved[2];

@@ -72,8 +72,12 @@ class cGLSurface : public cSurfaceImplementation {
 
   // ---- driver-internal ----
   int Number() const { return number_; }
-  bool IsRenderTarget() const { return number_ != kPrototypeStatic && number_ != kPrototypeStaticAlpha; }
-  bool HasAlphaType() const { return number_ == kPrototypeStaticAlpha || number_ == kPrototypeRenderAlpha; }
+  bool IsRenderTarget() const {
+    return number_ != kPrototypeStatic && number_ != kPrototypeStaticAlpha;
+  }
+  bool HasAlphaType() const {
+    return number_ == kPrototypeStaticAlpha || number_ == kPrototypeRenderAlpha;
+  }
   // The texture with the shadow's pixels in it (uploaded first when the shadow is newer).
   vexagl::TextureView SourceView();
   // Binds the surface's framebuffer for drawing (made and filled first when needed); the

@@ -145,8 +145,8 @@ class RefSurface final : public cBufferSurface {
 
   // ---- drawing handed over by the library ----
   int HandlesBlitFrom() override { return drawing_ ? 0 : 1; }
-  int BlitFrom(cSurfaceImplementation* source, int x, int y, int sourceX, int sourceY, int w,
-               int h, int mode, std::uint32_t effect, EffectParam parameter,
+  int BlitFrom(cSurfaceImplementation* source, int x, int y, int sourceX, int sourceY, int w, int h,
+               int mode, std::uint32_t effect, EffectParam parameter,
                std::uint32_t flags) override {
     ++counters.blitFrom;
     Guard guard(this);
@@ -167,8 +167,10 @@ class RefSurface final : public cBufferSurface {
     if (!source || source->width != width || source->height != height) return 0;
     Guard guard(this);
     SetTransparentColor(source->transparentColor);
-    if (!source->alphaFirstRow) DeleteAlpha();
-    else if (!alphaFirstRow && !CreateAlpha()) return 0;
+    if (!source->alphaFirstRow)
+      DeleteAlpha();
+    else if (!alphaFirstRow && !CreateAlpha())
+      return 0;
     return source->Blit(this, 0, 0, 0, 0, width, height, kModeOpaque, kEffectNone, 0,
                         kBlitCopyAlpha);
   }

@@ -204,8 +204,7 @@ BOOL InvalidateWindowTree(HWND window, const RECT* rect, BOOL erase) {
     const RECT& c = child->rect;
     const RECT part{std::max(r.left, c.left) - c.left, std::max(r.top, c.top) - c.top,
                     std::min(r.right, c.right) - c.left, std::min(r.bottom, c.bottom) - c.top};
-    if (part.left < part.right && part.top < part.bottom)
-      InvalidateWindowTree(child, &part, erase);
+    if (part.left < part.right && part.top < part.bottom) InvalidateWindowTree(child, &part, erase);
   }
   return 1;
 }

@@ -42,21 +42,21 @@ constexpr COLORREF Rgb(int r, int g, int b) {
 // CreateGameWindow answers null or a small failure value when it cannot make the window.
 bool Usable(GameWindow* window) { return reinterpret_cast<std::uintptr_t>(window) > 2; }
 
-#define CHECK(condition)                                                      \
-  do {                                                                        \
-    if (!(condition)) {                                                       \
+#define CHECK(condition)                                                        \
+  do {                                                                          \
+    if (!(condition)) {                                                         \
       std::printf("%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      ++failures;                                                             \
-    }                                                                         \
+      ++failures;                                                               \
+    }                                                                           \
   } while (0)
 
-#define CHECK_EQ(a, b)                                                                 \
-  do {                                                                                 \
-    const long long va = static_cast<long long>(a), vb = static_cast<long long>(b);     \
-    if (va != vb) {                                                                    \
+#define CHECK_EQ(a, b)                                                                    \
+  do {                                                                                    \
+    const long long va = static_cast<long long>(a), vb = static_cast<long long>(b);       \
+    if (va != vb) {                                                                       \
       std::printf("%s:%d: %s == %s: %lld != %lld\n", __FILE__, __LINE__, #a, #b, va, vb); \
-      ++failures;                                                                      \
-    }                                                                                  \
+      ++failures;                                                                         \
+    }                                                                                     \
   } while (0)
 
 std::string Folder() {
@@ -67,9 +67,7 @@ std::string Folder() {
 }
 
 // The reference driver loaded under this file name, or null (no load is caused).
-void* Loaded(const char* file) {
-  return dlopen((Folder() + file).c_str(), RTLD_NOW | RTLD_NOLOAD);
-}
+void* Loaded(const char* file) { return dlopen((Folder() + file).c_str(), RTLD_NOW | RTLD_NOLOAD); }
 
 const RefDriverCounters* Counters(const char* file = kDriverFileD3D11) {
   void* module = Loaded(file);
@@ -271,8 +269,7 @@ void SurfaceCalls() {
   // Fills of kinds above 20 reach FillRectEffect; driver 5's kinds (9-12) do not.
   const int fills = c->fillEffect;
   FillCornerColours corners{{Rgb(10, 20, 30), Rgb(10, 20, 30), Rgb(10, 20, 30), Rgb(10, 20, 30)}};
-  CHECK_EQ(driver.GetImplementation()->FillRectDriver(0, 0, 4, 4,
-                                                      0, 0) +
+  CHECK_EQ(driver.GetImplementation()->FillRectDriver(0, 0, 4, 4, 0, 0) +
                driver.GetImplementation()->FillRectEffect(0, 0, 4, 4, &corners, 0, 0, 0),
            1);
   CHECK_EQ(c->fillEffect, fills + 2);  // both reach the driver, which refuses a null record
@@ -395,7 +392,7 @@ SceneResult DrawScene(cSurfaceObject* prototype, int format, std::uint32_t layer
   Sprite* semi = CreateSprite(window, 40, 36, b, 1, 0, 0, 0, 2);
   SetSpriteInk(window, semi, kInkTransparent | kEffectSemiTransparent, 50);
   CreateSprite(window, 100, 60, c, 2, 0, 0, 0, 3);
-  CreateSprite(window, 110, 64, a, 4, 0, 0, 0, 4);  // beyond the layer table
+  CreateSprite(window, 110, 64, a, 4, 0, 0, 0, 4);   // beyond the layer table
   CreateSprite(window, 150, 110, b, 0, 0, 0, 0, 5);  // clipped
   EraseSprites(window);
   CommitSprites(window);
@@ -451,7 +448,7 @@ void SpriteScene() {
 void BankSurfaces() {
   ImageBank* bank = CreateImageBank(0, nullptr);
   CHECK_EQ(SetImageBankFormat(bank, 8 | 0x80 | 0x10), 8);  // driver 6 is missing: bits dropped
-  CHECK_EQ(SetImageBankFormat(bank, 8 | 0x40), 8);          // no driver mode (bit 4)
+  CHECK_EQ(SetImageBankFormat(bank, 8 | 0x40), 8);         // no driver mode (bit 4)
   CHECK_EQ(SetImageBankFormat(bank, 8 | 0x40 | 0x10), 8 | 0x40 | 0x10);
   const RefDriverCounters* c = Counters();
   if (!c) {
@@ -552,9 +549,9 @@ void DriverWindowPresents() {
   if (!Usable(window)) {
     DestroyImageBank(bank);
     {
-    CHECK(Usable(window));
-    return;
-  }
+      CHECK(Usable(window));
+      return;
+    }
   }
   cSurfaceObject display;
   display.Create(64, 48, Prototype(32, 4, 7));
