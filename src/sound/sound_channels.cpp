@@ -191,16 +191,21 @@ CInputFile* OpenSource(ImageBank& bank, int number, std::intptr_t sound, bool wi
   if (!e) return nullptr;
   if (e->flags & kSoundEntryExternal) {
     if (e->entry.dataSize < offsetof(ExternalSoundData, path)) return nullptr;
-    const auto* x = reinterpret_cast<const ExternalSoundData*>(e->Data());
-    if (x->offset > 0x7FFFFFFF || x->size > 0x7FFFFFFF) return nullptr;
+    // Entry data is only 4-byte aligned (it follows a UTF-16 name), so the record's fixed
+    // fields are copied out rather than read in place.
+    const auto* data = reinterpret_cast<const char*>(e->Data());
+    ExternalSoundData x;
+    std::memcpy(&x, data, offsetof(ExternalSoundData, path));
+    if (x.offset > 0x7FFFFFFF || x.size > 0x7FFFFFFF) return nullptr;
     auto* file = new CInputBufFile;
     int r;
-    if (x->file == -1) {
+    if (x.file == -1) {
+      const char* stored = data + offsetof(ExternalSoundData, path);
       const std::size_t room = e->entry.dataSize - offsetof(ExternalSoundData, path);
-      const std::string path(x->path, strnlen(x->path, room));
-      r = file->Create(path.c_str(), int(x->offset), int(x->size));
+      const std::string path(stored, strnlen(stored, room));
+      r = file->Create(path.c_str(), int(x.offset), int(x.size));
     } else {
-      r = file->Create(HFILE(x->file), int(x->offset), int(x->size));
+      r = file->Create(HFILE(x.file), int(x.offset), int(x.size));
     }
     if (r != 0) file->Delete(), file = nullptr;
     return file;
