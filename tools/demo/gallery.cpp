@@ -9,6 +9,7 @@
 #include <vexa/font_bank.h>
 #include <vexa/library.h>
 
+#include "demo_font.h"
 #include "tiny_font.h"
 
 namespace demo {
@@ -73,19 +74,6 @@ std::unique_ptr<cSurfaceObject> MakeBackground(int depth, int width, int height)
   return background;
 }
 
-namespace {
-
-HFONT LabelFont(LONG height, LONG weight) {
-  LOGFONTW log{};
-  log.lfHeight = height;
-  log.lfWeight = weight;
-  const char16_t face[] = u"DejaVu Sans";
-  for (int i = 0; face[i]; ++i) log.lfFaceName[i] = face[i];
-  return CreateFontSubstitutedW(nullptr, &log);
-}
-
-}  // namespace
-
 Gallery::Gallery() = default;
 
 Gallery::~Gallery() {
@@ -99,8 +87,8 @@ bool Gallery::Render() {
   GetPrototype(&prototype, 32, kTypeDIBSection, kDriverNone);
   canvas_ = std::make_unique<cSurfaceObject>();
   if (!prototype || !canvas_->Create(kCanvasWidth, kCanvasHeight, prototype)) return false;
-  if (!labelFont_) labelFont_ = LabelFont(-9, 400);
-  if (!titleFont_) titleFont_ = LabelFont(-20, 700);
+  if (!labelFont_) labelFont_ = demo::DejaVuSansFont(-9, 400);
+  if (!titleFont_) titleFont_ = demo::DejaVuSansFont(-20, 700);
   canvas_->FillColor(kCanvasColor);
   tiles_.clear();
   cursorY_ = 8;

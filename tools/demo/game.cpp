@@ -29,6 +29,7 @@
 #include <vexa/sprite_collision.h>
 #include <vexa/surface_object.h>
 
+#include "demo_font.h"
 #include "image_export.h"
 
 #ifndef VEXA_GAME_ASSETS
@@ -138,16 +139,6 @@ long ResidentKiB() {
   long pages = 0, resident = 0;
   statm >> pages >> resident;
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-HFONT MakeFont(LONG height, LONG weight) {
-  LOGFONTW log{};
-  log.lfHeight = height;
-  log.lfWeight = weight;
-  // DejaVu Sans is installed with the build dependencies: the same glyphs on every machine.
-  const char16_t face[] = u"DejaVu Sans";
-  for (int i = 0; face[i]; ++i) log.lfFaceName[i] = face[i];
-  return CreateFontSubstitutedW(nullptr, &log);
 }
 
 class Game {
@@ -281,8 +272,8 @@ bool Game::Start() {
   SetFineCollision(window_, 1);
   PlaceWalls();
 
-  font_ = MakeFont(-16, 700);
-  smallFont_ = MakeFont(-11, 400);
+  font_ = DejaVuSansFont(-16, 700);
+  smallFont_ = DejaVuSansFont(-11, 400);
   MakeSprites();
   DrawPanel(kFrameRate);
   const RECT all{0, 0, kWidth, kHeight};

@@ -27,6 +27,17 @@ struct RunLengthBytes {
   }
 };
 
+// `n` bytes, kBytes <= n <= 2 * kBytes, as two overlapping blocks: both loaded before either is
+// stored, so the overlap never reads what the first store wrote.
+template <class Isa, int kBytes>
+inline void MoveOverlappingPair(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+  RunLengthBytes<Isa, kBytes> head, tail;
+  head.Load(s);
+  tail.Load(s + n - kBytes);
+  head.Store(d);
+  tail.Store(d + n - kBytes);
+}
+
 // One run of `n` bytes. A run holds at most 255 pixels, so at most 1,020 bytes: with vectors
 // every length is moved inline, without a call and with a fixed number of branches per size
 // class. Short runs (up to 128 bytes) take two overlapping moves; long ones go in 64-byte blocks
@@ -64,17 +75,9 @@ inline void MoveRunBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) 
       std::memcpy(d, s, n);
     }
   } else if (n <= 64) {
-    RunLengthBytes<Isa, 32> head, tail;
-    head.Load(s);
-    tail.Load(s + n - 32);
-    head.Store(d);
-    tail.Store(d + n - 32);
+    MoveOverlappingPair<Isa, 32>(d, s, n);
   } else if (n <= 128) {
-    RunLengthBytes<Isa, 64> head, tail;
-    head.Load(s);
-    tail.Load(s + n - 64);
-    head.Store(d);
-    tail.Store(d + n - 64);
+    MoveOverlappingPair<Isa, 64>(d, s, n);
   } else if (n <= 1024) {
     RunLengthBytes<Isa, 64> tail;
     tail.Load(s + n - 64);
