@@ -156,33 +156,66 @@ namespace {
 // that the search runs over contiguous records instead of the sprites themselves.
 struct Entry {
   RECT current, pending;  // the touched rectangles
-  Sprite* sprite;
-  std::uint32_t rank;  // place in the queue, 0 when not queued
-  std::int16_t cellLeft, cellTop;
+  std::uint32_t rank;     // place in the queue, 0 when not queued
+  std::uint32_t id;       // place in the settle's sprite table
+  std::int16_t cellLeft, cellTop, cellRight, cellBottom;
 };
 
-bool Meets(const RECT& area, const Entry& other) {
-  return Intersect(area, other.current) || Intersect(area, other.pending);
+// A list being filled by the whole-grid search, kept in a dense table so that appending does
+// not touch the sprite.
+struct ListBuilder {
+  Sprite** data;
+  std::int32_t count, capacity;
+};
+
+bool Append(ListBuilder& list, Sprite* other) {
+  if (list.count == list.capacity) {
+    const int capacity = list.capacity ? list.capacity * 2 : 8;
+    auto* grown = static_cast<Sprite**>(
+        std::realloc(list.data, static_cast<size_t>(capacity) * sizeof(Sprite*)));
+    if (!grown) return false;
+    list.data = grown;
+    list.capacity = capacity;
+  }
+  list.data[list.count++] = other;
+  return true;
 }
 
 // Many queued sprites: the grid is rebuilt from every sprite in it, and the pairs come from a
 // compact copy of the cells. A pair met in several cells is taken in the first cell both
-// cover.
+// cover. Queued lists start empty; the others keep their pairs with sprites not queued.
 void SearchAll(OverlapIndex* index, SpriteHeap* heap) {
   thread_local std::vector<Entry> entries;
+  thread_local std::vector<Sprite*> sprites;
+  thread_local std::vector<ListBuilder> lists;
   thread_local std::vector<std::uint32_t> starts;
   thread_local std::vector<Entry> cells;
   entries.clear();
+  sprites.clear();
+  lists.clear();
   for (auto& cell : index->cells) cell.clear();
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
-    if (!s->overlapQueued && s->cellLeft > s->cellRight) continue;  // not in the grid
+    if (s->overlapQueued) {
+      s->overlapCount = 0;
+    } else {
+      int kept = 0;
+      for (int i = 0; i < s->overlapCount; ++i)
+        if (!s->overlaps[i]->overlapQueued) s->overlaps[kept++] = s->overlaps[i];
+      s->overlapCount = kept;
+      if (s->cellLeft > s->cellRight) continue;  // not in the grid
+    }
     s->cellLeft = 0;
     s->cellRight = -1;
     Enter(index, s, SearchArea(s));
     if (s->cellLeft > s->cellRight) continue;
-    entries.push_back(Entry{TouchedCurrent(s), TouchedPending(s), s, s->overlapQueued,
+    const auto id = static_cast<std::uint32_t>(sprites.size());
+    sprites.push_back(s);
+    lists.push_back(ListBuilder{s->overlaps, s->overlapCount, s->overlapCapacity});
+    entries.push_back(Entry{TouchedCurrent(s), TouchedPending(s), s->overlapQueued, id,
                             static_cast<std::int16_t>(s->cellLeft),
-                            static_cast<std::int16_t>(s->cellTop)});
+                            static_cast<std::int16_t>(s->cellTop),
+                            static_cast<std::int16_t>(s->cellRight),
+                            static_cast<std::int16_t>(s->cellBottom)});
   }
   constexpr int kCells = kGridCells * kGridCells;
   starts.assign(kCells + 1, 0);
@@ -191,37 +224,58 @@ void SearchAll(OverlapIndex* index, SpriteHeap* heap) {
   cells.resize(starts[kCells]);
   {
     std::vector<std::uint32_t> fill(starts.begin(), starts.end() - 1);
-    for (const Entry& e : entries) {
-      const Sprite* s = e.sprite;
-      for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
-        for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
-          cells[fill[cy * kGridCells + cx]++] = e;
-    }
+    for (const Entry& e : entries)
+      for (int cy = e.cellTop; cy <= e.cellBottom; ++cy)
+        for (int cx = e.cellLeft; cx <= e.cellRight; ++cx) cells[fill[cy * kGridCells + cx]++] = e;
   }
-  const Entry* const copies = cells.data();  // locals: the loop calls out to Add
+  const Entry* const copies = cells.data();  // locals: the loop calls out to Append
   const std::uint32_t* const first = starts.data();
+  ListBuilder* const out = lists.data();
+  Sprite* const* const table = sprites.data();
   // Queued sprites in the order of their first cell: neighbours follow each other, so the
   // lists that grow stay in the cache.
+  // The tests run without branches into a list of hits, since about half the candidates
+  // fail each of them in no predictable order.
+  thread_local std::vector<std::uint32_t> hits;
   for (int start = 0; start < kCells; ++start)
     for (std::uint32_t j = first[start], last = first[start + 1]; j < last; ++j) {
       const Entry& e = copies[j];
       if (!e.rank || e.cellTop * kGridCells + e.cellLeft != start) continue;
-      Sprite* s = e.sprite;
       const RECT area = Union(e.current, e.pending);
-      for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
-        for (int cx = s->cellLeft; cx <= s->cellRight; ++cx) {
+      for (int cy = e.cellTop; cy <= e.cellBottom; ++cy)
+        for (int cx = e.cellLeft; cx <= e.cellRight; ++cx) {
           const int c = cy * kGridCells + cx;
-          for (std::uint32_t k = first[c], end = first[c + 1]; k < end; ++k) {
-            const Entry& other = copies[k];
-            if (other.rank >= e.rank) continue;  // itself, or decided by the other
-            if (std::max<int>(e.cellLeft, other.cellLeft) != cx ||
-                std::max<int>(e.cellTop, other.cellTop) != cy)
-              continue;  // met in an earlier cell
-            if (!Meets(area, other) || !Add(s, other.sprite)) continue;
-            if (!Add(other.sprite, s)) --s->overlapCount;
+          // A pair is taken in the first cell both cover: where this sprite's range starts
+          // before the cell, the other's must start in it.
+          const bool anyX = e.cellLeft == cx, anyY = e.cellTop == cy;
+          const std::uint32_t begin = first[c], end = first[c + 1];
+          hits.resize(end - begin);
+          std::uint32_t* const hit = hits.data();
+          std::size_t found = 0;
+          for (std::uint32_t k = begin; k < end; ++k) {
+            const Entry& o = copies[k];
+            const bool take =
+                (o.rank < e.rank) & (anyX | (o.cellLeft == cx)) & (anyY | (o.cellTop == cy)) &
+                (((area.left < o.current.right) & (o.current.left < area.right) &
+                  (area.top < o.current.bottom) & (o.current.top < area.bottom)) |
+                 ((area.left < o.pending.right) & (o.pending.left < area.right) &
+                  (area.top < o.pending.bottom) & (o.pending.top < area.bottom)));
+            hit[found] = o.id;
+            found += take;
+          }
+          for (std::size_t h = 0; h < found; ++h) {
+            const std::uint32_t other = hit[h];
+            if (!Append(out[e.id], table[other])) continue;
+            if (!Append(out[other], table[e.id])) --out[e.id].count;
           }
         }
     }
+  for (std::size_t i = 0; i < sprites.size(); ++i) {
+    Sprite* s = sprites[i];
+    s->overlaps = lists[i].data;
+    s->overlapCount = lists[i].count;
+    s->overlapCapacity = lists[i].capacity;
+  }
 }
 
 // Few queued sprites: each moves in the grid and tests the sprites in its cells.
@@ -250,44 +304,45 @@ void SettleOverlaps(GameWindow* window) {
   auto* index = static_cast<OverlapIndex*>(heap->index);
   if (index->queue.empty()) return;
   // All queued lists at once, with the result of rebuilding them one after the other in the
-  // queue's order: a pair is decided by the test of whichever of its sprites changed last
-  // (overlapQueued is the place in the queue, 0 for sprites not queued). First every pair
-  // with a queued sprite leaves both lists; neighbours that are not queued drop theirs in one
-  // pass each.
+  // queue's order (overlapQueued is the place in the queue, 0 for sprites not queued).
   thread_local std::vector<Sprite*> queued, touched;
   queued.clear();
-  touched.clear();
   for (Sprite* s : index->queue)
     if (s) queued.push_back(s);
-  for (Sprite* s : queued) {
-    for (int i = 0; i < s->overlapCount; ++i) {
-      Sprite* other = s->overlaps[i];
-      if (!other->overlapQueued && !(other->flags & kSpriteScratchMark)) {
-        other->flags |= kSpriteScratchMark;
-        touched.push_back(other);
-      }
-    }
-    s->overlapCount = 0;
-  }
-  for (Sprite* other : touched) {
-    other->flags &= ~kSpriteScratchMark;
-    int kept = 0;
-    for (int i = 0; i < other->overlapCount; ++i)
-      if (!other->overlaps[i]->overlapQueued) other->overlaps[kept++] = other->overlaps[i];
-    other->overlapCount = kept;
-  }
-  // Then each queued sprite tests the candidates that changed before it or not at all; those
-  // that changed after it test it in their turn. Each pair is entered once.
+  // A pair is decided by the test of whichever of its sprites changed last, so every queued
+  // sprite tests the candidates that changed before it or not at all; those that changed
+  // after it test it in their turn. Each pair is entered once.
   // The whole-grid search passes over every cell several times: it pays from a few hundred
   // queued sprites on, when they are a good part of the grid.
   constexpr std::size_t kWholeGridQueue = 256;
   std::size_t inGrid = 0;
   if (queued.size() >= kWholeGridQueue)
     for (const auto& cell : index->cells) inGrid += cell.size();
-  if (queued.size() >= kWholeGridQueue && queued.size() * 16 >= inGrid)
+  if (queued.size() >= kWholeGridQueue && queued.size() * 16 >= inGrid) {
     SearchAll(index, heap);
-  else
+  } else {
+    // First every pair with a queued sprite leaves both lists; neighbours that are not
+    // queued drop theirs in one pass each.
+    touched.clear();
+    for (Sprite* s : queued) {
+      for (int i = 0; i < s->overlapCount; ++i) {
+        Sprite* other = s->overlaps[i];
+        if (!other->overlapQueued && !(other->flags & kSpriteScratchMark)) {
+          other->flags |= kSpriteScratchMark;
+          touched.push_back(other);
+        }
+      }
+      s->overlapCount = 0;
+    }
+    for (Sprite* other : touched) {
+      other->flags &= ~kSpriteScratchMark;
+      int kept = 0;
+      for (int i = 0; i < other->overlapCount; ++i)
+        if (!other->overlaps[i]->overlapQueued) other->overlaps[kept++] = other->overlaps[i];
+      other->overlapCount = kept;
+    }
     SearchQueued(index, queued);
+  }
   for (Sprite* s : queued) s->overlapQueued = 0;
   index->queue.clear();
   index->queued = 0;
