@@ -114,6 +114,12 @@ class CopyBatch {
     if (first_ >= last_) return;
     open_.clear();
     for (int y = first_; y <= last_; ++y) {
+      // A row like the one above continues every open rectangle.
+      if (y > first_ && y < last_ && std::equal(Row(y), Row(y) + words_, Row(y - 1))) {
+        std::fill_n(Row(y - 1), words_, 0);
+        continue;
+      }
+      if (y > first_) std::fill_n(Row(y - 1), words_, 0);
       runs_.clear();
       if (y < last_) Runs(Row(y));
       // Open rectangles whose run ends here are copied; matching ones grow.
@@ -127,12 +133,12 @@ class CopyBatch {
           Copy(o.left, o.top, o.right, y);
         }
       }
+      // The kept rectangles and the new runs are each in order: merged, the open list is.
       open_.resize(kept);
       for (const Open& run : runs_)
         if (run.top >= 0) open_.push_back(Open{run.left, run.right, y});
-      std::sort(open_.begin(), open_.end(),
-                [](const Open& a, const Open& b) { return a.left < b.left; });
-      if (y < last_) std::fill_n(Row(y), words_, 0);
+      std::inplace_merge(open_.begin(), open_.begin() + static_cast<std::ptrdiff_t>(kept),
+                         open_.end(), [](const Open& a, const Open& b) { return a.left < b.left; });
     }
     first_ = INT32_MAX;
     last_ = INT32_MIN;
