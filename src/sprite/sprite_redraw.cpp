@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <optional>
 #include <vector>
 
 #include <vexa/blit.h>
@@ -75,22 +74,48 @@ RECT Meet(const RECT& a, const RECT& b) {
 // save-under copy) flushes the batch first, so the order of effects stays as it was.
 class CopyBatch {
  public:
+  // Without both surfaces the batch is idle and takes nothing.
   CopyBatch(cSurfaceImplementation* from, cSurfaceImplementation* to) : from_(from), to_(to) {
+    if (!from || !to) return;
     width_ = std::max(std::min(from->width, to->width), 0);
     height_ = std::max(std::min(from->height, to->height), 0);
     words_ = (width_ + 63) / 64;
     thread_local std::vector<std::uint64_t> rows;
+    thread_local std::vector<RECT> rects;
     rows_ = &rows;
-    rows.assign(static_cast<std::size_t>(words_) * static_cast<std::size_t>(height_), 0);
+    rects_ = &rects;
+    rects.clear();
   }
   ~CopyBatch() { Flush(); }
   CopyBatch(const CopyBatch&) = delete;
   CopyBatch& operator=(const CopyBatch&) = delete;
 
+  bool Active() const { return from_ && to_; }
   void Add(const RECT& r) {
     const int left = std::max<int>(r.left, 0), right = std::min<int>(r.right, width_);
     const int top = std::max<int>(r.top, 0), bottom = std::min<int>(r.bottom, height_);
     if (left >= right || top >= bottom) return;
+    rects_->push_back(RECT{left, top, right, bottom});
+    area_ += std::int64_t{right - left} * (bottom - top);
+  }
+
+  // Copies the gathered area. Rectangles that cover less than the display are copied as they
+  // are; more go through a mask of their union, so that each pixel is copied once.
+  void Flush() {
+    if (!area_) return;
+    if (area_ <= std::int64_t{width_} * height_) {
+      for (const RECT& r : *rects_) Copy(r.left, r.top, r.right, r.bottom);
+    } else {
+      rows_->assign(static_cast<std::size_t>(words_) * static_cast<std::size_t>(height_), 0);
+      for (const RECT& r : *rects_) Mark(r.left, r.top, r.right, r.bottom);
+      CopyUnion();
+    }
+    rects_->clear();
+    area_ = 0;
+  }
+
+ private:
+  void Mark(int left, int top, int right, int bottom) {
     first_ = std::min(first_, top);
     last_ = std::max(last_, bottom);
     const int lw = left >> 6, rw = (right - 1) >> 6;
@@ -108,9 +133,9 @@ class CopyBatch {
     }
   }
 
-  // Copies the gathered area: runs of a row that continue a run of the row above with the
-  // same ends grow its rectangle, so most of the area goes in a few large copies.
-  void Flush() {
+  // Copies the marked area: runs of a row that continue a run of the row above with the same
+  // ends grow its rectangle, so most of the area goes in a few large copies.
+  void CopyUnion() {
     if (first_ >= last_) return;
     open_.clear();
     for (int y = first_; y <= last_; ++y) {
@@ -144,7 +169,6 @@ class CopyBatch {
     last_ = INT32_MIN;
   }
 
- private:
   struct Open {
     int left, right, top;
   };
@@ -175,7 +199,9 @@ class CopyBatch {
   cSurfaceImplementation* to_;
   int width_ = 0, height_ = 0, words_ = 0;
   int first_ = INT32_MAX, last_ = INT32_MIN;
-  std::vector<std::uint64_t>* rows_;
+  std::int64_t area_ = 0;
+  std::vector<std::uint64_t>* rows_ = nullptr;
+  std::vector<RECT>* rects_ = nullptr;
   std::vector<Open> runs_, open_;
 };
 
@@ -382,19 +408,18 @@ int EraseSprites(GameWindow* window) {
         }
       }
     }
-    std::optional<CopyBatch> restore;
-    if (window->backgroundImpl) restore.emplace(window->backgroundImpl, display);
+    CopyBatch restore(window->backgroundImpl, display);
     for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
       if ((s->flags & kSpriteFrozen) || KeptOnScreen(s) || !HasSaved(s)) continue;
       const RECT& r = s->saved;
-      if (restore && (s->flags & (kSpriteFillErase | kSpriteOwnerSaved))) restore->Flush();
+      if (s->flags & (kSpriteFillErase | kSpriteOwnerSaved)) restore.Flush();
       if (s->flags & kSpriteFillErase) {
         // The saved rectangle: it holds the smoothing ring the drawing touched.
         display->FillRectColor(r.left, r.top, Width(r), Height(r), s->fillColor);
       } else if (s->flags & kSpriteOwnerSaved) {
         Callback(s, kSpriteErase);
-      } else if (restore) {
-        restore->Add(r);
+      } else if (restore.Active()) {
+        restore.Add(r);
       } else if (s->saveUnder) {
         s->saveUnder->Blit(display, r.left, r.top, 0, 0, Width(r), Height(r), kModeOpaque,
                            kEffectNone, 0, 0);
@@ -402,7 +427,7 @@ int EraseSprites(GameWindow* window) {
       if ((s->flags & (kSpriteChanged | kSpriteRetained)) != kSpriteRetained)
         ReportDirty(window, ClampedAtZero(TouchedCurrent(s)));
     }
-    restore.reset();  // copied before any sprite goes
+    restore.Flush();  // copied before any sprite goes
   }
   for (Sprite* s = heap->firstSprite; s;) {
     Sprite* next = s->Next();
@@ -460,8 +485,7 @@ int DrawSprites(GameWindow* window) {
     }
   }
   const RECT clip = DisplayClip(display);
-  std::optional<CopyBatch> save;
-  if (window->backgroundImpl) save.emplace(display, window->backgroundImpl);
+  CopyBatch save(display, window->backgroundImpl);
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
     if ((s->flags & (kSpriteHidden | kSpriteFrozen)) || KeptOnScreen(s)) continue;
     if ((s->flags & (kSpriteDrawUnsaved | kSpriteFillErase)) == kSpriteDrawUnsaved) continue;
@@ -474,15 +498,15 @@ int DrawSprites(GameWindow* window) {
     s->saved = area;
     if (s->flags & kSpriteFillErase) continue;
     if (s->flags & kSpriteOwnerSaved) {
-      if (save) save->Flush();
+      save.Flush();
       Callback(s, kSpriteSave);
-    } else if (save) {
-      save->Add(area);
+    } else if (save.Active()) {
+      save.Add(area);
     } else {
       SaveUnder(display, s);
     }
   }
-  save.reset();  // copied before anything is drawn
+  save.Flush();  // copied before anything is drawn
   cSurfaceObject holder;
   bool locked = display->Lock() != 0;
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
