@@ -12,7 +12,9 @@
 // Rebuilding by a scan of the display list would cost a test per sprite per change, so
 // candidates come from a uniform grid instead: every sprite is entered in the cells its two
 // rectangles cover (coordinates outside the grid are clamped to its border cells), and the
-// exact test decides as a scan would. The result is the same list the scan gives.
+// exact test decides as a scan would. The result is the same list the scan gives. When most
+// sprites wait (every moving sprite, each frame), the search instead puts each sprite in the
+// one cell of its area's corner and tests the cells a neighbour's corner can lie in.
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
