@@ -33,6 +33,7 @@ constexpr int kGridCells = 64;  // per axis: 2048 pixels, from 0
 
 struct OverlapIndex {
   std::vector<Sprite*> cells[kGridCells * kGridCells];
+  std::size_t entered = 0;  // entries in all cells
   std::uint32_t stamp = 0;
   // Sprites waiting for a rebuild, in the order of their last change; null where a sprite
   // left the queue (changed again or deleted).
@@ -61,6 +62,7 @@ void Leave(OverlapIndex* index, Sprite* s) {
       if (it != cell.end()) {
         *it = cell.back();
         cell.pop_back();
+        --index->entered;
       }
     }
   s->cellLeft = 0;
@@ -76,6 +78,8 @@ void Enter(OverlapIndex* index, Sprite* s, const RECT& area) {
   for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
     for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
       index->cells[cy * kGridCells + cx].push_back(s);
+  index->entered += static_cast<std::size_t>(s->cellRight - s->cellLeft + 1) *
+                    static_cast<std::size_t>(s->cellBottom - s->cellTop + 1);
 }
 
 // Re-enters the sprite only when its cell range changed.
@@ -207,6 +211,8 @@ class CornerGrid {
   }
   // Sorts the entries into the cells and fills the columns.
   void Build() {
+    sorted_.clear();
+    if (order_.empty()) return;  // Search reads nothing then
     constexpr int kCells = kGridCells * kGridCells;
     starts_.assign(kCells + 1, 0);
     for (const Entry* e : order_) ++starts_[CellOf(*e) + 1];
@@ -307,6 +313,7 @@ void SearchAll(OverlapIndex* index, SpriteHeap* heap) {
   sprites.clear();
   lists.clear();
   for (auto& cell : index->cells) cell.clear();
+  index->entered = 0;
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
     if (s->overlapQueued) {
       s->overlapCount = 0;
@@ -393,10 +400,7 @@ void SettleOverlaps(GameWindow* window) {
   // The whole-grid search passes over every cell several times: it pays from a few hundred
   // queued sprites on, when they are a good part of the grid.
   constexpr std::size_t kWholeGridQueue = 256;
-  std::size_t inGrid = 0;
-  if (queued.size() >= kWholeGridQueue)
-    for (const auto& cell : index->cells) inGrid += cell.size();
-  if (queued.size() >= kWholeGridQueue && queued.size() * 16 >= inGrid) {
+  if (queued.size() >= kWholeGridQueue && queued.size() * 16 >= index->entered) {
     SearchAll(index, heap);
   } else {
     // First every pair with a queued sprite leaves both lists; neighbours that are not
