@@ -391,24 +391,49 @@ struct SceneResult {
   bool ok = false;
 };
 
+// A game window with sprite storage over a back buffer from `prototype` (filled with the
+// background colour), and a bank of `format`.
+struct Scene {
+  ImageBank* bank = nullptr;
+  GameWindow* window = nullptr;
+  cSurfaceObject buffer;
+
+  Scene(cSurfaceObject* prototype, int format, int width, int height) {
+    bank = CreateImageBank(0, nullptr);
+    SetImageBankFormat(bank, format);
+    buffer.Create(width, height, prototype);
+    buffer.FillRectColor(0, 0, width, height, Rgb(20, 40, 60));
+    GameWindowRecord record = WindowRecord(width, height, 0);
+    window = CreateGameWindow(bank, &record);
+    if (!Usable(window)) return;
+    SetBackBuffer(window, &buffer);
+    SetWindowOption(window, 1, 64);
+  }
+  ~Scene() {
+    if (Usable(window)) DestroyGameWindow(window);
+    DestroyImageBank(bank);
+  }
+  bool Ready() const { return Usable(window); }
+  // One redraw cycle, and the frame it drew.
+  SceneResult Frame() {
+    EraseSprites(window);
+    CommitSprites(window);
+    DrawSprites(window);
+    SceneResult out;
+    out.pixels = Pixels(buffer);
+    out.ok = true;
+    return out;
+  }
+};
+
 // One frame of a scene of plain, keyed, semi-transparent and layered sprites, drawn on a
 // back buffer from `prototype` with images of a bank of `format`.
 SceneResult DrawScene(cSurfaceObject* prototype, int format, std::uint32_t layerEffect = 0,
                       std::uint32_t layerParameter = 0) {
-  SceneResult out;
-  ImageBank* bank = CreateImageBank(0, nullptr);
-  SetImageBankFormat(bank, format);
-  cSurfaceObject buffer;
-  buffer.Create(160, 120, prototype);
-  buffer.FillRectColor(0, 0, 160, 120, Rgb(20, 40, 60));
-  GameWindowRecord record = WindowRecord(160, 120, 0);
-  GameWindow* window = CreateGameWindow(bank, &record);
-  if (!Usable(window)) {
-    DestroyImageBank(bank);
-    return out;
-  }
-  SetBackBuffer(window, &buffer);
-  SetWindowOption(window, 1, 64);
+  Scene scene(prototype, format, 160, 120);
+  if (!scene.Ready()) return SceneResult{};
+  ImageBank* bank = scene.bank;
+  GameWindow* window = scene.window;
   SetLayerCount(window, 3);
   if (layerEffect) SetLayerEffect(window, 2, layerEffect, layerParameter, 0);
   const int a = AddBox(bank, 20, 16, 1), b = AddBox(bank, 33, 9, 2), c = AddBox(bank, 7, 40, 3);
@@ -418,14 +443,8 @@ SceneResult DrawScene(cSurfaceObject* prototype, int format, std::uint32_t layer
   CreateSprite(window, 100, 60, c, 2, 0, 0, 0, 3);
   CreateSprite(window, 110, 64, a, 4, 0, 0, 0, 4);   // beyond the layer table
   CreateSprite(window, 150, 110, b, 0, 0, 0, 0, 5);  // clipped
-  EraseSprites(window);
-  CommitSprites(window);
-  DrawSprites(window);
-  out.pixels = Pixels(buffer);
-  out.ok = true;
+  const SceneResult out = scene.Frame();
   SetLayerCount(window, 0);
-  DestroyGameWindow(window);
-  DestroyImageBank(bank);
   return out;
 }
 
@@ -471,20 +490,10 @@ void SpriteScene() {
 // One frame of scaled and turned sprites (quarter and half turns, other angles, smoothing,
 // resampling, inks, an effect object, the edge ring), as in DrawScene.
 SceneResult DrawTransformedScene(cSurfaceObject* prototype, int format, CEffectEx* effect) {
-  SceneResult out;
-  ImageBank* bank = CreateImageBank(0, nullptr);
-  SetImageBankFormat(bank, format);
-  cSurfaceObject buffer;
-  buffer.Create(200, 160, prototype);
-  buffer.FillRectColor(0, 0, 200, 160, Rgb(20, 40, 60));
-  GameWindowRecord record = WindowRecord(200, 160, 0);
-  GameWindow* window = CreateGameWindow(bank, &record);
-  if (!Usable(window)) {
-    DestroyImageBank(bank);
-    return out;
-  }
-  SetBackBuffer(window, &buffer);
-  SetWindowOption(window, 1, 64);
+  Scene scene(prototype, format, 200, 160);
+  if (!scene.Ready()) return SceneResult{};
+  ImageBank* bank = scene.bank;
+  GameWindow* window = scene.window;
   const int a = AddBox(bank, 21, 13, 1), b = AddBox(bank, 16, 16, 2), c = AddBox(bank, 9, 30, 3);
   struct Placed {
     int x, y, image;
@@ -517,14 +526,7 @@ SceneResult DrawTransformedScene(cSurfaceObject* prototype, int format, CEffectE
     ModifySpriteEx(window, s, 120, 130, b, 1.5f, 1.5f, 0, 20.0f, 0);
     SetSpriteInk(window, s, kInkTransparent | kEffectObject, reinterpret_cast<EffectParam>(effect));
   }
-  EraseSprites(window);
-  CommitSprites(window);
-  DrawSprites(window);
-  out.pixels = Pixels(buffer);
-  out.ok = true;
-  DestroyGameWindow(window);
-  DestroyImageBank(bank);
-  return out;
+  return scene.Frame();
 }
 
 std::size_t Differing(const SceneResult& a, const SceneResult& b) {
@@ -581,19 +583,13 @@ void TransformedOptions() {
     CHECK(c != nullptr);
     return;
   }
-  ImageBank* bank = CreateImageBank(0, nullptr);
-  SetImageBankFormat(bank, 8 | 0x40 | 0x10);
-  cSurfaceObject buffer;
-  buffer.Create(64, 64, Prototype(32, 4, 7));
-  GameWindowRecord record = WindowRecord(64, 64, 0);
-  GameWindow* window = CreateGameWindow(bank, &record);
-  if (!Usable(window)) {
-    CHECK(Usable(window));
-    DestroyImageBank(bank);
+  Scene scene(Prototype(32, 4, 7), 8 | 0x40 | 0x10, 64, 64);
+  if (!scene.Ready()) {
+    CHECK(scene.Ready());
     return;
   }
-  SetBackBuffer(window, &buffer);
-  SetWindowOption(window, 1, 8);
+  GameWindow* window = scene.window;
+  ImageBank* bank = scene.bank;
   const int image = AddBox(bank, 10, 10, 7);
   Sprite* s = CreateSprite(window, 30, 31, image, 0, 0, 0, 0, 0);
   ModifySpriteEx(window, s, 30, 31, image, 0.5f, 2.0f, 1, -45.5f, 1);
@@ -616,8 +612,6 @@ void TransformedOptions() {
   CommitSprites(window);
   DrawSprites(window);
   CHECK_EQ(c->transformedFrom, handed + 1);
-  DestroyGameWindow(window);
-  DestroyImageBank(bank);
 }
 
 // A window whose back buffer is a driver-7 surface tells the driver where it shows it
