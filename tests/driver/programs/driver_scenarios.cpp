@@ -666,6 +666,28 @@ void DisplayArea() {
   SizeGameWindow(window, -80, -60);
   PresentWindow(window);
   CHECK(told(0, 0, 80, 60));
+  // A child window shows its buffer where its client area lies in the top-level window.
+  {
+    GameWindowRecord childRecord = WindowRecord(40, 30, kGameWindowDriverDisplay);
+    childRecord.style = 0x40000000 | 0x10000000;  // child, visible
+    childRecord.parent = GetWindowHandle(window);
+    childRecord.x = 11;
+    childRecord.y = 7;
+    GameWindow* child = CreateGameWindow(bank, &childRecord);
+    CHECK(Usable(child));
+    if (Usable(child)) {
+      cSurfaceObject childDisplay;
+      childDisplay.Create(40, 30, Prototype(32, 4, 7));
+      SetBackBuffer(child, &childDisplay);
+      CHECK(told(11, 7, 40, 30));
+      PresentWindow(window);  // the parent's own rectangle again
+      CHECK(told(0, 0, 80, 60));
+      PresentWindow(child);
+      CHECK(told(11, 7, 40, 30));
+      ReleaseBackBuffer(child);
+      DestroyGameWindow(child);
+    }
+  }
   // Driver 5's display surface: its driver hears nothing.
   const int before = old->functions;
   cSurfaceObject older;
