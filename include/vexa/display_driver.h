@@ -106,6 +106,11 @@ inline constexpr bool IsDriverKind(int kind) {
 //                           room), or 0 when the page is full.
 using DriverFrameCallback = void (*)(void* userValue);
 
+// Blit flag the redraw cycle adds to every sprite it blits onto a driver display (BlitFrom), so
+// that a driver can tell the frame's sprites from other drawing; the library's renderer ignores
+// it.
+inline constexpr std::uint32_t kBlitDriverSprite = 0x10;
+
 inline constexpr int kAtlasPageSize = 2048;
 
 // ---- services for drivers ------------------------------------------------------------------

@@ -22,10 +22,10 @@
 // Options in a10 above the mode. kTransformSmooth is the one a GPU driver needs (filter
 // linearly); the finer three say which smoothing the library itself would apply, so that a
 // driver drawing with the library's renderer can do exactly that.
-inline constexpr int kTransformSmooth = 0x100;        // any smoothing below
-inline constexpr int kTransformResample = 0x200;      // resample while scaling
-inline constexpr int kTransformSmoothTurn = 0x400;    // filter while turning
-inline constexpr int kTransformEdgeRing = 0x800;      // the blit's antialiased edge ring
+inline constexpr int kTransformSmooth = 0x100;      // any smoothing below
+inline constexpr int kTransformResample = 0x200;    // resample while scaling
+inline constexpr int kTransformSmoothTurn = 0x400;  // filter while turning
+inline constexpr int kTransformEdgeRing = 0x800;    // the blit's antialiased edge ring
 inline constexpr int kTransformModeMask = 0xFF;
 
 // One transformed blit, unpacked.
@@ -71,8 +71,8 @@ inline int CallBlitTransformed(cSurfaceImplementation* source, cSurfaceImplement
 
 // The arguments of BlitTransformedFrom, unpacked.
 inline TransformedBlitArgs UnpackTransformedBlit(float x, float y, int a1, int a2, int a3, int a4,
-                                               int a5, int a6, int a7, int a8, int a9, int a10,
-                                               int a11, int a12) {
+                                                 int a5, int a6, int a7, int a8, int a9, int a10,
+                                                 int a11, int a12) {
   TransformedBlitArgs t;
   t.x = x;
   t.y = y;

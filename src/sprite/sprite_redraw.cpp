@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include <vexa/blit.h>
+#include <vexa/display_driver.h>
 #include <vexa/image_bank.h>
 #include <vexa/surface_object.h>
 #include <vexa/transformed_blit.h>
@@ -190,7 +191,7 @@ void DrawTransformedOnDriver(GameWindow* window, cSurfaceImplementation* target,
   if (!s->transformed) return;
   cSurfaceImplementation* copy = s->transformed->implementation;
   copy->Blit(target, s->current.rect.left, s->current.rect.top, 0, 0, copy->width, copy->height,
-             BlitMode(s->ink), s->ink & 0xFFFF, s->inkParameter, BlitFlags(s));
+             BlitMode(s->ink), s->ink & 0xFFFF, s->inkParameter, BlitFlags(s) | kBlitDriverSprite);
 }
 
 void DrawDriverMode(GameWindow* window, cSurfaceImplementation* display) {
@@ -233,7 +234,7 @@ void DrawDriverMode(GameWindow* window, cSurfaceImplementation* display) {
     } else if (cSurfaceImplementation* source = DriverSource(window, s, holder)) {
       source->Blit(target, s->current.rect.left, s->current.rect.top, 0, 0, source->width,
                    source->height, BlitMode(s->ink), s->ink & 0xFFFF, s->inkParameter,
-                   BlitFlags(s));
+                   BlitFlags(s) | kBlitDriverSprite);
     }
     s->flags &= ~(kSpriteChanged | kSpriteUncovered);
   }

@@ -71,8 +71,8 @@ cSurfaceObject* MakeTransformedCopy(cSurfaceImplementation* source, const Sprite
       if (g.angle == 90.0f || g.angle == 270.0f)
         ok = turned->RotateQuarter(target, g.angle == 90.0f ? 0 : 1) != 0;
       else
-        ok = turned->Rotate(target, g.angle, smoothing.smoothTurn ? 1 : 0,
-                            source->transparentColor, 1) != 0;
+        ok = turned->Rotate(target, g.angle, smoothing.smoothTurn ? 1 : 0, source->transparentColor,
+                            1) != 0;
     }
   }
   if (!ok) {
@@ -92,8 +92,7 @@ int DrawTransformedSoftware(cSurfaceImplementation* source, cSurfaceImplementati
       t.sourceY < 0 || std::int64_t{t.sourceX} + t.sourceWidth > source->width ||
       std::int64_t{t.sourceY} + t.sourceHeight > source->height)
     return 0;
-  if (!std::isfinite(t.x) || !std::isfinite(t.y) || std::fabs(t.x) > 1e9f ||
-      std::fabs(t.y) > 1e9f)
+  if (!std::isfinite(t.x) || !std::isfinite(t.y) || std::fabs(t.x) > 1e9f || std::fabs(t.y) > 1e9f)
     return 0;
   SpriteGeometry g{};
   g.x = static_cast<std::int32_t>(std::floor(t.x));

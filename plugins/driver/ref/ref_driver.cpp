@@ -151,6 +151,7 @@ class RefSurface final : public cBufferSurface {
                int mode, std::uint32_t effect, EffectParam parameter,
                std::uint32_t flags) override {
     ++counters.blitFrom;
+    counters.lastBlitFlags = static_cast<int>(flags);
     Guard guard(this);
     return source->Blit(this, x, y, sourceX, sourceY, w, h, mode, effect, parameter, flags);
   }
@@ -175,7 +176,8 @@ class RefSurface final : public cBufferSurface {
     std::memcpy(counters.lastTransformed, args, sizeof args);
     Guard guard(this);
     return DrawTransformedSoftware(
-        source, this, UnpackTransformedBlit(x, y, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12));
+        source, this,
+        UnpackTransformedBlit(x, y, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12));
   }
   // Static textures take a whole surface: pixels, colour key and alpha plane (or none).
   int CopyContentFrom(cSurfaceImplementation* source) override {

@@ -460,7 +460,8 @@ void SpriteScene() {
   const SceneResult driver = DrawScene(Prototype(32, 4, 7), 8 | 0x40 | 0x10);
   CHECK(software.ok && driver.ok);
   CHECK(c->blitFrom > blits);
-  CHECK(c->copyContent > 0);  // the images' driver surfaces
+  CHECK_EQ(c->lastBlitFlags, kBlitDriverSprite);  // a sprite of the frame, drawn plainly
+  CHECK(c->copyContent > 0);                      // the images' driver surfaces
   CHECK_EQ(software.pixels.size(), driver.pixels.size());
   std::size_t differing = 0;
   for (std::size_t i = 0; i < software.pixels.size() && i < driver.pixels.size(); ++i)
@@ -517,8 +518,7 @@ SceneResult DrawTransformedScene(cSurfaceObject* prototype, int format, CEffectE
   };
   for (const Placed& p : placed) {
     Sprite* s = CreateSprite(window, p.x, p.y, p.image, 0, 0, 0, 0, 0);
-    ModifySpriteEx(window, s, p.x, p.y, p.image, p.scaleX, p.scaleY, p.resample, p.angle,
-                   p.smooth);
+    ModifySpriteEx(window, s, p.x, p.y, p.image, p.scaleX, p.scaleY, p.resample, p.angle, p.smooth);
     SetSpriteInk(window, s, p.ink, p.parameter);
   }
   if (effect) {  // effect 13 takes a pointer: drawn from the library's copy on a driver too
