@@ -48,22 +48,28 @@ void Pattern(cSurfaceObject& s) {
   s.SetTransparentColor(kKey);
 }
 
+// A whole-source drawing of a w x h image by its hot spot at (x, y), keyed.
+TransformedBlitArgs Placed(float x, float y, int w, int h, int hotX, int hotY) {
+  TransformedBlitArgs t;
+  t.x = x;
+  t.y = y;
+  t.sourceWidth = w;
+  t.sourceHeight = h;
+  t.hotSpotX = hotX;
+  t.hotSpotY = hotY;
+  t.mode = kModeTransparent;
+  return t;
+}
+
 TEST(TransformedBlit, ArgumentsTravelPackedAndComeBackWhole) {
   auto source = MakeSurface(32, 10, 8);
   TransformedRecorder target;
-  TransformedBlitArgs t;
-  t.x = 12.5f;
-  t.y = -3.0f;
+  TransformedBlitArgs t = Placed(12.5f, -3.0f, 6, 5, 3, 4);
   t.sourceX = 1;
   t.sourceY = 2;
-  t.sourceWidth = 6;
-  t.sourceHeight = 5;
-  t.hotSpotX = 3;
-  t.hotSpotY = 4;
   t.scaleX = 0.75f;
   t.scaleY = 2.5f;
   t.angle = 314.5f;
-  t.mode = kModeTransparent;
   t.options = kTransformSmooth | kTransformSmoothTurn;
   t.effect = kEffectSemiTransparent | 0x1000;
   t.parameter = 0x80402010u;
@@ -106,15 +112,8 @@ TEST(TransformedBlit, QuarterTurnsAreExactAndPlacedByTheHotSpot) {
     auto drawn = MakeSurface(32, 40, 40), expected = MakeSurface(32, 40, 40);
     drawn->FillRectColor(0, 0, 40, 40, kBackground);
     expected->FillRectColor(0, 0, 40, 40, kBackground);
-    TransformedBlitArgs t;
-    t.x = 20.75f;  // placed at whole pixels: floor
-    t.y = 18.0f;
-    t.sourceWidth = 7;
-    t.sourceHeight = 5;
-    t.hotSpotX = 2;
-    t.hotSpotY = 1;
+    TransformedBlitArgs t = Placed(20.75f, 18.0f, 7, 5, 2, 1);  // placed at floor(x), floor(y)
     t.angle = angle;
-    t.mode = kModeTransparent;
     ASSERT_NE(DrawTransformedSoftware(source->implementation, drawn->implementation, t), 0);
     RECT box{0, 0, 7, 5};
     POINT hot{2, 1};
@@ -144,17 +143,10 @@ TEST(TransformedBlit, SourceRectangleDrawsAsItsOwnSurface) {
     auto fromAtlas = MakeSurface(32, 48, 48), fromPart = MakeSurface(32, 48, 48);
     fromAtlas->FillRectColor(0, 0, 48, 48, kBackground);
     fromPart->FillRectColor(0, 0, 48, 48, kBackground);
-    TransformedBlitArgs t;
-    t.x = 24;
-    t.y = 24;
-    t.sourceWidth = 9;
-    t.sourceHeight = 6;
-    t.hotSpotX = 4;
-    t.hotSpotY = 3;
+    TransformedBlitArgs t = Placed(24, 24, 9, 6, 4, 3);
     t.scaleX = 1.5f;
     t.scaleY = 2.0f;
     t.angle = angle;
-    t.mode = kModeTransparent;
     t.options = kTransformSmooth | kTransformResample;
     ASSERT_NE(DrawTransformedSoftware(part->implementation, fromPart->implementation, t), 0);
     t.sourceX = 5;
@@ -172,9 +164,7 @@ TEST(TransformedBlit, UnusableArgumentsDrawNothing) {
   auto target = MakeSurface(32, 32, 32);
   target->FillRectColor(0, 0, 32, 32, kBackground);
   const std::vector<COLORREF> before = Snapshot(*target);
-  TransformedBlitArgs good;
-  good.x = good.y = 16;
-  good.sourceWidth = good.sourceHeight = 8;
+  TransformedBlitArgs good = Placed(16, 16, 8, 8, 0, 0);
   good.angle = 45;
   std::vector<TransformedBlitArgs> bad(6, good);
   bad[0].sourceX = 1;  // reaches past the source
