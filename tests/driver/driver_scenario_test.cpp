@@ -95,7 +95,9 @@ TEST(DriverSurfaces, TransformedSpritesAreHandedOverAndEqualTheSoftwarePath) {
 }
 
 TEST(DriverSurfaces, DriverSevenIsToldWhereItsDisplayIsShown) {
-  Expect("display-area", {{"vexad3d11.so", "ref_driver"}, {"vexad3d9.so", "ref_driver"}});
+  Expect("display-area", {{"vexad3d11.so", "ref_driver"},
+                          {"vexad3d9.so", "ref_driver"},
+                          {"vexad3d8.so", "ref_driver"}});
 }
 
 TEST(DriverSurfaces, BankAtlasPagesAndExpiry) { Expect("bank", {{"vexad3d11.so", "ref_driver"}}); }

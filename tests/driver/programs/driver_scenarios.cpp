@@ -620,8 +620,9 @@ void TransformedOptions() {
 void DisplayArea() {
   const RefDriverCounters* c = (Prototype(32, 4, 7), Counters());
   const RefDriverCounters* old = (Prototype(32, 4, 5), Counters(kDriverFileD3D9));
-  if (!c || !old) {
-    CHECK(c && old);
+  const RefDriverCounters* older = (Prototype(32, 4, 6), Counters(kDriverFileD3D8));
+  if (!c || !old || !older) {
+    CHECK(c && old && older);
     return;
   }
   ImageBank* bank = CreateImageBank(0, nullptr);
@@ -688,15 +689,21 @@ void DisplayArea() {
       DestroyGameWindow(child);
     }
   }
-  // Driver 5's display surface: its driver hears nothing.
-  const int before = old->functions;
-  cSurfaceObject older;
-  older.Create(64, 48, Prototype(32, 4, 5));
-  SetBackBuffer(window, &older);
-  PresentWindow(window);
-  CHECK_EQ(old->functions, before);
-  CHECK_EQ(older.GetDriver(), 5);
-  ReleaseBackBuffer(window);
+  // Display surfaces of drivers 5 and 6: their drivers hear nothing, driver 7 neither.
+  for (int driver : {5, 6}) {
+    const int before5 = old->functions, before6 = older->functions, before7 = c->functions;
+    cSurfaceObject display56;
+    display56.Create(64, 48, Prototype(32, 4, driver));
+    CHECK_EQ(display56.GetDriver(), driver);
+    SetBackBuffer(window, &display56);
+    PresentWindow(window);
+    SizeGameWindow(window, -90, -70);
+    PresentWindow(window);
+    CHECK_EQ(old->functions, before5);
+    CHECK_EQ(older->functions, before6);
+    CHECK_EQ(c->functions, before7);
+    ReleaseBackBuffer(window);
+  }
   DestroyGameWindow(window);
   DestroyImageBank(bank);
 }
