@@ -303,6 +303,10 @@ int CommitSprites(GameWindow* window) {
   SpriteHeap* heap = Heap(window);
   if (!heap) return 0;
   SettleOverlaps(window);  // before the rectangles they were built from change
+  // A driver display transforms sprites itself; the few copies it still needs are made when
+  // drawn.
+  cSurfaceImplementation* display = Display(window);
+  const bool onDriver = display && IsDriverSurface(display);
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
     if (s->flags & kSpriteChanged) {
       s->current = s->pending;
@@ -310,7 +314,10 @@ int CommitSprites(GameWindow* window) {
     }
     if (s->flags & kSpriteTransformChanged) {
       s->flags &= ~kSpriteTransformChanged;
-      BuildTransformed(window, s);
+      if (onDriver)
+        DropTransformed(s);
+      else
+        BuildTransformed(window, s);
     }
   }
   return 1;

@@ -566,6 +566,11 @@ void TransformedScene() {
   std::size_t shown = 0;
   for (std::uint32_t p : software.pixels) shown += p != Rgb(20, 40, 60);
   CHECK(shown > 3000);
+  // Images kept in memory (a bank without driver bits) are handed over from there.
+  const int fromMemory = c->transformedFrom;
+  const SceneResult memoryImages = DrawTransformedScene(Prototype(32, 4, 7), 8, effect);
+  CHECK_EQ(c->transformedFrom - fromMemory, 11);
+  CHECK_EQ(Differing(software, memoryImages), 0);
   // Without the driver's transform the library's copies are blitted plainly.
   setenv("REF_DRIVER_NO_TRANSFORM", "1", 1);
   const int plain = c->blitFrom;
