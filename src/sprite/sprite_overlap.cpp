@@ -277,10 +277,10 @@ class CornerGrid {
       }
 #else
       for (; k < end; ++k) {
-        const bool current = a.left < cr_[k] && cl_[k] < a.right && a.top < cb_[k] &&
-                             ct_[k] < a.bottom;
-        const bool pending = a.left < pr_[k] && pl_[k] < a.right && a.top < pb_[k] &&
-                             pt_[k] < a.bottom;
+        const bool current =
+            a.left < cr_[k] && cl_[k] < a.right && a.top < cb_[k] && ct_[k] < a.bottom;
+        const bool pending =
+            a.left < pr_[k] && pl_[k] < a.right && a.top < pb_[k] && pt_[k] < a.bottom;
         if (rank_[k] < rank && (current || pending))
           hits.push_back(static_cast<std::uint32_t>(id_[k]));
       }
@@ -289,9 +289,7 @@ class CornerGrid {
   }
 
  private:
-  static int CellOf(const Entry& e) {
-    return Cell(e.area.top) * kGridCells + Cell(e.area.left);
-  }
+  static int CellOf(const Entry& e) { return Cell(e.area.top) * kGridCells + Cell(e.area.left); }
   std::vector<const Entry*> order_, sorted_;
   std::vector<std::uint32_t> starts_, fill_;
   std::vector<std::int32_t> rank_, id_, cl_, ct_, cr_, cb_, pl_, pt_, pr_, pb_;

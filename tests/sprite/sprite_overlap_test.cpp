@@ -144,15 +144,14 @@ TEST(SpriteOverlap, ListsAfterFramesOfMixedSizesEqualTheScanningRebuild) {
     x += static_cast<int>(rng() % (2 * reach)) - reach;
     y += static_cast<int>(rng() % (2 * reach)) - reach;
     int width = 4 + static_cast<int>(rng() % 60), height = 4 + static_cast<int>(rng() % 60);
-    if (kind == 0) width = 100 + static_cast<int>(rng() % 300);  // wider than two cells
-    if (kind == 1) height = 2500 + static_cast<int>(rng() % 3000);  // taller than the grid
-    if (kind == 2) x = 2000000000 + static_cast<int>(rng() % 100000000);  // far right
+    if (kind == 0) width = 100 + static_cast<int>(rng() % 300);            // wider than two cells
+    if (kind == 1) height = 2500 + static_cast<int>(rng() % 3000);         // taller than the grid
+    if (kind == 2) x = 2000000000 + static_cast<int>(rng() % 100000000);   // far right
     if (kind == 3) y = -2000000000 - static_cast<int>(rng() % 100000000);  // far up
     SetSpriteRect(w, s, x, y, x + width, y + height);
   };
   for (int i = 0; i < 600; ++i) {
-    Sprite* s = CreateOwnerDrawnSprite(w, 0, 0, 1, 1, 0, i, 0, kSpriteOwnerSaved,
-                                       0, callback);
+    Sprite* s = CreateOwnerDrawnSprite(w, 0, 0, 1, 1, 0, i, 0, kSpriteOwnerSaved, 0, callback);
     ASSERT_NE(s, nullptr);
     all.push_back(s);
     rebuild(s);

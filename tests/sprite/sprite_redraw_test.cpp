@@ -444,9 +444,9 @@ TEST(SpriteRedraw, EraseAndSaveKeepTheOrderOfEverySpritesCopy) {
     CommitSprites(w);
     // Save: every sprite in order copies its area to the background or paints the display.
     for (Sprite* s : all) {
-      const RECT area{std::max<LONG>(s->current.rect.left, 0), std::max<LONG>(s->current.rect.top, 0),
-                      std::min<LONG>(s->current.rect.right, 200),
-                      std::min<LONG>(s->current.rect.bottom, 150)};
+      const RECT area{
+          std::max<LONG>(s->current.rect.left, 0), std::max<LONG>(s->current.rect.top, 0),
+          std::min<LONG>(s->current.rect.right, 200), std::min<LONG>(s->current.rect.bottom, 150)};
       if (area.left >= area.right || area.top >= area.bottom || (s->flags & kSpriteFillErase))
         continue;
       if (s->flags & kSpriteOwnerSaved)
