@@ -8,9 +8,6 @@
 // 9 scaled 1.5 and turned 7 degrees more each frame (nearest pixel). One iteration is one
 // whole frame: moves, erase, commit, draw, and presenting the dirty rectangles to a window
 // (the dummy video driver in a headless run). (bench/pygame_sprites.py uses the same formulas.)
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -28,10 +25,8 @@
 #include "bench_discs.h"
 #include "bench_pairs.h"
 #include "window/game_window.h"
-#include "sprite/sprite_internal.h"
 
 namespace {
-double Now() { timespec t; clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t); return t.tv_sec * 1e9 + t.tv_nsec; }
 
 constexpr int kWidth = 640, kHeight = 480, kSize = vexabench::kDiscSize, kImages = 8, kLayers = 4;
 
@@ -125,21 +120,11 @@ struct SpriteScene {
         ModifySprite(window, m.sprite, m.x, m.y, m.sprite->pendingImage);
       }
     }
-    auto t0 = Now();
-    sprite::SettleOverlaps(window);
-    auto t1 = Now();
     EraseSprites(window);
-    auto t2 = Now();
     CommitSprites(window);
     DrawSprites(window);
-    auto t3 = Now();
     PresentWindow(window);
-    auto t4 = Now();
-    stage[0] += (t1-t0); stage[1] += (t2-t1); stage[2] += (t3-t2); stage[3] += (t4-t3); ++frames;
-    if (frames % 10 == 0 && getenv("STAGES")) { long pairs = 0; for (auto& m : movers) pairs += m.sprite->overlapCount; fprintf(stderr, "pairs %ld ", pairs); } if (frames % 10 == 0 && getenv("STAGES")) fprintf(stderr, "%zu settle %.2f erase %.2f draw %.2f present %.2f ms\n", movers.size(), stage[0]/frames/1e6, stage[1]/frames/1e6, stage[2]/frames/1e6, stage[3]/frames/1e6);
   }
-  double stage[4] = {};
-  long frames = 0;
 };
 
 // StampMaskInMap of a square mask (every other pixel set) at 64 odd offsets in a 1024 x 1024
