@@ -463,6 +463,44 @@ TEST_F(GLDriver, AtlasPiecesShareTheirPageAndOutliveIt) {
   EXPECT_TRUE(drawnEqual(c.get(), sprites[2].get()));
 }
 
+// An image without an alpha plane copied into a texture type with one (an atlas page's piece,
+// most often) keeps drawing by its colour key; an image with a plane brings it back.
+TEST_F(GLDriver, KeyedImagesInAlphaTexturesDrawByTheirKey) {
+  Surface keyed = Memory(21, 15);
+  Surface destination = Memory(30, 20);
+  Scribble(keyed.get(), random_, false);
+  Scribble(destination.get(), random_, false);
+  keyed->SetTransparentColor(0x000000);
+  for (std::uint32_t effect : {kEffectNone, kEffectAdd, kEffectXor})
+    Compare(keyed.get(), destination.get(), {kModeTransparent, effect, 0, 0}, 4, 2,
+            kPrototypeStaticAlpha);
+
+  Surface page = Make(kPrototypeStaticAlpha, 64, 64);
+  ASSERT_TRUE(page);
+  cSurfaceImplementation* made = nullptr;
+  ASSERT_TRUE(page->DriverHook105(static_cast<HookArg>(21 | 15 << 16),
+                                  reinterpret_cast<HookArg>(&made)));
+  Surface piece(made);
+  auto drawsLikeSoftware = [&](cSurfaceImplementation* image, int tolerance) {
+    piece->SetTransparentColor(image->transparentColor);
+    Surface reference = Memory(30, 20);
+    destination->Blit(reference.get(), 0, 0, 0, 0, 30, 20, kModeOpaque, kEffectNone, 0, 0);
+    image->Blit(reference.get(), 3, 2, 0, 0, 21, 15, kModeTransparent, kEffectNone, 0, 0);
+    Surface target = Import(kPrototypeRenderTarget, destination.get());
+    piece->Blit(target.get(), 3, 2, 0, 0, 21, 15, kModeTransparent, kEffectNone, 0, 0);
+    const int difference = MaxDifference(reference.get(), target.get(), nullptr);
+    return difference >= 0 && difference <= tolerance;
+  };
+  ASSERT_TRUE(piece->CopyContentFrom(keyed.get()));
+  EXPECT_EQ(piece->alphaFirstRow, nullptr);
+  EXPECT_TRUE(drawsLikeSoftware(keyed.get(), 0));
+  Surface translucent = Memory(21, 15);
+  Scribble(translucent.get(), random_, true);
+  ASSERT_TRUE(piece->CopyContentFrom(translucent.get()));
+  EXPECT_NE(piece->alphaFirstRow, nullptr);
+  EXPECT_TRUE(drawsLikeSoftware(translucent.get(), 1));
+}
+
 TEST(GLDriverVariants, EveryDriverNumberHasItsKindsAndPrototypes) {
   struct Variant {
     const char* file;

@@ -693,6 +693,12 @@ int cGLSurface::CopyContentFrom(cSurfaceImplementation* source) {
     return result;
   }
   // A memory surface: converted into the shadow by the software renderer, uploaded on use.
+  // The copy takes the source's alpha plane or its absence: an image without one (a piece of
+  // an atlas page with alpha, say) goes on drawing by its colour key.
+  if (!source->alphaFirstRow)
+    DeleteAlpha();
+  else if (!alphaFirstRow && HasAlphaType() && !CreateAlpha())
+    return 0;
   cpuDrawing_ = true;
   const int saved[4] = {clipLeft, clipTop, clipRight, clipBottom};
   clipLeft = clipTop = 0;
