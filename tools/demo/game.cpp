@@ -1,7 +1,6 @@
 #include "game.h"
 
 #include <SDL.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
