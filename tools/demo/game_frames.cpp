@@ -125,15 +125,19 @@ std::string DescribeComparison(const FrameComparison& c) {
   static const char* kNames[kPixelClasses] = {"copied/keyed", "blended", "turned/scaled"};
   std::string text;
   char line[200];
-  for (int k = 0; k < kPixelClasses; ++k) {
+  for (int k = 0; k < kPixelTurned; ++k) {
     std::snprintf(line, sizeof line,
                   "  %-13s %7lld px: largest difference %3d, mean %.3f, %lld beyond tolerance\n",
-                  kNames[k], c.pixels[k], c.largest[k], c.mean[k],
-                  k == kPixelTurned ? 0LL : c.beyond[k]);
+                  kNames[k], c.pixels[k], c.largest[k], c.mean[k], c.beyond[k]);
     text += line;
   }
+  std::snprintf(line, sizeof line,
+                "  %-13s %7lld px: largest difference %3d, mean %.3f (at most %.0f)%s\n",
+                kNames[kPixelTurned], c.pixels[kPixelTurned], c.largest[kPixelTurned],
+                c.mean[kPixelTurned], kTurnedMeanTolerance,
+                c.mean[kPixelTurned] > kTurnedMeanTolerance ? ": too far apart" : "");
+  text += line;
   for (const PixelDifference& d : c.first) {
-    if (d.kind == kPixelTurned) continue;
     std::snprintf(line, sizeof line, "    (%d, %d) %s: software %06x, driver %06x\n", d.x, d.y,
                   kNames[d.kind], d.expected, d.actual);
     text += line;
