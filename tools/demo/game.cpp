@@ -906,6 +906,13 @@ int RunGameCommand(int argc, char** argv) {
     std::fprintf(stderr, "vexa-demo game: --driver takes 5, 6 or 7\n");
     return 2;
   }
+  if (o.driver && (o.check || o.update)) {
+    // The checksums are the software renderer's; a driver blends within 1 of it.
+    std::fprintf(stderr,
+                 "vexa-demo game: --check and --update take the software frames; compare a "
+                 "driver run with --shots and --compare\n");
+    return 2;
+  }
   if ((o.check || o.update) && o.frames < 100) o.frames = std::max(o.frames, 100);
   if (!o.track.empty() && o.frames == 0) o.frames = int(o.track.size()) * kTrackStep;
   return RunGame(o);
