@@ -54,7 +54,7 @@ demo: release
 	$(CTEST_ENV) build/release/tools/demo/vexa-demo
 	$(if $(DISPLAY),,$(CTEST_ENV)) build/release/tools/demo/vexa-demo game $(GAME_MODE) --out $(CURDIR)
 	mkdir -p $(CURDIR)/game-driver7
-	$(CTEST_ENV) build/release/tools/demo/vexa-demo game --headless --driver 7 --frames 120 --quiet \
+	$(CTEST_ENV) build/release/tools/demo/vexa-demo game --headless --driver 7 --frames 120 \
 	  --out $(CURDIR)/game-driver7
 	$(CTEST_ENV) build/release/tools/demo/vexa-demo gallery --out $(CURDIR)/gallery.png
 
