@@ -478,8 +478,8 @@ TEST_F(GLDriver, KeyedImagesInAlphaTexturesDrawByTheirKey) {
   Surface page = Make(kPrototypeStaticAlpha, 64, 64);
   ASSERT_TRUE(page);
   cSurfaceImplementation* made = nullptr;
-  ASSERT_TRUE(page->DriverHook105(static_cast<HookArg>(21 | 15 << 16),
-                                  reinterpret_cast<HookArg>(&made)));
+  ASSERT_TRUE(
+      page->DriverHook105(static_cast<HookArg>(21 | 15 << 16), reinterpret_cast<HookArg>(&made)));
   Surface piece(made);
   auto drawsLikeSoftware = [&](cSurfaceImplementation* image, int tolerance) {
     piece->SetTransparentColor(image->transparentColor);

@@ -279,7 +279,7 @@ bool Game::Start() {
   record.className = "vexa-game";
   record.cursor = reinterpret_cast<HCURSOR>(std::uintptr_t{1});
   record.background = reinterpret_cast<HBRUSH>(std::uintptr_t{0});
-  record.kind = 1;  // a dirty-rectangle list
+  record.kind = 1;                                           // a dirty-rectangle list
   if (driverMode_) record.flags = kGameWindowDriverDisplay;  // the driver presents the window
   window_ = CreateGameWindow(bank_, &record);
   const char* driver = std::getenv("SDL_VIDEODRIVER");
@@ -435,15 +435,14 @@ void Game::TakeShot() {
   if (opt_.compare.empty()) return;
   FramePixels expected;
   if (!ReadPpm(opt_.compare + name, &expected)) {
-    std::printf("frame %d: no software frame %s%s to compare with\n", frame_,
-                opt_.compare.c_str(), name.c_str());
+    std::printf("frame %d: no software frame %s%s to compare with\n", frame_, opt_.compare.c_str(),
+                name.c_str());
     ++shotFailures_;
     return;
   }
   const FrameComparison result = CompareFrames(expected, frame, PixelClasses());
   std::printf("frame %d against the software run: %s\n%s", frame_,
-              result.Passed() ? "within tolerance" : "DIFFERS",
-              DescribeComparison(result).c_str());
+              result.Passed() ? "within tolerance" : "DIFFERS", DescribeComparison(result).c_str());
   if (!result.Passed()) ++shotFailures_;
 }
 

@@ -131,11 +131,10 @@ std::string DescribeComparison(const FrameComparison& c) {
                   kNames[k], c.pixels[k], c.largest[k], c.mean[k], c.beyond[k]);
     text += line;
   }
-  std::snprintf(line, sizeof line,
-                "  %-13s %7lld px: largest difference %3d, mean %.3f (at most %.0f)%s\n",
-                kNames[kPixelTurned], c.pixels[kPixelTurned], c.largest[kPixelTurned],
-                c.mean[kPixelTurned], kTurnedMeanTolerance,
-                c.mean[kPixelTurned] > kTurnedMeanTolerance ? ": too far apart" : "");
+  std::snprintf(
+      line, sizeof line, "  %-13s %7lld px: largest difference %3d, mean %.3f (at most %.0f)%s\n",
+      kNames[kPixelTurned], c.pixels[kPixelTurned], c.largest[kPixelTurned], c.mean[kPixelTurned],
+      kTurnedMeanTolerance, c.mean[kPixelTurned] > kTurnedMeanTolerance ? ": too far apart" : "");
   text += line;
   for (const PixelDifference& d : c.first) {
     std::snprintf(line, sizeof line, "    (%d, %d) %s: software %06x, driver %06x\n", d.x, d.y,

@@ -31,8 +31,8 @@ namespace {
 constexpr int kWidth = 640, kHeight = 480;
 
 // The game's final-frame checksum as the headless run prints it.
-unsigned HeadlessChecksum(const std::string& demo, const std::string& track,
-                          const std::string& out, const std::string& driver) {
+unsigned HeadlessChecksum(const std::string& demo, const std::string& track, const std::string& out,
+                          const std::string& driver) {
   const std::string command = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy '" + demo +
                               "' game --headless --quiet --track " + track + " --out '" + out +
                               "'" + (driver.empty() ? "" : " --driver " + driver);
