@@ -244,7 +244,8 @@ bool Game::Start() {
   } else if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
              !std::getenv("SDL_VIDEODRIVER")) {
     std::fprintf(stderr, "vexa-demo: no display: the game runs without a visible window\n");
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    // A display driver still draws, into SDL's offscreen windows.
+    setenv("SDL_VIDEODRIVER", opt_.driver ? "offscreen" : "dummy", 1);
   }
   bank_ = CreateImageBank(0, nullptr);
   if (!bank_) return false;
@@ -358,8 +359,6 @@ bool Game::Start() {
 // Asks the bank for images on the display driver; that loads the driver. On success the scene
 // and the panel get their software canvases. Leaves the bank in software format on failure.
 bool Game::StartDriver() {
-  const char* video = std::getenv("SDL_VIDEODRIVER");
-  const bool wasDummy = video && std::strcmp(video, "dummy") == 0;
   // Headless, the driver draws through SDL's offscreen video driver (EGL, a software
   // rasteriser when there is no GPU).
   if (opt_.headless) setenv("SDL_VIDEODRIVER", "offscreen", 1);
@@ -378,7 +377,9 @@ bool Game::StartDriver() {
   }
   SetImageBankFormat(bank_, 8);
   UnloadDrivers();
-  if (opt_.headless || wasDummy) setenv("SDL_VIDEODRIVER", "dummy", 1);
+  // The software game runs on the dummy video driver where there is no display.
+  const char* video = std::getenv("SDL_VIDEODRIVER");
+  if (video && std::strcmp(video, "offscreen") == 0) setenv("SDL_VIDEODRIVER", "dummy", 1);
   return false;
 }
 
