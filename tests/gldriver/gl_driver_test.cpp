@@ -277,6 +277,49 @@ TEST_F(GLDriver, AlphaSourcesBlendByTheirPlane) {
     Compare(source.get(), destination.get(), c, 2, 1, kPrototypeStaticAlpha);
 }
 
+// Every alpha level and every share of a semi-transparent blend, over many source and
+// destination colour pairs, into each kind of target the driver draws into on the GPU: the
+// 8-bit targets must stay within 1 of the software renderer's integer blends too.
+TEST_F(GLDriver, BlendsStayWithinOneForEveryWeightOnEveryTarget) {
+  // Row y of the source has alpha y; its colours run through the whole range along the row.
+  Surface source = Memory(256, 256);
+  std::uint8_t* plane = source->CreateAlpha();
+  Surface destination = Memory(256, 256);
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) {
+      source->SetPixelColor(x, y, static_cast<COLORREF>(x | ((x * 97 + y * 31) & 0xFF) << 8 |
+                                                        (255 - x) << 16));
+      plane[y * source->alphaPitch + x] = static_cast<std::uint8_t>(y);
+      destination->SetPixelColor(
+          x, y, static_cast<COLORREF>(((x * 13 + y * 7) & 0xFF) | (255 - y) << 8 |
+                                      ((x * 5 + y * 3) & 0xFF) << 16));
+    }
+  Surface solid = Memory(256, 256);  // the same colours without a plane
+  ASSERT_TRUE(source->Blit(solid.get(), 0, 0, 0, 0, 256, 256, kModeOpaque, kEffectNone, 0, 0));
+  Surface texture = Import(kPrototypeStaticAlpha, source.get());
+  Surface solidTexture = Import(kPrototypeStatic, solid.get());
+  ASSERT_TRUE(texture && solidTexture);
+  for (int number : {kPrototypeRenderTarget, kPrototypeStatic, kPrototypeRenderAlpha}) {
+    auto check = [&](cSurfaceImplementation* from, cSurfaceImplementation* memoryFrom,
+                     std::uint32_t effect, EffectParam parameter, const char* what) {
+      Surface reference = Memory(256, 256);
+      destination->Blit(reference.get(), 0, 0, 0, 0, 256, 256, kModeOpaque, kEffectNone, 0, 0);
+      memoryFrom->Blit(reference.get(), 0, 0, 0, 0, 256, 256, kModeTransparent, effect,
+                       parameter, 0);
+      Surface target = Import(number, destination.get());
+      ASSERT_TRUE(target);
+      ASSERT_TRUE(from->Blit(target.get(), 0, 0, 0, 0, 256, 256, kModeTransparent, effect,
+                             parameter, 0));
+      std::string where;
+      EXPECT_EQ(MaxDifference(reference.get(), target.get(), &where) <= 1, true)
+          << what << " " << parameter << " into type " << number << " " << where;
+    };
+    check(texture.get(), source.get(), kEffectNone, 0, "alpha plane");
+    for (int share = 1; share < 128; share += 9)
+      check(solidTexture.get(), solid.get(), kEffectSemiTransparent, share, "semi-transparent");
+  }
+}
+
 TEST_F(GLDriver, ImportsOtherFormatsIntoEveryTextureType) {
   for (int depth : {8, 16, 24}) {
     Surface source = Memory(21, 7, depth);

@@ -52,14 +52,27 @@ void main() {
 #else
   vec3 c = sv.rgb;
 #endif
-#if USE_ALPHA
-  // The plane weighs a / 256 against (256 - a) / 256, as the software renderer does, except
-  // that 255 copies; alpha 0 leaves the destination as it is.
-  colour = vec4(c, (sv.a >= 1.0 ? 1.0 : sv.a * (255.0 / 256.0)) * share);
-#elif COPY_ALPHA
+#if COPY_ALPHA
   colour = vec4(c, sv.a);
 #else
-  colour = vec4(c, share);
+  // The weight w of the source out of 256: the plane's a (255 copies), times the share of a
+  // blend. The software renderer keeps (s w + d (256 - w)) >> 8. The blend stage adds the
+  // source term S = (s w) >> 8, computed here exactly, to d (255 - A) / 255 with
+  // A = round(w 255 / 256) in 8 bits: the sum is within 1 of the renderer's for every s, d, w,
+  // also on 8-bit targets where the blend stage itself rounds at 8 bits.
+#if USE_ALPHA
+  int alpha = int(round(sv.a * 255.0));
+  float weight = float(alpha >= 255 ? 256 : alpha) * share;
+#else
+  float weight = 256.0 * share;
+#endif
+  if (weight >= 256.0) {
+    colour = vec4(c, 1.0);
+  } else {
+    int w = int(round(weight));
+    ivec3 source = ivec3(round(c * 255.0));
+    colour = vec4(vec3((source * w) >> 8) / 255.0, round(float(w) * (255.0 / 256.0)) / 255.0);
+  }
 #endif
 }
 )";
@@ -249,7 +262,10 @@ void ApplyFixedState(const DrawState& s) {
   } else {
     glEnable(GL_BLEND);
     glBlendEquation(s.blend == Blend::kSubtract ? GL_FUNC_REVERSE_SUBTRACT : GL_FUNC_ADD);
-    glBlendFunc(GL_SRC_ALPHA, s.blend == Blend::kAlpha ? GL_ONE_MINUS_SRC_ALPHA : GL_ONE);
+    if (s.blend == Blend::kCover)
+      glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    else
+      glBlendFunc(GL_SRC_ALPHA, s.blend == Blend::kAlpha ? GL_ONE_MINUS_SRC_ALPHA : GL_ONE);
   }
   if (s.logicOp) {
     glEnable(GL_COLOR_LOGIC_OP);

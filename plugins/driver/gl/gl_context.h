@@ -22,8 +22,9 @@ namespace vexagl {
 // Programs.
 enum class Program : int { kInk = 0, kEffect = 1 };
 
-// Fixed-function blending of a quad.
-enum class Blend : int { kNone = 0, kAlpha = 1, kAdd = 2, kSubtract = 3 };
+// Fixed-function blending of a quad. kCover is the ink program's weighted blend (the source term
+// comes premultiplied from the shader); kAlpha is plain source-alpha blending (effect programs).
+enum class Blend : int { kNone = 0, kAlpha = 1, kAdd = 2, kSubtract = 3, kCover = 4 };
 
 // Colour operations of the ink program.
 inline constexpr int kColourCopy = 0, kColourInvert = 1, kColourMono = 2;

@@ -301,12 +301,11 @@ bool cGLSurface::EnsureTexture() {
     glGenTextures(1, &texture_);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture_);
-    // Render targets keep 16 bits a channel: blending then rounds once, at the read-back,
-    // instead of at every factor, and stays within 1 of the software renderer's integer
-    // blends. Bitwise operations and saturating sums act on 8-bit values stored as v x 257
-    // exactly as on the bytes.
-    glTexImage2D(GL_TEXTURE_2D, 0, IsRenderTarget() ? GL_RGBA16 : GL_RGBA8, width, height, 0,
-                 GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    // 8 bits a channel, as the shadow: the ink program's blends stay within 1 of the software
+    // renderer's at 8 bits (see the ink shader), and bitwise operations and saturating sums
+    // act on the bytes themselves.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+                 nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     // Complete without mipmaps, also where an effect samples it as a texture parameter.
@@ -549,19 +548,19 @@ int cGLSurface::DrawFrom(cSurfaceImplementation* source, const float quad[8], in
   bool exact = false;
   switch (ink.code) {
     case kEffectNone:
-      state.blend = state.useAlpha ? Blend::kAlpha : Blend::kNone;
+      state.blend = state.useAlpha ? Blend::kCover : Blend::kNone;
       break;
     case kEffectSemiTransparent:
       // Over an alpha plane the software renderer rounds twice (the blend, then the plane's
       // weighing); one fixed-function blend cannot follow both within 1.
       exact = state.useAlpha;
-      state.blend = Blend::kAlpha;
+      state.blend = Blend::kCover;
       share = static_cast<float>(128 - ink.share) / 128.0f;
       break;
     case kEffectInvert:
     case kEffectMono:
       state.colourOp = ink.code == kEffectInvert ? kColourInvert : kColourMono;
-      state.blend = state.useAlpha ? Blend::kAlpha : Blend::kNone;
+      state.blend = state.useAlpha ? Blend::kCover : Blend::kNone;
       break;
     case kEffectAdd:
     case kEffectSubtract:
