@@ -11,12 +11,15 @@
 //
 // Prints the GL device, then one line per case and peer:
 //   ratio <case> <peer> <ours frames/s> <peer frames/s> <ours/peer>
+// Each side runs in alternating slices (5 by default); the figures are the slices' medians.
 #include <dlfcn.h>
 
 #include <GL/gl.h>
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -80,10 +83,36 @@ double FramesPerSecond(const std::function<void()>& frame, double seconds) {
   return frames / elapsed;
 }
 
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Ours and the peer measured in alternating slices, so that a change of the machine's load
+// falls on both sides alike: the medians of the slices' rates and of their ratios.
+struct Comparison {
+  double ours, peer, ratio;
+};
+Comparison Compare(const std::function<void()>& ours, const std::function<void()>& peer,
+                   double seconds, int rounds) {
+  std::vector<double> a, b, r;
+  for (int i = 0; i < rounds; ++i) {
+    a.push_back(FramesPerSecond(ours, seconds / rounds));
+    b.push_back(peer ? FramesPerSecond(peer, seconds / rounds) : 1.0);
+    r.push_back(a.back() / b.back());
+  }
+  return {Median(a), Median(b), Median(r)};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Arguments: seconds per case and peer (default 1), slices (default 5), and "ours" to run
+  // only the driver's frames (for a profiler).
   const double seconds = argc > 1 ? std::atof(argv[1]) : 1.0;
+  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  const bool oursOnly = argc > 3 && std::string(argv[3]) == "ours";
   const char* video = std::getenv("SDL_VIDEODRIVER");
   if (!video || std::string(video) == "dummy") setenv("SDL_VIDEODRIVER", "offscreen", 1);
 
@@ -148,8 +177,7 @@ int main(int argc, char** argv) {
     for (bool transformed : {false, true}) {
       const std::string name =
           "gl_sprites_" + std::to_string(count) + (transformed ? "_turned" : "_plain");
-      const double ours = FramesPerSecond(
-          [&] {
+      const auto ours = [&] {
             display->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
             for (const Placement& p : placements) {
               if (transformed)
@@ -162,11 +190,8 @@ int main(int argc, char** argv) {
                               kEffectNone, 0, 0);
             }
             display->DriverHook79();
-          },
-          seconds);
-
-      const double sdl = FramesPerSecond(
-          [&] {
+          };
+      const auto sdl = [&] {
             SDL_SetRenderTarget(renderer, target);
             SDL_SetRenderDrawColor(renderer, 0x10, 0x20, 0x30, 255);
             SDL_RenderClear(renderer);
@@ -185,8 +210,19 @@ int main(int argc, char** argv) {
             }
             SDL_RenderFlush(renderer);
             glFinish();
-          },
-          seconds);
+          };
+      const Comparison versusSdl =
+          Compare(ours, oursOnly ? std::function<void()>() : sdl, seconds, rounds);
+      if (oursOnly) {
+        timespec cpu0{}, cpu1{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
+        for (int i = 0; i < 10; ++i) ours();
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
+        const double cpu = (cpu1.tv_sec - cpu0.tv_sec) * 1e3 + (cpu1.tv_nsec - cpu0.tv_nsec) / 1e6;
+        std::printf("%s %.1f frames/s, %.2f ms processor time a frame\n", name.c_str(),
+                    versusSdl.ours, cpu / 10);
+        continue;
+      }
 
       if (transformed && !turned[0]) {
         // The software renderer's turned and scaled copies, made once as the redraw cycle keeps
@@ -204,8 +240,7 @@ int main(int argc, char** argv) {
           scaled->Delete();
         }
       }
-      const double software = FramesPerSecond(
-          [&] {
+      const auto software = [&] {
             frame->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
             for (const Placement& p : placements) {
               cSurfaceImplementation* s =
@@ -213,12 +248,13 @@ int main(int argc, char** argv) {
               s->Blit(frame, p.x + 16 - s->width / 2, p.y + 16 - s->height / 2, 0, 0, s->width,
                       s->height, kModeTransparent, kEffectNone, 0, 0);
             }
-          },
-          seconds);
+          };
+      const Comparison versusSoftware = Compare(ours, software, seconds, rounds);
 
-      std::printf("ratio %s sdl_renderer %.1f %.1f %.2f\n", name.c_str(), ours, sdl, ours / sdl);
-      std::printf("ratio %s software %.1f %.1f %.2f\n", name.c_str(), ours, software,
-                  ours / software);
+      std::printf("ratio %s sdl_renderer %.1f %.1f %.2f\n", name.c_str(), versusSdl.ours,
+                  versusSdl.peer, versusSdl.ratio);
+      std::printf("ratio %s software %.1f %.1f %.2f\n", name.c_str(), versusSoftware.ours,
+                  versusSoftware.peer, versusSoftware.ratio);
       std::fflush(stdout);
     }
   }

@@ -77,6 +77,15 @@ void main() {
 }
 )";
 
+// Texels that hold the blend terms already: the blend stage does the rest. A shader this plain
+// also lets software rasterisers take their fastest paths.
+const char* const kPremultipliedShader = R"(#version 330 core
+in vec2 texCoord;
+uniform sampler2D image;
+out vec4 colour;
+void main() { colour = texture(image, texCoord); }
+)";
+
 // Every ink in integer arithmetic against a copy of the destination: the software renderer's
 // formulas bit for bit.
 const char* const kExactShader = R"(#version 330 core
@@ -143,6 +152,7 @@ struct Context {
   std::string device;
   GLuint vertexArray = 0, vertexBuffer = 0;
   InkProgram ink[kInkVariants];
+  InkProgram premultiplied;
   GLuint exact = 0;
   ExactUniforms exactUniforms{};
   GLuint scratch[3] = {0, 0, 0};
@@ -216,7 +226,10 @@ const InkProgram& InkProgramOf(Context& c, int variant) {
 
 bool BuildPrograms(Context& c) {
   c.exact = Link(kExactShader, -1, nullptr);
-  if (!c.exact || !InkProgramOf(c, 0).program) return false;
+  c.premultiplied.program = Link(kPremultipliedShader, -1, nullptr);
+  if (!c.exact || !c.premultiplied.program || !InkProgramOf(c, 0).program) return false;
+  c.premultiplied.targetSize = glGetUniformLocation(c.premultiplied.program, "targetSize");
+  c.premultiplied.image = glGetUniformLocation(c.premultiplied.program, "image");
   auto at = [](GLuint p, const char* name) { return glGetUniformLocation(p, name); };
   const GLuint e = c.exact;
   c.exactUniforms = {
@@ -248,6 +261,7 @@ bool SameState(const DrawState& a, const DrawState& b) {
          a.colourOp == b.colourOp && a.keyed == b.keyed &&
          std::memcmp(a.key, b.key, sizeof a.key) == 0 && a.useAlpha == b.useAlpha &&
          a.blend == b.blend && a.logicOp == b.logicOp && a.writeAlpha == b.writeAlpha &&
+         a.premultiplied == b.premultiplied &&
          std::memcmp(a.scissor, b.scissor, sizeof a.scissor) == 0;
 }
 
@@ -256,7 +270,8 @@ void ApplyFixedState(const DrawState& s) {
   glViewport(0, 0, s.targetWidth, s.targetHeight);
   glEnable(GL_SCISSOR_TEST);
   glScissor(s.scissor[0], s.scissor[1], s.scissor[2], s.scissor[3]);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, s.writeAlpha ? GL_TRUE : GL_FALSE);
+  const bool alpha = s.writeAlpha || s.premultiplied == kIntoPremultiplied;
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, alpha ? GL_TRUE : GL_FALSE);
   if (s.blend == Blend::kNone) {
     glDisable(GL_BLEND);
   } else {
@@ -320,7 +335,8 @@ void SetEffectUniforms(GLuint program, const CEffectEx* effect,
 }
 
 void UseInk(Context& c, const DrawState& s) {
-  const InkProgram& p = InkProgramOf(c, InkVariant(s));
+  const InkProgram& p =
+      s.premultiplied == kFromPremultiplied ? c.premultiplied : InkProgramOf(c, InkVariant(s));
   glUseProgram(p.program);
   glUniform2f(p.targetSize, static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
   glUniform1i(p.image, 0);
@@ -387,6 +403,7 @@ void StopContext() {
     for (const InkProgram& p : c->ink)
       if (p.program) glDeleteProgram(p.program);
     if (c->exact) glDeleteProgram(c->exact);
+    if (c->premultiplied.program) glDeleteProgram(c->premultiplied.program);
     glDeleteTextures(3, c->scratch);
     if (c->vertexBuffer) glDeleteBuffers(1, &c->vertexBuffer);
     if (c->vertexArray) glDeleteVertexArrays(1, &c->vertexArray);

@@ -29,6 +29,11 @@ enum class Blend : int { kNone = 0, kAlpha = 1, kAdd = 2, kSubtract = 3, kCover 
 // Colour operations of the ink program.
 inline constexpr int kColourCopy = 0, kColourInvert = 1, kColourMono = 2;
 
+// How a draw treats premultiplied texels: none; kFromPremultiplied samples a texture already
+// holding the ink program's blend terms (weighted colour, 8-bit weight) and blends it as it is;
+// kIntoPremultiplied writes those terms, alpha included, into a texture.
+inline constexpr int kFromPremultiplied = 1, kIntoPremultiplied = 2;
+
 struct DrawState {
   GLuint framebuffer = 0;
   int targetWidth = 0, targetHeight = 0;
@@ -44,6 +49,7 @@ struct DrawState {
   Blend blend = Blend::kNone;
   GLenum logicOp = 0;
   int writeAlpha = 0;
+  int premultiplied = 0;
   int scissor[4] = {0, 0, 0, 0};
 };
 

@@ -243,8 +243,11 @@ cSurfaceImplementation* cGLSurface::Destroy(unsigned destroyFlags) {
     if (page_->pieces_.empty()) page_->shelfX_ = page_->shelfY_ = page_->shelfHeight_ = 0;
     page_ = nullptr;
   }
-  if ((texture_ || framebuffer_) && MakeCurrent()) {
+  if ((texture_ || framebuffer_ || twin_) && MakeCurrent()) {
     FlushIfUses(texture_, framebuffer_);
+    FlushIfUses(twin_, twinFramebuffer_);
+    if (twinFramebuffer_) glDeleteFramebuffers(1, &twinFramebuffer_);
+    if (twin_) glDeleteTextures(1, &twin_);
     if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
     if (texture_) glDeleteTextures(1, &texture_);
   }
@@ -293,6 +296,7 @@ bool cGLSurface::EnsureTexture() {
       UploadInto(page_->texture_, pageX_, pageY_);
       // The page's shadow no longer shows what its texture holds.
       page_->gpuNewer_ = true;
+      ++page_->version_;
       cpuNewer_ = false;
     }
     return true;
@@ -316,6 +320,7 @@ bool cGLSurface::EnsureTexture() {
   if (cpuNewer_) {
     FlushIfUses(texture_, framebuffer_);
     Upload();
+    ++version_;
     cpuNewer_ = false;
   }
   return true;
@@ -357,6 +362,46 @@ TextureView cGLSurface::SourceView() {
   if (!EnsureTexture()) return {};
   if (page_) return {page_->texture_, page_->width, page_->height, pageX_, pageY_};
   return {texture_, width, height, 0, 0};
+}
+
+TextureView cGLSurface::PremultipliedView() {
+  TextureView view = SourceView();
+  cGLSurface* owner = page_ ? page_ : this;
+  if (!view.texture || !owner->RefreshPremultiplied()) return {};
+  view.texture = owner->twin_;
+  return view;
+}
+
+bool cGLSurface::RefreshPremultiplied() {
+  if (twin_ && twinVersion_ == version_) return true;
+  if (!twin_) {
+    glGenTextures(1, &twin_);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, twin_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+                 nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glGenFramebuffers(1, &twinFramebuffer_);
+    glBindFramebuffer(GL_FRAMEBUFFER, twinFramebuffer_);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, twin_, 0);
+  }
+  // Draws collected from the twin's old pixels go first.
+  FlushIfUses(twin_, twinFramebuffer_);
+  DrawState state;
+  state.framebuffer = twinFramebuffer_;
+  state.targetWidth = width;
+  state.targetHeight = height;
+  state.texture = texture_;
+  state.useAlpha = 1;
+  state.premultiplied = kIntoPremultiplied;
+  state.scissor[2] = width;
+  state.scissor[3] = height;
+  const float w = static_cast<float>(width), h = static_cast<float>(height);
+  const Vertex corners[4] = {{0, 0, 0, 0, 1}, {w, 0, 1, 0, 1}, {w, h, 1, 1, 1}, {0, h, 0, 1, 1}};
+  AddQuad(state, corners);
+  twinVersion_ = version_;
+  return true;
 }
 
 int cGLSurface::DriverHook105(HookArg size, HookArg out) {
@@ -481,7 +526,15 @@ int cGLSurface::DrawFrom(cSurfaceImplementation* source, const float quad[8], in
   float u0 = 0, v0 = 0;
   cGLSurface* gl = AsGL(source);
   cSurfaceImplementation* converted = nullptr;
-  if (gl && gl != this) {
+  // Plain alpha drawing samples the source's premultiplied twin.
+  const bool premultiplied = gl && gl != this && mode == kModeTransparent &&
+                             ink.code == kEffectNone && gl->alphaFirstRow &&
+                             !(flags & kBlitCopyAlpha);
+  if (premultiplied) {
+    view = gl->PremultipliedView();
+    u0 = static_cast<float>(view.x + sourceX);
+    v0 = static_cast<float>(view.y + sourceY);
+  } else if (gl && gl != this) {
     view = gl->SourceView();
     u0 = static_cast<float>(view.x + sourceX);
     v0 = static_cast<float>(view.y + sourceY);
@@ -585,6 +638,7 @@ int cGLSurface::DrawFrom(cSurfaceImplementation* source, const float quad[8], in
       break;
   }
   if (state.writeAlpha) state.blend = Blend::kNone;
+  if (premultiplied) state.premultiplied = kFromPremultiplied;
 
   const float w = static_cast<float>(view.width), h = static_cast<float>(view.height);
   const float sw = static_cast<float>(sourceWidth), sh = static_cast<float>(sourceHeight);

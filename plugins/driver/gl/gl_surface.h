@@ -83,7 +83,14 @@ class cGLSurface : public cSurfaceImplementation {
   // Binds the surface's framebuffer for drawing (made and filled first when needed); the
   // caller then draws and calls MarkDrawn.
   GLuint Framebuffer();
-  void MarkDrawn() { gpuNewer_ = true; }
+  void MarkDrawn() {
+    gpuNewer_ = true;
+    ++version_;
+  }
+  // The texture view with the ink program's blend terms of the pixels in it (weighted colour,
+  // 8-bit weight; see the ink shader), refreshed on the GPU after the pixels changed: plain
+  // alpha drawing then samples it and blends it as it is. Surfaces with an alpha plane only.
+  vexagl::TextureView PremultipliedView();
 
  protected:
   ~cGLSurface();
@@ -94,6 +101,7 @@ class cGLSurface : public cSurfaceImplementation {
   void Upload();
   void UploadInto(GLuint texture, int x, int y);
   void ReadBack();
+  bool RefreshPremultiplied();
   int DrawFrom(cSurfaceImplementation* source, const float quad[8], int sourceX, int sourceY,
                int sourceWidth, int sourceHeight, int mode, std::uint32_t effect,
                EffectParam parameter, std::uint32_t flags, bool smooth);
@@ -106,6 +114,9 @@ class cGLSurface : public cSurfaceImplementation {
   bool gpuNewer_ = false;  // the texture holds pixels the shadow lacks
   bool cpuDrawing_ = false;
   SDL_Window* window_ = nullptr;
+  // Counts changes of the texture's pixels; the premultiplied twin is as of twinVersion_.
+  unsigned version_ = 0, twinVersion_ = 0;
+  GLuint twin_ = 0, twinFramebuffer_ = 0;
   // An atlas piece: its pixels live in a rectangle of its page's texture (1 pixel apart).
   cGLSurface* page_ = nullptr;
   int pageX_ = 0, pageY_ = 0;
