@@ -463,7 +463,9 @@ int cGLSurface::FillRectColor(int x, int y, int w, int h, COLORREF color) {
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
   glEnable(GL_SCISSOR_TEST);
   glScissor(left, top, right - left, bottom - top);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  // The fourth channel of a surface without an alpha plane stays 0 (as uploaded): cleared
+  // with the colour, a whole clear needs no masking.
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, HasAlphaType() ? GL_FALSE : GL_TRUE);
   int rgb[3];
   SplitColour(color, rgb);
   glClearColor(rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f, 0.0f);
