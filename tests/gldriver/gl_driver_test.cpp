@@ -11,6 +11,7 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <random>
@@ -20,7 +21,9 @@
 #include <vexa/blit.h>
 #include <vexa/buffer_surface.h>
 #include <vexa/display_driver.h>
+#include <vexa/error_surface.h>
 #include <vexa/surface_implementation.h>
+#include <vexa/surface_object.h>
 
 namespace {
 
@@ -318,6 +321,50 @@ TEST_F(GLDriver, BlendsStayWithinOneForEveryWeightOnEveryTarget) {
     for (int share = 1; share < 128; share += 9)
       check(solidTexture.get(), solid.get(), kEffectSemiTransparent, share, "semi-transparent");
   }
+}
+
+// A surface object over a surface it does not own.
+struct ObjectOver {
+  cSurfaceObject object;
+  explicit ObjectOver(cSurfaceImplementation* s) { object.implementation = s; }
+  ~ObjectOver() { object.implementation = GetErrorSurface(); }
+};
+
+// Lines drawn by the driver itself hit the same pixels as the library's software line: every
+// direction and slope, single points, lines leaving the clip rectangle (the cut changes where
+// the stepping starts) and lines entirely outside it, with an origin on the object.
+TEST_F(GLDriver, NativeLinesHitTheSoftwareLinesPixels) {
+  Surface background = Memory(97, 61);
+  Scribble(background.get(), random_, false);
+  Surface reference = Memory(97, 61);
+  ASSERT_TRUE(background->Blit(reference.get(), 0, 0, 0, 0, 97, 61, kModeOpaque, kEffectNone, 0,
+                               0));
+  Surface target = Import(kPrototypeRenderTarget, background.get());
+  ASSERT_TRUE(target);
+  EXPECT_EQ(target->HasNativeLines(), 1);
+  EXPECT_EQ(reference->HasNativeLines(), 0);
+  for (cSurfaceImplementation* s : {reference.get(), target.get()}) s->SetClipRect(3, 2, 88, 55);
+  ObjectOver software(reference.get()), native(target.get());
+  for (cSurfaceObject* o : {&software.object, &native.object}) o->originX = 5, o->originY = -4;
+  std::uniform_int_distribution<int> x(-40, 140), y(-40, 100), colour(0, 0xFFFFFF);
+  std::vector<std::array<int, 4>> lines = {
+      {10, 10, 10, 10}, {0, 20, 120, 20}, {30, -30, 30, 90}, {90, 50, 12, 7},
+      {5, 5, 80, 6},    {5, 5, 6, 50},    {-200, -100, 300, 150}, {95, 0, 0, 59}};
+  for (int i = 0; i < 300; ++i) lines.push_back({x(random_), y(random_), x(random_), y(random_)});
+  for (const auto& l : lines) {
+    const auto c = static_cast<COLORREF>(colour(random_));
+    EXPECT_EQ(software.object.DrawLine(l[0], l[1], l[2], l[3], 1, c), 1);
+    EXPECT_EQ(native.object.DrawLine(l[0], l[1], l[2], l[3], 1, c), 1);
+  }
+  std::string where;
+  EXPECT_EQ(MaxDifference(reference.get(), target.get(), &where), 0) << where;
+  // Wider lines take the library's own way (answering as it does), and GPU draws after them
+  // keep what they drew.
+  EXPECT_EQ(native.object.DrawLine(4, 50, 70, 9, 3, 0x3366CC),
+            software.object.DrawLine(4, 50, 70, 9, 3, 0x3366CC));
+  for (cSurfaceObject* o : {&software.object, &native.object})
+    EXPECT_EQ(o->DrawLine(4, 9, 70, 50, 1, 0xCC6633), 1);
+  EXPECT_EQ(MaxDifference(reference.get(), target.get(), &where), 0) << where;
 }
 
 TEST_F(GLDriver, ImportsOtherFormatsIntoEveryTextureType) {

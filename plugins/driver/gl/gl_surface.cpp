@@ -12,6 +12,8 @@
 
 #include <vexa/buffer_surface.h>
 #include <vexa/effect.h>
+#include <vexa/error_surface.h>
+#include <vexa/surface_object.h>
 
 #include "gl_context.h"
 #include "gl_driver.h"
@@ -777,6 +779,93 @@ int cGLSurface::FillRectEffect(int x, int y, int w, int h, void* pattern, HookAr
   }
   dot->Delete();
   return result;
+}
+
+// ---- lines ------------------------------------------------------------------------------
+
+void cGLSurface::SetPixelColor(int x, int y, COLORREF color) {
+  if (!recordingLine_) {
+    cSurfaceImplementation::SetPixelColor(x, y, color);
+    return;
+  }
+  if (InClip(x, y)) linePoints_.emplace_back(x, y);
+}
+
+namespace {
+// A surface object over a driver surface for the library's drawing calls; it gives the surface
+// back without releasing it.
+struct View {
+  cSurfaceObject object;
+  explicit View(cSurfaceImplementation* surface) { object.implementation = surface; }
+  ~View() { object.implementation = GetErrorSurface(); }
+};
+}  // namespace
+
+int cGLSurface::DrawLineNative(int x1, int y1, int x2, int y2, int lineWidth, COLORREF color) {
+  View view(this);
+  if (lineWidth != 1 || page_) {
+    // Into the pixels read back; uploaded on the next use.
+    if (!Lock()) return 0;
+    cpuDrawing_ = true;
+    const int drawn = view.object.DrawLine(x1, y1, x2, y2, lineWidth, color);
+    cpuDrawing_ = false;
+    Unlock();
+    return drawn;
+  }
+  linePoints_.clear();
+  recordingLine_ = true;
+  const int drawn = view.object.DrawLine(x1, y1, x2, y2, 1, color);
+  recordingLine_ = false;
+  if (!drawn || linePoints_.empty()) return drawn;
+  const GLuint target = Framebuffer();
+  if (!target) return 0;
+
+  // The colour as a 1 x 1 texture, drawn as a copy over each run of the line's pixels.
+  const GLuint dot = ScratchTexture(1, 1, 1);
+  FlushIfUses(dot, 0);
+  const std::uint8_t bgra[4] = {static_cast<std::uint8_t>(color >> 16),
+                                static_cast<std::uint8_t>(color >> 8),
+                                static_cast<std::uint8_t>(color), 255};
+  glBindTexture(GL_TEXTURE_2D, dot);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, bgra);
+  DrawState state;
+  state.framebuffer = target;
+  state.targetWidth = width;
+  state.targetHeight = height;
+  state.texture = dot;
+  state.scissor[0] = clipLeft;
+  state.scissor[1] = clipTop;
+  state.scissor[2] = std::max(clipRight - clipLeft, 0);
+  state.scissor[3] = std::max(clipBottom - clipTop, 0);
+  auto span = [&state](int left, int top, int right, int bottom) {  // inclusive pixel bounds
+    const float l = static_cast<float>(left), t = static_cast<float>(top);
+    const float r = static_cast<float>(right + 1), b = static_cast<float>(bottom + 1);
+    const Vertex corners[4] = {{l, t, 0.5f, 0.5f, 1}, {r, t, 0.5f, 0.5f, 1},
+                               {r, b, 0.5f, 0.5f, 1}, {l, b, 0.5f, 0.5f, 1}};
+    AddQuad(state, corners);
+  };
+  // Runs of neighbours in one row or one column become one quad each.
+  auto [left, top] = linePoints_.front();
+  int right = left, bottom = top;
+  for (std::size_t i = 1; i < linePoints_.size(); ++i) {
+    const auto [x, y] = linePoints_[i];
+    const bool row = y == top && bottom == top && (x == left - 1 || x == right + 1);
+    const bool column = x == left && right == left && (y == top - 1 || y == bottom + 1);
+    if (row && (right == left || bottom == top)) {
+      left = std::min(left, x);
+      right = std::max(right, x);
+    } else if (column) {
+      top = std::min(top, y);
+      bottom = std::max(bottom, y);
+    } else {
+      span(left, top, right, bottom);
+      left = right = x;
+      top = bottom = y;
+    }
+  }
+  span(left, top, right, bottom);
+  MarkDrawn();
+  return drawn;
 }
 
 // ---- effects ----------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include <vexa/blit.h>
@@ -58,6 +59,12 @@ class cGLSurface : public cSurfaceImplementation {
   int BlitTransformedFrom(cSurfaceImplementation* source, float x, float y, int a1, int a2, int a3,
                           int a4, int a5, int a6, int a7, int a8, int a9, int a10, int a11,
                           int a12) override;
+  // One-pixel lines are drawn on the GPU as the spans of the library's own line (its pixels
+  // are found by running the library's line onto this surface in a recording mode); wider
+  // lines are drawn by the software renderer into the read-back pixels.
+  int HasNativeLines() override { return recordingLine_ || cpuDrawing_ ? 0 : 1; }
+  int DrawLineNative(int x1, int y1, int x2, int y2, int lineWidth, COLORREF color) override;
+  void SetPixelColor(int x, int y, COLORREF color) override;
   int DriverHook94(HookArg callback, HookArg userValue) override;
   int CopyContentFrom(cSurfaceImplementation* source) override;
   void AttachEffect(void* effect) override;
@@ -113,6 +120,9 @@ class cGLSurface : public cSurfaceImplementation {
   bool cpuNewer_ = false;  // the shadow holds pixels the texture lacks
   bool gpuNewer_ = false;  // the texture holds pixels the shadow lacks
   bool cpuDrawing_ = false;
+  // While a native line is found: SetPixelColor records the points instead of storing them.
+  bool recordingLine_ = false;
+  std::vector<std::pair<int, int>> linePoints_;
   SDL_Window* window_ = nullptr;
   // Counts changes of the texture's pixels; the premultiplied twin is as of twinVersion_.
   unsigned version_ = 0, twinVersion_ = 0;
