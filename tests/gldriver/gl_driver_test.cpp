@@ -427,6 +427,47 @@ TEST_F(GLDriver, ManyQuadsOfOneTextureAreDrawnInOrder) {
   EXPECT_EQ(PixelAt(target.get(), 30, 3), 0x00FF00u);
 }
 
+// Alpha sprites drawn transparent, changed between draws (by an import and by drawing into
+// them), and atlas pieces of one page: each draw shows the pixels the sprite had at that time.
+TEST_F(GLDriver, AlphaSpritesShowTheirPixelsAsOfEachDraw) {
+  Surface first = Memory(8, 8), second = Memory(8, 8), background = Memory(48, 12);
+  Scribble(first.get(), random_, true);
+  Scribble(second.get(), random_, true);
+  Scribble(background.get(), random_, false);
+  Surface reference = Memory(48, 12);
+  ASSERT_TRUE(background->Blit(reference.get(), 0, 0, 0, 0, 48, 12, kModeOpaque, kEffectNone, 0,
+                               0));
+  Surface target = Import(kPrototypeRenderTarget, background.get());
+  Surface sprite = Import(kPrototypeStaticAlpha, first.get());
+  Surface other = Make(kPrototypeRenderAlpha, 8, 8);
+  ASSERT_TRUE(target && sprite && other);
+  auto both = [&](cSurfaceImplementation* gpu, cSurfaceImplementation* memory, int x) {
+    EXPECT_TRUE(memory->Blit(reference.get(), x, 2, 0, 0, 8, 8, kModeTransparent, kEffectNone, 0,
+                             0));
+    EXPECT_TRUE(gpu->Blit(target.get(), x, 2, 0, 0, 8, 8, kModeTransparent, kEffectNone, 0, 0));
+  };
+  both(sprite.get(), first.get(), 0);
+  ASSERT_TRUE(sprite->CopyContentFrom(second.get()));
+  both(sprite.get(), second.get(), 9);
+  // Drawn into on the GPU (the colours and the plane copied), then drawn from.
+  ASSERT_TRUE(sprite->Blit(other.get(), 0, 0, 0, 0, 8, 8, kModeOpaque, kEffectNone, 0,
+                           kBlitCopyAlpha));
+  both(other.get(), second.get(), 18);
+  // Two pieces of one page, the second imported after the first was drawn.
+  Surface page = Make(kPrototypeStaticAlpha, 32, 32);
+  cSurfaceImplementation *a = nullptr, *b = nullptr;
+  ASSERT_TRUE(page->DriverHook105(8 | 8 << 16, reinterpret_cast<HookArg>(&a)));
+  Surface pieceA(a);
+  ASSERT_TRUE(pieceA->CopyContentFrom(first.get()));
+  both(pieceA.get(), first.get(), 27);
+  ASSERT_TRUE(page->DriverHook105(8 | 8 << 16, reinterpret_cast<HookArg>(&b)));
+  Surface pieceB(b);
+  ASSERT_TRUE(pieceB->CopyContentFrom(second.get()));
+  both(pieceB.get(), second.get(), 36);
+  std::string where;
+  EXPECT_LE(MaxDifference(reference.get(), target.get(), &where), 1) << where;
+}
+
 TEST_F(GLDriver, TransformedBlitsScaleAndTurnAboutTheHotSpot) {
   Surface source = Memory(6, 4);
   Scribble(source.get(), random_, false);
