@@ -12,6 +12,8 @@
 // Prints the GL device, then one line per case and peer:
 //   ratio <case> <peer> <ours frames/s> <peer frames/s> <ours/peer>
 // Each side runs in alternating slices (5 by default); the figures are the slices' medians.
+// Then, for SDL_Renderer, the processor time a frame of both sides (all threads):
+//   processor <case> sdl_renderer <ours ms> <peer ms> <peer/ours>
 #include <dlfcn.h>
 
 #include <GL/gl.h>
@@ -69,10 +71,21 @@ cSurfaceImplementation* MakeSprite() {
   return s;
 }
 
-// Frames per second of `frame`, run for about `seconds` after one warm-up frame.
-double FramesPerSecond(const std::function<void()>& frame, double seconds) {
+double ProcessorSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Frames per second of `frame`, run for about `seconds` after one warm-up frame, and the
+// processor time a frame took (all threads of the process, the rasteriser's included).
+struct Rate {
+  double framesPerSecond, processorSeconds;
+};
+Rate FramesPerSecond(const std::function<void()>& frame, double seconds) {
   frame();
   const auto start = std::chrono::steady_clock::now();
+  const double processor = ProcessorSeconds();
   int frames = 0;
   double elapsed = 0;
   do {
@@ -80,7 +93,7 @@ double FramesPerSecond(const std::function<void()>& frame, double seconds) {
     ++frames;
     elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   } while (elapsed < seconds);
-  return frames / elapsed;
+  return {frames / elapsed, (ProcessorSeconds() - processor) / frames};
 }
 
 double Median(std::vector<double> values) {
@@ -90,19 +103,26 @@ double Median(std::vector<double> values) {
 }
 
 // Ours and the peer measured in alternating slices, so that a change of the machine's load
-// falls on both sides alike: the medians of the slices' rates and of their ratios.
+// falls on both sides alike: the medians of the slices' rates and of their ratios, and of the
+// processor time a frame (which other processes on the machine disturb less).
 struct Comparison {
   double ours, peer, ratio;
+  double oursProcessor, peerProcessor, processorRatio;
 };
 Comparison Compare(const std::function<void()>& ours, const std::function<void()>& peer,
                    double seconds, int rounds) {
-  std::vector<double> a, b, r;
+  std::vector<double> a, b, r, pa, pb, pr;
   for (int i = 0; i < rounds; ++i) {
-    a.push_back(FramesPerSecond(ours, seconds / rounds));
-    b.push_back(peer ? FramesPerSecond(peer, seconds / rounds) : 1.0);
-    r.push_back(a.back() / b.back());
+    const Rate x = FramesPerSecond(ours, seconds / rounds);
+    const Rate y = peer ? FramesPerSecond(peer, seconds / rounds) : Rate{1, 1};
+    a.push_back(x.framesPerSecond);
+    b.push_back(y.framesPerSecond);
+    r.push_back(x.framesPerSecond / y.framesPerSecond);
+    pa.push_back(x.processorSeconds * 1e3);
+    pb.push_back(y.processorSeconds * 1e3);
+    pr.push_back(y.processorSeconds / x.processorSeconds);
   }
-  return {Median(a), Median(b), Median(r)};
+  return {Median(a), Median(b), Median(r), Median(pa), Median(pb), Median(pr)};
 }
 
 }  // namespace
@@ -214,13 +234,8 @@ int main(int argc, char** argv) {
       const Comparison versusSdl =
           Compare(ours, oursOnly ? std::function<void()>() : sdl, seconds, rounds);
       if (oursOnly) {
-        timespec cpu0{}, cpu1{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
-        for (int i = 0; i < 10; ++i) ours();
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
-        const double cpu = (cpu1.tv_sec - cpu0.tv_sec) * 1e3 + (cpu1.tv_nsec - cpu0.tv_nsec) / 1e6;
         std::printf("%s %.1f frames/s, %.2f ms processor time a frame\n", name.c_str(),
-                    versusSdl.ours, cpu / 10);
+                    versusSdl.ours, versusSdl.oursProcessor);
         continue;
       }
 
@@ -253,6 +268,8 @@ int main(int argc, char** argv) {
 
       std::printf("ratio %s sdl_renderer %.1f %.1f %.2f\n", name.c_str(), versusSdl.ours,
                   versusSdl.peer, versusSdl.ratio);
+      std::printf("processor %s sdl_renderer %.2f ms %.2f ms %.2f\n", name.c_str(),
+                  versusSdl.oursProcessor, versusSdl.peerProcessor, versusSdl.processorRatio);
       std::printf("ratio %s software %.1f %.1f %.2f\n", name.c_str(), versusSoftware.ours,
                   versusSoftware.peer, versusSoftware.ratio);
       std::fflush(stdout);
