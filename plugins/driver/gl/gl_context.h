@@ -103,6 +103,11 @@ GLuint TextureOfSurface(cSurfaceImplementation* surface);
 int PresentToWindow(SDL_Window* window, GLuint framebuffer, int width, int height,
                     const int viewport[4]);
 
+// A new RGBA8 texture of width x height (contents undefined), clamped at its edges and sampled
+// nearest, left bound to unit 0; and a framebuffer drawing into a texture.
+GLuint NewTexture(int width, int height);
+GLuint NewFramebuffer(GLuint texture);
+
 // A scratch texture with room for width x height (reused; grown when needed).
 GLuint ScratchTexture(int slot, int width, int height);
 

@@ -304,19 +304,10 @@ bool cGLSurface::EnsureTexture() {
     return true;
   }
   if (!texture_) {
-    glGenTextures(1, &texture_);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, texture_);
     // 8 bits a channel, as the shadow: the ink program's blends stay within 1 of the software
     // renderer's at 8 bits (see the ink shader), and bitwise operations and saturating sums
     // act on the bytes themselves.
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                 nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    // Complete without mipmaps, also where an effect samples it as a texture parameter.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    texture_ = NewTexture(width, height);
     cpuNewer_ = true;
   }
   if (cpuNewer_) {
@@ -377,16 +368,8 @@ TextureView cGLSurface::PremultipliedView() {
 bool cGLSurface::RefreshPremultiplied() {
   if (twin_ && twinVersion_ == version_) return true;
   if (!twin_) {
-    glGenTextures(1, &twin_);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, twin_);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                 nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glGenFramebuffers(1, &twinFramebuffer_);
-    glBindFramebuffer(GL_FRAMEBUFFER, twinFramebuffer_);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, twin_, 0);
+    twin_ = NewTexture(width, height);
+    twinFramebuffer_ = NewFramebuffer(twin_);
   }
   // Draws collected from the twin's old pixels go first.
   FlushIfUses(twin_, twinFramebuffer_);
@@ -431,11 +414,7 @@ int cGLSurface::DriverHook105(HookArg size, HookArg out) {
 
 GLuint cGLSurface::Framebuffer() {
   if (!EnsureTexture()) return 0;
-  if (!framebuffer_) {
-    glGenFramebuffers(1, &framebuffer_);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture_, 0);
-  }
+  if (!framebuffer_) framebuffer_ = NewFramebuffer(texture_);
   return framebuffer_;
 }
 
