@@ -150,7 +150,8 @@ struct Context {
   SDL_GLContext gl = nullptr;
   bool startedVideo = false;
   std::string device;
-  GLuint vertexArray = 0, vertexBuffer = 0;
+  GLuint vertexArray = 0, vertexBuffer = 0, indexBuffer = 0;
+  std::size_t indexQuads = 0;  // quads the index buffer has room for
   InkProgram ink[kInkVariants];
   InkProgram premultiplied;
   GLuint exact = 0;
@@ -239,6 +240,9 @@ bool BuildPrograms(Context& c) {
   glGenVertexArrays(1, &c.vertexArray);
   glBindVertexArray(c.vertexArray);
   glGenBuffers(1, &c.vertexBuffer);
+  // Part of the vertex array's state: bound once.
+  glGenBuffers(1, &c.indexBuffer);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, c.indexBuffer);
   glBindBuffer(GL_ARRAY_BUFFER, c.vertexBuffer);
   const auto stride = static_cast<GLsizei>(sizeof(Vertex));
   glEnableVertexAttribArray(0);
@@ -351,15 +355,27 @@ void UseEffect(const DrawState& s, const std::vector<GLuint>& textures) {
   SetEffectUniforms(s.effectProgram, static_cast<const CEffectEx*>(s.effect), textures);
 }
 
+// Draws quads of four corners each: an index buffer shared by every draw makes the two
+// triangles of a quad, so each corner is sent and shaded once.
 void Draw(const Vertex* corners, std::size_t count) {
-  glBindBuffer(GL_ARRAY_BUFFER, g_context->vertexBuffer);
+  Context* c = g_context;
+  const std::size_t quads = count / 4;
+  if (quads > c->indexQuads) {
+    c->indexQuads = std::max<std::size_t>({quads, c->indexQuads * 2, 1024});
+    std::vector<GLuint> indices(c->indexQuads * 6);
+    for (std::size_t q = 0; q < c->indexQuads; ++q) {
+      const auto first = static_cast<GLuint>(q * 4);
+      const GLuint quad[6] = {first, first + 1, first + 2, first, first + 2, first + 3};
+      std::copy(quad, quad + 6, indices.begin() + static_cast<std::ptrdiff_t>(q * 6));
+    }
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, c->indexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLuint)),
+                 indices.data(), GL_STATIC_DRAW);
+  }
+  glBindBuffer(GL_ARRAY_BUFFER, c->vertexBuffer);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count * sizeof(Vertex)), corners,
                GL_STREAM_DRAW);
-  glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(count));
-}
-
-void AppendTriangles(std::vector<Vertex>& out, const Vertex q[4]) {
-  out.insert(out.end(), {q[0], q[1], q[2], q[0], q[2], q[3]});
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
 }
 
 }  // namespace
@@ -406,6 +422,7 @@ void StopContext() {
     if (c->premultiplied.program) glDeleteProgram(c->premultiplied.program);
     glDeleteTextures(3, c->scratch);
     if (c->vertexBuffer) glDeleteBuffers(1, &c->vertexBuffer);
+    if (c->indexBuffer) glDeleteBuffers(1, &c->indexBuffer);
     if (c->vertexArray) glDeleteVertexArrays(1, &c->vertexArray);
   }
   if (c->gl) SDL_GL_DeleteContext(c->gl);
@@ -474,7 +491,7 @@ void AddQuad(const DrawState& state, const Vertex corners[4]) {
     c->state = state;
     c->pending = true;
   }
-  AppendTriangles(c->vertices, corners);
+  c->vertices.insert(c->vertices.end(), corners, corners + 4);
 }
 
 GLuint ScratchTexture(int slot, int width, int height) {
@@ -557,9 +574,7 @@ void DrawExact(const DrawState& state, const Vertex corners[4], const ExactInk& 
   glUniform3i(u.key, s.key[0], s.key[1], s.key[2]);
   glUniform1i(u.useAlpha, s.useAlpha);
   glActiveTexture(GL_TEXTURE0);
-  std::vector<Vertex> triangles;
-  AppendTriangles(triangles, corners);
-  Draw(triangles.data(), triangles.size());
+  Draw(corners, 4);
 }
 
 int PresentToWindow(SDL_Window* window, GLuint framebuffer, int width, int height,
