@@ -403,6 +403,11 @@ TEST_F(GLDriver, LockReadsBackAndWritesReachTheTexture) {
   ASSERT_TRUE(target->Blit(copy.get(), 0, 0, 0, 0, 16, 16, kModeOpaque, kEffectNone, 0, 0));
   EXPECT_EQ(PixelAt(copy.get(), 0, 0), 0x0000FFu);
   EXPECT_EQ(PixelAt(copy.get(), 3, 4), 0x336699u);
+  // A pixel set after a GPU draw, without a lock of the caller's, is kept beside the drawing.
+  copy->FillRectColor(8, 8, 8, 8, 0x102030);
+  copy->SetPixelColor(9, 9, 0xABCDEF);
+  EXPECT_EQ(PixelAt(copy.get(), 8, 8), 0x102030u);
+  EXPECT_EQ(PixelAt(copy.get(), 9, 9), 0xABCDEFu);
   // A clip rectangle bounds the fill.
   copy->SetClipRect(0, 0, 4, 4);
   copy->FillRectColor(0, 0, 16, 16, 0xFFFFFF);

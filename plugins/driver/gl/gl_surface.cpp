@@ -763,11 +763,15 @@ int cGLSurface::FillRectEffect(int x, int y, int w, int h, void* pattern, HookAr
 // ---- lines ------------------------------------------------------------------------------
 
 void cGLSurface::SetPixelColor(int x, int y, COLORREF color) {
-  if (!recordingLine_) {
-    cSurfaceImplementation::SetPixelColor(x, y, color);
+  if (recordingLine_) {
+    if (InClip(x, y)) linePoints_.emplace_back(x, y);
     return;
   }
-  if (InClip(x, y)) linePoints_.emplace_back(x, y);
+  // Through Lock: the shadow is read back first when the GPU drew since, and the texture takes
+  // the pixel before its next use.
+  if (!InClip(x, y) || !Lock()) return;
+  cSurfaceImplementation::SetPixelColor(x, y, color);
+  Unlock();
 }
 
 namespace {
