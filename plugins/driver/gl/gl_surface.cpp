@@ -298,7 +298,7 @@ bool cGLSurface::EnsureTexture() {
       UploadInto(page_->texture_, pageX_, pageY_);
       // The page's shadow no longer shows what its texture holds.
       page_->gpuNewer_ = true;
-      ++page_->version_;
+      page_->TwinStale(pageX_, pageY_, width, height);
       cpuNewer_ = false;
     }
     return true;
@@ -313,7 +313,7 @@ bool cGLSurface::EnsureTexture() {
   if (cpuNewer_) {
     FlushIfUses(texture_, framebuffer_);
     Upload();
-    ++version_;
+    TwinStale(0, 0, width, height);
     cpuNewer_ = false;
   }
   return true;
@@ -365,12 +365,24 @@ TextureView cGLSurface::PremultipliedView() {
   return view;
 }
 
+void cGLSurface::TwinStale(int x, int y, int w, int h) {
+  int* r = twinStale_;
+  if (r[2] <= r[0]) {
+    r[0] = x, r[1] = y, r[2] = x + w, r[3] = y + h;
+    return;
+  }
+  r[0] = std::min(r[0], x), r[1] = std::min(r[1], y);
+  r[2] = std::max(r[2], x + w), r[3] = std::max(r[3], y + h);
+}
+
 bool cGLSurface::RefreshPremultiplied() {
-  if (twin_ && twinVersion_ == version_) return true;
   if (!twin_) {
     twin_ = NewTexture(width, height);
     twinFramebuffer_ = NewFramebuffer(twin_);
+    TwinStale(0, 0, width, height);
   }
+  int* r = twinStale_;
+  if (r[2] <= r[0]) return true;
   // Draws collected from the twin's old pixels go first.
   FlushIfUses(twin_, twinFramebuffer_);
   DrawState state;
@@ -382,10 +394,15 @@ bool cGLSurface::RefreshPremultiplied() {
   state.premultiplied = kIntoPremultiplied;
   state.scissor[2] = width;
   state.scissor[3] = height;
+  const float l = static_cast<float>(r[0]), t = static_cast<float>(r[1]);
+  const float rr = static_cast<float>(r[2]), b = static_cast<float>(r[3]);
   const float w = static_cast<float>(width), h = static_cast<float>(height);
-  const Vertex corners[4] = {{0, 0, 0, 0, 1}, {w, 0, 1, 0, 1}, {w, h, 1, 1, 1}, {0, h, 0, 1, 1}};
+  const Vertex corners[4] = {{l, t, l / w, t / h, 1},
+                             {rr, t, rr / w, t / h, 1},
+                             {rr, b, rr / w, b / h, 1},
+                             {l, b, l / w, b / h, 1}};
   AddQuad(state, corners);
-  twinVersion_ = version_;
+  r[2] = r[0];  // up to date
   return true;
 }
 

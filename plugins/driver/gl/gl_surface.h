@@ -92,7 +92,7 @@ class cGLSurface : public cSurfaceImplementation {
   GLuint Framebuffer();
   void MarkDrawn() {
     gpuNewer_ = true;
-    ++version_;
+    TwinStale(0, 0, width, height);
   }
   // The texture view with the ink program's blend terms of the pixels in it (weighted colour,
   // 8-bit weight; see the ink shader), refreshed on the GPU after the pixels changed: plain
@@ -109,6 +109,8 @@ class cGLSurface : public cSurfaceImplementation {
   void UploadInto(GLuint texture, int x, int y);
   void ReadBack();
   bool RefreshPremultiplied();
+  // The rectangle of the texture whose pixels changed: the twin is redone there.
+  void TwinStale(int x, int y, int w, int h);
   int DrawFrom(cSurfaceImplementation* source, const float quad[8], int sourceX, int sourceY,
                int sourceWidth, int sourceHeight, int mode, std::uint32_t effect,
                EffectParam parameter, std::uint32_t flags, bool smooth);
@@ -124,9 +126,10 @@ class cGLSurface : public cSurfaceImplementation {
   bool recordingLine_ = false;
   std::vector<std::pair<int, int>> linePoints_;
   SDL_Window* window_ = nullptr;
-  // Counts changes of the texture's pixels; the premultiplied twin is as of twinVersion_.
-  unsigned version_ = 0, twinVersion_ = 0;
+  // The premultiplied twin, and the part of it behind the texture (left, top, right, bottom;
+  // empty when right <= left).
   GLuint twin_ = 0, twinFramebuffer_ = 0;
+  int twinStale_[4] = {0, 0, 0, 0};
   // An atlas piece: its pixels live in a rectangle of its page's texture (1 pixel apart).
   cGLSurface* page_ = nullptr;
   int pageX_ = 0, pageY_ = 0;
