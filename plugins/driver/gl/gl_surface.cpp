@@ -804,12 +804,12 @@ struct View {
 int cGLSurface::DrawLineNative(int x1, int y1, int x2, int y2, int lineWidth, COLORREF color) {
   View view(this);
   if (lineWidth != 1 || page_) {
-    // Into the pixels read back; uploaded on the next use.
-    if (!Lock()) return 0;
+    // The library's own drawing: wide lines need a device context, which these surfaces do
+    // not offer (0, as on memory surfaces); an atlas piece's line is stored pixel by pixel
+    // through SetPixelColor, which reads back and marks the shadow.
     cpuDrawing_ = true;
     const int drawn = view.object.DrawLine(x1, y1, x2, y2, lineWidth, color);
     cpuDrawing_ = false;
-    Unlock();
     return drawn;
   }
   linePoints_.clear();

@@ -60,8 +60,8 @@ class cGLSurface : public cSurfaceImplementation {
                           int a4, int a5, int a6, int a7, int a8, int a9, int a10, int a11,
                           int a12) override;
   // One-pixel lines are drawn on the GPU as the spans of the library's own line (its pixels
-  // are found by running the library's line onto this surface in a recording mode); wider
-  // lines are drawn by the software renderer into the read-back pixels.
+  // are found by running the library's line onto this surface in a recording mode); other
+  // lines go the library's own way.
   int HasNativeLines() override { return recordingLine_ || cpuDrawing_ ? 0 : 1; }
   int DrawLineNative(int x1, int y1, int x2, int y2, int lineWidth, COLORREF color) override;
   void SetPixelColor(int x, int y, COLORREF color) override;
