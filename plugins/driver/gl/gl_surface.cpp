@@ -792,6 +792,10 @@ void cGLSurface::SetPixelColor(int x, int y, COLORREF color) {
 }
 
 namespace {
+// Texels of the line colour row, and the next one to fill (from the start after a flush).
+constexpr int kLineColours = 256;
+int g_nextLineColour = kLineColours;
+
 // A surface object over a driver surface for the library's drawing calls; it gives the surface
 // back without releasing it.
 struct View {
@@ -820,28 +824,34 @@ int cGLSurface::DrawLineNative(int x1, int y1, int x2, int y2, int lineWidth, CO
   const GLuint target = Framebuffer();
   if (!target) return 0;
 
-  // The colour as a 1 x 1 texture, drawn as a copy over each run of the line's pixels.
-  const GLuint dot = ScratchTexture(1, 1, 1);
-  FlushIfUses(dot, 0);
+  // The colour goes into the next texel of a row of line colours, drawn as a copy over each
+  // run of the line's pixels: lines of any colours batch together until the row is used up.
+  const GLuint colours = ScratchTexture(1, kLineColours, 1);
+  if (g_nextLineColour >= kLineColours) {
+    FlushIfUses(colours, 0);
+    g_nextLineColour = 0;
+  }
+  const int texel = g_nextLineColour++;
   const std::uint8_t bgra[4] = {static_cast<std::uint8_t>(color >> 16),
                                 static_cast<std::uint8_t>(color >> 8),
                                 static_cast<std::uint8_t>(color), 255};
-  glBindTexture(GL_TEXTURE_2D, dot);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, bgra);
+  glBindTexture(GL_TEXTURE_2D, colours);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, texel, 0, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, bgra);
+  const float u = (static_cast<float>(texel) + 0.5f) / kLineColours;
   DrawState state;
   state.framebuffer = target;
   state.targetWidth = width;
   state.targetHeight = height;
-  state.texture = dot;
+  state.texture = colours;
   state.scissor[0] = clipLeft;
   state.scissor[1] = clipTop;
   state.scissor[2] = std::max(clipRight - clipLeft, 0);
   state.scissor[3] = std::max(clipBottom - clipTop, 0);
-  auto span = [&state](int left, int top, int right, int bottom) {  // inclusive pixel bounds
+  auto span = [&state, u](int left, int top, int right, int bottom) {  // inclusive bounds
     const float l = static_cast<float>(left), t = static_cast<float>(top);
     const float r = static_cast<float>(right + 1), b = static_cast<float>(bottom + 1);
-    const Vertex corners[4] = {{l, t, 0.5f, 0.5f, 1}, {r, t, 0.5f, 0.5f, 1},
-                               {r, b, 0.5f, 0.5f, 1}, {l, b, 0.5f, 0.5f, 1}};
+    const Vertex corners[4] = {
+        {l, t, u, 0.5f, 1}, {r, t, u, 0.5f, 1}, {r, b, u, 0.5f, 1}, {l, b, u, 0.5f, 1}};
     AddQuad(state, corners);
   };
   // Runs of neighbours in one row or one column become one quad each.
