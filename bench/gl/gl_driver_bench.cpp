@@ -160,6 +160,8 @@ int main(int argc, char** argv) {
 
   // SDL_Renderer on its OpenGL back-end, drawing into a target texture.
   SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
+  // Naming a back-end turns SDL_Renderer's command batching off unless it is asked for.
+  SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
   SDL_Window* window =
       SDL_CreateWindow("peer", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   SDL_Renderer* renderer =
