@@ -79,9 +79,6 @@ class cGLSurface : public cSurfaceImplementation {
 
   // ---- driver-internal ----
   int Number() const { return number_; }
-  bool IsRenderTarget() const {
-    return number_ != kPrototypeStatic && number_ != kPrototypeStaticAlpha;
-  }
   bool HasAlphaType() const {
     return number_ == kPrototypeStaticAlpha || number_ == kPrototypeRenderAlpha;
   }
