@@ -21,12 +21,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <random>
 #include <string>
@@ -200,39 +200,38 @@ int main(int argc, char** argv) {
       const std::string name =
           "gl_sprites_" + std::to_string(count) + (transformed ? "_turned" : "_plain");
       const auto ours = [&] {
-            display->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
-            for (const Placement& p : placements) {
-              if (transformed)
-                texture->BlitTransformed(display, static_cast<float>(p.x + 16),
-                                         static_cast<float>(p.y + 16), 0, 0, kSprite, kSprite, 16,
-                                         16, 3 << 15, 3 << 15, p.angle * 1000,
-                                         kModeTransparent | 0x100, kEffectNone, 0);
-              else
-                texture->Blit(display, p.x, p.y, 0, 0, kSprite, kSprite, kModeTransparent,
-                              kEffectNone, 0, 0);
-            }
-            display->DriverHook79();
-          };
+        display->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
+        for (const Placement& p : placements) {
+          if (transformed)
+            texture->BlitTransformed(display, static_cast<float>(p.x + 16),
+                                     static_cast<float>(p.y + 16), 0, 0, kSprite, kSprite, 16, 16,
+                                     3 << 15, 3 << 15, p.angle * 1000, kModeTransparent | 0x100,
+                                     kEffectNone, 0);
+          else
+            texture->Blit(display, p.x, p.y, 0, 0, kSprite, kSprite, kModeTransparent, kEffectNone,
+                          0, 0);
+        }
+        display->DriverHook79();
+      };
       const auto sdl = [&] {
-            SDL_SetRenderTarget(renderer, target);
-            SDL_SetRenderDrawColor(renderer, 0x10, 0x20, 0x30, 255);
-            SDL_RenderClear(renderer);
-            SDL_SetTextureScaleMode(peerSprite,
-                                    transformed ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
-            for (const Placement& p : placements) {
-              if (transformed) {
-                const SDL_FRect to{p.x + 16 - 24.0f, p.y + 16 - 24.0f, 48.0f, 48.0f};
-                const SDL_FPoint centre{24.0f, 24.0f};
-                SDL_RenderCopyExF(renderer, peerSprite, nullptr, &to, -p.angle, &centre,
-                                  SDL_FLIP_NONE);
-              } else {
-                const SDL_Rect to{p.x, p.y, kSprite, kSprite};
-                SDL_RenderCopy(renderer, peerSprite, nullptr, &to);
-              }
-            }
-            SDL_RenderFlush(renderer);
-            glFinish();
-          };
+        SDL_SetRenderTarget(renderer, target);
+        SDL_SetRenderDrawColor(renderer, 0x10, 0x20, 0x30, 255);
+        SDL_RenderClear(renderer);
+        SDL_SetTextureScaleMode(peerSprite,
+                                transformed ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+        for (const Placement& p : placements) {
+          if (transformed) {
+            const SDL_FRect to{p.x + 16 - 24.0f, p.y + 16 - 24.0f, 48.0f, 48.0f};
+            const SDL_FPoint centre{24.0f, 24.0f};
+            SDL_RenderCopyExF(renderer, peerSprite, nullptr, &to, -p.angle, &centre, SDL_FLIP_NONE);
+          } else {
+            const SDL_Rect to{p.x, p.y, kSprite, kSprite};
+            SDL_RenderCopy(renderer, peerSprite, nullptr, &to);
+          }
+        }
+        SDL_RenderFlush(renderer);
+        glFinish();
+      };
       const Comparison versusSdl =
           Compare(ours, oursOnly ? std::function<void()>() : sdl, seconds, rounds);
       if (oursOnly) {
@@ -258,14 +257,14 @@ int main(int argc, char** argv) {
         }
       }
       const auto software = [&] {
-            frame->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
-            for (const Placement& p : placements) {
-              cSurfaceImplementation* s =
-                  transformed ? turned[static_cast<std::size_t>(p.angle)] : sprite;
-              s->Blit(frame, p.x + 16 - s->width / 2, p.y + 16 - s->height / 2, 0, 0, s->width,
-                      s->height, kModeTransparent, kEffectNone, 0, 0);
-            }
-          };
+        frame->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
+        for (const Placement& p : placements) {
+          cSurfaceImplementation* s =
+              transformed ? turned[static_cast<std::size_t>(p.angle)] : sprite;
+          s->Blit(frame, p.x + 16 - s->width / 2, p.y + 16 - s->height / 2, 0, 0, s->width,
+                  s->height, kModeTransparent, kEffectNone, 0, 0);
+        }
+      };
       const Comparison versusSoftware = Compare(ours, software, seconds, rounds);
 
       std::printf("ratio %s sdl_renderer %.1f %.1f %.2f\n", name.c_str(), versusSdl.ours,

@@ -290,12 +290,12 @@ TEST_F(GLDriver, BlendsStayWithinOneForEveryWeightOnEveryTarget) {
   Surface destination = Memory(256, 256);
   for (int y = 0; y < 256; ++y)
     for (int x = 0; x < 256; ++x) {
-      source->SetPixelColor(x, y, static_cast<COLORREF>(x | ((x * 97 + y * 31) & 0xFF) << 8 |
-                                                        (255 - x) << 16));
+      source->SetPixelColor(
+          x, y, static_cast<COLORREF>(x | ((x * 97 + y * 31) & 0xFF) << 8 | (255 - x) << 16));
       plane[y * source->alphaPitch + x] = static_cast<std::uint8_t>(y);
-      destination->SetPixelColor(
-          x, y, static_cast<COLORREF>(((x * 13 + y * 7) & 0xFF) | (255 - y) << 8 |
-                                      ((x * 5 + y * 3) & 0xFF) << 16));
+      destination->SetPixelColor(x, y,
+                                 static_cast<COLORREF>(((x * 13 + y * 7) & 0xFF) | (255 - y) << 8 |
+                                                       ((x * 5 + y * 3) & 0xFF) << 16));
     }
   Surface solid = Memory(256, 256);  // the same colours without a plane
   ASSERT_TRUE(source->Blit(solid.get(), 0, 0, 0, 0, 256, 256, kModeOpaque, kEffectNone, 0, 0));
@@ -307,12 +307,12 @@ TEST_F(GLDriver, BlendsStayWithinOneForEveryWeightOnEveryTarget) {
                      std::uint32_t effect, EffectParam parameter, const char* what) {
       Surface reference = Memory(256, 256);
       destination->Blit(reference.get(), 0, 0, 0, 0, 256, 256, kModeOpaque, kEffectNone, 0, 0);
-      memoryFrom->Blit(reference.get(), 0, 0, 0, 0, 256, 256, kModeTransparent, effect,
-                       parameter, 0);
+      memoryFrom->Blit(reference.get(), 0, 0, 0, 0, 256, 256, kModeTransparent, effect, parameter,
+                       0);
       Surface target = Import(number, destination.get());
       ASSERT_TRUE(target);
-      ASSERT_TRUE(from->Blit(target.get(), 0, 0, 0, 0, 256, 256, kModeTransparent, effect,
-                             parameter, 0));
+      ASSERT_TRUE(
+          from->Blit(target.get(), 0, 0, 0, 0, 256, 256, kModeTransparent, effect, parameter, 0));
       std::string where;
       EXPECT_EQ(MaxDifference(reference.get(), target.get(), &where) <= 1, true)
           << what << " " << parameter << " into type " << number << " " << where;
@@ -337,8 +337,8 @@ TEST_F(GLDriver, NativeLinesHitTheSoftwareLinesPixels) {
   Surface background = Memory(97, 61);
   Scribble(background.get(), random_, false);
   Surface reference = Memory(97, 61);
-  ASSERT_TRUE(background->Blit(reference.get(), 0, 0, 0, 0, 97, 61, kModeOpaque, kEffectNone, 0,
-                               0));
+  ASSERT_TRUE(
+      background->Blit(reference.get(), 0, 0, 0, 0, 97, 61, kModeOpaque, kEffectNone, 0, 0));
   Surface target = Import(kPrototypeRenderTarget, background.get());
   ASSERT_TRUE(target);
   EXPECT_EQ(target->HasNativeLines(), 1);
@@ -348,7 +348,7 @@ TEST_F(GLDriver, NativeLinesHitTheSoftwareLinesPixels) {
   for (cSurfaceObject* o : {&software.object, &native.object}) o->originX = 5, o->originY = -4;
   std::uniform_int_distribution<int> x(-40, 140), y(-40, 100), colour(0, 0xFFFFFF);
   std::vector<std::array<int, 4>> lines = {
-      {10, 10, 10, 10}, {0, 20, 120, 20}, {30, -30, 30, 90}, {90, 50, 12, 7},
+      {10, 10, 10, 10}, {0, 20, 120, 20}, {30, -30, 30, 90},      {90, 50, 12, 7},
       {5, 5, 80, 6},    {5, 5, 6, 50},    {-200, -100, 300, 150}, {95, 0, 0, 59}};
   for (int i = 0; i < 300; ++i) lines.push_back({x(random_), y(random_), x(random_), y(random_)});
   for (const auto& l : lines) {
@@ -451,23 +451,23 @@ TEST_F(GLDriver, AlphaSpritesShowTheirPixelsAsOfEachDraw) {
   Scribble(second.get(), random_, true);
   Scribble(background.get(), random_, false);
   Surface reference = Memory(48, 12);
-  ASSERT_TRUE(background->Blit(reference.get(), 0, 0, 0, 0, 48, 12, kModeOpaque, kEffectNone, 0,
-                               0));
+  ASSERT_TRUE(
+      background->Blit(reference.get(), 0, 0, 0, 0, 48, 12, kModeOpaque, kEffectNone, 0, 0));
   Surface target = Import(kPrototypeRenderTarget, background.get());
   Surface sprite = Import(kPrototypeStaticAlpha, first.get());
   Surface other = Make(kPrototypeRenderAlpha, 8, 8);
   ASSERT_TRUE(target && sprite && other);
   auto both = [&](cSurfaceImplementation* gpu, cSurfaceImplementation* memory, int x) {
-    EXPECT_TRUE(memory->Blit(reference.get(), x, 2, 0, 0, 8, 8, kModeTransparent, kEffectNone, 0,
-                             0));
+    EXPECT_TRUE(
+        memory->Blit(reference.get(), x, 2, 0, 0, 8, 8, kModeTransparent, kEffectNone, 0, 0));
     EXPECT_TRUE(gpu->Blit(target.get(), x, 2, 0, 0, 8, 8, kModeTransparent, kEffectNone, 0, 0));
   };
   both(sprite.get(), first.get(), 0);
   ASSERT_TRUE(sprite->CopyContentFrom(second.get()));
   both(sprite.get(), second.get(), 9);
   // Drawn into on the GPU (the colours and the plane copied), then drawn from.
-  ASSERT_TRUE(sprite->Blit(other.get(), 0, 0, 0, 0, 8, 8, kModeOpaque, kEffectNone, 0,
-                           kBlitCopyAlpha));
+  ASSERT_TRUE(
+      sprite->Blit(other.get(), 0, 0, 0, 0, 8, 8, kModeOpaque, kEffectNone, 0, kBlitCopyAlpha));
   both(other.get(), second.get(), 18);
   // Two pieces of one page, the second imported after the first was drawn.
   Surface page = Make(kPrototypeStaticAlpha, 32, 32);
