@@ -20,6 +20,21 @@ bool RunLengthSizeFits(const std::uint8_t* block, std::size_t available) {
   return size >= kRunLengthSizeBytes && size <= available;
 }
 
+bool RunLengthRowTableFits(const std::uint8_t* block, std::size_t available, int height) {
+  if (!RunLengthSizeFits(block, available) || height < 0) return false;
+  const std::uint32_t size = ReadU32(block);
+  if (kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::uint64_t>(height) > size)
+    return false;
+  const std::uint32_t limit = size - static_cast<std::uint32_t>(kRunLengthSizeBytes);
+  bool outside = false;
+  const std::uint8_t* entry = block + kRunLengthSizeBytes;
+  for (int row = 0; row < height; ++row, entry += kRunLengthRowEntryBytes) {
+    const std::uint32_t runs = ReadU32(entry), pixels = ReadU32(entry + 4);
+    outside |= (runs > limit) | (pixels > limit);
+  }
+  return !outside;
+}
+
 bool RunLengthBlockValid(const std::uint8_t* block, std::size_t available, int width, int height,
                          int bytesPerPixel) {
   if (!RunLengthSizeFits(block, available) || width < 0 || height < 0 || bytesPerPixel < 1)
