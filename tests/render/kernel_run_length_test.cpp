@@ -257,5 +257,65 @@ TEST(RunLengthBlits, DamagedBlocksStayInsideTheBlock) {
   }
 }
 
+// The plain copy's row loop checks each pair with a single branch and leaves the pixel-bytes
+// check out where the block has room for a whole row: damaged blocks of long and short runs,
+// cut short by their size field (so that the last rows run out of pixel bytes) or holding
+// pairs that add nothing or run past the width, must copy exactly what the checked row walker
+// reads, at every level, whole, cut on the right and from a column inside.
+TEST(RunLengthBlits, DamagedBlocksCopyWhatTheCheckedWalkReadsAtEveryLevel) {
+  std::mt19937 random(17);
+  constexpr int kWidth = 280, kHeight = 9;
+  for (int depth : {16, 32}) {
+    TestImage plain(kWidth, kHeight, depth);
+    plain.Randomise(random);
+    plain->transparentValue = 0;
+    for (int y = 0; y < kHeight; ++y)  // runs of 1 to 270 pixels
+      for (int x = 0; x < kWidth; ++x)
+        if ((x * (y + 1) / 30) % 3 == 0 && y != 4) plain.SetPixel(x, y, 0);
+    const std::vector<std::uint8_t> good = Encode(*plain.get(), 0);
+    const int bpp = plain->bytesPerPixel;
+    for (int round = 0; round < 120; ++round) {
+      std::vector<std::uint8_t> damaged = good;
+      const std::size_t runStart = 4 + 8 * kHeight;
+      for (int i = 0; i < round % 5; ++i) {
+        const std::size_t at = runStart + random() % (good.size() - runStart);
+        damaged[at] = round % 3 == 0 ? 0 : static_cast<std::uint8_t>(random());
+      }
+      if (round % 4 == 1) {  // cut a few pixels short of the end of opaque row 4
+        const auto cut = static_cast<std::uint32_t>(
+            4 + U32(good, 4 + 8 * 4 + 4) + (kWidth - 1 - random() % 12) * bpp);
+        std::memcpy(damaged.data(), &cut, 4);
+      } else if (round % 4 == 3) {  // cut inside the pixel bytes of the last rows
+        const auto cut = static_cast<std::uint32_t>(good.size() - random() % (kWidth * bpp * 2));
+        std::memcpy(damaged.data(), &cut, 4);
+      }
+      if (round % 6 == 5) damaged[4 + 8 * (random() % kHeight)] ^= 0x01;  // a moved row
+      PixelDescriptor source = *plain.get();
+      source.firstRow = source.storage = damaged.data();
+      for (const int from : {0, 0, 5})
+        for (const int width : {kWidth - from, 97}) {
+          TestImage background(kWidth, kHeight, depth);
+          background.Randomise(random);
+          TestImage expected = background;
+          for (int y = 0; y < kHeight; ++y)
+            WalkRunLengthRow(
+                FindRunLengthRow(damaged.data(), y), bpp, from, from + width, [](int, int) {},
+                [&](int column, const std::uint8_t* p, int n) {
+                  std::memcpy(expected->firstRow + y * expected->pitch + (column - from) * bpp, p,
+                              static_cast<std::size_t>(n) * bpp);
+                });
+          for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+            TestImage actual = background;
+            RunLengthCopyTransparentWith(KernelsAt(level), actual.get(), 0, 0, &source, from, 0,
+                                         width, kHeight, 0, 0);
+            ASSERT_EQ(actual.bytes(), expected.bytes())
+                << SimdLevelName(level) << " depth " << depth << " round " << round << " from "
+                << from << " width " << width;
+          }
+        }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vexa
