@@ -2,6 +2,7 @@
 // which must draw exactly what the standard blits draw from the plain image.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "base/simd_level.h"
@@ -314,6 +315,29 @@ TEST(RunLengthBlits, DamagedBlocksCopyWhatTheCheckedWalkReadsAtEveryLevel) {
           }
         }
     }
+  }
+}
+
+// Pairs of two zero counts move the column nowhere, so the width no longer bounds how many
+// pairs a row reads: a row of them up to the block's end must stop there at every level.
+TEST(RunLengthBlits, PairsThatMoveNothingStopAtTheBlockEnd) {
+  TestImage plain(8, 1, 16);
+  // size, the row's entry (runs at 8, pixels at 0: room for the whole row), 16 zero run bytes;
+  // past the block's end, memory that reads as pairs copying 4 pixels.
+  std::vector<std::uint8_t> block(64, 4);
+  std::fill(block.begin() + 12, block.begin() + 28, 0);
+  for (std::size_t i = 28; i < block.size(); i += 2) block[i] = 0;
+  const std::uint32_t header[] = {28, 8, 0};
+  std::memcpy(block.data(), header, sizeof header);
+  PixelDescriptor source = *plain.get();
+  source.firstRow = source.storage = block.data();
+  std::mt19937 random(2);
+  for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+    TestImage target(8, 1, 16);
+    target.Randomise(random);
+    const std::vector<std::uint8_t> before = target.bytes();
+    RunLengthCopyTransparentWith(KernelsAt(level), target.get(), 0, 0, &source, 0, 0, 8, 1, 0, 0);
+    EXPECT_EQ(target.bytes(), before) << SimdLevelName(level);
   }
 }
 

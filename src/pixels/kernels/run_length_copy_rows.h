@@ -100,32 +100,38 @@ inline void MoveRunBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) 
   }
 }
 
-// One row read from column 0 and cut at `width`: what WalkRunLengthRow hands to a copy, in a
-// loop that checks each pair with one rarely taken branch. A pair that would cross the cut or
-// the block's end is cut exactly as the walk cuts it and, as there, is the row's last. With
-// kRoomy the row's pixel bytes have room for `width` pixels before the block's end (copies
-// never add up to more than `width`), so only the pairs and the cut need checking.
-template <class Isa, int bpp, bool kRoomy>
-inline void CopyRunLengthRowFromLeft(const RunLengthRow& r, std::uint8_t* d, int width) {
-  const std::uint8_t* runs = r.runs;
-  const std::uint8_t* pixels = r.pixels;
-  const std::uint8_t* const lastPair = r.end - 1;  // a pair from here on would end past the block
-  int x = 0;
-  while (x < width && runs < lastPair) {
-    x += runs[0];
+// The rest of one row read from column 0 and cut at `width`, from column `x` with the pairs at
+// `runs` and their pixels at `pixels`: what WalkRunLengthRow hands to a copy, in a loop that
+// checks each pair with one rarely taken branch. A pair that would cross the cut or the block's
+// end is cut exactly as the walk cuts it and, as there, is the row's last.
+//   kRoomy: the pixel bytes have room for `width` pixels before the block's end `end` (copies
+//     never add up to more than `width`), so only the cut needs checking.
+//   kPairsChecked: each pair is checked to lie inside the block. Without it the caller has
+//     found room for `width` pairs; each pair then must move the column on (a pair of two zero
+//     counts hands the row over to the checked loop), so no more than `width` are read.
+template <class Isa, int bpp, bool kRoomy, bool kPairsChecked>
+inline void CopyRunLengthRowFrom(const std::uint8_t* runs, const std::uint8_t* pixels, int x,
+                                 const std::uint8_t* end, std::uint8_t* d, int width) {
+  const std::uint8_t* const lastPair = end - 1;  // a pair from here on would end past the block
+  while (x < width && (!kPairsChecked || runs < lastPair)) {
+    const int skip = runs[0];
     int copy = runs[1];
     runs += 2;
-    if (x + copy > width || (!kRoomy && copy * bpp > r.end - pixels)) [[unlikely]] {
+    x += skip;
+    if (x + copy > width || (!kRoomy && copy * bpp > end - pixels)) [[unlikely]] {
       if (copy > width - x) copy = width > x ? width - x : 0;
-      if (copy * bpp > r.end - pixels) copy = static_cast<int>((r.end - pixels) / bpp);
+      if (copy * bpp > end - pixels) copy = static_cast<int>((end - pixels) / bpp);
       if (copy > 0)
         MoveRunBytes<Isa>(d + static_cast<std::ptrdiff_t>(x) * bpp, pixels,
                           static_cast<std::size_t>(copy) * bpp);
       return;
     }
-    if (copy)
+    if (copy) {
       MoveRunBytes<Isa>(d + static_cast<std::ptrdiff_t>(x) * bpp, pixels,
                         static_cast<std::size_t>(copy) * bpp);
+    } else if (!kPairsChecked && skip == 0) [[unlikely]] {
+      return CopyRunLengthRowFrom<Isa, bpp, kRoomy, true>(runs, pixels, x, end, d, width);
+    }
     x += copy;
     pixels += static_cast<std::ptrdiff_t>(copy) * bpp;
   }
@@ -138,6 +144,7 @@ void CopyRunLengthRowsWith(const std::uint8_t* block, std::uint32_t size, std::u
   const std::uint8_t* entry =
       block + kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::size_t>(sy);
   const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * bpp;
+  const std::ptrdiff_t pairBytes = static_cast<std::ptrdiff_t>(width) * 2;  // `width` pairs
   RunLengthRow r;
   r.end = block + size;
   for (int i = 0; i < rows; ++i, d += pitch, entry += kRunLengthRowEntryBytes) {
@@ -152,10 +159,12 @@ void CopyRunLengthRowsWith(const std::uint8_t* block, std::uint32_t size, std::u
             MoveRunBytes<Isa>(d + static_cast<std::ptrdiff_t>(column - sx) * bpp, p,
                               static_cast<std::size_t>(n) * bpp);
           });
-    } else if (r.end - r.pixels >= rowBytes) {
-      CopyRunLengthRowFromLeft<Isa, bpp, true>(r, d, width);
+    } else if (r.end - r.pixels < rowBytes) {
+      CopyRunLengthRowFrom<Isa, bpp, false, true>(r.runs, r.pixels, 0, r.end, d, width);
+    } else if (r.end - r.runs < pairBytes) {
+      CopyRunLengthRowFrom<Isa, bpp, true, true>(r.runs, r.pixels, 0, r.end, d, width);
     } else {
-      CopyRunLengthRowFromLeft<Isa, bpp, false>(r, d, width);
+      CopyRunLengthRowFrom<Isa, bpp, true, false>(r.runs, r.pixels, 0, r.end, d, width);
     }
   }
 }
