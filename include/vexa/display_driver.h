@@ -7,7 +7,8 @@
 // calls SEInitialize once, then asks SEGetSIPrototype for each prototype number and clones the
 // answers with CreateCompatible. Prototypes stay the driver's: the library never deletes them.
 // SEFree is called once before the module is unloaded (UnloadDrivers, or right after a refused
-// SEInitialize). See docs/drivers.md for the whole contract.
+// SEInitialize). The arguments of BlitTransformedFrom are laid out in <vexa/transformed_blit.h>.
+// See docs/drivers.md for the whole contract.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +26,13 @@ using SEInitializeFn = int (*)();
 using SEFreeFn = void (*)();
 // The driver's prototype for a number (4-7, and 8 for driver 7), or null. Owned by the driver.
 using SEGetSIPrototypeFn = cSurfaceImplementation* (*)(int number);
-// Optional; driver 7 only. Code 0 carries four 32-bit values.
+// Optional; driver 7 only. Code 0 (kDriverFunctionDisplayArea) carries four 32-bit values:
+// x, y, width and height of the rectangle of its top-level SDL window (pixels, origin top
+// left) in which a window shows its display surface. The library sends it when a driver-7
+// surface becomes a window's back buffer and before each present of such a window whose
+// rectangle changed since the driver was last told.
 using SEFunctionFn = void (*)(int code, void* data);
+inline constexpr int kDriverFunctionDisplayArea = 0;
 
 inline constexpr const char* kSEInitializeName = "SEInitialize";
 inline constexpr const char* kSEFreeName = "SEFree";
@@ -99,6 +105,11 @@ inline constexpr bool IsDriverKind(int kind) {
 //                           surface over that room (owned by the caller; deleting it frees the
 //                           room), or 0 when the page is full.
 using DriverFrameCallback = void (*)(void* userValue);
+
+// Blit flag the redraw cycle adds to every sprite it blits onto a driver display (BlitFrom), so
+// that a driver can tell the frame's sprites from other drawing; the library's renderer ignores
+// it.
+inline constexpr std::uint32_t kBlitDriverSprite = 0x10;
 
 inline constexpr int kAtlasPageSize = 2048;
 

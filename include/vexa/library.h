@@ -40,7 +40,10 @@ inline constexpr int kDriverD3D8 = 6;
 inline constexpr int kDriverD3D11 = 7;
 
 // Sets *prototype to the prototype for the depth, type and driver; 1 when a prototype of
-// exactly that depth exists (without a driver: depths 8, 15, 16, 24, 32), else 0.
+// exactly that depth exists (without a driver: depths 8, 15, 16, 24, 32), else 0. Types 4-7
+// with driver 5, 6 or 7 load that driver and take its prototypes one to four; type 8 with
+// driver 7 takes its fifth (a render target with alpha). Type 8 with any other driver, and
+// types above 8, give the DIB-section prototype.
 VEXA_API int GetPrototype(cSurfaceObject** prototype, int depth, int type, int driver);
 // Empties the 13 driver prototypes and unloads the display-driver plug-ins.
 VEXA_API void UnloadDrivers();

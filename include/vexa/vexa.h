@@ -42,5 +42,6 @@
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>
 #include <vexa/text.h>
+#include <vexa/transformed_blit.h>
 #include <vexa/wide_calls.h>
 #include <vexa/wintypes.h>

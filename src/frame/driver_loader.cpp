@@ -7,6 +7,8 @@
 // request refills them from the module already loaded (no second SEInitialize).
 #include "frame/driver_loader.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include <vexa/display_driver.h>
@@ -24,6 +26,8 @@ struct DriverRecord {
   SEFreeFn free = nullptr;
   SEGetSIPrototypeFn getPrototype = nullptr;
   SEFunctionFn function = nullptr;
+  bool areaSent = false;  // SEFunction code 0 was sent, with `area`
+  int area[4] = {};
 };
 
 DriverRecord records[3];  // drivers 5, 6, 7
@@ -123,6 +127,16 @@ bool LoadDisplayDriver(int driver) {
   return false;
 }
 
+bool SendDisplayArea(int driver, const int area[4]) {
+  DriverRecord* record = RecordOf(driver);
+  if (!record || !record->module || !record->function) return false;
+  if (record->areaSent && std::equal(area, area + 4, record->area)) return false;
+  std::copy(area, area + 4, record->area);
+  record->areaSent = true;
+  record->function(kDriverFunctionDisplayArea, const_cast<int*>(record->area));
+  return true;
+}
+
 void UnloadDisplayDrivers() {
   for (int driver = kDriverD3D9; driver <= kDriverD3D11; ++driver) {
     EmptyPrototypes(driver);
@@ -144,8 +158,13 @@ int GetDriverState(int driver) {
 }
 
 int CallDriverFunction(int driver, int code, void* data) {
-  const vexa::DriverRecord* record = vexa::RecordOf(driver);
+  vexa::DriverRecord* record = vexa::RecordOf(driver);
   if (!record || !record->module || !record->function) return 0;
+  if (code == kDriverFunctionDisplayArea && data) {
+    // What the caller sets is what the driver was last told.
+    std::memcpy(record->area, data, sizeof record->area);
+    record->areaSent = true;
+  }
   record->function(code, data);
   return 1;
 }

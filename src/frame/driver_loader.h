@@ -8,5 +8,9 @@ namespace vexa {
 bool LoadDisplayDriver(int driver);
 // Unloads every loaded driver plug-in.
 void UnloadDisplayDrivers();
+// Tells a loaded driver that has SEFunction where its display surfaces are shown: code 0 with
+// four 32-bit values (x, y, width, height). Only a change from what the driver was last told
+// through code 0 is sent; true when sent.
+bool SendDisplayArea(int driver, const int area[4]);
 
 }  // namespace vexa

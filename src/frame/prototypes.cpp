@@ -9,6 +9,8 @@
 namespace vexa {
 namespace {
 
+constexpr int kTypeRenderAlpha = 8;  // driver 7's fifth prototype
+
 // The comparison depth of a request: 8, 16, 24, 32 for their ranges, the request itself
 // for 9-15 (where the request is then replaced by 15, so only 15 itself matches).
 int CanonicalDepth(int depth) {
@@ -18,8 +20,8 @@ int CanonicalDepth(int depth) {
 
 bool IsEmpty(const cSurfaceObject& prototype) { return !prototype.IsValid(); }
 
-// The prototype for a driver type (2, 4-7) with a driver identifier 5, 6 or 7, and the
-// depth it stands for.
+// The prototype for a driver type (2, 4-7, and 8 for driver 7) with a driver identifier 5, 6
+// or 7, and the depth it stands for.
 cSurfaceObject* DriverChoice(LibraryState& lib, int format, int type, int driver, int* canonical) {
   cSurfaceObject* fallback =
       (type == 2 || type == 4) ? &lib.dibDCPrototypes[format] : &lib.dibSectionPrototypes[format];
@@ -45,7 +47,10 @@ int GetPrototype(cSurfaceObject** out, int depth, int type, int driver) {
   const int requested = (depth >= 9 && depth <= 15) ? 15 : depth;
 
   cSurfaceObject* chosen;
-  if (type > 7 || type == 1 || type == 3) {
+  if (type == kTypeRenderAlpha && driver == kDriverD3D11) {
+    // Driver 7's fifth prototype: the only driver type above 7.
+    chosen = DriverChoice(lib, format, type, driver, &canonical);
+  } else if (type > 7 || type == 1 || type == 3) {
     chosen = &lib.dibSectionPrototypes[format];
   } else if (type == 0) {
     chosen = &lib.memoryPrototypes[format];

@@ -9,23 +9,21 @@
 // overlap lists), so that the area under every redrawn sprite holds only background when it is
 // saved.
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 
 #include <vexa/blit.h>
+#include <vexa/display_driver.h>
 #include <vexa/image_bank.h>
 #include <vexa/surface_object.h>
+#include <vexa/transformed_blit.h>
 
 #include "bank/bank_internal.h"
 #include "bank/driver_surface_cache.h"
-#include "render/stretch_flags.h"
 #include "sprite/sprite_internal.h"
+#include "sprite/sprite_transform.h"
 
 namespace sprite {
 namespace {
-
-constexpr std::int64_t kLargestTransformedSide = 16384;
-constexpr std::int64_t kLargestTransformedPixels = std::int64_t{1} << 26;
 
 cSurfaceImplementation* Display(GameWindow* window) {
   if (!IsValidWindowObject(window) || !window->backBuffer || !window->backBufferImpl)
@@ -89,71 +87,27 @@ cSurfaceImplementation* ImageSource(GameWindow* window, std::intptr_t image, cSu
   return holder.implementation;
 }
 
-// Rebuilds the scaled and rotated copy of a sprite's image.
-void BuildTransformed(GameWindow* window, Sprite* s) {
+TransformSmoothing SmoothingOf(const Sprite* s) {
+  TransformSmoothing smoothing;
+  smoothing.resample = (s->flags & kSpriteResample) != 0;
+  smoothing.transparentInk = (s->ink & kInkTransparent) != 0;
+  smoothing.smoothTurn = (s->flags & kSpriteSmoothRotate) != 0;
+  return smoothing;
+}
+
+// Rebuilds the scaled and rotated copy of a sprite's image. Sprites in display-driver mode have
+// none at commit: the driver transforms them; `forDriver` makes one for those it cannot.
+void BuildTransformed(GameWindow* window, Sprite* s, bool forDriver = false) {
   DropTransformed(s);
-  if (IsOwnerDrawn(s) || (s->flags & kSpriteDriverMode)) return;
+  if (IsOwnerDrawn(s) || ((s->flags & kSpriteDriverMode) && !forDriver)) return;
   const SpriteGeometry& g = s->current;
   if (!IsTransformed(g)) return;
   ImageBank* bank = window->context;
   cSurfaceObject image;
   cSurfaceImplementation* source = ImageSource(window, s->currentImage, image, kImageSurfacePlain);
-  if (!source || !bank || !bank->workSurface || Empty(g.rect)) return;
-  // A copy larger than any display is not made: the sprite stays undrawn.
-  const std::int64_t w = std::int64_t{g.rect.right} - g.rect.left;
-  const std::int64_t h = std::int64_t{g.rect.bottom} - g.rect.top;
-  if (w > kLargestTransformedSide || h > kLargestTransformedSide ||
-      w * h > kLargestTransformedPixels)
-    return;
-  cSurfaceObject* made = NewSurfaceObject();
-  if (!made) return;
-  if (!made->Create(static_cast<int>(w), static_cast<int>(h), bank->workSurface)) {
-    DeleteSurfaceObject(made);
-    return;
-  }
-  cSurfaceImplementation* target = made->implementation;
-  target->SetTransparentColor(source->transparentColor);
-  const bool resample = (s->flags & kSpriteResample) != 0;
-  const std::uint32_t stretch =
-      resample ? ((s->ink & kInkTransparent)
-                      ? kStretchResample | kStretchResampleTransparent | kStretchCopyAlpha
-                      : kStretchResample | kStretchCopyAlpha)
-               : kStretchCopyAlpha;
-  bool ok = true;
-  if (g.angle == 0.0f) {
-    ok = source->StretchBlit(target, 0, 0, target->width, target->height, 0, 0, source->width,
-                             source->height, kModeOpaque, kEffectNone, 0, stretch) != 0;
-  } else {
-    target->FillRectColor(0, 0, target->width, target->height, source->transparentColor);
-    cSurfaceObject scaled;
-    cSurfaceImplementation* turned = source;
-    if (g.scaleX != 1.0f || g.scaleY != 1.0f) {
-      const double sw = std::trunc(static_cast<double>(source->width) * g.scaleX);
-      const double sh = std::trunc(static_cast<double>(source->height) * g.scaleY);
-      if (sw < 1 || sh < 1 || sw > kLargestTransformedSide || sh > kLargestTransformedSide ||
-          !scaled.Create(static_cast<int>(sw), static_cast<int>(sh), bank->workSurface)) {
-        ok = false;
-      } else {
-        scaled.implementation->SetTransparentColor(source->transparentColor);
-        ok = source->StretchBlit(scaled.implementation, 0, 0, static_cast<int>(sw),
-                                 static_cast<int>(sh), 0, 0, source->width, source->height,
-                                 kModeOpaque, kEffectNone, 0, stretch) != 0;
-        turned = scaled.implementation;
-      }
-    }
-    if (ok) {
-      if (g.angle == 90.0f || g.angle == 270.0f)
-        ok = turned->RotateQuarter(target, g.angle == 90.0f ? 0 : 1) != 0;
-      else
-        ok = turned->Rotate(target, g.angle, (s->flags & kSpriteSmoothRotate) ? 1 : 0,
-                            source->transparentColor, 1) != 0;
-    }
-  }
-  if (!ok) {
-    DeleteSurfaceObject(made);
-    return;
-  }
-  s->transformed = made;
+  if (!source || !bank || !bank->workSurface) return;
+  // A copy that cannot be made (or larger than any display) leaves the sprite undrawn.
+  s->transformed = MakeTransformedCopy(source, g, g.rect, SmoothingOf(s), bank->workSurface);
 }
 
 std::uint32_t BlitFlags(const Sprite* s) { return HasRing(s->ink) ? kBlitAntialias : 0; }
@@ -186,6 +140,58 @@ void FlushLayer(GameWindow* window, cSurfaceImplementation* display, const Layer
   cSurfaceImplementation* surface = window->layerSurface->implementation;
   surface->Blit(display, 0, 0, 0, 0, surface->width, surface->height, kModeTransparent,
                 layer->effect, layer->parameter, 0);
+}
+
+// The surface a sprite's image is drawn from on a driver display: the image's driver surface
+// (asked with flag 2 for effect 13), else the bank's own image surface.
+cSurfaceImplementation* DriverSource(GameWindow* window, const Sprite* s, cSurfaceObject& holder) {
+  if (s->currentImage <= 0 || s->currentImage > 0x7FFFFFFF) return nullptr;
+  const std::uint32_t want = (s->ink & kEffectCodeMask) == kEffectObject ? 2 : 0;
+  cSurfaceImplementation* source =
+      GetImageDriverSurface(window->context, static_cast<int>(s->currentImage), want);
+  return source ? source : ImageSource(window, s->currentImage, holder, kImageSurfaceInPlace);
+}
+
+// Hands a scaled or turned sprite to the surface it is drawn on, which transforms it: scale and
+// angle about the image's hot spot, placed by the hot spot at the sprite's position.
+int HandOverTransformed(cSurfaceImplementation* source, cSurfaceImplementation* target,
+                        const Sprite* s) {
+  const SpriteGeometry& g = s->current;
+  TransformedBlitArgs t;
+  t.x = static_cast<float>(g.x);
+  t.y = static_cast<float>(g.y);
+  t.sourceWidth = source->width;
+  t.sourceHeight = source->height;
+  t.hotSpotX = g.hotSpotX;
+  t.hotSpotY = g.hotSpotY;
+  t.scaleX = g.scaleX;
+  t.scaleY = g.scaleY;
+  t.angle = g.angle;
+  t.mode = BlitMode(s->ink);
+  if (s->flags & kSpriteResample) t.options |= kTransformSmooth | kTransformResample;
+  if (s->flags & kSpriteSmoothRotate) t.options |= kTransformSmooth | kTransformSmoothTurn;
+  if (HasRing(s->ink)) t.options |= kTransformEdgeRing;
+  t.effect = s->ink & 0xFFFF;
+  t.parameter = static_cast<std::uint32_t>(s->inkParameter);
+  return CallBlitTransformed(source, target, t);
+}
+
+// A scaled or turned sprite on a driver display goes through the transformed hand-over. Effect
+// 13's parameter (a pointer) does not fit the hand-over, and a surface may not transform
+// (BlitTransformedFrom answers 0): those get the library's transformed copy, blitted plainly.
+void DrawTransformedOnDriver(GameWindow* window, cSurfaceImplementation* target, Sprite* s,
+                             cSurfaceObject& holder) {
+  // A scale of 0 shows nothing (turned or not), as in software.
+  if (!(s->current.scaleX > 0.0f) || !(s->current.scaleY > 0.0f)) return;
+  if ((s->ink & kEffectCodeMask) != kEffectObject) {
+    cSurfaceImplementation* source = DriverSource(window, s, holder);
+    if (source && HandOverTransformed(source, target, s)) return;
+  }
+  if (!s->transformed) BuildTransformed(window, s, true);
+  if (!s->transformed) return;
+  cSurfaceImplementation* copy = s->transformed->implementation;
+  copy->Blit(target, s->current.rect.left, s->current.rect.top, 0, 0, copy->width, copy->height,
+             BlitMode(s->ink), s->ink & 0xFFFF, s->inkParameter, BlitFlags(s) | kBlitDriverSprite);
 }
 
 void DrawDriverMode(GameWindow* window, cSurfaceImplementation* display) {
@@ -223,20 +229,12 @@ void DrawDriverMode(GameWindow* window, cSurfaceImplementation* display) {
     }
     if (IsOwnerDrawn(s)) {
       Callback(s, kSpriteDraw);
-    } else {
-      cSurfaceImplementation* source = nullptr;
-      if (s->transformed) {
-        source = s->transformed->implementation;
-      } else if (!IsTransformed(s->current) && s->currentImage > 0 &&
-                 s->currentImage <= 0x7FFFFFFF) {
-        const std::uint32_t want = (s->ink & kEffectCodeMask) == kEffectObject ? 2 : 0;
-        source = GetImageDriverSurface(window->context, static_cast<int>(s->currentImage), want);
-        if (!source) source = ImageSource(window, s->currentImage, holder, kImageSurfaceInPlace);
-      }
-      if (source)
-        source->Blit(target, s->current.rect.left, s->current.rect.top, 0, 0, source->width,
-                     source->height, BlitMode(s->ink), s->ink & 0xFFFF, s->inkParameter,
-                     BlitFlags(s));
+    } else if (IsTransformed(s->current)) {
+      DrawTransformedOnDriver(window, target, s, holder);
+    } else if (cSurfaceImplementation* source = DriverSource(window, s, holder)) {
+      source->Blit(target, s->current.rect.left, s->current.rect.top, 0, 0, source->width,
+                   source->height, BlitMode(s->ink), s->ink & 0xFFFF, s->inkParameter,
+                   BlitFlags(s) | kBlitDriverSprite);
     }
     s->flags &= ~(kSpriteChanged | kSpriteUncovered);
   }
@@ -305,6 +303,10 @@ int CommitSprites(GameWindow* window) {
   SpriteHeap* heap = Heap(window);
   if (!heap) return 0;
   SettleOverlaps(window);  // before the rectangles they were built from change
+  // A driver display transforms sprites itself; the few copies it still needs are made when
+  // drawn.
+  cSurfaceImplementation* display = Display(window);
+  const bool onDriver = display && IsDriverSurface(display);
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
     if (s->flags & kSpriteChanged) {
       s->current = s->pending;
@@ -312,7 +314,10 @@ int CommitSprites(GameWindow* window) {
     }
     if (s->flags & kSpriteTransformChanged) {
       s->flags &= ~kSpriteTransformChanged;
-      BuildTransformed(window, s);
+      if (onDriver)
+        DropTransformed(s);
+      else
+        BuildTransformed(window, s);
     }
   }
   return 1;

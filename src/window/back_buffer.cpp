@@ -1,10 +1,14 @@
 // Attaching and releasing a window's back buffer, the surface the sprites are drawn on and
 // the window is painted from.
+#include <vexa/display_driver.h>
 #include <vexa/game_window.h>
+#include <vexa/library.h>
 #include <vexa/surface_implementation.h>
 #include <vexa/surface_object.h>
 
+#include "frame/driver_loader.h"
 #include "platform/gdi/gdi.h"
+#include "platform/window/window.h"
 #include "window/game_window.h"
 #include "window/window_internal.h"
 
@@ -17,6 +21,25 @@ void DropSurface(cSurfaceObject** surface, cSurfaceImplementation** implementati
 }
 
 }  // namespace
+
+namespace vexa::window {
+
+void ShowDisplayArea(GameWindow* window) {
+  if (!window->backBufferImpl || DriverOfKind(window->backBufferImpl->GetKind()) != kDriverD3D11)
+    return;
+  RECT client{};
+  if (!plat::ClientRectInTopLevel(window->window, &client)) return;
+  const int clientWidth = client.right - client.left, clientHeight = client.bottom - client.top;
+  const int bufferWidth = window->backBufferImpl->width;
+  const int bufferHeight = window->backBufferImpl->height;
+  const bool stretched = (window->flags & kGameWindowStretch) &&
+                         (clientWidth != bufferWidth || clientHeight != bufferHeight);
+  const int area[4] = {client.left, client.top, stretched ? clientWidth : bufferWidth,
+                       stretched ? clientHeight : bufferHeight};
+  SendDisplayArea(kDriverD3D11, area);
+}
+
+}  // namespace vexa::window
 
 int SetBackBuffer(GameWindow* window, cSurfaceObject* surface) {
   if (!IsValidWindowObject(window) || !surface || !surface->IsValid()) return 0;
@@ -38,6 +61,7 @@ int SetBackBuffer(GameWindow* window, cSurfaceObject* surface) {
   implementation->SetWindow(window->window);
   implementation->DriverHook75();
   if (previous && previous != surface) implementation->DriverHook100(0, surface, previous);
+  vexa::window::ShowDisplayArea(window);
   return 1;
 }
 

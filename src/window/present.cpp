@@ -181,6 +181,7 @@ int PresentWindow(GameWindow* window) {
   if (window->flags & kGameWindowDriverDisplay) {
     // The display driver's surface shows itself (a flip); the dirty rectangles are moot.
     if (window->dirtyRects) window->dirtyRects->count = 0;
+    ShowDisplayArea(window);  // the window may have moved or resized since
     return window->backBuffer->GetImplementation()->DriverHook79() ? 1 : 0;
   }
   // 2. Drawing queued on device contexts first, then the blank.

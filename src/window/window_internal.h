@@ -23,6 +23,12 @@ void RefreshKeptDC(GameWindow* window);
 // returns the number of rectangles pushed to the screen.
 int RedrawFromBackBuffer(GameWindow* window, const RECT& rect);
 
+// When the back buffer is a surface of driver 7, tells the driver (SEFunction code 0) the
+// rectangle of the top-level window the buffer is shown in: the client area's place, with the
+// buffer's size, or the client area's size when the window stretches a buffer of another size.
+// Sent only when it differs from what the driver was last told.
+void ShowDisplayArea(GameWindow* window);
+
 // The platform clock and sleep (the manual clock in tests).
 std::uint32_t NowMs();
 void SleepMs(std::uint32_t ms);

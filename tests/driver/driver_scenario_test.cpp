@@ -89,6 +89,17 @@ TEST(DriverSurfaces, SpriteSceneEqualsTheSoftwarePath) {
   Expect("scene", {{"vexad3d11.so", "ref_driver"}});
 }
 
+TEST(DriverSurfaces, TransformedSpritesAreHandedOverAndEqualTheSoftwarePath) {
+  Expect("transformed", {{"vexad3d11.so", "ref_driver"}});
+  Expect("transformed-options", {{"vexad3d11.so", "ref_driver"}});
+}
+
+TEST(DriverSurfaces, DriverSevenIsToldWhereItsDisplayIsShown) {
+  Expect("display-area", {{"vexad3d11.so", "ref_driver"},
+                          {"vexad3d9.so", "ref_driver"},
+                          {"vexad3d8.so", "ref_driver"}});
+}
+
 TEST(DriverSurfaces, BankAtlasPagesAndExpiry) { Expect("bank", {{"vexad3d11.so", "ref_driver"}}); }
 
 TEST(DriverSurfaces, ImportIntoDriverTypes) { Expect("import", {{"vexad3d11.so", "ref_driver"}}); }

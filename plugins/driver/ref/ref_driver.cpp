@@ -7,7 +7,8 @@
 // line there for every SEInitialize, SEFree and prototype request (these outlive the module).
 //
 // The driver number comes from the file name it is loaded under (vexad3d9 -> 5, vexad3d8 -> 6,
-// vexad3d11 -> 7). Variants built from this source:
+// vexad3d11 -> 7). REF_DRIVER_NO_TRANSFORM=1 makes BlitTransformedFrom decline. Variants built
+// from this source:
 //   REF_DRIVER_REFUSE        SEInitialize answers 0
 //   REF_DRIVER_NO_INITIALIZE SEInitialize is missing
 //   REF_DRIVER_NO_DISPLAY    prototype 4 is not supplied
@@ -27,6 +28,7 @@
 #include <vexa/error_surface.h>
 #include <vexa/fill_style.h>
 #include <vexa/surface_object.h>
+#include <vexa/transformed_blit.h>
 
 #include "ref_driver.h"
 
@@ -149,6 +151,7 @@ class RefSurface final : public cBufferSurface {
                int mode, std::uint32_t effect, EffectParam parameter,
                std::uint32_t flags) override {
     ++counters.blitFrom;
+    counters.lastBlitFlags = static_cast<int>(flags);
     Guard guard(this);
     return source->Blit(this, x, y, sourceX, sourceY, w, h, mode, effect, parameter, flags);
   }
@@ -160,6 +163,21 @@ class RefSurface final : public cBufferSurface {
     Guard guard(this);
     return source->StretchBlit(this, x, y, w, h, sourceX, sourceY, sourceW, sourceH, mode, effect,
                                parameter, flags);
+  }
+  // The transformed hand-over, drawn as the library draws a transformed sprite in memory.
+  int BlitTransformedFrom(cSurfaceImplementation* source, float x, float y, int a1, int a2, int a3,
+                          int a4, int a5, int a6, int a7, int a8, int a9, int a10, int a11,
+                          int a12) override {
+    // REF_DRIVER_NO_TRANSFORM: a driver that does not transform (the library then blits its
+    // own transformed copy).
+    if (const char* off = std::getenv("REF_DRIVER_NO_TRANSFORM"); off && *off == '1') return 0;
+    ++counters.transformedFrom;
+    const int args[12] = {a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12};
+    std::memcpy(counters.lastTransformed, args, sizeof args);
+    Guard guard(this);
+    return DrawTransformedSoftware(
+        source, this,
+        UnpackTransformedBlit(x, y, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12));
   }
   // Static textures take a whole surface: pixels, colour key and alpha plane (or none).
   int CopyContentFrom(cSurfaceImplementation* source) override {

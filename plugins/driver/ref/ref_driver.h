@@ -27,6 +27,9 @@ struct RefDriverCounters {
   int functions;
   int lastFunctionCode;
   int lastFunctionData[4];
+  int lastBlitFlags;
+  int transformedFrom;
+  int lastTransformed[12];  // a1..a12 of the last BlitTransformedFrom
 };
 
 using RefDriverGetCountersFn = const RefDriverCounters* (*)();

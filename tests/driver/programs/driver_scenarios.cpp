@@ -28,6 +28,7 @@
 #include <vexa/library.h>
 #include <vexa/sprite.h>
 #include <vexa/surface_object.h>
+#include <vexa/transformed_blit.h>
 
 #include "ref_driver.h"
 
@@ -109,6 +110,8 @@ void MissingDriver() {
   CHECK_EQ(KindOf(Prototype(32, 4, 7, &result)), kKindDIBSectionDC);
   CHECK_EQ(result, 1);
   CHECK_EQ(KindOf(Prototype(32, 6, 7)), kKindDIBSection);
+  CHECK_EQ(KindOf(Prototype(32, 8, 7, &result)), kKindDIBSection);
+  CHECK_EQ(result, 1);
   CHECK_EQ(GetDriverState(7), 2);
   std::system(("cp " + Folder() + "ref_driver.so " + Folder() + kDriverFileD3D11).c_str());
   CHECK_EQ(KindOf(Prototype(32, 4, 7)), kKindDIBSectionDC);
@@ -165,6 +168,27 @@ void PrototypesAndKinds() {
     // A 16-bit request from a 32-bit driver: the prototype is given, the depth does not match.
     int result = 1;
     Prototype(16, 4, driver, &result);
+    CHECK_EQ(result, 0);
+  }
+  // Type 8 is driver 7's fifth prototype (a render target with alpha); other drivers have
+  // none and give a DIB section without being asked; types above 8 are DIB sections.
+  {
+    int result = 0;
+    cSurfaceObject* fifth = Prototype(32, 8, 7, &result);
+    CHECK_EQ(result, 1);
+    CHECK_EQ(KindOf(fifth), kKindD3D11First + 4);
+    cSurfaceObject made, tiny;
+    CHECK(made.Create(40, 30, fifth) != nullptr);
+    CHECK_EQ(made.GetType(), 8);
+    CHECK_EQ(made.GetDriver(), 7);
+    CHECK(tiny.Create(4, 4, fifth) != nullptr);  // the small-surface rule leaves kind 25 alone
+    CHECK_EQ(KindOf(&tiny), kKindD3D11First + 4);
+    const int requests = CountLines("prototype");
+    CHECK_EQ(KindOf(Prototype(32, 8, 5)), kKindDIBSection);
+    CHECK_EQ(KindOf(Prototype(32, 8, 0)), kKindDIBSection);
+    CHECK_EQ(KindOf(Prototype(32, 9, 7)), kKindDIBSection);
+    CHECK_EQ(CountLines("prototype"), requests);
+    Prototype(16, 8, 7, &result);  // the driver's prototypes are 32-bit
     CHECK_EQ(result, 0);
   }
   CHECK_EQ(KindOf(Prototype(32, 4, 6)), kKindDIBSectionDC);  // no file for driver 6
@@ -367,24 +391,49 @@ struct SceneResult {
   bool ok = false;
 };
 
+// A game window with sprite storage over a back buffer from `prototype` (filled with the
+// background colour), and a bank of `format`.
+struct Scene {
+  ImageBank* bank = nullptr;
+  GameWindow* window = nullptr;
+  cSurfaceObject buffer;
+
+  Scene(cSurfaceObject* prototype, int format, int width, int height) {
+    bank = CreateImageBank(0, nullptr);
+    SetImageBankFormat(bank, format);
+    buffer.Create(width, height, prototype);
+    buffer.FillRectColor(0, 0, width, height, Rgb(20, 40, 60));
+    GameWindowRecord record = WindowRecord(width, height, 0);
+    window = CreateGameWindow(bank, &record);
+    if (!Usable(window)) return;
+    SetBackBuffer(window, &buffer);
+    SetWindowOption(window, 1, 64);
+  }
+  ~Scene() {
+    if (Usable(window)) DestroyGameWindow(window);
+    DestroyImageBank(bank);
+  }
+  bool Ready() const { return Usable(window); }
+  // One redraw cycle, and the frame it drew.
+  SceneResult Frame() {
+    EraseSprites(window);
+    CommitSprites(window);
+    DrawSprites(window);
+    SceneResult out;
+    out.pixels = Pixels(buffer);
+    out.ok = true;
+    return out;
+  }
+};
+
 // One frame of a scene of plain, keyed, semi-transparent and layered sprites, drawn on a
 // back buffer from `prototype` with images of a bank of `format`.
 SceneResult DrawScene(cSurfaceObject* prototype, int format, std::uint32_t layerEffect = 0,
                       std::uint32_t layerParameter = 0) {
-  SceneResult out;
-  ImageBank* bank = CreateImageBank(0, nullptr);
-  SetImageBankFormat(bank, format);
-  cSurfaceObject buffer;
-  buffer.Create(160, 120, prototype);
-  buffer.FillRectColor(0, 0, 160, 120, Rgb(20, 40, 60));
-  GameWindowRecord record = WindowRecord(160, 120, 0);
-  GameWindow* window = CreateGameWindow(bank, &record);
-  if (!Usable(window)) {
-    DestroyImageBank(bank);
-    return out;
-  }
-  SetBackBuffer(window, &buffer);
-  SetWindowOption(window, 1, 64);
+  Scene scene(prototype, format, 160, 120);
+  if (!scene.Ready()) return SceneResult{};
+  ImageBank* bank = scene.bank;
+  GameWindow* window = scene.window;
   SetLayerCount(window, 3);
   if (layerEffect) SetLayerEffect(window, 2, layerEffect, layerParameter, 0);
   const int a = AddBox(bank, 20, 16, 1), b = AddBox(bank, 33, 9, 2), c = AddBox(bank, 7, 40, 3);
@@ -394,14 +443,8 @@ SceneResult DrawScene(cSurfaceObject* prototype, int format, std::uint32_t layer
   CreateSprite(window, 100, 60, c, 2, 0, 0, 0, 3);
   CreateSprite(window, 110, 64, a, 4, 0, 0, 0, 4);   // beyond the layer table
   CreateSprite(window, 150, 110, b, 0, 0, 0, 0, 5);  // clipped
-  EraseSprites(window);
-  CommitSprites(window);
-  DrawSprites(window);
-  out.pixels = Pixels(buffer);
-  out.ok = true;
+  const SceneResult out = scene.Frame();
   SetLayerCount(window, 0);
-  DestroyGameWindow(window);
-  DestroyImageBank(bank);
   return out;
 }
 
@@ -417,7 +460,8 @@ void SpriteScene() {
   const SceneResult driver = DrawScene(Prototype(32, 4, 7), 8 | 0x40 | 0x10);
   CHECK(software.ok && driver.ok);
   CHECK(c->blitFrom > blits);
-  CHECK(c->copyContent > 0);  // the images' driver surfaces
+  CHECK_EQ(c->lastBlitFlags, kBlitDriverSprite);  // a sprite of the frame, drawn plainly
+  CHECK(c->copyContent > 0);                      // the images' driver surfaces
   CHECK_EQ(software.pixels.size(), driver.pixels.size());
   std::size_t differing = 0;
   for (std::size_t i = 0; i < software.pixels.size() && i < driver.pixels.size(); ++i)
@@ -442,6 +486,231 @@ void SpriteScene() {
   }
   CHECK_EQ(blended.pixels[at], expected);
   CHECK_EQ(blended.pixels[10 * 160 + 10], background);
+}
+
+// One frame of scaled and turned sprites (quarter and half turns, other angles, smoothing,
+// resampling, inks, an effect object, the edge ring), as in DrawScene.
+SceneResult DrawTransformedScene(cSurfaceObject* prototype, int format, CEffectEx* effect) {
+  Scene scene(prototype, format, 200, 160);
+  if (!scene.Ready()) return SceneResult{};
+  ImageBank* bank = scene.bank;
+  GameWindow* window = scene.window;
+  const int a = AddBox(bank, 21, 13, 1), b = AddBox(bank, 16, 16, 2), c = AddBox(bank, 9, 30, 3);
+  struct Placed {
+    int x, y, image;
+    float scaleX, scaleY, angle;
+    int resample, smooth;
+    std::uint32_t ink;
+    std::uint32_t parameter;
+  };
+  const Placed placed[] = {
+      {20, 20, a, 1.5f, 0.5f, 0.0f, 1, 0, kInkTransparent, 0},  // scaled, resampled
+      {60, 20, a, 2.0f, 2.0f, 0.0f, 0, 0, 0, 0},                // scaled, opaque
+      {100, 25, a, 1.0f, 1.0f, 90.0f, 0, 0, kInkTransparent, 0},
+      {140, 25, c, 1.0f, 1.0f, 270.0f, 0, 0, kInkTransparent, 0},
+      {180, 30, b, 1.25f, 0.75f, 90.0f, 1, 0, kInkTransparent, 0},  // scaled quarter turn
+      {30, 80, a, 1.0f, 1.0f, 180.0f, 0, 0, kInkTransparent, 0},
+      {70, 80, c, 1.0f, 1.0f, 30.0f, 0, 1, kInkTransparent, 0},  // smooth turn
+      {110, 80, b, 0.75f, 1.5f, 12.5f, 1, 1, kInkTransparent | kEffectSemiTransparent, 50},
+      {150, 80, a, 2.0f, 1.0f, 333.25f, 0, 0, kInkTransparent | kInkSmoothing, 0},
+      {40, 130, b, 1.0f, 1.0f, 45.0f, 0, 0, kInkTransparent | kEffectAdd, 0},
+      {195, 150, c, 3.0f, 3.0f, 60.0f, 0, 0, kInkTransparent, 0},  // clipped by the edge
+  };
+  for (const Placed& p : placed) {
+    Sprite* s = CreateSprite(window, p.x, p.y, p.image, 0, 0, 0, 0, 0);
+    ModifySpriteEx(window, s, p.x, p.y, p.image, p.scaleX, p.scaleY, p.resample, p.angle, p.smooth);
+    SetSpriteInk(window, s, p.ink, p.parameter);
+  }
+  if (effect) {  // effect 13 takes a pointer: drawn from the library's copy on a driver too
+    Sprite* s = CreateSprite(window, 120, 130, b, 0, 0, 0, 0, 0);
+    ModifySpriteEx(window, s, 120, 130, b, 1.5f, 1.5f, 0, 20.0f, 0);
+    SetSpriteInk(window, s, kInkTransparent | kEffectObject, reinterpret_cast<EffectParam>(effect));
+  }
+  return scene.Frame();
+}
+
+std::size_t Differing(const SceneResult& a, const SceneResult& b) {
+  if (a.pixels.size() != b.pixels.size()) return a.pixels.size() + b.pixels.size();
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < a.pixels.size(); ++i) n += a.pixels[i] != b.pixels[i];
+  return n;
+}
+
+// Scaled and turned sprites on a driver display are handed over (BlitTransformedFrom); the
+// reference transforms them with the library's renderer, so the frame equals the software one.
+// A driver that does not transform gets the library's copies, with the same result.
+void TransformedScene() {
+  CEffectEx* effect = NewEffect();
+  effect->SetParameterInt(kEffectExtraValueIndex, static_cast<int>(0x80FF8040u));
+  const SceneResult software = DrawTransformedScene(Prototype(32, 0, 0), 8, effect);
+  const RefDriverCounters* c = (Prototype(32, 4, 7), Counters());
+  if (!c) {
+    CHECK(c != nullptr);
+    DeleteEffect(effect);
+    return;
+  }
+  const int handed = c->transformedFrom;
+  const SceneResult driver = DrawTransformedScene(Prototype(32, 4, 7), 8 | 0x40 | 0x10, effect);
+  CHECK(software.ok && driver.ok);
+  CHECK_EQ(c->transformedFrom - handed, 11);  // every sprite but the effect object
+  CHECK_EQ(Differing(software, driver), 0);
+  // The last one handed over: the clipped sprite, 9 x 30 by its hot spot (4, 15), scale 3.
+  CHECK_EQ(c->lastTransformed[2], 9);
+  CHECK_EQ(c->lastTransformed[3], 30);
+  CHECK_EQ(c->lastTransformed[4], 4);
+  CHECK_EQ(c->lastTransformed[5], 15);
+  CHECK_EQ(c->lastTransformed[6], 3 * 65536);
+  CHECK_EQ(c->lastTransformed[8], 60000);
+  CHECK_EQ(c->lastTransformed[9], kModeTransparent);
+  // The software drawing is not a blank frame: the sprites show.
+  std::size_t shown = 0;
+  for (std::uint32_t p : software.pixels) shown += p != Rgb(20, 40, 60);
+  CHECK(shown > 3000);
+  // Images kept in memory (a bank without driver bits) are handed over from there.
+  const int fromMemory = c->transformedFrom;
+  const SceneResult memoryImages = DrawTransformedScene(Prototype(32, 4, 7), 8, effect);
+  CHECK_EQ(c->transformedFrom - fromMemory, 11);
+  CHECK_EQ(Differing(software, memoryImages), 0);
+  // Without the driver's transform the library's copies are blitted plainly.
+  setenv("REF_DRIVER_NO_TRANSFORM", "1", 1);
+  const int plain = c->blitFrom;
+  const SceneResult copied = DrawTransformedScene(Prototype(32, 4, 7), 8 | 0x40 | 0x10, effect);
+  unsetenv("REF_DRIVER_NO_TRANSFORM");
+  CHECK(c->blitFrom - plain >= 12);
+  CHECK_EQ(Differing(software, copied), 0);
+  DeleteEffect(effect);
+}
+
+// The options of a resampling, smoothly turned sprite with the edge ring, as handed over.
+void TransformedOptions() {
+  const RefDriverCounters* c = (Prototype(32, 4, 7), Counters());
+  if (!c) {
+    CHECK(c != nullptr);
+    return;
+  }
+  Scene scene(Prototype(32, 4, 7), 8 | 0x40 | 0x10, 64, 64);
+  if (!scene.Ready()) {
+    CHECK(scene.Ready());
+    return;
+  }
+  GameWindow* window = scene.window;
+  ImageBank* bank = scene.bank;
+  const int image = AddBox(bank, 10, 10, 7);
+  Sprite* s = CreateSprite(window, 30, 31, image, 0, 0, 0, 0, 0);
+  ModifySpriteEx(window, s, 30, 31, image, 0.5f, 2.0f, 1, -45.5f, 1);
+  SetSpriteInk(window, s, kInkSmoothing | kEffectSemiTransparent, 77);
+  EraseSprites(window);
+  CommitSprites(window);
+  const int handed = c->transformedFrom;
+  DrawSprites(window);
+  CHECK_EQ(c->transformedFrom, handed + 1);
+  CHECK_EQ(c->lastTransformed[6], 32768);
+  CHECK_EQ(c->lastTransformed[7], 131072);
+  CHECK_EQ(c->lastTransformed[8], 314500);  // -45.5 is kept as 314.5
+  CHECK_EQ(c->lastTransformed[9], kModeOpaque | kTransformSmooth | kTransformResample |
+                                      kTransformSmoothTurn | kTransformEdgeRing);
+  CHECK_EQ(c->lastTransformed[10], kEffectSemiTransparent);
+  CHECK_EQ(c->lastTransformed[11], 77);
+  // Scale 0 shows nothing and is not handed over.
+  SetSpriteScale(window, s, 0.0f, 1.0f, 0);
+  EraseSprites(window);
+  CommitSprites(window);
+  DrawSprites(window);
+  CHECK_EQ(c->transformedFrom, handed + 1);
+}
+
+// A window whose back buffer is a driver-7 surface tells the driver where it shows it
+// (SEFunction code 0: x, y, width, height in the top-level window), when the buffer is set and
+// before a present whenever that changed; drivers 5 and 6 are never told.
+void DisplayArea() {
+  const RefDriverCounters* c = (Prototype(32, 4, 7), Counters());
+  const RefDriverCounters* old = (Prototype(32, 4, 5), Counters(kDriverFileD3D9));
+  const RefDriverCounters* older = (Prototype(32, 4, 6), Counters(kDriverFileD3D8));
+  if (!c || !old || !older) {
+    CHECK(c && old && older);
+    return;
+  }
+  ImageBank* bank = CreateImageBank(0, nullptr);
+  GameWindowRecord record = WindowRecord(64, 48, kGameWindowDriverDisplay);
+  GameWindow* window = CreateGameWindow(bank, &record);
+  if (!Usable(window)) {
+    CHECK(Usable(window));
+    DestroyImageBank(bank);
+    return;
+  }
+  auto told = [&](int x, int y, int w, int h) {
+    return c->lastFunctionCode == kDriverFunctionDisplayArea && c->lastFunctionData[0] == x &&
+           c->lastFunctionData[1] == y && c->lastFunctionData[2] == w &&
+           c->lastFunctionData[3] == h;
+  };
+  cSurfaceObject display, small;
+  display.Create(64, 48, Prototype(32, 4, 7));
+  small.Create(32, 24, Prototype(32, 4, 7));
+  int sent = c->functions;
+  SetBackBuffer(window, &display);
+  CHECK_EQ(c->functions, sent + 1);
+  CHECK(told(0, 0, 64, 48));
+  PresentWindow(window);  // nothing changed: nothing sent
+  PresentWindow(window);
+  CHECK_EQ(c->functions, sent + 1);
+  // A smaller buffer is shown at its own size, or over the client area when stretched.
+  SetBackBuffer(window, &small);
+  CHECK_EQ(c->functions, sent + 2);
+  CHECK(told(0, 0, 32, 24));
+  SetWindowFlags(window, GetWindowFlags(window) | kGameWindowStretch);
+  PresentWindow(window);
+  CHECK_EQ(c->functions, sent + 3);
+  CHECK(told(0, 0, 64, 48));
+  // The caller told the driver something else: the next present puts it right.
+  std::int32_t elsewhere[4] = {5, 6, 7, 8};
+  CallDriverFunction(7, kDriverFunctionDisplayArea, elsewhere);
+  sent = c->functions;
+  PresentWindow(window);
+  CHECK_EQ(c->functions, sent + 1);
+  CHECK(told(0, 0, 64, 48));
+  // A resized client area follows.
+  SizeGameWindow(window, -80, -60);
+  PresentWindow(window);
+  CHECK(told(0, 0, 80, 60));
+  // A child window shows its buffer where its client area lies in the top-level window.
+  {
+    GameWindowRecord childRecord = WindowRecord(40, 30, kGameWindowDriverDisplay);
+    childRecord.style = 0x40000000 | 0x10000000;  // child, visible
+    childRecord.parent = GetWindowHandle(window);
+    childRecord.x = 11;
+    childRecord.y = 7;
+    GameWindow* child = CreateGameWindow(bank, &childRecord);
+    CHECK(Usable(child));
+    if (Usable(child)) {
+      cSurfaceObject childDisplay;
+      childDisplay.Create(40, 30, Prototype(32, 4, 7));
+      SetBackBuffer(child, &childDisplay);
+      CHECK(told(11, 7, 40, 30));
+      PresentWindow(window);  // the parent's own rectangle again
+      CHECK(told(0, 0, 80, 60));
+      PresentWindow(child);
+      CHECK(told(11, 7, 40, 30));
+      ReleaseBackBuffer(child);
+      DestroyGameWindow(child);
+    }
+  }
+  // Display surfaces of drivers 5 and 6: their drivers hear nothing, driver 7 neither.
+  for (int driver : {5, 6}) {
+    const int before5 = old->functions, before6 = older->functions, before7 = c->functions;
+    cSurfaceObject display56;
+    display56.Create(64, 48, Prototype(32, 4, driver));
+    CHECK_EQ(display56.GetDriver(), driver);
+    SetBackBuffer(window, &display56);
+    PresentWindow(window);
+    SizeGameWindow(window, -90, -70);
+    PresentWindow(window);
+    CHECK_EQ(old->functions, before5);
+    CHECK_EQ(older->functions, before6);
+    CHECK_EQ(c->functions, before7);
+    ReleaseBackBuffer(window);
+  }
+  DestroyGameWindow(window);
+  DestroyImageBank(bank);
 }
 
 // Driver bits of a bank format, atlas packing, expiry by frames, refills.
@@ -507,7 +776,7 @@ void BankSurfaces() {
   CHECK_EQ(c->atlasRooms, 0);
 }
 
-// Images imported into driver surfaces of types 5-7 equal those imported into memory.
+// Images imported into driver surfaces of types 5-8 equal those imported into memory.
 void ImportIntoDriverSurfaces() {
   CImageFilterMgr manager;
   const char* plugins = std::getenv("VEXA_PLUGIN_DIR");
@@ -527,13 +796,13 @@ void ImportIntoDriverSurfaces() {
     cSurfaceObject memory;
     memory.Create(1, 1, Prototype(32, 0, 0));
     CHECK_EQ(ImportImage(&manager, path.c_str(), &memory, nullptr, 0), 1);
-    for (int type = 5; type <= 7; ++type) {
+    for (int type = 5; type <= 8; ++type) {
       const int copies = c->copyContent;
       cSurfaceObject target;
       target.Create(5, 5, Prototype(32, type, 7));
       CHECK_EQ(ImportImage(&manager, path.c_str(), &target, nullptr, 0), 1);
       CHECK_EQ(target.GetType(), type);
-      CHECK_EQ(c->copyContent, copies + (type >= 6 ? 1 : 0));
+      CHECK_EQ(c->copyContent, copies + (type == 6 || type == 7 ? 1 : 0));
       CHECK(Pixels(target) == Pixels(memory));
       CHECK_EQ(target.HasAlpha(), memory.HasAlpha());
     }
@@ -582,6 +851,9 @@ int main(int argc, char** argv) {
       {"calls", SurfaceCalls},
       {"effects", Effects},
       {"scene", SpriteScene},
+      {"transformed", TransformedScene},
+      {"transformed-options", TransformedOptions},
+      {"display-area", DisplayArea},
       {"bank", BankSurfaces},
       {"import", ImportIntoDriverSurfaces},
       {"present", DriverWindowPresents},
