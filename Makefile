@@ -1,6 +1,7 @@
 # The README's commands. Each one does all of its own set-up on a fresh Debian 12 machine.
 #   make demo        install dependencies, build, run the main job: the game (headless without a
-#                    display), then the gallery
+#                    display), the game through OpenGL display driver 7 (headless, 120 frames),
+#                    then the gallery
 #   make soak        the game for 20,000 frames under the sanitizers, memory measured
 #   make test        install dependencies, build, run every test
 #   make asan-test   the tests under AddressSanitizer + UndefinedBehaviorSanitizer
@@ -53,6 +54,9 @@ GAME_MODE = $(if $(DISPLAY),--frames 0,--headless --frames 600)
 demo: release
 	$(CTEST_ENV) build/release/tools/demo/vexa-demo
 	$(if $(DISPLAY),,$(CTEST_ENV)) build/release/tools/demo/vexa-demo game $(GAME_MODE) --out $(CURDIR)
+	mkdir -p $(CURDIR)/game-driver7
+	$(CTEST_ENV) build/release/tools/demo/vexa-demo game --headless --driver 7 --frames 120 \
+	  --out $(CURDIR)/game-driver7
 	$(CTEST_ENV) build/release/tools/demo/vexa-demo gallery --out $(CURDIR)/gallery.png
 
 test: release

@@ -11,17 +11,22 @@
 //
 // Prints the GL device, then one line per case and peer:
 //   ratio <case> <peer> <ours frames/s> <peer frames/s> <ours/peer>
+// Each side runs in alternating slices (5 by default); the figures are the slices' medians.
+// Then, for SDL_Renderer, the processor time a frame of both sides (all threads):
+//   processor <case> sdl_renderer <ours ms> <peer ms> <peer/ours>
 #include <dlfcn.h>
 
 #include <GL/gl.h>
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <random>
 #include <string>
@@ -66,10 +71,21 @@ cSurfaceImplementation* MakeSprite() {
   return s;
 }
 
-// Frames per second of `frame`, run for about `seconds` after one warm-up frame.
-double FramesPerSecond(const std::function<void()>& frame, double seconds) {
+double ProcessorSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Frames per second of `frame`, run for about `seconds` after one warm-up frame, and the
+// processor time a frame took (all threads of the process, the rasteriser's included).
+struct Rate {
+  double framesPerSecond, processorSeconds;
+};
+Rate FramesPerSecond(const std::function<void()>& frame, double seconds) {
   frame();
   const auto start = std::chrono::steady_clock::now();
+  const double processor = ProcessorSeconds();
   int frames = 0;
   double elapsed = 0;
   do {
@@ -77,13 +93,46 @@ double FramesPerSecond(const std::function<void()>& frame, double seconds) {
     ++frames;
     elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   } while (elapsed < seconds);
-  return frames / elapsed;
+  return {frames / elapsed, (ProcessorSeconds() - processor) / frames};
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Ours and the peer measured in alternating slices, so that a change of the machine's load
+// falls on both sides alike: the medians of the slices' rates and of their ratios, and of the
+// processor time a frame (which other processes on the machine disturb less).
+struct Comparison {
+  double ours, peer, ratio;
+  double oursProcessor, peerProcessor, processorRatio;
+};
+Comparison Compare(const std::function<void()>& ours, const std::function<void()>& peer,
+                   double seconds, int rounds) {
+  std::vector<double> a, b, r, pa, pb, pr;
+  for (int i = 0; i < rounds; ++i) {
+    const Rate x = FramesPerSecond(ours, seconds / rounds);
+    const Rate y = peer ? FramesPerSecond(peer, seconds / rounds) : Rate{1, 1};
+    a.push_back(x.framesPerSecond);
+    b.push_back(y.framesPerSecond);
+    r.push_back(x.framesPerSecond / y.framesPerSecond);
+    pa.push_back(x.processorSeconds * 1e3);
+    pb.push_back(y.processorSeconds * 1e3);
+    pr.push_back(y.processorSeconds / x.processorSeconds);
+  }
+  return {Median(a), Median(b), Median(r), Median(pa), Median(pb), Median(pr)};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Arguments: seconds per case and peer (default 1), slices (default 5), and "ours" to run
+  // only the driver's frames (for a profiler).
   const double seconds = argc > 1 ? std::atof(argv[1]) : 1.0;
+  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  const bool oursOnly = argc > 3 && std::string(argv[3]) == "ours";
   const char* video = std::getenv("SDL_VIDEODRIVER");
   if (!video || std::string(video) == "dummy") setenv("SDL_VIDEODRIVER", "offscreen", 1);
 
@@ -111,6 +160,8 @@ int main(int argc, char** argv) {
 
   // SDL_Renderer on its OpenGL back-end, drawing into a target texture.
   SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
+  // Naming a back-end turns SDL_Renderer's command batching off unless it is asked for.
+  SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
   SDL_Window* window =
       SDL_CreateWindow("peer", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   SDL_Renderer* renderer =
@@ -148,45 +199,46 @@ int main(int argc, char** argv) {
     for (bool transformed : {false, true}) {
       const std::string name =
           "gl_sprites_" + std::to_string(count) + (transformed ? "_turned" : "_plain");
-      const double ours = FramesPerSecond(
-          [&] {
-            display->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
-            for (const Placement& p : placements) {
-              if (transformed)
-                texture->BlitTransformed(display, static_cast<float>(p.x + 16),
-                                         static_cast<float>(p.y + 16), 0, 0, kSprite, kSprite, 16,
-                                         16, 3 << 15, 3 << 15, p.angle * 1000,
-                                         kModeTransparent | 0x100, kEffectNone, 0);
-              else
-                texture->Blit(display, p.x, p.y, 0, 0, kSprite, kSprite, kModeTransparent,
-                              kEffectNone, 0, 0);
-            }
-            display->DriverHook79();
-          },
-          seconds);
-
-      const double sdl = FramesPerSecond(
-          [&] {
-            SDL_SetRenderTarget(renderer, target);
-            SDL_SetRenderDrawColor(renderer, 0x10, 0x20, 0x30, 255);
-            SDL_RenderClear(renderer);
-            SDL_SetTextureScaleMode(peerSprite,
-                                    transformed ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
-            for (const Placement& p : placements) {
-              if (transformed) {
-                const SDL_FRect to{p.x + 16 - 24.0f, p.y + 16 - 24.0f, 48.0f, 48.0f};
-                const SDL_FPoint centre{24.0f, 24.0f};
-                SDL_RenderCopyExF(renderer, peerSprite, nullptr, &to, -p.angle, &centre,
-                                  SDL_FLIP_NONE);
-              } else {
-                const SDL_Rect to{p.x, p.y, kSprite, kSprite};
-                SDL_RenderCopy(renderer, peerSprite, nullptr, &to);
-              }
-            }
-            SDL_RenderFlush(renderer);
-            glFinish();
-          },
-          seconds);
+      const auto ours = [&] {
+        display->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
+        for (const Placement& p : placements) {
+          if (transformed)
+            texture->BlitTransformed(display, static_cast<float>(p.x + 16),
+                                     static_cast<float>(p.y + 16), 0, 0, kSprite, kSprite, 16, 16,
+                                     3 << 15, 3 << 15, p.angle * 1000, kModeTransparent | 0x100,
+                                     kEffectNone, 0);
+          else
+            texture->Blit(display, p.x, p.y, 0, 0, kSprite, kSprite, kModeTransparent, kEffectNone,
+                          0, 0);
+        }
+        display->DriverHook79();
+      };
+      const auto sdl = [&] {
+        SDL_SetRenderTarget(renderer, target);
+        SDL_SetRenderDrawColor(renderer, 0x10, 0x20, 0x30, 255);
+        SDL_RenderClear(renderer);
+        SDL_SetTextureScaleMode(peerSprite,
+                                transformed ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+        for (const Placement& p : placements) {
+          if (transformed) {
+            const SDL_FRect to{p.x + 16 - 24.0f, p.y + 16 - 24.0f, 48.0f, 48.0f};
+            const SDL_FPoint centre{24.0f, 24.0f};
+            SDL_RenderCopyExF(renderer, peerSprite, nullptr, &to, -p.angle, &centre, SDL_FLIP_NONE);
+          } else {
+            const SDL_Rect to{p.x, p.y, kSprite, kSprite};
+            SDL_RenderCopy(renderer, peerSprite, nullptr, &to);
+          }
+        }
+        SDL_RenderFlush(renderer);
+        glFinish();
+      };
+      const Comparison versusSdl =
+          Compare(ours, oursOnly ? std::function<void()>() : sdl, seconds, rounds);
+      if (oursOnly) {
+        std::printf("%s %.1f frames/s, %.2f ms processor time a frame\n", name.c_str(),
+                    versusSdl.ours, versusSdl.oursProcessor);
+        continue;
+      }
 
       if (transformed && !turned[0]) {
         // The software renderer's turned and scaled copies, made once as the redraw cycle keeps
@@ -204,21 +256,23 @@ int main(int argc, char** argv) {
           scaled->Delete();
         }
       }
-      const double software = FramesPerSecond(
-          [&] {
-            frame->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
-            for (const Placement& p : placements) {
-              cSurfaceImplementation* s =
-                  transformed ? turned[static_cast<std::size_t>(p.angle)] : sprite;
-              s->Blit(frame, p.x + 16 - s->width / 2, p.y + 16 - s->height / 2, 0, 0, s->width,
-                      s->height, kModeTransparent, kEffectNone, 0, 0);
-            }
-          },
-          seconds);
+      const auto software = [&] {
+        frame->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
+        for (const Placement& p : placements) {
+          cSurfaceImplementation* s =
+              transformed ? turned[static_cast<std::size_t>(p.angle)] : sprite;
+          s->Blit(frame, p.x + 16 - s->width / 2, p.y + 16 - s->height / 2, 0, 0, s->width,
+                  s->height, kModeTransparent, kEffectNone, 0, 0);
+        }
+      };
+      const Comparison versusSoftware = Compare(ours, software, seconds, rounds);
 
-      std::printf("ratio %s sdl_renderer %.1f %.1f %.2f\n", name.c_str(), ours, sdl, ours / sdl);
-      std::printf("ratio %s software %.1f %.1f %.2f\n", name.c_str(), ours, software,
-                  ours / software);
+      std::printf("ratio %s sdl_renderer %.1f %.1f %.2f\n", name.c_str(), versusSdl.ours,
+                  versusSdl.peer, versusSdl.ratio);
+      std::printf("processor %s sdl_renderer %.2f ms %.2f ms %.2f\n", name.c_str(),
+                  versusSdl.oursProcessor, versusSdl.peerProcessor, versusSdl.processorRatio);
+      std::printf("ratio %s software %.1f %.1f %.2f\n", name.c_str(), versusSoftware.ours,
+                  versusSoftware.peer, versusSoftware.ratio);
       std::fflush(stdout);
     }
   }

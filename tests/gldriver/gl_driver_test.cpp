@@ -11,6 +11,7 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <random>
@@ -20,7 +21,9 @@
 #include <vexa/blit.h>
 #include <vexa/buffer_surface.h>
 #include <vexa/display_driver.h>
+#include <vexa/error_surface.h>
 #include <vexa/surface_implementation.h>
+#include <vexa/surface_object.h>
 
 namespace {
 
@@ -277,6 +280,104 @@ TEST_F(GLDriver, AlphaSourcesBlendByTheirPlane) {
     Compare(source.get(), destination.get(), c, 2, 1, kPrototypeStaticAlpha);
 }
 
+// Every alpha level and every share of a semi-transparent blend, over many source and
+// destination colour pairs, into each kind of target the driver draws into on the GPU: the
+// 8-bit targets must stay within 1 of the software renderer's integer blends too.
+TEST_F(GLDriver, BlendsStayWithinOneForEveryWeightOnEveryTarget) {
+  // Row y of the source has alpha y; its colours run through the whole range along the row.
+  Surface source = Memory(256, 256);
+  std::uint8_t* plane = source->CreateAlpha();
+  Surface destination = Memory(256, 256);
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) {
+      source->SetPixelColor(
+          x, y, static_cast<COLORREF>(x | ((x * 97 + y * 31) & 0xFF) << 8 | (255 - x) << 16));
+      plane[y * source->alphaPitch + x] = static_cast<std::uint8_t>(y);
+      destination->SetPixelColor(x, y,
+                                 static_cast<COLORREF>(((x * 13 + y * 7) & 0xFF) | (255 - y) << 8 |
+                                                       ((x * 5 + y * 3) & 0xFF) << 16));
+    }
+  Surface solid = Memory(256, 256);  // the same colours without a plane
+  ASSERT_TRUE(source->Blit(solid.get(), 0, 0, 0, 0, 256, 256, kModeOpaque, kEffectNone, 0, 0));
+  Surface texture = Import(kPrototypeStaticAlpha, source.get());
+  Surface solidTexture = Import(kPrototypeStatic, solid.get());
+  ASSERT_TRUE(texture && solidTexture);
+  for (int number : {kPrototypeRenderTarget, kPrototypeStatic, kPrototypeRenderAlpha}) {
+    auto check = [&](cSurfaceImplementation* from, cSurfaceImplementation* memoryFrom,
+                     std::uint32_t effect, EffectParam parameter, const char* what) {
+      Surface reference = Memory(256, 256);
+      destination->Blit(reference.get(), 0, 0, 0, 0, 256, 256, kModeOpaque, kEffectNone, 0, 0);
+      memoryFrom->Blit(reference.get(), 0, 0, 0, 0, 256, 256, kModeTransparent, effect, parameter,
+                       0);
+      Surface target = Import(number, destination.get());
+      ASSERT_TRUE(target);
+      ASSERT_TRUE(
+          from->Blit(target.get(), 0, 0, 0, 0, 256, 256, kModeTransparent, effect, parameter, 0));
+      std::string where;
+      EXPECT_EQ(MaxDifference(reference.get(), target.get(), &where) <= 1, true)
+          << what << " " << parameter << " into type " << number << " " << where;
+    };
+    check(texture.get(), source.get(), kEffectNone, 0, "alpha plane");
+    for (int share = 1; share < 128; share += 9)
+      check(solidTexture.get(), solid.get(), kEffectSemiTransparent, share, "semi-transparent");
+  }
+}
+
+// A surface object over a surface it does not own.
+struct ObjectOver {
+  cSurfaceObject object;
+  explicit ObjectOver(cSurfaceImplementation* s) { object.implementation = s; }
+  ~ObjectOver() { object.implementation = GetErrorSurface(); }
+};
+
+// Lines drawn by the driver itself hit the same pixels as the library's software line: every
+// direction and slope, single points, lines leaving the clip rectangle (the cut changes where
+// the stepping starts) and lines entirely outside it, with an origin on the object.
+TEST_F(GLDriver, NativeLinesHitTheSoftwareLinesPixels) {
+  Surface background = Memory(97, 61);
+  Scribble(background.get(), random_, false);
+  Surface reference = Memory(97, 61);
+  ASSERT_TRUE(
+      background->Blit(reference.get(), 0, 0, 0, 0, 97, 61, kModeOpaque, kEffectNone, 0, 0));
+  Surface target = Import(kPrototypeRenderTarget, background.get());
+  ASSERT_TRUE(target);
+  EXPECT_EQ(target->HasNativeLines(), 1);
+  EXPECT_EQ(reference->HasNativeLines(), 0);
+  for (cSurfaceImplementation* s : {reference.get(), target.get()}) s->SetClipRect(3, 2, 88, 55);
+  ObjectOver software(reference.get()), native(target.get());
+  for (cSurfaceObject* o : {&software.object, &native.object}) o->originX = 5, o->originY = -4;
+  std::uniform_int_distribution<int> x(-40, 140), y(-40, 100), colour(0, 0xFFFFFF);
+  std::vector<std::array<int, 4>> lines = {
+      {10, 10, 10, 10}, {0, 20, 120, 20}, {30, -30, 30, 90},      {90, 50, 12, 7},
+      {5, 5, 80, 6},    {5, 5, 6, 50},    {-200, -100, 300, 150}, {95, 0, 0, 59}};
+  for (int i = 0; i < 300; ++i) lines.push_back({x(random_), y(random_), x(random_), y(random_)});
+  for (const auto& l : lines) {
+    const auto c = static_cast<COLORREF>(colour(random_));
+    EXPECT_EQ(software.object.DrawLine(l[0], l[1], l[2], l[3], 1, c), 1);
+    EXPECT_EQ(native.object.DrawLine(l[0], l[1], l[2], l[3], 1, c), 1);
+  }
+  std::string where;
+  EXPECT_EQ(MaxDifference(reference.get(), target.get(), &where), 0) << where;
+  // Wider lines take the library's own way and answer as it does on a surface without a
+  // device context.
+  EXPECT_EQ(native.object.DrawLine(4, 50, 70, 9, 3, 0x3366CC),
+            software.object.DrawLine(4, 50, 70, 9, 3, 0x3366CC));
+  // An atlas piece (drawn by the software renderer) keeps its line once the page is drawn.
+  Surface page = Make(kPrototypeStaticAlpha, 64, 64);
+  cSurfaceImplementation* piece = nullptr;
+  ASSERT_TRUE(page->DriverHook105(20 | 12 << 16, reinterpret_cast<HookArg>(&piece)));
+  Surface owned(piece);
+  Surface small = Memory(20, 12);
+  small->FillRectColor(0, 0, 20, 12, 0x000080);
+  ASSERT_TRUE(owned->CopyContentFrom(small.get()));
+  ObjectOver onPiece(owned.get()), onSmall(small.get());
+  EXPECT_EQ(onPiece.object.DrawLine(1, 1, 18, 10, 1, 0x00FF00), 1);
+  EXPECT_EQ(onSmall.object.DrawLine(1, 1, 18, 10, 1, 0x00FF00), 1);
+  Surface shown = Make(kPrototypeRenderTarget, 20, 12);
+  ASSERT_TRUE(owned->Blit(shown.get(), 0, 0, 0, 0, 20, 12, kModeOpaque, kEffectNone, 0, 0));
+  EXPECT_EQ(MaxDifference(small.get(), shown.get(), &where), 0) << where;
+}
+
 TEST_F(GLDriver, ImportsOtherFormatsIntoEveryTextureType) {
   for (int depth : {8, 16, 24}) {
     Surface source = Memory(21, 7, depth);
@@ -313,6 +414,11 @@ TEST_F(GLDriver, LockReadsBackAndWritesReachTheTexture) {
   ASSERT_TRUE(target->Blit(copy.get(), 0, 0, 0, 0, 16, 16, kModeOpaque, kEffectNone, 0, 0));
   EXPECT_EQ(PixelAt(copy.get(), 0, 0), 0x0000FFu);
   EXPECT_EQ(PixelAt(copy.get(), 3, 4), 0x336699u);
+  // A pixel set after a GPU draw, without a lock of the caller's, is kept beside the drawing.
+  copy->FillRectColor(8, 8, 8, 8, 0x102030);
+  copy->SetPixelColor(9, 9, 0xABCDEF);
+  EXPECT_EQ(PixelAt(copy.get(), 8, 8), 0x102030u);
+  EXPECT_EQ(PixelAt(copy.get(), 9, 9), 0xABCDEFu);
   // A clip rectangle bounds the fill.
   copy->SetClipRect(0, 0, 4, 4);
   copy->FillRectColor(0, 0, 16, 16, 0xFFFFFF);
@@ -335,6 +441,47 @@ TEST_F(GLDriver, ManyQuadsOfOneTextureAreDrawnInOrder) {
   texture->Blit(target.get(), 30, 2, 0, 0, 4, 4, kModeOpaque, kEffectNone, 0, 0);
   EXPECT_EQ(PixelAt(target.get(), 29, 3), 0x0000FFu);
   EXPECT_EQ(PixelAt(target.get(), 30, 3), 0x00FF00u);
+}
+
+// Alpha sprites drawn transparent, changed between draws (by an import and by drawing into
+// them), and atlas pieces of one page: each draw shows the pixels the sprite had at that time.
+TEST_F(GLDriver, AlphaSpritesShowTheirPixelsAsOfEachDraw) {
+  Surface first = Memory(8, 8), second = Memory(8, 8), background = Memory(48, 12);
+  Scribble(first.get(), random_, true);
+  Scribble(second.get(), random_, true);
+  Scribble(background.get(), random_, false);
+  Surface reference = Memory(48, 12);
+  ASSERT_TRUE(
+      background->Blit(reference.get(), 0, 0, 0, 0, 48, 12, kModeOpaque, kEffectNone, 0, 0));
+  Surface target = Import(kPrototypeRenderTarget, background.get());
+  Surface sprite = Import(kPrototypeStaticAlpha, first.get());
+  Surface other = Make(kPrototypeRenderAlpha, 8, 8);
+  ASSERT_TRUE(target && sprite && other);
+  auto both = [&](cSurfaceImplementation* gpu, cSurfaceImplementation* memory, int x) {
+    EXPECT_TRUE(
+        memory->Blit(reference.get(), x, 2, 0, 0, 8, 8, kModeTransparent, kEffectNone, 0, 0));
+    EXPECT_TRUE(gpu->Blit(target.get(), x, 2, 0, 0, 8, 8, kModeTransparent, kEffectNone, 0, 0));
+  };
+  both(sprite.get(), first.get(), 0);
+  ASSERT_TRUE(sprite->CopyContentFrom(second.get()));
+  both(sprite.get(), second.get(), 9);
+  // Drawn into on the GPU (the colours and the plane copied), then drawn from.
+  ASSERT_TRUE(
+      sprite->Blit(other.get(), 0, 0, 0, 0, 8, 8, kModeOpaque, kEffectNone, 0, kBlitCopyAlpha));
+  both(other.get(), second.get(), 18);
+  // Two pieces of one page, the second imported after the first was drawn.
+  Surface page = Make(kPrototypeStaticAlpha, 32, 32);
+  cSurfaceImplementation *a = nullptr, *b = nullptr;
+  ASSERT_TRUE(page->DriverHook105(8 | 8 << 16, reinterpret_cast<HookArg>(&a)));
+  Surface pieceA(a);
+  ASSERT_TRUE(pieceA->CopyContentFrom(first.get()));
+  both(pieceA.get(), first.get(), 27);
+  ASSERT_TRUE(page->DriverHook105(8 | 8 << 16, reinterpret_cast<HookArg>(&b)));
+  Surface pieceB(b);
+  ASSERT_TRUE(pieceB->CopyContentFrom(second.get()));
+  both(pieceB.get(), second.get(), 36);
+  std::string where;
+  EXPECT_LE(MaxDifference(reference.get(), target.get(), &where), 1) << where;
 }
 
 TEST_F(GLDriver, TransformedBlitsScaleAndTurnAboutTheHotSpot) {
@@ -461,6 +608,44 @@ TEST_F(GLDriver, AtlasPiecesShareTheirPageAndOutliveIt) {
   page.reset();
   EXPECT_TRUE(drawnEqual(a.get(), sprites[0].get()));
   EXPECT_TRUE(drawnEqual(c.get(), sprites[2].get()));
+}
+
+// An image without an alpha plane copied into a texture type with one (an atlas page's piece,
+// most often) keeps drawing by its colour key; an image with a plane brings it back.
+TEST_F(GLDriver, KeyedImagesInAlphaTexturesDrawByTheirKey) {
+  Surface keyed = Memory(21, 15);
+  Surface destination = Memory(30, 20);
+  Scribble(keyed.get(), random_, false);
+  Scribble(destination.get(), random_, false);
+  keyed->SetTransparentColor(0x000000);
+  for (std::uint32_t effect : {kEffectNone, kEffectAdd, kEffectXor})
+    Compare(keyed.get(), destination.get(), {kModeTransparent, effect, 0, 0}, 4, 2,
+            kPrototypeStaticAlpha);
+
+  Surface page = Make(kPrototypeStaticAlpha, 64, 64);
+  ASSERT_TRUE(page);
+  cSurfaceImplementation* made = nullptr;
+  ASSERT_TRUE(
+      page->DriverHook105(static_cast<HookArg>(21 | 15 << 16), reinterpret_cast<HookArg>(&made)));
+  Surface piece(made);
+  auto drawsLikeSoftware = [&](cSurfaceImplementation* image, int tolerance) {
+    piece->SetTransparentColor(image->transparentColor);
+    Surface reference = Memory(30, 20);
+    destination->Blit(reference.get(), 0, 0, 0, 0, 30, 20, kModeOpaque, kEffectNone, 0, 0);
+    image->Blit(reference.get(), 3, 2, 0, 0, 21, 15, kModeTransparent, kEffectNone, 0, 0);
+    Surface target = Import(kPrototypeRenderTarget, destination.get());
+    piece->Blit(target.get(), 3, 2, 0, 0, 21, 15, kModeTransparent, kEffectNone, 0, 0);
+    const int difference = MaxDifference(reference.get(), target.get(), nullptr);
+    return difference >= 0 && difference <= tolerance;
+  };
+  ASSERT_TRUE(piece->CopyContentFrom(keyed.get()));
+  EXPECT_EQ(piece->alphaFirstRow, nullptr);
+  EXPECT_TRUE(drawsLikeSoftware(keyed.get(), 0));
+  Surface translucent = Memory(21, 15);
+  Scribble(translucent.get(), random_, true);
+  ASSERT_TRUE(piece->CopyContentFrom(translucent.get()));
+  EXPECT_NE(piece->alphaFirstRow, nullptr);
+  EXPECT_TRUE(drawsLikeSoftware(translucent.get(), 1));
 }
 
 TEST(GLDriverVariants, EveryDriverNumberHasItsKindsAndPrototypes) {

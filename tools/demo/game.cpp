@@ -1,7 +1,6 @@
 #include "game.h"
 
 #include <SDL.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,11 +14,14 @@
 #include <memory>
 #include <thread>
 
+#include <dlfcn.h>
+#include <link.h>
 #include <unistd.h>
 
 #include <vexa/audio_output.h>
 #include <vexa/blit.h>
 #include <vexa/collision_map.h>
+#include <vexa/display_driver.h>
 #include <vexa/fill_style.h>
 #include <vexa/font_bank.h>
 #include <vexa/game_window.h>
@@ -30,6 +32,7 @@
 #include <vexa/surface_object.h>
 
 #include "demo_font.h"
+#include "game_frames.h"
 #include "image_export.h"
 
 #ifndef VEXA_GAME_ASSETS
@@ -102,6 +105,19 @@ std::string DefaultTrack(unsigned seed, int frames) {
   return track;
 }
 
+// "1,10,100": the frame numbers of a list (others skipped).
+std::vector<int> ParseFrameList(const std::string& list) {
+  std::vector<int> frames;
+  size_t at = 0;
+  while (at < list.size()) {
+    const size_t comma = std::min(list.find(',', at), list.size());
+    const int f = std::atoi(list.substr(at, comma - at).c_str());
+    if (f > 0) frames.push_back(f);
+    at = comma + 1;
+  }
+  return frames;
+}
+
 struct Mover {
   Sprite* sprite = nullptr;
   int kind = 0;                      // 0 coin, 1 orb, 2 star, 3 ring
@@ -118,19 +134,41 @@ struct Stats {
   std::vector<std::pair<int, unsigned>> sums;  // frame, checksum
 };
 
-unsigned FrameChecksum(cSurfaceObject& s) {
-  uLong crc = crc32(0, Z_NULL, 0);
-  std::vector<unsigned char> row(size_t(s.GetWidth()) * 3);
-  for (int y = 0; y < s.GetHeight(); ++y) {
-    for (int x = 0; x < s.GetWidth(); ++x) {
-      const COLORREF c = s.GetPixelFast(x, y);
-      row[size_t(x) * 3] = static_cast<unsigned char>(c);
-      row[size_t(x) * 3 + 1] = static_cast<unsigned char>(c >> 8);
-      row[size_t(x) * 3 + 2] = static_cast<unsigned char>(c >> 16);
-    }
-    crc = crc32(crc, row.data(), uInt(row.size()));
-  }
-  return unsigned(crc);
+unsigned FrameChecksum(cSurfaceObject& s) { return FrameCrc(ReadFrame(s)); }
+
+// The bank format bits that ask for a display driver: driver mode, and which driver (driver 7
+// packs the images onto atlas pages).
+int DriverFormatBits(int driver) { return 0x10 | (driver == 7 ? 0x40 : driver == 6 ? 0x80 : 0); }
+
+const char* DriverFileName(int driver) {
+  return driver == 7 ? "vexad3d11.so" : driver == 6 ? "vexad3d8.so" : "vexad3d9.so";
+}
+
+// A surface made from one of the driver's prototypes (4 the window's display surface, 6 a
+// static texture); null when the driver does not give one.
+std::unique_ptr<cSurfaceObject> DriverSurface(int driver, int type, int width, int height) {
+  cSurfaceObject* prototype = nullptr;
+  if (!GetPrototype(&prototype, 32, type, driver) || !prototype) return nullptr;
+  auto made = std::make_unique<cSurfaceObject>();
+  if (!made->Create(width, height, prototype) ||
+      DriverOfKind(made->GetImplementation()->GetKind()) != driver)
+    return nullptr;
+  return made;
+}
+
+// Under AddressSanitizer: keeps every library loaded so far (the OpenGL implementation the
+// display driver brought in) when the driver and SDL's video subsystem unload them, so that
+// the leak checker still knows whose allocations it finds at exit.
+void PinLoadedLibraries() {
+#if defined(__SANITIZE_ADDRESS__)
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void*) {
+        if (info->dlpi_name && *info->dlpi_name)
+          dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        return 0;
+      },
+      nullptr);
+#endif
 }
 
 // The resident memory of the process.
@@ -160,12 +198,23 @@ class Game {
   void PlayEffect(int sound, int x);
   unsigned ReadKeys(bool* quit);
   void Shutdown();
+  bool StartDriver();
+  bool MakeBuffer();
+  void RestoreDriverFrame();
+  void TakeShot();
+  std::vector<std::uint8_t> PixelClasses() const;
 
   GameOptions opt_;
   Random rng_;
   ImageBank* bank_ = nullptr;
   GameWindow* window_ = nullptr;
   std::unique_ptr<cSurfaceObject> buffer_;
+  // Driver mode: every sprite is drawn every frame over a copy of the scene (background and
+  // walls, drawn once in `scene_`, kept in the driver's `sceneTexture_`) and the panel, which
+  // is drawn in software into `panel_`. In software mode the three are drawn into the buffer.
+  bool driverMode_ = false;
+  std::unique_ptr<cSurfaceObject> scene_, sceneTexture_, panel_;
+  int shotFailures_ = 0;
   CImageFilterMgr* imageFilters_ = nullptr;
   CSoundFilterMgr* soundFilters_ = nullptr;
   CSoundManager* sounds_ = nullptr;
@@ -195,11 +244,18 @@ bool Game::Start() {
   } else if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
              !std::getenv("SDL_VIDEODRIVER")) {
     std::fprintf(stderr, "vexa-demo: no display: the game runs without a visible window\n");
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    // A display driver still draws, into SDL's offscreen windows.
+    setenv("SDL_VIDEODRIVER", opt_.driver ? "offscreen" : "dummy", 1);
   }
   bank_ = CreateImageBank(0, nullptr);
   if (!bank_) return false;
   SetImageBankFormat(bank_, 8);
+  if (opt_.driver && !StartDriver()) {
+    std::fprintf(stderr,
+                 "vexa-demo: display driver %d (%s, OpenGL 3.3) is not available: the game "
+                 "draws in software\n",
+                 opt_.driver, DriverFileName(opt_.driver));
+  }
 
   // Plug-ins: the image and sound filters beside the library (or in --plugins).
   imageFilters_ = NewImageFilterMgr();
@@ -224,7 +280,8 @@ bool Game::Start() {
   record.className = "vexa-game";
   record.cursor = reinterpret_cast<HCURSOR>(std::uintptr_t{1});
   record.background = reinterpret_cast<HBRUSH>(std::uintptr_t{0});
-  record.kind = 1;  // a dirty-rectangle list
+  record.kind = 1;                                           // a dirty-rectangle list
+  if (driverMode_) record.flags = kGameWindowDriverDisplay;  // the driver presents the window
   window_ = CreateGameWindow(bank_, &record);
   const char* driver = std::getenv("SDL_VIDEODRIVER");
   if (reinterpret_cast<std::uintptr_t>(window_) <= kGameWindowNotCreated &&
@@ -243,11 +300,11 @@ bool Game::Start() {
     window_ = nullptr;
     return false;
   }
-  cSurfaceObject* prototype = nullptr;
-  GetPrototype(&prototype, 32, kTypeDIBSection, kDriverNone);
-  buffer_ = std::make_unique<cSurfaceObject>();
-  if (!prototype || !buffer_->Create(kWidth, kHeight, prototype)) return false;
+  if (!MakeBuffer()) return false;
   SetBackBuffer(window_, buffer_.get());
+  if (driverMode_ && !opt_.quiet)
+    std::printf("display driver %d draws the game (display surface of kind %d)\n", opt_.driver,
+                buffer_->GetImplementation()->GetKind());
   SetWindowOption(window_, 1, opt_.sprites + 16);
 
   // Sound: a manager for the window; without an output device the game stays silent.
@@ -265,12 +322,20 @@ bool Game::Start() {
 
   // Background, walls and the collision map.
   cSurfaceObject image;
+  cSurfaceObject* stage = driverMode_ ? scene_.get() : buffer_.get();
   if (GetImageSurface(bank_, images_.background, &image, kImageSurfacePlain)) {
-    image.StretchBlit(buffer_.get(), 0, 0, kWidth, kHeight, kModeOpaque, 0, 0, 0);
+    image.StretchBlit(stage, 0, 0, kWidth, kHeight, kModeOpaque, 0, 0, 0);
   }
   CreateCollisionMap(window_, 0, 0, kWidth - 1, kHeight - 1, kMapSolidPlane);
   SetFineCollision(window_, 1);
   PlaceWalls();
+  if (driverMode_) {
+    // The finished scene goes to the driver once, as a static texture.
+    sceneTexture_ = DriverSurface(opt_.driver, kTypeDriverFirst + 2, kWidth, kHeight);
+    if (sceneTexture_ &&
+        !sceneTexture_->GetImplementation()->CopyContentFrom(scene_->GetImplementation()))
+      sceneTexture_.reset();
+  }
 
   font_ = DejaVuSansFont(-16, 700);
   smallFont_ = DejaVuSansFont(-11, 400);
@@ -291,13 +356,104 @@ bool Game::Start() {
   return true;
 }
 
+// Asks the bank for images on the display driver; that loads the driver. On success the scene
+// and the panel get their software canvases. Leaves the bank in software format on failure.
+bool Game::StartDriver() {
+  // Headless, the driver draws through SDL's offscreen video driver (EGL, a software
+  // rasteriser when there is no GPU).
+  if (opt_.headless) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  const int format = 8 | DriverFormatBits(opt_.driver);
+  if (SetImageBankFormat(bank_, format) == format) {
+    scene_ = std::make_unique<cSurfaceObject>();
+    panel_ = std::make_unique<cSurfaceObject>();
+    cSurfaceObject* prototype = nullptr;
+    GetPrototype(&prototype, 32, kTypeDIBSection, kDriverNone);
+    if (prototype && scene_->Create(kWidth, kHeight, prototype) &&
+        panel_->Create(kWidth, kPanelHeight, prototype)) {
+      driverMode_ = true;
+      return true;
+    }
+    scene_.reset(), panel_.reset();
+  }
+  SetImageBankFormat(bank_, 8);
+  UnloadDrivers();
+  // The software game runs on the dummy video driver where there is no display.
+  const char* video = std::getenv("SDL_VIDEODRIVER");
+  if (video && std::strcmp(video, "offscreen") == 0) setenv("SDL_VIDEODRIVER", "dummy", 1);
+  return false;
+}
+
+// The back buffer: the driver's display surface in driver mode, else a 32-bit section (which
+// also takes text).
+bool Game::MakeBuffer() {
+  if (driverMode_) {
+    buffer_ = DriverSurface(opt_.driver, kTypeDriverFirst, kWidth, kHeight);
+    if (buffer_) return true;
+    std::fprintf(stderr, "vexa-demo: display driver %d gave no display surface\n", opt_.driver);
+    return false;
+  }
+  cSurfaceObject* prototype = nullptr;
+  GetPrototype(&prototype, 32, kTypeDIBSection, kDriverNone);
+  buffer_ = std::make_unique<cSurfaceObject>();
+  return prototype && buffer_->Create(kWidth, kHeight, prototype);
+}
+
+// Driver mode draws every sprite every frame and erases nothing: the frame starts from the
+// scene and the panel.
+void Game::RestoreDriverFrame() {
+  cSurfaceObject* scene = sceneTexture_ ? sceneTexture_.get() : scene_.get();
+  scene->Blit(buffer_.get(), 0, kPanelHeight, 0, kPanelHeight, kWidth, kHeight - kPanelHeight,
+              kModeOpaque, 0, 0, 0);
+  panel_->Blit(buffer_.get(), 0, 0, 0, 0, kWidth, kPanelHeight, kModeOpaque, 0, 0, 0);
+}
+
+// What drew each pixel of the frame, by the sprites over it: coins are keyed copies, the other
+// images carry alpha planes or blend, the spinning stars are turned and scaled.
+std::vector<std::uint8_t> Game::PixelClasses() const {
+  std::vector<std::uint8_t> classes(size_t(kWidth) * kHeight, kPixelExact);
+  auto mark = [&](const Sprite* sprite, std::uint8_t kind, int grow) {
+    const RECT& r = sprite->current.rect;
+    for (int y = std::max(0, int(r.top) - grow); y < std::min(kHeight, int(r.bottom) + grow); ++y)
+      for (int x = std::max(0, int(r.left) - grow); x < std::min(kWidth, int(r.right) + grow);
+           ++x) {
+        std::uint8_t& c = classes[size_t(y) * kWidth + size_t(x)];
+        c = std::max(c, kind);
+      }
+  };
+  // A turned sprite's edge may fall a pixel either way of its rectangle.
+  for (const Mover& m : movers_)
+    if (m.kind != 0) mark(m.sprite, m.spins ? kPixelTurned : kPixelBlend, m.spins ? 2 : 0);
+  mark(player_.sprite, kPixelBlend, 0);
+  return classes;
+}
+
+// Writes the frame to <out>/frame<N>.ppm, or compares it with the one in the compare folder.
+void Game::TakeShot() {
+  const FramePixels frame = ReadFrame(*buffer_);
+  const std::string name = "/frame" + std::to_string(frame_) + ".ppm";
+  if (!WritePpm(frame, opt_.out + name))
+    std::fprintf(stderr, "vexa-demo: cannot write %s%s\n", opt_.out.c_str(), name.c_str());
+  if (opt_.compare.empty()) return;
+  FramePixels expected;
+  if (!ReadPpm(opt_.compare + name, &expected)) {
+    std::printf("frame %d: no software frame %s%s to compare with\n", frame_, opt_.compare.c_str(),
+                name.c_str());
+    ++shotFailures_;
+    return;
+  }
+  const FrameComparison result = CompareFrames(expected, frame, PixelClasses());
+  std::printf("frame %d against the software run: %s\n%s", frame_,
+              result.Passed() ? "within tolerance" : "DIFFERS", DescribeComparison(result).c_str());
+  if (!result.Passed()) ++shotFailures_;
+}
+
 void Game::PlaceWalls() {
   cSurfaceObject tile;
   auto put = [&](int index, int x, int y) {
     const int image = images_.tiles[index];
     if (GetImageSurface(bank_, image, &tile, kImageSurfacePlain)) {
-      tile.Blit(buffer_.get(), x, y, 0, 0, tile.GetWidth(), tile.GetHeight(), kModeTransparent, 0,
-                0, 0);
+      tile.Blit(driverMode_ ? scene_.get() : buffer_.get(), x, y, 0, 0, tile.GetWidth(),
+                tile.GetHeight(), kModeTransparent, 0, 0, 0);
     }
     StampMaskInMap(window_, image, x, y, 1);
     walls_.push_back(RECT{x, y, x + 32, y + 32});
@@ -313,22 +469,23 @@ void Game::PlaceWalls() {
 
 void Game::DrawPanel(double fps) {
   // A fill-style panel: a vertical gradient, a strip of the brick tile as a mosaic, and text.
+  cSurfaceObject* canvas = driverMode_ ? panel_.get() : buffer_.get();
   CFillDir gradient(0x00603010, 0x00200804, 1, 0, 0);
-  gradient.FillRect(buffer_.get(), 0, 0, kWidth, kPanelHeight, 0);
+  gradient.FillRect(canvas, 0, 0, kWidth, kPanelHeight, 0);
   cSurfaceObject tile;
   if (GetImageSurface(bank_, images_.tiles[0], &tile, kImageSurfacePlain)) {
     CFillMosaic strip(&tile, 0, 0);
-    strip.FillRect(buffer_.get(), 0, kPanelHeight - 4, kWidth, kPanelHeight, 0);
+    strip.FillRect(canvas, 0, kPanelHeight - 4, kWidth, kPanelHeight, 0);
   }
   CFillFlat box(0x00102040);
-  box.FillRect(buffer_.get(), kWidth - 172, 6, kWidth - 8, 30, 0);
+  box.FillRect(canvas, kWidth - 172, 6, kWidth - 8, 30, 0);
   char text[128];
   std::snprintf(text, sizeof text, "SCORE %lld", stats_.score);
-  buffer_->DrawTextA(text, -1, 10, 8, 0, nullptr, 0x0040E0FF, font_);
+  canvas->DrawTextA(text, -1, 10, 8, 0, nullptr, 0x0040E0FF, font_);
   std::snprintf(text, sizeof text, "HITS %lld", stats_.spriteHits + stats_.mapHits);
-  buffer_->DrawTextA(text, -1, 170, 8, 0, nullptr, 0x00FFFFFF, font_);
+  canvas->DrawTextA(text, -1, 170, 8, 0, nullptr, 0x00FFFFFF, font_);
   std::snprintf(text, sizeof text, "%.1f fps  %d sprites", fps, int(movers_.size()) + 1);
-  buffer_->DrawTextA(text, -1, kWidth - 166, 11, 0, nullptr, 0x0080FF80, smallFont_);
+  canvas->DrawTextA(text, -1, kWidth - 166, 11, 0, nullptr, 0x0080FF80, smallFont_);
   const RECT panel{0, 0, kWidth, kPanelHeight};
   AddDirtyRect(window_, &panel);
 }
@@ -493,6 +650,7 @@ void Game::Frame(unsigned keys, double fps) {
   Update(keys);
   ++frame_;
   DrawPanel(fps);
+  if (driverMode_) RestoreDriverFrame();
   EraseSprites(window_);
   CommitSprites(window_);
   DrawSprites(window_);
@@ -506,6 +664,7 @@ void Game::Frame(unsigned keys, double fps) {
   stats_.dirtyTotal += area;
   for (int f : kCheckedFrames)
     if (frame_ == f) stats_.sums.push_back({f, FrameChecksum(*buffer_)});
+  if (std::find(opt_.shots.begin(), opt_.shots.end(), frame_) != opt_.shots.end()) TakeShot();
   PresentWindow(window_);
   if (opt_.headless) {
     // The mixer runs on the game clock: one frame's worth of samples a frame.
@@ -634,6 +793,10 @@ int Game::Finish(int status) {
       out << "frame" << f << ' ' << std::hex << sum << std::dec << '\n';
     std::printf("checksums written to %s\n", opt_.sums.c_str());
   }
+  if (shotFailures_) {
+    std::printf("%d frame(s) differ from the software run beyond tolerance\n", shotFailures_);
+    status = 1;
+  }
   if (opt_.check) {
     std::map<std::string, unsigned> expected;
     std::ifstream in(opt_.sums);
@@ -669,12 +832,17 @@ void Game::Shutdown() {
     window_ = nullptr;
   }
   buffer_.reset();
+  sceneTexture_.reset();
+  scene_.reset();
+  panel_.reset();
   if (font_) DeleteBankFont(font_), font_ = nullptr;
   if (smallFont_) DeleteBankFont(smallFont_), smallFont_ = nullptr;
   if (bank_) DestroyImageBank(bank_), bank_ = nullptr;
   if (sounds_) sounds_->Delete(), sounds_ = nullptr;
   if (soundFilters_) soundFilters_->Free(), soundFilters_->Delete(), soundFilters_ = nullptr;
   if (imageFilters_) imageFilters_->Free(), imageFilters_->Delete(), imageFilters_ = nullptr;
+  // The driver's surfaces are gone with the window and the bank: its module may go too.
+  if (driverMode_) PinLoadedLibraries(), UnloadDrivers(), driverMode_ = false;
 }
 
 }  // namespace
@@ -723,10 +891,27 @@ int RunGameCommand(int argc, char** argv) {
       o.step = true;
     else if (a == "--soak" && more)
       o.soakBoundKiB = std::atol(argv[++i]);
+    else if (a == "--driver" && more)
+      o.driver = std::atoi(argv[++i]);
+    else if (a == "--shots" && more)
+      o.shots = ParseFrameList(argv[++i]);
+    else if (a == "--compare" && more)
+      o.compare = argv[++i];
     else {
       std::fprintf(stderr, "vexa-demo game: unknown option %s\n", a.c_str());
       return 2;
     }
+  }
+  if (o.driver && (o.driver < 5 || o.driver > 7)) {
+    std::fprintf(stderr, "vexa-demo game: --driver takes 5, 6 or 7\n");
+    return 2;
+  }
+  if (o.driver && (o.check || o.update)) {
+    // The checksums are the software renderer's; a driver blends within 1 of it.
+    std::fprintf(stderr,
+                 "vexa-demo game: --check and --update take the software frames; compare a "
+                 "driver run with --shots and --compare\n");
+    return 2;
   }
   if ((o.check || o.update) && o.frames < 100) o.frames = std::max(o.frames, 100);
   if (!o.track.empty() && o.frames == 0) o.frames = int(o.track.size()) * kTrackStep;

@@ -28,6 +28,9 @@ struct GameOptions {
   std::string track;       // input track letters (scripted); empty: one made from the seed
   bool step = false;       // windowed: each arrow key press plays one track step
   long soakBoundKiB = -1;  // >= 0: memory growth from frame 1,000 to the end must stay below
+  int driver = 0;          // 5, 6 or 7: draw through that display driver (0: software)
+  std::vector<int> shots;  // frames written to <out>/frame<N>.ppm (or compared)
+  std::string compare;     // folder of a software run's shots to compare the shots with
 };
 
 int RunGame(const GameOptions& options);

@@ -10,8 +10,11 @@
 //                             prints the choice, or why no dialog could be shown
 //   vexa-demo game [--headless] [--frames N] [--seed S] [--sprites N] [--scripted]
 //                  [--check | --update] [--out DIR] [--assets DIR] [--plugins DIR]
+//                  [--driver 5|6|7] [--shots F1,F2,...] [--compare DIR]
 //                             the demo game: arrows move the ship, Esc quits; headless it
-//                             plays an input track and writes game.png and game.wav
+//                             plays an input track and writes game.png and game.wav;
+//                             --driver draws it through a display driver, --shots writes
+//                             frames, --compare checks them against a software run's
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -172,7 +175,8 @@ int main(int argc, char** argv) {
         stderr,
         "usage: vexa-demo [gallery [--out FILE] [--check|--update] [--sums FILE] | bench |\n"
         "                 dialog [--save] [--kinds N] [FILE] |\n"
-        "                 game [--headless] [--frames N] [--seed S] [--sprites N] [--check]]\n");
+        "                 game [--headless] [--frames N] [--seed S] [--sprites N] [--check]\n"
+        "                      [--driver 5|6|7] [--shots F1,F2,...] [--compare DIR]]\n");
     return 2;
   }
   return PrintInfo();

@@ -2,9 +2,11 @@
 // arrow keys through the XTEST extension, takes a screenshot of the window (XGetImage), and
 // compares it with the frame the headless game draws for the same keys.
 //
-//   vexa-game-x11-drive VEXA_DEMO [TRACK]
+//   vexa-game-x11-drive VEXA_DEMO [TRACK] [--driver N]
 //
 // TRACK is a string of L R U D (one letter: one press, eight frames with that key held).
+// With --driver both runs draw through that display driver: the window is then an OpenGL
+// window the driver presents (GLX), the headless run uses SDL's offscreen driver (EGL).
 // Exit status 0 when the screenshot equals the headless frame.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -29,10 +31,11 @@ namespace {
 constexpr int kWidth = 640, kHeight = 480;
 
 // The game's final-frame checksum as the headless run prints it.
-unsigned HeadlessChecksum(const std::string& demo, const std::string& track,
-                          const std::string& out) {
+unsigned HeadlessChecksum(const std::string& demo, const std::string& track, const std::string& out,
+                          const std::string& driver) {
   const std::string command = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy '" + demo +
-                              "' game --headless --quiet --track " + track + " --out '" + out + "'";
+                              "' game --headless --quiet --track " + track + " --out '" + out +
+                              "'" + (driver.empty() ? "" : " --driver " + driver);
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return 0;
   char line[256];
@@ -93,7 +96,7 @@ struct Game {
   }
 };
 
-Game StartWindowed(const std::string& demo, const std::string& out) {
+Game StartWindowed(const std::string& demo, const std::string& out, const std::string& driver) {
   int fds[2];
   Game game;
   if (pipe(fds) != 0) return game;
@@ -104,8 +107,12 @@ Game StartWindowed(const std::string& demo, const std::string& out) {
     close(fds[1]);
     setenv("SDL_VIDEODRIVER", "x11", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    execl(demo.c_str(), demo.c_str(), "game", "--step", "--scripted", "--quiet", "--out",
-          out.c_str(), static_cast<char*>(nullptr));
+    if (driver.empty())
+      execl(demo.c_str(), demo.c_str(), "game", "--step", "--scripted", "--quiet", "--out",
+            out.c_str(), static_cast<char*>(nullptr));
+    else
+      execl(demo.c_str(), demo.c_str(), "game", "--step", "--scripted", "--quiet", "--out",
+            out.c_str(), "--driver", driver.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
@@ -140,14 +147,20 @@ unsigned ScreenChecksum(Display* display, Window window) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: vexa-game-x11-drive VEXA_DEMO [TRACK]\n");
+    std::fprintf(stderr, "usage: vexa-game-x11-drive VEXA_DEMO [TRACK] [--driver N]\n");
     return 2;
   }
   const std::string demo = argv[1];
-  const std::string track = argc > 2 ? argv[2] : "RRRUUULLDDDDRLUR";
+  std::string track = "RRRUUULLDDDDRLUR", driver;
+  for (int i = 2; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--driver") && i + 1 < argc)
+      driver = argv[++i];
+    else
+      track = argv[i];
+  }
   char dir[] = "/tmp/vexa-game-x11-XXXXXX";
   if (!mkdtemp(dir)) return 1;
-  const unsigned expected = HeadlessChecksum(demo, track, dir);
+  const unsigned expected = HeadlessChecksum(demo, track, dir, driver);
   if (!expected) {
     std::fprintf(stderr, "FAIL: the headless game printed no checksum\n");
     return 1;
@@ -165,7 +178,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "FAIL: no X server with the XTEST extension\n");
     return 1;
   }
-  Game game = StartWindowed(demo, dir);
+  Game game = StartWindowed(demo, dir, driver);
   auto fail = [&](const char* why) {
     std::fprintf(stderr, "FAIL: %s\n", why);
     if (game.pid > 0) kill(game.pid, SIGKILL), waitpid(game.pid, nullptr, 0);

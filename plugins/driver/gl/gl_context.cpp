@@ -52,16 +52,38 @@ void main() {
 #else
   vec3 c = sv.rgb;
 #endif
-#if USE_ALPHA
-  // The plane weighs a / 256 against (256 - a) / 256, as the software renderer does, except
-  // that 255 copies; alpha 0 leaves the destination as it is.
-  colour = vec4(c, (sv.a >= 1.0 ? 1.0 : sv.a * (255.0 / 256.0)) * share);
-#elif COPY_ALPHA
+#if COPY_ALPHA
   colour = vec4(c, sv.a);
 #else
-  colour = vec4(c, share);
+  // The weight w of the source out of 256: the plane's a (255 copies), times the share of a
+  // blend. The software renderer keeps (s w + d (256 - w)) >> 8. The blend stage adds the
+  // source term S = (s w) >> 8, computed here exactly, to d (255 - A) / 255 with
+  // A = round(w 255 / 256) in 8 bits: the sum is within 1 of the renderer's for every s, d, w,
+  // also on 8-bit targets where the blend stage itself rounds at 8 bits.
+#if USE_ALPHA
+  int alpha = int(round(sv.a * 255.0));
+  float weight = float(alpha >= 255 ? 256 : alpha) * share;
+#else
+  float weight = 256.0 * share;
+#endif
+  if (weight >= 256.0) {
+    colour = vec4(c, 1.0);
+  } else {
+    int w = int(round(weight));
+    ivec3 source = ivec3(round(c * 255.0));
+    colour = vec4(vec3((source * w) >> 8) / 255.0, round(float(w) * (255.0 / 256.0)) / 255.0);
+  }
 #endif
 }
+)";
+
+// Texels that hold the blend terms already: the blend stage does the rest. A shader this plain
+// also lets software rasterisers take their fastest paths.
+const char* const kPremultipliedShader = R"(#version 330 core
+in vec2 texCoord;
+uniform sampler2D image;
+out vec4 colour;
+void main() { colour = texture(image, texCoord); }
 )";
 
 // Every ink in integer arithmetic against a copy of the destination: the software renderer's
@@ -128,8 +150,10 @@ struct Context {
   SDL_GLContext gl = nullptr;
   bool startedVideo = false;
   std::string device;
-  GLuint vertexArray = 0, vertexBuffer = 0;
+  GLuint vertexArray = 0, vertexBuffer = 0, indexBuffer = 0;
+  std::size_t indexQuads = 0;  // quads the index buffer has room for
   InkProgram ink[kInkVariants];
+  InkProgram premultiplied;
   GLuint exact = 0;
   ExactUniforms exactUniforms{};
   GLuint scratch[3] = {0, 0, 0};
@@ -203,7 +227,10 @@ const InkProgram& InkProgramOf(Context& c, int variant) {
 
 bool BuildPrograms(Context& c) {
   c.exact = Link(kExactShader, -1, nullptr);
-  if (!c.exact || !InkProgramOf(c, 0).program) return false;
+  c.premultiplied.program = Link(kPremultipliedShader, -1, nullptr);
+  if (!c.exact || !c.premultiplied.program || !InkProgramOf(c, 0).program) return false;
+  c.premultiplied.targetSize = glGetUniformLocation(c.premultiplied.program, "targetSize");
+  c.premultiplied.image = glGetUniformLocation(c.premultiplied.program, "image");
   auto at = [](GLuint p, const char* name) { return glGetUniformLocation(p, name); };
   const GLuint e = c.exact;
   c.exactUniforms = {
@@ -213,6 +240,9 @@ bool BuildPrograms(Context& c) {
   glGenVertexArrays(1, &c.vertexArray);
   glBindVertexArray(c.vertexArray);
   glGenBuffers(1, &c.vertexBuffer);
+  // Part of the vertex array's state: bound once.
+  glGenBuffers(1, &c.indexBuffer);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, c.indexBuffer);
   glBindBuffer(GL_ARRAY_BUFFER, c.vertexBuffer);
   const auto stride = static_cast<GLsizei>(sizeof(Vertex));
   glEnableVertexAttribArray(0);
@@ -235,6 +265,7 @@ bool SameState(const DrawState& a, const DrawState& b) {
          a.colourOp == b.colourOp && a.keyed == b.keyed &&
          std::memcmp(a.key, b.key, sizeof a.key) == 0 && a.useAlpha == b.useAlpha &&
          a.blend == b.blend && a.logicOp == b.logicOp && a.writeAlpha == b.writeAlpha &&
+         a.premultiplied == b.premultiplied &&
          std::memcmp(a.scissor, b.scissor, sizeof a.scissor) == 0;
 }
 
@@ -243,13 +274,17 @@ void ApplyFixedState(const DrawState& s) {
   glViewport(0, 0, s.targetWidth, s.targetHeight);
   glEnable(GL_SCISSOR_TEST);
   glScissor(s.scissor[0], s.scissor[1], s.scissor[2], s.scissor[3]);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, s.writeAlpha ? GL_TRUE : GL_FALSE);
+  const bool alpha = s.writeAlpha || s.premultiplied == kIntoPremultiplied;
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, alpha ? GL_TRUE : GL_FALSE);
   if (s.blend == Blend::kNone) {
     glDisable(GL_BLEND);
   } else {
     glEnable(GL_BLEND);
     glBlendEquation(s.blend == Blend::kSubtract ? GL_FUNC_REVERSE_SUBTRACT : GL_FUNC_ADD);
-    glBlendFunc(GL_SRC_ALPHA, s.blend == Blend::kAlpha ? GL_ONE_MINUS_SRC_ALPHA : GL_ONE);
+    if (s.blend == Blend::kCover)
+      glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    else
+      glBlendFunc(GL_SRC_ALPHA, s.blend == Blend::kAlpha ? GL_ONE_MINUS_SRC_ALPHA : GL_ONE);
   }
   if (s.logicOp) {
     glEnable(GL_COLOR_LOGIC_OP);
@@ -304,7 +339,8 @@ void SetEffectUniforms(GLuint program, const CEffectEx* effect,
 }
 
 void UseInk(Context& c, const DrawState& s) {
-  const InkProgram& p = InkProgramOf(c, InkVariant(s));
+  const InkProgram& p =
+      s.premultiplied == kFromPremultiplied ? c.premultiplied : InkProgramOf(c, InkVariant(s));
   glUseProgram(p.program);
   glUniform2f(p.targetSize, static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
   glUniform1i(p.image, 0);
@@ -319,15 +355,27 @@ void UseEffect(const DrawState& s, const std::vector<GLuint>& textures) {
   SetEffectUniforms(s.effectProgram, static_cast<const CEffectEx*>(s.effect), textures);
 }
 
+// Draws quads of four corners each: an index buffer shared by every draw makes the two
+// triangles of a quad, so each corner is sent and shaded once.
 void Draw(const Vertex* corners, std::size_t count) {
-  glBindBuffer(GL_ARRAY_BUFFER, g_context->vertexBuffer);
+  Context* c = g_context;
+  const std::size_t quads = count / 4;
+  if (quads > c->indexQuads) {
+    c->indexQuads = std::max<std::size_t>({quads, c->indexQuads * 2, 1024});
+    std::vector<GLuint> indices(c->indexQuads * 6);
+    for (std::size_t q = 0; q < c->indexQuads; ++q) {
+      const auto first = static_cast<GLuint>(q * 4);
+      const GLuint quad[6] = {first, first + 1, first + 2, first, first + 2, first + 3};
+      std::copy(quad, quad + 6, indices.begin() + static_cast<std::ptrdiff_t>(q * 6));
+    }
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, c->indexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLuint)),
+                 indices.data(), GL_STATIC_DRAW);
+  }
+  glBindBuffer(GL_ARRAY_BUFFER, c->vertexBuffer);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count * sizeof(Vertex)), corners,
                GL_STREAM_DRAW);
-  glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(count));
-}
-
-void AppendTriangles(std::vector<Vertex>& out, const Vertex q[4]) {
-  out.insert(out.end(), {q[0], q[1], q[2], q[0], q[2], q[3]});
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(quads * 6), GL_UNSIGNED_INT, nullptr);
 }
 
 }  // namespace
@@ -371,8 +419,10 @@ void StopContext() {
     for (const InkProgram& p : c->ink)
       if (p.program) glDeleteProgram(p.program);
     if (c->exact) glDeleteProgram(c->exact);
+    if (c->premultiplied.program) glDeleteProgram(c->premultiplied.program);
     glDeleteTextures(3, c->scratch);
     if (c->vertexBuffer) glDeleteBuffers(1, &c->vertexBuffer);
+    if (c->indexBuffer) glDeleteBuffers(1, &c->indexBuffer);
     if (c->vertexArray) glDeleteVertexArrays(1, &c->vertexArray);
   }
   if (c->gl) SDL_GL_DeleteContext(c->gl);
@@ -441,27 +491,44 @@ void AddQuad(const DrawState& state, const Vertex corners[4]) {
     c->state = state;
     c->pending = true;
   }
-  AppendTriangles(c->vertices, corners);
+  c->vertices.insert(c->vertices.end(), corners, corners + 4);
 }
 
 GLuint ScratchTexture(int slot, int width, int height) {
   Context* c = g_context;
   GLuint& texture = c->scratch[slot];
   int* size = c->scratchSize[slot];
-  if (!texture) glGenTextures(1, &texture);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, texture);
   if (size[0] < width || size[1] < height) {
     size[0] = std::max(size[0], width);
     size[1] = std::max(size[1], height);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size[0], size[1], 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                 nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    if (texture) glDeleteTextures(1, &texture);
+    texture = NewTexture(size[0], size[1]);
   }
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, texture);
   return texture;
+}
+
+GLuint NewTexture(int width, int height) {
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  // Complete without mipmaps, also where an effect samples it as a texture parameter.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  return texture;
+}
+
+GLuint NewFramebuffer(GLuint texture) {
+  GLuint framebuffer = 0;
+  glGenFramebuffers(1, &framebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+  return framebuffer;
 }
 
 void DrawExact(const DrawState& state, const Vertex corners[4], const ExactInk& ink) {
@@ -507,9 +574,7 @@ void DrawExact(const DrawState& state, const Vertex corners[4], const ExactInk& 
   glUniform3i(u.key, s.key[0], s.key[1], s.key[2]);
   glUniform1i(u.useAlpha, s.useAlpha);
   glActiveTexture(GL_TEXTURE0);
-  std::vector<Vertex> triangles;
-  AppendTriangles(triangles, corners);
-  Draw(triangles.data(), triangles.size());
+  Draw(corners, 4);
 }
 
 int PresentToWindow(SDL_Window* window, GLuint framebuffer, int width, int height,

@@ -22,11 +22,17 @@ namespace vexagl {
 // Programs.
 enum class Program : int { kInk = 0, kEffect = 1 };
 
-// Fixed-function blending of a quad.
-enum class Blend : int { kNone = 0, kAlpha = 1, kAdd = 2, kSubtract = 3 };
+// Fixed-function blending of a quad. kCover is the ink program's weighted blend (the source term
+// comes premultiplied from the shader); kAlpha is plain source-alpha blending (effect programs).
+enum class Blend : int { kNone = 0, kAlpha = 1, kAdd = 2, kSubtract = 3, kCover = 4 };
 
 // Colour operations of the ink program.
 inline constexpr int kColourCopy = 0, kColourInvert = 1, kColourMono = 2;
+
+// How a draw treats premultiplied texels: none; kFromPremultiplied samples a texture already
+// holding the ink program's blend terms (weighted colour, 8-bit weight) and blends it as it is;
+// kIntoPremultiplied writes those terms, alpha included, into a texture.
+inline constexpr int kFromPremultiplied = 1, kIntoPremultiplied = 2;
 
 struct DrawState {
   GLuint framebuffer = 0;
@@ -43,6 +49,7 @@ struct DrawState {
   Blend blend = Blend::kNone;
   GLenum logicOp = 0;
   int writeAlpha = 0;
+  int premultiplied = 0;
   int scissor[4] = {0, 0, 0, 0};
 };
 
@@ -95,6 +102,11 @@ GLuint TextureOfSurface(cSurfaceImplementation* surface);
 // whole window), then the window's buffers are swapped. 1 when shown.
 int PresentToWindow(SDL_Window* window, GLuint framebuffer, int width, int height,
                     const int viewport[4]);
+
+// A new RGBA8 texture of width x height (contents undefined), clamped at its edges and sampled
+// nearest, left bound to unit 0; and a framebuffer drawing into a texture.
+GLuint NewTexture(int width, int height);
+GLuint NewFramebuffer(GLuint texture);
 
 // A scratch texture with room for width x height (reused; grown when needed).
 GLuint ScratchTexture(int slot, int width, int height);

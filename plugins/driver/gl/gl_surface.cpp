@@ -12,6 +12,8 @@
 
 #include <vexa/buffer_surface.h>
 #include <vexa/effect.h>
+#include <vexa/error_surface.h>
+#include <vexa/surface_object.h>
 
 #include "gl_context.h"
 #include "gl_driver.h"
@@ -243,8 +245,11 @@ cSurfaceImplementation* cGLSurface::Destroy(unsigned destroyFlags) {
     if (page_->pieces_.empty()) page_->shelfX_ = page_->shelfY_ = page_->shelfHeight_ = 0;
     page_ = nullptr;
   }
-  if ((texture_ || framebuffer_) && MakeCurrent()) {
+  if ((texture_ || framebuffer_ || twin_) && MakeCurrent()) {
     FlushIfUses(texture_, framebuffer_);
+    FlushIfUses(twin_, twinFramebuffer_);
+    if (twinFramebuffer_) glDeleteFramebuffers(1, &twinFramebuffer_);
+    if (twin_) glDeleteTextures(1, &twin_);
     if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
     if (texture_) glDeleteTextures(1, &texture_);
   }
@@ -293,30 +298,22 @@ bool cGLSurface::EnsureTexture() {
       UploadInto(page_->texture_, pageX_, pageY_);
       // The page's shadow no longer shows what its texture holds.
       page_->gpuNewer_ = true;
+      page_->TwinStale(pageX_, pageY_, width, height);
       cpuNewer_ = false;
     }
     return true;
   }
   if (!texture_) {
-    glGenTextures(1, &texture_);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, texture_);
-    // Render targets keep 16 bits a channel: blending then rounds once, at the read-back,
-    // instead of at every factor, and stays within 1 of the software renderer's integer
-    // blends. Bitwise operations and saturating sums act on 8-bit values stored as v x 257
-    // exactly as on the bytes.
-    glTexImage2D(GL_TEXTURE_2D, 0, IsRenderTarget() ? GL_RGBA16 : GL_RGBA8, width, height, 0,
-                 GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    // Complete without mipmaps, also where an effect samples it as a texture parameter.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    // 8 bits a channel, as the shadow: the ink program's blends stay within 1 of the software
+    // renderer's at 8 bits (see the ink shader), and bitwise operations and saturating sums
+    // act on the bytes themselves.
+    texture_ = NewTexture(width, height);
     cpuNewer_ = true;
   }
   if (cpuNewer_) {
     FlushIfUses(texture_, framebuffer_);
     Upload();
+    TwinStale(0, 0, width, height);
     cpuNewer_ = false;
   }
   return true;
@@ -360,6 +357,55 @@ TextureView cGLSurface::SourceView() {
   return {texture_, width, height, 0, 0};
 }
 
+TextureView cGLSurface::PremultipliedView() {
+  TextureView view = SourceView();
+  cGLSurface* owner = page_ ? page_ : this;
+  if (!view.texture || !owner->RefreshPremultiplied()) return {};
+  view.texture = owner->twin_;
+  return view;
+}
+
+void cGLSurface::TwinStale(int x, int y, int w, int h) {
+  int* r = twinStale_;
+  if (r[2] <= r[0]) {
+    r[0] = x, r[1] = y, r[2] = x + w, r[3] = y + h;
+    return;
+  }
+  r[0] = std::min(r[0], x), r[1] = std::min(r[1], y);
+  r[2] = std::max(r[2], x + w), r[3] = std::max(r[3], y + h);
+}
+
+bool cGLSurface::RefreshPremultiplied() {
+  if (!twin_) {
+    twin_ = NewTexture(width, height);
+    twinFramebuffer_ = NewFramebuffer(twin_);
+    TwinStale(0, 0, width, height);
+  }
+  int* r = twinStale_;
+  if (r[2] <= r[0]) return true;
+  // Draws collected from the twin's old pixels go first.
+  FlushIfUses(twin_, twinFramebuffer_);
+  DrawState state;
+  state.framebuffer = twinFramebuffer_;
+  state.targetWidth = width;
+  state.targetHeight = height;
+  state.texture = texture_;
+  state.useAlpha = 1;
+  state.premultiplied = kIntoPremultiplied;
+  state.scissor[2] = width;
+  state.scissor[3] = height;
+  const float l = static_cast<float>(r[0]), t = static_cast<float>(r[1]);
+  const float rr = static_cast<float>(r[2]), b = static_cast<float>(r[3]);
+  const float w = static_cast<float>(width), h = static_cast<float>(height);
+  const Vertex corners[4] = {{l, t, l / w, t / h, 1},
+                             {rr, t, rr / w, t / h, 1},
+                             {rr, b, rr / w, b / h, 1},
+                             {l, b, l / w, b / h, 1}};
+  AddQuad(state, corners);
+  r[2] = r[0];  // up to date
+  return true;
+}
+
 int cGLSurface::DriverHook105(HookArg size, HookArg out) {
   const int w = static_cast<int>(size & 0xFFFF), h = static_cast<int>((size >> 16) & 0xFFFF);
   if (page_ || !out || w <= 0 || h <= 0 || !storage) return 0;
@@ -385,11 +431,7 @@ int cGLSurface::DriverHook105(HookArg size, HookArg out) {
 
 GLuint cGLSurface::Framebuffer() {
   if (!EnsureTexture()) return 0;
-  if (!framebuffer_) {
-    glGenFramebuffers(1, &framebuffer_);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture_, 0);
-  }
+  if (!framebuffer_) framebuffer_ = NewFramebuffer(texture_);
   return framebuffer_;
 }
 
@@ -419,7 +461,9 @@ int cGLSurface::FillRectColor(int x, int y, int w, int h, COLORREF color) {
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
   glEnable(GL_SCISSOR_TEST);
   glScissor(left, top, right - left, bottom - top);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  // The fourth channel of a surface without an alpha plane stays 0 (as uploaded): cleared
+  // with the colour, a whole clear needs no masking.
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, HasAlphaType() ? GL_FALSE : GL_TRUE);
   int rgb[3];
   SplitColour(color, rgb);
   glClearColor(rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f, 0.0f);
@@ -482,7 +526,15 @@ int cGLSurface::DrawFrom(cSurfaceImplementation* source, const float quad[8], in
   float u0 = 0, v0 = 0;
   cGLSurface* gl = AsGL(source);
   cSurfaceImplementation* converted = nullptr;
-  if (gl && gl != this) {
+  // Plain alpha drawing samples the source's premultiplied twin.
+  const bool premultiplied = gl && gl != this && mode == kModeTransparent &&
+                             ink.code == kEffectNone && gl->alphaFirstRow &&
+                             !(flags & kBlitCopyAlpha);
+  if (premultiplied) {
+    view = gl->PremultipliedView();
+    u0 = static_cast<float>(view.x + sourceX);
+    v0 = static_cast<float>(view.y + sourceY);
+  } else if (gl && gl != this) {
     view = gl->SourceView();
     u0 = static_cast<float>(view.x + sourceX);
     v0 = static_cast<float>(view.y + sourceY);
@@ -549,19 +601,19 @@ int cGLSurface::DrawFrom(cSurfaceImplementation* source, const float quad[8], in
   bool exact = false;
   switch (ink.code) {
     case kEffectNone:
-      state.blend = state.useAlpha ? Blend::kAlpha : Blend::kNone;
+      state.blend = state.useAlpha ? Blend::kCover : Blend::kNone;
       break;
     case kEffectSemiTransparent:
       // Over an alpha plane the software renderer rounds twice (the blend, then the plane's
       // weighing); one fixed-function blend cannot follow both within 1.
       exact = state.useAlpha;
-      state.blend = Blend::kAlpha;
+      state.blend = Blend::kCover;
       share = static_cast<float>(128 - ink.share) / 128.0f;
       break;
     case kEffectInvert:
     case kEffectMono:
       state.colourOp = ink.code == kEffectInvert ? kColourInvert : kColourMono;
-      state.blend = state.useAlpha ? Blend::kAlpha : Blend::kNone;
+      state.blend = state.useAlpha ? Blend::kCover : Blend::kNone;
       break;
     case kEffectAdd:
     case kEffectSubtract:
@@ -586,6 +638,7 @@ int cGLSurface::DrawFrom(cSurfaceImplementation* source, const float quad[8], in
       break;
   }
   if (state.writeAlpha) state.blend = Blend::kNone;
+  if (premultiplied) state.premultiplied = kFromPremultiplied;
 
   const float w = static_cast<float>(view.width), h = static_cast<float>(view.height);
   const float sw = static_cast<float>(sourceWidth), sh = static_cast<float>(sourceHeight);
@@ -693,6 +746,12 @@ int cGLSurface::CopyContentFrom(cSurfaceImplementation* source) {
     return result;
   }
   // A memory surface: converted into the shadow by the software renderer, uploaded on use.
+  // The copy takes the source's alpha plane or its absence: an image without one (a piece of
+  // an atlas page with alpha, say) goes on drawing by its colour key.
+  if (!source->alphaFirstRow)
+    DeleteAlpha();
+  else if (!alphaFirstRow && HasAlphaType() && !CreateAlpha())
+    return 0;
   cpuDrawing_ = true;
   const int saved[4] = {clipLeft, clipTop, clipRight, clipBottom};
   clipLeft = clipTop = 0;
@@ -722,6 +781,107 @@ int cGLSurface::FillRectEffect(int x, int y, int w, int h, void* pattern, HookAr
   }
   dot->Delete();
   return result;
+}
+
+// ---- lines ------------------------------------------------------------------------------
+
+void cGLSurface::SetPixelColor(int x, int y, COLORREF color) {
+  if (recordingLine_) {
+    if (InClip(x, y)) linePoints_.emplace_back(x, y);
+    return;
+  }
+  // Through Lock: the shadow is read back first when the GPU drew since, and the texture takes
+  // the pixel before its next use.
+  if (!InClip(x, y) || !Lock()) return;
+  cSurfaceImplementation::SetPixelColor(x, y, color);
+  Unlock();
+}
+
+namespace {
+// Texels of the line colour row, and the next one to fill (from the start after a flush).
+constexpr int kLineColours = 256;
+int g_nextLineColour = kLineColours;
+
+// A surface object over a driver surface for the library's drawing calls; it gives the surface
+// back without releasing it.
+struct View {
+  cSurfaceObject object;
+  explicit View(cSurfaceImplementation* surface) { object.implementation = surface; }
+  ~View() { object.implementation = GetErrorSurface(); }
+};
+}  // namespace
+
+int cGLSurface::DrawLineNative(int x1, int y1, int x2, int y2, int lineWidth, COLORREF color) {
+  View view(this);
+  if (lineWidth != 1 || page_) {
+    // The library's own drawing: wide lines need a device context, which these surfaces do
+    // not offer (0, as on memory surfaces); an atlas piece's line is stored pixel by pixel
+    // through SetPixelColor, which reads back and marks the shadow.
+    cpuDrawing_ = true;
+    const int drawn = view.object.DrawLine(x1, y1, x2, y2, lineWidth, color);
+    cpuDrawing_ = false;
+    return drawn;
+  }
+  linePoints_.clear();
+  recordingLine_ = true;
+  const int drawn = view.object.DrawLine(x1, y1, x2, y2, 1, color);
+  recordingLine_ = false;
+  if (!drawn || linePoints_.empty()) return drawn;
+  const GLuint target = Framebuffer();
+  if (!target) return 0;
+
+  // The colour goes into the next texel of a row of line colours, drawn as a copy over each
+  // run of the line's pixels: lines of any colours batch together until the row is used up.
+  const GLuint colours = ScratchTexture(1, kLineColours, 1);
+  if (g_nextLineColour >= kLineColours) {
+    FlushIfUses(colours, 0);
+    g_nextLineColour = 0;
+  }
+  const int texel = g_nextLineColour++;
+  const std::uint8_t bgra[4] = {static_cast<std::uint8_t>(color >> 16),
+                                static_cast<std::uint8_t>(color >> 8),
+                                static_cast<std::uint8_t>(color), 255};
+  glBindTexture(GL_TEXTURE_2D, colours);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, texel, 0, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, bgra);
+  const float u = (static_cast<float>(texel) + 0.5f) / kLineColours;
+  DrawState state;
+  state.framebuffer = target;
+  state.targetWidth = width;
+  state.targetHeight = height;
+  state.texture = colours;
+  state.scissor[0] = clipLeft;
+  state.scissor[1] = clipTop;
+  state.scissor[2] = std::max(clipRight - clipLeft, 0);
+  state.scissor[3] = std::max(clipBottom - clipTop, 0);
+  auto span = [&state, u](int left, int top, int right, int bottom) {  // inclusive bounds
+    const float l = static_cast<float>(left), t = static_cast<float>(top);
+    const float r = static_cast<float>(right + 1), b = static_cast<float>(bottom + 1);
+    const Vertex corners[4] = {
+        {l, t, u, 0.5f, 1}, {r, t, u, 0.5f, 1}, {r, b, u, 0.5f, 1}, {l, b, u, 0.5f, 1}};
+    AddQuad(state, corners);
+  };
+  // Runs of neighbours in one row or one column become one quad each.
+  auto [left, top] = linePoints_.front();
+  int right = left, bottom = top;
+  for (std::size_t i = 1; i < linePoints_.size(); ++i) {
+    const auto [x, y] = linePoints_[i];
+    const bool row = y == top && bottom == top && (x == left - 1 || x == right + 1);
+    const bool column = x == left && right == left && (y == top - 1 || y == bottom + 1);
+    if (row && (right == left || bottom == top)) {
+      left = std::min(left, x);
+      right = std::max(right, x);
+    } else if (column) {
+      top = std::min(top, y);
+      bottom = std::max(bottom, y);
+    } else {
+      span(left, top, right, bottom);
+      left = right = x;
+      top = bottom = y;
+    }
+  }
+  span(left, top, right, bottom);
+  MarkDrawn();
+  return drawn;
 }
 
 // ---- effects ----------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include <vexa/blit.h>
@@ -58,6 +59,12 @@ class cGLSurface : public cSurfaceImplementation {
   int BlitTransformedFrom(cSurfaceImplementation* source, float x, float y, int a1, int a2, int a3,
                           int a4, int a5, int a6, int a7, int a8, int a9, int a10, int a11,
                           int a12) override;
+  // One-pixel lines are drawn on the GPU as the spans of the library's own line (its pixels
+  // are found by running the library's line onto this surface in a recording mode); other
+  // lines go the library's own way.
+  int HasNativeLines() override { return recordingLine_ || cpuDrawing_ ? 0 : 1; }
+  int DrawLineNative(int x1, int y1, int x2, int y2, int lineWidth, COLORREF color) override;
+  void SetPixelColor(int x, int y, COLORREF color) override;
   int DriverHook94(HookArg callback, HookArg userValue) override;
   int CopyContentFrom(cSurfaceImplementation* source) override;
   void AttachEffect(void* effect) override;
@@ -72,9 +79,6 @@ class cGLSurface : public cSurfaceImplementation {
 
   // ---- driver-internal ----
   int Number() const { return number_; }
-  bool IsRenderTarget() const {
-    return number_ != kPrototypeStatic && number_ != kPrototypeStaticAlpha;
-  }
   bool HasAlphaType() const {
     return number_ == kPrototypeStaticAlpha || number_ == kPrototypeRenderAlpha;
   }
@@ -83,7 +87,14 @@ class cGLSurface : public cSurfaceImplementation {
   // Binds the surface's framebuffer for drawing (made and filled first when needed); the
   // caller then draws and calls MarkDrawn.
   GLuint Framebuffer();
-  void MarkDrawn() { gpuNewer_ = true; }
+  void MarkDrawn() {
+    gpuNewer_ = true;
+    TwinStale(0, 0, width, height);
+  }
+  // The texture view with the ink program's blend terms of the pixels in it (weighted colour,
+  // 8-bit weight; see the ink shader), refreshed on the GPU after the pixels changed: plain
+  // alpha drawing then samples it and blends it as it is. Surfaces with an alpha plane only.
+  vexagl::TextureView PremultipliedView();
 
  protected:
   ~cGLSurface();
@@ -94,6 +105,9 @@ class cGLSurface : public cSurfaceImplementation {
   void Upload();
   void UploadInto(GLuint texture, int x, int y);
   void ReadBack();
+  bool RefreshPremultiplied();
+  // The rectangle of the texture whose pixels changed: the twin is redone there.
+  void TwinStale(int x, int y, int w, int h);
   int DrawFrom(cSurfaceImplementation* source, const float quad[8], int sourceX, int sourceY,
                int sourceWidth, int sourceHeight, int mode, std::uint32_t effect,
                EffectParam parameter, std::uint32_t flags, bool smooth);
@@ -105,7 +119,14 @@ class cGLSurface : public cSurfaceImplementation {
   bool cpuNewer_ = false;  // the shadow holds pixels the texture lacks
   bool gpuNewer_ = false;  // the texture holds pixels the shadow lacks
   bool cpuDrawing_ = false;
+  // While a native line is found: SetPixelColor records the points instead of storing them.
+  bool recordingLine_ = false;
+  std::vector<std::pair<int, int>> linePoints_;
   SDL_Window* window_ = nullptr;
+  // The premultiplied twin, and the part of it behind the texture (left, top, right, bottom;
+  // empty when right <= left).
+  GLuint twin_ = 0, twinFramebuffer_ = 0;
+  int twinStale_[4] = {0, 0, 0, 0};
   // An atlas piece: its pixels live in a rectangle of its page's texture (1 pixel apart).
   cGLSurface* page_ = nullptr;
   int pageX_ = 0, pageY_ = 0;
