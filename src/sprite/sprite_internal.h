@@ -111,6 +111,24 @@ void NoteChanged(GameWindow* window, Sprite* s);
 // Adds a rectangle to the window's dirty list.
 inline void ReportDirty(GameWindow* window, const RECT& rect) { AddDirtyRect(window, &rect); }
 
+// The area one redraw step touched, gathered on a grid of tiles over the display and reported
+// to the window's dirty-rectangle list by Report() as few rectangles, none of which overlaps
+// another or a listed one (sprite_dirty.cpp). Windows without a list gather nothing.
+class DirtyArea {
+ public:
+  DirtyArea(GameWindow* window, const cSurfaceImplementation* display);
+  void Add(const RECT& r);
+  void Report();
+
+ private:
+  void Mark(std::vector<std::uint64_t>& map, int x0, int y0, int x1, int y1, bool set);
+  void TakeOutListed();
+  GameWindow* window_;
+  int width_ = 0, height_ = 0, columns_ = 0, rows_ = 0, words_ = 0;
+  int first_ = INT32_MAX, last_ = INT32_MIN;  // rows of tiles marked
+  std::vector<std::uint64_t> tiles_, partial_;
+};
+
 // Destroys a sprite's transformed surface.
 void DropTransformed(Sprite* s);
 // Deletes a sprite as DeleteSprite does.

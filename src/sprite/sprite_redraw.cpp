@@ -407,6 +407,7 @@ int EraseSprites(GameWindow* window) {
       }
     }
     CopyBatch restore(window->backgroundImpl, display);
+    DirtyArea dirty(window, display);
     for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
       if ((s->flags & kSpriteFrozen) || KeptOnScreen(s) || !HasSaved(s)) continue;
       const RECT& r = s->saved;
@@ -423,9 +424,10 @@ int EraseSprites(GameWindow* window) {
                            kEffectNone, 0, 0);
       }
       if ((s->flags & (kSpriteChanged | kSpriteRetained)) != kSpriteRetained)
-        ReportDirty(window, ClampedAtZero(TouchedCurrent(s)));
+        dirty.Add(TouchedCurrent(s));
     }
     restore.Flush();  // copied before any sprite goes
+    dirty.Report();
   }
   for (Sprite* s = heap->firstSprite; s;) {
     Sprite* next = s->Next();
@@ -513,6 +515,7 @@ int DrawSprites(GameWindow* window) {
   }
   save.Flush();  // copied before anything is drawn
   cSurfaceObject holder;
+  DirtyArea dirty(window, display);
   bool locked = display->Lock() != 0;
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
     if ((s->flags & (kSpriteHidden | kSpriteFrozen)) || KeptOnScreen(s)) continue;
@@ -530,11 +533,12 @@ int DrawSprites(GameWindow* window) {
       r = RECT{Clamp32(std::int64_t{r.left} - ring), Clamp32(std::int64_t{r.top} - ring),
                Clamp32(std::int64_t{r.right} + 1 + ring),
                Clamp32(std::int64_t{r.bottom} + 1 + ring)};
-      ReportDirty(window, ClampedAtZero(r));
+      dirty.Add(r);
     }
     s->flags &= ~(kSpriteChanged | kSpriteUncovered);
   }
   if (locked) display->Unlock();
+  dirty.Report();
   return 1;
 }
 

@@ -93,6 +93,23 @@ void AddDirtyRect(GameWindow* window, const RECT* rect) {
   Append(list, r);
 }
 
+void AppendDirtyRects(GameWindow* window, const RECT* rects, int count) {
+  if (!IsValidWindowObject(window) || !rects || count <= 0 || !window->dirtyRects) return;
+  if (window->flags & kGameWindowDriverDisplay) return;
+  DirtyRectList& list = *window->dirtyRects;
+  list.count = std::clamp(list.count, 0, kDirtyRectCapacity);
+  // Once the list is full its first rectangle grows and may come to overlap the next ones:
+  // those take the comparing path.
+  if (count > kDirtyRectCapacity - list.count) {
+    for (int i = 0; i < count; ++i) AddDirtyRect(window, &rects[i]);
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    const RECT& r = rects[i];
+    if (r.left < r.right && r.top < r.bottom) list.rects[list.count++] = r;
+  }
+}
+
 void ClearDirtyRects(GameWindow* window) {
   if (IsValidWindowObject(window) && window->dirtyRects) window->dirtyRects->count = 0;
 }

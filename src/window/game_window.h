@@ -29,6 +29,11 @@ struct DirtyRectList {
 };
 static_assert(sizeof(DirtyRectList) == 8212, "dirty-rectangle block size");
 
+// Lists rectangles that overlap neither one another nor any rectangle listed already: the list
+// ends as AddDirtyRect would leave it, one rectangle at a time, without comparing them. Empty
+// rectangles are skipped.
+void AppendDirtyRects(GameWindow* window, const RECT* rects, int count);
+
 // ---- the window object --------------------------------------------------------------------
 
 struct GameWindow {

@@ -218,6 +218,129 @@ INSTANTIATE_TEST_SUITE_P(Depths, IncrementalRedraw,
                                   (info.param.privateSaves ? "BitPrivateSaves" : "BitShared");
                          });
 
+bool Overlap(const RECT& a, const RECT& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+std::int64_t Area(const RECT& r) { return std::int64_t{r.right - r.left} * (r.bottom - r.top); }
+
+// The listed rectangles overlap nothing listed and lie on the display.
+void ExpectDisjointOnDisplay(Scene& scene) {
+  const DirtyRectList& list = scene.dirty();
+  const RECT display{0, 0, scene.buffer->GetWidth(), scene.buffer->GetHeight()};
+  for (int i = 0; i < list.count; ++i) {
+    const RECT& r = list.rects[i];
+    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= display.right &&
+                r.bottom <= display.bottom && r.left < r.right && r.top < r.bottom)
+        << "rectangle " << i;
+    for (int j = 0; j < i; ++j)
+      EXPECT_FALSE(Overlap(r, list.rects[j])) << "rectangles " << j << " and " << i;
+  }
+}
+
+// Every pixel that differs between the two pictures lies in a listed rectangle.
+bool ChangesListed(Scene& scene, const std::vector<std::uint32_t>& before,
+                   const std::vector<std::uint32_t>& after) {
+  const int width = scene.buffer->GetWidth();
+  for (size_t i = 0; i < after.size(); ++i)
+    if (after[i] != before[i] &&
+        !InDirty(scene.dirty(), static_cast<int>(i) % width, static_cast<int>(i) / width))
+      return false;
+  return true;
+}
+
+// A chain of sprites, each overlapping the next, along the display's diagonal: merged into
+// bounding boxes their rectangles would make one box of the whole display; reported by tiles
+// they stay a band along the diagonal, within a tile of the sprites' places.
+TEST(DirtyReport, CrowdsStayWithinATileOfTheSprites) {
+  Scene scene(32, 203, 197, 40);
+  GameWindow* w = scene.w();
+  Pattern(*scene.buffer);
+  const int box = scene.AddBox(16, 16, 0x3366CC);
+  std::vector<Sprite*> chain;
+  for (int i = 0; i < 20; ++i) chain.push_back(CreateSprite(w, i * 9, i * 9, box, 0, i, 0, 0, 0));
+  scene.Frame();
+  PresentWindow(w);
+  for (int frame = 0; frame < 6; ++frame) {
+    std::vector<RECT> places;  // before and after the move, with a pixel to spare each side
+    for (Sprite* s : chain) places.push_back(sprite::Grow(s->current.rect, 2));
+    for (Sprite* s : chain) ModifySprite(w, s, s->pending.x + 1, s->pending.y, s->pendingImage);
+    for (Sprite* s : chain) places.push_back(sprite::Grow(s->pending.rect, 2));
+    const std::vector<std::uint32_t> before = Raw(*scene.buffer);
+    scene.Frame();
+    const std::vector<std::uint32_t> after = Raw(*scene.buffer);
+    ExpectDisjointOnDisplay(scene);
+    const int width = scene.buffer->GetWidth(), height = scene.buffer->GetHeight();
+    ASSERT_TRUE(ChangesListed(scene, before, after)) << "frame " << frame;
+    std::int64_t listed = 0;
+    for (int i = 0; i < scene.dirty().count; ++i) {
+      const RECT& r = scene.dirty().rects[i];
+      listed += Area(r);
+      // Every 8 x 8 tile the rectangle covers holds part of a sprite's place.
+      for (int ty = r.top / 8; ty * 8 < r.bottom; ++ty)
+        for (int tx = r.left / 8; tx * 8 < r.right; ++tx) {
+          const RECT tile{tx * 8, ty * 8, tx * 8 + 8, ty * 8 + 8};
+          ASSERT_TRUE(std::any_of(places.begin(), places.end(),
+                                  [&](const RECT& p) { return Overlap(p, tile); }))
+              << "frame " << frame << ": tile " << tx << "," << ty << " is far from any sprite";
+        }
+    }
+    EXPECT_LT(listed, std::int64_t{width} * height / 2) << "frame " << frame;
+    PresentWindow(w);
+  }
+}
+
+// Rectangles the host lists at odd places, covering tiles in part, stay covered; frames that
+// are not presented add to the same list; the presented window shows the back buffer.
+TEST(DirtyReport, HostRectanglesAndUnpresentedFramesStayCovered) {
+  Scene scene(32, 150, 110, 40);
+  GameWindow* w = scene.w();
+  Pattern(*scene.buffer);
+  const RECT all{0, 0, 150, 110};
+  AddDirtyRect(w, &all);
+  ASSERT_EQ(PresentWindow(w), 1);
+  std::mt19937 rng(7);
+  std::vector<int> images;
+  for (int i = 0; i < 3; ++i)
+    images.push_back(scene.AddBox(5 + static_cast<int>(rng() % 20),
+                                  5 + static_cast<int>(rng() % 20), rng() & 0xFFFFFF));
+  std::vector<Sprite*> live;
+  for (int i = 0; i < 25; ++i)
+    live.push_back(CreateSprite(w, static_cast<int>(rng() % 170) - 10,
+                                static_cast<int>(rng() % 130) - 10, images[i % 3], 0, i, 0,
+                                i % 4 == 0 ? kSpriteRetained : 0, 0));
+  for (int frame = 0; frame < 40; ++frame) {
+    for (Sprite* s : live)
+      if (rng() % 3)
+        ModifySprite(w, s, s->pending.x + static_cast<int>(rng() % 9) - 4,
+                     s->pending.y + static_cast<int>(rng() % 9) - 4, s->pendingImage);
+    const std::vector<std::uint32_t> before = Raw(*scene.buffer);
+    const std::vector<RECT> listedBefore(scene.dirty().rects,
+                                         scene.dirty().rects + scene.dirty().count);
+    const int odd = static_cast<int>(rng() % 60);
+    const RECT host{odd + 1, odd / 2 + 3, odd + 13 + frame % 5, odd / 2 + 30};
+    if (frame % 3) AddDirtyRect(w, &host);
+    scene.Frame();
+    const std::vector<std::uint32_t> after = Raw(*scene.buffer);
+    const int width = scene.buffer->GetWidth();
+    ASSERT_TRUE(ChangesListed(scene, before, after)) << "frame " << frame;
+    std::vector<RECT> kept = listedBefore;
+    if (frame % 3) kept.push_back(host);
+    for (const RECT& r : kept)
+      for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+          ASSERT_TRUE(InDirty(scene.dirty(), x, y)) << "frame " << frame << " at " << x << "," << y;
+    if (frame % 4 == 3) continue;  // not presented: the next frame adds to this list
+    PresentWindow(w);
+    for (int y = 0; y < scene.buffer->GetHeight(); ++y)
+      for (int x = 0; x < width; ++x) {
+        const COLORREF c = testsupport::Read(*scene.buffer, x, y);
+        const std::uint32_t rgb = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+        ASSERT_EQ(FramePixel(w->window, x, y), rgb) << "frame " << frame << " at " << x << "," << y;
+      }
+  }
+}
+
 TEST(SpriteRedraw, HidingKillingAndClipping) {
   Scene scene(32, 64, 48);
   GameWindow* w = scene.w();

@@ -47,6 +47,39 @@ TEST_F(WindowTest, DirtyListMergesOverlapsUntilNoneOverlap) {
   EXPECT_EQ(plain->dirtyRects, nullptr);
 }
 
+// Appending disjoint rectangles leaves the list exactly as adding them one by one, also where
+// the list fills up and its first rectangle starts to grow, and in containment mode.
+TEST_F(WindowTest, AppendingDisjointRectanglesMatchesAddingThem) {
+  for (const std::uint32_t flags : {0u, 0x10u})
+    for (const int before : {0, 3, 500, 513}) {
+      GameWindowRecord r = Record(200, 200, 1, flags);
+      GameWindow* added = CreateGameWindow(bank, &r);
+      GameWindow* appended = CreateGameWindow(bank, &r);
+      ASSERT_TRUE(IsValidWindowObject(added) && IsValidWindowObject(appended));
+      // One-pixel cells of a 30-wide grid, then a batch further on in the same grid, with an
+      // empty rectangle among them.
+      auto cell = [](int i) {
+        return RECT{(i % 30) * 2, (i / 30) * 2, (i % 30) * 2 + 1, (i / 30) * 2 + 1};
+      };
+      for (int i = 0; i < before; ++i) {
+        const RECT c = cell(i);
+        AddDirtyRect(added, &c);
+        AddDirtyRect(appended, &c);
+      }
+      std::vector<RECT> batch;
+      for (int i = before; i < before + 20; ++i) batch.push_back(cell(i));
+      batch.push_back(RECT{190, 190, 190, 199});
+      for (const RECT& c : batch) AddDirtyRect(added, &c);
+      AppendDirtyRects(appended, batch.data(), static_cast<int>(batch.size()));
+      ASSERT_EQ(appended->dirtyRects->count, added->dirtyRects->count) << before;
+      for (int i = 0; i < added->dirtyRects->count; ++i)
+        ASSERT_TRUE(Same(appended->dirtyRects->rects[i], added->dirtyRects->rects[i]))
+            << "flags " << flags << ", " << before << " listed, rectangle " << i;
+      DestroyGameWindow(added);
+      DestroyGameWindow(appended);
+    }
+}
+
 TEST_F(WindowTest, DirtyListReadsOutWithinTheCallersRoom) {
   GameWindowRecord r = Record(200, 200);
   GameWindow* w = CreateGameWindow(bank, &r);
