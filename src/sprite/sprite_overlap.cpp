@@ -34,6 +34,9 @@ constexpr int kGridCells = 64;  // per axis: 2048 pixels, from 0
 struct OverlapIndex {
   std::vector<Sprite*> cells[kGridCells * kGridCells];
   std::size_t entered = 0;  // entries in all cells
+  // The whole-grid search only notes each sprite's cells; the cells are filled from those
+  // notes when read next (a frame with few changes, a collision search), if ever.
+  bool stale = false;
   std::uint32_t stamp = 0;
   // Sprites waiting for a rebuild, in the order of their last change; null where a sprite
   // left the queue (changed again or deleted).
@@ -69,17 +72,39 @@ void Leave(OverlapIndex* index, Sprite* s) {
   s->cellRight = -1;
 }
 
-void Enter(OverlapIndex* index, Sprite* s, const RECT& area) {
+std::size_t CellCount(const Sprite* s) {
+  return static_cast<std::size_t>(s->cellRight - s->cellLeft + 1) *
+         static_cast<std::size_t>(s->cellBottom - s->cellTop + 1);
+}
+
+void PutInCells(OverlapIndex* index, Sprite* s) {
+  for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
+    for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
+      index->cells[cy * kGridCells + cx].push_back(s);
+}
+
+// Notes the cells of the area in the sprite (none for an empty area).
+void NoteCells(OverlapIndex* index, Sprite* s, const RECT& area) {
   if (Empty(area)) return;
   s->cellLeft = Cell(area.left);
   s->cellTop = Cell(area.top);
   s->cellRight = Cell(area.right - 1);
   s->cellBottom = Cell(area.bottom - 1);
-  for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
-    for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
-      index->cells[cy * kGridCells + cx].push_back(s);
-  index->entered += static_cast<std::size_t>(s->cellRight - s->cellLeft + 1) *
-                    static_cast<std::size_t>(s->cellBottom - s->cellTop + 1);
+  index->entered += CellCount(s);
+}
+
+void Enter(OverlapIndex* index, Sprite* s, const RECT& area) {
+  NoteCells(index, s, area);
+  if (s->cellLeft <= s->cellRight) PutInCells(index, s);
+}
+
+// Fills the cells from the sprites' notes after a whole-grid search.
+void Refill(OverlapIndex* index, SpriteHeap* heap) {
+  if (!index->stale) return;
+  index->stale = false;
+  for (auto& cell : index->cells) cell.clear();
+  for (Sprite* s = heap->firstSprite; s; s = s->Next())
+    if (s->cellLeft <= s->cellRight) PutInCells(index, s);
 }
 
 // Re-enters the sprite only when its cell range changed.
@@ -310,7 +335,7 @@ void SearchAll(OverlapIndex* index, SpriteHeap* heap) {
   entries.clear();
   sprites.clear();
   lists.clear();
-  for (auto& cell : index->cells) cell.clear();
+  index->stale = true;  // the cells are filled when next read
   index->entered = 0;
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
     if (s->overlapQueued) {
@@ -325,7 +350,7 @@ void SearchAll(OverlapIndex* index, SpriteHeap* heap) {
     s->cellLeft = 0;
     s->cellRight = -1;
     const RECT area = SearchArea(s);
-    Enter(index, s, area);
+    NoteCells(index, s, area);
     if (s->cellLeft > s->cellRight) continue;
     const auto id = static_cast<std::uint32_t>(sprites.size());
     sprites.push_back(s);
@@ -421,6 +446,7 @@ void SettleOverlaps(GameWindow* window) {
         if (!other->overlaps[i]->overlapQueued) other->overlaps[kept++] = other->overlaps[i];
       other->overlapCount = kept;
     }
+    Refill(index, heap);
     SearchQueued(index, queued);
   }
   for (Sprite* s : queued) s->overlapQueued = 0;
@@ -436,7 +462,15 @@ void RemoveFromOverlaps(GameWindow* window, Sprite* s) {
   if (!window->spriteHeap || !window->spriteHeap->index) return;
   auto* index = static_cast<OverlapIndex*>(window->spriteHeap->index);
   Dequeue(index, s);
-  if (s->cellLeft <= s->cellRight) Leave(index, s);
+  if (s->cellLeft > s->cellRight) return;
+  if (index->stale) {
+    // Not in the cells yet: it only leaves the notes.
+    index->entered -= CellCount(s);
+    s->cellLeft = 0;
+    s->cellRight = -1;
+  } else {
+    Leave(index, s);
+  }
 }
 
 bool IndexedSprites(GameWindow* window, const RECT& area, std::vector<Sprite*>* out) {
@@ -444,7 +478,8 @@ bool IndexedSprites(GameWindow* window, const RECT& area, std::vector<Sprite*>* 
   if (!heap || !heap->index) return false;
   SettleOverlaps(window);
   if (Empty(area)) return true;
-  const auto* index = static_cast<const OverlapIndex*>(heap->index);
+  auto* index = static_cast<OverlapIndex*>(heap->index);
+  Refill(index, heap);
   const std::size_t first = out->size();
   for (int cy = Cell(area.top); cy <= Cell(area.bottom - 1); ++cy)
     for (int cx = Cell(area.left); cx <= Cell(area.right - 1); ++cx) {

@@ -1,6 +1,7 @@
 // Overlap lists against a from-scratch model, and marking of retained neighbours.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <set>
@@ -180,6 +181,64 @@ TEST(SpriteOverlap, ListsAfterFramesOfMixedSizesEqualTheScanningRebuild) {
     ASSERT_EQ(Listed(w, all), model) << "frame " << frame;
     // The redraw settles the lists before it changes rectangles; the model needs nothing.
     scene.Frame();
+  }
+}
+
+// A settle over the whole grid leaves the grid's cells to be filled when next read. Searches
+// after a few changes, deletions before the cells are filled and the collision search's
+// candidates all see the sprites there are, and only those.
+TEST(SpriteOverlap, CellsFilledWhenReadServeEveryLaterSearch) {
+  Scene scene(32, 640, 480, 600);
+  GameWindow* w = scene.w();
+  const int image = scene.AddBox(24, 24, 0x0000FF, 12, 12);
+  std::mt19937 rng(5);
+  auto any = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  std::vector<Sprite*> all;
+  std::set<std::pair<Sprite*, Sprite*>> model;
+  auto queries = [&](int round) {
+    for (int q = 0; q < 25; ++q) {
+      const int x = any(700) - 30, y = any(540) - 30;
+      const RECT area{x, y, x + 1 + any(90), y + 1 + any(90)};
+      std::vector<Sprite*> found;
+      ASSERT_TRUE(sprite::IndexedSprites(w, area, &found));
+      for (Sprite* s : all) {
+        const bool meets = Meet(area, s->current.rect) || Meet(area, s->pending.rect);
+        ASSERT_TRUE(!meets || std::find(found.begin(), found.end(), s) != found.end())
+            << "round " << round;
+      }
+      for (Sprite* s : found)
+        ASSERT_NE(std::find(all.begin(), all.end(), s), all.end()) << "a deleted sprite";
+    }
+  };
+  for (int i = 0; i < 400; ++i) {
+    all.push_back(CreateSprite(w, any(640), any(480), image, 0, 0, 0, 0, 0));
+    ModelRebuild(model, all, all.back());
+  }
+  for (int round = 0; round < 4; ++round) {
+    // Every sprite moved: the whole-grid search.
+    for (Sprite* s : all) {
+      ModifySprite(w, s, s->pending.x + any(21) - 10, s->pending.y + any(21) - 10, image);
+      ModelRebuild(model, all, s);
+    }
+    ASSERT_EQ(Listed(w, all), model) << "round " << round;
+    if (round % 2) {
+      ASSERT_NO_FATAL_FAILURE(queries(round));  // before the cells are filled
+    }
+    for (int k = 0; k < 5; ++k) {
+      Sprite* s = all[static_cast<size_t>(any(static_cast<int>(all.size())))];
+      DeleteSprite(w, s);
+      all.erase(std::find(all.begin(), all.end(), s));
+      for (auto it = model.begin(); it != model.end();)
+        it = (it->first == s || it->second == s) ? model.erase(it) : std::next(it);
+    }
+    // A few moves: the search of the queued sprites in their cells.
+    for (int k = 0; k < 8; ++k) {
+      Sprite* s = all[static_cast<size_t>(any(static_cast<int>(all.size())))];
+      ModifySprite(w, s, s->pending.x + any(81) - 40, s->pending.y + any(81) - 40, image);
+      ModelRebuild(model, all, s);
+    }
+    ASSERT_EQ(Listed(w, all), model) << "round " << round;
+    ASSERT_NO_FATAL_FAILURE(queries(round));
   }
 }
 
