@@ -45,13 +45,17 @@ DirtyArea::DirtyArea(GameWindow* window, const cSurfaceImplementation* display) 
 
 void DirtyArea::Mark(std::vector<std::uint64_t>& map, int x0, int y0, int x1, int y1, bool set) {
   // Tiles [x0, x1) x [y0, y1).
+  const auto stride = static_cast<std::size_t>(words_);
   for (int w = x0 >> 6; w <= (x1 - 1) >> 6; ++w) {
     const int from = std::max(x0 - w * 64, 0), to = std::min(x1 - w * 64, 64);
     const std::uint64_t bits =
         (to == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << to) - 1) & (~std::uint64_t{0} << from);
-    for (int y = y0; y < y1; ++y) {
-      std::uint64_t& word = map[static_cast<std::size_t>(y) * words_ + w];
-      word = set ? word | bits : word & ~bits;
+    std::uint64_t* word = map.data() + static_cast<std::size_t>(y0) * stride + w;
+    std::uint64_t* const end = word + static_cast<std::size_t>(y1 - y0) * stride;
+    if (set) {
+      for (; word < end; word += stride) *word |= bits;
+    } else {
+      for (; word < end; word += stride) *word &= ~bits;
     }
   }
 }

@@ -119,15 +119,19 @@ class CopyBatch {
     const int lw = left >> 6, rw = (right - 1) >> 6;
     const std::uint64_t lmask = ~std::uint64_t{0} << (left & 63);
     const std::uint64_t rmask = ~std::uint64_t{0} >> (63 - ((right - 1) & 63));
-    for (int y = top; y < bottom; ++y) {
-      std::uint64_t* row = Row(y);
-      if (lw == rw) {
-        row[lw] |= lmask & rmask;
-      } else {
-        row[lw] |= lmask;
-        for (int w = lw + 1; w < rw; ++w) row[w] = ~std::uint64_t{0};
-        row[rw] |= rmask;
-      }
+    // Walked with local pointers: the compiler keeps them in registers.
+    const auto stride = static_cast<std::size_t>(words_);
+    std::uint64_t* row = Row(top);
+    std::uint64_t* const end = row + static_cast<std::size_t>(bottom - top) * stride;
+    if (lw == rw) {
+      const std::uint64_t mask = lmask & rmask;
+      for (; row < end; row += stride) row[lw] |= mask;
+      return;
+    }
+    for (; row < end; row += stride) {
+      row[lw] |= lmask;
+      for (int w = lw + 1; w < rw; ++w) row[w] = ~std::uint64_t{0};
+      row[rw] |= rmask;
     }
   }
 
