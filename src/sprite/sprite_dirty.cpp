@@ -129,18 +129,9 @@ void DirtyArea::Report() {
     std::size_t k = 0;
     const std::uint64_t* row =
         y < last_ ? tiles_.data() + static_cast<std::size_t>(y) * words_ : nullptr;
-    int x = 0;
-    while (row && x < columns_) {
-      // The next run of set bits from x.
-      int w = x >> 6;
-      std::uint64_t bits = row[w] & (~std::uint64_t{0} << (x & 63));
-      while (!bits && ++w < words_) bits = row[w];
-      if (!bits) break;
-      const int left = w * 64 + __builtin_ctzll(bits);
-      bits = ~row[w] & (~std::uint64_t{0} << (left & 63));
-      while (!bits && ++w < words_) bits = ~row[w];
-      const int right = bits ? std::min(w * 64 + __builtin_ctzll(bits), columns_) : columns_;
-      x = right;
+    int left = 0, right = 0;
+    for (int x = 0; row && x < columns_ && NextRun(row, words_, columns_, x, &left, &right);
+         x = right) {
       while (k < open.size() && open[k].left < left) close(open[k++], y);
       if (k < open.size() && open[k].left == left && open[k].right == right)
         next.push_back(open[k++]);

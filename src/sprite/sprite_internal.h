@@ -1,6 +1,7 @@
 // Shared pieces of the sprite manager: list walking, geometry, the overlap index and marking.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -110,6 +111,21 @@ void NoteChanged(GameWindow* window, Sprite* s);
 
 // Adds a rectangle to the window's dirty list.
 inline void ReportDirty(GameWindow* window, const RECT& rect) { AddDirtyRect(window, &rect); }
+
+// The first run of set bits at or after bit `x` of a bit row of `words` 64-bit words, ending
+// at bit `width` at the latest: [*left, *right). False when no bit from x on is set.
+inline bool NextRun(const std::uint64_t* row, int words, int width, int x, int* left, int* right) {
+  int w = x >> 6;
+  std::uint64_t bits = row[w] & (~std::uint64_t{0} << (x & 63));
+  while (!bits && ++w < words) bits = row[w];
+  if (!bits) return false;
+  *left = w * 64 + __builtin_ctzll(bits);
+  // The next clear bit from left.
+  bits = ~row[w] & (~std::uint64_t{0} << (*left & 63));
+  while (!bits && ++w < words) bits = ~row[w];
+  *right = bits ? std::min(w * 64 + __builtin_ctzll(bits), width) : width;
+  return true;
+}
 
 // The area one redraw step touched, gathered on a grid of tiles over the display and reported
 // to the window's dirty-rectangle list by Report() as few rectangles, none of which overlaps

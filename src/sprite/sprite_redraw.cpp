@@ -176,21 +176,9 @@ class CopyBatch {
   };
   std::uint64_t* Row(int y) { return rows_->data() + static_cast<std::size_t>(y) * words_; }
   void Runs(const std::uint64_t* row) {
-    int x = 0;
-    while (x < width_) {
-      // The next set bit from x.
-      int w = x >> 6;
-      std::uint64_t bits = row[w] & (~std::uint64_t{0} << (x & 63));
-      while (!bits && ++w < words_) bits = row[w];
-      if (!bits) return;
-      const int left = w * 64 + __builtin_ctzll(bits);
-      // The next clear bit from left.
-      bits = ~row[w] & (~std::uint64_t{0} << (left & 63));
-      while (!bits && ++w < words_) bits = ~row[w];
-      const int right = bits ? std::min(w * 64 + __builtin_ctzll(bits), width_) : width_;
+    int left = 0, right = 0;
+    for (int x = 0; x < width_ && NextRun(row, words_, width_, x, &left, &right); x = right)
       runs_.push_back(Open{left, right, 0});
-      x = right;
-    }
   }
   void Copy(int left, int top, int right, int bottom) {
     from_->Blit(to_, left, top, left, top, right - left, bottom - top, kModeOpaque, kEffectNone, 0,
