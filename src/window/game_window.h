@@ -30,8 +30,8 @@ struct DirtyRectList {
 static_assert(sizeof(DirtyRectList) == 8212, "dirty-rectangle block size");
 
 // Lists rectangles that overlap neither one another nor any rectangle listed already: the list
-// ends as AddDirtyRect would leave it, one rectangle at a time, without comparing them. Empty
-// rectangles are skipped.
+// ends as AddDirtyRect would leave it, one rectangle at a time, without comparing them.
+// Rectangles must have left < right and top < bottom; others are skipped.
 void AppendDirtyRects(GameWindow* window, const RECT* rects, int count);
 
 // ---- the window object --------------------------------------------------------------------
