@@ -11,12 +11,14 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <vexa/blit.h>
 #include <vexa/buffer_surface.h>
@@ -646,6 +648,94 @@ TEST_F(GLDriver, KeyedImagesInAlphaTexturesDrawByTheirKey) {
   ASSERT_TRUE(piece->CopyContentFrom(translucent.get()));
   EXPECT_NE(piece->alphaFirstRow, nullptr);
   EXPECT_TRUE(drawsLikeSoftware(translucent.get(), 1));
+}
+
+// Every ink over every alpha level, from sources with and without a plane, several shares:
+// row y of the plane holds alpha y, the colours are random. Bitwise, saturating and
+// destination-reading inks must agree exactly; blends within 1.
+TEST_F(GLDriver, EveryInkOverEveryAlphaLevelMatchesTheSoftwareRenderer) {
+  Surface source = Memory(61, 256);
+  Surface destination = Memory(64, 258);
+  std::uniform_int_distribution<int> any(0, 0xFFFFFF);
+  for (cSurfaceImplementation* s : {source.get(), destination.get()})
+    for (int y = 0; y < s->height; ++y)
+      for (int x = 0; x < s->width; ++x)
+        s->SetPixelColor(x, y, static_cast<COLORREF>(any(random_)));
+  // Some source pixels on the destination's colour key (effect 12) and on white (effect 6).
+  for (int y = 0; y < 256; y += 3) destination->SetPixelColor(y % 64, y + 1, 0xFFFFFF);
+  Surface plain = Memory(61, 256);
+  ASSERT_TRUE(source->Blit(plain.get(), 0, 0, 0, 0, 61, 256, kModeOpaque, kEffectNone, 0, 0));
+  std::uint8_t* plane = source->CreateAlpha();
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 61; ++x) plane[y * source->alphaPitch + x] = static_cast<std::uint8_t>(y);
+  struct Ink {
+    std::uint32_t effect;
+    EffectParam parameter;
+    int plainTolerance, alphaTolerance;
+  };
+  const Ink inks[] = {
+      {kEffectSemiTransparent, 1, 1, 1},
+      {kEffectSemiTransparent, 40, 1, 1},
+      {kEffectSemiTransparent, 64, 1, 1},
+      {kEffectSemiTransparent, 127, 1, 1},
+      {kEffectNone | kEffectParamIsRGBA, 0xC0FFC080u, 1, 1},
+      {kEffectInvert, 0, 0, 1},
+      {kEffectXor, 0, 0, 0},
+      {kEffectAnd, 0, 0, 0},
+      {kEffectOr, 0, 0, 0},
+      {kEffectBlendSubstitute, (40u << 24) | 0xFFFFFFu, 0, 0},
+      {kEffectAndNot, 0, 0, 0},
+      {kEffectAdd, 0, 0, 0},
+      {kEffectMono, 0, 0, 1},
+      {kEffectSubtract, 0, 0, 0},
+      {kEffectBlendExceptKey, (90u << 24) | 0xFFFFFFu, 0, 0},
+  };
+  for (const Ink& ink : inks) {
+    Compare(source.get(), destination.get(),
+            {kModeTransparent, ink.effect, ink.parameter, ink.alphaTolerance}, 2, 1,
+            kPrototypeStaticAlpha);
+    Compare(plain.get(), destination.get(),
+            {kModeTransparent, ink.effect, ink.parameter, ink.plainTolerance}, 2, 1,
+            kPrototypeStatic);
+  }
+}
+
+// Sprites with inks that read the destination, drawn one after another into one target: apart,
+// touching and overlapping (a later sprite must see what an earlier one wrote), some clipped.
+TEST_F(GLDriver, DestinationReadingSpritesSeeEachOthersPixels) {
+  Surface sprite = Memory(13, 11), keyed = Memory(13, 11), background = Memory(96, 64);
+  Scribble(sprite.get(), random_, true);
+  Scribble(keyed.get(), random_, false);
+  Scribble(background.get(), random_, false);
+  keyed->SetTransparentColor(0xFF00FF);
+  Surface alphaTexture = Import(kPrototypeStaticAlpha, sprite.get());
+  Surface keyedTexture = Import(kPrototypeStatic, keyed.get());
+  ASSERT_TRUE(alphaTexture && keyedTexture);
+  std::uniform_int_distribution<int> place(-8, 90);
+  std::vector<std::array<int, 2>> spots;
+  for (int i = 0; i < 40; ++i) spots.push_back({place(random_), place(random_) * 2 / 3});
+  for (int i = 0; i < 6; ++i) spots.push_back({i * 13, 30});  // a row of touching sprites
+  for (std::uint32_t effect : {kEffectAdd, kEffectSubtract, kEffectXor, kEffectBlendSubstitute}) {
+    for (bool alpha : {true, false}) {
+      cSurfaceImplementation* memory = alpha ? sprite.get() : keyed.get();
+      cSurfaceImplementation* texture = alpha ? alphaTexture.get() : keyedTexture.get();
+      const EffectParam parameter = effect == kEffectBlendSubstitute ? 0x00FF00FF : 0;
+      Surface reference = Memory(96, 64);
+      ASSERT_TRUE(
+          background->Blit(reference.get(), 0, 0, 0, 0, 96, 64, kModeOpaque, kEffectNone, 0, 0));
+      Surface target = Import(kPrototypeRenderTarget, background.get());
+      ASSERT_TRUE(target);
+      for (const auto& at : spots) {
+        memory->Blit(reference.get(), at[0], at[1], 0, 0, 13, 11, kModeTransparent, effect,
+                     parameter, 0);
+        texture->Blit(target.get(), at[0], at[1], 0, 0, 13, 11, kModeTransparent, effect,
+                      parameter, 0);
+      }
+      std::string where;
+      EXPECT_EQ(MaxDifference(reference.get(), target.get(), &where), 0)
+          << "effect " << effect << (alpha ? " alpha " : " keyed ") << where;
+    }
+  }
 }
 
 TEST(GLDriverVariants, EveryDriverNumberHasItsKindsAndPrototypes) {

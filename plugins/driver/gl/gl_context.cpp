@@ -3,7 +3,10 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -86,9 +89,11 @@ out vec4 colour;
 void main() { colour = texture(image, texCoord); }
 )";
 
-// Every ink in integer arithmetic against a copy of the destination: the software renderer's
-// formulas bit for bit.
-const char* const kExactShader = R"(#version 330 core
+// Every ink in integer arithmetic against the destination pixel: the software renderer's
+// formulas bit for bit. With FETCH the pixel is read from the framebuffer itself (the
+// output's value on entry; coherent, so quads drawn over each other in one batch see each
+// other's results); else from a copy of the area the batch covers.
+const char* const kExactShader = R"(
 in vec2 texCoord;
 in float share;
 uniform sampler2D image;
@@ -102,14 +107,22 @@ uniform ivec3 destinationKey;
 uniform bool keyed;
 uniform ivec3 key;
 uniform bool useAlpha;
+#if FETCH
+inout vec4 colour;
+#else
 out vec4 colour;
+#endif
 ivec3 Blend(ivec3 s, ivec3 d, int c) { return (s * (128 - c) + d * c) >> 7; }
 void main() {
   ivec4 s = ivec4(round(texture(image, texCoord) * 255.0));
   if (keyed && s.rgb == key) discard;
   if (useAlpha && s.a == 0) discard;
+#if FETCH
+  ivec3 d = ivec3(round(colour.rgb * 255.0));
+#else
   ivec2 at = ivec2(gl_FragCoord.xy) - destinationOrigin;
   ivec3 d = ivec3(round(texelFetch(destination, at, 0).rgb * 255.0));
+#endif
   ivec3 e = s.rgb;
   if (code == 1) e = Blend(s.rgb, d, c);
   else if (code == 2) e = 255 - s.rgb;
@@ -155,12 +168,15 @@ struct Context {
   InkProgram ink[kInkVariants];
   InkProgram premultiplied;
   GLuint exact = 0;
+  bool exactFetches = false;  // the exact program reads the framebuffer (no copies)
   ExactUniforms exactUniforms{};
   GLuint scratch[3] = {0, 0, 0};
   int scratchSize[3][2] = {};
   std::vector<Vertex> vertices;
   DrawState state;
   bool pending = false;
+  // Pixel bounds (x0, y0, x1, y1, clipped to the scissor) of the exact quads collected.
+  std::vector<std::array<int, 4>> exactBounds;
 };
 
 Context* g_context = nullptr;
@@ -226,7 +242,21 @@ const InkProgram& InkProgramOf(Context& c, int variant) {
 }
 
 bool BuildPrograms(Context& c) {
-  c.exact = Link(kExactShader, -1, nullptr);
+  // Reading the framebuffer in the shader needs an extension; without it the destination
+  // comes from copies.
+  c.exact = Link((std::string("#version 330 core\n#extension GL_EXT_shader_framebuffer_fetch : "
+                              "require\n#define FETCH 1\n") +
+                  kExactShader)
+                     .c_str(),
+                 -1, nullptr);
+  c.exactFetches = c.exact != 0 && !std::getenv("VEXA_GL_NO_FETCH");
+  if (c.exact && !c.exactFetches) {
+    glDeleteProgram(c.exact);
+    c.exact = 0;
+  }
+  if (!c.exact)
+    c.exact = Link((std::string("#version 330 core\n#define FETCH 0\n") + kExactShader).c_str(),
+                   -1, nullptr);
   c.premultiplied.program = Link(kPremultipliedShader, -1, nullptr);
   if (!c.exact || !c.premultiplied.program || !InkProgramOf(c, 0).program) return false;
   c.premultiplied.targetSize = glGetUniformLocation(c.premultiplied.program, "targetSize");
@@ -258,6 +288,13 @@ bool BuildPrograms(Context& c) {
   return glGetError() == GL_NO_ERROR;
 }
 
+bool SameExact(const ExactInk& a, const ExactInk& b) {
+  return a.code == b.code && a.share == b.share &&
+         std::memcmp(a.substitute, b.substitute, sizeof a.substitute) == 0 &&
+         std::memcmp(a.sourceKey, b.sourceKey, sizeof a.sourceKey) == 0 &&
+         std::memcmp(a.destinationKey, b.destinationKey, sizeof a.destinationKey) == 0;
+}
+
 bool SameState(const DrawState& a, const DrawState& b) {
   return a.framebuffer == b.framebuffer && a.targetWidth == b.targetWidth &&
          a.targetHeight == b.targetHeight && a.texture == b.texture && a.linear == b.linear &&
@@ -266,7 +303,8 @@ bool SameState(const DrawState& a, const DrawState& b) {
          std::memcmp(a.key, b.key, sizeof a.key) == 0 && a.useAlpha == b.useAlpha &&
          a.blend == b.blend && a.logicOp == b.logicOp && a.writeAlpha == b.writeAlpha &&
          a.premultiplied == b.premultiplied &&
-         std::memcmp(a.scissor, b.scissor, sizeof a.scissor) == 0;
+         std::memcmp(a.scissor, b.scissor, sizeof a.scissor) == 0 &&
+         (a.program != Program::kExact || SameExact(a.exact, b.exact));
 }
 
 void ApplyFixedState(const DrawState& s) {
@@ -353,6 +391,69 @@ void UseEffect(const DrawState& s, const std::vector<GLuint>& textures) {
               static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
   glUniform1i(glGetUniformLocation(s.effectProgram, "image"), 0);
   SetEffectUniforms(s.effectProgram, static_cast<const CEffectEx*>(s.effect), textures);
+}
+
+// The pixels an exact quad can touch: its bounding box, clipped to the scissor.
+std::array<int, 4> ExactBounds(const DrawState& s, const Vertex corners[4]) {
+  float left = corners[0].x, right = left, top = corners[0].y, bottom = top;
+  for (int i = 1; i < 4; ++i) {
+    left = std::min(left, corners[i].x);
+    right = std::max(right, corners[i].x);
+    top = std::min(top, corners[i].y);
+    bottom = std::max(bottom, corners[i].y);
+  }
+  return {std::max(static_cast<int>(std::floor(left)), s.scissor[0]),
+          std::max(static_cast<int>(std::floor(top)), s.scissor[1]),
+          std::min(static_cast<int>(std::floor(right)) + 1, s.scissor[0] + s.scissor[2]),
+          std::min(static_cast<int>(std::floor(bottom)) + 1, s.scissor[1] + s.scissor[3])};
+}
+
+bool Overlap(const std::array<int, 4>& a, const std::array<int, 4>& b) {
+  return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
+}
+
+// Copies the area the collected exact quads cover to texture unit 1; answers its bounds.
+std::array<int, 4> CopyUnder(Context& c, const DrawState& s) {
+  std::array<int, 4> all = c.exactBounds.front();
+  for (const auto& b : c.exactBounds) {
+    all[0] = std::min(all[0], b[0]);
+    all[1] = std::min(all[1], b[1]);
+    all[2] = std::max(all[2], b[2]);
+    all[3] = std::max(all[3], b[3]);
+  }
+  c.exactBounds.clear();
+  const GLuint copy = ScratchTexture(2, all[2] - all[0], all[3] - all[1]);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, s.framebuffer);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, all[0], all[1], all[2] - all[0], all[3] - all[1]);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, copy);
+  glActiveTexture(GL_TEXTURE0);
+  return all;
+}
+
+// Sets the exact program up; without framebuffer reads it reads the destination from a copy,
+// never from the framebuffer it writes.
+void UseExact(Context& c, const DrawState& s) {
+  std::array<int, 4> all = {0, 0, 0, 0};
+  if (!c.exactFetches) all = CopyUnder(c, s);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, s.texture);
+  glUseProgram(c.exact);
+  const ExactUniforms& u = c.exactUniforms;
+  const ExactInk& ink = s.exact;
+  glUniform2f(u.targetSize, static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
+  glUniform1i(u.image, 0);
+  glUniform1i(u.destination, 1);
+  glUniform2i(u.destinationOrigin, all[0], all[1]);
+  glUniform1i(u.code, ink.code);
+  glUniform1i(u.c, ink.share);
+  glUniform3i(u.substitute, ink.substitute[0], ink.substitute[1], ink.substitute[2]);
+  glUniform3i(u.sourceKey, ink.sourceKey[0], ink.sourceKey[1], ink.sourceKey[2]);
+  glUniform3i(u.destinationKey, ink.destinationKey[0], ink.destinationKey[1],
+              ink.destinationKey[2]);
+  glUniform1i(u.keyed, s.keyed);
+  glUniform3i(u.key, s.key[0], s.key[1], s.key[2]);
+  glUniform1i(u.useAlpha, s.useAlpha);
 }
 
 // Draws quads of four corners each: an index buffer shared by every draw makes the two
@@ -467,6 +568,8 @@ void Flush() {
   ApplyFixedState(s);
   if (s.program == Program::kEffect) {
     UseEffect(s, textures);
+  } else if (s.program == Program::kExact) {
+    UseExact(*c, s);
   } else {
     UseInk(*c, s);
   }
@@ -487,6 +590,19 @@ void AddQuad(const DrawState& state, const Vertex corners[4]) {
   Context* c = g_context;
   if (!c) return;
   if (c->pending && !SameState(c->state, state)) Flush();
+  if (state.program == Program::kExact && !c->exactFetches) {
+    const std::array<int, 4> bounds = ExactBounds(state, corners);
+    if (bounds[2] <= bounds[0] || bounds[3] <= bounds[1]) return;
+    if (c->pending) {
+      for (const auto& b : c->exactBounds) {
+        if (Overlap(b, bounds)) {
+          Flush();
+          break;
+        }
+      }
+    }
+    c->exactBounds.push_back(bounds);
+  }
   if (!c->pending) {
     c->state = state;
     c->pending = true;
@@ -529,52 +645,6 @@ GLuint NewFramebuffer(GLuint texture) {
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
   glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
   return framebuffer;
-}
-
-void DrawExact(const DrawState& state, const Vertex corners[4], const ExactInk& ink) {
-  Context* c = g_context;
-  Flush();
-  // The area under the quad, clipped to the scissor, is copied first: the shader reads the
-  // destination from the copy, never from the framebuffer it writes.
-  float left = corners[0].x, right = left, top = corners[0].y, bottom = top;
-  for (int i = 1; i < 4; ++i) {
-    left = std::min(left, corners[i].x);
-    right = std::max(right, corners[i].x);
-    top = std::min(top, corners[i].y);
-    bottom = std::max(bottom, corners[i].y);
-  }
-  const int x0 = std::max(static_cast<int>(left), state.scissor[0]);
-  const int y0 = std::max(static_cast<int>(top), state.scissor[1]);
-  const int x1 = std::min(static_cast<int>(right) + 1, state.scissor[0] + state.scissor[2]);
-  const int y1 = std::min(static_cast<int>(bottom) + 1, state.scissor[1] + state.scissor[3]);
-  if (x1 <= x0 || y1 <= y0) return;
-  const GLuint copy = ScratchTexture(2, x1 - x0, y1 - y0);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, state.framebuffer);
-  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x0, y0, x1 - x0, y1 - y0);
-
-  DrawState s = state;
-  s.blend = Blend::kNone;
-  s.logicOp = 0;
-  ApplyFixedState(s);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, copy);
-  glUseProgram(c->exact);
-  const ExactUniforms& u = c->exactUniforms;
-  glUniform2f(u.targetSize, static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
-  glUniform1i(u.image, 0);
-  glUniform1i(u.destination, 1);
-  glUniform2i(u.destinationOrigin, x0, y0);
-  glUniform1i(u.code, ink.code);
-  glUniform1i(u.c, ink.share);
-  glUniform3i(u.substitute, ink.substitute[0], ink.substitute[1], ink.substitute[2]);
-  glUniform3i(u.sourceKey, ink.sourceKey[0], ink.sourceKey[1], ink.sourceKey[2]);
-  glUniform3i(u.destinationKey, ink.destinationKey[0], ink.destinationKey[1],
-              ink.destinationKey[2]);
-  glUniform1i(u.keyed, s.keyed);
-  glUniform3i(u.key, s.key[0], s.key[1], s.key[2]);
-  glUniform1i(u.useAlpha, s.useAlpha);
-  glActiveTexture(GL_TEXTURE0);
-  Draw(corners, 4);
 }
 
 int PresentToWindow(SDL_Window* window, GLuint framebuffer, int width, int height,
