@@ -657,10 +657,12 @@ TEST_F(GLDriver, EveryInkOverEveryAlphaLevelMatchesTheSoftwareRenderer) {
   Surface source = Memory(61, 256);
   Surface destination = Memory(64, 258);
   std::uniform_int_distribution<int> any(0, 0xFFFFFF);
-  for (cSurfaceImplementation* s : {source.get(), destination.get()})
+  for (cSurfaceImplementation* s : {source.get(), destination.get()}) {
+    s->FillRectColor(0, 0, s->width, s->height, 0);  // the spare bytes 0, as the driver keeps them
     for (int y = 0; y < s->height; ++y)
       for (int x = 0; x < s->width; ++x)
         s->SetPixelColor(x, y, static_cast<COLORREF>(any(random_)));
+  }
   // Some source pixels on the destination's colour key (effect 12) and on white (effect 6).
   for (int y = 0; y < 256; y += 3) destination->SetPixelColor(y % 64, y + 1, 0xFFFFFF);
   Surface plain = Memory(61, 256);
