@@ -99,14 +99,11 @@ in float share;
 uniform sampler2D image;
 uniform sampler2D destination;
 uniform ivec2 destinationOrigin;
-uniform int code;
 uniform int c;
 uniform ivec3 substitute;
 uniform ivec3 sourceKey;
 uniform ivec3 destinationKey;
-uniform bool keyed;
 uniform ivec3 key;
-uniform bool useAlpha;
 #if FETCH
 inout vec4 colour;
 #else
@@ -115,8 +112,12 @@ out vec4 colour;
 ivec3 Blend(ivec3 s, ivec3 d, int c) { return (s * (128 - c) + d * c) >> 7; }
 void main() {
   ivec4 s = ivec4(round(texture(image, texCoord) * 255.0));
-  if (keyed && s.rgb == key) discard;
-  if (useAlpha && s.a == 0) discard;
+#if KEYED
+  if (s.rgb == key) discard;
+#endif
+#if USE_ALPHA
+  if (s.a == 0) discard;
+#endif
 #if FETCH
   ivec3 d = ivec3(round(colour.rgb * 255.0));
 #else
@@ -124,21 +125,33 @@ void main() {
   ivec3 d = ivec3(round(texelFetch(destination, at, 0).rgb * 255.0));
 #endif
   ivec3 e = s.rgb;
-  if (code == 1) e = Blend(s.rgb, d, c);
-  else if (code == 2) e = 255 - s.rgb;
-  else if (code == 3) e = s.rgb ^ d;
-  else if (code == 4) e = s.rgb & d;
-  else if (code == 5) e = s.rgb | d;
-  else if (code == 6) e = Blend(s.rgb, d == sourceKey ? substitute : d, c);
-  else if (code == 8) e = d & (255 - s.rgb);
-  else if (code == 9) e = min(s.rgb + d, ivec3(255));
-  else if (code == 10) e = ivec3((5 * s.r + 9 * s.g + 2 * s.b) >> 4);
-  else if (code == 11) e = max(d - s.rgb, ivec3(0));
-  else if (code == 12) {
-    if (d == destinationKey) discard;
-    e = Blend(s.rgb, d, c);
-  }
-  if (useAlpha && s.a < 255) e = (e * s.a + d * (256 - s.a)) >> 8;
+#if CODE == 1
+  e = Blend(s.rgb, d, c);
+#elif CODE == 2
+  e = 255 - s.rgb;
+#elif CODE == 3
+  e = s.rgb ^ d;
+#elif CODE == 4
+  e = s.rgb & d;
+#elif CODE == 5
+  e = s.rgb | d;
+#elif CODE == 6
+  e = Blend(s.rgb, d == sourceKey ? substitute : d, c);
+#elif CODE == 8
+  e = d & (255 - s.rgb);
+#elif CODE == 9
+  e = min(s.rgb + d, ivec3(255));
+#elif CODE == 10
+  e = ivec3((5 * s.r + 9 * s.g + 2 * s.b) >> 4);
+#elif CODE == 11
+  e = max(d - s.rgb, ivec3(0));
+#elif CODE == 12
+  if (d == destinationKey) discard;
+  e = Blend(s.rgb, d, c);
+#endif
+#if USE_ALPHA
+  if (s.a < 255) e = (e * s.a + d * (256 - s.a)) >> 8;
+#endif
   colour = vec4(vec3(e) / 255.0, 1.0);
 }
 )";
@@ -153,10 +166,16 @@ int InkVariant(const DrawState& s) {
   return ((s.colourOp * 2 + (s.keyed ? 1 : 0)) * 2 + (s.useAlpha ? 1 : 0)) * 2 +
          (s.writeAlpha ? 1 : 0);
 }
-struct ExactUniforms {
-  GLint targetSize, image, destination, destinationOrigin, code, c, substitute, sourceKey,
-      destinationKey, keyed, key, useAlpha;
+struct ExactProgram {
+  GLuint program = 0;
+  GLint targetSize = -1, image = -1, destination = -1, destinationOrigin = -1, c = -1,
+        substitute = -1, sourceKey = -1, destinationKey = -1, key = -1;
 };
+// Index of an exact variant: ink code (0-12), key, alpha plane.
+constexpr int kExactVariants = 13 * 2 * 2;
+int ExactVariant(const DrawState& s) {
+  return ((std::clamp(s.exact.code, 0, 12) * 2 + (s.keyed ? 1 : 0)) * 2) + (s.useAlpha ? 1 : 0);
+}
 
 struct Context {
   SDL_Window* window = nullptr;
@@ -167,9 +186,8 @@ struct Context {
   std::size_t indexQuads = 0;  // quads the index buffer has room for
   InkProgram ink[kInkVariants];
   InkProgram premultiplied;
-  GLuint exact = 0;
-  bool exactFetches = false;  // the exact program reads the framebuffer (no copies)
-  ExactUniforms exactUniforms{};
+  ExactProgram exact[kExactVariants];
+  bool exactFetches = false;  // the exact programs read the framebuffer (no copies)
   GLuint scratch[3] = {0, 0, 0};
   int scratchSize[3][2] = {};
   std::vector<Vertex> vertices;
@@ -241,32 +259,44 @@ const InkProgram& InkProgramOf(Context& c, int variant) {
   return p;
 }
 
+// The exact variant of an index, compiled on first use (reading the framebuffer when the
+// context does).
+const ExactProgram& ExactProgramOf(Context& c, int variant) {
+  ExactProgram& p = c.exact[variant];
+  if (p.program) return p;
+  const std::string source =
+      std::string("#version 330 core\n") +
+      (c.exactFetches ? "#extension GL_EXT_shader_framebuffer_fetch : require\n" : "") +
+      "#define FETCH " + (c.exactFetches ? "1" : "0") + "\n#define CODE " +
+      std::to_string(variant / 4) + "\n#define KEYED " + std::to_string((variant >> 1) & 1) +
+      "\n#define USE_ALPHA " + std::to_string(variant & 1) + "\n" + kExactShader;
+  p.program = Link(source.c_str(), -1, nullptr);
+  if (p.program) {
+    auto at = [&p](const char* name) { return glGetUniformLocation(p.program, name); };
+    p.targetSize = at("targetSize");
+    p.image = at("image");
+    p.destination = at("destination");
+    p.destinationOrigin = at("destinationOrigin");
+    p.c = at("c");
+    p.substitute = at("substitute");
+    p.sourceKey = at("sourceKey");
+    p.destinationKey = at("destinationKey");
+    p.key = at("key");
+  }
+  return p;
+}
+
 bool BuildPrograms(Context& c) {
   // Reading the framebuffer in the shader needs an extension; without it the destination
   // comes from copies.
-  c.exact = Link((std::string("#version 330 core\n#extension GL_EXT_shader_framebuffer_fetch : "
-                              "require\n#define FETCH 1\n") +
-                  kExactShader)
-                     .c_str(),
-                 -1, nullptr);
-  c.exactFetches = c.exact != 0 && !std::getenv("VEXA_GL_NO_FETCH");
-  if (c.exact && !c.exactFetches) {
-    glDeleteProgram(c.exact);
-    c.exact = 0;
-  }
-  if (!c.exact)
-    c.exact = Link((std::string("#version 330 core\n#define FETCH 0\n") + kExactShader).c_str(),
-                   -1, nullptr);
+  c.exactFetches = !std::getenv("VEXA_GL_NO_FETCH");
+  if (c.exactFetches && !ExactProgramOf(c, kEffectAdd * 4 + 1).program) c.exactFetches = false;
   c.premultiplied.program = Link(kPremultipliedShader, -1, nullptr);
-  if (!c.exact || !c.premultiplied.program || !InkProgramOf(c, 0).program) return false;
+  if (!ExactProgramOf(c, kEffectAdd * 4 + 1).program || !c.premultiplied.program ||
+      !InkProgramOf(c, 0).program)
+    return false;
   c.premultiplied.targetSize = glGetUniformLocation(c.premultiplied.program, "targetSize");
   c.premultiplied.image = glGetUniformLocation(c.premultiplied.program, "image");
-  auto at = [](GLuint p, const char* name) { return glGetUniformLocation(p, name); };
-  const GLuint e = c.exact;
-  c.exactUniforms = {
-      at(e, "targetSize"),     at(e, "image"), at(e, "destination"), at(e, "destinationOrigin"),
-      at(e, "code"),           at(e, "c"),     at(e, "substitute"),  at(e, "sourceKey"),
-      at(e, "destinationKey"), at(e, "keyed"), at(e, "key"),         at(e, "useAlpha")};
   glGenVertexArrays(1, &c.vertexArray);
   glBindVertexArray(c.vertexArray);
   glGenBuffers(1, &c.vertexBuffer);
@@ -438,22 +468,22 @@ void UseExact(Context& c, const DrawState& s) {
   if (!c.exactFetches) all = CopyUnder(c, s);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, s.texture);
-  glUseProgram(c.exact);
-  const ExactUniforms& u = c.exactUniforms;
+  const ExactProgram& p = ExactProgramOf(c, ExactVariant(s));
+  glUseProgram(p.program);
   const ExactInk& ink = s.exact;
-  glUniform2f(u.targetSize, static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
-  glUniform1i(u.image, 0);
-  glUniform1i(u.destination, 1);
-  glUniform2i(u.destinationOrigin, all[0], all[1]);
-  glUniform1i(u.code, ink.code);
-  glUniform1i(u.c, ink.share);
-  glUniform3i(u.substitute, ink.substitute[0], ink.substitute[1], ink.substitute[2]);
-  glUniform3i(u.sourceKey, ink.sourceKey[0], ink.sourceKey[1], ink.sourceKey[2]);
-  glUniform3i(u.destinationKey, ink.destinationKey[0], ink.destinationKey[1],
-              ink.destinationKey[2]);
-  glUniform1i(u.keyed, s.keyed);
-  glUniform3i(u.key, s.key[0], s.key[1], s.key[2]);
-  glUniform1i(u.useAlpha, s.useAlpha);
+  glUniform2f(p.targetSize, static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
+  glUniform1i(p.image, 0);
+  if (p.destination >= 0) glUniform1i(p.destination, 1);
+  if (p.destinationOrigin >= 0) glUniform2i(p.destinationOrigin, all[0], all[1]);
+  if (p.c >= 0) glUniform1i(p.c, ink.share);
+  if (p.substitute >= 0)
+    glUniform3i(p.substitute, ink.substitute[0], ink.substitute[1], ink.substitute[2]);
+  if (p.sourceKey >= 0)
+    glUniform3i(p.sourceKey, ink.sourceKey[0], ink.sourceKey[1], ink.sourceKey[2]);
+  if (p.destinationKey >= 0)
+    glUniform3i(p.destinationKey, ink.destinationKey[0], ink.destinationKey[1],
+                ink.destinationKey[2]);
+  if (p.key >= 0) glUniform3i(p.key, s.key[0], s.key[1], s.key[2]);
 }
 
 // Draws quads of four corners each: an index buffer shared by every draw makes the two
@@ -519,7 +549,8 @@ void StopContext() {
   if (c->gl && MakeCurrent()) {
     for (const InkProgram& p : c->ink)
       if (p.program) glDeleteProgram(p.program);
-    if (c->exact) glDeleteProgram(c->exact);
+    for (const ExactProgram& p : c->exact)
+      if (p.program) glDeleteProgram(p.program);
     if (c->premultiplied.program) glDeleteProgram(c->premultiplied.program);
     glDeleteTextures(3, c->scratch);
     if (c->vertexBuffer) glDeleteBuffers(1, &c->vertexBuffer);
