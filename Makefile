@@ -7,7 +7,8 @@
 #   make asan-test   the tests under AddressSanitizer + UndefinedBehaviorSanitizer
 #   make tsan-test   the tests that run threads, under ThreadSanitizer
 #   make fuzz-smoke  every fuzz target for a few seconds over its corpus
-#   make bench       the benchmarks, ending with all ratio and overhead lines together
+#   make bench       the benchmarks (three interleaved repetitions each, medians), ending with
+#                    all ratio and overhead lines together and their verdict
 #   make bench-stability  five interleaved rounds of the run-length and overhead cases
 #   make exports     give newly exported symbols their ordinals
 #   make format      apply .clang-format to every C++ source and header
@@ -82,7 +83,8 @@ fuzz-smoke: fuzz
 BENCH_OUT = build/release/bench
 bench: release
 	VEXA_COLLIDE_HITS=$(BENCH_OUT)/collide_hits.txt build/release/bench/vexa_bench \
-	  --benchmark_min_time=0.2 \
+	  --benchmark_min_time=0.1 --benchmark_repetitions=3 \
+	  --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true \
 	  --benchmark_out=$(BENCH_OUT)/vexa_bench.json --benchmark_out_format=json \
 	  --summary_out=$(BENCH_OUT)/summary.txt
 	/usr/bin/python3 bench/pygame_masks.py $(BENCH_OUT)/vexa_bench.json $(BENCH_OUT)/summary.txt
@@ -99,6 +101,7 @@ bench: release
 	  >> $(BENCH_OUT)/summary.txt || true
 	@echo; echo "Summary (ours / peer; overhead lines: wrapper / bare call):"
 	@cat $(BENCH_OUT)/summary.txt
+	@scripts/bench-verdict $(BENCH_OUT)/summary.txt
 
 # Five interleaved rounds of the run-length and overhead cases: min/median/max of each ratio.
 bench-stability: release

@@ -6,8 +6,9 @@
 //     data into a kept surface and the bare transparent copy of it: both sides decompress and
 //     draw, so the ratio is the bank's overhead per draw (entry checks, the surface record,
 //     the block it decompresses into, the Blit call);
-//   - GetImageSurface + Blit of a run-length image (its block is checked every time) against
-//     the Blit of a surface made once.
+//   - GetImageSurface + Blit of a run-length image against the Blit of a surface made once:
+//     the surface record, the size and row-table check of every draw, and the look-up of the
+//     remembered whole-block check.
 #include <lz4.h>
 
 #include <memory>

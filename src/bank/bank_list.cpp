@@ -4,6 +4,8 @@
 
 #include <vexa/memory.h>
 
+#include "bank/checked_run_length.h"
+
 namespace vexa {
 namespace {
 
@@ -68,10 +70,12 @@ BankEntryHeader* AllocateEntry(std::uint32_t headerSize, std::uint32_t dataSize,
   entry->dataSize = dataSize;
   entry->refCount = 1;
   entry->checksum = 0;
+  ForgetRunLengthEntry(entry);  // a block at a freed entry's address is not that entry
   return entry;
 }
 
 void FreeEntry(BankEntryHeader* entry) {
+  ForgetRunLengthEntry(entry);
   void* block = entry;
   FreeBlockAndClear(&block);
 }
@@ -103,6 +107,7 @@ int InsertEntry(ImageBank& bank, int list, BankEntryHeader* block, std::uint32_t
   const std::uint32_t slot = (flags & kAddEntryAppend) ? AppendSlot(*l) : FirstFreeSlot(*l);
   l = GrowList(bank, list, slot);
   if (!l) return 0;
+  ForgetRunLengthEntry(block);
   l->Slots()[slot] = block;
   if (slot == l->freeHint) ++l->freeHint;
   if (slot + 1 > l->count) l->count = slot + 1;
@@ -134,6 +139,7 @@ bool SetEntryAt(ImageBank& bank, int list, int number, BankEntryHeader* block) {
     block->refCount = old->refCount;
     FreeEntry(old);
   }
+  ForgetRunLengthEntry(block);
   l->Slots()[slot] = block;
   if (slot + 1 > l->count) l->count = slot + 1;
   return true;

@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "bank/bank_internal.h"
+#include "bank/checked_run_length.h"
 #include "bank/bank_list.h"
 
 namespace vexa {
@@ -32,7 +33,10 @@ int LibraryLockCount() { return gLibraryLockCount.load(std::memory_order_acquire
 using namespace vexa;
 
 BankEntryHeader* GetEntry(ImageBank* bank, int list, int number) {
-  return FindEntry(bank, list, number);
+  BankEntryHeader* entry = FindEntry(bank, list, number);
+  // The caller may write the entry's bytes: its block is checked again before the next draw.
+  if (list == kListImages) ForgetRunLengthEntry(entry);
+  return entry;
 }
 
 int GetEntryCount(ImageBank* bank, int list) {

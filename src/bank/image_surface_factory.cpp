@@ -6,6 +6,7 @@
 #include <vexa/memory.h>
 #include <vexa/palette.h>
 
+#include "bank/checked_run_length.h"
 #include "bank/image_decompress.h"
 #include "bank/supplied_bytes.h"
 #include "pixels/kernels/run_length_form.h"
@@ -74,9 +75,15 @@ cImageSurface* MakeImageSurface(const ImageBank& bank, const ImageEntryHeader& i
   const std::uint8_t* data = image.Data();
   const std::size_t dataSize = image.entry.dataSize;
   if (image.flags & kImageRunLength) {
-    if (!RunLengthBlockValid(data, dataSize, layout.width, layout.height,
-                             ModeBytesPerPixel(layout.mode))) {
-      return nullptr;
+    // The drawing routines need only the size field to fit. The row table is checked on every
+    // draw and the whole block once (checked_run_length.h), so that damaged entries are refused.
+    if (!RunLengthRowTableFits(data, dataSize, layout.height)) return nullptr;
+    if (!RunLengthEntryChecked(image)) {
+      if (!RunLengthBlockValid(data, dataSize, layout.width, layout.height,
+                               ModeBytesPerPixel(layout.mode))) {
+        return nullptr;
+      }
+      RememberRunLengthEntry(image);
     }
     cImageSurface* surface = MakeEntryPixelSurface(layout, const_cast<std::uint8_t*>(data),
                                                    bank.palette, image.transparentColor);

@@ -12,10 +12,16 @@
 // Rebuilding by a scan of the display list would cost a test per sprite per change, so
 // candidates come from a uniform grid instead: every sprite is entered in the cells its two
 // rectangles cover (coordinates outside the grid are clamped to its border cells), and the
-// exact test decides as a scan would. The result is the same list the scan gives.
+// exact test decides as a scan would. The result is the same list the scan gives. When most
+// sprites wait (every moving sprite, each frame), the search instead puts each sprite in the
+// one cell of its area's corner and tests the cells a neighbour's corner can lie in.
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "sprite/sprite_internal.h"
 
@@ -27,6 +33,7 @@ constexpr int kGridCells = 64;  // per axis: 2048 pixels, from 0
 
 struct OverlapIndex {
   std::vector<Sprite*> cells[kGridCells * kGridCells];
+  std::size_t entered = 0;  // entries in all cells
   std::uint32_t stamp = 0;
   // Sprites waiting for a rebuild, in the order of their last change; null where a sprite
   // left the queue (changed again or deleted).
@@ -55,6 +62,7 @@ void Leave(OverlapIndex* index, Sprite* s) {
       if (it != cell.end()) {
         *it = cell.back();
         cell.pop_back();
+        --index->entered;
       }
     }
   s->cellLeft = 0;
@@ -70,6 +78,8 @@ void Enter(OverlapIndex* index, Sprite* s, const RECT& area) {
   for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
     for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
       index->cells[cy * kGridCells + cx].push_back(s);
+  index->entered += static_cast<std::size_t>(s->cellRight - s->cellLeft + 1) *
+                    static_cast<std::size_t>(s->cellBottom - s->cellTop + 1);
 }
 
 // Re-enters the sprite only when its cell range changed.
@@ -152,76 +162,203 @@ void RebuildOverlaps(GameWindow* window, Sprite* s) {
 
 namespace {
 
-// A sprite as the pair search reads it: its rectangles and cells, copied once per settle so
-// that the search runs over contiguous records instead of the sprites themselves.
+// A sprite as the whole-grid search reads it, copied once per settle.
 struct Entry {
   RECT current, pending;  // the touched rectangles
-  Sprite* sprite;
-  std::uint32_t rank;  // place in the queue, 0 when not queued
-  std::int16_t cellLeft, cellTop;
+  RECT area;              // their union
+  std::uint32_t rank;     // place in the queue, 0 when not queued
+  std::uint32_t id;       // place in the settle's sprite table
 };
 
-bool Meets(const RECT& area, const Entry& other) {
-  return Intersect(area, other.current) || Intersect(area, other.pending);
+// A list being filled by the whole-grid search, kept in a dense table so that appending does
+// not touch the sprite.
+struct ListBuilder {
+  Sprite** data;
+  std::int32_t count, capacity;
+};
+
+bool Append(ListBuilder& list, Sprite* other) {
+  if (list.count == list.capacity) {
+    const int capacity = list.capacity ? list.capacity * 2 : 8;
+    auto* grown = static_cast<Sprite**>(
+        std::realloc(list.data, static_cast<size_t>(capacity) * sizeof(Sprite*)));
+    if (!grown) return false;
+    list.data = grown;
+    list.capacity = capacity;
+  }
+  list.data[list.count++] = other;
+  return true;
 }
 
-// Many queued sprites: the grid is rebuilt from every sprite in it, and the pairs come from a
-// compact copy of the cells. A pair met in several cells is taken in the first cell both
-// cover.
+int Cell64(std::int64_t coordinate) { return Cell(Clamp32(coordinate)); }
+
+// The entries of one size class in the cells of their areas' top left corners, as columns:
+// a sprite is in one cell only, so a search meets each candidate once, and the cells a search
+// reads in one grid row lie next to each other. Whatever can meet an area lies in the cells
+// from the area's corner less the largest width and height of the class on.
+class CornerGrid {
+ public:
+  static constexpr int kPad = 4;  // vector reads past the last entry stay inside the columns
+
+  void Clear() {
+    order_.clear();
+    widest_ = tallest_ = 0;
+  }
+  void Add(const Entry& e) {
+    order_.push_back(&e);
+    widest_ = std::max<std::int64_t>(widest_, std::int64_t{e.area.right} - e.area.left);
+    tallest_ = std::max<std::int64_t>(tallest_, std::int64_t{e.area.bottom} - e.area.top);
+  }
+  // Sorts the entries into the cells and fills the columns.
+  void Build() {
+    sorted_.clear();
+    if (order_.empty()) return;  // Search reads nothing then
+    constexpr int kCells = kGridCells * kGridCells;
+    starts_.assign(kCells + 1, 0);
+    for (const Entry* e : order_) ++starts_[CellOf(*e) + 1];
+    for (int c = 0; c < kCells; ++c) starts_[c + 1] += starts_[c];
+    const std::size_t n = order_.size();
+    for (auto* column : {&rank_, &id_, &cl_, &ct_, &cr_, &cb_, &pl_, &pt_, &pr_, &pb_})
+      column->assign(n + kPad, 0);
+    sorted_.assign(n, nullptr);
+    fill_.assign(starts_.begin(), starts_.end() - 1);
+    for (const Entry* e : order_) {
+      const std::uint32_t k = fill_[CellOf(*e)]++;
+      sorted_[k] = e;
+      rank_[k] = static_cast<std::int32_t>(e->rank);
+      id_[k] = static_cast<std::int32_t>(e->id);
+      cl_[k] = e->current.left;
+      ct_[k] = e->current.top;
+      cr_[k] = e->current.right;
+      cb_[k] = e->current.bottom;
+      pl_[k] = e->pending.left;
+      pt_[k] = e->pending.top;
+      pr_[k] = e->pending.right;
+      pb_[k] = e->pending.bottom;
+    }
+  }
+  // The entries in the order of their cells.
+  const std::vector<const Entry*>& Sorted() const { return sorted_; }
+
+  // Appends to `hits` the table places of the entries ranked below `e` whose current or
+  // pending rectangle meets e's area.
+  void Search(const Entry& e, std::vector<std::uint32_t>& hits) const {
+    if (order_.empty()) return;
+    const RECT& a = e.area;
+    const int x0 = Cell64(std::int64_t{a.left} - widest_), x1 = Cell(a.right - 1);
+    const int y0 = Cell64(std::int64_t{a.top} - tallest_), y1 = Cell(a.bottom - 1);
+    const auto rank = static_cast<std::int32_t>(e.rank);
+    for (int cy = y0; cy <= y1; ++cy) {
+      const std::uint32_t begin = starts_[cy * kGridCells + x0];
+      const std::uint32_t end = starts_[cy * kGridCells + x1 + 1];
+      std::uint32_t k = begin;
+#if defined(__SSE2__)
+      const __m128i r = _mm_set1_epi32(rank);
+      const __m128i al = _mm_set1_epi32(a.left), ar = _mm_set1_epi32(a.right);
+      const __m128i at = _mm_set1_epi32(a.top), ab = _mm_set1_epi32(a.bottom);
+      for (; k < end; k += 4) {
+        const auto at4 = [k](const std::vector<std::int32_t>& column) {
+          return _mm_loadu_si128(reinterpret_cast<const __m128i*>(column.data() + k));
+        };
+        const __m128i current = _mm_and_si128(
+            _mm_and_si128(_mm_cmplt_epi32(al, at4(cr_)), _mm_cmplt_epi32(at4(cl_), ar)),
+            _mm_and_si128(_mm_cmplt_epi32(at, at4(cb_)), _mm_cmplt_epi32(at4(ct_), ab)));
+        const __m128i pending = _mm_and_si128(
+            _mm_and_si128(_mm_cmplt_epi32(al, at4(pr_)), _mm_cmplt_epi32(at4(pl_), ar)),
+            _mm_and_si128(_mm_cmplt_epi32(at, at4(pb_)), _mm_cmplt_epi32(at4(pt_), ab)));
+        const __m128i take =
+            _mm_and_si128(_mm_cmplt_epi32(at4(rank_), r), _mm_or_si128(current, pending));
+        unsigned bits = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(take)));
+        if (end - k < 4) bits &= (1u << (end - k)) - 1;
+        while (bits) {
+          hits.push_back(static_cast<std::uint32_t>(id_[k + __builtin_ctz(bits)]));
+          bits &= bits - 1;
+        }
+      }
+#else
+      for (; k < end; ++k) {
+        const bool current =
+            a.left < cr_[k] && cl_[k] < a.right && a.top < cb_[k] && ct_[k] < a.bottom;
+        const bool pending =
+            a.left < pr_[k] && pl_[k] < a.right && a.top < pb_[k] && pt_[k] < a.bottom;
+        if (rank_[k] < rank && (current || pending))
+          hits.push_back(static_cast<std::uint32_t>(id_[k]));
+      }
+#endif
+    }
+  }
+
+ private:
+  static int CellOf(const Entry& e) { return Cell(e.area.top) * kGridCells + Cell(e.area.left); }
+  std::vector<const Entry*> order_, sorted_;
+  std::vector<std::uint32_t> starts_, fill_;
+  std::vector<std::int32_t> rank_, id_, cl_, ct_, cr_, cb_, pl_, pt_, pr_, pb_;
+  std::int64_t widest_ = 0, tallest_ = 0;
+};
+
+// Many queued sprites: the grid is rebuilt from every sprite in it, and each queued sprite
+// searches two corner grids, one of sprites up to two cells in size and one of the larger
+// ones, so that a few large sprites do not widen every search. Queued lists start empty; the
+// others keep their pairs with sprites not queued.
 void SearchAll(OverlapIndex* index, SpriteHeap* heap) {
+  constexpr std::int64_t kSmall = 2 << kCellShift;
   thread_local std::vector<Entry> entries;
-  thread_local std::vector<std::uint32_t> starts;
-  thread_local std::vector<Entry> cells;
+  thread_local std::vector<Sprite*> sprites;
+  thread_local std::vector<ListBuilder> lists;
+  thread_local std::vector<std::uint32_t> hits;
+  thread_local CornerGrid grids[2];
   entries.clear();
+  sprites.clear();
+  lists.clear();
   for (auto& cell : index->cells) cell.clear();
+  index->entered = 0;
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
-    if (!s->overlapQueued && s->cellLeft > s->cellRight) continue;  // not in the grid
+    if (s->overlapQueued) {
+      s->overlapCount = 0;
+    } else {
+      int kept = 0;
+      for (int i = 0; i < s->overlapCount; ++i)
+        if (!s->overlaps[i]->overlapQueued) s->overlaps[kept++] = s->overlaps[i];
+      s->overlapCount = kept;
+      if (s->cellLeft > s->cellRight) continue;  // not in the grid
+    }
     s->cellLeft = 0;
     s->cellRight = -1;
-    Enter(index, s, SearchArea(s));
+    const RECT area = SearchArea(s);
+    Enter(index, s, area);
     if (s->cellLeft > s->cellRight) continue;
-    entries.push_back(Entry{TouchedCurrent(s), TouchedPending(s), s, s->overlapQueued,
-                            static_cast<std::int16_t>(s->cellLeft),
-                            static_cast<std::int16_t>(s->cellTop)});
+    const auto id = static_cast<std::uint32_t>(sprites.size());
+    sprites.push_back(s);
+    lists.push_back(ListBuilder{s->overlaps, s->overlapCount, s->overlapCapacity});
+    entries.push_back(Entry{TouchedCurrent(s), TouchedPending(s), area, s->overlapQueued, id});
   }
-  constexpr int kCells = kGridCells * kGridCells;
-  starts.assign(kCells + 1, 0);
-  for (int c = 0; c < kCells; ++c)
-    starts[c + 1] = starts[c] + static_cast<std::uint32_t>(index->cells[c].size());
-  cells.resize(starts[kCells]);
-  {
-    std::vector<std::uint32_t> fill(starts.begin(), starts.end() - 1);
-    for (const Entry& e : entries) {
-      const Sprite* s = e.sprite;
-      for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
-        for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
-          cells[fill[cy * kGridCells + cx]++] = e;
-    }
+  for (CornerGrid& grid : grids) grid.Clear();
+  for (const Entry& e : entries) {
+    const bool small = std::int64_t{e.area.right} - e.area.left <= kSmall &&
+                       std::int64_t{e.area.bottom} - e.area.top <= kSmall;
+    grids[small ? 0 : 1].Add(e);
   }
-  const Entry* const copies = cells.data();  // locals: the loop calls out to Add
-  const std::uint32_t* const first = starts.data();
-  // Queued sprites in the order of their first cell: neighbours follow each other, so the
-  // lists that grow stay in the cache.
-  for (int start = 0; start < kCells; ++start)
-    for (std::uint32_t j = first[start], last = first[start + 1]; j < last; ++j) {
-      const Entry& e = copies[j];
-      if (!e.rank || e.cellTop * kGridCells + e.cellLeft != start) continue;
-      Sprite* s = e.sprite;
-      const RECT area = Union(e.current, e.pending);
-      for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
-        for (int cx = s->cellLeft; cx <= s->cellRight; ++cx) {
-          const int c = cy * kGridCells + cx;
-          for (std::uint32_t k = first[c], end = first[c + 1]; k < end; ++k) {
-            const Entry& other = copies[k];
-            if (other.rank >= e.rank) continue;  // itself, or decided by the other
-            if (std::max<int>(e.cellLeft, other.cellLeft) != cx ||
-                std::max<int>(e.cellTop, other.cellTop) != cy)
-              continue;  // met in an earlier cell
-            if (!Meets(area, other) || !Add(s, other.sprite)) continue;
-            if (!Add(other.sprite, s)) --s->overlapCount;
-          }
-        }
+  for (CornerGrid& grid : grids) grid.Build();
+  ListBuilder* const out = lists.data();
+  Sprite* const* const table = sprites.data();
+  // Queued sprites in the order of their cells: neighbours follow each other, so the lists
+  // that grow stay in the cache.
+  for (const CornerGrid& from : grids)
+    for (const Entry* e : from.Sorted()) {
+      if (!e->rank) continue;
+      hits.clear();
+      for (const CornerGrid& grid : grids) grid.Search(*e, hits);
+      for (const std::uint32_t other : hits) {
+        if (!Append(out[e->id], table[other])) continue;
+        if (!Append(out[other], table[e->id])) --out[e->id].count;
+      }
     }
+  for (std::size_t i = 0; i < sprites.size(); ++i) {
+    Sprite* s = sprites[i];
+    s->overlaps = lists[i].data;
+    s->overlapCount = lists[i].count;
+    s->overlapCapacity = lists[i].capacity;
+  }
 }
 
 // Few queued sprites: each moves in the grid and tests the sprites in its cells.
@@ -250,44 +387,42 @@ void SettleOverlaps(GameWindow* window) {
   auto* index = static_cast<OverlapIndex*>(heap->index);
   if (index->queue.empty()) return;
   // All queued lists at once, with the result of rebuilding them one after the other in the
-  // queue's order: a pair is decided by the test of whichever of its sprites changed last
-  // (overlapQueued is the place in the queue, 0 for sprites not queued). First every pair
-  // with a queued sprite leaves both lists; neighbours that are not queued drop theirs in one
-  // pass each.
+  // queue's order (overlapQueued is the place in the queue, 0 for sprites not queued).
   thread_local std::vector<Sprite*> queued, touched;
   queued.clear();
-  touched.clear();
   for (Sprite* s : index->queue)
     if (s) queued.push_back(s);
-  for (Sprite* s : queued) {
-    for (int i = 0; i < s->overlapCount; ++i) {
-      Sprite* other = s->overlaps[i];
-      if (!other->overlapQueued && !(other->flags & kSpriteScratchMark)) {
-        other->flags |= kSpriteScratchMark;
-        touched.push_back(other);
-      }
-    }
-    s->overlapCount = 0;
-  }
-  for (Sprite* other : touched) {
-    other->flags &= ~kSpriteScratchMark;
-    int kept = 0;
-    for (int i = 0; i < other->overlapCount; ++i)
-      if (!other->overlaps[i]->overlapQueued) other->overlaps[kept++] = other->overlaps[i];
-    other->overlapCount = kept;
-  }
-  // Then each queued sprite tests the candidates that changed before it or not at all; those
-  // that changed after it test it in their turn. Each pair is entered once.
+  // A pair is decided by the test of whichever of its sprites changed last, so every queued
+  // sprite tests the candidates that changed before it or not at all; those that changed
+  // after it test it in their turn. Each pair is entered once.
   // The whole-grid search passes over every cell several times: it pays from a few hundred
   // queued sprites on, when they are a good part of the grid.
   constexpr std::size_t kWholeGridQueue = 256;
-  std::size_t inGrid = 0;
-  if (queued.size() >= kWholeGridQueue)
-    for (const auto& cell : index->cells) inGrid += cell.size();
-  if (queued.size() >= kWholeGridQueue && queued.size() * 16 >= inGrid)
+  if (queued.size() >= kWholeGridQueue && queued.size() * 16 >= index->entered) {
     SearchAll(index, heap);
-  else
+  } else {
+    // First every pair with a queued sprite leaves both lists; neighbours that are not
+    // queued drop theirs in one pass each.
+    touched.clear();
+    for (Sprite* s : queued) {
+      for (int i = 0; i < s->overlapCount; ++i) {
+        Sprite* other = s->overlaps[i];
+        if (!other->overlapQueued && !(other->flags & kSpriteScratchMark)) {
+          other->flags |= kSpriteScratchMark;
+          touched.push_back(other);
+        }
+      }
+      s->overlapCount = 0;
+    }
+    for (Sprite* other : touched) {
+      other->flags &= ~kSpriteScratchMark;
+      int kept = 0;
+      for (int i = 0; i < other->overlapCount; ++i)
+        if (!other->overlaps[i]->overlapQueued) other->overlaps[kept++] = other->overlaps[i];
+      other->overlapCount = kept;
+    }
     SearchQueued(index, queued);
+  }
   for (Sprite* s : queued) s->overlapQueued = 0;
   index->queue.clear();
   index->queued = 0;

@@ -10,6 +10,7 @@
 // saved.
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include <vexa/blit.h>
 #include <vexa/display_driver.h>
@@ -62,6 +63,145 @@ RECT Meet(const RECT& a, const RECT& b) {
   return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
               std::min(a.bottom, b.bottom)};
 }
+
+// Opaque copies between the display and the window's background surface, gathered and made
+// once per pixel. The erase and save steps copy one rectangle per sprite, and at a few
+// thousand sprites the rectangles cover the display many times over; since each such copy
+// writes the same value wherever rectangles overlap, copying their union gives the same
+// pixels. Anything else that touches either surface (a fill, an owner's callback, a
+// save-under copy) flushes the batch first, so the order of effects stays as it was.
+class CopyBatch {
+ public:
+  // Without both surfaces the batch is idle and takes nothing.
+  CopyBatch(cSurfaceImplementation* from, cSurfaceImplementation* to) : from_(from), to_(to) {
+    if (!from || !to) return;
+    width_ = std::max(std::min(from->width, to->width), 0);
+    height_ = std::max(std::min(from->height, to->height), 0);
+    words_ = (width_ + 63) / 64;
+    thread_local std::vector<std::uint64_t> rows;
+    thread_local std::vector<RECT> rects;
+    rows_ = &rows;
+    rects_ = &rects;
+    rects.clear();
+  }
+  ~CopyBatch() { Flush(); }
+  CopyBatch(const CopyBatch&) = delete;
+  CopyBatch& operator=(const CopyBatch&) = delete;
+
+  bool Active() const { return from_ && to_; }
+  void Add(const RECT& r) {
+    const int left = std::max<int>(r.left, 0), right = std::min<int>(r.right, width_);
+    const int top = std::max<int>(r.top, 0), bottom = std::min<int>(r.bottom, height_);
+    if (left >= right || top >= bottom) return;
+    rects_->push_back(RECT{left, top, right, bottom});
+    area_ += std::int64_t{right - left} * (bottom - top);
+  }
+
+  // Copies the gathered area. Rectangles that cover less than the display are copied as they
+  // are; more go through a mask of their union, so that each pixel is copied once.
+  void Flush() {
+    if (!area_) return;
+    if (area_ <= std::int64_t{width_} * height_) {
+      for (const RECT& r : *rects_) Copy(r.left, r.top, r.right, r.bottom);
+    } else {
+      rows_->assign(static_cast<std::size_t>(words_) * static_cast<std::size_t>(height_), 0);
+      for (const RECT& r : *rects_) Mark(r.left, r.top, r.right, r.bottom);
+      CopyUnion();
+    }
+    rects_->clear();
+    area_ = 0;
+  }
+
+ private:
+  void Mark(int left, int top, int right, int bottom) {
+    first_ = std::min(first_, top);
+    last_ = std::max(last_, bottom);
+    const int lw = left >> 6, rw = (right - 1) >> 6;
+    const std::uint64_t lmask = ~std::uint64_t{0} << (left & 63);
+    const std::uint64_t rmask = ~std::uint64_t{0} >> (63 - ((right - 1) & 63));
+    for (int y = top; y < bottom; ++y) {
+      std::uint64_t* row = Row(y);
+      if (lw == rw) {
+        row[lw] |= lmask & rmask;
+      } else {
+        row[lw] |= lmask;
+        for (int w = lw + 1; w < rw; ++w) row[w] = ~std::uint64_t{0};
+        row[rw] |= rmask;
+      }
+    }
+  }
+
+  // Copies the marked area: runs of a row that continue a run of the row above with the same
+  // ends grow its rectangle, so most of the area goes in a few large copies.
+  void CopyUnion() {
+    if (first_ >= last_) return;
+    open_.clear();
+    for (int y = first_; y <= last_; ++y) {
+      // A row like the one above continues every open rectangle.
+      if (y > first_ && y < last_ && std::equal(Row(y), Row(y) + words_, Row(y - 1))) {
+        std::fill_n(Row(y - 1), words_, 0);
+        continue;
+      }
+      if (y > first_) std::fill_n(Row(y - 1), words_, 0);
+      runs_.clear();
+      if (y < last_) Runs(Row(y));
+      // Open rectangles whose run ends here are copied; matching ones grow.
+      std::size_t kept = 0, k = 0;
+      for (const Open& o : open_) {
+        while (k < runs_.size() && runs_[k].left < o.left) ++k;
+        if (k < runs_.size() && runs_[k].left == o.left && runs_[k].right == o.right) {
+          runs_[k].top = -1;  // taken
+          open_[kept++] = o;
+        } else {
+          Copy(o.left, o.top, o.right, y);
+        }
+      }
+      // The kept rectangles and the new runs are each in order: merged, the open list is.
+      open_.resize(kept);
+      for (const Open& run : runs_)
+        if (run.top >= 0) open_.push_back(Open{run.left, run.right, y});
+      std::inplace_merge(open_.begin(), open_.begin() + static_cast<std::ptrdiff_t>(kept),
+                         open_.end(), [](const Open& a, const Open& b) { return a.left < b.left; });
+    }
+    first_ = INT32_MAX;
+    last_ = INT32_MIN;
+  }
+
+  struct Open {
+    int left, right, top;
+  };
+  std::uint64_t* Row(int y) { return rows_->data() + static_cast<std::size_t>(y) * words_; }
+  void Runs(const std::uint64_t* row) {
+    int x = 0;
+    while (x < width_) {
+      // The next set bit from x.
+      int w = x >> 6;
+      std::uint64_t bits = row[w] & (~std::uint64_t{0} << (x & 63));
+      while (!bits && ++w < words_) bits = row[w];
+      if (!bits) return;
+      const int left = w * 64 + __builtin_ctzll(bits);
+      // The next clear bit from left.
+      bits = ~row[w] & (~std::uint64_t{0} << (left & 63));
+      while (!bits && ++w < words_) bits = ~row[w];
+      const int right = bits ? std::min(w * 64 + __builtin_ctzll(bits), width_) : width_;
+      runs_.push_back(Open{left, right, 0});
+      x = right;
+    }
+  }
+  void Copy(int left, int top, int right, int bottom) {
+    from_->Blit(to_, left, top, left, top, right - left, bottom - top, kModeOpaque, kEffectNone, 0,
+                0);
+  }
+
+  cSurfaceImplementation* from_;
+  cSurfaceImplementation* to_;
+  int width_ = 0, height_ = 0, words_ = 0;
+  int first_ = INT32_MAX, last_ = INT32_MIN;
+  std::int64_t area_ = 0;
+  std::vector<std::uint64_t>* rows_ = nullptr;
+  std::vector<RECT>* rects_ = nullptr;
+  std::vector<Open> runs_, open_;
+};
 
 // Copies an area of the display into a save-under surface, making or enlarging it.
 void SaveUnder(cSurfaceImplementation* display, Sprite* s) {
@@ -266,17 +406,18 @@ int EraseSprites(GameWindow* window) {
         }
       }
     }
+    CopyBatch restore(window->backgroundImpl, display);
     for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
       if ((s->flags & kSpriteFrozen) || KeptOnScreen(s) || !HasSaved(s)) continue;
       const RECT& r = s->saved;
+      if (s->flags & (kSpriteFillErase | kSpriteOwnerSaved)) restore.Flush();
       if (s->flags & kSpriteFillErase) {
         // The saved rectangle: it holds the smoothing ring the drawing touched.
         display->FillRectColor(r.left, r.top, Width(r), Height(r), s->fillColor);
       } else if (s->flags & kSpriteOwnerSaved) {
         Callback(s, kSpriteErase);
-      } else if (window->backgroundImpl) {
-        window->backgroundImpl->Blit(display, r.left, r.top, r.left, r.top, Width(r), Height(r),
-                                     kModeOpaque, kEffectNone, 0, 0);
+      } else if (restore.Active()) {
+        restore.Add(r);
       } else if (s->saveUnder) {
         s->saveUnder->Blit(display, r.left, r.top, 0, 0, Width(r), Height(r), kModeOpaque,
                            kEffectNone, 0, 0);
@@ -284,6 +425,7 @@ int EraseSprites(GameWindow* window) {
       if ((s->flags & (kSpriteChanged | kSpriteRetained)) != kSpriteRetained)
         ReportDirty(window, ClampedAtZero(TouchedCurrent(s)));
     }
+    restore.Flush();  // copied before any sprite goes
   }
   for (Sprite* s = heap->firstSprite; s;) {
     Sprite* next = s->Next();
@@ -348,6 +490,7 @@ int DrawSprites(GameWindow* window) {
     }
   }
   const RECT clip = DisplayClip(display);
+  CopyBatch save(display, window->backgroundImpl);
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
     if ((s->flags & (kSpriteHidden | kSpriteFrozen)) || KeptOnScreen(s)) continue;
     if ((s->flags & (kSpriteDrawUnsaved | kSpriteFillErase)) == kSpriteDrawUnsaved) continue;
@@ -360,14 +503,15 @@ int DrawSprites(GameWindow* window) {
     s->saved = area;
     if (s->flags & kSpriteFillErase) continue;
     if (s->flags & kSpriteOwnerSaved) {
+      save.Flush();
       Callback(s, kSpriteSave);
-    } else if (window->backgroundImpl) {
-      display->Blit(window->backgroundImpl, area.left, area.top, area.left, area.top, Width(area),
-                    Height(area), kModeOpaque, kEffectNone, 0, 0);
+    } else if (save.Active()) {
+      save.Add(area);
     } else {
       SaveUnder(display, s);
     }
   }
+  save.Flush();  // copied before anything is drawn
   cSurfaceObject holder;
   bool locked = display->Lock() != 0;
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {

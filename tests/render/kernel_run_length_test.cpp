@@ -2,6 +2,7 @@
 // which must draw exactly what the standard blits draw from the plain image.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "base/simd_level.h"
@@ -254,6 +255,89 @@ TEST(RunLengthBlits, DamagedBlocksStayInsideTheBlock) {
     RunLengthCopyTransparentWith(ActiveKernels(), target.get(), 0, 0, &source, 0, 0, 33, 6, 1, 64);
     RunLengthCopyOpaqueWith(ActiveKernels(), target.get(), 0, 0, &source, 3, 1, 30, 5, 9, 0);
     RunLengthCopyOpaqueWith(ActiveKernels(), target.get(), 0, 0, &source, 0, 0, 33, 6, 0, 0);
+  }
+}
+
+// The plain copy's row loop checks each pair with a single branch and leaves the pixel-bytes
+// check out where the block has room for a whole row: damaged blocks of long and short runs,
+// cut short by their size field (so that the last rows run out of pixel bytes) or holding
+// pairs that add nothing or run past the width, must copy exactly what the checked row walker
+// reads, at every level, whole, cut on the right and from a column inside.
+TEST(RunLengthBlits, DamagedBlocksCopyWhatTheCheckedWalkReadsAtEveryLevel) {
+  std::mt19937 random(17);
+  constexpr int kWidth = 280, kHeight = 9;
+  for (int depth : {16, 32}) {
+    TestImage plain(kWidth, kHeight, depth);
+    plain.Randomise(random);
+    plain->transparentValue = 0;
+    for (int y = 0; y < kHeight; ++y)  // runs of 1 to 270 pixels
+      for (int x = 0; x < kWidth; ++x)
+        if ((x * (y + 1) / 30) % 3 == 0 && y != 4) plain.SetPixel(x, y, 0);
+    const std::vector<std::uint8_t> good = Encode(*plain.get(), 0);
+    const int bpp = plain->bytesPerPixel;
+    for (int round = 0; round < 120; ++round) {
+      std::vector<std::uint8_t> damaged = good;
+      const std::size_t runStart = 4 + 8 * kHeight;
+      for (int i = 0; i < round % 5; ++i) {
+        const std::size_t at = runStart + random() % (good.size() - runStart);
+        damaged[at] = round % 3 == 0 ? 0 : static_cast<std::uint8_t>(random());
+      }
+      if (round % 4 == 1) {  // cut a few pixels short of the end of opaque row 4
+        const auto cut = static_cast<std::uint32_t>(
+            4 + U32(good, 4 + 8 * 4 + 4) + (kWidth - 1 - random() % 12) * bpp);
+        std::memcpy(damaged.data(), &cut, 4);
+      } else if (round % 4 == 3) {  // cut inside the pixel bytes of the last rows
+        const auto cut = static_cast<std::uint32_t>(good.size() - random() % (kWidth * bpp * 2));
+        std::memcpy(damaged.data(), &cut, 4);
+      }
+      if (round % 6 == 5) damaged[4 + 8 * (random() % kHeight)] ^= 0x01;  // a moved row
+      PixelDescriptor source = *plain.get();
+      source.firstRow = source.storage = damaged.data();
+      for (const int from : {0, 0, 5})
+        for (const int width : {kWidth - from, 97}) {
+          TestImage background(kWidth, kHeight, depth);
+          background.Randomise(random);
+          TestImage expected = background;
+          for (int y = 0; y < kHeight; ++y)
+            WalkRunLengthRow(
+                FindRunLengthRow(damaged.data(), y), bpp, from, from + width, [](int, int) {},
+                [&](int column, const std::uint8_t* p, int n) {
+                  std::memcpy(expected->firstRow + y * expected->pitch + (column - from) * bpp, p,
+                              static_cast<std::size_t>(n) * bpp);
+                });
+          for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+            TestImage actual = background;
+            RunLengthCopyTransparentWith(KernelsAt(level), actual.get(), 0, 0, &source, from, 0,
+                                         width, kHeight, 0, 0);
+            ASSERT_EQ(actual.bytes(), expected.bytes())
+                << SimdLevelName(level) << " depth " << depth << " round " << round << " from "
+                << from << " width " << width;
+          }
+        }
+    }
+  }
+}
+
+// Pairs of two zero counts move the column nowhere, so the width no longer bounds how many
+// pairs a row reads: a row of them up to the block's end must stop there at every level.
+TEST(RunLengthBlits, PairsThatMoveNothingStopAtTheBlockEnd) {
+  TestImage plain(8, 1, 16);
+  // size, the row's entry (runs at 8, pixels at 0: room for the whole row), 16 zero run bytes;
+  // past the block's end, memory that reads as pairs copying 4 pixels.
+  std::vector<std::uint8_t> block(64, 4);
+  std::fill(block.begin() + 12, block.begin() + 28, 0);
+  for (std::size_t i = 28; i < block.size(); i += 2) block[i] = 0;
+  const std::uint32_t header[] = {28, 8, 0};
+  std::memcpy(block.data(), header, sizeof header);
+  PixelDescriptor source = *plain.get();
+  source.firstRow = source.storage = block.data();
+  std::mt19937 random(2);
+  for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+    TestImage target(8, 1, 16);
+    target.Randomise(random);
+    const std::vector<std::uint8_t> before = target.bytes();
+    RunLengthCopyTransparentWith(KernelsAt(level), target.get(), 0, 0, &source, 0, 0, 8, 1, 0, 0);
+    EXPECT_EQ(target.bytes(), before) << SimdLevelName(level);
   }
 }
 

@@ -111,6 +111,78 @@ TEST(SpriteOverlap, IndexedListsEqualTheScanningRebuild) {
   ASSERT_NO_FATAL_FAILURE(CheckAgainstScan(150, 300, 700, 7));
 }
 
+// Whole frames between the reads, most sprites moving, in sizes from a few pixels to larger
+// than the grid, some far outside it, with the areas the redraw saved taking part: the lists
+// equal the rebuild at every change, which reads each sprite's rectangles as they are then.
+TEST(SpriteOverlap, ListsAfterFramesOfMixedSizesEqualTheScanningRebuild) {
+  Scene scene(32, 640, 480, 700);
+  GameWindow* w = scene.w();
+  std::mt19937 rng(23);
+  auto touched = [](Sprite* s) {  // the rectangles as the rebuild sees them
+    return std::pair<RECT, RECT>{sprite::TouchedCurrent(s), sprite::TouchedPending(s)};
+  };
+  std::vector<Sprite*> all;
+  std::set<std::pair<Sprite*, Sprite*>> model;
+  auto rebuild = [&](Sprite* s) {
+    const auto [cur, pend] = touched(s);
+    const RECT area{std::min(cur.left, pend.left), std::min(cur.top, pend.top),
+                    std::max(cur.right, pend.right), std::max(cur.bottom, pend.bottom)};
+    for (Sprite* o : all) {
+      if (o == s) continue;
+      const auto [ocur, opend] = touched(o);
+      const auto key = std::minmax(s, o);
+      if (Meet(area, ocur) || Meet(area, opend))
+        model.insert(key);
+      else
+        model.erase(key);
+    }
+  };
+  auto callback = +[](Sprite*, int, std::intptr_t) -> std::intptr_t { return 0; };
+  // A new size and a place within `reach` of (x, y).
+  auto place = [&](Sprite* s, int x, int y, int reach) {
+    const int kind = static_cast<int>(rng() % 60);
+    x += static_cast<int>(rng() % (2 * reach)) - reach;
+    y += static_cast<int>(rng() % (2 * reach)) - reach;
+    int width = 4 + static_cast<int>(rng() % 60), height = 4 + static_cast<int>(rng() % 60);
+    if (kind == 0) width = 100 + static_cast<int>(rng() % 300);            // wider than two cells
+    if (kind == 1) height = 2500 + static_cast<int>(rng() % 3000);         // taller than the grid
+    if (kind == 2) x = 2000000000 + static_cast<int>(rng() % 100000000);   // far right
+    if (kind == 3) y = -2000000000 - static_cast<int>(rng() % 100000000);  // far up
+    SetSpriteRect(w, s, x, y, x + width, y + height);
+  };
+  for (int i = 0; i < 600; ++i) {
+    Sprite* s = CreateOwnerDrawnSprite(w, 0, 0, 1, 1, 0, i, 0, kSpriteOwnerSaved, 0, callback);
+    ASSERT_NE(s, nullptr);
+    all.push_back(s);
+    rebuild(s);
+    place(s, 320, 240, 450);
+    rebuild(s);
+  }
+  for (int frame = 0; frame < 12; ++frame) {
+    for (Sprite* s : all) {
+      const unsigned op = rng() % 30;
+      if (op < 21) {  // most move a little, some jump
+        if (op == 0) {
+          place(s, s->pending.rect.left, s->pending.rect.top, 60);
+        } else {
+          const int dx = static_cast<int>(rng() % 7) - 3, dy = static_cast<int>(rng() % 7) - 3;
+          const RECT& p = s->pending.rect;
+          SetSpriteRect(w, s, p.left + dx, p.top + dy, p.right + dx, p.bottom + dy);
+        }
+        rebuild(s);
+      } else if (op < 24) {
+        const bool ring = (rng() & 1) != 0;
+        const bool changes = ((s->ink & kInkSmoothing) != 0) != ring;
+        SetSpriteInk(w, s, ring ? kInkTransparent | kInkSmoothing : kInkTransparent, 0);
+        if (changes) rebuild(s);
+      }
+    }
+    ASSERT_EQ(Listed(w, all), model) << "frame " << frame;
+    // The redraw settles the lists before it changes rectangles; the model needs nothing.
+    scene.Frame();
+  }
+}
+
 TEST(SpriteOverlap, MarkingLongChainsUsesNoRecursion) {
   const int count = 10000;
   Scene scene(32, 2600, 12, count);

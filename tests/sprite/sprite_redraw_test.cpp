@@ -2,6 +2,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include <vexa/sprite.h>
 #include <vexa/surface_object.h>
 
+#include "sprite/sprite_internal.h"
 #include "sprite/sprite_scene.h"
 #include "support/recording_surface.h"
 #include "support/surface_factory.h"
@@ -355,3 +357,105 @@ TEST(SpriteRedraw, DriverSurfacesDrawEverySpriteWithLayerEffects) {
 }
 
 }  // namespace
+
+namespace {
+
+// A model of one pixel plane: 32-bit pixels read and written by rectangle.
+struct Plane {
+  int width, height;
+  std::vector<std::uint32_t> px;
+  explicit Plane(cSurfaceImplementation& s) : width(s.width), height(s.height) {
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) px.push_back(testsupport::RawPixel(s, x, y) & 0xFFFFFFu);
+  }
+  template <typename F>
+  void Each(const RECT& r, F f) {
+    for (int y = std::max<int>(r.top, 0); y < std::min<int>(r.bottom, height); ++y)
+      for (int x = std::max<int>(r.left, 0); x < std::min<int>(r.right, width); ++x)
+        f(px[static_cast<size_t>(y * width + x)], static_cast<size_t>(y * width + x));
+  }
+};
+
+// Owner-saved sprites paint their rectangle on the display when erased or saved, so that the
+// order of those paints against the other sprites' copies shows in the pixels.
+constexpr std::uint32_t kPaintErase = 0x00C01020u, kPaintSave = 0x002040E0u;
+Scene* paintScene = nullptr;
+std::intptr_t Paint(Sprite* s, int code, std::intptr_t) {
+  if (code != kSpriteErase && code != kSpriteSave) return 0;
+  const RECT& r = code == kSpriteErase ? s->saved : s->current.rect;
+  paintScene->buffer->FillRectColor(r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                    code == kSpriteErase ? 0x2010C0 : 0xE04020);
+  return 0;
+}
+
+}  // namespace
+
+// Dense scenes whose copies to and from the background overlap many times, mixed with
+// fill-erased and owner-saved sprites: the erase and save steps leave the display and the
+// background as copying sprite by sprite in display order does.
+TEST(SpriteRedraw, EraseAndSaveKeepTheOrderOfEverySpritesCopy) {
+  Scene scene(32, 200, 150, 400);
+  paintScene = &scene;
+  GameWindow* w = scene.w();
+  Pattern(*scene.buffer);
+  const int box = scene.AddBox(30, 24, 0x30A0F0, 15, 12);
+  std::mt19937 rng(11);
+  std::vector<Sprite*> all;
+  for (int i = 0; i < 300; ++i) {
+    const int x = static_cast<int>(rng() % 230) - 15, y = static_cast<int>(rng() % 180) - 15;
+    const int kind = static_cast<int>(rng() % 10);
+    Sprite* s = nullptr;
+    if (kind == 0)
+      s = CreateOwnerDrawnSprite(w, x, y, x + 20, y + 16, 0, i, 0, kSpriteOwnerSaved, 0, Paint);
+    else if (kind == 1)
+      s = CreateSprite(w, x, y, box, 0, i, 0x000000FFu * (i % 7), kSpriteFillErase, 0);
+    else
+      s = CreateSprite(w, x, y, box, 0, i, 0, 0, 0);
+    ASSERT_NE(s, nullptr);
+    all.push_back(s);
+  }
+  scene.Frame();
+  for (int frame = 0; frame < 4; ++frame) {
+    for (Sprite* s : all) {
+      const int dx = static_cast<int>(rng() % 9) - 4, dy = static_cast<int>(rng() % 9) - 4;
+      if (sprite::IsOwnerDrawn(s))
+        SetSpriteRect(w, s, s->pending.x + dx, s->pending.y + dy, s->pending.x + dx + 20,
+                      s->pending.y + dy + 16);
+      else
+        ModifySprite(w, s, s->pending.x + dx, s->pending.y + dy, box);
+    }
+    ASSERT_NE(w->backgroundImpl, nullptr);
+    // Erase: every sprite in order restores, fills or paints its saved rectangle.
+    Plane display(*scene.buffer->implementation), background(*w->backgroundImpl);
+    for (Sprite* s : all) {
+      if (!sprite::HasSaved(s)) continue;
+      if (s->flags & kSpriteFillErase)
+        display.Each(s->saved, [&](std::uint32_t& p, size_t) {
+          const std::uint32_t c = s->fillColor;  // 0x00BBGGRR
+          p = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+        });
+      else if (s->flags & kSpriteOwnerSaved)
+        display.Each(s->saved, [&](std::uint32_t& p, size_t) { p = kPaintErase; });
+      else
+        display.Each(s->saved, [&](std::uint32_t& p, size_t i) { p = background.px[i]; });
+    }
+    EraseSprites(w);
+    ASSERT_EQ(Plane(*scene.buffer->implementation).px, display.px) << "erase, frame " << frame;
+    CommitSprites(w);
+    // Save: every sprite in order copies its area to the background or paints the display.
+    for (Sprite* s : all) {
+      const RECT area{
+          std::max<LONG>(s->current.rect.left, 0), std::max<LONG>(s->current.rect.top, 0),
+          std::min<LONG>(s->current.rect.right, 200), std::min<LONG>(s->current.rect.bottom, 150)};
+      if (area.left >= area.right || area.top >= area.bottom || (s->flags & kSpriteFillErase))
+        continue;
+      if (s->flags & kSpriteOwnerSaved)
+        display.Each(area, [&](std::uint32_t& p, size_t) { p = kPaintSave; });
+      else
+        background.Each(area, [&](std::uint32_t& p, size_t i) { p = display.px[i]; });
+    }
+    DrawSprites(w);
+    ASSERT_EQ(Plane(*w->backgroundImpl).px, background.px) << "save, frame " << frame;
+  }
+  paintScene = nullptr;
+}

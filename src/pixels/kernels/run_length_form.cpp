@@ -20,6 +20,21 @@ bool RunLengthSizeFits(const std::uint8_t* block, std::size_t available) {
   return size >= kRunLengthSizeBytes && size <= available;
 }
 
+bool RunLengthRowTableFits(const std::uint8_t* block, std::size_t available, int height) {
+  if (!RunLengthSizeFits(block, available) || height < 0) return false;
+  const std::uint32_t size = ReadU32(block);
+  if (kRunLengthSizeBytes + kRunLengthRowEntryBytes * static_cast<std::uint64_t>(height) > size)
+    return false;
+  // The highest offset of the table, both fields of every row at once: no branch per row.
+  std::uint32_t highest = 0;
+  const std::uint8_t* entry = block + kRunLengthSizeBytes;
+  for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(height); ++i, entry += 4) {
+    const std::uint32_t offset = ReadU32(entry);
+    highest = offset > highest ? offset : highest;
+  }
+  return highest <= size - static_cast<std::uint32_t>(kRunLengthSizeBytes);
+}
+
 bool RunLengthBlockValid(const std::uint8_t* block, std::size_t available, int width, int height,
                          int bytesPerPixel) {
   if (!RunLengthSizeFits(block, available) || width < 0 || height < 0 || bytesPerPixel < 1)

@@ -65,6 +65,11 @@ std::uint32_t EncodeRunLengthForm(int bytesPerPixel, std::uint8_t* block,
 // True when the block's size field is at least the field itself and at most `available`.
 bool RunLengthSizeFits(const std::uint8_t* block, std::size_t available);
 
+// True when the size field fits `available` and the row table holds `height` rows whose run
+// and pixel offsets all lie inside the block: a check of the block's frame only, a few
+// operations per row.
+bool RunLengthRowTableFits(const std::uint8_t* block, std::size_t available, int height);
+
 // True when the block is a complete form of a width x height image: the size field fits
 // `available`, every row-table entry, run pair and pixel lies inside the block, and every
 // row's pairs add up to exactly `width`.
