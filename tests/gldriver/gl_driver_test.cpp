@@ -123,6 +123,28 @@ COLORREF PixelAt(cSurfaceImplementation* s, int x, int y) {
   return s->GetPixelColor(x, y, &colour) ? colour : 0xDEADBEEF;
 }
 
+using Spots = std::vector<std::array<int, 2>>;
+
+// Draws `memory` at each spot, in order, onto a copy of `background` with the software
+// renderer, and `texture` onto `target` (a driver copy of the background); answers the largest
+// difference.
+int SpritesDifference(cSurfaceImplementation* memory, cSurfaceImplementation* texture,
+                      cSurfaceImplementation* background, cSurfaceImplementation* target,
+                      const Spots& spots, std::uint32_t effect, EffectParam parameter,
+                      std::string* where) {
+  Surface reference = Memory(background->width, background->height);
+  if (!background->Blit(reference.get(), 0, 0, 0, 0, background->width, background->height,
+                        kModeOpaque, kEffectNone, 0, 0))
+    return -1;
+  for (const auto& at : spots) {
+    memory->Blit(reference.get(), at[0], at[1], 0, 0, memory->width, memory->height,
+                 kModeTransparent, effect, parameter, 0);
+    texture->Blit(target, at[0], at[1], 0, 0, memory->width, memory->height, kModeTransparent,
+                  effect, parameter, 0);
+  }
+  return MaxDifference(reference.get(), target, where);
+}
+
 class GLDriver : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -714,27 +736,20 @@ TEST_F(GLDriver, DestinationReadingSpritesSeeEachOthersPixels) {
   Surface keyedTexture = Import(kPrototypeStatic, keyed.get());
   ASSERT_TRUE(alphaTexture && keyedTexture);
   std::uniform_int_distribution<int> place(-8, 90);
-  std::vector<std::array<int, 2>> spots;
+  Spots spots;
   for (int i = 0; i < 40; ++i) spots.push_back({place(random_), place(random_) * 2 / 3});
   for (int i = 0; i < 6; ++i) spots.push_back({i * 13, 30});  // a row of touching sprites
   for (std::uint32_t effect : {kEffectAdd, kEffectSubtract, kEffectXor, kEffectBlendSubstitute}) {
     for (bool alpha : {true, false}) {
-      cSurfaceImplementation* memory = alpha ? sprite.get() : keyed.get();
-      cSurfaceImplementation* texture = alpha ? alphaTexture.get() : keyedTexture.get();
       const EffectParam parameter = effect == kEffectBlendSubstitute ? 0x00FF00FF : 0;
-      Surface reference = Memory(96, 64);
-      ASSERT_TRUE(
-          background->Blit(reference.get(), 0, 0, 0, 0, 96, 64, kModeOpaque, kEffectNone, 0, 0));
       Surface target = Import(kPrototypeRenderTarget, background.get());
       ASSERT_TRUE(target);
-      for (const auto& at : spots) {
-        memory->Blit(reference.get(), at[0], at[1], 0, 0, 13, 11, kModeTransparent, effect,
-                     parameter, 0);
-        texture->Blit(target.get(), at[0], at[1], 0, 0, 13, 11, kModeTransparent, effect,
-                      parameter, 0);
-      }
       std::string where;
-      EXPECT_EQ(MaxDifference(reference.get(), target.get(), &where), 0)
+      EXPECT_EQ(SpritesDifference(alpha ? sprite.get() : keyed.get(),
+                                  alpha ? alphaTexture.get() : keyedTexture.get(),
+                                  background.get(), target.get(), spots, effect, parameter,
+                                  &where),
+                0)
           << "effect " << effect << (alpha ? " alpha " : " keyed ") << where;
     }
   }
@@ -789,22 +804,20 @@ TEST(GLDriverVariants, DestinationCopiesFollowOverlappingSprites) {
     Surface texture = imported(kPrototypeStaticAlpha, sprite.get());
     ASSERT_TRUE(texture);
     std::uniform_int_distribution<int> place(-6, 76);
+    Spots spots;
+    for (int i = 0; i < 60; ++i) {
+      // Runs of sprites a few pixels apart overlap; the rest fall anywhere.
+      const int x = i % 10 < 5 ? 20 + (i % 10) * 4 : place(random);
+      spots.push_back({x, i % 10 < 5 ? 20 + (i % 10) : place(random) / 2});
+    }
     for (std::uint32_t effect : {kEffectAdd, kEffectSemiTransparent, kEffectXor}) {
-      const EffectParam parameter = effect == kEffectSemiTransparent ? 40 : 0;
-      Surface reference = Memory(80, 48);
-      ASSERT_TRUE(
-          background->Blit(reference.get(), 0, 0, 0, 0, 80, 48, kModeOpaque, kEffectNone, 0, 0));
       Surface target = imported(kPrototypeRenderTarget, background.get());
       ASSERT_TRUE(target);
-      for (int i = 0; i < 60; ++i) {
-        // Runs of sprites a few pixels apart overlap; the rest fall anywhere.
-        const int x = i % 10 < 5 ? 20 + (i % 10) * 4 : place(random);
-        const int y = i % 10 < 5 ? 20 + (i % 10) : place(random) / 2;
-        sprite->Blit(reference.get(), x, y, 0, 0, 9, 7, kModeTransparent, effect, parameter, 0);
-        texture->Blit(target.get(), x, y, 0, 0, 9, 7, kModeTransparent, effect, parameter, 0);
-      }
       std::string where;
-      EXPECT_EQ(MaxDifference(reference.get(), target.get(), &where), 0)
+      EXPECT_EQ(SpritesDifference(sprite.get(), texture.get(), background.get(), target.get(),
+                                  spots, effect, effect == kEffectSemiTransparent ? 40 : 0,
+                                  &where),
+                0)
           << "effect " << effect << " " << where;
     }
   }
