@@ -89,9 +89,11 @@ out vec4 colour;
 void main() { colour = texture(image, texCoord); }
 )";
 
-// Every ink in integer arithmetic against the destination pixel: the software renderer's
-// formulas bit for bit. With FETCH the pixel is read from the framebuffer itself (the
-// output's value on entry; coherent, so quads drawn over each other in one batch see each
+// Every ink against the destination pixel: the software renderer's integer formulas bit for
+// bit. Values are whole numbers below 2^17 held in floats (exact there, and floor of a division
+// by a power of two is exact too), which software rasterisers run faster than integer vectors;
+// the bitwise inks work on integers. With FETCH the pixel is read from the framebuffer itself
+// (the output's value on entry; coherent, so quads drawn over each other in one batch see each
 // other's results); else from a copy of the area the batch covers.
 const char* const kExactShader = R"(
 in vec2 texCoord;
@@ -109,50 +111,52 @@ inout vec4 colour;
 #else
 out vec4 colour;
 #endif
-ivec3 Blend(ivec3 s, ivec3 d, int c) { return (s * (128 - c) + d * c) >> 7; }
+vec3 Blend(vec3 s, vec3 d) {
+  return floor((s * float(128 - c) + d * float(c)) * (1.0 / 128.0));
+}
 void main() {
-  ivec4 s = ivec4(round(texture(image, texCoord) * 255.0));
+  vec4 s = round(texture(image, texCoord) * 255.0);
 #if KEYED
-  if (s.rgb == key) discard;
+  if (s.rgb == vec3(key)) discard;
 #endif
 #if USE_ALPHA
-  if (s.a == 0) discard;
+  if (s.a == 0.0) discard;
 #endif
 #if FETCH
-  ivec3 d = ivec3(round(colour.rgb * 255.0));
+  vec3 d = round(colour.rgb * 255.0);
 #else
-  ivec2 at = ivec2(gl_FragCoord.xy) - destinationOrigin;
-  ivec3 d = ivec3(round(texelFetch(destination, at, 0).rgb * 255.0));
+  vec3 d = round(texelFetch(destination, ivec2(gl_FragCoord.xy) - destinationOrigin, 0).rgb *
+                 255.0);
 #endif
-  ivec3 e = s.rgb;
+  vec3 e = s.rgb;
 #if CODE == 1
-  e = Blend(s.rgb, d, c);
+  e = Blend(s.rgb, d);
 #elif CODE == 2
-  e = 255 - s.rgb;
+  e = 255.0 - s.rgb;
 #elif CODE == 3
-  e = s.rgb ^ d;
+  e = vec3(ivec3(s.rgb) ^ ivec3(d));
 #elif CODE == 4
-  e = s.rgb & d;
+  e = vec3(ivec3(s.rgb) & ivec3(d));
 #elif CODE == 5
-  e = s.rgb | d;
+  e = vec3(ivec3(s.rgb) | ivec3(d));
 #elif CODE == 6
-  e = Blend(s.rgb, d == sourceKey ? substitute : d, c);
+  e = Blend(s.rgb, d == vec3(sourceKey) ? vec3(substitute) : d);
 #elif CODE == 8
-  e = d & (255 - s.rgb);
+  e = vec3(ivec3(d) & (255 - ivec3(s.rgb)));
 #elif CODE == 9
-  e = min(s.rgb + d, ivec3(255));
+  e = min(s.rgb + d, 255.0);
 #elif CODE == 10
-  e = ivec3((5 * s.r + 9 * s.g + 2 * s.b) >> 4);
+  e = vec3(floor((5.0 * s.r + 9.0 * s.g + 2.0 * s.b) * (1.0 / 16.0)));
 #elif CODE == 11
-  e = max(d - s.rgb, ivec3(0));
+  e = max(d - s.rgb, 0.0);
 #elif CODE == 12
-  if (d == destinationKey) discard;
-  e = Blend(s.rgb, d, c);
+  if (d == vec3(destinationKey)) discard;
+  e = Blend(s.rgb, d);
 #endif
 #if USE_ALPHA
-  if (s.a < 255) e = (e * s.a + d * (256 - s.a)) >> 8;
+  if (s.a < 255.0) e = floor((e * s.a + d * (256.0 - s.a)) * (1.0 / 256.0));
 #endif
-  colour = vec4(vec3(e) / 255.0, 1.0);
+  colour = vec4(e * (1.0 / 255.0), 1.0);
 }
 )";
 
