@@ -154,7 +154,8 @@ void main() {
   e = Blend(s.rgb, d);
 #endif
 #if USE_ALPHA
-  if (s.a < 255.0) e = floor((e * s.a + d * (256.0 - s.a)) * (1.0 / 256.0));
+  // (e a + d (256 - a)) >> 8, written with one product: d 256 is a multiple of 256.
+  if (s.a < 255.0) e = d + floor((e - d) * s.a * (1.0 / 256.0));
 #endif
   colour = vec4(e * (1.0 / 255.0), 1.0);
 }
