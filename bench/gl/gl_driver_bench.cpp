@@ -1,8 +1,8 @@
 // Sprite frames on the OpenGL driver beside SDL_Renderer (its OpenGL back-end, used directly)
 // and beside the software renderer.
 //
-// A frame is 1280 x 720: clear, then N 32 x 32 sprites with an alpha plane, plain or turned and
-// scaled (1.5 x, smooth), then finished: the driver's present of a window-less display surface
+// A frame is 1280 x 720: clear, then N 32 x 32 sprites with an alpha plane, plain, turned and
+// scaled (1.5 x, smooth), or additive (the sum weighed by the plane), then finished: the driver's present of a window-less display surface
 // waits for the GPU (glFinish), SDL_Renderer's frame ends with SDL_RenderFlush and glFinish on
 // its context. Both draw into an off-screen target of the frame's size from the same sprite
 // pixels with the same blending. The software frame draws the same sprites with Blit into a
@@ -183,7 +183,6 @@ int main(int argc, char** argv) {
   SDL_Texture* peerSprite = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
                                               SDL_TEXTUREACCESS_STATIC, kSprite, kSprite);
   SDL_UpdateTexture(peerSprite, nullptr, argb.data(), kSprite * 4);
-  SDL_SetTextureBlendMode(peerSprite, SDL_BLENDMODE_BLEND);
   SDL_RendererInfo info{};
   SDL_GetRendererInfo(renderer, &info);
   std::printf("SDL_Renderer back-end: %s\n", info.name);
@@ -196,9 +195,13 @@ int main(int argc, char** argv) {
 
   for (int count : {1000, 10000}) {
     const std::vector<Placement> placements = Placements(count);
-    for (bool transformed : {false, true}) {
-      const std::string name =
-          "gl_sprites_" + std::to_string(count) + (transformed ? "_turned" : "_plain");
+    // Plain, turned and additive sprites (the additive ink over the alpha plane; SDL_Renderer's
+    // additive mode adds the source weighted by its alpha likewise).
+    for (int kind : {0, 1, 2}) {
+      const bool transformed = kind == 1, additive = kind == 2;
+      const std::uint32_t effect = additive ? kEffectAdd : kEffectNone;
+      const std::string name = "gl_sprites_" + std::to_string(count) +
+                               (transformed ? "_turned" : additive ? "_add" : "_plain");
       const auto ours = [&] {
         display->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
         for (const Placement& p : placements) {
@@ -208,8 +211,8 @@ int main(int argc, char** argv) {
                                      3 << 15, 3 << 15, p.angle * 1000, kModeTransparent | 0x100,
                                      kEffectNone, 0);
           else
-            texture->Blit(display, p.x, p.y, 0, 0, kSprite, kSprite, kModeTransparent, kEffectNone,
-                          0, 0);
+            texture->Blit(display, p.x, p.y, 0, 0, kSprite, kSprite, kModeTransparent, effect, 0,
+                          0);
         }
         display->DriverHook79();
       };
@@ -217,6 +220,7 @@ int main(int argc, char** argv) {
         SDL_SetRenderTarget(renderer, target);
         SDL_SetRenderDrawColor(renderer, 0x10, 0x20, 0x30, 255);
         SDL_RenderClear(renderer);
+        SDL_SetTextureBlendMode(peerSprite, additive ? SDL_BLENDMODE_ADD : SDL_BLENDMODE_BLEND);
         SDL_SetTextureScaleMode(peerSprite,
                                 transformed ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
         for (const Placement& p : placements) {
@@ -262,7 +266,7 @@ int main(int argc, char** argv) {
           cSurfaceImplementation* s =
               transformed ? turned[static_cast<std::size_t>(p.angle)] : sprite;
           s->Blit(frame, p.x + 16 - s->width / 2, p.y + 16 - s->height / 2, 0, 0, s->width,
-                  s->height, kModeTransparent, kEffectNone, 0, 0);
+                  s->height, kModeTransparent, effect, 0, 0);
         }
       };
       const Comparison versusSoftware = Compare(ours, software, seconds, rounds);

@@ -11,12 +11,14 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <vexa/blit.h>
 #include <vexa/buffer_surface.h>
@@ -119,6 +121,28 @@ int MaxDifference(cSurfaceImplementation* a, cSurfaceImplementation* b, std::str
 COLORREF PixelAt(cSurfaceImplementation* s, int x, int y) {
   COLORREF colour = 0xDEADBEEF;
   return s->GetPixelColor(x, y, &colour) ? colour : 0xDEADBEEF;
+}
+
+using Spots = std::vector<std::array<int, 2>>;
+
+// Draws `memory` at each spot, in order, onto a copy of `background` with the software
+// renderer, and `texture` onto `target` (a driver copy of the background); answers the largest
+// difference.
+int SpritesDifference(cSurfaceImplementation* memory, cSurfaceImplementation* texture,
+                      cSurfaceImplementation* background, cSurfaceImplementation* target,
+                      const Spots& spots, std::uint32_t effect, EffectParam parameter,
+                      std::string* where) {
+  Surface reference = Memory(background->width, background->height);
+  if (!background->Blit(reference.get(), 0, 0, 0, 0, background->width, background->height,
+                        kModeOpaque, kEffectNone, 0, 0))
+    return -1;
+  for (const auto& at : spots) {
+    memory->Blit(reference.get(), at[0], at[1], 0, 0, memory->width, memory->height,
+                 kModeTransparent, effect, parameter, 0);
+    texture->Blit(target, at[0], at[1], 0, 0, memory->width, memory->height, kModeTransparent,
+                  effect, parameter, 0);
+  }
+  return MaxDifference(reference.get(), target, where);
 }
 
 class GLDriver : public ::testing::Test {
@@ -648,6 +672,89 @@ TEST_F(GLDriver, KeyedImagesInAlphaTexturesDrawByTheirKey) {
   EXPECT_TRUE(drawsLikeSoftware(translucent.get(), 1));
 }
 
+// Every ink over every alpha level, from sources with and without a plane, several shares:
+// row y of the plane holds alpha y, the colours are random. Bitwise, saturating and
+// destination-reading inks must agree exactly; blends within 1.
+TEST_F(GLDriver, EveryInkOverEveryAlphaLevelMatchesTheSoftwareRenderer) {
+  Surface source = Memory(61, 256);
+  Surface destination = Memory(64, 258);
+  std::uniform_int_distribution<int> any(0, 0xFFFFFF);
+  for (cSurfaceImplementation* s : {source.get(), destination.get()}) {
+    s->FillRectColor(0, 0, s->width, s->height, 0);  // the spare bytes 0, as the driver keeps them
+    for (int y = 0; y < s->height; ++y)
+      for (int x = 0; x < s->width; ++x)
+        s->SetPixelColor(x, y, static_cast<COLORREF>(any(random_)));
+  }
+  // Some source pixels on the destination's colour key (effect 12) and on white (effect 6).
+  for (int y = 0; y < 256; y += 3) destination->SetPixelColor(y % 64, y + 1, 0xFFFFFF);
+  Surface plain = Memory(61, 256);
+  ASSERT_TRUE(source->Blit(plain.get(), 0, 0, 0, 0, 61, 256, kModeOpaque, kEffectNone, 0, 0));
+  std::uint8_t* plane = source->CreateAlpha();
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 61; ++x) plane[y * source->alphaPitch + x] = static_cast<std::uint8_t>(y);
+  struct Ink {
+    std::uint32_t effect;
+    EffectParam parameter;
+    int plainTolerance, alphaTolerance;
+  };
+  const Ink inks[] = {
+      {kEffectSemiTransparent, 1, 1, 1},
+      {kEffectSemiTransparent, 40, 1, 1},
+      {kEffectSemiTransparent, 64, 1, 1},
+      {kEffectSemiTransparent, 127, 1, 1},
+      {kEffectNone | kEffectParamIsRGBA, 0xC0FFC080u, 1, 1},
+      {kEffectInvert, 0, 0, 1},
+      {kEffectXor, 0, 0, 0},
+      {kEffectAnd, 0, 0, 0},
+      {kEffectOr, 0, 0, 0},
+      {kEffectBlendSubstitute, (40u << 24) | 0xFFFFFFu, 0, 0},
+      {kEffectAndNot, 0, 0, 0},
+      {kEffectAdd, 0, 0, 0},
+      {kEffectMono, 0, 0, 1},
+      {kEffectSubtract, 0, 0, 0},
+      {kEffectBlendExceptKey, (90u << 24) | 0xFFFFFFu, 0, 0},
+  };
+  for (const Ink& ink : inks) {
+    Compare(source.get(), destination.get(),
+            {kModeTransparent, ink.effect, ink.parameter, ink.alphaTolerance}, 2, 1,
+            kPrototypeStaticAlpha);
+    Compare(plain.get(), destination.get(),
+            {kModeTransparent, ink.effect, ink.parameter, ink.plainTolerance}, 2, 1,
+            kPrototypeStatic);
+  }
+}
+
+// Sprites with inks that read the destination, drawn one after another into one target: apart,
+// touching and overlapping (a later sprite must see what an earlier one wrote), some clipped.
+TEST_F(GLDriver, DestinationReadingSpritesSeeEachOthersPixels) {
+  Surface sprite = Memory(13, 11), keyed = Memory(13, 11), background = Memory(96, 64);
+  Scribble(sprite.get(), random_, true);
+  Scribble(keyed.get(), random_, false);
+  Scribble(background.get(), random_, false);
+  keyed->SetTransparentColor(0xFF00FF);
+  Surface alphaTexture = Import(kPrototypeStaticAlpha, sprite.get());
+  Surface keyedTexture = Import(kPrototypeStatic, keyed.get());
+  ASSERT_TRUE(alphaTexture && keyedTexture);
+  std::uniform_int_distribution<int> place(-8, 90);
+  Spots spots;
+  for (int i = 0; i < 40; ++i) spots.push_back({place(random_), place(random_) * 2 / 3});
+  for (int i = 0; i < 6; ++i) spots.push_back({i * 13, 30});  // a row of touching sprites
+  for (std::uint32_t effect : {kEffectAdd, kEffectSubtract, kEffectXor, kEffectBlendSubstitute}) {
+    for (bool alpha : {true, false}) {
+      const EffectParam parameter = effect == kEffectBlendSubstitute ? 0x00FF00FF : 0;
+      Surface target = Import(kPrototypeRenderTarget, background.get());
+      ASSERT_TRUE(target);
+      std::string where;
+      EXPECT_EQ(SpritesDifference(alpha ? sprite.get() : keyed.get(),
+                                  alpha ? alphaTexture.get() : keyedTexture.get(),
+                                  background.get(), target.get(), spots, effect, parameter,
+                                  &where),
+                0)
+          << "effect " << effect << (alpha ? " alpha " : " keyed ") << where;
+    }
+  }
+}
+
 TEST(GLDriverVariants, EveryDriverNumberHasItsKindsAndPrototypes) {
   struct Variant {
     const char* file;
@@ -673,6 +780,48 @@ TEST(GLDriverVariants, EveryDriverNumberHasItsKindsAndPrototypes) {
     driver.free();
     EXPECT_EQ(driver.prototype(4), nullptr);
   }
+}
+
+// Without framebuffer reads in the shader (forced by the environment), destination-reading
+// sprites read copies of the area under their batch: overlapping ones must still see what the
+// earlier ones wrote, and clipped ones must read the right pixels.
+TEST(GLDriverVariants, DestinationCopiesFollowOverlappingSprites) {
+  setenv("VEXA_GL_NO_FETCH", "1", 1);
+  Driver driver("vexad3d8.so");
+  ASSERT_NE(driver.module, nullptr);
+  ASSERT_EQ(driver.initialize(), 1);
+  unsetenv("VEXA_GL_NO_FETCH");
+  std::mt19937 random(31);
+  {
+    Surface sprite = Memory(9, 7), background = Memory(80, 48);
+    Scribble(sprite.get(), random, true);
+    Scribble(background.get(), random, false);
+    auto imported = [&](int number, cSurfaceImplementation* from) {
+      Surface s(driver.prototype(number)->CreateCompatible(from->width, from->height));
+      if (s && !s->CopyContentFrom(from)) s.reset();
+      return s;
+    };
+    Surface texture = imported(kPrototypeStaticAlpha, sprite.get());
+    ASSERT_TRUE(texture);
+    std::uniform_int_distribution<int> place(-6, 76);
+    Spots spots;
+    for (int i = 0; i < 60; ++i) {
+      // Runs of sprites a few pixels apart overlap; the rest fall anywhere.
+      const int x = i % 10 < 5 ? 20 + (i % 10) * 4 : place(random);
+      spots.push_back({x, i % 10 < 5 ? 20 + (i % 10) : place(random) / 2});
+    }
+    for (std::uint32_t effect : {kEffectAdd, kEffectSemiTransparent, kEffectXor}) {
+      Surface target = imported(kPrototypeRenderTarget, background.get());
+      ASSERT_TRUE(target);
+      std::string where;
+      EXPECT_EQ(SpritesDifference(sprite.get(), texture.get(), background.get(), target.get(),
+                                  spots, effect, effect == kEffectSemiTransparent ? 40 : 0,
+                                  &where),
+                0)
+          << "effect " << effect << " " << where;
+    }
+  }
+  driver.free();
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -86,47 +89,75 @@ out vec4 colour;
 void main() { colour = texture(image, texCoord); }
 )";
 
-// Every ink in integer arithmetic against a copy of the destination: the software renderer's
-// formulas bit for bit.
-const char* const kExactShader = R"(#version 330 core
+// Every ink against the destination pixel: the software renderer's integer formulas bit for
+// bit. Values are whole numbers below 2^17 held in floats (exact there, and floor of a division
+// by a power of two is exact too), which software rasterisers run faster than integer vectors;
+// the bitwise inks work on integers. With FETCH the pixel is read from the framebuffer itself
+// (the output's value on entry; coherent, so quads drawn over each other in one batch see each
+// other's results); else from a copy of the area the batch covers.
+const char* const kExactShader = R"(
 in vec2 texCoord;
 in float share;
 uniform sampler2D image;
 uniform sampler2D destination;
 uniform ivec2 destinationOrigin;
-uniform int code;
 uniform int c;
 uniform ivec3 substitute;
 uniform ivec3 sourceKey;
 uniform ivec3 destinationKey;
-uniform bool keyed;
 uniform ivec3 key;
-uniform bool useAlpha;
+#if FETCH
+inout vec4 colour;
+#else
 out vec4 colour;
-ivec3 Blend(ivec3 s, ivec3 d, int c) { return (s * (128 - c) + d * c) >> 7; }
+#endif
+vec3 Blend(vec3 s, vec3 d) {
+  return floor((s * float(128 - c) + d * float(c)) * (1.0 / 128.0));
+}
 void main() {
-  ivec4 s = ivec4(round(texture(image, texCoord) * 255.0));
-  if (keyed && s.rgb == key) discard;
-  if (useAlpha && s.a == 0) discard;
-  ivec2 at = ivec2(gl_FragCoord.xy) - destinationOrigin;
-  ivec3 d = ivec3(round(texelFetch(destination, at, 0).rgb * 255.0));
-  ivec3 e = s.rgb;
-  if (code == 1) e = Blend(s.rgb, d, c);
-  else if (code == 2) e = 255 - s.rgb;
-  else if (code == 3) e = s.rgb ^ d;
-  else if (code == 4) e = s.rgb & d;
-  else if (code == 5) e = s.rgb | d;
-  else if (code == 6) e = Blend(s.rgb, d == sourceKey ? substitute : d, c);
-  else if (code == 8) e = d & (255 - s.rgb);
-  else if (code == 9) e = min(s.rgb + d, ivec3(255));
-  else if (code == 10) e = ivec3((5 * s.r + 9 * s.g + 2 * s.b) >> 4);
-  else if (code == 11) e = max(d - s.rgb, ivec3(0));
-  else if (code == 12) {
-    if (d == destinationKey) discard;
-    e = Blend(s.rgb, d, c);
-  }
-  if (useAlpha && s.a < 255) e = (e * s.a + d * (256 - s.a)) >> 8;
-  colour = vec4(vec3(e) / 255.0, 1.0);
+  vec4 s = round(texture(image, texCoord) * 255.0);
+#if KEYED
+  if (s.rgb == vec3(key)) discard;
+#endif
+#if USE_ALPHA
+  if (s.a == 0.0) discard;
+#endif
+#if FETCH
+  vec3 d = round(colour.rgb * 255.0);
+#else
+  vec3 d = round(texelFetch(destination, ivec2(gl_FragCoord.xy) - destinationOrigin, 0).rgb *
+                 255.0);
+#endif
+  vec3 e = s.rgb;
+#if CODE == 1
+  e = Blend(s.rgb, d);
+#elif CODE == 2
+  e = 255.0 - s.rgb;
+#elif CODE == 3
+  e = vec3(ivec3(s.rgb) ^ ivec3(d));
+#elif CODE == 4
+  e = vec3(ivec3(s.rgb) & ivec3(d));
+#elif CODE == 5
+  e = vec3(ivec3(s.rgb) | ivec3(d));
+#elif CODE == 6
+  e = Blend(s.rgb, d == vec3(sourceKey) ? vec3(substitute) : d);
+#elif CODE == 8
+  e = vec3(ivec3(d) & (255 - ivec3(s.rgb)));
+#elif CODE == 9
+  e = min(s.rgb + d, 255.0);
+#elif CODE == 10
+  e = vec3(floor((5.0 * s.r + 9.0 * s.g + 2.0 * s.b) * (1.0 / 16.0)));
+#elif CODE == 11
+  e = max(d - s.rgb, 0.0);
+#elif CODE == 12
+  if (d == vec3(destinationKey)) discard;
+  e = Blend(s.rgb, d);
+#endif
+#if USE_ALPHA
+  // (e a + d (256 - a)) >> 8, written with one product: d 256 is a multiple of 256.
+  if (s.a < 255.0) e = d + floor((e - d) * s.a * (1.0 / 256.0));
+#endif
+  colour = vec4(e * (1.0 / 255.0), 1.0);
 }
 )";
 
@@ -140,10 +171,16 @@ int InkVariant(const DrawState& s) {
   return ((s.colourOp * 2 + (s.keyed ? 1 : 0)) * 2 + (s.useAlpha ? 1 : 0)) * 2 +
          (s.writeAlpha ? 1 : 0);
 }
-struct ExactUniforms {
-  GLint targetSize, image, destination, destinationOrigin, code, c, substitute, sourceKey,
-      destinationKey, keyed, key, useAlpha;
+struct ExactProgram {
+  GLuint program = 0;
+  GLint targetSize = -1, image = -1, destination = -1, destinationOrigin = -1, c = -1,
+        substitute = -1, sourceKey = -1, destinationKey = -1, key = -1;
 };
+// Index of an exact variant: ink code (0-12), key, alpha plane.
+constexpr int kExactVariants = 13 * 2 * 2;
+int ExactVariant(const DrawState& s) {
+  return ((std::clamp(s.exact.code, 0, 12) * 2 + (s.keyed ? 1 : 0)) * 2) + (s.useAlpha ? 1 : 0);
+}
 
 struct Context {
   SDL_Window* window = nullptr;
@@ -154,13 +191,15 @@ struct Context {
   std::size_t indexQuads = 0;  // quads the index buffer has room for
   InkProgram ink[kInkVariants];
   InkProgram premultiplied;
-  GLuint exact = 0;
-  ExactUniforms exactUniforms{};
+  ExactProgram exact[kExactVariants];
+  bool exactFetches = false;  // the exact programs read the framebuffer (no copies)
   GLuint scratch[3] = {0, 0, 0};
   int scratchSize[3][2] = {};
   std::vector<Vertex> vertices;
   DrawState state;
   bool pending = false;
+  // Pixel bounds (x0, y0, x1, y1, clipped to the scissor) of the exact quads collected.
+  std::vector<std::array<int, 4>> exactBounds;
 };
 
 Context* g_context = nullptr;
@@ -225,18 +264,44 @@ const InkProgram& InkProgramOf(Context& c, int variant) {
   return p;
 }
 
+// The exact variant of an index, compiled on first use (reading the framebuffer when the
+// context does).
+const ExactProgram& ExactProgramOf(Context& c, int variant) {
+  ExactProgram& p = c.exact[variant];
+  if (p.program) return p;
+  const std::string source =
+      std::string("#version 330 core\n") +
+      (c.exactFetches ? "#extension GL_EXT_shader_framebuffer_fetch : require\n" : "") +
+      "#define FETCH " + (c.exactFetches ? "1" : "0") + "\n#define CODE " +
+      std::to_string(variant / 4) + "\n#define KEYED " + std::to_string((variant >> 1) & 1) +
+      "\n#define USE_ALPHA " + std::to_string(variant & 1) + "\n" + kExactShader;
+  p.program = Link(source.c_str(), -1, nullptr);
+  if (p.program) {
+    auto at = [&p](const char* name) { return glGetUniformLocation(p.program, name); };
+    p.targetSize = at("targetSize");
+    p.image = at("image");
+    p.destination = at("destination");
+    p.destinationOrigin = at("destinationOrigin");
+    p.c = at("c");
+    p.substitute = at("substitute");
+    p.sourceKey = at("sourceKey");
+    p.destinationKey = at("destinationKey");
+    p.key = at("key");
+  }
+  return p;
+}
+
 bool BuildPrograms(Context& c) {
-  c.exact = Link(kExactShader, -1, nullptr);
+  // Reading the framebuffer in the shader needs an extension; without it the destination
+  // comes from copies.
+  c.exactFetches = !std::getenv("VEXA_GL_NO_FETCH");
+  if (c.exactFetches && !ExactProgramOf(c, kEffectAdd * 4 + 1).program) c.exactFetches = false;
   c.premultiplied.program = Link(kPremultipliedShader, -1, nullptr);
-  if (!c.exact || !c.premultiplied.program || !InkProgramOf(c, 0).program) return false;
+  if (!ExactProgramOf(c, kEffectAdd * 4 + 1).program || !c.premultiplied.program ||
+      !InkProgramOf(c, 0).program)
+    return false;
   c.premultiplied.targetSize = glGetUniformLocation(c.premultiplied.program, "targetSize");
   c.premultiplied.image = glGetUniformLocation(c.premultiplied.program, "image");
-  auto at = [](GLuint p, const char* name) { return glGetUniformLocation(p, name); };
-  const GLuint e = c.exact;
-  c.exactUniforms = {
-      at(e, "targetSize"),     at(e, "image"), at(e, "destination"), at(e, "destinationOrigin"),
-      at(e, "code"),           at(e, "c"),     at(e, "substitute"),  at(e, "sourceKey"),
-      at(e, "destinationKey"), at(e, "keyed"), at(e, "key"),         at(e, "useAlpha")};
   glGenVertexArrays(1, &c.vertexArray);
   glBindVertexArray(c.vertexArray);
   glGenBuffers(1, &c.vertexBuffer);
@@ -258,6 +323,13 @@ bool BuildPrograms(Context& c) {
   return glGetError() == GL_NO_ERROR;
 }
 
+bool SameExact(const ExactInk& a, const ExactInk& b) {
+  return a.code == b.code && a.share == b.share &&
+         std::memcmp(a.substitute, b.substitute, sizeof a.substitute) == 0 &&
+         std::memcmp(a.sourceKey, b.sourceKey, sizeof a.sourceKey) == 0 &&
+         std::memcmp(a.destinationKey, b.destinationKey, sizeof a.destinationKey) == 0;
+}
+
 bool SameState(const DrawState& a, const DrawState& b) {
   return a.framebuffer == b.framebuffer && a.targetWidth == b.targetWidth &&
          a.targetHeight == b.targetHeight && a.texture == b.texture && a.linear == b.linear &&
@@ -266,7 +338,8 @@ bool SameState(const DrawState& a, const DrawState& b) {
          std::memcmp(a.key, b.key, sizeof a.key) == 0 && a.useAlpha == b.useAlpha &&
          a.blend == b.blend && a.logicOp == b.logicOp && a.writeAlpha == b.writeAlpha &&
          a.premultiplied == b.premultiplied &&
-         std::memcmp(a.scissor, b.scissor, sizeof a.scissor) == 0;
+         std::memcmp(a.scissor, b.scissor, sizeof a.scissor) == 0 &&
+         (a.program != Program::kExact || SameExact(a.exact, b.exact));
 }
 
 void ApplyFixedState(const DrawState& s) {
@@ -355,6 +428,69 @@ void UseEffect(const DrawState& s, const std::vector<GLuint>& textures) {
   SetEffectUniforms(s.effectProgram, static_cast<const CEffectEx*>(s.effect), textures);
 }
 
+// The pixels an exact quad can touch: its bounding box, clipped to the scissor.
+std::array<int, 4> ExactBounds(const DrawState& s, const Vertex corners[4]) {
+  float left = corners[0].x, right = left, top = corners[0].y, bottom = top;
+  for (int i = 1; i < 4; ++i) {
+    left = std::min(left, corners[i].x);
+    right = std::max(right, corners[i].x);
+    top = std::min(top, corners[i].y);
+    bottom = std::max(bottom, corners[i].y);
+  }
+  return {std::max(static_cast<int>(std::floor(left)), s.scissor[0]),
+          std::max(static_cast<int>(std::floor(top)), s.scissor[1]),
+          std::min(static_cast<int>(std::floor(right)) + 1, s.scissor[0] + s.scissor[2]),
+          std::min(static_cast<int>(std::floor(bottom)) + 1, s.scissor[1] + s.scissor[3])};
+}
+
+bool Overlap(const std::array<int, 4>& a, const std::array<int, 4>& b) {
+  return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
+}
+
+// Copies the area the collected exact quads cover to texture unit 1; answers its bounds.
+std::array<int, 4> CopyUnder(Context& c, const DrawState& s) {
+  std::array<int, 4> all = c.exactBounds.front();
+  for (const auto& b : c.exactBounds) {
+    all[0] = std::min(all[0], b[0]);
+    all[1] = std::min(all[1], b[1]);
+    all[2] = std::max(all[2], b[2]);
+    all[3] = std::max(all[3], b[3]);
+  }
+  c.exactBounds.clear();
+  const GLuint copy = ScratchTexture(2, all[2] - all[0], all[3] - all[1]);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, s.framebuffer);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, all[0], all[1], all[2] - all[0], all[3] - all[1]);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, copy);
+  glActiveTexture(GL_TEXTURE0);
+  return all;
+}
+
+// Sets the exact program up; without framebuffer reads it reads the destination from a copy,
+// never from the framebuffer it writes.
+void UseExact(Context& c, const DrawState& s) {
+  std::array<int, 4> all = {0, 0, 0, 0};
+  if (!c.exactFetches) all = CopyUnder(c, s);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, s.texture);
+  const ExactProgram& p = ExactProgramOf(c, ExactVariant(s));
+  glUseProgram(p.program);
+  const ExactInk& ink = s.exact;
+  glUniform2f(p.targetSize, static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
+  glUniform1i(p.image, 0);
+  if (p.destination >= 0) glUniform1i(p.destination, 1);
+  if (p.destinationOrigin >= 0) glUniform2i(p.destinationOrigin, all[0], all[1]);
+  if (p.c >= 0) glUniform1i(p.c, ink.share);
+  if (p.substitute >= 0)
+    glUniform3i(p.substitute, ink.substitute[0], ink.substitute[1], ink.substitute[2]);
+  if (p.sourceKey >= 0)
+    glUniform3i(p.sourceKey, ink.sourceKey[0], ink.sourceKey[1], ink.sourceKey[2]);
+  if (p.destinationKey >= 0)
+    glUniform3i(p.destinationKey, ink.destinationKey[0], ink.destinationKey[1],
+                ink.destinationKey[2]);
+  if (p.key >= 0) glUniform3i(p.key, s.key[0], s.key[1], s.key[2]);
+}
+
 // Draws quads of four corners each: an index buffer shared by every draw makes the two
 // triangles of a quad, so each corner is sent and shaded once.
 void Draw(const Vertex* corners, std::size_t count) {
@@ -418,7 +554,8 @@ void StopContext() {
   if (c->gl && MakeCurrent()) {
     for (const InkProgram& p : c->ink)
       if (p.program) glDeleteProgram(p.program);
-    if (c->exact) glDeleteProgram(c->exact);
+    for (const ExactProgram& p : c->exact)
+      if (p.program) glDeleteProgram(p.program);
     if (c->premultiplied.program) glDeleteProgram(c->premultiplied.program);
     glDeleteTextures(3, c->scratch);
     if (c->vertexBuffer) glDeleteBuffers(1, &c->vertexBuffer);
@@ -467,6 +604,8 @@ void Flush() {
   ApplyFixedState(s);
   if (s.program == Program::kEffect) {
     UseEffect(s, textures);
+  } else if (s.program == Program::kExact) {
+    UseExact(*c, s);
   } else {
     UseInk(*c, s);
   }
@@ -487,6 +626,19 @@ void AddQuad(const DrawState& state, const Vertex corners[4]) {
   Context* c = g_context;
   if (!c) return;
   if (c->pending && !SameState(c->state, state)) Flush();
+  if (state.program == Program::kExact && !c->exactFetches) {
+    const std::array<int, 4> bounds = ExactBounds(state, corners);
+    if (bounds[2] <= bounds[0] || bounds[3] <= bounds[1]) return;
+    if (c->pending) {
+      for (const auto& b : c->exactBounds) {
+        if (Overlap(b, bounds)) {
+          Flush();
+          break;
+        }
+      }
+    }
+    c->exactBounds.push_back(bounds);
+  }
   if (!c->pending) {
     c->state = state;
     c->pending = true;
@@ -529,52 +681,6 @@ GLuint NewFramebuffer(GLuint texture) {
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
   glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
   return framebuffer;
-}
-
-void DrawExact(const DrawState& state, const Vertex corners[4], const ExactInk& ink) {
-  Context* c = g_context;
-  Flush();
-  // The area under the quad, clipped to the scissor, is copied first: the shader reads the
-  // destination from the copy, never from the framebuffer it writes.
-  float left = corners[0].x, right = left, top = corners[0].y, bottom = top;
-  for (int i = 1; i < 4; ++i) {
-    left = std::min(left, corners[i].x);
-    right = std::max(right, corners[i].x);
-    top = std::min(top, corners[i].y);
-    bottom = std::max(bottom, corners[i].y);
-  }
-  const int x0 = std::max(static_cast<int>(left), state.scissor[0]);
-  const int y0 = std::max(static_cast<int>(top), state.scissor[1]);
-  const int x1 = std::min(static_cast<int>(right) + 1, state.scissor[0] + state.scissor[2]);
-  const int y1 = std::min(static_cast<int>(bottom) + 1, state.scissor[1] + state.scissor[3]);
-  if (x1 <= x0 || y1 <= y0) return;
-  const GLuint copy = ScratchTexture(2, x1 - x0, y1 - y0);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, state.framebuffer);
-  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x0, y0, x1 - x0, y1 - y0);
-
-  DrawState s = state;
-  s.blend = Blend::kNone;
-  s.logicOp = 0;
-  ApplyFixedState(s);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, copy);
-  glUseProgram(c->exact);
-  const ExactUniforms& u = c->exactUniforms;
-  glUniform2f(u.targetSize, static_cast<float>(s.targetWidth), static_cast<float>(s.targetHeight));
-  glUniform1i(u.image, 0);
-  glUniform1i(u.destination, 1);
-  glUniform2i(u.destinationOrigin, x0, y0);
-  glUniform1i(u.code, ink.code);
-  glUniform1i(u.c, ink.share);
-  glUniform3i(u.substitute, ink.substitute[0], ink.substitute[1], ink.substitute[2]);
-  glUniform3i(u.sourceKey, ink.sourceKey[0], ink.sourceKey[1], ink.sourceKey[2]);
-  glUniform3i(u.destinationKey, ink.destinationKey[0], ink.destinationKey[1],
-              ink.destinationKey[2]);
-  glUniform1i(u.keyed, s.keyed);
-  glUniform3i(u.key, s.key[0], s.key[1], s.key[2]);
-  glUniform1i(u.useAlpha, s.useAlpha);
-  glActiveTexture(GL_TEXTURE0);
-  Draw(corners, 4);
 }
 
 int PresentToWindow(SDL_Window* window, GLuint framebuffer, int width, int height,

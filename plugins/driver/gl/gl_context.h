@@ -20,7 +20,17 @@ class cSurfaceImplementation;
 namespace vexagl {
 
 // Programs.
-enum class Program : int { kInk = 0, kEffect = 1 };
+// kExact computes the software renderer's integer formula from a copy of the destination.
+enum class Program : int { kInk = 0, kEffect = 1, kExact = 2 };
+
+// An ink that reads the destination pixel (the exact program's parameters).
+struct ExactInk {
+  int code = 0;                   // 1-12
+  int share = 0;                  // c of the blends, 0..128
+  int substitute[3] = {0, 0, 0};  // effect 6: K as red, green, blue
+  int sourceKey[3] = {0, 0, 0};   // effect 6: the source's transparent colour
+  int destinationKey[3] = {0, 0, 0};  // effect 12: the key
+};
 
 // Fixed-function blending of a quad. kCover is the ink program's weighted blend (the source term
 // comes premultiplied from the shader); kAlpha is plain source-alpha blending (effect programs).
@@ -51,6 +61,7 @@ struct DrawState {
   int writeAlpha = 0;
   int premultiplied = 0;
   int scissor[4] = {0, 0, 0, 0};
+  ExactInk exact;  // Program::kExact only
 };
 
 // One corner of a quad: destination position in pixels, texture coordinate, and the share of
@@ -72,22 +83,16 @@ void ReleaseFromThread();
 const std::string& DeviceName();
 
 // Adds one quad (four corners in order: top-left, top-right, bottom-right, bottom-left).
+// Quads of the exact program read the destination from one copy of the area their batch
+// covers, taken when the batch is drawn; a quad whose pixels may overlap an earlier quad of
+// its batch starts a new batch, so that it reads what that quad wrote.
 void AddQuad(const DrawState& state, const Vertex corners[4]);
 // Draws what is collected.
 void Flush();
 // Draws what is collected if it reads or writes the texture or framebuffer.
 void FlushIfUses(GLuint texture, GLuint framebuffer);
 
-// Draws one quad exactly with the destination read from a copy of the area under it
-// (effects that need the destination pixel in the shader).
-struct ExactInk {
-  int code = 0;           // 1-12
-  int share = 0;          // c of the blends, 0..128
-  int substitute[3];      // effect 6: K as red, green, blue
-  int sourceKey[3];       // effect 6: the source's transparent colour
-  int destinationKey[3];  // effect 12: the key
-};
-void DrawExact(const DrawState& state, const Vertex corners[4], const ExactInk& ink);
+
 
 // Compiles a fragment shader written against the effect interface (see docs/gl-driver.md);
 // 0 when it does not compile or link. The log goes to `log` when given.

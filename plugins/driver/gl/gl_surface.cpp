@@ -335,6 +335,9 @@ void cGLSurface::UploadInto(GLuint texture, int x, int y) {
 
 void cGLSurface::ReadBack() {
   FlushIfUses(0, framebuffer_);
+  // Waits for every draw: llvmpipe's read of a framebuffer that shaders also read (framebuffer
+  // fetch) was seen to return an earlier frame after a present, depending on timing.
+  glFinish();
   glBindFramebuffer(GL_READ_FRAMEBUFFER, Framebuffer());
   glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, firstRow);
   // The fourth byte of a pixel is the alpha plane's (alpha types) and 0 in the pixels, as
@@ -648,20 +651,21 @@ int cGLSurface::DrawFrom(cSurfaceImplementation* source, const float quad[8], in
     vertices[i] = {quad[i * 2], quad[i * 2 + 1], corners[i][0] / w, corners[i][1] / h, share};
 
   if (exact) {
-    ExactInk exactInk;
-    exactInk.code = ink.code;
-    exactInk.share = ink.share;
+    state.program = Program::kExact;
+    state.blend = Blend::kNone;
+    state.logicOp = 0;
+    ExactInk& e = state.exact;
+    e.code = ink.code;
+    e.share = ink.share;
     const auto low = static_cast<std::uint32_t>(parameter);
     // Effect 6: K is a working-form colour (0x00RRGGBB at 32 bits).
-    exactInk.substitute[0] = static_cast<int>((low >> 16) & 0xFF);
-    exactInk.substitute[1] = static_cast<int>((low >> 8) & 0xFF);
-    exactInk.substitute[2] = static_cast<int>(low & 0xFF);
-    SourceKey(source, exactInk.sourceKey);
-    SplitColour(low & 0xFFFFFF, exactInk.destinationKey);
-    DrawExact(state, vertices, exactInk);
-  } else {
-    AddQuad(state, vertices);
+    e.substitute[0] = static_cast<int>((low >> 16) & 0xFF);
+    e.substitute[1] = static_cast<int>((low >> 8) & 0xFF);
+    e.substitute[2] = static_cast<int>(low & 0xFF);
+    SourceKey(source, e.sourceKey);
+    SplitColour(low & 0xFFFFFF, e.destinationKey);
   }
+  AddQuad(state, vertices);
   MarkDrawn();
   return 1;
 }
