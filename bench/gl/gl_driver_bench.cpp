@@ -2,12 +2,12 @@
 // and beside the software renderer.
 //
 // A frame is 1280 x 720: clear, then N 32 x 32 sprites with an alpha plane, plain, turned and
-// scaled (1.5 x, smooth), or additive (the sum weighed by the plane), then finished: the driver's present of a window-less display surface
-// waits for the GPU (glFinish), SDL_Renderer's frame ends with SDL_RenderFlush and glFinish on
-// its context. Both draw into an off-screen target of the frame's size from the same sprite
-// pixels with the same blending. The software frame draws the same sprites with Blit into a
-// memory surface; its turned sprites are copies made once beforehand, as the redraw cycle
-// keeps them, so it measures the drawing step of a frame.
+// scaled (1.5 x, smooth), or additive (the sum weighed by the plane), then finished: the driver's
+// present of a window-less display surface waits for the GPU (glFinish), SDL_Renderer's frame ends
+// with SDL_RenderFlush and glFinish on its context. Both draw into an off-screen target of the
+// frame's size from the same sprite pixels with the same blending. The software frame draws the
+// same sprites with Blit into a memory surface; its turned sprites are copies made once beforehand,
+// as the redraw cycle keeps them, so it measures the drawing step of a frame.
 //
 // Prints the GL device, then one line per case and peer:
 //   ratio <case> <peer> <ours frames/s> <peer frames/s> <ours/peer>
@@ -201,7 +201,9 @@ int main(int argc, char** argv) {
       const bool transformed = kind == 1, additive = kind == 2;
       const std::uint32_t effect = additive ? kEffectAdd : kEffectNone;
       const std::string name = "gl_sprites_" + std::to_string(count) +
-                               (transformed ? "_turned" : additive ? "_add" : "_plain");
+                               (transformed ? "_turned"
+                                : additive  ? "_add"
+                                            : "_plain");
       const auto ours = [&] {
         display->FillRectColor(0, 0, kWidth, kHeight, 0x302010);
         for (const Placement& p : placements) {

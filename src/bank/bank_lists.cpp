@@ -6,8 +6,8 @@
 #include <chrono>
 
 #include "bank/bank_internal.h"
-#include "bank/checked_run_length.h"
 #include "bank/bank_list.h"
+#include "bank/checked_run_length.h"
 
 namespace vexa {
 namespace {

@@ -39,8 +39,8 @@ bool RunLengthEntryChecked(const ImageEntryHeader& image) {
 
 void RememberRunLengthEntry(const ImageEntryHeader& image) {
   const std::lock_guard<std::mutex> hold(gLock);
-  SlotOf(&image.entry) = Checked{&image.entry, image.entry.dataSize, image.width, image.height,
-                                 image.format, image.flags};
+  SlotOf(&image.entry) = Checked{&image.entry, image.entry.dataSize, image.width,
+                                 image.height, image.format,         image.flags};
 }
 
 void ForgetRunLengthEntry(const BankEntryHeader* entry) {

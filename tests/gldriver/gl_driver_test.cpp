@@ -746,9 +746,8 @@ TEST_F(GLDriver, DestinationReadingSpritesSeeEachOthersPixels) {
       ASSERT_TRUE(target);
       std::string where;
       EXPECT_EQ(SpritesDifference(alpha ? sprite.get() : keyed.get(),
-                                  alpha ? alphaTexture.get() : keyedTexture.get(),
-                                  background.get(), target.get(), spots, effect, parameter,
-                                  &where),
+                                  alpha ? alphaTexture.get() : keyedTexture.get(), background.get(),
+                                  target.get(), spots, effect, parameter, &where),
                 0)
           << "effect " << effect << (alpha ? " alpha " : " keyed ") << where;
     }
@@ -815,8 +814,7 @@ TEST(GLDriverVariants, DestinationCopiesFollowOverlappingSprites) {
       ASSERT_TRUE(target);
       std::string where;
       EXPECT_EQ(SpritesDifference(sprite.get(), texture.get(), background.get(), target.get(),
-                                  spots, effect, effect == kEffectSemiTransparent ? 40 : 0,
-                                  &where),
+                                  spots, effect, effect == kEffectSemiTransparent ? 40 : 0, &where),
                 0)
           << "effect " << effect << " " << where;
     }

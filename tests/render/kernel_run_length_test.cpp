@@ -283,8 +283,8 @@ TEST(RunLengthBlits, DamagedBlocksCopyWhatTheCheckedWalkReadsAtEveryLevel) {
         damaged[at] = round % 3 == 0 ? 0 : static_cast<std::uint8_t>(random());
       }
       if (round % 4 == 1) {  // cut a few pixels short of the end of opaque row 4
-        const auto cut = static_cast<std::uint32_t>(
-            4 + U32(good, 4 + 8 * 4 + 4) + (kWidth - 1 - random() % 12) * bpp);
+        const auto cut = static_cast<std::uint32_t>(4 + U32(good, 4 + 8 * 4 + 4) +
+                                                    (kWidth - 1 - random() % 12) * bpp);
         std::memcpy(damaged.data(), &cut, 4);
       } else if (round % 4 == 3) {  // cut inside the pixel bytes of the last rows
         const auto cut = static_cast<std::uint32_t>(good.size() - random() % (kWidth * bpp * 2));

@@ -25,10 +25,10 @@ enum class Program : int { kInk = 0, kEffect = 1, kExact = 2 };
 
 // An ink that reads the destination pixel (the exact program's parameters).
 struct ExactInk {
-  int code = 0;                   // 1-12
-  int share = 0;                  // c of the blends, 0..128
-  int substitute[3] = {0, 0, 0};  // effect 6: K as red, green, blue
-  int sourceKey[3] = {0, 0, 0};   // effect 6: the source's transparent colour
+  int code = 0;                       // 1-12
+  int share = 0;                      // c of the blends, 0..128
+  int substitute[3] = {0, 0, 0};      // effect 6: K as red, green, blue
+  int sourceKey[3] = {0, 0, 0};       // effect 6: the source's transparent colour
   int destinationKey[3] = {0, 0, 0};  // effect 12: the key
 };
 
@@ -91,8 +91,6 @@ void AddQuad(const DrawState& state, const Vertex corners[4]);
 void Flush();
 // Draws what is collected if it reads or writes the texture or framebuffer.
 void FlushIfUses(GLuint texture, GLuint framebuffer);
-
-
 
 // Compiles a fragment shader written against the effect interface (see docs/gl-driver.md);
 // 0 when it does not compile or link. The log goes to `log` when given.
