@@ -119,13 +119,18 @@ struct Sprite {
   std::intptr_t userValue;
   std::int32_t overlapCount;
   std::int32_t overlapCapacity;
-  Sprite** overlaps;  // sprites whose current or pending rectangle meets this one's
+  // Sprites whose current or pending rectangle meets this one's. Only retained sprites'
+  // lists are read, so a pair is listed only when one of its sprites keeps a complete list.
+  Sprite** overlaps;
   // The index cells this sprite is entered in (inclusive); left > right when in none.
   std::int32_t cellLeft, cellTop, cellRight, cellBottom;
   std::uint32_t visit;  // the overlap search's visit stamp
   // Place + 1 in the index's queue of sprites whose overlap list waits to be rebuilt; 0 when
   // the list is up to date.
   std::uint32_t overlapQueued;
+  // 1 when the overlap list holds every neighbour (the sprite was retained when the list was
+  // last rebuilt); 0 when it holds only the neighbours whose own lists are complete.
+  std::uint32_t overlapComplete;
 
   Sprite* Next() const { return reinterpret_cast<Sprite*>(block.next); }
   Sprite* Previous() const { return reinterpret_cast<Sprite*>(block.previous); }

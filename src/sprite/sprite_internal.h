@@ -102,6 +102,9 @@ void FreeOverlapIndex(SpriteHeap* heap);
 // `area`). False when there is no index yet.
 bool IndexedSprites(GameWindow* window, const RECT& area, std::vector<Sprite*>* out);
 bool ListContains(const Sprite* s, const Sprite* other);
+// Settles the lists and, when `s` is retained but its list holds only the neighbours with
+// complete lists (its flag was set directly), rebuilds its list first.
+void CompleteList(GameWindow* window, Sprite* s);
 // Gives every retained, untouched sprite reachable through overlap lists from `s` the
 // uncovered mark.
 void MarkNeighbours(GameWindow* window, Sprite* s);

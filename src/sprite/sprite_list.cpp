@@ -348,6 +348,7 @@ int KillSprite(GameWindow* window, Sprite* sprite) {
   sprite->flags &= ~kSpriteBit0;
   sprite->flags |= kSpriteDeletePending | kSpriteChanged;
   if ((sprite->flags & kSpriteRetained) && !(sprite->flags & kSpriteHidden)) {
+    CompleteList(window, sprite);  // read below, when the sprite is no longer retained
     sprite->flags &= ~kSpriteRetained;
     if (!(sprite->flags & kSpriteDriverMode)) MarkNeighbours(window, sprite);
   }
@@ -462,6 +463,7 @@ int SetSpriteState(GameWindow* window, Sprite* sprite, int code) {
     for (Sprite* s = window->spriteHeap->firstSprite; s; s = s->Next()) {
       switch (code) {
         case 0:
+          if (!(s->flags & kSpriteRetained)) RebuildOverlaps(window, s);  // list completed
           s->flags |= kSpriteRetained | kSpriteChanged;
           break;
         case 1:
@@ -486,6 +488,7 @@ int SetSpriteState(GameWindow* window, Sprite* sprite, int code) {
   if (!Usable(window, sprite)) return 0;
   switch (code) {
     case 0:
+      if (!(sprite->flags & kSpriteRetained)) RebuildOverlaps(window, sprite);  // list completed
       sprite->flags |= kSpriteRetained;
       NoteChanged(window, sprite);
       break;
@@ -762,6 +765,8 @@ std::uint32_t SetSpriteFlags(GameWindow* window, Sprite* sprite, std::uint32_t f
   if (!Usable(window, sprite)) return 0;
   const std::uint32_t previous = sprite->flags;
   sprite->flags = flags;
+  // A sprite that becomes retained needs every neighbour in its list.
+  if (flags & ~previous & kSpriteRetained) RebuildOverlaps(window, sprite);
   return previous;
 }
 

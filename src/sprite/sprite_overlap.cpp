@@ -9,6 +9,16 @@
 // date first, the lists come out as rebuilding at every change would leave them, while a
 // sprite moved many times between two frames is rebuilt once.
 //
+// The lists are read only from retained sprites: the redraw looks for what changed around a
+// retained sprite, and marking spreads from a retained sprite to retained neighbours. So only
+// a sprite that is retained when its list is rebuilt keeps a complete list; every other one
+// lists just its neighbours with complete lists, and a pair of two sprites without is never
+// entered. In a scene of moving sprites over a retained backdrop, that spares the pairs
+// among the movers, by far the most. A sprite that becomes retained through the interface is
+// queued as if its rectangle had changed; one whose flag was written directly has its list
+// completed before it is read (CompleteList). The pairs with a complete side come out as the
+// documented rebuild leaves them.
+//
 // Rebuilding by a scan of the display list would cost a test per sprite per change, so
 // candidates come from a uniform grid instead: every sprite is entered in the cells its two
 // rectangles cover (coordinates outside the grid are clamped to its border cells), and the
@@ -193,6 +203,7 @@ struct Entry {
   RECT area;              // their union
   std::uint32_t rank;     // place in the queue, 0 when not queued
   std::uint32_t id;       // place in the settle's sprite table
+  bool complete;          // the sprite's list holds every neighbour
 };
 
 // A list being filled by the whole-grid search, kept in a dense table so that appending does
@@ -322,16 +333,17 @@ class CornerGrid {
 };
 
 // Many queued sprites: the grid is rebuilt from every sprite in it, and each queued sprite
-// searches two corner grids, one of sprites up to two cells in size and one of the larger
-// ones, so that a few large sprites do not widen every search. Queued lists start empty; the
-// others keep their pairs with sprites not queued.
+// searches corner grids of sprites up to two cells in size and of the larger ones, so that a
+// few large sprites do not widen every search. Sprites with complete lists and the others
+// have grids of their own: a sprite whose list is not complete searches only the first.
+// Queued lists start empty; the others keep their pairs with sprites not queued.
 void SearchAll(OverlapIndex* index, SpriteHeap* heap) {
   constexpr std::int64_t kSmall = 2 << kCellShift;
   thread_local std::vector<Entry> entries;
   thread_local std::vector<Sprite*> sprites;
   thread_local std::vector<ListBuilder> lists;
   thread_local std::vector<std::uint32_t> hits;
-  thread_local CornerGrid grids[2];
+  thread_local CornerGrid grids[2][2];  // [complete][small]
   entries.clear();
   sprites.clear();
   lists.clear();
@@ -355,29 +367,35 @@ void SearchAll(OverlapIndex* index, SpriteHeap* heap) {
     const auto id = static_cast<std::uint32_t>(sprites.size());
     sprites.push_back(s);
     lists.push_back(ListBuilder{s->overlaps, s->overlapCount, s->overlapCapacity});
-    entries.push_back(Entry{TouchedCurrent(s), TouchedPending(s), area, s->overlapQueued, id});
+    entries.push_back(Entry{TouchedCurrent(s), TouchedPending(s), area, s->overlapQueued, id,
+                            s->overlapComplete != 0});
   }
-  for (CornerGrid& grid : grids) grid.Clear();
+  for (auto& kind : grids)
+    for (CornerGrid& grid : kind) grid.Clear();
   for (const Entry& e : entries) {
     const bool small = std::int64_t{e.area.right} - e.area.left <= kSmall &&
                        std::int64_t{e.area.bottom} - e.area.top <= kSmall;
-    grids[small ? 0 : 1].Add(e);
+    grids[e.complete][small].Add(e);
   }
-  for (CornerGrid& grid : grids) grid.Build();
+  for (auto& kind : grids)
+    for (CornerGrid& grid : kind) grid.Build();
   ListBuilder* const out = lists.data();
   Sprite* const* const table = sprites.data();
   // Queued sprites in the order of their cells: neighbours follow each other, so the lists
   // that grow stay in the cache.
-  for (const CornerGrid& from : grids)
-    for (const Entry* e : from.Sorted()) {
-      if (!e->rank) continue;
-      hits.clear();
-      for (const CornerGrid& grid : grids) grid.Search(*e, hits);
-      for (const std::uint32_t other : hits) {
-        if (!Append(out[e->id], table[other])) continue;
-        if (!Append(out[other], table[e->id])) --out[e->id].count;
+  for (const auto& kind : grids)
+    for (const CornerGrid& from : kind)
+      for (const Entry* e : from.Sorted()) {
+        if (!e->rank) continue;
+        hits.clear();
+        for (const CornerGrid& grid : grids[1]) grid.Search(*e, hits);
+        if (e->complete)
+          for (const CornerGrid& grid : grids[0]) grid.Search(*e, hits);
+        for (const std::uint32_t other : hits) {
+          if (!Append(out[e->id], table[other])) continue;
+          if (!Append(out[other], table[e->id])) --out[e->id].count;
+        }
       }
-    }
   for (std::size_t i = 0; i < sprites.size(); ++i) {
     Sprite* s = sprites[i];
     s->overlaps = lists[i].data;
@@ -398,6 +416,7 @@ void SearchQueued(OverlapIndex* index, const std::vector<Sprite*>& queued) {
         for (Sprite* other : index->cells[cy * kGridCells + cx]) {
           if (other->overlapQueued >= rank || other->visit == stamp) continue;  // s included
           other->visit = stamp;
+          if (!s->overlapComplete && !other->overlapComplete) continue;
           if (!Meets(area, other) || !Add(s, other)) continue;
           if (!Add(other, s)) --s->overlapCount;
         }
@@ -416,7 +435,10 @@ void SettleOverlaps(GameWindow* window) {
   thread_local std::vector<Sprite*> queued, touched;
   queued.clear();
   for (Sprite* s : index->queue)
-    if (s) queued.push_back(s);
+    if (s) {
+      queued.push_back(s);
+      s->overlapComplete = (s->flags & kSpriteRetained) ? 1 : 0;
+    }
   // A pair is decided by the test of whichever of its sprites changed last, so every queued
   // sprite tests the candidates that changed before it or not at all; those that changed
   // after it test it in their turn. Each pair is entered once.
@@ -498,8 +520,15 @@ void FreeOverlapIndex(SpriteHeap* heap) {
   heap->index = nullptr;
 }
 
-void MarkNeighbours(GameWindow* window, Sprite* start) {
+void CompleteList(GameWindow* window, Sprite* s) {
   SettleOverlaps(window);
+  if (s->overlapComplete || !(s->flags & kSpriteRetained) || (s->flags & kSpriteDriverMode))
+    return;
+  RebuildOverlaps(window, s);
+  SettleOverlaps(window);
+}
+
+void MarkNeighbours(GameWindow* window, Sprite* start) {
   // A work list, not recursion: chains of thousands of sprites must not exhaust the stack.
   thread_local std::vector<Sprite*> work;
   work.clear();
@@ -507,6 +536,7 @@ void MarkNeighbours(GameWindow* window, Sprite* start) {
   while (!work.empty()) {
     Sprite* s = work.back();
     work.pop_back();
+    CompleteList(window, s);  // settles the lists too
     for (int i = 0; i < s->overlapCount; ++i) {
       Sprite* other = s->overlaps[i];
       if (RetainedUntouched(other)) {

@@ -387,6 +387,7 @@ int EraseSprites(GameWindow* window) {
     // Retained sprites under or over something that is redrawn are redrawn too.
     for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
       if (!RetainedUntouched(s) || !HasSaved(s)) continue;
+      CompleteList(window, s);
       const RECT mine = TouchedCurrent(s);
       for (int i = 0; i < s->overlapCount; ++i) {
         const Sprite* other = s->overlaps[i];

@@ -44,7 +44,9 @@ void ModelRebuild(std::set<std::pair<Sprite*, Sprite*>>& pairs, const std::vecto
   }
 }
 
-std::set<std::pair<Sprite*, Sprite*>> Listed(GameWindow* w, const std::vector<Sprite*>& all) {
+using Pairs = std::set<std::pair<Sprite*, Sprite*>>;
+
+Pairs Listed(GameWindow* w, const std::vector<Sprite*>& all) {
   sprite::SettleOverlaps(w);  // lists are rebuilt when read
   std::set<std::pair<Sprite*, Sprite*>> out;
   for (Sprite* s : all)
@@ -59,10 +61,44 @@ std::set<std::pair<Sprite*, Sprite*>> Listed(GameWindow* w, const std::vector<Sp
   return out;
 }
 
+// Only lists of retained sprites are read, so only they are complete: the lists hold exactly
+// the model's pairs with a sprite whose list is complete, and no other pairs. Every retained
+// sprite's list is complete.
+void ExpectListsAsModel(GameWindow* w, const std::vector<Sprite*>& all, const Pairs& model,
+                        int step) {
+  const Pairs listed = Listed(w, all);
+  for (Sprite* s : all) {
+    if (s->flags & kSpriteRetained) {
+      ASSERT_TRUE(s->overlapComplete) << "step " << step;
+    }
+  }
+  for (const auto& [a, b] : listed) {
+    ASSERT_TRUE(model.count({a, b})) << "step " << step << ": a pair the rebuild drops";
+    ASSERT_TRUE(a->overlapComplete || b->overlapComplete) << "step " << step;
+  }
+  for (const auto& [a, b] : model) {
+    if (a->overlapComplete || b->overlapComplete) {
+      ASSERT_TRUE(listed.count({a, b})) << "step " << step << ": a pair missing";
+    }
+  }
+}
+
+// Makes `s` retained or not, by either interface; becoming retained rebuilds its list.
+void SetRetained(GameWindow* w, Pairs& model, const std::vector<Sprite*>& all, Sprite* s,
+                 bool retained, bool byFlags) {
+  const bool was = (s->flags & kSpriteRetained) != 0;
+  if (byFlags)
+    SetSpriteFlags(w, s, retained ? s->flags | kSpriteRetained : s->flags & ~kSpriteRetained);
+  else
+    SetSpriteState(w, s, retained ? 0 : 2);
+  if (retained && !was) ModelRebuild(model, all, s);
+}
+
 // Random creations, moves, ring changes, commits and deletions; the lists are read every
 // `interval` steps. Long intervals queue many changes (sprites changed several times among
 // them), which the settling does in one pass over the whole grid.
 void CheckAgainstScan(int least, int interval, int spread, unsigned seed) {
+  // A third of the sprites retained; others become retained or stop being so on the way.
   Scene scene(32, 640, 480, 600);
   GameWindow* w = scene.w();
   const int small = scene.AddBox(24, 24, 0x0000FF, 12, 12);
@@ -74,8 +110,8 @@ void CheckAgainstScan(int least, int interval, int spread, unsigned seed) {
   for (int step = 0; step < 3000; ++step) {
     const int op = static_cast<int>(rng() % 10);
     if (all.size() < static_cast<size_t>(least) || op == 0) {
-      Sprite* s =
-          CreateSprite(w, coordinate(), coordinate(), rng() % 4 ? small : large, 0, 0, 0, 0, 0);
+      Sprite* s = CreateSprite(w, coordinate(), coordinate(), rng() % 4 ? small : large, 0, 0,
+                               0, rng() % 3 ? 0 : kSpriteRetained, 0);
       if (!s) continue;
       all.push_back(s);
       ModelRebuild(model, all, s);
@@ -87,6 +123,8 @@ void CheckAgainstScan(int least, int interval, int spread, unsigned seed) {
         it = (it->first == s || it->second == s) ? model.erase(it) : std::next(it);
     } else if (op == 2 && interval <= 50) {
       CommitSprites(w);  // current = pending; lists stay as they are
+    } else if (op == 4 && rng() % 3 == 0) {
+      SetRetained(w, model, all, all[rng() % all.size()], rng() % 2, rng() % 2);
     } else if (op == 3) {
       Sprite* s = all[rng() % all.size()];
       const std::uint32_t ink = (rng() & 1) ? kInkSmoothing | kInkTransparent : kInkTransparent;
@@ -100,7 +138,7 @@ void CheckAgainstScan(int least, int interval, int spread, unsigned seed) {
       if (dx || dy) ModelRebuild(model, all, s);
     }
     if (step % interval == 0 || step > 2900) {
-      ASSERT_EQ(Listed(w, all), model) << "step " << step;
+      ASSERT_NO_FATAL_FAILURE(ExpectListsAsModel(w, all, model, step));
     }
   }
 }
@@ -123,7 +161,7 @@ TEST(SpriteOverlap, ListsAfterFramesOfMixedSizesEqualTheScanningRebuild) {
     return std::pair<RECT, RECT>{sprite::TouchedCurrent(s), sprite::TouchedPending(s)};
   };
   std::vector<Sprite*> all;
-  std::set<std::pair<Sprite*, Sprite*>> model;
+  Pairs model;
   auto rebuild = [&](Sprite* s) {
     const auto [cur, pend] = touched(s);
     const RECT area{std::min(cur.left, pend.left), std::min(cur.top, pend.top),
@@ -152,7 +190,9 @@ TEST(SpriteOverlap, ListsAfterFramesOfMixedSizesEqualTheScanningRebuild) {
     SetSpriteRect(w, s, x, y, x + width, y + height);
   };
   for (int i = 0; i < 600; ++i) {
-    Sprite* s = CreateOwnerDrawnSprite(w, 0, 0, 1, 1, 0, i, 0, kSpriteOwnerSaved, 0, callback);
+    const std::uint32_t retained = i % 4 ? 0 : kSpriteRetained;
+    Sprite* s =
+        CreateOwnerDrawnSprite(w, 0, 0, 1, 1, 0, i, 0, kSpriteOwnerSaved | retained, 0, callback);
     ASSERT_NE(s, nullptr);
     all.push_back(s);
     rebuild(s);
@@ -176,9 +216,13 @@ TEST(SpriteOverlap, ListsAfterFramesOfMixedSizesEqualTheScanningRebuild) {
         const bool changes = ((s->ink & kInkSmoothing) != 0) != ring;
         SetSpriteInk(w, s, ring ? kInkTransparent | kInkSmoothing : kInkTransparent, 0);
         if (changes) rebuild(s);
+      } else if (op == 24) {
+        const bool was = (s->flags & kSpriteRetained) != 0;
+        SetSpriteState(w, s, was ? 2 : 0);
+        if (!was) rebuild(s);
       }
     }
-    ASSERT_EQ(Listed(w, all), model) << "frame " << frame;
+    ASSERT_NO_FATAL_FAILURE(ExpectListsAsModel(w, all, model, frame));
     // The redraw settles the lists before it changes rectangles; the model needs nothing.
     scene.Frame();
   }
@@ -194,7 +238,7 @@ TEST(SpriteOverlap, CellsFilledWhenReadServeEveryLaterSearch) {
   std::mt19937 rng(5);
   auto any = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   std::vector<Sprite*> all;
-  std::set<std::pair<Sprite*, Sprite*>> model;
+  Pairs model;
   auto queries = [&](int round) {
     for (int q = 0; q < 25; ++q) {
       const int x = any(700) - 30, y = any(540) - 30;
@@ -211,7 +255,7 @@ TEST(SpriteOverlap, CellsFilledWhenReadServeEveryLaterSearch) {
     }
   };
   for (int i = 0; i < 400; ++i) {
-    all.push_back(CreateSprite(w, any(640), any(480), image, 0, 0, 0, 0, 0));
+    all.push_back(CreateSprite(w, any(640), any(480), image, 0, 0, 0, i % 3 ? 0 : kSpriteRetained, 0));
     ModelRebuild(model, all, all.back());
   }
   for (int round = 0; round < 4; ++round) {
@@ -220,7 +264,7 @@ TEST(SpriteOverlap, CellsFilledWhenReadServeEveryLaterSearch) {
       ModifySprite(w, s, s->pending.x + any(21) - 10, s->pending.y + any(21) - 10, image);
       ModelRebuild(model, all, s);
     }
-    ASSERT_EQ(Listed(w, all), model) << "round " << round;
+    ASSERT_NO_FATAL_FAILURE(ExpectListsAsModel(w, all, model, round));
     if (round % 2) {
       ASSERT_NO_FATAL_FAILURE(queries(round));  // before the cells are filled
     }
@@ -237,7 +281,7 @@ TEST(SpriteOverlap, CellsFilledWhenReadServeEveryLaterSearch) {
       ModifySprite(w, s, s->pending.x + any(81) - 40, s->pending.y + any(81) - 40, image);
       ModelRebuild(model, all, s);
     }
-    ASSERT_EQ(Listed(w, all), model) << "round " << round;
+    ASSERT_NO_FATAL_FAILURE(ExpectListsAsModel(w, all, model, round));
     ASSERT_NO_FATAL_FAILURE(queries(round));
   }
 }

@@ -173,6 +173,9 @@ TEST_P(IncrementalRedraw, EqualsDrawingFromScratch) {
         case 13:
           SetSpriteLayer(w, s, static_cast<int>(rng() % 3));
           break;
+        case 14:
+          s->flags |= kSpriteRetained;  // as a game writing the record's field
+          break;
         default:
           break;
       }
@@ -339,6 +342,28 @@ TEST(DirtyReport, HostRectanglesAndUnpresentedFramesStayCovered) {
         ASSERT_EQ(FramePixel(w->window, x, y), rgb) << "frame " << frame << " at " << x << "," << y;
       }
   }
+}
+
+// A game may set the retained flag in the sprite record itself. The sprite's overlap list then
+// still lacks the moving sprites around it (only retained sprites list them), and is completed
+// before the redraw reads it: a sprite passing behind is covered by it, not drawn over it.
+TEST(SpriteRedraw, ARetainedFlagWrittenDirectlyStillSeesWhatPassesBehind) {
+  Scene scene(32, 64, 48);
+  GameWindow* w = scene.w();
+  Pattern(*scene.buffer);
+  const int image = scene.AddBox(10, 10, 0x0000FF);
+  const int other = scene.AddBox(10, 10, 0x00FF00);
+  Sprite* behind = CreateSprite(w, 2, 20, other, 0, 0, 0, 0, 0);
+  Sprite* front = CreateSprite(w, 20, 20, image, 0, 1, 0, 0, 0);
+  scene.Frame();
+  front->flags |= kSpriteRetained;
+  scene.Frame();
+  for (int x : {8, 16, 24, 40}) {
+    ModifySprite(w, behind, x, 20, other);
+    scene.Frame();
+    ASSERT_EQ(Raw(*scene.buffer), FromScratch(scene)) << "behind at " << x;
+  }
+  EXPECT_TRUE(front->overlapComplete);
 }
 
 TEST(SpriteRedraw, HidingKillingAndClipping) {
