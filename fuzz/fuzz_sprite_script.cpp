@@ -96,11 +96,12 @@ void Check(GameWindow* window) {
     if (s->Previous() != last || s->block.state != kBlockUsed) Fail("display list links");
     if (last && (last->layerKey > s->layerKey || (last->layerKey == s->layerKey && last->z > s->z)))
       Fail("display order");
+    if (!s->overlapComplete && s->overlapCount) Fail("a list kept by a sprite without one");
     for (int i = 0; i < s->overlapCount; ++i) {
       const Sprite* o = s->overlaps[i];
-      bool back = false;
+      bool back = !o->overlapComplete;
       for (int j = 0; j < o->overlapCount; ++j) back |= o->overlaps[j] == s;
-      if (!back || o == s) Fail("overlap symmetry");
+      if (!back || o == s) Fail("overlap symmetry between keepers");
     }
     last = s;
     ++listed;

@@ -120,7 +120,8 @@ struct Sprite {
   std::int32_t overlapCount;
   std::int32_t overlapCapacity;
   // Sprites whose current or pending rectangle meets this one's. Only retained sprites'
-  // lists are read, so a pair is listed only when one of its sprites keeps a complete list.
+  // lists are read, so only a sprite that was retained at its last rebuild keeps a list
+  // (overlapComplete); the list of any other sprite stays empty.
   Sprite** overlaps;
   // The index cells this sprite is entered in (inclusive); left > right when in none.
   std::int32_t cellLeft, cellTop, cellRight, cellBottom;
@@ -128,9 +129,9 @@ struct Sprite {
   // Place + 1 in the index's queue of sprites whose overlap list waits to be rebuilt; 0 when
   // the list is up to date.
   std::uint32_t overlapQueued;
-  // 1 when the overlap list holds every neighbour (the sprite was retained when the list was
-  // last rebuilt); 0 when it holds only the neighbours whose own lists are complete.
+  // 1 when the sprite keeps an overlap list (it was retained when the list was last rebuilt).
   std::uint32_t overlapComplete;
+  RECT overlapArea;  // the area the overlap list was last rebuilt for
 
   Sprite* Next() const { return reinterpret_cast<Sprite*>(block.next); }
   Sprite* Previous() const { return reinterpret_cast<Sprite*>(block.previous); }

@@ -1,7 +1,7 @@
 // Overlap lists and the grid that finds candidates for them.
 //
-// Each sprite lists the sprites whose current or pending rectangle meets the union of its own
-// two rectangles; the lists are symmetric. A change of rectangle does not rebuild the list at
+// A sprite's list names the sprites whose current or pending rectangle meets the union of its
+// own two rectangles. A change of rectangle does not rebuild the list at
 // once: the sprite joins a queue, and the queue is worked off, in the order of the changes,
 // when something reads the lists (the redraw steps, neighbour marking, the collision search).
 // A sprite that changes again moves to the queue's end. Since no rectangle that the rebuild
@@ -11,13 +11,20 @@
 //
 // The lists are read only from retained sprites: the redraw looks for what changed around a
 // retained sprite, and marking spreads from a retained sprite to retained neighbours. So only
-// a sprite that is retained when its list is rebuilt keeps a complete list; every other one
-// lists just its neighbours with complete lists, and a pair of two sprites without is never
-// entered. In a scene of moving sprites over a retained backdrop, that spares the pairs
-// among the movers, by far the most. A sprite that becomes retained through the interface is
+// a sprite that is retained when its list is rebuilt keeps one (a "keeper"); a keeper's list
+// names every neighbour, and every other sprite's list stays empty. In a scene of moving
+// sprites over a retained backdrop, that spares the pairs among the movers and every entry in
+// a mover's list, by far the most. A sprite that becomes retained through the interface is
 // queued as if its rectangle had changed; one whose flag was written directly has its list
-// completed before it is read (CompleteList). The pairs with a complete side come out as the
-// documented rebuild leaves them.
+// made before it is read (CompleteList). Keepers' lists come out as the documented rebuild
+// leaves them.
+//
+// Without lists of their own, the other sprites are found in keepers' lists through a second
+// grid, of keepers by the area of their last rebuild. A pair is entered only when the area
+// of one sprite's rebuild meets a rectangle of the other, and between two rebuilds a sprite's
+// rectangles stay inside the area of the first (a commit moves the current rectangle onto the
+// pending one, a draw saves inside the current one). So the two rebuild areas of any listed
+// pair meet, and the keepers that may list a sprite are those whose area meets its own.
 //
 // Rebuilding by a scan of the display list would cost a test per sprite per change, so
 // candidates come from a uniform grid instead: every sprite is entered in the cells its two
@@ -52,6 +59,9 @@ struct OverlapIndex {
   // left the queue (changed again or deleted).
   std::vector<Sprite*> queue;
   std::size_t queued = 0;  // non-null entries
+  // Keepers, in the cells of the area of their last rebuild (overlapArea).
+  std::vector<Sprite*> keepers[kGridCells * kGridCells];
+  std::size_t keeperCount = 0;
 };
 
 OverlapIndex* Index(SpriteHeap* heap) {
@@ -125,6 +135,50 @@ void Move(OverlapIndex* index, Sprite* s, const RECT& area) {
     return;
   Leave(index, s);
   Enter(index, s, area);
+}
+
+struct CellRange {
+  int left, top, right, bottom;  // inclusive; left > right when none
+};
+
+CellRange CellsOf(const RECT& area) {
+  if (Empty(area)) return CellRange{0, 0, -1, -1};
+  return CellRange{Cell(area.left), Cell(area.top), Cell(area.right - 1), Cell(area.bottom - 1)};
+}
+
+void EnterKeeper(OverlapIndex* index, Sprite* s) {
+  const CellRange r = CellsOf(s->overlapArea);
+  for (int cy = r.top; cy <= r.bottom; ++cy)
+    for (int cx = r.left; cx <= r.right; ++cx) index->keepers[cy * kGridCells + cx].push_back(s);
+  ++index->keeperCount;
+}
+
+void LeaveKeeper(OverlapIndex* index, Sprite* s) {
+  const CellRange r = CellsOf(s->overlapArea);
+  for (int cy = r.top; cy <= r.bottom; ++cy)
+    for (int cx = r.left; cx <= r.right; ++cx) {
+      auto& cell = index->keepers[cy * kGridCells + cx];
+      auto it = std::find(cell.begin(), cell.end(), s);
+      if (it != cell.end()) {
+        *it = cell.back();
+        cell.pop_back();
+      }
+    }
+  --index->keeperCount;
+}
+
+// Calls visit(keeper) once for every keeper whose rebuild area shares a cell with `area`.
+template <typename Visit>
+void NearKeepers(OverlapIndex* index, const RECT& area, Visit visit) {
+  const CellRange r = CellsOf(area);
+  const std::uint32_t stamp = ++index->stamp;
+  for (int cy = r.top; cy <= r.bottom; ++cy)
+    for (int cx = r.left; cx <= r.right; ++cx)
+      for (Sprite* keeper : index->keepers[cy * kGridCells + cx])
+        if (keeper->visit != stamp) {
+          keeper->visit = stamp;
+          visit(keeper);
+        }
 }
 
 bool Add(Sprite* s, Sprite* other) {
@@ -202,8 +256,8 @@ struct Entry {
   RECT current, pending;  // the touched rectangles
   RECT area;              // their union
   std::uint32_t rank;     // place in the queue, 0 when not queued
-  std::uint32_t id;       // place in the settle's sprite table
-  bool complete;          // the sprite's list holds every neighbour
+  Sprite* sprite;
+  bool keeper;  // the sprite keeps a list
 };
 
 // A list being filled by the whole-grid search, kept in a dense table so that appending does
@@ -213,25 +267,65 @@ struct ListBuilder {
   std::int32_t count, capacity;
 };
 
-bool Append(ListBuilder& list, Sprite* other) {
-  if (list.count == list.capacity) {
-    const int capacity = list.capacity ? list.capacity * 2 : 8;
-    auto* grown = static_cast<Sprite**>(
-        std::realloc(list.data, static_cast<size_t>(capacity) * sizeof(Sprite*)));
-    if (!grown) return false;
-    list.data = grown;
-    list.capacity = capacity;
-  }
-  list.data[list.count++] = other;
+// Room for `count` entries in all; false when it cannot be had.
+bool Reserve(ListBuilder& list, std::size_t count) {
+  if (count <= static_cast<std::size_t>(list.capacity)) return true;
+  if (count > static_cast<std::size_t>(INT32_MAX)) return false;
+  std::size_t capacity = list.capacity ? static_cast<std::size_t>(list.capacity) : 8;
+  while (capacity < count) capacity *= 2;
+  capacity = std::min<std::size_t>(capacity, INT32_MAX);
+  auto* grown = static_cast<Sprite**>(std::realloc(list.data, capacity * sizeof(Sprite*)));
+  if (!grown) return false;
+  list.data = grown;
+  list.capacity = static_cast<std::int32_t>(capacity);
   return true;
 }
 
 int Cell64(std::int64_t coordinate) { return Cell(Clamp32(coordinate)); }
 
+// The queued sprites as a bit set over the heap's blocks: a keeper's list can be filtered
+// without reading the records it names. Blocks lie at least a sprite apart.
+class QueuedSet {
+ public:
+  static constexpr int kShift = 8;
+  static_assert(sizeof(Sprite) >= (1u << kShift));
+
+  QueuedSet(SpriteHeap* heap, const std::vector<Sprite*>& queued)
+      : base_(reinterpret_cast<std::uintptr_t>(heap)) {
+    bits_.assign(((heap->blockBytes + sizeof(SpriteHeap)) >> kShift) / 64 + 1, 0);
+    for (const Sprite* s : queued) {
+      const std::size_t bit = Bit(s);
+      bits_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
+  }
+  bool Has(const Sprite* s) const {
+    const std::size_t bit = Bit(s);
+    return (bits_[bit / 64] >> (bit % 64)) & 1;
+  }
+  // Drops the queued sprites from a keeper's list.
+  void DropFrom(Sprite* keeper) const {
+    int kept = 0;
+    for (int i = 0; i < keeper->overlapCount; ++i) {
+      Sprite* other = keeper->overlaps[i];
+      keeper->overlaps[kept] = other;
+      kept += Has(other) ? 0 : 1;
+    }
+    keeper->overlapCount = kept;
+  }
+
+ private:
+  std::size_t Bit(const Sprite* s) const {
+    return (reinterpret_cast<std::uintptr_t>(s) - base_) >> kShift;
+  }
+  std::uintptr_t base_;
+  thread_local static std::vector<std::uint64_t> bits_;
+};
+thread_local std::vector<std::uint64_t> QueuedSet::bits_;
+
 // The entries of one size class in the cells of their areas' top left corners, as columns:
 // a sprite is in one cell only, so a search meets each candidate once, and the cells a search
-// reads in one grid row lie next to each other. Whatever can meet an area lies in the cells
-// from the area's corner less the largest width and height of the class on.
+// reads in one grid row lie next to each other. Whatever can meet a region lies in the cells
+// from the region's corner less the largest width and height of the class on.
 class CornerGrid {
  public:
   static constexpr int kPad = 4;  // vector reads past the last entry stay inside the columns
@@ -245,181 +339,269 @@ class CornerGrid {
     widest_ = std::max<std::int64_t>(widest_, std::int64_t{e.area.right} - e.area.left);
     tallest_ = std::max<std::int64_t>(tallest_, std::int64_t{e.area.bottom} - e.area.top);
   }
+  bool IsEmpty() const { return order_.empty(); }
   // Sorts the entries into the cells and fills the columns.
   void Build() {
-    sorted_.clear();
-    if (order_.empty()) return;  // Search reads nothing then
+    if (order_.empty()) return;  // searches read nothing then
     constexpr int kCells = kGridCells * kGridCells;
     starts_.assign(kCells + 1, 0);
     for (const Entry* e : order_) ++starts_[CellOf(*e) + 1];
     for (int c = 0; c < kCells; ++c) starts_[c + 1] += starts_[c];
     const std::size_t n = order_.size();
-    for (auto* column : {&rank_, &id_, &cl_, &ct_, &cr_, &cb_, &pl_, &pt_, &pr_, &pb_})
-      column->assign(n + kPad, 0);
-    sorted_.assign(n, nullptr);
+    for (auto& column : columns_) column.assign(n + kPad, 0);
+    sprites_.assign(n + kPad, nullptr);
     fill_.assign(starts_.begin(), starts_.end() - 1);
     for (const Entry* e : order_) {
       const std::uint32_t k = fill_[CellOf(*e)]++;
-      sorted_[k] = e;
-      rank_[k] = static_cast<std::int32_t>(e->rank);
-      id_[k] = static_cast<std::int32_t>(e->id);
-      cl_[k] = e->current.left;
-      ct_[k] = e->current.top;
-      cr_[k] = e->current.right;
-      cb_[k] = e->current.bottom;
-      pl_[k] = e->pending.left;
-      pt_[k] = e->pending.top;
-      pr_[k] = e->pending.right;
-      pb_[k] = e->pending.bottom;
+      sprites_[k] = e->sprite;
+      const std::int32_t values[kColumns] = {
+          static_cast<std::int32_t>(e->rank),
+          e->current.left,  e->current.top,  e->current.right,  e->current.bottom,
+          e->pending.left,  e->pending.top,  e->pending.right,  e->pending.bottom,
+          e->area.left,     e->area.top,     e->area.right,     e->area.bottom};
+      for (int c = 0; c < kColumns; ++c) columns_[c][k] = values[c];
     }
   }
-  // The entries in the order of their cells.
-  const std::vector<const Entry*>& Sorted() const { return sorted_; }
 
-  // Appends to `hits` the table places of the entries ranked below `e` whose current or
-  // pending rectangle meets e's area.
-  void Search(const Entry& e, std::vector<std::uint32_t>& hits) const {
-    if (order_.empty()) return;
-    const RECT& a = e.area;
-    const int x0 = Cell64(std::int64_t{a.left} - widest_), x1 = Cell(a.right - 1);
-    const int y0 = Cell64(std::int64_t{a.top} - tallest_), y1 = Cell(a.bottom - 1);
-    const auto rank = static_cast<std::int32_t>(e.rank);
-    for (int cy = y0; cy <= y1; ++cy) {
-      const std::uint32_t begin = starts_[cy * kGridCells + x0];
-      const std::uint32_t end = starts_[cy * kGridCells + x1 + 1];
-      std::uint32_t k = begin;
-#if defined(__SSE2__)
-      const __m128i r = _mm_set1_epi32(rank);
-      const __m128i al = _mm_set1_epi32(a.left), ar = _mm_set1_epi32(a.right);
-      const __m128i at = _mm_set1_epi32(a.top), ab = _mm_set1_epi32(a.bottom);
-      for (; k < end; k += 4) {
-        const auto at4 = [k](const std::vector<std::int32_t>& column) {
-          return _mm_loadu_si128(reinterpret_cast<const __m128i*>(column.data() + k));
-        };
-        const __m128i current = _mm_and_si128(
-            _mm_and_si128(_mm_cmplt_epi32(al, at4(cr_)), _mm_cmplt_epi32(at4(cl_), ar)),
-            _mm_and_si128(_mm_cmplt_epi32(at, at4(cb_)), _mm_cmplt_epi32(at4(ct_), ab)));
-        const __m128i pending = _mm_and_si128(
-            _mm_and_si128(_mm_cmplt_epi32(al, at4(pr_)), _mm_cmplt_epi32(at4(pl_), ar)),
-            _mm_and_si128(_mm_cmplt_epi32(at, at4(pb_)), _mm_cmplt_epi32(at4(pt_), ab)));
-        const __m128i take =
-            _mm_and_si128(_mm_cmplt_epi32(at4(rank_), r), _mm_or_si128(current, pending));
-        unsigned bits = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(take)));
-        if (end - k < 4) bits &= (1u << (end - k)) - 1;
-        while (bits) {
-          hits.push_back(static_cast<std::uint32_t>(id_[k + __builtin_ctz(bits)]));
-          bits &= bits - 1;
-        }
-      }
-#else
-      for (; k < end; ++k) {
-        const bool current =
-            a.left < cr_[k] && cl_[k] < a.right && a.top < cb_[k] && ct_[k] < a.bottom;
-        const bool pending =
-            a.left < pr_[k] && pl_[k] < a.right && a.top < pb_[k] && pt_[k] < a.bottom;
-        if (rank_[k] < rank && (current || pending))
-          hits.push_back(static_cast<std::uint32_t>(id_[k]));
-      }
-#endif
-    }
+  // How many entries a search of `region` reads: a bound on its hits.
+  std::size_t Candidates(const RECT& region) const {
+    std::size_t count = 0;
+    ForRows(region, [&](std::uint32_t begin, std::uint32_t end) { count += end - begin; });
+    return count;
+  }
+
+  // Writes to out[n...] the sprites ranked below `rank` whose current or pending rectangle
+  // meets `area` (the test of a sprite rebuilt after them). `out` has room for every entry.
+  void RectsMeeting(const RECT& area, std::uint32_t rank, Sprite** out, std::size_t& n) const {
+    Scan(area, [&](std::uint32_t k, std::uint32_t end) {
+      return Below(k, rank) & (Meet(area, k, kCurrent) | Meet(area, k, kPending)) & Valid(k, end);
+    }, out, n);
+  }
+  // Writes the sprites ranked above `rank` whose area meets `current` or `pending` (their
+  // test of a sprite rebuilt before them).
+  void AreasMeeting(const RECT& current, const RECT& pending, std::uint32_t rank, Sprite** out,
+                    std::size_t& n) const {
+    Scan(Union(current, pending), [&](std::uint32_t k, std::uint32_t end) {
+      return Above(k, rank) & (Meet(current, k, kArea) | Meet(pending, k, kArea)) & Valid(k, end);
+    }, out, n);
   }
 
  private:
+  enum Column { kRank, kCurrent = 1, kPending = 5, kArea = 9, kColumns = 13 };
+
+  // Runs `take` over every group of four entries whose cells a region's candidates lie in; the
+  // bits of its result name the hits, which are written without a branch per hit.
+  template <typename Take>
+  void Scan(const RECT& region, Take take, Sprite** out, std::size_t& n) const {
+    Sprite* const* sprite = sprites_.data();
+    ForRows(region, [&](std::uint32_t begin, std::uint32_t end) {
+      for (std::uint32_t k = begin; k < end; k += 4) {
+        const unsigned bits = take(k, end);
+        for (unsigned lane = 0; lane < 4; ++lane) {
+          out[n] = sprite[k + lane];
+          n += (bits >> lane) & 1;
+        }
+      }
+    });
+  }
+  // Calls row(begin, end) with the entries of each grid row that a region's candidates lie in.
+  template <typename Row>
+  void ForRows(const RECT& region, Row row) const {
+    if (order_.empty() || Empty(region)) return;
+    const int x0 = Cell64(std::int64_t{region.left} - widest_), x1 = Cell(region.right - 1);
+    const int y0 = Cell64(std::int64_t{region.top} - tallest_), y1 = Cell(region.bottom - 1);
+    for (int cy = y0; cy <= y1; ++cy)
+      row(starts_[cy * kGridCells + x0], starts_[cy * kGridCells + x1 + 1]);
+  }
+
+#if defined(__SSE2__)
+  __m128i At(int column, std::uint32_t k) const {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns_[column].data() + k));
+  }
+  // Four entries' rectangle (left, top, right, bottom from `column` on) meets r.
+  unsigned Meet(const RECT& r, std::uint32_t k, int column) const {
+    const __m128i meets =
+        _mm_and_si128(_mm_and_si128(_mm_cmplt_epi32(_mm_set1_epi32(r.left), At(column + 2, k)),
+                                    _mm_cmplt_epi32(At(column, k), _mm_set1_epi32(r.right))),
+                      _mm_and_si128(_mm_cmplt_epi32(_mm_set1_epi32(r.top), At(column + 3, k)),
+                                    _mm_cmplt_epi32(At(column + 1, k), _mm_set1_epi32(r.bottom))));
+    return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(meets)));
+  }
+  unsigned Below(std::uint32_t k, std::uint32_t rank) const {
+    const __m128i below = _mm_cmplt_epi32(At(kRank, k), _mm_set1_epi32(static_cast<int>(rank)));
+    return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(below)));
+  }
+  unsigned Above(std::uint32_t k, std::uint32_t rank) const {
+    const __m128i above = _mm_cmpgt_epi32(At(kRank, k), _mm_set1_epi32(static_cast<int>(rank)));
+    return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(above)));
+  }
+#else
+  template <typename Test>
+  static unsigned Lanes(std::uint32_t k, Test test) {
+    unsigned bits = 0;
+    for (unsigned lane = 0; lane < 4; ++lane) bits |= test(k + lane) ? 1u << lane : 0u;
+    return bits;
+  }
+  unsigned Meet(const RECT& r, std::uint32_t k, int column) const {
+    return Lanes(k, [&](std::uint32_t i) {
+      return r.left < columns_[column + 2][i] && columns_[column][i] < r.right &&
+             r.top < columns_[column + 3][i] && columns_[column + 1][i] < r.bottom;
+    });
+  }
+  unsigned Below(std::uint32_t k, std::uint32_t rank) const {
+    return Lanes(k, [&](std::uint32_t i) { return columns_[kRank][i] < static_cast<int>(rank); });
+  }
+  unsigned Above(std::uint32_t k, std::uint32_t rank) const {
+    return Lanes(k, [&](std::uint32_t i) { return columns_[kRank][i] > static_cast<int>(rank); });
+  }
+#endif
+  static unsigned Valid(std::uint32_t k, std::uint32_t end) {
+    return end - k < 4 ? (1u << (end - k)) - 1 : 15u;
+  }
   static int CellOf(const Entry& e) { return Cell(e.area.top) * kGridCells + Cell(e.area.left); }
-  std::vector<const Entry*> order_, sorted_;
+
+  std::vector<const Entry*> order_;
   std::vector<std::uint32_t> starts_, fill_;
-  std::vector<std::int32_t> rank_, id_, cl_, ct_, cr_, cb_, pl_, pt_, pr_, pb_;
+  std::vector<std::int32_t> columns_[kColumns];
+  std::vector<Sprite*> sprites_;
   std::int64_t widest_ = 0, tallest_ = 0;
 };
 
-// Many queued sprites: the grid is rebuilt from every sprite in it, and each queued sprite
-// searches corner grids of sprites up to two cells in size and of the larger ones, so that a
-// few large sprites do not widen every search. Sprites with complete lists and the others
-// have grids of their own: a sprite whose list is not complete searches only the first.
-// Queued lists start empty; the others keep their pairs with sprites not queued.
-void SearchAll(OverlapIndex* index, SpriteHeap* heap) {
-  constexpr std::int64_t kSmall = 2 << kCellShift;
+// One corner grid per size class: sprites up to two cells in size and the larger ones, so
+// that a few large sprites do not widen every search.
+struct SizedGrids {
+  CornerGrid small, large;
+  void Clear() {
+    small.Clear();
+    large.Clear();
+  }
+  void Add(const Entry& e) {
+    constexpr std::int64_t kSmall = 2 << kCellShift;
+    const bool fits = std::int64_t{e.area.right} - e.area.left <= kSmall &&
+                      std::int64_t{e.area.bottom} - e.area.top <= kSmall;
+    (fits ? small : large).Add(e);
+  }
+  void Build() {
+    small.Build();
+    large.Build();
+  }
+  std::size_t Candidates(const RECT& region) const {
+    return small.Candidates(region) + large.Candidates(region);
+  }
+  void RectsMeeting(const RECT& area, std::uint32_t rank, Sprite** out, std::size_t& n) const {
+    small.RectsMeeting(area, rank, out, n);
+    large.RectsMeeting(area, rank, out, n);
+  }
+  void AreasMeeting(const RECT& current, const RECT& pending, std::uint32_t rank, Sprite** out,
+                    std::size_t& n) const {
+    small.AreasMeeting(current, pending, rank, out, n);
+    large.AreasMeeting(current, pending, rank, out, n);
+  }
+};
+
+// Many queued sprites: the grid's notes are taken again from every sprite in it, and each
+// keeper builds its own list in one go, so that no list is written out of turn. A pair is
+// decided by the test of whichever sprite was queued last, with its own area against the
+// other's rectangles: a keeper not queued keeps its pairs with sprites not queued and adds
+// the queued sprites whose areas meet its rectangles; a queued keeper starts empty and adds
+// the sprites queued before it, or not at all, whose rectangles meet its area, and those
+// queued after it whose areas meet its rectangles.
+void SearchAll(OverlapIndex* index, SpriteHeap* heap, const QueuedSet& queued) {
   thread_local std::vector<Entry> entries;
-  thread_local std::vector<Sprite*> sprites;
-  thread_local std::vector<ListBuilder> lists;
-  thread_local std::vector<std::uint32_t> hits;
-  thread_local CornerGrid grids[2][2];  // [complete][small]
+  thread_local SizedGrids queuedGrids, allGrids;
   entries.clear();
-  sprites.clear();
-  lists.clear();
   index->stale = true;  // the cells are filled when next read
   index->entered = 0;
+  bool queuedKeeper = false;
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
-    if (s->overlapQueued) {
-      s->overlapCount = 0;
-    } else {
-      int kept = 0;
-      for (int i = 0; i < s->overlapCount; ++i)
-        if (!s->overlaps[i]->overlapQueued) s->overlaps[kept++] = s->overlaps[i];
-      s->overlapCount = kept;
-      if (s->cellLeft > s->cellRight) continue;  // not in the grid
-    }
+    if (!s->overlapQueued && s->cellLeft > s->cellRight) continue;  // not in the grid
     s->cellLeft = 0;
     s->cellRight = -1;
     const RECT area = SearchArea(s);
     NoteCells(index, s, area);
     if (s->cellLeft > s->cellRight) continue;
-    const auto id = static_cast<std::uint32_t>(sprites.size());
-    sprites.push_back(s);
-    lists.push_back(ListBuilder{s->overlaps, s->overlapCount, s->overlapCapacity});
-    entries.push_back(Entry{TouchedCurrent(s), TouchedPending(s), area, s->overlapQueued, id,
+    entries.push_back(Entry{TouchedCurrent(s), TouchedPending(s), area, s->overlapQueued, s,
                             s->overlapComplete != 0});
+    queuedKeeper |= s->overlapQueued && s->overlapComplete;
   }
-  for (auto& kind : grids)
-    for (CornerGrid& grid : kind) grid.Clear();
+  queuedGrids.Clear();
+  allGrids.Clear();
   for (const Entry& e : entries) {
-    const bool small = std::int64_t{e.area.right} - e.area.left <= kSmall &&
-                       std::int64_t{e.area.bottom} - e.area.top <= kSmall;
-    grids[e.complete][small].Add(e);
+    if (e.rank) queuedGrids.Add(e);
+    if (queuedKeeper) allGrids.Add(e);
   }
-  for (auto& kind : grids)
-    for (CornerGrid& grid : kind) grid.Build();
-  ListBuilder* const out = lists.data();
-  Sprite* const* const table = sprites.data();
-  // Queued sprites in the order of their cells: neighbours follow each other, so the lists
-  // that grow stay in the cache.
-  for (const auto& kind : grids)
-    for (const CornerGrid& from : kind)
-      for (const Entry* e : from.Sorted()) {
-        if (!e->rank) continue;
-        hits.clear();
-        for (const CornerGrid& grid : grids[1]) grid.Search(*e, hits);
-        if (e->complete)
-          for (const CornerGrid& grid : grids[0]) grid.Search(*e, hits);
-        for (const std::uint32_t other : hits) {
-          if (!Append(out[e->id], table[other])) continue;
-          if (!Append(out[other], table[e->id])) --out[e->id].count;
-        }
-      }
-  for (std::size_t i = 0; i < sprites.size(); ++i) {
-    Sprite* s = sprites[i];
-    s->overlaps = lists[i].data;
-    s->overlapCount = lists[i].count;
-    s->overlapCapacity = lists[i].capacity;
+  queuedGrids.Build();
+  allGrids.Build();
+  for (const Entry& e : entries) {
+    if (!e.keeper) continue;
+    Sprite* s = e.sprite;
+    if (!e.rank) queued.DropFrom(s);  // queued keepers start empty
+    // Room for every candidate, written straight into the list.
+    const std::size_t most = e.rank ? allGrids.Candidates(e.area) +
+                                          allGrids.Candidates(Union(e.current, e.pending))
+                                    : queuedGrids.Candidates(Union(e.current, e.pending));
+    ListBuilder list{s->overlaps, s->overlapCount, s->overlapCapacity};
+    if (!Reserve(list, static_cast<std::size_t>(list.count) + most + CornerGrid::kPad)) continue;
+    std::size_t n = static_cast<std::size_t>(list.count);
+    if (!e.rank) {
+      queuedGrids.AreasMeeting(e.current, e.pending, 0, list.data, n);
+    } else {
+      allGrids.RectsMeeting(e.area, e.rank, list.data, n);
+      allGrids.AreasMeeting(e.current, e.pending, e.rank, list.data, n);
+    }
+    s->overlaps = list.data;
+    s->overlapCount = static_cast<std::int32_t>(n);
+    s->overlapCapacity = list.capacity;
   }
 }
 
-// Few queued sprites: each moves in the grid and tests the sprites in its cells.
+// Few queued sprites: each moves in the grid; a keeper tests the sprites in its cells, any
+// other sprite the keepers near it.
 void SearchQueued(OverlapIndex* index, const std::vector<Sprite*>& queued) {
   for (Sprite* s : queued) Move(index, s, SearchArea(s));
   for (Sprite* s : queued) {
-    const RECT area = SearchArea(s);
+    const RECT& area = s->overlapArea;
     const std::uint32_t rank = s->overlapQueued;
+    if (!s->overlapComplete) {
+      NearKeepers(index, area, [&](Sprite* keeper) {
+        if (keeper->overlapQueued < rank && Meets(area, keeper)) Add(keeper, s);  // s excluded
+      });
+      continue;
+    }
     const std::uint32_t stamp = ++index->stamp;
     for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
       for (int cx = s->cellLeft; cx <= s->cellRight; ++cx)
         for (Sprite* other : index->cells[cy * kGridCells + cx]) {
           if (other->overlapQueued >= rank || other->visit == stamp) continue;  // s included
           other->visit = stamp;
-          if (!s->overlapComplete && !other->overlapComplete) continue;
           if (!Meets(area, other) || !Add(s, other)) continue;
-          if (!Add(other, s)) --s->overlapCount;
+          if (other->overlapComplete && !Add(other, s)) --s->overlapCount;
         }
+  }
+}
+
+
+// Every pair with a queued sprite leaves the keepers' lists that are not queued: those found
+// through each queued sprite (its own list, or for one that keeps none, the keepers near it).
+void Withdraw(OverlapIndex* index, const QueuedSet& set, const std::vector<Sprite*>& queued) {
+  thread_local std::vector<Sprite*> touched;
+  touched.clear();
+  auto touch = [](Sprite* keeper) {
+    if (keeper->overlapQueued || (keeper->flags & kSpriteScratchMark)) return;
+    keeper->flags |= kSpriteScratchMark;
+    touched.push_back(keeper);
+  };
+  for (Sprite* s : queued) {
+    if (s->overlapComplete) {
+      for (int i = 0; i < s->overlapCount; ++i)
+        if (s->overlaps[i]->overlapComplete) touch(s->overlaps[i]);
+    } else {
+      NearKeepers(index, s->overlapArea, touch);
+    }
+  }
+  for (Sprite* keeper : touched) {
+    keeper->flags &= ~kSpriteScratchMark;
+    set.DropFrom(keeper);
   }
 }
 
@@ -432,42 +614,30 @@ void SettleOverlaps(GameWindow* window) {
   if (index->queue.empty()) return;
   // All queued lists at once, with the result of rebuilding them one after the other in the
   // queue's order (overlapQueued is the place in the queue, 0 for sprites not queued).
-  thread_local std::vector<Sprite*> queued, touched;
+  thread_local std::vector<Sprite*> queued;
   queued.clear();
   for (Sprite* s : index->queue)
-    if (s) {
-      queued.push_back(s);
-      s->overlapComplete = (s->flags & kSpriteRetained) ? 1 : 0;
-    }
-  // A pair is decided by the test of whichever of its sprites changed last, so every queued
-  // sprite tests the candidates that changed before it or not at all; those that changed
-  // after it test it in their turn. Each pair is entered once.
+    if (s) queued.push_back(s);
   // The whole-grid search passes over every cell several times: it pays from a few hundred
   // queued sprites on, when they are a good part of the grid.
   constexpr std::size_t kWholeGridQueue = 256;
-  if (queued.size() >= kWholeGridQueue && queued.size() * 16 >= index->entered) {
-    SearchAll(index, heap);
+  const bool whole = queued.size() >= kWholeGridQueue && queued.size() * 16 >= index->entered;
+  const QueuedSet set(heap, queued);
+  if (!whole) Withdraw(index, set, queued);
+  // The queued sprites take their new areas, and keep lists if they are retained now.
+  for (Sprite* s : queued) {
+    if (s->overlapComplete) LeaveKeeper(index, s);
+    s->overlapCount = 0;
+    s->overlapArea = SearchArea(s);
+    s->overlapComplete = (s->flags & kSpriteRetained) ? 1 : 0;
+    if (s->overlapComplete) EnterKeeper(index, s);
+  }
+  // A pair is decided by the test of whichever of its sprites changed last, so every queued
+  // sprite tests the candidates that changed before it or not at all; those that changed
+  // after it test it in their turn. Each pair is entered once.
+  if (whole) {
+    SearchAll(index, heap, set);  // withdraws as it goes
   } else {
-    // First every pair with a queued sprite leaves both lists; neighbours that are not
-    // queued drop theirs in one pass each.
-    touched.clear();
-    for (Sprite* s : queued) {
-      for (int i = 0; i < s->overlapCount; ++i) {
-        Sprite* other = s->overlaps[i];
-        if (!other->overlapQueued && !(other->flags & kSpriteScratchMark)) {
-          other->flags |= kSpriteScratchMark;
-          touched.push_back(other);
-        }
-      }
-      s->overlapCount = 0;
-    }
-    for (Sprite* other : touched) {
-      other->flags &= ~kSpriteScratchMark;
-      int kept = 0;
-      for (int i = 0; i < other->overlapCount; ++i)
-        if (!other->overlaps[i]->overlapQueued) other->overlaps[kept++] = other->overlaps[i];
-      other->overlapCount = kept;
-    }
     Refill(index, heap);
     SearchQueued(index, queued);
   }
@@ -477,12 +647,20 @@ void SettleOverlaps(GameWindow* window) {
 }
 
 void RemoveFromOverlaps(GameWindow* window, Sprite* s) {
-  for (int i = 0; i < s->overlapCount; ++i) Remove(s->overlaps[i], s);
+  auto* index = window->spriteHeap ? static_cast<OverlapIndex*>(window->spriteHeap->index)
+                                   : nullptr;
+  if (s->overlapComplete) {
+    for (int i = 0; i < s->overlapCount; ++i)
+      if (s->overlaps[i]->overlapComplete) Remove(s->overlaps[i], s);
+    if (index) LeaveKeeper(index, s);
+  } else if (index) {
+    NearKeepers(index, s->overlapArea, [s](Sprite* keeper) { Remove(keeper, s); });
+  }
   std::free(s->overlaps);
   s->overlaps = nullptr;
   s->overlapCount = s->overlapCapacity = 0;
-  if (!window->spriteHeap || !window->spriteHeap->index) return;
-  auto* index = static_cast<OverlapIndex*>(window->spriteHeap->index);
+  s->overlapComplete = 0;
+  if (!index) return;
   Dequeue(index, s);
   if (s->cellLeft > s->cellRight) return;
   if (index->stale) {
