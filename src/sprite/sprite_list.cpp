@@ -295,11 +295,10 @@ void SetScale(Sprite* s, float scaleX, float scaleY, int resample) {
     s->flags &= ~kSpriteResample;
 }
 
-// A change of scale or angle, or of the image of a transformed sprite.
-void TransformChanged(Sprite* s) {
-  s->flags |= kSpriteTransformChanged;
-  DropTransformed(s);
-}
+// A change of scale or angle, or of the image of a transformed sprite. The copy made for the
+// current geometry stays until the commit makes the new one over it: it is what the sprite
+// shows until then, and remaking it in place spares an allocation per change.
+void TransformChanged(Sprite* s) { s->flags |= kSpriteTransformChanged; }
 
 }  // namespace
 }  // namespace sprite

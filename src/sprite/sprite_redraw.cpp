@@ -230,16 +230,23 @@ TransformSmoothing SmoothingOf(const Sprite* s) {
 // Rebuilds the scaled and rotated copy of a sprite's image. Sprites in display-driver mode have
 // none at commit: the driver transforms them; `forDriver` makes one for those it cannot.
 void BuildTransformed(GameWindow* window, Sprite* s, bool forDriver = false) {
-  DropTransformed(s);
-  if (IsOwnerDrawn(s) || ((s->flags & kSpriteDriverMode) && !forDriver)) return;
   const SpriteGeometry& g = s->current;
-  if (!IsTransformed(g)) return;
   ImageBank* bank = window->context;
   cSurfaceObject image;
-  cSurfaceImplementation* source = ImageSource(window, s->currentImage, image, kImageSurfacePlain);
-  if (!source || !bank || !bank->workSurface) return;
-  // A copy that cannot be made (or larger than any display) leaves the sprite undrawn.
-  s->transformed = MakeTransformedCopy(source, g, g.rect, SmoothingOf(s), bank->workSurface);
+  cSurfaceImplementation* source = nullptr;
+  if (!IsOwnerDrawn(s) && (!(s->flags & kSpriteDriverMode) || forDriver) && IsTransformed(g) &&
+      bank && bank->workSurface)
+    source = ImageSource(window, s->currentImage, image, kImageSurfacePlain);
+  if (!source) {
+    DropTransformed(s);
+    return;
+  }
+  // The previous copy is made again at the new size where it can be. A copy that cannot be
+  // made (or larger than any display) leaves the sprite undrawn.
+  cSurfaceObject* previous = s->transformed;
+  s->transformed = nullptr;
+  s->transformed =
+      MakeTransformedCopy(source, g, g.rect, SmoothingOf(s), bank->workSurface, previous);
 }
 
 std::uint32_t BlitFlags(const Sprite* s) { return HasRing(s->ink) ? kBlitAntialias : 0; }

@@ -21,23 +21,43 @@ bool IsTransformed(const SpriteGeometry& g) {
   return g.scaleX != 1.0f || g.scaleY != 1.0f || g.angle != 0.0f;
 }
 
+// A memory surface of the prototype's kind and depth at the new size, made again in place
+// (surfaces of 8 x 8 or less come from elsewhere: see cSurfaceObject::Create).
+bool Remade(cSurfaceObject* previous, int w, int h, const cSurfaceObject* prototype) {
+  cSurfaceImplementation* old = previous->implementation;
+  cSurfaceImplementation* model = prototype->implementation;
+  if (w <= 8 && h <= 8) return false;
+  if (old->GetKind() != kKindMemory || model->GetKind() != kKindMemory) return false;
+  if (old->depth != model->depth) return false;
+  return old->Create(w, h) != 0;
+}
+
+cSurfaceObject* NewCopy(int w, int h, const cSurfaceObject* prototype, cSurfaceObject* previous) {
+  if (previous && Remade(previous, w, h, prototype)) return previous;
+  if (previous) DeleteSurfaceObject(previous);
+  cSurfaceObject* made = NewSurfaceObject();
+  if (!made) return nullptr;
+  if (!made->Create(w, h, prototype)) {
+    DeleteSurfaceObject(made);
+    return nullptr;
+  }
+  return made;
+}
+
 }  // namespace
 
 cSurfaceObject* MakeTransformedCopy(cSurfaceImplementation* source, const SpriteGeometry& g,
                                     const RECT& rect, const TransformSmoothing& smoothing,
-                                    const cSurfaceObject* prototype) {
-  if (!source || !prototype || Empty(rect)) return nullptr;
+                                    const cSurfaceObject* prototype, cSurfaceObject* previous) {
   const std::int64_t w = std::int64_t{rect.right} - rect.left;
   const std::int64_t h = std::int64_t{rect.bottom} - rect.top;
-  if (w > kLargestTransformedSide || h > kLargestTransformedSide ||
-      w * h > kLargestTransformedPixels)
-    return nullptr;
-  cSurfaceObject* made = NewSurfaceObject();
-  if (!made) return nullptr;
-  if (!made->Create(static_cast<int>(w), static_cast<int>(h), prototype)) {
-    DeleteSurfaceObject(made);
+  if (!source || !prototype || Empty(rect) || w > kLargestTransformedSide ||
+      h > kLargestTransformedSide || w * h > kLargestTransformedPixels) {
+    if (previous) DeleteSurfaceObject(previous);
     return nullptr;
   }
+  cSurfaceObject* made = NewCopy(static_cast<int>(w), static_cast<int>(h), prototype, previous);
+  if (!made) return nullptr;
   cSurfaceImplementation* target = made->implementation;
   target->SetTransparentColor(source->transparentColor);
   const std::uint32_t stretch =

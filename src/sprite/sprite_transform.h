@@ -18,9 +18,13 @@ struct TransformSmoothing {
 // spot, sized to `rect` (GeometryRect(g); g's width and height are the source's) and made
 // from `prototype`: stretched (truncated scaled size) first, then turned, quarter turns
 // exactly. It takes the source's colour key; what the turn does not cover holds the key.
-// Null when it cannot be made, or would be larger than any display.
+// Null when it cannot be made, or would be larger than any display. `previous`, an earlier
+// copy the caller hands over (or null), is made again at the new size when it is a memory
+// surface of the prototype's format, so that a sprite turning every frame does not allocate
+// every frame; otherwise it is deleted.
 cSurfaceObject* MakeTransformedCopy(cSurfaceImplementation* source, const SpriteGeometry& g,
                                     const RECT& rect, const TransformSmoothing& smoothing,
-                                    const cSurfaceObject* prototype);
+                                    const cSurfaceObject* prototype,
+                                    cSurfaceObject* previous = nullptr);
 
 }  // namespace sprite

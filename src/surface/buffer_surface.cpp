@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <new>
 
+#include <vexa/memory.h>
 #include <vexa/stream.h>
 
 #include "surface/buffer_surface_storage.h"
@@ -44,11 +45,23 @@ cSurfaceImplementation* cBufferSurface::CreateCompatible(int newWidth, int newHe
 }
 
 int cBufferSurface::Create(int newWidth, int newHeight) {
-  // The new block is made first so that a failure leaves the surface as it was.
+  // The new block is made first so that a failure leaves the surface as it was. The block
+  // the surface has is kept when it holds the new size and is at most four times as large:
+  // the pixels are uncleared either way, and a surface made again every frame (a turning
+  // sprite's copy) then costs no allocation.
   vexa::RowLayout layout;
   if (depth == 0 || !vexa::ComputeRowLayout(newWidth, newHeight, depth, &layout)) return 0;
+  const std::size_t needed = layout.bytes + kAlignmentSpare;
+  const std::size_t held = storage ? GetBlockSize(storage) : 0;
   vexa::AlignedBlock block;
-  if (!vexa::AllocateAligned(layout.bytes, kAlignmentSpare, false, &block)) return 0;
+  if (held >= needed && held / 4 <= needed) {
+    const auto address = reinterpret_cast<std::uintptr_t>(storage);
+    block.block = storage;
+    block.aligned = storage + (((address + 7) & ~std::uintptr_t{7}) - address);
+    storage = nullptr;  // kept below
+  } else if (!vexa::AllocateAligned(layout.bytes, kAlignmentSpare, false, &block)) {
+    return 0;
+  }
   stride = pitch = layout.stride;
   bottomUp = 0;
   width = newWidth;

@@ -83,6 +83,34 @@ TEST(BufferSurface, CreateKeepsTheOldStorageWhenItFails) {
   unformatted->Delete();
 }
 
+// Made again at sizes that shrink and grow (a turning sprite's copy): the storage is kept
+// while it holds the new size, and every size has its own rows, wholly writable.
+TEST(BufferSurface, CreateAgainReusesStorageThatHoldsTheNewSize) {
+  for (const int depth : kDepths) {
+    cSurfaceImplementation* s = Prototype(depth)->CreateCompatible(48, 48);
+    ASSERT_NE(s, nullptr);
+    const std::uint8_t* const first = s->firstRow;
+    const int sizes[][2] = {{47, 45}, {30, 30}, {61, 29}, {5, 90}, {48, 48}, {200, 100}, {3, 2}};
+    for (const auto& size : sizes) {
+      ASSERT_EQ(s->Create(size[0], size[1]), 1);
+      ASSERT_EQ(s->width, size[0]);
+      ASSERT_EQ(s->height, size[1]);
+      const int rowBytes = (size[0] * (depth == 15 ? 16 : depth) + 7) / 8;
+      EXPECT_GE(s->stride, rowBytes);
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(s->firstRow) % 8, 0u);
+      for (int y = 0; y < size[1]; ++y)
+        std::memset(s->firstRow + static_cast<std::ptrdiff_t>(y) * s->stride, y & 0xFF,
+                    static_cast<std::size_t>(rowBytes));
+      for (int y = 0; y < size[1]; ++y)
+        ASSERT_EQ(s->firstRow[static_cast<std::ptrdiff_t>(y) * s->stride + rowBytes - 1], y & 0xFF);
+      if (&size - sizes < 3) {  // smaller, down to a quarter: the first block
+        EXPECT_EQ(s->firstRow, first) << depth << " bits at " << size[0] << " x " << size[1];
+      }
+    }
+    s->Delete();
+  }
+}
+
 TEST(BufferSurface, PixelsGoToAFileAndBack) {
   char name[] = "/tmp/vexa_buffer_XXXXXX";
   const int fd = mkstemp(name);
