@@ -162,9 +162,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 6:
         ShowSprite(&window, pick(), in.Next(1) & 1);
         break;
-      case 7:
-        SetSpriteState(&window, in.Next(1) & 1 ? pick() : nullptr, static_cast<int>(in.Next(1)));
+      case 7: {
+        const std::uint32_t how = in.Next(1);
+        Sprite* s = how & 1 ? pick() : nullptr;
+        if (how & 2) {
+          if (s) s->flags ^= kSpriteRetained;  // as a game writing the record
+        } else {
+          SetSpriteState(&window, s, static_cast<int>(in.Next(1)));
+        }
         break;
+      }
       case 8:
         SetSpriteLayer(&window, pick(), static_cast<int>(in.Next(1) % 5) - 1);
         break;
