@@ -70,7 +70,11 @@ cSurfaceObject* MakeTransformedCopy(cSurfaceImplementation* source, const Sprite
     ok = source->StretchBlit(target, 0, 0, target->width, target->height, 0, 0, source->width,
                              source->height, kModeOpaque, kEffectNone, 0, stretch) != 0;
   } else {
-    target->FillRectColor(0, 0, target->width, target->height, source->transparentColor);
+    // A sampled turn writes every pixel of the copy (the key where it maps outside the image);
+    // quarter and half turns copy the image, and the key goes under them first.
+    const bool sampled = g.angle != 90.0f && g.angle != 180.0f && g.angle != 270.0f;
+    if (!sampled)
+      target->FillRectColor(0, 0, target->width, target->height, source->transparentColor);
     cSurfaceObject scaled;
     cSurfaceImplementation* turned = source;
     if (g.scaleX != 1.0f || g.scaleY != 1.0f) {
