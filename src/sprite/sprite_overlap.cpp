@@ -354,11 +354,19 @@ class CornerGrid {
     for (const Entry* e : order_) {
       const std::uint32_t k = fill_[CellOf(*e)]++;
       sprites_[k] = e->sprite;
-      const std::int32_t values[kColumns] = {
-          static_cast<std::int32_t>(e->rank),
-          e->current.left,  e->current.top,  e->current.right,  e->current.bottom,
-          e->pending.left,  e->pending.top,  e->pending.right,  e->pending.bottom,
-          e->area.left,     e->area.top,     e->area.right,     e->area.bottom};
+      const std::int32_t values[kColumns] = {static_cast<std::int32_t>(e->rank),
+                                             e->current.left,
+                                             e->current.top,
+                                             e->current.right,
+                                             e->current.bottom,
+                                             e->pending.left,
+                                             e->pending.top,
+                                             e->pending.right,
+                                             e->pending.bottom,
+                                             e->area.left,
+                                             e->area.top,
+                                             e->area.right,
+                                             e->area.bottom};
       for (int c = 0; c < kColumns; ++c) columns_[c][k] = values[c];
     }
   }
@@ -373,17 +381,25 @@ class CornerGrid {
   // Writes to out[n...] the sprites ranked below `rank` whose current or pending rectangle
   // meets `area` (the test of a sprite rebuilt after them). `out` has room for every entry.
   void RectsMeeting(const RECT& area, std::uint32_t rank, Sprite** out, std::size_t& n) const {
-    Scan(area, [&](std::uint32_t k, std::uint32_t end) {
-      return Below(k, rank) & (Meet(area, k, kCurrent) | Meet(area, k, kPending)) & Valid(k, end);
-    }, out, n);
+    Scan(
+        area,
+        [&](std::uint32_t k, std::uint32_t end) {
+          return Below(k, rank) & (Meet(area, k, kCurrent) | Meet(area, k, kPending)) &
+                 Valid(k, end);
+        },
+        out, n);
   }
   // Writes the sprites ranked above `rank` whose area meets `current` or `pending` (their
   // test of a sprite rebuilt before them).
   void AreasMeeting(const RECT& current, const RECT& pending, std::uint32_t rank, Sprite** out,
                     std::size_t& n) const {
-    Scan(Union(current, pending), [&](std::uint32_t k, std::uint32_t end) {
-      return Above(k, rank) & (Meet(current, k, kArea) | Meet(pending, k, kArea)) & Valid(k, end);
-    }, out, n);
+    Scan(
+        Union(current, pending),
+        [&](std::uint32_t k, std::uint32_t end) {
+          return Above(k, rank) & (Meet(current, k, kArea) | Meet(pending, k, kArea)) &
+                 Valid(k, end);
+        },
+        out, n);
   }
 
  private:
@@ -537,9 +553,9 @@ void SearchAll(OverlapIndex* index, SpriteHeap* heap, const QueuedSet& queued) {
     Sprite* s = e.sprite;
     if (!e.rank) queued.DropFrom(s);  // queued keepers start empty
     // Room for every candidate, written straight into the list.
-    const std::size_t most = e.rank ? allGrids.Candidates(e.area) +
-                                          allGrids.Candidates(Union(e.current, e.pending))
-                                    : queuedGrids.Candidates(Union(e.current, e.pending));
+    const std::size_t most =
+        e.rank ? allGrids.Candidates(e.area) + allGrids.Candidates(Union(e.current, e.pending))
+               : queuedGrids.Candidates(Union(e.current, e.pending));
     ListBuilder list{s->overlaps, s->overlapCount, s->overlapCapacity};
     if (!Reserve(list, static_cast<std::size_t>(list.count) + most + CornerGrid::kPad)) continue;
     std::size_t n = static_cast<std::size_t>(list.count);
@@ -579,7 +595,6 @@ void SearchQueued(OverlapIndex* index, const std::vector<Sprite*>& queued) {
         }
   }
 }
-
 
 // Every pair with a queued sprite leaves the keepers' lists that are not queued: those found
 // through each queued sprite (its own list, or for one that keeps none, the keepers near it).
@@ -647,8 +662,8 @@ void SettleOverlaps(GameWindow* window) {
 }
 
 void RemoveFromOverlaps(GameWindow* window, Sprite* s) {
-  auto* index = window->spriteHeap ? static_cast<OverlapIndex*>(window->spriteHeap->index)
-                                   : nullptr;
+  auto* index =
+      window->spriteHeap ? static_cast<OverlapIndex*>(window->spriteHeap->index) : nullptr;
   if (s->overlapComplete) {
     for (int i = 0; i < s->overlapCount; ++i)
       if (s->overlaps[i]->overlapComplete) Remove(s->overlaps[i], s);
@@ -700,8 +715,7 @@ void FreeOverlapIndex(SpriteHeap* heap) {
 
 void CompleteList(GameWindow* window, Sprite* s) {
   SettleOverlaps(window);
-  if (s->overlapComplete || !(s->flags & kSpriteRetained) || (s->flags & kSpriteDriverMode))
-    return;
+  if (s->overlapComplete || !(s->flags & kSpriteRetained) || (s->flags & kSpriteDriverMode)) return;
   RebuildOverlaps(window, s);
   SettleOverlaps(window);
 }

@@ -114,8 +114,8 @@ void CheckAgainstScan(int least, int interval, int spread, unsigned seed) {
   for (int step = 0; step < 3000; ++step) {
     const int op = static_cast<int>(rng() % 10);
     if (all.size() < static_cast<size_t>(least) || op == 0) {
-      Sprite* s = CreateSprite(w, coordinate(), coordinate(), rng() % 4 ? small : large, 0, 0,
-                               0, rng() % 3 ? 0 : kSpriteRetained, 0);
+      Sprite* s = CreateSprite(w, coordinate(), coordinate(), rng() % 4 ? small : large, 0, 0, 0,
+                               rng() % 3 ? 0 : kSpriteRetained, 0);
       if (!s) continue;
       all.push_back(s);
       ModelRebuild(model, all, s);
@@ -259,7 +259,8 @@ TEST(SpriteOverlap, CellsFilledWhenReadServeEveryLaterSearch) {
     }
   };
   for (int i = 0; i < 400; ++i) {
-    all.push_back(CreateSprite(w, any(640), any(480), image, 0, 0, 0, i % 3 ? 0 : kSpriteRetained, 0));
+    all.push_back(
+        CreateSprite(w, any(640), any(480), image, 0, 0, 0, i % 3 ? 0 : kSpriteRetained, 0));
     ModelRebuild(model, all, all.back());
   }
   for (int round = 0; round < 4; ++round) {

@@ -159,9 +159,8 @@ TEST(TransformedBlit, ACopyMadeAgainOverAnOldOneHasEveryPixelWritten) {
           cSurfaceObject* old = NewSurfaceObject();
           ASSERT_NE(old->Create(w, h, prototype), nullptr);
           old->FillRectColor(0, 0, w, h, k ? 0x123456 : 0xFEDCBA);
-          cSurfaceObject* copy = sprite::MakeTransformedCopy(image->implementation, g, rect,
-                                                             sprite::TransformSmoothing{},
-                                                             prototype, old);
+          cSurfaceObject* copy = sprite::MakeTransformedCopy(
+              image->implementation, g, rect, sprite::TransformSmoothing{}, prototype, old);
           ASSERT_EQ(copy, old) << "made again in place";
           made[k] = Snapshot(*copy);
           DeleteSurfaceObject(copy);
