@@ -132,6 +132,9 @@ struct Sprite {
   // 1 when the sprite keeps an overlap list (it was retained when the list was last rebuilt).
   std::uint32_t overlapComplete;
   RECT overlapArea;  // the area the overlap list was last rebuilt for
+  // Entries at the front of the list that were there before the last whole-grid rebuild of
+  // lists (the rest came from it); -1 when not known.
+  std::int32_t overlapKept;
 
   Sprite* Next() const { return reinterpret_cast<Sprite*>(block.next); }
   Sprite* Previous() const { return reinterpret_cast<Sprite*>(block.previous); }

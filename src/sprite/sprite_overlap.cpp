@@ -62,6 +62,10 @@ struct OverlapIndex {
   // Keepers, in the cells of the area of their last rebuild (overlapArea).
   std::vector<Sprite*> keepers[kGridCells * kGridCells];
   std::size_t keeperCount = 0;
+  // The sprites queued at the last whole-grid rebuild, as a QueuedSet's bits, and whether
+  // every list is still as that rebuild left it.
+  std::vector<std::uint64_t> lastWhole;
+  bool listsAsLeft = false;
 };
 
 OverlapIndex* Index(SpriteHeap* heap) {
@@ -76,6 +80,12 @@ int Cell(std::int32_t coordinate) {
 
 // The sprite's search area: both rectangles with their rings.
 RECT SearchArea(const Sprite* s) { return Union(TouchedCurrent(s), TouchedPending(s)); }
+
+// An empty rectangle meets nothing; as it stands, the edge test would let one of width 0
+// inside another pass. Empty ones become a rectangle that fails every test.
+RECT Solid(const RECT& r) {
+  return Empty(r) ? RECT{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN} : r;
+}
 
 void Leave(OverlapIndex* index, Sprite* s) {
   for (int cy = s->cellTop; cy <= s->cellBottom; ++cy)
@@ -203,7 +213,8 @@ void Remove(Sprite* s, const Sprite* other) {
 }
 
 bool Meets(const RECT& area, const Sprite* other) {
-  return Intersect(area, TouchedCurrent(other)) || Intersect(area, TouchedPending(other));
+  return Intersect(area, Solid(TouchedCurrent(other))) ||
+         Intersect(area, Solid(TouchedPending(other)));
 }
 
 }  // namespace
@@ -301,6 +312,14 @@ class QueuedSet {
   bool Has(const Sprite* s) const {
     const std::size_t bit = Bit(s);
     return (bits_[bit / 64] >> (bit % 64)) & 1;
+  }
+  const std::vector<std::uint64_t>& Bits() const { return bits_; }
+  // Every sprite of an earlier set (its bits) is in this one.
+  bool Covers(const std::vector<std::uint64_t>& earlier) const {
+    if (earlier.size() != bits_.size()) return false;
+    std::uint64_t missing = 0;
+    for (std::size_t i = 0; i < bits_.size(); ++i) missing |= earlier[i] & ~bits_[i];
+    return missing == 0;
   }
   // Drops the queued sprites from a keeper's list.
   void DropFrom(Sprite* keeper) const {
@@ -530,14 +549,21 @@ void SearchAll(OverlapIndex* index, SpriteHeap* heap, const QueuedSet& queued) {
   index->entered = 0;
   bool queuedKeeper = false;
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
-    if (!s->overlapQueued && s->cellLeft > s->cellRight) continue;  // not in the grid
-    s->cellLeft = 0;
-    s->cellRight = -1;
+    if (s->overlapQueued || s->cellLeft <= s->cellRight) {
+      s->cellLeft = 0;
+      s->cellRight = -1;
+      NoteCells(index, s, SearchArea(s));
+    }
+    if (s->cellLeft > s->cellRight) {
+      // Out of the grid (its area is empty): nothing meets it now, but a keeper's list may
+      // still name sprites met before, of which the queued ones leave it.
+      if (s->overlapComplete && !s->overlapQueued) queued.DropFrom(s);
+      s->overlapKept = -1;
+      continue;
+    }
     const RECT area = SearchArea(s);
-    NoteCells(index, s, area);
-    if (s->cellLeft > s->cellRight) continue;
-    entries.push_back(Entry{TouchedCurrent(s), TouchedPending(s), area, s->overlapQueued, s,
-                            s->overlapComplete != 0});
+    entries.push_back(Entry{Solid(TouchedCurrent(s)), Solid(TouchedPending(s)), area,
+                            s->overlapQueued, s, s->overlapComplete != 0});
     queuedKeeper |= s->overlapQueued && s->overlapComplete;
   }
   queuedGrids.Clear();
@@ -548,10 +574,21 @@ void SearchAll(OverlapIndex* index, SpriteHeap* heap, const QueuedSet& queued) {
   }
   queuedGrids.Build();
   allGrids.Build();
+  // When the lists are as the last whole-grid rebuild left them and every sprite it queued is
+  // queued again (moving sprites, frame after frame), the entries it added to a keeper not
+  // queued then are all queued now and leave without being read.
+  const bool addedLeave = index->listsAsLeft && queued.Covers(index->lastWhole);
   for (const Entry& e : entries) {
     if (!e.keeper) continue;
     Sprite* s = e.sprite;
-    if (!e.rank) queued.DropFrom(s);  // queued keepers start empty
+    if (!e.rank) {
+      if (addedLeave && s->overlapKept >= 0 && s->overlapKept <= s->overlapCount)
+        s->overlapCount = s->overlapKept;
+      queued.DropFrom(s);
+      s->overlapKept = s->overlapCount;
+    } else {
+      s->overlapKept = -1;  // queued keepers start empty; all of the list is new
+    }
     // Room for every candidate, written straight into the list.
     const std::size_t most =
         e.rank ? allGrids.Candidates(e.area) + allGrids.Candidates(Union(e.current, e.pending))
@@ -569,6 +606,8 @@ void SearchAll(OverlapIndex* index, SpriteHeap* heap, const QueuedSet& queued) {
     s->overlapCount = static_cast<std::int32_t>(n);
     s->overlapCapacity = list.capacity;
   }
+  index->lastWhole = queued.Bits();
+  index->listsAsLeft = true;
 }
 
 // Few queued sprites: each moves in the grid; a keeper tests the sprites in its cells, any
@@ -638,7 +677,10 @@ void SettleOverlaps(GameWindow* window) {
   constexpr std::size_t kWholeGridQueue = 256;
   const bool whole = queued.size() >= kWholeGridQueue && queued.size() * 16 >= index->entered;
   const QueuedSet set(heap, queued);
-  if (!whole) Withdraw(index, set, queued);
+  if (!whole) {
+    index->listsAsLeft = false;
+    Withdraw(index, set, queued);
+  }
   // The queued sprites take their new areas, and keep lists if they are retained now.
   for (Sprite* s : queued) {
     if (s->overlapComplete) LeaveKeeper(index, s);
@@ -676,6 +718,7 @@ void RemoveFromOverlaps(GameWindow* window, Sprite* s) {
   s->overlapCount = s->overlapCapacity = 0;
   s->overlapComplete = 0;
   if (!index) return;
+  index->listsAsLeft = false;
   Dequeue(index, s);
   if (s->cellLeft > s->cellRight) return;
   if (index->stale) {

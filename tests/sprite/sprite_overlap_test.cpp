@@ -17,7 +17,9 @@ namespace {
 
 using spritetest::Scene;
 
-bool Meet(const RECT& a, const RECT& b) {
+bool Meet(const RECT& a, const RECT& b) {  // an empty rectangle meets nothing
+  if (a.left >= a.right || a.top >= a.bottom || b.left >= b.right || b.top >= b.bottom)
+    return false;
   return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
@@ -168,8 +170,7 @@ TEST(SpriteOverlap, ListsAfterFramesOfMixedSizesEqualTheScanningRebuild) {
   Pairs model;
   auto rebuild = [&](Sprite* s) {
     const auto [cur, pend] = touched(s);
-    const RECT area{std::min(cur.left, pend.left), std::min(cur.top, pend.top),
-                    std::max(cur.right, pend.right), std::max(cur.bottom, pend.bottom)};
+    const RECT area = sprite::Union(cur, pend);  // an empty rectangle adds nothing
     for (Sprite* o : all) {
       if (o == s) continue;
       const auto [ocur, opend] = touched(o);
@@ -191,6 +192,7 @@ TEST(SpriteOverlap, ListsAfterFramesOfMixedSizesEqualTheScanningRebuild) {
     if (kind == 1) height = 2500 + static_cast<int>(rng() % 3000);         // taller than the grid
     if (kind == 2) x = 2000000000 + static_cast<int>(rng() % 100000000);   // far right
     if (kind == 3) y = -2000000000 - static_cast<int>(rng() % 100000000);  // far up
+    if (kind == 4) width = 0;                                              // empty
     SetSpriteRect(w, s, x, y, x + width, y + height);
   };
   for (int i = 0; i < 600; ++i) {
@@ -288,6 +290,65 @@ TEST(SpriteOverlap, CellsFilledWhenReadServeEveryLaterSearch) {
     }
     ASSERT_NO_FATAL_FAILURE(ExpectListsAsModel(w, all, model, round));
     ASSERT_NO_FATAL_FAILURE(queries(round));
+  }
+}
+
+// The same sprites moving frame after frame past retained ones, as in a game: the lists
+// equal the rebuild's after each frame, also when one of them stops, is deleted, another
+// appears or a retained sprite moves too.
+TEST(SpriteOverlap, ListsWhenTheSameSpritesMoveEveryFrame) {
+  Scene scene(32, 640, 480, 500);
+  GameWindow* w = scene.w();
+  const int image = scene.AddBox(24, 24, 0x0000FF, 12, 12);
+  std::mt19937 rng(31);
+  auto any = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  std::vector<Sprite*> all, movers, still;
+  Pairs model;
+  // The rebuild reads the rectangles as they are then, the areas the redraw saved included.
+  auto rebuild = [&](Sprite* s) {
+    const RECT area = sprite::Union(sprite::TouchedCurrent(s), sprite::TouchedPending(s));
+    for (Sprite* o : all) {
+      if (o == s) continue;
+      const auto key = std::minmax(s, o);
+      if (Meet(area, sprite::TouchedCurrent(o)) || Meet(area, sprite::TouchedPending(o)))
+        model.insert(key);
+      else
+        model.erase(key);
+    }
+  };
+  for (int i = 0; i < 400; ++i) {
+    const bool retained = i % 4 == 0;
+    Sprite* s =
+        CreateSprite(w, any(640), any(480), image, 0, i, 0, retained ? kSpriteRetained : 0, 0);
+    ASSERT_NE(s, nullptr);
+    all.push_back(s);
+    (retained ? still : movers).push_back(s);
+    rebuild(s);
+  }
+  auto move = [&](Sprite* s) {  // never in place: a move to where it is changes nothing
+    const int dx = any(3) + 1, dy = any(7) - 3;
+    ModifySprite(w, s, s->pending.x + (any(2) ? dx : -dx), s->pending.y + dy, image);
+    rebuild(s);
+  };
+  for (int frame = 0; frame < 16; ++frame) {
+    for (Sprite* s : movers)
+      if (!(frame == 5 && s == movers[7])) move(s);  // frame 5: one of them stays
+    if (frame == 8) {
+      Sprite* gone = movers.back();
+      movers.pop_back();
+      DeleteSprite(w, gone);
+      all.erase(std::find(all.begin(), all.end(), gone));
+      for (auto it = model.begin(); it != model.end();)
+        it = (it->first == gone || it->second == gone) ? model.erase(it) : std::next(it);
+    }
+    if (frame == 10) {
+      movers.push_back(CreateSprite(w, any(640), any(480), image, 0, 999, 0, 0, 0));
+      all.push_back(movers.back());
+      rebuild(movers.back());
+    }
+    if (frame == 12) move(still[3]);
+    ASSERT_NO_FATAL_FAILURE(ExpectListsAsModel(w, all, model, frame));
+    scene.Frame();
   }
 }
 
