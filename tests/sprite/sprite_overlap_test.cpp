@@ -100,6 +100,28 @@ void SetRetained(GameWindow* w, Pairs& model, const std::vector<Sprite*>& all, S
   if (retained && !was) ModelRebuild(model, all, s);
 }
 
+// The documented rebuild as the redraw sees the rectangles: touched ones, the areas the redraw
+// saved included, read as they are at the change.
+void TouchedRebuild(Pairs& pairs, const std::vector<Sprite*>& all, Sprite* s) {
+  const RECT area = sprite::Union(sprite::TouchedCurrent(s), sprite::TouchedPending(s));
+  for (Sprite* o : all) {
+    if (o == s) continue;
+    const auto key = std::minmax(s, o);
+    if (Meet(area, sprite::TouchedCurrent(o)) || Meet(area, sprite::TouchedPending(o)))
+      pairs.insert(key);
+    else
+      pairs.erase(key);
+  }
+}
+
+// Deletes a sprite from the window, the list of live sprites and the model.
+void Delete(GameWindow* w, std::vector<Sprite*>& all, Pairs& pairs, Sprite* s) {
+  DeleteSprite(w, s);
+  all.erase(std::find(all.begin(), all.end(), s));
+  for (auto it = pairs.begin(); it != pairs.end();)
+    it = (it->first == s || it->second == s) ? pairs.erase(it) : std::next(it);
+}
+
 // Random creations, moves, ring changes, commits and deletions; the lists are read every
 // `interval` steps. Long intervals queue many changes (sprites changed several times among
 // them), which the settling does in one pass over the whole grid.
@@ -122,11 +144,7 @@ void CheckAgainstScan(int least, int interval, int spread, unsigned seed) {
       all.push_back(s);
       ModelRebuild(model, all, s);
     } else if (op == 1) {
-      Sprite* s = all[rng() % all.size()];
-      DeleteSprite(w, s);
-      all.erase(std::find(all.begin(), all.end(), s));
-      for (auto it = model.begin(); it != model.end();)
-        it = (it->first == s || it->second == s) ? model.erase(it) : std::next(it);
+      Delete(w, all, model, all[rng() % all.size()]);
     } else if (op == 2 && interval <= 50) {
       CommitSprites(w);  // current = pending; lists stay as they are
     } else if (op == 4 && rng() % 3 == 0) {
@@ -163,24 +181,9 @@ TEST(SpriteOverlap, ListsAfterFramesOfMixedSizesEqualTheScanningRebuild) {
   Scene scene(32, 640, 480, 700);
   GameWindow* w = scene.w();
   std::mt19937 rng(23);
-  auto touched = [](Sprite* s) {  // the rectangles as the rebuild sees them
-    return std::pair<RECT, RECT>{sprite::TouchedCurrent(s), sprite::TouchedPending(s)};
-  };
   std::vector<Sprite*> all;
   Pairs model;
-  auto rebuild = [&](Sprite* s) {
-    const auto [cur, pend] = touched(s);
-    const RECT area = sprite::Union(cur, pend);  // an empty rectangle adds nothing
-    for (Sprite* o : all) {
-      if (o == s) continue;
-      const auto [ocur, opend] = touched(o);
-      const auto key = std::minmax(s, o);
-      if (Meet(area, ocur) || Meet(area, opend))
-        model.insert(key);
-      else
-        model.erase(key);
-    }
-  };
+  auto rebuild = [&](Sprite* s) { TouchedRebuild(model, all, s); };
   auto callback = +[](Sprite*, int, std::intptr_t) -> std::intptr_t { return 0; };
   // A new size and a place within `reach` of (x, y).
   auto place = [&](Sprite* s, int x, int y, int reach) {
@@ -276,11 +279,7 @@ TEST(SpriteOverlap, CellsFilledWhenReadServeEveryLaterSearch) {
       ASSERT_NO_FATAL_FAILURE(queries(round));  // before the cells are filled
     }
     for (int k = 0; k < 5; ++k) {
-      Sprite* s = all[static_cast<size_t>(any(static_cast<int>(all.size())))];
-      DeleteSprite(w, s);
-      all.erase(std::find(all.begin(), all.end(), s));
-      for (auto it = model.begin(); it != model.end();)
-        it = (it->first == s || it->second == s) ? model.erase(it) : std::next(it);
+      Delete(w, all, model, all[static_cast<size_t>(any(static_cast<int>(all.size())))]);
     }
     // A few moves: the search of the queued sprites in their cells.
     for (int k = 0; k < 8; ++k) {
@@ -304,18 +303,7 @@ TEST(SpriteOverlap, ListsWhenTheSameSpritesMoveEveryFrame) {
   auto any = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   std::vector<Sprite*> all, movers, still;
   Pairs model;
-  // The rebuild reads the rectangles as they are then, the areas the redraw saved included.
-  auto rebuild = [&](Sprite* s) {
-    const RECT area = sprite::Union(sprite::TouchedCurrent(s), sprite::TouchedPending(s));
-    for (Sprite* o : all) {
-      if (o == s) continue;
-      const auto key = std::minmax(s, o);
-      if (Meet(area, sprite::TouchedCurrent(o)) || Meet(area, sprite::TouchedPending(o)))
-        model.insert(key);
-      else
-        model.erase(key);
-    }
-  };
+  auto rebuild = [&](Sprite* s) { TouchedRebuild(model, all, s); };
   for (int i = 0; i < 400; ++i) {
     const bool retained = i % 4 == 0;
     Sprite* s =
@@ -334,12 +322,8 @@ TEST(SpriteOverlap, ListsWhenTheSameSpritesMoveEveryFrame) {
     for (Sprite* s : movers)
       if (!(frame == 5 && s == movers[7])) move(s);  // frame 5: one of them stays
     if (frame == 8) {
-      Sprite* gone = movers.back();
+      Delete(w, all, model, movers.back());
       movers.pop_back();
-      DeleteSprite(w, gone);
-      all.erase(std::find(all.begin(), all.end(), gone));
-      for (auto it = model.begin(); it != model.end();)
-        it = (it->first == gone || it->second == gone) ? model.erase(it) : std::next(it);
     }
     if (frame == 10) {
       movers.push_back(CreateSprite(w, any(640), any(480), image, 0, 999, 0, 0, 0));
