@@ -4,14 +4,12 @@
 #include <cstring>
 #include <limits>
 #include <vector>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include <vexa/collision_map.h>
 #include <vexa/collision_mask.h>
 #include <vexa/image_bank.h>
 
+#include "sprite/map_stamp_kernels.h"
 #include "window/game_window.h"
 
 namespace {
@@ -55,10 +53,7 @@ int PlaneOps(GameWindow* window, int bits, PlaneOp ops[2]) {
 }
 
 // An inclusive rectangle in plane pixels.
-struct Box {
-  std::int64_t left, top, right, bottom;
-  bool Empty() const { return left > right || top > bottom; }
-};
+using Box = vexa::MapBox;
 
 // The clip rectangle in plane pixels.
 Box ClipBox(GameWindow* window) {
@@ -198,147 +193,6 @@ int FillCollisionMapRect(GameWindow* window, int left, int top, int right, int b
   return count ? 1 : 0;
 }
 
-namespace {
-
-// Bits first..last (inclusive, 0-63) of a 64-bit word.
-std::uint64_t Span64(std::int64_t first, std::int64_t last) {
-  return (~std::uint64_t{0} << first) & (~std::uint64_t{0} >> (63 - last));
-}
-
-std::uint64_t Load64(const std::uint8_t* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-void Store64(std::uint8_t* p, std::uint64_t v) { std::memcpy(p, &v, 8); }
-
-// 64 mask bits from `at`, moved down by `shift` (0-7) bits; reads 16 bytes.
-std::uint64_t Shifted(const std::uint8_t* at, int shift) {
-  // (high << 1) << (63 - shift): no shift by 64 when shift is 0.
-  return (Load64(at) >> shift) | ((Load64(at + 8) << 1) << (63 - shift));
-}
-
-template <bool kSet>
-void Apply64(std::uint8_t* target, std::uint64_t stamp) {
-  const std::uint64_t old = Load64(target);
-  Store64(target, kSet ? (old | stamp) : (old & ~stamp));
-}
-
-// How one stamp covers a plane row: `words` 64-bit words from plane byte `firstByte`, the
-// first and last cut to the clipped columns; word k takes the mask bits from byte
-// `sourceByte` + 8 k of the mask row (-1 at most: the row's first column may lie up to 7 bits
-// left of the byte), moved down by `shift` bits. When the last word would pass the plane
-// row's end (`partialLast`) it is written byte by byte.
-struct RowStamp {
-  std::int64_t firstByte, words, sourceByte;
-  std::uint64_t firstSpan, lastSpan;
-  int shift;
-  bool partialLast;
-  std::int64_t lastBytes;  // bytes of the last word inside the row
-  std::uint64_t spans[6];  // word k's cut, for up to 6 words: the first and last spans
-};
-
-// One row; kWords > 0 fixes the word count (the last word then lies inside the row).
-template <bool kSet, int kWords>
-inline __attribute__((always_inline)) void StampRow(std::uint8_t* target,
-                                                    const std::uint8_t* source, const RowStamp& r) {
-  const std::int64_t words = kWords > 0 ? kWords : r.words;
-  const int shift = r.shift;
-#if defined(__SSE2__)
-  if constexpr (kWords >= 2) {
-    // Two words at a time; the shifts by 64 of the high halves give 0 when shift is 0.
-    const __m128i down = _mm_cvtsi32_si128(shift), up = _mm_cvtsi32_si128(64 - shift);
-    int k = 0;
-    for (; k + 2 <= kWords; k += 2) {
-      const auto* from = reinterpret_cast<const __m128i*>(source + 8 * k);
-      const auto* high = reinterpret_cast<const __m128i*>(source + 8 * k + 8);
-      auto* to = reinterpret_cast<__m128i*>(target + 8 * k);
-      __m128i v = _mm_or_si128(_mm_srl_epi64(_mm_loadu_si128(from), down),
-                               _mm_sll_epi64(_mm_loadu_si128(high), up));
-      v = _mm_and_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(r.spans + k)));
-      const __m128i old = _mm_loadu_si128(to);
-      _mm_storeu_si128(to, kSet ? _mm_or_si128(old, v) : _mm_andnot_si128(v, old));
-    }
-    if (k < kWords) Apply64<kSet>(target + 8 * k, Shifted(source + 8 * k, shift) & r.spans[k]);
-    return;
-  }
-#endif
-  const std::int64_t last = words - 1;
-  std::uint64_t stamp = Shifted(source, shift) & r.firstSpan;
-  for (std::int64_t k = 1; k <= last; ++k) {
-    Apply64<kSet>(target + 8 * (k - 1), stamp);
-    stamp = Shifted(source + 8 * k, shift);
-  }
-  stamp &= r.lastSpan;
-  std::uint8_t* at = target + 8 * last;
-  if (kWords > 0 || !r.partialLast) {
-    Apply64<kSet>(at, stamp);
-    return;
-  }
-  for (std::int64_t b = 0; b < r.lastBytes; ++b, stamp >>= 8) {
-    const auto bits = static_cast<std::uint8_t>(stamp);
-    at[b] =
-        kSet ? static_cast<std::uint8_t>(at[b] | bits) : static_cast<std::uint8_t>(at[b] & ~bits);
-  }
-}
-
-template <bool kSet, int kWords>
-void StampRows(std::uint8_t* plane, std::int64_t rowBytes, std::int64_t top, std::int64_t bottom,
-               std::int64_t py, const CollisionMask* mask, const RowStamp& stamp) {
-  const RowStamp r = stamp;  // a local copy: plane writes cannot alias it
-  const std::uint8_t* bits = MaskBits(mask);
-  const std::int64_t maskBytes = mask->rowBytes;
-  // Rows whose reads stay inside the mask's bits are read in place (a read may start in the
-  // header before the first row; bits of neighbouring rows fall outside the spans); the last
-  // rows go through a copy padded with zeros.
-  const std::int64_t reach = r.sourceByte + 8 * (r.words - 1) + 16;
-  const std::int64_t total = maskBytes * mask->height;
-  std::int64_t inPlace = (total - reach) / maskBytes + py;  // the last row read in place
-  if (total < reach) inPlace = py - 1;
-  std::uint8_t* target = plane + top * rowBytes + r.firstByte;
-  const std::uint8_t* source = bits + (top - py) * maskBytes + r.sourceByte;
-  std::int64_t y = top;
-  for (const std::int64_t end = std::min(bottom, inPlace); y <= end; ++y) {
-    StampRow<kSet, kWords>(target, source, r);
-    target += rowBytes;
-    source += maskBytes;
-  }
-  if (y > bottom) return;
-  const std::size_t padded = static_cast<std::size_t>(maskBytes + 40);
-  std::uint8_t small[256];
-  std::vector<std::uint8_t> large;
-  std::uint8_t* row = small;
-  if (padded > sizeof small) {
-    large.resize(padded);
-    row = large.data();
-  }
-  std::memset(row, 0, padded);
-  for (; y <= bottom; ++y) {
-    std::memcpy(row + 8, bits + (y - py) * maskBytes, static_cast<std::size_t>(maskBytes));
-    StampRow<kSet, kWords>(target, row + 8 + r.sourceByte, r);
-    target += rowBytes;
-  }
-}
-
-template <bool kSet>
-void StampPlane(std::uint8_t* plane, std::int64_t rowBytes, const Box& box, std::int64_t py,
-                const CollisionMask* mask, const RowStamp& r) {
-  if (r.partialLast || r.words > 5)
-    StampRows<kSet, 0>(plane, rowBytes, box.top, box.bottom, py, mask, r);
-  else if (r.words == 1)
-    StampRows<kSet, 1>(plane, rowBytes, box.top, box.bottom, py, mask, r);
-  else if (r.words == 2)
-    StampRows<kSet, 2>(plane, rowBytes, box.top, box.bottom, py, mask, r);
-  else if (r.words == 3)
-    StampRows<kSet, 3>(plane, rowBytes, box.top, box.bottom, py, mask, r);
-  else if (r.words == 4)
-    StampRows<kSet, 4>(plane, rowBytes, box.top, box.bottom, py, mask, r);
-  else
-    StampRows<kSet, 5>(plane, rowBytes, box.top, box.bottom, py, mask, r);
-}
-
-}  // namespace
-
 int StampMaskInMap(GameWindow* window, int image, int x, int y, int mode) {
   if (!HasMap(window)) return 0;
   const CollisionMask* mask = GetImageMask(window->context, image, 0);
@@ -348,28 +202,9 @@ int StampMaskInMap(GameWindow* window, int image, int x, int y, int mode) {
   if (box.Empty()) return 0;
   PlaneOp ops[2];
   const int count = PlaneOps(window, mode, ops);
-  const int rowBytes = window->planeRowBytes;
-  RowStamp r;
-  r.firstByte = box.left >> 3;
-  r.words = ((box.right >> 3) - r.firstByte) / 8 + 1;
-  r.firstSpan = Span64(box.left - r.firstByte * 8, 63);
-  r.lastSpan = Span64(0, box.right - r.firstByte * 8 - 64 * (r.words - 1));
-  // The mask bit under the plane's column firstByte * 8; box.left >= px, so it is at most 7
-  // bits before the mask row.
-  const std::int64_t sourceBit = r.firstByte * 8 - px;
-  r.sourceByte = sourceBit >> 3;  // rounds towards minus infinity
-  r.shift = static_cast<int>(sourceBit & 7);
-  r.partialLast = r.firstByte + 8 * r.words > rowBytes;
-  for (int k = 0; k < 6; ++k)
-    r.spans[k] = (k == 0 ? r.firstSpan : ~std::uint64_t{0}) &
-                 (k == r.words - 1 ? r.lastSpan : ~std::uint64_t{0});
-  r.lastBytes = rowBytes - (r.firstByte + 8 * (r.words - 1));
-  for (int i = 0; i < count; ++i) {
-    if (ops[i].set)
-      StampPlane<true>(ops[i].plane, rowBytes, box, py, mask, r);
-    else
-      StampPlane<false>(ops[i].plane, rowBytes, box, py, mask, r);
-  }
+  for (int i = 0; i < count; ++i)
+    vexa::StampMaskRows(vexa::ActiveMapStampKernels(), ops[i].plane, window->planeRowBytes, box, px,
+                        py, mask, ops[i].set);
   return count ? 1 : 0;
 }
 
