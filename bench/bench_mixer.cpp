@@ -8,9 +8,9 @@
 //             has no playback-rate control, so its chunks are converted to those rates when
 //             they are loaded and it only mixes
 //   cpu-48    48 voices at real time on the "dummy" driver: CPU time of the callback thread per
-//             second of sound (ms; ours / peer below 1 is ahead)
+//             second of sound (ms; the ratio is peer / ours, above 1 ahead)
 //   latency   from the play call to the callback that carries the sound's first sample, the
-//             median of many starts on an idle output (µs; below 1 is ahead)
+//             median of many starts on an idle output (µs; peer / ours, above 1 ahead)
 #include <SDL.h>
 #include <SDL_mixer.h>
 

@@ -5,6 +5,8 @@
 // peers. Each becomes a Google Benchmark named "<case>/<implementation>" that reports its
 // rate; after the run the summary prints, for every peer,
 //   ratio <case> <peer> <vexa rate> <peer rate> <vexa/peer>
+// (above 1 is ahead; for a cost measured by RegisterMeasure the last field is peer/vexa, so
+// that it reads the same way)
 // A case that sets a wrapper beside the bare call it wraps (RegisterOverhead) is a measure
 // of the wrapper's cost, not a race, and prints instead
 //   overhead <case> <bare> <vexa rate> <bare rate> <vexa/bare>
@@ -35,7 +37,8 @@ void RegisterOverhead(const std::string& caseName, const std::string& unit,
                       double unitsPerIteration, Impl ours, Impl bare);
 
 // A case measured once per implementation as a value where less is better (CPU time, a delay)
-// rather than a rate; its summary line still reads ours / peer, so below 1 is ahead.
+// rather than a rate; its summary line gives both values and peer / ours, so above 1 is ahead
+// there too.
 struct Measure {
   std::string name;
   std::function<double()> measure;

@@ -18,6 +18,7 @@ struct CaseInfo {
   std::string unit;
   std::vector<std::string> impls;  // ours first
   bool overhead = false;           // ours wraps the single other implementation
+  bool lowerIsBetter = false;      // values are costs (CPU time, a delay), not rates
 };
 
 std::vector<std::string>& CaseOrder() {
@@ -48,14 +49,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const std::string& caseName : CaseOrder()) {
       const CaseInfo& info = Cases().at(caseName);
       const auto ours = rates_.find(caseName + "/" + info.impls[0]);
-      if (ours == rates_.end()) continue;
+      if (ours == rates_.end() || ours->second <= 0) continue;
       for (size_t i = 1; i < info.impls.size(); ++i) {
         const auto peer = rates_.find(caseName + "/" + info.impls[i]);
         if (peer == rates_.end() || peer->second <= 0) continue;
+        // The last field is how many times ahead ours is: for a cost, peer / ours.
+        const double ahead = info.lowerIsBetter ? peer->second / ours->second
+                                                : ours->second / peer->second;
         char line[512];
         std::snprintf(line, sizeof line, "%s %s %s %.1f %.1f %.2f\n",
                       info.overhead ? "overhead" : "ratio", caseName.c_str(), info.impls[i].c_str(),
-                      ours->second, peer->second, ours->second / peer->second);
+                      ours->second, peer->second, ahead);
         std::fputs(line, stdout);
         if (copy) std::fputs(line, copy);
       }
@@ -105,6 +109,7 @@ void RegisterMeasure(const std::string& caseName, const std::string& unit,
         ->Iterations(1)
         ->UseRealTime();
   }
+  info.lowerIsBetter = true;
   CaseOrder().push_back(caseName);
   Cases()[caseName] = std::move(info);
 }
