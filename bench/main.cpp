@@ -54,8 +54,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
         const auto peer = rates_.find(caseName + "/" + info.impls[i]);
         if (peer == rates_.end() || peer->second <= 0) continue;
         // The last field is how many times ahead ours is: for a cost, peer / ours.
-        const double ahead = info.lowerIsBetter ? peer->second / ours->second
-                                                : ours->second / peer->second;
+        const double ahead =
+            info.lowerIsBetter ? peer->second / ours->second : ours->second / peer->second;
         char line[512];
         std::snprintf(line, sizeof line, "%s %s %s %.1f %.1f %.2f\n",
                       info.overhead ? "overhead" : "ratio", caseName.c_str(), info.impls[i].c_str(),

@@ -1,6 +1,7 @@
 // Drawing: pixels, rectangles, ellipses, polygons and lines with pens and brushes.
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <vector>
 
 #include "platform/gdi/gdi_paint.h"
@@ -150,11 +151,37 @@ void ThinLine(Painter& p, const DC& dc, POINT a, POINT b, const Pen& pen) {
 // Pens wider than one pixel: every pixel whose centre lies within w/2 of one of the segments
 // (round caps and joins), drawn once even where segments overlap. Even widths move the
 // segments up and left by half a pixel so that floor(w/2) pixels lie on that side.
-struct Segment {
-  long double ax, ay, bx, by;
+//
+// The rule is evaluated in long double, with a tolerance of 1e-9 at the pixel centres. Doing
+// that for every row costs most of a wide line's time on the x87 unit, so rows are first
+// worked out in double: on screen-sized coordinates its errors stay below 1e-7, and a row's
+// double result is taken only when every decision in it (an empty interval, the rounding of
+// each end to a pixel) lies further than kMargin from its boundary, where both precisions
+// must decide alike. Other rows, and lines with larger coordinates, take the long double.
+template <class T>
+struct SegmentOf {
+  T ax, ay, bx, by;
+  T dx, dy, length2, reach;  // reach: r * length
+  T top, bottom;             // rows whose centres lie outside these cannot meet it
+  T inverseDx, inverseDy;    // 1 / dx and 1 / dy (0 when those are 0); double rows only
 };
 
-void Extend(bool* any, long double* lo, long double* hi, long double a, long double b) {
+template <class T>
+SegmentOf<T> MakeSegment(T ax, T ay, T bx, T by, T r) {
+  SegmentOf<T> s{
+      ax, ay, bx, by, bx - ax, by - ay, 0, 0, std::min(ay, by) - r - 1, std::max(ay, by) + r + 1,
+      0,  0};
+  s.length2 = s.dx * s.dx + s.dy * s.dy;
+  if (s.length2 > 0) s.reach = r * std::sqrt(s.length2);
+  s.inverseDx = s.dx != 0 ? 1 / s.dx : 0;
+  s.inverseDy = s.dy != 0 ? 1 / s.dy : 0;
+  return s;
+}
+
+// Joins [a, b] to the interval; `gap` keeps how close an empty-or-not decision came.
+template <class T>
+void Extend(bool* any, T* lo, T* hi, T a, T b, T* gap) {
+  *gap = std::min(*gap, std::abs(a - b));
   if (a > b) return;
   if (!*any) {
     *lo = a;
@@ -166,79 +193,147 @@ void Extend(bool* any, long double* lo, long double* hi, long double a, long dou
   *hi = std::max(*hi, b);
 }
 
-// The linear condition low <= k x + c <= high as an interval of x.
-bool Linear(long double k, long double c, long double low, long double high, long double* x0,
-            long double* x1) {
+// The linear condition low <= k x + c <= high as an interval of x. Double rows multiply by
+// 1 / k (inverse), which their margin covers; long double rows divide.
+template <class T>
+bool Linear(T k, T inverse, T c, T low, T high, T* x0, T* x1) {
   if (k == 0) {
     if (c < low || c > high) return false;
-    *x0 = -1e30L;
-    *x1 = 1e30L;
+    *x0 = T(-1e30);
+    *x1 = T(1e30);
     return true;
   }
-  long double a = (low - c) / k, b = (high - c) / k;
+  T a, b;
+  if constexpr (std::is_same_v<T, double>) {
+    a = (low - c) * inverse;
+    b = (high - c) * inverse;
+  } else {
+    a = (low - c) / k;
+    b = (high - c) / k;
+  }
   if (a > b) std::swap(a, b);
   *x0 = a;
   *x1 = b;
   return true;
 }
 
-bool CapsuleRow(const Segment& s, long double r, long double yc, long double* lo, long double* hi) {
+// The centres' x range of row yc within r (r2 = r * r) of the segment.
+template <class T>
+bool CapsuleRow(const SegmentOf<T>& s, T r2, T yc, T* lo, T* hi, T* gap) {
   bool any = false;
   for (const auto& [px, py] : {std::pair{s.ax, s.ay}, std::pair{s.bx, s.by}}) {
-    const long double d = yc - py;
-    if (d * d <= r * r) {
-      const long double h = std::sqrt(r * r - d * d);
-      Extend(&any, lo, hi, px - h, px + h);
+    const T d = yc - py;
+    if (d * d <= r2) {
+      const T h = std::sqrt(r2 - d * d);
+      Extend(&any, lo, hi, px - h, px + h, gap);
     }
   }
-  const long double dx = s.bx - s.ax, dy = s.by - s.ay;
-  const long double length2 = dx * dx + dy * dy;
-  if (length2 > 0) {
-    const long double length = std::sqrt(length2);
-    long double a0, a1, b0, b1;
-    if (Linear(dx, -s.ax * dx + (yc - s.ay) * dy, 0, length2, &a0, &a1) &&
-        Linear(dy, -s.ax * dy - (yc - s.ay) * dx, -r * length, r * length, &b0, &b1))
-      Extend(&any, lo, hi, std::max(a0, b0), std::min(a1, b1));
+  if (s.length2 > 0) {
+    T a0, a1, b0, b1;
+    if (Linear(s.dx, s.inverseDx, -s.ax * s.dx + (yc - s.ay) * s.dy, T(0), s.length2, &a0, &a1) &&
+        Linear(s.dy, s.inverseDy, -s.ax * s.dy - (yc - s.ay) * s.dx, -s.reach, s.reach, &b0, &b1))
+      Extend(&any, lo, hi, std::max(a0, b0), std::min(a1, b1), gap);
   }
   return any;
+}
+
+constexpr double kMargin = 1e-6;
+// Inputs up to this size keep the double path's errors far below kMargin.
+constexpr i64 kFastCoordinates = i64{1} << 15;
+constexpr int kFastWidth = 1 << 10;
+
+// The pixels [x0, x1) of a row whose centres lie in [lo, hi] (within the tolerance), once lo
+// and hi are cut to the clip box widened by one.
+struct PixelRun {
+  i64 x0, x1;
+};
+PixelRun RunOf(long double lo, long double hi, const RECT& c) {
+  constexpr long double kEpsilon = 1e-9L;
+  lo = std::max<long double>(lo, c.left - 1.0L);
+  hi = std::min<long double>(hi, c.right + 1.0L);
+  return {static_cast<i64>(std::ceil(lo - 0.5L - kEpsilon)),
+          static_cast<i64>(std::floor(hi - 0.5L + kEpsilon)) + 1};
+}
+
+// floor(v) of a double well inside the 64-bit range, without a library call.
+i64 Floor(double v) {
+  const auto t = static_cast<i64>(v);  // towards zero
+  return static_cast<double>(t) > v ? t - 1 : t;
+}
+// True when v (whose floor is `below`) lies at least kMargin from both whole numbers around it.
+bool AwayFromWhole(double v, i64 below) {
+  const double fraction = v - static_cast<double>(below);
+  return fraction >= kMargin && 1.0 - fraction >= kMargin;
+}
+
+// The same from double ends; false when an end lies within kMargin of a pixel boundary.
+bool FastRunOf(double lo, double hi, const RECT& c, PixelRun* run) {
+  constexpr double kEpsilon = 1e-9;
+  const double from = std::max<double>(lo, c.left - 1.0) - 0.5 - kEpsilon;
+  const double to = std::min<double>(hi, c.right + 1.0) - 0.5 + kEpsilon;
+  // Both are within the clip box's range here, so the conversions cannot overflow.
+  const i64 floorFrom = Floor(from), floorTo = Floor(to);
+  if (!AwayFromWhole(from, floorFrom) || !AwayFromWhole(to, floorTo)) return false;
+  run->x0 = floorFrom + 1;  // the ceiling: `from` is not whole
+  run->x1 = floorTo + 1;
+  return true;
 }
 
 void WideLines(Painter& p, const std::vector<POINT>& points, bool closed, int width,
                std::uint32_t value) {
   if (points.empty()) return;
   const long double shift = (width % 2 == 0) ? 0.0L : 0.5L;
-  const long double r = width / 2.0L;
-  std::vector<Segment> segments;
+  const long double r = width / 2.0L, r2 = r * r;
+  const double rFast = width / 2.0, r2Fast = rFast * rFast;
+  std::vector<SegmentOf<long double>> segments;
+  std::vector<SegmentOf<double>> fast;
   const std::size_t count = points.size();
   const std::size_t edges = closed ? count : (count > 1 ? count - 1 : 1);
+  bool small = width <= kFastWidth;
+  for (const POINT& q : points)
+    small =
+        small && std::abs(i64{q.x}) <= kFastCoordinates && std::abs(i64{q.y}) <= kFastCoordinates;
   for (std::size_t i = 0; i < edges; ++i) {
     const POINT a = points[i], b = points[(i + 1) % count];
-    segments.push_back(Segment{a.x + shift, a.y + shift, b.x + shift, b.y + shift});
+    segments.push_back(MakeSegment(a.x + shift, a.y + shift, b.x + shift, b.y + shift, r));
+    if (small) {
+      const double half = static_cast<double>(shift);
+      fast.push_back(MakeSegment(a.x + half, a.y + half, b.x + half, b.y + half, rFast));
+    }
   }
   long double top = 1e30L, bottom = -1e30L;
-  for (const Segment& s : segments) {
+  for (const auto& s : segments) {
     top = std::min({top, s.ay, s.by});
     bottom = std::max({bottom, s.ay, s.by});
   }
   const RECT& c = p.ClipBox();
   const i64 y0 = std::max<i64>(c.top, static_cast<i64>(std::floor(top - r - 1)));
   const i64 y1 = std::min<i64>(c.bottom, static_cast<i64>(std::ceil(bottom + r + 1)));
-  constexpr long double kEpsilon = 1e-9L;
   std::vector<std::pair<i64, i64>> runs;
   for (i64 y = y0; y < y1; ++y) {
-    const long double yc = y + 0.5L;
     runs.clear();
-    for (const Segment& s : segments) {
-      if (yc < std::min(s.ay, s.by) - r - 1 || yc > std::max(s.ay, s.by) + r + 1) continue;
-      long double lo = 0, hi = 0;
-      if (!CapsuleRow(s, r, yc, &lo, &hi)) continue;
-      lo = std::max<long double>(lo, c.left - 1.0L);
-      hi = std::min<long double>(hi, c.right + 1.0L);
-      const i64 x0 = static_cast<i64>(std::ceil(lo - 0.5L - kEpsilon));
-      const i64 x1 = static_cast<i64>(std::floor(hi - 0.5L + kEpsilon)) + 1;
-      if (x0 < x1) runs.emplace_back(x0, x1);
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+      PixelRun run{0, 0};
+      if (small) {
+        // Row centres, halves and the segment's row range are exact in double here.
+        const double yc = static_cast<double>(y) + 0.5;
+        if (yc < fast[i].top || yc > fast[i].bottom) continue;
+        double lo = 0, hi = 0, gap = kMargin;
+        const bool any = CapsuleRow(fast[i], r2Fast, yc, &lo, &hi, &gap);
+        if (gap >= kMargin && !any) continue;
+        if (gap >= kMargin && FastRunOf(lo, hi, c, &run)) {
+          if (run.x0 < run.x1) runs.emplace_back(run.x0, run.x1);
+          continue;
+        }
+      }
+      const long double yc = y + 0.5L;
+      if (yc < segments[i].top || yc > segments[i].bottom) continue;
+      long double lo = 0, hi = 0, unused = 0;
+      if (!CapsuleRow(segments[i], r2, yc, &lo, &hi, &unused)) continue;
+      run = RunOf(lo, hi, c);
+      if (run.x0 < run.x1) runs.emplace_back(run.x0, run.x1);
     }
-    std::sort(runs.begin(), runs.end());
+    if (runs.size() > 1) std::sort(runs.begin(), runs.end());
     for (std::size_t k = 0; k < runs.size();) {
       i64 a = runs[k].first, b = runs[k].second;
       for (++k; k < runs.size() && runs[k].first <= b; ++k) b = std::max(b, runs[k].second);
