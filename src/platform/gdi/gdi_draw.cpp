@@ -357,6 +357,50 @@ void PenLines(Painter& p, const DC& dc, const std::vector<POINT>& points, bool c
 
 // ---- polygons -------------------------------------------------------------------------------
 
+// An edge of a polygon as the rows pass it. Where row y's centre line (doubled: 2y + 1)
+// crosses the edge, the first pixel whose centre lies at or right of the crossing is
+// ceil(num / den) for whole numbers num and den > 0, and num grows by the same amount each
+// row: the crossing is stepped exactly, a whole part and a remainder, without dividing per row.
+struct EdgeCrossing {
+  i64 first, last;               // the rows whose centres the edge spans
+  i64 x;                         // ceil(num / den) at the current row
+  i64 rest;                      // x * den - num, in [0, den)
+  i64 den, stepWhole, stepRest;  // num grows by stepWhole * den + stepRest, 0 <= stepRest < den
+  int direction;                 // +1 downwards, -1 upwards (for the winding number)
+
+  // The edge a-b (a.y != b.y) from row y on.
+  static EdgeCrossing At(POINT a, POINT b, i64 first, i64 last) {
+    EdgeCrossing e{};
+    e.first = first;
+    e.last = last;
+    e.direction = b.y > a.y ? 1 : -1;
+    const i64 dy = i64{b.y} - a.y, dx = i64{b.x} - a.x;
+    i64 num = (2 * i64{a.x} - 1) * dy + (2 * first + 1 - 2 * i64{a.y}) * dx;
+    i64 step = 2 * dx;
+    e.den = 2 * dy;
+    if (e.den < 0) {
+      num = -num;
+      step = -step;
+      e.den = -e.den;
+    }
+    e.x = CeilDiv(num, e.den);
+    e.rest = e.x * e.den - num;
+    e.stepWhole = FloorDiv(step, e.den);
+    e.stepRest = step - e.stepWhole * e.den;
+    return e;
+  }
+  void NextRow() {
+    x += stepWhole;
+    rest -= stepRest;
+    if (rest < 0) {
+      rest += den;
+      ++x;
+    }
+  }
+};
+
+// The polygon's interior, row by row: its edges enter a list of active edges at their first
+// row and leave after their last, so that a row visits only the edges that cross it.
 void FillPolygon(Painter& p, const DC& dc, const std::vector<POINT>& pts, std::uint32_t value) {
   const RECT& c = p.ClipBox();
   i64 top = pts[0].y, bottom = pts[0].y;
@@ -365,40 +409,46 @@ void FillPolygon(Painter& p, const DC& dc, const std::vector<POINT>& pts, std::u
     bottom = std::max<i64>(bottom, q.y);
   }
   const i64 y0 = std::max<i64>(top, c.top), y1 = std::min<i64>(bottom, c.bottom);
+  if (y0 >= y1) return;
   const bool winding = dc.state.polyFillMode == WINDING;
-  std::vector<std::pair<i64, int>> crossings;
+  // An edge spans the rows whose doubled centres 2y + 1 lie within [2 min y, 2 max y].
+  std::vector<EdgeCrossing> waiting;
   const std::size_t n = pts.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const POINT a = pts[i], b = pts[(i + 1) % n];
+    if (a.y == b.y) continue;
+    const i64 first = std::max<i64>(std::min(a.y, b.y), y0);
+    const i64 last = std::min<i64>(i64{std::max(a.y, b.y)} - 1, y1 - 1);
+    if (first <= last) waiting.push_back(EdgeCrossing::At(a, b, first, last));
+  }
+  std::sort(waiting.begin(), waiting.end(),
+            [](const EdgeCrossing& l, const EdgeCrossing& r) { return l.first < r.first; });
+  // Kept in order of x: from one row to the next the order changes only where edges cross,
+  // so an insertion sort has little to do.
+  std::vector<EdgeCrossing> active;
+  std::size_t next = 0;
   for (i64 y = y0; y < y1; ++y) {
-    crossings.clear();
-    const i64 yc2 = 2 * y + 1;  // the row's centre, doubled
-    for (std::size_t i = 0; i < n; ++i) {
-      const POINT a = pts[i], b = pts[(i + 1) % n];
-      if (a.y == b.y) continue;
-      const i64 lo = 2 * i64{std::min(a.y, b.y)}, hi = 2 * i64{std::max(a.y, b.y)};
-      if (yc2 < lo || yc2 > hi) continue;
-      // First pixel whose centre is at or right of the crossing: ceil(xCross - 1/2).
-      i64 num = (2 * i64{a.x} - 1) * (i64{b.y} - a.y) + (yc2 - 2 * i64{a.y}) * (i64{b.x} - a.x);
-      i64 den = 2 * (i64{b.y} - a.y);
-      if (den < 0) {
-        num = -num;
-        den = -den;
-      }
-      crossings.emplace_back(CeilDiv(num, den), b.y > a.y ? 1 : -1);
-    }
-    std::sort(crossings.begin(), crossings.end());
+    for (; next < waiting.size() && waiting[next].first == y; ++next)
+      active.push_back(waiting[next]);
+    for (std::size_t k = 1; k < active.size(); ++k)
+      for (std::size_t j = k; j > 0 && active[j].x < active[j - 1].x; --j)
+        std::swap(active[j], active[j - 1]);
     if (!winding) {
-      for (std::size_t k = 0; k + 1 < crossings.size(); k += 2)
-        SpanI(p, y, crossings[k].first, crossings[k + 1].first, value);
-      continue;
+      for (std::size_t k = 0; k + 1 < active.size(); k += 2)
+        SpanI(p, y, active[k].x, active[k + 1].x, value);
+    } else {
+      int wind = 0;
+      i64 start = 0;
+      for (const EdgeCrossing& e : active) {
+        const int before = wind;
+        wind += e.direction;
+        if (before == 0 && wind != 0) start = e.x;
+        if (before != 0 && wind == 0) SpanI(p, y, start, e.x, value);
+      }
     }
-    int wind = 0;
-    i64 start = 0;
-    for (const auto& [x, direction] : crossings) {
-      const int before = wind;
-      wind += direction;
-      if (before == 0 && wind != 0) start = x;
-      if (before != 0 && wind == 0) SpanI(p, y, start, x, value);
-    }
+    // Edges whose last row this was leave; the others move to the next row.
+    std::erase_if(active, [y](const EdgeCrossing& e) { return e.last == y; });
+    for (EdgeCrossing& e : active) e.NextRow();
   }
 }
 
