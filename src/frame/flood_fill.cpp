@@ -121,18 +121,23 @@ class DirectPixels {
     paintRow_ = t_->Row(y);
   }
 
-  // The loops run over the columns inside the clip only, then test content.
+  // The loops run over the columns inside the clip only, then test content. A run is found
+  // first and painted after: painting a pixel changes no other pixel's test.
   int PaintLeft(int x) const {
     if (!rowInClip_) return x;
     const int stop = std::max(-1, left_ - 1);
     if (x >= right_) return x;
-    while (x > stop && Content(x)) Paint(x--);
+    const int from = x;
+    while (x > stop && Content(x)) --x;
+    PaintRun(x + 1, from + 1);
     return x;
   }
   int PaintRight(int x, int width) const {
     if (!rowInClip_ || x < left_) return x;
     const int stop = std::min(width, right_);
-    while (x < stop && Content(x)) Paint(x++);
+    const int from = x;
+    while (x < stop && Content(x)) ++x;
+    PaintRun(from, x);
     return x;
   }
   int Skip(int x, int last) const {
@@ -164,17 +169,30 @@ class DirectPixels {
     return TargetColour(x) != r_.fillColour;
   }
 
-  void Paint(int x) const {
-    std::uint8_t* p = paintRow_ + static_cast<std::ptrdiff_t>(x) * paintBytes_;
+  // Paints columns from..to-1 of the row.
+  void PaintRun(int from, int to) const {
+    if (from >= to) return;
+    std::uint8_t* p = paintRow_ + static_cast<std::ptrdiff_t>(from) * paintBytes_;
+    const auto count = static_cast<std::size_t>(to - from);
     if (paintBytes_ == 1) {
-      *p = static_cast<std::uint8_t>(paintRaw_);
+      std::memset(p, static_cast<int>(paintRaw_ & 0xFF), count);
     } else if (paintBytes_ == 2) {
-      p[0] = static_cast<std::uint8_t>(paintRaw_);
-      p[1] = static_cast<std::uint8_t>(paintRaw_ >> 8);
-    } else {  // blue, green, red; a 32-bit pixel's fourth byte is left as it is
-      p[0] = static_cast<std::uint8_t>(paintRaw_);
-      p[1] = static_cast<std::uint8_t>(paintRaw_ >> 8);
-      p[2] = static_cast<std::uint8_t>(paintRaw_ >> 16);
+      const auto raw = static_cast<std::uint16_t>(paintRaw_);
+      for (std::size_t i = 0; i < count; ++i) std::memcpy(p + 2 * i, &raw, 2);
+    } else if (paintBytes_ == 4) {
+      // Blue, green, red; a 32-bit pixel's fourth byte is left as it is.
+      for (std::size_t i = 0; i < count; ++i) {
+        std::uint32_t v;
+        std::memcpy(&v, p + 4 * i, 4);
+        v = (v & 0xFF000000u) | paintRaw_;
+        std::memcpy(p + 4 * i, &v, 4);
+      }
+    } else {
+      for (std::size_t i = 0; i < count; ++i, p += 3) {
+        p[0] = static_cast<std::uint8_t>(paintRaw_);
+        p[1] = static_cast<std::uint8_t>(paintRaw_ >> 8);
+        p[2] = static_cast<std::uint8_t>(paintRaw_ >> 16);
+      }
     }
   }
 

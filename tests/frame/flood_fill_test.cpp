@@ -2,6 +2,7 @@
 // effect path, and the direct form against the virtual-call form (same pixels, same drops).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <deque>
 #include <random>
 #include <vector>
@@ -190,6 +191,38 @@ TEST(FloodFill, DirectAndVirtualFormsAgreeOnRandomImages) {
         }
     }
   }
+}
+
+// Painting a 32-bit surface in place writes the three colour bytes of each pixel; the fourth
+// byte, which callers may use for their own data, stays as it was.
+TEST(FloodFill, ThirtyTwoBitPaintingKeepsTheFourthByte) {
+  const int w = 37, h = 9;
+  auto s = MakeSurface(32, w, h);
+  cSurfaceImplementation* impl = s->implementation;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const std::uint32_t colour = (x == 20 && y > 0) ? 0x00FFFFFFu : 0x00102030u;  // a wall
+      const std::uint32_t v = colour | static_cast<std::uint32_t>((x * 7 + y * 13) & 0xFF) << 24;
+      std::memcpy(impl->Row(y) + 4 * x, &v, 4);
+    }
+  vexa::FloodFillRequest request;
+  request.surface = request.target = impl;
+  request.seedX = 3;
+  request.seedY = 4;
+  request.seedColour = 0x302010;  // the stored 0x102030 read as a colour
+  request.fillColour = 0x0000FF;
+  request.tolerance = 5;
+  vexa::FloodBox box{3, 4, 3, 4};
+  ASSERT_TRUE(vexa::HasDirectPixels(impl));
+  ASSERT_EQ(vexa::RunFloodFill(request, &box), 1);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint32_t v;
+      std::memcpy(&v, impl->Row(y) + 4 * x, 4);
+      ASSERT_EQ(v >> 24, static_cast<std::uint32_t>((x * 7 + y * 13) & 0xFF)) << x << "," << y;
+      const bool wall = x == 20 && y > 0;
+      ASSERT_EQ(v & 0xFFFFFF, wall ? 0xFFFFFFu : 0xFF0000u) << x << "," << y;  // red, stored
+    }
 }
 
 // A comb of one-pixel corridors hanging from an open top row: the second row alone pushes
