@@ -68,6 +68,31 @@ TEST(PixelRoutines, FillConvertsTheColorPerFormat) {
   }
 }
 
+// Every width from 0 to past four 16-byte steps, at odd starting columns: exactly the
+// rectangle's pixels take the value, the bytes around it stay.
+TEST(PixelRoutines, FillWritesExactlyItsRectangleAtEveryWidth) {
+  for (int depth : {8, 16, 24, 32}) {
+    for (int width = 0; width <= 70; ++width) {
+      TestImage image(80, 3, depth);
+      for (auto& b : image.bytes()) b = 0xEE;
+      const int left = 1 + width % 3;
+      StandardPixelRoutines(FormatOfDepth(depth))
+          ->fillRect(image.get(), left, 1, image->pitch, width, 1, 0x123456);
+      const std::uint32_t filled = depth == 8    ? 0x56
+                                   : depth == 16 ? ColorTo565(0x123456)
+                                                 : 0x563412;
+      TestImage untouched(80, 3, depth);
+      for (auto& b : untouched.bytes()) b = 0xEE;
+      for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 80; ++x) {
+          const bool inside = y == 1 && x >= left && x < left + width;
+          ASSERT_EQ(image.Pixel(x, y), inside ? filled : untouched.Pixel(x, y))
+              << depth << " width " << width << " at " << x << "," << y;
+        }
+    }
+  }
+}
+
 // One pixel converted from `fromDepth` to `toDepth` through the source table's entry 11.
 std::uint32_t Convert(int fromDepth, std::uint32_t pixel, int toDepth,
                       PaletteObject* palette = nullptr) {

@@ -1,6 +1,9 @@
 // Entries 2-6 of the standard tables: the fill, the transparent copy with its colour-key and
 // alpha-plane paths, the effect copies, and the opaque copy shared by every format.
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "pixels/kernels/effect_rows.h"
 #include "pixels/kernels/kernel_routines.h"
@@ -82,14 +85,43 @@ void FillRect(PixelDescriptor* t, int x, int y, int pitch, int width, int height
 void FillRow8(std::uint8_t* row, int width, std::uint32_t value) {
   std::memset(row, static_cast<int>(value & 0xFF), static_cast<std::size_t>(width));
 }
+#if defined(__SSE2__)
+// Fills `bytes` bytes (whole pixels of 2 or 4 bytes, at least 16) with `pattern`, those pixels
+// repeated: four 16-byte stores a step, then single ones, then one store ending at the last
+// byte, which rewrites what it overlaps with the same pixels (the pixel size divides 16).
+void FillPattern(std::uint8_t* row, std::size_t bytes, __m128i pattern) {
+  std::size_t i = 0;
+  for (; i + 64 <= bytes; i += 64) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), pattern);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i + 16), pattern);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i + 32), pattern);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i + 48), pattern);
+  }
+  for (; i + 16 <= bytes; i += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), pattern);
+  if (i < bytes) _mm_storeu_si128(reinterpret_cast<__m128i*>(row + bytes - 16), pattern);
+}
+#endif
+
 void FillRow16(std::uint8_t* row, int width, std::uint32_t value) {
   const auto v = static_cast<std::uint16_t>(value);
+#if defined(__SSE2__)
+  if (width >= 8) {
+    FillPattern(row, static_cast<std::size_t>(width) * 2, _mm_set1_epi16(static_cast<short>(v)));
+    return;
+  }
+#endif
   for (int i = 0; i < width; ++i) std::memcpy(row + 2 * i, &v, 2);
 }
 void FillRow24(std::uint8_t* row, int width, std::uint32_t value) {
   for (int i = 0; i < width; ++i) StoreU24(row + 3 * i, value);
 }
 void FillRow32(std::uint8_t* row, int width, std::uint32_t value) {
+#if defined(__SSE2__)
+  if (width >= 4) {
+    FillPattern(row, static_cast<std::size_t>(width) * 4, _mm_set1_epi32(static_cast<int>(value)));
+    return;
+  }
+#endif
   for (int i = 0; i < width; ++i) std::memcpy(row + 4 * i, &value, 4);
 }
 
