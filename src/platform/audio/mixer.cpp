@@ -30,6 +30,27 @@ std::size_t InterpolateStereo16(Voice& v, std::uint64_t step, std::int16_t* out,
   std::uint32_t fraction = v.fraction;
   std::size_t n = 0;
   while (n < most && cursor < frames) {
+    if (cursor + 1 < frames && step > 0) {
+      // The frames whose position lies before the voice's last frame read it and the one
+      // after without an end test: the position runs in one 32.32 fixed-point number.
+      std::uint64_t position = (cursor << 32) | fraction;
+      const std::uint64_t limit = (frames - 1) << 32;
+      const std::uint64_t stretch =
+          std::min<std::uint64_t>((limit - position + step - 1) / step, most - n);
+      for (std::uint64_t k = 0; k < stretch; ++k, ++n, position += step) {
+        const std::uint64_t at = 2 * (position >> 32);
+        const std::int32_t t = std::int32_t(std::uint32_t(position) >> 17);
+        for (int c = 0; c < 2; ++c) {
+          const std::int32_t s0 = data[at + c], s1 = data[at + 2 + c];
+          out[2 * n + c] = std::int16_t(s0 + (((s1 - s0) * t) >> 15));
+        }
+      }
+      cursor = position >> 32;
+      fraction = std::uint32_t(position);
+      if (cursor >= frames && looping) cursor %= frames;
+      cursor = std::min(cursor, frames);
+      continue;
+    }
     std::uint64_t next = cursor + 1;
     if (next >= frames) next = looping ? 0 : cursor;
     const std::int32_t t = std::int32_t(fraction >> 17);
