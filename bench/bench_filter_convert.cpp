@@ -155,7 +155,7 @@ void RegisterPair(Pair pair) {
   }
   vexabench::RegisterCase(
       "filter_convert_" + std::to_string(pair.from) + "_to_" + std::to_string(pair.to), "Mpix/s",
-      kWidth * kHeight / 1e6, {{"vexa", ours}, {peerName, peer}});
+      double(kWidth) * kHeight, {{"vexa", ours}, {peerName, peer}});
 }
 
 const vexabench::Registrar registrar([] {

@@ -30,6 +30,14 @@ std::map<std::string, CaseInfo>& Cases() {
   return cases;
 }
 
+// A rate for the summary: one decimal, or four significant digits below 1 (whole objects
+// such as files or shapes a second come out in millions, so small).
+std::string Figure(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, value >= 1 ? "%.1f" : "%.4g", value);
+  return text;
+}
+
 // Collects each benchmark's rate (the median when repetitions are asked for).
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
@@ -57,9 +65,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
         const double ahead =
             info.lowerIsBetter ? peer->second / ours->second : ours->second / peer->second;
         char line[512];
-        std::snprintf(line, sizeof line, "%s %s %s %.1f %.1f %.2f\n",
+        std::snprintf(line, sizeof line, "%s %s %s %s %s %.2f\n",
                       info.overhead ? "overhead" : "ratio", caseName.c_str(), info.impls[i].c_str(),
-                      ours->second, peer->second, ahead);
+                      Figure(ours->second).c_str(), Figure(peer->second).c_str(), ahead);
         std::fputs(line, stdout);
         if (copy) std::fputs(line, copy);
       }
