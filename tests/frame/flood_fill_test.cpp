@@ -193,6 +193,43 @@ TEST(FloodFill, DirectAndVirtualFormsAgreeOnRandomImages) {
   }
 }
 
+// The tolerance's edges at 32 bits, channel by channel: a difference of exactly the
+// tolerance is inside, one more is not, also where the range is cut at 0 or 255. The middle
+// row holds the test pixels between seed-coloured ones; the rows around it join them all.
+TEST(FloodFill, ThirtyTwoBitToleranceEdgesPerChannel) {
+  for (const COLORREF seed : {COLORREF{0x00F03C05}, COLORREF{0x00808080}}) {
+    for (const int tolerance : {0, 1, 12, 300}) {
+      const int w = 60;
+      auto s = MakeSurface(32, w, 3);
+      s->FillRectColor(0, 0, w, 3, seed);
+      std::vector<int> expected(w, 1);
+      int x = 1;
+      for (int channel = 0; channel < 3; ++channel)
+        for (const int delta : {tolerance, -tolerance, tolerance + 1, -tolerance - 1}) {
+          const int value = static_cast<int>((seed >> (8 * channel)) & 0xFF) + delta;
+          if (value < 0 || value > 255) continue;
+          const COLORREF c = (seed & ~(0xFFu << (8 * channel))) | static_cast<COLORREF>(value)
+                                                                      << (8 * channel);
+          s->SetPixelColor(x, 1, c);
+          expected[static_cast<size_t>(x)] = std::abs(delta) <= tolerance;
+          x += 2;
+        }
+      vexa::FloodFillRequest request;
+      request.surface = request.target = s->implementation;
+      request.seedX = 0;
+      request.seedY = 0;
+      request.seedColour = seed;
+      request.fillColour = 0x00123456;
+      request.tolerance = tolerance;
+      vexa::FloodBox box{0, 0, 0, 0};
+      ASSERT_EQ(vexa::RunFloodFill(request, &box), 1);
+      for (int k = 0; k < w; ++k)
+        EXPECT_EQ(Read(*s, k, 1) == 0x00123456u, expected[static_cast<size_t>(k)] != 0)
+            << std::hex << seed << std::dec << " tolerance " << tolerance << " column " << k;
+    }
+  }
+}
+
 // Painting a 32-bit surface in place writes the three colour bytes of each pixel; the fourth
 // byte, which callers may use for their own data, stays as it was.
 TEST(FloodFill, ThirtyTwoBitPaintingKeepsTheFourthByte) {
