@@ -160,13 +160,23 @@ void CopyOpaqueRoutine(PixelDescriptor* t, int x, int y, const PixelDescriptor* 
   for (int row = 0; row < height; ++row, d += t->pitch, src += s->pitch) std::memcpy(d, src, bytes);
 }
 
+PixelRowFill PixelRowFiller(int bytesPerPixel) {
+  switch (bytesPerPixel) {
+    case 1:
+      return FillRow8;
+    case 2:
+      return FillRow16;
+    case 3:
+      return FillRow24;
+    default:
+      return FillRow32;
+  }
+}
+
 void FillPixelRows(std::uint8_t* row, int pitch, int width, int height, int bytesPerPixel,
                    std::uint32_t value) {
   if (width <= 0 || height <= 0) return;
-  void (*fill)(std::uint8_t*, int, std::uint32_t) = FillRow32;
-  if (bytesPerPixel == 1) fill = FillRow8;
-  if (bytesPerPixel == 2) fill = FillRow16;
-  if (bytesPerPixel == 3) fill = FillRow24;
+  const PixelRowFill fill = PixelRowFiller(bytesPerPixel);
   for (int i = 0; i < height; ++i, row += pitch) fill(row, width, value);
 }
 

@@ -26,6 +26,11 @@ namespace vexa {
 void FillPixelRows(std::uint8_t* firstRow, int pitch, int width, int height, int bytesPerPixel,
                    std::uint32_t value);
 
+// The fill of one row of pixels of `bytesPerPixel` bytes (1-4): `width` copies of `value`
+// from `row`. For callers that fill many short rows of one surface.
+using PixelRowFill = void (*)(std::uint8_t* row, int width, std::uint32_t value);
+PixelRowFill PixelRowFiller(int bytesPerPixel);
+
 // ---- entries 3-6 ---------------------------------------------------------------------------
 
 void CopyTransparentWith(const KernelSet& kernels, PixelDescriptor* target, int x, int y,

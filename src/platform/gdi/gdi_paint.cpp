@@ -41,6 +41,8 @@ Painter::Painter(DC& dc, int rop2) : dc_(dc), bitmap_(dc.state.bitmap), rop2_(ro
   clip_ = DrawableClip(dc);
   box_ = BoundsOf(clip_);
   mask_ = ValueMask(bitmap_->depth);
+  if (rop2_ == R2_COPYPEN && bitmap_->depth >= 8)
+    rowFill_ = vexa::PixelRowFiller(bitmap_->view.bytesPerPixel);
 }
 
 Painter::~Painter() {
@@ -56,12 +58,11 @@ void Painter::Run(int y, int x0, int x1, std::uint32_t value) {
     drawn_ = RECT{std::min(drawn_.left, x0), std::min(drawn_.top, y), std::max(drawn_.right, x1),
                   std::max(drawn_.bottom, y + 1)};
   }
-  if (rop2_ == R2_NOP) return;
-  if (rop2_ == R2_COPYPEN && b.depth >= 8) {
-    vexa::FillPixelRows(b.view.PixelAddress(x0, y), b.view.pitch, x1 - x0, 1, b.view.bytesPerPixel,
-                        value);
+  if (rowFill_) {
+    rowFill_(b.view.PixelAddress(x0, y), x1 - x0, value);
     return;
   }
+  if (rop2_ == R2_NOP) return;
   for (int x = x0; x < x1; ++x)
     WriteValue(b, x, y,
                rop2_ == R2_COPYPEN ? value : ApplyRop2(rop2_, value, ReadValue(b, x, y), mask_));
@@ -69,6 +70,12 @@ void Painter::Run(int y, int x0, int x1, std::uint32_t value) {
 
 void Painter::Span(int y, int x0, int x1, std::uint32_t value) {
   if (!bitmap_ || y < box_.top || y >= box_.bottom || x0 >= x1) return;
+  if (clip_.size() == 1) {  // the usual clip, one rectangle: the box itself
+    const int a = std::max(x0, static_cast<int>(box_.left));
+    const int c = std::min(x1, static_cast<int>(box_.right));
+    if (a < c) Run(y, a, c, value);
+    return;
+  }
   for (const RECT& r : clip_) {
     if (r.top > y) break;
     if (y >= r.bottom) continue;

@@ -2,6 +2,8 @@
 // operation (internal to the gdi folder).
 #pragma once
 
+#include "pixels/kernels/kernel_routines.h"
+
 #include "platform/gdi/gdi_objects.h"
 
 namespace plat {
@@ -30,6 +32,8 @@ class Painter {
  private:
   void Run(int y, int x0, int x1, std::uint32_t value);
   DC& dc_;
+  // The row fill when values are written as they are on a bitmap of whole bytes a pixel.
+  vexa::PixelRowFill rowFill_ = nullptr;
   Bitmap* bitmap_;
   RectList clip_;
   RECT box_{};
