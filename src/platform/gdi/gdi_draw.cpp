@@ -285,8 +285,12 @@ void WideLines(Painter& p, const std::vector<POINT>& points, bool closed, int wi
   const long double shift = (width % 2 == 0) ? 0.0L : 0.5L;
   const long double r = width / 2.0L, r2 = r * r;
   const double rFast = width / 2.0, r2Fast = rFast * rFast;
-  std::vector<SegmentOf<long double>> segments;
-  std::vector<SegmentOf<double>> fast;
+  // Kept from call to call: a game draws many lines, each with a segment or a few.
+  thread_local std::vector<SegmentOf<long double>> segments;
+  thread_local std::vector<SegmentOf<double>> fast;
+  thread_local std::vector<std::pair<i64, i64>> runs;
+  segments.clear();
+  fast.clear();
   const std::size_t count = points.size();
   const std::size_t edges = closed ? count : (count > 1 ? count - 1 : 1);
   bool small = width <= kFastWidth;
@@ -309,7 +313,6 @@ void WideLines(Painter& p, const std::vector<POINT>& points, bool closed, int wi
   const RECT& c = p.ClipBox();
   const i64 y0 = std::max<i64>(c.top, static_cast<i64>(std::floor(top - r - 1)));
   const i64 y1 = std::min<i64>(c.bottom, static_cast<i64>(std::ceil(bottom + r + 1)));
-  std::vector<std::pair<i64, i64>> runs;
   for (i64 y = y0; y < y1; ++y) {
     runs.clear();
     for (std::size_t i = 0; i < segments.size(); ++i) {
