@@ -1,5 +1,7 @@
 // cSurfaceObject::DrawLine: native lines of driver surfaces, wide lines through the device
 // context, one-pixel lines in software.
+#include <algorithm>
+
 #include <vexa/surface_object.h>
 
 #include "frame/context_shapes.h"
@@ -20,9 +22,11 @@ void Store(std::uint8_t* p, std::uint32_t raw) {
 
 // The stepping of StepLine with stores straight into the storage. The endpoints have been
 // clipped into clipLeft..clipRight, clipTop..clipBottom, so only pixels on the exclusive
-// right and bottom edges can lie outside the clip; they are skipped.
-template <int kBytes>
-void StoreLine(cSurfaceImplementation* s, int x1, int y1, int x2, int y2, std::uint32_t raw) {
+// right and bottom edges can lie outside the clip; they are skipped. A line whose ends both
+// lie left of the right edge and above the bottom one has no such pixel (its pixels lie
+// between its ends on both axes), so kChecked is false for it and no pixel is tested.
+template <int kBytes, bool kChecked>
+void StoreLineAs(cSurfaceImplementation* s, int x1, int y1, int x2, int y2, std::uint32_t raw) {
   const int xEnd = s->clipRight, yEnd = s->clipBottom;
   const LineAxes a(x1, y1, x2, y2);
   std::uint8_t* base = s->firstRow;
@@ -31,7 +35,7 @@ void StoreLine(cSurfaceImplementation* s, int x1, int y1, int x2, int y2, std::u
       static_cast<std::ptrdiff_t>(y1) * pitch + static_cast<std::ptrdiff_t>(x1) * kBytes;
   int x = x1, y = y1;
   auto put = [&] {
-    if (x < xEnd && y < yEnd) Store<kBytes>(base + at, raw);
+    if (!kChecked || (x < xEnd && y < yEnd)) Store<kBytes>(base + at, raw);
   };
   auto stepX = [&] {
     x += a.sx;
@@ -45,6 +49,14 @@ void StoreLine(cSurfaceImplementation* s, int x1, int y1, int x2, int y2, std::u
     StepAxes(a.ax, a.ay, a.ax / 2, put, stepX, stepY);
   else
     StepAxes(a.ay, a.ax, a.ay / 2, put, stepY, stepX);
+}
+
+template <int kBytes>
+void StoreLine(cSurfaceImplementation* s, int x1, int y1, int x2, int y2, std::uint32_t raw) {
+  if (std::max(x1, x2) < s->clipRight && std::max(y1, y2) < s->clipBottom)
+    StoreLineAs<kBytes, false>(s, x1, y1, x2, y2, raw);
+  else
+    StoreLineAs<kBytes, true>(s, x1, y1, x2, y2, raw);
 }
 
 }  // namespace
