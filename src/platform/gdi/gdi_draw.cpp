@@ -37,7 +37,12 @@ std::uint32_t ValueIn(const DC& dc, COLORREF color) {
 
 i64 ISqrt(i128 v) {
   if (v <= 0) return 0;
-  i64 q = static_cast<i64>(std::sqrt(static_cast<long double>(v)));
+  // The estimate is corrected below, so it may be off by a little. Values below 2^62 (every
+  // shape of screen size) take it in double: the long double one converts through the x87
+  // unit's rounding-mode switches and a library call, which cost most of an ellipse's time.
+  i64 q = v < (i128{1} << 62)
+              ? static_cast<i64>(std::sqrt(static_cast<double>(static_cast<std::int64_t>(v))))
+              : static_cast<i64>(std::sqrt(static_cast<long double>(v)));
   while (static_cast<i128>(q) * q > v) --q;
   while (static_cast<i128>(q + 1) * (q + 1) <= v) ++q;
   return q;
