@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <vector>
 
 #include <vexa/collision_map.h>
 #include <vexa/collision_mask.h>
