@@ -23,10 +23,12 @@
 
 namespace vexabench {
 
-// One implementation of a case: runs the work once per call.
+// One implementation of a case: runs the work once per call. `prepare`, when given, runs
+// before each timed batch, untimed (opening a device, filling its buffers).
 struct Impl {
   std::string name;
   std::function<void()> run;
+  std::function<void()> prepare = nullptr;
 };
 
 // `realTime`: rates are taken over wall-clock time (for work done on another thread, such as an

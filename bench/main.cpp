@@ -86,9 +86,11 @@ void RegisterCase(const std::string& caseName, const std::string& unit, double u
   for (Impl& impl : impls) {
     info.impls.push_back(impl.name);
     auto run = impl.run;
+    auto prepare = impl.prepare;
     benchmark::internal::Benchmark* b = benchmark::RegisterBenchmark(
         (caseName + "/" + impl.name).c_str(),
-        [run, unitsPerIteration, unit](benchmark::State& state) {
+        [run, prepare, unitsPerIteration, unit](benchmark::State& state) {
+          if (prepare) prepare();
           for (auto _ : state) run();
           state.counters["rate"] =
               benchmark::Counter(unitsPerIteration * static_cast<double>(state.iterations()) / 1e6,
