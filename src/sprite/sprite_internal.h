@@ -108,6 +108,10 @@ void CompleteList(GameWindow* window, Sprite* s);
 // Gives every retained, untouched sprite reachable through overlap lists from `s` the
 // uncovered mark.
 void MarkNeighbours(GameWindow* window, Sprite* s);
+// Before sprites are erased: gives every retained, untouched sprite with a saved background
+// that a sprite on screen and not retained touches (with its current or next rectangle) the
+// uncovered mark, and marks its neighbours.
+void MarkUncoveredRetained(GameWindow* window);
 // A change of `s` that needs redrawing: marks it changed and, when it is retained and on
 // screen, its neighbours.
 void NoteChanged(GameWindow* window, Sprite* s);

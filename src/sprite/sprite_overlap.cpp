@@ -40,6 +40,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "sprite/sprite_bits.h"
 #include "sprite/sprite_internal.h"
 
 namespace sprite {
@@ -294,31 +295,21 @@ bool Reserve(ListBuilder& list, std::size_t count) {
 
 int Cell64(std::int64_t coordinate) { return Cell(Clamp32(coordinate)); }
 
-// The queued sprites as a bit set over the heap's blocks: a keeper's list can be filtered
-// without reading the records it names. Blocks lie at least a sprite apart.
+// The queued sprites as a set of bits: a keeper's list can be filtered without reading the
+// records it names.
 class QueuedSet {
  public:
-  static constexpr int kShift = 8;
-  static_assert(sizeof(Sprite) >= (1u << kShift));
-
-  QueuedSet(SpriteHeap* heap, const std::vector<Sprite*>& queued)
-      : base_(reinterpret_cast<std::uintptr_t>(heap)) {
-    bits_.assign(((heap->blockBytes + sizeof(SpriteHeap)) >> kShift) / 64 + 1, 0);
-    for (const Sprite* s : queued) {
-      const std::size_t bit = Bit(s);
-      bits_[bit / 64] |= std::uint64_t{1} << (bit % 64);
-    }
+  QueuedSet(SpriteHeap* heap, const std::vector<Sprite*>& queued) : bits_(heap, storage_) {
+    for (const Sprite* s : queued) bits_.Add(s);
   }
-  bool Has(const Sprite* s) const {
-    const std::size_t bit = Bit(s);
-    return (bits_[bit / 64] >> (bit % 64)) & 1;
-  }
-  const std::vector<std::uint64_t>& Bits() const { return bits_; }
+  bool Has(const Sprite* s) const { return bits_.Has(s); }
+  const std::vector<std::uint64_t>& Bits() const { return bits_.Words(); }
   // Every sprite of an earlier set (its bits) is in this one.
   bool Covers(const std::vector<std::uint64_t>& earlier) const {
-    if (earlier.size() != bits_.size()) return false;
+    const std::vector<std::uint64_t>& bits = bits_.Words();
+    if (earlier.size() != bits.size()) return false;
     std::uint64_t missing = 0;
-    for (std::size_t i = 0; i < bits_.size(); ++i) missing |= earlier[i] & ~bits_[i];
+    for (std::size_t i = 0; i < bits.size(); ++i) missing |= earlier[i] & ~bits[i];
     return missing == 0;
   }
   // Drops the queued sprites from a keeper's list.
@@ -333,13 +324,10 @@ class QueuedSet {
   }
 
  private:
-  std::size_t Bit(const Sprite* s) const {
-    return (reinterpret_cast<std::uintptr_t>(s) - base_) >> kShift;
-  }
-  std::uintptr_t base_;
-  thread_local static std::vector<std::uint64_t> bits_;
+  thread_local static std::vector<std::uint64_t> storage_;
+  SpriteBits bits_;
 };
-thread_local std::vector<std::uint64_t> QueuedSet::bits_;
+thread_local std::vector<std::uint64_t> QueuedSet::storage_;
 
 // The entries of one size class in the cells of their areas' top left corners, as columns:
 // a sprite is in one cell only, so a search meets each candidate once, and the cells a search
@@ -763,8 +751,13 @@ void CompleteList(GameWindow* window, Sprite* s) {
   SettleOverlaps(window);
 }
 
-void MarkNeighbours(GameWindow* window, Sprite* start) {
-  // A work list, not recursion: chains of thousands of sprites must not exhaust the stack.
+namespace {
+
+// Gives every sprite for which untouched(sprite) holds and that is reachable through overlap
+// lists from `start` the uncovered mark, calling marked(sprite) as it does. A work list, not
+// recursion: chains of thousands of sprites must not exhaust the stack.
+template <typename Untouched, typename Marked>
+void Spread(GameWindow* window, Sprite* start, Untouched untouched, Marked marked) {
   thread_local std::vector<Sprite*> work;
   work.clear();
   work.push_back(start);
@@ -774,11 +767,53 @@ void MarkNeighbours(GameWindow* window, Sprite* start) {
     CompleteList(window, s);  // settles the lists too
     for (int i = 0; i < s->overlapCount; ++i) {
       Sprite* other = s->overlaps[i];
-      if (RetainedUntouched(other)) {
+      if (untouched(other)) {
         other->flags |= kSpriteUncovered;
+        marked(other);
         work.push_back(other);
       }
     }
+  }
+}
+
+// Whether a sprite not retained and on screen touches the retained sprite's rectangle with
+// its current or its next one.
+bool MoverTouches(const Sprite* s) {
+  const RECT mine = TouchedCurrent(s);
+  for (int i = 0; i < s->overlapCount; ++i) {
+    const Sprite* other = s->overlaps[i];
+    if (other->flags & (kSpriteRetained | kSpriteHidden)) continue;
+    if (Intersect(mine, TouchedCurrent(other)) || Intersect(mine, TouchedPending(other)))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void MarkNeighbours(GameWindow* window, Sprite* start) {
+  Spread(window, start, RetainedUntouched, [](Sprite*) {});
+}
+
+void MarkUncoveredRetained(GameWindow* window) {
+  SpriteHeap* heap = window->spriteHeap;
+  SettleOverlaps(window);
+  // The retained, untouched sprites as bits: a marking reads long lists, mostly of sprites
+  // that move, and the bits spare it their records. Only the marking changes the flags the
+  // test reads, and it clears the bits it marks.
+  thread_local std::vector<std::uint64_t> storage;
+  SpriteBits untouched(heap, storage);
+  for (Sprite* s = heap->firstSprite; s; s = s->Next())
+    if (RetainedUntouched(s)) untouched.Add(s);
+  const auto isUntouched = [&untouched](const Sprite* s) { return untouched.Has(s); };
+  const auto marked = [&untouched](const Sprite* s) { untouched.Remove(s); };
+  for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
+    if (!untouched.Has(s) || !HasSaved(s)) continue;
+    CompleteList(window, s);
+    if (!MoverTouches(s)) continue;
+    s->flags |= kSpriteUncovered;
+    untouched.Remove(s);
+    Spread(window, s, isUntouched, marked);
   }
 }
 

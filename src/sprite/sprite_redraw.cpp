@@ -392,20 +392,7 @@ int EraseSprites(GameWindow* window) {
   SettleOverlaps(window);
   if (!IsDriverSurface(display)) {
     // Retained sprites under or over something that is redrawn are redrawn too.
-    for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
-      if (!RetainedUntouched(s) || !HasSaved(s)) continue;
-      CompleteList(window, s);
-      const RECT mine = TouchedCurrent(s);
-      for (int i = 0; i < s->overlapCount; ++i) {
-        const Sprite* other = s->overlaps[i];
-        if (other->flags & (kSpriteRetained | kSpriteHidden)) continue;
-        if (Intersect(mine, TouchedCurrent(other)) || Intersect(mine, TouchedPending(other))) {
-          s->flags |= kSpriteUncovered;
-          MarkNeighbours(window, s);
-          break;
-        }
-      }
-    }
+    MarkUncoveredRetained(window);
     CopyBatch restore(window->backgroundImpl, display);
     DirtyArea dirty(window, display);
     for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
