@@ -294,11 +294,11 @@ const vexabench::Registrar registrar([] {
 
   vexabench::RegisterCase("image_png_load", "Mpix/s", count,
                           {{"vexa", [] { LoadWithVexa(png, target.get()); }},
-                           {"libpng", [] { BarePngLoad(png, &decoded); }},
+                           vexabench::Bare("libpng", [] { BarePngLoad(png, &decoded); }),
                            {"SDL2_image", [] { SdlLoad(png); }}});
   vexabench::RegisterCase("image_jpeg_load", "Mpix/s", count,
                           {{"vexa", [] { LoadWithVexa(jpeg, target.get()); }},
-                           {"libjpeg-turbo", [] { BareJpegLoad(jpeg, &decoded); }},
+                           vexabench::Bare("libjpeg-turbo", [] { BareJpegLoad(jpeg, &decoded); }),
                            {"SDL2_image", [] { SdlLoad(jpeg); }}});
   vexabench::RegisterCase(
       "image_gif_load", "Mpix/s", count,
@@ -317,11 +317,11 @@ const vexabench::Registrar registrar([] {
   static SDL_Surface* const sdl24 = SdlSurfaceOf(*photo24, 24);
   vexabench::RegisterCase("image_png_save", "Mpix/s", count,
                           {{"vexa", [] { SaveWithVexa(pngSaver, *photo, 32); }},
-                           {"libpng", [] { BarePngSave(pixels); }},
+                           vexabench::Bare("libpng", [] { BarePngSave(pixels); }),
                            {"SDL2_image", [] { SdlSave(sdl32, SdlFormat::kPng); }}});
   vexabench::RegisterCase("image_jpeg_save", "Mpix/s", count,
                           {{"vexa", [] { SaveWithVexa(jpegSaver, *photo24, 24); }},
-                           {"libjpeg-turbo", [] { BareJpegSave(pixels24); }},
+                           vexabench::Bare("libjpeg-turbo", [] { BareJpegSave(pixels24); }),
                            {"SDL2_image", [] { SdlSave(sdl24, SdlFormat::kJpeg); }}});
   vexabench::RegisterCase("image_bmp_save", "Mpix/s", count,
                           {{"vexa", [] { SaveWithVexa(bmpSaver, *photo24, 24, 8 << 20); }},

@@ -293,19 +293,20 @@ void RegisterDepth(int depth) {
   vexabench::RegisterCase(
       CaseName("kernels_opaque_copy", depth), "Mpix/s", kPixels,
       {OursImpl(depth, Ours::Opaque),
-       {"memcpy",
-        [&s, memcpyPosition]() mutable {
-          const int* p = NextPosition(memcpyPosition);
-          const std::size_t bytes =
-              static_cast<std::size_t>(kSourceSize) * s.source.d.bytesPerPixel;
-          for (int y = 0; y < kSourceSize; ++y)
-            std::memcpy(s.peerDestination.data() +
-                            static_cast<std::size_t>(p[1] + y) * s.destination.d.stride +
-                            p[0] * s.destination.d.bytesPerPixel,
-                        s.source.pixels.data() + static_cast<std::size_t>(y) * s.source.d.stride,
-                        bytes);
-          vexabench::Keep(s.peerDestination.data());
-        }},
+       vexabench::Bare(
+           "memcpy",
+           [&s, memcpyPosition]() mutable {
+             const int* p = NextPosition(memcpyPosition);
+             const std::size_t bytes =
+                 static_cast<std::size_t>(kSourceSize) * s.source.d.bytesPerPixel;
+             for (int y = 0; y < kSourceSize; ++y)
+               std::memcpy(s.peerDestination.data() +
+                               static_cast<std::size_t>(p[1] + y) * s.destination.d.stride +
+                               p[0] * s.destination.d.bytesPerPixel,
+                           s.source.pixels.data() + static_cast<std::size_t>(y) * s.source.d.stride,
+                           bytes);
+             vexabench::Keep(s.peerDestination.data());
+           }),
        PeerImpl("SDL", MakeSdl(s, SdlKind::Copy)),
        PeerImpl("pixman", MakePixman(s, PixmanKind::Source))});
   vexabench::RegisterCase(

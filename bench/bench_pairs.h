@@ -19,9 +19,17 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vexabench {
+
+// How the summary reads ours beside another implementation:
+//   kRatio      a race with a peer doing the same work (goal: ahead)
+//   kOverhead   the bare call ours wraps, or the memory bound (memcpy): what our wrapping costs
+//   kReference  shown for orientation, not a race: a peer doing other work (a bilinear
+//               reduction reads 2 x 2 taps where ours filters the whole footprint)
+enum class Line { kRatio, kOverhead, kReference };
 
 // One implementation of a case: runs the work once per call. `prepare`, when given, runs
 // before each timed batch, untimed (opening a device, filling its buffers).
@@ -29,7 +37,15 @@ struct Impl {
   std::string name;
   std::function<void()> run;
   std::function<void()> prepare = nullptr;
+  Line line = Line::kRatio;
 };
+
+inline Impl Bare(std::string name, std::function<void()> run) {
+  return Impl{std::move(name), std::move(run), nullptr, Line::kOverhead};
+}
+inline Impl Reference(std::string name, std::function<void()> run) {
+  return Impl{std::move(name), std::move(run), nullptr, Line::kReference};
+}
 
 // `realTime`: rates are taken over wall-clock time (for work done on another thread, such as an
 // audio callback), not the calling thread's CPU time.

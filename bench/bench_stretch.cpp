@@ -2,7 +2,8 @@
 // - nearest-pixel scaling up to 512 x 384 and down to 128 x 96 (SDL_SoftStretch, pixman with
 //   the NEAREST filter);
 // - smooth scaling to the same sizes (SDL_SoftStretchLinear, pixman BILINEAR, SDL2_gfx
-//   zoomSurface with smoothing);
+//   zoomSurface with smoothing; all three interpolate 2 x 2 pixels, so they are equal work
+//   when enlarging and stay for reference when reducing);
 // - smooth reduction by 2, 3 and 8 (to 128 x 128, 85 x 85, 32 x 32), where our filter is an
 //   antialiased convolution whose support widens with the factor: the equal-quality peers are
 //   pixman's separable convolution with a tent of the same width and Pillow's antialiased
@@ -18,8 +19,12 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <random>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <vexa/blit.h>
 #include <vexa/library.h>
@@ -129,42 +134,6 @@ void SdlGfxResult(SDL_Surface* made) {
   SDL_FreeSurface(made);
 }
 
-void RegisterScale(int width, int height) {
-  const std::string size = std::to_string(width) + "x" + std::to_string(height);
-  const double pixels = double(width) * height;
-  vexabench::RegisterCase(
-      "stretch_nearest_256_to_" + size, "Mpix/s", pixels,
-      {{"vexa",
-        [=] {
-          Source().impl()->StretchBlit(Target(width, height).impl(), 0, 0, width, height, 0, 0,
-                                       kSourceSize, kSourceSize, kModeOpaque, 0, 0, 0);
-        }},
-       {"SDL_SoftStretch",
-        [=] {
-          Canvas& to = Target(width, height);
-          SDL_SoftStretch(Source().sdl, nullptr, to.sdl, nullptr);
-        }},
-       {"pixman_nearest", [=] { PixmanScale(Target(width, height), PIXMAN_FILTER_NEAREST); }}});
-  vexabench::RegisterCase(
-      "stretch_smooth_256_to_" + size, "Mpix/s", pixels,
-      {{"vexa",
-        [=] {
-          Source().impl()->StretchBlit(Target(width, height).impl(), 0, 0, width, height, 0, 0,
-                                       kSourceSize, kSourceSize, kModeOpaque, 0, 0,
-                                       kStretchResample);
-        }},
-       {"SDL_SoftStretchLinear",
-        [=] {
-          Canvas& to = Target(width, height);
-          SDL_SoftStretchLinear(Source().sdl, nullptr, to.sdl, nullptr);
-        }},
-       {"pixman_bilinear", [=] { PixmanScale(Target(width, height), PIXMAN_FILTER_BILINEAR); }},
-       {"SDL2_gfx_zoom", [=] {
-          SdlGfxResult(zoomSurface(Source().sdl, double(width) / kSourceSize,
-                                   double(height) / kSourceSize, SMOOTHING_ON));
-        }}});
-}
-
 // pixman's separable convolution: a tent (linear sample kernel) as wide as the reduction,
 // over the source pixels taken as points.
 struct PixmanConvolution {
@@ -189,6 +158,57 @@ struct PixmanConvolution {
   }
 };
 
+// A peer that interpolates between the 2 x 2 nearest pixels. Enlarging, that is the same work
+// as ours; reducing, ours filters every source pixel under the target pixel, so the line is
+// shown for reference only.
+vexabench::Impl Bilinear(bool reduces, std::string name, std::function<void()> run) {
+  vexabench::Impl impl{std::move(name), std::move(run)};
+  if (reduces) impl.line = vexabench::Line::kReference;
+  return impl;
+}
+
+void RegisterScale(int width, int height) {
+  const std::string size = std::to_string(width) + "x" + std::to_string(height);
+  const double pixels = double(width) * height;
+  const bool reduces = width < kSourceSize || height < kSourceSize;
+  vexabench::RegisterCase(
+      "stretch_nearest_256_to_" + size, "Mpix/s", pixels,
+      {{"vexa",
+        [=] {
+          Source().impl()->StretchBlit(Target(width, height).impl(), 0, 0, width, height, 0, 0,
+                                       kSourceSize, kSourceSize, kModeOpaque, 0, 0, 0);
+        }},
+       {"SDL_SoftStretch",
+        [=] {
+          Canvas& to = Target(width, height);
+          SDL_SoftStretch(Source().sdl, nullptr, to.sdl, nullptr);
+        }},
+       {"pixman_nearest", [=] { PixmanScale(Target(width, height), PIXMAN_FILTER_NEAREST); }}});
+  std::vector<vexabench::Impl> smooth{
+      {"vexa",
+       [=] {
+         Source().impl()->StretchBlit(Target(width, height).impl(), 0, 0, width, height, 0, 0,
+                                      kSourceSize, kSourceSize, kModeOpaque, 0, 0,
+                                      kStretchResample);
+       }},
+      Bilinear(reduces, "SDL_SoftStretchLinear",
+               [=] {
+                 Canvas& to = Target(width, height);
+                 SDL_SoftStretchLinear(Source().sdl, nullptr, to.sdl, nullptr);
+               }),
+      Bilinear(reduces, "pixman_bilinear",
+               [=] { PixmanScale(Target(width, height), PIXMAN_FILTER_BILINEAR); }),
+      Bilinear(reduces, "SDL2_gfx_zoom", [=] {
+        SdlGfxResult(zoomSurface(Source().sdl, double(width) / kSourceSize,
+                                 double(height) / kSourceSize, SMOOTHING_ON));
+      })};
+  if (reduces) {
+    const PixmanConvolution convolution(width, height);
+    smooth.push_back({"pixman_convolution", [=] { convolution.Run(Target(width, height)); }});
+  }
+  vexabench::RegisterCase("stretch_smooth_256_to_" + size, "Mpix/s", pixels, smooth);
+}
+
 void RegisterReduction(int size) {
   const std::string name = "stretch_reduce_256_to_" + std::to_string(size);
   const PixmanConvolution convolution(size, size);
@@ -201,9 +221,11 @@ void RegisterReduction(int size) {
                                        kStretchResample);
         }},
        {"pixman_convolution", [=] { convolution.Run(Target(size, size)); }},
-       {"SDL_SoftStretchLinear",
-        [=] { SDL_SoftStretchLinear(Source().sdl, nullptr, Target(size, size).sdl, nullptr); }},
-       {"pixman_bilinear", [=] { PixmanScale(Target(size, size), PIXMAN_FILTER_BILINEAR); }}});
+       Bilinear(
+           true, "SDL_SoftStretchLinear",
+           [=] { SDL_SoftStretchLinear(Source().sdl, nullptr, Target(size, size).sdl, nullptr); }),
+       Bilinear(true, "pixman_bilinear",
+                [=] { PixmanScale(Target(size, size), PIXMAN_FILTER_BILINEAR); })});
 }
 
 void RegisterRotation(bool bilinear) {

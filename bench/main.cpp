@@ -17,7 +17,7 @@ namespace {
 struct CaseInfo {
   std::string unit;
   std::vector<std::string> impls;  // ours first
-  bool overhead = false;           // ours wraps the single other implementation
+  std::vector<Line> lines;         // how each is read beside ours
   bool lowerIsBetter = false;      // values are costs (CPU time, a delay), not rates
 };
 
@@ -36,6 +36,18 @@ std::string Figure(double value) {
   char text[64];
   std::snprintf(text, sizeof text, value >= 1 ? "%.1f" : "%.4g", value);
   return text;
+}
+
+const char* LineKind(Line line) {
+  switch (line) {
+    case Line::kOverhead:
+      return "overhead";
+    case Line::kReference:
+      return "reference";
+    case Line::kRatio:
+      break;
+  }
+  return "ratio";
 }
 
 // Collects each benchmark's rate (the median when repetitions are asked for).
@@ -65,9 +77,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
         const double ahead =
             info.lowerIsBetter ? peer->second / ours->second : ours->second / peer->second;
         char line[512];
-        std::snprintf(line, sizeof line, "%s %s %s %s %s %.2f\n",
-                      info.overhead ? "overhead" : "ratio", caseName.c_str(), info.impls[i].c_str(),
-                      Figure(ours->second).c_str(), Figure(peer->second).c_str(), ahead);
+        std::snprintf(line, sizeof line, "%s %s %s %s %s %.2f\n", LineKind(info.lines[i]),
+                      caseName.c_str(), info.impls[i].c_str(), Figure(ours->second).c_str(),
+                      Figure(peer->second).c_str(), ahead);
         std::fputs(line, stdout);
         if (copy) std::fputs(line, copy);
       }
@@ -82,9 +94,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 void RegisterCase(const std::string& caseName, const std::string& unit, double unitsPerIteration,
                   std::vector<Impl> impls, bool realTime) {
-  CaseInfo info{unit, {}};
+  CaseInfo info{unit, {}, {}};
   for (Impl& impl : impls) {
     info.impls.push_back(impl.name);
+    info.lines.push_back(impl.line);
     auto run = impl.run;
     auto prepare = impl.prepare;
     benchmark::internal::Benchmark* b = benchmark::RegisterBenchmark(
@@ -105,9 +118,10 @@ void RegisterCase(const std::string& caseName, const std::string& unit, double u
 
 void RegisterMeasure(const std::string& caseName, const std::string& unit,
                      std::vector<Measure> measures) {
-  CaseInfo info{unit, {}};
+  CaseInfo info{unit, {}, {}};
   for (Measure& m : measures) {
     info.impls.push_back(m.name);
+    info.lines.push_back(Line::kRatio);
     auto measure = m.measure;
     benchmark::RegisterBenchmark((caseName + "/" + m.name).c_str(),
                                  [measure, unit](benchmark::State& state) {
@@ -126,8 +140,8 @@ void RegisterMeasure(const std::string& caseName, const std::string& unit,
 
 void RegisterOverhead(const std::string& caseName, const std::string& unit,
                       double unitsPerIteration, Impl ours, Impl bare) {
+  bare.line = Line::kOverhead;
   RegisterCase(caseName, unit, unitsPerIteration, {std::move(ours), std::move(bare)});
-  Cases()[caseName].overhead = true;
 }
 
 std::vector<std::function<void()>>& Registrars() {

@@ -10,7 +10,10 @@
 // as the redraw cycle keeps them, so it measures the drawing step of a frame.
 //
 // Prints the GL device, then one line per case and peer:
-//   ratio <case> <peer> <ours frames/s> <peer frames/s> <ours/peer>
+//   ratio <case> sdl_renderer <ours frames/s> <peer frames/s> <ours/peer>
+//   reference <case> software <ours frames/s> <software frames/s> <ours/software>
+// The software line is for orientation, not a race: on a machine without a GPU both run on
+// the processor, and the driver's GPU is Mesa's llvmpipe.
 // Each side runs in alternating slices (5 by default); the figures are the slices' medians.
 // Then, for SDL_Renderer, the processor time a frame of both sides (all threads):
 //   processor <case> sdl_renderer <ours ms> <peer ms> <peer/ours>
@@ -277,7 +280,7 @@ int main(int argc, char** argv) {
                   versusSdl.peer, versusSdl.ratio);
       std::printf("processor %s sdl_renderer %.2f ms %.2f ms %.2f\n", name.c_str(),
                   versusSdl.oursProcessor, versusSdl.peerProcessor, versusSdl.processorRatio);
-      std::printf("ratio %s software %.1f %.1f %.2f\n", name.c_str(), versusSoftware.ours,
+      std::printf("reference %s software %.1f %.1f %.2f\n", name.c_str(), versusSoftware.ours,
                   versusSoftware.peer, versusSoftware.ratio);
       std::fflush(stdout);
     }
