@@ -2,9 +2,10 @@
 //
 // m_position is the absolute offset of the next byte the caller receives. The buffer holds
 // the last block read from the file: the bytes before m_cursor were already delivered, the
-// m_buffered bytes from m_cursor on were not, so while any are buffered the file's own
-// offset is m_position + m_buffered. Keeping the delivered part lets a short backward Seek
-// stay inside the buffer; emptying the buffer (EmptyBuffer) forgets both parts.
+// m_buffered bytes from m_cursor on were not, so while any are buffered the file has been
+// read up to m_position + m_buffered. Reads name their offset: the handle's own offset is not
+// the stream's place (only Seek and Detach move it). Keeping the delivered part lets a short
+// backward Seek stay inside the buffer; emptying the buffer (EmptyBuffer) forgets both parts.
 //
 // A read larger than the buffered bytes takes those, then reads the whole 16384-byte chunks
 // straight into the caller's memory, then refills the buffer once for the remainder. Every
@@ -13,6 +14,7 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -43,9 +45,13 @@ void CInputBufFile::EmptyBuffer() {
   m_buffered = 0;
 }
 
-// Forgets the file, closing it when the stream opened it by name.
+// Forgets the file, closing it when the stream opened it by name. A handle the caller keeps is
+// left where reading it in order would have: after the last byte the stream read from it.
 void CInputBufFile::Release() {
-  if ((m_name || m_nameW) && m_file != kInvalidFile) plat::CloseFile(m_file);
+  const bool owned = m_name || m_nameW;
+  if (owned && m_file != kInvalidFile) plat::CloseFile(m_file);
+  if (!owned && m_file != kInvalidFile)
+    plat::SeekFile(m_file, std::int64_t{m_position} + m_buffered, SEEK_SET);
   vexa::FreeNames(m_name, m_nameW);
   m_file = kInvalidFile;
   m_position = m_start = m_length = 0;
@@ -143,14 +149,15 @@ int CInputBufFile::LimitOf(int want) const {
 // Reads up to want bytes (cut at the range's end) from the file; a failed system read
 // counts as the bytes it delivered before failing. It is only called with nothing buffered,
 // so the stream's own place in the file is m_position. A handle may be shared with other
-// streams (two sounds playing one stored window of a file) that moved its offset since: the
-// read starts at this stream's place, not wherever they left the handle. A handle that cannot
-// seek (a pipe) is read where it stands.
+// streams (two sounds playing one stored window of a file) that move its offset: the read
+// starts at this stream's place, not wherever they left the handle, and leaves the handle's
+// offset alone (one system call, where a seek and a read took two; Detach puts the offset at
+// the stream's place). A handle that cannot seek (a pipe) is read where it stands.
 int CInputBufFile::ReadChunk(BYTE* destination, int want) {
   const int limited = LimitOf(want);
   if (limited == 0) return 0;
-  const std::int64_t here = plat::SeekFile(m_file, 0, SEEK_CUR);
-  if (here >= 0 && here != m_position) plat::SeekFile(m_file, m_position, SEEK_SET);
+  const plat::FileIo io = plat::ReadFileAt(m_file, destination, limited, m_position);
+  if (io.error != ESPIPE || io.bytes != 0) return static_cast<int>(io.bytes);
   return static_cast<int>(plat::ReadFile(m_file, destination, limited).bytes);
 }
 
@@ -256,9 +263,10 @@ int CInputBufFile::Seek(int offset, int origin) {
 
 HFILE CInputBufFile::Detach() {
   const HFILE file = m_file;
-  if (file != kInvalidFile) plat::SeekFile(file, m_position, SEEK_SET);
-  // Forgetting the names first hands ownership of the handle to the caller.
+  // Forgetting the names first hands ownership of the handle to the caller; with the buffer
+  // emptied, Release leaves the handle at the logical position.
   vexa::FreeNames(m_name, m_nameW);
+  EmptyBuffer();
   Release();
   return file;
 }

@@ -1,3 +1,8 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+
 #include <vexa/memory.h>
 #include <vexa/stream.h>
 
@@ -11,27 +16,68 @@ using streamtest::PatternByte;
 
 class StreamInputBufFile : public streamtest::TempDirTest {
  protected:
-  // A stream over the caller-kept handle of a pattern file, so the test can watch the
-  // handle's offset, i.e. what the stream asked the system for.
-  HFILE OpenPattern(std::size_t size) { return Open(WriteFile("pattern.bin", Pattern(size))); }
+  // A stream over the caller-kept handle of a pattern file.
+  HFILE OpenPattern(std::size_t size) {
+    path_ = WriteFile("pattern.bin", Pattern(size));
+    return Open(path_);
+  }
+  // Complements the pattern file's bytes from `offset` to `end` (through a handle of its
+  // own): what a stream then delivers from there shows whether it had read them before.
+  void Overwrite(std::size_t offset, std::size_t end) {
+    std::vector<std::uint8_t> bytes(end - offset);
+    const int fd = open(path_.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(pread(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)),
+              static_cast<ssize_t>(bytes.size()));
+    for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(~b);
+    ASSERT_EQ(pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)),
+              static_cast<ssize_t>(bytes.size()));
+    close(fd);
+  }
+
+ private:
+  std::string path_;
 };
 
 TEST_F(StreamInputBufFile, LargeReadTakesOneDirectChunkThenRefillsTheBuffer) {
   const HFILE fd = OpenPattern(40000);
-  CInputBufFile in;
-  ASSERT_EQ(in.Attach(fd), kStreamOk);
-  std::vector<std::uint8_t> got(20000);
-  ASSERT_EQ(in.ReadExact(got.data(), 20000), kStreamOk);
-  EXPECT_EQ(got, Pattern(20000));
-  EXPECT_EQ(in.Tell(), 20000);
-  // 16384 bytes straight into the caller's memory, then one buffer refill of 16384 for the
-  // remaining 3616: the handle stands at 32768 and 12768 bytes are left buffered.
-  EXPECT_EQ(OffsetOf(fd), 32768);
-  const off_t before = OffsetOf(fd);
-  std::vector<std::uint8_t> next(12768);
-  ASSERT_EQ(in.ReadExact(next.data(), 12768), kStreamOk);
-  EXPECT_EQ(next, Pattern(12768, 20000));
-  EXPECT_EQ(OffsetOf(fd), before) << "served from the buffer";
+  {
+    CInputBufFile in;
+    ASSERT_EQ(in.Attach(fd), kStreamOk);
+    std::vector<std::uint8_t> got(20000);
+    ASSERT_EQ(in.ReadExact(got.data(), 20000), kStreamOk);
+    EXPECT_EQ(got, Pattern(20000));
+    EXPECT_EQ(in.Tell(), 20000);
+    // 16384 bytes went straight into the caller's memory, then one buffer refill of 16384
+    // for the remaining 3616: bytes 20000 to 32767 are buffered, nothing after them was read.
+    Overwrite(20000, 40000);
+    std::vector<std::uint8_t> next(12768);
+    ASSERT_EQ(in.ReadExact(next.data(), 12768), kStreamOk);
+    EXPECT_EQ(next, Pattern(12768, 20000)) << "served from the buffer";
+    BYTE b = 0;
+    ASSERT_EQ(in.ReadByte(&b), kStreamOk);
+    EXPECT_EQ(b, static_cast<BYTE>(~PatternByte(32768))) << "read from the file afresh";
+  }
+  // The refill for that byte took the rest of the file; the handle the caller keeps is left
+  // after it, where reading in order would have left it.
+  EXPECT_EQ(OffsetOf(fd), 40000);
+}
+
+TEST_F(StreamInputBufFile, ReadsStartAtTheStreamsPlaceWhereverTheHandleWasMoved) {
+  // Two streams over one handle, as two sounds playing windows of one file: each reads its
+  // own bytes, whatever the other or the caller did to the handle's offset in between.
+  const HFILE fd = OpenPattern(3 * kStreamBufferSize);
+  CInputBufFile first, second;
+  ASSERT_EQ(first.Create(fd, 0, 0), kStreamOk);
+  ASSERT_EQ(second.Create(fd, 2 * kStreamBufferSize, kStreamBufferSize), kStreamOk);
+  std::vector<std::uint8_t> a(kStreamBufferSize), b(100);
+  for (int round = 0; round < 2; ++round) {
+    lseek(static_cast<int>(fd), 12345, SEEK_SET);
+    ASSERT_EQ(first.ReadExact(a.data(), kStreamBufferSize), kStreamOk);
+    EXPECT_EQ(a, Pattern(kStreamBufferSize, round * kStreamBufferSize)) << "round " << round;
+    ASSERT_EQ(second.ReadExact(b.data(), 100), kStreamOk);
+    EXPECT_EQ(b, Pattern(100, 2 * kStreamBufferSize + round * 100)) << "round " << round;
+  }
 }
 
 TEST_F(StreamInputBufFile, ReadsAcrossEveryChunkBoundaryMatchTheFile) {
@@ -90,15 +136,18 @@ TEST_F(StreamInputBufFile, SeekMovesInsideTheBufferOrThroughTheFile) {
   ASSERT_EQ(in.Attach(fd), kStreamOk);
   BYTE b[5];
   ASSERT_EQ(in.ReadExact(b, 5), kStreamOk);
-  ASSERT_EQ(OffsetOf(fd), kStreamBufferSize);
+  lseek(static_cast<int>(fd), 7, SEEK_SET);  // a move the stream does not depend on
 
-  // Forward over unread and back over delivered bytes: only the cursor moves.
+  // Forward over unread and back over delivered bytes: only the cursor moves, so what comes
+  // is still the buffered bytes (the file below them is changed meanwhile).
+  Overwrite(0, kStreamBufferSize);
   EXPECT_EQ(in.Seek(100, kStreamSeekCurrent), 105);
   EXPECT_EQ(in.Seek(-3, kStreamSeekCurrent), 102);
-  EXPECT_EQ(OffsetOf(fd), kStreamBufferSize);
+  EXPECT_EQ(OffsetOf(fd), 7);
   BYTE v = 0;
   ASSERT_EQ(in.ReadByte(&v), kStreamOk);
   EXPECT_EQ(v, PatternByte(102));
+  Overwrite(0, kStreamBufferSize);  // back to the pattern
 
   // Back past what the buffer delivered: through the file.
   EXPECT_EQ(in.Seek(-200, kStreamSeekCurrent), 0);

@@ -47,6 +47,9 @@ bool CloseFile(HFILE file);
 // Reads up to size bytes, repeating short reads until size bytes came, the file ended or
 // the system failed.
 FileIo ReadFile(HFILE file, void* buffer, std::size_t size);
+// The same from `offset` on, leaving the file offset where it was; ESPIPE, with nothing read,
+// for a handle that cannot seek (a pipe).
+FileIo ReadFileAt(HFILE file, void* buffer, std::size_t size, std::int64_t offset);
 // Writes size bytes, repeating short writes until all went out or the system failed.
 FileIo WriteFile(HFILE file, const void* data, std::size_t size);
 

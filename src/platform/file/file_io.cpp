@@ -39,6 +39,16 @@ FileIo ReadFile(HFILE file, void* buffer, std::size_t size) {
   });
 }
 
+FileIo ReadFileAt(HFILE file, void* buffer, std::size_t size, std::int64_t offset) {
+  if (!ValidFd(file)) return FileIo{0, EBADF};
+  if (offset < 0) return FileIo{0, EINVAL};
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  return Repeat(size, [&](std::size_t done, std::size_t left) {
+    return pread(static_cast<int>(file), bytes + done, left,
+                 static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+  });
+}
+
 FileIo WriteFile(HFILE file, const void* data, std::size_t size) {
   if (!ValidFd(file)) return FileIo{0, EBADF};
   const auto* bytes = static_cast<const unsigned char*>(data);
