@@ -2,6 +2,7 @@
 // the point test and the overlap tests, and random placements against per-pixel references.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -283,6 +284,25 @@ TEST(RectMask, RotatedRectanglesMatchTheReference) {
     ASSERT_EQ(TestRectMask(&r, m.Header(), 0, 0, s, s, angle) != 0, expected)
         << "round " << round << " angle " << angle << " scale " << s;
   }
+}
+
+TEST(RectMask, HugelyScaledMasksUnderRectanglesAcrossTheIntRangeAreSettledQuickly) {
+  // Scales far from 1 and a rectangle across the whole int range: the mask is a turned line
+  // across the screen, and the search meets boxes about 2^32 wide and tall, which it must
+  // halve. (Their area once overflowed, and such a box was walked pixel by pixel.)
+  Mask line(16, 3, 9, -1);
+  line.Fill();
+  const RECT all{INT32_MIN + 3, INT32_MIN, INT32_MAX - 1, INT32_MAX};
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(TestRectMask(&all, line.Header(), -1, -455832304, -1.58e30f, 3.0f, 45.0f), 1)
+      << "a line 9 pixels thick crosses the whole rectangle";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  Mask full(4, 4, 2, 2);
+  full.Fill();
+  const RECT whole{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+  EXPECT_EQ(TestRectMask(&whole, full.Header(), 0, 0, 3e9f, 3e9f, 30.0f), 1);
+  const RECT farAway{INT32_MIN, INT32_MIN, INT32_MIN + 10, INT32_MIN + 10};
+  EXPECT_EQ(TestRectMask(&farAway, full.Header(), INT32_MAX, INT32_MAX, 1.0f, 1.0f, 45.0f), 0);
 }
 
 TEST(PlacedRect, PointsInsideTheTurnedRectangle) {

@@ -153,7 +153,8 @@ bool BoxShowsSetPixel(const MaskTransform& t, const PlacedMask& b, const ScreenB
   }
   const std::int64_t width = box.right - box.left;
   const std::int64_t height = box.bottom - box.top;
-  if (width * height <= kPixelWalkArea) {
+  // Each side is checked first: a box across the whole int range would overflow the product.
+  if (width <= kPixelWalkArea && height <= kPixelWalkArea && width * height <= kPixelWalkArea) {
     for (std::int64_t py = box.top; py < box.bottom; ++py) {
       for (std::int64_t px = box.left; px < box.right; ++px) {
         if (PlacedBitSet(t, b, px, py)) return true;
