@@ -162,9 +162,8 @@ struct PixmanConvolution {
 // as ours; reducing, ours filters every source pixel under the target pixel, so the line is
 // shown for reference only.
 vexabench::Impl Bilinear(bool reduces, std::string name, std::function<void()> run) {
-  vexabench::Impl impl{std::move(name), std::move(run)};
-  if (reduces) impl.line = vexabench::Line::kReference;
-  return impl;
+  if (reduces) return vexabench::Reference(std::move(name), std::move(run));
+  return vexabench::Impl{std::move(name), std::move(run)};
 }
 
 void RegisterScale(int width, int height) {
