@@ -219,6 +219,45 @@ TEST(GdiDraw, WidePolylinesCoverExactlyThePixelsWithinHalfTheWidth) {
   }
 }
 
+// A lone segment takes a shorter road than a polyline, one that settles most rows from its
+// body alone. Ending the polyline with a second, empty segment adds only a disc the first
+// segment's cap already holds, so both roads must give the same pixels: every pixel, even
+// those within the tolerance that the rule above leaves open. Slopes, both width parities,
+// clipped ends and ends far off the bitmap (the long double road) are drawn.
+TEST(GdiDraw, ALoneWideSegmentDrawsWhatThePolylineRoadDraws) {
+  Section alone(120, 90, 32), joined(120, 90, 32);
+  std::mt19937 rng(47);
+  int roundsDrawn = 0;
+  for (int round = 0; round < 400; ++round) {
+    const int w = 2 + static_cast<int>(rng() % 12);
+    POINT a{static_cast<LONG>(rng() % 180) - 30, static_cast<LONG>(rng() % 150) - 30};
+    POINT b{static_cast<LONG>(rng() % 180) - 30, static_cast<LONG>(rng() % 150) - 30};
+    if (round % 8 == 0) b.y = a.y;
+    if (round % 8 == 1) b.x = a.x;
+    if (round % 16 == 2) a = POINT{static_cast<LONG>(rng() % 200000) - 100000, 50000};
+    alone.Clear();
+    joined.Clear();
+    const POINT one[] = {a, b}, two[] = {a, b, b};
+    {
+      PenScope pen(alone.dc, plat::PS_SOLID, w, 0xFFFFFF);
+      ASSERT_TRUE(plat::Polyline(alone.dc, one, 2));
+    }
+    {
+      PenScope pen(joined.dc, plat::PS_SOLID, w, 0xFFFFFF);
+      ASSERT_TRUE(plat::Polyline(joined.dc, two, 3));
+    }
+    int drawn = 0;
+    for (int y = 0; y < alone.height; ++y)
+      for (int x = 0; x < alone.width; ++x) {
+        drawn += alone.Set(x, y);
+        ASSERT_EQ(alone.Set(x, y), joined.Set(x, y))
+            << "round " << round << " width " << w << " at " << x << "," << y;
+      }
+    roundsDrawn += drawn > 0;
+  }
+  EXPECT_GT(roundsDrawn, 250);  // most segments cross the bitmap
+}
+
 TEST(GdiDraw, StyledPensLeaveGapsOrFillThemWithTheBackground) {
   Section s(40, 4, 32);
   PenScope pen(s.dc, plat::PS_DOT, 1, 0xFFFFFF);

@@ -260,86 +260,174 @@ PixelRun RunOf(long double lo, long double hi, const RECT& c) {
           static_cast<i64>(std::floor(hi - 0.5L + kEpsilon)) + 1};
 }
 
-// floor(v) of a double well inside the 64-bit range, without a library call.
-i64 Floor(double v) {
-  const auto t = static_cast<i64>(v);  // towards zero
-  return static_cast<double>(t) > v ? t - 1 : t;
-}
-// True when v (whose floor is `below`) lies at least kMargin from both whole numbers around it.
-bool AwayFromWhole(double v, i64 below) {
-  const double fraction = v - static_cast<double>(below);
-  return fraction >= kMargin && 1.0 - fraction >= kMargin;
-}
+// The clip box's bounds as RunOf and FastRunOf use them, worked out once a call.
+//
+// FastRunOf first keeps each end within [left - 2.5, right + 2.5]: an end cut there already
+// lay past the other end's side of the box, so the run stays empty. Measured from left - 3,
+// both ends are then positive, so truncation is their floor, one conversion each way.
+struct FastClip {
+  double low, high;         // left - 1, right + 1
+  double fromCap, toFloor;  // right + 2.5, left - 2.5
+  double base;              // left - 3
+  i64 ceilingShift;         // left - 2: the ceiling of an end measured from base, less 1
+  explicit FastClip(const RECT& c)
+      : low(c.left - 1.0),
+        high(c.right + 1.0),
+        fromCap(c.right + 2.5),
+        toFloor(c.left - 2.5),
+        base(c.left - 3.0),
+        ceilingShift(i64{c.left} - 2) {}
+};
 
 // The same from double ends; false when an end lies within kMargin of a pixel boundary.
-bool FastRunOf(double lo, double hi, const RECT& c, PixelRun* run) {
+bool FastRunOf(double lo, double hi, const FastClip& c, PixelRun* run) {
   constexpr double kEpsilon = 1e-9;
-  const double from = std::max<double>(lo, c.left - 1.0) - 0.5 - kEpsilon;
-  const double to = std::min<double>(hi, c.right + 1.0) - 0.5 + kEpsilon;
-  // Both are within the clip box's range here, so the conversions cannot overflow.
-  const i64 floorFrom = Floor(from), floorTo = Floor(to);
-  if (!AwayFromWhole(from, floorFrom) || !AwayFromWhole(to, floorTo)) return false;
-  run->x0 = floorFrom + 1;  // the ceiling: `from` is not whole
-  run->x1 = floorTo + 1;
+  const double from = std::min(std::max(lo, c.low) - 0.5 - kEpsilon, c.fromCap) - c.base;
+  const double to = std::max(std::min(hi, c.high) - 0.5 + kEpsilon, c.toFloor) - c.base;
+  const auto floorFrom = static_cast<i64>(from), floorTo = static_cast<i64>(to);
+  const double fractionFrom = from - static_cast<double>(floorFrom);
+  const double fractionTo = to - static_cast<double>(floorTo);
+  if (fractionFrom < kMargin || 1.0 - fractionFrom < kMargin) return false;
+  if (fractionTo < kMargin || 1.0 - fractionTo < kMargin) return false;
+  run->x0 = floorFrom + c.ceilingShift;  // the ceiling: `from` is not whole
+  run->x1 = floorTo + c.ceilingShift;
   return true;
+}
+
+// The segments of a pen's lines, in both precisions (the double ones only for small input).
+struct WideSegments {
+  std::vector<SegmentOf<long double>> exact;
+  std::vector<SegmentOf<double>> fast;  // empty unless the input is small
+  long double r = 0, r2 = 0, shift = 0;
+  double rFast = 0, r2Fast = 0;
+  const std::vector<POINT>* points = nullptr;
+  std::size_t edges = 0;
+
+  POINT Start(std::size_t i) const { return (*points)[i]; }
+  POINT End(std::size_t i) const { return (*points)[(i + 1) % points->size()]; }
+  // The long double segments, made when a row first needs them: on small input most lines
+  // never do.
+  const SegmentOf<long double>& Exact(std::size_t i) {
+    if (exact.empty()) {
+      for (std::size_t k = 0; k < edges; ++k) {
+        const POINT a = Start(k), b = End(k);
+        exact.push_back(MakeSegment(a.x + shift, a.y + shift, b.x + shift, b.y + shift, r));
+      }
+    }
+    return exact[i];
+  }
+};
+
+// The pixels of row y within the pen of segment i; false when the row misses it.
+bool SegmentRow(WideSegments& w, std::size_t i, i64 y, const RECT& c, const FastClip& fc,
+                PixelRun* run) {
+  if (!w.fast.empty()) {
+    // Row centres, halves and the segment's row range are exact in double here.
+    const SegmentOf<double>& s = w.fast[i];
+    const double yc = static_cast<double>(y) + 0.5;
+    if (yc < s.top || yc > s.bottom) return false;
+    double lo = 0, hi = 0, gap = kMargin;
+    const bool any = CapsuleRow(s, w.r2Fast, yc, &lo, &hi, &gap);
+    if (gap >= kMargin && !any) return false;
+    if (gap >= kMargin && FastRunOf(lo, hi, fc, run)) return run->x0 < run->x1;
+  }
+  const SegmentOf<long double>& s = w.Exact(i);
+  const long double yc = y + 0.5L;
+  if (yc < s.top || yc > s.bottom) return false;
+  long double lo = 0, hi = 0, unused = 0;
+  if (!CapsuleRow(s, w.r2, yc, &lo, &hi, &unused)) return false;
+  *run = RunOf(lo, hi, c);
+  return run->x0 < run->x1;
+}
+
+// A row settled from the double segment alone, or left to SegmentRow.
+enum class RowOutcome { kUnsettled, kMiss, kHit };
+
+// The row of a slanted segment (neither dx nor dy is 0) where neither end's cap reaches: the
+// body's two intervals alone, with CapsuleRow's expressions in its order, so that the result
+// is the one SegmentRow would reach. Rows near the caps, and rows whose decisions come within
+// kMargin of a boundary, stay unsettled.
+RowOutcome SlantedBodyRow(const SegmentOf<double>& s, double r2, i64 y, const FastClip& c,
+                          PixelRun* run) {
+  const double yc = static_cast<double>(y) + 0.5;
+  const double da = yc - s.ay, db = yc - s.by;
+  if (da * da <= r2 || db * db <= r2) return RowOutcome::kUnsettled;
+  if (yc < s.top || yc > s.bottom) return RowOutcome::kMiss;
+  const double c1 = -s.ax * s.dx + da * s.dy, c2 = -s.ax * s.dy - da * s.dx;
+  double a0 = (0.0 - c1) * s.inverseDx, a1 = (s.length2 - c1) * s.inverseDx;
+  double b0 = (-s.reach - c2) * s.inverseDy, b1 = (s.reach - c2) * s.inverseDy;
+  if (a0 > a1) std::swap(a0, a1);
+  if (b0 > b1) std::swap(b0, b1);
+  const double lo = std::max(a0, b0), hi = std::min(a1, b1);
+  if (std::abs(lo - hi) < kMargin) return RowOutcome::kUnsettled;
+  if (lo > hi) return RowOutcome::kMiss;
+  if (!FastRunOf(lo, hi, c, run)) return RowOutcome::kUnsettled;
+  return run->x0 < run->x1 ? RowOutcome::kHit : RowOutcome::kMiss;
 }
 
 void WideLines(Painter& p, const std::vector<POINT>& points, bool closed, int width,
                std::uint32_t value) {
   if (points.empty()) return;
-  const long double shift = (width % 2 == 0) ? 0.0L : 0.5L;
-  const long double r = width / 2.0L, r2 = r * r;
-  const double rFast = width / 2.0, r2Fast = rFast * rFast;
   // Kept from call to call: a game draws many lines, each with a segment or a few.
-  thread_local std::vector<SegmentOf<long double>> segments;
-  thread_local std::vector<SegmentOf<double>> fast;
-  thread_local std::vector<std::pair<i64, i64>> runs;
-  segments.clear();
-  fast.clear();
+  thread_local WideSegments kept;
+  thread_local std::vector<std::pair<i64, i64>> keptRuns;
+  WideSegments& w = kept;
+  std::vector<std::pair<i64, i64>>& runs = keptRuns;
+  w.shift = (width % 2 == 0) ? 0.0L : 0.5L;
+  w.r = width / 2.0L;
+  w.r2 = w.r * w.r;
+  w.rFast = width / 2.0;
+  w.r2Fast = w.rFast * w.rFast;
+  w.exact.clear();
+  w.fast.clear();
+  w.points = &points;
   const std::size_t count = points.size();
-  const std::size_t edges = closed ? count : (count > 1 ? count - 1 : 1);
+  const std::size_t edges = w.edges = closed ? count : (count > 1 ? count - 1 : 1);
   bool small = width <= kFastWidth;
   for (const POINT& q : points)
     small =
         small && std::abs(i64{q.x}) <= kFastCoordinates && std::abs(i64{q.y}) <= kFastCoordinates;
-  for (std::size_t i = 0; i < edges; ++i) {
-    const POINT a = points[i], b = points[(i + 1) % count];
-    segments.push_back(MakeSegment(a.x + shift, a.y + shift, b.x + shift, b.y + shift, r));
-    if (small) {
-      const double half = static_cast<double>(shift);
-      fast.push_back(MakeSegment(a.x + half, a.y + half, b.x + half, b.y + half, rFast));
-    }
-  }
-  long double top = 1e30L, bottom = -1e30L;
-  for (const auto& s : segments) {
-    top = std::min({top, s.ay, s.by});
-    bottom = std::max({bottom, s.ay, s.by});
-  }
   const RECT& c = p.ClipBox();
-  const i64 y0 = std::max<i64>(c.top, static_cast<i64>(std::floor(top - r - 1)));
-  const i64 y1 = std::min<i64>(c.bottom, static_cast<i64>(std::ceil(bottom + r + 1)));
+  const FastClip fc(c);
+  i64 y0 = 0, y1 = 0;
+  if (small) {
+    // Ends, halves and radius are exact in double here: the rows match the long double ones.
+    const double half = static_cast<double>(w.shift);
+    double top = 1e30, bottom = -1e30;
+    for (std::size_t i = 0; i < edges; ++i) {
+      const POINT a = w.Start(i), b = w.End(i);
+      w.fast.push_back(MakeSegment(a.x + half, a.y + half, b.x + half, b.y + half, w.rFast));
+      top = std::min({top, w.fast.back().ay, w.fast.back().by});
+      bottom = std::max({bottom, w.fast.back().ay, w.fast.back().by});
+    }
+    y0 = std::max<i64>(c.top, static_cast<i64>(std::floor(top - w.rFast - 1)));
+    y1 = std::min<i64>(c.bottom, static_cast<i64>(std::ceil(bottom + w.rFast + 1)));
+  } else {
+    long double top = 1e30L, bottom = -1e30L;
+    for (std::size_t i = 0; i < edges; ++i) {
+      top = std::min({top, w.Exact(i).ay, w.Exact(i).by});
+      bottom = std::max({bottom, w.Exact(i).ay, w.Exact(i).by});
+    }
+    y0 = std::max<i64>(c.top, static_cast<i64>(std::floor(top - w.r - 1)));
+    y1 = std::min<i64>(c.bottom, static_cast<i64>(std::ceil(bottom + w.r + 1)));
+  }
+  if (edges == 1) {  // a single segment's row is one run: no list to gather, sort or merge
+    const bool slanted = !w.fast.empty() && w.fast[0].dx != 0 && w.fast[0].dy != 0;
+    for (i64 y = y0; y < y1; ++y) {
+      PixelRun run{0, 0};
+      const RowOutcome body =
+          slanted ? SlantedBodyRow(w.fast[0], w.r2Fast, y, fc, &run) : RowOutcome::kUnsettled;
+      if (body == RowOutcome::kMiss) continue;
+      if (body == RowOutcome::kHit || SegmentRow(w, 0, y, c, fc, &run))
+        SpanI(p, y, run.x0, run.x1, value);
+    }
+    return;
+  }
   for (i64 y = y0; y < y1; ++y) {
     runs.clear();
-    for (std::size_t i = 0; i < segments.size(); ++i) {
+    for (std::size_t i = 0; i < edges; ++i) {
       PixelRun run{0, 0};
-      if (small) {
-        // Row centres, halves and the segment's row range are exact in double here.
-        const double yc = static_cast<double>(y) + 0.5;
-        if (yc < fast[i].top || yc > fast[i].bottom) continue;
-        double lo = 0, hi = 0, gap = kMargin;
-        const bool any = CapsuleRow(fast[i], r2Fast, yc, &lo, &hi, &gap);
-        if (gap >= kMargin && !any) continue;
-        if (gap >= kMargin && FastRunOf(lo, hi, c, &run)) {
-          if (run.x0 < run.x1) runs.emplace_back(run.x0, run.x1);
-          continue;
-        }
-      }
-      const long double yc = y + 0.5L;
-      if (yc < segments[i].top || yc > segments[i].bottom) continue;
-      long double lo = 0, hi = 0, unused = 0;
-      if (!CapsuleRow(segments[i], r2, yc, &lo, &hi, &unused)) continue;
-      run = RunOf(lo, hi, c);
-      if (run.x0 < run.x1) runs.emplace_back(run.x0, run.x1);
+      if (SegmentRow(w, i, y, c, fc, &run)) runs.emplace_back(run.x0, run.x1);
     }
     if (runs.size() > 1) std::sort(runs.begin(), runs.end());
     for (std::size_t k = 0; k < runs.size();) {

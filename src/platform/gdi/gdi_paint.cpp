@@ -68,14 +68,7 @@ void Painter::Run(int y, int x0, int x1, std::uint32_t value) {
                rop2_ == R2_COPYPEN ? value : ApplyRop2(rop2_, value, ReadValue(b, x, y), mask_));
 }
 
-void Painter::Span(int y, int x0, int x1, std::uint32_t value) {
-  if (!bitmap_ || y < box_.top || y >= box_.bottom || x0 >= x1) return;
-  if (clip_.size() == 1) {  // the usual clip, one rectangle: the box itself
-    const int a = std::max(x0, static_cast<int>(box_.left));
-    const int c = std::min(x1, static_cast<int>(box_.right));
-    if (a < c) Run(y, a, c, value);
-    return;
-  }
+void Painter::SpanOverClip(int y, int x0, int x1, std::uint32_t value) {
   for (const RECT& r : clip_) {
     if (r.top > y) break;
     if (y >= r.bottom) continue;

@@ -61,7 +61,20 @@ Spans CombineSpans(const Spans& a, const Spans& b, int mode) {
 
 }  // namespace
 
+namespace {
+
+bool Proper(const RECT& r) { return r.left < r.right && r.top < r.bottom; }
+
+}  // namespace
+
 RectList CombineRects(const RectList& a, const RectList& b, int mode) {
+  // Two rectangles meet in one or none: what the bands below give, without their lists. Every
+  // shape drawn on a clipped context asks this.
+  if (mode == RGN_AND && a.size() == 1 && b.size() == 1 && Proper(a[0]) && Proper(b[0])) {
+    const RECT r{std::max(a[0].left, b[0].left), std::max(a[0].top, b[0].top),
+                 std::min(a[0].right, b[0].right), std::min(a[0].bottom, b[0].bottom)};
+    return Proper(r) ? RectList{r} : RectList{};
+  }
   std::vector<int> ys;
   for (const RECT& r : a) ys.insert(ys.end(), {r.top, r.bottom});
   if (mode != RGN_COPY)
