@@ -24,6 +24,13 @@ struct Avx2 {
   // ---- loads, stores, constants
   static V Load(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
   static void Store(void* p, V v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
+  // Two 16-byte halves in separate places, the low one at `low`.
+  static V LoadHalves(const void* low, const void* high) {
+    return _mm256_loadu2_m128i(static_cast<const __m128i*>(high), static_cast<const __m128i*>(low));
+  }
+  static void StoreHalves(void* low, void* high, V v) {
+    _mm256_storeu2_m128i(static_cast<__m128i*>(high), static_cast<__m128i*>(low), v);
+  }
   static V Zero() { return _mm256_setzero_si256(); }
   static V Set8(std::uint32_t v) { return _mm256_set1_epi8(static_cast<char>(v)); }
   static V Set16(std::uint32_t v) { return _mm256_set1_epi16(static_cast<short>(v)); }
