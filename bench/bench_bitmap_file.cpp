@@ -25,15 +25,18 @@ constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 constexpr double kPixels = double(kWidth) * kHeight;  // the rate divides by a million
 
-std::string Folder() {
-  static const std::string folder = [] {
+// The folder's name is never destroyed: the exit handler that removes the folder was
+// registered first, so it runs after the destructors of statics made later, and a static
+// string here would already be gone when it reads the name.
+const std::string& Folder() {
+  static const std::string* const folder = [] {
     std::string pattern =
         (std::filesystem::temp_directory_path() / "vexa-bench-bmp-XXXXXX").string();
     if (!mkdtemp(pattern.data())) std::abort();
     std::atexit([] { std::filesystem::remove_all(Folder()); });
-    return pattern;
+    return new std::string(pattern);
   }();
-  return folder;
+  return *folder;
 }
 
 // A picture with gradients and noise, as an SDL surface of the given format.

@@ -41,14 +41,16 @@ constexpr int kRate = 44100;
 constexpr std::size_t kFramesPerIteration = 1 << 16;
 constexpr std::size_t kVoiceFrames = kRate / 2;
 
+// Never destroyed: the side the last case left open plays these samples until it is closed
+// at exit, after the destructors of statics made later than it (this one) have run.
 std::vector<std::int16_t>& VoiceData() {
-  static std::vector<std::int16_t> data = [] {
-    std::vector<std::int16_t> v(2 * kVoiceFrames);
+  static auto* const data = [] {
+    auto* v = new std::vector<std::int16_t>(2 * kVoiceFrames);
     std::mt19937 rng(5);
-    for (auto& s : v) s = std::int16_t(std::uniform_int_distribution<int>(-12000, 12000)(rng));
+    for (auto& s : *v) s = std::int16_t(std::uniform_int_distribution<int>(-12000, 12000)(rng));
     return v;
   }();
-  return data;
+  return *data;
 }
 
 // The playback rate of voice i of a sweep: eight steps from 0.5x to 2x of the output rate.
