@@ -41,21 +41,6 @@ void TakePalette(ImageBank& bank, const LOGPALETTE* source) {
   bank.paletteMode = bank.palette ? kMode8 : kPaletteModeNone;
 }
 
-void LeaveThreadContexts(ImageBank* bank) {
-  std::vector<ImageBank*>& contexts = ThreadApplicationContexts();
-  contexts.erase(std::remove(contexts.begin(), contexts.end(), bank), contexts.end());
-  if (contexts.empty()) std::vector<ImageBank*>().swap(contexts);
-}
-
-bool JoinThreadContexts(ImageBank* bank) {
-  try {
-    ThreadApplicationContexts().push_back(bank);
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-}
-
 void DeleteSurfaceObjectPointer(cSurfaceObject** object) {
   if (*object) ::DeleteSurfaceObject(*object);
   *object = nullptr;
@@ -102,7 +87,7 @@ ImageBank* CreateImageBank(std::uint32_t ownerValue, const LOGPALETTE* paletteSo
   bank->frameTime = BankClockMs();
   InitBankSoundState(*bank);
   TakePalette(*bank, paletteSource);
-  if (!RebuildWorkSurface(*bank) || !JoinThreadContexts(bank)) {
+  if (!RebuildWorkSurface(*bank) || !JoinThreadApplicationContexts(bank)) {
     ReleaseBankResources(*bank);
     FreeBlockAndClear(&block);
     return nullptr;
@@ -118,7 +103,7 @@ void DestroyImageBank(ImageBank* bank) {
   // music closes first; then windows and the like go, before the bank's own lists.
   RunContextTeardown(bank);
   ReleaseBankResources(*bank);
-  LeaveThreadContexts(bank);
+  LeaveThreadApplicationContexts(bank);
   void* block = bank;
   FreeBlockAndClear(&block);
 }

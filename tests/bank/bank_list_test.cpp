@@ -176,12 +176,31 @@ TEST(BankList, BusyMarksHoldTheLockCount) {
   EXPECT_EQ(vexa::LibraryLockCount(), before);
 }
 
+// A bank destroyed as its thread ends, by a thread_local object made before the bank (so
+// destroyed after the thread's other thread_local objects, as static destructors run at exit
+// after the main thread's), still leaves the thread's list safely.
+TEST(ImageBankContext, ABankMayLeaveItsListAsItsThreadEnds) {
+  std::thread([] {
+    struct DestroyAtThreadEnd {
+      ImageBank* bank = nullptr;
+      ~DestroyAtThreadEnd() { DestroyImageBank(bank); }
+    };
+    thread_local DestroyAtThreadEnd later;
+    ImageBank* first = CreateImageBank(2, nullptr);
+    ImageBank* second = CreateImageBank(3, nullptr);
+    ASSERT_TRUE(first && second);
+    DestroyImageBank(first);
+    EXPECT_EQ(vexa::ThreadApplicationContexts(), std::vector<ImageBank*>{second});
+    later.bank = second;
+  }).join();
+}
+
 TEST(ImageBankContext, ThreadListAndFormat) {
-  std::vector<ImageBank*>& contexts = vexa::ThreadApplicationContexts();
-  const size_t before = contexts.size();
+  const size_t before = vexa::ThreadApplicationContexts().size();
   ImageBank* a = CreateImageBank(11, nullptr);
   ImageBank* b = CreateImageBank(22, nullptr);
   ASSERT_TRUE(a && b);
+  const std::vector<ImageBank*>& contexts = vexa::ThreadApplicationContexts();
   ASSERT_EQ(contexts.size(), before + 2);
   EXPECT_EQ(contexts[before], a);
   EXPECT_EQ(contexts[before + 1], b);
@@ -201,10 +220,10 @@ TEST(ImageBankContext, ThreadListAndFormat) {
   // The host's setting word does not block destruction.
   a->settingWord = 0xFFFF;
   DestroyImageBank(a);
-  EXPECT_EQ(contexts.size(), before + 1);
-  EXPECT_EQ(contexts[before], b);
+  EXPECT_EQ(vexa::ThreadApplicationContexts().size(), before + 1);
+  EXPECT_EQ(vexa::ThreadApplicationContexts()[before], b);
   DestroyImageBank(b);
-  EXPECT_EQ(contexts.size(), before);
+  EXPECT_EQ(vexa::ThreadApplicationContexts().size(), before);
   DestroyImageBank(nullptr);
 }
 

@@ -15,23 +15,26 @@
 namespace plat {
 namespace {
 
+// The registries are never destroyed: a game may keep a surface over a window in a static,
+// whose destructor releases the window's context at exit, after the destructors of statics
+// made later than it (these are made on first use) have run.
 std::mutex& WindowsLock() {
-  static std::mutex lock;
-  return lock;
+  static auto* const lock = new std::mutex;
+  return *lock;
 }
 std::set<Window*>& LiveWindows() {
-  static std::set<Window*> windows;
-  return windows;
+  static auto* const windows = new std::set<Window*>;
+  return *windows;
 }
 
 std::map<Window*, std::vector<RECT>>& PresentedLists() {
-  static std::map<Window*, std::vector<RECT>> lists;
-  return lists;
+  static auto* const lists = new std::map<Window*, std::vector<RECT>>;
+  return *lists;
 }
 
 std::vector<Window*>& TopLevels() {
-  static std::vector<Window*> windows;
-  return windows;
+  static auto* const windows = new std::vector<Window*>;
+  return *windows;
 }
 
 Window* Live(HWND window) {
