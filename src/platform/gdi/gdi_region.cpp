@@ -59,10 +59,6 @@ Spans CombineSpans(const Spans& a, const Spans& b, int mode) {
   return out;
 }
 
-}  // namespace
-
-namespace {
-
 bool Proper(const RECT& r) { return r.left < r.right && r.top < r.bottom; }
 
 }  // namespace
