@@ -1,6 +1,7 @@
 // Dirty rectangles and presentation: the list's merge and containment modes and its limit,
 // what a present copies and pushes, the stretched present, drawing helpers, and the wait for
 // the vertical blank on a scripted display.
+#include <algorithm>
 #include <deque>
 #include <vector>
 
@@ -177,6 +178,43 @@ TEST_F(WindowTest, PresentCopiesOnlyDirtyRectanglesClippedToClientAndBuffer) {
   AddDirtyRect(w, &a);
   EXPECT_EQ(PresentWindow(w), 0);
   EXPECT_EQ(w->dirtyRects->count, 1);
+}
+
+// Neighbours that share an edge whole are copied as one: tiles listed row by row, a
+// rectangle overlapping them, side-by-side rectangles of different heights and tiles cut by
+// the buffer's edge. The pixels are those of the rectangles, and the rectangles pushed are
+// the ones listed.
+TEST_F(WindowTest, PresentCopiesTouchingRectanglesAsTheyAreListed) {
+  Presented p = MakePresented(bank, 120, 90, 100, 100);
+  GameWindow* w = p.window;
+  ASSERT_TRUE(IsValidWindowObject(w));
+  std::vector<RECT> listed;
+  for (int y = 0; y < 40; y += 20)
+    for (int x = 0; x < 60; x += 20) listed.push_back(RECT{x, y, x + 20, y + 20});
+  listed.push_back(RECT{50, 30, 70, 50});  // overlaps the tiles
+  listed.push_back(RECT{0, 60, 10, 70});   // side by side, not as tall
+  listed.push_back(RECT{10, 60, 20, 75});
+  listed.push_back(RECT{90, 50, 110, 60});  // cut by the buffer's right edge
+  listed.push_back(RECT{90, 60, 110, 70});
+  DirtyRectList& list = *w->dirtyRects;
+  std::copy(listed.begin(), listed.end(), list.rects);
+  list.count = static_cast<int>(listed.size());
+  ASSERT_EQ(PresentWindow(w), 1);
+  const std::vector<RECT> pushed = plat::LastPresentedRects(w->window);
+  ASSERT_EQ(pushed.size(), listed.size());
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    RECT want = listed[i];
+    want.right = std::min<LONG>(want.right, 100);
+    EXPECT_TRUE(Same(pushed[i], want)) << i;
+  }
+  for (int y = 0; y < 90; ++y)
+    for (int x = 0; x < 120; ++x) {
+      bool in = false;
+      for (const RECT& r : listed) in |= x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+      in &= x < 100;
+      ASSERT_EQ(FramePixel(w->window, x, y), in ? (x * 256 + y) & 0xFFFFFF : 0xABCDEFu)
+          << x << "," << y;
+    }
 }
 
 TEST_F(WindowTest, StretchedPresentScalesTheWholeBuffer) {
