@@ -11,8 +11,8 @@ thread_local std::vector<ImageBank*>* tContexts = nullptr;
 }  // namespace
 
 const std::vector<ImageBank*>& ThreadApplicationContexts() {
-  static const std::vector<ImageBank*> kNone;
-  return tContexts ? *tContexts : kNone;
+  static const auto* const kNone = new std::vector<ImageBank*>;  // never destroyed either
+  return tContexts ? *tContexts : *kNone;
 }
 
 bool JoinThreadApplicationContexts(ImageBank* bank) {
