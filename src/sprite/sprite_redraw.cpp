@@ -252,14 +252,47 @@ void BuildTransformed(GameWindow* window, Sprite* s, bool forDriver = false) {
 std::uint32_t BlitFlags(const Sprite* s) { return HasRing(s->ink) ? kBlitAntialias : 0; }
 int BlitMode(std::uint32_t ink) { return (ink & kInkTransparent) ? kModeTransparent : kModeOpaque; }
 
+// The image surfaces a draw pass has made, by image number. Making one costs an allocation
+// per sprite, and a compressed image's decompression, so sprites that show the same image in
+// one pass share its surface. An owner's callback may change or delete the bank's images:
+// the pass forgets every surface before it runs one.
+class ImageSurfaces {
+ public:
+  explicit ImageSurfaces(GameWindow* window) : window_(window) {}
+
+  cSurfaceImplementation* Of(std::intptr_t image) {
+    Slot& slot = slots_[static_cast<std::uintptr_t>(image) % kSlots];
+    if (slot.image != image) {
+      slot.image = 0;  // a failed lookup leaves the holder as it was, but names no image
+      if (!ImageSource(window_, image, slot.holder, kImageSurfaceInPlace)) return nullptr;
+      slot.image = image;
+    }
+    return slot.holder.implementation;
+  }
+  void Forget() {
+    for (Slot& slot : slots_) {
+      slot.holder.ReleaseImplementation();
+      slot.image = 0;
+    }
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 16;
+  struct Slot {
+    std::intptr_t image = 0;  // 0: none (image numbers start at 1)
+    cSurfaceObject holder;
+  };
+  GameWindow* window_;
+  Slot slots_[kSlots];
+};
+
 // Draws one sprite through Blit; the display is locked by the caller.
-void DrawOne(GameWindow* window, cSurfaceImplementation* display, Sprite* s,
-             cSurfaceObject& holder) {
+void DrawOne(cSurfaceImplementation* display, Sprite* s, ImageSurfaces& images) {
   cSurfaceImplementation* source = nullptr;
   if (s->transformed)
     source = s->transformed->implementation;
   else if (!IsTransformed(s->current))
-    source = ImageSource(window, s->currentImage, holder, kImageSurfaceInPlace);
+    source = images.Of(s->currentImage);
   if (!source) return;  // a transformed copy that could not be made: not drawn
   source->Blit(display, s->current.rect.left, s->current.rect.top, 0, 0, source->width,
                source->height, BlitMode(s->ink), s->ink & 0xFFFF, s->inkParameter, BlitFlags(s));
@@ -501,7 +534,7 @@ int DrawSprites(GameWindow* window) {
     }
   }
   save.Flush();  // copied before anything is drawn
-  cSurfaceObject holder;
+  ImageSurfaces images(window);
   DirtyArea dirty(window, display);
   bool locked = display->Lock() != 0;
   for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
@@ -509,10 +542,11 @@ int DrawSprites(GameWindow* window) {
     if (!HasSaved(s) && !(s->flags & kSpriteDrawUnsaved)) continue;
     if (IsOwnerDrawn(s)) {
       if (locked) display->Unlock();
+      images.Forget();
       Callback(s, kSpriteDraw);
       locked = display->Lock() != 0;
     } else {
-      DrawOne(window, display, s, holder);
+      DrawOne(display, s, images);
     }
     if ((s->flags & (kSpriteChanged | kSpriteRetained)) != kSpriteRetained) {
       RECT r = s->current.rect;

@@ -415,6 +415,32 @@ TEST(SpriteRedraw, OwnerDrawnCallbackOrder) {
   EXPECT_EQ(calls.back(), kSpriteDeleting);
 }
 
+// Sprites showing one image share its surface within a draw pass; an owner's draw callback
+// that replaces the image in between must be seen by the sprites drawn after it.
+TEST(SpriteRedraw, AnImageReplacedByAnOwnerMidPassIsDrawnAnew) {
+  Scene scene(32, 64, 48);
+  GameWindow* w = scene.w();
+  static Scene* current;
+  static int image;
+  current = &scene;
+  image = scene.AddBox(8, 8, 0x0000FF, 0, 0, false);
+  auto replace = +[](Sprite*, int code, std::intptr_t) -> std::intptr_t {
+    if (code == kSpriteDraw) {
+      DeleteImage(current->bank.get(), image);
+      EXPECT_EQ(current->AddBox(12, 12, 0xFF0000, 0, 0, false), image) << "the number is reused";
+    }
+    return 0;
+  };
+  ASSERT_NE(CreateSprite(w, 4, 4, image, 0, 0, 0, 0, 0), nullptr);
+  ASSERT_NE(CreateOwnerDrawnSprite(w, 20, 4, 22, 6, 0, 1, 0, kSpriteOwnerSaved, 0, replace),
+            nullptr);
+  ASSERT_NE(CreateSprite(w, 40, 4, image, 0, 2, 0, 0, 0), nullptr);
+  scene.Frame();
+  EXPECT_EQ(testsupport::Read(*scene.buffer, 6, 6), 0x0000FFu) << "drawn before the callback";
+  EXPECT_EQ(testsupport::Read(*scene.buffer, 42, 6), 0xFF0000u) << "drawn after it";
+  EXPECT_EQ(testsupport::Read(*scene.buffer, 50, 14), 0xFF0000u) << "at the new image's size";
+}
+
 TEST(SpriteRedraw, FillErasedSmoothedSpriteLeavesNoRing) {
   Scene scene(32, 64, 48);
   GameWindow* w = scene.w();
