@@ -27,6 +27,8 @@ void BlitRows(const EffectRoutineSet& set, int bytesPerPixel, Pass pass, PixelDe
     const std::uint8_t* alpha = s->AlphaRow(sy) + sx;
     for (int row = 0; row < height; ++row, d += t->pitch, src += s->pitch, alpha += s->alphaPitch)
       RunAlphaRow(set, c, d, src, alpha, width, bytesPerPixel);
+  } else if (pass == Pass::Transparent && set.keyedRows) {
+    set.keyedRows(c, d, t->pitch, src, s->pitch, width, height, set.keyed);
   } else if (pass == Pass::Transparent) {
     for (int row = 0; row < height; ++row, d += t->pitch, src += s->pitch)
       RunKeyedRow(set, c, d, src, width, bytesPerPixel);

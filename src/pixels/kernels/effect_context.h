@@ -19,6 +19,7 @@
 // external linkage may be compiled with their instruction-set flags.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include <vexa/pixel_routines.h>
@@ -62,6 +63,11 @@ using AlphaRowFn = int (*)(const EffectContext& context, std::uint8_t* destinati
                            const std::uint8_t* source, const std::uint8_t* alpha, int width);
 using ConstantRowFn = int (*)(const EffectContext& context, std::uint8_t* destination,
                               std::uint32_t source, int width);
+// Every row of a keyed rectangle in one call, the pixels the vectors leave at each row's end
+// through `rest` (the scalar row part).
+using KeyedRowsFn = void (*)(const EffectContext& context, std::uint8_t* destination,
+                             std::ptrdiff_t destinationPitch, const std::uint8_t* source,
+                             std::ptrdiff_t sourcePitch, int width, int height, OpaqueRowFn rest);
 
 struct EffectRoutineSet {
   EffectSetupFn setup = nullptr;  // null: the code has no routines (7)
@@ -70,6 +76,7 @@ struct EffectRoutineSet {
   OpaqueRowFn opaqueVector = nullptr;
   OpaqueRowFn keyed = nullptr;
   OpaqueRowFn keyedVector = nullptr;
+  KeyedRowsFn keyedRows = nullptr;  // the vector levels' whole-rectangle form of the two above
   AlphaRowFn alpha = nullptr;
   AlphaRowFn alphaVector = nullptr;
   ConstantRowFn constant = nullptr;
