@@ -755,13 +755,16 @@ namespace {
 
 // Gives every sprite for which untouched(sprite) holds and that is reachable through overlap
 // lists from `start` the uncovered mark, calling marked(sprite) as it does. A work list, not
-// recursion: chains of thousands of sprites must not exhaust the stack.
-template <typename Untouched, typename Marked>
-void Spread(GameWindow* window, Sprite* start, Untouched untouched, Marked marked) {
+// recursion: chains of thousands of sprites must not exhaust the stack. `exhausted()` answers
+// whether no untouched sprite is left anywhere, so that the lists still waiting in the work
+// list need not be read.
+template <typename Untouched, typename Marked, typename Exhausted>
+void Spread(GameWindow* window, Sprite* start, Untouched untouched, Marked marked,
+            Exhausted exhausted) {
   thread_local std::vector<Sprite*> work;
   work.clear();
   work.push_back(start);
-  while (!work.empty()) {
+  while (!work.empty() && !exhausted()) {
     Sprite* s = work.back();
     work.pop_back();
     CompleteList(window, s);  // settles the lists too
@@ -792,7 +795,8 @@ bool MoverTouches(const Sprite* s) {
 }  // namespace
 
 void MarkNeighbours(GameWindow* window, Sprite* start) {
-  Spread(window, start, RetainedUntouched, [](Sprite*) {});
+  Spread(
+      window, start, RetainedUntouched, [](Sprite*) {}, [] { return false; });
 }
 
 void MarkUncoveredRetained(GameWindow* window) {
@@ -803,17 +807,27 @@ void MarkUncoveredRetained(GameWindow* window) {
   // test reads, and it clears the bits it marks.
   thread_local std::vector<std::uint64_t> storage;
   SpriteBits untouched(heap, storage);
+  std::size_t left = 0;  // untouched sprites not yet marked
   for (Sprite* s = heap->firstSprite; s; s = s->Next())
-    if (RetainedUntouched(s)) untouched.Add(s);
+    if (RetainedUntouched(s)) {
+      untouched.Add(s);
+      ++left;
+    }
   const auto isUntouched = [&untouched](const Sprite* s) { return untouched.Has(s); };
-  const auto marked = [&untouched](const Sprite* s) { untouched.Remove(s); };
-  for (Sprite* s = heap->firstSprite; s; s = s->Next()) {
+  const auto marked = [&untouched, &left](const Sprite* s) {
+    untouched.Remove(s);
+    --left;
+  };
+  // In a crowd the first few markings reach every retained sprite; what follows would only
+  // read lists for sprites already marked.
+  const auto exhausted = [&left] { return left == 0; };
+  for (Sprite* s = heap->firstSprite; s && left; s = s->Next()) {
     if (!untouched.Has(s) || !HasSaved(s)) continue;
     CompleteList(window, s);
     if (!MoverTouches(s)) continue;
     s->flags |= kSpriteUncovered;
-    untouched.Remove(s);
-    Spread(window, s, isUntouched, marked);
+    marked(s);
+    Spread(window, s, isUntouched, marked, exhausted);
   }
 }
 

@@ -415,6 +415,29 @@ TEST(SpriteRedraw, OwnerDrawnCallbackOrder) {
   EXPECT_EQ(calls.back(), kSpriteDeleting);
 }
 
+// Marking spreads from the retained sprite a mover touches along a chain of retained sprites,
+// each drawn over the one before, to its far end, where a missed mark would leave the sprite
+// behind it showing through. Every retained sprite is reached, so the marking may stop early.
+TEST(SpriteRedraw, MarkingReachesTheFarEndOfARetainedChain) {
+  Scene scene(32, 160, 40);
+  GameWindow* w = scene.w();
+  Pattern(*scene.buffer);
+  constexpr int kChain = 12;
+  for (int i = 0; i < kChain; ++i) {
+    const int image = scene.AddBox(10, 10, 0x203040u + 0x0A0B0Cu * static_cast<COLORREF>(i));
+    ASSERT_NE(CreateSprite(w, 20 + 7 * i, 10, image, 0, i + 1, 0, kSpriteRetained, 0), nullptr);
+  }
+  const int moverImage = scene.AddBox(10, 10, 0xF0F0F0);
+  Sprite* mover = CreateSprite(w, 14, 12, moverImage, 0, 0, 0, 0, 0);
+  ASSERT_NE(mover, nullptr);
+  scene.Frame();
+  for (int step = 1; step <= 6; ++step) {
+    ModifySprite(w, mover, 14 + step, 12, moverImage);
+    scene.Frame();
+    ASSERT_EQ(Raw(*scene.buffer), FromScratch(scene)) << "step " << step;
+  }
+}
+
 // Sprites showing one image share its surface within a draw pass; an owner's draw callback
 // that replaces the image in between must be seen by the sprites drawn after it.
 TEST(SpriteRedraw, AnImageReplacedByAnOwnerMidPassIsDrawnAnew) {
