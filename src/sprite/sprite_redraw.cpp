@@ -262,7 +262,7 @@ class ImageSurfaces {
 
   cSurfaceImplementation* Of(std::intptr_t image) {
     Slot& slot = slots_[static_cast<std::uintptr_t>(image) % kSlots];
-    if (slot.image != image) {
+    if (slot.image != image || image == 0) {  // 0 names no image: the lookup refuses it
       slot.image = 0;  // a failed lookup leaves the holder as it was, but names no image
       if (!ImageSource(window_, image, slot.holder, kImageSurfaceInPlace)) return nullptr;
       slot.image = image;
