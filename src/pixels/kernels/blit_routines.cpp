@@ -5,6 +5,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "pixels/kernels/byte_moves.h"
 #include "pixels/kernels/effect_rows.h"
 #include "pixels/kernels/kernel_routines.h"
 
@@ -159,22 +160,10 @@ void CopyOpaqueRoutine(PixelDescriptor* t, int x, int y, const PixelDescriptor* 
   const auto bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(s->bytesPerPixel);
   std::uint8_t* d = t->PixelAddress(x, y);
   const std::uint8_t* src = s->PixelAddress(sx, sy);
-#if defined(__SSE2__)
-  // Rows of sprites and tiles are short: a call to memcpy per row costs more than the moves.
-  if (bytes >= 16 && bytes <= 256) {
-    for (int row = 0; row < height; ++row, d += t->pitch, src += s->pitch) {
-      std::size_t i = 0;
-      for (; i + 16 <= bytes; i += 16)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
-      if (i < bytes)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + bytes - 16),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + bytes - 16)));
-    }
-    return;
-  }
-#endif
-  for (int row = 0; row < height; ++row, d += t->pitch, src += s->pitch) std::memcpy(d, src, bytes);
+  // Rows of sprites and tiles are short: a call to the library move per row costs more than the
+  // moves themselves, so short rows are moved inline and only long ones go to the call.
+  for (int row = 0; row < height; ++row, d += t->pitch, src += s->pitch)
+    MoveBytes<ScalarByteMoves>(d, src, bytes);
 }
 
 PixelRowFill PixelRowFiller(int bytesPerPixel) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pixels/kernels/byte_moves.h"
 #include "pixels/kernels/effect_rows.h"
 #include "pixels/kernels/kernel_routines.h"
 #include "pixels/kernels/run_length_copy.h"
@@ -18,14 +19,10 @@ namespace {
 
 enum class Pass { Opaque, Transparent };
 
-// The scalar moves: plain byte copies the compiler picks the widths of (the reference of the
-// vector levels, and the copies of the other blits of this file).
-struct ScalarMoves {
-  static constexpr int kBytes = 0;
-};
-
+// The scalar moves are the reference of the vector levels and the copies of the other blits of
+// this file.
 inline void CopyBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
-  MoveRunBytes<ScalarMoves>(d, s, n);
+  MoveBytes<ScalarByteMoves>(d, s, n);
 }
 
 // The transparent value in kKeyChunk consecutive pixels, for the alpha path.
@@ -54,7 +51,7 @@ RunLengthCopyRows BuildCopyRows(SimdLevel level) {
     case SimdLevel::Scalar:
       break;
   }
-  return RunLengthCopyRowsOf<ScalarMoves>();
+  return RunLengthCopyRowsOf<ScalarByteMoves>();
 }
 using CopyRowTables = SimdTables<RunLengthCopyRows, BuildCopyRows>;
 

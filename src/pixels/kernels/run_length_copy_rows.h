@@ -9,96 +9,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "pixels/kernels/byte_moves.h"
 #include "pixels/kernels/run_length_copy.h"
 #include "pixels/kernels/run_length_form.h"
 
 namespace vexa {
-
-// `kBytes` bytes held in registers: loaded whole, then stored whole.
-template <class Isa, int kBytes>
-struct RunLengthBytes {
-  static constexpr int kCount = kBytes / Isa::kBytes;
-  typename Isa::V v[kCount];
-  void Load(const std::uint8_t* p) {
-    for (int i = 0; i < kCount; ++i) v[i] = Isa::Load(p + i * Isa::kBytes);
-  }
-  void Store(std::uint8_t* p) const {
-    for (int i = 0; i < kCount; ++i) Isa::Store(p + i * Isa::kBytes, v[i]);
-  }
-};
-
-// `n` bytes, kBytes <= n <= 2 * kBytes, as two overlapping blocks: both loaded before either is
-// stored, so the overlap never reads what the first store wrote.
-template <class Isa, int kBytes>
-inline void MoveOverlappingPair(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
-  RunLengthBytes<Isa, kBytes> head, tail;
-  head.Load(s);
-  tail.Load(s + n - kBytes);
-  head.Store(d);
-  tail.Store(d + n - kBytes);
-}
-
-// One run of `n` bytes. A run holds at most 255 pixels, so at most 1,020 bytes: with vectors
-// every length is moved inline, without a call and with a fixed number of branches per size
-// class. Runs up to 256 bytes take two overlapping moves, every load before the first store (so
-// a run of 64 pixels at 32 bits is eight loads and eight stores without a loop); longer ones go
-// in 64-byte blocks (all loads of a block before its stores) and one overlapping block at the
-// end. The scalar policy
-// moves long runs 32 bytes at a time up to 512 bytes and leaves longer ones to the library move.
-template <class Isa>
-inline void MoveRunBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
-  if (n <= 16) {
-    if (n >= 8) {
-      std::memcpy(d, s, 8);
-      std::memcpy(d + n - 8, s + n - 8, 8);
-    } else if (n >= 4) {
-      std::memcpy(d, s, 4);
-      std::memcpy(d + n - 4, s + n - 4, 4);
-    } else {
-      for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
-    }
-  } else if (n <= 32) {
-    std::memcpy(d, s, 16);
-    std::memcpy(d + n - 16, s + n - 16, 16);
-  } else if constexpr (Isa::kBytes == 0) {
-    if (n <= 64) {
-      std::memcpy(d, s, 32);
-      std::memcpy(d + n - 32, s + n - 32, 32);
-    } else if (n <= 512) {
-      const std::uint8_t* const last = s + n - 32;
-      std::uint8_t* const lastOut = d + n - 32;
-      do {
-        std::memcpy(d, s, 32);
-        d += 32;
-        s += 32;
-      } while (s < last);
-      std::memcpy(lastOut, last, 32);
-    } else {
-      std::memcpy(d, s, n);
-    }
-  } else if (n <= 64) {
-    MoveOverlappingPair<Isa, 32>(d, s, n);
-  } else if (n <= 128) {
-    MoveOverlappingPair<Isa, 64>(d, s, n);
-  } else if (n <= 256) {
-    MoveOverlappingPair<Isa, 128>(d, s, n);
-  } else if (n <= 1024) {
-    RunLengthBytes<Isa, 64> tail;
-    tail.Load(s + n - 64);
-    std::uint8_t* const tailOut = d + n - 64;
-    const std::uint8_t* const last = s + n - 64;
-    do {
-      RunLengthBytes<Isa, 64> block;
-      block.Load(s);
-      block.Store(d);
-      d += 64;
-      s += 64;
-    } while (s < last);
-    tail.Store(tailOut);
-  } else {
-    std::memcpy(d, s, n);
-  }
-}
 
 // The rest of one row read from column 0 and cut at `width`, from column `x` with the pairs at
 // `runs` and their pixels at `pixels`: what WalkRunLengthRow hands to a copy, in a loop that
@@ -122,12 +37,12 @@ inline void CopyRunLengthRowFrom(const std::uint8_t* runs, const std::uint8_t* p
       if (copy > width - x) copy = width > x ? width - x : 0;
       if (copy * bpp > end - pixels) copy = static_cast<int>((end - pixels) / bpp);
       if (copy > 0)
-        MoveRunBytes<Isa>(d + static_cast<std::ptrdiff_t>(x) * bpp, pixels,
+        MoveBytes<Isa>(d + static_cast<std::ptrdiff_t>(x) * bpp, pixels,
                           static_cast<std::size_t>(copy) * bpp);
       return;
     }
     if (copy) {
-      MoveRunBytes<Isa>(d + static_cast<std::ptrdiff_t>(x) * bpp, pixels,
+      MoveBytes<Isa>(d + static_cast<std::ptrdiff_t>(x) * bpp, pixels,
                         static_cast<std::size_t>(copy) * bpp);
     } else if (!kPairsChecked && skip == 0) [[unlikely]] {
       return CopyRunLengthRowFrom<Isa, bpp, kRoomy, true>(runs, pixels, x, end, d, width);
@@ -156,7 +71,7 @@ void CopyRunLengthRowsWith(const std::uint8_t* block, std::uint32_t size, std::u
       WalkRunLengthRow(
           r, bpp, sx, sx + width, [](int, int) {},
           [d, sx](int column, const std::uint8_t* p, int n) {
-            MoveRunBytes<Isa>(d + static_cast<std::ptrdiff_t>(column - sx) * bpp, p,
+            MoveBytes<Isa>(d + static_cast<std::ptrdiff_t>(column - sx) * bpp, p,
                               static_cast<std::size_t>(n) * bpp);
           });
     } else if (r.end - r.pixels < rowBytes) {
