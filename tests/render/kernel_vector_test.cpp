@@ -186,13 +186,13 @@ TEST(KernelSets, TheActiveLevelHasVectorPartsWhereTheProcessorAllows) {
   const KernelSet& active = ActiveKernels();
   const bool vector = ActiveSimdLevel() != SimdLevel::Scalar;
   EXPECT_EQ(active.sets[1][kFormat32][1].opaqueVector != nullptr, vector);
-  EXPECT_EQ(active.sets[0][kFormat16][0].keyedVector != nullptr, vector);
+  EXPECT_EQ(active.sets[0][kFormat16][0].keyedRows != nullptr, vector);
   // 8-bit rows need gathers (AVX2), and their alpha rows stay scalar; 24-bit rows have only
   // the scalar form.
   EXPECT_EQ(active.sets[0][kFormat8][1].opaqueVector != nullptr,
             ActiveSimdLevel() == SimdLevel::Avx2);
   EXPECT_EQ(active.sets[0][kFormat8][1].alphaVector, nullptr);
-  EXPECT_EQ(active.sets[0][kFormat24][9].keyedVector, nullptr);
+  EXPECT_EQ(active.sets[0][kFormat24][9].keyedRows, nullptr);
 }
 
 }  // namespace

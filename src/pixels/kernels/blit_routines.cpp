@@ -32,7 +32,7 @@ void BlitRows(const EffectRoutineSet& set, int bytesPerPixel, Pass pass, PixelDe
     set.keyedRows(c, d, t->pitch, src, s->pitch, width, height, set.keyed);
   } else if (pass == Pass::Transparent) {
     for (int row = 0; row < height; ++row, d += t->pitch, src += s->pitch)
-      RunKeyedRow(set, c, d, src, width, bytesPerPixel);
+      set.keyed(c, d, src, width);
   } else {
     for (int row = 0; row < height; ++row, d += t->pitch, src += s->pitch)
       RunOpaqueRow(set, c, d, src, width, bytesPerPixel);

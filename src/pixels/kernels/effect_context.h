@@ -75,8 +75,7 @@ struct EffectRoutineSet {
   OpaqueRowFn opaque = nullptr;
   OpaqueRowFn opaqueVector = nullptr;
   OpaqueRowFn keyed = nullptr;
-  OpaqueRowFn keyedVector = nullptr;
-  KeyedRowsFn keyedRows = nullptr;  // the vector levels' whole-rectangle form of the two above
+  KeyedRowsFn keyedRows = nullptr;  // the vector levels' whole-rectangle form of `keyed`
   AlphaRowFn alpha = nullptr;
   AlphaRowFn alphaVector = nullptr;
   ConstantRowFn constant = nullptr;

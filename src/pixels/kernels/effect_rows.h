@@ -72,12 +72,6 @@ inline void RunOpaqueRow(const EffectRoutineSet& set, const EffectContext& c, st
   if (done < width) set.opaque(c, d + done * bytesPerPixel, s + done * bytesPerPixel, width - done);
 }
 
-inline void RunKeyedRow(const EffectRoutineSet& set, const EffectContext& c, std::uint8_t* d,
-                        const std::uint8_t* s, int width, int bytesPerPixel) {
-  const int done = set.keyedVector ? set.keyedVector(c, d, s, width) : 0;
-  if (done < width) set.keyed(c, d + done * bytesPerPixel, s + done * bytesPerPixel, width - done);
-}
-
 inline void RunAlphaRow(const EffectRoutineSet& set, const EffectContext& c, std::uint8_t* d,
                         const std::uint8_t* s, const std::uint8_t* alpha, int width,
                         int bytesPerPixel) {

@@ -370,11 +370,6 @@ int KeyedVectors(const Consts<VF>& k, std::uint8_t* d, const std::uint8_t* s, in
   return i;
 }
 
-template <class VF, class Ink>
-int KeyedRowV(const EffectContext& c, std::uint8_t* d, const std::uint8_t* s, int width) {
-  return KeyedVectors<VF, Ink>(Consts<VF>(c), d, s, width);
-}
-
 // Sprites are drawn keyed, 32 pixels or so a row: one call for all rows, rather than one per
 // row, with the constants made once, saves a good part of each row's cost.
 template <class VF, class Ink>
@@ -422,7 +417,6 @@ int ConstantRowV(const EffectContext& c, std::uint8_t* d, std::uint32_t s, int w
 template <class VF, class Ink>
 void PutRows(EffectRoutineSet& set) {
   if constexpr (!Ink::kCopy) set.opaqueVector = OpaqueRowV<VF, Ink>;  // copies are moves
-  set.keyedVector = KeyedRowV<VF, Ink>;
   set.keyedRows = KeyedRowsV<VF, Ink>;
   if constexpr (VF::kAlphaRows) set.alphaVector = AlphaRowV<VF, Ink>;
   set.constantVector = ConstantRowV<VF, Ink>;
