@@ -38,12 +38,12 @@ inline void CopyRunLengthRowFrom(const std::uint8_t* runs, const std::uint8_t* p
       if (copy * bpp > end - pixels) copy = static_cast<int>((end - pixels) / bpp);
       if (copy > 0)
         MoveBytes<Isa>(d + static_cast<std::ptrdiff_t>(x) * bpp, pixels,
-                          static_cast<std::size_t>(copy) * bpp);
+                       static_cast<std::size_t>(copy) * bpp);
       return;
     }
     if (copy) {
       MoveBytes<Isa>(d + static_cast<std::ptrdiff_t>(x) * bpp, pixels,
-                        static_cast<std::size_t>(copy) * bpp);
+                     static_cast<std::size_t>(copy) * bpp);
     } else if (!kPairsChecked && skip == 0) [[unlikely]] {
       return CopyRunLengthRowFrom<Isa, bpp, kRoomy, true>(runs, pixels, x, end, d, width);
     }
@@ -72,7 +72,7 @@ void CopyRunLengthRowsWith(const std::uint8_t* block, std::uint32_t size, std::u
           r, bpp, sx, sx + width, [](int, int) {},
           [d, sx](int column, const std::uint8_t* p, int n) {
             MoveBytes<Isa>(d + static_cast<std::ptrdiff_t>(column - sx) * bpp, p,
-                              static_cast<std::size_t>(n) * bpp);
+                           static_cast<std::size_t>(n) * bpp);
           });
     } else if (r.end - r.pixels < rowBytes) {
       CopyRunLengthRowFrom<Isa, bpp, false, true>(r.runs, r.pixels, 0, r.end, d, width);
