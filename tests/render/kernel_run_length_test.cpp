@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 
 #include "base/simd_level.h"
@@ -96,6 +97,28 @@ TEST(RunLengthForm, ValidationRefusesDamagedBlocks) {
   EXPECT_FALSE(RunLengthBlockValid(bad.data(), bad.size(), 20, 4, 2));
   const std::uint8_t tiny[4] = {2, 0, 0, 0};
   EXPECT_FALSE(RunLengthSizeFits(tiny, 4));
+}
+
+// Every draw of a bank image checks its row table first: each of the 2 x height offsets must
+// lie inside the block (after its size field); the last byte is allowed, one past it is not.
+TEST(RunLengthForm, RowTableCheckTakesEveryOffsetUpToTheBlocksEnd) {
+  TestImage image(20, 5, 16);
+  std::mt19937 random(4);
+  image.Randomise(random);
+  image.Sprinkle(random, 0, 30);
+  const std::vector<std::uint8_t> good = Encode(*image.get(), 0);
+  EXPECT_TRUE(RunLengthRowTableFits(good.data(), good.size(), 5));
+  EXPECT_FALSE(RunLengthRowTableFits(good.data(), good.size() - 1, 5));  // size field too big
+  EXPECT_FALSE(RunLengthRowTableFits(good.data(), good.size(), 1000));   // no such table
+  const std::uint32_t limit = U32(good, 0) - 4;
+  for (std::size_t field = 0; field < 10; ++field) {
+    for (const std::uint32_t offset : {limit, limit + 1, 0xFFFFFFFFu}) {
+      std::vector<std::uint8_t> block = good;
+      std::memcpy(block.data() + 4 + 4 * field, &offset, 4);
+      EXPECT_EQ(RunLengthRowTableFits(block.data(), block.size(), 5), offset == limit)
+          << "field " << field << " offset " << offset;
+    }
+  }
 }
 
 // A surface over the run-length form of `image`.
