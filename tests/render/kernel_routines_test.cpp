@@ -202,14 +202,16 @@ TEST(PixelRoutines, ReplaceColorComparesStoredValues) {
 }
 
 TEST(PixelRoutines, OpaqueCopyHandlesBottomUpRowsAndOddLengths) {
-  // Rows of 3 to 300 bytes: short rows, the vector moves with every tail, and long rows.
-  for (int width = 1; width <= 100; ++width) {
-    TestImage s(100, 3, 24, false, true), d(100, 3, 24);
+  // Rows of 3 to 600 bytes: every size of the inline moves with every tail, the 32-byte loop,
+  // and rows beyond 512 bytes, which go to the library's move.
+  constexpr int kWidest = 200;
+  for (int width = 1; width <= kWidest; ++width) {
+    TestImage s(kWidest, 3, 24, false, true), d(kWidest, 3, 24);
     std::mt19937 random(static_cast<unsigned>(width));
     s.Randomise(random);
     CopyOpaqueRoutine(d.get(), 0, 0, s.get(), 0, 0, width, 3);
     for (int y = 0; y < 3; ++y)
-      for (int x = 0; x < 100; ++x)
+      for (int x = 0; x < kWidest; ++x)
         ASSERT_EQ(d.Pixel(x, y), x < width ? s.Pixel(x, y) : 0u) << width << ": " << x << "," << y;
   }
 }
