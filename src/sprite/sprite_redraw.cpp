@@ -20,6 +20,7 @@
 
 #include "bank/bank_internal.h"
 #include "bank/driver_surface_cache.h"
+#include "render/blit_many.h"
 #include "sprite/sprite_internal.h"
 #include "sprite/sprite_transform.h"
 
@@ -80,8 +81,10 @@ class CopyBatch {
     words_ = (width_ + 63) / 64;
     thread_local std::vector<std::uint64_t> rows;
     thread_local std::vector<RECT> rects;
+    thread_local std::vector<vexa::BlitMove> moves;
     rows_ = &rows;
     rects_ = &rects;
+    moves_ = &moves;
     rects.clear();
   }
   ~CopyBatch() { Flush(); }
@@ -101,6 +104,7 @@ class CopyBatch {
   // are; more go through a mask of their union, so that each pixel is copied once.
   void Flush() {
     if (!area_) return;
+    moves_->clear();
     if (area_ <= std::int64_t{width_} * height_) {
       for (const RECT& r : *rects_) Copy(r.left, r.top, r.right, r.bottom);
     } else {
@@ -108,6 +112,7 @@ class CopyBatch {
       for (const RECT& r : *rects_) Mark(r.left, r.top, r.right, r.bottom);
       CopyUnion();
     }
+    vexa::BlitOpaqueMany(from_, to_, moves_->data(), static_cast<int>(moves_->size()));
     rects_->clear();
     area_ = 0;
   }
@@ -180,9 +185,9 @@ class CopyBatch {
     for (int x = 0; x < width_ && NextRun(row, words_, width_, x, &left, &right); x = right)
       runs_.push_back(Open{left, right, 0});
   }
+  // The copies of one flush go to the renderer together: the same surfaces, one lock.
   void Copy(int left, int top, int right, int bottom) {
-    from_->Blit(to_, left, top, left, top, right - left, bottom - top, kModeOpaque, kEffectNone, 0,
-                0);
+    moves_->push_back(vexa::BlitMove{left, top, left, top, right - left, bottom - top});
   }
 
   cSurfaceImplementation* from_;
@@ -192,6 +197,7 @@ class CopyBatch {
   std::int64_t area_ = 0;
   std::vector<std::uint64_t>* rows_ = nullptr;
   std::vector<RECT>* rects_ = nullptr;
+  std::vector<vexa::BlitMove>* moves_ = nullptr;
   std::vector<Open> runs_, open_;
 };
 

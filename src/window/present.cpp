@@ -3,12 +3,14 @@
 //
 // The client area's pixels are the SDL window framebuffer, the same memory the window's
 // device context draws into. Copies go straight from the back buffer into a memory-surface
-// view of that framebuffer through the renderer (Blit / StretchBlit, opaque, no effect),
-// neighbours in the dirty list that share an edge whole as one copy, and only the rectangles
-// copied are pushed to the screen in one SDL_UpdateWindowSurfaceRects.
+// view of that framebuffer through the renderer (opaque blits made as one batch, or a
+// StretchBlit), neighbours in the dirty list that share an edge whole as one copy, and only
+// the rectangles copied are pushed to the screen in one SDL_UpdateWindowSurfaceRects.
 #include <SDL.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <new>
 #include <string>
 #include <vector>
@@ -24,6 +26,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/window/messages.h"
 #include "platform/window/window.h"
+#include "render/blit_many.h"
 #include "window/game_window.h"
 #include "window/window_internal.h"
 
@@ -156,10 +159,21 @@ int CopyRects(GameWindow* window, const RECT& client, const RECT* rects, int cou
       if (!Empty(piece)) shown.push_back(piece);
     }
   }
-  for (const RECT& c : JoinedCopies(shown)) {
-    buffer->Blit(view.object, view.originX + c.left, view.originY + c.top, c.left, c.top,
-                 c.right - c.left, c.bottom - c.top, kModeOpaque, kEffectNone, 0, 0);
+  // The copies as the two objects' Blit would make them, with their origins taken off.
+  const auto local = [](std::int64_t coordinate, std::int32_t origin) {
+    return static_cast<int>(std::clamp<std::int64_t>(coordinate - origin, INT_MIN, INT_MAX));
+  };
+  const std::vector<RECT> copies = JoinedCopies(shown);
+  std::vector<BlitMove> moves;
+  moves.reserve(copies.size());
+  for (const RECT& c : copies) {
+    moves.push_back(BlitMove{local(std::int64_t{view.originX} + c.left, view.object->originX),
+                             local(std::int64_t{view.originY} + c.top, view.object->originY),
+                             local(c.left, buffer->originX), local(c.top, buffer->originY),
+                             c.right - c.left, c.bottom - c.top});
   }
+  BlitOpaqueMany(buffer->GetImplementation(), view.object->GetImplementation(), moves.data(),
+                 static_cast<int>(moves.size()));
   plat::PresentWindowRects(window->window, shown.data(), static_cast<int>(shown.size()));
   return static_cast<int>(shown.size());
 }
