@@ -19,7 +19,7 @@ struct BlitMove {
 // the source's opaque copy routine (a library memory surface as the source, the same depth, a
 // destination that neither is a device surface nor takes blits over, separate pixel buffers),
 // the surfaces are locked once and each clipped move goes straight to the routine: the checks
-// and locks of one call cost about a fifth of a 32 x 32 copy, and a frame makes hundreds.
+// and locks of one call cost about a quarter of a 32 x 32 copy, and a frame makes hundreds.
 int BlitOpaqueMany(cSurfaceImplementation* source, cSurfaceImplementation* destination,
                    const BlitMove* moves, int count);
 
