@@ -33,6 +33,15 @@ std::vector<std::uint8_t> Encode(const PixelDescriptor& image, std::uint32_t key
   return block;
 }
 
+// The run-length form of a random 16-bit image in which `percent` of the pixels are key 0.
+std::vector<std::uint8_t> RandomBlock(int width, int height, unsigned seed, int percent) {
+  TestImage image(width, height, 16);
+  std::mt19937 random(seed);
+  image.Randomise(random);
+  image.Sprinkle(random, 0, percent);
+  return Encode(*image.get(), 0);
+}
+
 // The run bytes of row `row`.
 std::vector<int> RunsOf(const std::vector<std::uint8_t>& block, int row, int rows) {
   const std::uint32_t begin = 4 + U32(block, 4 + 8 * row);
@@ -79,11 +88,7 @@ TEST(RunLengthForm, PixelBytesFollowTheRunsRowAfterRow) {
 }
 
 TEST(RunLengthForm, ValidationRefusesDamagedBlocks) {
-  TestImage image(20, 4, 16);
-  std::mt19937 random(3);
-  image.Randomise(random);
-  image.Sprinkle(random, 0, 40);
-  const std::vector<std::uint8_t> good = Encode(*image.get(), 0);
+  const std::vector<std::uint8_t> good = RandomBlock(20, 4, 3, 40);
   EXPECT_TRUE(RunLengthBlockValid(good.data(), good.size(), 20, 4, 2));
   EXPECT_FALSE(RunLengthBlockValid(good.data(), good.size() - 1, 20, 4, 2));  // size field too big
   EXPECT_FALSE(RunLengthBlockValid(good.data(), good.size(), 21, 4, 2));      // runs cover 20
@@ -102,11 +107,7 @@ TEST(RunLengthForm, ValidationRefusesDamagedBlocks) {
 // Every draw of a bank image checks its row table first: each of the 2 x height offsets must
 // lie inside the block (after its size field); the last byte is allowed, one past it is not.
 TEST(RunLengthForm, RowTableCheckTakesEveryOffsetUpToTheBlocksEnd) {
-  TestImage image(20, 5, 16);
-  std::mt19937 random(4);
-  image.Randomise(random);
-  image.Sprinkle(random, 0, 30);
-  const std::vector<std::uint8_t> good = Encode(*image.get(), 0);
+  const std::vector<std::uint8_t> good = RandomBlock(20, 5, 4, 30);
   EXPECT_TRUE(RunLengthRowTableFits(good.data(), good.size(), 5));
   EXPECT_FALSE(RunLengthRowTableFits(good.data(), good.size() - 1, 5));  // size field too big
   EXPECT_FALSE(RunLengthRowTableFits(good.data(), good.size(), 1000));   // no such table
